@@ -1,0 +1,108 @@
+// The particle engine: emitters and their particles, randomised parameters, emission and the
+// per-frame update. Knows nothing of the display; drawing lives beside it in draw*.
+// All arithmetic is 32-bit float in the written order, so a seed gives the same particles.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/clock.h"
+#include "runtime/name_map.h"
+#include "runtime/random.h"
+#include "runtime/record_list.h"
+
+namespace pp {
+
+// A randomised parameter: Min, Min + Inc, ... up to Max, equally likely.
+struct ValueSpec {
+    float Min, Max, Inc;
+};
+
+struct IntValueSpec {
+    int32_t Min, Max, Inc;
+};
+
+// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
+struct Particle {
+    int32_t Sprite;
+    float Size;
+    float X, Y;
+    float VelocityX, VelocityY;
+    float Transparency;
+    int32_t DeathTime;
+    float Angle;
+    float RotationStep;  // degrees per update, not per second
+};
+static_assert(sizeof(Particle) == 40, "particle records are 40 bytes");
+
+// One placed effect with its own particle list. AreaAngle is in radians, every other angle in
+// degrees; speeds and accelerations are per second.
+struct Emitter {
+    int32_t Disable;
+    int32_t AutoRemove;  // 0 stays; otherwise removed after an update that met no particle
+    int32_t Layer;
+    float PositionX, PositionY;
+    int32_t AreaType;  // 0 Point, 1 Line, 2 Square, 3 Rectangle, 4 Circle, 5 Ellipse
+    float AreaWidth, AreaHeight, AreaAngle;
+    ValueSpec EmissionAngle, EmissionVelocity;
+    float AccelerationX, AccelerationY;
+    ValueSpec LifeTime, EmissionRate;
+    IntValueSpec Sprite;
+    ValueSpec Size;
+    float Raise;
+    ValueSpec Rotation, Transparency;
+    float Fade;
+    int32_t BlendSource, BlendDestination;
+    int32_t NextEmission;
+    const float* InheritedVelocity;  // pair (x, y) added to every new particle, or nullptr
+    float AngleOffset;
+    RecordList<Particle> Particles;  // oldest first
+};
+
+// Process-wide engine state gathered in one object; tests create a fresh one.
+struct Engine {
+    explicit Engine(MillisecondClock& clock) : AreaTypes(false, 512), Clock(&clock) {}
+
+    RecordList<Emitter> Emitters;  // load order
+    NameMap<int32_t> AreaTypes;    // 512 buckets, case-sensitive
+    int32_t LastUpdateTime = 0;    // 0 until the first update
+    RandomGenerator Random;
+    MillisecondClock* Clock;
+};
+
+// Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.
+void FillAreaTypes(Engine& engine);
+
+// A new emitter with every creation default at (x, y), appended behind the cursor of
+// Emitters (which moves onto it); NextEmission is the clock now. nullptr when out of memory.
+Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y);
+
+// Sets Disable to value. Only when discardParticles is non-zero, value is exactly 1 and the
+// emitter was enabled are its particles removed at once. Always 0.
+int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles);
+
+// Sets the Sprite triple by the setting rule (max -65535 means "same as min"). Always 0.
+int32_t SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc);
+
+// The setting rule: Max = min when max is exactly -65535; Inc = 1 unless inc > 0 (a NaN inc
+// also becomes 1, so a stored Inc is always positive).
+void SetValueSpec(ValueSpec& spec, float min, float max, float inc);
+void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc);
+
+// One draw: Min + k * Inc with k = RandomInt(TruncToInt((Max - Min) / Inc)), in float.
+// Always exactly one generator step; NaN or infinite bounds give a defined result.
+float SampleValueSpec(Engine& engine, const ValueSpec& spec);
+// The same rule; the bound in float, the result as a wrapping integer product and sum.
+int32_t SampleValueSpec(Engine& engine, const IntValueSpec& spec);
+
+// Spawns every particle due at clock reading now (at most one second's backlog, at most one
+// per millisecond) and advances NextEmission. A disabled emitter only moves NextEmission to now.
+void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now);
+
+// Appends one new particle with all its random draws in their fixed order. Always 0.
+int32_t SpawnParticle(Engine& engine, Emitter& emitter);
+
+// Advances every emitter and particle by the time since the previous update, emitting first,
+// then moving, ageing and removing dead particles. Returns the frame time in seconds.
+float UpdateParticles(Engine& engine);
+
+}  // namespace pp
