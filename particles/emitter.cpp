@@ -1,0 +1,85 @@
+// Emitter creation, the setters and the sampling of randomised parameters.
+#include <cstdint>
+
+#include "particles/particles.h"
+#include "runtime/convert.h"
+
+namespace pp {
+namespace {
+
+constexpr float kFloatSentinel = -65535.0f;
+constexpr int32_t kIntSentinel = -65535;
+
+}  // namespace
+
+void FillAreaTypes(Engine& engine) {
+    static const char* const kNames[] = {"Point",     "Line",   "Square",
+                                         "Rectangle", "Circle", "Ellipse"};
+    int32_t number = 0;
+    for (const char* name : kNames) MapFindOrAdd(engine.AreaTypes, name) = number++;
+}
+
+Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y) {
+    Emitter* e = ListInsert(engine.Emitters);
+    if (e == nullptr) return nullptr;
+    e->NextEmission = static_cast<int32_t>(engine.Clock->Now());
+    e->PositionX = static_cast<float>(x);
+    e->PositionY = static_cast<float>(y);
+    e->EmissionAngle = {0.0f, 359.0f, 1.0f};
+    e->EmissionVelocity = {100.0f, 100.0f, 1.0f};
+    e->LifeTime = {3.0f, 3.0f, 1.0f};
+    e->EmissionRate = {100.0f, 100.0f, 1.0f};
+    e->Size = {32.0f, 32.0f, 1.0f};
+    e->Transparency = {255.0f, 255.0f, 1.0f};
+    // Source alpha and inverse source alpha: ordinary alpha blending.
+    e->BlendSource = 5;
+    e->BlendDestination = 6;
+    return e;
+}
+
+int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles) {
+    if (emitter == nullptr) return 0;
+    if (discardParticles != 0 && value == 1 && emitter->Disable == 0) {
+        ListRemoveAll(emitter->Particles);
+    }
+    emitter->Disable = value;
+    return 0;
+}
+
+int32_t SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc) {
+    if (emitter != nullptr) SetIntValueSpec(emitter->Sprite, min, max, inc);
+    return 0;
+}
+
+void SetValueSpec(ValueSpec& spec, float min, float max, float inc) {
+    spec.Min = min;
+    spec.Max = max == kFloatSentinel ? min : max;
+    // Written as "not above 0" so that a NaN step becomes 1 too: a stored Inc is always > 0.
+    spec.Inc = inc > 0.0f ? inc : 1.0f;
+}
+
+void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc) {
+    spec.Min = min;
+    spec.Max = max == kIntSentinel ? min : max;
+    spec.Inc = inc > 0 ? inc : 1;
+}
+
+float SampleValueSpec(Engine& engine, const ValueSpec& spec) {
+    // In float on purpose: 1 / 0.1 must come out as exactly 10 so that 0, 1, 0.1 reaches 1.0.
+    float quotient = (spec.Max - spec.Min) / spec.Inc;
+    int32_t k = RandomInt(engine.Random, TruncToInt(quotient));
+    return spec.Min + static_cast<float>(k) * spec.Inc;
+}
+
+int32_t SampleValueSpec(Engine& engine, const IntValueSpec& spec) {
+    // The bound in float as for the float kind; 0 / 0 of the all-zero default is NaN, which
+    // TruncToInt turns into 0.
+    float quotient = (static_cast<float>(spec.Max) - static_cast<float>(spec.Min)) /
+                     static_cast<float>(spec.Inc);
+    int32_t k = RandomInt(engine.Random, TruncToInt(quotient));
+    // Wrapping, so that extreme triples cannot overflow signed arithmetic.
+    uint32_t product = static_cast<uint32_t>(k) * static_cast<uint32_t>(spec.Inc);
+    return static_cast<int32_t>(static_cast<uint32_t>(spec.Min) + product);
+}
+
+}  // namespace pp

@@ -1,0 +1,174 @@
+#include "runtime/record_pool.h"
+
+#include <cassert>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace pp {
+namespace {
+
+constexpr int32_t kMinimumBlock = 16;
+constexpr int32_t kMaximumBlock = 65536;
+
+size_t RoundUp(size_t value, size_t multiple) {
+    return (value + multiple - 1) / multiple * multiple;
+}
+
+void* HeapAllocate(size_t bytes) {
+    return std::malloc(bytes);
+}
+void HeapFree(void* block) {
+    std::free(block);
+}
+
+const BlockHeap kDefaultHeap{HeapAllocate, HeapFree};
+
+}  // namespace
+
+// Header in front of the block's slots. Each slot starts with a reference to its block so
+// that a release finds its block in constant time.
+struct RecordPool::Block {
+    Block* next;
+    Block* prev;
+    void* freed;         // last freed payload; each freed payload holds the previous one
+    int32_t capacity;    // slots in this block
+    int32_t handedOut;   // slots taken from the never-used tail so far
+    int32_t freedCount;  // slots on the freed chain
+};
+
+const BlockHeap& DefaultBlockHeap() {
+    return kDefaultHeap;
+}
+
+RecordPool::RecordPool(size_t payloadSize, size_t payloadAlign, const BlockHeap& heap)
+    : heap_(&heap) {
+    assert(payloadAlign != 0 && payloadAlign <= alignof(std::max_align_t) &&
+           "RecordPool payloads must not need more than malloc's alignment");
+    size_t align = payloadAlign < alignof(Block*) ? alignof(Block*) : payloadAlign;
+    // A freed payload stores the freed-chain link, so it holds at least one pointer.
+    if (payloadSize < sizeof(void*)) payloadSize = sizeof(void*);
+    payloadOffset_ = RoundUp(sizeof(Block*), align);
+    stride_ = RoundUp(payloadOffset_ + payloadSize, align);
+    headerSize_ = RoundUp(sizeof(Block), align);
+}
+
+int32_t RecordPool::BlockCount() const {
+    int32_t count = 0;
+    for (Block* b = room_; b != nullptr; b = b->next) ++count;
+    for (Block* b = full_; b != nullptr; b = b->next) ++count;
+    return count;
+}
+
+void RecordPool::Unlink(Block*& chain, Block* block) {
+    if (block->prev != nullptr) {
+        block->prev->next = block->next;
+    } else {
+        chain = block->next;
+    }
+    if (block->next != nullptr) block->next->prev = block->prev;
+    block->next = block->prev = nullptr;
+}
+
+void RecordPool::PushFront(Block*& chain, Block* block) {
+    block->prev = nullptr;
+    block->next = chain;
+    if (chain != nullptr) chain->prev = block;
+    chain = block;
+}
+
+RecordPool::Block* RecordPool::CreateBlock() {
+    int32_t capacity = total_ / 16 / 16 * 16;
+    if (capacity < kMinimumBlock) capacity = kMinimumBlock;
+    if (capacity > kMaximumBlock) capacity = kMaximumBlock;
+    // stride_ is a record's size and capacity at most 65536, so this cannot overflow size_t
+    // for any record type that fits in memory; the check keeps it honest anyway.
+    Block* block = nullptr;
+    if (stride_ <= (SIZE_MAX - headerSize_) / static_cast<size_t>(capacity)) {
+        block = static_cast<Block*>(heap_->Allocate(headerSize_ + stride_ * capacity));
+    }
+    if (block == nullptr) {
+        capacity = 1;
+        block = static_cast<Block*>(heap_->Allocate(headerSize_ + stride_));
+        if (block == nullptr) return nullptr;
+    }
+    block->next = block->prev = nullptr;
+    block->freed = nullptr;
+    block->capacity = capacity;
+    block->handedOut = 0;
+    block->freedCount = 0;
+    total_ += capacity;
+    return block;
+}
+
+void* RecordPool::TakeSlot(Block* block) {
+    unsigned char* payload;
+    if (block->freed != nullptr) {
+        payload = static_cast<unsigned char*>(block->freed);
+        std::memcpy(&block->freed, payload, sizeof(void*));
+        --block->freedCount;
+    } else {
+        unsigned char* slot = reinterpret_cast<unsigned char*>(block) + headerSize_ +
+                              stride_ * static_cast<size_t>(block->handedOut);
+        ++block->handedOut;
+        std::memcpy(slot, &block, sizeof(Block*));
+        payload = slot + payloadOffset_;
+    }
+    return payload;
+}
+
+void* RecordPool::Allocate() {
+    Block* block = room_;
+    if (block != nullptr) {
+        void* payload = TakeSlot(block);
+        if (block->freedCount == 0 && block->handedOut == block->capacity) {
+            Unlink(room_, block);
+            PushFront(full_, block);
+        }
+        return payload;
+    }
+    block = CreateBlock();
+    if (block == nullptr) return nullptr;
+    void* payload = TakeSlot(block);
+    if (block->capacity == 1) {
+        PushFront(full_, block);
+    } else {
+        PushFront(room_, block);
+    }
+    return payload;
+}
+
+void RecordPool::Release(void* payload) {
+    if (payload == nullptr) return;
+    unsigned char* slot = static_cast<unsigned char*>(payload) - payloadOffset_;
+    Block* block;
+    std::memcpy(&block, slot, sizeof(Block*));
+    std::memcpy(payload, &block->freed, sizeof(void*));
+    block->freed = payload;
+    ++block->freedCount;
+    bool wasFull = block->handedOut == block->capacity && block->freedCount == 1;
+    if (block->freedCount == block->handedOut) {
+        // Every slot it handed out is back: the block returns to the heap at once.
+        Unlink(wasFull ? full_ : room_, block);
+        total_ -= block->capacity;
+        heap_->Free(block);
+    } else if (wasFull) {
+        Unlink(full_, block);
+        PushFront(room_, block);
+    }
+}
+
+void RecordPool::ReleaseAll() {
+    for (Block* chain : {room_, full_}) {
+        while (chain != nullptr) {
+            Block* next = chain->next;
+            heap_->Free(chain);
+            chain = next;
+        }
+    }
+    room_ = full_ = nullptr;
+    total_ = 0;
+}
+
+}  // namespace pp
