@@ -1,0 +1,48 @@
+// Effect text: an effect description file read into one string, entry lookup by key path, and
+// the number conversions every value goes through. Never fails: a missing or malformed entry
+// reads as the empty string, a text that is not a number reads as 0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace pp {
+
+// Name/value separator, block open, block close, entry separator, used by position.
+inline constexpr std::string_view kEffectDelimiters = "={},";
+
+// Real effect files are a few kilobytes; reading stops after this many bytes so that a device
+// or a runaway file cannot exhaust memory (and every lookup rescans the whole text).
+inline constexpr std::size_t kMaxEffectFileBytes = std::size_t{1} << 20;
+
+// Reads the file at `path`, opened exactly as given, into one text: the lines appended with
+// their ends (LF, CR, CR LF, NUL) removed. An empty file gives the empty text. Returns
+// std::nullopt when the file cannot be opened or is a folder; a read error keeps what came
+// before it.
+std::optional<std::string> ReadEffectText(const std::string& path);
+
+// Returns the value that `keyPath` selects in `text`, or `fallback` when nothing matches.
+// Components are separated by '\'; a component whose integer value is 1 or more also selects
+// an entry by number; a path ending in '\' yields a block's inside. A delimiter set shorter
+// than four characters is replaced by kEffectDelimiters.
+std::string FindEntry(std::string_view text, std::string_view keyPath,
+                      std::string_view delimiters = kEffectDelimiters,
+                      std::string_view fallback = {});
+
+// The C locale's decimal atof on the longest number at the start of `text` (no hex, no
+// inf/nan words), stored as a 32-bit float; overflow gives an infinity, no number gives 0.
+float TextToFloat(std::string_view text);
+
+// Optional sign, then '$' hex, '%' binary or decimal digits, accumulated in 64 bits; returns
+// the low 32 bits. Leading spaces and tabs are skipped; no digits give 0.
+int32_t TextToInt(std::string_view text);
+
+// `fallback` when `text` is empty, else its conversion.
+float FloatOr(std::string_view text, float fallback);
+int32_t IntOr(std::string_view text, int32_t fallback);
+std::string TextOr(std::string_view text, std::string_view fallback);
+
+}  // namespace pp

@@ -1,0 +1,273 @@
+#include "effects/effect_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "tests/effects/temp_dir.h"
+
+namespace pp {
+namespace {
+
+using testing::TempDir;
+
+// The example effect file, already joined into one text.
+constexpr std::string_view kExample =
+    "Extends = Data\\Feuer.txt,Layer = 1,EmitterPosition = {400, 300},"
+    "EmitterArea = {Type = Ellipse, Width = 120, Height = 40, Angle = 30},"
+    "EmissionAngle = {Value = 270, Blur = 20},Acceleration = {0, -50},Disable = 0";
+
+struct FindRow {
+    const char* Name;
+    std::string_view Text;
+    std::string_view Path;
+    std::string_view Expected;
+};
+
+class FindEntryTable : public ::testing::TestWithParam<FindRow> {};
+
+TEST_P(FindEntryTable, ReturnsSelectedValue) {
+    const FindRow& row = GetParam();
+    EXPECT_EQ(FindEntry(row.Text, row.Path), row.Expected)
+        << "text '" << row.Text << "' path '" << row.Path << "'";
+}
+
+const FindRow kFindRows[] = {
+    {"FirstEntry", "A = 1,B = 2", "A", "1"},
+    {"LastEntry", "A = 1,B = 2", "B", "2"},
+    {"MissingCommaJoinsEntries", "A = 1B = 2", "A", ""},
+    {"MissingCommaHidesSecondKey", "A = 1B = 2", "B", ""},
+    {"MissingCommaNameSpansBoth", "A = 1B = 2", "A = 1B", "2"},
+    {"SpacesTrimmed", "   Key   =   some value   ", "Key", "some value"},
+    {"TabIsPartOfName", "\tKey = 1", "Key", ""},
+    {"TabIsPartOfValue", "Key =\t1 ", "Key", "\t1"},
+    {"NamesAreCaseSensitive", "key = 1", "Key", ""},
+    {"LastEqualsSplits", "a = b = c", "a = b", "c"},
+    {"LastEqualsHidesFirstName", "a = b = c", "a", ""},
+    {"EqualsAtStartIsKept", "x, = 5", "2", "= 5"},
+    {"EqualsAfterSpacesIsKept", "x,   =5", "2", "=5"},
+    {"EmptyValue", "A = , B = 2", "A", ""},
+    {"BareEntriesByNumber", "10, 20, 30", "2", "20"},
+    {"LastBareEntry", "10, 20, 30", "3", "30"},
+    {"NumberPastEnd", "10, 20, 30", "4", ""},
+    {"NumberZeroMatchesNothing", "10, 20", "0", ""},
+    {"NegativeNumberMatchesNothing", "10, 20", "-1", ""},
+    {"NamedEntryByNumber", "A = 1, B = 2", "2", "2"},
+    {"EmptyEntriesCount", ",,x", "3", "x"},
+    {"EmptyFirstEntry", ",,x", "1", ""},
+    {"HexNumberComponent", "a, b, c", "$2", "b"},
+    {"BinaryNumberComponent", "a, b, c", "%11", "c"},
+    {"FirstMatchWinsNameBeforeLaterNumber", "2 = x, y", "2", "x"},
+    {"FirstMatchWinsNumberBeforeLaterName", "x, y, 2 = z", "2", "y"},
+    {"BlockKeepsBracesWithoutBackslash", kExample, "EmitterPosition", "{400, 300}"},
+    {"TrailingBackslashUnwraps", kExample, "EmitterArea\\",
+     "Type = Ellipse, Width = 120, Height = 40, Angle = 30"},
+    {"NestedName", kExample, "EmitterArea\\Type", "Ellipse"},
+    {"NestedNumber", kExample, "Acceleration\\2", "-50"},
+    {"NestedFirstNumber", kExample, "EmitterPosition\\1", "400"},
+    {"PlainValueWithBackslash", kExample, "Layer\\", "1"},
+    {"BackslashInValueIsOrdinary", kExample, "Extends\\", "Data\\Feuer.txt"},
+    {"EmptyBlock", "Disable = {}", "Disable\\", ""},
+    {"SpacedBlock", "R = { 60 }", "R\\", "60"},
+    {"DeepNesting", "A = {B = {C = 5}}", "A\\B\\C", "5"},
+    {"NestedBlockKeepsBraces", "A = {B = {C = 5}}", "A\\B", "{C = 5}"},
+    {"NestedBlockUnwrapped", "A = {B = {C = 5}}", "A\\B\\", "C = 5"},
+    {"EqualsInsideBlockIgnored", "A = {x=1}", "A", "{x=1}"},
+    {"LastCharacterDroppedWhateverItIs", "A = {1, 2}x", "A\\", "1, 2}"},
+    {"SpacesAroundPathComponents", "A = {B = 7}", " A \\ B ", "7"},
+    {"EmptyPathIsWholeText", "A = 1", "", "A = 1"},
+    {"EntryBeforeUnclosedBrace", "A = 1, B = {2, C = 3", "A", "1"},
+    {"EntryWithUnclosedBrace", "A = 1, B = {2, C = 3", "B", ""},
+    {"EntryAfterUnclosedBrace", "A = 1, B = {2, C = 3", "C", ""},
+    {"EntryBeforeSurplusBrace", "A = 1, B = 2}, C = 3", "A", "1"},
+    {"EntryWithSurplusBrace", "A = 1, B = 2}, C = 3", "B", ""},
+    {"EntryAfterSurplusBrace", "A = 1, B = 2}, C = 3", "C", ""},
+    {"SurplusBraceSwallowsSeparators", "A = 1}, B = 2{, C = 3", "A", "1}, B = 2{"},
+    {"OpeningBraceRebalances", "A = 1}, B = 2{, C = 3", "C", "3"},
+    {"QuotesAndHashAreOrdinary", "K = \"a;#b\"", "K", "\"a;#b\""},
+    {"EmptyText", "", "A", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, FindEntryTable, ::testing::ValuesIn(kFindRows),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(FindEntry, ReturnsFallbackOnlyWhenNothingMatches) {
+    EXPECT_EQ(FindEntry("A = 1", "B", kEffectDelimiters, "none"), "none");
+    EXPECT_EQ(FindEntry("A = 1", "A\\B", kEffectDelimiters, "none"), "none");
+    EXPECT_EQ(FindEntry("A = ", "A", kEffectDelimiters, "none"), "");
+}
+
+TEST(FindEntry, UsesDelimitersByPosition) {
+    EXPECT_EQ(FindEntry("A:(x:1;y:2);B:3", "A\\y", ":();"), "2");
+    EXPECT_EQ(FindEntry("A = 1, B = 2", "B", "="), "2");
+}
+
+TEST(FindEntry, LongPathsAndDeepTextsStayBounded) {
+    std::string text;
+    std::string path;
+    for (int i = 0; i < 2000; ++i) {
+        text += "K = {";
+        path += "K\\";
+    }
+    text += "V = 9";
+    text += std::string(2000, '}');
+    EXPECT_EQ(FindEntry(text, path + "V"), "9");
+    EXPECT_EQ(FindEntry(text, path + "W"), "");
+}
+
+struct FloatRow {
+    std::string_view Text;
+    float Expected;
+};
+
+class TextToFloatTable : public ::testing::TestWithParam<FloatRow> {};
+
+TEST_P(TextToFloatTable, ConvertsLikeCLocaleAtof) {
+    const FloatRow& row = GetParam();
+    const float got = TextToFloat(row.Text);
+    // Bit equality, so that -0 and the last ulp count.
+    EXPECT_EQ(std::signbit(got), std::signbit(row.Expected)) << "'" << row.Text << "'";
+    EXPECT_EQ(got, row.Expected) << "'" << row.Text << "'";
+}
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kFltMax = std::numeric_limits<float>::max();
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TextToFloatTable,
+    ::testing::Values(FloatRow{"60", 60.0f}, FloatRow{"12px", 12.0f}, FloatRow{"0x10", 0.0f},
+                      FloatRow{"inf", 0.0f}, FloatRow{"nan", 0.0f}, FloatRow{"-infinity", 0.0f},
+                      FloatRow{" \t\v\f-1.5e2", -150.0f}, FloatRow{"1e", 1.0f},
+                      FloatRow{"1e+", 1.0f}, FloatRow{"1E+2x", 100.0f}, FloatRow{".5", 0.5f},
+                      FloatRow{"5.", 5.0f}, FloatRow{".", 0.0f}, FloatRow{"-", 0.0f},
+                      FloatRow{"", 0.0f}, FloatRow{"+3", 3.0f}, FloatRow{"-0", -0.0f},
+                      FloatRow{"1,5", 1.0f}, FloatRow{"- 5", 0.0f}, FloatRow{"0.1", 0.1f},
+                      FloatRow{"1e999", kInf}, FloatRow{"-1e999", -kInf}, FloatRow{"1e-999", 0.0f},
+                      FloatRow{"3.40282356e38", kFltMax}, FloatRow{"3.40282357e38", kInf},
+                      FloatRow{"1e39", kInf}, FloatRow{"7.0e-46", 0.0f},
+                      FloatRow{"1.4e-45", 1.4e-45f}));
+
+// The double result is stored as a float afterwards, so a decimal just above a float halfway
+// point can round twice; atof followed by a store does exactly that.
+TEST(TextToFloat, RoundsThroughDouble) {
+    // Just above 1 + 2^-24: a direct conversion gives the next float up, but the double is
+    // exactly 1 + 2^-24, a tie that then rounds to even.
+    EXPECT_EQ(TextToFloat("1.00000005960464477539062500001"), 1.0f);
+    EXPECT_EQ(TextToFloat("1.0000000596046448"), 1.0f);
+    EXPECT_EQ(TextToFloat("1.0000000596046449"), 1.00000012f);
+}
+
+TEST(TextToFloat, LongDigitRunsConvertExactly) {
+    EXPECT_EQ(TextToFloat(std::string(100000, '0') + "1.5"), 1.5f);
+    EXPECT_EQ(TextToFloat("0." + std::string(100000, '0') + "1"), 0.0f);
+}
+
+struct IntRow {
+    std::string_view Text;
+    int32_t Expected;
+};
+
+class TextToIntTable : public ::testing::TestWithParam<IntRow> {};
+
+TEST_P(TextToIntTable, Converts) {
+    EXPECT_EQ(TextToInt(GetParam().Text), GetParam().Expected) << "'" << GetParam().Text << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TextToIntTable,
+    ::testing::Values(
+        IntRow{"42", 42}, IntRow{" \t-7", -7}, IntRow{"+7", 7}, IntRow{"\n5", 0}, IntRow{"- 5", 0},
+        IntRow{"$ff", 255}, IntRow{"$FFx", 255}, IntRow{"-$10", -16}, IntRow{"%101", 5},
+        IntRow{"%102", 2}, IntRow{"2.7", 2}, IntRow{"-2.7", -2}, IntRow{"abc", 0}, IntRow{"", 0},
+        IntRow{"$", 0}, IntRow{"$g", 0}, IntRow{"0x10", 0}, IntRow{"4294967296", 0},
+        IntRow{"4294967295", -1}, IntRow{"2147483648", std::numeric_limits<int32_t>::min()},
+        IntRow{"-2147483648", std::numeric_limits<int32_t>::min()},
+        IntRow{"99999999999999999999999", -159383553}, IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1}));
+
+TEST(FloatOrIntOrTextOr, DefaultOnlyForEmptyText) {
+    EXPECT_EQ(FloatOr("", 2.5f), 2.5f);
+    EXPECT_EQ(FloatOr(" ", 2.5f), 0.0f);
+    EXPECT_EQ(FloatOr("yes", 2.5f), 0.0f);
+    EXPECT_EQ(IntOr("", 6), 6);
+    EXPECT_EQ(IntOr("yes", 6), 0);
+    EXPECT_EQ(TextOr("", "Point"), "Point");
+    EXPECT_EQ(TextOr("Circle", "Point"), "Circle");
+}
+
+struct ReadRow {
+    const char* Name;
+    std::string_view Bytes;
+    std::string_view Expected;
+};
+
+class ReadEffectTextTable : public ::testing::TestWithParam<ReadRow> {};
+
+TEST_P(ReadEffectTextTable, JoinsLinesWithoutTheirEnds) {
+    TempDir dir;
+    const std::string path = dir.Write("effect.txt", GetParam().Bytes);
+    const std::optional<std::string> text = ReadEffectText(path);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, GetParam().Expected);
+}
+
+using namespace std::string_view_literals;
+
+const ReadRow kReadRows[] = {
+    {"Lf", "A = 1,\nB = 2\n", "A = 1,B = 2"},
+    {"CrLf", "A = 1,\r\nB = 2\r\n", "A = 1,B = 2"},
+    {"CrOnly", "A = 1,\rB = 2\r", "A = 1,B = 2"},
+    {"Mixed", "A = 1,\r\rB\n = \r\n2", "A = 1,B = 2"},
+    {"NoFinalLineEnd", "A = 1", "A = 1"},
+    {"EmptyLines", "\n\n\r\n\rA\n\n", "A"},
+    {"NulEndsLine", "A = 1,\0B = 2"sv, "A = 1,B = 2"},
+    {"LfCrIsTwoEnds", "A\n\rB", "AB"},
+    {"Empty", "", ""},
+    {"ByteOrderMarkKept",
+     "\xEF\xBB\xBF"
+     "A = 1",
+     "\xEF\xBB\xBF"
+     "A = 1"},
+    {"HighBytesKept", "N = \xE4\xF6\xFC", "N = \xE4\xF6\xFC"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rows, ReadEffectTextTable, ::testing::ValuesIn(kReadRows),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(ReadEffectText, WordBrokenOverTwoLinesIsJoined) {
+    TempDir dir;
+    const std::optional<std::string> text =
+        ReadEffectText(dir.Write("e.txt", "Size = 5, Emission\r\nRate = 7"));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(FindEntry(*text, "EmissionRate"), "7");
+    EXPECT_EQ(FindEntry(*text, "Rate"), "");
+}
+
+TEST(ReadEffectText, LinesLongerThanOneBufferAreWhole) {
+    TempDir dir;
+    const std::string value(10000, '7');
+    const std::optional<std::string> text =
+        ReadEffectText(dir.Write("e.txt", "A = " + value + "\n8, B = 1"));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(FindEntry(*text, "A"), value + "8");
+    EXPECT_EQ(FindEntry(*text, "B"), "1");
+}
+
+TEST(ReadEffectText, MissingFileOrFolderIsNotOpened) {
+    TempDir dir;
+    EXPECT_FALSE(ReadEffectText((dir.Path() / "missing.txt").string()).has_value());
+    EXPECT_FALSE(ReadEffectText(dir.Path().string()).has_value());
+    EXPECT_FALSE(ReadEffectText("").has_value());
+}
+
+TEST(ReadEffectText, StopsAtSizeCap) {
+    TempDir dir;
+    const std::string path = dir.Write("big.txt", std::string(kMaxEffectFileBytes + 100, 'x'));
+    const std::optional<std::string> text = ReadEffectText(path);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(text->size(), kMaxEffectFileBytes);
+}
+
+}  // namespace
+}  // namespace pp
