@@ -106,7 +106,7 @@ Shade ShadeStar(float u, float v) {
     s.R = 1.0f;
     s.G = Mix(0.86f, 1.0f, white);
     s.B = Mix(0.50f, 1.0f, white);
-    s.A = Clamp01(core + glow + rays) * EdgeFade(r, 0.88f, 1.0f);
+    s.A = Clamp01(core + glow + rays) * EdgeFade(r, 0.86f, 0.96f);
     return s;
 }
 
@@ -129,7 +129,7 @@ Shade ShadeFlame(float u, float v) {
         s.G = Mix(0.46f, 0.84f, t);
         s.B = Mix(0.06f, 0.38f, t);
     }
-    s.A = Clamp01(0.95f * heat) * EdgeFade(r, 0.88f, 1.0f);
+    s.A = Clamp01(0.95f * heat) * EdgeFade(r, 0.86f, 0.96f);
     return s;
 }
 
@@ -152,7 +152,7 @@ Shade ShadeEnergy(float u, float v) {
         s.G = (core * 1.00f + halo * 0.28f + arms * 0.92f) / weight;
         s.B = (core * 1.00f + halo * 1.00f + arms * 1.00f) / weight;
     }
-    s.A = Clamp01(weight) * EdgeFade(r, 0.86f, 1.0f);
+    s.A = Clamp01(weight) * EdgeFade(r, 0.84f, 0.96f);
     return s;
 }
 
@@ -183,7 +183,7 @@ Shade ShadeBubble(float u, float v) {
         s.G = (body * 0.80f + rim * 0.93f + highlight + reflection * 0.95f) / weight;
         s.B = (body * 1.00f + rim * 1.00f + highlight + reflection * 1.00f) / weight;
     }
-    s.A = Clamp01(weight) * EdgeFade(r, 0.93f, 0.99f);
+    s.A = Clamp01(weight) * EdgeFade(r, 0.92f, 0.96f);
     return s;
 }
 
