@@ -1,0 +1,214 @@
+#include "effects/loader.h"
+
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "effects/effect_text.h"
+#include "effects/value_forms.h"
+
+namespace pp {
+namespace {
+
+// Paths of the files being loaded, outermost first, as they are opened.
+using LoadChain = std::vector<std::string>;
+
+void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain);
+
+using FloatSetter = int32_t (*)(Emitter*, float, float, float);
+
+void ApplyValueSpec(std::string_view text, std::string_view key, Emitter* emitter,
+                    FloatSetter setter) {
+    const std::string v = FindEntry(text, key);
+    if (v.empty()) return;
+    const ValueForm<float> form = ParseValueSpec(v);
+    setter(emitter, form.First, form.Second, form.Step);
+}
+
+void ApplyArea(Engine& engine, Emitter* emitter, std::string_view v) {
+    // An empty first entry means no usable area at all, not "keep the old one".
+    if (FindEntry(v, "1").empty()) {
+        SetArea(emitter, 0, 0.0f, 0.0f, 0.0f);
+        return;
+    }
+    const std::string name = TextOr(FindEntry(v, "Type"), "Point");
+    // An unknown name stays in the map with 0, so it reads as a Point from then on.
+    const int32_t type = MapFindOrAdd(engine.AreaTypes, name.c_str());
+    SetArea(emitter, type, FloatOr(FindEntry(v, "Width"), 0.0f),
+            FloatOr(FindEntry(v, "Height"), 0.0f), FloatOr(FindEntry(v, "Angle"), 0.0f));
+}
+
+// The seventeen keys in their fixed order; every key path ends in '\' so that a block gives
+// its inside and a plain value itself.
+void ApplyEffectText(Engine& engine, Emitter* emitter, std::string_view text, LoadChain& chain) {
+    std::string v = FindEntry(text, "Extends\\");
+    // The parent goes first so that every key this file names overrides it.
+    if (!v.empty()) ApplyEffectFile(engine, emitter, v, chain);
+
+    v = FindEntry(text, "Layer\\");
+    if (!v.empty()) SetLayer(emitter, IntOr(v, 0));
+
+    // Two-number keys go by position, and a missing part takes its default, not the old value.
+    v = FindEntry(text, "EmitterPosition\\");
+    if (!v.empty()) {
+        SetPosition(emitter, FloatOr(FindEntry(v, "1"), 0.0f), FloatOr(FindEntry(v, "2"), 0.0f));
+    }
+
+    v = FindEntry(text, "EmitterArea\\");
+    if (!v.empty()) ApplyArea(engine, emitter, v);
+
+    ApplyValueSpec(text, "EmissionAngle\\", emitter, SetEmissionAngle);
+    ApplyValueSpec(text, "EmissionVelocity\\", emitter, SetEmissionVelocity);
+
+    v = FindEntry(text, "Acceleration\\");
+    if (!v.empty()) {
+        SetAcceleration(emitter, FloatOr(FindEntry(v, "1"), 0.0f),
+                        FloatOr(FindEntry(v, "2"), 0.0f));
+    }
+
+    ApplyValueSpec(text, "LifeTime\\", emitter, SetLifeTime);
+    ApplyValueSpec(text, "EmissionRate\\", emitter, SetEmissionRate);
+
+    v = FindEntry(text, "Sprite\\");
+    if (!v.empty()) {
+        const ValueForm<int32_t> form = ParseIntValueSpec(v);
+        SetSpriteRange(emitter, form.First, form.Second, form.Step);
+    }
+
+    ApplyValueSpec(text, "Size\\", emitter, SetSize);
+
+    v = FindEntry(text, "Raise\\");
+    if (!v.empty()) SetRaise(emitter, FloatOr(v, 0.0f));
+
+    ApplyValueSpec(text, "Rotation\\", emitter, SetRotation);
+    ApplyValueSpec(text, "Transparency\\", emitter, SetTransparency);
+
+    v = FindEntry(text, "Fade\\");
+    if (!v.empty()) SetFade(emitter, FloatOr(v, 0.0f));
+
+    v = FindEntry(text, "BlendingMode\\");
+    if (!v.empty())
+        SetBlendingMode(emitter, IntOr(FindEntry(v, "1"), 5), IntOr(FindEntry(v, "2"), 6));
+
+    v = FindEntry(text, "Disable\\");
+    // Loading never discards particles.
+    if (!v.empty()) SetDisable(emitter, IntOr(v, 1), 0);
+}
+
+void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain) {
+    const std::string openPath = EffectOpenPath(path);
+    // Without these two checks a file extending itself, directly or through others, would
+    // recurse until the stack ran out.
+    if (chain.size() >= static_cast<std::size_t>(kMaxExtendsDepth)) return;
+    if (std::find(chain.begin(), chain.end(), openPath) != chain.end()) return;
+    std::optional<std::string> read = ReadEffectText(openPath);
+    // An unreadable file contributes its path text as written; an ordinary path holds no '='
+    // or ',' and so sets nothing.
+    const std::string text = read ? std::move(*read) : path;
+    chain.push_back(openPath);
+    ApplyEffectText(engine, emitter, text, chain);
+    chain.pop_back();
+}
+
+}  // namespace
+
+std::string EffectOpenPath(std::string_view path) {
+    std::string open(path);
+    std::replace(open.begin(), open.end(), '\\', '/');
+    return open;
+}
+
+Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t y) {
+    Emitter* emitter = CreateEmitter(engine, x, y);
+    if (emitter != nullptr) LoadEffectFile(engine, emitter, path);
+    return emitter;
+}
+
+void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
+    if (emitter == nullptr) return;
+    LoadChain chain;
+    ApplyEffectFile(engine, emitter, path, chain);
+}
+
+int32_t SetLayer(Emitter* emitter, int32_t layer) {
+    if (emitter != nullptr) emitter->Layer = layer;
+    return 0;
+}
+
+int32_t SetPosition(Emitter* emitter, float x, float y) {
+    if (emitter == nullptr) return 0;
+    emitter->PositionX = x;
+    emitter->PositionY = y;
+    return 0;
+}
+
+int32_t SetArea(Emitter* emitter, int32_t type, float width, float height, float angle) {
+    if (emitter == nullptr || type < 0 || type > 5) return 0;
+    emitter->AreaType = type;
+    emitter->AreaWidth = width;
+    emitter->AreaHeight = height;
+    // Multiplied before dividing, with pi as a float, as the angle has always been stored.
+    emitter->AreaAngle = angle * 3.1415927f / 180.0f;
+    return 0;
+}
+
+int32_t SetAcceleration(Emitter* emitter, float x, float y) {
+    if (emitter == nullptr) return 0;
+    emitter->AccelerationX = x;
+    emitter->AccelerationY = y;
+    return 0;
+}
+
+int32_t SetRaise(Emitter* emitter, float value) {
+    if (emitter != nullptr) emitter->Raise = value;
+    return 0;
+}
+
+int32_t SetFade(Emitter* emitter, float value) {
+    if (emitter != nullptr) emitter->Fade = value;
+    return 0;
+}
+
+int32_t SetBlendingMode(Emitter* emitter, int32_t source, int32_t destination) {
+    if (emitter == nullptr) return 0;
+    emitter->BlendSource = source;
+    emitter->BlendDestination = destination;
+    return 0;
+}
+
+int32_t SetEmissionAngle(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->EmissionAngle, min, max, inc);
+    return 0;
+}
+
+int32_t SetEmissionVelocity(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->EmissionVelocity, min, max, inc);
+    return 0;
+}
+
+int32_t SetLifeTime(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->LifeTime, min, max, inc);
+    return 0;
+}
+
+int32_t SetEmissionRate(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->EmissionRate, min, max, inc);
+    return 0;
+}
+
+int32_t SetSize(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->Size, min, max, inc);
+    return 0;
+}
+
+int32_t SetRotation(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->Rotation, min, max, inc);
+    return 0;
+}
+
+int32_t SetTransparency(Emitter* emitter, float min, float max, float inc) {
+    if (emitter != nullptr) SetValueSpec(emitter->Transparency, min, max, inc);
+    return 0;
+}
+
+}  // namespace pp

@@ -1,0 +1,47 @@
+// Effect loader: creates an emitter and applies an effect description file to it, with
+// inheritance through "Extends\". Never fails and reports nothing: a file that cannot be read
+// or a key that is absent simply changes nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "particles/particles.h"
+
+namespace pp {
+
+// An "Extends\" chain longer than this stops: the file that would come next contributes nothing.
+inline constexpr int kMaxExtendsDepth = 64;
+
+// Effect files name folders with '\'; the path to open has '/' in its place.
+std::string EffectOpenPath(std::string_view path);
+
+// CreateEmitter(x, y), then LoadEffectFile. nullptr only when no emitter could be created.
+Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t y);
+
+// Applies the file's keys in their fixed order, "Extends\" first and depth-first. A file that
+// cannot be opened contributes its path text as effect text. A file already being loaded
+// further up the same chain contributes nothing, so cycles end.
+void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path);
+
+// The loader's setters; each returns 0 and does nothing for a nullptr emitter. Triples follow
+// the setting rule (max -65535 means "same as min", inc <= 0 means 1).
+int32_t SetLayer(Emitter* emitter, int32_t layer);
+int32_t SetPosition(Emitter* emitter, float x, float y);
+// Only for 0 <= type <= 5; any other type changes nothing. The angle is given in degrees and
+// stored in radians.
+int32_t SetArea(Emitter* emitter, int32_t type, float width, float height, float angle);
+int32_t SetAcceleration(Emitter* emitter, float x, float y);
+int32_t SetRaise(Emitter* emitter, float value);
+int32_t SetFade(Emitter* emitter, float value);
+int32_t SetBlendingMode(Emitter* emitter, int32_t source, int32_t destination);
+int32_t SetEmissionAngle(Emitter* emitter, float min, float max, float inc);
+int32_t SetEmissionVelocity(Emitter* emitter, float min, float max, float inc);
+int32_t SetLifeTime(Emitter* emitter, float min, float max, float inc);
+int32_t SetEmissionRate(Emitter* emitter, float min, float max, float inc);
+int32_t SetSize(Emitter* emitter, float min, float max, float inc);
+int32_t SetRotation(Emitter* emitter, float min, float max, float inc);
+int32_t SetTransparency(Emitter* emitter, float min, float max, float inc);
+
+}  // namespace pp
