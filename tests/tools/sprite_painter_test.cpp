@@ -151,7 +151,14 @@ TEST(SpritePainter, CommittedDataSpritesMatchThePainter) {
         ASSERT_TRUE(decoded.has_value());
         EXPECT_EQ(decoded->Width, s.Width);
         EXPECT_EQ(decoded->Height, s.Height);
-        EXPECT_TRUE(decoded->Rgba == s.Rgba) << "regenerate with: make_sprites Data";
+        ASSERT_EQ(decoded->Rgba.size(), s.Rgba.size());
+        // One step of slack per channel: another C library's expf or cosf may round a
+        // sample differently; a change to the painter moves pixels much further.
+        int largest = 0;
+        for (size_t i = 0; i < s.Rgba.size(); ++i) {
+            largest = std::max(largest, std::abs(int{decoded->Rgba[i]} - int{s.Rgba[i]}));
+        }
+        EXPECT_LE(largest, 1) << "regenerate with: make_sprites Data";
     }
 }
 
