@@ -1,0 +1,55 @@
+// Command-line parsing shared by the subcommands: a walker over options and operands, strict
+// whole-argument numbers, X,Y pairs, and the one-line error convention (exit status 2).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace pp {
+
+inline constexpr int kExitUsage = 2;
+
+// The arguments after the subcommand's name.
+using CommandArgs = std::span<const std::string_view>;
+
+// Decimal integer filling the whole text (an optional leading '-', then digits only) within
+// [min, max]; std::nullopt for anything else, overflow included.
+std::optional<int64_t> ParseIntArg(std::string_view text, int64_t min, int64_t max);
+
+// "X,Y" with two int32 parts, each as ParseIntArg reads it.
+std::optional<std::pair<int32_t, int32_t>> ParsePointArg(std::string_view text);
+
+// Prints "particleplayer COMMAND: MESSAGE" as one line on stderr and returns kExitUsage.
+int UsageError(std::string_view command, std::string_view message);
+
+// Walks one subcommand's arguments. An argument that starts with '-' (and is not "-" alone)
+// is an option until "--", after which everything is an operand. "--name=value" carries its
+// value inline; otherwise the value is the next argument, whatever it looks like, so that
+// "--at -5,3" works.
+class ArgWalker {
+  public:
+    explicit ArgWalker(CommandArgs args) : args_(args) {}
+
+    // Moves to the next argument; false when there is none.
+    bool Next();
+    bool IsOption() const { return isOption_; }
+    // The option's name without an inline value ("--at" for "--at=1,2"), or the operand.
+    std::string_view Name() const { return name_; }
+    bool HasInlineValue() const { return inlineValue_.has_value(); }
+    // The option's value: inline, or the following argument (consumed). nullopt when missing.
+    std::optional<std::string_view> Value();
+
+  private:
+    CommandArgs args_;
+    std::size_t next_ = 0;
+    bool operandsOnly_ = false;
+    bool isOption_ = false;
+    std::string_view name_;
+    std::optional<std::string_view> inlineValue_;
+};
+
+}  // namespace pp

@@ -1,0 +1,19 @@
+// The subcommands of particleplayer. Each takes the arguments after its own name and returns
+// the process exit status: 0 done, 1 failed, 2 bad arguments (one line on stderr).
+#pragma once
+
+#include "app/cli_args.h"
+
+namespace pp {
+
+// No subcommand: the windowed player.
+int RunPlayer(CommandArgs args);
+
+// inspect FILE [--at X,Y]: the emitter that FILE configures, as one JSON object.
+int RunInspect(CommandArgs args);
+
+// simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]:
+// the engine on a virtual clock, one JSON line per printed frame.
+int RunSimulate(CommandArgs args);
+
+}  // namespace pp

@@ -1,0 +1,14 @@
+// Appending JSON numbers for the subcommands' output. Floats use %.9g, which reads back as the
+// same 32-bit float; infinities and NaN, which JSON cannot spell, are written Infinity,
+// -Infinity and NaN as JavaScript and Python's json module read them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pp {
+
+void AppendJsonFloat(std::string& out, float value);
+void AppendJsonInt(std::string& out, int64_t value);
+
+}  // namespace pp

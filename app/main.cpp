@@ -1,0 +1,65 @@
+// particleplayer: the windowed player without a subcommand, and the headless subcommands.
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "app/cli_args.h"
+#include "app/commands.h"
+
+namespace pp {
+namespace {
+
+struct Command {
+    const char* Name;
+    int (*Run)(CommandArgs args);
+    const char* Synopsis;
+    const char* Summary;
+};
+
+// New subcommands are added here; usage lists them in this order.
+const Command kCommands[] = {
+    {"inspect", RunInspect, "inspect FILE [--at X,Y]",
+     "print the emitter an effect file configures, as JSON"},
+    {"simulate", RunSimulate,
+     "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]",
+     "run an effect headless on a virtual clock, print its particles as JSON lines"},
+};
+
+void PrintUsage(std::FILE* out) {
+    std::fputs(
+        "Usage: particleplayer [COMMAND [ARGS...]]\n"
+        "Without a command, plays the scene of Data/ in a window until it is closed.\n"
+        "\n"
+        "Commands:\n",
+        out);
+    for (const Command& command : kCommands) {
+        std::fprintf(out, "  %s\n      %s\n", command.Synopsis, command.Summary);
+    }
+    std::fputs("\nRun 'particleplayer COMMAND --help' for the details of one command.\n", out);
+}
+
+int Main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
+    if (args.empty()) return RunPlayer({});
+    const std::string_view first = args.front();
+    if (first == "--help" || first == "-h") {
+        PrintUsage(stdout);
+        return 0;
+    }
+    const CommandArgs rest = CommandArgs(args).subspan(1);
+    for (const Command& command : kCommands) {
+        if (first == command.Name) return command.Run(rest);
+    }
+    std::fprintf(stderr,
+                 "particleplayer: unknown command or option '%.*s' (see particleplayer "
+                 "--help)\n",
+                 static_cast<int>(first.size()), first.data());
+    return kExitUsage;
+}
+
+}  // namespace
+}  // namespace pp
+
+int main(int argc, char** argv) {
+    return pp::Main(argc, argv);
+}
