@@ -137,7 +137,7 @@ bool DecodePng(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch,
     }
     const int64_t height = context.Height;
     const size_t rowBytes = png_get_rowbytes(data->Png, data->Info);
-    if (rowBytes > static_cast<size_t>(pitch) ||
+    if (pitch <= 0 || rowBytes > static_cast<size_t>(pitch) ||
         static_cast<int64_t>(buffer.size()) < int64_t{pitch} * height) {
         context.Error = "png: decode buffer is too small";
         return false;
