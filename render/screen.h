@@ -1,0 +1,56 @@
+// The drawing screen inside a window: an OpenGL 3.3 core context whose back buffer is an
+// offscreen framebuffer of exactly ScreenWidth x ScreenHeight with an RGB colour buffer (no
+// alpha: destination alpha reads as 1). Presenting copies it into the window, so the last
+// frame can be shown again at any time. Every operation does nothing, or fails, while no
+// screen is open.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct SDL_Window;
+
+namespace pp {
+
+// Starts SDL video and prepares the context settings. Returns 1, or 0 when already
+// initialised or SDL video cannot start.
+int32_t InitGraphics();
+
+// Opens a screen of width x height at (x, y) in the window's client area, closing the screen
+// that is open first. With stretchToWindow the area follows the window's size minus the right
+// and bottom offsets, and the back buffer is stretched into it. Returns 1 or 0; every failure
+// frees all sprites.
+int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height,
+                           int32_t stretchToWindow, int32_t rightOffset, int32_t bottomOffset);
+
+// Clears the whole back buffer; colour holds red in bits 0-7, green 8-15, blue 16-23.
+void FillScreen(int32_t colour);
+
+// Begins the frame's scene unless begun. Returns 1 while a scene is begun, 0 without screen.
+int32_t EnsureScene();
+
+// Puts back the plain state the screen itself draws with (back buffer bound, full viewport).
+void ApplyDefaultStates();
+
+// Ends the scene and shows the back buffer in the window, waiting for the display's retrace
+// when the driver allows. Returns 1 (0 is kept for a device lost beyond recovery, which
+// OpenGL does not report here).
+int32_t PresentFrame();
+
+// Closes the screen: frees all sprites, drops the context. Does nothing when none is open.
+void ReleaseScreen();
+
+// Releases the screen and ends the graphics system's use of SDL video.
+void ShutdownGraphics();
+
+// Size of the back buffer; 0 while no screen is open.
+int32_t ScreenWidth();
+int32_t ScreenHeight();
+// Bits per pixel of the back buffer: 32 while a screen is open, else 0.
+int32_t ScreenDepth();
+
+// Reads the back buffer as top-down rows of B, G, R bytes (ScreenWidth * 3 per row, no
+// padding). Returns false, leaving bgr empty, when no screen is open.
+bool ReadScreenPixels(std::vector<uint8_t>& bgr);
+
+}  // namespace pp
