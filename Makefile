@@ -34,7 +34,7 @@ fuzz:
 	@scripts/install-deps.sh --fuzz
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPP_FUZZ=ON -DPP_TESTS=OFF -DPP_BENCH=OFF \
 	  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
-	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
