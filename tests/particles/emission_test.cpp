@@ -243,15 +243,6 @@ TEST(Area, LineAtAngleZeroCoversWholePixelOffsets) {
     EXPECT_EQ(*xs.rbegin(), 50.0f);
 }
 
-TEST(Area, LineTurnsWithTheAreaAngle) {
-    TestEngine t;
-    Emitter* e = AreaEmitter(t, 1, 100, 0, kPi / 2.0f);
-    for (const Point& p : SpawnPoints(*e, t.engine, 500)) {
-        EXPECT_NEAR(p.x, 0.0f, 1e-3f);
-        EXPECT_LE(std::fabs(p.y), 50.0f + 1e-3f);
-    }
-}
-
 TEST(Area, TurnedSquareStaysInsideItsSides) {
     TestEngine t;
     const float a = 0.3f;

@@ -66,16 +66,6 @@ TEST(Emitter, EmittersAreAppendedInCreationOrder) {
     EXPECT_EQ(order, (std::vector<Emitter*>{a, b, c}));
 }
 
-TEST(Emitter, RemovingAnEmitterTakesItsParticlesWithIt) {
-    TestEngine t;
-    Emitter* e = CreateEmitter(t.engine, 0, 0);
-    for (int i = 0; i < 40; ++i) SpawnParticle(t.engine, *e);
-    EXPECT_GT(e->Particles.Pool().Total(), 0);
-    ListRemove(t.engine.Emitters);  // the cursor is on e
-    EXPECT_EQ(t.engine.Emitters.Count(), 0);
-    // Under ASan a leaked particle block would be reported at exit.
-}
-
 TEST(Emitter, AreaTypesHoldTheSixNamesCaseSensitively) {
     TestEngine t;
     const char* names[] = {"Point", "Line", "Square", "Rectangle", "Circle", "Ellipse"};

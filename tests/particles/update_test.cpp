@@ -235,17 +235,5 @@ TEST(Update, AutoRemoveTakesOutAnEmitterAfterAnUpdateWithoutParticles) {
     EXPECT_EQ(order, (std::vector<Emitter*>{keep, last}));
 }
 
-TEST(Update, AutoRemoveZeroKeepsAnEmptyEmitter) {
-    TestEngine t;
-    Emitter* e = CreateEmitter(t.engine, 0, 0);
-    SetDisable(e, 1, 0);
-    for (int i = 0; i < 5; ++i) {
-        t.clock.Advance(16);
-        UpdateParticles(t.engine);
-    }
-    EXPECT_EQ(t.engine.Emitters.Count(), 1);
-    EXPECT_EQ(e->AutoRemove, 0);
-}
-
 }  // namespace
 }  // namespace pp
