@@ -16,6 +16,12 @@ constexpr float kMaxInterval = 1073741824.0f;  // 2^30 ms
 
 constexpr int32_t kBacklogLimit = 1000;
 
+// The span of a lifetime in milliseconds. A death time further ahead than 2^31 - 1 ms would
+// read as lying in the past; one 2^30 ms back is as dead as it gets and still reads as past
+// for the next 12 days.
+constexpr double kLongestLifeMs = 2147483647.0;
+constexpr double kShortestLifeMs = -1073741824.0;
+
 float ToRadians(float degrees) {
     return degrees * kPi / 180.0f;
 }
@@ -101,6 +107,20 @@ int32_t EmissionInterval(float rate) {
     return ms < 1 ? 1 : ms;
 }
 
+// The lifetime added to the spawn's clock reading t. In double: a float sum would lose whole
+// milliseconds once the clock passes 2^24 ms (4.6 hours). The sum wraps like the clock.
+// Lifetimes out of reach of a signed clock difference are held at its ends; a NaN lifetime
+// is no life at all.
+int32_t DeathTimeAfter(int32_t t, float lifeMs) {
+    double ms = lifeMs;
+    if (ms > kLongestLifeMs) {
+        ms = kLongestLifeMs;
+    } else if (ms < kShortestLifeMs || std::isnan(ms)) {
+        ms = kShortestLifeMs;
+    }
+    return RoundToInt(ms + static_cast<double>(t));
+}
+
 }  // namespace
 
 void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now) {
@@ -139,10 +159,7 @@ int32_t SpawnParticle(Engine& engine, Emitter& emitter) {
     p->Transparency = SampleValueSpec(engine, emitter.Transparency);
     auto t = static_cast<int32_t>(engine.Clock->Now());
     float life = SampleValueSpec(engine, emitter.LifeTime);
-    // The lifetime in float, then the sum in double: a float sum would lose whole
-    // milliseconds once the clock passes 2^24 ms (4.6 hours).
-    float lifeMs = life * 1000.0f;
-    p->DeathTime = RoundToInt(static_cast<double>(lifeMs) + static_cast<double>(t));
+    p->DeathTime = DeathTimeAfter(t, life * 1000.0f);
     p->Angle = theta;
     p->RotationStep = SampleValueSpec(engine, emitter.Rotation);
     return 0;

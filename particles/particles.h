@@ -3,6 +3,7 @@
 // All arithmetic is 32-bit float in the written order, so a seed gives the same particles.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "runtime/clock.h"
@@ -65,6 +66,9 @@ struct Engine {
     RecordList<Emitter> Emitters;  // load order
     NameMap<int32_t> AreaTypes;    // 512 buckets, case-sensitive
     int32_t LastUpdateTime = 0;    // 0 until the first update
+    // Whether an update has run. Kept apart from LastUpdateTime because a virtual clock can
+    // read 0 when it wraps, which must not look like "no update yet".
+    bool Updated = false;
     RandomGenerator Random;
     MillisecondClock* Clock;
 };
@@ -93,6 +97,26 @@ void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc);
 float SampleValueSpec(Engine& engine, const ValueSpec& spec);
 // The same rule; the bound in float, the result as a wrapping integer product and sum.
 int32_t SampleValueSpec(Engine& engine, const IntValueSpec& spec);
+
+// Non-finite values: a hostile effect file can store infinities and NaN in any parameter (the
+// setters keep what they are given, and sums of huge values overflow). The engine stays sound
+// by these rules:
+//   - a particle whose size, position, velocity, transparency, angle or rotation step is not
+//     finite after its move dies in that update. Non-finite values stay non-finite under the
+//     update's sums, so a particle spawned so dies in the update that bore it and is never
+//     drawn; its spawn took all its draws, so the random sequence is the same as ever;
+//   - a lifetime beyond 2^31 - 1 ms (infinity included) is held there: such a particle dies
+//     by age about 24.8 days after its birth, the longest span a signed clock difference can
+//     tell from the past; one below -2^30 ms, or NaN, is held at -2^30 and dies at once;
+//   - the gap to the next emission is 1 ms for a rate that is not above 0 (NaN included) or
+//     is huge, and at most 2^30 ms for a tiny one, so one update spawns at most 1000;
+//   - every float-to-int conversion (sampling bounds, area lengths, death times, drawing) is
+//     defined for every value: NaN, infinities and out-of-range values give 0 or wrap.
+inline bool ParticleStateIsFinite(const Particle& p) {
+    return std::isfinite(p.Size) && std::isfinite(p.X) && std::isfinite(p.Y) &&
+           std::isfinite(p.VelocityX) && std::isfinite(p.VelocityY) &&
+           std::isfinite(p.Transparency) && std::isfinite(p.Angle) && std::isfinite(p.RotationStep);
+}
 
 // Spawns every particle due at clock reading now (at most one second's backlog, at most one
 // per millisecond) and advances NextEmission. A disabled emitter only moves NextEmission to now.

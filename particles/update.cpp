@@ -18,14 +18,19 @@ bool AdvanceParticle(Particle& p, float dt, float ax, float ay, float raise, flo
     p.Size += dt * raise;
     p.Angle += p.RotationStep;  // per update, whatever dt is
     p.Transparency += dt * fade;
-    return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f;
+    // A state that overflowed to an infinity or became NaN (inf - inf) ends the particle too:
+    // a NaN size or opacity would never fall below 1 and would reach drawing.
+    return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f ||
+           !ParticleStateIsFinite(p);
 }
 
 }  // namespace
 
 float UpdateParticles(Engine& engine) {
-    if (engine.LastUpdateTime == 0)
+    if (!engine.Updated) {
         engine.LastUpdateTime = static_cast<int32_t>(engine.Clock->Now());
+        engine.Updated = true;
+    }
     auto now = static_cast<int32_t>(engine.Clock->Now());
     float dt = static_cast<float>(ClockDiff(now, engine.LastUpdateTime)) * 0.001f;
     engine.LastUpdateTime = now;
