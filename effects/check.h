@@ -1,0 +1,39 @@
+// Effect file checker: reads effect description files the way the loader does, following
+// "Extends\", and reports what the forgiving reader ignores or reads differently from what
+// the author probably meant, each finding at its line and column in the file as written.
+// Display-free; changes nothing and loads nothing into an engine.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pp {
+
+// One finding. File is the path as opened ('/' for '\'); Line and Column are 1-based, the
+// column counting bytes of the line as written (CR, LF, CR LF and NUL end lines).
+struct CheckFinding {
+    std::string File;
+    int32_t Line = 0;
+    int32_t Column = 0;
+    std::string Message;
+
+    bool operator==(const CheckFinding&) const = default;
+};
+
+// Checks each file in order, and after each the files it extends, depth-first, with the
+// loader's cycle and depth guard. A file met a second time is not checked again. Findings
+// come grouped per file in the order the files are first met, sorted by position within a
+// file. A file that cannot be opened gives one finding at 1:1.
+std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths);
+
+// Checks `bytes` as the contents of the file `name`; the files it extends are opened from
+// disk, relative to the working directory as the loader opens them.
+std::vector<CheckFinding> CheckEffectBytes(std::string_view bytes, const std::string& name);
+
+// "FILE:LINE:COLUMN: message", without a line end.
+std::string FormatFinding(const CheckFinding& finding);
+
+}  // namespace pp
