@@ -16,4 +16,8 @@ int RunInspect(CommandArgs args);
 // the engine on a virtual clock, one JSON line per printed frame.
 int RunSimulate(CommandArgs args);
 
+// check FILE...: what the effect reader ignores or misreads in each file and the files it
+// extends, one "FILE:LINE:COLUMN: message" line per finding; 1 when anything was reported.
+int RunCheck(CommandArgs args);
+
 }  // namespace pp
