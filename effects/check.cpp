@@ -476,7 +476,10 @@ struct ListScan {
     std::size_t UnclosedEntryStart = 0;
 };
 
-ListScan ScanList(std::string_view text, Range r) {
+// Entries that are only spaces count for numbering but hold nothing; `keepBlank` false drops
+// them where no entry is looked up by number (the top level), so that a file of commas stays
+// small in memory.
+ListScan ScanList(std::string_view text, Range r, bool keepBlank = true) {
     ListScan scan;
     int64_t depth = 0;
     std::vector<std::size_t> opens;  // always max(depth, 0) long
@@ -523,7 +526,9 @@ ListScan ScanList(std::string_view text, Range r) {
         }
         entry.Equals = std::move(equals);
         equals.clear();
-        scan.Entries.push_back(std::move(entry));
+        if (keepBlank || !entry.Value.Empty() || entry.HasEquals()) {
+            scan.Entries.push_back(std::move(entry));
+        }
         start = i + 1;
     }
     return scan;
@@ -584,7 +589,7 @@ class TextCheck {
                    "byte-order mark");
             return;
         }
-        const ListScan top = ScanList(text_, Range{0, text_.size()});
+        const ListScan top = ScanList(text_, Range{0, text_.size()}, false);
         CheckBom(top);
         if (CheckWrappedFile(top)) return;
         CheckTopLevel(top);
@@ -948,6 +953,8 @@ class TextCheck {
         const BlockEntries keys = CheckNames(top, {}, kKeyNames);
         for (const Entry* e : keys.Unnamed) {
             const std::string_view value = Slice(e->Value);
+            // A file holding nothing but its byte-order mark has that finding already.
+            if (bom_ && e->Value.Begin == 0 && value.size() == 3) continue;
             std::string message = Quote(value) + " has no '=' and is ignored";
             const std::size_t space = value.find(' ');
             if (space != std::string_view::npos && value.size() <= kQuoteLimit &&
@@ -1150,7 +1157,9 @@ class TextCheck {
         const ListScan inner = ScanList(text_, v);
         // Without a second entry the whole text is read as one number.
         if (FindEntry(vt, "2").empty()) {
-            if (!inner.Entries.empty() && inner.Entries.front().HasEquals()) {
+            if (!inner.Entries.empty() && inner.Entries.front().Equals.size() > 1) {
+                CheckMissingCommas(inner.Entries.front());
+            } else if (!inner.Entries.empty() && inner.Entries.front().HasEquals()) {
                 CheckNamedPlainSpec(e, inner, key, kind);
             } else {
                 CheckNumber(v, kind);
@@ -1459,8 +1468,11 @@ class Checker {
         const std::string openPath = EffectOpenPath(name);
         const std::optional<FileIdentity> identity = IdentityOf(openPath);
         const std::size_t group = NewGroup(openPath, identity);
+        // The same limit as for a file read from disk.
+        const bool truncated = bytes.size() > kMaxEffectFileBytes;
         Chain chain;
-        CheckContents(group, bytes, false, openPath, identity, chain);
+        CheckContents(group, bytes.substr(0, kMaxEffectFileBytes), truncated, openPath, identity,
+                      chain);
     }
 
     std::vector<CheckFinding> Take() {

@@ -98,6 +98,10 @@ const FlawRow kFlawRows[] = {
      "\xEF\xBB\xBFSize = 10,\nFade = 1",
      {"1:1: byte-order mark at the start of the file: it becomes part of the first name, so "
       "'Size' is not found; save the file without it"}},
+    {"ByteOrderMarkAlone",
+     "\xEF\xBB\xBF",
+     {"1:1: byte-order mark at the start of the file: it becomes part of the first entry; save "
+      "the file without it"}},
     {"WholeFileInBraces",
      "{\nSize = 10,\nFade = 1\n}",
      {"1:1: the whole file is wrapped in braces, so no key is found: the top level is a bare "
