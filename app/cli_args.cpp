@@ -68,4 +68,18 @@ std::optional<std::string_view> ArgWalker::Value() {
     return args_[next_++];
 }
 
+std::optional<std::string> ReadIntOption(ArgWalker& walk, int64_t min, int64_t max,
+                                         int64_t& result) {
+    const std::string name(walk.Name());
+    const std::optional<std::string_view> value = walk.Value();
+    if (!value) return name + " needs a value";
+    const std::optional<int64_t> number = ParseIntArg(*value, min, max);
+    if (!number) {
+        return name + " wants a whole number from " + std::to_string(min) + " to " +
+               std::to_string(max) + ", not '" + std::string(*value) + "'";
+    }
+    result = *number;
+    return std::nullopt;
+}
+
 }  // namespace pp

@@ -52,4 +52,10 @@ class ArgWalker {
     std::optional<std::string_view> inlineValue_;
 };
 
+// Reads the current option's value as a whole number from min to max into result. Returns a
+// one-line message ("--frames wants a whole number from 1 to 10, not 'x'") when the value is
+// missing or not such a number; result is then unchanged.
+std::optional<std::string> ReadIntOption(ArgWalker& walk, int64_t min, int64_t max,
+                                         int64_t& result);
+
 }  // namespace pp

@@ -17,9 +17,6 @@ namespace {
 
 constexpr std::string_view kCommand = "simulate";
 
-// The clock reads this through loading; frame k reads kStartTime + k * frame-ms.
-constexpr uint32_t kStartTime = 1000;
-
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
     "                               [--print last|all]\n"
@@ -41,20 +38,6 @@ struct Options {
     int64_t FrameMs = 16;
     bool PrintAll = false;
 };
-
-// Parses a numeric option's value; an error message when it is missing or not in range.
-std::optional<std::string> ReadNumber(ArgWalker& walk, int64_t min, int64_t max, int64_t& result) {
-    const std::string name(walk.Name());
-    const std::optional<std::string_view> value = walk.Value();
-    if (!value) return name + " needs a value";
-    const std::optional<int64_t> number = ParseIntArg(*value, min, max);
-    if (!number) {
-        return name + " wants a whole number from " + std::to_string(min) + " to " +
-               std::to_string(max) + ", not '" + std::string(*value) + "'";
-    }
-    result = *number;
-    return std::nullopt;
-}
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
 std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
@@ -78,12 +61,12 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Y = point->second;
         } else if (name == "--seed") {
             int64_t seed = 0;
-            error = ReadNumber(walk, 0, UINT32_MAX, seed);
+            error = ReadIntOption(walk, 0, UINT32_MAX, seed);
             options.Seed = static_cast<uint32_t>(seed);
         } else if (name == "--frames") {
-            error = ReadNumber(walk, 1, INT32_MAX, options.Frames);
+            error = ReadIntOption(walk, 1, INT32_MAX, options.Frames);
         } else if (name == "--frame-ms") {
-            error = ReadNumber(walk, 0, INT32_MAX, options.FrameMs);
+            error = ReadIntOption(walk, 0, INT32_MAX, options.FrameMs);
         } else if (name == "--print") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value) return "--print needs a value, last or all";
@@ -98,9 +81,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     }
     if (!options.File) return "missing FILE (see particleplayer simulate --help)";
     // The virtual clock must not wrap during the run, or "time" would jump backwards.
-    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kStartTime) {
+    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kVirtualStartTime) {
         return "--frames times --frame-ms runs past the clock's range (" +
-               std::to_string(UINT32_MAX - kStartTime) + " ms)";
+               std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
     }
     return std::nullopt;
 }
@@ -135,7 +118,7 @@ int RunSimulate(CommandArgs args) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
 
-    VirtualClock clock(kStartTime);
+    VirtualClock clock(kVirtualStartTime);
     Engine engine(clock);
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
     FillAreaTypes(engine);
@@ -153,7 +136,7 @@ int RunSimulate(CommandArgs args) {
 
     std::string out;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
-        const auto time = static_cast<uint32_t>(kStartTime + frame * options.FrameMs);
+        const auto time = static_cast<uint32_t>(kVirtualStartTime + frame * options.FrameMs);
         clock.Set(time);
         const float dt = UpdateParticles(engine);
         if (!options.PrintAll && frame != options.Frames) continue;

@@ -2,9 +2,15 @@
 // the process exit status: 0 done, 1 failed, 2 bad arguments (one line on stderr).
 #pragma once
 
+#include <cstdint>
+
 #include "app/cli_args.h"
 
 namespace pp {
+
+// The headless commands run on a virtual clock that reads this through start-up and loading;
+// frame k then reads kVirtualStartTime + k * frame-ms.
+inline constexpr uint32_t kVirtualStartTime = 1000;
 
 // No subcommand: the windowed player.
 int RunPlayer(CommandArgs args);
@@ -15,6 +21,10 @@ int RunInspect(CommandArgs args);
 // simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]:
 // the engine on a virtual clock, one JSON line per printed frame.
 int RunSimulate(CommandArgs args);
+
+// render [--frames N] [--frame-ms MS] [--seed S] [--out PATH]: the player's scene drawn
+// without a display on a virtual clock, written as PNG frames.
+int RunRender(CommandArgs args);
 
 // check FILE...: what the effect reader ignores or misreads in each file and the files it
 // extends, one "FILE:LINE:COLUMN: message" line per finding; 1 when anything was reported.

@@ -23,6 +23,8 @@ const Command kCommands[] = {
     {"simulate", RunSimulate,
      "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]",
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
+    {"render", RunRender, "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH]",
+     "draw the scene without a display on a virtual clock, write the frames as PNGs"},
     {"check", RunCheck, "check FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
 };

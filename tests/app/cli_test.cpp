@@ -1,9 +1,6 @@
 // Runs the built particleplayer binary: argument errors, and the exact output of inspect and
 // simulate that other tools parse.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,67 +14,16 @@
 #include "app/json_text.h"
 #include "effects/loader.h"
 #include "runtime/clock.h"
+#include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
-
-extern char** environ;
 
 namespace pp {
 namespace {
 
+using test::Lines;
+using test::RunBinary;
+using test::RunResult;
 using testing::TempDir;
-
-struct RunResult {
-    int Status = -1;
-    std::string Out;
-    std::string Err;
-};
-
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-// Runs the binary with `args`, stdout and stderr captured through files.
-RunResult RunBinary(const std::vector<std::string>& args) {
-    TempDir capture;
-    const std::string outPath = (capture.Path() / "out").string();
-    const std::string errPath = (capture.Path() / "err").string();
-    std::string binary = PP_BINARY_DIR "/app/particleplayer";
-    std::vector<char*> argv{binary.data()};
-    std::vector<std::string> copies(args);
-    for (std::string& arg : copies) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    pid_t pid = 0;
-    RunResult result;
-    const int spawned = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << binary;
-        return result;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.Out = Slurp(outPath);
-    result.Err = Slurp(errPath);
-    return result;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 TEST(Cli, HelpListsSubcommands) {
     for (const char* flag : {"--help", "-h"}) {
@@ -85,9 +31,10 @@ TEST(Cli, HelpListsSubcommands) {
         EXPECT_EQ(r.Status, 0);
         EXPECT_NE(r.Out.find("inspect FILE"), std::string::npos);
         EXPECT_NE(r.Out.find("simulate FILE"), std::string::npos);
+        EXPECT_NE(r.Out.find("render [--frames N]"), std::string::npos);
         EXPECT_EQ(r.Err, "");
     }
-    for (const char* command : {"inspect", "simulate"}) {
+    for (const char* command : {"inspect", "simulate", "render"}) {
         const RunResult r = RunBinary({command, "--help"});
         EXPECT_EQ(r.Status, 0);
         EXPECT_NE(r.Out.find("Usage: particleplayer"), std::string::npos);
@@ -131,7 +78,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadArgsRow{{"simulate", "a", "--print", "first"}, "--print"},
                       BadArgsRow{{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"},
                                  "clock"},
-                      BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"}));
+                      BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"},
+                      BadArgsRow{{"render", "frames"}, "unexpected argument 'frames'"},
+                      BadArgsRow{{"render", "--frames", "0"}, "--frames"},
+                      BadArgsRow{{"render", "--frames", "100000"}, "from 1 to 99999"},
+                      BadArgsRow{{"render", "--frame-ms", "x"}, "not 'x'"},
+                      BadArgsRow{{"render", "--seed"}, "--seed needs a value"},
+                      BadArgsRow{{"render", "--out"}, "--out needs"},
+                      BadArgsRow{{"render", "--out="}, "--out needs"},
+                      BadArgsRow{{"render", "--frames", "99999", "--frame-ms", "50000"}, "clock"},
+                      BadArgsRow{{"render", "--fps", "60"}, "unknown option '--fps'"}));
 
 class CliOutput : public ::testing::Test {
   protected:

@@ -1,0 +1,103 @@
+#include "app/scene.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "effects/loader.h"
+#include "particles/draw_particles.h"
+#include "render/image_decoders.h"
+#include "render/quad_sprites.h"
+#include "render/screen.h"
+#include "render/sprites.h"
+#include "render/window.h"
+
+namespace pp {
+namespace {
+
+// SDL's latest error as "SDL: ...", or "" when it gave none; read before anything else can
+// overwrite it.
+std::string SdlError() {
+    const char* text = SDL_GetError();
+    return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
+}
+
+}  // namespace
+
+std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags) {
+    // The runtime services first; the image-decoder registry already holds the BMP decoder.
+    SDL_ClearError();
+    const bool graphics = InitGraphics() != 0;
+    const std::string graphicsError = graphics ? "" : SdlError();
+    InitQuadSprites();
+
+    // Emitters exists with the engine; the area names come before any effect is read.
+    FillAreaTypes(engine);
+
+    // Without a video system there is nothing to draw into; the frame loop would spin
+    // without ever showing anything.
+    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
+    SDL_ClearError();
+    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kSceneTitle,
+                   kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
+        return SceneProblem{SceneProblem::NoWindow, SdlError()};
+    }
+    SDL_ClearError();
+    if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
+        return SceneProblem{SceneProblem::NoScreen, SdlError()};
+    }
+    EnablePngDecoder();
+
+    for (const SceneEffect& row : kScene) {
+        LoadSpriteImage(row.Number, row.Image, SpriteUsableAsQuad | SpriteKeepAlpha);
+        CreateQuadSprite(row.Number, row.Number);
+        Emitter* emitter = LoadEffect(engine, row.Effect, row.X, row.Y);
+        SetSpriteRange(emitter, row.Number, -65535, 1);
+    }
+    return std::nullopt;
+}
+
+void DrawSceneFrame(Engine& engine) {
+    FillScreen(0);
+    UpdateParticles(engine);
+    BeginQuads();
+    DrawParticles(engine, 0, 0, 0);
+    EndQuads();
+    PresentFrame();
+}
+
+void StopScene() {
+    CloseAllWindows();
+    ShutdownGraphics();
+    FreeAllQuadSprites();
+    SDL_Quit();
+}
+
+std::vector<std::string> MissingSceneFiles() {
+    std::vector<std::string> missing;
+    for (const SceneEffect& row : kScene) {
+        for (const char* file : {row.Image, row.Effect}) {
+            const std::string path = EffectOpenPath(file);
+            std::FILE* opened = std::fopen(path.c_str(), "rb");
+            if (opened == nullptr) {
+                missing.push_back(path);
+            } else {
+                std::fclose(opened);
+            }
+        }
+    }
+    return missing;
+}
+
+std::string MissingDataNote() {
+    const std::vector<std::string> missing = MissingSceneFiles();
+    if (missing.empty()) return "";
+    std::error_code ignored;
+    const std::string here = std::filesystem::current_path(ignored).string();
+    return std::to_string(missing.size()) + " of the scene's 8 data files cannot be read (" +
+           missing.front() + (missing.size() > 1 ? ", ..." : "") + ") in " + here +
+           "; their effects draw nothing. Start it from the folder that holds Data/";
+}
+
+}  // namespace pp

@@ -1,0 +1,67 @@
+// The player's scene: four effects at fixed places on an 800 x 600 screen, with the start-up,
+// the frame and the shut-down around them. Shared by the windowed player (real clock) and
+// `render` (virtual clock, hidden window), so both draw the same thing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "particles/particles.h"
+
+namespace pp {
+
+// One effect of the scene: its sprite and quad sprite number, its two files (relative to the
+// working directory, '\' as folder separator) and its emitter position.
+struct SceneEffect {
+    int32_t Number;
+    const char* Image;
+    const char* Effect;
+    int32_t X, Y;
+};
+
+// In load order.
+inline constexpr SceneEffect kScene[] = {
+    {1, "Data\\Sternchen.png", "Data\\Sternchen.txt", 100, 200},
+    {2, "Data\\Feuer.png", "Data\\Feuer.txt", 600, 500},
+    {3, "Data\\Energie.png", "Data\\Energie.txt", 200, 400},
+    {4, "Data\\Luftblase.png", "Data\\Luftblase.txt", 600, 300},
+};
+
+inline constexpr int32_t kSceneWidth = 800;
+inline constexpr int32_t kSceneHeight = 600;
+inline constexpr char kSceneTitle[] = "SCREEN";
+// A caption with a system menu, centred on the desktop.
+inline constexpr uint32_t kSceneWindowFlags = 0x00C80001;
+
+// Why the scene could not start. Text says more ("SDL: ..." with SDL's own message), or is
+// empty.
+struct SceneProblem {
+    enum Kind { NoDisplay, NoWindow, NoScreen } What;
+    std::string Text;
+};
+
+// Starts the graphics services, fills the engine's AreaTypes, opens window 0 (with
+// kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
+// effects with their sprites, in that order. Missing or broken data files are no problem:
+// their effects run and draw nothing. Returns a problem, having loaded nothing, when the
+// window or the screen cannot be opened. Call StopScene afterwards in either case.
+std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags);
+
+// One frame: clear to black, update every emitter against the engine's clock, draw layer 0
+// and show the frame.
+void DrawSceneFrame(Engine& engine);
+
+// Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
+// of SDL. The engine, with every emitter and particle, goes with its owner afterwards.
+void StopScene();
+
+// The scene's files that cannot be opened from the working directory, as paths with '/'.
+std::vector<std::string> MissingSceneFiles();
+
+// "" when every data file is there; otherwise one sentence for stderr that says how many
+// are missing and where they are looked for.
+std::string MissingDataNote();
+
+}  // namespace pp

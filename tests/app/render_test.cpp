@@ -1,0 +1,163 @@
+// particleplayer render end to end: the files it writes, their repeatability, the picture of
+// the scene, and a run without the data files.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "render/image_decoders.h"
+#include "tests/app/run_binary.h"
+#include "tests/effects/temp_dir.h"
+
+namespace pp {
+namespace {
+
+using test::Lines;
+using test::RunBinary;
+using test::RunOptions;
+using test::RunResult;
+using test::Slurp;
+using testing::TempDir;
+
+// Runs from the repository root, which holds Data/.
+RunOptions InSceneFolder() {
+    RunOptions options;
+    options.WorkingDir = PP_SOURCE_DIR;
+    return options;
+}
+
+// A written frame, decoded by our own PNG decoder into B, G, R rows.
+struct Picture {
+    DecodedImage Image;
+
+    // The sum of all channel values in [x0, x1) x [y0, y1), clipped to the picture.
+    int64_t Energy(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+        int64_t sum = 0;
+        for (int32_t y = std::max(y0, 0); y < std::min(y1, Image.Height); ++y) {
+            for (int32_t x = std::max(x0, 0); x < std::min(x1, Image.Width); ++x) {
+                const size_t i = static_cast<size_t>(y) * Image.Pitch + static_cast<size_t>(x) * 3;
+                sum += Image.Pixels[i] + Image.Pixels[i + 1] + Image.Pixels[i + 2];
+            }
+        }
+        return sum;
+    }
+    int64_t Energy() const { return Energy(0, 0, Image.Width, Image.Height); }
+};
+
+std::optional<Picture> ReadPicture(const std::filesystem::path& path) {
+    const std::string bytes = Slurp(path);
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    std::optional<DecodedImage> image =
+        DecodeImageWith(PngDecoder(), std::span<const uint8_t>(data, bytes.size()), 0);
+    if (!image) return std::nullopt;
+    return Picture{std::move(*image)};
+}
+
+std::string FrameName(int frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%05d.png", frame);
+    return name;
+}
+
+class RenderCommand : public ::testing::Test {
+  protected:
+    RunResult Render(std::vector<std::string> args, const RunOptions& options = InSceneFolder()) {
+        args.insert(args.begin(), "render");
+        return RunBinary(args, options);
+    }
+    std::string Out(const std::string& name) const { return (dir_.Path() / name).string(); }
+
+    TempDir dir_;
+};
+
+TEST_F(RenderCommand, SameSeedGivesIdenticalFilesAnotherSeedAnotherPicture) {
+    for (const char* folder : {"a", "b"}) {
+        const RunResult r = Render({"--frames", "3", "--seed", "11", "--out", Out(folder)});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+    }
+    ASSERT_EQ(Render({"--frames", "3", "--seed", "12", "--out", Out("c")}).Status, 0);
+    for (int frame = 1; frame <= 3; ++frame) {
+        const std::string a = Slurp(dir_.Path() / "a" / FrameName(frame));
+        ASSERT_FALSE(a.empty()) << FrameName(frame);
+        EXPECT_EQ(a, Slurp(dir_.Path() / "b" / FrameName(frame))) << FrameName(frame);
+    }
+    EXPECT_NE(Slurp(dir_.Path() / "a" / FrameName(3)), Slurp(dir_.Path() / "c" / FrameName(3)));
+    // Exactly the frames, no temporary files left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path() / "a"),
+                            std::filesystem::directory_iterator()),
+              3);
+}
+
+TEST_F(RenderCommand, PngPathGetsOnlyTheLastFrameAsRgb800x600) {
+    ASSERT_EQ(Render({"--frames", "4", "--seed", "2", "--out", Out("all")}).Status, 0);
+    const RunResult r = Render({"--frames", "4", "--seed", "2", "--out", Out("sub/last.png")});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(Lines(r.Err), std::vector<std::string>{"particleplayer render: wrote frame 4 to " +
+                                                     Out("sub/last.png")});
+    const std::string last = Slurp(Out("sub/last.png"));
+    EXPECT_EQ(last, Slurp(dir_.Path() / "all" / FrameName(4)));
+    // IHDR: width and height big-endian, then bit depth 8 and colour type 2 (RGB).
+    ASSERT_GT(last.size(), 26u);
+    const std::string header = last.substr(16, 10);
+    EXPECT_EQ(header, std::string("\0\0\x03\x20\0\0\x02\x58\x08\x02", 10));
+}
+
+// At 320 ms every effect has particles on screen, each around its own position, and the rest
+// of the screen stays black.
+TEST_F(RenderCommand, SceneShowsEachEffectNearItsPosition) {
+    const RunResult r =
+        Render({"--frames", "20", "--frame-ms", "16", "--seed", "5", "--out", Out("f.png")});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::optional<Picture> picture = ReadPicture(Out("f.png"));
+    ASSERT_TRUE(picture);
+    ASSERT_EQ(picture->Image.Width, 800);
+    ASSERT_EQ(picture->Image.Height, 600);
+
+    struct Box {
+        const char* Effect;
+        int32_t X0, Y0, X1, Y1;
+    };
+    // Around each position; fire and bubbles rise, so their boxes reach further up.
+    const std::array<Box, 4> boxes = {{{"Sternchen", 20, 120, 180, 280},
+                                       {"Feuer", 520, 380, 680, 560},
+                                       {"Energie", 110, 310, 290, 490},
+                                       {"Luftblase", 510, 180, 690, 330}}};
+    int64_t inside = 0;
+    for (const Box& box : boxes) {
+        const int64_t energy = picture->Energy(box.X0, box.Y0, box.X1, box.Y1);
+        RecordProperty(box.Effect, std::to_string(energy));
+        EXPECT_GT(energy, 20000) << box.Effect;
+        inside += energy;
+    }
+    EXPECT_GE(inside, picture->Energy() * 99 / 100) << "light outside the effects' boxes";
+}
+
+TEST_F(RenderCommand, WithoutDataRendersBlackFramesAndSucceeds) {
+    RunOptions emptyFolder;
+    emptyFolder.WorkingDir = dir_.Path();
+    const RunResult r = Render({"--frames", "4", "--out", "frames"}, emptyFolder);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Err.find("8 of the scene's 8 data files cannot be read"), std::string::npos)
+        << r.Err;
+    for (int frame = 1; frame <= 4; ++frame) {
+        const std::optional<Picture> picture =
+            ReadPicture(dir_.Path() / "frames" / FrameName(frame));
+        ASSERT_TRUE(picture) << FrameName(frame);
+        EXPECT_EQ(picture->Image.Width, 800);
+        EXPECT_EQ(picture->Energy(), 0) << FrameName(frame);
+    }
+}
+
+TEST_F(RenderCommand, UnwritableOutputFailsWithOneLine) {
+    dir_.Write("file", "x");
+    const RunResult r = Render({"--frames", "1", "--out", Out("file/frames")});
+    EXPECT_EQ(r.Status, 1);
+    ASSERT_EQ(Lines(r.Err).size(), 1u) << r.Err;
+    EXPECT_NE(r.Err.find("cannot create the folder"), std::string::npos) << r.Err;
+}
+
+}  // namespace
+}  // namespace pp
