@@ -40,22 +40,33 @@ int HexDigitValue(char c) {
 }
 
 struct Delimiters {
+    Delimiters(char equals, char open, char close, char separator)
+        : Equals(equals), Open(open), Close(close), Separator(separator) {
+        for (const char c : {equals, open, close, separator}) {
+            IsDelimiter[static_cast<unsigned char>(c)] = true;
+        }
+    }
     char Equals;
     char Open;
     char Close;
     char Separator;
+    // The scan runs over every other character without looking at it twice.
+    bool IsDelimiter[256] = {};
 };
 
 // Scans `text` as a list of entries and returns the value of the first entry whose number is
 // `index` or whose name is `head`. The end of the text closes the last entry only at depth 0.
 std::optional<std::string_view> FindInList(std::string_view text, std::string_view head,
                                            int32_t index, const Delimiters& d) {
+    const std::size_t n = text.size();
     int64_t depth = 0;
     int64_t number = 1;
     std::size_t start = 0;
     std::size_t lastEquals = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size()) {
+    for (std::size_t i = 0;; ++i) {
+        while (i < n && !d.IsDelimiter[static_cast<unsigned char>(text[i])]) ++i;
+        if (i < n) {
+            // The roles are tried in this order, so a character given twice keeps its first.
             const char c = text[i];
             if (c == d.Equals) {
                 if (depth == 0) lastEquals = i;
@@ -69,22 +80,27 @@ std::optional<std::string_view> FindInList(std::string_view text, std::string_vi
                 --depth;
                 continue;
             }
-            if (c != d.Separator || depth != 0) continue;
+            // What is left is the entry separator.
+            if (depth != 0) continue;
         } else if (depth != 0) {
             return std::nullopt;
         }
-        const std::string_view entry = text.substr(start, i - start);
-        const std::string_view name = TrimSpaces(text.substr(start, lastEquals - start));
-        if (number == index || name == head) {
-            // An entry whose name trims to nothing keeps its '=' as part of the value.
-            if (name.empty()) return TrimSpaces(entry);
-            return TrimSpaces(text.substr(lastEquals + 1, i - lastEquals - 1));
+        // A name region shorter than head cannot trim to it, which spares the trimming in
+        // the long runs of short entries a hostile text can hold.
+        const bool mayMatchName = lastEquals - start >= head.size();
+        if (number == index || mayMatchName) {
+            const std::string_view name = TrimSpaces(text.substr(start, lastEquals - start));
+            if (number == index || name == head) {
+                // An entry whose name trims to nothing keeps its '=' as part of the value.
+                if (name.empty()) return TrimSpaces(text.substr(start, i - start));
+                return TrimSpaces(text.substr(lastEquals + 1, i - lastEquals - 1));
+            }
         }
+        if (i >= n) return std::nullopt;
         start = i + 1;
         lastEquals = start;
         ++number;
     }
-    return std::nullopt;
 }
 
 // The "C" locale's strtod: the scanned prefix may only differ between locales in its decimal
@@ -107,21 +123,28 @@ float DoubleToFloat(double value) {
 
 }  // namespace
 
-std::optional<std::string> ReadEffectText(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+std::optional<std::string> ReadEffectText(const std::string& path, std::size_t maxBytes,
+                                          std::size_t* bytesRead) {
+    if (bytesRead != nullptr) *bytesRead = 0;
+    // Non-blocking only so that opening a pipe without a writer cannot wait; such a file is
+    // refused right after.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat info {};
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return std::nullopt;
     }
     // Line ends vanish without a trace, so the text is the file without its CR, LF and NUL
     // bytes; CR LF being one line end or two makes no difference to the result.
     std::string text;
+    if (info.st_size > 0) {
+        text.reserve(std::min(static_cast<std::size_t>(info.st_size), maxBytes));
+    }
     std::size_t total = 0;
     char buffer[4096];
-    while (total < kMaxEffectFileBytes) {
-        const std::size_t want = std::min(sizeof buffer, kMaxEffectFileBytes - total);
+    while (total < maxBytes) {
+        const std::size_t want = std::min(sizeof buffer, maxBytes - total);
         const ssize_t got = read(fd, buffer, want);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
@@ -132,6 +155,7 @@ std::optional<std::string> ReadEffectText(const std::string& path) {
         }
     }
     close(fd);
+    if (bytesRead != nullptr) *bytesRead = total;
     return text;
 }
 

@@ -14,15 +14,20 @@ namespace pp {
 // Name/value separator, block open, block close, entry separator, used by position.
 inline constexpr std::string_view kEffectDelimiters = "={},";
 
-// Real effect files are a few kilobytes; reading stops after this many bytes so that a device
-// or a runaway file cannot exhaust memory (and every lookup rescans the whole text).
+// Real effect files are a few kilobytes; reading stops after this many bytes (1 MiB) so that
+// a runaway file cannot exhaust memory. Every lookup rescans the whole text, so the limit
+// also bounds the time a file can take: a few tens of milliseconds.
 inline constexpr std::size_t kMaxEffectFileBytes = std::size_t{1} << 20;
 
 // Reads the file at `path`, opened exactly as given, into one text: the lines appended with
-// their ends (LF, CR, CR LF, NUL) removed. An empty file gives the empty text. Returns
-// std::nullopt when the file cannot be opened or is a folder; a read error keeps what came
-// before it.
-std::optional<std::string> ReadEffectText(const std::string& path);
+// their ends (LF, CR, CR LF, NUL) removed. An empty file gives the empty text. At most
+// maxBytes bytes of the file are read, and their number is stored in *bytesRead when given;
+// the rest is ignored. Returns std::nullopt when the file cannot be opened or is not a
+// regular file (a folder, a pipe, a terminal or a device, which could block or never end);
+// a read error keeps what came before it.
+std::optional<std::string> ReadEffectText(const std::string& path,
+                                          std::size_t maxBytes = kMaxEffectFileBytes,
+                                          std::size_t* bytesRead = nullptr);
 
 // Returns the value that `keyPath` selects in `text`, or `fallback` when nothing matches.
 // Components are separated by '\'; a component whose integer value is 1 or more also selects

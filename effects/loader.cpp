@@ -10,8 +10,12 @@
 namespace pp {
 namespace {
 
-// Paths of the files being loaded, outermost first, as they are opened.
-using LoadChain = std::vector<std::string>;
+// The files being loaded, outermost first, as they are opened, and the effect text the chain
+// may still take.
+struct LoadChain {
+    std::vector<std::string> Paths;
+    std::size_t BytesLeft = kMaxEffectChainBytes;
+};
 
 void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain);
 
@@ -99,15 +103,21 @@ void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, 
     const std::string openPath = EffectOpenPath(path);
     // Without these two checks a file extending itself, directly or through others, would
     // recurse until the stack ran out.
-    if (chain.size() >= static_cast<std::size_t>(kMaxExtendsDepth)) return;
-    if (std::find(chain.begin(), chain.end(), openPath) != chain.end()) return;
-    std::optional<std::string> read = ReadEffectText(openPath);
+    std::vector<std::string>& paths = chain.Paths;
+    if (paths.size() >= static_cast<std::size_t>(kMaxExtendsDepth)) return;
+    if (std::find(paths.begin(), paths.end(), openPath) != paths.end()) return;
+    if (chain.BytesLeft == 0) return;
+    std::size_t bytesRead = 0;
+    std::optional<std::string> read = ReadEffectText(openPath, chain.BytesLeft, &bytesRead);
     // An unreadable file contributes its path text as written; an ordinary path holds no '='
     // or ',' and so sets nothing.
-    const std::string text = read ? std::move(*read) : path;
-    chain.push_back(openPath);
+    std::string text = read ? std::move(*read) : path;
+    if (text.size() > chain.BytesLeft) text.resize(chain.BytesLeft);
+    // Line ends are read but leave no text; they count all the same.
+    chain.BytesLeft -= std::max(bytesRead, text.size());
+    paths.push_back(openPath);
     ApplyEffectText(engine, emitter, text, chain);
-    chain.pop_back();
+    paths.pop_back();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // or a key that is absent simply changes nothing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,13 @@ namespace pp {
 
 // An "Extends\" chain longer than this stops: the file that would come next contributes nothing.
 inline constexpr int kMaxExtendsDepth = 64;
+
+// One LoadEffectFile reads at most this many bytes over its whole "Extends\" chain (16 MiB),
+// path texts of files that cannot be opened included. Each file reads at most
+// kMaxEffectFileBytes and at most what is left of the budget; once it is spent, the files that
+// would come next contribute nothing. Every key scans its text anew, so this bounds the time a
+// chain of large files can take to well under a second.
+inline constexpr std::size_t kMaxEffectChainBytes = std::size_t{16} << 20;
 
 // Effect files name folders with '\'; the path to open has '/' in its place.
 std::string EffectOpenPath(std::string_view path);
