@@ -108,7 +108,8 @@ void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, 
     if (std::find(paths.begin(), paths.end(), openPath) != paths.end()) return;
     if (chain.BytesLeft == 0) return;
     std::size_t bytesRead = 0;
-    std::optional<std::string> read = ReadEffectText(openPath, chain.BytesLeft, &bytesRead);
+    const std::size_t limit = std::min(kMaxEffectFileBytes, chain.BytesLeft);
+    std::optional<std::string> read = ReadEffectText(openPath, limit, &bytesRead);
     // An unreadable file contributes its path text as written; an ordinary path holds no '='
     // or ',' and so sets nothing.
     std::string text = read ? std::move(*read) : path;
