@@ -1,5 +1,6 @@
 #include "tests/render/render_test_support.h"
 
+#include <SDL.h>
 #include <png.h>
 
 #include "render/image_decoders.h"
@@ -10,7 +11,16 @@
 
 namespace pp::test {
 
+bool KeepGraphicsDriverLoaded() {
+    static const bool loaded = [] {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+        return SDL_GL_LoadLibrary(nullptr) == 0;
+    }();
+    return loaded;
+}
+
 bool OpenTestScreen() {
+    if (!KeepGraphicsDriverLoaded()) return false;
     if (ScreenWidth() == 800 && WindowHandle(0) != nullptr) {
         InitQuadSprites();
         return true;

@@ -7,6 +7,12 @@
 
 namespace pp::test {
 
+// Holds a reference on SDL video and its GL library for the rest of the test binary. SDL
+// otherwise unloads Mesa's driver whenever the last GL window or the video subsystem goes,
+// and every unload leaves the driver's once-initialised state behind, which LeakSanitizer
+// reports as leaks in a module it can no longer name. Returns false without video.
+bool KeepGraphicsDriverLoaded();
+
 // Opens window 0 and its 800 x 600 screen (if not open), enables PNG and empties the quad
 // table. Returns false when the graphics system cannot start.
 bool OpenTestScreen();

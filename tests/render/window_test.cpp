@@ -7,12 +7,15 @@
 #include <csignal>
 #include <vector>
 
+#include "tests/render/render_test_support.h"
+
 namespace pp {
 namespace {
 
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        ASSERT_TRUE(test::KeepGraphicsDriverLoaded()) << SDL_GetError();
         window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001, nullptr);
         ASSERT_NE(window, nullptr) << SDL_GetError();
         Drain();
@@ -198,6 +201,7 @@ TEST_F(WindowTest, HookSeesRaisedEventsAndTheWindowGoing) {
 }
 
 TEST(WindowWithoutAnyWindow, WaitStillTimesOut) {
+    ASSERT_TRUE(test::KeepGraphicsDriverLoaded());
     CloseAllWindows();
     const auto start = std::chrono::steady_clock::now();
     while (WaitEvent(5) != 0) {
