@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <vector>
@@ -195,7 +196,10 @@ TEST_F(WindowTest, HookSeesRaisedEventsAndTheWindowGoing) {
     PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
     Collect();
     WindowClose(0);
-    EXPECT_EQ(hookCodes, (std::vector<int32_t>{kEventExposed, kWindowDestroying}));
+    // A real window server may add focus or move events of its own in between.
+    ASSERT_GE(hookCodes.size(), 2u);
+    EXPECT_NE(std::find(hookCodes.begin(), hookCodes.end(), kEventExposed), hookCodes.end());
+    EXPECT_EQ(hookCodes.back(), kWindowDestroying);
     EXPECT_EQ(hookWindow, window);
     EXPECT_EQ(WindowHandle(0), nullptr);
 }
