@@ -2,17 +2,17 @@
 // texture bytes for both kinds of load. Any crash, leak or undefined behaviour is a finding.
 #include <cstddef>
 #include <cstdint>
-#include <span>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
-#include "render/image_decoders.h"
-#include "render/texture_bytes.h"
+#include "fuzz/harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::span<const uint8_t> bytes(data, size);
-    const auto image = pp::DecodeImageWith(pp::BmpDecoder(), bytes, 0);
-    if (image) {
-        (void)pp::MakeTextureBytes(*image, pp::SpriteUsableAsQuad | pp::SpriteKeepAlpha);
-        (void)pp::MakeTextureBytes(*image, 0);
+    const std::string broken = pp::fuzz::BmpInput({data, size});
+    if (!broken.empty()) {
+        std::fprintf(stderr, "fuzz_bmp: %s\n", broken.c_str());
+        std::abort();
     }
     return 0;
 }

@@ -1,0 +1,192 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#include "effects/value_forms.h"
+#include "fuzz/harness.h"
+#include "particles/particles.h"
+#include "runtime/clock.h"
+#include "runtime/convert.h"
+#include "runtime/random.h"
+
+namespace pp::fuzz {
+namespace {
+
+std::string_view AsText(std::span<const uint8_t> data) {
+    return {reinterpret_cast<const char*>(data.data()), data.size()};
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+// The entry lookup written as plainly as it is described, one character at a time, to check
+// the fast scan against.
+std::optional<std::string_view> ReferenceFindInList(std::string_view text, std::string_view head,
+                                                    int32_t index, std::string_view d) {
+    int64_t depth = 0;
+    int64_t number = 1;
+    std::size_t start = 0;
+    std::size_t lastEquals = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+        bool entryEnds = false;
+        if (i == text.size()) {
+            if (depth != 0) return std::nullopt;
+            entryEnds = true;
+        } else if (text[i] == d[0]) {
+            if (depth == 0) lastEquals = i;
+        } else if (text[i] == d[1]) {
+            ++depth;
+        } else if (text[i] == d[2]) {
+            --depth;
+        } else if (text[i] == d[3]) {
+            entryEnds = depth == 0;
+        }
+        if (!entryEnds) continue;
+        const std::string_view name = Trim(text.substr(start, lastEquals - start));
+        if (number == index || name == head) {
+            if (name.empty()) return Trim(text.substr(start, i - start));
+            return Trim(text.substr(lastEquals + 1, i - lastEquals - 1));
+        }
+        start = i + 1;
+        lastEquals = start;
+        ++number;
+    }
+    return std::nullopt;
+}
+
+std::string ReferenceFindEntry(std::string_view text, std::string_view keyPath, std::string_view d,
+                               std::string_view fallback) {
+    for (;;) {
+        const std::size_t slash = keyPath.find('\\');
+        const std::string_view head = Trim(keyPath.substr(0, slash));
+        if (head.empty()) return std::string(text);
+        const auto value = ReferenceFindInList(text, head, TextToInt(head), d);
+        if (!value) return std::string(fallback);
+        if (slash == std::string_view::npos) return std::string(*value);
+        std::string_view inside = *value;
+        if (!inside.empty() && inside.front() == d[1]) {
+            inside = Trim(inside.substr(1, inside.size() >= 2 ? inside.size() - 2 : 0));
+        }
+        text = inside;
+        keyPath = keyPath.substr(slash + 1);
+    }
+}
+
+void WriteFile(const char* name, std::string_view bytes) {
+    FILE* f = std::fopen(name, "wb");
+    if (f == nullptr) return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+std::string FindEntryInput(std::span<const uint8_t> data) {
+    std::string_view rest = AsText(data);
+    if (rest.empty()) return {};
+    const auto flags = static_cast<uint8_t>(rest.front());
+    rest.remove_prefix(1);
+    std::string_view delimiters = kEffectDelimiters;
+    if ((flags & 1) != 0) {
+        if (rest.size() < 4) return {};
+        delimiters = rest.substr(0, 4);
+        rest.remove_prefix(4);
+    }
+    const std::size_t nul = rest.find('\0');
+    const std::string_view keyPath = rest.substr(0, nul);
+    const std::string_view text = nul == std::string_view::npos ? "" : rest.substr(nul + 1);
+    const std::string_view fallback = (flags & 2) != 0 ? "\x01" "fallback" : "";
+
+    const std::string found = FindEntry(text, keyPath, delimiters, fallback);
+    const std::string expected = ReferenceFindEntry(text, keyPath, delimiters, fallback);
+    if (found != expected) return "FindEntry differs from the reference scan";
+    (void)FloatOr(found, 1.5f);
+    (void)IntOr(found, 7);
+    (void)TextOr(found, "x");
+    return {};
+}
+
+std::string ValueSpecInput(std::span<const uint8_t> data) {
+    const std::string_view text = AsText(data);
+    VirtualClock clock;
+    Engine engine(clock);
+    SeedRandom(engine.Random, 1);
+
+    const ValueForm<float> form = ParseValueSpec(text);
+    ValueSpec spec{};
+    SetValueSpec(spec, form.First, form.Second, form.Step);
+    if (!(spec.Inc > 0.0f)) return "a stored float Inc is not above 0";
+    const ValueForm<int32_t> intForm = ParseIntValueSpec(text);
+    IntValueSpec intSpec{};
+    SetIntValueSpec(intSpec, intForm.First, intForm.Second, intForm.Step);
+    if (intSpec.Inc <= 0) return "a stored integer Inc is not above 0";
+    for (int i = 0; i < 8; ++i) {
+        (void)SampleValueSpec(engine, spec);
+        (void)SampleValueSpec(engine, intSpec);
+    }
+    return {};
+}
+
+std::string LoaderInput(std::span<const uint8_t> data) {
+    const std::string_view all = AsText(data);
+    static const char* const kNames[] = {"a.txt", "b.txt", "c.txt", "d.txt"};
+    std::size_t from = 0;
+    bool done = false;
+    for (const char* name : kNames) {
+        const std::size_t bar = done ? std::string_view::npos : all.find("|||", from);
+        if (done) {
+            WriteFile(name, "");
+        } else if (bar == std::string_view::npos) {
+            WriteFile(name, all.substr(from));
+            done = true;
+        } else {
+            WriteFile(name, all.substr(from, bar - from));
+            from = bar + 3;
+        }
+    }
+
+    const uint32_t start = data.size() % 2 == 0 ? 1000u : 0x80000000u - 1500u;
+    VirtualClock clock(start);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 1);
+    FillAreaTypes(engine);
+    Emitter* e = LoadEffect(engine, "a.txt", 400, 300);
+    if (e == nullptr) return "LoadEffect gave no emitter";
+
+    // Ordinary frames, now and then one of no time at all, and one long stall that brings a
+    // second's backlog at once.
+    static const uint32_t kSteps[] = {16, 17, 16, 0, 33, 16, 1, 16};
+    for (int u = 0; u < 200; ++u) {
+        const uint32_t step = u == 150 ? 1200 : kSteps[u % (sizeof kSteps / sizeof kSteps[0])];
+        const int32_t before = e->Particles.Count();
+        clock.Advance(step);
+        const float dt = UpdateParticles(engine);
+        const auto now = static_cast<int32_t>(clock.Now());
+        if (u > 0 && dt != static_cast<float>(step) * 0.001f) return "dt is not the frame step";
+        if (e->Particles.Count() - before > static_cast<int32_t>(std::min(step, 1000u))) {
+            return "more than one particle per millisecond";
+        }
+        if (ClockDiff(now, e->NextEmission) > 0) return "the schedule fell behind the clock";
+        if (ClockDiff(e->NextEmission, now) > (1 << 30)) return "the next emission is too far";
+        // A particle left non-finite would stay so, so a look every few frames finds it and
+        // keeps the runs quick.
+        if (u % 8 != 7) continue;
+        ListRewind(e->Particles);
+        while (const Particle* p = ListNext(e->Particles)) {
+            if (!ParticleStateIsFinite(*p)) return "a particle kept a non-finite state";
+        }
+    }
+    return {};
+}
+
+}  // namespace pp::fuzz

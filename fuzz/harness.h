@@ -1,0 +1,30 @@
+// The work each fuzz target does with one input, shared with the replay of saved findings in
+// the ordinary test build. Every function returns an empty string when each invariant held,
+// else one line saying what broke; crashes and undefined behaviour are left to the sanitizers.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace pp::fuzz {
+
+// Input: a flags byte; when its low bit is set, four delimiter bytes; then the key path up to
+// the first NUL byte; the rest is the text. FindEntry must agree with a plain reference scan,
+// and the number conversions run on what it returns.
+std::string FindEntryInput(std::span<const uint8_t> data);
+
+// Input: the inside of a parameter's block. Both parsers, the setting rule and a few samples.
+std::string ValueSpecInput(std::span<const uint8_t> data);
+
+// Input: up to four effect files separated by "|||", written as a.txt, b.txt, c.txt and d.txt
+// into the working directory (which must be a scratch folder), so that "Extends\" can name
+// them. a.txt is loaded, then the emitter runs 200 updates (one a stall of 1.2 s) on a virtual
+// clock that starts at 1000 or, for inputs of odd length, shortly before 2^31 ms.
+std::string LoaderInput(std::span<const uint8_t> data);
+
+// Input: an image file, through one decoder and, when it decodes, the texture bytes.
+std::string PngInput(std::span<const uint8_t> data);
+std::string BmpInput(std::span<const uint8_t> data);
+
+}  // namespace pp::fuzz
