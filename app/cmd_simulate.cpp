@@ -19,11 +19,12 @@ constexpr std::string_view kCommand = "simulate";
 
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
-    "                               [--print last|all]\n"
+    "                               [--clock-start T] [--print last|all]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
-    "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads 1000\n"
-    "while FILE is loaded at (X, Y) (default 0,0); for frame k = 1..N (default 1) it reads\n"
-    "1000 + k * MS (default 16) and the particles are updated once. After the last frame, or\n"
+    "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
+    "(default 1000, 0 to 4294967295) while FILE is loaded at (X, Y) (default 0,0); for frame\n"
+    "k = 1..N (default 1) it reads T + k * MS (MS default 16), wrapping past 4294967295 to 0\n"
+    "as the system clock does, and the particles are updated once. After the last frame, or\n"
     "after every frame with --print all, one JSON line is printed:\n"
     "  {\"frame\": k, \"time\": T, \"dt\": D, \"particles\": [[Sprite, Size, X, Y, VelocityX,\n"
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
@@ -36,6 +37,7 @@ struct Options {
     std::optional<uint32_t> Seed;
     int64_t Frames = 1;
     int64_t FrameMs = 16;
+    uint32_t ClockStart = kVirtualStartTime;
     bool PrintAll = false;
 };
 
@@ -67,6 +69,10 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             error = ReadIntOption(walk, 1, INT32_MAX, options.Frames);
         } else if (name == "--frame-ms") {
             error = ReadIntOption(walk, 0, INT32_MAX, options.FrameMs);
+        } else if (name == "--clock-start") {
+            int64_t start = 0;
+            error = ReadIntOption(walk, 0, UINT32_MAX, start);
+            options.ClockStart = static_cast<uint32_t>(start);
         } else if (name == "--print") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value) return "--print needs a value, last or all";
@@ -80,7 +86,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         if (error) return error;
     }
     if (!options.File) return "missing FILE (see particleplayer simulate --help)";
-    // The virtual clock must not wrap during the run, or "time" would jump backwards.
+    // The clock may wrap (the engine is built for it), but a run longer than one turn of the
+    // clock would print the same "time" for different frames.
     if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kVirtualStartTime) {
         return "--frames times --frame-ms runs past the clock's range (" +
                std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
@@ -118,7 +125,7 @@ int RunSimulate(CommandArgs args) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
 
-    VirtualClock clock(kVirtualStartTime);
+    VirtualClock clock(options.ClockStart);
     Engine engine(clock);
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
     FillAreaTypes(engine);
@@ -136,7 +143,8 @@ int RunSimulate(CommandArgs args) {
 
     std::string out;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
-        const auto time = static_cast<uint32_t>(kVirtualStartTime + frame * options.FrameMs);
+        // Modulo 2^32, as the system clock wraps.
+        const auto time = static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs);
         clock.Set(time);
         const float dt = UpdateParticles(engine);
         if (!options.PrintAll && frame != options.Frames) continue;
