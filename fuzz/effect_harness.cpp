@@ -105,7 +105,9 @@ std::string FindEntryInput(std::span<const uint8_t> data) {
     const std::size_t nul = rest.find('\0');
     const std::string_view keyPath = rest.substr(0, nul);
     const std::string_view text = nul == std::string_view::npos ? "" : rest.substr(nul + 1);
-    const std::string_view fallback = (flags & 2) != 0 ? "\x01" "fallback" : "";
+    // A non-empty fallback, so that a miss and an empty value look different.
+    static constexpr char kFallback[] = {'\x01', 'f', 'b', '\0'};
+    const std::string_view fallback = (flags & 2) != 0 ? kFallback : "";
 
     const std::string found = FindEntry(text, keyPath, delimiters, fallback);
     const std::string expected = ReferenceFindEntry(text, keyPath, delimiters, fallback);
