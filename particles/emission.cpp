@@ -12,7 +12,7 @@ namespace {
 constexpr float kPi = 3.1415927f;
 
 // The longest gap between two emissions: a tiny rate would otherwise overflow int32.
-constexpr float kMaxInterval = 1073741824.0f;  // 2^30 ms
+constexpr int32_t kMaxIntervalMs = 1 << 30;
 
 constexpr int32_t kBacklogLimit = 1000;
 
@@ -102,7 +102,7 @@ void PlaceInArea(Engine& engine, const Emitter& e, Particle& p) {
 int32_t EmissionInterval(float rate) {
     if (!(rate > 0.0f)) return 1;
     float interval = 1000.0f / rate;
-    if (interval > kMaxInterval) return static_cast<int32_t>(kMaxInterval);
+    if (interval > static_cast<float>(kMaxIntervalMs)) return kMaxIntervalMs;
     int32_t ms = RoundToInt(interval);
     return ms < 1 ? 1 : ms;
 }
