@@ -22,7 +22,7 @@ namespace {
 std::vector<std::string> ChildEnvironment(const RunOptions& options) {
     std::vector<std::pair<std::string, std::string>> set = options.SetEnv;
     set.emplace_back("LSAN_OPTIONS", "suppressions=" PP_SOURCE_DIR
-                                     "/tests/app/gl_driver_leaks.supp:print_suppressions=0");
+                                     "/tests/app/third_party_leaks.supp:print_suppressions=0");
     std::vector<std::string> env;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string text = *entry;
