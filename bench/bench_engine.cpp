@@ -1,5 +1,7 @@
-// Engine hot paths: the per-frame update at steady populations, beside a plain array sweep of
-// the same bytes (what memory bandwidth allows), and the spawn of one particle.
+// Engine hot paths, each beside a baseline measured in the same run: the per-frame update at
+// steady populations beside a plain array sweep of the same bytes (what memory bandwidth
+// allows), the spawn of one particle for every area shape beside a Point spawn, and the heap
+// bytes a live particle costs beside the 40 bytes of its record.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -91,38 +93,100 @@ BENCHMARK(BM_UpdateParticles)
     ->Arg(10000)
     ->Arg(100000)
     ->Arg(1000000)
+    ->Arg(4000000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
-// Spawning a batch into an emitter with a turned rectangle and ranged parameters; the batch is
-// cleared outside the timing.
-void BM_SpawnParticle(benchmark::State& state) {
-    constexpr int32_t kBatch = 1000;
-    VirtualClock clock(1000);
-    Engine engine(clock);
-    SeedRandom(engine.Random, 1);
+constexpr const char* kAreaNames[] = {"Point", "Line", "Square", "Rectangle", "Circle", "Ellipse"};
+
+// An emitter with ranged parameters and the given area shape, turned where the shape turns.
+Emitter* SpawnEmitter(Engine& engine, int32_t areaType) {
     Emitter* e = CreateEmitter(engine, 400, 300);
-    e->AreaType = 3;
+    e->AreaType = areaType;
     e->AreaWidth = 120.0f;
     e->AreaHeight = 40.0f;
     e->AreaAngle = 0.4f;
     SetValueSpec(e->Size, 8.0f, 40.0f, 2.0f);
     SetValueSpec(e->EmissionVelocity, 50.0f, 150.0f, 5.0f);
     SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
-    double spawnSeconds = 0.0;
-    for (auto _ : state) {
-        double t0 = ThreadSeconds();
-        for (int32_t i = 0; i < kBatch; ++i) SpawnParticle(engine, *e);
-        double t1 = ThreadSeconds();
-        spawnSeconds += t1 - t0;
-        state.SetIterationTime(t1 - t0);
-        ListRemoveAll(e->Particles);
-    }
-    state.counters["ns_per_particle"] =
-        spawnSeconds * 1e9 /
-        (static_cast<double>(kBatch) * static_cast<double>(state.iterations()));
+    SetValueSpec(e->LifeTime, 0.5f, 2.0f, 0.25f);
+    SetValueSpec(e->Transparency, 120.0f, 255.0f, 5.0f);
+    return e;
 }
-BENCHMARK(BM_SpawnParticle)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Thread CPU seconds for one batch of spawns; the batch is cleared outside the timing.
+double SpawnBatch(Engine& engine, Emitter& e, int32_t count) {
+    const double t0 = ThreadSeconds();
+    for (int32_t i = 0; i < count; ++i) SpawnParticle(engine, e);
+    const double seconds = ThreadSeconds() - t0;
+    ListRemoveAll(e.Particles);
+    return seconds;
+}
+
+// Spawning into an emitter of one area shape, batches alternating with batches of a Point
+// emitter of the same parameters, so that the ratio sees the same machine load.
+void BM_SpawnParticle(benchmark::State& state) {
+    constexpr int32_t kBatch = 1000;
+    const auto areaType = static_cast<int32_t>(state.range(0));
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 1);
+    Emitter* shaped = SpawnEmitter(engine, areaType);
+    Emitter* point = SpawnEmitter(engine, 0);
+    double shapedSeconds = 0.0;
+    double pointSeconds = 0.0;
+    for (auto _ : state) {
+        const double seconds = SpawnBatch(engine, *shaped, kBatch);
+        shapedSeconds += seconds;
+        state.SetIterationTime(seconds);
+        pointSeconds += SpawnBatch(engine, *point, kBatch);
+    }
+    const double spawns = static_cast<double>(kBatch) * static_cast<double>(state.iterations());
+    state.SetLabel(kAreaNames[areaType]);
+    state.counters["ns_per_particle"] = shapedSeconds * 1e9 / spawns;
+    state.counters["ratio_to_point"] = shapedSeconds / pointSeconds;
+}
+BENCHMARK(BM_SpawnParticle)->DenseRange(0, 5)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// Heap bytes per live particle at a steady population of about n: emitters like those of
+// `render --stress` (1000 particles a second each, living 1 to 3 seconds) run 6 seconds at
+// 16 ms frames; then every particle pool's blocks (headers, used and free slots) are counted.
+void BM_MemoryPerParticle(benchmark::State& state) {
+    const auto target = static_cast<int32_t>(state.range(0));
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 1);
+    const int32_t emitters = (target + 1999) / 2000;
+    for (int32_t i = 0; i < emitters; ++i) {
+        Emitter* e = CreateEmitter(engine, 400, 300);
+        e->AreaType = 5;
+        e->AreaWidth = 600.0f;
+        e->AreaHeight = 400.0f;
+        SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->LifeTime, 1.0f, 3.0f, 0.25f);
+        SetValueSpec(e->Size, 2.0f, 6.0f, 1.0f);
+    }
+    for (int32_t frame = 0; frame < 6000 / 16; ++frame) {
+        clock.Advance(16);
+        UpdateParticles(engine);
+    }
+    double bytes = 0.0;
+    double live = 0.0;
+    for (auto _ : state) {
+        bytes = 0.0;
+        live = 0.0;
+        ListRewind(engine.Emitters);
+        while (Emitter* e = ListNext(engine.Emitters)) {
+            bytes += static_cast<double>(e->Particles.Pool().BytesHeld());
+            live += e->Particles.Count();
+        }
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.counters["live_particles"] = live;
+    state.counters["bytes_per_particle"] = bytes / live;
+    state.counters["ratio_to_record"] = bytes / live / static_cast<double>(sizeof(Particle));
+}
+BENCHMARK(BM_MemoryPerParticle)->Arg(100000)->Arg(1000000)->Iterations(1);
 
 }  // namespace
 }  // namespace pp

@@ -61,6 +61,16 @@ int32_t RecordPool::BlockCount() const {
     return count;
 }
 
+size_t RecordPool::BytesHeld() const {
+    size_t bytes = 0;
+    for (Block* chain : {room_, full_}) {
+        for (Block* b = chain; b != nullptr; b = b->next) {
+            bytes += headerSize_ + stride_ * static_cast<size_t>(b->capacity);
+        }
+    }
+    return bytes;
+}
+
 void RecordPool::Unlink(Block*& chain, Block* block) {
     if (block->prev != nullptr) {
         block->prev->next = block->next;

@@ -41,6 +41,8 @@ class RecordPool {
     int32_t Total() const { return total_; }
     // Blocks held now (with room and full).
     int32_t BlockCount() const;
+    // Heap bytes of all blocks held now: headers, slots in use, free slots.
+    size_t BytesHeld() const;
 
   private:
     struct Block;
