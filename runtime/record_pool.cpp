@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -11,6 +12,9 @@ namespace {
 
 constexpr int32_t kMinimumBlock = 16;
 constexpr int32_t kMaximumBlock = 65536;
+// Slots whose size is a whole number of cache lines start on a line, so that a record never
+// straddles two lines: a pass over a particle list (64-byte slots) touches one line per record.
+constexpr size_t kCacheLine = 64;
 
 size_t RoundUp(size_t value, size_t multiple) {
     return (value + multiple - 1) / multiple * multiple;
@@ -30,6 +34,7 @@ const BlockHeap kDefaultHeap{HeapAllocate, HeapFree};
 // Header in front of the block's slots. Each slot starts with a reference to its block so
 // that a release finds its block in constant time.
 struct RecordPool::Block {
+    void* heapBlock;  // what the heap handed out; the block may start a little into it
     Block* next;
     Block* prev;
     void* freed;         // last freed payload; each freed payload holds the previous one
@@ -52,6 +57,10 @@ RecordPool::RecordPool(size_t payloadSize, size_t payloadAlign, const BlockHeap&
     payloadOffset_ = RoundUp(sizeof(Block*), align);
     stride_ = RoundUp(payloadOffset_ + payloadSize, align);
     headerSize_ = RoundUp(sizeof(Block), align);
+    if (stride_ % kCacheLine == 0) {
+        headerSize_ = RoundUp(headerSize_, kCacheLine);
+        alignSlack_ = kCacheLine - 1;
+    }
 }
 
 int32_t RecordPool::BlockCount() const {
@@ -65,7 +74,7 @@ size_t RecordPool::BytesHeld() const {
     size_t bytes = 0;
     for (Block* chain : {room_, full_}) {
         for (Block* b = chain; b != nullptr; b = b->next) {
-            bytes += headerSize_ + stride_ * static_cast<size_t>(b->capacity);
+            bytes += alignSlack_ + headerSize_ + stride_ * static_cast<size_t>(b->capacity);
         }
     }
     return bytes;
@@ -88,6 +97,16 @@ void RecordPool::PushFront(Block*& chain, Block* block) {
     chain = block;
 }
 
+RecordPool::Block* RecordPool::PlaceBlock(size_t slots) {
+    void* memory = heap_->Allocate(alignSlack_ + headerSize_ + stride_ * slots);
+    if (memory == nullptr) return nullptr;
+    auto address = reinterpret_cast<uintptr_t>(memory);
+    address = (address + alignSlack_) & ~static_cast<uintptr_t>(alignSlack_);
+    Block* block = reinterpret_cast<Block*>(address);
+    block->heapBlock = memory;
+    return block;
+}
+
 RecordPool::Block* RecordPool::CreateBlock() {
     int32_t capacity = total_ / 16 / 16 * 16;
     if (capacity < kMinimumBlock) capacity = kMinimumBlock;
@@ -95,12 +114,12 @@ RecordPool::Block* RecordPool::CreateBlock() {
     // stride_ is a record's size and capacity at most 65536, so this cannot overflow size_t
     // for any record type that fits in memory; the check keeps it honest anyway.
     Block* block = nullptr;
-    if (stride_ <= (SIZE_MAX - headerSize_) / static_cast<size_t>(capacity)) {
-        block = static_cast<Block*>(heap_->Allocate(headerSize_ + stride_ * capacity));
+    if (stride_ <= (SIZE_MAX - headerSize_ - alignSlack_) / static_cast<size_t>(capacity)) {
+        block = PlaceBlock(static_cast<size_t>(capacity));
     }
     if (block == nullptr) {
         capacity = 1;
-        block = static_cast<Block*>(heap_->Allocate(headerSize_ + stride_));
+        block = PlaceBlock(1);
         if (block == nullptr) return nullptr;
     }
     block->next = block->prev = nullptr;
@@ -162,7 +181,7 @@ void RecordPool::Release(void* payload) {
         // Every slot it handed out is back: the block returns to the heap at once.
         Unlink(wasFull ? full_ : room_, block);
         total_ -= block->capacity;
-        heap_->Free(block);
+        heap_->Free(block->heapBlock);
     } else if (wasFull) {
         Unlink(full_, block);
         PushFront(room_, block);
@@ -173,7 +192,7 @@ void RecordPool::ReleaseAll() {
     for (Block* chain : {room_, full_}) {
         while (chain != nullptr) {
             Block* next = chain->next;
-            heap_->Free(chain);
+            heap_->Free(chain->heapBlock);
             chain = next;
         }
     }

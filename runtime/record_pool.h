@@ -5,7 +5,8 @@
 //     when the heap refuses a block of that size, a block of exactly one slot;
 //   - slots come from the first block with room, the most recently freed slot first, else
 //     the next never-used slot of that block;
-//   - a block goes back to the heap as soon as every slot it handed out is free again.
+//   - a block goes back to the heap as soon as every slot it handed out is free again;
+//   - slots of a whole number of cache lines (particle records: 64 bytes) start on a line.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +49,7 @@ class RecordPool {
     struct Block;
     void* TakeSlot(Block* block);
     Block* CreateBlock();
+    Block* PlaceBlock(size_t slots);
     static void Unlink(Block*& chain, Block* block);
     static void PushFront(Block*& chain, Block* block);
 
@@ -56,6 +58,7 @@ class RecordPool {
     size_t payloadOffset_;   // from the slot start (after the owner reference) to the payload
     size_t stride_;          // bytes per slot
     size_t headerSize_;      // block header, padded to the slot alignment
+    size_t alignSlack_ = 0;  // extra heap bytes that let a block start on a cache line
     int32_t total_ = 0;
     const BlockHeap* heap_;
 };

@@ -150,6 +150,56 @@ TEST(RecordList, RemovingAnySubsetDuringIterationVisitsEveryRecordOnce) {
     }
 }
 
+// The one-loop pass must leave the list exactly as ListNext with ListRemove of the same
+// records would: same visits, survivors, count, cursor, and the same place for the next insert.
+TEST(RecordList, VisitRemovingMatchesNextAndRemoveForEverySubset) {
+    for (int mask = 0; mask < 64; ++mask) {
+        for (const bool insertAfter : {false, true}) {
+            RecordList<Item> reference;
+            RecordList<Item> fast;
+            Fill(reference, {0, 1, 2, 3, 4, 5});
+            Fill(fast, {0, 1, 2, 3, 4, 5});
+            std::vector<int32_t> referenceVisits;
+            ListRewind(reference);
+            while (Item* item = ListNext(reference)) {
+                referenceVisits.push_back(item->value);
+                if (mask & (1 << item->value)) ListRemove(reference);
+            }
+            std::vector<int32_t> fastVisits;
+            EXPECT_TRUE(ListVisitRemoving(fast, [&](Item& item) {
+                fastVisits.push_back(item.value);
+                return (mask & (1 << item.value)) != 0;
+            }));
+            EXPECT_EQ(fastVisits, referenceVisits) << "mask " << mask;
+            EXPECT_EQ(fast.Count(), reference.Count()) << "mask " << mask;
+            const int32_t referenceCursor = reference.Cursor() ? reference.Cursor()->value : -1;
+            const int32_t fastCursor = fast.Cursor() ? fast.Cursor()->value : -1;
+            EXPECT_EQ(fastCursor, referenceCursor) << "mask " << mask;
+            if (insertAfter) {
+                ListInsert(reference)->value = 99;
+                ListInsert(fast)->value = 99;
+            }
+            EXPECT_EQ(Values(fast), Values(reference)) << "mask " << mask;
+            EXPECT_EQ(fast.First() ? fast.First()->value : -1,
+                      reference.First() ? reference.First()->value : -1);
+            EXPECT_EQ(fast.Last() ? fast.Last()->value : -1,
+                      reference.Last() ? reference.Last()->value : -1);
+        }
+    }
+}
+
+TEST(RecordList, VisitRemovingOnEmptyListReportsNoRecordAndLeavesNoCursor) {
+    RecordList<Item> list;
+    Fill(list, {1});
+    ListRewind(list);
+    ListNext(list);
+    ListRemove(list);
+    EXPECT_FALSE(ListVisitRemoving(list, [](Item&) { return true; }));
+    EXPECT_EQ(list.Cursor(), nullptr);
+    Fill(list, {7});
+    EXPECT_EQ(Values(list), (std::vector<int32_t>{7}));
+}
+
 TEST(RecordList, RecordsAreZeroedOnInsertEvenInReusedSlots) {
     RecordList<Item> list;
     ListInsert(list);  // keeps the block alive while the next slot is freed and reused
@@ -218,6 +268,20 @@ TEST(RecordList, OwnedListsAreCreatedOnInsertAndDestroyedWithTheirRecord) {
         EXPECT_EQ(liveChildren, 1);
     }
     // Destroying the list destroys what is still in it.
+    EXPECT_EQ(liveChildren, 0);
+}
+
+// Removed records with owned members have them destroyed, as ListRemove does.
+TEST(RecordList, VisitRemovingDestroysOwnedMembersOfRemovedRecords) {
+    liveChildren = 0;
+    {
+        RecordList<Child> list;
+        for (int32_t i = 0; i < 10; ++i) ListInsert(list)->value = i;
+        EXPECT_EQ(liveChildren, 10);
+        ListVisitRemoving(list, [](Child& c) { return c.value % 3 == 0; });
+        EXPECT_EQ(liveChildren, 6);
+        EXPECT_EQ(list.Count(), 6);
+    }
     EXPECT_EQ(liveChildren, 0);
 }
 

@@ -139,5 +139,32 @@ TEST_F(RecordPoolTest, ReleaseAllReturnsEveryBlockAndPoolStaysUsable) {
     EXPECT_EQ(pool.Total(), 16);
 }
 
+// A record of a whole number of cache lines never straddles two: particle slots (block
+// reference, two links, 40 bytes) start on a 64-byte boundary in every block, also when the
+// heap hands out blocks that are only 16-byte aligned.
+TEST_F(RecordPoolTest, CacheLineSlotsStartOnALine) {
+    RecordPool pool(56, 8, kLimitedHeap);
+    std::vector<void*> held;
+    for (int i = 0; i < 3000; ++i) {
+        void* payload = pool.Allocate();
+        ASSERT_NE(payload, nullptr);
+        EXPECT_EQ((reinterpret_cast<uintptr_t>(payload) - sizeof(void*)) % 64, 0u) << i;
+        held.push_back(payload);
+    }
+    for (void* payload : held) pool.Release(payload);
+    EXPECT_EQ(heapBlocks, 0);
+    EXPECT_EQ(pool.BytesHeld(), 0u);
+}
+
+TEST_F(RecordPoolTest, BytesHeldCountsEveryBlockWithItsFreeSlots) {
+    RecordPool pool(56, 8, kLimitedHeap);
+    void* first = pool.Allocate();
+    const size_t oneBlock = pool.BytesHeld();
+    EXPECT_GE(oneBlock, 16u * 64u);
+    EXPECT_LT(oneBlock, 16u * 64u + 256u);
+    pool.Release(first);
+    EXPECT_EQ(pool.BytesHeld(), 0u);
+}
+
 }  // namespace
 }  // namespace pp
