@@ -25,14 +25,17 @@ namespace {
 constexpr std::string_view kCommand = "render";
 
 constexpr const char* kUsage =
-    "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--out PATH]\n"
+    "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
+    "                             [--out PATH]\n"
     "Draws the player's scene (Data/ of the working directory) without a display and writes\n"
     "each frame as an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
     "k = 1..N (default 60, at most 99999) is drawn at 1000 + k * MS (default 16). With --seed\n"
     "the random generator is seeded with S (0 to 4294967295) first, and the same arguments\n"
     "give byte-identical files; otherwise it seeds itself. PATH (default out/render) is a\n"
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
-    "are left alone), or, when it ends in .png, the one file that gets the last frame.\n";
+    "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
+    "--clock-start T (0 to 4294967295) reads T in place of 1000, so that a run can cross the\n"
+    "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;
@@ -74,6 +77,10 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             int64_t seed = 0;
             error = ReadIntOption(walk, 0, UINT32_MAX, seed);
             if (!error) options.Seed = static_cast<uint32_t>(seed);
+        } else if (name == "--clock-start") {
+            int64_t start = 0;
+            error = ReadIntOption(walk, 0, UINT32_MAX, start);
+            if (!error) options.ClockStart = static_cast<uint32_t>(start);
         } else if (name == "--out") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value || value->empty()) return "--out needs a folder or a .png file";
@@ -83,10 +90,11 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         }
         if (error) return error;
     }
-    // The virtual clock must not wrap during the run, or time would jump backwards.
-    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - options.ClockStart) {
+    // The clock may wrap (the engine is built for it), but a run longer than one turn of the
+    // clock would draw different frames at the same reading.
+    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kVirtualStartTime) {
         return "--frames times --frame-ms runs past the clock's range (" +
-               std::to_string(UINT32_MAX - options.ClockStart) + " ms)";
+               std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
     }
     return std::nullopt;
 }

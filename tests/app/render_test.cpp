@@ -91,6 +91,22 @@ TEST_F(RenderCommand, SameSeedGivesIdenticalFilesAnotherSeedAnotherPicture) {
               3);
 }
 
+// The engine only ever compares clock readings by their difference, so a run that crosses
+// the clock's wrap at 2^31 or 2^32 ms draws exactly the picture of a run at the usual start.
+TEST_F(RenderCommand, RunsAcrossTheClocksWrapDrawTheSamePicture) {
+    const std::string base = Out("base.png");
+    RunResult r = Render({"--frames", "40", "--seed", "21", "--out", base});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    for (const char* start : {"2147483000", "4294967000"}) {
+        const std::string wrapped = Out(std::string("wrap_") + start + ".png");
+        r = Render({"--frames", "40", "--seed", "21", "--clock-start", start, "--out", wrapped});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(Slurp(wrapped), Slurp(base)) << "clock start " << start;
+    }
+    r = Render({"--clock-start", "4294967296", "--out", Out("x.png")});
+    EXPECT_EQ(r.Status, 2);
+}
+
 TEST_F(RenderCommand, PngPathGetsOnlyTheLastFrameAsRgb800x600) {
     ASSERT_EQ(Render({"--frames", "4", "--seed", "2", "--out", Out("all")}).Status, 0);
     const RunResult r = Render({"--frames", "4", "--seed", "2", "--out", Out("sub/last.png")});
