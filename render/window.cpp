@@ -36,6 +36,7 @@ struct WindowState {
     bool VideoStarted = false;
     bool EventsStarted = false;
     WindowEventHook Hook = nullptr;
+    KeyPressHook KeyHook = nullptr;
 };
 
 // Never destroyed: windows may still be closed from other modules' shut-down at exit.
@@ -143,6 +144,8 @@ void Translate(const SDL_Event& e) {
         Raise(kEventCloseRequested, n, n);
     } else if (e.type == SDL_WINDOWEVENT) {
         TranslateWindowEvent(e.window);
+    } else if (e.type == SDL_KEYDOWN && e.key.repeat == 0 && State().KeyHook != nullptr) {
+        State().KeyHook(static_cast<int32_t>(e.key.keysym.sym));
     }
 }
 
@@ -259,6 +262,15 @@ void RaiseWindowEvent(int32_t code, int32_t object, int32_t window, int32_t type
 
 void SetWindowEventHook(WindowEventHook hook) {
     State().Hook = hook;
+}
+
+void SetKeyPressHook(KeyPressHook hook) {
+    State().KeyHook = hook;
+}
+
+void SetWindowTitle(int32_t number, const char* title) {
+    WindowRecord* r = ObjectLookup(State().Windows, number);
+    if (r != nullptr) SDL_SetWindowTitle(r->Native, title != nullptr ? title : "");
 }
 
 int32_t WaitEvent(int32_t timeoutMs) {

@@ -56,4 +56,13 @@ inline constexpr int32_t kWindowDestroying = 2;
 using WindowEventHook = void (*)(SDL_Window* window, int32_t code);
 void SetWindowEventHook(WindowEventHook hook);
 
+// Called with SDL's key code for every key pressed while a window has the focus (a held key's
+// repeats excluded), when WaitEvent takes the event in; WaitEvent still returns the SDL event
+// type, so callers that do not set a hook see no difference. One hook; nullptr removes it.
+using KeyPressHook = void (*)(int32_t key);
+void SetKeyPressHook(KeyPressHook hook);
+
+// Sets the caption of window number; does nothing when it is not open.
+void SetWindowTitle(int32_t number, const char* title);
+
 }  // namespace pp
