@@ -30,4 +30,9 @@ int RunRender(CommandArgs args);
 // extends, one "FILE:LINE:COLUMN: message" line per finding; 1 when anything was reported.
 int RunCheck(CommandArgs args);
 
+// play [EFFECT.txt[:SPRITE.png][@X,Y] ...]: the given effects (or the scene) in a window on the
+// real clock, each applied again when one of its files changes; Space pauses, R restarts, S
+// saves a screenshot, Escape quits.
+int RunPlay(CommandArgs args);
+
 }  // namespace pp

@@ -27,6 +27,8 @@ const Command kCommands[] = {
      "draw the scene without a display on a virtual clock, write the frames as PNGs"},
     {"check", RunCheck, "check FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
+    {"play", RunPlay, "play [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+     "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };
 
 void PrintUsage(std::FILE* out) {

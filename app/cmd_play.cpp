@@ -1,0 +1,192 @@
+// particleplayer play: the live view for effect authors. The player's frame loop around a
+// play session, plus what the bare player leaves out: a title with the particle count and
+// frame rate, hot reload of the effects' files, and keys to pause, restart and take
+// screenshots.
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/cli_args.h"
+#include "app/commands.h"
+#include "app/play_session.h"
+#include "app/scene.h"
+#include "render/window.h"
+#include "runtime/clock.h"
+
+namespace pp {
+namespace {
+
+constexpr std::string_view kCommand = "play";
+
+// Keys pressed since the loop last looked; filled by the window's key hook. Bounded so that a
+// stuck loop cannot grow it without end.
+std::vector<int32_t>& PressedKeys() {
+    static std::vector<int32_t> keys;
+    return keys;
+}
+
+void QueueKey(int32_t key) {
+    std::vector<int32_t>& keys = PressedKeys();
+    if (keys.size() < 64) keys.push_back(key);
+}
+
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// As the bare player: only drivers that show a window on an announced display, unless
+// SDL_VIDEODRIVER says otherwise, so that play never draws where nobody can see it.
+std::optional<SceneProblem> ChooseVideoDriver() {
+    if (IsSet("SDL_VIDEODRIVER")) return std::nullopt;
+    std::string drivers;
+    if (IsSet("DISPLAY")) drivers = "x11";
+    if (IsSet("WAYLAND_DISPLAY")) drivers += drivers.empty() ? "wayland" : ",wayland";
+    if (drivers.empty()) {
+        return SceneProblem{SceneProblem::NoDisplay, "DISPLAY and WAYLAND_DISPLAY are unset"};
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    return std::nullopt;
+}
+
+void ReportProblem(const SceneProblem& problem) {
+    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
+    const char* what = "";
+    switch (problem.What) {
+        case SceneProblem::NoDisplay:
+            what = "no display found";
+            break;
+        case SceneProblem::NoWindow:
+            what = "cannot open the 800 x 600 window";
+            break;
+        case SceneProblem::NoScreen:
+            what = "cannot draw with OpenGL 3.3 in the window";
+            break;
+    }
+    std::fprintf(stderr,
+                 "particleplayer play: %s%s; run it in a desktop session, or use "
+                 "'particleplayer render' to draw frames without a display\n",
+                 what, sdl.c_str());
+}
+
+void ShowTitle(const PlaySession& session, double fps) {
+    char title[128];
+    std::snprintf(title, sizeof title, "particleplayer play: %d particles, %.1f fps%s",
+                  static_cast<int>(session.LiveParticles()), fps,
+                  session.Paused() ? " (paused)" : "");
+    SetWindowTitle(0, title);
+}
+
+void ReportReloads(const PlaySession& session, const std::vector<PlayReload>& reloads) {
+    for (const PlayReload& reload : reloads) {
+        const PlayEffect& effect = session.Effects()[reload.Effect];
+        if (reload.EffectFile) {
+            std::fprintf(stderr, "particleplayer play: applied %s again\n", effect.Effect.c_str());
+        }
+        if (reload.Sprite) {
+            std::fprintf(stderr, "particleplayer play: loaded sprite %s again\n",
+                         effect.Sprite.c_str());
+        }
+    }
+}
+
+void TakeScreenshot() {
+    std::string error;
+    std::error_code ignored;
+    const std::filesystem::path here = std::filesystem::current_path(ignored);
+    if (const auto path = SaveScreenshot(here, error)) {
+        std::fprintf(stderr, "particleplayer play: saved screenshot %s\n", path->c_str());
+    } else {
+        std::fprintf(stderr, "particleplayer play: no screenshot: %s\n", error.c_str());
+    }
+}
+
+// Acts on the keys pressed since the last pass; false when the user asked to quit.
+bool HandleKeys(PlaySession& session) {
+    std::vector<int32_t> keys;
+    keys.swap(PressedKeys());
+    for (const int32_t key : keys) {
+        switch (key) {
+            case SDLK_ESCAPE:
+                return false;
+            case SDLK_SPACE:
+                if (session.Paused()) {
+                    session.Resume();
+                } else {
+                    session.Pause();
+                }
+                break;
+            case SDLK_r:
+                session.Restart();
+                break;
+            case SDLK_s:
+                TakeScreenshot();
+                break;
+            default:
+                break;
+        }
+    }
+    return true;
+}
+
+// The player's loop: a frame whenever 5 ms pass without an event. Files and title go by the
+// real clock, which runs on while the session's clock is paused.
+void RunLoop(PlaySession& session, MillisecondClock& real) {
+    uint32_t lastPoll = real.Now();
+    uint32_t lastTitle = lastPoll;
+    int64_t frames = 0;
+    ShowTitle(session, 0.0);
+    for (;;) {
+        const int32_t event = WaitEvent(5);
+        if (event == kEventCloseRequested || !HandleKeys(session)) break;
+        const uint32_t now = real.Now();
+        if (now - lastPoll >= kReloadPollMs) {
+            ReportReloads(session, session.PollReload());
+            lastPoll = now;
+        }
+        if (event != 0) continue;
+        session.Frame();
+        ++frames;
+        if (const uint32_t elapsed = real.Now() - lastTitle; elapsed >= kTitleUpdateMs) {
+            ShowTitle(session, static_cast<double>(frames) * 1000.0 / elapsed);
+            lastTitle += elapsed;
+            frames = 0;
+        }
+    }
+}
+
+}  // namespace
+
+int RunPlay(CommandArgs args) {
+    std::vector<PlayEffect> effects;
+    std::vector<std::string> notes;
+    if (const std::optional<std::string> error = ParsePlayArgs(args, effects, notes)) {
+        return error->empty() ? 0 : UsageError(kCommand, *error);
+    }
+    if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
+        ReportProblem(*problem);
+        return 1;
+    }
+    RealClock real;
+    PlaySession session(real, std::move(effects));
+    if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
+        ReportProblem(*problem);
+        StopScene();
+        return 1;
+    }
+    for (const std::string& note : notes) {
+        std::fprintf(stderr, "particleplayer play: %s\n", note.c_str());
+    }
+    session.Start();
+    SetKeyPressHook(&QueueKey);
+    RunLoop(session, real);
+    SetKeyPressHook(nullptr);
+    StopScene();
+    return 0;
+}
+
+}  // namespace pp

@@ -1,0 +1,376 @@
+#include "app/play_session.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "app/png_writer.h"
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#include "particles/draw_particles.h"
+#include "render/image_decoders.h"
+#include "render/quad_sprites.h"
+#include "render/screen.h"
+#include "render/sprites.h"
+#include "render/window.h"
+
+namespace pp {
+namespace {
+
+constexpr char kPlayTitle[] = "particleplayer play";
+constexpr int32_t kSpriteFlags = SpriteUsableAsQuad | SpriteKeepAlpha;
+
+constexpr const char* kUsage =
+    "Usage: particleplayer play [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
+    "the scene of Data/. SPRITE defaults to the .png beside EFFECT. X,Y (pixels from the top\n"
+    "left, y down) defaults to the centre, or to a row across the middle for several effects;\n"
+    "an EmitterPosition in the file still wins. Paths with '@' or ':' in them are read as\n"
+    "written when what follows is no position or sprite.\n"
+    "Saving an effect file, a file it extends or its sprite applies it again within half a\n"
+    "second; the particles already alive live on. The title shows the live particle count and\n"
+    "the frames per second.\n"
+    "Keys: Space pauses and resumes, R restarts, S saves a screenshot PNG in the working\n"
+    "folder, Escape quits.\n";
+
+// Why a file given on the command line cannot be used, or "" when it can be read.
+std::string FileProblem(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        // A folder on the way that cannot be searched is not the same as a missing file.
+        if (error && error != std::errc::no_such_file_or_directory) return error.message();
+        return "no such file";
+    }
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::strerror(errno);
+    std::fclose(file);
+    return "";
+}
+
+// Splits "EFFECT[:SPRITE][@X,Y]". A trailing '@' followed only by what a position is made of
+// must be a position; otherwise the '@' belongs to the path.
+std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effect,
+                                          bool& positioned) {
+    std::string_view rest = arg;
+    positioned = false;
+    // Said when the file cannot be read, in case the '@' was meant as a position.
+    std::string atHint;
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) {
+        const std::string_view tail = rest.substr(at + 1);
+        if (tail.find('/') == std::string_view::npos) {
+            atHint = " ('@" + std::string(tail) + "' is no position X,Y)";
+        }
+        if (tail.find_first_not_of("0123456789+-, ") == std::string_view::npos) {
+            const auto point = ParsePointArg(tail);
+            if (!point) {
+                return "'@" + std::string(tail) + "' in '" + std::string(arg) +
+                       "' is not a position; write @X,Y with whole numbers, as in @400,300";
+            }
+            effect.X = point->first;
+            effect.Y = point->second;
+            positioned = true;
+            rest = rest.substr(0, at);
+        }
+    }
+    std::string_view sprite;
+    if (const std::size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
+        sprite = rest.substr(colon + 1);
+        rest = rest.substr(0, colon);
+        if (rest.empty() || sprite.empty()) {
+            return "'" + std::string(arg) + "' needs a path on both sides of ':' (EFFECT:SPRITE)";
+        }
+    }
+    if (rest.empty()) return "'" + std::string(arg) + "' names no effect file";
+    effect.Effect = rest;
+    if (const std::string problem = FileProblem(EffectOpenPath(effect.Effect)); !problem.empty()) {
+        return "cannot read the effect file '" + effect.Effect + "': " + problem +
+               (positioned ? "" : atHint);
+    }
+    if (!sprite.empty()) {
+        effect.Sprite = sprite;
+        if (const std::string problem = FileProblem(EffectOpenPath(effect.Sprite));
+            !problem.empty()) {
+            return "cannot read the sprite '" + effect.Sprite + "': " + problem +
+                   (positioned ? "" : atHint);
+        }
+    } else {
+        effect.Sprite = std::filesystem::path(effect.Effect).replace_extension(".png").string();
+    }
+    return std::nullopt;
+}
+
+// Copies every parameter of from into to: all but the emission time and the particles.
+void CopyParameters(Emitter& to, const Emitter& from) {
+    to.Disable = from.Disable;
+    to.AutoRemove = from.AutoRemove;
+    to.Layer = from.Layer;
+    to.PositionX = from.PositionX;
+    to.PositionY = from.PositionY;
+    to.AreaType = from.AreaType;
+    to.AreaWidth = from.AreaWidth;
+    to.AreaHeight = from.AreaHeight;
+    to.AreaAngle = from.AreaAngle;
+    to.EmissionAngle = from.EmissionAngle;
+    to.EmissionVelocity = from.EmissionVelocity;
+    to.AccelerationX = from.AccelerationX;
+    to.AccelerationY = from.AccelerationY;
+    to.LifeTime = from.LifeTime;
+    to.EmissionRate = from.EmissionRate;
+    to.Sprite = from.Sprite;
+    to.Size = from.Size;
+    to.Raise = from.Raise;
+    to.Rotation = from.Rotation;
+    to.Transparency = from.Transparency;
+    to.Fade = from.Fade;
+    to.BlendSource = from.BlendSource;
+    to.BlendDestination = from.BlendDestination;
+    to.InheritedVelocity = from.InheritedVelocity;
+    to.AngleOffset = from.AngleOffset;
+}
+
+// Puts the emitter's parameters back to what CreateEmitter gives at (x, y), taken from a
+// scratch emitter so that the two can never disagree. A file that no longer names a key
+// must lose what it set before, as it would on a fresh start.
+void ResetParameters(Emitter& emitter, int32_t x, int32_t y) {
+    VirtualClock unused;
+    Engine scratch(unused);
+    if (const Emitter* defaults = CreateEmitter(scratch, x, y)) {
+        CopyParameters(emitter, *defaults);
+    }
+}
+
+void LoadSprite(const PlayEffect& effect, int32_t number) {
+    LoadSpriteImage(number, effect.Sprite.c_str(), kSpriteFlags);
+    CreateQuadSprite(number, number);
+}
+
+std::string TimeStampName() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char stamp[32] = "unknown-time";
+    if (localtime_r(&now, &local) != nullptr) {
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    }
+    return std::string("particleplayer-") + stamp;
+}
+
+}  // namespace
+
+std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
+                                         std::vector<std::string>& notes) {
+    effects.clear();
+    notes.clear();
+    std::vector<bool> positioned;
+    ArgWalker walk(args);
+    while (walk.Next()) {
+        const std::string_view name = walk.Name();
+        if (walk.IsOption()) {
+            if (name == "--help" || name == "-h") {
+                std::fputs(kUsage, stdout);
+                return "";
+            }
+            return "unknown option '" + std::string(name) +
+                   "' (a path that starts with '-' goes after '--')";
+        }
+        if (effects.size() == kMaxPlayEffects) {
+            return "at most " + std::to_string(kMaxPlayEffects) + " effects at once";
+        }
+        PlayEffect effect;
+        bool hasPosition = false;
+        if (auto error = ParseEffectArg(name, effect, hasPosition)) return error;
+        effects.push_back(std::move(effect));
+        positioned.push_back(hasPosition);
+    }
+    if (effects.empty()) {
+        effects = BuiltInPlayEffects();
+        if (std::string note = MissingDataNote(); !note.empty()) notes.push_back(std::move(note));
+        return std::nullopt;
+    }
+
+    // Unplaced effects stand in a row across the middle: one in the centre, two at a third
+    // and two thirds of the width, and so on.
+    const int64_t unplaced = std::count(positioned.begin(), positioned.end(), false);
+    int64_t slot = 0;
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        if (positioned[i]) continue;
+        ++slot;
+        effects[i].X = static_cast<int32_t>(kSceneWidth * slot / (unplaced + 1));
+        effects[i].Y = kSceneHeight / 2;
+    }
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        if (FileProblem(EffectOpenPath(effects[i].Sprite)).empty()) continue;
+        notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +
+                        ": its particles draw nothing until that file appears (or name one as " +
+                        effects[i].Effect + ":SPRITE.png)");
+    }
+    return std::nullopt;
+}
+
+std::vector<PlayEffect> BuiltInPlayEffects() {
+    std::vector<PlayEffect> effects;
+    for (const SceneEffect& row : kScene) {
+        effects.push_back(PlayEffect{row.Effect, row.Image, row.X, row.Y});
+    }
+    return effects;
+}
+
+std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags) {
+    SDL_ClearError();
+    const bool graphics = InitGraphics() != 0;
+    InitQuadSprites();
+    auto sdlError = [] {
+        const char* text = SDL_GetError();
+        return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
+    };
+    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, sdlError()};
+    SDL_ClearError();
+    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kPlayTitle,
+                   kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
+        return SceneProblem{SceneProblem::NoWindow, sdlError()};
+    }
+    SDL_ClearError();
+    if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
+        return SceneProblem{SceneProblem::NoScreen, sdlError()};
+    }
+    EnablePngDecoder();
+    return std::nullopt;
+}
+
+void PausableClock::Pause() {
+    if (paused_) return;
+    frozen_ = source_->Now() - offset_;
+    paused_ = true;
+}
+
+void PausableClock::Resume() {
+    if (!paused_) return;
+    // From here on the clock reads on from the frozen reading, as if no time had passed.
+    offset_ = source_->Now() - frozen_;
+    paused_ = false;
+}
+
+PlaySession::PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects)
+    : clock_(source), effects_(std::move(effects)), engine_(std::make_unique<Engine>(clock_)) {}
+
+void PlaySession::Start() {
+    FillAreaTypes(*engine_);
+    LoadAll();
+}
+
+void PlaySession::LoadAll() {
+    loaded_.clear();
+    loaded_.resize(effects_.size());
+    for (std::size_t i = 0; i < effects_.size(); ++i) {
+        const PlayEffect& effect = effects_[i];
+        const int32_t number = static_cast<int32_t>(i + 1);
+        Loaded& loaded = loaded_[i];
+        // Stamped before reading, so an edit made while loading is seen at the next look.
+        loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
+        loaded.SpriteFile.Watch({EffectOpenPath(effect.Sprite)});
+        LoadSprite(effect, number);
+        loaded.Target = LoadEffect(*engine_, effect.Effect, effect.X, effect.Y);
+        SetSpriteRange(loaded.Target, number, -65535, 1);
+    }
+}
+
+void PlaySession::Restart() {
+    // A fresh engine drops every emitter and particle at once; the generator carries over so
+    // that a restart does not reseed from the time.
+    auto fresh = std::make_unique<Engine>(clock_);
+    fresh->Random = engine_->Random;
+    loaded_.clear();
+    engine_ = std::move(fresh);
+    clock_.Resume();
+    Start();
+}
+
+void PlaySession::Frame() {
+    FillScreen(0);
+    if (!clock_.Paused()) UpdateParticles(*engine_);
+    BeginQuads();
+    DrawParticles(*engine_, 0, 0, 0);
+    EndQuads();
+    PresentFrame();
+}
+
+std::vector<PlayReload> PlaySession::PollReload() {
+    std::vector<PlayReload> done;
+    for (std::size_t i = 0; i < loaded_.size(); ++i) {
+        const PlayEffect& effect = effects_[i];
+        const int32_t number = static_cast<int32_t>(i + 1);
+        Loaded& loaded = loaded_[i];
+        PlayReload reload{i, false, false};
+        if (loaded.EffectFiles.Changed()) {
+            // The chain may have changed with the edit; its files are stamped before reading.
+            loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
+            if (Emitter* emitter = loaded.Target) {
+                ResetParameters(*emitter, effect.X, effect.Y);
+                LoadEffectFile(*engine_, emitter, effect.Effect);
+                SetSpriteRange(emitter, number, -65535, 1);
+            }
+            reload.EffectFile = true;
+        }
+        if (loaded.SpriteFile.Changed()) {
+            LoadSprite(effect, number);
+            reload.Sprite = true;
+        }
+        if (reload.EffectFile || reload.Sprite) done.push_back(reload);
+    }
+    return done;
+}
+
+int32_t PlaySession::LiveParticles() const {
+    int64_t count = 0;
+    for (const Loaded& loaded : loaded_) {
+        if (loaded.Target != nullptr) count += loaded.Target->Particles.Count();
+    }
+    return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
+}
+
+Emitter* PlaySession::EmitterOf(std::size_t index) const {
+    return index < loaded_.size() ? loaded_[index].Target : nullptr;
+}
+
+const std::vector<std::string>& PlaySession::WatchedFiles(std::size_t index) const {
+    static const std::vector<std::string> kNone;
+    return index < loaded_.size() ? loaded_[index].EffectFiles.Paths() : kNone;
+}
+
+std::optional<std::filesystem::path> SaveScreenshot(const std::filesystem::path& folder,
+                                                    std::string& error) {
+    std::vector<uint8_t> pixels;
+    if (!ReadScreenPixels(pixels)) {
+        error = "no screen to take a screenshot of";
+        return std::nullopt;
+    }
+    const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
+    if (!png) {
+        error = "cannot encode the screenshot as PNG";
+        return std::nullopt;
+    }
+    const std::string base = TimeStampName();
+    std::filesystem::path path = folder / (base + ".png");
+    std::error_code ignored;
+    // Several shots in one second get numbers rather than overwriting each other.
+    for (int n = 2; std::filesystem::exists(path, ignored); ++n) {
+        if (n > 9999) {
+            error = "too many screenshots named " + base + "-N.png in " + folder.string();
+            return std::nullopt;
+        }
+        path = folder / (base + "-" + std::to_string(n) + ".png");
+    }
+    if (const auto failed = WriteFileAtomically(path.string(), *png)) {
+        error = *failed;
+        return std::nullopt;
+    }
+    return path;
+}
+
+}  // namespace pp

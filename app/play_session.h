@@ -1,0 +1,132 @@
+// particleplayer play: a live view of chosen effects for their authors. The session holds the
+// engine, the clock that stops while paused and the files each effect was loaded from; it
+// re-applies an effect to its emitter when one of its files changes, without touching the
+// particles already alive. The command wraps it with a window and keys; tests drive it frame
+// by frame on SDL's offscreen driver.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/cli_args.h"
+#include "app/hot_reload.h"
+#include "app/scene.h"
+#include "particles/particles.h"
+
+namespace pp {
+
+// One played effect: its two files as given ('\' counts as '/') and its emitter position.
+struct PlayEffect {
+    std::string Effect;
+    std::string Sprite;
+    int32_t X = 0, Y = 0;
+};
+
+// More effects than this on one screen is a mistake, not a scene.
+inline constexpr std::size_t kMaxPlayEffects = 64;
+
+// How often the command looks at the files and renews the title.
+inline constexpr uint32_t kReloadPollMs = 150;
+inline constexpr uint32_t kTitleUpdateMs = 500;
+
+// Reads play's arguments, EFFECT[:SPRITE][@X,Y] each, into effects; none gives the built-in
+// scene. The effect file and a named sprite must be readable files. A missing default sprite
+// (the .png beside the effect), or a missing data file of the built-in scene, is no error but
+// adds a sentence to notes. Returns one line
+// for bad arguments, "" after printing --help, nullopt when effects are ready.
+std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
+                                         std::vector<std::string>& notes);
+
+// The built-in scene as play effects.
+std::vector<PlayEffect> BuiltInPlayEffects();
+
+// Starts graphics and opens window 0 ("particleplayer play", 800 x 600, with
+// kSceneWindowFlags | extraWindowFlags) with its screen, and enables PNG. Returns what went
+// wrong, if anything; call StopScene afterwards in either case.
+std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags);
+
+// A clock that stops while paused and, on resuming, goes on from where it stopped, so the
+// engine sees no time pass during a pause.
+class PausableClock : public MillisecondClock {
+  public:
+    explicit PausableClock(MillisecondClock& source) : source_(&source) {}
+    uint32_t Now() override { return paused_ ? frozen_ : source_->Now() - offset_; }
+    void Pause();
+    void Resume();
+    bool Paused() const { return paused_; }
+
+  private:
+    MillisecondClock* source_;
+    uint32_t offset_ = 0;  // wraps with the source: time spent paused so far
+    uint32_t frozen_ = 0;
+    bool paused_ = false;
+};
+
+// What one PollReload did for one effect (0-based index into the session's effects).
+struct PlayReload {
+    std::size_t Effect;
+    bool EffectFile;  // the effect file or a file it extends changed: re-applied
+    bool Sprite;      // the sprite changed: reloaded
+};
+
+class PlaySession {
+  public:
+    // Nothing is loaded until Start.
+    PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects);
+
+    // Fills the area names, then for effect n = 1, 2, ...: loads sprite n and quad sprite n
+    // from its image (an open screen is needed for them to draw), loads its file into a new
+    // emitter at its position and gives the emitter sprite n only; starts watching the files.
+    void Start();
+    // Replaces every emitter and particle by a fresh start, as Start does; playing resumes.
+    // The random generator goes on where it was.
+    void Restart();
+    // One frame: clear to black, update (unless paused), draw layer 0, present. While paused
+    // the frozen frame is drawn again.
+    void Frame();
+    // Looks at every effect's files: one whose effect file or any file of its "Extends\"
+    // chain changed is re-applied to its emitter (parameters back to creation defaults at
+    // the emitter's position, the file loaded again, sprite n again), keeping its emission
+    // time and particles; a changed sprite is loaded again.
+    std::vector<PlayReload> PollReload();
+
+    void Pause() { clock_.Pause(); }
+    void Resume() { clock_.Resume(); }
+    bool Paused() const { return clock_.Paused(); }
+
+    int32_t LiveParticles() const;
+    const std::vector<PlayEffect>& Effects() const { return effects_; }
+    // The emitter of effect index (0-based), or nullptr.
+    Emitter* EmitterOf(std::size_t index) const;
+    // The files watched for effect index, the effect file first.
+    const std::vector<std::string>& WatchedFiles(std::size_t index) const;
+    Engine& GetEngine() { return *engine_; }
+    PausableClock& Clock() { return clock_; }
+
+  private:
+    struct Loaded {
+        Emitter* Target = nullptr;
+        FileWatch EffectFiles;
+        FileWatch SpriteFile;
+    };
+
+    void LoadAll();
+
+    PausableClock clock_;
+    std::vector<PlayEffect> effects_;
+    std::unique_ptr<Engine> engine_;
+    std::vector<Loaded> loaded_;
+};
+
+// Saves the screen's last frame as an RGB PNG in folder, named
+// particleplayer-YYYYMMDD-HHMMSS.png after the local time (with -2, -3, ... when that name is
+// taken). Returns the path written, or nullopt with a one-line reason in error.
+std::optional<std::filesystem::path> SaveScreenshot(const std::filesystem::path& folder,
+                                                    std::string& error);
+
+}  // namespace pp
