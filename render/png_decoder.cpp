@@ -66,6 +66,17 @@ void ReadHeaderAndRequestTransforms(PngData& data) {
     int bitDepth = 0, colourType = 0;
     png_get_IHDR(data.Png, data.Info, &width, &height, &bitDepth, &colourType, nullptr, nullptr,
                  nullptr);
+    // Deflate expands at most 1032 bytes per compressed byte, so a file too short to hold its
+    // declared rows is refused here, before the caller allocates a buffer for them.
+    const int channels = colourType == PNG_COLOR_TYPE_RGB          ? 3
+                         : colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                         : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                   : 1;
+    const uint64_t rowBits = uint64_t{width} * static_cast<uint64_t>(channels * bitDepth);
+    const uint64_t rawBytes = uint64_t{height} * ((rowBits + 7) / 8);
+    if (rawBytes > uint64_t{1032} * data.Size + 4096) {
+        png_error(data.Png, "file is too short to hold the image it declares");
+    }
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_PALETTE ||
         colourType == PNG_COLOR_TYPE_GRAY_ALPHA) {
         // Below 8 bits this also turns a tRNS chunk into alpha; palette expansion does the same
