@@ -183,13 +183,5 @@ TEST(PlayCli, WithoutDisplaySaysSoInOneLineAndExitsOne) {
     EXPECT_NE(r.Err.find("no display found"), std::string::npos) << r.Err;
 }
 
-TEST(PlayCli, HelpExplainsKeysAndReload) {
-    const RunResult r = RunBinary({"play", "--help"});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_NE(r.Out.find("Usage: particleplayer play"), std::string::npos);
-    EXPECT_NE(r.Out.find("Space pauses"), std::string::npos);
-    EXPECT_NE(RunBinary({"--help"}).Out.find("play [EFFECT.txt"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace pp

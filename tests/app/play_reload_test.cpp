@@ -41,12 +41,6 @@ class FileWatchTest : public ::testing::Test {
     FileWatch watch_;
 };
 
-TEST_F(FileWatchTest, QuietFilesReportNoChange) {
-    watch_.Watch({dir_.Write("a.txt", "Size = 1"), (dir_.Path() / "absent.txt").string()});
-    EXPECT_FALSE(watch_.Changed());
-    EXPECT_FALSE(watch_.Changed());
-}
-
 TEST_F(FileWatchTest, EachKindOfEditIsReportedOnce) {
     const std::string path = dir_.Write("a.txt", "Size = 1");
     const fs::path absent = dir_.Path() / "later.txt";
