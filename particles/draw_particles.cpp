@@ -1,30 +1,47 @@
 #include "particles/draw_particles.h"
 
-#include "render/quad_sprites.h"
+#include <cstddef>
+#include <cstring>
+
+#include "render/quad_draws.h"
 #include "runtime/convert.h"
 
 namespace pp {
+namespace {
+
+// Particles go to the quad sprites in runs of this many, each run with its emitter's blend.
+constexpr size_t kRun = 512;
+
+}  // namespace
 
 int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t layer) {
     const float dx = static_cast<float>(offsetX);
     const float dy = static_cast<float>(offsetY);
+    QuadDraw run[kRun];
     ListRewind(engine.Emitters);
     while (Emitter* e = ListNext(engine.Emitters)) {
         if (e->Layer != layer) continue;
-        ListRewind(e->Particles);
-        while (Particle* p = ListNext(e->Particles)) {
-            SetQuadBlending(e->BlendSource, e->BlendDestination);
-            const int32_t size = RoundToInt(p->Size);
-            SetQuadSize(p->Sprite, size, size);
-            SetQuadAngle(p->Sprite, p->Angle, 0);
+        size_t n = 0;
+        ListVisit(e->Particles, [&](const Particle& p) {
             // Centred with the unrounded size, in float: (offset + X) - Size * 0.5, then
             // rounded half to even, so 97.5 and 98.5 both land on 98.
-            const float half = p->Size * 0.5f;
-            const float left = dx + p->X - half;
-            const float top = dy + p->Y - half;
-            DrawQuadSprite(p->Sprite, RoundToInt(left), RoundToInt(top),
-                           RoundToInt(p->Transparency));
-        }
+            const float half = p.Size * 0.5f;
+            const float left = dx + p.X - half;
+            const float top = dy + p.Y - half;
+            const float values[4] = {p.Size, left, top, p.Transparency};
+            int32_t rounded[4];
+            RoundFloatsToInt(values, rounded);
+            QuadDraw& d = run[n++];
+            d.Quad = p.Sprite;
+            d.Degrees = p.Angle;
+            std::memcpy(&d.Size, rounded, sizeof rounded);  // Size, X, Y, Alpha
+            if (n == kRun) {
+                DrawQuadSprites(e->BlendSource, e->BlendDestination, run, n);
+                n = 0;
+            }
+        });
+        // Each particle sets its emitter's blend factors, its size and its angle, then draws.
+        DrawQuadSprites(e->BlendSource, e->BlendDestination, run, n);
     }
     return 0;
 }

@@ -1,25 +1,26 @@
 #include "render/quad_sprites.h"
 
 #include <epoxy/gl.h>
+#include <time.h>
 
 #include <algorithm>
 #include <array>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "render/gl_device.h"
+#include "render/quad_draws.h"
+#include "render/quad_geometry.h"
+#include "render/quad_stats.h"
 #include "render/screen.h"
 #include "render/sprites.h"
 #include "runtime/object_table.h"
 
 namespace pp {
-
-struct QuadCorner {
-    float X, Y;
-};
 
 struct QuadSprite {
     // The sprite owns the texture; the entry only watches it, so freeing or replacing the
@@ -28,7 +29,7 @@ struct QuadSprite {
     const SpriteTexture* Texture = nullptr;
     // Top-left, top-right, bottom-left, bottom-right, relative to the draw position, with
     // pixel centres at integer coordinates.
-    std::array<QuadCorner, 4> Corners{};
+    QuadCorners Corners{};
     int32_t BaseWidth = 0, BaseHeight = 0;
     int32_t Width = 0, Height = 0;
     float Angle = 0.0f;  // radians
@@ -38,14 +39,14 @@ struct QuadSprite {
 
 namespace {
 
-constexpr size_t kMaxBatchQuads = 4096;  // 16384 vertices: indices fit in 16 bits
+constexpr size_t kMaxBatchQuads = 16384;  // 65536 vertices: indices fit in 16 bits
+// Where the alphas start in the vertex buffer, behind the positions of a full batch.
+constexpr size_t kAlphaOffset = kMaxBatchQuads * 8 * sizeof(float);
 
-struct GpuVertex {
-    float X, Y, U, V;
-    uint8_t Alpha;
-    uint8_t Padding[3];
-};
-static_assert(sizeof(GpuVertex) == 20, "vertex layout is 20 bytes");
+// A quad streams its four corner positions (x, y floats) into one buffer and its alpha, once
+// per corner, into another: 36 bytes. The texture coordinates of a corner follow from its
+// place in the quad, which the vertex shader reads from the vertex number.
+using Float4 = CornerFloats;
 
 struct GlBlend {
     GLenum Source, Destination;
@@ -66,8 +67,18 @@ struct QuadState {
     GLuint Program = 0, VertexArray = 0, VertexBuffer = 0, IndexBuffer = 0;
     GLint ScaleLocation = -1;
 
-    std::vector<GpuVertex> Pending;  // four vertices per quad, all with one texture and blend
+    // Quads waiting to be drawn, all with one texture and blend: for quad i, Xy[8i .. 8i + 7]
+    // are its corners' x, y and Alpha[4i .. 4i + 3] their alphas. They point into the vertex
+    // buffer while it is mapped (Mapped), so that the vertices are written where the driver
+    // reads them; else into the copies below, which go to the buffer at the flush.
+    float* Xy = nullptr;
+    uint8_t* Alpha = nullptr;
+    bool Mapped = false;
+    std::unique_ptr<float[]> CopyXy{new float[kMaxBatchQuads * 8]};
+    std::unique_ptr<uint8_t[]> CopyAlpha{new uint8_t[kMaxBatchQuads * 4]};
+    size_t PendingQuads = 0;
     GLuint PendingTexture = 0;
+    QuadDrawStats Stats;
     GlBlend PendingBlend{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
 };
 
@@ -127,14 +138,14 @@ GlBlend MapBlend(int32_t source, int32_t destination) {
 // back buffer as on the screen.
 constexpr const char* kVertexShader = R"(#version 330 core
 layout(location = 0) in vec2 Position;
-layout(location = 1) in vec2 TexCoord;
 layout(location = 2) in float Alpha;
 uniform vec2 Scale;
 out vec2 Uv;
 out float Opacity;
 void main() {
     gl_Position = vec4((Position + 0.5) * Scale - 1.0, 0.0, 1.0);
-    Uv = TexCoord;
+    // Corners go top-left, top-right, bottom-left, bottom-right: (0, 0), (1, 0), (0, 1), (1, 1).
+    Uv = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
     Opacity = Alpha;
 }
 )";
@@ -198,16 +209,18 @@ bool EnsurePipeline() {
 
     glGenVertexArrays(1, &s.VertexArray);
     glBindVertexArray(s.VertexArray);
+    // One buffer for the whole batch, allocated once: the positions of the largest batch, then
+    // its alphas. Each batch writes over the front of both parts; the driver keeps the last
+    // draw's data safe (it has read them by the time the draw call returns on llvmpipe), and
+    // the pages stay mapped from one batch to the next.
     glGenBuffers(1, &s.VertexBuffer);
     glBindBuffer(GL_ARRAY_BUFFER, s.VertexBuffer);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex),
-                          reinterpret_cast<const void*>(offsetof(GpuVertex, X)));
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(GpuVertex),
-                          reinterpret_cast<const void*>(offsetof(GpuVertex, U)));
-    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(GpuVertex),
-                          reinterpret_cast<const void*>(offsetof(GpuVertex, Alpha)));
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
+                 nullptr, GL_STREAM_DRAW);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, 1,
+                          reinterpret_cast<const void*>(kAlphaOffset));
     glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
     glEnableVertexAttribArray(2);
 
     // Each quad is the strip top-left, top-right, bottom-left, bottom-right as two triangles
@@ -227,7 +240,6 @@ bool EnsurePipeline() {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.IndexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 2),
                  indices.data(), GL_STATIC_DRAW);
-    s.Pending.reserve(kMaxBatchQuads * 4);
     s.PipelineReady = glGetError() == GL_NO_ERROR;
     if (!s.PipelineReady) DeletePipeline(s);
     return s.PipelineReady;
@@ -243,45 +255,117 @@ int32_t ApplyQuadStates() {
 }
 
 void RebuildCorners(QuadSprite& q) {
-    const float w = static_cast<float>(q.Width);
-    const float h = static_cast<float>(q.Height);
-    std::array<QuadCorner, 4> c = {QuadCorner{-0.5f, -0.5f}, QuadCorner{w - 0.5f, -0.5f},
-                                   QuadCorner{-0.5f, h - 0.5f}, QuadCorner{w - 0.5f, h - 0.5f}};
-    // Exactly 0 keeps the exact half-pixel rectangle; anything else, NaN included, turns.
-    if (!(q.Angle == 0.0f)) {
-        const float cosA = static_cast<float>(std::cos(static_cast<double>(q.Angle)));
-        const float sinA = static_cast<float>(std::sin(static_cast<double>(q.Angle)));
-        const float cx = (((c[0].X + c[1].X) + c[2].X) + c[3].X) * 0.25f;
-        const float cy = (((c[0].Y + c[1].Y) + c[2].Y) + c[3].Y) * 0.25f;
-        for (QuadCorner& corner : c) {
-            const float dx = corner.X - cx;
-            const float dy = corner.Y - cy;
-            corner = QuadCorner{cosA * dx - sinA * dy + cx, sinA * dx + cosA * dy + cy};
-        }
-    }
-    q.Corners = c;
+    q.Corners = BuildQuadCorners(q.Width, q.Height, q.Angle);
     q.CornersValid = 1;
 }
+
+// CPU time of this thread: the software renderer's own threads share the processor, and their
+// time is not the upload's or the draw call's.
+double ThreadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Where the next batch is written: straight into the vertex buffer when it can be mapped
+// (the whole buffer, its old contents given up, so the driver need not wait for a draw that
+// still reads them), else into the copies. Call while the batch is empty.
+void PrepareBatch(QuadState& s) {
+    if (s.Mapped) return;
+    if (s.PipelineReady && DeviceReady()) {
+        glBindBuffer(GL_ARRAY_BUFFER, s.VertexBuffer);
+        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
+                                        static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
+                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        if (memory != nullptr) {
+            s.Mapped = true;
+            s.Xy = static_cast<float*>(memory);
+            s.Alpha = static_cast<uint8_t*>(memory) + kAlphaOffset;
+            return;
+        }
+    }
+    s.Xy = s.CopyXy.get();
+    s.Alpha = s.CopyAlpha.get();
+}
+
+// Writes one quad into the batch at xy (eight floats) and alpha (four bytes): the corners moved
+// to (x, y), each with the draw's alpha. Returns four zeros when all eight coordinates are
+// finite and a NaN somewhere otherwise (x - x is 0 for finite x, NaN for the rest), so that
+// sums of the results tell whether any quad of a run must not be drawn.
+inline Float4 StoreQuad(float* xy, uint8_t* alpha, Float4 cornerX, Float4 cornerY, int32_t x,
+                        int32_t y, int32_t opacity) {
+    const float fx = static_cast<float>(x);
+    const float fy = static_cast<float>(y);
+    const Float4 vx = cornerX + Float4{fx, fx, fx, fx};
+    const Float4 vy = cornerY + Float4{fy, fy, fy, fy};
+    const Float4 low = __builtin_shufflevector(vx, vy, 0, 4, 1, 5);
+    const Float4 high = __builtin_shufflevector(vx, vy, 2, 6, 3, 7);
+    std::memcpy(xy, &low, sizeof low);
+    std::memcpy(xy + 4, &high, sizeof high);
+    const uint32_t bytes = static_cast<uint32_t>(opacity & 0xFF) * 0x01010101u;
+    std::memcpy(alpha, &bytes, sizeof bytes);
+    return (vx - vx) + (vy - vy);
+}
+
+inline Float4 StoreQuad(float* xy, uint8_t* alpha, Float4 cornerX, Float4 cornerY,
+                        const QuadDraw& d) {
+    return StoreQuad(xy, alpha, cornerX, cornerY, d.X, d.Y, d.Alpha);
+}
+
+// Whether the eight coordinates of a stored quad are all finite.
+inline bool AllFinite(const float* xy) {
+    float zero = 0.0f;
+    for (size_t k = 0; k < 8; ++k) zero += xy[k] - xy[k];
+    return zero == 0.0f;
+}
+
+// Moves the corners to (x, y) with the alpha and queues the quad behind the batch, which is
+// drawn first when it holds another texture or blend.
+void AppendQuad(QuadState& s, const QuadSprite& q, int32_t x, int32_t y, int32_t alpha,
+                GlBlend blend);
 
 }  // namespace
 
 void FlushQuadBatch() {
     QuadState& s = State();
-    if (s.Pending.empty()) return;
     if (!DeviceReady() || !s.PipelineReady) {
-        s.Pending.clear();
+        s.PendingQuads = 0;
+        s.Mapped = false;
         return;
     }
+    if (s.PendingQuads == 0) {
+        if (s.Mapped) {
+            glBindBuffer(GL_ARRAY_BUFFER, s.VertexBuffer);
+            glUnmapBuffer(GL_ARRAY_BUFFER);
+            s.Mapped = false;
+        }
+        return;
+    }
+    // Timed only while batching: one draw per quad would spend more on the clock than on the
+    // draw, and that mode exists to be compared with, not to be measured in detail.
+    const bool timed = s.Batching;
+    const double start = timed ? ThreadSeconds() : 0.0;
     BindBackBuffer();
     glUseProgram(s.Program);
     glUniform2f(s.ScaleLocation, 2.0f / static_cast<float>(ScreenWidth()),
                 2.0f / static_cast<float>(ScreenHeight()));
     glBindVertexArray(s.VertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, s.VertexBuffer);
-    const auto bytes = static_cast<GLsizeiptr>(s.Pending.size() * sizeof(GpuVertex));
-    // Orphan the previous contents so the driver need not wait for the last draw.
-    glBufferData(GL_ARRAY_BUFFER, bytes, nullptr, GL_STREAM_DRAW);
-    glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, s.Pending.data());
+    const double uploadStart = timed ? ThreadSeconds() : 0.0;
+    if (s.Mapped) {
+        s.Mapped = false;
+        // A buffer whose contents were lost while mapped must not be drawn from.
+        if (glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) {
+            s.PendingQuads = 0;
+            return;
+        }
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, 0,
+                        static_cast<GLsizeiptr>(s.PendingQuads * 8 * sizeof(float)), s.Xy);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
+                        static_cast<GLsizeiptr>(s.PendingQuads * 4), s.Alpha);
+    }
+    const double uploadEnd = timed ? ThreadSeconds() : 0.0;
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
     glBlendFunc(s.PendingBlend.Source, s.PendingBlend.Destination);
@@ -292,14 +376,20 @@ void FlushQuadBatch() {
     glFrontFace(GL_CCW);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, s.PendingTexture);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(s.Pending.size() / 4 * 6), GL_UNSIGNED_SHORT,
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(s.PendingQuads * 6), GL_UNSIGNED_SHORT,
                    nullptr);
-    s.Pending.clear();
+    const double end = timed ? ThreadSeconds() : 0.0;
+    s.Stats.UploadSeconds += uploadEnd - uploadStart;
+    s.Stats.DrawSeconds += (uploadStart - start) + (end - uploadEnd);
+    s.Stats.Quads += static_cast<int64_t>(s.PendingQuads);
+    ++s.Stats.Batches;
+    s.PendingQuads = 0;
 }
 
 void DropQuadDeviceObjects() {
     QuadState& s = State();
-    s.Pending.clear();
+    s.PendingQuads = 0;
+    s.Mapped = false;  // deleting the buffer unmaps it
     if (DeviceReady()) DeletePipeline(s);
     s.Program = s.VertexArray = s.VertexBuffer = s.IndexBuffer = 0;
     s.PipelineReady = false;
@@ -366,19 +456,142 @@ void SetQuadAngle(int32_t quad, float degrees, int32_t mode) {
     QuadSprite* q = ObjectLookup(State().Table, quad);
     if (q == nullptr) return;
     q->CornersValid = 0;
-    const double pi = std::acos(-1.0);
-    double r = pi * static_cast<double>(degrees) * 2.0 / 360.0;
-    if (mode != 0) r = r + static_cast<double>(q->Angle);
-    // A sum beyond the float range becomes an infinity, as the FPU would store it, instead of
-    // an out-of-range conversion.
-    if (r > static_cast<double>(FLT_MAX)) {
-        q->Angle = INFINITY;
-    } else if (r < -static_cast<double>(FLT_MAX)) {
-        q->Angle = -INFINITY;
+    q->Angle = QuadAngleRadians(degrees, q->Angle, mode);
+}
+
+namespace {
+
+void AppendQuad(QuadState& s, const QuadSprite& q, int32_t x, int32_t y, int32_t alpha,
+                GlBlend blend) {
+    const Float4 cornerX = {q.Corners[0].X, q.Corners[1].X, q.Corners[2].X, q.Corners[3].X};
+    const Float4 cornerY = {q.Corners[0].Y, q.Corners[1].Y, q.Corners[2].Y, q.Corners[3].Y};
+    // A NaN angle leaves no shape to draw; keep such vertices away from the rasterizer.
+    if (s.PendingQuads == 0) PrepareBatch(s);
+    float* const xy = s.Xy + s.PendingQuads * 8;
+    StoreQuad(xy, s.Alpha + s.PendingQuads * 4, cornerX, cornerY, x, y, alpha);
+    if (!AllFinite(xy)) return;
+    const GLuint texture = q.Texture->Texture;
+    if (s.PendingQuads != 0 && (texture != s.PendingTexture || !(blend == s.PendingBlend))) {
+        FlushQuadBatch();
+        PrepareBatch(s);
+        StoreQuad(s.Xy, s.Alpha, cornerX, cornerY, x, y, alpha);
+    }
+    s.PendingTexture = texture;
+    s.PendingBlend = blend;
+    ++s.PendingQuads;
+    if (!s.Batching || s.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
+}
+
+// Sines and cosines are worked out for a chunk of draws at a time, two angles per step.
+constexpr size_t kChunk = 256;
+
+struct QuadRun {
+    GlBlend Blend;
+    float Radians[kChunk];
+    float Cosines[kChunk];
+    float Sines[kChunk];
+};
+
+// QuadAngleRadians(degrees, 0, 0) of n draws, two at a time: the divisions dominate.
+inline void QuadRadiansOf(const QuadDraw* draws, size_t n, float* radians) {
+    using Double2 = double __attribute__((vector_size(16)));
+    using Float2 = float __attribute__((vector_size(8)));
+    size_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const Double2 degrees = {static_cast<double>(draws[i].Degrees),
+                                 static_cast<double>(draws[i + 1].Degrees)};
+        const Double2 r = Double2{kPi, kPi} * degrees * Double2{2.0, 2.0} / Double2{360.0, 360.0};
+        const Double2 limit = {kFloatMax, kFloatMax};
+        if (((r > limit) | (r < -limit))[0] | ((r > limit) | (r < -limit))[1]) {
+            radians[i] = QuadAngleRadians(draws[i].Degrees, 0.0f, 0);
+            radians[i + 1] = QuadAngleRadians(draws[i + 1].Degrees, 0.0f, 0);
+            continue;
+        }
+        const Float2 rounded = __builtin_convertvector(r, Float2);
+        radians[i] = rounded[0];
+        radians[i + 1] = rounded[1];
+    }
+    if (i < n) radians[i] = QuadAngleRadians(draws[i].Degrees, 0.0f, 0);
+}
+
+// The corners of draw i of a chunk, with the chunk's sines and cosines.
+inline void CornersOfDraw(const QuadDraw& d, const QuadRun& run, size_t i, Float4& x, Float4& y) {
+    if (run.Radians[i] == 0.0f) {
+        RectangleCorners(d.Size, d.Size, x, y);
     } else {
-        q->Angle = static_cast<float>(r);
+        TurnedCorners(d.Size, d.Size, run.Cosines[i], run.Sines[i], x, y);
     }
 }
+
+// Draws chunk[begin, end) of one quad sprite as single draws would, straight into the batch.
+void DrawRun(QuadState& s, QuadSprite& q, const QuadRun& run, const QuadDraw* chunk, size_t begin,
+             size_t end) {
+    // Each draw sets size and angle; the last one stays on the quad sprite.
+    const size_t last = end - 1;
+    q.Width = chunk[last].Size;
+    q.Height = chunk[last].Size;
+    q.Angle = run.Radians[last];
+    q.CornersValid = 0;
+    if (!s.QuadStatesApplied) ApplyQuadStates();
+    if (!s.QuadStatesApplied) return;
+    Float4 x;
+    Float4 y;
+    CornersOfDraw(chunk[last], run, last, x, y);
+    for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
+    q.CornersValid = 1;
+
+    const GLuint texture = q.Texture->Texture;
+    if (s.PendingQuads != 0 && (texture != s.PendingTexture || !(run.Blend == s.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    s.PendingTexture = texture;
+    s.PendingBlend = run.Blend;
+    if (!s.Batching) {
+        for (size_t i = begin; i < end; ++i) {
+            Float4 x;
+            Float4 y;
+            CornersOfDraw(chunk[i], run, i, x, y);
+            PrepareBatch(s);
+            StoreQuad(s.Xy, s.Alpha, x, y, chunk[i]);
+            if (chunk[i].Size != 0 && AllFinite(s.Xy)) {
+                s.PendingQuads = 1;
+                FlushQuadBatch();
+            }
+        }
+        return;
+    }
+    if (s.PendingQuads + (end - begin) > kMaxBatchQuads) FlushQuadBatch();
+    // Every quad goes to its own place. Quads that show nothing (a side of 0) or whose corners
+    // are not finite (a single draw skips them too) are rare: one sum over the run tells
+    // whether there is any, and only then are they found and squeezed out.
+    if (s.PendingQuads == 0) PrepareBatch(s);
+    float* xy = s.Xy + s.PendingQuads * 8;
+    uint8_t* alpha = s.Alpha + s.PendingQuads * 4;
+    Float4 poison = {0.0f, 0.0f, 0.0f, 0.0f};
+    int32_t anyEmpty = 0;
+    for (size_t i = begin; i < end; ++i) {
+        const QuadDraw& d = chunk[i];
+        Float4 x;
+        Float4 y;
+        CornersOfDraw(d, run, i, x, y);
+        const size_t slot = i - begin;
+        poison += StoreQuad(xy + slot * 8, alpha + slot * 4, x, y, d);
+        anyEmpty |= static_cast<int32_t>(d.Size == 0);
+    }
+    size_t kept = end - begin;
+    if (anyEmpty != 0 || !((poison[0] + poison[1]) + (poison[2] + poison[3]) == 0.0f)) {
+        kept = 0;
+        for (size_t slot = 0; slot < end - begin; ++slot) {
+            if (chunk[begin + slot].Size == 0 || !AllFinite(xy + slot * 8)) continue;
+            std::memmove(xy + kept * 8, xy + slot * 8, 8 * sizeof(float));
+            std::memmove(alpha + kept * 4, alpha + slot * 4, 4);
+            ++kept;
+        }
+    }
+    s.PendingQuads += kept;
+}
+
+}  // namespace
 
 void DrawQuadSprite(int32_t quad, int32_t x, int32_t y, int32_t alpha) {
     QuadState& s = State();
@@ -389,30 +602,37 @@ void DrawQuadSprite(int32_t quad, int32_t x, int32_t y, int32_t alpha) {
     if (!s.QuadStatesApplied) return;
     if (q->CornersValid == 0) RebuildCorners(*q);
     if (q->Width == 0 || q->Height == 0) return;
+    AppendQuad(s, *q, x, y, alpha, MapBlend(s.QuadBlendSource, s.QuadBlendDestination));
+}
 
-    const float fx = static_cast<float>(x);
-    const float fy = static_cast<float>(y);
-    const auto opacity = static_cast<uint8_t>(alpha & 0xFF);
-    static constexpr QuadCorner kTexCoords[4] = {
-        {0.0f, 0.0f}, {1.0f, 0.0f}, {0.0f, 1.0f}, {1.0f, 1.0f}};
-    GpuVertex DrawVertices[4];
-    for (size_t i = 0; i < 4; ++i) {
-        const float vx = q->Corners[i].X + fx;
-        const float vy = q->Corners[i].Y + fy;
-        // A NaN angle leaves no shape to draw; keep such vertices away from the rasterizer.
-        if (!std::isfinite(vx) || !std::isfinite(vy)) return;
-        DrawVertices[i] = GpuVertex{vx, vy, kTexCoords[i].X, kTexCoords[i].Y, opacity, {}};
-    }
-
+void DrawQuadSprites(int32_t source, int32_t destination, const QuadDraw* draws, size_t count) {
+    if (count == 0) return;
+    QuadState& s = State();
+    // Every draw sets the blend factors first; setting them once gives the same state.
+    SetQuadBlending(source, destination);
     const GlBlend blend = MapBlend(s.QuadBlendSource, s.QuadBlendDestination);
-    const GLuint texture = q->Texture->Texture;
-    if (!s.Pending.empty() && (texture != s.PendingTexture || !(blend == s.PendingBlend))) {
-        FlushQuadBatch();
+    QuadRun run;
+    run.Blend = blend;
+    int32_t lastQuad = -1;
+    QuadSprite* q = nullptr;
+    for (size_t start = 0; start < count; start += kChunk) {
+        const size_t n = count - start < kChunk ? count - start : kChunk;
+        const QuadDraw* chunk = draws + start;
+        QuadRadiansOf(chunk, n, run.Radians);
+        QuadCosSinMany(run.Radians, n, run.Cosines, run.Sines);
+        // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
+        size_t i = 0;
+        while (i < n) {
+            size_t end = i + 1;
+            while (end < n && chunk[end].Quad == chunk[i].Quad) ++end;
+            if (chunk[i].Quad != lastQuad) {
+                lastQuad = chunk[i].Quad;
+                q = ObjectLookup(s.Table, lastQuad);
+            }
+            if (q != nullptr) DrawRun(s, *q, run, chunk, i, end);
+            i = end;
+        }
     }
-    s.PendingTexture = texture;
-    s.PendingBlend = blend;
-    s.Pending.insert(s.Pending.end(), DrawVertices, DrawVertices + 4);
-    if (!s.Batching || s.Pending.size() >= kMaxBatchQuads * 4) FlushQuadBatch();
 }
 
 void FreeAllQuadSprites() {
@@ -422,6 +642,14 @@ void FreeAllQuadSprites() {
 void SetQuadBatching(bool on) {
     FlushQuadBatch();
     State().Batching = on;
+}
+
+QuadDrawStats ReadQuadDrawStats() {
+    return State().Stats;
+}
+
+void ResetQuadDrawStats() {
+    State().Stats = QuadDrawStats{};
 }
 
 }  // namespace pp

@@ -3,9 +3,14 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <random>
+
 #include "render/quad_sprites.h"
 #include "render/screen.h"
 #include "runtime/clock.h"
+#include "runtime/convert.h"
 #include "tests/render/render_test_support.h"
 
 namespace pp {
@@ -174,6 +179,84 @@ TEST_F(DrawParticlesTest, ParticlesWithoutAQuadSpriteDrawNothingAndTheCursorsEnd
     EXPECT_EQ(Frame().CountNot(kBlack, 0, 0, 800, 600), 0);
     EXPECT_EQ(engine.Emitters.Cursor(), last);
     EXPECT_EQ(last->Particles.Cursor(), &lastParticle);
+}
+
+// DrawParticles as plainly written, one QuadSprite call after the other for each particle,
+// with the general rounding: the batched path must draw exactly this.
+void DrawOneByOne(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t layer) {
+    const float dx = static_cast<float>(offsetX);
+    const float dy = static_cast<float>(offsetY);
+    ListRewind(engine.Emitters);
+    while (Emitter* e = ListNext(engine.Emitters)) {
+        if (e->Layer != layer) continue;
+        ListRewind(e->Particles);
+        while (Particle* p = ListNext(e->Particles)) {
+            SetQuadBlending(e->BlendSource, e->BlendDestination);
+            const int32_t size = RoundToInt(static_cast<double>(p->Size));
+            SetQuadSize(p->Sprite, size, size);
+            SetQuadAngle(p->Sprite, p->Angle, 0);
+            const float half = p->Size * 0.5f;
+            DrawQuadSprite(p->Sprite, RoundToInt(static_cast<double>(dx + p->X - half)),
+                           RoundToInt(static_cast<double>(dy + p->Y - half)),
+                           RoundToInt(static_cast<double>(p->Transparency)));
+        }
+    }
+}
+
+// Thousands of particles of every kind: runs longer than the batch chunks, sprites that change
+// within a run or do not exist, sizes of 0 and below, huge and fractional, angles of 0, NaN and
+// infinity, transparencies past 255 and below 0, five emitters with different blend factors,
+// one of them on another layer. Afterwards each quad sprite draws once more with the size and
+// angle the last particle left on it.
+TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
+    ASSERT_TRUE(test::MakeQuadFromPixels(
+        2, 2, 2, {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 60}, {255, 255, 0, 255}}));
+    const int32_t blends[][2] = {{5, 6}, {5, 2}, {2, 1}, {12, 99}, {5, 6}};
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    for (int32_t k = 0; k < 5; ++k) {
+        Emitter* e = AddEmitter(k == 3 ? 1 : 0, blends[k][0], blends[k][1]);
+        const int32_t count = k == 0 ? 1300 : 400;
+        for (int32_t i = 0; i < count; ++i) {
+            const float pick = unit(rng);
+            float size = 1.0f + 30.0f * unit(rng);
+            if (pick < 0.02f) size = 0.3f;
+            if (pick > 0.98f) size = -6.0f;
+            if (pick > 0.995f) size = 3000.0f;
+            float angle =
+                std::floor(unit(rng) * 720.0f - 360.0f) + (unit(rng) < 0.5f ? 0.5f : 0.0f);
+            if (pick > 0.3f && pick < 0.33f) angle = 0.0f;
+            if (pick > 0.4f && pick < 0.405f) angle = nan;
+            if (pick > 0.5f && pick < 0.505f) angle = inf;
+            const int32_t sprite = i % 97 == 0 ? 5 : (i / 50) % 2 + 1;
+            const float transparency = unit(rng) * 400.0f - 50.0f;
+            AddParticle(e, size, unit(rng) * 900.0f - 50.0f, unit(rng) * 700.0f - 50.0f,
+                        transparency, angle, sprite);
+        }
+    }
+    auto drawBoth = [&](bool batching) {
+        SetQuadBatching(batching);
+        FillScreen(0);
+        Draw(3, -2, 0);
+        ASSERT_EQ(BeginQuads(), 1);
+        DrawQuadSprite(1, 300, 300, 255);
+        DrawQuadSprite(2, 500, 300, 255);
+        EndQuads();
+        const Frame batched;
+        FillScreen(0);
+        ASSERT_EQ(BeginQuads(), 1);
+        DrawOneByOne(engine, 3, -2, 0);
+        DrawQuadSprite(1, 300, 300, 255);
+        DrawQuadSprite(2, 500, 300, 255);
+        EndQuads();
+        const Frame single;
+        SetQuadBatching(true);
+        EXPECT_EQ(batched.Bytes(), single.Bytes()) << (batching ? "batched" : "one draw per quad");
+    };
+    drawBoth(true);
+    drawBoth(false);
 }
 
 }  // namespace

@@ -188,6 +188,21 @@ TEST(RecordList, VisitRemovingMatchesNextAndRemoveForEverySubset) {
     }
 }
 
+TEST(RecordList, VisitSeesEveryRecordInOrderAndEndsOnTheLast) {
+    RecordList<Item> list;
+    std::vector<int32_t> seen;
+    ListVisit(list, [&](Item& item) { seen.push_back(item.value); });
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(list.Cursor(), nullptr);
+    Fill(list, {4, 5, 6});
+    ListRewind(list);
+    ListVisit(list, [&](Item& item) { seen.push_back(item.value); });
+    EXPECT_EQ(seen, (std::vector<int32_t>{4, 5, 6}));
+    // As after a full ListNext pass: the next insert appends.
+    ListInsert(list)->value = 7;
+    EXPECT_EQ(Values(list), (std::vector<int32_t>{4, 5, 6, 7}));
+}
+
 TEST(RecordList, VisitRemovingOnEmptyListReportsNoRecordAndLeavesNoCursor) {
     RecordList<Item> list;
     Fill(list, {1});
