@@ -70,7 +70,15 @@ float UpdateParticles(Engine& engine) {
 
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
+    // Each emitter's particles are loaded while the one before is updated, so that its pass
+    // finds them in the cache (see RecordPool::PrefetchStream); the first are asked for now.
+    if (const Emitter* first = emitters.Peek())
+        first->Particles.Pool().Prefetch(kPassPrefetchBytes);
     while (Emitter* e = ListNext(emitters)) {
+        RecordPool::PrefetchStream ahead;
+        if (const Emitter* next = emitters.Peek()) {
+            ahead = RecordPool::PrefetchStream(next->Particles.Pool(), kPassPrefetchBytes);
+        }
         EmitDueParticles(engine, *e, now);
 
         const float ax = e->AccelerationX;
@@ -79,9 +87,9 @@ float UpdateParticles(Engine& engine) {
         const float fade = e->Fade;
         // One pass in list order, removing the dead as it goes, exactly as ListRewind,
         // ListNext and ListRemove of each dead particle would.
-        const bool metParticle = ListVisitRemoving(e->Particles, [&](Particle& p) {
-            return AdvanceParticle(p, dt, ax, ay, raise, fade, now);
-        });
+        const bool metParticle = ListVisitRemoving(
+            e->Particles,
+            [&](Particle& p) { return AdvanceParticle(p, dt, ax, ay, raise, fade, now); }, ahead);
         if (e->AutoRemove != 0 && metParticle) e->AutoRemove = -1;
 
         if (e->AutoRemove == 1) {

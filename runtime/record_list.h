@@ -46,12 +46,17 @@ class RecordList {
         cursor_ = next;
         return next->Data();
     }
+    // The record Next would yield, without moving the cursor; nullptr at the end.
+    T* Peek() const {
+        Node* next = cursor_ ? cursor_->next : first_;
+        return next ? next->Data() : nullptr;
+    }
     void Remove();
     void RemoveAll();
     template <class Visitor>
-    bool VisitRemoving(Visitor&& visit);
+    bool VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* ahead = nullptr);
     template <class Visitor>
-    void VisitAll(Visitor&& visit);
+    void VisitAll(Visitor&& visit, RecordPool::PrefetchStream* ahead = nullptr);
 
   private:
     // Trivial node so that raw pool memory can be zero-filled before T is constructed in it.
@@ -111,12 +116,29 @@ bool ListVisitRemoving(RecordList<T>& list, Visitor&& visit) {
     return list.VisitRemoving(visit);
 }
 
+// The same, stepping `ahead` twice per record (see RecordPool::PrefetchStream).
+template <class T, class Visitor>
+bool ListVisitRemoving(RecordList<T>& list, Visitor&& visit, RecordPool::PrefetchStream& ahead) {
+    return list.VisitRemoving(visit, &ahead);
+}
+
 // The pass ListRewind + ListNext to the end, calling visit(record) for every record in order:
 // the cursor ends on the last record, as after that pass. visit must not touch the list.
 template <class T, class Visitor>
 void ListVisit(RecordList<T>& list, Visitor&& visit) {
     list.VisitAll(visit);
 }
+
+// The same, stepping `ahead` twice per record (see RecordPool::PrefetchStream).
+template <class T, class Visitor>
+void ListVisit(RecordList<T>& list, Visitor&& visit, RecordPool::PrefetchStream& ahead) {
+    list.VisitAll(visit, &ahead);
+}
+
+// Pools of up to this many bytes are worth loading whole ahead of a pass over their list (see
+// RecordPool::Prefetch): half the development machine's second-level cache, so that one pool
+// can wait there while another is walked.
+inline constexpr size_t kPassPrefetchBytes = 256 * 1024;
 
 template <class T>
 T* RecordList<T>::Insert() {
@@ -165,7 +187,7 @@ void RecordList<T>::Remove() {
 
 template <class T>
 template <class Visitor>
-bool RecordList<T>::VisitRemoving(Visitor&& visit) {
+bool RecordList<T>::VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* ahead) {
     Node* node = first_;
     if (node == nullptr) {
         cursor_ = nullptr;
@@ -178,6 +200,10 @@ bool RecordList<T>::VisitRemoving(Visitor&& visit) {
         // end, so the records ahead usually lie ahead in memory: asking for them early turns
         // the walk along the links into a stream instead of a chain of cache misses.
         __builtin_prefetch(reinterpret_cast<const char*>(node) + 4 * sizeof(Node) + 64);
+        if (ahead != nullptr) {
+            ahead->Step();
+            ahead->Step();
+        }
         if (visit(*node->Data())) {
             if (prev != nullptr) {
                 prev->next = next;
@@ -203,10 +229,14 @@ bool RecordList<T>::VisitRemoving(Visitor&& visit) {
 
 template <class T>
 template <class Visitor>
-void RecordList<T>::VisitAll(Visitor&& visit) {
+void RecordList<T>::VisitAll(Visitor&& visit, RecordPool::PrefetchStream* ahead) {
     for (Node* node = first_; node != nullptr; node = node->next) {
         // As in VisitRemoving: the records ahead usually lie ahead in memory.
         __builtin_prefetch(reinterpret_cast<const char*>(node) + 4 * sizeof(Node) + 64);
+        if (ahead != nullptr) {
+            ahead->Step();
+            ahead->Step();
+        }
         visit(*node->Data());
     }
     cursor_ = last_;

@@ -64,20 +64,46 @@ RecordPool::RecordPool(size_t payloadSize, size_t payloadAlign, const BlockHeap&
 }
 
 int32_t RecordPool::BlockCount() const {
-    int32_t count = 0;
-    for (Block* b = room_; b != nullptr; b = b->next) ++count;
-    for (Block* b = full_; b != nullptr; b = b->next) ++count;
-    return count;
+    return blocks_;
 }
 
 size_t RecordPool::BytesHeld() const {
-    size_t bytes = 0;
+    return static_cast<size_t>(blocks_) * (alignSlack_ + headerSize_) +
+           static_cast<size_t>(total_) * stride_;
+}
+
+void RecordPool::Prefetch(size_t maxBytes) const {
+    if (BytesHeld() > maxBytes) return;
     for (Block* chain : {room_, full_}) {
         for (Block* b = chain; b != nullptr; b = b->next) {
-            bytes += alignSlack_ + headerSize_ + stride_ * static_cast<size_t>(b->capacity);
+            const auto* slots = reinterpret_cast<const char*>(b) + headerSize_;
+            const size_t bytes = stride_ * static_cast<size_t>(b->handedOut);
+            for (size_t offset = 0; offset < bytes; offset += kCacheLine) {
+                __builtin_prefetch(slots + offset);
+            }
         }
     }
-    return bytes;
+}
+
+RecordPool::PrefetchStream::PrefetchStream(const RecordPool& pool, size_t maxBytes) {
+    if (pool.BytesHeld() > maxBytes) return;
+    pool_ = &pool;
+    block_ = pool.room_ != nullptr ? pool.room_ : pool.full_;
+    inFull_ = pool.room_ == nullptr;
+    NextBlock();
+}
+
+void RecordPool::PrefetchStream::NextBlock() {
+    const auto* block = static_cast<const Block*>(block_);
+    if (block == nullptr) return;
+    next_ = reinterpret_cast<const char*>(block) + pool_->headerSize_;
+    end_ = next_ + pool_->stride_ * static_cast<size_t>(block->handedOut);
+    const Block* following = block->next;
+    if (following == nullptr && !inFull_) {
+        following = pool_->full_;
+        inFull_ = true;
+    }
+    block_ = following;
 }
 
 void RecordPool::Unlink(Block*& chain, Block* block) {
@@ -128,6 +154,7 @@ RecordPool::Block* RecordPool::CreateBlock() {
     block->handedOut = 0;
     block->freedCount = 0;
     total_ += capacity;
+    ++blocks_;
     return block;
 }
 
@@ -181,6 +208,7 @@ void RecordPool::Release(void* payload) {
         // Every slot it handed out is back: the block returns to the heap at once.
         Unlink(wasFull ? full_ : room_, block);
         total_ -= block->capacity;
+        --blocks_;
         heap_->Free(block->heapBlock);
     } else if (wasFull) {
         Unlink(full_, block);
@@ -198,6 +226,7 @@ void RecordPool::ReleaseAll() {
     }
     room_ = full_ = nullptr;
     total_ = 0;
+    blocks_ = 0;
 }
 
 }  // namespace pp
