@@ -2,8 +2,11 @@
 // hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the same
 // arguments give the same files, byte for byte.
 #include <SDL.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +18,10 @@
 #include "app/commands.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
+#include "effects/loader.h"
+#include "particles/draw_particles.h"
+#include "render/quad_sprites.h"
+#include "render/quad_stats.h"
 #include "render/screen.h"
 #include "render/window.h"
 #include "runtime/clock.h"
@@ -26,7 +33,7 @@ constexpr std::string_view kCommand = "render";
 
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
-    "                             [--out PATH]\n"
+    "                             [--out PATH] [--stats] [--stress N]\n"
     "Draws the player's scene (Data/ of the working directory) without a display and writes\n"
     "each frame as an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
     "k = 1..N (default 60, at most 99999) is drawn at 1000 + k * MS (default 16). With --seed\n"
@@ -35,12 +42,29 @@ constexpr const char* kUsage =
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
     "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
     "--clock-start T (0 to 4294967295) reads T in place of 1000, so that a run can cross the\n"
-    "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n";
+    "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n"
+    "--stats prints, at the end, the time each part of a frame took (min, median, 95th\n"
+    "percentile, max) and the time from the program's start to the first frame shown.\n"
+    "--stress N (1 to 4000000) adds emitters of Data/bench/Stress.txt that keep about N small\n"
+    "particles alive; the clock first runs 3 seconds of updates so that the first frame shows\n"
+    "them all, and frame k is drawn at 1000 (or T) + 3000 + k * MS.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;
 // Progress goes to stderr every this many frames.
 constexpr int64_t kProgressStep = 60;
+
+// The scale scene: emitters of this effect, each making up to 1000 particles a second that
+// live 1 to 3 seconds (2 on average), the whole population there after 3 seconds.
+constexpr const char* kStressEffect = "Data\\bench\\Stress.txt";
+constexpr int64_t kMaxStress = 4000000;
+constexpr int64_t kStressPerEmitter = 2000;
+constexpr float kStressLifeSeconds = 2.0f;
+constexpr int64_t kStressWarmUpMs = 3000;
+
+// Taken while the program starts (static initialisation, after the dynamic loader): start-up
+// to the first frame is measured from here.
+const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
 
 struct Options {
     int64_t Frames = 60;
@@ -49,6 +73,11 @@ struct Options {
     std::string Out = "out/render";
     // The clock reading through start-up; frame k reads ClockStart + k * FrameMs.
     uint32_t ClockStart = kVirtualStartTime;
+    bool Stats = false;
+    int64_t Stress = 0;  // particles the scale scene keeps alive; 0 for none
+
+    // Milliseconds of updates before frame 1: the scale scene's population builds up first.
+    int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
 };
 
 bool EndsWithPng(std::string_view path) {
@@ -81,6 +110,11 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             int64_t start = 0;
             error = ReadIntOption(walk, 0, UINT32_MAX, start);
             if (!error) options.ClockStart = static_cast<uint32_t>(start);
+        } else if (name == "--stats") {
+            if (walk.HasInlineValue()) return "--stats takes no value";
+            options.Stats = true;
+        } else if (name == "--stress") {
+            error = ReadIntOption(walk, 1, kMaxStress, options.Stress);
         } else if (name == "--out") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value || value->empty()) return "--out needs a folder or a .png file";
@@ -92,7 +126,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     }
     // The clock may wrap (the engine is built for it), but a run longer than one turn of the
     // clock would draw different frames at the same reading.
-    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kVirtualStartTime) {
+    if (options.Frames * options.FrameMs + options.WarmUpMs() >
+        int64_t{UINT32_MAX} - kVirtualStartTime) {
         return "--frames times --frame-ms runs past the clock's range (" +
                std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
     }
@@ -164,17 +199,101 @@ void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
     }
 }
 
-// The frame loop: frame k at ClockStart + k * FrameMs, drawn exactly as the window would draw
-// it, then read back and written when wanted. Returns the exit status.
-int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options,
-                 const Output& output) {
+double ThreadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// What --stats collects: one value per frame and part, in milliseconds.
+struct FrameStats {
+    std::vector<double> Update, Submission, DrawCalls, Present, Output, Frame, Particles;
+    double SceneStartMs = 0.0;   // graphics, window, screen, sprites and effects
+    double WarmUpMs = 0.0;       // the scale scene's updates before frame 1
+    double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
+};
+
+// One frame as DrawSceneFrame draws it, step by step with the time of each step.
+void DrawTimedFrame(Engine& engine, FrameStats& stats) {
+    const auto frameStart = std::chrono::steady_clock::now();
+    FillScreen(0);
+    const double updateStart = ThreadSeconds();
+    UpdateParticles(engine);
+    const double drawStart = ThreadSeconds();
+    ResetQuadDrawStats();
+    BeginQuads();
+    DrawParticles(engine, 0, 0, 0);
+    EndQuads();
+    const double drawEnd = ThreadSeconds();
+    const QuadDrawStats quads = ReadQuadDrawStats();
+    const auto presentStart = std::chrono::steady_clock::now();
+    PresentFrame();
+    stats.Present.push_back(SecondsSince(presentStart) * 1e3);
+    stats.Update.push_back((drawStart - updateStart) * 1e3);
+    stats.Submission.push_back((drawEnd - drawStart - quads.DrawSeconds) * 1e3);
+    stats.DrawCalls.push_back(quads.DrawSeconds * 1e3);
+    stats.Particles.push_back(static_cast<double>(quads.Quads));
+    stats.Frame.push_back(SecondsSince(frameStart) * 1e3);
+    if (stats.FirstFrameMs < 0.0) stats.FirstFrameMs = SecondsSince(kProgramStart) * 1e3;
+}
+
+void PrintStatsRow(const char* name, std::vector<double> values, const char* note) {
+    if (values.empty()) return;
+    std::sort(values.begin(), values.end());
+    const auto at = [&](double q) {
+        return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
+    };
+    std::fprintf(stderr, "  %-16s %9.3f %9.3f %9.3f %9.3f  %s\n", name, values.front(), at(0.5),
+                 at(0.95), values.back(), note);
+}
+
+void PrintStats(const FrameStats& stats) {
+    std::vector<double> particles = stats.Particles;
+    std::sort(particles.begin(), particles.end());
+    std::fprintf(stderr,
+                 "particleplayer render: %zu frames, %.0f particles drawn per frame (median)\n"
+                 "  per frame, ms          min    median       p95       max\n",
+                 stats.Frame.size(), particles.empty() ? 0.0 : particles[particles.size() / 2]);
+    PrintStatsRow("update", stats.Update, "CPU time");
+    PrintStatsRow("draw submission", stats.Submission,
+                  "CPU time: particles to vertices in GL's buffer");
+    PrintStatsRow("GL draw calls", stats.DrawCalls,
+                  "CPU time; llvmpipe's vertex stage runs in them");
+    PrintStatsRow("present", stats.Present, "wall time; the frame is rasterised and shown");
+    PrintStatsRow("read back, PNG", stats.Output, "wall time, frames written");
+    PrintStatsRow("whole frame", stats.Frame, "wall time");
+    std::fprintf(stderr,
+                 "  start-up: first frame shown %.1f ms after the program started (graphics, "
+                 "window and scene %.1f ms",
+                 stats.FirstFrameMs, stats.SceneStartMs);
+    if (stats.WarmUpMs > 0.0) {
+        std::fprintf(stderr, ", %lld ms of warm-up updates %.1f ms",
+                     static_cast<long long>(kStressWarmUpMs), stats.WarmUpMs);
+    }
+    std::fputs(")\n", stderr);
+}
+
+// The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
+// would draw it, then read back and written when wanted. Returns the exit status.
+int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, const Output& output,
+                 FrameStats& stats) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
+    const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
     std::vector<uint8_t> pixels;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
-        clock.Set(static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs));
-        DrawSceneFrame(engine);
+        clock.Set(static_cast<uint32_t>(first + frame * options.FrameMs));
+        if (options.Stats) {
+            DrawTimedFrame(engine, stats);
+        } else {
+            DrawSceneFrame(engine);
+        }
         if (output.Wants(frame, options.Frames)) {
+            const auto outputStart = std::chrono::steady_clock::now();
             if (!ReadScreenPixels(pixels)) {
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
@@ -188,12 +307,42 @@ int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options,
                 std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
                 return 1;
             }
+            if (options.Stats) stats.Output.push_back(SecondsSince(outputStart) * 1e3);
         }
         if (progress && (frame % kProgressStep == 0 || frame == options.Frames)) {
             ReportProgress(terminal, frame, options.Frames);
         }
     }
     return 0;
+}
+
+// The scale scene: emitters of kStressEffect at the centre of the screen, drawn with the
+// star sprite, whose rates together keep about n particles alive. A one-line reason when the
+// effect file cannot be read.
+std::optional<std::string> AddStressEmitters(Engine& engine, int64_t n) {
+    const std::string path = EffectOpenPath(kStressEffect);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return "cannot read " + path + ", the effect of --stress";
+    std::fclose(file);
+    const int64_t emitters = (n + kStressPerEmitter - 1) / kStressPerEmitter;
+    const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
+    for (int64_t i = 0; i < emitters; ++i) {
+        Emitter* e = LoadEffect(engine, kStressEffect, kSceneWidth / 2, kSceneHeight / 2);
+        if (e == nullptr) return std::string("out of memory for the --stress emitters");
+        SetSpriteRange(e, kScene[0].Number, -65535, 1);
+        SetValueSpec(e->EmissionRate, rate, -65535.0f, 1.0f);
+    }
+    return std::nullopt;
+}
+
+// Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
+// take no time), so that the scale scene's population is complete when drawing starts.
+void WarmUp(Engine& engine, VirtualClock& clock, const Options& options) {
+    const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
+    for (int64_t t = step; t <= options.WarmUpMs(); t += step) {
+        clock.Set(static_cast<uint32_t>(int64_t{options.ClockStart} + t));
+        UpdateParticles(engine);
+    }
 }
 
 }  // namespace
@@ -218,16 +367,30 @@ int RunRender(CommandArgs args) {
     VirtualClock clock(options.ClockStart);
     Engine engine(clock);
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
+    FrameStats stats;
+    const auto sceneStart = std::chrono::steady_clock::now();
     if (const std::optional<SceneProblem> problem = StartScene(engine, kWindowHidden)) {
         ReportProblem(*problem);
         StopScene();
         return 1;
     }
+    stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
     if (const std::string note = MissingDataNote(); !note.empty()) {
         std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
     }
-    const int status = RenderFrames(engine, clock, options, output);
+    if (options.Stress > 0) {
+        if (const std::optional<std::string> error = AddStressEmitters(engine, options.Stress)) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            StopScene();
+            return 1;
+        }
+        const auto warmUpStart = std::chrono::steady_clock::now();
+        WarmUp(engine, clock, options);
+        stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
+    }
+    const int status = RenderFrames(engine, clock, options, output, stats);
     StopScene();
+    if (status == 0 && options.Stats) PrintStats(stats);
     if (status == 0) {
         if (output.File.empty()) {
             std::fprintf(stderr, "particleplayer render: wrote %lld frames into %s\n",
