@@ -27,8 +27,10 @@ asan-test: deps
 run: build
 	@scripts/run.sh $(BUILD)/app/particleplayer
 
+# Every benchmark three times, medians reported; each prints its figure beside its baseline.
+BENCH_ARGS ?= --benchmark_repetitions=3 --benchmark_report_aggregates_only=true
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b" $(BENCH_ARGS); done
 
 fuzz:
 	@scripts/install-deps.sh --fuzz
