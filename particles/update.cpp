@@ -52,9 +52,13 @@ bool AdvanceParticle(Particle& p, float dt, float ax, float ay, float raise, flo
     p.Angle = angle;
     p.Transparency = transparency;
     // A state that overflowed to an infinity or became NaN (inf - inf) ends the particle too:
-    // a NaN size or opacity would never fall below 1 and would reach drawing.
-    return (ClockDiff(now, p.DeathTime) > 0) | (size < 1.0f) | (transparency < 1.0f) |
-           !AllFinite(x, y, newVx, newVy, size, transparency, angle, step);
+    // a NaN size or opacity would never fall below 1 and would reach drawing. The four tests
+    // are combined without branches: which of them holds follows no pattern.
+    const int old = static_cast<int>(ClockDiff(now, p.DeathTime) > 0);
+    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
+    const int broken =
+        static_cast<int>(!AllFinite(x, y, newVx, newVy, size, transparency, angle, step));
+    return (old | faded | broken) != 0;
 }
 
 }  // namespace
