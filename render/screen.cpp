@@ -18,7 +18,12 @@ struct ScreenState {
     SDL_Window* Parent = nullptr;
     SDL_GLContext Context = nullptr;
     GLuint Framebuffer = 0;
-    GLuint ColourBuffer = 0;
+    GLuint ColourBuffer = 0;  // a texture, so that presenting can read it with a draw
+    // Presenting an unscaled frame: a program that copies the back buffer texel for texel
+    // (0 when it could not be built; the blit then does the copy).
+    GLuint CopyProgram = 0;
+    GLuint CopyVertexArray = 0;
+    GLint CopyOriginLocation = -1;
     int32_t X = 0, Y = 0;
     int32_t Width = 0, Height = 0;          // the back buffer
     int32_t AreaWidth = 0, AreaHeight = 0;  // where it is shown in the window
@@ -70,9 +75,14 @@ void OnWindowEvent(SDL_Window* window, int32_t code) {
 void DeleteDeviceObjects() {
     ScreenState& s = State();
     if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
-    if (s.ColourBuffer != 0) glDeleteRenderbuffers(1, &s.ColourBuffer);
+    if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
+    if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
+    if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
     s.Framebuffer = 0;
     s.ColourBuffer = 0;
+    s.CopyProgram = 0;
+    s.CopyVertexArray = 0;
+    s.CopyOriginLocation = -1;
     if (s.Context != nullptr) SDL_GL_DeleteContext(s.Context);
     s.Context = nullptr;
 }
@@ -80,19 +90,105 @@ void DeleteDeviceObjects() {
 bool CreateBackBuffer(int32_t width, int32_t height) {
     ScreenState& s = State();
     GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
     if (width > maxSize || height > maxSize) return false;
-    glGenRenderbuffers(1, &s.ColourBuffer);
-    glBindRenderbuffer(GL_RENDERBUFFER, s.ColourBuffer);
+    glGenTextures(1, &s.ColourBuffer);
+    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
     // No alpha channel, like a display-format back buffer: blend factors that read the
     // destination alpha see 1.
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, width, height);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
     glGenFramebuffers(1, &s.Framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              s.ColourBuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.ColourBuffer, 0);
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
            glGetError() == GL_NO_ERROR;
+}
+
+// The copy that presents an unscaled frame. One triangle covers the viewport, which is set to
+// the shown area; each window pixel fetches the back buffer texel of its own row and column,
+// rows turned over because the back buffer holds the top row first and the window's GL origin
+// is bottom-left. Origin is the window pixel that shows texel (0, 0): the area's left column
+// and its top row counted from the bottom.
+constexpr const char* kCopyVertexShader = R"(#version 330 core
+void main() {
+    gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1),
+                       0.0, 1.0);
+}
+)";
+
+constexpr const char* kCopyFragmentShader = R"(#version 330 core
+uniform sampler2D BackBuffer;
+uniform ivec2 Origin;
+out vec4 Colour;
+void main() {
+    ivec2 window = ivec2(gl_FragCoord.xy);
+    Colour = texelFetch(BackBuffer, ivec2(window.x - Origin.x, Origin.y - window.y), 0);
+}
+)";
+
+// A flipping glBlitFramebuffer costs llvmpipe a fresh LLVM compile of its blit shaders in
+// every process (60-70 ms on the development machine, kept in no shader cache), on the way to
+// the first frame; this program's code comes from Mesa's shader cache after the first run and
+// its first draw takes a few milliseconds. Leaves CopyProgram 0 when it cannot be built.
+void CreateCopyProgram() {
+    ScreenState& s = State();
+    GLuint shaders[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
+    const char* sources[2] = {kCopyVertexShader, kCopyFragmentShader};
+    bool compiled = true;
+    for (int i = 0; i < 2; ++i) {
+        glShaderSource(shaders[i], 1, &sources[i], nullptr);
+        glCompileShader(shaders[i]);
+        GLint ok = GL_FALSE;
+        glGetShaderiv(shaders[i], GL_COMPILE_STATUS, &ok);
+        compiled = compiled && ok == GL_TRUE;
+    }
+    GLint linked = GL_FALSE;
+    if (compiled) {
+        s.CopyProgram = glCreateProgram();
+        glAttachShader(s.CopyProgram, shaders[0]);
+        glAttachShader(s.CopyProgram, shaders[1]);
+        glLinkProgram(s.CopyProgram);
+        glGetProgramiv(s.CopyProgram, GL_LINK_STATUS, &linked);
+    }
+    glDeleteShader(shaders[0]);
+    glDeleteShader(shaders[1]);
+    if (linked == GL_TRUE) {
+        s.CopyOriginLocation = glGetUniformLocation(s.CopyProgram, "Origin");
+        glUseProgram(s.CopyProgram);
+        glUniform1i(glGetUniformLocation(s.CopyProgram, "BackBuffer"), 0);
+        glUseProgram(0);
+        // Core profile draws need a vertex array even when no attribute is read.
+        glGenVertexArrays(1, &s.CopyVertexArray);
+    }
+    if (linked != GL_TRUE || glGetError() != GL_NO_ERROR) {
+        if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
+        if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
+        s.CopyProgram = 0;
+        s.CopyVertexArray = 0;
+        s.CopyOriginLocation = -1;
+    }
+}
+
+// Draws the back buffer into the window's area of width x height at left, bottom (GL window
+// coordinates, rows from the bottom), texel for texel.
+void DrawCopyToWindow(GLint left, GLint bottom, GLsizei width, GLsizei height) {
+    const ScreenState& s = State();
+    glViewport(left, bottom, width, height);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glUseProgram(s.CopyProgram);
+    glUniform2i(s.CopyOriginLocation, left, bottom + height - 1);
+    glBindVertexArray(s.CopyVertexArray);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    // Nothing may sample the back buffer while frames are drawn into it.
+    glBindTexture(GL_TEXTURE_2D, 0);
 }
 
 }  // namespace
@@ -146,6 +242,7 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
         FreeAllSprites();
         return 0;
     }
+    CreateCopyProgram();
     // One retrace per present; a driver that refuses vsync presents without it.
     if (SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
 
@@ -214,12 +311,16 @@ int32_t PresentFrame() {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT);
     }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
-    // The back buffer holds the top row first; the window's GL origin is bottom-left, so the
-    // blit flips it on the way.
     const bool sameSize = right - left == s.Width && bottom - top == s.Height;
-    glBlitFramebuffer(0, 0, s.Width, s.Height, left, drawH - top, right, drawH - bottom,
-                      GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    if (sameSize && s.CopyProgram != 0) {
+        DrawCopyToWindow(left, drawH - bottom, s.Width, s.Height);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
+        // The back buffer holds the top row first; the window's GL origin is bottom-left, so
+        // the blit flips it on the way.
+        glBlitFramebuffer(0, 0, s.Width, s.Height, left, drawH - top, right, drawH - bottom,
+                          GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    }
     SDL_GL_SwapWindow(s.Parent);
     ApplyDefaultStates();
     return 1;

@@ -1,8 +1,10 @@
 #include "render/screen.h"
 
 #include <SDL.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include "render/image_decoders.h"
 #include "render/quad_sprites.h"
 #include "render/sprites.h"
 #include "render/window.h"
@@ -13,6 +15,38 @@ namespace {
 
 using test::Bgr;
 using test::Frame;
+using test::Rgba;
+
+// What the window shows in the rectangle at (x, y), w x h, as top-down B, G, R rows like
+// ReadScreenPixels; the window's own GL rows run bottom-up.
+std::vector<uint8_t> ReadWindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
+    int drawW = 0, drawH = 0;
+    SDL_GL_GetDrawableSize(WindowHandle(0), &drawW, &drawH);
+    const size_t row = static_cast<size_t>(w) * 3u;
+    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(h));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, drawH - y - h, w, h, GL_BGR, GL_UNSIGNED_BYTE, bottomUp.data());
+    ApplyDefaultStates();
+    std::vector<uint8_t> topDown;
+    for (int32_t r = h - 1; r >= 0; --r) {
+        const auto begin = bottomUp.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(r));
+        topDown.insert(topDown.end(), begin, begin + static_cast<ptrdiff_t>(row));
+    }
+    return topDown;
+}
+
+// A picture that no turn or mirror maps onto itself: distinct 3 x 2 quads in three corners.
+void DrawCornerQuads(int32_t width, int32_t height) {
+    const std::vector<Rgba> texels = {{255, 0, 0, 255},   {0, 255, 0, 255},   {0, 0, 255, 255},
+                                      {255, 255, 0, 255}, {0, 255, 255, 255}, {255, 0, 255, 255}};
+    ASSERT_TRUE(test::MakeQuadFromPixels(1, 3, 2, texels));
+    ASSERT_EQ(BeginQuads(), 1);
+    DrawQuadSprite(1, 1, 0, 255);
+    DrawQuadSprite(1, width - 2, 1, 255);
+    DrawQuadSprite(1, 1, height - 1, 128);
+    EndQuads();
+}
 
 class ScreenTest : public ::testing::Test {
   protected:
@@ -79,6 +113,42 @@ TEST_F(ScreenTest, ExposeBetweenFramesPresentsTheUnchangedFrame) {
     while (WaitEvent(5) != 0) {
     }
     EXPECT_EQ(Frame().Bytes(), before.Bytes());
+}
+
+TEST_F(ScreenTest, PresentingShowsTheBackBufferInTheWindowTopRowFirst) {
+    FillScreen(0x00203040);
+    DrawCornerQuads(800, 600);
+    const Frame frame;
+    ASSERT_EQ(PresentFrame(), 1);
+    EXPECT_EQ(ReadWindowPixels(0, 0, 800, 600), frame.Bytes());
+    EXPECT_EQ(Frame().Bytes(), frame.Bytes()) << "presenting leaves the back buffer as it was";
+
+    // The frame after it is drawn as usual, not over or from the presented picture.
+    FillScreen(0);
+    DrawCornerQuads(800, 600);
+    const Frame next;
+    // 3 x 2, 2 x 2 cut by the right edge and 3 x 1 cut by the bottom edge.
+    EXPECT_EQ(next.CountNot({0, 0, 0}, 0, 0, 800, 600), 6 + 4 + 3);
+    PresentFrame();
+    EXPECT_EQ(ReadWindowPixels(0, 0, 800, 600), next.Bytes());
+}
+
+TEST_F(ScreenTest, ScreenAwayFromTheCornerIsShownAtItsPlaceWithBlackAround) {
+    ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), 10, 20, 320, 200, 0, 0, 0), 1);
+    EnablePngDecoder();
+    FillScreen(0x00FFFFFF);
+    DrawCornerQuads(320, 200);
+    const Frame frame;
+    ASSERT_EQ(PresentFrame(), 1);
+    EXPECT_EQ(ReadWindowPixels(10, 20, 320, 200), frame.Bytes());
+    const std::vector<uint8_t> whole = ReadWindowPixels(0, 0, 800, 600);
+    int32_t lit = 0;
+    for (size_t i = 0; i < whole.size(); i += 3) {
+        if (whole[i] != 0 || whole[i + 1] != 0 || whole[i + 2] != 0) ++lit;
+    }
+    // Nothing in the white frame is black, nothing outside it is lit.
+    EXPECT_EQ(lit, 320 * 200);
+    ReleaseScreen();
 }
 
 TEST_F(ScreenTest, EveryOperationDoesNothingOrFailsWithoutAScreen) {
