@@ -5,7 +5,6 @@
 #include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -32,45 +31,6 @@ std::vector<int32_t>& PressedKeys() {
 void QueueKey(int32_t key) {
     std::vector<int32_t>& keys = PressedKeys();
     if (keys.size() < 64) keys.push_back(key);
-}
-
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
-// As the bare player: only drivers that show a window on an announced display, unless
-// SDL_VIDEODRIVER says otherwise, so that play never draws where nobody can see it.
-std::optional<SceneProblem> ChooseVideoDriver() {
-    if (IsSet("SDL_VIDEODRIVER")) return std::nullopt;
-    std::string drivers;
-    if (IsSet("DISPLAY")) drivers = "x11";
-    if (IsSet("WAYLAND_DISPLAY")) drivers += drivers.empty() ? "wayland" : ",wayland";
-    if (drivers.empty()) {
-        return SceneProblem{SceneProblem::NoDisplay, "DISPLAY and WAYLAND_DISPLAY are unset"};
-    }
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
-    return std::nullopt;
-}
-
-void ReportProblem(const SceneProblem& problem) {
-    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
-    const char* what = "";
-    switch (problem.What) {
-        case SceneProblem::NoDisplay:
-            what = "no display found";
-            break;
-        case SceneProblem::NoWindow:
-            what = "cannot open the 800 x 600 window";
-            break;
-        case SceneProblem::NoScreen:
-            what = "cannot draw with OpenGL 3.3 in the window";
-            break;
-    }
-    std::fprintf(stderr,
-                 "particleplayer play: %s%s; run it in a desktop session, or use "
-                 "'particleplayer render' to draw frames without a display\n",
-                 what, sdl.c_str());
 }
 
 void ShowTitle(const PlaySession& session, double fps) {
@@ -168,13 +128,13 @@ int RunPlay(CommandArgs args) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
     if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
-        ReportProblem(*problem);
+        ReportWindowProblem("particleplayer play", *problem);
         return 1;
     }
     RealClock real;
     PlaySession session(real, std::move(effects));
     if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
-        ReportProblem(*problem);
+        ReportWindowProblem("particleplayer play", *problem);
         StopScene();
         return 1;
     }

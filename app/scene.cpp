@@ -5,6 +5,7 @@
 #include <link.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "effects/loader.h"
@@ -42,7 +43,50 @@ void KeepLoadedLibrariesUntilExit() {
         nullptr);
 }
 
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
 }  // namespace
+
+std::optional<SceneProblem> ChooseVideoDriver() {
+    if (IsSet("SDL_VIDEODRIVER")) return std::nullopt;
+    std::string drivers;
+    if (IsSet("DISPLAY")) drivers = "x11";
+    if (IsSet("WAYLAND_DISPLAY")) drivers += drivers.empty() ? "wayland" : ",wayland";
+    if (drivers.empty()) {
+        return SceneProblem{SceneProblem::NoDisplay, "DISPLAY and WAYLAND_DISPLAY are unset"};
+    }
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    return std::nullopt;
+}
+
+void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
+    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
+    const char* what = "";
+    const char* advice = "";
+    switch (problem.What) {
+        case SceneProblem::NoDisplay:
+            what = "no display found";
+            advice =
+                "run it in a desktop session, or use 'particleplayer render' to draw frames "
+                "without a display";
+            break;
+        case SceneProblem::NoWindow:
+            what = "cannot open the 800 x 600 window";
+            advice = "check the display, or use 'particleplayer render' to draw frames without one";
+            break;
+        case SceneProblem::NoScreen:
+            what = "cannot draw with OpenGL 3.3 in the window";
+            advice =
+                "install or fix the OpenGL driver (Mesa: libgl1-mesa-dri), or use "
+                "'particleplayer render' to draw frames without a display";
+            break;
+    }
+    std::fprintf(stderr, "%.*s: %s%s; %s\n", static_cast<int>(who.size()), who.data(), what,
+                 sdl.c_str(), advice);
+}
 
 std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "particles/particles.h"
@@ -41,6 +42,15 @@ struct SceneProblem {
     enum Kind { NoDisplay, NoWindow, NoScreen } What;
     std::string Text;
 };
+
+// Limits SDL to the video drivers that show a window on an announced display, unless
+// SDL_VIDEODRIVER names drivers itself. Left alone, SDL falls back to its offscreen driver
+// when there is no display, and a window would show frames nobody can see. A NoDisplay
+// problem when no display is announced at all. Call before StartScene.
+std::optional<SceneProblem> ChooseVideoDriver();
+
+// One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
+void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
 // Starts the graphics services, fills the engine's AreaTypes, opens window 0 (with
 // kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
