@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli_args.h"
+#include "app/clock_options.h"
 #include "app/commands.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
@@ -66,13 +67,10 @@ constexpr int64_t kStressWarmUpMs = 3000;
 // to the first frame is measured from here.
 const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
 
-struct Options {
-    int64_t Frames = 60;
-    int64_t FrameMs = 16;
-    std::optional<uint32_t> Seed;
+struct Options : ClockOptions {
+    Options() : ClockOptions(60) {}
+
     std::string Out = "out/render";
-    // The clock reading through start-up; frame k reads ClockStart + k * FrameMs.
-    uint32_t ClockStart = kVirtualStartTime;
     bool Stats = false;
     int64_t Stress = 0;  // particles the scale scene keeps alive; 0 for none
 
@@ -98,18 +96,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return "";
-        } else if (name == "--frames") {
-            error = ReadIntOption(walk, 1, kMaxFrames, options.Frames);
-        } else if (name == "--frame-ms") {
-            error = ReadIntOption(walk, 0, INT32_MAX, options.FrameMs);
-        } else if (name == "--seed") {
-            int64_t seed = 0;
-            error = ReadIntOption(walk, 0, UINT32_MAX, seed);
-            if (!error) options.Seed = static_cast<uint32_t>(seed);
-        } else if (name == "--clock-start") {
-            int64_t start = 0;
-            error = ReadIntOption(walk, 0, UINT32_MAX, start);
-            if (!error) options.ClockStart = static_cast<uint32_t>(start);
+        } else if (ReadClockOption(walk, kMaxFrames, options, error)) {
+            // Read, or `error` says why not.
         } else if (name == "--stats") {
             if (walk.HasInlineValue()) return "--stats takes no value";
             options.Stats = true;
@@ -124,14 +112,7 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         }
         if (error) return error;
     }
-    // The clock may wrap (the engine is built for it), but a run longer than one turn of the
-    // clock would draw different frames at the same reading.
-    if (options.Frames * options.FrameMs + options.WarmUpMs() >
-        int64_t{UINT32_MAX} - kVirtualStartTime) {
-        return "--frames times --frame-ms runs past the clock's range (" +
-               std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
-    }
-    return std::nullopt;
+    return CheckClockRange(options, options.WarmUpMs());
 }
 
 // Where the frames go: every frame into Folder, or only the last one into File.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli_args.h"
+#include "app/clock_options.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
@@ -30,14 +31,12 @@ constexpr const char* kUsage =
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
     "with the particles oldest first.\n";
 
-struct Options {
+struct Options : ClockOptions {
+    Options() : ClockOptions(1) {}
+
     std::optional<std::string_view> File;
     int32_t X = 0;
     int32_t Y = 0;
-    std::optional<uint32_t> Seed;
-    int64_t Frames = 1;
-    int64_t FrameMs = 16;
-    uint32_t ClockStart = kVirtualStartTime;
     bool PrintAll = false;
 };
 
@@ -61,18 +60,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
                 return "--at wants two whole numbers X,Y, not '" + std::string(*value) + "'";
             options.X = point->first;
             options.Y = point->second;
-        } else if (name == "--seed") {
-            int64_t seed = 0;
-            error = ReadIntOption(walk, 0, UINT32_MAX, seed);
-            options.Seed = static_cast<uint32_t>(seed);
-        } else if (name == "--frames") {
-            error = ReadIntOption(walk, 1, INT32_MAX, options.Frames);
-        } else if (name == "--frame-ms") {
-            error = ReadIntOption(walk, 0, INT32_MAX, options.FrameMs);
-        } else if (name == "--clock-start") {
-            int64_t start = 0;
-            error = ReadIntOption(walk, 0, UINT32_MAX, start);
-            options.ClockStart = static_cast<uint32_t>(start);
+        } else if (ReadClockOption(walk, INT32_MAX, options, error)) {
+            // Read, or `error` says why not.
         } else if (name == "--print") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value) return "--print needs a value, last or all";
@@ -86,13 +75,7 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         if (error) return error;
     }
     if (!options.File) return "missing FILE (see particleplayer simulate --help)";
-    // The clock may wrap (the engine is built for it), but a run longer than one turn of the
-    // clock would print the same "time" for different frames.
-    if (options.Frames * options.FrameMs > int64_t{UINT32_MAX} - kVirtualStartTime) {
-        return "--frames times --frame-ms runs past the clock's range (" +
-               std::to_string(UINT32_MAX - kVirtualStartTime) + " ms)";
-    }
-    return std::nullopt;
+    return CheckClockRange(options, 0);
 }
 
 void AppendFrameJson(std::string& out, Engine& engine, int64_t frame, uint32_t time, float dt) {
