@@ -17,19 +17,7 @@ namespace {
 using test::Lines;
 using test::RunBinary;
 using test::RunResult;
-
-// Runs a test from `folder`, so that the rows can use short relative paths.
-class InFolder {
-  public:
-    explicit InFolder(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous_); }
-
-  private:
-    std::filesystem::path previous_;
-};
+using testing::InFolder;
 
 // A folder with a.txt + a.png, b.txt + b.png, lone.txt (no sprite), odd.png and a folder dir.
 class PlayArgs : public ::testing::Test {

@@ -18,16 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InFolder {
-  public:
-    explicit InFolder(const fs::path& folder) : previous_(fs::current_path()) {
-        fs::current_path(folder);
-    }
-    ~InFolder() { fs::current_path(previous_); }
-
-  private:
-    fs::path previous_;
-};
+using testing::InFolder;
 
 // Puts the file's modification time back to what it was, as `touch -r` or an archive tool
 // would, so that only the other parts of the stamp can tell the change.

@@ -27,16 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class InFolder {
-  public:
-    explicit InFolder(const fs::path& folder) : previous_(fs::current_path()) {
-        fs::current_path(folder);
-    }
-    ~InFolder() { fs::current_path(previous_); }
-
-  private:
-    fs::path previous_;
-};
+using testing::InFolder;
 
 // A width x height all-white RGB PNG.
 std::vector<uint8_t> WhitePng(int32_t width, int32_t height) {
@@ -46,7 +37,7 @@ std::vector<uint8_t> WhitePng(int32_t width, int32_t height) {
 
 std::vector<Particle> ParticlesOf(const Emitter* emitter) {
     std::vector<Particle> particles;
-    RecordList<Particle>& list = const_cast<Emitter*>(emitter)->Particles;
+    RecordArray<Particle>& list = const_cast<Emitter*>(emitter)->Particles;
     ListRewind(list);
     while (const Particle* p = ListNext(list)) particles.push_back(*p);
     return particles;

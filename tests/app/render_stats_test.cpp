@@ -7,33 +7,19 @@
 #include <string>
 #include <vector>
 
-#include "tests/app/run_binary.h"
-#include "tests/effects/temp_dir.h"
+#include "tests/app/render_run.h"
 
 namespace pp {
 namespace {
 
+using test::FrameName;
 using test::Lines;
-using test::RunBinary;
 using test::RunOptions;
 using test::RunResult;
 using test::Slurp;
-using testing::TempDir;
 
-RunOptions InSceneFolder() {
-    RunOptions options;
-    options.WorkingDir = PP_SOURCE_DIR;
-    return options;
-}
-
-class RenderStats : public ::testing::Test {
+class RenderStats : public test::RenderRun {
   protected:
-    RunResult Render(std::vector<std::string> args, const RunOptions& options = InSceneFolder()) {
-        args.insert(args.begin(), "render");
-        return RunBinary(args, options);
-    }
-    std::string Out(const std::string& name) const { return (dir_.Path() / name).string(); }
-
     // The number after "NAME" in the stats line that starts with it, or -1.
     static double Median(const std::string& err, const std::string& row) {
         for (const std::string& line : Lines(err)) {
@@ -46,8 +32,6 @@ class RenderStats : public ::testing::Test {
         }
         return -1.0;
     }
-
-    TempDir dir_;
 };
 
 TEST_F(RenderStats, TimingChangesNoPixelAndPrintsEveryRow) {
@@ -56,8 +40,7 @@ TEST_F(RenderStats, TimingChangesNoPixelAndPrintsEveryRow) {
     RunResult timed = Render({"--frames", "12", "--seed", "4", "--stats", "--out", Out("timed")});
     ASSERT_EQ(timed.Status, 0) << timed.Err;
     for (int frame = 1; frame <= 12; ++frame) {
-        char name[32];
-        std::snprintf(name, sizeof name, "frame_%05d.png", frame);
+        const std::string name = FrameName(frame);
         const std::string a = Slurp(dir_.Path() / "plain" / name);
         ASSERT_FALSE(a.empty()) << name;
         EXPECT_EQ(a, Slurp(dir_.Path() / "timed" / name)) << name;

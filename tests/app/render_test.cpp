@@ -9,25 +9,16 @@
 #include <vector>
 
 #include "render/image_decoders.h"
-#include "tests/app/run_binary.h"
-#include "tests/effects/temp_dir.h"
+#include "tests/app/render_run.h"
 
 namespace pp {
 namespace {
 
+using test::FrameName;
 using test::Lines;
-using test::RunBinary;
 using test::RunOptions;
 using test::RunResult;
 using test::Slurp;
-using testing::TempDir;
-
-// Runs from the repository root, which holds Data/.
-RunOptions InSceneFolder() {
-    RunOptions options;
-    options.WorkingDir = PP_SOURCE_DIR;
-    return options;
-}
 
 // A written frame, decoded by our own PNG decoder into B, G, R rows.
 struct Picture {
@@ -56,22 +47,7 @@ std::optional<Picture> ReadPicture(const std::filesystem::path& path) {
     return Picture{std::move(*image)};
 }
 
-std::string FrameName(int frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", frame);
-    return name;
-}
-
-class RenderCommand : public ::testing::Test {
-  protected:
-    RunResult Render(std::vector<std::string> args, const RunOptions& options = InSceneFolder()) {
-        args.insert(args.begin(), "render");
-        return RunBinary(args, options);
-    }
-    std::string Out(const std::string& name) const { return (dir_.Path() / name).string(); }
-
-    TempDir dir_;
-};
+using RenderCommand = test::RenderRun;
 
 TEST_F(RenderCommand, SameSeedGivesIdenticalFilesAnotherSeedAnotherPicture) {
     for (const char* folder : {"a", "b"}) {

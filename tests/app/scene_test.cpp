@@ -15,18 +15,7 @@
 namespace pp {
 namespace {
 
-// Runs the test from `folder`, as the player runs from the folder that holds Data/.
-class InFolder {
-  public:
-    explicit InFolder(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~InFolder() { std::filesystem::current_path(previous_); }
-
-  private:
-    std::filesystem::path previous_;
-};
+using testing::InFolder;
 
 std::vector<Emitter*> EmittersOf(Engine& engine) {
     std::vector<Emitter*> emitters;

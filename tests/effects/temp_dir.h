@@ -1,4 +1,5 @@
-// A fresh folder per test for real effect files, removed with everything in it afterwards.
+// A fresh folder per test for real effect files, removed with everything in it afterwards, and
+// a guard that runs a test from another working directory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,6 +37,22 @@ class TempDir {
 
   private:
     std::filesystem::path path_;
+};
+
+// Runs the rest of a scope from `folder` and goes back afterwards: effect files, the files they
+// extend and sprites are all opened relative to the working directory.
+class InFolder {
+  public:
+    explicit InFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous_); }
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+  private:
+    std::filesystem::path previous_;
 };
 
 }  // namespace pp::testing
