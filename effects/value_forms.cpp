@@ -11,12 +11,63 @@ std::string Lookup(std::string_view text, std::string_view key) {
     return FindEntry(text, key);
 }
 
-int32_t WrappingAdd(int32_t a, int32_t b) {
+// The arithmetic of each kind of value: floats round after each operation; integers wrap
+// around at 32 bits as the machine's registers do.
+float ReadNumber(std::string_view text, float) {
+    return FloatOr(text, 0.0f);
+}
+
+int32_t ReadNumber(std::string_view text, int32_t) {
+    return IntOr(text, 0);
+}
+
+float Add(float a, float b) {
+    return a + b;
+}
+
+float Sub(float a, float b) {
+    return a - b;
+}
+
+int32_t Add(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
-int32_t WrappingSub(int32_t a, int32_t b) {
+int32_t Sub(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
+// A text with a second entry: the first of Min/Max, Value/Range, Value/Blur that is complete
+// sets First and Second, and "Inc" the step. What no complete pair names keeps its default.
+template <typename T>
+void ReadNamedForm(std::string_view text, ValueForm<T>& form) {
+    const std::string min = Lookup(text, "Min");
+    const std::string max = Lookup(text, "Max");
+    const std::string value = Lookup(text, "Value");
+    const std::string range = Lookup(text, "Range");
+    const std::string blur = Lookup(text, "Blur");
+    if (!min.empty() && !max.empty()) {
+        form.First = ReadNumber(min, T{});
+        form.Second = ReadNumber(max, T{});
+    } else if (!value.empty() && !range.empty()) {
+        const T v = ReadNumber(value, T{});
+        const T r = ReadNumber(range, T{});
+        // A negative range reaches below the value, so the pair stays in ascending order.
+        if (r < T{}) {
+            form.First = Add(v, r);
+            form.Second = v;
+        } else {
+            form.First = v;
+            form.Second = Add(v, r);
+        }
+    } else if (!value.empty() && !blur.empty()) {
+        const T v = ReadNumber(value, T{});
+        const T b = ReadNumber(blur, T{});
+        form.First = Sub(v, b);
+        form.Second = Add(v, b);
+    }
+    const std::string inc = Lookup(text, "Inc");
+    if (!inc.empty()) form.Step = ReadNumber(inc, T{});
 }
 
 }  // namespace
@@ -28,33 +79,7 @@ ValueForm<float> ParseValueSpec(std::string_view text) {
         form.First = FloatOr(text, 0.0f);
         return form;
     }
-    const std::string min = Lookup(text, "Min");
-    const std::string max = Lookup(text, "Max");
-    const std::string value = Lookup(text, "Value");
-    const std::string range = Lookup(text, "Range");
-    const std::string blur = Lookup(text, "Blur");
-    if (!min.empty() && !max.empty()) {
-        form.First = FloatOr(min, 0.0f);
-        form.Second = FloatOr(max, 0.0f);
-    } else if (!value.empty() && !range.empty()) {
-        const float v = FloatOr(value, 0.0f);
-        const float r = FloatOr(range, 0.0f);
-        // A negative range reaches below the value, so the pair stays in ascending order.
-        if (r < 0.0f) {
-            form.First = v + r;
-            form.Second = v;
-        } else {
-            form.First = v;
-            form.Second = v + r;
-        }
-    } else if (!value.empty() && !blur.empty()) {
-        const float v = FloatOr(value, 0.0f);
-        const float b = FloatOr(blur, 0.0f);
-        form.First = v - b;
-        form.Second = v + b;
-    }
-    const std::string inc = Lookup(text, "Inc");
-    if (!inc.empty()) form.Step = FloatOr(inc, 0.0f);
+    ReadNamedForm(text, form);
     return form;
 }
 
@@ -66,32 +91,7 @@ ValueForm<int32_t> ParseIntValueSpec(std::string_view text) {
         form.Step = 1;
         return form;
     }
-    const std::string min = Lookup(text, "Min");
-    const std::string max = Lookup(text, "Max");
-    const std::string value = Lookup(text, "Value");
-    const std::string range = Lookup(text, "Range");
-    const std::string blur = Lookup(text, "Blur");
-    if (!min.empty() && !max.empty()) {
-        form.First = IntOr(min, 0);
-        form.Second = IntOr(max, 0);
-    } else if (!value.empty() && !range.empty()) {
-        const int32_t v = IntOr(value, 0);
-        const int32_t r = IntOr(range, 0);
-        if (r < 0) {
-            form.First = WrappingAdd(v, r);
-            form.Second = v;
-        } else {
-            form.First = v;
-            form.Second = WrappingAdd(v, r);
-        }
-    } else if (!value.empty() && !blur.empty()) {
-        const int32_t v = IntOr(value, 0);
-        const int32_t b = IntOr(blur, 0);
-        form.First = WrappingSub(v, b);
-        form.Second = WrappingAdd(v, b);
-    }
-    const std::string inc = Lookup(text, "Inc");
-    if (!inc.empty()) form.Step = IntOr(inc, 0);
+    ReadNamedForm(text, form);
     return form;
 }
 
