@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace pp {
@@ -121,41 +122,72 @@ float DoubleToFloat(double value) {
     return static_cast<float>(value);
 }
 
+// Why a file that is not a regular file gives no effect text.
+std::string NotRegularReason(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder";
+    if (S_ISFIFO(mode)) return "it is a pipe, not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+    return "it is not a regular file";
+}
+
 }  // namespace
+
+std::optional<EffectFile> ReadEffectFile(const std::string& path, std::size_t maxBytes,
+                                         std::string* whyNot) {
+    const auto refuse = [whyNot](std::string reason) {
+        if (whyNot != nullptr) *whyNot = std::move(reason);
+        return std::nullopt;
+    };
+    // Non-blocking only so that opening a pipe without a writer cannot wait; such a file is
+    // refused right after.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return refuse(std::strerror(errno));
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        const int error = errno;
+        close(fd);
+        return refuse(std::strerror(error));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        close(fd);
+        return refuse(NotRegularReason(info.st_mode));
+    }
+    EffectFile file;
+    file.Device = static_cast<uint64_t>(info.st_dev);
+    file.Inode = static_cast<uint64_t>(info.st_ino);
+    if (info.st_size > 0) {
+        file.Bytes.reserve(std::min(static_cast<std::size_t>(info.st_size), maxBytes));
+    }
+    char buffer[4096];
+    while (file.Bytes.size() < maxBytes) {
+        const std::size_t want = std::min(sizeof buffer, maxBytes - file.Bytes.size());
+        const ssize_t got = read(fd, buffer, want);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        file.Bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    if (file.Bytes.size() == maxBytes) {
+        ssize_t got = 0;
+        do {
+            got = read(fd, buffer, 1);
+        } while (got < 0 && errno == EINTR);
+        file.More = got > 0;
+    }
+    close(fd);
+    return file;
+}
 
 std::optional<std::string> ReadEffectText(const std::string& path, std::size_t maxBytes,
                                           std::size_t* bytesRead) {
     if (bytesRead != nullptr) *bytesRead = 0;
-    // Non-blocking only so that opening a pipe without a writer cannot wait; such a file is
-    // refused right after.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return std::nullopt;
-    }
+    std::optional<EffectFile> file = ReadEffectFile(path, maxBytes);
+    if (!file) return std::nullopt;
+    if (bytesRead != nullptr) *bytesRead = file->Bytes.size();
     // Line ends vanish without a trace, so the text is the file without its CR, LF and NUL
     // bytes; CR LF being one line end or two makes no difference to the result.
-    std::string text;
-    if (info.st_size > 0) {
-        text.reserve(std::min(static_cast<std::size_t>(info.st_size), maxBytes));
-    }
-    std::size_t total = 0;
-    char buffer[4096];
-    while (total < maxBytes) {
-        const std::size_t want = std::min(sizeof buffer, maxBytes - total);
-        const ssize_t got = read(fd, buffer, want);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        total += static_cast<std::size_t>(got);
-        for (ssize_t k = 0; k < got; ++k) {
-            const char c = buffer[k];
-            if (c != '\n' && c != '\r' && c != '\0') text.push_back(c);
-        }
-    }
-    close(fd);
-    if (bytesRead != nullptr) *bytesRead = total;
+    std::string text = std::move(file->Bytes);
+    std::erase_if(text, [](char c) { return c == '\n' || c == '\r' || c == '\0'; });
     return text;
 }
 

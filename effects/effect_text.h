@@ -19,6 +19,23 @@ inline constexpr std::string_view kEffectDelimiters = "={},";
 // also bounds the time a file can take: a few tens of milliseconds.
 inline constexpr std::size_t kMaxEffectFileBytes = std::size_t{1} << 20;
 
+// One effect file as written, read by the reader's rules.
+struct EffectFile {
+    std::string Bytes;    // at most the bytes asked for, line ends included
+    bool More = false;    // the file goes on beyond them
+    uint64_t Device = 0;  // with Inode, tells one file reached under two names
+    uint64_t Inode = 0;
+};
+
+// Opens the file at `path` exactly as given and reads at most maxBytes bytes of it, as
+// ReadEffectText does. Only a regular file is read: a folder, a pipe, a terminal or a device
+// could block or never end, and opening a pipe without a writer does not wait. std::nullopt
+// when the file cannot be opened or is not a regular file, with the reason in *whyNot when
+// given ("No such file or directory", "it is a folder", "it is a pipe, not a regular file").
+// A read error keeps what came before it.
+std::optional<EffectFile> ReadEffectFile(const std::string& path, std::size_t maxBytes,
+                                         std::string* whyNot = nullptr);
+
 // Reads the file at `path`, opened exactly as given, into one text: the lines appended with
 // their ends (LF, CR, CR LF, NUL) removed. An empty file gives the empty text. At most
 // maxBytes bytes of the file are read, and their number is stored in *bytesRead when given;

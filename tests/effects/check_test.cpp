@@ -4,6 +4,7 @@
 #include "effects/check.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +17,7 @@
 namespace pp {
 namespace {
 
+using testing::InFolder;
 using testing::TempDir;
 
 // "LINE:COLUMN: message" per finding, for comparing with the table.
@@ -30,22 +32,6 @@ std::vector<std::string> Located(const std::vector<CheckFinding>& findings) {
 std::vector<std::string> CheckText(std::string_view bytes) {
     return Located(CheckEffectBytes(bytes, "effect.txt"));
 }
-
-// Runs a test in another working directory and goes back afterwards, since Extends paths
-// are relative to the working directory.
-class WorkingDirectory {
-  public:
-    explicit WorkingDirectory(const std::filesystem::path& path)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~WorkingDirectory() { std::filesystem::current_path(previous_); }
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
-  private:
-    std::filesystem::path previous_;
-};
 
 struct FlawRow {
     const char* Name;
@@ -332,7 +318,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // The scene's own files, with the file Feuer extends, are what authors copy from.
 TEST(Check, SceneDataFilesAreClean) {
-    WorkingDirectory in(PP_SOURCE_DIR);
+    InFolder in(PP_SOURCE_DIR);
     const std::vector<std::string> files{"Data/Sternchen.txt", "Data/Feuer.txt", "Data/Energie.txt",
                                          "Data/Luftblase.txt", "Data/Basis/Glut.txt"};
     std::vector<std::string> lines;
@@ -384,7 +370,7 @@ TEST(Check, CycleIsReportedWhereTheLoaderStopsIt) {
 
 TEST(Check, FileExtendingItselfUnderAnotherNameIsACycle) {
     TempDir dir;
-    WorkingDirectory in(dir.Path());
+    InFolder in(dir.Path());
     dir.Write("self.txt", "Extends = ./self.txt");
     const std::vector<CheckFinding> findings =
         CheckEffectFiles(std::vector<std::string>{"self.txt"});
@@ -396,7 +382,7 @@ TEST(Check, FileExtendingItselfUnderAnotherNameIsACycle) {
 
 TEST(Check, PathRelativeToTheIncludingFileGetsAHint) {
     TempDir dir;
-    WorkingDirectory in(dir.Path());
+    InFolder in(dir.Path());
     std::filesystem::create_directories(dir.Path() / "Data" / "Basis");
     dir.Write("Data/Basis/Glut.txt", "Size = 1");
     dir.Write("Data/Feuer.txt", "Extends = Basis\\Glut.txt");
@@ -421,6 +407,81 @@ TEST(Check, UnopenableFileIsOneFindingAndTheOthersAreStillChecked) {
               (CheckFinding{missing, 1, 1, "cannot open this file (No such file or directory)"}));
     EXPECT_EQ(findings[1], (CheckFinding{folder, 1, 1, "cannot open this file (it is a folder)"}));
     EXPECT_EQ(findings[2].File, bad);
+}
+
+// What the reader refuses, check refuses with one finding at 1:1 of the file, and a pipe
+// without a writer does not make it wait.
+TEST(Check, FilesTheReaderRefusesAreOneFindingEach) {
+    TempDir dir;
+    const std::string pipe = (dir.Path() / "pipe.txt").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    struct Row {
+        std::string Path;
+        std::string Reason;
+    };
+    const Row rows[] = {
+        {pipe, "it is a pipe, not a regular file"},
+        {"/dev/null", "it is a device, not a regular file"},
+        {dir.Path().string(), "it is a folder"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(CheckEffectFiles(std::vector<std::string>{row.Path}),
+                  (std::vector<CheckFinding>{
+                      {row.Path, 1, 1, "cannot open this file (" + row.Reason + ")"}}));
+    }
+    // Named by Extends, the pipe adds nothing, as the loader reads it.
+    InFolder in(dir.Path());
+    EXPECT_EQ(Located(CheckEffectBytes("Extends = pipe.txt", "a.txt")),
+              (std::vector<std::string>{"1:11: cannot open 'pipe.txt' from the working directory "
+                                        "(it is a pipe, not a regular file): it adds nothing"}));
+}
+
+// A chain of files named f0.txt, f1.txt, ..., each extending the next and `sizes[i]` bytes
+// long, padded with spaces after its Extends entry.
+void WriteChain(const TempDir& dir, const std::vector<std::size_t>& sizes) {
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        std::string text = "Extends = f" + std::to_string(i + 1) + ".txt,";
+        text.resize(sizes[i], ' ');
+        dir.Write("f" + std::to_string(i) + ".txt", text);
+    }
+}
+
+std::vector<std::string> FindingsIn(const std::vector<CheckFinding>& findings,
+                                    const std::string& file) {
+    std::vector<CheckFinding> in;
+    for (const CheckFinding& f : findings) {
+        if (f.File == file) in.push_back(f);
+    }
+    return Located(in);
+}
+
+// 16 files of 1 MiB use what the loader reads for one effect: the 17th is not read at all.
+TEST(Check, ExtendsChainStopsWhereTheLoadersBudgetIsSpent) {
+    TempDir dir;
+    InFolder in(dir.Path());
+    WriteChain(dir, std::vector<std::size_t>(17, kMaxEffectFileBytes));
+    const std::vector<CheckFinding> findings = CheckEffectFiles(std::vector<std::string>{"f0.txt"});
+    EXPECT_EQ(FindingsIn(findings, "f16.txt"),
+              (std::vector<std::string>{"1:1: not read: the files before it in the Extends chain "
+                                        "use all the 16777216 bytes the loader reads for one "
+                                        "effect"}));
+    EXPECT_TRUE(FindingsIn(findings, "f17.txt").empty());
+}
+
+// 1000 bytes short of that, the 17th file is read as far as the loader reads it.
+TEST(Check, ExtendsChainReadsTheLastFileOnlyAsFarAsTheBudgetGoes) {
+    TempDir dir;
+    InFolder in(dir.Path());
+    std::vector<std::size_t> sizes(17, kMaxEffectFileBytes);
+    sizes[0] -= 1000;
+    WriteChain(dir, sizes);
+    // Beyond the first 1000 bytes of f16.txt, a flaw that is never read.
+    dir.Write("f16.txt", std::string(999, ' ') + ",Colour = 5");
+    const std::vector<CheckFinding> findings = CheckEffectFiles(std::vector<std::string>{"f0.txt"});
+    EXPECT_EQ(FindingsIn(findings, "f16.txt"),
+              (std::vector<std::string>{"1:1: only the first 1000 bytes are read: the files "
+                                        "before it in the Extends chain use 16776216 of the "
+                                        "16777216 bytes the loader reads for one effect"}));
 }
 
 TEST(Check, TextBeyondTheReadersLimitIsReportedWhereReadingStops) {
