@@ -93,22 +93,24 @@ bool HandleKeys(PlaySession& session) {
     return true;
 }
 
-// The player's loop: a frame whenever 5 ms pass without an event. Files and title go by the
-// real clock, which runs on while the session's clock is paused.
+// The player's loop, with keys and file polling after every wait and the title after every
+// frame. Files and title go by the real clock, which runs on while the session's clock is
+// paused.
 void RunLoop(PlaySession& session, MillisecondClock& real) {
     uint32_t lastPoll = real.Now();
     uint32_t lastTitle = lastPoll;
     int64_t frames = 0;
     ShowTitle(session, 0.0);
-    for (;;) {
-        const int32_t event = WaitEvent(5);
-        if (event == kEventCloseRequested || !HandleKeys(session)) break;
+    const auto afterWait = [&] {
+        if (!HandleKeys(session)) return false;
         const uint32_t now = real.Now();
         if (now - lastPoll >= kReloadPollMs) {
             ReportReloads(session, session.PollReload());
             lastPoll = now;
         }
-        if (event != 0) continue;
+        return true;
+    };
+    const auto frame = [&] {
         session.Frame();
         ++frames;
         if (const uint32_t elapsed = real.Now() - lastTitle; elapsed >= kTitleUpdateMs) {
@@ -116,7 +118,8 @@ void RunLoop(PlaySession& session, MillisecondClock& real) {
             lastTitle += elapsed;
             frames = 0;
         }
-    }
+    };
+    RunFrameLoop(afterWait, frame);
 }
 
 }  // namespace

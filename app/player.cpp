@@ -5,7 +5,6 @@
 
 #include "app/commands.h"
 #include "app/scene.h"
-#include "render/window.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -26,13 +25,7 @@ int RunPlayer(CommandArgs) {
         std::fprintf(stderr, "particleplayer: %s\n", note.c_str());
     }
 
-    for (;;) {
-        const int32_t event = WaitEvent(5);
-        if (event == kEventCloseRequested) break;
-        // A pass that handled an event draws nothing; the next quiet 5 ms bring the frame.
-        if (event != 0) continue;
-        DrawSceneFrame(engine);
-    }
+    RunFrameLoop([] { return true; }, [&engine] { DrawSceneFrame(engine); });
     StopScene();
     return 0;
 }

@@ -130,6 +130,15 @@ void DrawSceneFrame(Engine& engine) {
     PresentFrame();
 }
 
+void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame) {
+    for (;;) {
+        const int32_t event = WaitEvent(5);
+        if (event == kEventCloseRequested || !afterWait()) break;
+        if (event != 0) continue;
+        frame();
+    }
+}
+
 void StopScene() {
     KeepLoadedLibrariesUntilExit();
     CloseAllWindows();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,12 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
 // One frame: clear to black, update every emitter against the engine's clock, draw layer 0
 // and show the frame.
 void DrawSceneFrame(Engine& engine);
+
+// The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
+// with `frame`, a pass that handled one draws nothing, so the next quiet 5 ms bring the frame.
+// `afterWait` runs after every wait (not after a close request) and ends the loop by returning
+// false; a close request ends it too.
+void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);
 
 // Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
 // of SDL. The engine, with every emitter and particle, goes with its owner afterwards.
