@@ -285,28 +285,8 @@ struct NumberScan {
 
 NumberScan ScanFloat(std::string_view text) {
     NumberScan scan;
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n && IsCSpace(text[i])) ++i;
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-    std::size_t digits = 0;
-    while (i < n && IsDigit(text[i])) ++i, ++digits;
-    if (i < n && text[i] == '.') {
-        std::size_t j = i + 1;
-        while (j < n && IsDigit(text[j])) ++j, ++digits;
-        if (digits > 0) i = j;
-    }
-    if (digits == 0) return scan;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
-        if (j < n && IsDigit(text[j])) {
-            while (j < n && IsDigit(text[j])) ++j;
-            i = j;
-        }
-    }
-    scan.Length = i;
-    scan.HasDigits = true;
+    scan.Length = FloatTextEnd(text);
+    scan.HasDigits = scan.Length > 0;
     return scan;
 }
 

@@ -215,11 +215,10 @@ std::string FindEntry(std::string_view text, std::string_view keyPath, std::stri
     }
 }
 
-float TextToFloat(std::string_view text) {
+std::size_t FloatTextEnd(std::string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n && IsCSpace(text[i])) ++i;
-    const std::size_t begin = i;
     if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
     std::size_t digits = 0;
     while (i < n && IsDigit(text[i])) ++i, ++digits;
@@ -228,7 +227,7 @@ float TextToFloat(std::string_view text) {
         while (j < n && IsDigit(text[j])) ++j, ++digits;
         if (digits > 0) i = j;
     }
-    if (digits == 0) return 0.0f;
+    if (digits == 0) return 0;
     if (i < n && (text[i] == 'e' || text[i] == 'E')) {
         std::size_t j = i + 1;
         if (j < n && (text[j] == '+' || text[j] == '-')) ++j;
@@ -237,7 +236,15 @@ float TextToFloat(std::string_view text) {
             i = j;
         }
     }
-    const std::string number(text.substr(begin, i - begin));
+    return i;
+}
+
+float TextToFloat(std::string_view text) {
+    const std::size_t end = FloatTextEnd(text);
+    if (end == 0) return 0.0f;
+    std::size_t begin = 0;
+    while (IsCSpace(text[begin])) ++begin;
+    const std::string number(text.substr(begin, end - begin));
     return DoubleToFloat(StrtodC(number.c_str()));
 }
 

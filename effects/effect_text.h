@@ -58,6 +58,10 @@ std::string FindEntry(std::string_view text, std::string_view keyPath,
 // inf/nan words), stored as a 32-bit float; overflow gives an infinity, no number gives 0.
 float TextToFloat(std::string_view text);
 
+// Where the number TextToFloat reads at the start of `text` ends, its leading white space
+// included; 0 when there is no number.
+std::size_t FloatTextEnd(std::string_view text);
+
 // Optional sign, then '$' hex, '%' binary or decimal digits, accumulated in 64 bits; returns
 // the low 32 bits. Leading spaces and tabs are skipped; no digits give 0.
 int32_t TextToInt(std::string_view text);

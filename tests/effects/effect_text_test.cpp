@@ -1,10 +1,13 @@
 #include "effects/effect_text.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "tests/effects/temp_dir.h"
 
@@ -159,6 +162,14 @@ TEST(TextToFloat, RoundsThroughDouble) {
     EXPECT_EQ(TextToFloat("1.0000000596046449"), 1.00000012f);
 }
 
+TEST(FloatTextEnd, EndsWhereTheNumberTextToFloatReadsEnds) {
+    const std::pair<std::string_view, std::size_t> rows[] = {
+        {"60", 2}, {"12px", 2}, {" \t-1.5e2,", 8}, {"1e", 1}, {"1e+", 1}, {"1E+2x", 4}, {".5", 2},
+        {"5.", 2}, {".", 0},    {"-", 0},          {"", 0},   {"- 5", 0}, {"0x10", 1},  {"inf", 0},
+    };
+    for (const auto& [text, end] : rows) EXPECT_EQ(FloatTextEnd(text), end) << "'" << text << "'";
+}
+
 TEST(TextToFloat, LongDigitRunsConvertExactly) {
     EXPECT_EQ(TextToFloat(std::string(100000, '0') + "1.5"), 1.5f);
     EXPECT_EQ(TextToFloat("0." + std::string(100000, '0') + "1"), 0.0f);
@@ -259,6 +270,47 @@ TEST(ReadEffectText, MissingFileOrFolderIsNotOpened) {
     EXPECT_FALSE(ReadEffectText((dir.Path() / "missing.txt").string()).has_value());
     EXPECT_FALSE(ReadEffectText(dir.Path().string()).has_value());
     EXPECT_FALSE(ReadEffectText("").has_value());
+}
+
+TEST(ReadEffectFile, KeepsTheBytesAsWrittenAndTellsWhetherMoreFollow) {
+    TempDir dir;
+    const std::string_view bytes("Size\r\n= 1\0,", 11);
+    const std::string path = dir.Write("a.txt", bytes);
+    std::optional<EffectFile> file = ReadEffectFile(path, 100);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->Bytes, bytes);
+    EXPECT_FALSE(file->More);
+    file = ReadEffectFile(path, 11);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_FALSE(file->More) << "exactly the limit";
+    file = ReadEffectFile(path, 10);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->Bytes.size(), 10u);
+    EXPECT_TRUE(file->More);
+    // The same file under another name is told by its identity.
+    const std::filesystem::path link = dir.Path() / "b.txt";
+    std::filesystem::create_hard_link(path, link);
+    const std::optional<EffectFile> other = ReadEffectFile(link.string(), 0);
+    ASSERT_TRUE(other.has_value());
+    EXPECT_EQ(std::pair(other->Device, other->Inode), std::pair(file->Device, file->Inode));
+}
+
+TEST(ReadEffectFile, SaysWhyAFileGivesNoText) {
+    TempDir dir;
+    const std::string pipe = (dir.Path() / "pipe").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {(dir.Path() / "missing.txt").string(), "No such file or directory"},
+        {dir.Path().string(), "it is a folder"},
+        {pipe, "it is a pipe, not a regular file"},
+        {"/dev/null", "it is a device, not a regular file"},
+    };
+    for (const auto& [path, reason] : rows) {
+        std::string whyNot;
+        EXPECT_FALSE(ReadEffectFile(path, 100, &whyNot).has_value()) << path;
+        EXPECT_EQ(whyNot, reason) << path;
+        EXPECT_FALSE(ReadEffectText(path).has_value()) << path;
+    }
 }
 
 TEST(ReadEffectText, StopsAtSizeCap) {
