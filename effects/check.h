@@ -26,7 +26,10 @@ struct CheckFinding {
 // Checks each file in order, and after each the files it extends, depth-first, with the
 // loader's cycle and depth guard. A file met a second time is not checked again. Findings
 // come grouped per file in the order the files are first met, sorted by position within a
-// file. A file that cannot be opened gives one finding at 1:1.
+// file. A file that cannot be opened or that the reader refuses (anything but a regular file)
+// gives one finding at 1:1; so does a file of an Extends chain that the loader's bytes for one
+// effect (kMaxEffectChainBytes) leave out or cut short, which is then checked only as far as
+// the loader reads it.
 std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths);
 
 // Checks `bytes` as the contents of the file `name`; the files it extends are opened from
