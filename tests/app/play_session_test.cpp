@@ -37,7 +37,7 @@ std::vector<uint8_t> WhitePng(int32_t width, int32_t height) {
 
 std::vector<Particle> ParticlesOf(const Emitter* emitter) {
     std::vector<Particle> particles;
-    RecordArray<Particle>& list = const_cast<Emitter*>(emitter)->Particles;
+    auto& list = const_cast<Emitter*>(emitter)->Particles;
     ListRewind(list);
     while (const Particle* p = ListNext(list)) particles.push_back(*p);
     return particles;
