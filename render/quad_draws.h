@@ -8,20 +8,24 @@
 
 namespace pp {
 
-// One draw as DrawParticles makes it: a Size x Size square turned by Degrees. Size, X, Y and
-// Alpha follow each other, so that the four can be stored at once.
-struct QuadDraw {
-    int32_t Quad;
-    float Degrees;
-    int32_t Size, X, Y, Alpha;
+// Draws as DrawParticles makes them, one array per field so that vector instructions take
+// several draws at once: draw i is a Size[i] x Size[i] square of quad sprite Quad[i], turned
+// by Degrees[i], with its top-left at (X[i], Y[i]) and Alpha[i].
+struct QuadDrawRun {
+    static constexpr size_t kCapacity = 512;
+    alignas(64) int32_t Quad[kCapacity];
+    alignas(64) float Degrees[kCapacity];
+    alignas(64) int32_t Size[kCapacity];
+    alignas(64) int32_t X[kCapacity];
+    alignas(64) int32_t Y[kCapacity];
+    alignas(64) int32_t Alpha[kCapacity];
 };
-static_assert(offsetof(QuadDraw, Alpha) == offsetof(QuadDraw, Size) + 3 * sizeof(int32_t),
-              "Size, X, Y and Alpha are contiguous");
 
-// The same as, for each draw in order, SetQuadBlending(source, destination); SetQuadSize(
-// Quad, Size, Size); SetQuadAngle(Quad, Degrees, 0); DrawQuadSprite(Quad, X, Y, Alpha): the
-// same vertices in the same order, the same blend factors, and each quad sprite left with the
-// size, angle and corners of its last draw.
-void DrawQuadSprites(int32_t source, int32_t destination, const QuadDraw* draws, size_t count);
+// The same as, for each of the first count draws in order, SetQuadBlending(source,
+// destination); SetQuadSize(Quad, Size, Size); SetQuadAngle(Quad, Degrees, 0);
+// DrawQuadSprite(Quad, X, Y, Alpha): the same vertices in the same order, the same blend
+// factors, and each quad sprite left with the size, angle and corners of its last draw.
+// count is at most QuadDrawRun::kCapacity.
+void DrawQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count);
 
 }  // namespace pp

@@ -79,6 +79,37 @@ inline void QuadCornersOf(int32_t width, int32_t height, float angle, CornerFloa
     TurnedCorners(width, height, cosA, sinA, x, y);
 }
 
+// The vertices of many quads at once, as DrawQuadSprites streams them: for quad i a square of
+// side Size[i] turned by Radians[i] (whose cosine and sine are Cos[i] and Sin[i], as QuadCosSin
+// gives them; unused where the angle is 0), moved to (X[i], Y[i]), with Alpha[i]. Every field
+// is an array of at least `count` entries.
+struct QuadVertexSource {
+    const int32_t* Size;
+    const int32_t* X;
+    const int32_t* Y;
+    const int32_t* Alpha;
+    const float* Radians;
+    const float* Cos;
+    const float* Sin;
+};
+
+// Writes, in order, every quad that shows something: eight floats to xy (the corners x, y in
+// corner order, each QuadCornersOf's corner plus float(X) or float(Y)) and four bytes to alpha
+// (the low byte of Alpha, once per corner). A quad of side 0, or with a corner that is not
+// finite, is left out, as a single draw leaves it out. xy and alpha have room for count quads;
+// that room behind the quads written is used as scratch. Returns how many quads were written. Eight
+// quads per step where the processor has AVX2.
+size_t WriteQuadVertices(const QuadVertexSource& source, size_t count, float* xy, uint8_t* alpha);
+
+// The same four quads per step, as every x86-64 processor can; WriteQuadVertices takes it where
+// AVX2 is missing. Callable on its own so that tests cover it on any machine.
+size_t WriteQuadVerticesFourWide(const QuadVertexSource& source, size_t count, float* xy,
+                                 uint8_t* alpha);
+
+// QuadAngleRadians(degrees[i], 0, 0) of count angles, four at a time where the processor has
+// AVX2.
+void QuadRadiansMany(const float* degrees, size_t count, float* radians);
+
 // QuadCornersOf as a list of corners.
 QuadCorners BuildQuadCorners(int32_t width, int32_t height, float angle);
 

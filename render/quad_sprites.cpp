@@ -307,11 +307,6 @@ inline Float4 StoreQuad(float* xy, uint8_t* alpha, Float4 cornerX, Float4 corner
     return (vx - vx) + (vy - vy);
 }
 
-inline Float4 StoreQuad(float* xy, uint8_t* alpha, Float4 cornerX, Float4 cornerY,
-                        const QuadDraw& d) {
-    return StoreQuad(xy, alpha, cornerX, cornerY, d.X, d.Y, d.Alpha);
-}
-
 // Whether the eight coordinates of a stored quad are all finite.
 inline bool AllFinite(const float* xy) {
     float zero = 0.0f;
@@ -482,78 +477,54 @@ void AppendQuad(QuadState& s, const QuadSprite& q, int32_t x, int32_t y, int32_t
     if (!s.Batching || s.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
 }
 
-// Sines and cosines are worked out for a chunk of draws at a time, two angles per step.
-constexpr size_t kChunk = 256;
-
-struct QuadRun {
-    GlBlend Blend;
-    float Radians[kChunk];
-    float Cosines[kChunk];
-    float Sines[kChunk];
+// The angles of a run in radians, with their cosines and sines, worked out for the whole run
+// before its vertices, several at a time.
+struct RunAngles {
+    alignas(64) float Radians[QuadDrawRun::kCapacity];
+    alignas(64) float Cosines[QuadDrawRun::kCapacity];
+    alignas(64) float Sines[QuadDrawRun::kCapacity];
 };
 
-// QuadAngleRadians(degrees, 0, 0) of n draws, two at a time: the divisions dominate.
-inline void QuadRadiansOf(const QuadDraw* draws, size_t n, float* radians) {
-    using Double2 = double __attribute__((vector_size(16)));
-    using Float2 = float __attribute__((vector_size(8)));
-    size_t i = 0;
-    for (; i + 2 <= n; i += 2) {
-        const Double2 degrees = {static_cast<double>(draws[i].Degrees),
-                                 static_cast<double>(draws[i + 1].Degrees)};
-        const Double2 r = Double2{kPi, kPi} * degrees * Double2{2.0, 2.0} / Double2{360.0, 360.0};
-        const Double2 limit = {kFloatMax, kFloatMax};
-        if (((r > limit) | (r < -limit))[0] | ((r > limit) | (r < -limit))[1]) {
-            radians[i] = QuadAngleRadians(draws[i].Degrees, 0.0f, 0);
-            radians[i + 1] = QuadAngleRadians(draws[i + 1].Degrees, 0.0f, 0);
-            continue;
-        }
-        const Float2 rounded = __builtin_convertvector(r, Float2);
-        radians[i] = rounded[0];
-        radians[i + 1] = rounded[1];
-    }
-    if (i < n) radians[i] = QuadAngleRadians(draws[i].Degrees, 0.0f, 0);
-}
-
-// The corners of draw i of a chunk, with the chunk's sines and cosines.
-inline void CornersOfDraw(const QuadDraw& d, const QuadRun& run, size_t i, Float4& x, Float4& y) {
-    if (run.Radians[i] == 0.0f) {
-        RectangleCorners(d.Size, d.Size, x, y);
+// The corners of draw i of a run.
+inline void CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, Float4& x,
+                          Float4& y) {
+    if (angles.Radians[i] == 0.0f) {
+        RectangleCorners(run.Size[i], run.Size[i], x, y);
     } else {
-        TurnedCorners(d.Size, d.Size, run.Cosines[i], run.Sines[i], x, y);
+        TurnedCorners(run.Size[i], run.Size[i], angles.Cosines[i], angles.Sines[i], x, y);
     }
 }
 
-// Draws chunk[begin, end) of one quad sprite as single draws would, straight into the batch.
-void DrawRun(QuadState& s, QuadSprite& q, const QuadRun& run, const QuadDraw* chunk, size_t begin,
-             size_t end) {
+// Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
+// batch.
+void DrawRun(QuadState& s, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
+             const RunAngles& angles, size_t begin, size_t end) {
     // Each draw sets size and angle; the last one stays on the quad sprite.
     const size_t last = end - 1;
-    q.Width = chunk[last].Size;
-    q.Height = chunk[last].Size;
-    q.Angle = run.Radians[last];
+    q.Width = run.Size[last];
+    q.Height = run.Size[last];
+    q.Angle = angles.Radians[last];
     q.CornersValid = 0;
     if (!s.QuadStatesApplied) ApplyQuadStates();
     if (!s.QuadStatesApplied) return;
     Float4 x;
     Float4 y;
-    CornersOfDraw(chunk[last], run, last, x, y);
+    CornersOfDraw(run, angles, last, x, y);
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
     const GLuint texture = q.Texture->Texture;
-    if (s.PendingQuads != 0 && (texture != s.PendingTexture || !(run.Blend == s.PendingBlend))) {
+    if (s.PendingQuads != 0 && (texture != s.PendingTexture || !(blend == s.PendingBlend))) {
         FlushQuadBatch();
     }
     s.PendingTexture = texture;
-    s.PendingBlend = run.Blend;
+    s.PendingBlend = blend;
     if (!s.Batching) {
         for (size_t i = begin; i < end; ++i) {
-            Float4 x;
-            Float4 y;
-            CornersOfDraw(chunk[i], run, i, x, y);
+            CornersOfDraw(run, angles, i, x, y);
             PrepareBatch(s);
-            StoreQuad(s.Xy, s.Alpha, x, y, chunk[i]);
-            if (chunk[i].Size != 0 && AllFinite(s.Xy)) {
+            StoreQuad(s.Xy, s.Alpha, x, y, run.X[i], run.Y[i], run.Alpha[i]);
+            if (run.Size[i] != 0 && AllFinite(s.Xy)) {
                 s.PendingQuads = 1;
                 FlushQuadBatch();
             }
@@ -561,34 +532,12 @@ void DrawRun(QuadState& s, QuadSprite& q, const QuadRun& run, const QuadDraw* ch
         return;
     }
     if (s.PendingQuads + (end - begin) > kMaxBatchQuads) FlushQuadBatch();
-    // Every quad goes to its own place. Quads that show nothing (a side of 0) or whose corners
-    // are not finite (a single draw skips them too) are rare: one sum over the run tells
-    // whether there is any, and only then are they found and squeezed out.
     if (s.PendingQuads == 0) PrepareBatch(s);
-    float* xy = s.Xy + s.PendingQuads * 8;
-    uint8_t* alpha = s.Alpha + s.PendingQuads * 4;
-    Float4 poison = {0.0f, 0.0f, 0.0f, 0.0f};
-    int32_t anyEmpty = 0;
-    for (size_t i = begin; i < end; ++i) {
-        const QuadDraw& d = chunk[i];
-        Float4 x;
-        Float4 y;
-        CornersOfDraw(d, run, i, x, y);
-        const size_t slot = i - begin;
-        poison += StoreQuad(xy + slot * 8, alpha + slot * 4, x, y, d);
-        anyEmpty |= static_cast<int32_t>(d.Size == 0);
-    }
-    size_t kept = end - begin;
-    if (anyEmpty != 0 || !((poison[0] + poison[1]) + (poison[2] + poison[3]) == 0.0f)) {
-        kept = 0;
-        for (size_t slot = 0; slot < end - begin; ++slot) {
-            if (chunk[begin + slot].Size == 0 || !AllFinite(xy + slot * 8)) continue;
-            std::memmove(xy + kept * 8, xy + slot * 8, 8 * sizeof(float));
-            std::memmove(alpha + kept * 4, alpha + slot * 4, 4);
-            ++kept;
-        }
-    }
-    s.PendingQuads += kept;
+    const QuadVertexSource source = {
+        run.Size + begin,       run.X + begin,          run.Y + begin,       run.Alpha + begin,
+        angles.Radians + begin, angles.Cosines + begin, angles.Sines + begin};
+    s.PendingQuads += WriteQuadVertices(source, end - begin, s.Xy + s.PendingQuads * 8,
+                                        s.Alpha + s.PendingQuads * 4);
 }
 
 }  // namespace
@@ -605,33 +554,30 @@ void DrawQuadSprite(int32_t quad, int32_t x, int32_t y, int32_t alpha) {
     AppendQuad(s, *q, x, y, alpha, MapBlend(s.QuadBlendSource, s.QuadBlendDestination));
 }
 
-void DrawQuadSprites(int32_t source, int32_t destination, const QuadDraw* draws, size_t count) {
+void DrawQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count) {
     if (count == 0) return;
+    count = std::min(count, QuadDrawRun::kCapacity);
     QuadState& s = State();
     // Every draw sets the blend factors first; setting them once gives the same state.
     SetQuadBlending(source, destination);
     const GlBlend blend = MapBlend(s.QuadBlendSource, s.QuadBlendDestination);
-    QuadRun run;
-    run.Blend = blend;
+    RunAngles angles;
+    QuadRadiansMany(run.Degrees, count, angles.Radians);
+    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
     int32_t lastQuad = -1;
     QuadSprite* q = nullptr;
-    for (size_t start = 0; start < count; start += kChunk) {
-        const size_t n = count - start < kChunk ? count - start : kChunk;
-        const QuadDraw* chunk = draws + start;
-        QuadRadiansOf(chunk, n, run.Radians);
-        QuadCosSinMany(run.Radians, n, run.Cosines, run.Sines);
-        // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
-        size_t i = 0;
-        while (i < n) {
-            size_t end = i + 1;
-            while (end < n && chunk[end].Quad == chunk[i].Quad) ++end;
-            if (chunk[i].Quad != lastQuad) {
-                lastQuad = chunk[i].Quad;
-                q = ObjectLookup(s.Table, lastQuad);
-            }
-            if (q != nullptr) DrawRun(s, *q, run, chunk, i, end);
-            i = end;
+    size_t i = 0;
+    while (i < count) {
+        const int32_t quad = run.Quad[i];
+        size_t end = i + 1;
+        while (end < count && run.Quad[end] == quad) ++end;
+        if (quad != lastQuad || q == nullptr) {
+            lastQuad = quad;
+            q = ObjectLookup(s.Table, quad);
         }
+        if (q != nullptr) DrawRun(s, *q, blend, run, angles, i, end);
+        i = end;
     }
 }
 

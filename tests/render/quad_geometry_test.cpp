@@ -190,6 +190,158 @@ TEST(QuadCorners, FastCornersMatchThePlainComputation) {
     }
 }
 
+// Quads as DrawQuadSprites hands them to WriteQuadVertices, in arrays.
+struct QuadBatch {
+    std::vector<int32_t> Size, X, Y, Alpha;
+    std::vector<float> Radians, Cos, Sin;
+
+    void Add(int32_t size, int32_t x, int32_t y, int32_t alpha, float radians) {
+        Size.push_back(size);
+        X.push_back(x);
+        Y.push_back(y);
+        Alpha.push_back(alpha);
+        Radians.push_back(radians);
+        float c;
+        float s;
+        ReferenceQuadCosSin(radians, c, s);
+        Cos.push_back(c);
+        Sin.push_back(s);
+    }
+    QuadVertexSource Source(size_t first) const {
+        return {Size.data() + first,    X.data() + first,   Y.data() + first,  Alpha.data() + first,
+                Radians.data() + first, Cos.data() + first, Sin.data() + first};
+    }
+};
+
+// The vertices of quads [first, first + count) as single draws make them, one quad and one
+// corner at a time: the plain corners moved to the position; quads of side 0 or with a corner
+// that is not finite left out.
+size_t PlainVertices(const QuadBatch& b, size_t first, size_t count, std::vector<float>& xy,
+                     std::vector<uint8_t>& alpha) {
+    size_t written = 0;
+    for (size_t i = first; i < first + count; ++i) {
+        if (b.Size[i] == 0) continue;
+        const QuadCorners c = ReferenceQuadCorners(b.Size[i], b.Size[i], b.Radians[i]);
+        float v[8];
+        bool finite = true;
+        for (size_t k = 0; k < 4; ++k) {
+            v[2 * k] = c[k].X + static_cast<float>(b.X[i]);
+            v[2 * k + 1] = c[k].Y + static_cast<float>(b.Y[i]);
+            finite = finite && std::isfinite(v[2 * k]) && std::isfinite(v[2 * k + 1]);
+        }
+        if (!finite) continue;
+        xy.insert(xy.end(), v, v + 8);
+        for (int k = 0; k < 4; ++k) alpha.push_back(static_cast<uint8_t>(b.Alpha[i] & 0xFF));
+        ++written;
+    }
+    return written;
+}
+
+// Checks WriteQuadVertices on quads [first, first + count) against the plain vertices, bit
+// for bit, and that it writes nothing beyond the room of count quads.
+void ExpectSameVertices(const QuadBatch& b, size_t first, size_t count) {
+    std::vector<float> plainXy;
+    std::vector<uint8_t> plainAlpha;
+    const size_t plain = PlainVertices(b, first, count, plainXy, plainAlpha);
+    for (const auto write : {WriteQuadVertices, WriteQuadVerticesFourWide}) {
+        constexpr float kUntouched = 12345.0f;
+        std::vector<float> xy(count * 8 + 8, kUntouched);
+        std::vector<uint8_t> alpha(count * 4 + 4, 0xA5);
+        const size_t fast = write(b.Source(first), count, xy.data(), alpha.data());
+        ASSERT_EQ(fast, plain) << "quads " << first << " + " << count;
+        for (size_t k = 0; k < plain * 8; ++k) {
+            ASSERT_EQ(Bits(xy[k]), Bits(plainXy[k]))
+                << "quad " << k / 8 << " coordinate " << k % 8 << " of run " << first << " + "
+                << count << ": size " << b.Size[first + k / 8] << " angle " << std::hexfloat
+                << b.Radians[first + k / 8];
+        }
+        for (size_t k = 0; k < plain * 4; ++k) ASSERT_EQ(alpha[k], plainAlpha[k]) << k;
+        for (size_t k = count * 8; k < xy.size(); ++k)
+            ASSERT_EQ(Bits(xy[k]), Bits(kUntouched)) << k;
+        for (size_t k = count * 4; k < alpha.size(); ++k) ASSERT_EQ(alpha[k], 0xA5) << k;
+    }
+}
+
+// A million quads of every kind through both vector paths (eight and four at a time, with the
+// rest padded) against single draws: sides 0, negative, huge (where side - 0.5 rounds) and
+// ordinary, positions at the ends of the int range, angles 0, -0, tiny, huge, infinite and NaN,
+// alphas past 255 and below 0, runs of every length and starting point.
+TEST(QuadVertices, ManyQuadsMatchSingleDrawsBitForBit) {
+    std::mt19937 rng(11);
+    const int32_t specialSizes[] = {0,         1,         2,         3,         32,       -1,
+                                    -7,        1000,      16777215,  16777217,  16777219, 123456789,
+                                    INT32_MAX, INT32_MIN, -16777217, -123456789};
+    const int32_t specialPositions[] = {0,         -1,       799,       INT32_MAX,
+                                        INT32_MIN, 16777217, -16777219, 1 << 30};
+    const float inf = std::numeric_limits<float>::infinity();
+    const float specialAngles[] = {
+        0.0f,   -0.0f,   inf,   -inf,       std::numeric_limits<float>::quiet_NaN(),
+        1e-30f, -1e-40f, 1e30f, 3.1415927f, 1.5707964f};
+    std::uniform_int_distribution<int32_t> smallSize(-3, 40);
+    std::uniform_int_distribution<int32_t> position(-2000, 2000);
+    std::uniform_int_distribution<int32_t> anyInt(INT32_MIN, INT32_MAX);
+    std::uniform_real_distribution<float> degrees(-100000.0f, 100000.0f);
+    std::uniform_int_distribution<int> pick(0, 99);
+    QuadBatch b;
+    constexpr size_t kQuads = 1 << 20;
+    for (size_t i = 0; i < kQuads; ++i) {
+        const int kind = pick(rng);
+        const int32_t size = kind < 3   ? specialSizes[rng() % std::size(specialSizes)]
+                             : kind < 6 ? anyInt(rng)
+                                        : smallSize(rng);
+        const int32_t x =
+            kind % 17 == 0 ? specialPositions[rng() % std::size(specialPositions)] : position(rng);
+        const int32_t y =
+            kind % 13 == 0 ? specialPositions[rng() % std::size(specialPositions)] : position(rng);
+        const int32_t alpha = kind % 2 == 0 ? anyInt(rng) : static_cast<int32_t>(rng() % 300);
+        float radians = QuadAngleRadians(degrees(rng), 0.0f, 0);
+        if (kind >= 90) radians = specialAngles[rng() % std::size(specialAngles)];
+        if (kind >= 80 && kind < 90) radians = 0.0f;
+        b.Add(size, x, y, alpha, radians);
+    }
+    ExpectSameVertices(b, 0, kQuads);
+    // Short runs from every alignment: the padded rest and the squeezed groups.
+    for (size_t count = 0; count <= 40; ++count) {
+        for (size_t first = 0; first < 8; ++first) ExpectSameVertices(b, 1000 + first, count);
+    }
+}
+
+TEST(QuadVertices, RunsOfEmptyOrNonFiniteQuadsWriteNothing) {
+    QuadBatch b;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int i = 0; i < 37; ++i) b.Add(i % 2 == 0 ? 0 : 5, 10, 10, 255, i % 2 == 0 ? 0.5f : nan);
+    std::vector<float> xy(37 * 8);
+    std::vector<uint8_t> alpha(37 * 4);
+    EXPECT_EQ(WriteQuadVertices(b.Source(0), 37, xy.data(), alpha.data()), 0u);
+    ExpectSameVertices(b, 0, 37);
+}
+
+TEST(QuadRadiansMany, MatchesQuadAngleRadiansForEveryCount) {
+    std::mt19937 rng(5);
+    std::vector<float> degrees;
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const float special : {0.0f, -0.0f, inf, -inf, FLT_MAX, -FLT_MAX, FLT_MIN, 1e-45f,
+                                std::numeric_limits<float>::quiet_NaN(), 360.0f, 450.0f}) {
+        degrees.push_back(special);
+    }
+    while (degrees.size() < 1000000) {
+        degrees.push_back(std::bit_cast<float>(static_cast<uint32_t>(rng())));
+    }
+    std::vector<float> radians(degrees.size());
+    QuadRadiansMany(degrees.data(), degrees.size(), radians.data());
+    for (size_t i = 0; i < degrees.size(); ++i) {
+        ASSERT_TRUE(Same(radians[i], QuadAngleRadians(degrees[i], 0.0f, 0)))
+            << std::hexfloat << degrees[i];
+    }
+    for (size_t count = 0; count <= 9; ++count) {
+        std::vector<float> some(10, 7.0f);
+        QuadRadiansMany(degrees.data(), count, some.data());
+        for (size_t i = 0; i < some.size(); ++i) {
+            EXPECT_TRUE(Same(some[i], i < count ? QuadAngleRadians(degrees[i], 0.0f, 0) : 7.0f));
+        }
+    }
+}
+
 // SetQuadAngle's conversion, as plainly written in double precision.
 float PlainRadians(float degrees, float current, int32_t mode) {
     const double pi = std::acos(-1.0);
