@@ -259,5 +259,35 @@ TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
     drawBoth(false);
 }
 
+// Particles whose size, edges and transparency land exactly on halves, or just beside them,
+// and far beyond the screen and the int range: runs that are rounded eight at a time must draw
+// what rounding each value alone draws. Blend (source alpha, one) makes every alpha visible.
+TEST_F(DrawParticlesTest, ValuesOnAndBesideHalvesRoundLikeOneCallEach) {
+    Emitter* e = AddEmitter(0, 5, 2);
+    const float sizes[] = {1.5f, 2.5f, 3.0f, 3.5f, std::nextafter(2.5f, 3.0f), 4.0f};
+    const float nudges[] = {0.0f, 0.5f, -0.5f, 0.25f, 1.5f, std::nextafter(0.5f, 1.0f)};
+    const float far[] = {8388608.5f, -8388609.0f, 3e9f,
+                         -3e9f,      1e30f,       std::numeric_limits<float>::quiet_NaN()};
+    int32_t k = 0;
+    for (int32_t row = 0; row < 30; ++row) {
+        for (int32_t column = 0; column < 37; ++column, ++k) {
+            const float size = sizes[k % 6];
+            float x = 10.0f + 21.0f * static_cast<float>(column) + nudges[k / 6 % 6];
+            const float y = 10.0f + 19.0f * static_cast<float>(row) + nudges[k / 36 % 6];
+            if (k % 41 == 40) x = far[k / 41 % 6];
+            AddParticle(e, size, x, y, 100.5f + static_cast<float>(k % 7) * 0.5f, 0.0f);
+        }
+    }
+    Draw(1, 0);
+    const Frame batched;
+    EXPECT_GT(batched.CountNot(kBlack, 0, 0, 800, 600), 5000);
+    FillScreen(0);
+    ASSERT_EQ(BeginQuads(), 1);
+    DrawOneByOne(engine, 1, 0, 0);
+    EndQuads();
+    SetQuadBlending(5, 6);
+    EXPECT_EQ(batched.Bytes(), Frame().Bytes());
+}
+
 }  // namespace
 }  // namespace pp
