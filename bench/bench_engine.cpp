@@ -1,7 +1,8 @@
 // Engine hot paths, each beside a baseline measured in the same run: the per-frame update at
 // steady populations beside a plain array sweep of the same bytes (what memory bandwidth
-// allows), the spawn of one particle for every area shape beside a Point spawn, and the heap
-// bytes a live particle costs beside the 40 bytes of its record.
+// allows), the update of churning populations beside the same sweep, the spawn of one particle
+// for every area shape beside a Point spawn, and the heap bytes a live particle costs beside
+// the 40 bytes of its record.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -15,19 +16,10 @@
 namespace pp {
 namespace {
 
-// The bytes one particle occupies in its pool slot: block reference, two links, the record.
-struct SweepRecord {
-    void* owner;
-    void* next;
-    void* prev;
-    Particle p;
-};
-static_assert(sizeof(SweepRecord) == 64, "one pool slot of a particle list");
-
-// The update's arithmetic on a contiguous array: no links, no cursor, no death test.
-void Sweep(std::vector<SweepRecord>& records, float dt, float ax, float ay) {
-    for (SweepRecord& r : records) {
-        Particle& p = r.p;
+// The update's arithmetic on an array of the records as a particle list holds them: no
+// cursor, no death test, no removal.
+void Sweep(std::vector<Particle>& records, float dt, float ax, float ay) {
+    for (Particle& p : records) {
         p.X += dt * p.VelocityX;
         p.Y += dt * p.VelocityY;
         p.VelocityX += dt * ax;
@@ -61,9 +53,7 @@ void BM_UpdateParticles(benchmark::State& state) {
     SetDisable(e, 1, 0);
     UpdateParticles(engine);
 
-    std::vector<SweepRecord> records(static_cast<size_t>(n));
-    ListRewind(e->Particles);
-    for (SweepRecord& r : records) r.p = *ListNext(e->Particles);
+    std::vector<Particle> records(e->Particles.First(), e->Particles.First() + n);
 
     double updateSeconds = 0.0;
     for (auto _ : state) {
@@ -94,6 +84,75 @@ BENCHMARK(BM_UpdateParticles)
     ->Arg(100000)
     ->Arg(1000000)
     ->Arg(4000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Emitters like those of `render --stress` (1000 particles a second each, living 1 to 3
+// seconds, about 2000 alive each) for a population of about n, run for 6 seconds at 16 ms
+// frames so that births and deaths balance.
+void AddChurningEmitters(Engine& engine, VirtualClock& clock, int32_t n) {
+    const int32_t emitters = (n + 1999) / 2000;
+    for (int32_t i = 0; i < emitters; ++i) {
+        Emitter* e = CreateEmitter(engine, 400, 300);
+        e->AreaType = 5;
+        e->AreaWidth = 600.0f;
+        e->AreaHeight = 400.0f;
+        e->AccelerationY = 8.0f;
+        SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->LifeTime, 1.0f, 3.0f, 0.25f);
+        SetValueSpec(e->Size, 2.0f, 6.0f, 1.0f);
+        SetValueSpec(e->Rotation, -4.0f, 4.0f, 1.0f);
+    }
+    for (int32_t frame = 0; frame < 6000 / 16; ++frame) {
+        clock.Advance(16);
+        UpdateParticles(engine);
+    }
+}
+
+int64_t LiveParticles(Engine& engine) {
+    int64_t live = 0;
+    ListRewind(engine.Emitters);
+    while (Emitter* e = ListNext(engine.Emitters)) live += e->Particles.Count();
+    return live;
+}
+
+// Churn: every frame each emitter spawns 16 particles and about as many die all along its
+// list, so the update spawns, moves and removes. ns per live particle, beside the sweep of
+// as many records.
+void BM_UpdateChurning(benchmark::State& state) {
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 1);
+    AddChurningEmitters(engine, clock, static_cast<int32_t>(state.range(0)));
+    std::vector<Particle> records(static_cast<size_t>(LiveParticles(engine)));
+    double updateSeconds = 0.0;
+    double visits = 0.0;
+    for (auto _ : state) {
+        visits += static_cast<double>(LiveParticles(engine));
+        clock.Advance(16);
+        double t0 = ThreadSeconds();
+        UpdateParticles(engine);
+        double t1 = ThreadSeconds();
+        updateSeconds += t1 - t0;
+        state.SetIterationTime(t1 - t0);
+    }
+    Sweep(records, 0.016f, 0.0f, 8.0f);
+    double s0 = ThreadSeconds();
+    for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) {
+        Sweep(records, 0.016f, 0.0f, 8.0f);
+        benchmark::ClobberMemory();
+    }
+    double sweepSeconds = ThreadSeconds() - s0;
+    const double sweeps =
+        static_cast<double>(records.size()) * static_cast<double>(state.iterations());
+    state.counters["ns_per_particle"] = updateSeconds * 1e9 / visits;
+    state.counters["sweep_ns_per_particle"] = sweepSeconds * 1e9 / sweeps;
+    state.counters["ratio_to_sweep"] = (updateSeconds / visits) / (sweepSeconds / sweeps);
+    state.counters["particles"] = static_cast<double>(records.size());
+}
+BENCHMARK(BM_UpdateChurning)
+    ->Arg(100000)
+    ->Arg(1000000)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
@@ -148,28 +207,15 @@ void BM_SpawnParticle(benchmark::State& state) {
 }
 BENCHMARK(BM_SpawnParticle)->DenseRange(0, 5)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-// Heap bytes per live particle at a steady population of about n: emitters like those of
-// `render --stress` (1000 particles a second each, living 1 to 3 seconds) run 6 seconds at
-// 16 ms frames; then every particle pool's blocks (headers, used and free slots) are counted.
+// Heap bytes per live particle at a steady churning population of about n (see
+// AddChurningEmitters): every particle list's array, spare records included, plus the 16 bytes
+// the C library keeps beside each block.
 void BM_MemoryPerParticle(benchmark::State& state) {
-    const auto target = static_cast<int32_t>(state.range(0));
     VirtualClock clock(1000);
     Engine engine(clock);
     SeedRandom(engine.Random, 1);
-    const int32_t emitters = (target + 1999) / 2000;
-    for (int32_t i = 0; i < emitters; ++i) {
-        Emitter* e = CreateEmitter(engine, 400, 300);
-        e->AreaType = 5;
-        e->AreaWidth = 600.0f;
-        e->AreaHeight = 400.0f;
-        SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
-        SetValueSpec(e->LifeTime, 1.0f, 3.0f, 0.25f);
-        SetValueSpec(e->Size, 2.0f, 6.0f, 1.0f);
-    }
-    for (int32_t frame = 0; frame < 6000 / 16; ++frame) {
-        clock.Advance(16);
-        UpdateParticles(engine);
-    }
+    AddChurningEmitters(engine, clock, static_cast<int32_t>(state.range(0)));
+    constexpr double kBlockOverhead = 16.0;
     double bytes = 0.0;
     double live = 0.0;
     for (auto _ : state) {
@@ -177,7 +223,8 @@ void BM_MemoryPerParticle(benchmark::State& state) {
         live = 0.0;
         ListRewind(engine.Emitters);
         while (Emitter* e = ListNext(engine.Emitters)) {
-            bytes += static_cast<double>(e->Particles.Pool().BytesHeld());
+            const size_t held = e->Particles.BytesHeld();
+            bytes += static_cast<double>(held) + (held > 0 ? kBlockOverhead : 0.0);
             live += e->Particles.Count();
         }
         benchmark::DoNotOptimize(bytes);

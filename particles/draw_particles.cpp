@@ -107,33 +107,21 @@ int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t 
     QuadDrawRun run;
     ParticleRun particles;
     ListRewind(engine.Emitters);
-    // Each emitter's particles are loaded while the one before is drawn (see
-    // RecordPool::PrefetchStream); the first are asked for now.
-    if (const Emitter* first = engine.Emitters.Peek()) {
-        first->Particles.Pool().Prefetch(kPassPrefetchBytes);
-    }
     while (Emitter* e = ListNext(engine.Emitters)) {
         if (e->Layer != layer) continue;
-        RecordPool::PrefetchStream ahead;
-        if (const Emitter* next = engine.Emitters.Peek()) {
-            ahead = RecordPool::PrefetchStream(next->Particles.Pool(), kPassPrefetchBytes);
-        }
         size_t n = 0;
-        ListVisit(
-            e->Particles,
-            [&](const Particle& p) {
-                run.Quad[n] = p.Sprite;
-                run.Degrees[n] = p.Angle;
-                particles.Size[n] = p.Size;
-                particles.X[n] = p.X;
-                particles.Y[n] = p.Y;
-                particles.Transparency[n] = p.Transparency;
-                if (++n == kRun) {
-                    SubmitRun(*e, particles, run, n, dx, dy);
-                    n = 0;
-                }
-            },
-            ahead);
+        ListVisit(e->Particles, [&](const Particle& p) {
+            run.Quad[n] = p.Sprite;
+            run.Degrees[n] = p.Angle;
+            particles.Size[n] = p.Size;
+            particles.X[n] = p.X;
+            particles.Y[n] = p.Y;
+            particles.Transparency[n] = p.Transparency;
+            if (++n == kRun) {
+                SubmitRun(*e, particles, run, n, dx, dy);
+                n = 0;
+            }
+        });
         SubmitRun(*e, particles, run, n, dx, dy);
     }
     return 0;

@@ -9,6 +9,7 @@
 #include "runtime/clock.h"
 #include "runtime/name_map.h"
 #include "runtime/random.h"
+#include "runtime/record_array.h"
 #include "runtime/record_list.h"
 
 namespace pp {
@@ -56,7 +57,9 @@ struct Emitter {
     int32_t NextEmission;
     const float* InheritedVelocity;  // pair (x, y) added to every new particle, or nullptr
     float AngleOffset;
-    RecordList<Particle> Particles;  // oldest first
+    // Oldest first, in one array: a pointer to a particle holds only until the next insertion
+    // or removal on this list (see record_array.h).
+    RecordArray<Particle> Particles;
 };
 
 // Process-wide engine state gathered in one object; tests create a fresh one.

@@ -1,8 +1,9 @@
 // The per-frame update: emit, then move, accelerate, grow, spin, fade and cull every particle.
+#include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE__)
-#include <xmmintrin.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include "particles/particles.h"
@@ -11,55 +12,129 @@
 namespace pp {
 namespace {
 
+// What every particle of one emitter's pass shares.
+struct Motion {
+    float Dt;
+    float AccelerationX, AccelerationY;
+    float Raise, Fade;
+    int32_t Now;
+};
+
+#if defined(__SSE2__)
+
+// The record seen as vectors: (Sprite, Size, X, Y), (VelocityX, VelocityY, Transparency,
+// DeathTime) and (Angle, RotationStep).
+static_assert(offsetof(Particle, Sprite) == 0 && offsetof(Particle, Size) == 4 &&
+                  offsetof(Particle, X) == 8 && offsetof(Particle, Y) == 12 &&
+                  offsetof(Particle, VelocityX) == 16 && offsetof(Particle, VelocityY) == 20 &&
+                  offsetof(Particle, Transparency) == 24 && offsetof(Particle, DeathTime) == 28 &&
+                  offsetof(Particle, Angle) == 32 && offsetof(Particle, RotationStep) == 36,
+              "the update reads a particle as three vectors");
+
+// The per-pass constants in the lanes where the vectors below need them.
+struct Lanes {
+    explicit Lanes(const Motion& m)
+        : Dt(_mm_set1_ps(m.Dt)),
+          Raise(_mm_setr_ps(0.0f, m.Raise, 0.0f, 0.0f)),
+          // dt * acceleration and dt * fade are the same for every particle: worked out once,
+          // they are the very products the per-particle sums take.
+          VelocityStep(
+              _mm_setr_ps(m.Dt * m.AccelerationX, m.Dt * m.AccelerationY, m.Dt * m.Fade, 0.0f)),
+          // Sprite and DeathTime are integers: their lanes are cleared before any float
+          // arithmetic, so that no integer read as a float (a denormal, a NaN) reaches it.
+          NoSprite(_mm_castsi128_ps(_mm_setr_epi32(0, -1, -1, -1))),
+          NoDeathTime(_mm_castsi128_ps(_mm_setr_epi32(-1, -1, -1, 0))),
+          // Transparency and Size die below 1; the rest only when not finite.
+          Floor(_mm_setr_ps(1.0f, 1.0f, -__builtin_inff(), -__builtin_inff())),
+          Now(m.Now) {}
+    __m128 Dt, Raise, VelocityStep, NoSprite, NoDeathTime, Floor;
+    int32_t Now;
+};
+
+// Explicit Euler: the position moves with the old velocity, then the velocity takes up the
+// acceleration. Writes the new state to `out` (the particle's own place or an earlier one) and
+// returns true when the particle has died by age, size or opacity. Each lane computes exactly
+// the scalar sum or product in the scalar order: SSE arithmetic is IEEE single precision,
+// lane by lane. The new state is tested in registers, never read back from the record being
+// stored (that stalls the processor on every particle). Inlined into both loops of the pass.
+[[gnu::always_inline]] inline bool AdvanceParticle(const Particle& in, Particle& out,
+                                                   const Lanes& c) {
+    const auto* src = reinterpret_cast<const float*>(&in);
+    const __m128 head = _mm_loadu_ps(src);        // Sprite, Size, X, Y
+    const __m128 moving = _mm_loadu_ps(src + 4);  // VelocityX, VelocityY, Transparency, Death
+    const __m128 turn = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(src + 8)));
+    const int32_t deathTime = in.DeathTime;
+
+    // Size + dt * raise, X + dt * VelocityX, Y + dt * VelocityY; the sprite lane as it was.
+    const __m128 growth = _mm_mul_ps(c.Dt, _mm_movelh_ps(c.Raise, moving));
+    const __m128 newHead = _mm_move_ss(_mm_add_ps(_mm_and_ps(head, c.NoSprite), growth), head);
+    // VelocityX + dt * ax, VelocityY + dt * ay, Transparency + dt * fade.
+    const __m128 newMoving = _mm_add_ps(_mm_and_ps(moving, c.NoDeathTime), c.VelocityStep);
+    // Angle + RotationStep: per update, whatever dt is.
+    const __m128 newTurn = _mm_add_ss(turn, _mm_shuffle_ps(turn, turn, _MM_SHUFFLE(1, 1, 1, 1)));
+
+    auto* dst = reinterpret_cast<float*>(&out);
+    _mm_storeu_ps(dst, newHead);
+    _mm_storeu_ps(dst + 4, newMoving);
+    out.DeathTime = deathTime;
+    _mm_store_sd(reinterpret_cast<double*>(dst + 8), _mm_castps_pd(newTurn));
+
+    // (Transparency, Size, X, Y) and (VelocityX, VelocityY, RotationStep, Angle) of the new
+    // state. v - v is 0 for a finite v and NaN otherwise, and a NaN survives every sum, so a
+    // lane of checked is its first vector's value while both lanes are finite and NaN as soon
+    // as one is not: a state that overflowed to an infinity or became NaN (inf - inf) ends the
+    // particle, as a NaN size or opacity would never fall below 1 and would reach drawing.
+    const __m128 first = _mm_move_ss(newHead, _mm_movehl_ps(newMoving, newMoving));
+    const __m128 second = _mm_shuffle_ps(newMoving, newTurn, _MM_SHUFFLE(0, 1, 1, 0));
+    const __m128 nonFinite = _mm_add_ps(_mm_sub_ps(first, first), _mm_sub_ps(second, second));
+    const __m128 checked = _mm_add_ps(first, nonFinite);
+    // Not at or above the floor: below it, or NaN.
+    const int faded = _mm_movemask_ps(_mm_cmpnge_ps(checked, c.Floor));
+    // The tests are combined without branches: which of them holds follows no pattern.
+    const int old = static_cast<int>(ClockDiff(c.Now, deathTime) > 0);
+    return (faded | old) != 0;
+}
+
+#else
+
 // ParticleStateIsFinite of the new state without a branch per field: x - x is 0 for every
 // finite x and NaN for infinities and NaN, and a NaN survives every sum.
 bool AllFinite(float a0, float a1, float a2, float a3, float b0, float b1, float b2, float b3) {
-#if defined(__SSE__)
-    const __m128 a = _mm_setr_ps(a0, a1, a2, a3);
-    const __m128 b = _mm_setr_ps(b0, b1, b2, b3);
-    const __m128 zero = _mm_add_ps(_mm_sub_ps(a, a), _mm_sub_ps(b, b));
-    // Not-equal is true for NaN lanes too.
-    return _mm_movemask_ps(_mm_cmpneq_ps(zero, _mm_setzero_ps())) == 0;
-#else
     const float zero = (((a0 - a0) + (a1 - a1)) + ((a2 - a2) + (a3 - a3))) +
                        (((b0 - b0) + (b1 - b1)) + ((b2 - b2) + (b3 - b3)));
     return zero == 0.0f;
-#endif
 }
 
-// Explicit Euler: the position moves with the old velocity, then the velocity takes up the
-// acceleration. Returns true when the particle has died by age, size or opacity.
-// The new state is worked out in registers and stored once, and the death test reads those
-// registers, not the record just written (reading back a record that is still being stored
-// stalls the processor on every particle).
-bool AdvanceParticle(Particle& p, float dt, float ax, float ay, float raise, float fade,
-                     int32_t now) {
-    const float vx = p.VelocityX;
-    const float vy = p.VelocityY;
-    const float x = p.X + dt * vx;
-    const float y = p.Y + dt * vy;
-    const float newVx = vx + dt * ax;
-    const float newVy = vy + dt * ay;
-    const float size = p.Size + dt * raise;
-    const float step = p.RotationStep;
-    const float angle = p.Angle + step;  // per update, whatever dt is
-    const float transparency = p.Transparency + dt * fade;
-    p.X = x;
-    p.Y = y;
-    p.VelocityX = newVx;
-    p.VelocityY = newVy;
-    p.Size = size;
-    p.Angle = angle;
-    p.Transparency = transparency;
-    // A state that overflowed to an infinity or became NaN (inf - inf) ends the particle too:
-    // a NaN size or opacity would never fall below 1 and would reach drawing. The four tests
-    // are combined without branches: which of them holds follows no pattern.
-    const int old = static_cast<int>(ClockDiff(now, p.DeathTime) > 0);
+struct Lanes {
+    explicit Lanes(const Motion& m) : M(m) {}
+    Motion M;
+};
+
+// Explicit Euler, as above, one field at a time.
+[[gnu::always_inline]] inline bool AdvanceParticle(const Particle& in, Particle& out,
+                                                   const Lanes& c) {
+    const Motion& m = c.M;
+    const float vx = in.VelocityX;
+    const float vy = in.VelocityY;
+    const float x = in.X + m.Dt * vx;
+    const float y = in.Y + m.Dt * vy;
+    const float newVx = vx + m.Dt * m.AccelerationX;
+    const float newVy = vy + m.Dt * m.AccelerationY;
+    const float size = in.Size + m.Dt * m.Raise;
+    const float step = in.RotationStep;
+    const float angle = in.Angle + step;
+    const float transparency = in.Transparency + m.Dt * m.Fade;
+    const int32_t sprite = in.Sprite;
+    const int32_t deathTime = in.DeathTime;
+    out = Particle{sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
+    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
     const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
     const int broken =
         static_cast<int>(!AllFinite(x, y, newVx, newVy, size, transparency, angle, step));
     return (old | faded | broken) != 0;
 }
+
+#endif
 
 }  // namespace
 
@@ -74,26 +149,16 @@ float UpdateParticles(Engine& engine) {
 
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
-    // Each emitter's particles are loaded while the one before is updated, so that its pass
-    // finds them in the cache (see RecordPool::PrefetchStream); the first are asked for now.
-    if (const Emitter* first = emitters.Peek())
-        first->Particles.Pool().Prefetch(kPassPrefetchBytes);
     while (Emitter* e = ListNext(emitters)) {
-        RecordPool::PrefetchStream ahead;
-        if (const Emitter* next = emitters.Peek()) {
-            ahead = RecordPool::PrefetchStream(next->Particles.Pool(), kPassPrefetchBytes);
-        }
         EmitDueParticles(engine, *e, now);
 
-        const float ax = e->AccelerationX;
-        const float ay = e->AccelerationY;
-        const float raise = e->Raise;
-        const float fade = e->Fade;
+        const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
         // One pass in list order, removing the dead as it goes, exactly as ListRewind,
         // ListNext and ListRemove of each dead particle would.
-        const bool metParticle = ListVisitRemoving(
-            e->Particles,
-            [&](Particle& p) { return AdvanceParticle(p, dt, ax, ay, raise, fade, now); }, ahead);
+        const bool metParticle =
+            ListRewriteRemoving(e->Particles, [&lanes](const Particle& in, Particle& out) {
+                return AdvanceParticle(in, out, lanes);
+            });
         if (e->AutoRemove != 0 && metParticle) e->AutoRemove = -1;
 
         if (e->AutoRemove == 1) {

@@ -39,7 +39,7 @@ void PrintTo(const HostileRow& row, std::ostream* os) {
 }
 
 void ExpectEveryDeathTimeFarAhead(const Emitter& e, int32_t now) {
-    RecordList<Particle>& list = const_cast<RecordList<Particle>&>(e.Particles);
+    RecordArray<Particle>& list = const_cast<RecordArray<Particle>&>(e.Particles);
     ListRewind(list);
     while (const Particle* p = ListNext(list)) {
         // Held at 2^31 - 1 ms after a birth within the last two seconds.
@@ -48,7 +48,7 @@ void ExpectEveryDeathTimeFarAhead(const Emitter& e, int32_t now) {
 }
 
 void ExpectSizesWithin(const Emitter& e, float lo, float hi) {
-    RecordList<Particle>& list = const_cast<RecordList<Particle>&>(e.Particles);
+    RecordArray<Particle>& list = const_cast<RecordArray<Particle>&>(e.Particles);
     ListRewind(list);
     while (const Particle* p = ListNext(list)) {
         EXPECT_GE(p->Size, lo);
