@@ -166,22 +166,30 @@ template <>
 struct FloatVectorTypes<4> {
     using Float = float __attribute__((vector_size(16)));
     using Int = int32_t __attribute__((vector_size(16)));
+    using Unsigned = uint32_t __attribute__((vector_size(16)));
 };
 
 template <>
 struct FloatVectorTypes<8> {
     using Float = float __attribute__((vector_size(32)));
     using Int = int32_t __attribute__((vector_size(32)));
+    using Unsigned = uint32_t __attribute__((vector_size(32)));
 };
 
 template <int N>
 struct VertexLanes {
     using Float = typename FloatVectorTypes<N>::Float;
     using Int = typename FloatVectorTypes<N>::Int;
+    using Unsigned = typename FloatVectorTypes<N>::Unsigned;
 
     template <class V, class T>
     [[gnu::always_inline]] static void Load(const T* p, V& v) {
         std::memcpy(&v, p, sizeof v);
+    }
+
+    template <class V, class T>
+    [[gnu::always_inline]] static void Store(T* p, const V& v) {
+        std::memcpy(p, &v, sizeof v);
     }
 
     // Rows of eight floats, one per quad: x0 y0 x1 y1 x2 y2 x3 y3.
@@ -237,7 +245,8 @@ struct VertexLanes {
         const Float y2 = (flat != 0 ? far : (sNearX + cFarY) + cy) + py;
         const Float y3 = (flat != 0 ? far : (sFarX + cFarY) + cy) + py;
         StoreRows(x0, y0, x1, y1, x2, y2, x3, y3, xy);
-        const Int bytes = (opacity & 0xFF) * 0x01010101;
+        // The low byte of alpha in all four bytes, in unsigned arithmetic (it wraps).
+        const Unsigned bytes = reinterpret_cast<Unsigned>(opacity & 0xFF) * 0x01010101u;
         std::memcpy(alpha, &bytes, sizeof bytes);
         // v - v is 0 for finite v and NaN otherwise, so the sum is 0 only when all are finite.
         const Float zero = ((x0 - x0) + (y0 - y0)) + ((x1 - x1) + (y1 - y1)) +
@@ -323,15 +332,15 @@ template <>
     const Float back23 = __builtin_shufflevector(x2, y2, 2, 6, 3, 7);
     const Float last01 = __builtin_shufflevector(x3, y3, 0, 4, 1, 5);
     const Float last23 = __builtin_shufflevector(x3, y3, 2, 6, 3, 7);
-    const Float rows[8] = {__builtin_shufflevector(front01, next01, 0, 1, 4, 5),
-                           __builtin_shufflevector(back01, last01, 0, 1, 4, 5),
-                           __builtin_shufflevector(front01, next01, 2, 3, 6, 7),
-                           __builtin_shufflevector(back01, last01, 2, 3, 6, 7),
-                           __builtin_shufflevector(front23, next23, 0, 1, 4, 5),
-                           __builtin_shufflevector(back23, last23, 0, 1, 4, 5),
-                           __builtin_shufflevector(front23, next23, 2, 3, 6, 7),
-                           __builtin_shufflevector(back23, last23, 2, 3, 6, 7)};
-    std::memcpy(out, rows, sizeof rows);
+    // Stored one vector at a time: an array of vectors would go through the stack.
+    Store(out, __builtin_shufflevector(front01, next01, 0, 1, 4, 5));
+    Store(out + 4, __builtin_shufflevector(back01, last01, 0, 1, 4, 5));
+    Store(out + 8, __builtin_shufflevector(front01, next01, 2, 3, 6, 7));
+    Store(out + 12, __builtin_shufflevector(back01, last01, 2, 3, 6, 7));
+    Store(out + 16, __builtin_shufflevector(front23, next23, 0, 1, 4, 5));
+    Store(out + 20, __builtin_shufflevector(back23, last23, 0, 1, 4, 5));
+    Store(out + 24, __builtin_shufflevector(front23, next23, 2, 3, 6, 7));
+    Store(out + 28, __builtin_shufflevector(back23, last23, 2, 3, 6, 7));
 }
 
 template <>
@@ -359,15 +368,15 @@ template <>
     const Float back1 = __builtin_shufflevector(p2_01, p3_01, 2, 3, 10, 11, 6, 7, 14, 15);
     const Float back2 = __builtin_shufflevector(p2_23, p3_23, 0, 1, 8, 9, 4, 5, 12, 13);
     const Float back3 = __builtin_shufflevector(p2_23, p3_23, 2, 3, 10, 11, 6, 7, 14, 15);
-    const Float rows[8] = {__builtin_shufflevector(front0, back0, 0, 1, 2, 3, 8, 9, 10, 11),
-                           __builtin_shufflevector(front1, back1, 0, 1, 2, 3, 8, 9, 10, 11),
-                           __builtin_shufflevector(front2, back2, 0, 1, 2, 3, 8, 9, 10, 11),
-                           __builtin_shufflevector(front3, back3, 0, 1, 2, 3, 8, 9, 10, 11),
-                           __builtin_shufflevector(front0, back0, 4, 5, 6, 7, 12, 13, 14, 15),
-                           __builtin_shufflevector(front1, back1, 4, 5, 6, 7, 12, 13, 14, 15),
-                           __builtin_shufflevector(front2, back2, 4, 5, 6, 7, 12, 13, 14, 15),
-                           __builtin_shufflevector(front3, back3, 4, 5, 6, 7, 12, 13, 14, 15)};
-    std::memcpy(out, rows, sizeof rows);
+    // Stored one vector at a time: an array of vectors would go through the stack.
+    Store(out, __builtin_shufflevector(front0, back0, 0, 1, 2, 3, 8, 9, 10, 11));
+    Store(out + 8, __builtin_shufflevector(front1, back1, 0, 1, 2, 3, 8, 9, 10, 11));
+    Store(out + 16, __builtin_shufflevector(front2, back2, 0, 1, 2, 3, 8, 9, 10, 11));
+    Store(out + 24, __builtin_shufflevector(front3, back3, 0, 1, 2, 3, 8, 9, 10, 11));
+    Store(out + 32, __builtin_shufflevector(front0, back0, 4, 5, 6, 7, 12, 13, 14, 15));
+    Store(out + 40, __builtin_shufflevector(front1, back1, 4, 5, 6, 7, 12, 13, 14, 15));
+    Store(out + 48, __builtin_shufflevector(front2, back2, 4, 5, 6, 7, 12, 13, 14, 15));
+    Store(out + 56, __builtin_shufflevector(front3, back3, 4, 5, 6, 7, 12, 13, 14, 15));
 }
 
 // QuadAngleRadians with mode 0, N angles at once. |pi * d * 2 / 360| < |d|, so a finite angle
