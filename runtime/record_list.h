@@ -54,9 +54,9 @@ class RecordList {
     void Remove();
     void RemoveAll();
     template <class Visitor>
-    bool VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* ahead = nullptr);
+    bool VisitRemoving(Visitor&& visit);
     template <class Visitor>
-    void VisitAll(Visitor&& visit, RecordPool::PrefetchStream* ahead = nullptr);
+    void VisitAll(Visitor&& visit);
 
   private:
     // Trivial node so that raw pool memory can be zero-filled before T is constructed in it.
@@ -116,29 +116,12 @@ bool ListVisitRemoving(RecordList<T>& list, Visitor&& visit) {
     return list.VisitRemoving(visit);
 }
 
-// The same, stepping `ahead` twice per record (see RecordPool::PrefetchStream).
-template <class T, class Visitor>
-bool ListVisitRemoving(RecordList<T>& list, Visitor&& visit, RecordPool::PrefetchStream& ahead) {
-    return list.VisitRemoving(visit, &ahead);
-}
-
 // The pass ListRewind + ListNext to the end, calling visit(record) for every record in order:
 // the cursor ends on the last record, as after that pass. visit must not touch the list.
 template <class T, class Visitor>
 void ListVisit(RecordList<T>& list, Visitor&& visit) {
     list.VisitAll(visit);
 }
-
-// The same, stepping `ahead` twice per record (see RecordPool::PrefetchStream).
-template <class T, class Visitor>
-void ListVisit(RecordList<T>& list, Visitor&& visit, RecordPool::PrefetchStream& ahead) {
-    list.VisitAll(visit, &ahead);
-}
-
-// Pools of up to this many bytes are worth loading whole ahead of a pass over their list (see
-// RecordPool::Prefetch): half the development machine's second-level cache, so that one pool
-// can wait there while another is walked.
-inline constexpr size_t kPassPrefetchBytes = 256 * 1024;
 
 template <class T>
 T* RecordList<T>::Insert() {
@@ -187,7 +170,7 @@ void RecordList<T>::Remove() {
 
 template <class T>
 template <class Visitor>
-bool RecordList<T>::VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* ahead) {
+bool RecordList<T>::VisitRemoving(Visitor&& visit) {
     Node* node = first_;
     if (node == nullptr) {
         cursor_ = nullptr;
@@ -200,10 +183,6 @@ bool RecordList<T>::VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* a
         // end, so the records ahead usually lie ahead in memory: asking for them early turns
         // the walk along the links into a stream instead of a chain of cache misses.
         __builtin_prefetch(reinterpret_cast<const char*>(node) + 4 * sizeof(Node) + 64);
-        if (ahead != nullptr) {
-            ahead->Step();
-            ahead->Step();
-        }
         if (visit(*node->Data())) {
             if (prev != nullptr) {
                 prev->next = next;
@@ -229,14 +208,10 @@ bool RecordList<T>::VisitRemoving(Visitor&& visit, RecordPool::PrefetchStream* a
 
 template <class T>
 template <class Visitor>
-void RecordList<T>::VisitAll(Visitor&& visit, RecordPool::PrefetchStream* ahead) {
+void RecordList<T>::VisitAll(Visitor&& visit) {
     for (Node* node = first_; node != nullptr; node = node->next) {
         // As in VisitRemoving: the records ahead usually lie ahead in memory.
         __builtin_prefetch(reinterpret_cast<const char*>(node) + 4 * sizeof(Node) + 64);
-        if (ahead != nullptr) {
-            ahead->Step();
-            ahead->Step();
-        }
         visit(*node->Data());
     }
     cursor_ = last_;

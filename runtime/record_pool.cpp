@@ -72,40 +72,6 @@ size_t RecordPool::BytesHeld() const {
            static_cast<size_t>(total_) * stride_;
 }
 
-void RecordPool::Prefetch(size_t maxBytes) const {
-    if (BytesHeld() > maxBytes) return;
-    for (Block* chain : {room_, full_}) {
-        for (Block* b = chain; b != nullptr; b = b->next) {
-            const auto* slots = reinterpret_cast<const char*>(b) + headerSize_;
-            const size_t bytes = stride_ * static_cast<size_t>(b->handedOut);
-            for (size_t offset = 0; offset < bytes; offset += kCacheLine) {
-                __builtin_prefetch(slots + offset);
-            }
-        }
-    }
-}
-
-RecordPool::PrefetchStream::PrefetchStream(const RecordPool& pool, size_t maxBytes) {
-    if (pool.BytesHeld() > maxBytes) return;
-    pool_ = &pool;
-    block_ = pool.room_ != nullptr ? pool.room_ : pool.full_;
-    inFull_ = pool.room_ == nullptr;
-    NextBlock();
-}
-
-void RecordPool::PrefetchStream::NextBlock() {
-    const auto* block = static_cast<const Block*>(block_);
-    if (block == nullptr) return;
-    next_ = reinterpret_cast<const char*>(block) + pool_->headerSize_;
-    end_ = next_ + pool_->stride_ * static_cast<size_t>(block->handedOut);
-    const Block* following = block->next;
-    if (following == nullptr && !inFull_) {
-        following = pool_->full_;
-        inFull_ = true;
-    }
-    block_ = following;
-}
-
 void RecordPool::Unlink(Block*& chain, Block* block) {
     if (block->prev != nullptr) {
         block->prev->next = block->next;

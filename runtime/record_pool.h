@@ -44,39 +44,6 @@ class RecordPool {
     int32_t BlockCount() const;
     // Heap bytes of all blocks held now: headers, slots in use, free slots.
     size_t BytesHeld() const;
-    // Asks the processor to load every slot handed out so far, block after block, when they
-    // take at most maxBytes; does nothing for larger pools. A list whose records were freed
-    // and reused in another order than the list's jumps about in its blocks, and a walk along
-    // its links would wait for memory at every record; loading the blocks first, in address
-    // order, is a stream the memory system serves at full speed.
-    void Prefetch(size_t maxBytes) const;
-
-    // Prefetch spread over a pass: each Step asks for the next cache line of the pool's
-    // handed-out slots, block after block, until all were asked for. A pass over one list
-    // steps through the pool of the list it goes on to, so that those records are in the
-    // cache when it gets there, without a burst of requests the processor would drop.
-    class PrefetchStream {
-      public:
-        PrefetchStream() = default;
-        // Nothing to step through when the pool takes more than maxBytes.
-        PrefetchStream(const RecordPool& pool, size_t maxBytes);
-        void Step() {
-            if (next_ < end_) {
-                __builtin_prefetch(next_);
-                next_ += 64;
-            } else if (block_ != nullptr) {
-                NextBlock();
-            }
-        }
-
-      private:
-        void NextBlock();
-        const RecordPool* pool_ = nullptr;
-        const void* block_ = nullptr;  // the block whose slots come next, once these are done
-        bool inFull_ = false;          // block_ is on the chain of full blocks
-        const char* next_ = nullptr;
-        const char* end_ = nullptr;
-    };
 
   private:
     struct Block;
