@@ -44,25 +44,6 @@ void CentreAndRoundEach(const ParticleRun& particles, QuadDrawRun& run, size_t f
 }
 
 #if defined(__x86_64__)
-// RoundFloatToInt of eight floats into `to`. The rounding is the instruction's own
-// to-nearest-even, named in the instruction so that the processor's rounding mode does not
-// matter; values of 2^31 and beyond in magnitude, and NaN, do not fit the instruction's result
-// and take RoundFloatToInt.
-[[gnu::target("avx2"), gnu::always_inline]] inline void RoundEight(__m256 v, int32_t* to) {
-    const __m256 whole = _mm256_round_ps(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_cvttps_epi32(whole));
-    const __m256 magnitude = _mm256_and_ps(v, _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF)));
-    const int outside =
-        _mm256_movemask_ps(_mm256_cmp_ps(magnitude, _mm256_set1_ps(2147483648.0f), _CMP_NLT_UQ));
-    if (outside != 0) {
-        float values[8];
-        _mm256_storeu_ps(values, v);
-        for (int lane = 0; lane < 8; ++lane) {
-            if ((outside >> lane & 1) != 0) to[lane] = RoundFloatToInt(values[lane]);
-        }
-    }
-}
-
 // CentreAndRoundEach, eight particles per step. Returns how many were done.
 [[gnu::target("avx2")]] size_t CentreAndRoundAvx2(const ParticleRun& particles, QuadDrawRun& run,
                                                   size_t n, float dx, float dy) {
@@ -73,12 +54,14 @@ void CentreAndRoundEach(const ParticleRun& particles, QuadDrawRun& run, size_t f
     for (; i + 8 <= n; i += 8) {
         const __m256 size = _mm256_loadu_ps(particles.Size + i);
         const __m256 centre = _mm256_mul_ps(size, half);
-        RoundEight(size, run.Size + i);
-        RoundEight(_mm256_sub_ps(_mm256_add_ps(offsetX, _mm256_loadu_ps(particles.X + i)), centre),
-                   run.X + i);
-        RoundEight(_mm256_sub_ps(_mm256_add_ps(offsetY, _mm256_loadu_ps(particles.Y + i)), centre),
-                   run.Y + i);
-        RoundEight(_mm256_loadu_ps(particles.Transparency + i), run.Alpha + i);
+        RoundEightFloatsToInt(size, run.Size + i);
+        RoundEightFloatsToInt(
+            _mm256_sub_ps(_mm256_add_ps(offsetX, _mm256_loadu_ps(particles.X + i)), centre),
+            run.X + i);
+        RoundEightFloatsToInt(
+            _mm256_sub_ps(_mm256_add_ps(offsetY, _mm256_loadu_ps(particles.Y + i)), centre),
+            run.Y + i);
+        RoundEightFloatsToInt(_mm256_loadu_ps(particles.Transparency + i), run.Alpha + i);
     }
     return i;
 }

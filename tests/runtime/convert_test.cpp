@@ -94,6 +94,12 @@ TEST_P(RoundFloatBinades, InlineFormsMatchRoundToIntForEveryFloat) {
 
 INSTANTIATE_TEST_SUITE_P(Convert, RoundFloatBinades, ::testing::Range(-2, 25));
 
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void RoundEight(const float (&x)[8], int32_t (&out)[8]) {
+    RoundEightFloatsToInt(_mm256_loadu_ps(x), out);
+}
+#endif
+
 TEST(Convert, InlineFloatRoundingAgreesOnEdgeValues) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
@@ -115,6 +121,19 @@ TEST(Convert, InlineFloatRoundingAgreesOnEdgeValues) {
                 EXPECT_EQ(out[k], RoundToInt(static_cast<double>(x[k]))) << v << " lane " << lane;
             }
         }
+#if defined(__x86_64__)
+        if (!__builtin_cpu_supports("avx2")) continue;
+        for (int lane = 0; lane < 8; ++lane) {
+            float x[8] = {1.5f, -7.25f, 100.5f, 3.0f, -0.5f, 2.5f, 1e9f, -3.5f};
+            x[lane] = v;
+            int32_t out[8];
+            RoundEight(x, out);
+            for (int k = 0; k < 8; ++k) {
+                EXPECT_EQ(out[k], RoundToInt(static_cast<double>(x[k])))
+                    << v << " of eight, lane " << lane;
+            }
+        }
+#endif
     }
 }
 
