@@ -1,5 +1,5 @@
-// Every image of the shared PNG and BMP corpora against its manifest row: accepted images
-// decode to exactly the expected bytes, rejected ones are refused.
+// Every image of the PNG and BMP corpora kept in tests/data/images against its manifest row:
+// accepted images decode to exactly the expected bytes, rejected ones are refused.
 #include <gtest/gtest.h>
 
 #include <cctype>
