@@ -56,7 +56,7 @@ class NameMap {
     V scratch_{};
 };
 
-// Spec-named forms of the members above.
+// Free-function forms of the members above, in the verb-noun naming of the other containers.
 template <class V>
 V* MapFind(NameMap<V>& map, const char* key) {
     return map.Find(key);
