@@ -41,11 +41,12 @@ struct Particle {
 static_assert(sizeof(Particle) == 40, "particle records are 40 bytes");
 
 // What an emitter is told to do: every parameter an effect file can set, plus AutoRemove,
-// which only the host sets. The member initialisers are the creation defaults, so
-// EmitterParams{} is a fresh emitter's record but for its position, which CreateEmitter places
-// and the EmitterPosition key overrides. AreaAngle is in radians, every other angle in degrees;
-// speeds and accelerations are per second. Comparing two records compares every field as a
-// number (so NaN differs from itself).
+// which only the host sets (and the update steps once it is set). The member initialisers are
+// the creation defaults, so EmitterParams{} is a fresh emitter's record but for its position:
+// the position is a parameter because the EmitterPosition key sets it, and CreateEmitter
+// places it first. AreaAngle is in radians, every other angle in degrees; speeds and
+// accelerations are per second. Comparing two records compares every field as a number (so
+// NaN differs from itself).
 struct EmitterParams {
     int32_t Disable = 0;
     int32_t AutoRemove = 0;  // 0 stays; otherwise removed after an update that met no particle
