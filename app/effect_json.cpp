@@ -1,42 +1,40 @@
 #include "app/effect_json.h"
 
+#include <string_view>
+#include <type_traits>
+
 #include "app/json_text.h"
+#include "particles/param_fields.h"
 
 namespace pp {
 namespace {
 
-void AppendKey(std::string& out, const char* key) {
+void AppendKey(std::string& out, std::string_view key) {
     if (out.back() != '{') out += ", ";
     out += '"';
     out += key;
     out += "\": ";
 }
 
-void AppendFloatField(std::string& out, const char* key, float value) {
+void AppendField(std::string& out, std::string_view key, float value) {
     AppendKey(out, key);
     AppendJsonFloat(out, value);
 }
 
-void AppendIntField(std::string& out, const char* key, int32_t value) {
+void AppendField(std::string& out, std::string_view key, int32_t value) {
     AppendKey(out, key);
     AppendJsonInt(out, value);
 }
 
-void AppendSpecField(std::string& out, const char* key, const ValueSpec& spec) {
+// A triple as {"Min": .., "Max": .., "Inc": ..}, in floats or integers as it holds them.
+template <class Spec>
+requires std::is_same_v<Spec, ValueSpec> || std::is_same_v<Spec, IntValueSpec>
+void AppendField(std::string& out, std::string_view key, const Spec& spec) {
     AppendKey(out, key);
     out += "{";
-    AppendFloatField(out, "Min", spec.Min);
-    AppendFloatField(out, "Max", spec.Max);
-    AppendFloatField(out, "Inc", spec.Inc);
-    out += "}";
-}
-
-void AppendSpecField(std::string& out, const char* key, const IntValueSpec& spec) {
-    AppendKey(out, key);
-    out += "{";
-    AppendIntField(out, "Min", spec.Min);
-    AppendIntField(out, "Max", spec.Max);
-    AppendIntField(out, "Inc", spec.Inc);
+    AppendField(out, "Min", spec.Min);
+    AppendField(out, "Max", spec.Max);
+    AppendField(out, "Inc", spec.Inc);
     out += "}";
 }
 
@@ -44,29 +42,9 @@ void AppendSpecField(std::string& out, const char* key, const IntValueSpec& spec
 
 void AppendEmitterJson(std::string& out, const Emitter& e) {
     out += "{";
-    AppendIntField(out, "Disable", e.Disable);
-    AppendIntField(out, "AutoRemove", e.AutoRemove);
-    AppendIntField(out, "Layer", e.Layer);
-    AppendFloatField(out, "PositionX", e.PositionX);
-    AppendFloatField(out, "PositionY", e.PositionY);
-    AppendIntField(out, "AreaType", e.AreaType);
-    AppendFloatField(out, "AreaWidth", e.AreaWidth);
-    AppendFloatField(out, "AreaHeight", e.AreaHeight);
-    AppendFloatField(out, "AreaAngle", e.AreaAngle);
-    AppendSpecField(out, "EmissionAngle", e.EmissionAngle);
-    AppendSpecField(out, "EmissionVelocity", e.EmissionVelocity);
-    AppendFloatField(out, "AccelerationX", e.AccelerationX);
-    AppendFloatField(out, "AccelerationY", e.AccelerationY);
-    AppendSpecField(out, "LifeTime", e.LifeTime);
-    AppendSpecField(out, "EmissionRate", e.EmissionRate);
-    AppendSpecField(out, "Sprite", e.Sprite);
-    AppendSpecField(out, "Size", e.Size);
-    AppendFloatField(out, "Raise", e.Raise);
-    AppendSpecField(out, "Rotation", e.Rotation);
-    AppendSpecField(out, "Transparency", e.Transparency);
-    AppendFloatField(out, "Fade", e.Fade);
-    AppendIntField(out, "BlendSource", e.BlendSource);
-    AppendIntField(out, "BlendDestination", e.BlendDestination);
+    VisitParamFields(e.Params(), [&out](std::string_view name, const auto& value) {
+        AppendField(out, name, value);
+    });
     out += "}";
 }
 

@@ -106,46 +106,6 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
     return std::nullopt;
 }
 
-// Copies every parameter of from into to: all but the emission time and the particles.
-void CopyParameters(Emitter& to, const Emitter& from) {
-    to.Disable = from.Disable;
-    to.AutoRemove = from.AutoRemove;
-    to.Layer = from.Layer;
-    to.PositionX = from.PositionX;
-    to.PositionY = from.PositionY;
-    to.AreaType = from.AreaType;
-    to.AreaWidth = from.AreaWidth;
-    to.AreaHeight = from.AreaHeight;
-    to.AreaAngle = from.AreaAngle;
-    to.EmissionAngle = from.EmissionAngle;
-    to.EmissionVelocity = from.EmissionVelocity;
-    to.AccelerationX = from.AccelerationX;
-    to.AccelerationY = from.AccelerationY;
-    to.LifeTime = from.LifeTime;
-    to.EmissionRate = from.EmissionRate;
-    to.Sprite = from.Sprite;
-    to.Size = from.Size;
-    to.Raise = from.Raise;
-    to.Rotation = from.Rotation;
-    to.Transparency = from.Transparency;
-    to.Fade = from.Fade;
-    to.BlendSource = from.BlendSource;
-    to.BlendDestination = from.BlendDestination;
-    to.InheritedVelocity = from.InheritedVelocity;
-    to.AngleOffset = from.AngleOffset;
-}
-
-// Puts the emitter's parameters back to what CreateEmitter gives at (x, y), taken from a
-// scratch emitter so that the two can never disagree. A file that no longer names a key
-// must lose what it set before, as it would on a fresh start.
-void ResetParameters(Emitter& emitter, int32_t x, int32_t y) {
-    VirtualClock unused;
-    Engine scratch(unused);
-    if (const Emitter* defaults = CreateEmitter(scratch, x, y)) {
-        CopyParameters(emitter, *defaults);
-    }
-}
-
 void LoadSprite(const PlayEffect& effect, int32_t number) {
     LoadSpriteImage(number, effect.Sprite.c_str(), kSpriteFlags);
     CreateQuadSprite(number, number);
@@ -311,7 +271,9 @@ std::vector<PlayReload> PlaySession::PollReload() {
             // The chain may have changed with the edit; its files are stamped before reading.
             loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
             if (Emitter* emitter = loaded.Target) {
-                ResetParameters(*emitter, effect.X, effect.Y);
+                // Back to a fresh start's parameters, so that a key the file no longer names
+                // loses what it set; the emission clock and the particles live on.
+                emitter->Params() = DefaultParamsAt(effect.X, effect.Y);
                 LoadEffectFile(*engine_, emitter, effect.Effect);
                 SetSpriteRange(emitter, number, -65535, 1);
             }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <variant>
 #include <vector>
 
+#include "effects/effect_keys.h"
 #include "effects/effect_text.h"
 #include "effects/value_forms.h"
 
@@ -19,16 +21,6 @@ struct LoadChain {
 
 void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain);
 
-using FloatSetter = int32_t (*)(Emitter*, float, float, float);
-
-void ApplyValueSpec(std::string_view text, std::string_view key, Emitter* emitter,
-                    FloatSetter setter) {
-    const std::string v = FindEntry(text, key);
-    if (v.empty()) return;
-    const ValueForm<float> form = ParseValueSpec(v);
-    setter(emitter, form.First, form.Second, form.Step);
-}
-
 void ApplyArea(Engine& engine, Emitter* emitter, std::string_view v) {
     // An empty first entry means no usable area at all, not "keep the old one".
     if (FindEntry(v, "1").empty()) {
@@ -42,61 +34,56 @@ void ApplyArea(Engine& engine, Emitter* emitter, std::string_view v) {
             FloatOr(FindEntry(v, "Height"), 0.0f), FloatOr(FindEntry(v, "Angle"), 0.0f));
 }
 
-// The seventeen keys in their fixed order; every key path ends in '\' so that a block gives
-// its inside and a plain value itself.
+// Stores a key's non-empty value v where its row says, exactly as the row's setter would.
+void Store(EmitterParams&, std::monostate, std::string_view) {}
+
+void Store(EmitterParams& params, const IntKeyField& to, std::string_view v) {
+    params.*to.Field = IntOr(v, to.Fallback);
+}
+
+void Store(EmitterParams& params, float EmitterParams::*to, std::string_view v) {
+    params.*to = FloatOr(v, 0.0f);
+}
+
+// Two-number keys go by position, and a missing part takes its default, not the old value.
+void Store(EmitterParams& params, const PairKeyFields& to, std::string_view v) {
+    params.*to.X = FloatOr(FindEntry(v, "1"), 0.0f);
+    params.*to.Y = FloatOr(FindEntry(v, "2"), 0.0f);
+}
+
+void Store(EmitterParams& params, const IntPairKeyFields& to, std::string_view v) {
+    params.*to.First = IntOr(FindEntry(v, "1"), to.FirstFallback);
+    params.*to.Second = IntOr(FindEntry(v, "2"), to.SecondFallback);
+}
+
+void Store(EmitterParams& params, ValueSpec EmitterParams::*to, std::string_view v) {
+    const ValueForm<float> form = ParseValueSpec(v);
+    SetValueSpec(params.*to, form.First, form.Second, form.Step);
+}
+
+void Store(EmitterParams& params, IntValueSpec EmitterParams::*to, std::string_view v) {
+    const ValueForm<int32_t> form = ParseIntValueSpec(v);
+    SetIntValueSpec(params.*to, form.First, form.Second, form.Step);
+}
+
+// The seventeen keys in the table's order. Every key path ends in '\' so that a block gives
+// its inside and a plain value itself; an absent key or an empty value changes nothing.
 void ApplyEffectText(Engine& engine, Emitter* emitter, std::string_view text, LoadChain& chain) {
-    std::string v = FindEntry(text, "Extends\\");
-    // The parent goes first so that every key this file names overrides it.
-    if (!v.empty()) ApplyEffectFile(engine, emitter, v, chain);
-
-    v = FindEntry(text, "Layer\\");
-    if (!v.empty()) SetLayer(emitter, IntOr(v, 0));
-
-    // Two-number keys go by position, and a missing part takes its default, not the old value.
-    v = FindEntry(text, "EmitterPosition\\");
-    if (!v.empty()) {
-        SetPosition(emitter, FloatOr(FindEntry(v, "1"), 0.0f), FloatOr(FindEntry(v, "2"), 0.0f));
+    for (const EffectKey& key : kEffectKeys) {
+        std::string path(key.Name);
+        path += '\\';
+        const std::string v = FindEntry(text, path);
+        if (v.empty()) continue;
+        if (key.Kind == EffectValueKind::Path) {
+            // The parent goes first so that every key this file names overrides it.
+            ApplyEffectFile(engine, emitter, v, chain);
+        } else if (key.Kind == EffectValueKind::Area) {
+            ApplyArea(engine, emitter, v);
+        } else {
+            // Loading never discards particles: Disable is stored like any other field.
+            std::visit([&](const auto& to) { Store(emitter->Params(), to, v); }, key.Target);
+        }
     }
-
-    v = FindEntry(text, "EmitterArea\\");
-    if (!v.empty()) ApplyArea(engine, emitter, v);
-
-    ApplyValueSpec(text, "EmissionAngle\\", emitter, SetEmissionAngle);
-    ApplyValueSpec(text, "EmissionVelocity\\", emitter, SetEmissionVelocity);
-
-    v = FindEntry(text, "Acceleration\\");
-    if (!v.empty()) {
-        SetAcceleration(emitter, FloatOr(FindEntry(v, "1"), 0.0f),
-                        FloatOr(FindEntry(v, "2"), 0.0f));
-    }
-
-    ApplyValueSpec(text, "LifeTime\\", emitter, SetLifeTime);
-    ApplyValueSpec(text, "EmissionRate\\", emitter, SetEmissionRate);
-
-    v = FindEntry(text, "Sprite\\");
-    if (!v.empty()) {
-        const ValueForm<int32_t> form = ParseIntValueSpec(v);
-        SetSpriteRange(emitter, form.First, form.Second, form.Step);
-    }
-
-    ApplyValueSpec(text, "Size\\", emitter, SetSize);
-
-    v = FindEntry(text, "Raise\\");
-    if (!v.empty()) SetRaise(emitter, FloatOr(v, 0.0f));
-
-    ApplyValueSpec(text, "Rotation\\", emitter, SetRotation);
-    ApplyValueSpec(text, "Transparency\\", emitter, SetTransparency);
-
-    v = FindEntry(text, "Fade\\");
-    if (!v.empty()) SetFade(emitter, FloatOr(v, 0.0f));
-
-    v = FindEntry(text, "BlendingMode\\");
-    if (!v.empty())
-        SetBlendingMode(emitter, IntOr(FindEntry(v, "1"), 5), IntOr(FindEntry(v, "2"), 6));
-
-    v = FindEntry(text, "Disable\\");
-    // Loading never discards particles.
-    if (!v.empty()) SetDisable(emitter, IntOr(v, 1), 0);
 }
 
 void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain) {

@@ -6,7 +6,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
+#include "effects/effect_keys.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "effects/value_forms.h"
@@ -80,6 +83,28 @@ std::string ReferenceFindEntry(std::string_view text, std::string_view keyPath, 
         text = inside;
         keyPath = keyPath.substr(slash + 1);
     }
+}
+
+// What the setters keep true whatever a file says: a known area type, and a step above 0 in
+// every triple a key stores (only the all-zero creation defaults hold a step of 0). The
+// triples are found through the key table, so a key added there is checked too.
+std::string StoredParamsProblem(const EmitterParams& params) {
+    if (params.AreaType < 0 || params.AreaType > 5) return "the area type is outside 0..5";
+    for (const EffectKey& key : kEffectKeys) {
+        bool stepOk = true;
+        std::visit(
+            [&](const auto& target) {
+                using Target = std::decay_t<decltype(target)>;
+                if constexpr (std::is_same_v<Target, ValueSpec EmitterParams::*> ||
+                              std::is_same_v<Target, IntValueSpec EmitterParams::*>) {
+                    const auto& spec = params.*target;
+                    stepOk = spec.Inc > 0 || spec == std::decay_t<decltype(spec)>{};
+                }
+            },
+            key.Target);
+        if (!stepOk) return std::string(key.Name) + " holds a step that is not above 0";
+    }
+    return {};
 }
 
 void WriteFile(const char* name, std::string_view bytes) {
@@ -164,6 +189,7 @@ std::string LoaderInput(std::span<const uint8_t> data) {
     FillAreaTypes(engine);
     Emitter* e = LoadEffect(engine, "a.txt", 400, 300);
     if (e == nullptr) return "LoadEffect gave no emitter";
+    if (std::string problem = StoredParamsProblem(e->Params()); !problem.empty()) return problem;
 
     // Ordinary frames, now and then one of no time at all, and one long stall that brings a
     // second's backlog at once.

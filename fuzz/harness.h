@@ -19,8 +19,9 @@ std::string ValueSpecInput(std::span<const uint8_t> data);
 
 // Input: up to four effect files separated by "|||", written as a.txt, b.txt, c.txt and d.txt
 // into the working directory (which must be a scratch folder), so that "Extends\" can name
-// them. a.txt is loaded, then the emitter runs 200 updates (one a stall of 1.2 s) on a virtual
-// clock that starts at 1000 or, for inputs of odd length, shortly before 2^31 ms.
+// them. a.txt is loaded (its stored parameters must keep the setters' rules), then the emitter
+// runs 200 updates (one a stall of 1.2 s) on a virtual clock that starts at 1000 or, for
+// inputs of odd length, shortly before 2^31 ms.
 std::string LoaderInput(std::span<const uint8_t> data);
 
 // Input: an image file, through one decoder and, when it decodes, the texture bytes.

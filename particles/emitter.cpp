@@ -19,21 +19,18 @@ void FillAreaTypes(Engine& engine) {
     for (const char* name : kNames) MapFindOrAdd(engine.AreaTypes, name) = number++;
 }
 
+EmitterParams DefaultParamsAt(int32_t x, int32_t y) {
+    EmitterParams params;
+    params.PositionX = static_cast<float>(x);
+    params.PositionY = static_cast<float>(y);
+    return params;
+}
+
 Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y) {
     Emitter* e = ListInsert(engine.Emitters);
     if (e == nullptr) return nullptr;
+    e->Params() = DefaultParamsAt(x, y);
     e->NextEmission = static_cast<int32_t>(engine.Clock->Now());
-    e->PositionX = static_cast<float>(x);
-    e->PositionY = static_cast<float>(y);
-    e->EmissionAngle = {0.0f, 359.0f, 1.0f};
-    e->EmissionVelocity = {100.0f, 100.0f, 1.0f};
-    e->LifeTime = {3.0f, 3.0f, 1.0f};
-    e->EmissionRate = {100.0f, 100.0f, 1.0f};
-    e->Size = {32.0f, 32.0f, 1.0f};
-    e->Transparency = {255.0f, 255.0f, 1.0f};
-    // Source alpha and inverse source alpha: ordinary alpha blending.
-    e->BlendSource = 5;
-    e->BlendDestination = 6;
     return e;
 }
 

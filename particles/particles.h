@@ -17,10 +17,14 @@ namespace pp {
 // A randomised parameter: Min, Min + Inc, ... up to Max, equally likely.
 struct ValueSpec {
     float Min, Max, Inc;
+
+    bool operator==(const ValueSpec&) const = default;
 };
 
 struct IntValueSpec {
     int32_t Min, Max, Inc;
+
+    bool operator==(const IntValueSpec&) const = default;
 };
 
 // One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -36,30 +40,58 @@ struct Particle {
 };
 static_assert(sizeof(Particle) == 40, "particle records are 40 bytes");
 
-// One placed effect with its own particle list. AreaAngle is in radians, every other angle in
-// degrees; speeds and accelerations are per second.
-struct Emitter {
-    int32_t Disable;
-    int32_t AutoRemove;  // 0 stays; otherwise removed after an update that met no particle
-    int32_t Layer;
-    float PositionX, PositionY;
-    int32_t AreaType;  // 0 Point, 1 Line, 2 Square, 3 Rectangle, 4 Circle, 5 Ellipse
-    float AreaWidth, AreaHeight, AreaAngle;
-    ValueSpec EmissionAngle, EmissionVelocity;
-    float AccelerationX, AccelerationY;
-    ValueSpec LifeTime, EmissionRate;
-    IntValueSpec Sprite;
-    ValueSpec Size;
-    float Raise;
-    ValueSpec Rotation, Transparency;
-    float Fade;
-    int32_t BlendSource, BlendDestination;
-    int32_t NextEmission;
-    const float* InheritedVelocity;  // pair (x, y) added to every new particle, or nullptr
-    float AngleOffset;
+// What an emitter is told to do: every parameter an effect file can set, plus AutoRemove,
+// which only the host sets (and the update steps once it is set). The member initialisers are
+// the creation defaults, so EmitterParams{} is a fresh emitter's record but for its position:
+// the position is a parameter because the EmitterPosition key sets it, and CreateEmitter
+// places it first. AreaAngle is in radians, every other angle in degrees; speeds and
+// accelerations are per second. Comparing two records compares every field as a number (so
+// NaN differs from itself).
+struct EmitterParams {
+    int32_t Disable = 0;
+    int32_t AutoRemove = 0;  // 0 stays; otherwise removed after an update that met no particle
+    int32_t Layer = 0;
+    float PositionX = 0.0f, PositionY = 0.0f;
+    int32_t AreaType = 0;  // 0 Point, 1 Line, 2 Square, 3 Rectangle, 4 Circle, 5 Ellipse
+    float AreaWidth = 0.0f, AreaHeight = 0.0f, AreaAngle = 0.0f;
+    ValueSpec EmissionAngle{0.0f, 359.0f, 1.0f};
+    ValueSpec EmissionVelocity{100.0f, 100.0f, 1.0f};
+    float AccelerationX = 0.0f, AccelerationY = 0.0f;
+    ValueSpec LifeTime{3.0f, 3.0f, 1.0f};
+    ValueSpec EmissionRate{100.0f, 100.0f, 1.0f};
+    IntValueSpec Sprite{0, 0, 0};  // Inc 0 here only: sampling then always gives Min
+    ValueSpec Size{32.0f, 32.0f, 1.0f};
+    float Raise = 0.0f;
+    ValueSpec Rotation{0.0f, 0.0f, 0.0f};  // the same for the spin
+    ValueSpec Transparency{255.0f, 255.0f, 1.0f};
+    float Fade = 0.0f;
+    // Source alpha and inverse source alpha: ordinary alpha blending.
+    int32_t BlendSource = 5;
+    int32_t BlendDestination = 6;
+
+    bool operator==(const EmitterParams&) const = default;
+};
+
+// The creation defaults placed at (x, y): what CreateEmitter gives a new emitter, and what a
+// reload puts back before it applies the file again.
+EmitterParams DefaultParamsAt(int32_t x, int32_t y);
+
+// One placed effect: its parameters (as base, so the engine reads e.Size) followed by what
+// running it keeps, which loading and reloading leave alone. The parameters keep their place
+// at the front, so the fields the update and the drawing read sit where they always have.
+struct Emitter : EmitterParams {
+    int32_t NextEmission = 0;
+    const float* InheritedVelocity = nullptr;  // pair (x, y) added to every new particle
+    float AngleOffset = 0.0f;                  // added to every sampled emission angle
     // Oldest first, in one array: a pointer to a particle holds only until the next insertion
     // or removal on this list (see record_array.h).
     RecordArray<Particle> Particles;
+
+    EmitterParams& Params() { return *this; }
+    const EmitterParams& Params() const { return *this; }
+    // Two emitters are never compared: the parameters' comparison would silently leave out
+    // the particles. Compare Params() when that is what is meant.
+    bool operator==(const Emitter&) const = delete;
 };
 
 // Process-wide engine state gathered in one object; tests create a fresh one.
@@ -79,8 +111,8 @@ struct Engine {
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.
 void FillAreaTypes(Engine& engine);
 
-// A new emitter with every creation default at (x, y), appended behind the cursor of
-// Emitters (which moves onto it); NextEmission is the clock now. nullptr when out of memory.
+// A new emitter with DefaultParamsAt(x, y), appended behind the cursor of Emitters (which
+// moves onto it); NextEmission is the clock now. nullptr when out of memory.
 Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y);
 
 // Sets Disable to value. Only when discardParticles is non-zero, value is exactly 1 and the

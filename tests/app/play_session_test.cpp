@@ -21,6 +21,7 @@
 #include "render/sprites.h"
 #include "render/window.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/particles/params_test_util.h"
 
 namespace pp {
 namespace {
@@ -47,10 +48,15 @@ bool SameParticle(const Particle& a, const Particle& b) {
     return std::memcmp(&a, &b, sizeof(Particle)) == 0;
 }
 
-void ExpectSpec(const ValueSpec& spec, float min, float max, float inc) {
-    EXPECT_EQ(spec.Min, min);
-    EXPECT_EQ(spec.Max, max);
-    EXPECT_EQ(spec.Inc, inc);
+// What kSlow and kFast set on a fresh emitter at (400, 300) that plays sprite 1.
+EmitterParams LoadedAt400x300(float rate) {
+    EmitterParams params = DefaultParamsAt(400, 300);
+    params.EmissionRate = {rate, rate, 1.0f};
+    params.LifeTime = {10.0f, 10.0f, 1.0f};
+    params.Size = {20.0f, 20.0f, 1.0f};
+    params.EmissionVelocity = {10.0f, 10.0f, 1.0f};
+    params.Sprite = {1, 1, 1};
+    return params;
 }
 
 class Play : public ::testing::Test {
@@ -113,12 +119,7 @@ TEST_F(Play, ChangedRateReachesTheEmitterAndLiveParticlesLiveOn) {
     EXPECT_TRUE(reloads[0].EffectFile);
     EXPECT_FALSE(reloads[0].Sprite);
     EXPECT_EQ(session.EmitterOf(0), emitter) << "the same emitter, not a new one";
-    ExpectSpec(emitter->EmissionRate, 400.0f, 400.0f, 1.0f);
-    ExpectSpec(emitter->Size, 20.0f, 20.0f, 1.0f);
-    EXPECT_EQ(emitter->Sprite.Min, 1);
-    EXPECT_EQ(emitter->Sprite.Max, 1);
-    EXPECT_EQ(emitter->PositionX, 400.0f);
-    EXPECT_EQ(emitter->PositionY, 300.0f);
+    EXPECT_EQ(emitter->Params(), LoadedAt400x300(400.0f));
     EXPECT_EQ(emitter->NextEmission, nextEmission);
     const std::vector<Particle> after = ParticlesOf(emitter);
     ASSERT_EQ(after.size(), before.size());
@@ -149,16 +150,10 @@ TEST_F(Play, KeysDroppedFromTheFileGoBackToTheirCreationDefaults) {
 
     Save("fx.txt", "Fade = -10");
     ASSERT_EQ(session.PollReload().size(), 1u);
-    ExpectSpec(emitter->Size, 32.0f, 32.0f, 1.0f);
-    EXPECT_EQ(emitter->PositionX, 400.0f);
-    EXPECT_EQ(emitter->PositionY, 300.0f);
-    EXPECT_EQ(emitter->AreaType, 0);
-    EXPECT_EQ(emitter->AreaWidth, 0.0f);
-    EXPECT_EQ(emitter->Disable, 0);
-    EXPECT_EQ(emitter->BlendSource, 5);
-    EXPECT_EQ(emitter->BlendDestination, 6);
-    EXPECT_EQ(emitter->Fade, -10.0f);
-    EXPECT_EQ(emitter->Sprite.Min, 1);
+    EmitterParams expected = DefaultParamsAt(400, 300);
+    expected.Fade = -10.0f;
+    expected.Sprite = {1, 1, 1};
+    EXPECT_EQ(emitter->Params(), expected);
 }
 
 TEST_F(Play, ChangedExtendedFileIsAppliedAndTheChainFollowsItsEdits) {
@@ -170,7 +165,7 @@ TEST_F(Play, ChangedExtendedFileIsAppliedAndTheChainFollowsItsEdits) {
     SaveSprite("Top.png", 2, 2);
     PlaySession& session = StartOne("Top.txt", "Top.png");
     Emitter* emitter = session.EmitterOf(0);
-    ExpectSpec(emitter->EmissionRate, 30.0f, 30.0f, 1.0f);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{30.0f, 30.0f, 1.0f}));
     EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Base/Glut.txt"}));
     RunFrames(20);
     const std::size_t alive = emitter->Particles.Count();
@@ -178,21 +173,21 @@ TEST_F(Play, ChangedExtendedFileIsAppliedAndTheChainFollowsItsEdits) {
 
     Save("Base/Glut.txt", "EmissionRate = 90, Size = 12");
     ASSERT_EQ(session.PollReload().size(), 1u);
-    ExpectSpec(emitter->EmissionRate, 90.0f, 90.0f, 1.0f);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{90.0f, 90.0f, 1.0f}));
     // The including file still wins.
-    ExpectSpec(emitter->Size, 40.0f, 40.0f, 1.0f);
+    EXPECT_EQ(emitter->Size, (ValueSpec{40.0f, 40.0f, 1.0f}));
     EXPECT_EQ(static_cast<std::size_t>(emitter->Particles.Count()), alive);
 
     // Pointing Top at another file moves the watch with it.
     Save("Top.txt", "Extends = Other.txt, Size = 40");
     ASSERT_EQ(session.PollReload().size(), 1u);
-    ExpectSpec(emitter->EmissionRate, 5.0f, 5.0f, 1.0f);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{5.0f, 5.0f, 1.0f}));
     EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Other.txt"}));
     Save("Base/Glut.txt", "EmissionRate = 91");
     EXPECT_TRUE(session.PollReload().empty());
     Save("Other.txt", "EmissionRate = 6");
     ASSERT_EQ(session.PollReload().size(), 1u);
-    ExpectSpec(emitter->EmissionRate, 6.0f, 6.0f, 1.0f);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{6.0f, 6.0f, 1.0f}));
 }
 
 TEST_F(Play, ChangedSpriteIsLoadedAgainAndAHalfWrittenOneBreaksNothing) {
@@ -248,8 +243,7 @@ TEST_F(Play, HalfSavedOrVanishedEffectFileBreaksNothingAndTheNextSaveFixesIt) {
 
     Save("fx.txt", kFast);
     ASSERT_EQ(session.PollReload().size(), 1u);
-    ExpectSpec(emitter->EmissionRate, 400.0f, 400.0f, 1.0f);
-    ExpectSpec(emitter->LifeTime, 10.0f, 10.0f, 1.0f);
+    EXPECT_EQ(emitter->Params(), LoadedAt400x300(400.0f));
 }
 
 TEST_F(Play, PauseFreezesEverythingAndResumingEmitsNoBurst) {
@@ -305,7 +299,7 @@ TEST_F(Play, RestartRecreatesEveryEmitterAndParticleAndPlaysOn) {
     EXPECT_FALSE(session_->Paused());
     EXPECT_EQ(session_->LiveParticles(), 0);
     EXPECT_EQ(session_->GetEngine().Emitters.Count(), 2);
-    ExpectSpec(session_->EmitterOf(1)->EmissionRate, 20.0f, 20.0f, 1.0f);
+    EXPECT_EQ(session_->EmitterOf(1)->EmissionRate, (ValueSpec{20.0f, 20.0f, 1.0f}));
     EXPECT_EQ(session_->EmitterOf(1)->Sprite.Min, 2);
     EXPECT_EQ(session_->EmitterOf(1)->PositionX, 700.0f);
     ASSERT_NE(LookupSprite(2), nullptr);
@@ -319,7 +313,7 @@ TEST_F(Play, RestartRecreatesEveryEmitterAndParticleAndPlaysOn) {
     const std::vector<PlayReload> reloads = session_->PollReload();
     ASSERT_EQ(reloads.size(), 1u);
     EXPECT_EQ(reloads[0].Effect, 1u);
-    ExpectSpec(session_->EmitterOf(1)->EmissionRate, 21.0f, 21.0f, 1.0f);
+    EXPECT_EQ(session_->EmitterOf(1)->EmissionRate, (ValueSpec{21.0f, 21.0f, 1.0f}));
 }
 
 TEST_F(Play, ScreenshotsGetDistinctNamesAndHoldTheFrame) {

@@ -9,136 +9,25 @@
 #include <string>
 
 #include "tests/effects/temp_dir.h"
+#include "tests/particles/params_test_util.h"
 
 namespace pp {
 namespace {
 
 using testing::TempDir;
 
-// Every field the loader can write, copied out of an emitter so that whole states compare.
-struct Fields {
-    int32_t Disable, Layer;
-    float PositionX, PositionY;
-    int32_t AreaType;
-    float AreaWidth, AreaHeight, AreaAngle;
-    float EmissionAngle[3], EmissionVelocity[3];
-    float AccelerationX, AccelerationY;
-    float LifeTime[3], EmissionRate[3];
-    int32_t Sprite[3];
-    float Size[3];
-    float Raise;
-    float Rotation[3], Transparency[3];
-    float Fade;
-    int32_t BlendSource, BlendDestination;
-
-    bool operator==(const Fields&) const = default;
-};
-
-void CopySpec(const ValueSpec& spec, float (&out)[3]) {
-    out[0] = spec.Min;
-    out[1] = spec.Max;
-    out[2] = spec.Inc;
-}
-
-void CopySpec(const float (&in)[3], ValueSpec& spec) {
-    spec = {in[0], in[1], in[2]};
-}
-
-Fields Read(const Emitter& e) {
-    Fields f{};
-    f.Disable = e.Disable;
-    f.Layer = e.Layer;
-    f.PositionX = e.PositionX;
-    f.PositionY = e.PositionY;
-    f.AreaType = e.AreaType;
-    f.AreaWidth = e.AreaWidth;
-    f.AreaHeight = e.AreaHeight;
-    f.AreaAngle = e.AreaAngle;
-    CopySpec(e.EmissionAngle, f.EmissionAngle);
-    CopySpec(e.EmissionVelocity, f.EmissionVelocity);
-    f.AccelerationX = e.AccelerationX;
-    f.AccelerationY = e.AccelerationY;
-    CopySpec(e.LifeTime, f.LifeTime);
-    CopySpec(e.EmissionRate, f.EmissionRate);
-    f.Sprite[0] = e.Sprite.Min;
-    f.Sprite[1] = e.Sprite.Max;
-    f.Sprite[2] = e.Sprite.Inc;
-    CopySpec(e.Size, f.Size);
-    f.Raise = e.Raise;
-    CopySpec(e.Rotation, f.Rotation);
-    CopySpec(e.Transparency, f.Transparency);
-    f.Fade = e.Fade;
-    f.BlendSource = e.BlendSource;
-    f.BlendDestination = e.BlendDestination;
-    return f;
-}
-
-void Write(const Fields& f, Emitter& e) {
-    e.Disable = f.Disable;
-    e.Layer = f.Layer;
-    e.PositionX = f.PositionX;
-    e.PositionY = f.PositionY;
-    e.AreaType = f.AreaType;
-    e.AreaWidth = f.AreaWidth;
-    e.AreaHeight = f.AreaHeight;
-    e.AreaAngle = f.AreaAngle;
-    CopySpec(f.EmissionAngle, e.EmissionAngle);
-    CopySpec(f.EmissionVelocity, e.EmissionVelocity);
-    e.AccelerationX = f.AccelerationX;
-    e.AccelerationY = f.AccelerationY;
-    CopySpec(f.LifeTime, e.LifeTime);
-    CopySpec(f.EmissionRate, e.EmissionRate);
-    e.Sprite = {f.Sprite[0], f.Sprite[1], f.Sprite[2]};
-    CopySpec(f.Size, e.Size);
-    e.Raise = f.Raise;
-    CopySpec(f.Rotation, e.Rotation);
-    CopySpec(f.Transparency, e.Transparency);
-    e.Fade = f.Fade;
-    e.BlendSource = f.BlendSource;
-    e.BlendDestination = f.BlendDestination;
-}
-
-void PrintTo(const Fields& f, std::ostream* out) {
-    auto spec = [out](const char* name, const auto& s) {
-        *out << name << "(" << s[0] << ", " << s[1] << ", " << s[2] << ") ";
-    };
-    *out << "Disable " << f.Disable << " Layer " << f.Layer << " Position (" << f.PositionX << ", "
-         << f.PositionY << ") Area " << f.AreaType << " " << f.AreaWidth << "x" << f.AreaHeight
-         << " angle " << f.AreaAngle << " ";
-    spec("EmissionAngle", f.EmissionAngle);
-    spec("EmissionVelocity", f.EmissionVelocity);
-    *out << "Acceleration (" << f.AccelerationX << ", " << f.AccelerationY << ") ";
-    spec("LifeTime", f.LifeTime);
-    spec("EmissionRate", f.EmissionRate);
-    spec("Sprite", f.Sprite);
-    spec("Size", f.Size);
-    *out << "Raise " << f.Raise << " ";
-    spec("Rotation", f.Rotation);
-    spec("Transparency", f.Transparency);
-    *out << "Fade " << f.Fade << " Blend " << f.BlendSource << "/" << f.BlendDestination;
-}
-
-// Creation defaults of an emitter made at (7, 9).
-Fields Defaults() {
-    Fields f{};
-    f.PositionX = 7.0f;
-    f.PositionY = 9.0f;
-    CopySpec(ValueSpec{0.0f, 359.0f, 1.0f}, f.EmissionAngle);
-    CopySpec(ValueSpec{100.0f, 100.0f, 1.0f}, f.EmissionVelocity);
-    CopySpec(ValueSpec{3.0f, 3.0f, 1.0f}, f.LifeTime);
-    CopySpec(ValueSpec{100.0f, 100.0f, 1.0f}, f.EmissionRate);
-    CopySpec(ValueSpec{32.0f, 32.0f, 1.0f}, f.Size);
-    CopySpec(ValueSpec{255.0f, 255.0f, 1.0f}, f.Transparency);
-    f.BlendSource = 5;
-    f.BlendDestination = 6;
-    return f;
+// Creation defaults of an emitter made at (7, 9); the defaults themselves are pinned by the
+// emitter tests.
+EmitterParams Defaults() {
+    return DefaultParamsAt(7, 9);
 }
 
 // A state in which every field differs from the defaults and from what the rows set, so that
 // a row shows exactly which fields a text changes and which it leaves alone.
-Fields Marked() {
-    Fields f{};
+EmitterParams Marked() {
+    EmitterParams f;
     f.Disable = 7;
+    f.AutoRemove = 8;
     f.Layer = 9;
     f.PositionX = 1.0f;
     f.PositionY = 2.0f;
@@ -146,29 +35,21 @@ Fields Marked() {
     f.AreaWidth = 11.0f;
     f.AreaHeight = 12.0f;
     f.AreaAngle = 0.5f;
-    CopySpec(ValueSpec{21.0f, 22.0f, 0.5f}, f.EmissionAngle);
-    CopySpec(ValueSpec{23.0f, 24.0f, 0.5f}, f.EmissionVelocity);
+    f.EmissionAngle = {21.0f, 22.0f, 0.5f};
+    f.EmissionVelocity = {23.0f, 24.0f, 0.5f};
     f.AccelerationX = 13.0f;
     f.AccelerationY = 14.0f;
-    CopySpec(ValueSpec{25.0f, 26.0f, 0.5f}, f.LifeTime);
-    CopySpec(ValueSpec{27.0f, 28.0f, 0.5f}, f.EmissionRate);
-    f.Sprite[0] = 1;
-    f.Sprite[1] = 4;
-    f.Sprite[2] = 3;
-    CopySpec(ValueSpec{29.0f, 30.0f, 0.5f}, f.Size);
+    f.LifeTime = {25.0f, 26.0f, 0.5f};
+    f.EmissionRate = {27.0f, 28.0f, 0.5f};
+    f.Sprite = {1, 4, 3};
+    f.Size = {29.0f, 30.0f, 0.5f};
     f.Raise = 15.0f;
-    CopySpec(ValueSpec{31.0f, 32.0f, 0.5f}, f.Rotation);
-    CopySpec(ValueSpec{33.0f, 34.0f, 0.5f}, f.Transparency);
+    f.Rotation = {31.0f, 32.0f, 0.5f};
+    f.Transparency = {33.0f, 34.0f, 0.5f};
     f.Fade = 16.0f;
     f.BlendSource = 1;
     f.BlendDestination = 2;
     return f;
-}
-
-void SetTriple(float (&spec)[3], float min, float max, float inc) {
-    spec[0] = min;
-    spec[1] = max;
-    spec[2] = inc;
 }
 
 class LoaderTest : public ::testing::Test {
@@ -176,14 +57,16 @@ class LoaderTest : public ::testing::Test {
     LoaderTest() : engine_(clock_) { FillAreaTypes(engine_); }
 
     // Loads `text` from a real file into an emitter that already holds the Marked() state.
-    Fields LoadOverMarked(std::string_view text) {
+    EmitterParams LoadOverMarked(std::string_view text) {
         Emitter* e = CreateEmitter(engine_, 7, 9);
-        Write(Marked(), *e);
+        e->Params() = Marked();
         LoadEffectFile(engine_, e, dir_.Write("effect.txt", text));
-        return Read(*e);
+        return e->Params();
     }
 
-    Fields LoadNew(const std::string& path) { return Read(*LoadEffect(engine_, path, 7, 9)); }
+    EmitterParams LoadNew(const std::string& path) {
+        return LoadEffect(engine_, path, 7, 9)->Params();
+    }
 
     // The folder's path written the way effect files write paths, with '\'.
     std::string InDir(const std::string& name) const {
@@ -197,182 +80,150 @@ class LoaderTest : public ::testing::Test {
     TempDir dir_;
 };
 
+// The four area fields at once, the angle already in radians.
+void SetAreaFields(EmitterParams& f, int32_t type, float width, float height, float radians) {
+    f.AreaType = type;
+    f.AreaWidth = width;
+    f.AreaHeight = height;
+    f.AreaAngle = radians;
+}
+
 struct KeyRow {
     const char* Name;
     std::string_view Text;
-    std::function<void(Fields&)> Change;
+    std::function<void(EmitterParams&)> Change;
 };
 
 class LoaderKeys : public LoaderTest, public ::testing::WithParamInterface<KeyRow> {};
 
 TEST_P(LoaderKeys, ChangesExactlyTheNamedFields) {
-    Fields expected = Marked();
+    EmitterParams expected = Marked();
     GetParam().Change(expected);
     EXPECT_EQ(LoadOverMarked(GetParam().Text), expected) << "text '" << GetParam().Text << "'";
 }
 
+// Each row: the text, and how it changes the Marked() state.
 const KeyRow kKeyRows[] = {
-    {"LayerTruncates", "Layer = 2.9", [](Fields& f) { f.Layer = 2; }},
-    {"EmptyValueChangesNothing", "Layer = , Size = ", [](Fields&) {}},
-    {"EmptyBlockChangesNothing", "Disable = {}, Layer = {}", [](Fields&) {}},
+    {"LayerTruncates", "Layer = 2.9", [](EmitterParams& f) { f.Layer = 2; }},
+    {"EmptyValueChangesNothing", "Layer = , Size = ", [](EmitterParams&) {}},
+    {"EmptyBlockChangesNothing", "Disable = {}, Layer = {}", [](EmitterParams&) {}},
     {"PositionMissingPartIsZero", "EmitterPosition = {100}",
-     [](Fields& f) {
-         f.PositionX = 100.0f;
-         f.PositionY = 0.0f;
-     }},
+     [](EmitterParams& f) { f.PositionX = 100.0f, f.PositionY = 0.0f; }},
     {"PositionNamesIgnored", "EmitterPosition = {x = 400, y = 300}",
-     [](Fields& f) {
-         f.PositionX = 400.0f;
-         f.PositionY = 300.0f;
-     }},
+     [](EmitterParams& f) { f.PositionX = 400.0f, f.PositionY = 300.0f; }},
     {"PositionEmptyFirstPart", "EmitterPosition = {, 5}",
-     [](Fields& f) {
-         f.PositionX = 0.0f;
-         f.PositionY = 5.0f;
-     }},
+     [](EmitterParams& f) { f.PositionX = 0.0f, f.PositionY = 5.0f; }},
     {"AreaCircle", "EmitterArea = {Type = Circle, Width = 80}",
-     [](Fields& f) {
-         f.AreaType = 4;
-         f.AreaWidth = 80.0f;
-         f.AreaHeight = 0.0f;
-         f.AreaAngle = 0.0f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 4, 80.0f, 0.0f, 0.0f); }},
     {"AreaEllipseAnyOrder", "EmitterArea = {Width = 80, Type = Ellipse, Height = 20, Angle = 90}",
-     [](Fields& f) {
-         f.AreaType = 5;
-         f.AreaWidth = 80.0f;
-         f.AreaHeight = 20.0f;
-         f.AreaAngle = 1.57079637f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 5, 80.0f, 20.0f, 1.57079637f); }},
     {"AreaLineHalfTurn", "EmitterArea = {Type = Line, Angle = 180}",
-     [](Fields& f) {
-         f.AreaType = 1;
-         f.AreaWidth = 0.0f;
-         f.AreaHeight = 0.0f;
-         f.AreaAngle = 3.1415927f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 1, 0.0f, 0.0f, 3.1415927f); }},
     {"AreaBareNameIsPoint", "EmitterArea = Circle",
-     [](Fields& f) {
-         f.AreaType = 0;
-         f.AreaWidth = f.AreaHeight = f.AreaAngle = 0.0f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 0, 0.0f, 0.0f, 0.0f); }},
     {"AreaEmptyFirstEntryIsZeroPoint", "EmitterArea = {Type = , Width = 80}",
-     [](Fields& f) {
-         f.AreaType = 0;
-         f.AreaWidth = f.AreaHeight = f.AreaAngle = 0.0f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 0, 0.0f, 0.0f, 0.0f); }},
     {"AreaOtherCaseIsPoint", "EmitterArea = {Type = circle, Width = 3}",
-     [](Fields& f) {
-         f.AreaType = 0;
-         f.AreaWidth = 3.0f;
-         f.AreaHeight = f.AreaAngle = 0.0f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 0, 3.0f, 0.0f, 0.0f); }},
     {"AreaWithoutTypeIsPoint", "EmitterArea = {Width = 80}",
-     [](Fields& f) {
-         f.AreaType = 0;
-         f.AreaWidth = 80.0f;
-         f.AreaHeight = f.AreaAngle = 0.0f;
-     }},
+     [](EmitterParams& f) { SetAreaFields(f, 0, 80.0f, 0.0f, 0.0f); }},
     {"EmissionAngleBlur", "EmissionAngle = {Value = 270, Blur = 20}",
-     [](Fields& f) { SetTriple(f.EmissionAngle, 250.0f, 290.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.EmissionAngle = {250.0f, 290.0f, 1.0f};
+     }},
     {"EmissionVelocityMinMaxInc", "EmissionVelocity = {Min = 80, Max = 160, Inc = 10}",
-     [](Fields& f) { SetTriple(f.EmissionVelocity, 80.0f, 160.0f, 10.0f); }},
+     [](EmitterParams& f) {
+         f.EmissionVelocity = {80.0f, 160.0f, 10.0f};
+     }},
     {"AccelerationByPosition", "Acceleration = {0, -50}",
-     [](Fields& f) {
-         f.AccelerationX = 0.0f;
-         f.AccelerationY = -50.0f;
-     }},
+     [](EmitterParams& f) { f.AccelerationX = 0.0f, f.AccelerationY = -50.0f; }},
     {"AccelerationPlainIsX", "Acceleration = 5",
-     [](Fields& f) {
-         f.AccelerationX = 5.0f;
-         f.AccelerationY = 0.0f;
-     }},
+     [](EmitterParams& f) { f.AccelerationX = 5.0f, f.AccelerationY = 0.0f; }},
     {"LifeTimeRangeStep", "LifeTime = {Value = 1, Range = 2, Inc = 0.25}",
-     [](Fields& f) { SetTriple(f.LifeTime, 1.0f, 3.0f, 0.25f); }},
+     [](EmitterParams& f) {
+         f.LifeTime = {1.0f, 3.0f, 0.25f};
+     }},
     {"EmissionRatePlain", "EmissionRate = 60",
-     [](Fields& f) { SetTriple(f.EmissionRate, 60.0f, 60.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.EmissionRate = {60.0f, 60.0f, 1.0f};
+     }},
     {"EmissionRateBraced", "EmissionRate = { 60 }",
-     [](Fields& f) { SetTriple(f.EmissionRate, 60.0f, 60.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.EmissionRate = {60.0f, 60.0f, 1.0f};
+     }},
     {"SpriteRange", "Sprite = {Min = 2, Max = 7, Inc = 2}",
-     [](Fields& f) {
-         f.Sprite[0] = 2;
-         f.Sprite[1] = 7;
-         f.Sprite[2] = 2;
+     [](EmitterParams& f) {
+         f.Sprite = {2, 7, 2};
      }},
     {"SpriteTruncates", "Sprite = 3.9",
-     [](Fields& f) {
-         f.Sprite[0] = 3;
-         f.Sprite[1] = 3;
-         f.Sprite[2] = 1;
+     [](EmitterParams& f) {
+         f.Sprite = {3, 3, 1};
      }},
     {"SpriteMissingStepStoredAsOne", "Sprite = {Value = 3, Blur = 1}",
-     [](Fields& f) {
-         f.Sprite[0] = 2;
-         f.Sprite[1] = 4;
-         f.Sprite[2] = 1;
+     [](EmitterParams& f) {
+         f.Sprite = {2, 4, 1};
      }},
     {"SizeBadStepIsOne", "Size = {Min = 5, Max = 10, Inc = -2}",
-     [](Fields& f) { SetTriple(f.Size, 5.0f, 10.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.Size = {5.0f, 10.0f, 1.0f};
+     }},
     {"SizeSentinelMax", "Size = {Min = -70000, Max = -65535}",
-     [](Fields& f) { SetTriple(f.Size, -70000.0f, -70000.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.Size = {-70000.0f, -70000.0f, 1.0f};
+     }},
     {"SizeNoFormIsZero", "Size = {Value = 60, Inc = 5}",
-     [](Fields& f) { SetTriple(f.Size, 0.0f, 0.0f, 5.0f); }},
-    {"Raise", "Raise = -4.5", [](Fields& f) { f.Raise = -4.5f; }},
+     [](EmitterParams& f) {
+         f.Size = {0.0f, 0.0f, 5.0f};
+     }},
+    {"Raise", "Raise = -4.5", [](EmitterParams& f) { f.Raise = -4.5f; }},
     {"RotationMinMax", "Rotation = {Min = -5, Max = 5}",
-     [](Fields& f) { SetTriple(f.Rotation, -5.0f, 5.0f, 1.0f); }},
+     [](EmitterParams& f) {
+         f.Rotation = {-5.0f, 5.0f, 1.0f};
+     }},
     {"TransparencyNegativeRange", "Transparency = {Value = 255, Range = -100}",
-     [](Fields& f) { SetTriple(f.Transparency, 155.0f, 255.0f, 1.0f); }},
-    {"Fade", "Fade = -100", [](Fields& f) { f.Fade = -100.0f; }},
+     [](EmitterParams& f) {
+         f.Transparency = {155.0f, 255.0f, 1.0f};
+     }},
+    {"Fade", "Fade = -100", [](EmitterParams& f) { f.Fade = -100.0f; }},
     {"BlendingBoth", "BlendingMode = {5, 2}",
-     [](Fields& f) {
-         f.BlendSource = 5;
-         f.BlendDestination = 2;
-     }},
+     [](EmitterParams& f) { f.BlendSource = 5, f.BlendDestination = 2; }},
     {"BlendingPlainKeepsDefaultDestination", "BlendingMode = 1",
-     [](Fields& f) {
-         f.BlendSource = 1;
-         f.BlendDestination = 6;
-     }},
+     [](EmitterParams& f) { f.BlendSource = 1, f.BlendDestination = 6; }},
     {"BlendingEmptySourceIsDefault", "BlendingMode = {, 2}",
-     [](Fields& f) {
-         f.BlendSource = 5;
-         f.BlendDestination = 2;
-     }},
-    {"DisableOne", "Disable = 1", [](Fields& f) { f.Disable = 1; }},
-    {"DisableZero", "Disable = 0", [](Fields& f) { f.Disable = 0; }},
-    {"DisableWordIsZero", "Disable = yes", [](Fields& f) { f.Disable = 0; }},
+     [](EmitterParams& f) { f.BlendSource = 5, f.BlendDestination = 2; }},
+    {"DisableOne", "Disable = 1", [](EmitterParams& f) { f.Disable = 1; }},
+    {"DisableZero", "Disable = 0", [](EmitterParams& f) { f.Disable = 0; }},
+    {"DisableWordIsZero", "Disable = yes", [](EmitterParams& f) { f.Disable = 0; }},
     {"MisspeltCasedTabbedOrNestedKeysIgnored",
-     "layer = 1, Lifetime = 5, Size\t= 3, Inner = {Layer = 4}, Colour = red", [](Fields&) {}},
-    {"MissingCommaHidesBothKeys", "Layer = 1 Fade = 2", [](Fields&) {}},
+     "layer = 1, Lifetime = 5, Size\t= 3, Inner = {Layer = 4}, Colour = red",
+     [](EmitterParams&) {}},
+    {"MissingCommaHidesBothKeys", "Layer = 1 Fade = 2", [](EmitterParams&) {}},
     {"AllKeysTogether",
      "Layer = 1, EmitterPosition = {400, 300},\n"
      "EmitterArea = {Type = Rectangle, Width = 120, Height = 40, Angle = 0},\n"
      "EmissionAngle = 10, EmissionVelocity = 20, Acceleration = {1, 2}, LifeTime = 3,\n"
      "EmissionRate = 4, Sprite = 5, Size = 6, Raise = 7, Rotation = 8, Transparency = 9,\n"
      "Fade = 10, BlendingMode = {2, 2}, Disable = 0",
-     [](Fields& f) {
-         f = Fields{};
+     [](EmitterParams& f) {
+         // Every field but AutoRemove, which no key sets.
+         const int32_t autoRemove = f.AutoRemove;
+         f = ZeroParams();
+         f.AutoRemove = autoRemove;
          f.Layer = 1;
-         f.PositionX = 400.0f;
-         f.PositionY = 300.0f;
-         f.AreaType = 3;
-         f.AreaWidth = 120.0f;
-         f.AreaHeight = 40.0f;
-         SetTriple(f.EmissionAngle, 10.0f, 10.0f, 1.0f);
-         SetTriple(f.EmissionVelocity, 20.0f, 20.0f, 1.0f);
-         f.AccelerationX = 1.0f;
-         f.AccelerationY = 2.0f;
-         SetTriple(f.LifeTime, 3.0f, 3.0f, 1.0f);
-         SetTriple(f.EmissionRate, 4.0f, 4.0f, 1.0f);
-         f.Sprite[0] = f.Sprite[1] = 5;
-         f.Sprite[2] = 1;
-         SetTriple(f.Size, 6.0f, 6.0f, 1.0f);
+         f.PositionX = 400.0f, f.PositionY = 300.0f;
+         SetAreaFields(f, 3, 120.0f, 40.0f, 0.0f);
+         f.EmissionAngle = {10.0f, 10.0f, 1.0f};
+         f.EmissionVelocity = {20.0f, 20.0f, 1.0f};
+         f.AccelerationX = 1.0f, f.AccelerationY = 2.0f;
+         f.LifeTime = {3.0f, 3.0f, 1.0f};
+         f.EmissionRate = {4.0f, 4.0f, 1.0f};
+         f.Sprite = {5, 5, 1};
+         f.Size = {6.0f, 6.0f, 1.0f};
          f.Raise = 7.0f;
-         SetTriple(f.Rotation, 8.0f, 8.0f, 1.0f);
-         SetTriple(f.Transparency, 9.0f, 9.0f, 1.0f);
+         f.Rotation = {8.0f, 8.0f, 1.0f};
+         f.Transparency = {9.0f, 9.0f, 1.0f};
          f.Fade = 10.0f;
-         f.BlendSource = 2;
-         f.BlendDestination = 2;
+         f.BlendSource = f.BlendDestination = 2;
      }},
 };
 
@@ -391,8 +242,8 @@ TEST_F(LoaderTest, MissingFileStillYieldsEmitterWithDefaults) {
 
 TEST_F(LoaderTest, MissingFilePathTextIsReadAsEffectText) {
     ASSERT_FALSE(std::filesystem::exists("Size=5.txt"));
-    Fields expected = Defaults();
-    SetTriple(expected.Size, 5.0f, 5.0f, 1.0f);
+    EmitterParams expected = Defaults();
+    expected.Size = {5.0f, 5.0f, 1.0f};
     EXPECT_EQ(LoadNew("Size=5.txt"), expected);
 }
 
@@ -417,16 +268,16 @@ TEST_F(LoaderTest, LoadingDiscardsNoParticles) {
 
 TEST_F(LoaderTest, ExtendingFileOverridesItsParent) {
     dir_.Write("B.txt", "Size = 50, EmissionRate = 20");
-    Fields expected = Defaults();
-    SetTriple(expected.Size, 10.0f, 10.0f, 1.0f);
-    SetTriple(expected.EmissionRate, 20.0f, 20.0f, 1.0f);
+    EmitterParams expected = Defaults();
+    expected.Size = {10.0f, 10.0f, 1.0f};
+    expected.EmissionRate = {20.0f, 20.0f, 1.0f};
     EXPECT_EQ(LoadNew(dir_.Write("A.txt", "Extends = " + InDir("B.txt") + ", Size = 10")),
               expected);
 }
 
 TEST_F(LoaderTest, OverridingTwoNumberKeyResetsMissingPart) {
     dir_.Write("B.txt", "EmitterPosition = {10, 20}");
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.PositionX = 30.0f;
     expected.PositionY = 0.0f;
     EXPECT_EQ(LoadNew(dir_.Write("A.txt", "Extends = " + InDir("B.txt") +
@@ -438,7 +289,7 @@ TEST_F(LoaderTest, OverridingTwoNumberKeyResetsMissingPart) {
 TEST_F(LoaderTest, ChainAppliesDeepestFileFirst) {
     dir_.Write("C.txt", "Fade = 1, Raise = 1, Layer = 1");
     dir_.Write("B.txt", "Extends = " + InDir("C.txt") + ", Fade = 2, Raise = 2");
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.Fade = 3.0f;
     expected.Raise = 2.0f;
     expected.Layer = 1;
@@ -446,7 +297,7 @@ TEST_F(LoaderTest, ChainAppliesDeepestFileFirst) {
 }
 
 TEST_F(LoaderTest, MissingOrEmptyLinkContributesNothing) {
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.Layer = 3;
     EXPECT_EQ(LoadNew(dir_.Write("A.txt", "Extends = " + InDir("nowhere.txt") + ", Layer = 3")),
               expected);
@@ -461,7 +312,7 @@ TEST_F(LoaderTest, ExtendsIsRelativeToWorkingDirectoryNotToFile) {
 
 TEST_F(LoaderTest, SelfExtendingFileAppliesOnce) {
     const std::string path = dir_.Write("A.txt", "Extends = " + InDir("A.txt") + ", Fade = 4");
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.Fade = 4.0f;
     EXPECT_EQ(LoadNew(path), expected);
 }
@@ -469,9 +320,9 @@ TEST_F(LoaderTest, SelfExtendingFileAppliesOnce) {
 TEST_F(LoaderTest, CycleStopsAtFileAlreadyBeingLoaded) {
     dir_.Write("B.txt", "Extends = " + InDir("A.txt") + ", Layer = 2, Size = 7");
     const std::string a = dir_.Write("A.txt", "Extends = " + InDir("B.txt") + ", Layer = 1");
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.Layer = 1;
-    SetTriple(expected.Size, 7.0f, 7.0f, 1.0f);
+    expected.Size = {7.0f, 7.0f, 1.0f};
     EXPECT_EQ(LoadNew(a), expected);
     // The same chain entered through B: A applies once, between nothing and B.
     expected.Layer = 2;
@@ -486,7 +337,7 @@ TEST_F(LoaderTest, ChainStopsAfterMaximumDepth) {
         if (i == kMaxExtendsDepth) text += ", Raise = 64";
         dir_.Write("F" + std::to_string(i) + ".txt", text);
     }
-    Fields expected = Defaults();
+    EmitterParams expected = Defaults();
     expected.Layer = 63;
     EXPECT_EQ(LoadNew((dir_.Path() / "F0.txt").string()), expected);
 }

@@ -5,10 +5,12 @@
 #include <limits>
 #include <map>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "engine_test_util.h"
 #include "particles/particles.h"
+#include "tests/particles/params_test_util.h"
 
 namespace pp {
 namespace {
@@ -18,41 +20,39 @@ TEST(Emitter, CreationSetsEveryDefault) {
     t.clock.Set(1234);
     Emitter* e = CreateEmitter(t.engine, 100, -200);
     ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->Disable, 0);
-    EXPECT_EQ(e->AutoRemove, 0);
-    EXPECT_EQ(e->Layer, 0);
-    EXPECT_EQ(e->PositionX, 100.0f);
-    EXPECT_EQ(e->PositionY, -200.0f);
-    EXPECT_EQ(e->AreaType, 0);
-    EXPECT_EQ(e->AreaWidth, 0.0f);
-    EXPECT_EQ(e->AreaHeight, 0.0f);
-    EXPECT_EQ(e->AreaAngle, 0.0f);
-    auto expectSpec = [](const ValueSpec& s, float min, float max, float inc) {
-        EXPECT_EQ(s.Min, min);
-        EXPECT_EQ(s.Max, max);
-        EXPECT_EQ(s.Inc, inc);
-    };
-    expectSpec(e->EmissionAngle, 0, 359, 1);
-    expectSpec(e->EmissionVelocity, 100, 100, 1);
-    expectSpec(e->LifeTime, 3, 3, 1);
-    expectSpec(e->EmissionRate, 100, 100, 1);
-    expectSpec(e->Size, 32, 32, 1);
-    expectSpec(e->Rotation, 0, 0, 0);
-    expectSpec(e->Transparency, 255, 255, 1);
-    EXPECT_EQ(e->AccelerationX, 0.0f);
-    EXPECT_EQ(e->AccelerationY, 0.0f);
-    EXPECT_EQ(e->Sprite.Min, 0);
-    EXPECT_EQ(e->Sprite.Max, 0);
-    EXPECT_EQ(e->Sprite.Inc, 0);
-    EXPECT_EQ(e->Raise, 0.0f);
-    EXPECT_EQ(e->Fade, 0.0f);
-    EXPECT_EQ(e->BlendSource, 5);
-    EXPECT_EQ(e->BlendDestination, 6);
+    // Written out in full from zero, so that no default is taken from the record itself.
+    EmitterParams expected = ZeroParams();
+    expected.PositionX = 100.0f;
+    expected.PositionY = -200.0f;
+    expected.EmissionAngle = {0.0f, 359.0f, 1.0f};
+    expected.EmissionVelocity = {100.0f, 100.0f, 1.0f};
+    expected.LifeTime = {3.0f, 3.0f, 1.0f};
+    expected.EmissionRate = {100.0f, 100.0f, 1.0f};
+    expected.Size = {32.0f, 32.0f, 1.0f};
+    expected.Transparency = {255.0f, 255.0f, 1.0f};
+    expected.BlendSource = 5;
+    expected.BlendDestination = 6;
+    EXPECT_EQ(e->Params(), expected);
+    EXPECT_EQ(DefaultParamsAt(100, -200), expected);
     EXPECT_EQ(e->NextEmission, 1234);
     EXPECT_EQ(e->InheritedVelocity, nullptr);
     EXPECT_EQ(e->AngleOffset, 0.0f);
     EXPECT_EQ(e->Particles.Count(), 0);
     EXPECT_EQ(t.engine.Emitters.Cursor(), e);
+}
+
+// The field table drives inspect's output and the test printers: every field once, in record
+// order (the names are checked by inspect's output).
+TEST(Emitter, ParamFieldsCoverTheRecordInOrder) {
+    EmitterParams params;
+    const char* next = reinterpret_cast<const char*>(&params);
+    std::set<std::string_view> names;
+    VisitParamFields(params, [&](std::string_view name, const auto& value) {
+        EXPECT_EQ(reinterpret_cast<const char*>(&value), next) << name;
+        next = reinterpret_cast<const char*>(&value) + sizeof value;
+        EXPECT_TRUE(names.insert(name).second) << name << " twice";
+    });
+    EXPECT_EQ(next, reinterpret_cast<const char*>(&params + 1));
 }
 
 TEST(Emitter, EmittersAreAppendedInCreationOrder) {
