@@ -42,7 +42,8 @@ constexpr const char* kUsage =
     "give byte-identical files; otherwise it seeds itself. PATH (default out/render) is a\n"
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
     "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
-    "--clock-start T (0 to 4294967295) reads T in place of 1000, so that a run can cross the\n"
+    "--clock-start T (-2147483648 to 4294967295) reads T in place of 1000, so that a run can cross "
+    "the\n"
     "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n"
     "--stats prints, at the end, the time each part of a frame took (min, median, 95th\n"
     "percentile, max) and the time from the program's start to the first frame shown.\n"
@@ -374,8 +375,9 @@ int RunRender(CommandArgs args) {
     if (status == 0 && options.Stats) PrintStats(stats);
     if (status == 0) {
         if (output.File.empty()) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frames into %s\n",
-                         static_cast<long long>(options.Frames), output.Folder.c_str());
+            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n",
+                         static_cast<long long>(options.Frames), options.Frames == 1 ? "" : "s",
+                         output.Folder.c_str());
         } else {
             std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n",
                          static_cast<long long>(options.Frames), output.File.c_str());

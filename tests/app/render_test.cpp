@@ -84,7 +84,13 @@ TEST_F(RenderCommand, RunsAcrossTheClocksWrapDrawTheSamePicture) {
 }
 
 TEST_F(RenderCommand, PngPathGetsOnlyTheLastFrameAsRgb800x600) {
-    ASSERT_EQ(Render({"--frames", "4", "--seed", "2", "--out", Out("all")}).Status, 0);
+    RunResult all = Render({"--frames", "4", "--seed", "2", "--out", Out("all")});
+    ASSERT_EQ(all.Status, 0) << all.Err;
+    EXPECT_EQ(Lines(all.Err),
+              std::vector<std::string>{"particleplayer render: wrote 4 frames into " + Out("all")});
+    all = Render({"--frames", "1", "--out", Out("one")});
+    EXPECT_EQ(Lines(all.Err),
+              std::vector<std::string>{"particleplayer render: wrote 1 frame into " + Out("one")});
     const RunResult r = Render({"--frames", "4", "--seed", "2", "--out", Out("sub/last.png")});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(Lines(r.Err), std::vector<std::string>{"particleplayer render: wrote frame 4 to " +
