@@ -24,7 +24,10 @@ asan-test: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-run: build
+# Only the player: the tests are built by `make test`.
+run: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
 	@scripts/run.sh $(BUILD)/app/particleplayer
 
 # Every benchmark three times, medians reported; each prints its figure beside its baseline.
