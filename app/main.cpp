@@ -25,8 +25,10 @@ const Command kCommands[] = {
      "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]",
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
     {"render", RunRender,
-     "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]",
-     "draw the scene without a display on a virtual clock, write the frames as PNGs"},
+     "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]\n"
+     "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+     "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
+     "      frames as PNGs"},
     {"check", RunCheck, "check FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
     {"play", RunPlay, "play [EFFECT.txt[:SPRITE.png][@X,Y] ...]",

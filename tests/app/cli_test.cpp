@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsRow{{"simulate", "a", "--clock-start", "-2147483649"}, "--clock-start"},
         BadArgsRow{{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"}, "clock"},
         BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"},
-        BadArgsRow{{"render", "frames"}, "unexpected argument 'frames'"},
+        BadArgsRow{{"render", "frames"}, "cannot read the effect file 'frames'"},
         BadArgsRow{{"render", "--frames", "0"}, "--frames"},
         BadArgsRow{{"render", "--frames", "100000"}, "from 1 to 99999"},
         BadArgsRow{{"render", "--frame-ms", "x"}, "not 'x'"},
