@@ -38,7 +38,9 @@ constexpr const char* kUsage =
     "an EmitterPosition in the file still wins. Paths with '@' or ':' in them are read as\n"
     "written when what follows is no position or sprite.\n"
     "Saving an effect file, a file it extends or its sprite applies it again within half a\n"
-    "second; the particles already alive live on. The title shows the live particle count and\n"
+    "second; the particles already alive live on. Every load prints what 'particleplayer\n"
+    "check' finds in the effect's files; an effect file that cannot be read, or a sprite that\n"
+    "is no image, leaves what was loaded before. The title shows the live particle count and\n"
     "the frames per second.\n"
     "Keys: Space pauses and resumes, R restarts, S saves a screenshot PNG in the working\n"
     "folder, Escape quits.\n";
