@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test asan-test run bench fuzz format clean
+.PHONY: all deps build test asan-test run bench fuzz format clean docs-images
 
 all: build
 
@@ -24,7 +24,10 @@ asan-test: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-run: build
+# Only the player: the tests are built by `make test`.
+run: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
 	@scripts/run.sh $(BUILD)/app/particleplayer
 
 # Every benchmark three times, medians reported; each prints its figure beside its baseline.
@@ -37,6 +40,12 @@ fuzz:
 	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPP_FUZZ=ON -DPP_TESTS=OFF -DPP_BENCH=OFF \
 	  -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+
+# The pictures of docs/effect-format.md, drawn by the player's own `render`.
+docs-images: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
+	tools/docs-images $(BUILD)/app/particleplayer
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

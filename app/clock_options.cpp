@@ -15,7 +15,9 @@ bool ReadClockOption(ArgWalker& walk, int64_t maxFrames, ClockOptions& options,
         if (!error) options.Seed = static_cast<uint32_t>(seed);
     } else if (name == "--clock-start") {
         int64_t start = 0;
-        error = ReadIntOption(walk, 0, UINT32_MAX, start);
+        // A signed reading (as the engine compares them) or an unsigned one (as the system
+        // clock counts): the same 32 bits either way.
+        error = ReadIntOption(walk, INT32_MIN, UINT32_MAX, start);
         if (!error) options.ClockStart = static_cast<uint32_t>(start);
     } else {
         return false;

@@ -20,7 +20,8 @@ constexpr const char* kUsage =
     "Loads the effect file FILE into a new emitter at (X, Y) (default 0,0), with its Extends\n"
     "chain, exactly as the player does, and prints the emitter's fields as one JSON object.\n"
     "A FILE that cannot be read still gives an emitter (the loader reads its name as the\n"
-    "effect text); a note on stderr says so. Paths may use '\\' as folder separator.\n";
+    "effect text); a note on stderr says so and the exit status is 1. Paths may use '\\' as\n"
+    "folder separator.\n";
 
 }  // namespace
 
@@ -58,7 +59,8 @@ int RunInspect(CommandArgs args) {
     VirtualClock clock(1000);
     Engine engine(clock);
     FillAreaTypes(engine);
-    if (!ReadEffectText(EffectOpenPath(path))) {
+    const bool readable = ReadEffectText(EffectOpenPath(path)).has_value();
+    if (!readable) {
         std::fprintf(stderr,
                      "particleplayer inspect: could not read '%s'; the emitter below is what "
                      "the loader makes without it\n",
@@ -75,7 +77,7 @@ int RunInspect(CommandArgs args) {
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         return 1;
     }
-    return 0;
+    return readable ? 0 : 1;
 }
 
 }  // namespace pp

@@ -41,13 +41,33 @@ void ShowTitle(const PlaySession& session, double fps) {
     SetWindowTitle(0, title);
 }
 
+// check's lines, as `particleplayer check` prints them, so that a broken save is seen.
+void PrintFindings(const std::vector<std::string>& findings) {
+    for (const std::string& line : findings) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void ReportFindings(const PlaySession& session) {
+    for (std::size_t i = 0; i < session.Effects().size(); ++i) PrintFindings(session.Findings(i));
+}
+
 void ReportReloads(const PlaySession& session, const std::vector<PlayReload>& reloads) {
     for (const PlayReload& reload : reloads) {
         const PlayEffect& effect = session.Effects()[reload.Effect];
-        if (reload.EffectFile) {
+        if (reload.EffectFile && !reload.EffectKept.empty()) {
+            std::fprintf(stderr,
+                         "particleplayer play: cannot read %s (%s); the effect plays on "
+                         "as it was\n",
+                         effect.Effect.c_str(), reload.EffectKept.c_str());
+        } else if (reload.EffectFile) {
             std::fprintf(stderr, "particleplayer play: applied %s again\n", effect.Effect.c_str());
+            PrintFindings(reload.Findings);
         }
-        if (reload.Sprite) {
+        if (reload.Sprite && !reload.SpriteKept.empty()) {
+            std::fprintf(stderr,
+                         "particleplayer play: cannot use sprite %s (%s); the old one "
+                         "stays\n",
+                         effect.Sprite.c_str(), reload.SpriteKept.c_str());
+        } else if (reload.Sprite) {
             std::fprintf(stderr, "particleplayer play: loaded sprite %s again\n",
                          effect.Sprite.c_str());
         }
@@ -82,6 +102,7 @@ bool HandleKeys(PlaySession& session) {
                 break;
             case SDLK_r:
                 session.Restart();
+                ReportFindings(session);
                 break;
             case SDLK_s:
                 TakeScreenshot();
@@ -145,6 +166,7 @@ int RunPlay(CommandArgs args) {
         std::fprintf(stderr, "particleplayer play: %s\n", note.c_str());
     }
     session.Start();
+    ReportFindings(session);
     SetKeyPressHook(&QueueKey);
     RunLoop(session, real);
     SetKeyPressHook(nullptr);

@@ -17,6 +17,7 @@
 #include "app/cli_args.h"
 #include "app/clock_options.h"
 #include "app/commands.h"
+#include "app/play_session.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
 #include "effects/loader.h"
@@ -35,14 +36,17 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--stats] [--stress N]\n"
-    "Draws the player's scene (Data/ of the working directory) without a display and writes\n"
-    "each frame as an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
+    "                             [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
+    "takes them (see particleplayer play --help), without a display and writes each frame as\n"
+    "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
     "k = 1..N (default 60, at most 99999) is drawn at 1000 + k * MS (default 16). With --seed\n"
     "the random generator is seeded with S (0 to 4294967295) first, and the same arguments\n"
     "give byte-identical files; otherwise it seeds itself. PATH (default out/render) is a\n"
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
     "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
-    "--clock-start T (0 to 4294967295) reads T in place of 1000, so that a run can cross the\n"
+    "--clock-start T (-2147483648 to 4294967295) reads T in place of 1000, so that a run can cross "
+    "the\n"
     "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n"
     "--stats prints, at the end, the time each part of a frame took (min, median, 95th\n"
     "percentile, max) and the time from the program's start to the first frame shown.\n"
@@ -71,6 +75,7 @@ struct Options : ClockOptions {
     Options() : ClockOptions(60) {}
 
     std::string Out = "out/render";
+    std::vector<std::string_view> Effects;  // play's EFFECT[:SPRITE][@X,Y]; none: the scene
     bool Stats = false;
     int64_t Stress = 0;  // particles the scale scene keeps alive; 0 for none
 
@@ -92,7 +97,7 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         const std::string_view name = walk.Name();
         std::optional<std::string> error;
         if (!walk.IsOption()) {
-            return "unexpected argument '" + std::string(name) + "'";
+            options.Effects.push_back(name);
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return "";
@@ -326,12 +331,32 @@ void WarmUp(Engine& engine, VirtualClock& clock, const Options& options) {
     }
 }
 
+// The given effects on a hidden window, loaded as play loads them.
+std::optional<SceneProblem> StartEffects(PlaySession& session) {
+    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden)) return problem;
+    session.Start();
+    return std::nullopt;
+}
+
 }  // namespace
 
 int RunRender(CommandArgs args) {
     Options options;
     if (const std::optional<std::string> error = ParseOptions(args, options)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
+    }
+    std::vector<PlayEffect> effects;
+    if (!options.Effects.empty()) {
+        // Play reads them; after "--" each is an effect, whatever it starts with.
+        std::vector<std::string_view> effectArgs = {"--"};
+        effectArgs.insert(effectArgs.end(), options.Effects.begin(), options.Effects.end());
+        std::vector<std::string> notes;
+        if (const std::optional<std::string> error = ParsePlayArgs(effectArgs, effects, notes)) {
+            return UsageError(kCommand, *error);
+        }
+        for (const std::string& note : notes) {
+            std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
+        }
     }
     Output output;
     if (const std::optional<std::string> error = PrepareOutput(options.Out, output)) {
@@ -346,17 +371,21 @@ int RunRender(CommandArgs args) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 
     VirtualClock clock(options.ClockStart);
-    Engine engine(clock);
+    Engine sceneEngine(clock);
+    std::optional<PlaySession> session;
+    if (!effects.empty()) session.emplace(clock, std::move(effects));
+    Engine& engine = session ? session->GetEngine() : sceneEngine;
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
-    if (const std::optional<SceneProblem> problem = StartScene(engine, kWindowHidden)) {
+    if (const std::optional<SceneProblem> problem =
+            session ? StartEffects(*session) : StartScene(engine, kWindowHidden)) {
         ReportProblem(*problem);
         StopScene();
         return 1;
     }
     stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
-    if (const std::string note = MissingDataNote(); !note.empty()) {
+    if (const std::string note = session ? "" : MissingDataNote(); !note.empty()) {
         std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
     }
     if (options.Stress > 0) {
@@ -374,8 +403,9 @@ int RunRender(CommandArgs args) {
     if (status == 0 && options.Stats) PrintStats(stats);
     if (status == 0) {
         if (output.File.empty()) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frames into %s\n",
-                         static_cast<long long>(options.Frames), output.Folder.c_str());
+            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n",
+                         static_cast<long long>(options.Frames), options.Frames == 1 ? "" : "s",
+                         output.Folder.c_str());
         } else {
             std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n",
                          static_cast<long long>(options.Frames), output.File.c_str());

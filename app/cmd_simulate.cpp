@@ -23,13 +23,16 @@ constexpr const char* kUsage =
     "                               [--clock-start T] [--print last|all]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
-    "(default 1000, 0 to 4294967295) while FILE is loaded at (X, Y) (default 0,0); for frame\n"
-    "k = 1..N (default 1) it reads T + k * MS (MS default 16), wrapping past 4294967295 to 0\n"
+    "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
+    "for frame k = 1..N (default 1) it reads T + k * MS (MS default 16), wrapping modulo 2^32\n"
     "as the system clock does, and the particles are updated once. After the last frame, or\n"
     "after every frame with --print all, one JSON line is printed:\n"
     "  {\"frame\": k, \"time\": T, \"dt\": D, \"particles\": [[Sprite, Size, X, Y, VelocityX,\n"
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
-    "with the particles oldest first.\n";
+    "with the particles oldest first. The time, like every DeathTime, is the clock reading as\n"
+    "the engine compares it: a signed 32-bit number (2147483648 ms on is -2147483648).\n"
+    "A FILE that cannot be read still runs what the loader makes of its name; a note on\n"
+    "stderr says so and the exit status is 1.\n";
 
 struct Options : ClockOptions {
     Options() : ClockOptions(1) {}
@@ -82,7 +85,8 @@ void AppendFrameJson(std::string& out, Engine& engine, int64_t frame, uint32_t t
     out += "{\"frame\": ";
     AppendJsonInt(out, frame);
     out += ", \"time\": ";
-    AppendJsonInt(out, time);
+    // The reading as the engine sees it, signed like the particles' death times.
+    AppendJsonInt(out, static_cast<int32_t>(time));
     out += ", \"dt\": ";
     AppendJsonFloat(out, dt);
     out += ", \"particles\": [";
@@ -113,7 +117,8 @@ int RunSimulate(CommandArgs args) {
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
     FillAreaTypes(engine);
     const std::string path(*options.File);
-    if (!ReadEffectText(EffectOpenPath(path))) {
+    const bool readable = ReadEffectText(EffectOpenPath(path)).has_value();
+    if (!readable) {
         std::fprintf(stderr,
                      "particleplayer simulate: could not read '%s'; running what the loader "
                      "makes without it\n",
@@ -135,7 +140,7 @@ int RunSimulate(CommandArgs args) {
         AppendFrameJson(out, engine, frame, time, dt);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(stdout) == 0 && readable ? 0 : 1;
 }
 
 }  // namespace pp

@@ -1,5 +1,6 @@
 // particleplayer: the windowed player without a subcommand, and the headless subcommands.
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,8 +25,10 @@ const Command kCommands[] = {
      "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]",
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
     {"render", RunRender,
-     "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]",
-     "draw the scene without a display on a virtual clock, write the frames as PNGs"},
+     "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]\n"
+     "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+     "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
+     "      frames as PNGs"},
     {"check", RunCheck, "check FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
     {"play", RunPlay, "play [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
@@ -42,26 +45,65 @@ void PrintUsage(std::FILE* out) {
     for (const Command& command : kCommands) {
         std::fprintf(out, "  %s\n      %s\n", command.Synopsis, command.Summary);
     }
-    std::fputs("\nRun 'particleplayer COMMAND --help' for the details of one command.\n", out);
+    std::fputs(
+        "  help [COMMAND]\n"
+        "      this text, or the details of one command (as COMMAND --help)\n"
+        "\n"
+        "Run 'particleplayer COMMAND --help' for the details of one command;\n"
+        "'particleplayer --version' prints the version.\n"
+        "Exit status: 0 done, 1 failed (a file that cannot be read included), 2 bad usage.\n",
+        out);
+}
+
+int UnknownCommand(std::string_view name) {
+    std::fprintf(stderr,
+                 "particleplayer: unknown command or option '%.*s' (see particleplayer "
+                 "--help)\n",
+                 static_cast<int>(name.size()), name.data());
+    return kExitUsage;
+}
+
+const Command* FindCommand(std::string_view name) {
+    for (const Command& command : kCommands) {
+        if (name == command.Name) return &command;
+    }
+    return nullptr;
+}
+
+// help [COMMAND]: the usage, or what COMMAND --help prints.
+int RunHelp(CommandArgs args) {
+    if (args.empty()) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (args.size() > 1) {
+        return UsageError("help", "takes one COMMAND at most, not '" + std::string(args[1]) + "'");
+    }
+    const Command* command = FindCommand(args[0]);
+    if (command == nullptr) {
+        return UsageError("help",
+                          "no command '" + std::string(args[0]) + "' (see particleplayer --help)");
+    }
+    const std::string_view help[] = {"--help"};
+    return command->Run(CommandArgs(help));
 }
 
 int Main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
     if (args.empty()) return RunPlayer({});
     const std::string_view first = args.front();
+    const CommandArgs rest = CommandArgs(args).subspan(1);
     if (first == "--help" || first == "-h") {
         PrintUsage(stdout);
         return 0;
     }
-    const CommandArgs rest = CommandArgs(args).subspan(1);
-    for (const Command& command : kCommands) {
-        if (first == command.Name) return command.Run(rest);
+    if (first == "--version") {
+        std::puts("particleplayer " PP_VERSION);
+        return 0;
     }
-    std::fprintf(stderr,
-                 "particleplayer: unknown command or option '%.*s' (see particleplayer "
-                 "--help)\n",
-                 static_cast<int>(first.size()), first.data());
-    return kExitUsage;
+    if (first == "help") return RunHelp(rest);
+    if (const Command* command = FindCommand(first)) return command->Run(rest);
+    return UnknownCommand(first);
 }
 
 }  // namespace

@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <utility>
 
 #include "app/png_writer.h"
+#include "effects/check.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "particles/draw_particles.h"
@@ -23,6 +26,8 @@ namespace pp {
 namespace {
 
 constexpr char kPlayTitle[] = "particleplayer play";
+// The sprite loader reads files up to this size.
+constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
 constexpr int32_t kSpriteFlags = SpriteUsableAsQuad | SpriteKeepAlpha;
 
 constexpr const char* kUsage =
@@ -33,7 +38,9 @@ constexpr const char* kUsage =
     "an EmitterPosition in the file still wins. Paths with '@' or ':' in them are read as\n"
     "written when what follows is no position or sprite.\n"
     "Saving an effect file, a file it extends or its sprite applies it again within half a\n"
-    "second; the particles already alive live on. The title shows the live particle count and\n"
+    "second; the particles already alive live on. Every load prints what 'particleplayer\n"
+    "check' finds in the effect's files; an effect file that cannot be read, or a sprite that\n"
+    "is no image, leaves what was loaded before. The title shows the live particle count and\n"
     "the frames per second.\n"
     "Keys: Space pauses and resumes, R restarts, S saves a screenshot PNG in the working\n"
     "folder, Escape quits.\n";
@@ -102,6 +109,13 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
         }
     } else {
         effect.Sprite = std::filesystem::path(effect.Effect).replace_extension(".png").string();
+        // A missing default sprite is only a note (see ParsePlayArgs); one that is there
+        // must be an image like any other.
+        if (!FileProblem(EffectOpenPath(effect.Sprite)).empty()) return std::nullopt;
+    }
+    if (const std::string problem = SpriteProblem(EffectOpenPath(effect.Sprite));
+        !problem.empty()) {
+        return "cannot use the sprite '" + effect.Sprite + "': " + problem;
     }
     return std::nullopt;
 }
@@ -122,6 +136,31 @@ std::string TimeStampName() {
 }
 
 }  // namespace
+
+std::string SpriteProblem(const std::string& path) {
+    if (std::string problem = FileProblem(path); !problem.empty()) return problem;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) return error.message();
+    if (size > kMaxSpriteBytes) return "larger than 64 MiB";
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+    if (in.bad()) return "cannot be read";
+    // The decoders the player uses: BMP always, PNG once the screen is open.
+    std::string bmpError;
+    std::string pngError;
+    if (DecodeImageWith(BmpDecoder(), bytes, 0, &bmpError)) return "";
+    if (DecodeImageWith(PngDecoder(), bytes, 0, &pngError)) return "";
+    const auto startsWith = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() &&
+               std::equal(magic.begin(), magic.end(), bytes.begin(),
+                          [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+    };
+    if (startsWith("\x89PNG") && !pngError.empty()) return "a broken PNG (" + pngError + ")";
+    if (startsWith("BM") && !bmpError.empty()) return "a broken BMP (" + bmpError + ")";
+    return bytes.empty() ? "an empty file, not an image" : "not a PNG or BMP image";
+}
 
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes) {
@@ -266,26 +305,46 @@ std::vector<PlayReload> PlaySession::PollReload() {
         const PlayEffect& effect = effects_[i];
         const int32_t number = static_cast<int32_t>(i + 1);
         Loaded& loaded = loaded_[i];
-        PlayReload reload{i, false, false};
+        PlayReload reload;
+        reload.Effect = i;
         if (loaded.EffectFiles.Changed()) {
             // The chain may have changed with the edit; its files are stamped before reading.
             loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
-            if (Emitter* emitter = loaded.Target) {
+            std::string whyNot;
+            if (!ReadEffectFile(EffectOpenPath(effect.Effect), 1, &whyNot)) {
+                // Deleted or unreadable: defaults would wipe the effect, so it plays on as it
+                // was until the file can be read again.
+                reload.EffectKept = whyNot;
+            } else if (Emitter* emitter = loaded.Target) {
                 // Back to a fresh start's parameters, so that a key the file no longer names
                 // loses what it set; the emission clock and the particles live on.
                 emitter->Params() = DefaultParamsAt(effect.X, effect.Y);
                 LoadEffectFile(*engine_, emitter, effect.Effect);
                 SetSpriteRange(emitter, number, -65535, 1);
             }
+            if (reload.EffectKept.empty()) reload.Findings = Findings(i);
             reload.EffectFile = true;
         }
         if (loaded.SpriteFile.Changed()) {
-            LoadSprite(effect, number);
+            // Loading frees the old sprite first, so a file that is no image (half written,
+            // or not a picture at all) is turned away before it gets that far.
+            reload.SpriteKept = SpriteProblem(EffectOpenPath(effect.Sprite));
+            if (reload.SpriteKept.empty()) LoadSprite(effect, number);
             reload.Sprite = true;
         }
         if (reload.EffectFile || reload.Sprite) done.push_back(reload);
     }
     return done;
+}
+
+std::vector<std::string> PlaySession::Findings(std::size_t index) const {
+    std::vector<std::string> lines;
+    if (index >= effects_.size()) return lines;
+    const std::string paths[] = {effects_[index].Effect};
+    for (const CheckFinding& finding : CheckEffectFiles(paths)) {
+        lines.push_back(FormatFinding(finding));
+    }
+    return lines;
 }
 
 int32_t PlaySession::LiveParticles() const {

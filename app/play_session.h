@@ -35,7 +35,8 @@ inline constexpr uint32_t kReloadPollMs = 150;
 inline constexpr uint32_t kTitleUpdateMs = 500;
 
 // Reads play's arguments, EFFECT[:SPRITE][@X,Y] each, into effects; none gives the built-in
-// scene. The effect file and a named sprite must be readable files. A missing default sprite
+// scene. The effect file and a named sprite must be readable files, and a sprite that is there
+// (named, or the default) must be a PNG or BMP image that decodes. A missing default sprite
 // (the .png beside the effect), or a missing data file of the built-in scene, is no error but
 // adds a sentence to notes. Returns one line
 // for bad arguments, "" after printing --help, nullopt when effects are ready.
@@ -67,11 +68,21 @@ class PausableClock : public MillisecondClock {
     bool paused_ = false;
 };
 
+// Why the file at path cannot serve as a sprite ("no such file", "not a PNG or BMP image",
+// the decoder's reason); "" when it is an image that decodes whole.
+std::string SpriteProblem(const std::string& path);
+
 // What one PollReload did for one effect (0-based index into the session's effects).
 struct PlayReload {
-    std::size_t Effect;
-    bool EffectFile;  // the effect file or a file it extends changed: re-applied
-    bool Sprite;      // the sprite changed: reloaded
+    std::size_t Effect = 0;
+    bool EffectFile = false;  // the effect file or a file it extends changed: re-applied
+    bool Sprite = false;      // the sprite changed: reloaded
+    // Set when the effect file itself could not be read: the emitter was left as it was.
+    std::string EffectKept;
+    // Set when the changed sprite is no image: the old one stays. Says why.
+    std::string SpriteKept;
+    // What check finds in the re-applied effect's files, one line each as check prints it.
+    std::vector<std::string> Findings;
 };
 
 class PlaySession {
@@ -92,8 +103,11 @@ class PlaySession {
     // Looks at every effect's files: one whose effect file or any file of its "Extends\"
     // chain changed is re-applied to its emitter (parameters back to creation defaults at
     // the emitter's position, the file loaded again, sprite n again), keeping its emission
-    // time and particles; a changed sprite is loaded again.
+    // time and particles; a changed sprite is loaded again. An effect file that cannot be
+    // read leaves the emitter as it was, and a sprite that is no image leaves the old one.
     std::vector<PlayReload> PollReload();
+    // What check finds in effect index's files, one "FILE:LINE:COLUMN: message" line each.
+    std::vector<std::string> Findings(std::size_t index) const;
 
     void Pause() { clock_.Pause(); }
     void Resume() { clock_.Resume(); }

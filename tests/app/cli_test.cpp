@@ -60,34 +60,86 @@ TEST_P(CliBadArguments, ExitTwoWithOneLineOnStderr) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, CliBadArguments,
-    ::testing::Values(BadArgsRow{{"bogus"}, "unknown command"},
-                      BadArgsRow{{"--version"}, "unknown command"},
-                      BadArgsRow{{"inspect"}, "missing FILE"},
-                      BadArgsRow{{"inspect", "a", "b"}, "unexpected argument 'b'"},
-                      BadArgsRow{{"inspect", "a", "--at"}, "--at needs a value"},
-                      BadArgsRow{{"inspect", "a", "--at", "1"}, "not '1'"},
-                      BadArgsRow{{"inspect", "a", "--at", "1,2147483648"}, "--at"},
-                      BadArgsRow{{"inspect", "a", "--seed", "1"}, "unknown option '--seed'"},
-                      BadArgsRow{{"simulate"}, "missing FILE"},
-                      BadArgsRow{{"simulate", "a", "--frames", "0"}, "--frames"},
-                      BadArgsRow{{"simulate", "a", "--frames", "2x"}, "not '2x'"},
-                      BadArgsRow{{"simulate", "a", "--frames"}, "--frames needs a value"},
-                      BadArgsRow{{"simulate", "a", "--frame-ms", "-1"}, "--frame-ms"},
-                      BadArgsRow{{"simulate", "a", "--seed", "4294967296"}, "--seed"},
-                      BadArgsRow{{"simulate", "a", "--seed=-1"}, "--seed"},
-                      BadArgsRow{{"simulate", "a", "--print", "first"}, "--print"},
-                      BadArgsRow{{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"},
-                                 "clock"},
-                      BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"},
-                      BadArgsRow{{"render", "frames"}, "unexpected argument 'frames'"},
-                      BadArgsRow{{"render", "--frames", "0"}, "--frames"},
-                      BadArgsRow{{"render", "--frames", "100000"}, "from 1 to 99999"},
-                      BadArgsRow{{"render", "--frame-ms", "x"}, "not 'x'"},
-                      BadArgsRow{{"render", "--seed"}, "--seed needs a value"},
-                      BadArgsRow{{"render", "--out"}, "--out needs"},
-                      BadArgsRow{{"render", "--out="}, "--out needs"},
-                      BadArgsRow{{"render", "--frames", "99999", "--frame-ms", "50000"}, "clock"},
-                      BadArgsRow{{"render", "--fps", "60"}, "unknown option '--fps'"}));
+    ::testing::Values(
+        BadArgsRow{{"bogus"}, "unknown command"}, BadArgsRow{{"--verbose"}, "unknown command"},
+        BadArgsRow{{"help", "bogus"}, "no command 'bogus'"},
+        BadArgsRow{{"help", "inspect", "simulate"}, "one COMMAND at most"},
+        BadArgsRow{{"inspect"}, "missing FILE"},
+        BadArgsRow{{"inspect", "a", "b"}, "unexpected argument 'b'"},
+        BadArgsRow{{"inspect", "a", "--at"}, "--at needs a value"},
+        BadArgsRow{{"inspect", "a", "--at", "1"}, "not '1'"},
+        BadArgsRow{{"inspect", "a", "--at", "1,2147483648"}, "--at"},
+        BadArgsRow{{"inspect", "a", "--seed", "1"}, "unknown option '--seed'"},
+        BadArgsRow{{"simulate"}, "missing FILE"},
+        BadArgsRow{{"simulate", "a", "--frames", "0"}, "--frames"},
+        BadArgsRow{{"simulate", "a", "--frames", "2x"}, "not '2x'"},
+        BadArgsRow{{"simulate", "a", "--frames"}, "--frames needs a value"},
+        BadArgsRow{{"simulate", "a", "--frame-ms", "-1"}, "--frame-ms"},
+        BadArgsRow{{"simulate", "a", "--seed", "4294967296"}, "--seed"},
+        BadArgsRow{{"simulate", "a", "--seed=-1"}, "--seed"},
+        BadArgsRow{{"simulate", "a", "--print", "first"}, "--print"},
+        BadArgsRow{{"simulate", "a", "--clock-start", "-2147483649"}, "--clock-start"},
+        BadArgsRow{{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"}, "clock"},
+        BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"},
+        BadArgsRow{{"render", "frames"}, "cannot read the effect file 'frames'"},
+        BadArgsRow{{"render", "--frames", "0"}, "--frames"},
+        BadArgsRow{{"render", "--frames", "100000"}, "from 1 to 99999"},
+        BadArgsRow{{"render", "--frame-ms", "x"}, "not 'x'"},
+        BadArgsRow{{"render", "--seed"}, "--seed needs a value"},
+        BadArgsRow{{"render", "--out"}, "--out needs"},
+        BadArgsRow{{"render", "--out="}, "--out needs"},
+        BadArgsRow{{"render", "--frames", "99999", "--frame-ms", "50000"}, "clock"},
+        BadArgsRow{{"render", "--fps", "60"}, "unknown option '--fps'"}));
+
+// Statuses and messages scripts rely on. "FILE" in the arguments stands for a readable effect
+// file that disables its emitter, "DIR" for a folder.
+struct StatusRow {
+    std::vector<std::string> Args;
+    int Status;
+    std::string Out;  // a part of stdout
+    std::string Err;  // a part of stderr; "" for an empty stderr
+};
+
+class CliStatus : public ::testing::TestWithParam<StatusRow> {};
+
+TEST_P(CliStatus, ExitsWithItsStatusAndSaysWhatItShould) {
+    TempDir dir;
+    const std::string file = dir.Write("e.txt", "Disable = 1");
+    std::vector<std::string> args = GetParam().Args;
+    for (std::string& arg : args) {
+        if (arg == "FILE") arg = file;
+        if (arg == "DIR") arg = dir.Path().string();
+    }
+    const RunResult r = RunBinary(args);
+    EXPECT_EQ(r.Status, GetParam().Status) << r.Err;
+    EXPECT_NE(r.Out.find(GetParam().Out), std::string::npos) << r.Out;
+    if (GetParam().Err.empty()) {
+        EXPECT_EQ(r.Err, "");
+    } else {
+        EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
+        EXPECT_NE(r.Err.find(GetParam().Err), std::string::npos) << r.Err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CliStatus,
+    ::testing::Values(
+        StatusRow{{"--version"}, 0, "particleplayer 1.0.0\n", ""},
+        StatusRow{{"help"}, 0, "Usage: particleplayer [COMMAND", ""},
+        StatusRow{{"help", "simulate"}, 0, "Usage: particleplayer simulate FILE", ""},
+        StatusRow{{"help", "play"}, 0, "Usage: particleplayer play", ""},
+        StatusRow{{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
+        StatusRow{{"inspect", "DIR"}, 1, "\"Layer\": 0,", "could not read"},
+        StatusRow{{"inspect", "FILE"}, 0, "\"Disable\": 1,", ""},
+        StatusRow{{"simulate", "no-such.txt"}, 1, "\"frame\": 1,", "could not read 'no-such.txt'"},
+        StatusRow{{"simulate", "DIR", "--frames", "2"}, 1, "\"frame\": 2,", "could not read"},
+        // The time is the signed reading the engine compares, as DeathTime is.
+        StatusRow{
+            {"simulate", "FILE", "--clock-start", "2147483640"}, 0, "\"time\": -2147483640,", ""},
+        StatusRow{
+            {"simulate", "FILE", "--clock-start=-2147483648"}, 0, "\"time\": -2147483632,", ""},
+        StatusRow{{"simulate", "FILE", "--clock-start", "-20"}, 0, "\"time\": -4,", ""},
+        StatusRow{{"simulate", "FILE", "--clock-start", "4294967290"}, 0, "\"time\": 10,", ""}));
 
 class CliOutput : public ::testing::Test {
   protected:
@@ -146,7 +198,7 @@ TEST_F(CliOutput, InspectOpensBackslashPaths) {
 TEST_F(CliOutput, InspectOfUnreadableFileStillPrintsEmitter) {
     ASSERT_FALSE(std::filesystem::exists("Size=5.txt"));
     const RunResult r = RunBinary({"inspect", "Size=5.txt"});
-    EXPECT_EQ(r.Status, 0);
+    EXPECT_EQ(r.Status, 1);
     EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
     EXPECT_NE(r.Err.find("could not read 'Size=5.txt'"), std::string::npos);
     EXPECT_NE(r.Out.find("\"Size\": {\"Min\": 5, \"Max\": 5, \"Inc\": 1}"), std::string::npos);

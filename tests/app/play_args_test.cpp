@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/play_session.h"
+#include "app/png_writer.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -19,14 +20,27 @@ using test::RunBinary;
 using test::RunResult;
 using testing::InFolder;
 
-// A folder with a.txt + a.png, b.txt + b.png, lone.txt (no sprite), odd.png and a folder dir.
+// A 1 x 1 PNG.
+std::string TinyPng() {
+    const std::vector<uint8_t> black(3, 0);
+    const std::vector<uint8_t> png = EncodePngFromBgr(1, 1, black).value();
+    return std::string(png.begin(), png.end());
+}
+
+// A folder with a.txt + a.png, b.txt + b.png, lone.txt (no sprite), odd.png, a folder dir,
+// and sprites that are no image: text.png, half.png (a cut PNG), junk.txt's junk.png.
 class PlayArgs : public ::testing::Test {
   protected:
     PlayArgs() {
-        for (const char* name : {"a.txt", "a.png", "b.txt", "b.png", "lone.txt", "odd.png",
-                                 "-dash.txt", "at@home.txt"}) {
+        for (const char* name :
+             {"a.txt", "b.txt", "lone.txt", "-dash.txt", "at@home.txt", "junk.txt", "text.png"}) {
             dir_.Write(name, "Size = 8");
         }
+        for (const char* name : {"a.png", "b.png", "odd.png"}) dir_.Write(name, TinyPng());
+        dir_.Write("half.png", TinyPng().substr(0, 30));
+        dir_.Write("junk.png", std::string("\x00\xff\x10"
+                                           "BM\x7f",
+                                           6));
         std::filesystem::create_directory(dir_.Path() / "dir");
     }
 
@@ -116,6 +130,10 @@ INSTANTIATE_TEST_SUITE_P(
                "numbers, as in @400,300"},
         BadRow{{"a.txt@1,x"},
                "cannot read the effect file 'a.txt@1,x': no such file ('@1,x' is no position X,Y)"},
+        BadRow{{"a.txt:text.png"}, "cannot use the sprite 'text.png': not a PNG or BMP image"},
+        BadRow{{"junk.txt"}, "cannot use the sprite 'junk.png': not a PNG or BMP image"},
+        BadRow{{"a.txt:half.png"},
+               "cannot use the sprite 'half.png': a broken PNG (png: PNG data ends early)"},
         BadRow{{"a.txt", "--frames", "3"},
                "unknown option '--frames' (a path that starts with '-' goes after '--')"}));
 
@@ -150,9 +168,14 @@ TEST_F(PlayArgs, AtMostSixtyFourEffects) {
 }
 
 TEST(PlayCli, BadArgumentsExitTwoWithOneLine) {
+    pp::testing::TempDir dir;
+    const std::string effect = dir.Write("e.txt", "Size = 8");
+    const std::string text = dir.Write("e.png", "not a picture");
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"play", "no-such-effect.txt"},
-          std::vector<std::string>{"play", "--speed", "2"}}) {
+          std::vector<std::string>{"play", "--speed", "2"},
+          std::vector<std::string>{"play", effect},
+          std::vector<std::string>{"play", effect + ":" + text}}) {
         const RunResult r = RunBinary(args);
         EXPECT_EQ(r.Status, 2);
         EXPECT_EQ(r.Out, "");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/png_writer.h"
+#include "effects/check.h"
 #include "render/image_decoders.h"
 #include "render/quad_sprites.h"
 #include "render/screen.h"
@@ -207,14 +208,21 @@ TEST_F(Play, ChangedSpriteIsLoadedAgainAndAHalfWrittenOneBreaksNothing) {
     EXPECT_EQ(LookupSprite(1)->Width, 4);
     EXPECT_EQ(LookupSprite(1)->Height, 3);
 
-    // Caught between the truncation and the write: nothing to show, nothing broken.
-    Save("fx.png", "");
-    ASSERT_EQ(session.PollReload().size(), 1u);
-    EXPECT_EQ(LookupSprite(1), nullptr);
+    // Caught between the truncation and the write, or not a picture at all: the old sprite
+    // stays, and the reload says why.
     const std::vector<uint8_t> whole = WhitePng(5, 5);
-    Save("fx.png", std::string_view(reinterpret_cast<const char*>(whole.data()), 40));
-    ASSERT_EQ(session.PollReload().size(), 1u);
-    RunFrames(3);
+    for (const std::string& bad :
+         {std::string(), std::string(reinterpret_cast<const char*>(whole.data()), 40),
+          std::string("EmissionRate = 5"), std::string("\x01\x9c\xff\x00\x42", 5)}) {
+        Save("fx.png", bad);
+        reloads = session.PollReload();
+        ASSERT_EQ(reloads.size(), 1u);
+        EXPECT_TRUE(reloads[0].Sprite);
+        EXPECT_NE(reloads[0].SpriteKept, "") << bad.size();
+        ASSERT_NE(LookupSprite(1), nullptr);
+        EXPECT_EQ(LookupSprite(1)->Width, 4);
+        RunFrames(3);
+    }
 
     SaveSprite("fx.png", 5, 5);
     ASSERT_EQ(session.PollReload().size(), 1u);
@@ -236,14 +244,46 @@ TEST_F(Play, HalfSavedOrVanishedEffectFileBreaksNothingAndTheNextSaveFixesIt) {
         ASSERT_EQ(session.PollReload().size(), 1u) << partial;
         RunFrames(2);
     }
-    fs::remove(PathOf("fx.txt"));
+    // A vanished file keeps the emitter as the last save left it, not at the defaults.
+    Save("fx.txt", kFast);
     ASSERT_EQ(session.PollReload().size(), 1u);
+    fs::remove(PathOf("fx.txt"));
+    const std::vector<PlayReload> gone = session.PollReload();
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_NE(gone[0].EffectKept, "");
+    EXPECT_TRUE(gone[0].Findings.empty());
+    ExpectSpec(emitter->EmissionRate, 400.0f, 400.0f, 1.0f);
     RunFrames(2);
     EXPECT_GE(static_cast<std::size_t>(emitter->Particles.Count()), alive);
 
     Save("fx.txt", kFast);
     ASSERT_EQ(session.PollReload().size(), 1u);
     EXPECT_EQ(emitter->Params(), LoadedAt400x300(400.0f));
+}
+
+// Each load tells what check finds in the effect's files, in check's own lines.
+TEST_F(Play, EveryLoadReportsWhatCheckFinds) {
+    Save("base.txt", "Size = {Value = 60}");
+    Save("fx.txt", "Extends = " + PathOf("base.txt") + ",\nEmissionRate = 50");
+    SaveSprite("fx.png", 2, 2);
+    PlaySession& session = StartOne(PathOf("fx.txt"), PathOf("fx.png"));
+    const auto checked = [&] {
+        std::vector<std::string> lines;
+        const std::string paths[] = {PathOf("fx.txt")};
+        for (const CheckFinding& f : CheckEffectFiles(paths)) lines.push_back(FormatFinding(f));
+        return lines;
+    };
+    ASSERT_FALSE(checked().empty());
+    EXPECT_EQ(session.Findings(0), checked());
+
+    for (const char* text : {"EmissionRate = 50\nSize = 8", "emissionrate = 5", "Size = 8"}) {
+        Save("fx.txt", text);
+        const std::vector<PlayReload> reloads = session.PollReload();
+        ASSERT_EQ(reloads.size(), 1u);
+        EXPECT_EQ(reloads[0].EffectKept, "");
+        EXPECT_EQ(reloads[0].Findings, checked()) << text;
+    }
+    EXPECT_TRUE(session.Findings(0).empty());
 }
 
 TEST_F(Play, PauseFreezesEverythingAndResumingEmitsNoBurst) {

@@ -84,7 +84,13 @@ TEST_F(RenderCommand, RunsAcrossTheClocksWrapDrawTheSamePicture) {
 }
 
 TEST_F(RenderCommand, PngPathGetsOnlyTheLastFrameAsRgb800x600) {
-    ASSERT_EQ(Render({"--frames", "4", "--seed", "2", "--out", Out("all")}).Status, 0);
+    RunResult all = Render({"--frames", "4", "--seed", "2", "--out", Out("all")});
+    ASSERT_EQ(all.Status, 0) << all.Err;
+    EXPECT_EQ(Lines(all.Err),
+              std::vector<std::string>{"particleplayer render: wrote 4 frames into " + Out("all")});
+    all = Render({"--frames", "1", "--out", Out("one")});
+    EXPECT_EQ(Lines(all.Err),
+              std::vector<std::string>{"particleplayer render: wrote 1 frame into " + Out("one")});
     const RunResult r = Render({"--frames", "4", "--seed", "2", "--out", Out("sub/last.png")});
     ASSERT_EQ(r.Status, 0) << r.Err;
     EXPECT_EQ(Lines(r.Err), std::vector<std::string>{"particleplayer render: wrote frame 4 to " +
@@ -141,6 +147,24 @@ TEST_F(RenderCommand, WithoutDataRendersBlackFramesAndSucceeds) {
         EXPECT_EQ(picture->Image.Width, 800);
         EXPECT_EQ(picture->Energy(), 0) << FrameName(frame);
     }
+}
+
+// Effects given as play takes them are drawn in place of the scene, each around its position.
+TEST_F(RenderCommand, GivenEffectsAreDrawnInPlaceOfTheScene) {
+    const std::string effect =
+        dir_.Write("e.txt", "EmissionRate = 20, EmissionVelocity = 0, LifeTime = 10, Size = 40");
+    const std::string sprite = std::string(PP_SOURCE_DIR) + "/Data/Sternchen.png";
+    const RunResult r =
+        Render({"--frames", "10", "--seed", "3", "--out", Out("e.png"),
+                effect + ":" + sprite + "@100,100", effect + ":" + sprite + "@600,450"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::optional<Picture> picture = ReadPicture(Out("e.png"));
+    ASSERT_TRUE(picture);
+    const int64_t a = picture->Energy(70, 70, 130, 130);
+    const int64_t b = picture->Energy(570, 420, 630, 480);
+    EXPECT_GT(a, 20000);
+    EXPECT_GT(b, 20000);
+    EXPECT_EQ(a + b, picture->Energy()) << "light away from the two effects";
 }
 
 TEST_F(RenderCommand, UnwritableOutputFailsWithOneLine) {

@@ -26,7 +26,7 @@ struct Frame {
 };
 
 const std::regex kFrameLine(
-    R"(\{"frame": (\d+), "time": (\d+), "dt": ([-0-9.e]+), "particles": \[(.*)\]\})");
+    R"(\{"frame": (\d+), "time": (-?\d+), "dt": ([-0-9.e]+), "particles": \[(.*)\]\})");
 const std::regex kParticle(R"(\[([^\[\]]*)\])");
 
 std::vector<std::string> Fields(const std::string& list) {
@@ -50,7 +50,7 @@ std::vector<Frame> ParseFrames(const std::string& out) {
         }
         Frame f;
         f.number = m[1];
-        f.time = static_cast<uint32_t>(std::stoul(m[2]));
+        f.time = static_cast<uint32_t>(std::stoll(m[2]));
         f.dt = m[3];
         const std::string list = m[4];
         for (auto it = std::sregex_iterator(list.begin(), list.end(), kParticle);
@@ -110,12 +110,15 @@ TEST_F(SimulateClockStart, RunsAcross2To31And2To32LikeARunAtTheUsualStart) {
     }
 }
 
-TEST_F(SimulateClockStart, TakesTheWholeUnsignedRangeOnly) {
+TEST_F(SimulateClockStart, TakesSignedAndUnsignedReadingsOnly) {
     const std::string file = dir_.Write("e.txt", "Disable = 1");
-    const RunResult top = RunBinary({"simulate", file, "--clock-start", "4294967295"});
-    EXPECT_EQ(top.Status, 0) << top.Err;
-    EXPECT_EQ(top.Out, "{\"frame\": 1, \"time\": 15, \"dt\": 0, \"particles\": []}\n");
-    for (const char* bad : {"-1", "4294967296", "1e3", ""}) {
+    // -1 and 4294967295 are the same reading.
+    for (const char* top : {"4294967295", "-1"}) {
+        const RunResult r = RunBinary({"simulate", file, "--clock-start", top});
+        EXPECT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, "{\"frame\": 1, \"time\": 15, \"dt\": 0, \"particles\": []}\n");
+    }
+    for (const char* bad : {"-2147483649", "4294967296", "1e3", ""}) {
         const RunResult r = RunBinary({"simulate", file, "--clock-start", bad});
         EXPECT_EQ(r.Status, 2) << bad;
         EXPECT_NE(r.Err.find("--clock-start"), std::string::npos) << r.Err;

@@ -45,6 +45,11 @@ std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+std::string ReadBytesAsText(const std::filesystem::path& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 uint8_t AlphaAt(const SpriteImage& s, int32_t x, int32_t y) {
     return s.Rgba[(static_cast<size_t>(y) * static_cast<size_t>(s.Width) + static_cast<size_t>(x)) *
                       4u +
@@ -171,19 +176,33 @@ int RunTool(const std::string& arguments) {
 TEST(MakeSprites, WritesTheFourPngsIntoANewFolder) {
     const std::filesystem::path dir =
         std::filesystem::path(PP_BINARY_DIR) / "tests" / "tools" / "make_sprites_out" / "sub";
-    std::filesystem::remove_all(dir.parent_path());
-    ASSERT_EQ(RunTool("'" + dir.string() + "' >/dev/null"), 0);
-    for (const SpriteImage& s : PaintSceneSprites()) {
-        const auto decoded = DecodeRgba(ReadBytes(dir / (s.Name + ".png")));
-        ASSERT_TRUE(decoded.has_value()) << s.Name;
-        EXPECT_EQ(decoded->Rgba, s.Rgba) << s.Name;
+    for (const std::string option : {"", "--out ", "--out="}) {
+        std::filesystem::remove_all(dir.parent_path());
+        ASSERT_EQ(RunTool(option + "'" + dir.string() + "' >/dev/null"), 0) << option;
+        for (const SpriteImage& s : PaintSceneSprites()) {
+            const auto decoded = DecodeRgba(ReadBytes(dir / (s.Name + ".png")));
+            ASSERT_TRUE(decoded.has_value()) << s.Name;
+            EXPECT_EQ(decoded->Rgba, s.Rgba) << s.Name;
+        }
     }
     std::filesystem::remove_all(dir.parent_path());
 }
 
 TEST(MakeSprites, WrongArgumentsOrAnUnusableFolderFail) {
-    EXPECT_NE(RunTool("2>/dev/null"), 0);
-    EXPECT_NE(RunTool("a b 2>/dev/null"), 0);
+    // Each bad use is one line on stderr and status 2, and makes no folder.
+    const std::filesystem::path here = std::filesystem::path(PP_BINARY_DIR) / "tests" / "tools";
+    for (const char* args : {"", "a b", "--out", "--out=", "--bogus", "-x a", "--out a b"}) {
+        const std::string err = (here / "make_sprites_err").string();
+        EXPECT_EQ(RunTool(std::string(args) + " 2>'" + err + "'"), 2) << args;
+        const std::string message = ReadBytesAsText(err);
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+        EXPECT_FALSE(std::filesystem::exists("--bogus"));
+    }
+    // --help says what it paints, on stdout, and writes nothing.
+    const std::string out = (here / "make_sprites_help").string();
+    EXPECT_EQ(RunTool("--help >'" + out + "'"), 0);
+    EXPECT_NE(ReadBytesAsText(out).find("Paints the scene's four sprites"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("--help"));
     // A regular file where the folder should be.
     const std::filesystem::path file =
         std::filesystem::path(PP_BINARY_DIR) / "tests" / "tools" / "not_a_folder";
