@@ -45,7 +45,8 @@ constexpr const char* kUsage =
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
     "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
     "A PATH ending in .mp4 (H.264), .webm (VP9) or .gif gets every frame as a video of F\n"
-    "frames a second (--fps, 0.001 to 1000, default 1000 / MS).\n"
+    "frames a second (--fps, 0.001 to 1000, default 1000 / MS); other picture and video\n"
+    "endings (.avi, .mkv, .mov, .jpg ...) are refused.\n"
     "--clock-start T (0 to 4294967295) reads T in place of 1000, so that a run can cross the\n"
     "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n"
     "--stats prints, at the end, the time each part of a frame took (min, median, 95th\n"
@@ -154,7 +155,7 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     }
     const bool video = VideoFormatOf(options.Out).has_value();
     if (options.Fps && !video) return "--fps is for .mp4, .webm and .gif outputs";
-    if (video && !VideoRate(options)) return "a video with --frame-ms 0 needs --fps";
+    if (video && !VideoRate(options)) return "a video at --frame-ms 0 or over 1000000 needs --fps";
     return CheckClockRange(options, options.WarmUpMs());
 }
 
