@@ -75,6 +75,26 @@ void SetEncoderOptions(const AVCodec& codec, AVCodecContext& context, AVDictiona
     }
 }
 
+// When frame k of a video at `rate` shows in a GIF, in hundredths of a second, and for how
+// long. Players show no delay under two hundredths as given (they stretch it), so up to 50
+// frames a second each frame starts at its time rounded; faster, frames start on a grid of
+// two hundredths, each at the first grid point from its time on, and a frame that ends
+// before that point is left out (false), so that the GIF still plays at the right speed.
+bool GifTime(FrameRate rate, int64_t k, int64_t& start, int64_t& duration) {
+    // Frame k's time is k * 100 * Den / Num hundredths; below, everything is over Num.
+    const int64_t num = rate.Num;
+    const int64_t at = k * 100 * rate.Den;
+    const int64_t next = at + 100 * rate.Den;
+    if (100 * int64_t{rate.Den} >= 2 * num) {
+        start = (2 * at + num) / (2 * num);
+        duration = (2 * next + num) / (2 * num) - start;
+        return true;
+    }
+    start = (at + 2 * num - 1) / (2 * num) * 2;
+    duration = 2;
+    return start * num < next;
+}
+
 }  // namespace
 
 std::optional<VideoFormat> VideoFormatOf(std::string_view path) {
@@ -115,7 +135,9 @@ struct VideoWriter::State {
     SwsContext* Scale = nullptr;
     AVFrame* Frame = nullptr;
     AVPacket* Packet = nullptr;
-    int64_t NextPts = 0;
+    FrameRate Rate;
+    int64_t Index = 0;        // frames given so far
+    int64_t Duration = 1;     // the latest frame's, in the encoder's time base
     bool FileExists = false;  // the temporary file was created and not yet renamed
 
     ~State() {
@@ -141,7 +163,7 @@ struct VideoWriter::State {
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
             if (received < 0)
                 return Failure(std::string(Info->Codec) + " encoding failed", received);
-            if (Packet->duration == 0) Packet->duration = 1;
+            if (Packet->duration == 0) Packet->duration = Duration;
             av_packet_rescale_ts(Packet, Codec->time_base, Stream->time_base);
             Packet->stream_index = Stream->index;
             const int written = av_interleaved_write_frame(Format, Packet);
@@ -193,6 +215,7 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
     state->Path = path;
     state->Temporary = path + ".part";
     state->Width = width;
+    state->Rate = rate;
     state->Height = height;
     int code = avformat_alloc_output_context2(&state->Format, nullptr, info->Muxer,
                                               state->Temporary.c_str());
@@ -211,7 +234,8 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
     const bool paletted = info->Format == VideoFormat::Gif;
     context.width = width;
     context.height = height;
-    context.time_base = AVRational{rate.Den, rate.Num};
+    // GIF counts time in hundredths of a second; the others count frames.
+    context.time_base = paletted ? AVRational{1, 100} : AVRational{rate.Den, rate.Num};
     context.framerate = AVRational{rate.Num, rate.Den};
     context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
     // A key frame every two seconds, so that players can seek.
@@ -278,6 +302,8 @@ std::optional<std::string> VideoWriter::AddFrameBgr(std::span<const uint8_t> bgr
         return "a frame of " + std::to_string(bgr.size()) + " bytes does not fit " +
                std::to_string(s.Width) + " x " + std::to_string(s.Height) + " pixels";
     }
+    int64_t pts = s.Index++;
+    if (s.Scale == nullptr && !GifTime(s.Rate, pts, pts, s.Duration)) return std::nullopt;
     // The encoder may still hold the previous frame's pictures.
     int code = av_frame_make_writable(s.Frame);
     if (code < 0) return s.Failure("out of memory", code);
@@ -298,7 +324,7 @@ std::optional<std::string> VideoWriter::AddFrameBgr(std::span<const uint8_t> bgr
                 static_cast<size_t>(s.Width));
         }
     }
-    s.Frame->pts = s.NextPts++;
+    s.Frame->pts = pts;
     code = avcodec_send_frame(s.Codec, s.Frame);
     if (code < 0) return s.Failure(std::string(s.Info->Codec) + " encoding failed", code);
     return s.Drain();

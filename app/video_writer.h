@@ -51,7 +51,9 @@ class VideoWriter {
                                    FrameRate rate, std::string_view encoder = {});
 
     // Adds the next frame, given as top-down rows of B, G, R bytes (width * 3 per row, no
-    // padding). A one-line reason when it cannot.
+    // padding). A GIF above 50 frames a second leaves out the frames that would show for
+    // less than two hundredths of a second, so that it keeps its speed in players. A
+    // one-line reason when it cannot.
     std::optional<std::string> AddFrameBgr(std::span<const uint8_t> bgr);
 
     // Writes what the encoder still holds and the file's end, and gives the file its name.
