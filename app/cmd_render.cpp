@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "app/play_session.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
+#include "app/video_writer.h"
 #include "effects/loader.h"
 #include "particles/draw_particles.h"
 #include "render/quad_sprites.h"
@@ -35,7 +37,7 @@ constexpr std::string_view kCommand = "render";
 
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
-    "                             [--out PATH] [--stats] [--stress N]\n"
+    "                             [--out PATH] [--fps F] [--stats] [--stress N]\n"
     "                             [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
@@ -45,9 +47,13 @@ constexpr const char* kUsage =
     "give byte-identical files; otherwise it seeds itself. PATH (default out/render) is a\n"
     "folder that gets frame_00001.png ... frame_N.png (created if needed; other files in it\n"
     "are left alone), or, when it ends in .png, the one file that gets the last frame.\n"
-    "--clock-start T (-2147483648 to 4294967295) reads T in place of 1000, so that a run can cross "
-    "the\n"
-    "clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock does.\n"
+    "A PATH ending in .mp4 (H.264), .webm (VP9) or .gif gets every frame as a video of F\n"
+    "frames a second (--fps, 0.001 to 1000, default 1000 / MS); a GIF above 50 frames a\n"
+    "second leaves out frames to keep its speed. Other picture and video endings (.avi,\n"
+    ".mkv, .mov, .jpg ...) are refused.\n"
+    "--clock-start T (-2147483648 to 4294967295) reads T in place of 1000, so that a run can\n"
+    "cross the clock's wrap at 2^31 or 2^32 ms; readings wrap modulo 2^32 as the system clock\n"
+    "does.\n"
     "--stats prints, at the end, the time each part of a frame took (min, median, 95th\n"
     "percentile, max) and the time from the program's start to the first frame shown.\n"
     "--stress N (1 to 4000000) adds emitters of Data/bench/Stress.txt that keep about N small\n"
@@ -76,6 +82,7 @@ struct Options : ClockOptions {
 
     std::string Out = "out/render";
     std::vector<std::string_view> Effects;  // play's EFFECT[:SPRITE][@X,Y]; none: the scene
+    std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
     int64_t Stress = 0;  // particles the scale scene keeps alive; 0 for none
 
@@ -83,11 +90,35 @@ struct Options : ClockOptions {
     int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
 };
 
-bool EndsWithPng(std::string_view path) {
-    if (path.size() < 4) return false;
-    std::string tail(path.substr(path.size() - 4));
+bool EndsWith(std::string_view path, std::string_view ending) {
+    if (path.size() < ending.size()) return false;
+    std::string tail(path.substr(path.size() - ending.size()));
     for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return tail == ".png";
+    return tail == ending;
+}
+
+bool EndsWithPng(std::string_view path) {
+    return EndsWith(path, ".png");
+}
+
+// Endings of picture and video files that render does not write: such a PATH is refused
+// rather than made a folder of that name.
+bool EndsWithOtherMedia(std::string_view path) {
+    for (const char* ending :
+         {".avi", ".mkv", ".mov", ".m4v", ".ogv", ".flv", ".wmv", ".mpg", ".mpeg", ".apng", ".webp",
+          ".jpg", ".jpeg", ".bmp", ".tif", ".tiff"}) {
+        if (EndsWith(path, ending)) return true;
+    }
+    return false;
+}
+
+// The video's rate: --fps, or one frame per --frame-ms.
+std::optional<FrameRate> VideoRate(const Options& options) {
+    if (options.Fps) return options.Fps;
+    if (options.FrameMs <= 0 || options.FrameMs > 1'000'000) return std::nullopt;
+    const int32_t ms = static_cast<int32_t>(options.FrameMs);
+    const int32_t common = std::gcd(1000, ms);
+    return FrameRate{1000 / common, ms / common};
 }
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -112,18 +143,34 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             const std::optional<std::string_view> value = walk.Value();
             if (!value || value->empty()) return "--out needs a folder or a .png file";
             options.Out = *value;
+        } else if (name == "--fps") {
+            const std::optional<std::string_view> value = walk.Value();
+            options.Fps = value ? ParseFrameRate(*value) : std::nullopt;
+            if (!options.Fps) {
+                return "--fps wants frames per second from 0.001 to 1000, not '" +
+                       std::string(value.value_or("")) + "'";
+            }
         } else {
             return "unknown option '" + std::string(name) + "'";
         }
         if (error) return error;
     }
+    if (EndsWithOtherMedia(options.Out)) {
+        return "--out '" + options.Out +
+               "': render writes a folder, a .png file, or a .mp4, .webm or .gif video";
+    }
+    const bool video = VideoFormatOf(options.Out).has_value();
+    if (options.Fps && !video) return "--fps is for .mp4, .webm and .gif outputs";
+    if (video && !VideoRate(options)) return "a video at --frame-ms 0 or over 1000000 needs --fps";
     return CheckClockRange(options, options.WarmUpMs());
 }
 
-// Where the frames go: every frame into Folder, or only the last one into File.
+// Where the frames go: every frame into Folder or Video, or only the last one into File.
 struct Output {
     std::filesystem::path Folder;
     std::filesystem::path File;
+    std::filesystem::path VideoPath;
+    VideoWriter* Video = nullptr;  // open while rendering into VideoPath
 
     bool Wants(int64_t frame, int64_t frames) const { return File.empty() || frame == frames; }
     std::string PathOf(int64_t frame) const {
@@ -140,6 +187,9 @@ std::optional<std::string> PrepareOutput(const std::string& out, Output& output)
     if (EndsWithPng(out)) {
         output.File = out;
         folder = output.File.parent_path();
+    } else if (VideoFormatOf(out)) {
+        output.VideoPath = out;
+        folder = output.VideoPath.parent_path();
     } else {
         output.Folder = out;
         folder = output.Folder;
@@ -263,6 +313,15 @@ void PrintStats(const FrameStats& stats) {
     std::fputs(")\n", stderr);
 }
 
+// Adds the frame to the video, or writes it as its PNG file. A one-line reason on failure.
+std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
+                                      const std::vector<uint8_t>& pixels) {
+    if (output.Video != nullptr) return output.Video->AddFrameBgr(pixels);
+    const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
+    if (!png) return std::string("cannot encode the frame as PNG");
+    return WriteFileAtomically(output.PathOf(frame), *png);
+}
+
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
 int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, const Output& output,
@@ -284,12 +343,7 @@ int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, co
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
             }
-            const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
-            if (!png) {
-                std::fputs("particleplayer render: cannot encode the frame as PNG\n", stderr);
-                return 1;
-            }
-            if (const auto error = WriteFileAtomically(output.PathOf(frame), *png)) {
+            if (const auto error = WriteFrame(output, frame, pixels)) {
                 std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
                 return 1;
             }
@@ -363,6 +417,16 @@ int RunRender(CommandArgs args) {
         std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
         return 1;
     }
+    // The video is started before anything is drawn, so that a missing encoder costs nothing.
+    VideoWriter video;
+    if (!output.VideoPath.empty()) {
+        if (const std::optional<VideoError> error = video.Open(
+                output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options))) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
+            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
+        }
+        output.Video = &video;
+    }
 
     // Chosen before SDL starts: no display is needed or used, whatever DISPLAY says. SDL's
     // signal handlers would turn Ctrl+C into a close request that nothing here reads, so a
@@ -398,14 +462,23 @@ int RunRender(CommandArgs args) {
         WarmUp(engine, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
-    const int status = RenderFrames(engine, clock, options, output, stats);
+    int status = RenderFrames(engine, clock, options, output, stats);
     StopScene();
+    if (status == 0 && output.Video != nullptr) {
+        if (const std::optional<std::string> error = video.Finish()) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            status = 1;
+        }
+    }
     if (status == 0 && options.Stats) PrintStats(stats);
     if (status == 0) {
-        if (output.File.empty()) {
+        const char* plural = options.Frames == 1 ? "" : "s";
+        if (output.Video != nullptr) {
+            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s to %s\n",
+                         static_cast<long long>(options.Frames), plural, output.VideoPath.c_str());
+        } else if (output.File.empty()) {
             std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n",
-                         static_cast<long long>(options.Frames), options.Frames == 1 ? "" : "s",
-                         output.Folder.c_str());
+                         static_cast<long long>(options.Frames), plural, output.Folder.c_str());
         } else {
             std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n",
                          static_cast<long long>(options.Frames), output.File.c_str());

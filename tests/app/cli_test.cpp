@@ -89,7 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsRow{{"render", "--out"}, "--out needs"},
         BadArgsRow{{"render", "--out="}, "--out needs"},
         BadArgsRow{{"render", "--frames", "99999", "--frame-ms", "50000"}, "clock"},
-        BadArgsRow{{"render", "--fps", "60"}, "unknown option '--fps'"}));
+        BadArgsRow{{"render", "--fps", "60"}, "--fps is for .mp4, .webm and .gif"},
+        BadArgsRow{{"render", "--fps", "0", "--out", "c.gif"}, "0.001 to 1000"},
+        BadArgsRow{{"render", "--fps", "1.0001", "--out", "c.gif"}, "not '1.0001'"},
+        BadArgsRow{{"render", "--frame-ms", "0", "--out", "c.webm"}, "needs --fps"},
+        BadArgsRow{{"render", "--out", "clip.AVI"}, ".mp4, .webm or .gif video"}));
 
 // Statuses and messages scripts rely on. "FILE" in the arguments stands for a readable effect
 // file that disables its emitter, "DIR" for a folder.

@@ -1,0 +1,352 @@
+#include "app/video_writer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/error.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <numeric>
+
+#include "app/frame_palette.h"
+
+namespace pp {
+namespace {
+
+struct FormatInfo {
+    VideoFormat Format;
+    const char* Ending;
+    const char* Muxer;
+    const char* Codec;                    // what the video holds, for messages
+    std::array<const char*, 2> Encoders;  // FFmpeg's names, the first one present is used
+};
+
+constexpr std::array<FormatInfo, 3> kFormats = {{
+    {VideoFormat::Mp4, ".mp4", "mp4", "H.264", {"libx264", "libopenh264"}},
+    {VideoFormat::WebM, ".webm", "webm", "VP9", {"libvpx-vp9", nullptr}},
+    {VideoFormat::Gif, ".gif", "gif", "GIF", {"gif", nullptr}},
+}};
+
+const FormatInfo* FormatInfoOf(std::string_view path) {
+    for (const FormatInfo& info : kFormats) {
+        const std::string_view ending = info.Ending;
+        if (path.size() <= ending.size()) continue;
+        const std::string_view tail = path.substr(path.size() - ending.size());
+        bool same = true;
+        for (size_t i = 0; i < tail.size(); ++i) {
+            const char c =
+                tail[i] >= 'A' && tail[i] <= 'Z' ? static_cast<char>(tail[i] + 32) : tail[i];
+            same = same && c == ending[i];
+        }
+        if (same) return &info;
+    }
+    return nullptr;
+}
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Fixed settings per encoder. H.264 at constant quality 18 and VP9 at 24 (constant quality,
+// no bit rate) keep the scene's small bright particles sharp at modest sizes.
+void SetEncoderOptions(const AVCodec& codec, AVCodecContext& context, AVDictionary** options) {
+    const std::string_view name = codec.name;
+    if (name == "libx264") {
+        av_dict_set(options, "preset", "medium", 0);
+        av_dict_set(options, "crf", "18", 0);
+    } else if (name == "libvpx-vp9") {
+        context.bit_rate = 0;
+        av_dict_set(options, "crf", "24", 0);
+        av_dict_set(options, "deadline", "good", 0);
+        av_dict_set(options, "cpu-used", "4", 0);
+        av_dict_set(options, "row-mt", "0", 0);
+    } else if (context.codec_type == AVMEDIA_TYPE_VIDEO && name != "gif") {
+        context.bit_rate = 8'000'000;
+    }
+}
+
+// When frame k of a video at `rate` shows in a GIF, in hundredths of a second, and for how
+// long. Players show no delay under two hundredths as given (they stretch it), so up to 50
+// frames a second each frame starts at its time rounded; faster, frames start on a grid of
+// two hundredths, each at the first grid point from its time on, and a frame that ends
+// before that point is left out (false), so that the GIF still plays at the right speed.
+bool GifTime(FrameRate rate, int64_t k, int64_t& start, int64_t& duration) {
+    // Frame k's time is k * 100 * Den / Num hundredths; below, everything is over Num.
+    const int64_t num = rate.Num;
+    const int64_t at = k * 100 * rate.Den;
+    const int64_t next = at + 100 * rate.Den;
+    if (100 * int64_t{rate.Den} >= 2 * num) {
+        start = (2 * at + num) / (2 * num);
+        duration = (2 * next + num) / (2 * num) - start;
+        return true;
+    }
+    start = (at + 2 * num - 1) / (2 * num) * 2;
+    duration = 2;
+    return start * num < next;
+}
+
+}  // namespace
+
+std::optional<VideoFormat> VideoFormatOf(std::string_view path) {
+    const FormatInfo* info = FormatInfoOf(path);
+    if (info == nullptr) return std::nullopt;
+    return info->Format;
+}
+
+std::optional<FrameRate> ParseFrameRate(std::string_view text) {
+    int64_t num = 0;
+    int64_t den = 1;
+    size_t digits = 0;
+    bool point = false;
+    for (const char c : text) {
+        if (c == '.' && !point) {
+            point = true;
+        } else if (c >= '0' && c <= '9' && digits < 8 && den < 1000) {
+            num = num * 10 + (c - '0');
+            ++digits;
+            if (point) den *= 10;
+        } else {
+            return std::nullopt;
+        }
+    }
+    // Bounded above by 8 digits, so num stays far inside int32.
+    if (digits == 0 || num == 0 || num > 1000 * den) return std::nullopt;
+    const int64_t common = std::gcd(num, den);
+    return FrameRate{static_cast<int32_t>(num / common), static_cast<int32_t>(den / common)};
+}
+
+struct VideoWriter::State {
+    const FormatInfo* Info = nullptr;
+    std::string Path, Temporary;
+    int32_t Width = 0, Height = 0;
+    AVFormatContext* Format = nullptr;
+    AVCodecContext* Codec = nullptr;
+    AVStream* Stream = nullptr;
+    SwsContext* Scale = nullptr;
+    AVFrame* Frame = nullptr;
+    AVPacket* Packet = nullptr;
+    FrameRate Rate;
+    int64_t Index = 0;        // frames given so far
+    int64_t Duration = 1;     // the latest frame's, in the encoder's time base
+    bool FileExists = false;  // the temporary file was created and not yet renamed
+
+    ~State() {
+        av_packet_free(&Packet);
+        av_frame_free(&Frame);
+        sws_freeContext(Scale);
+        avcodec_free_context(&Codec);
+        if (Format != nullptr) {
+            if (Format->pb != nullptr) avio_closep(&Format->pb);
+            avformat_free_context(Format);
+        }
+        if (FileExists) std::remove(Temporary.c_str());
+    }
+
+    std::string Failure(const std::string& what, int code) const {
+        return "cannot write " + Path + ": " + what + " (" + AvError(code) + ")";
+    }
+
+    // Hands every packet the encoder has ready to the muxer.
+    std::optional<std::string> Drain() {
+        while (true) {
+            const int received = avcodec_receive_packet(Codec, Packet);
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
+            if (received < 0)
+                return Failure(std::string(Info->Codec) + " encoding failed", received);
+            if (Packet->duration == 0) Packet->duration = Duration;
+            av_packet_rescale_ts(Packet, Codec->time_base, Stream->time_base);
+            Packet->stream_index = Stream->index;
+            const int written = av_interleaved_write_frame(Format, Packet);
+            if (written < 0) return Failure("writing a frame failed", written);
+        }
+        if (Format->pb->error < 0) return Failure("writing failed", Format->pb->error);
+        return std::nullopt;
+    }
+};
+
+VideoWriter::VideoWriter() = default;
+VideoWriter::~VideoWriter() = default;
+
+std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t width, int32_t height,
+                                            FrameRate rate, std::string_view encoder) {
+    const auto failed = [](std::string text) {
+        return VideoError{VideoError::Failed, std::move(text)};
+    };
+    if (state_ != nullptr) return failed("a video is already being written");
+    const FormatInfo* info = FormatInfoOf(path);
+    if (info == nullptr) return failed(path + " is not a .mp4, .webm or .gif file name");
+    constexpr int32_t kMaxSide = 4096;
+    if (width < 2 || height < 2 || width > kMaxSide || height > kMaxSide || width % 2 != 0 ||
+        height % 2 != 0) {
+        return failed("a video's width and height are even numbers from 2 to 4096");
+    }
+    if (rate.Num <= 0 || rate.Den <= 0) return failed("a video's frame rate must be positive");
+
+    // The libraries' own messages would add lines to the one the caller prints.
+    av_log_set_level(AV_LOG_QUIET);
+    const AVCodec* codec = nullptr;
+    std::string tried;
+    std::array<const char*, 2> names = info->Encoders;
+    const std::string named(encoder);
+    if (!named.empty()) names = {named.c_str(), nullptr};
+    for (const char* name : names) {
+        if (name == nullptr || codec != nullptr) continue;
+        codec = avcodec_find_encoder_by_name(name);
+        tried += tried.empty() ? name : std::string(" or ") + name;
+    }
+    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO) {
+        return VideoError{VideoError::NoEncoder,
+                          std::string("this build of FFmpeg's libavcodec has no ") + info->Codec +
+                              " encoder (" + tried + ") for " + path};
+    }
+
+    auto state = std::make_unique<State>();
+    state->Info = info;
+    state->Path = path;
+    state->Temporary = path + ".part";
+    state->Width = width;
+    state->Rate = rate;
+    state->Height = height;
+    int code = avformat_alloc_output_context2(&state->Format, nullptr, info->Muxer,
+                                              state->Temporary.c_str());
+    if (code < 0) return failed(state->Failure("no muxer", code));
+    state->Format->flags |= AVFMT_FLAG_BITEXACT;
+    state->Stream = avformat_new_stream(state->Format, nullptr);
+    state->Codec = avcodec_alloc_context3(codec);
+    state->Frame = av_frame_alloc();
+    state->Packet = av_packet_alloc();
+    if (state->Stream == nullptr || state->Codec == nullptr || state->Frame == nullptr ||
+        state->Packet == nullptr) {
+        return failed(state->Failure("out of memory", AVERROR(ENOMEM)));
+    }
+
+    AVCodecContext& context = *state->Codec;
+    const bool paletted = info->Format == VideoFormat::Gif;
+    context.width = width;
+    context.height = height;
+    // GIF counts time in hundredths of a second; the others count frames.
+    context.time_base = paletted ? AVRational{1, 100} : AVRational{rate.Den, rate.Num};
+    context.framerate = AVRational{rate.Num, rate.Den};
+    context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
+    // A key frame every two seconds, so that players can seek.
+    context.gop_size =
+        static_cast<int>(std::clamp<int64_t>(2 * int64_t{rate.Num} / rate.Den, 1, 600));
+    context.thread_count = 1;
+    context.flags |= AV_CODEC_FLAG_BITEXACT;
+    if (state->Format->oformat->flags & AVFMT_GLOBALHEADER) {
+        context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
+    if (!paletted) {
+        // sRGB frames stored as BT.709 limited-range YUV, and tagged so.
+        context.color_range = AVCOL_RANGE_MPEG;
+        context.colorspace = AVCOL_SPC_BT709;
+        context.color_primaries = AVCOL_PRI_BT709;
+        context.color_trc = AVCOL_TRC_IEC61966_2_1;
+    }
+    AVDictionary* options = nullptr;
+    SetEncoderOptions(*codec, context, &options);
+    code = avcodec_open2(&context, codec, &options);
+    av_dict_free(&options);
+    if (code < 0) return failed(state->Failure(std::string("cannot start ") + codec->name, code));
+    code = avcodec_parameters_from_context(state->Stream->codecpar, &context);
+    if (code < 0) return failed(state->Failure("bad encoder parameters", code));
+    state->Stream->time_base = context.time_base;
+    state->Stream->avg_frame_rate = context.framerate;
+
+    state->Frame->format = context.pix_fmt;
+    state->Frame->width = width;
+    state->Frame->height = height;
+    code = av_frame_get_buffer(state->Frame, 0);
+    if (code < 0) return failed(state->Failure("out of memory", code));
+    if (!paletted) {
+        state->Scale =
+            sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUV420P,
+                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
+                           nullptr, nullptr, nullptr);
+        if (state->Scale == nullptr)
+            return failed(state->Failure("no colour conversion", AVERROR(EINVAL)));
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        sws_setColorspaceDetails(state->Scale, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    }
+
+    code = avio_open(&state->Format->pb, state->Temporary.c_str(), AVIO_FLAG_WRITE);
+    if (code < 0) {
+        return failed("cannot create " + state->Temporary + ": " + AvError(code));
+    }
+    state->FileExists = true;
+    AVDictionary* muxerOptions = nullptr;
+    // The index goes first, so that a browser can start playing before the whole file is in.
+    if (info->Format == VideoFormat::Mp4) av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+    code = avformat_write_header(state->Format, &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (code < 0) return failed(state->Failure("cannot write the header", code));
+    state_ = std::move(state);
+    return std::nullopt;
+}
+
+std::optional<std::string> VideoWriter::AddFrameBgr(std::span<const uint8_t> bgr) {
+    if (state_ == nullptr) return "no video is open";
+    State& s = *state_;
+    const size_t rowBytes = static_cast<size_t>(s.Width) * 3;
+    if (bgr.size() != rowBytes * static_cast<size_t>(s.Height)) {
+        return "a frame of " + std::to_string(bgr.size()) + " bytes does not fit " +
+               std::to_string(s.Width) + " x " + std::to_string(s.Height) + " pixels";
+    }
+    int64_t pts = s.Index++;
+    if (s.Scale == nullptr && !GifTime(s.Rate, pts, pts, s.Duration)) return std::nullopt;
+    // The encoder may still hold the previous frame's pictures.
+    int code = av_frame_make_writable(s.Frame);
+    if (code < 0) return s.Failure("out of memory", code);
+    if (s.Scale != nullptr) {
+        const uint8_t* const planes[1] = {bgr.data()};
+        const int strides[1] = {static_cast<int>(rowBytes)};
+        sws_scale(s.Scale, planes, strides, 0, s.Height, s.Frame->data, s.Frame->linesize);
+    } else {
+        const PalettedFrame paletted = PaletteFromBgr(bgr);
+        // Unused entries are opaque black, so that none reads as a transparent colour.
+        auto* palette = reinterpret_cast<uint32_t*>(s.Frame->data[1]);
+        std::fill(palette, palette + 256, 0xFF000000u);
+        std::copy(paletted.Palette.begin(), paletted.Palette.end(), palette);
+        for (int32_t y = 0; y < s.Height; ++y) {
+            std::memcpy(
+                s.Frame->data[0] + static_cast<ptrdiff_t>(y) * s.Frame->linesize[0],
+                paletted.Indices.data() + static_cast<size_t>(y) * static_cast<size_t>(s.Width),
+                static_cast<size_t>(s.Width));
+        }
+    }
+    s.Frame->pts = pts;
+    code = avcodec_send_frame(s.Codec, s.Frame);
+    if (code < 0) return s.Failure(std::string(s.Info->Codec) + " encoding failed", code);
+    return s.Drain();
+}
+
+std::optional<std::string> VideoWriter::Finish() {
+    if (state_ == nullptr) return "no video is open";
+    // Whatever happens, the writer is closed afterwards; on failure the temporary goes.
+    const std::unique_ptr<State> state = std::move(state_);
+    State& s = *state;
+    int code = avcodec_send_frame(s.Codec, nullptr);
+    if (code < 0) return s.Failure("flushing the encoder failed", code);
+    if (std::optional<std::string> error = s.Drain()) return error;
+    code = av_write_trailer(s.Format);
+    if (code < 0) return s.Failure("cannot write the end of the file", code);
+    code = avio_closep(&s.Format->pb);
+    if (code < 0) return s.Failure("cannot close the file", code);
+    if (std::rename(s.Temporary.c_str(), s.Path.c_str()) != 0) {
+        return "cannot rename " + s.Temporary + " to " + s.Path + ": " + std::strerror(errno);
+    }
+    s.FileExists = false;
+    return std::nullopt;
+}
+
+}  // namespace pp
