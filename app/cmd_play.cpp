@@ -13,7 +13,7 @@
 #include "app/commands.h"
 #include "app/play_session.h"
 #include "app/scene.h"
-#include "render/window.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {

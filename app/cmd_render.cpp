@@ -20,11 +20,11 @@
 #include "app/png_writer.h"
 #include "app/scene.h"
 #include "effects/loader.h"
-#include "particles/draw_particles.h"
-#include "render/quad_sprites.h"
-#include "render/quad_stats.h"
-#include "render/screen.h"
-#include "render/window.h"
+#include "platform/draw_particles.h"
+#include "platform/quad_sprites.h"
+#include "platform/quad_stats.h"
+#include "platform/screen.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {

@@ -9,12 +9,12 @@
 #include <filesystem>
 
 #include "effects/loader.h"
-#include "particles/draw_particles.h"
-#include "render/image_decoders.h"
-#include "render/quad_sprites.h"
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "image/image_decoders.h"
+#include "platform/draw_particles.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 
 namespace pp {
 namespace {

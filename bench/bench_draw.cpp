@@ -22,13 +22,13 @@
 #include <vector>
 
 #include "app/scene.h"
-#include "particles/draw_particles.h"
 #include "particles/particles.h"
-#include "render/quad_geometry.h"
-#include "render/quad_sprites.h"
-#include "render/quad_stats.h"
-#include "render/screen.h"
-#include "render/window.h"
+#include "platform/draw_particles.h"
+#include "platform/quad_geometry.h"
+#include "platform/quad_sprites.h"
+#include "platform/quad_stats.h"
+#include "platform/screen.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
 

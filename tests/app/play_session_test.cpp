@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "app/png_writer.h"
-#include "render/image_decoders.h"
-#include "render/quad_sprites.h"
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "image/image_decoders.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
