@@ -406,11 +406,6 @@ template <int N>
 }
 #endif
 
-size_t WriteQuadVerticesFourWide(const QuadVertexSource& in, size_t count, float* xy,
-                                 uint8_t* alpha) {
-    return VertexLanes<4>::Write(in, count, xy, alpha);
-}
-
 size_t RadiansManyPairs(const float* degrees, size_t count, float* radians) {
     size_t i = 0;
     for (; i + 2 <= count; i += 2) RadiansOf<2>(degrees + i, radians + i);

@@ -6,26 +6,11 @@
 
 #include <cstdint>
 
+#include "platform/blend.h"
+
 namespace pp {
 
 struct QuadSprite;
-
-// Blend factor codes (the Direct3D 9 numbering that effect files use). Codes outside 1..13
-// fall back to the default of their position: source alpha as source, inverse source alpha
-// as destination.
-inline constexpr int32_t kBlendZero = 1;
-inline constexpr int32_t kBlendOne = 2;
-inline constexpr int32_t kBlendSrcColour = 3;
-inline constexpr int32_t kBlendInvSrcColour = 4;
-inline constexpr int32_t kBlendSrcAlpha = 5;
-inline constexpr int32_t kBlendInvSrcAlpha = 6;
-inline constexpr int32_t kBlendDestAlpha = 7;
-inline constexpr int32_t kBlendInvDestAlpha = 8;
-inline constexpr int32_t kBlendDestColour = 9;
-inline constexpr int32_t kBlendInvDestColour = 10;
-inline constexpr int32_t kBlendSrcAlphaSat = 11;
-inline constexpr int32_t kBlendBothSrcAlpha = 12;
-inline constexpr int32_t kBlendBothInvSrcAlpha = 13;
 
 // Empties the table and sets the blend factors to 5 and 6. Returns 1.
 int32_t InitQuadSprites();

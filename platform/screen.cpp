@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include "platform/gl_device.h"
+#include "platform/gl_program.h"
 #include "platform/sprites.h"
 #include "platform/window.h"
 
@@ -13,8 +14,6 @@ namespace {
 struct ScreenState {
     bool GraphicsInitialised = false;
     bool ScreenOpen = false;
-    bool ScreenActive = false;
-    bool SceneBegun = false;
     SDL_Window* Parent = nullptr;
     SDL_GLContext Context = nullptr;
     GLuint Framebuffer = 0;
@@ -132,32 +131,13 @@ void main() {
 )";
 
 // A flipping glBlitFramebuffer costs llvmpipe a fresh LLVM compile of its blit shaders in
-// every process (60-70 ms on the development machine, kept in no shader cache), on the way to
-// the first frame; this program's code comes from Mesa's shader cache after the first run and
-// its first draw takes a few milliseconds. Leaves CopyProgram 0 when it cannot be built.
+// every process, kept in no shader cache, on the way to the first frame; this program's code
+// comes from Mesa's shader cache after the first run. Leaves CopyProgram 0 when it cannot be
+// built.
 void CreateCopyProgram() {
     ScreenState& s = State();
-    GLuint shaders[2] = {glCreateShader(GL_VERTEX_SHADER), glCreateShader(GL_FRAGMENT_SHADER)};
-    const char* sources[2] = {kCopyVertexShader, kCopyFragmentShader};
-    bool compiled = true;
-    for (int i = 0; i < 2; ++i) {
-        glShaderSource(shaders[i], 1, &sources[i], nullptr);
-        glCompileShader(shaders[i]);
-        GLint ok = GL_FALSE;
-        glGetShaderiv(shaders[i], GL_COMPILE_STATUS, &ok);
-        compiled = compiled && ok == GL_TRUE;
-    }
-    GLint linked = GL_FALSE;
-    if (compiled) {
-        s.CopyProgram = glCreateProgram();
-        glAttachShader(s.CopyProgram, shaders[0]);
-        glAttachShader(s.CopyProgram, shaders[1]);
-        glLinkProgram(s.CopyProgram);
-        glGetProgramiv(s.CopyProgram, GL_LINK_STATUS, &linked);
-    }
-    glDeleteShader(shaders[0]);
-    glDeleteShader(shaders[1]);
-    if (linked == GL_TRUE) {
+    s.CopyProgram = BuildGlProgram(kCopyVertexShader, kCopyFragmentShader);
+    if (s.CopyProgram != 0) {
         s.CopyOriginLocation = glGetUniformLocation(s.CopyProgram, "Origin");
         glUseProgram(s.CopyProgram);
         glUniform1i(glGetUniformLocation(s.CopyProgram, "BackBuffer"), 0);
@@ -165,7 +145,7 @@ void CreateCopyProgram() {
         // Core profile draws need a vertex array even when no attribute is read.
         glGenVertexArrays(1, &s.CopyVertexArray);
     }
-    if (linked != GL_TRUE || glGetError() != GL_NO_ERROR) {
+    if (s.CopyProgram == 0 || glGetError() != GL_NO_ERROR) {
         if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
         if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
         s.CopyProgram = 0;
@@ -249,8 +229,6 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
     s.Width = width;
     s.Height = height;
     s.ScreenOpen = true;
-    s.ScreenActive = true;
-    s.SceneBegun = false;
     ApplyDefaultStates();
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
@@ -276,10 +254,7 @@ void FillScreen(int32_t colour) {
 }
 
 int32_t EnsureScene() {
-    ScreenState& s = State();
-    if (!DeviceReady()) return 0;
-    s.SceneBegun = true;
-    return 1;
+    return DeviceReady() ? 1 : 0;
 }
 
 void ApplyDefaultStates() {
@@ -290,9 +265,8 @@ void ApplyDefaultStates() {
 
 int32_t PresentFrame() {
     ScreenState& s = State();
-    if (!s.ScreenActive || !DeviceReady()) return 1;
+    if (!DeviceReady()) return 1;
     FlushQuadBatch();
-    s.SceneBegun = false;
 
     int windowW = 0, windowH = 0, drawW = 0, drawH = 0;
     SDL_GetWindowSize(s.Parent, &windowW, &windowH);
@@ -333,11 +307,9 @@ void ReleaseScreen() {
     if (s.Context != nullptr) {
         SDL_GL_MakeCurrent(s.Parent, s.Context);
         DropQuadDeviceObjects();
-        s.SceneBegun = false;
     }
     // Cleared before the context goes, so that nothing below counts the device as ready.
     s.ScreenOpen = false;
-    s.ScreenActive = false;
     DeleteDeviceObjects();
     s.Width = 0;
     s.Height = 0;

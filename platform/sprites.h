@@ -20,7 +20,6 @@ struct SpriteTexture {
     SpriteTexture& operator=(const SpriteTexture&) = delete;
     ~SpriteTexture();  // deletes the GL texture while the screen is open
 
-    int32_t Kind = 3;  // 32-bit B,G,R,A texture
     int32_t Width, Height;
     bool UsableAsQuad;
     uint32_t Texture;  // GL texture name
