@@ -2,7 +2,6 @@
 // hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the same
 // arguments give the same files, byte for byte.
 #include <SDL.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,9 +19,7 @@
 #include "app/png_writer.h"
 #include "app/scene.h"
 #include "effects/loader.h"
-#include "platform/draw_particles.h"
-#include "platform/quad_sprites.h"
-#include "platform/quad_stats.h"
+#include "platform/frame.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
@@ -180,12 +177,6 @@ void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
     }
 }
 
-double ThreadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -198,26 +189,16 @@ struct FrameStats {
     double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
 };
 
-// One frame as DrawSceneFrame draws it, step by step with the time of each step.
+// One frame as the window draws it, with the time of each step.
 void DrawTimedFrame(Engine& engine, FrameStats& stats) {
     const auto frameStart = std::chrono::steady_clock::now();
-    FillScreen(0);
-    const double updateStart = ThreadSeconds();
-    UpdateParticles(engine);
-    const double drawStart = ThreadSeconds();
-    ResetQuadDrawStats();
-    BeginQuads();
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    const double drawEnd = ThreadSeconds();
-    const QuadDrawStats quads = ReadQuadDrawStats();
-    const auto presentStart = std::chrono::steady_clock::now();
-    PresentFrame();
-    stats.Present.push_back(SecondsSince(presentStart) * 1e3);
-    stats.Update.push_back((drawStart - updateStart) * 1e3);
-    stats.Submission.push_back((drawEnd - drawStart - quads.DrawSeconds) * 1e3);
-    stats.DrawCalls.push_back(quads.DrawSeconds * 1e3);
-    stats.Particles.push_back(static_cast<double>(quads.Quads));
+    FrameTiming timing;
+    DrawFrame(engine, FrameUpdate::Run, &timing);
+    stats.Present.push_back(timing.PresentSeconds * 1e3);
+    stats.Update.push_back(timing.UpdateSeconds * 1e3);
+    stats.Submission.push_back((timing.DrawSeconds - timing.Quads.DrawSeconds) * 1e3);
+    stats.DrawCalls.push_back(timing.Quads.DrawSeconds * 1e3);
+    stats.Particles.push_back(static_cast<double>(timing.Quads.Quads));
     stats.Frame.push_back(SecondsSince(frameStart) * 1e3);
     if (stats.FirstFrameMs < 0.0) stats.FirstFrameMs = SecondsSince(kProgramStart) * 1e3;
 }
@@ -271,7 +252,7 @@ int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, co
         if (options.Stats) {
             DrawTimedFrame(engine, stats);
         } else {
-            DrawSceneFrame(engine);
+            DrawFrame(engine);
         }
         if (output.Wants(frame, options.Frames)) {
             const auto outputStart = std::chrono::steady_clock::now();

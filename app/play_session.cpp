@@ -13,7 +13,7 @@
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
-#include "platform/draw_particles.h"
+#include "platform/frame.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -292,12 +292,7 @@ void PlaySession::Restart() {
 }
 
 void PlaySession::Frame() {
-    FillScreen(0);
-    if (!clock_.Paused()) UpdateParticles(*engine_);
-    BeginQuads();
-    DrawParticles(*engine_, 0, 0, 0);
-    EndQuads();
-    PresentFrame();
+    DrawFrame(*engine_, clock_.Paused() ? FrameUpdate::Skip : FrameUpdate::Run);
 }
 
 std::vector<PlayReload> PlaySession::PollReload() {

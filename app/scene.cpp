@@ -10,7 +10,6 @@
 
 #include "effects/loader.h"
 #include "image/image_decoders.h"
-#include "platform/draw_particles.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -119,15 +118,6 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
         SetSpriteRange(emitter, row.Number, -65535, 1);
     }
     return std::nullopt;
-}
-
-void DrawSceneFrame(Engine& engine) {
-    FillScreen(0);
-    UpdateParticles(engine);
-    BeginQuads();
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    PresentFrame();
 }
 
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame) {

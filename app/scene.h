@@ -60,14 +60,10 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 // window or the screen cannot be opened. Call StopScene afterwards in either case.
 std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags);
 
-// One frame: clear to black, update every emitter against the engine's clock, draw layer 0
-// and show the frame.
-void DrawSceneFrame(Engine& engine);
-
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
-// with `frame`, a pass that handled one draws nothing, so the next quiet 5 ms bring the frame.
-// `afterWait` runs after every wait (not after a close request) and ends the loop by returning
-// false; a close request ends it too.
+// with `frame` (DrawFrame of platform/frame.h for the bare scene), a pass that handled one draws
+// nothing, so the next quiet 5 ms bring the frame. `afterWait` runs after every wait (not after a
+// close request) and ends the loop by returning false; a close request ends it too.
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);
 
 // Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
