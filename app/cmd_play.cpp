@@ -2,8 +2,6 @@
 // play session, plus what the bare player leaves out: a title with the particle count and
 // frame rate, hot reload of the effects' files, and keys to pause, restart and take
 // screenshots.
-#include <SDL.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -71,19 +69,19 @@ bool HandleKeys(PlaySession& session) {
     keys.swap(PressedKeys());
     for (const int32_t key : keys) {
         switch (key) {
-            case SDLK_ESCAPE:
+            case kKeyEscape:
                 return false;
-            case SDLK_SPACE:
+            case kKeySpace:
                 if (session.Paused()) {
                     session.Resume();
                 } else {
                     session.Pause();
                 }
                 break;
-            case SDLK_r:
+            case kKeyR:
                 session.Restart();
                 break;
-            case SDLK_s:
+            case kKeyS:
                 TakeScreenshot();
                 break;
             default:

@@ -1,7 +1,6 @@
-// particleplayer render: the player's scene drawn without a display (SDL's offscreen driver, a
-// hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the same
-// arguments give the same files, byte for byte.
-#include <SDL.h>
+// particleplayer render: the player's scene drawn without a display (the offscreen video
+// driver, a hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the
+// same arguments give the same files, byte for byte.
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +20,7 @@
 #include "effects/loader.h"
 #include "platform/frame.h"
 #include "platform/screen.h"
+#include "platform/video.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 
@@ -147,11 +147,11 @@ std::optional<std::string> PrepareOutput(const std::string& out, Output& output)
 }
 
 void ReportProblem(const SceneProblem& problem) {
-    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
-    const char* what = "";
+    const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
+    std::string what;
     switch (problem.What) {
         case SceneProblem::NoDisplay:
-            what = "cannot start SDL's offscreen video driver";
+            what = std::string("cannot start ") + kOffscreenVideoName;
             break;
         case SceneProblem::NoWindow:
             what = "cannot open the hidden 800 x 600 window";
@@ -163,7 +163,7 @@ void ReportProblem(const SceneProblem& problem) {
     std::fprintf(stderr,
                  "particleplayer render: %s%s; it needs Mesa's EGL and OpenGL drivers "
                  "(libegl-mesa0, libgl1-mesa-dri)\n",
-                 what, sdl.c_str());
+                 what.c_str(), detail.c_str());
 }
 
 void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
@@ -320,11 +320,10 @@ int RunRender(CommandArgs args) {
         return 1;
     }
 
-    // Chosen before SDL starts: no display is needed or used, whatever DISPLAY says. SDL's
-    // signal handlers would turn Ctrl+C into a close request that nothing here reads, so a
-    // long render could not be stopped; without them the signals end the process as usual.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Chosen before video starts: no display is needed or used. Signal handlers would turn
+    // Ctrl+C into a close request that nothing here reads, so a long render could not be
+    // stopped; without them the signals end the process as usual.
+    UseOffscreenVideo();
 
     VirtualClock clock(options.ClockStart);
     Engine engine(clock);

@@ -1,7 +1,5 @@
 #include "app/play_session.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +15,7 @@
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
+#include "platform/video.h"
 #include "platform/window.h"
 
 namespace pp {
@@ -222,22 +221,18 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
 }
 
 std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags) {
-    SDL_ClearError();
+    ClearVideoError();
     const bool graphics = InitGraphics() != 0;
     InitQuadSprites();
-    auto sdlError = [] {
-        const char* text = SDL_GetError();
-        return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
-    };
-    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, sdlError()};
-    SDL_ClearError();
+    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, VideoErrorText()};
+    ClearVideoError();
     if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kPlayTitle,
                    kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
-        return SceneProblem{SceneProblem::NoWindow, sdlError()};
+        return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
-    SDL_ClearError();
+    ClearVideoError();
     if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
-        return SceneProblem{SceneProblem::NoScreen, sdlError()};
+        return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();
     return std::nullopt;

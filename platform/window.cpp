@@ -136,6 +136,21 @@ void TranslateWindowEvent(const SDL_WindowEvent& e) {
     }
 }
 
+int32_t KeyName(SDL_Keycode key) {
+    switch (key) {
+        case SDLK_ESCAPE:
+            return kKeyEscape;
+        case SDLK_SPACE:
+            return kKeySpace;
+        case SDLK_r:
+            return kKeyR;
+        case SDLK_s:
+            return kKeyS;
+        default:
+            return kKeyOther;
+    }
+}
+
 void Translate(const SDL_Event& e) {
     if (e.type == SDL_QUIT) {
         // A quit request (SIGINT, SIGTERM, the desktop session) is a close request for the
@@ -145,7 +160,7 @@ void Translate(const SDL_Event& e) {
     } else if (e.type == SDL_WINDOWEVENT) {
         TranslateWindowEvent(e.window);
     } else if (e.type == SDL_KEYDOWN && e.key.repeat == 0 && State().KeyHook != nullptr) {
-        State().KeyHook(static_cast<int32_t>(e.key.keysym.sym));
+        State().KeyHook(KeyName(e.key.keysym.sym));
     }
 }
 

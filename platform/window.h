@@ -56,9 +56,17 @@ inline constexpr int32_t kWindowDestroying = 2;
 using WindowEventHook = void (*)(SDL_Window* window, int32_t code);
 void SetWindowEventHook(WindowEventHook hook);
 
-// Called with SDL's key code for every key pressed while a window has the focus (a held key's
-// repeats excluded), when WaitEvent takes the event in; WaitEvent still returns the SDL event
-// type, so callers that do not set a hook see no difference. One hook; nullptr removes it.
+// Keys as the key-press hook names them; every key without a name here comes as kKeyOther.
+inline constexpr int32_t kKeyOther = 0;
+inline constexpr int32_t kKeyEscape = 1;
+inline constexpr int32_t kKeySpace = 2;
+inline constexpr int32_t kKeyR = 3;
+inline constexpr int32_t kKeyS = 4;
+
+// Called with the key's name (kKey...) for every key pressed while a window has the focus (a
+// held key's repeats excluded), when WaitEvent takes the event in; WaitEvent still returns the
+// SDL event type, so callers that do not set a hook see no difference. One hook; nullptr
+// removes it.
 using KeyPressHook = void (*)(int32_t key);
 void SetKeyPressHook(KeyPressHook hook);
 

@@ -376,7 +376,7 @@ TEST_F(Play, KeyPressesReachTheHookWhileWaitEventStillReportsTheEventType) {
     }
     SetKeyPressHook(nullptr);
     EXPECT_EQ(keyEvents, 3);
-    EXPECT_EQ(HookedKeys(), (std::vector<int32_t>{SDLK_r, SDLK_SPACE}));
+    EXPECT_EQ(HookedKeys(), (std::vector<int32_t>{kKeyR, kKeySpace}));
 }
 
 TEST_F(Play, WindowTitleCanBeSet) {

@@ -204,6 +204,35 @@ TEST_F(WindowTest, HookSeesRaisedEventsAndTheWindowGoing) {
     EXPECT_EQ(WindowHandle(0), nullptr);
 }
 
+std::vector<int32_t>& HookedKeys() {
+    static std::vector<int32_t> keys;
+    return keys;
+}
+
+// The key hook hears the window layer's key names, one per press, in order; keys without a
+// name come as kKeyOther.
+TEST_F(WindowTest, KeyPressesReachTheHookByName) {
+    const struct {
+        SDL_Keycode Sdl;
+        int32_t Name;
+    } keys[] = {{SDLK_ESCAPE, kKeyEscape}, {SDLK_SPACE, kKeySpace}, {SDLK_r, kKeyR},
+                {SDLK_s, kKeyS},           {SDLK_a, kKeyOther},     {SDLK_RETURN, kKeyOther}};
+    HookedKeys().clear();
+    SetKeyPressHook([](int32_t key) { HookedKeys().push_back(key); });
+    std::vector<int32_t> expected;
+    for (const auto& key : keys) {
+        SDL_Event e{};
+        e.type = SDL_KEYDOWN;
+        e.key.windowID = SDL_GetWindowID(window);
+        e.key.keysym.sym = key.Sdl;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        expected.push_back(key.Name);
+    }
+    Collect();
+    SetKeyPressHook(nullptr);
+    EXPECT_EQ(HookedKeys(), expected);
+}
+
 TEST(WindowWithoutAnyWindow, WaitStillTimesOut) {
     ASSERT_TRUE(test::KeepGraphicsDriverLoaded());
     CloseAllWindows();
