@@ -5,7 +5,7 @@
 
 namespace pp {
 
-// Blend factor codes (the Direct3D 9 numbering that effect files use). Codes outside 1..13
+// Blend factor codes as effect files number them. Codes outside 1..13
 // fall back to the default of their position: source alpha as source, inverse source alpha
 // as destination.
 inline constexpr int32_t kBlendZero = 1;

@@ -55,7 +55,7 @@ void StretchArea() {
     s.AreaHeight = static_cast<int32_t>(areaH < 0 ? 0 : areaH);
 }
 
-// Stands in for the window procedures the screen hooks into: a repaint or resize of its
+// What the screen does about its window's events: a repaint or resize of its
 // window shows the last frame again, and a window that goes takes the screen with it, since
 // the context cannot outlive the window it draws into.
 void OnWindowEvent(SDL_Window* window, int32_t code) {

@@ -18,7 +18,7 @@ inline constexpr int32_t kEventMinimized = 13107;
 inline constexpr int32_t kEventMaximized = 13108;
 inline constexpr int32_t kEventRestored = 13109;
 
-// WindowOpen flags; all other bits are Win32 window style bits, of which caption (0x00C00000),
+// WindowOpen flags; all other bits are window style bits, of which caption (0x00C00000),
 // sizing border (0x00040000), minimize (0x20000000) and maximize (0x01000000) are honoured.
 inline constexpr uint32_t kWindowCentreOnScreen = 0x00000001;
 inline constexpr uint32_t kWindowCentreOnParent = 0x00000002;
