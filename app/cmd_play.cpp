@@ -2,8 +2,6 @@
 // play session, plus what the bare player leaves out: a title with the particle count and
 // frame rate, hot reload of the effects' files, and keys to pause, restart and take
 // screenshots.
-#include <SDL.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -13,7 +11,7 @@
 #include "app/commands.h"
 #include "app/play_session.h"
 #include "app/scene.h"
-#include "render/window.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -91,20 +89,20 @@ bool HandleKeys(PlaySession& session) {
     keys.swap(PressedKeys());
     for (const int32_t key : keys) {
         switch (key) {
-            case SDLK_ESCAPE:
+            case kKeyEscape:
                 return false;
-            case SDLK_SPACE:
+            case kKeySpace:
                 if (session.Paused()) {
                     session.Resume();
                 } else {
                     session.Pause();
                 }
                 break;
-            case SDLK_r:
+            case kKeyR:
                 session.Restart();
                 ReportFindings(session);
                 break;
-            case SDLK_s:
+            case kKeyS:
                 TakeScreenshot();
                 break;
             default:

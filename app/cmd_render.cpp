@@ -1,8 +1,6 @@
-// particleplayer render: the player's scene drawn without a display (SDL's offscreen driver, a
-// hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the same
-// arguments give the same files, byte for byte.
-#include <SDL.h>
-#include <time.h>
+// particleplayer render: the player's scene drawn without a display (the offscreen video
+// driver, a hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the
+// same arguments give the same files, byte for byte.
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,11 +21,10 @@
 #include "app/scene.h"
 #include "app/video_writer.h"
 #include "effects/loader.h"
-#include "particles/draw_particles.h"
-#include "render/quad_sprites.h"
-#include "render/quad_stats.h"
-#include "render/screen.h"
-#include "render/window.h"
+#include "platform/frame.h"
+#include "platform/screen.h"
+#include "platform/video.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -205,11 +202,11 @@ std::optional<std::string> PrepareOutput(const std::string& out, Output& output)
 }
 
 void ReportProblem(const SceneProblem& problem) {
-    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
-    const char* what = "";
+    const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
+    std::string what;
     switch (problem.What) {
         case SceneProblem::NoDisplay:
-            what = "cannot start SDL's offscreen video driver";
+            what = std::string("cannot start ") + kOffscreenVideoName;
             break;
         case SceneProblem::NoWindow:
             what = "cannot open the hidden 800 x 600 window";
@@ -221,7 +218,7 @@ void ReportProblem(const SceneProblem& problem) {
     std::fprintf(stderr,
                  "particleplayer render: %s%s; it needs Mesa's EGL and OpenGL drivers "
                  "(libegl-mesa0, libgl1-mesa-dri)\n",
-                 what, sdl.c_str());
+                 what.c_str(), detail.c_str());
 }
 
 void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
@@ -233,12 +230,6 @@ void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
         std::fprintf(stderr, "particleplayer render: frame %lld/%lld\n",
                      static_cast<long long>(frame), static_cast<long long>(frames));
     }
-}
-
-double ThreadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -253,26 +244,16 @@ struct FrameStats {
     double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
 };
 
-// One frame as DrawSceneFrame draws it, step by step with the time of each step.
+// One frame as the window draws it, with the time of each step.
 void DrawTimedFrame(Engine& engine, FrameStats& stats) {
     const auto frameStart = std::chrono::steady_clock::now();
-    FillScreen(0);
-    const double updateStart = ThreadSeconds();
-    UpdateParticles(engine);
-    const double drawStart = ThreadSeconds();
-    ResetQuadDrawStats();
-    BeginQuads();
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    const double drawEnd = ThreadSeconds();
-    const QuadDrawStats quads = ReadQuadDrawStats();
-    const auto presentStart = std::chrono::steady_clock::now();
-    PresentFrame();
-    stats.Present.push_back(SecondsSince(presentStart) * 1e3);
-    stats.Update.push_back((drawStart - updateStart) * 1e3);
-    stats.Submission.push_back((drawEnd - drawStart - quads.DrawSeconds) * 1e3);
-    stats.DrawCalls.push_back(quads.DrawSeconds * 1e3);
-    stats.Particles.push_back(static_cast<double>(quads.Quads));
+    FrameTiming timing;
+    DrawFrame(engine, FrameUpdate::Run, &timing);
+    stats.Present.push_back(timing.PresentSeconds * 1e3);
+    stats.Update.push_back(timing.UpdateSeconds * 1e3);
+    stats.Submission.push_back((timing.DrawSeconds - timing.Quads.DrawSeconds) * 1e3);
+    stats.DrawCalls.push_back(timing.Quads.DrawSeconds * 1e3);
+    stats.Particles.push_back(static_cast<double>(timing.Quads.Quads));
     stats.Frame.push_back(SecondsSince(frameStart) * 1e3);
     if (stats.FirstFrameMs < 0.0) stats.FirstFrameMs = SecondsSince(kProgramStart) * 1e3;
 }
@@ -335,7 +316,7 @@ int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, co
         if (options.Stats) {
             DrawTimedFrame(engine, stats);
         } else {
-            DrawSceneFrame(engine);
+            DrawFrame(engine);
         }
         if (output.Wants(frame, options.Frames)) {
             const auto outputStart = std::chrono::steady_clock::now();
@@ -428,11 +409,10 @@ int RunRender(CommandArgs args) {
         output.Video = &video;
     }
 
-    // Chosen before SDL starts: no display is needed or used, whatever DISPLAY says. SDL's
-    // signal handlers would turn Ctrl+C into a close request that nothing here reads, so a
-    // long render could not be stopped; without them the signals end the process as usual.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Chosen before video starts: no display is needed or used. Signal handlers would turn
+    // Ctrl+C into a close request that nothing here reads, so a long render could not be
+    // stopped; without them the signals end the process as usual.
+    UseOffscreenVideo();
 
     VirtualClock clock(options.ClockStart);
     Engine sceneEngine(clock);

@@ -1,7 +1,5 @@
 #include "app/play_session.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -15,12 +13,13 @@
 #include "effects/check.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
-#include "particles/draw_particles.h"
-#include "render/image_decoders.h"
-#include "render/quad_sprites.h"
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "image/image_decoders.h"
+#include "platform/frame.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/video.h"
+#include "platform/window.h"
 
 namespace pp {
 namespace {
@@ -221,22 +220,18 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
 }
 
 std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags) {
-    SDL_ClearError();
+    ClearVideoError();
     const bool graphics = InitGraphics() != 0;
     InitQuadSprites();
-    auto sdlError = [] {
-        const char* text = SDL_GetError();
-        return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
-    };
-    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, sdlError()};
-    SDL_ClearError();
+    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, VideoErrorText()};
+    ClearVideoError();
     if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kPlayTitle,
                    kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
-        return SceneProblem{SceneProblem::NoWindow, sdlError()};
+        return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
-    SDL_ClearError();
+    ClearVideoError();
     if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
-        return SceneProblem{SceneProblem::NoScreen, sdlError()};
+        return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();
     return std::nullopt;
@@ -291,12 +286,7 @@ void PlaySession::Restart() {
 }
 
 void PlaySession::Frame() {
-    FillScreen(0);
-    if (!clock_.Paused()) UpdateParticles(*engine_);
-    BeginQuads();
-    DrawParticles(*engine_, 0, 0, 0);
-    EndQuads();
-    PresentFrame();
+    DrawFrame(*engine_, clock_.Paused() ? FrameUpdate::Skip : FrameUpdate::Run);
 }
 
 std::vector<PlayReload> PlaySession::PollReload() {

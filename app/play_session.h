@@ -2,7 +2,7 @@
 // engine, the clock that stops while paused and the files each effect was loaded from; it
 // re-applies an effect to its emitter when one of its files changes, without touching the
 // particles already alive. The command wraps it with a window and keys; tests drive it frame
-// by frame on SDL's offscreen driver.
+// by frame on the offscreen video driver.
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/scene.h"
+#include "platform/frame.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -25,7 +26,7 @@ int RunPlayer(CommandArgs) {
         std::fprintf(stderr, "particleplayer: %s\n", note.c_str());
     }
 
-    RunFrameLoop([] { return true; }, [&engine] { DrawSceneFrame(engine); });
+    RunFrameLoop([] { return true; }, [&engine] { DrawFrame(engine); });
     StopScene();
     return 0;
 }

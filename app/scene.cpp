@@ -1,30 +1,21 @@
 #include "app/scene.h"
 
-#include <SDL.h>
 #include <dlfcn.h>
 #include <link.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "effects/loader.h"
-#include "particles/draw_particles.h"
-#include "render/image_decoders.h"
-#include "render/quad_sprites.h"
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "image/image_decoders.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/video.h"
+#include "platform/window.h"
 
 namespace pp {
 namespace {
-
-// SDL's latest error as "SDL: ...", or "" when it gave none; read before anything else can
-// overwrite it.
-std::string SdlError() {
-    const char* text = SDL_GetError();
-    return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
-}
 
 // Marks every shared library loaded now to stay until the process ends. Shut-down is the end
 // of the process, so unloading the graphics driver on the way gains nothing; and Mesa's
@@ -43,27 +34,17 @@ void KeepLoadedLibrariesUntilExit() {
         nullptr);
 }
 
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
 }  // namespace
 
 std::optional<SceneProblem> ChooseVideoDriver() {
-    if (IsSet("SDL_VIDEODRIVER")) return std::nullopt;
-    std::string drivers;
-    if (IsSet("DISPLAY")) drivers = "x11";
-    if (IsSet("WAYLAND_DISPLAY")) drivers += drivers.empty() ? "wayland" : ",wayland";
-    if (drivers.empty()) {
+    if (ChooseDisplayDrivers() == DisplayDrivers::NoDisplay) {
         return SceneProblem{SceneProblem::NoDisplay, "DISPLAY and WAYLAND_DISPLAY are unset"};
     }
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
     return std::nullopt;
 }
 
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
-    const std::string sdl = problem.Text.empty() ? "" : " (" + problem.Text + ")";
+    const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
     const char* what = "";
     const char* advice = "";
     switch (problem.What) {
@@ -85,14 +66,14 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
             break;
     }
     std::fprintf(stderr, "%.*s: %s%s; %s\n", static_cast<int>(who.size()), who.data(), what,
-                 sdl.c_str(), advice);
+                 detail.c_str(), advice);
 }
 
 std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.
-    SDL_ClearError();
+    ClearVideoError();
     const bool graphics = InitGraphics() != 0;
-    const std::string graphicsError = graphics ? "" : SdlError();
+    const std::string graphicsError = graphics ? "" : VideoErrorText();
     InitQuadSprites();
 
     // Emitters exists with the engine; the area names come before any effect is read.
@@ -101,14 +82,14 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
     // Without a video system there is nothing to draw into; the frame loop would spin
     // without ever showing anything.
     if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
-    SDL_ClearError();
+    ClearVideoError();
     if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kSceneTitle,
                    kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
-        return SceneProblem{SceneProblem::NoWindow, SdlError()};
+        return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
-    SDL_ClearError();
+    ClearVideoError();
     if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
-        return SceneProblem{SceneProblem::NoScreen, SdlError()};
+        return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();
 
@@ -119,15 +100,6 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
         SetSpriteRange(emitter, row.Number, -65535, 1);
     }
     return std::nullopt;
-}
-
-void DrawSceneFrame(Engine& engine) {
-    FillScreen(0);
-    UpdateParticles(engine);
-    BeginQuads();
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    PresentFrame();
 }
 
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame) {
@@ -144,7 +116,7 @@ void StopScene() {
     CloseAllWindows();
     ShutdownGraphics();
     FreeAllQuadSprites();
-    SDL_Quit();
+    EndVideo();
 }
 
 std::vector<std::string> MissingSceneFiles() {

@@ -37,17 +37,16 @@ inline constexpr char kSceneTitle[] = "SCREEN";
 // A caption with a system menu, centred on the desktop.
 inline constexpr uint32_t kSceneWindowFlags = 0x00C80001;
 
-// Why the scene could not start. Text says more ("SDL: ..." with SDL's own message), or is
+// Why the scene could not start. Text says more (the video library's own message), or is
 // empty.
 struct SceneProblem {
     enum Kind { NoDisplay, NoWindow, NoScreen } What;
     std::string Text;
 };
 
-// Limits SDL to the video drivers that show a window on an announced display, unless
-// SDL_VIDEODRIVER names drivers itself. Left alone, SDL falls back to its offscreen driver
-// when there is no display, and a window would show frames nobody can see. A NoDisplay
-// problem when no display is announced at all. Call before StartScene.
+// Limits the video drivers to those that show a window on an announced display, unless the
+// user named drivers (ChooseDisplayDrivers of platform/video.h). A NoDisplay problem when no
+// display is announced at all. Call before StartScene.
 std::optional<SceneProblem> ChooseVideoDriver();
 
 // One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
@@ -60,18 +59,15 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 // window or the screen cannot be opened. Call StopScene afterwards in either case.
 std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags);
 
-// One frame: clear to black, update every emitter against the engine's clock, draw layer 0
-// and show the frame.
-void DrawSceneFrame(Engine& engine);
-
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
-// with `frame`, a pass that handled one draws nothing, so the next quiet 5 ms bring the frame.
-// `afterWait` runs after every wait (not after a close request) and ends the loop by returning
-// false; a close request ends it too.
+// with `frame` (DrawFrame of platform/frame.h for the bare scene), a pass that handled one draws
+// nothing, so the next quiet 5 ms bring the frame. `afterWait` runs after every wait (not after a
+// close request) and ends the loop by returning false; a close request ends it too.
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);
 
 // Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
-// of SDL. The engine, with every emitter and particle, goes with its owner afterwards.
+// of the video library. The engine, with every emitter and particle, goes with its owner
+// afterwards.
 void StopScene();
 
 // The scene's files that cannot be opened from the working directory, as paths with '/'.

@@ -22,13 +22,14 @@
 #include <vector>
 
 #include "app/scene.h"
-#include "particles/draw_particles.h"
 #include "particles/particles.h"
-#include "render/quad_geometry.h"
-#include "render/quad_sprites.h"
-#include "render/quad_stats.h"
-#include "render/screen.h"
-#include "render/window.h"
+#include "platform/draw_particles.h"
+#include "platform/frame.h"
+#include "platform/quad_geometry.h"
+#include "platform/quad_sprites.h"
+#include "platform/quad_stats.h"
+#include "platform/screen.h"
+#include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
 
@@ -242,24 +243,16 @@ void RunFrames(benchmark::State& state, Engine& engine, VirtualClock& clock) {
     for (auto _ : state) {
         clock.Advance(16);
         const Clock::time_point start = Clock::now();
-        FillScreen(0);
-        double t = ThreadSeconds();
-        UpdateParticles(engine);
-        update += ThreadSeconds() - t;
-        ResetQuadDrawStats();
-        t = ThreadSeconds();
-        BeginQuads();
-        DrawParticles(engine, 0, 0, 0);
-        EndQuads();
-        const QuadDrawStats stats = ReadQuadDrawStats();
-        submission += ThreadSeconds() - t - stats.DrawSeconds;
-        driver += stats.DrawSeconds;
-        PresentFrame();
+        FrameTiming timing;
+        DrawFrame(engine, FrameUpdate::Run, &timing);
         glFinish();
         const double seconds = Since(start);
+        update += timing.UpdateSeconds;
+        submission += timing.DrawSeconds - timing.Quads.DrawSeconds;
+        driver += timing.Quads.DrawSeconds;
         frames += seconds;
         state.SetIterationTime(seconds);
-        particles += static_cast<double>(stats.Quads);
+        particles += static_cast<double>(timing.Quads.Quads);
     }
     const auto count = static_cast<double>(state.iterations());
     state.counters["frame_ms"] = frames * 1e3 / count;
@@ -281,7 +274,7 @@ void BM_FrameScene(benchmark::State& state) {
     // Three seconds in, every effect has its steady population.
     for (int i = 0; i < 3000 / 16; ++i) {
         run.Clock.Advance(16);
-        DrawSceneFrame(run.SceneEngine);
+        DrawFrame(run.SceneEngine);
     }
     RunFrames(state, run.SceneEngine, run.Clock);
 }

@@ -2,8 +2,8 @@
 #include <string>
 
 #include "fuzz/harness.h"
-#include "render/image_decoders.h"
-#include "render/texture_bytes.h"
+#include "image/image_decoders.h"
+#include "image/texture_bytes.h"
 
 namespace pp::fuzz {
 namespace {

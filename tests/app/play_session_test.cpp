@@ -16,11 +16,11 @@
 
 #include "app/png_writer.h"
 #include "effects/check.h"
-#include "render/image_decoders.h"
-#include "render/quad_sprites.h"
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "image/image_decoders.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 #include "tests/effects/temp_dir.h"
 #include "tests/particles/params_test_util.h"
 
@@ -410,7 +410,7 @@ TEST_F(Play, KeyPressesReachTheHookWhileWaitEventStillReportsTheEventType) {
     }
     SetKeyPressHook(nullptr);
     EXPECT_EQ(keyEvents, 3);
-    EXPECT_EQ(HookedKeys(), (std::vector<int32_t>{SDLK_r, SDLK_SPACE}));
+    EXPECT_EQ(HookedKeys(), (std::vector<int32_t>{kKeyR, kKeySpace}));
 }
 
 TEST_F(Play, WindowTitleCanBeSet) {

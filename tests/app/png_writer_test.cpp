@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "render/image_decoders.h"
+#include "image/image_decoders.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "render/image_decoders.h"
+#include "image/image_decoders.h"
 #include "tests/app/render_run.h"
 
 namespace pp {

@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "render/screen.h"
-#include "render/sprites.h"
-#include "render/window.h"
+#include "platform/frame.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
@@ -102,7 +103,7 @@ TEST_F(Scene, WithoutDataRunsDefaultEmittersThatDrawNothing) {
     EXPECT_EQ(emitters[3]->Sprite.Min, 4);
     EXPECT_EQ(LookupSprite(1), nullptr);
     clock_.Set(1100);
-    DrawSceneFrame(engine_);
+    DrawFrame(engine_);
     EXPECT_GT(CountParticles(engine_), 0);
     EXPECT_TRUE(FrameIsBlack());
 }

@@ -1,0 +1,184 @@
+// PNG decoder on libpng. The check reads the header and requests every transformation the
+// output needs; the decode then reads all rows (all interlace passes) into the caller's buffer.
+// Output: 24-bit B,G,R for colour, grey and palette images without transparency; 32-bit
+// B,G,R,A (straight alpha) for colour+alpha, grey+alpha, palette images with a tRNS chunk and
+// grey images of fewer than 8 bits with a tRNS chunk. 16-bit samples keep their high byte.
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "image/image_decoders.h"
+
+namespace pp {
+namespace {
+
+constexpr size_t PngSignatureBytes = 8;
+
+struct PngData final : DecoderData {
+    png_structp Png = nullptr;
+    png_infop Info = nullptr;
+    const uint8_t* Bytes = nullptr;
+    size_t Size = 0;
+    size_t Position = 0;  // next byte the read function hands to libpng
+    int ColourType = 0;
+    int BitDepth = 0;
+    int Passes = 1;
+    // libpng reports errors from inside C code that we leave with longjmp, so the message is
+    // copied into plain storage rather than into anything with a destructor.
+    char Message[128] = {};
+
+    ~PngData() override {
+        if (Png != nullptr)
+            png_destroy_read_struct(&Png, Info != nullptr ? &Info : nullptr, nullptr);
+    }
+};
+
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
+    auto* data = static_cast<PngData*>(png_get_error_ptr(png));
+    std::strncpy(data->Message, message != nullptr ? message : "libpng error",
+                 sizeof data->Message - 1);
+    png_longjmp(png, 1);
+}
+
+// Warnings (a bad ancillary chunk, for instance) change nothing about the decoded pixels.
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// Reads are bounded by the real length of the data: asking for bytes past the end is a libpng
+// error, never a read outside the buffer.
+void ReadFromMemory(png_structp png, png_bytep out, size_t length) {
+    auto* data = static_cast<PngData*>(png_get_io_ptr(png));
+    if (length > data->Size - data->Position) png_error(png, "PNG data ends early");
+    std::memcpy(out, data->Bytes + data->Position, length);
+    data->Position += length;
+}
+
+void SetPngError(DecodeContext& context, const PngData& data) {
+    context.Error =
+        std::string("png: ") + (data.Message[0] != '\0' ? data.Message : "libpng error");
+}
+
+// Runs under the error trap set by the caller: every libpng call here may longjmp out, so this
+// function creates nothing that needs destroying.
+void ReadHeaderAndRequestTransforms(PngData& data) {
+    png_read_info(data.Png, data.Info);
+    png_uint_32 width = 0, height = 0;
+    int bitDepth = 0, colourType = 0;
+    png_get_IHDR(data.Png, data.Info, &width, &height, &bitDepth, &colourType, nullptr, nullptr,
+                 nullptr);
+    // Deflate expands at most 1032 bytes per compressed byte, so a file too short to hold its
+    // declared rows is refused here, before the caller allocates a buffer for them.
+    const int channels = colourType == PNG_COLOR_TYPE_RGB          ? 3
+                         : colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                         : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                   : 1;
+    const uint64_t rowBits = uint64_t{width} * static_cast<uint64_t>(channels * bitDepth);
+    const uint64_t rawBytes = uint64_t{height} * ((rowBits + 7) / 8);
+    if (rawBytes > uint64_t{1032} * data.Size + 4096) {
+        png_error(data.Png, "file is too short to hold the image it declares");
+    }
+    if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_PALETTE ||
+        colourType == PNG_COLOR_TYPE_GRAY_ALPHA) {
+        // Below 8 bits this also turns a tRNS chunk into alpha; palette expansion does the same
+        // for palette images. An 8- or 16-bit grey image's tRNS chunk stays ignored.
+        if (bitDepth < 8) png_set_expand(data.Png);
+        if (colourType == PNG_COLOR_TYPE_PALETTE) {
+            png_set_palette_to_rgb(data.Png);
+        } else {
+            png_set_gray_to_rgb(data.Png);
+        }
+    }
+    // libpng 1.6 takes transformations only before png_read_update_info: requesting strip or
+    // interlace handling afterwards raises an error or de-interlaces wrongly.
+    if (bitDepth == 16) png_set_strip_16(data.Png);
+    png_set_bgr(data.Png);
+    data.Passes = png_set_interlace_handling(data.Png);
+    png_read_update_info(data.Png, data.Info);
+    png_get_IHDR(data.Png, data.Info, &width, &height, &bitDepth, &colourType, nullptr, nullptr,
+                 nullptr);
+    data.ColourType = colourType;
+    data.BitDepth = bitDepth;
+}
+
+bool CheckPng(DecodeContext& context) {
+    const std::span<const uint8_t> bytes = context.Bytes;
+    if (bytes.size() < PngSignatureBytes) return false;
+    if (png_sig_cmp(bytes.data(), 0, PngSignatureBytes) != 0) return false;
+
+    // Everything that owns memory exists before setjmp, so a longjmp back here skips no
+    // destructor and leaves nothing behind: PngData frees the libpng structures.
+    auto data = std::make_unique<PngData>();
+    data->Bytes = bytes.data();
+    data->Size = bytes.size();
+    data->Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, data.get(), OnPngError, OnPngWarning);
+    if (data->Png == nullptr) return false;
+    data->Info = png_create_info_struct(data->Png);
+    if (data->Info == nullptr) return false;
+    png_set_user_limits(data->Png, MaxImageSide, MaxImageSide);
+
+    PngData& state = *data;
+    if (setjmp(png_jmpbuf(state.Png)) != 0) {
+        SetPngError(context, state);
+        return false;
+    }
+    // The read function reaches the bytes through libpng's I/O pointer; libpng reads the
+    // signature again from the first byte.
+    png_set_read_fn(state.Png, &state, ReadFromMemory);
+    ReadHeaderAndRequestTransforms(state);
+
+    const png_uint_32 width = png_get_image_width(state.Png, state.Info);
+    const png_uint_32 height = png_get_image_height(state.Png, state.Info);
+    if (state.BitDepth != 8 ||
+        (state.ColourType != PNG_COLOR_TYPE_RGB && state.ColourType != PNG_COLOR_TYPE_RGB_ALPHA)) {
+        context.Error = "png: unexpected pixel layout after transformation";
+        return false;
+    }
+    context.Width = static_cast<int32_t>(width);
+    context.Height = static_cast<int32_t>(height);
+    context.Depth = state.ColourType == PNG_COLOR_TYPE_RGB ? 24 : 32;
+    context.Data = std::move(data);
+    return true;
+}
+
+bool DecodePng(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch, int32_t flags) {
+    auto* data = dynamic_cast<PngData*>(context.Data.get());
+    if (data == nullptr) {
+        context.Error = "png: decode without a successful check";
+        return false;
+    }
+    const int64_t height = context.Height;
+    const size_t rowBytes = png_get_rowbytes(data->Png, data->Info);
+    if (pitch <= 0 || rowBytes > static_cast<size_t>(pitch) ||
+        static_cast<int64_t>(buffer.size()) < int64_t{pitch} * height) {
+        context.Error = "png: decode buffer is too small";
+        return false;
+    }
+    const bool bottomUp = (flags & DecodeBottomUp) != 0;
+    uint8_t* const base = buffer.data();
+    PngData& state = *data;
+    if (setjmp(png_jmpbuf(state.Png)) != 0) {
+        SetPngError(context, state);
+        return false;
+    }
+    // Every pass visits every row; libpng puts each pass's pixels into place within the row.
+    for (int pass = 0; pass < state.Passes; ++pass) {
+        for (int64_t r = 0; r < height; ++r) {
+            png_bytep row = base + (bottomUp ? height - 1 - r : r) * pitch;
+            png_read_rows(state.Png, &row, nullptr, 1);
+        }
+    }
+    return true;
+}
+
+void CleanUpPng(DecodeContext& context) {
+    context.Data.reset();
+}
+
+}  // namespace
+
+const ImageDecoder& PngDecoder() {
+    static const ImageDecoder decoder{"png", CheckPng, DecodePng, CleanUpPng};
+    return decoder;
+}
+
+}  // namespace pp

@@ -1,0 +1,27 @@
+// One frame of particles on the screen: clear to black, update every emitter against the
+// engine's clock, draw layer 0 as quad sprites and show the frame.
+#pragma once
+
+#include "particles/particles.h"
+#include "platform/quad_stats.h"
+
+namespace pp {
+
+enum class FrameUpdate { Run, Skip };
+
+// What a timed frame took. CPU times are of the calling thread; the software renderer's own
+// threads are not counted in them.
+struct FrameTiming {
+    double UpdateSeconds = 0.0;   // CPU time of the update
+    double DrawSeconds = 0.0;     // CPU time from BeginQuads to EndQuads, GL's calls included
+    QuadDrawStats Quads;          // of this frame's quads alone (the counters start at 0)
+    double PresentSeconds = 0.0;  // wall time of the present
+};
+
+// Draws one frame; Skip leaves the particles as they are (a paused clock). With timing the
+// steps are timed and the quad counters are reset before the quads; without it no clock is
+// read.
+void DrawFrame(Engine& engine, FrameUpdate update = FrameUpdate::Run,
+               FrameTiming* timing = nullptr);
+
+}  // namespace pp

@@ -1,0 +1,245 @@
+// The quad batch: the GL program and buffers the quad sprites draw through, the streaming of
+// their vertices into GL's buffer, and the flush that draws what is batched.
+#include "platform/quad_batch.h"
+
+#include <time.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/gl_device.h"
+#include "platform/gl_program.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+
+namespace pp {
+namespace {
+
+// Where the alphas start in the vertex buffer, behind the positions of a full batch.
+constexpr size_t kAlphaOffset = kMaxBatchQuads * 8 * sizeof(float);
+
+// The quad's pixel coordinates have pixel centres at integers; OpenGL's centres sit at
+// half-integers, hence the + 0.5 before scaling to clip space. Rows grow downwards in the
+// back buffer as on the screen.
+constexpr const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec2 Position;
+layout(location = 2) in float Alpha;
+uniform vec2 Scale;
+out vec2 Uv;
+out float Opacity;
+void main() {
+    gl_Position = vec4((Position + 0.5) * Scale - 1.0, 0.0, 1.0);
+    // Corners go top-left, top-right, bottom-left, bottom-right: (0, 0), (1, 0), (0, 1), (1, 1).
+    Uv = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
+    Opacity = Alpha;
+}
+)";
+
+// Texel modulated by white with the draw's alpha: straight, not premultiplied.
+constexpr const char* kFragmentShader = R"(#version 330 core
+in vec2 Uv;
+in float Opacity;
+uniform sampler2D Sprite;
+out vec4 Colour;
+void main() {
+    vec4 texel = texture(Sprite, Uv);
+    Colour = vec4(texel.rgb, texel.a * Opacity);
+}
+)";
+
+void DeletePipeline(QuadBatch& b) {
+    if (b.Program != 0) glDeleteProgram(b.Program);
+    if (b.VertexArray != 0) glDeleteVertexArrays(1, &b.VertexArray);
+    if (b.VertexBuffer != 0) glDeleteBuffers(1, &b.VertexBuffer);
+    if (b.IndexBuffer != 0) glDeleteBuffers(1, &b.IndexBuffer);
+    b.Program = b.VertexArray = b.VertexBuffer = b.IndexBuffer = 0;
+    b.PipelineReady = false;
+}
+
+bool EnsurePipeline() {
+    QuadBatch& b = Batch();
+    if (b.PipelineReady) return true;
+    b.Program = BuildGlProgram(kVertexShader, kFragmentShader);
+    if (b.Program == 0) {
+        DeletePipeline(b);
+        return false;
+    }
+    b.ScaleLocation = glGetUniformLocation(b.Program, "Scale");
+    glUseProgram(b.Program);
+    glUniform1i(glGetUniformLocation(b.Program, "Sprite"), 0);
+
+    glGenVertexArrays(1, &b.VertexArray);
+    glBindVertexArray(b.VertexArray);
+    // One buffer for the whole batch, allocated once: the positions of the largest batch, then
+    // its alphas. Each batch writes over the front of both parts; the driver keeps the last
+    // draw's data safe (it has read them by the time the draw call returns on llvmpipe), and
+    // the pages stay mapped from one batch to the next.
+    glGenBuffers(1, &b.VertexBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
+                 nullptr, GL_STREAM_DRAW);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, 1,
+                          reinterpret_cast<const void*>(kAlphaOffset));
+    glEnableVertexAttribArray(0);
+    glEnableVertexAttribArray(2);
+
+    // Each quad is the strip top-left, top-right, bottom-left, bottom-right as two triangles
+    // of the same winding the strip gives them, so culling treats both alike.
+    std::vector<uint16_t> indices(kMaxBatchQuads * 6);
+    for (size_t q = 0; q < kMaxBatchQuads; ++q) {
+        const auto base = static_cast<uint16_t>(q * 4);
+        const uint16_t quad[6] = {base,
+                                  static_cast<uint16_t>(base + 1),
+                                  static_cast<uint16_t>(base + 2),
+                                  static_cast<uint16_t>(base + 2),
+                                  static_cast<uint16_t>(base + 1),
+                                  static_cast<uint16_t>(base + 3)};
+        std::copy(quad, quad + 6, indices.begin() + static_cast<ptrdiff_t>(q * 6));
+    }
+    glGenBuffers(1, &b.IndexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.IndexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * 2),
+                 indices.data(), GL_STATIC_DRAW);
+    b.PipelineReady = glGetError() == GL_NO_ERROR;
+    if (!b.PipelineReady) DeletePipeline(b);
+    return b.PipelineReady;
+}
+
+// CPU time of this thread: the software renderer's own threads share the processor, and their
+// time is not the upload's or the draw call's.
+double ThreadSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+int32_t ApplyQuadStates() {
+    QuadBatch& b = Batch();
+    if (!b.QuadsActive || !DeviceReady() || !EnsurePipeline()) return 0;
+    b.QuadStatesApplied = true;
+    return 1;
+}
+
+// The whole buffer is mapped with its old contents given up, so the driver need not wait for
+// a draw that still reads them.
+void PrepareBatch(QuadBatch& b) {
+    if (b.Mapped) return;
+    if (b.PipelineReady && DeviceReady()) {
+        glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
+                                        static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
+                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        if (memory != nullptr) {
+            b.Mapped = true;
+            b.Xy = static_cast<float*>(memory);
+            b.Alpha = static_cast<uint8_t*>(memory) + kAlphaOffset;
+            return;
+        }
+    }
+    b.Xy = b.CopyXy.get();
+    b.Alpha = b.CopyAlpha.get();
+}
+
+void FlushQuadBatch() {
+    QuadBatch& b = Batch();
+    if (!DeviceReady() || !b.PipelineReady) {
+        b.PendingQuads = 0;
+        b.Mapped = false;
+        return;
+    }
+    if (b.PendingQuads == 0) {
+        if (b.Mapped) {
+            glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+            glUnmapBuffer(GL_ARRAY_BUFFER);
+            b.Mapped = false;
+        }
+        return;
+    }
+    // Timed only while batching: one draw per quad would spend more on the clock than on the
+    // draw, and that mode exists to be compared with, not to be measured in detail.
+    const bool timed = b.Batching;
+    const double start = timed ? ThreadSeconds() : 0.0;
+    BindBackBuffer();
+    glUseProgram(b.Program);
+    glUniform2f(b.ScaleLocation, 2.0f / static_cast<float>(ScreenWidth()),
+                2.0f / static_cast<float>(ScreenHeight()));
+    glBindVertexArray(b.VertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+    const double uploadStart = timed ? ThreadSeconds() : 0.0;
+    if (b.Mapped) {
+        b.Mapped = false;
+        // A buffer whose contents were lost while mapped must not be drawn from.
+        if (glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) {
+            b.PendingQuads = 0;
+            return;
+        }
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, 0,
+                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Xy);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
+                        static_cast<GLsizeiptr>(b.PendingQuads * 4), b.Alpha);
+    }
+    const double uploadEnd = timed ? ThreadSeconds() : 0.0;
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFunc(b.PendingBlend.Source, b.PendingBlend.Destination);
+    // Counter-clockwise on the screen (y down) is clockwise in GL's window space (y up), so
+    // GL's default front face keeps the triangles a screen-clockwise quad makes.
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, b.PendingTexture);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(b.PendingQuads * 6), GL_UNSIGNED_SHORT,
+                   nullptr);
+    const double end = timed ? ThreadSeconds() : 0.0;
+    b.Stats.UploadSeconds += uploadEnd - uploadStart;
+    b.Stats.DrawSeconds += (uploadStart - start) + (end - uploadEnd);
+    b.Stats.Quads += static_cast<int64_t>(b.PendingQuads);
+    ++b.Stats.Batches;
+    b.PendingQuads = 0;
+}
+
+void DropQuadDeviceObjects() {
+    QuadBatch& b = Batch();
+    b.PendingQuads = 0;
+    b.Mapped = false;  // deleting the buffer unmaps it
+    if (DeviceReady()) DeletePipeline(b);
+    b.Program = b.VertexArray = b.VertexBuffer = b.IndexBuffer = 0;
+    b.PipelineReady = false;
+    b.QuadsActive = false;
+    b.QuadStatesApplied = false;
+}
+
+int32_t BeginQuads() {
+    if (EnsureScene() == 0) return 0;
+    Batch().QuadsActive = true;
+    return ApplyQuadStates();
+}
+
+void EndQuads() {
+    QuadBatch& b = Batch();
+    if (!b.QuadsActive) return;
+    FlushQuadBatch();
+    ApplyDefaultStates();
+    b.QuadStatesApplied = false;
+    b.QuadsActive = false;
+}
+
+void SetQuadBatching(bool on) {
+    FlushQuadBatch();
+    Batch().Batching = on;
+}
+
+QuadDrawStats ReadQuadDrawStats() {
+    return Batch().Stats;
+}
+
+void ResetQuadDrawStats() {
+    Batch().Stats = QuadDrawStats{};
+}
+
+}  // namespace pp

@@ -1,0 +1,59 @@
+// The quad batch behind the quad sprites: the GL program, vertex array and streaming vertex
+// buffer they draw through, the quads waiting in it, and whether quad drawing is on. Not for
+// use outside platform/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/blend.h"
+#include "platform/quad_stats.h"
+
+namespace pp {
+
+inline constexpr size_t kMaxBatchQuads = 16384;  // 65536 vertices: indices fit in 16 bits
+
+struct QuadBatch {
+    bool QuadsActive = false;        // between BeginQuads and EndQuads
+    bool QuadStatesApplied = false;  // the pipeline is ready for this BeginQuads
+    bool Batching = true;
+
+    bool PipelineReady = false;
+    GLuint Program = 0, VertexArray = 0, VertexBuffer = 0, IndexBuffer = 0;
+    GLint ScaleLocation = -1;
+
+    // Quads waiting to be drawn, all with one texture and blend: for quad i, Xy[8i .. 8i + 7]
+    // are its corners' x, y and Alpha[4i .. 4i + 3] their alphas. They point into the vertex
+    // buffer while it is mapped (Mapped), so that the vertices are written where the driver
+    // reads them; else into the copies below, which go to the buffer at the flush.
+    float* Xy = nullptr;
+    uint8_t* Alpha = nullptr;
+    bool Mapped = false;
+    std::unique_ptr<float[]> CopyXy{new float[kMaxBatchQuads * 8]};
+    std::unique_ptr<uint8_t[]> CopyAlpha{new uint8_t[kMaxBatchQuads * 4]};
+    size_t PendingQuads = 0;
+    GLuint PendingTexture = 0;
+    GlBlend PendingBlend{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
+    QuadDrawStats Stats;
+};
+
+// The one batch of the process; never destroyed, since GL objects must not be touched from a
+// static destructor after the context is gone.
+inline QuadBatch& Batch() {
+    static auto* batch = new QuadBatch;
+    return *batch;
+}
+
+// Makes the quad states take effect: only while quad drawing is active, and only once the
+// pipeline exists. Returns 1, or 0 leaving QuadStatesApplied clear so the next draw tries
+// again.
+int32_t ApplyQuadStates();
+
+// Where the next batch is written: straight into the vertex buffer when it can be mapped,
+// else into the copies. Call while the batch is empty.
+void PrepareBatch(QuadBatch& batch);
+
+}  // namespace pp

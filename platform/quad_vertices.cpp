@@ -1,0 +1,182 @@
+// The vertex paths of the quad sprites: single draws, and runs of draws written many at a
+// time, both into the quad batch exactly as the same single draws would write them.
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "platform/gl_device.h"
+#include "platform/quad_batch.h"
+#include "platform/quad_draws.h"
+#include "platform/quad_geometry.h"
+#include "platform/quad_sprites.h"
+#include "platform/quad_table.h"
+
+namespace pp {
+namespace {
+
+// A quad streams its four corner positions (x, y floats) into one buffer and its alpha, once
+// per corner, into another: 36 bytes. The texture coordinates of a corner follow from its
+// place in the quad, which the vertex shader reads from the vertex number.
+using Float4 = CornerFloats;
+
+void RebuildCorners(QuadSprite& q) {
+    q.Corners = BuildQuadCorners(q.Width, q.Height, q.Angle);
+    q.CornersValid = 1;
+}
+
+// Writes one quad into the batch at xy (eight floats) and alpha (four bytes): the corners moved
+// to (x, y), each with the draw's alpha. Returns four zeros when all eight coordinates are
+// finite and a NaN somewhere otherwise (x - x is 0 for finite x, NaN for the rest), so that
+// sums of the results tell whether any quad of a run must not be drawn.
+inline Float4 StoreQuad(float* xy, uint8_t* alpha, Float4 cornerX, Float4 cornerY, int32_t x,
+                        int32_t y, int32_t opacity) {
+    const float fx = static_cast<float>(x);
+    const float fy = static_cast<float>(y);
+    const Float4 vx = cornerX + Float4{fx, fx, fx, fx};
+    const Float4 vy = cornerY + Float4{fy, fy, fy, fy};
+    const Float4 low = __builtin_shufflevector(vx, vy, 0, 4, 1, 5);
+    const Float4 high = __builtin_shufflevector(vx, vy, 2, 6, 3, 7);
+    std::memcpy(xy, &low, sizeof low);
+    std::memcpy(xy + 4, &high, sizeof high);
+    const uint32_t bytes = static_cast<uint32_t>(opacity & 0xFF) * 0x01010101u;
+    std::memcpy(alpha, &bytes, sizeof bytes);
+    return (vx - vx) + (vy - vy);
+}
+
+// Whether the eight coordinates of a stored quad are all finite.
+inline bool AllFinite(const float* xy) {
+    float zero = 0.0f;
+    for (size_t k = 0; k < 8; ++k) zero += xy[k] - xy[k];
+    return zero == 0.0f;
+}
+
+// Moves the corners to (x, y) with the alpha and queues the quad behind the batch, which is
+// drawn first when it holds another texture or blend.
+void AppendQuad(QuadBatch& b, const QuadSprite& q, int32_t x, int32_t y, int32_t alpha,
+                GlBlend blend) {
+    const Float4 cornerX = {q.Corners[0].X, q.Corners[1].X, q.Corners[2].X, q.Corners[3].X};
+    const Float4 cornerY = {q.Corners[0].Y, q.Corners[1].Y, q.Corners[2].Y, q.Corners[3].Y};
+    // A NaN angle leaves no shape to draw; keep such vertices away from the rasterizer.
+    if (b.PendingQuads == 0) PrepareBatch(b);
+    float* const xy = b.Xy + b.PendingQuads * 8;
+    StoreQuad(xy, b.Alpha + b.PendingQuads * 4, cornerX, cornerY, x, y, alpha);
+    if (!AllFinite(xy)) return;
+    const GLuint texture = q.Texture->Texture;
+    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+        PrepareBatch(b);
+        StoreQuad(b.Xy, b.Alpha, cornerX, cornerY, x, y, alpha);
+    }
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+    ++b.PendingQuads;
+    if (!b.Batching || b.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
+}
+
+// The angles of a run in radians, with their cosines and sines, worked out for the whole run
+// before its vertices, several at a time.
+struct RunAngles {
+    alignas(64) float Radians[QuadDrawRun::kCapacity];
+    alignas(64) float Cosines[QuadDrawRun::kCapacity];
+    alignas(64) float Sines[QuadDrawRun::kCapacity];
+};
+
+// The corners of draw i of a run.
+inline void CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, Float4& x,
+                          Float4& y) {
+    if (angles.Radians[i] == 0.0f) {
+        RectangleCorners(run.Size[i], run.Size[i], x, y);
+    } else {
+        TurnedCorners(run.Size[i], run.Size[i], angles.Cosines[i], angles.Sines[i], x, y);
+    }
+}
+
+// Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
+// batch.
+void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
+             const RunAngles& angles, size_t begin, size_t end) {
+    // Each draw sets size and angle; the last one stays on the quad sprite.
+    const size_t last = end - 1;
+    q.Width = run.Size[last];
+    q.Height = run.Size[last];
+    q.Angle = angles.Radians[last];
+    q.CornersValid = 0;
+    if (!b.QuadStatesApplied) ApplyQuadStates();
+    if (!b.QuadStatesApplied) return;
+    Float4 x;
+    Float4 y;
+    CornersOfDraw(run, angles, last, x, y);
+    for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
+    q.CornersValid = 1;
+
+    const GLuint texture = q.Texture->Texture;
+    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+    if (!b.Batching) {
+        for (size_t i = begin; i < end; ++i) {
+            CornersOfDraw(run, angles, i, x, y);
+            PrepareBatch(b);
+            StoreQuad(b.Xy, b.Alpha, x, y, run.X[i], run.Y[i], run.Alpha[i]);
+            if (run.Size[i] != 0 && AllFinite(b.Xy)) {
+                b.PendingQuads = 1;
+                FlushQuadBatch();
+            }
+        }
+        return;
+    }
+    if (b.PendingQuads + (end - begin) > kMaxBatchQuads) FlushQuadBatch();
+    if (b.PendingQuads == 0) PrepareBatch(b);
+    const QuadVertexSource source = {
+        run.Size + begin,       run.X + begin,          run.Y + begin,       run.Alpha + begin,
+        angles.Radians + begin, angles.Cosines + begin, angles.Sines + begin};
+    b.PendingQuads += WriteQuadVertices(source, end - begin, b.Xy + b.PendingQuads * 8,
+                                        b.Alpha + b.PendingQuads * 4);
+}
+
+}  // namespace
+
+void DrawQuadSprite(int32_t quad, int32_t x, int32_t y, int32_t alpha) {
+    QuadTableState& t = QuadTable();
+    QuadSprite* q = ObjectLookup(t.Table, quad);
+    if (q == nullptr) return;
+    QuadBatch& b = Batch();
+    if (!b.QuadStatesApplied) ApplyQuadStates();
+    // Outside BeginQuads/EndQuads there is no scene to draw into.
+    if (!b.QuadStatesApplied) return;
+    if (q->CornersValid == 0) RebuildCorners(*q);
+    if (q->Width == 0 || q->Height == 0) return;
+    AppendQuad(b, *q, x, y, alpha, MapBlend(t.BlendSource, t.BlendDestination));
+}
+
+void DrawQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count) {
+    if (count == 0) return;
+    count = std::min(count, QuadDrawRun::kCapacity);
+    QuadTableState& t = QuadTable();
+    // Every draw sets the blend factors first; setting them once gives the same state.
+    SetQuadBlending(source, destination);
+    const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
+    RunAngles angles;
+    QuadRadiansMany(run.Degrees, count, angles.Radians);
+    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
+    QuadBatch& b = Batch();
+    int32_t lastQuad = -1;
+    QuadSprite* q = nullptr;
+    size_t i = 0;
+    while (i < count) {
+        const int32_t quad = run.Quad[i];
+        size_t end = i + 1;
+        while (end < count && run.Quad[end] == quad) ++end;
+        if (quad != lastQuad || q == nullptr) {
+            lastQuad = quad;
+            q = ObjectLookup(t.Table, quad);
+        }
+        if (q != nullptr) DrawRun(b, *q, blend, run, angles, i, end);
+        i = end;
+    }
+}
+
+}  // namespace pp

@@ -1,0 +1,350 @@
+#include "platform/screen.h"
+
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include "platform/gl_device.h"
+#include "platform/gl_program.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
+
+namespace pp {
+namespace {
+
+struct ScreenState {
+    bool GraphicsInitialised = false;
+    bool ScreenOpen = false;
+    SDL_Window* Parent = nullptr;
+    SDL_GLContext Context = nullptr;
+    GLuint Framebuffer = 0;
+    GLuint ColourBuffer = 0;  // a texture, so that presenting can read it with a draw
+    // Presenting an unscaled frame: a program that copies the back buffer texel for texel
+    // (0 when it could not be built; the blit then does the copy).
+    GLuint CopyProgram = 0;
+    GLuint CopyVertexArray = 0;
+    GLint CopyOriginLocation = -1;
+    int32_t X = 0, Y = 0;
+    int32_t Width = 0, Height = 0;          // the back buffer
+    int32_t AreaWidth = 0, AreaHeight = 0;  // where it is shown in the window
+    int32_t StretchToWindow = 0, RightOffset = 0, BottomOffset = 0;
+};
+
+ScreenState& State() {
+    static ScreenState state;
+    return state;
+}
+
+void SetContextAttributes() {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+}
+
+// Sizes the shown area to the window minus the offsets when the screen follows the window.
+void StretchArea() {
+    ScreenState& s = State();
+    if (s.StretchToWindow == 0 || s.Parent == nullptr) return;
+    int w = 0, h = 0;
+    SDL_GetWindowSize(s.Parent, &w, &h);
+    const int64_t areaW = static_cast<int64_t>(w) - s.RightOffset - s.X;
+    const int64_t areaH = static_cast<int64_t>(h) - s.BottomOffset - s.Y;
+    s.AreaWidth = static_cast<int32_t>(areaW < 0 ? 0 : areaW);
+    s.AreaHeight = static_cast<int32_t>(areaH < 0 ? 0 : areaH);
+}
+
+// What the screen does about its window's events: a repaint or resize of its
+// window shows the last frame again, and a window that goes takes the screen with it, since
+// the context cannot outlive the window it draws into.
+void OnWindowEvent(SDL_Window* window, int32_t code) {
+    ScreenState& s = State();
+    if (!s.ScreenOpen || window != s.Parent) return;
+    if (code == kWindowDestroying) {
+        ReleaseScreen();
+    } else if (code == kEventResized) {
+        StretchArea();
+        if (s.Width != 0) PresentFrame();
+    } else if (code == kEventExposed) {
+        if (s.Width != 0) PresentFrame();
+    }
+}
+
+void DeleteDeviceObjects() {
+    ScreenState& s = State();
+    if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
+    if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
+    if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
+    if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
+    s.Framebuffer = 0;
+    s.ColourBuffer = 0;
+    s.CopyProgram = 0;
+    s.CopyVertexArray = 0;
+    s.CopyOriginLocation = -1;
+    if (s.Context != nullptr) SDL_GL_DeleteContext(s.Context);
+    s.Context = nullptr;
+}
+
+bool CreateBackBuffer(int32_t width, int32_t height) {
+    ScreenState& s = State();
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (width > maxSize || height > maxSize) return false;
+    glGenTextures(1, &s.ColourBuffer);
+    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
+    // No alpha channel, like a display-format back buffer: blend factors that read the
+    // destination alpha see 1.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffers(1, &s.Framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.ColourBuffer, 0);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
+           glGetError() == GL_NO_ERROR;
+}
+
+// The copy that presents an unscaled frame. One triangle covers the viewport, which is set to
+// the shown area; each window pixel fetches the back buffer texel of its own row and column,
+// rows turned over because the back buffer holds the top row first and the window's GL origin
+// is bottom-left. Origin is the window pixel that shows texel (0, 0): the area's left column
+// and its top row counted from the bottom.
+constexpr const char* kCopyVertexShader = R"(#version 330 core
+void main() {
+    gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1),
+                       0.0, 1.0);
+}
+)";
+
+constexpr const char* kCopyFragmentShader = R"(#version 330 core
+uniform sampler2D BackBuffer;
+uniform ivec2 Origin;
+out vec4 Colour;
+void main() {
+    ivec2 window = ivec2(gl_FragCoord.xy);
+    Colour = texelFetch(BackBuffer, ivec2(window.x - Origin.x, Origin.y - window.y), 0);
+}
+)";
+
+// A flipping glBlitFramebuffer costs llvmpipe a fresh LLVM compile of its blit shaders in
+// every process, kept in no shader cache, on the way to the first frame; this program's code
+// comes from Mesa's shader cache after the first run. Leaves CopyProgram 0 when it cannot be
+// built.
+void CreateCopyProgram() {
+    ScreenState& s = State();
+    s.CopyProgram = BuildGlProgram(kCopyVertexShader, kCopyFragmentShader);
+    if (s.CopyProgram != 0) {
+        s.CopyOriginLocation = glGetUniformLocation(s.CopyProgram, "Origin");
+        glUseProgram(s.CopyProgram);
+        glUniform1i(glGetUniformLocation(s.CopyProgram, "BackBuffer"), 0);
+        glUseProgram(0);
+        // Core profile draws need a vertex array even when no attribute is read.
+        glGenVertexArrays(1, &s.CopyVertexArray);
+    }
+    if (s.CopyProgram == 0 || glGetError() != GL_NO_ERROR) {
+        if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
+        if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
+        s.CopyProgram = 0;
+        s.CopyVertexArray = 0;
+        s.CopyOriginLocation = -1;
+    }
+}
+
+// Draws the back buffer into the window's area of width x height at left, bottom (GL window
+// coordinates, rows from the bottom), texel for texel.
+void DrawCopyToWindow(GLint left, GLint bottom, GLsizei width, GLsizei height) {
+    const ScreenState& s = State();
+    glViewport(left, bottom, width, height);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glUseProgram(s.CopyProgram);
+    glUniform2i(s.CopyOriginLocation, left, bottom + height - 1);
+    glBindVertexArray(s.CopyVertexArray);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    // Nothing may sample the back buffer while frames are drawn into it.
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+}  // namespace
+
+bool DeviceReady() {
+    const ScreenState& s = State();
+    return s.ScreenOpen && s.Context != nullptr;
+}
+
+void BindBackBuffer() {
+    const ScreenState& s = State();
+    glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
+    glViewport(0, 0, s.Width, s.Height);
+}
+
+int32_t InitGraphics() {
+    ScreenState& s = State();
+    if (s.GraphicsInitialised) return 0;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
+    // Set before any window exists: some video drivers choose the window's pixel format from
+    // these when the window is created.
+    SetContextAttributes();
+    s.GraphicsInitialised = true;
+    return 1;
+}
+
+int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height,
+                           int32_t stretchToWindow, int32_t rightOffset, int32_t bottomOffset) {
+    ReleaseScreen();
+    ScreenState& s = State();
+    if (window == nullptr || !s.GraphicsInitialised || width < 1 || height < 1) {
+        FreeAllSprites();
+        return 0;
+    }
+    s.Parent = window;
+    s.X = x;
+    s.Y = y;
+    s.AreaWidth = width;
+    s.AreaHeight = height;
+    s.StretchToWindow = stretchToWindow;
+    s.RightOffset = rightOffset;
+    s.BottomOffset = bottomOffset;
+    StretchArea();
+
+    SetContextAttributes();
+    s.Context = SDL_GL_CreateContext(window);
+    if (s.Context == nullptr || SDL_GL_MakeCurrent(window, s.Context) != 0 ||
+        epoxy_gl_version() < 33 || !CreateBackBuffer(width, height)) {
+        DeleteDeviceObjects();
+        s.Parent = nullptr;
+        FreeAllSprites();
+        return 0;
+    }
+    CreateCopyProgram();
+    // One retrace per present; a driver that refuses vsync presents without it.
+    if (SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
+
+    s.Width = width;
+    s.Height = height;
+    s.ScreenOpen = true;
+    ApplyDefaultStates();
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    SetWindowEventHook(&OnWindowEvent);
+    return 1;
+}
+
+void FillScreen(int32_t colour) {
+    if (!DeviceReady()) return;
+    FlushQuadBatch();
+    // The colour word's bytes are red, green, blue from the low end; the device colour is
+    // 0xAARRGGBB. A non-zero top byte lands in the green bits and a set bit 31 fills bits
+    // 16-31, exactly as the shifts below do (>> of a negative int is arithmetic in C++20).
+    const int32_t device = ((colour & 0xFF) << 16) | (colour >> 16) | (colour & 0xFF00);
+    const float red = static_cast<float>((device >> 16) & 0xFF) / 255.0f;
+    const float green = static_cast<float>((device >> 8) & 0xFF) / 255.0f;
+    const float blue = static_cast<float>(device & 0xFF) / 255.0f;
+    BindBackBuffer();
+    glClearColor(red, green, blue, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+}
+
+int32_t EnsureScene() {
+    return DeviceReady() ? 1 : 0;
+}
+
+void ApplyDefaultStates() {
+    if (!DeviceReady()) return;
+    BindBackBuffer();
+    glDisable(GL_SCISSOR_TEST);
+}
+
+int32_t PresentFrame() {
+    ScreenState& s = State();
+    if (!DeviceReady()) return 1;
+    FlushQuadBatch();
+
+    int windowW = 0, windowH = 0, drawW = 0, drawH = 0;
+    SDL_GetWindowSize(s.Parent, &windowW, &windowH);
+    SDL_GL_GetDrawableSize(s.Parent, &drawW, &drawH);
+    // Client coordinates to drawable pixels (they differ on high-density displays).
+    const double scaleX = windowW > 0 ? static_cast<double>(drawW) / windowW : 1.0;
+    const double scaleY = windowH > 0 ? static_cast<double>(drawH) / windowH : 1.0;
+    const auto left = static_cast<GLint>(s.X * scaleX);
+    const auto top = static_cast<GLint>(s.Y * scaleY);
+    const auto right = static_cast<GLint>((static_cast<double>(s.X) + s.AreaWidth) * scaleX);
+    const auto bottom = static_cast<GLint>((static_cast<double>(s.Y) + s.AreaHeight) * scaleY);
+
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glViewport(0, 0, drawW, drawH);
+    if (left > 0 || top > 0 || right < drawW || bottom < drawH) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    const bool sameSize = right - left == s.Width && bottom - top == s.Height;
+    if (sameSize && s.CopyProgram != 0) {
+        DrawCopyToWindow(left, drawH - bottom, s.Width, s.Height);
+    } else {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
+        // The back buffer holds the top row first; the window's GL origin is bottom-left, so
+        // the blit flips it on the way.
+        glBlitFramebuffer(0, 0, s.Width, s.Height, left, drawH - top, right, drawH - bottom,
+                          GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
+    }
+    SDL_GL_SwapWindow(s.Parent);
+    ApplyDefaultStates();
+    return 1;
+}
+
+void ReleaseScreen() {
+    ScreenState& s = State();
+    if (!s.ScreenOpen) return;
+    FreeAllSprites();
+    if (s.Context != nullptr) {
+        SDL_GL_MakeCurrent(s.Parent, s.Context);
+        DropQuadDeviceObjects();
+    }
+    // Cleared before the context goes, so that nothing below counts the device as ready.
+    s.ScreenOpen = false;
+    DeleteDeviceObjects();
+    s.Width = 0;
+    s.Height = 0;
+    s.Parent = nullptr;
+    SetWindowEventHook(nullptr);
+}
+
+void ShutdownGraphics() {
+    ScreenState& s = State();
+    if (!s.GraphicsInitialised) return;
+    ReleaseScreen();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    s.GraphicsInitialised = false;
+}
+
+int32_t ScreenWidth() {
+    return State().Width;
+}
+int32_t ScreenHeight() {
+    return State().Height;
+}
+int32_t ScreenDepth() {
+    return State().ScreenOpen ? 32 : 0;
+}
+
+bool ReadScreenPixels(std::vector<uint8_t>& bgr) {
+    bgr.clear();
+    if (!DeviceReady()) return false;
+    FlushQuadBatch();
+    const ScreenState& s = State();
+    bgr.resize(static_cast<size_t>(s.Width) * static_cast<size_t>(s.Height) * 3u);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, s.Width, s.Height, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
+    return true;
+}
+
+}  // namespace pp
