@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "tests/effects/temp_dir.h"
 
@@ -120,6 +123,86 @@ TEST(FindEntry, LongPathsAndDeepTextsStayBounded) {
     EXPECT_EQ(FindEntry(text, path + "W"), "");
 }
 
+// The positioned scan and FindEntry split lists alike: every entry's value found by number,
+// and every name's first entry found by name, over texts with every kind of flaw.
+TEST(ScanEntries, AgreesWithFindEntryByNumberAndByName) {
+    const std::string_view texts[] = {
+        "",
+        "A = 1,B = 2",
+        "A = 1B = 2",
+        "  Key  =  v  ,",
+        "x, = 5",
+        "x,   =5",
+        "a = b = c",
+        ",,x",
+        "10,20,",
+        kExample,
+        "A = {x=1}, B=2",
+        "A = {1, 2}x, B = 3",
+        "A = 1, B = {2, C = 3",
+        "A = 1, B = 2}, C = 3",
+        "A = 1}, B = 2{, C = 3",
+        "2 = x, y",
+        "\tK = 1, K = 2",
+    };
+    for (const std::string_view text : texts) {
+        const EntryList list = ScanEntries(text, TextRange{0, text.size()});
+        for (std::size_t n = 1; n <= list.Entries.size() + 1; ++n) {
+            // The first entry numbered n or named so.
+            std::string expected;
+            for (std::size_t i = 0; i < list.Entries.size(); ++i) {
+                if (i + 1 == n || list.Entries[i].Name.Of(text) == std::to_string(n)) {
+                    expected = list.Entries[i].Value.Of(text);
+                    break;
+                }
+            }
+            EXPECT_EQ(FindEntry(text, std::to_string(n)), expected) << text << " #" << n;
+        }
+        for (const ListEntry& e : list.Entries) {
+            const std::string_view name = e.Name.Of(text);
+            if (name.empty() || TextToInt(name) != 0) continue;
+            const auto first =
+                std::find_if(list.Entries.begin(), list.Entries.end(),
+                             [&](const ListEntry& o) { return o.Name.Of(text) == name; });
+            EXPECT_EQ(FindEntry(text, name), first->Value.Of(text)) << text << " " << name;
+        }
+    }
+}
+
+TEST(ScanEntries, KeepsPositionsEqualsAndWhereBracesFail) {
+    const std::string_view text = "A = 1, B = {2, C = 3}} = 4, D = 5";
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()});
+    ASSERT_EQ(list.Entries.size(), 1u);
+    EXPECT_EQ(list.Entries[0].Name.Of(text), "A");
+    EXPECT_EQ(list.Entries[0].Equals, (std::vector<std::size_t>{2}));
+    EXPECT_EQ(list.SurplusClose, std::optional<std::size_t>{21});
+    EXPECT_EQ(list.SurplusEntryStart, 6u);
+    const std::string_view open = "X = 1, Y = {{1}, Z = 2";
+    const EntryList unclosed = ScanEntries(open, TextRange{0, open.size()});
+    EXPECT_EQ(unclosed.UnclosedOpen, std::optional<std::size_t>{11});
+    EXPECT_EQ(unclosed.UnclosedEntryStart, 6u);
+    // Blank entries count for numbering unless left out.
+    EXPECT_EQ(ScanEntries(",, A = 1,", TextRange{0, 9}).Entries.size(), 4u);
+    EXPECT_EQ(ScanEntries(",, A = 1,", TextRange{0, 9}, false).Entries.size(), 1u);
+}
+
+TEST(JoinedLines, MapsTextOffsetsBackToLinesAndColumns) {
+    using namespace std::string_view_literals;
+    const JoinedLines joined("ab\r\ncd\n\n\re\0fg"sv);
+    EXPECT_EQ(joined.Text(), "abcdefg");
+    const std::pair<std::size_t, std::pair<int, int>> rows[] = {
+        {0, {1, 1}}, {1, {1, 2}}, {2, {2, 1}}, {3, {2, 2}}, {4, {5, 1}}, {5, {6, 1}}, {7, {6, 3}},
+    };
+    for (const auto& [offset, at] : rows) {
+        const TextPosition p = joined.At(offset);
+        EXPECT_EQ(std::pair(p.Line, p.Column), at) << offset;
+    }
+    EXPECT_EQ(joined.After(1).Column, 3);
+    EXPECT_EQ(std::pair(joined.End().Line, joined.End().Column), std::pair(6, 3));
+    EXPECT_EQ(joined.LineStartsWithin(0, 7), (std::vector<std::size_t>{2, 4, 5}));
+    EXPECT_EQ(JoinedLines("a\r\n\r\n", true).End().Line, 3);
+}
+
 struct FloatRow {
     std::string_view Text;
     float Expected;
@@ -196,6 +279,22 @@ INSTANTIATE_TEST_SUITE_P(
         IntRow{"4294967295", -1}, IntRow{"2147483648", std::numeric_limits<int32_t>::min()},
         IntRow{"-2147483648", std::numeric_limits<int32_t>::min()},
         IntRow{"99999999999999999999999", -159383553}, IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1}));
+
+TEST(ScanIntText, EndsAfterTheDigitsAndTellsWhetherThe32BitsWrapped) {
+    const std::tuple<std::string_view, std::size_t, bool> rows[] = {
+        {"42x", 2, true},           {" -7", 3, true},          {"$", 0, true},
+        {"2147483647", 10, true},   {"2147483648", 10, false}, {"-2147483648", 11, true},
+        {"-2147483649", 11, false}, {"$FFFFFFFF", 9, false},   {"%1.5", 2, true},
+    };
+    for (const auto& [text, end, fits] : rows) {
+        const IntText scan = ScanIntText(text);
+        EXPECT_EQ(scan.End, end) << text;
+        EXPECT_EQ(scan.Fits32, fits) << text;
+        EXPECT_EQ(scan.Value, TextToInt(text)) << text;
+    }
+    EXPECT_EQ(TextToDouble(" 0.1x"), 0.1);
+    EXPECT_EQ(TextToDouble("1e999"), std::numeric_limits<double>::infinity());
+}
 
 TEST(FloatOrIntOrTextOr, DefaultOnlyForEmptyText) {
     EXPECT_EQ(FloatOr("", 2.5f), 2.5f);
