@@ -41,6 +41,7 @@ class Checker {
         }
         chain.Enter(file);
         CheckContents(group, file.File->Bytes, file.File->More, chain);
+        AddEffective(group, file);
     }
 
     void CheckBytes(std::string_view bytes, const std::string& name) {
@@ -54,6 +55,7 @@ class Checker {
         ExtendsChain chain;
         chain.Enter(file);
         CheckContents(group, file.File->Bytes, truncated, chain);
+        AddEffective(group, file);
     }
 
     std::vector<CheckFinding> Take() {
@@ -93,11 +95,51 @@ class Checker {
         return groups_.size() - 1;
     }
 
+    // The chain from `first` as the loader applies it, each file's text with its positions.
+    static std::vector<LoadedFile> LoadedChain(ChainFile file) {
+        std::vector<LoadedFile> files;
+        ExtendsChain chain;
+        for (;;) {
+            chain.Enter(file);
+            const bool opened = file.File.has_value();
+            files.push_back(LoadedFile{
+                file.OpenPath, JoinedLines(opened ? file.File->Bytes : file.PathText), !opened});
+            const std::string next = FindEntry(files.back().Lines.Text(), "Extends\\");
+            if (next.empty()) break;
+            file = chain.Open(next);
+            if (file.Stop != ChainStop::None) break;
+        }
+        return files;
+    }
+
+    // The warnings on the effect the chain from `first` loads, each once, in the group of the
+    // file that set the value (the first file's group when no group has that name).
+    void AddEffective(std::size_t firstGroup, const ChainFile& first) {
+        for (EffectFinding& f : CheckEffective(LoadedChain(first))) {
+            std::size_t group = firstGroup;
+            for (std::size_t i = 0; i < groups_.size(); ++i) {
+                if (groups_[i].Name == f.File) {
+                    group = i;
+                    break;
+                }
+            }
+            // A finding inside the entry that set the value already names the cause (a value
+            // that is no number, a block read as 0), or this very warning came from an
+            // earlier file of the same chain.
+            const auto order = [](const TextPosition& p) { return std::pair(p.Line, p.Column); };
+            std::vector<Located>& findings = groups_[group].Findings;
+            const bool known = std::any_of(findings.begin(), findings.end(), [&](const Located& l) {
+                return order(l.At) >= order(f.Where.At) && order(l.At) <= order(f.Until);
+            });
+            if (!known) findings.push_back(std::move(f.Where));
+        }
+    }
+
     // Checks the text of the file last entered into `chain`, then the file it extends.
     void CheckContents(std::size_t group, std::string_view bytes, bool truncated,
-                       ExtendsChain& chain) {
+                       ExtendsChain& chain, bool cutShort = false) {
         TextCheck check(bytes, engine_.AreaTypes);
-        check.Run(truncated);
+        check.Run(truncated, cutShort);
         std::vector<Located>& found = check.Findings();
         groups_[group].Findings.insert(groups_[group].Findings.end(),
                                        std::make_move_iterator(found.begin()),
@@ -176,7 +218,7 @@ class Checker {
                                             ChainBudgetText()});
         }
         chain.Enter(file);
-        CheckContents(next, file.File->Bytes, file.File->More && !cutByChain, chain);
+        CheckContents(next, file.File->Bytes, file.File->More && !cutByChain, chain, cutByChain);
         chain.Leave();
     }
 

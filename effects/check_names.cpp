@@ -11,7 +11,7 @@ TextCheck::TextCheck(std::string_view bytes, NameMap<int32_t>& areaTypes)
     bom_ = bytes.substr(0, 3) == "\xEF\xBB\xBF";
 }
 
-void TextCheck::Run(bool truncated) {
+void TextCheck::Run(bool truncated, bool cutShort) {
     if (truncated) {
         findings_.push_back(
             Located{map_.End(), "the file is longer than " + Show(kMaxEffectFileBytes) +
@@ -27,6 +27,13 @@ void TextCheck::Run(bool truncated) {
     const EntryList top = ScanEntries(text_, TextRange{0, text_.size()}, false);
     CheckBom(top);
     if (CheckWrappedFile(top)) return;
+    // Nothing but line ends, spaces and commas: every key keeps the emitter's default.
+    if (!cutShort && top.Entries.empty() && !top.SurplusClose && !top.UnclosedOpen) {
+        findings_.push_back(Located{TextPosition{},
+                                    "warning: the file is empty: it sets nothing, so the "
+                                    "emitter keeps every default"});
+        return;
+    }
     CheckTopLevel(top);
     CheckBraces(top);
 }

@@ -80,10 +80,14 @@ void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key)
                "warning: " + list + (ignored.size() > 1 ? " are" : " is") +
                    " ignored: " + (minMax ? "'Min' and 'Max' come first" : "'Range' comes first"));
     }
+    // Swapping cannot help when one of Min and Max is not a number: that has its finding.
+    const bool swappable = minMax && ScanNumber(Slice(min->Value), kind).HasDigits &&
+                           ScanNumber(Slice(max->Value), kind).HasDigits;
     if (integer) {
-        CheckIntOrder(key, ParseIntValueSpec(vt), max, blur, inc, minMax, valueBlur);
+        CheckIntOrder(key, ParseIntValueSpec(vt), max, blur, inc, minMax, valueBlur, swappable);
     } else {
-        CheckFloatOrder(key, ParseValueSpec(vt), min, max, range, blur, inc, minMax, valueRange, e);
+        CheckFloatOrder(key, ParseValueSpec(vt), min, max, range, blur, inc, minMax, valueRange, e,
+                        swappable);
     }
 }
 
@@ -164,14 +168,16 @@ void TextCheck::CheckFormless(const ListEntry& e, const BlockEntries& names, con
 
 void TextCheck::CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& form,
                               const ListEntry* max, const ListEntry* blur, const ListEntry* inc,
-                              bool minMax, bool valueBlur) {
+                              bool minMax, bool valueBlur, bool swappable) {
     if (minMax && form.Second == kNoSecondIntValue) {
         Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
                                      std::string(key.Name) + "' is fixed at Min");
     } else if (form.First > form.Second) {
         if (minMax) {
-            Report(max->Value.Begin, "Max " + Show(form.Second) + " is below Min " +
-                                         Show(form.First) + ": swap them");
+            if (swappable) {
+                Report(max->Value.Begin, "Max " + Show(form.Second) + " is below Min " +
+                                             Show(form.First) + ": swap them");
+            }
         } else if (valueBlur) {
             Report(blur->Value.Begin, "negative Blur " + std::string(Slice(blur->Value)) +
                                           " puts Max below Min; make it positive");
@@ -187,7 +193,7 @@ void TextCheck::CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& fo
 void TextCheck::CheckFloatOrder(const EffectKey& key, const ValueForm<float>& form,
                                 const ListEntry* min, const ListEntry* max, const ListEntry* range,
                                 const ListEntry* blur, const ListEntry* inc, bool minMax,
-                                bool valueRange, const ListEntry& e) {
+                                bool valueRange, const ListEntry& e, bool swappable) {
     if (minMax && form.Second == kNoSecondValue) {
         Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
                                      std::string(key.Name) + "' is fixed at Min");
@@ -197,8 +203,10 @@ void TextCheck::CheckFloatOrder(const EffectKey& key, const ValueForm<float>& fo
     const float high = form.Second == kNoSecondValue ? form.First : form.Second;
     if (low > high) {
         if (minMax) {
-            Report(max->Value.Begin,
-                   "Max " + Show(high) + " is below Min " + Show(low) + ": swap them");
+            if (swappable) {
+                Report(max->Value.Begin,
+                       "Max " + Show(high) + " is below Min " + Show(low) + ": swap them");
+            }
         } else if (blur != nullptr) {
             Report(blur->Value.Begin, "negative Blur " + std::string(Slice(blur->Value)) +
                                           " puts Max below Min; make it positive");

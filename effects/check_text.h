@@ -98,11 +98,31 @@ struct NumberScan {
 };
 NumberScan ScanNumber(std::string_view text, NumberKind kind);
 
+// One file of an Extends chain as the loader applies it, outermost first.
+struct LoadedFile {
+    std::string OpenPath;
+    JoinedLines Lines;
+    bool IsPathText = false;  // the path text of a file that cannot be opened
+};
+
+// A finding for the file named File.
+struct EffectFinding {
+    std::string File;
+    Located Where;
+    TextPosition Until;  // the end of the entry that set the value
+};
+
+// Warnings on what the loader ends with after the whole chain, each at the key that set the
+// value, or at 1:1 of the first file when it is the default.
+std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain);
+
 // Checks one effect text: the findings at their lines and columns, and the file it extends.
 class TextCheck {
   public:
     TextCheck(std::string_view bytes, NameMap<int32_t>& areaTypes);
-    void Run(bool truncated);
+    // truncated: the file goes on beyond the reader's limit; cutShort: the Extends chain's
+    // bytes ran out within it.
+    void Run(bool truncated, bool cutShort);
 
     std::vector<Located>& Findings() { return findings_; }
     const std::optional<ExtendsRef>& Extends() const { return extends_; }
@@ -148,10 +168,12 @@ class TextCheck {
                              NumberKind kind);
     void CheckFormless(const ListEntry& e, const BlockEntries& names, const EffectKey& key);
     void CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& form, const ListEntry* max,
-                       const ListEntry* blur, const ListEntry* inc, bool minMax, bool valueBlur);
+                       const ListEntry* blur, const ListEntry* inc, bool minMax, bool valueBlur,
+                       bool swappable);
     void CheckFloatOrder(const EffectKey& key, const ValueForm<float>& form, const ListEntry* min,
                          const ListEntry* max, const ListEntry* range, const ListEntry* blur,
-                         const ListEntry* inc, bool minMax, bool valueRange, const ListEntry& e);
+                         const ListEntry* inc, bool minMax, bool valueRange, const ListEntry& e,
+                         bool swappable);
 
     JoinedLines map_;
     std::string_view text_;

@@ -94,6 +94,27 @@ TEST(CheckCommand, FindingsAreLinesPerFileInArgumentOrderWithExitOne) {
     EXPECT_EQ(r.Err, "");
 }
 
+TEST(CheckCommand, EffectsThatCanNeverShowAreWarnedAboutOnceWithExitOne) {
+    TempDir dir;
+    dir.Write("empty.txt", "");
+    dir.Write("base.txt", "Transparency = 0.5,\nEmissionRate = 5000");
+    dir.Write("top.txt", "Extends = base.txt,\nRotation = 90,\nSize = {Min = 4, Max = x}");
+    const RunResult r = RunCheck({"empty.txt", "top.txt", "base.txt"}, dir.Path().string());
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Out,
+              "empty.txt:1:1: warning: the file is empty: it sets nothing, so the emitter keeps "
+              "every default\n"
+              "top.txt:2:1: warning: Rotation turns a particle up to 90 degrees every frame, not "
+              "every second, so how fast it spins follows the frame rate (5400 degrees per "
+              "second at 60 frames)\n"
+              "top.txt:3:24: 'x' is not a number: read as 0\n"
+              "base.txt:1:1: warning: Transparency is at most 0.5, never reaching 1: every "
+              "particle is removed at its first update, so nothing shows\n"
+              "base.txt:2:1: warning: EmissionRate up to 5000 per second is more than the player "
+              "emits: at most one particle per millisecond (1000 per second)\n");
+    EXPECT_EQ(r.Err, "");
+}
+
 TEST(CheckCommand, UnopenableFileAloneExitsOne) {
     TempDir dir;
     const RunResult r = RunCheck({"missing.txt"}, dir.Path().string());
