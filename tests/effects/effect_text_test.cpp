@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <limits>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -258,40 +257,42 @@ TEST(TextToFloat, LongDigitRunsConvertExactly) {
     EXPECT_EQ(TextToFloat("0." + std::string(100000, '0') + "1"), 0.0f);
 }
 
+// The value TextToInt returns, where the scan ends and whether the written number fits 32 bits.
 struct IntRow {
     std::string_view Text;
     int32_t Expected;
+    std::size_t End;
+    bool Fits = true;
 };
 
 class TextToIntTable : public ::testing::TestWithParam<IntRow> {};
 
 TEST_P(TextToIntTable, Converts) {
-    EXPECT_EQ(TextToInt(GetParam().Text), GetParam().Expected) << "'" << GetParam().Text << "'";
+    const IntRow& row = GetParam();
+    EXPECT_EQ(TextToInt(row.Text), row.Expected) << "'" << row.Text << "'";
+    const IntText scan = ScanIntText(row.Text);
+    EXPECT_EQ(scan.Value, row.Expected) << "'" << row.Text << "'";
+    EXPECT_EQ(scan.End, row.End) << "'" << row.Text << "'";
+    EXPECT_EQ(scan.Fits32, row.Fits) << "'" << row.Text << "'";
 }
+
+constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TextToIntTable,
-    ::testing::Values(
-        IntRow{"42", 42}, IntRow{" \t-7", -7}, IntRow{"+7", 7}, IntRow{"\n5", 0}, IntRow{"- 5", 0},
-        IntRow{"$ff", 255}, IntRow{"$FFx", 255}, IntRow{"-$10", -16}, IntRow{"%101", 5},
-        IntRow{"%102", 2}, IntRow{"2.7", 2}, IntRow{"-2.7", -2}, IntRow{"abc", 0}, IntRow{"", 0},
-        IntRow{"$", 0}, IntRow{"$g", 0}, IntRow{"0x10", 0}, IntRow{"4294967296", 0},
-        IntRow{"4294967295", -1}, IntRow{"2147483648", std::numeric_limits<int32_t>::min()},
-        IntRow{"-2147483648", std::numeric_limits<int32_t>::min()},
-        IntRow{"99999999999999999999999", -159383553}, IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1}));
+    ::testing::Values(IntRow{"42", 42, 2}, IntRow{" \t-7", -7, 4}, IntRow{"+7", 7, 2},
+                      IntRow{"\n5", 0, 0}, IntRow{"- 5", 0, 0}, IntRow{"$ff", 255, 3},
+                      IntRow{"$FFx", 255, 3}, IntRow{"-$10", -16, 4}, IntRow{"%101", 5, 4},
+                      IntRow{"%102", 2, 3}, IntRow{"2.7", 2, 1}, IntRow{"-2.7", -2, 2},
+                      IntRow{"abc", 0, 0}, IntRow{"", 0, 0}, IntRow{"$", 0, 0}, IntRow{"$g", 0, 0},
+                      IntRow{"0x10", 0, 1}, IntRow{"4294967296", 0, 10, false},
+                      IntRow{"4294967295", -1, 10, false}, IntRow{"2147483647", 2147483647, 10},
+                      IntRow{"2147483648", kIntMin, 10, false}, IntRow{"-2147483648", kIntMin, 11},
+                      IntRow{"-2147483649", 2147483647, 11, false},
+                      IntRow{"99999999999999999999999", -159383553, 23, false},
+                      IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1, 21, false}));
 
-TEST(ScanIntText, EndsAfterTheDigitsAndTellsWhetherThe32BitsWrapped) {
-    const std::tuple<std::string_view, std::size_t, bool> rows[] = {
-        {"42x", 2, true},           {" -7", 3, true},          {"$", 0, true},
-        {"2147483647", 10, true},   {"2147483648", 10, false}, {"-2147483648", 11, true},
-        {"-2147483649", 11, false}, {"$FFFFFFFF", 9, false},   {"%1.5", 2, true},
-    };
-    for (const auto& [text, end, fits] : rows) {
-        const IntText scan = ScanIntText(text);
-        EXPECT_EQ(scan.End, end) << text;
-        EXPECT_EQ(scan.Fits32, fits) << text;
-        EXPECT_EQ(scan.Value, TextToInt(text)) << text;
-    }
+TEST(TextToDouble, IsTheDoubleTextToFloatRounds) {
     EXPECT_EQ(TextToDouble(" 0.1x"), 0.1);
     EXPECT_EQ(TextToDouble("1e999"), std::numeric_limits<double>::infinity());
 }
