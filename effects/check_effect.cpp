@@ -31,17 +31,20 @@ struct Setting {
 
 class EffectiveValues {
   public:
-    explicit EffectiveValues(std::span<const LoadedFile> chain) : chain_(chain) {}
+    explicit EffectiveValues(std::span<const LoadedFile> chain)
+        : chain_(chain), tops_(chain.size()) {}
 
     Setting Find(std::string_view key) const {
         const std::string path = std::string(key) + "\\";
-        for (const LoadedFile& file : chain_) {
+        for (std::size_t i = 0; i < chain_.size(); ++i) {
+            const LoadedFile& file = chain_[i];
             const std::string_view text = file.Lines.Text();
             if (FindEntry(text, path).empty()) continue;
             // A path text standing in for a file that cannot be opened has no place of its own.
             if (file.IsPathText) break;
-            const EntryList top = ScanEntries(text, TextRange{0, text.size()}, false);
-            for (const ListEntry& e : top.Entries) {
+            // Scanned once per file however many keys it sets.
+            if (!tops_[i]) tops_[i] = ScanEntries(text, TextRange{0, text.size()}, false);
+            for (const ListEntry& e : tops_[i]->Entries) {
                 if (e.Name.Of(text) != key) continue;
                 return Setting{BlockInside(text, e.Value).Of(text), file.OpenPath,
                                file.Lines.At(e.Name.Begin), file.Lines.At(e.Value.End)};
@@ -63,6 +66,7 @@ class EffectiveValues {
 
   private:
     std::span<const LoadedFile> chain_;
+    mutable std::vector<std::optional<EntryList>> tops_;
 };
 
 float Largest(const ValueSpec& spec) {

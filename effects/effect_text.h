@@ -1,6 +1,8 @@
 // Effect text: an effect description file read into one string, entry lookup by key path, and
 // the number conversions every value goes through. Never fails: a missing or malformed entry
-// reads as the empty string, a text that is not a number reads as 0.
+// reads as the empty string, a text that is not a number reads as 0. The same grammar is
+// offered with positions (the entries of a list with their ranges, the joined lines mapped
+// back to lines and columns, where a number ends) for tools that report on a file as written.
 #pragma once
 
 #include <cstddef>
