@@ -2,11 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <optional>
-
 #include "effects/effect_text.h"
-#include "effects/loader.h"
+#include "effects/extends_chain.h"
 
 namespace pp {
 namespace {
@@ -49,16 +46,17 @@ bool FileWatch::Changed() {
 }
 
 std::vector<std::string> EffectFileChain(const std::string& path) {
-    std::vector<std::string> chain;
+    std::vector<std::string> files;
+    ExtendsChain chain;
     std::string next = path;
-    while (!next.empty() && chain.size() < static_cast<std::size_t>(kMaxExtendsDepth)) {
-        std::string open = EffectOpenPath(next);
-        if (std::find(chain.begin(), chain.end(), open) != chain.end()) break;
-        const std::optional<std::string> text = ReadEffectText(open);
-        chain.push_back(std::move(open));
-        next = FindEntry(text ? *text : next, "Extends\\");
+    while (!next.empty()) {
+        ChainFile file = chain.Open(next);
+        if (file.Stop != ChainStop::None) break;
+        chain.Enter(file);
+        files.push_back(file.OpenPath);
+        next = FindEntry(file.TakeText(), "Extends\\");
     }
-    return chain;
+    return files;
 }
 
 }  // namespace pp

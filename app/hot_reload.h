@@ -44,7 +44,8 @@ class FileWatch {
 // The files that loading the effect file at path reads, as paths to open: the file itself,
 // then the file it extends, and so on, followed as the loader follows them (paths as written,
 // relative to the working directory; a file that cannot be read takes its path text as its
-// content; the chain ends at a repeated file or at the loader's depth limit).
+// content; the chain ends at a repeated file, at the loader's depth limit or where the
+// loader's bytes for one effect are spent).
 std::vector<std::string> EffectFileChain(const std::string& path);
 
 }  // namespace pp

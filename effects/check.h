@@ -30,6 +30,11 @@ struct CheckFinding {
 // gives one finding at 1:1; so does a file of an Extends chain that the loader's bytes for one
 // effect (kMaxEffectChainBytes) leave out or cut short, which is then checked only as far as
 // the loader reads it.
+// Each file named is also judged by what the loader ends with after its whole chain: an effect
+// whose particles can never show (switched off, no emission, no life, below one pixel or one
+// unit of transparency, far off the screen), a rate above the player's one particle per
+// millisecond or a fast per-frame spin gives a "warning:" finding, once, at the key that set
+// the value. An empty file gives one warning at 1:1.
 std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths);
 
 // Checks `bytes` as the contents of the file `name`; the files it extends are opened from

@@ -7,17 +7,14 @@
 
 #include "effects/effect_keys.h"
 #include "effects/effect_text.h"
+#include "effects/extends_chain.h"
 #include "effects/value_forms.h"
 
 namespace pp {
 namespace {
 
-// The files being loaded, outermost first, as they are opened, and the effect text the chain
-// may still take.
-struct LoadChain {
-    std::vector<std::string> Paths;
-    std::size_t BytesLeft = kMaxEffectChainBytes;
-};
+// The files being loaded, outermost first, and the effect text the chain may still take.
+using LoadChain = ExtendsChain;
 
 void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain);
 
@@ -87,25 +84,13 @@ void ApplyEffectText(Engine& engine, Emitter* emitter, std::string_view text, Lo
 }
 
 void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain) {
-    const std::string openPath = EffectOpenPath(path);
-    // Without these two checks a file extending itself, directly or through others, would
-    // recurse until the stack ran out.
-    std::vector<std::string>& paths = chain.Paths;
-    if (paths.size() >= static_cast<std::size_t>(kMaxExtendsDepth)) return;
-    if (std::find(paths.begin(), paths.end(), openPath) != paths.end()) return;
-    if (chain.BytesLeft == 0) return;
-    std::size_t bytesRead = 0;
-    const std::size_t limit = std::min(kMaxEffectFileBytes, chain.BytesLeft);
-    std::optional<std::string> read = ReadEffectText(openPath, limit, &bytesRead);
-    // An unreadable file contributes its path text as written; an ordinary path holds no '='
-    // or ',' and so sets nothing.
-    std::string text = read ? std::move(*read) : path;
-    if (text.size() > chain.BytesLeft) text.resize(chain.BytesLeft);
-    // Line ends are read but leave no text; they count all the same.
-    chain.BytesLeft -= std::max(bytesRead, text.size());
-    paths.push_back(openPath);
-    ApplyEffectText(engine, emitter, text, chain);
-    paths.pop_back();
+    ChainFile file = chain.Open(path);
+    // Too deep, already being loaded, or beyond the chain's bytes: the file adds nothing.
+    if (file.Stop != ChainStop::None) return;
+    chain.Enter(file);
+    // An unreadable file contributes its path text as written.
+    ApplyEffectText(engine, emitter, file.TakeText(), chain);
+    chain.Leave();
 }
 
 }  // namespace

@@ -94,6 +94,41 @@ TEST(CheckCommand, FindingsAreLinesPerFileInArgumentOrderWithExitOne) {
     EXPECT_EQ(r.Err, "");
 }
 
+TEST(CheckCommand, EffectsThatCanNeverShowAreWarnedAboutOnceWithExitOne) {
+    TempDir dir;
+    dir.Write("empty.txt", "");
+    dir.Write("base.txt", "Transparency = 0.5,\nEmissionRate = 5000");
+    dir.Write("top.txt", "Extends = base.txt,\nRotation = 90,\nSize = {Min = 4, Max = x}");
+    dir.Write("off.txt",
+              "Disable = 1,\nLifeTime = 0,\nSize = 0.5,\nEmissionRate = 0,\n"
+              "EmitterPosition = {-5000, 0}");
+    const RunResult r =
+        RunCheck({"empty.txt", "top.txt", "base.txt", "off.txt"}, dir.Path().string());
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Out,
+              "empty.txt:1:1: warning: the file is empty: it sets nothing, so the emitter keeps "
+              "every default\n"
+              "top.txt:2:1: warning: Rotation turns a particle up to 90 degrees every frame, not "
+              "every second, so how fast it spins follows the frame rate (5400 degrees per "
+              "second at 60 frames)\n"
+              "top.txt:3:24: 'x' is not a number: read as 0\n"
+              "base.txt:1:1: warning: Transparency is at most 0.5, never reaching 1: every "
+              "particle is removed at its first update, so nothing shows\n"
+              "base.txt:2:1: warning: EmissionRate up to 5000 per second is more than the player "
+              "emits: at most one particle per millisecond (1000 per second)\n"
+              "off.txt:1:1: warning: 'Disable = 1' switches the emitter off: it never emits, so "
+              "nothing shows\n"
+              "off.txt:2:1: warning: LifeTime is at most 0 seconds: every particle dies as it is "
+              "born, so nothing shows\n"
+              "off.txt:3:1: warning: Size is at most 0.5, below one pixel: every particle is "
+              "removed at its first update, so nothing shows\n"
+              "off.txt:4:1: warning: EmissionRate is at most 0 per second: no particle is ever "
+              "emitted, so nothing shows\n"
+              "off.txt:5:1: warning: the emitter at (-5000, 0) is more than a screen away from "
+              "the 800x600 screen, so its particles are never seen\n");
+    EXPECT_EQ(r.Err, "");
+}
+
 TEST(CheckCommand, UnopenableFileAloneExitsOne) {
     TempDir dir;
     const RunResult r = RunCheck({"missing.txt"}, dir.Path().string());

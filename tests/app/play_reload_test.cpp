@@ -10,6 +10,7 @@
 
 #include "app/hot_reload.h"
 #include "app/play_session.h"
+#include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "tests/effects/temp_dir.h"
 
@@ -108,6 +109,19 @@ TEST_F(EffectChain, EndsAtARepeatedFileAndAtTheDepthLimit) {
     const std::vector<std::string> chain = EffectFileChain("n0.txt");
     EXPECT_EQ(chain.size(), static_cast<std::size_t>(kMaxExtendsDepth));
     EXPECT_EQ(chain.back(), "n" + std::to_string(kMaxExtendsDepth - 1) + ".txt");
+}
+
+TEST_F(EffectChain, EndsWhereTheLoadersBytesForOneEffectAreSpent) {
+    // Files of the largest size the reader takes: the budget holds that many of them.
+    const std::size_t fit = kMaxEffectChainBytes / kMaxEffectFileBytes;
+    for (std::size_t i = 0; i <= fit; ++i) {
+        std::string text = "Extends = b" + std::to_string(i + 1) + ".txt,";
+        text.resize(kMaxEffectFileBytes, ' ');
+        dir_.Write("b" + std::to_string(i) + ".txt", text);
+    }
+    const std::vector<std::string> chain = EffectFileChain("b0.txt");
+    EXPECT_EQ(chain.size(), fit);
+    EXPECT_EQ(chain.back(), "b" + std::to_string(fit - 1) + ".txt");
 }
 
 TEST(PausableClock, StandsStillWhilePausedAndGoesOnFromThereAfterwards) {

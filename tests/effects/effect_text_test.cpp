@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tests/effects/temp_dir.h"
 
@@ -120,6 +122,86 @@ TEST(FindEntry, LongPathsAndDeepTextsStayBounded) {
     EXPECT_EQ(FindEntry(text, path + "W"), "");
 }
 
+// The positioned scan and FindEntry split lists alike: every entry's value found by number,
+// and every name's first entry found by name, over texts with every kind of flaw.
+TEST(ScanEntries, AgreesWithFindEntryByNumberAndByName) {
+    const std::string_view texts[] = {
+        "",
+        "A = 1,B = 2",
+        "A = 1B = 2",
+        "  Key  =  v  ,",
+        "x, = 5",
+        "x,   =5",
+        "a = b = c",
+        ",,x",
+        "10,20,",
+        kExample,
+        "A = {x=1}, B=2",
+        "A = {1, 2}x, B = 3",
+        "A = 1, B = {2, C = 3",
+        "A = 1, B = 2}, C = 3",
+        "A = 1}, B = 2{, C = 3",
+        "2 = x, y",
+        "\tK = 1, K = 2",
+    };
+    for (const std::string_view text : texts) {
+        const EntryList list = ScanEntries(text, TextRange{0, text.size()});
+        for (std::size_t n = 1; n <= list.Entries.size() + 1; ++n) {
+            // The first entry numbered n or named so.
+            std::string expected;
+            for (std::size_t i = 0; i < list.Entries.size(); ++i) {
+                if (i + 1 == n || list.Entries[i].Name.Of(text) == std::to_string(n)) {
+                    expected = list.Entries[i].Value.Of(text);
+                    break;
+                }
+            }
+            EXPECT_EQ(FindEntry(text, std::to_string(n)), expected) << text << " #" << n;
+        }
+        for (const ListEntry& e : list.Entries) {
+            const std::string_view name = e.Name.Of(text);
+            if (name.empty() || TextToInt(name) != 0) continue;
+            const auto first =
+                std::find_if(list.Entries.begin(), list.Entries.end(),
+                             [&](const ListEntry& o) { return o.Name.Of(text) == name; });
+            EXPECT_EQ(FindEntry(text, name), first->Value.Of(text)) << text << " " << name;
+        }
+    }
+}
+
+TEST(ScanEntries, KeepsPositionsEqualsAndWhereBracesFail) {
+    const std::string_view text = "A = 1, B = {2, C = 3}} = 4, D = 5";
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()});
+    ASSERT_EQ(list.Entries.size(), 1u);
+    EXPECT_EQ(list.Entries[0].Name.Of(text), "A");
+    EXPECT_EQ(list.Entries[0].Equals, (std::vector<std::size_t>{2}));
+    EXPECT_EQ(list.SurplusClose, std::optional<std::size_t>{21});
+    EXPECT_EQ(list.SurplusEntryStart, 6u);
+    const std::string_view open = "X = 1, Y = {{1}, Z = 2";
+    const EntryList unclosed = ScanEntries(open, TextRange{0, open.size()});
+    EXPECT_EQ(unclosed.UnclosedOpen, std::optional<std::size_t>{11});
+    EXPECT_EQ(unclosed.UnclosedEntryStart, 6u);
+    // Blank entries count for numbering unless left out.
+    EXPECT_EQ(ScanEntries(",, A = 1,", TextRange{0, 9}).Entries.size(), 4u);
+    EXPECT_EQ(ScanEntries(",, A = 1,", TextRange{0, 9}, false).Entries.size(), 1u);
+}
+
+TEST(JoinedLines, MapsTextOffsetsBackToLinesAndColumns) {
+    using namespace std::string_view_literals;
+    const JoinedLines joined("ab\r\ncd\n\n\re\0fg"sv);
+    EXPECT_EQ(joined.Text(), "abcdefg");
+    const std::pair<std::size_t, std::pair<int, int>> rows[] = {
+        {0, {1, 1}}, {1, {1, 2}}, {2, {2, 1}}, {3, {2, 2}}, {4, {5, 1}}, {5, {6, 1}}, {7, {6, 3}},
+    };
+    for (const auto& [offset, at] : rows) {
+        const TextPosition p = joined.At(offset);
+        EXPECT_EQ(std::pair(p.Line, p.Column), at) << offset;
+    }
+    EXPECT_EQ(joined.After(1).Column, 3);
+    EXPECT_EQ(std::pair(joined.End().Line, joined.End().Column), std::pair(6, 3));
+    EXPECT_EQ(joined.LineStartsWithin(0, 7), (std::vector<std::size_t>{2, 4, 5}));
+    EXPECT_EQ(JoinedLines("a\r\n\r\n", true).End().Line, 3);
+}
+
 struct FloatRow {
     std::string_view Text;
     float Expected;
@@ -175,27 +257,45 @@ TEST(TextToFloat, LongDigitRunsConvertExactly) {
     EXPECT_EQ(TextToFloat("0." + std::string(100000, '0') + "1"), 0.0f);
 }
 
+// The value TextToInt returns, where the scan ends and whether the written number fits 32 bits.
 struct IntRow {
     std::string_view Text;
     int32_t Expected;
+    std::size_t End;
+    bool Fits = true;
 };
 
 class TextToIntTable : public ::testing::TestWithParam<IntRow> {};
 
 TEST_P(TextToIntTable, Converts) {
-    EXPECT_EQ(TextToInt(GetParam().Text), GetParam().Expected) << "'" << GetParam().Text << "'";
+    const IntRow& row = GetParam();
+    EXPECT_EQ(TextToInt(row.Text), row.Expected) << "'" << row.Text << "'";
+    const IntText scan = ScanIntText(row.Text);
+    EXPECT_EQ(scan.Value, row.Expected) << "'" << row.Text << "'";
+    EXPECT_EQ(scan.End, row.End) << "'" << row.Text << "'";
+    EXPECT_EQ(scan.Fits32, row.Fits) << "'" << row.Text << "'";
 }
+
+constexpr int32_t kIntMin = std::numeric_limits<int32_t>::min();
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TextToIntTable,
-    ::testing::Values(
-        IntRow{"42", 42}, IntRow{" \t-7", -7}, IntRow{"+7", 7}, IntRow{"\n5", 0}, IntRow{"- 5", 0},
-        IntRow{"$ff", 255}, IntRow{"$FFx", 255}, IntRow{"-$10", -16}, IntRow{"%101", 5},
-        IntRow{"%102", 2}, IntRow{"2.7", 2}, IntRow{"-2.7", -2}, IntRow{"abc", 0}, IntRow{"", 0},
-        IntRow{"$", 0}, IntRow{"$g", 0}, IntRow{"0x10", 0}, IntRow{"4294967296", 0},
-        IntRow{"4294967295", -1}, IntRow{"2147483648", std::numeric_limits<int32_t>::min()},
-        IntRow{"-2147483648", std::numeric_limits<int32_t>::min()},
-        IntRow{"99999999999999999999999", -159383553}, IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1}));
+    ::testing::Values(IntRow{"42", 42, 2}, IntRow{" \t-7", -7, 4}, IntRow{"+7", 7, 2},
+                      IntRow{"\n5", 0, 0}, IntRow{"- 5", 0, 0}, IntRow{"$ff", 255, 3},
+                      IntRow{"$FFx", 255, 3}, IntRow{"-$10", -16, 4}, IntRow{"%101", 5, 4},
+                      IntRow{"%102", 2, 3}, IntRow{"2.7", 2, 1}, IntRow{"-2.7", -2, 2},
+                      IntRow{"abc", 0, 0}, IntRow{"", 0, 0}, IntRow{"$", 0, 0}, IntRow{"$g", 0, 0},
+                      IntRow{"0x10", 0, 1}, IntRow{"4294967296", 0, 10, false},
+                      IntRow{"4294967295", -1, 10, false}, IntRow{"2147483647", 2147483647, 10},
+                      IntRow{"2147483648", kIntMin, 10, false}, IntRow{"-2147483648", kIntMin, 11},
+                      IntRow{"-2147483649", 2147483647, 11, false},
+                      IntRow{"99999999999999999999999", -159383553, 23, false},
+                      IntRow{"$FFFFFFFFFFFFFFFFFFFF", -1, 21, false}));
+
+TEST(TextToDouble, IsTheDoubleTextToFloatRounds) {
+    EXPECT_EQ(TextToDouble(" 0.1x"), 0.1);
+    EXPECT_EQ(TextToDouble("1e999"), std::numeric_limits<double>::infinity());
+}
 
 TEST(FloatOrIntOrTextOr, DefaultOnlyForEmptyText) {
     EXPECT_EQ(FloatOr("", 2.5f), 2.5f);

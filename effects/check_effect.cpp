@@ -1,0 +1,160 @@
+// The checker: what the loader ends with after the whole Extends chain, for effects whose
+// particles can never show or that ask for more than the player does.
+#include <algorithm>
+#include <cmath>
+
+#include "effects/check_text.h"
+#include "particles/particles.h"
+
+namespace pp::effect_check {
+namespace {
+
+// The screen the player draws on, and how far beyond it an emitter counts as far off: a whole
+// screen, so that particles flying in from just outside still count as seen.
+constexpr float kScreenWidth = 800.0f;
+constexpr float kScreenHeight = 600.0f;
+
+// The player emits at most one particle per millisecond.
+constexpr float kMostParticlesPerSecond = 1000.0f;
+
+// Spin is added every frame; below this many degrees per frame it reads as a gentle turn
+// whatever the frame rate, above it the speed the author sees depends on the display.
+constexpr float kLoudestQuietSpin = 30.0f;
+
+// Where a key's effective value comes from: the outermost file of the chain that gives it.
+struct Setting {
+    std::string_view Text;  // empty: no file gives it, the emitter keeps its default
+    std::string File;
+    TextPosition At;     // where its name begins
+    TextPosition Until;  // where its value ends
+};
+
+class EffectiveValues {
+  public:
+    explicit EffectiveValues(std::span<const LoadedFile> chain)
+        : chain_(chain), tops_(chain.size()) {}
+
+    Setting Find(std::string_view key) const {
+        const std::string path = std::string(key) + "\\";
+        for (std::size_t i = 0; i < chain_.size(); ++i) {
+            const LoadedFile& file = chain_[i];
+            const std::string_view text = file.Lines.Text();
+            if (FindEntry(text, path).empty()) continue;
+            // A path text standing in for a file that cannot be opened has no place of its own.
+            if (file.IsPathText) break;
+            // Scanned once per file however many keys it sets.
+            if (!tops_[i]) tops_[i] = ScanEntries(text, TextRange{0, text.size()}, false);
+            for (const ListEntry& e : tops_[i]->Entries) {
+                if (e.Name.Of(text) != key) continue;
+                return Setting{BlockInside(text, e.Value).Of(text), file.OpenPath,
+                               file.Lines.At(e.Name.Begin), file.Lines.At(e.Value.End)};
+            }
+            break;
+        }
+        return Setting{{}, chain_.front().OpenPath, TextPosition{}, TextPosition{}};
+    }
+
+    // The stored triple, as the loader's setter stores the parsed form; `fallback` when no
+    // file gives the key.
+    ValueSpec Spec(const Setting& s, ValueSpec fallback) const {
+        if (s.Text.empty()) return fallback;
+        const ValueForm<float> form = ParseValueSpec(s.Text);
+        ValueSpec spec{};
+        SetValueSpec(spec, form.First, form.Second, form.Step);
+        return spec;
+    }
+
+  private:
+    std::span<const LoadedFile> chain_;
+    mutable std::vector<std::optional<EntryList>> tops_;
+};
+
+float Largest(const ValueSpec& spec) {
+    return std::max(spec.Min, spec.Max);
+}
+
+}  // namespace
+
+std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
+    std::vector<EffectFinding> out;
+    if (chain.empty()) return out;
+    const EffectiveValues values(chain);
+    const auto report = [&out](const Setting& s, std::string message) {
+        out.push_back(
+            EffectFinding{s.File, Located{s.At, "warning: " + std::move(message)}, s.Until});
+    };
+
+    const Setting disable = values.Find("Disable");
+    if (!disable.Text.empty() && IntOr(disable.Text, 1) != 0) {
+        report(disable, "'Disable = " + Escape(disable.Text) +
+                            "' switches the emitter off: it never emits, so nothing shows");
+    }
+
+    // The creation defaults are sane, so only a value some file gives can trip these.
+    const Setting rate = values.Find("EmissionRate");
+    const float mostRate = Largest(values.Spec(rate, ValueSpec{100.0f, 100.0f, 1.0f}));
+    if (!rate.Text.empty() && mostRate <= 0.0f) {
+        report(rate, "EmissionRate is at most " + Show(mostRate) +
+                         " per second: no particle is ever emitted, so nothing shows");
+    } else if (!rate.Text.empty() && mostRate > kMostParticlesPerSecond) {
+        report(rate, "EmissionRate up to " + Show(mostRate) +
+                         " per second is more than the player emits: at most one particle "
+                         "per millisecond (1000 per second)");
+    }
+
+    const Setting life = values.Find("LifeTime");
+    const float mostLife = Largest(values.Spec(life, ValueSpec{3.0f, 3.0f, 1.0f}));
+    if (!life.Text.empty() && mostLife <= 0.0f) {
+        report(life, "LifeTime is at most " + Show(mostLife) +
+                         " seconds: every particle dies as it is born, so nothing shows");
+    }
+
+    const Setting size = values.Find("Size");
+    const float mostSize = Largest(values.Spec(size, ValueSpec{32.0f, 32.0f, 1.0f}));
+    if (!size.Text.empty() && mostSize < 1.0f) {
+        report(size, "Size is at most " + Show(mostSize) +
+                         ", below one pixel: every particle is removed at its first update, so "
+                         "nothing shows");
+    }
+
+    const Setting transparency = values.Find("Transparency");
+    const float mostTransparency =
+        Largest(values.Spec(transparency, ValueSpec{255.0f, 255.0f, 1.0f}));
+    if (!transparency.Text.empty() && mostTransparency < 1.0f) {
+        report(transparency, "Transparency is at most " + Show(mostTransparency) +
+                                 ", never reaching 1: every particle is removed at its first "
+                                 "update, so nothing shows");
+    }
+
+    const Setting rotation = values.Find("Rotation");
+    const ValueSpec spin = values.Spec(rotation, ValueSpec{0.0f, 0.0f, 1.0f});
+    const float mostSpin = std::max(std::fabs(spin.Min), std::fabs(spin.Max));
+    if (!rotation.Text.empty() && mostSpin > kLoudestQuietSpin) {
+        report(rotation, "Rotation turns a particle up to " + Show(mostSpin) +
+                             " degrees every frame, not every second, so how fast it spins "
+                             "follows the frame rate (" +
+                             Show(mostSpin * 60.0f) + " degrees per second at 60 frames)");
+    }
+
+    // The player places an emitter itself unless a file gives its position.
+    const Setting position = values.Find("EmitterPosition");
+    if (!position.Text.empty()) {
+        const float x = FloatOr(FindEntry(position.Text, "1"), 0.0f);
+        const float y = FloatOr(FindEntry(position.Text, "2"), 0.0f);
+        const Setting area = values.Find("EmitterArea");
+        float reach = 0.0f;
+        if (!area.Text.empty() && !FindEntry(area.Text, "1").empty()) {
+            reach = std::fabs(FloatOr(FindEntry(area.Text, "Width"), 0.0f)) +
+                    std::fabs(FloatOr(FindEntry(area.Text, "Height"), 0.0f));
+        }
+        if (x + reach < -kScreenWidth || x - reach > 2.0f * kScreenWidth ||
+            y + reach < -kScreenHeight || y - reach > 2.0f * kScreenHeight) {
+            report(position, "the emitter at (" + Show(x) + ", " + Show(y) +
+                                 ") is more than a screen away from the 800x600 screen, so "
+                                 "its particles are never seen");
+        }
+    }
+    return out;
+}
+
+}  // namespace pp::effect_check
