@@ -14,6 +14,9 @@ namespace {
 constexpr float kScreenWidth = 800.0f;
 constexpr float kScreenHeight = 600.0f;
 
+// What an emitter has before any file sets a key.
+const EmitterParams kDefaults{};
+
 // The player emits at most one particle per millisecond.
 constexpr float kMostParticlesPerSecond = 1000.0f;
 
@@ -92,10 +95,12 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
 
     // The creation defaults are sane, so only a value some file gives can trip these.
     const Setting rate = values.Find("EmissionRate");
-    const float mostRate = Largest(values.Spec(rate, ValueSpec{100.0f, 100.0f, 1.0f}));
+    const float mostRate = Largest(values.Spec(rate, kDefaults.EmissionRate));
     if (!rate.Text.empty() && mostRate <= 0.0f) {
+        // The engine reads a rate that is not above 0 as its shortest gap, 1 ms.
         report(rate, "EmissionRate is at most " + Show(mostRate) +
-                         " per second: no particle is ever emitted, so nothing shows");
+                         " per second, which the player reads as its fastest rate: one "
+                         "particle per millisecond (1000 per second); write a rate above 0");
     } else if (!rate.Text.empty() && mostRate > kMostParticlesPerSecond) {
         report(rate, "EmissionRate up to " + Show(mostRate) +
                          " per second is more than the player emits: at most one particle "
@@ -103,14 +108,15 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
     }
 
     const Setting life = values.Find("LifeTime");
-    const float mostLife = Largest(values.Spec(life, ValueSpec{3.0f, 3.0f, 1.0f}));
+    const float mostLife = Largest(values.Spec(life, kDefaults.LifeTime));
     if (!life.Text.empty() && mostLife <= 0.0f) {
         report(life, "LifeTime is at most " + Show(mostLife) +
-                         " seconds: every particle dies as it is born, so nothing shows");
+                         " seconds: a particle is gone by the frame after its birth, so at "
+                         "most a flicker shows");
     }
 
     const Setting size = values.Find("Size");
-    const float mostSize = Largest(values.Spec(size, ValueSpec{32.0f, 32.0f, 1.0f}));
+    const float mostSize = Largest(values.Spec(size, kDefaults.Size));
     if (!size.Text.empty() && mostSize < 1.0f) {
         report(size, "Size is at most " + Show(mostSize) +
                          ", below one pixel: every particle is removed at its first update, so "
@@ -118,8 +124,7 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
     }
 
     const Setting transparency = values.Find("Transparency");
-    const float mostTransparency =
-        Largest(values.Spec(transparency, ValueSpec{255.0f, 255.0f, 1.0f}));
+    const float mostTransparency = Largest(values.Spec(transparency, kDefaults.Transparency));
     if (!transparency.Text.empty() && mostTransparency < 1.0f) {
         report(transparency, "Transparency is at most " + Show(mostTransparency) +
                                  ", never reaching 1: every particle is removed at its first "
@@ -127,7 +132,7 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
     }
 
     const Setting rotation = values.Find("Rotation");
-    const ValueSpec spin = values.Spec(rotation, ValueSpec{0.0f, 0.0f, 1.0f});
+    const ValueSpec spin = values.Spec(rotation, kDefaults.Rotation);
     const float mostSpin = std::max(std::fabs(spin.Min), std::fabs(spin.Max));
     if (!rotation.Text.empty() && mostSpin > kLoudestQuietSpin) {
         report(rotation, "Rotation turns a particle up to " + Show(mostSpin) +

@@ -49,11 +49,11 @@ const EffectRow kEffectRows[] = {
     {"SizeBelowOnePixel", "", "Size = {Value = 0.5, Blur = 0.25}",
      "top.txt:1:1: warning: Size is at most 0.75, below one pixel" + kNoShow},
     {"LifeTimeZero", "", "LifeTime = 0",
-     "top.txt:1:1: warning: LifeTime is at most 0 seconds: every particle dies as it is born, "
-     "so nothing shows"},
+     "top.txt:1:1: warning: LifeTime is at most 0 seconds: a particle is gone by the frame "
+     "after its birth, so at most a flicker shows"},
     {"RateNotAboveZero", "", "EmissionRate = {Min = -5, Max = 0}",
-     "top.txt:1:1: warning: EmissionRate is at most 0 per second: no particle is ever emitted, "
-     "so nothing shows"},
+     "top.txt:1:1: warning: EmissionRate is at most 0 per second, which the player reads as "
+     "its fastest rate: one particle per millisecond (1000 per second); write a rate above 0"},
     {"RateAboveTheCap", "", "EmissionRate = 2000",
      "top.txt:1:1: warning: EmissionRate up to 2000 per second is more than the player emits: "
      "at most one particle per millisecond (1000 per second)"},
