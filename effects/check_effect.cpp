@@ -2,6 +2,7 @@
 // particles can never show or that ask for more than the player does.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "effects/check_text.h"
 #include "particles/particles.h"
@@ -67,13 +68,19 @@ class EffectiveValues {
         return spec;
     }
 
+    // The stored number of a one-number key, `fallback` when no file gives it.
+    static float Number(const Setting& s, float fallback) { return FloatOr(s.Text, fallback); }
+
   private:
     std::span<const LoadedFile> chain_;
     mutable std::vector<std::optional<EntryList>> tops_;
 };
 
+// The largest value a draw can give. With Min above Max the step count goes negative and the
+// draws leave the range altogether, so nothing can be said: infinity.
 float Largest(const ValueSpec& spec) {
-    return std::max(spec.Min, spec.Max);
+    if (spec.Min > spec.Max) return std::numeric_limits<float>::infinity();
+    return spec.Max;
 }
 
 }  // namespace
@@ -117,7 +124,9 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
 
     const Setting size = values.Find("Size");
     const float mostSize = Largest(values.Spec(size, kDefaults.Size));
-    if (!size.Text.empty() && mostSize < 1.0f) {
+    // A growing particle may reach one pixel in the update that bears it.
+    const float raise = EffectiveValues::Number(values.Find("Raise"), kDefaults.Raise);
+    if (!size.Text.empty() && mostSize < 1.0f && !(raise > 0.0f)) {
         report(size, "Size is at most " + Show(mostSize) +
                          ", below one pixel: every particle is removed at its first update, so "
                          "nothing shows");
@@ -125,7 +134,8 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
 
     const Setting transparency = values.Find("Transparency");
     const float mostTransparency = Largest(values.Spec(transparency, kDefaults.Transparency));
-    if (!transparency.Text.empty() && mostTransparency < 1.0f) {
+    const float fade = EffectiveValues::Number(values.Find("Fade"), kDefaults.Fade);
+    if (!transparency.Text.empty() && mostTransparency < 1.0f && !(fade > 0.0f)) {
         report(transparency, "Transparency is at most " + Show(mostTransparency) +
                                  ", never reaching 1: every particle is removed at its first "
                                  "update, so nothing shows");

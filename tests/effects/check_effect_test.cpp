@@ -48,6 +48,12 @@ const EffectRow kEffectRows[] = {
      "top.txt:2:1: warning: Transparency is at most 0.5, never reaching 1" + kNoShow},
     {"SizeBelowOnePixel", "", "Size = {Value = 0.5, Blur = 0.25}",
      "top.txt:1:1: warning: Size is at most 0.75, below one pixel" + kNoShow},
+    // Growth or a fade-in can lift a particle over the floor in the update that bears it, and
+    // Min above Max draws outside the range.
+    {"SizeBelowOnePixelButGrowing", "", "Size = 0.5, Raise = 100", ""},
+    {"TransparencyBelowOneButFadingIn", "", "Transparency = 0.5, Fade = 300", ""},
+    {"SizeMinAboveMax", "", "Size = {Min = 0.5, Max = 0.25}",
+     "top.txt:1:26: Max 0.25 is below Min 0.5: swap them"},
     {"LifeTimeZero", "", "LifeTime = 0",
      "top.txt:1:1: warning: LifeTime is at most 0 seconds: a particle is gone by the frame "
      "after its birth, so at most a flicker shows"},
