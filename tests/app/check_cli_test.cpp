@@ -118,12 +118,13 @@ TEST(CheckCommand, EffectsThatCanNeverShowAreWarnedAboutOnceWithExitOne) {
               "emits: at most one particle per millisecond (1000 per second)\n"
               "off.txt:1:1: warning: 'Disable = 1' switches the emitter off: it never emits, so "
               "nothing shows\n"
-              "off.txt:2:1: warning: LifeTime is at most 0 seconds: every particle dies as it is "
-              "born, so nothing shows\n"
+              "off.txt:2:1: warning: LifeTime is at most 0 seconds: a particle is gone by the "
+              "frame after its birth, so at most a flicker shows\n"
               "off.txt:3:1: warning: Size is at most 0.5, below one pixel: every particle is "
               "removed at its first update, so nothing shows\n"
-              "off.txt:4:1: warning: EmissionRate is at most 0 per second: no particle is ever "
-              "emitted, so nothing shows\n"
+              "off.txt:4:1: warning: EmissionRate is at most 0 per second, which the player reads "
+              "as its fastest rate: one particle per millisecond (1000 per second); write a rate "
+              "above 0\n"
               "off.txt:5:1: warning: the emitter at (-5000, 0) is more than a screen away from "
               "the 800x600 screen, so its particles are never seen\n");
     EXPECT_EQ(r.Err, "");
