@@ -18,7 +18,8 @@ namespace {
 
 using testing::InFolder;
 using testing::TempDir;
-using Change = std::function<void(EmitterParams&)>;
+using P = EmitterParams;
+using Change = std::function<void(P&)>;
 
 // Every field differs from the defaults and from what the rows set, so that a row shows
 // exactly which fields a text changes and which it leaves alone.
@@ -26,10 +27,13 @@ EmitterParams Marked() {
     EmitterParams f;
     f.Disable = 7, f.AutoRemove = 8, f.Layer = 9, f.PositionX = 1.0f, f.PositionY = 2.0f;
     f.AreaType = 3, f.AreaWidth = 11.0f, f.AreaHeight = 12.0f, f.AreaAngle = 0.5f;
-    f.EmissionAngle = {21.0f, 22.0f, 0.5f}, f.EmissionVelocity = {23.0f, 24.0f, 0.5f};
-    f.AccelerationX = 13.0f, f.AccelerationY = 14.0f, f.LifeTime = {25.0f, 26.0f, 0.5f};
-    f.EmissionRate = {27.0f, 28.0f, 0.5f}, f.Sprite = {1, 4, 3}, f.Size = {29.0f, 30.0f, 0.5f};
-    f.Raise = 15.0f, f.Rotation = {31.0f, 32.0f, 0.5f}, f.Transparency = {33.0f, 34.0f, 0.5f};
+    f.EmissionAngle = ValueSpec(21.0f, 22.0f, 0.5f),
+    f.EmissionVelocity = ValueSpec(23.0f, 24.0f, 0.5f);
+    f.AccelerationX = 13.0f, f.AccelerationY = 14.0f, f.LifeTime = ValueSpec(25.0f, 26.0f, 0.5f);
+    f.EmissionRate = ValueSpec(27.0f, 28.0f, 0.5f), f.Sprite = IntValueSpec(1, 4, 3),
+    f.Size = ValueSpec(29.0f, 30.0f, 0.5f);
+    f.Raise = 15.0f, f.Rotation = ValueSpec(31.0f, 32.0f, 0.5f),
+    f.Transparency = ValueSpec(33.0f, 34.0f, 0.5f);
     f.Fade = 16.0f, f.BlendSource = 1, f.BlendDestination = 2;
     return f;
 }
@@ -48,51 +52,41 @@ class Loader : public ::testing::Test {
 
 TEST_F(Loader, KeysChangeExactlyTheirFields) {
     const std::pair<std::string_view, Change> rows[] = {
-        {"Layer = 2.9", [](EmitterParams& f) { f.Layer = 2; }},
-        {"Layer = , Size = , Disable = {}", [](EmitterParams&) {}},
-        {"EmitterPosition = {100}",
-         [](EmitterParams& f) { f.PositionX = 100.0f, f.PositionY = 0.0f; }},
-        {"EmitterPosition = {y = 4, x = 3}",
-         [](EmitterParams& f) { f.PositionX = 4, f.PositionY = 3; }},
+        {"Layer = 2.9", [](P& f) { f.Layer = 2; }},
+        {"Layer = , Size = , Disable = {}", [](P&) {}},
+        {"EmitterPosition = {100}", [](P& f) { f.PositionX = 100.0f, f.PositionY = 0.0f; }},
+        {"EmitterPosition = {y = 4, x = 3}", [](P& f) { f.PositionX = 4, f.PositionY = 3; }},
         {"EmitterArea = {Width = 80, Type = Ellipse, Height = 20, Angle = 90}",
-         [](EmitterParams& f) { Area(f, 5, 80.0f, 20.0f, 1.57079637f); }},
-        {"EmitterArea = Circle", [](EmitterParams& f) { Area(f, 0, 0.0f, 0.0f, 0.0f); }},
-        {"EmitterArea = {Type = , Width = 80}", [](EmitterParams& f) { Area(f, 0, 0, 0, 0); }},
-        {"EmitterArea = {Type = circle, Width = 3}", [](EmitterParams& f) { Area(f, 0, 3, 0, 0); }},
-        {"EmitterArea = {Width = 80}", [](EmitterParams& f) { Area(f, 0, 80.0f, 0.0f, 0.0f); }},
-        {"Acceleration = 5", [](EmitterParams& f) { f.AccelerationX = 5, f.AccelerationY = 0; }},
-        {"Sprite = {Value = 3, Blur = 1}",
-         [](EmitterParams& f) {
-             f.Sprite = {2, 4, 1};
-         }},
-        {"Size = {Min = 5, Max = 10, Inc = -2}",
-         [](EmitterParams& f) {
-             f.Size = {5, 10, 1};
-         }},
-        {"Size = {Min = -70000, Max = -65535}",
-         [](EmitterParams& f) {
-             f.Size = {-7e4f, -7e4f, 1};
-         }},
-        {"BlendingMode = 1", [](EmitterParams& f) { f.BlendSource = 1, f.BlendDestination = 6; }},
-        {"BlendingMode = {, 2}",
-         [](EmitterParams& f) { f.BlendSource = 5, f.BlendDestination = 2; }},
-        {"Disable = yes", [](EmitterParams& f) { f.Disable = 0; }},
-        {"layer = 1, Size\t= 3, Inner = {Layer = 4}, Layer = 1 Fade = 2", [](EmitterParams&) {}},
+         [](P& f) { Area(f, 5, 80.0f, 20.0f, 1.57079637f); }},
+        {"EmitterArea = Circle", [](P& f) { Area(f, 0, 0.0f, 0.0f, 0.0f); }},
+        {"EmitterArea = {Type = , Width = 80}", [](P& f) { Area(f, 0, 0, 0, 0); }},
+        {"EmitterArea = {Type = circle, Width = 3}", [](P& f) { Area(f, 0, 3, 0, 0); }},
+        {"EmitterArea = {Width = 80}", [](P& f) { Area(f, 0, 80.0f, 0.0f, 0.0f); }},
+        {"Acceleration = 5", [](P& f) { f.AccelerationX = 5, f.AccelerationY = 0; }},
+        {"Sprite = {Value = 3, Blur = 1}", [](P& f) { f.Sprite = IntValueSpec(2, 4, 1); }},
+        {"Size = {Min = 5, Max = 10, Inc = -2}", [](P& f) { f.Size = ValueSpec(5, 10, 1); }},
+        {"Size = {Min = -70000, Max = -65535}", [](P& f) { f.Size = ValueSpec(-7e4f, -7e4f, 1); }},
+        {"BlendingMode = 1", [](P& f) { f.BlendSource = 1, f.BlendDestination = 6; }},
+        {"BlendingMode = {, 2}", [](P& f) { f.BlendSource = 5, f.BlendDestination = 2; }},
+        {"Disable = yes", [](P& f) { f.Disable = 0; }},
+        {"layer = 1, Size\t= 3, Inner = {Layer = 4}, Layer = 1 Fade = 2", [](P&) {}},
         {"Layer = 1, EmitterPosition = {400, 300},\n"
          "EmitterArea = {Type = Rectangle, Width = 120, Height = 40, Angle = 180},\n"
          "EmissionAngle = 10, EmissionVelocity = 20, Acceleration = {1, 2}, LifeTime = 3,\n"
          "EmissionRate = 4, Sprite = 5.9, Size = 6, Raise = 7, Rotation = 8, Transparency = 9,\n"
          "Fade = 10, BlendingMode = {2, 3}, Disable = 1",
-         [](EmitterParams& f) {  // every field but AutoRemove, which no key sets
+         [](P& f) {  // every field but AutoRemove, which no key sets
              const int32_t autoRemove = f.AutoRemove;
              f = ZeroParams();
              f.AutoRemove = autoRemove, f.Disable = 1, f.Layer = 1;
              f.PositionX = 400.0f, f.PositionY = 300.0f;
              Area(f, 3, 120.0f, 40.0f, 3.1415927f);
-             f.EmissionAngle = {10, 10, 1}, f.EmissionVelocity = {20, 20, 1};
-             f.AccelerationX = 1.0f, f.AccelerationY = 2.0f, f.LifeTime = {3, 3, 1};
-             f.EmissionRate = {4, 4, 1}, f.Sprite = {5, 5, 1}, f.Size = {6, 6, 1};
-             f.Raise = 7.0f, f.Rotation = {8, 8, 1}, f.Transparency = {9, 9, 1}, f.Fade = 10.0f;
+             f.EmissionAngle = ValueSpec(10, 10, 1), f.EmissionVelocity = ValueSpec(20, 20, 1);
+             f.AccelerationX = 1.0f, f.AccelerationY = 2.0f, f.LifeTime = ValueSpec(3, 3, 1);
+             f.EmissionRate = ValueSpec(4, 4, 1), f.Sprite = IntValueSpec(5, 5, 1),
+             f.Size = ValueSpec(6, 6, 1);
+             f.Raise = 7.0f, f.Rotation = ValueSpec(8, 8, 1), f.Transparency = ValueSpec(9, 9, 1),
+             f.Fade = 10.0f;
              f.BlendSource = 2, f.BlendDestination = 3;
          }},
     };
@@ -115,30 +109,23 @@ TEST_F(Loader, ExtendsChainsApplyDeepestFirstAndStopAtCycles) {
     using Files = std::vector<std::pair<std::string, std::string>>;
     const std::pair<Files, Change> rows[] = {
         {{{"A", "Extends = B, Size = 10"}, {"B", "Size = 50, EmissionRate = 20"}},
-         [](EmitterParams& f) {
-             f.Size = {10, 10, 1}, f.EmissionRate = {20, 20, 1};
-         }},
+         [](P& f) { f.Size = ValueSpec(10, 10, 1), f.EmissionRate = ValueSpec(20, 20, 1); }},
         {{{"A", "Extends = B,\r\nEmitterPosition = {30}"}, {"B", "EmitterPosition = {10, 20}"}},
-         [](EmitterParams& f) { f.PositionX = 30.0f, f.PositionY = 0.0f; }},
+         [](P& f) { f.PositionX = 30.0f, f.PositionY = 0.0f; }},
         {{{"A", "Fade = 3, Extends = B"},
           {"B", "Extends = C, Fade = 2, Raise = 2"},
           {"C", "Fade = 1, Raise = 1, Layer = 1"}},
-         [](EmitterParams& f) { f.Fade = 3.0f, f.Raise = 2.0f, f.Layer = 1; }},
-        {{{"A", "Extends = nowhere, Layer = 3"}}, [](EmitterParams& f) { f.Layer = 3; }},
-        {{{"A", "Extends = , Layer = 3"}}, [](EmitterParams& f) { f.Layer = 3; }},
+         [](P& f) { f.Fade = 3.0f, f.Raise = 2.0f, f.Layer = 1; }},
+        {{{"A", "Extends = nowhere, Layer = 3"}}, [](P& f) { f.Layer = 3; }},
+        {{{"A", "Extends = , Layer = 3"}}, [](P& f) { f.Layer = 3; }},
         // Relative to the working directory, not to the file that names it; '\' is a separator.
-        {{{"sub/A", "Extends = B"}, {"sub/B", "Layer = 5"}}, [](EmitterParams&) {}},
-        {{{"A", "Extends = sub\\B"}, {"sub/B", "Layer = 5"}},
-         [](EmitterParams& f) { f.Layer = 5; }},
-        {{{"A", "Extends = A, Fade = 4"}}, [](EmitterParams& f) { f.Fade = 4.0f; }},
+        {{{"sub/A", "Extends = B"}, {"sub/B", "Layer = 5"}}, [](P&) {}},
+        {{{"A", "Extends = sub\\B"}, {"sub/B", "Layer = 5"}}, [](P& f) { f.Layer = 5; }},
+        {{{"A", "Extends = A, Fade = 4"}}, [](P& f) { f.Fade = 4.0f; }},
         {{{"A", "Extends = B, Layer = 1"}, {"B", "Extends = A, Layer = 2, Size = 7"}},
-         [](EmitterParams& f) {
-             f.Layer = 1, f.Size = {7, 7, 1};
-         }},
+         [](P& f) { f.Layer = 1, f.Size = ValueSpec(7, 7, 1); }},
         {{{"B", "Extends = A, Layer = 2, Size = 7"}, {"A", "Extends = B, Layer = 1"}},
-         [](EmitterParams& f) {
-             f.Layer = 2, f.Size = {7, 7, 1};
-         }},
+         [](P& f) { f.Layer = 2, f.Size = ValueSpec(7, 7, 1); }},
     };
     for (const auto& [files, change] : rows) {
         TempDir dir;
