@@ -119,16 +119,5 @@ TEST(HostileFiles, LoadWithinASecondToTheirRecordAndRun) {
     }
 }
 
-// Line ends count against the per-file limit (the chain budget relies on it) though they
-// leave no text.
-TEST(HostileFiles, LineEndsCountAgainstTheLimit) {
-    TempDir dir;
-    std::size_t bytesRead = 0;
-    EXPECT_EQ(
-        ReadEffectText(dir.Write("e", std::string(3000, '\n') + "Size = 5"), 3004, &bytesRead),
-        "Size");
-    EXPECT_EQ(bytesRead, 3004u);
-}
-
 }  // namespace
 }  // namespace pp
