@@ -44,7 +44,6 @@ void ExpectFindings(const Lines& got, const Lines& expected, std::string_view te
 
 TEST(Check, EachKindOfFlawOnce) {
     const std::pair<std::string, Lines> rows[] = {
-        {"Size = 10,\nemissionrate = 5", {"2:1 case-sensitive: did you mean 'EmissionRate'?"}},
         {"EmisionRate = 5", {"1:1 'EmisionRate' is not a key: did you mean 'EmissionRate'?"}},
         {"Colour = 5", {"1:1 'Colour' is not a key and is ignored"}},
         {"EmitterArea = {Type = Circle}, Width = 80", {"1:32 only inside 'EmitterArea = {...}'"}},
@@ -64,7 +63,6 @@ TEST(Check, EachKindOfFlawOnce) {
         {"Size = 1,\nEmitterArea = {Type = Circle,\nFade = 2", {"2:15 (lost: EmitterArea, Fade)"}},
         {"Size = 1,\nRaise = 2},\nFade = 2", {"2:10 it (lost: Raise, Fade); remove it"}},
         {"Size = {Min = 1, Max = 2} x4,\nFade = 1", {"1:27 'x4' after the closing '}' of 'Size'"}},
-        {"Fade = 12px", {"1:8 '12px' is read as 12: the rest is ignored"}},
         {"Raise = fast", {"1:9 'fast' is not a number: read as 0"}},
         {"Disable = yes", {"1:11 'yes' is not a number: read as 0, which leaves the emitter"}},
         {"Sprite = 2.5", {"1:10 '2.5' is read as 2: only whole numbers are read here"}},
@@ -131,14 +129,15 @@ TEST(Check, TextsWithoutFlawsAreClean) {
 }
 
 // What the loader ends with after the chain: effects that never show or ask for more than
-// the player does, each once at the key that set the value; top.txt may extend base.txt.
+// the player does, each once at the key that set the value; top.txt may extend base.txt. The
+// check command's test runs the plain cases (transparency, rate above the cap, far off the
+// screen, fast spin, no swap advice after a non-number); these are the edges.
 TEST(Check, WarnsOnTheWholeChainAtTheKeyThatSetTheValue) {
     const struct {
         std::string Top;
         Lines Expected;
         std::string Base = "";
     } rows[] = {
-        {"Size = 8,\nTransparency = {Min = 0, Max = 0.5}", {"2:1 at most 0.5, never reaching 1"}},
         {"Size = {Value = 0.5, Blur = 0.25}", {"1:1 Size is at most 0.75, below one pixel"}},
         {"Size = 0.5, Raise = 100", {}},
         {"Transparency = 0.5, Fade = 300", {}},
@@ -147,15 +146,11 @@ TEST(Check, WarnsOnTheWholeChainAtTheKeyThatSetTheValue) {
         {"EmissionRate = {Min = -5, Max = 0}",
          {"1:1 EmissionRate is at most 0 per second, "
           "which the player reads as its fastest rate"}},
-        {"EmissionRate = 2000", {"1:1 EmissionRate up to 2000 per second is more than the"}},
         {"EmissionRate = 1000", {}},
-        {"EmitterPosition = {3000, 300}", {"1:1 the emitter at (3000, 300) is more than a"}},
         {"EmitterPosition = {-900, 300},\nEmitterArea = {Type = Line, Width = 200}", {}},
-        {"Rotation = {Value = 40, Blur = 5}", {"1:1 (2700 degrees per second at 60 frames)"}},
         {"Rotation = {Value = -6, Blur = 3}", {}},
         {"Extends = base.txt,\nFade = -10", {"base.txt:1:1 Size is at most 0.5"}, "Size = 0.5"},
         {"Extends = base.txt,\nSize = 10", {}, "Size = 0.5"},
-        {"Size = {Min = 1, Max = two}", {"1:24 'two' is not a number: read as 0"}},
         {"Extends = base.txt", {"base.txt:1:1 warning: the file is empty: it sets nothing"}, " "},
         {"Extends = base.txt",
          {"base.txt:1:11 'top.txt' closes a cycle (top.txt -> base.txt -> top.txt): the loader "
