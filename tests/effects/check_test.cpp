@@ -111,7 +111,8 @@ TEST(Check, EachKindOfFlawOnce) {
     }
 }
 
-// Texts the reader takes as meant; the scene data test checks whole effects with the other keys.
+// Texts the reader takes as meant; the check command's test checks the scene's whole effects,
+// which use the other keys.
 TEST(Check, TextsWithoutFlawsAreClean) {
     const char* const texts[] = {
         "Layer = 0, EmitterPosition = {400, 300}, Sprite = {Min = 1, Max = 4}, Disable = 0",
@@ -129,9 +130,7 @@ TEST(Check, TextsWithoutFlawsAreClean) {
 }
 
 // What the loader ends with after the chain: effects that never show or ask for more than
-// the player does, each once at the key that set the value; top.txt may extend base.txt. The
-// check command's test runs the plain cases (transparency, rate above the cap, far off the
-// screen, fast spin, no swap advice after a non-number); these are the edges.
+// the player does, each once at the key that set the value; top.txt may extend base.txt.
 TEST(Check, WarnsOnTheWholeChainAtTheKeyThatSetTheValue) {
     const struct {
         std::string Top;
@@ -139,6 +138,11 @@ TEST(Check, WarnsOnTheWholeChainAtTheKeyThatSetTheValue) {
         std::string Base = "";
     } rows[] = {
         {"Size = {Value = 0.5, Blur = 0.25}", {"1:1 Size is at most 0.75, below one pixel"}},
+        {"Size = 8,\nTransparency = {Min = 0, Max = 0.5}", {"2:1 at most 0.5, never reaching 1"}},
+        {"EmissionRate = 2000", {"1:1 EmissionRate up to 2000 per second is more than the"}},
+        {"EmitterPosition = {3000, 300}", {"1:1 the emitter at (3000, 300) is more than a"}},
+        {"Rotation = {Value = 40, Blur = 5}", {"1:1 (2700 degrees per second at 60 frames)"}},
+        {"Size = {Min = 1, Max = two}", {"1:24 'two' is not a number: read as 0"}},
         {"Size = 0.5, Raise = 100", {}},
         {"Transparency = 0.5, Fade = 300", {}},
         {"Size = {Min = 0.5, Max = 0.25}", {"1:26 Max 0.25 is below Min 0.5: swap them"}},
