@@ -107,10 +107,10 @@ bool EnsurePipeline() {
 }
 
 // CPU time of this thread: the software renderer's own threads share the processor, and their
-// time is not the upload's or the draw call's.
+// time is not the upload's or the draw call's. Or wall time, when asked for.
 double ThreadSeconds() {
     timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(Batch().WallTime ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
@@ -240,6 +240,10 @@ QuadDrawStats ReadQuadDrawStats() {
 
 void ResetQuadDrawStats() {
     Batch().Stats = QuadDrawStats{};
+}
+
+void TimeQuadsInWallTime(bool wall) {
+    Batch().WallTime = wall;
 }
 
 }  // namespace pp
