@@ -25,13 +25,14 @@ double WallSeconds() {
 
 void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
     timing.Threads = engine.Workers != nullptr ? engine.Workers->Threads() : 1;
-    double (*const seconds)() = timing.Threads > 1 ? &WallSeconds : &ThreadSeconds;
+    timing.WallTime = timing.WallTime || timing.Threads > 1;
+    double (*const seconds)() = timing.WallTime ? &WallSeconds : &ThreadSeconds;
     FillScreen(0);
     const double updateStart = seconds();
     if (update == FrameUpdate::Run) UpdateParticles(engine);
     const double drawStart = seconds();
     ResetQuadDrawStats();
-    TimeQuadsInWallTime(timing.Threads > 1);
+    TimeQuadsInWallTime(timing.WallTime);
     BeginQuads();
     DrawParticles(engine, 0, 0, 0);
     EndQuads();

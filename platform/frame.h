@@ -14,6 +14,8 @@ enum class FrameUpdate { Run, Skip };
 // update and the drawing are timed in wall time instead (Threads says how many), so that no
 // work moved to a worker goes uncounted.
 struct FrameTiming {
+    bool WallTime = false;        // set by the caller for wall time on one thread too; set
+                                  // by DrawFrame when more than one thread works
     int32_t Threads = 1;          // threads the update and drawing could use
     double UpdateSeconds = 0.0;   // time of the update
     double DrawSeconds = 0.0;     // time from BeginQuads to EndQuads, GL's calls included

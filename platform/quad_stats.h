@@ -14,7 +14,7 @@ struct QuadDrawStats {
     // CPU time of the calling thread (the software renderer's own threads not included), or
     // wall time after TimeQuadsInWallTime(true), counted while batching is on:
     double UploadSeconds = 0.0;  // copying vertices into GL buffers
-    double DrawSeconds = 0.0;    // in the other GL calls of the batches
+    double DrawSeconds = 0.0;    // in the other GL calls of the batches, mapping included
 };
 
 // Totals since the last ResetQuadDrawStats (or the start of the program).
