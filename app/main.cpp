@@ -38,7 +38,8 @@ const Command kCommands[] = {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "Usage: particleplayer [--threads N | COMMAND [ARGS...]]\n"
+        "Usage: particleplayer [COMMAND [ARGS...]]\n"
+        "       particleplayer --threads N\n"
         "Without a command, plays the scene of Data/ in a window until it is closed; --threads N\n"
         "(1 to 256, default one per hardware thread) as for render.\n"
         "\n"

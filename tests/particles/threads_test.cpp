@@ -80,9 +80,9 @@ TEST(Threads, UpdateIsTheSameOnOneTwoThreeAndEightThreads) {
         t.engine.Workers = pool.get();
         BuildCrowd(t.engine);
         size_t most = 0;
-        for (size_t u = 0; u < 60; ++u) {
+        for (size_t u = 0; u < 40; ++u) {
             t.clock.Advance(steps[u % (sizeof steps / sizeof steps[0])]);
-            if (u == 30) {
+            if (u == 24) {
                 ListRewind(t.engine.Emitters);
                 while (Emitter* e = ListNext(t.engine.Emitters)) {
                     if (e->AutoRemove != 0) SetDisable(e, 1, 0);
