@@ -35,6 +35,7 @@ void WorkerPool::Work() {
         lock.unlock();
         call(task, k);
         lock.lock();
+        if (++finished_ == tasks_) done_.notify_one();
     }
 }
 
@@ -48,7 +49,6 @@ void WorkerPool::WorkerLoop() {
         lock.unlock();
         Work();
         lock.lock();
-        if (--busy_ == 0) done_.notify_one();
     }
 }
 
@@ -64,14 +64,17 @@ void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
         call_ = call;
         tasks_ = tasks;
         next_ = 0;
-        busy_ = static_cast<int32_t>(workers_.size());
+        finished_ = 0;
         ++generation_;
     }
     wake_.notify_all();
     Work();
+    // Only tasks that a worker claimed are waited for: a worker the system has not yet given a
+    // processor finds the job over when it wakes, and this thread never waits for it.
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [&] { return busy_ == 0; });
+    done_.wait(lock, [&] { return finished_ == tasks_; });
     tasks_ = 0;
+    next_ = 0;
 }
 
 }  // namespace pp

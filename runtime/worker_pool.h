@@ -52,11 +52,11 @@ class WorkerPool {
     // The job of the current Run, guarded by mutex_.
     uint64_t generation_ = 0;
     bool stop_ = false;
-    int32_t busy_ = 0;  // workers still inside the current job
     void* task_ = nullptr;
     Call call_ = nullptr;
     size_t tasks_ = 0;
-    size_t next_ = 0;  // the next unclaimed task
+    size_t next_ = 0;      // the next unclaimed task
+    size_t finished_ = 0;  // tasks that have returned
 };
 
 }  // namespace pp
