@@ -1,11 +1,12 @@
 # Thin wrapper over CMake + Ninja. `make test` and `make run` do all set-up.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test asan-test run bench fuzz format clean docs-images
+.PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images
 
 all: build
 
@@ -23,6 +24,16 @@ asan-test: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPP_SANITIZE=ON -DPP_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The runtime, engine and drawing tests under ThreadSanitizer, with worker threads at work;
+# the exhaustive one-thread checks of the sine, cosine and vertices and the day-long soak are
+# left to the other builds (minutes each under TSan, with no second thread in them).
+tsan-test: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPP_TSAN=ON -DPP_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/platform/third_party_races.supp $(TSAN_OPTIONS)" \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'runtime|particles|platform' \
+	    -E 'QuadCosSin|QuadVertices|Soak'
 
 # Only the player: the tests are built by `make test`.
 run: deps

@@ -58,4 +58,11 @@ class ArgWalker {
 std::optional<std::string> ReadIntOption(ArgWalker& walk, int64_t min, int64_t max,
                                          int64_t& result);
 
+// --threads N: the worker threads of the update and drawing, 1 to kMaxThreadsOption (0, the
+// default, is one per hardware thread).
+inline constexpr int64_t kMaxThreadsOption = 256;
+inline std::optional<std::string> ReadThreadsOption(ArgWalker& walk, int64_t& threads) {
+    return ReadIntOption(walk, 1, kMaxThreadsOption, threads);
+}
+
 }  // namespace pp

@@ -13,6 +13,7 @@
 #include "app/scene.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -146,7 +147,8 @@ void RunLoop(PlaySession& session, MillisecondClock& real) {
 int RunPlay(CommandArgs args) {
     std::vector<PlayEffect> effects;
     std::vector<std::string> notes;
-    if (const std::optional<std::string> error = ParsePlayArgs(args, effects, notes)) {
+    int64_t threads = 0;
+    if (const std::optional<std::string> error = ParsePlayArgs(args, effects, notes, &threads)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
     if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
@@ -154,7 +156,9 @@ int RunPlay(CommandArgs args) {
         return 1;
     }
     RealClock real;
+    WorkerPool workers(static_cast<int32_t>(threads));
     PlaySession session(real, std::move(effects));
+    session.SetWorkers(&workers);
     if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
         ReportWindowProblem("particleplayer play", *problem);
         StopScene();

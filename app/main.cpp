@@ -26,19 +26,22 @@ const Command kCommands[] = {
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
     {"render", RunRender,
      "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]\n"
+     "         [--threads N]\n"
      "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
      "      frames as PNGs"},
     {"check", RunCheck, "check FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
-    {"play", RunPlay, "play [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+    {"play", RunPlay, "play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: particleplayer [COMMAND [ARGS...]]\n"
-        "Without a command, plays the scene of Data/ in a window until it is closed.\n"
+        "       particleplayer --threads N\n"
+        "Without a command, plays the scene of Data/ in a window until it is closed; --threads N\n"
+        "(1 to 256, default one per hardware thread) as for render.\n"
         "\n"
         "Commands:\n",
         out);
@@ -102,6 +105,7 @@ int Main(int argc, char** argv) {
         return 0;
     }
     if (first == "help") return RunHelp(rest);
+    if (first == "--threads" || first.starts_with("--threads=")) return RunPlayer(args);
     if (const Command* command = FindCommand(first)) return command->Run(rest);
     return UnknownCommand(first);
 }

@@ -30,7 +30,7 @@ constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
 constexpr int32_t kSpriteFlags = SpriteUsableAsQuad | SpriteKeepAlpha;
 
 constexpr const char* kUsage =
-    "Usage: particleplayer play [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "Usage: particleplayer play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
     "the scene of Data/. SPRITE defaults to the .png beside EFFECT. X,Y (pixels from the top\n"
     "left, y down) defaults to the centre, or to a row across the middle for several effects;\n"
@@ -42,7 +42,10 @@ constexpr const char* kUsage =
     "is no image, leaves what was loaded before. The title shows the live particle count and\n"
     "the frames per second.\n"
     "Keys: Space pauses and resumes, R restarts, S saves a screenshot PNG in the working\n"
-    "folder, Escape quits.\n";
+    "folder, Escape quits.\n"
+    "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
+    "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
+    "pixels are the same for every N.\n";
 
 // Why a file given on the command line cannot be used, or "" when it can be read.
 std::string FileProblem(const std::string& path) {
@@ -162,7 +165,7 @@ std::string SpriteProblem(const std::string& path) {
 }
 
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
-                                         std::vector<std::string>& notes) {
+                                         std::vector<std::string>& notes, int64_t* threads) {
     effects.clear();
     notes.clear();
     std::vector<bool> positioned;
@@ -173,6 +176,10 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
             if (name == "--help" || name == "-h") {
                 std::fputs(kUsage, stdout);
                 return "";
+            }
+            if (threads != nullptr && name == "--threads") {
+                if (auto error = ReadThreadsOption(walk, *threads)) return error;
+                continue;
             }
             return "unknown option '" + std::string(name) +
                    "' (a path that starts with '-' goes after '--')";
@@ -279,6 +286,7 @@ void PlaySession::Restart() {
     // that a restart does not reseed from the time.
     auto fresh = std::make_unique<Engine>(clock_);
     fresh->Random = engine_->Random;
+    fresh->Workers = workers_;
     loaded_.clear();
     engine_ = std::move(fresh);
     clock_.Resume();

@@ -40,8 +40,10 @@ inline constexpr uint32_t kTitleUpdateMs = 500;
 // (the .png beside the effect), or a missing data file of the built-in scene, is no error but
 // adds a sentence to notes. Returns one line
 // for bad arguments, "" after printing --help, nullopt when effects are ready.
+// With threads given, --threads N is read into it; without, it is an unknown option.
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
-                                         std::vector<std::string>& notes);
+                                         std::vector<std::string>& notes,
+                                         int64_t* threads = nullptr);
 
 // The built-in scene as play effects.
 std::vector<PlayEffect> BuiltInPlayEffects();
@@ -120,9 +122,15 @@ class PlaySession {
     // The files watched for effect index, the effect file first.
     const std::vector<std::string>& WatchedFiles(std::size_t index) const;
     Engine& GetEngine() { return *engine_; }
+    // The worker threads of this engine and of those a restart makes; not owned.
+    void SetWorkers(WorkerPool* workers) {
+        workers_ = workers;
+        engine_->Workers = workers;
+    }
     PausableClock& Clock() { return clock_; }
 
   private:
+    WorkerPool* workers_ = nullptr;
     struct Loaded {
         Emitter* Target = nullptr;
         FileWatch EffectFiles;

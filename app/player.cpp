@@ -3,20 +3,39 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/scene.h"
 #include "platform/frame.h"
 #include "runtime/clock.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 
-int RunPlayer(CommandArgs) {
+int RunPlayer(CommandArgs args) {
+    int64_t threads = 0;
+    ArgWalker walk(args);
+    while (walk.Next()) {
+        if (!walk.IsOption() || walk.Name() != "--threads") {
+            std::fprintf(stderr,
+                         "particleplayer: unknown command or option '%.*s' (see particleplayer "
+                         "--help)\n",
+                         static_cast<int>(walk.Name().size()), walk.Name().data());
+            return kExitUsage;
+        }
+        if (auto error = ReadThreadsOption(walk, threads)) {
+            std::fprintf(stderr, "particleplayer: %s\n", error->c_str());
+            return kExitUsage;
+        }
+    }
     if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
         ReportWindowProblem("particleplayer", *problem);
         return 1;
     }
     RealClock clock;
+    WorkerPool workers(static_cast<int32_t>(threads));
     Engine engine(clock);
+    engine.Workers = &workers;
     if (const std::optional<SceneProblem> problem = StartScene(engine, 0)) {
         ReportWindowProblem("particleplayer", *problem);
         StopScene();

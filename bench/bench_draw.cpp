@@ -5,8 +5,9 @@
 //     Mesa's llvmpipe runs its vertex stage and triangle setup inside them, on this thread;
 //   - the corners of turned quads beside the same corners from the C library's cos and sin,
 //     and the exact fast sine and cosine beside the library's two calls;
-//   - whole frames on llvmpipe (SDL's offscreen driver, no display) for the player's scene,
-//     100 thousand and 1 million small particles, beside a 60 Hz frame (16.7 ms).
+//   - whole frames on llvmpipe (SDL's offscreen driver, no display) for the player's scene
+//     beside a 60 Hz frame (16.7 ms), and for 100 thousand and 1 million small particles on 1,
+//     2 and all threads, each beside the same frames on one thread.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
@@ -32,6 +33,7 @@
 #include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -280,17 +282,61 @@ void BM_FrameScene(benchmark::State& state) {
 }
 BENCHMARK(BM_FrameScene)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// Frames of n small particles with the threads given (0: all), each followed by the same
+// frame on the calling thread alone, so that both see the same load; wall time for the update
+// and the submission of both. Run with LP_NUM_THREADS=0 so that llvmpipe rasterises inside its
+// GL calls (which are left out of the submission) instead of on threads that compete with ours.
 void BM_FrameSmallParticles(benchmark::State& state) {
     if (!Scene().Ready) {
         state.SkipWithError("no offscreen GL screen");
         return;
     }
     SmallParticles small(static_cast<int32_t>(state.range(0)));
-    RunFrames(state, small.SmallEngine, small.Clock);
+    WorkerPool pool(static_cast<int32_t>(state.range(1)));
+    Engine& engine = small.SmallEngine;
+    double frames = 0.0;
+    double update[2] = {0.0, 0.0};
+    double submission[2] = {0.0, 0.0};
+    double quads = 0.0;
+    for (auto _ : state) {
+        for (int pass = 0; pass < 2; ++pass) {
+            engine.Workers = pass == 0 ? &pool : nullptr;
+            small.Clock.Advance(16);
+            const Clock::time_point start = Clock::now();
+            FrameTiming timing;
+            timing.WallTime = true;
+            DrawFrame(engine, FrameUpdate::Run, &timing);
+            glFinish();
+            update[pass] += timing.UpdateSeconds;
+            submission[pass] += timing.DrawSeconds - timing.Quads.DrawSeconds;
+            if (pass == 0) {
+                const double seconds = Since(start);
+                frames += seconds;
+                state.SetIterationTime(seconds);
+                quads += static_cast<double>(timing.Quads.Quads);
+            }
+        }
+    }
+    engine.Workers = nullptr;
+    const auto count = static_cast<double>(state.iterations());
+    const double engineMs = (update[0] + submission[0]) * 1e3 / count;
+    const double oneThreadMs = (update[1] + submission[1]) * 1e3 / count;
+    state.counters["threads"] = pool.Threads();
+    state.counters["frame_ms"] = frames * 1e3 / count;
+    state.counters["engine_ms"] = engineMs;
+    state.counters["update_ms"] = update[0] * 1e3 / count;
+    state.counters["submission_ms"] = submission[0] * 1e3 / count;
+    state.counters["submission_ns_per_particle"] = submission[0] * 1e9 / quads;
+    state.counters["one_thread_engine_ms"] = oneThreadMs;
+    state.counters["one_thread_update_ms"] = update[1] * 1e3 / count;
+    state.counters["one_thread_submission_ms"] = submission[1] * 1e3 / count;
+    state.counters["speedup"] = oneThreadMs / engineMs;
+    state.counters["scaling_efficiency"] = oneThreadMs / engineMs / pool.Threads();
+    state.counters["quads"] = quads / count;
 }
 BENCHMARK(BM_FrameSmallParticles)
-    ->Arg(100000)
-    ->Arg(1000000)
+    ->ArgNames({"particles", "threads"})
+    ->ArgsProduct({{100000, 1000000}, {1, 2, 0}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -1,17 +1,21 @@
 // Engine hot paths, each beside a baseline measured in the same run: the per-frame update at
-// steady populations beside a plain array sweep of the same bytes (what memory bandwidth
-// allows), the update of churning populations beside the same sweep, the spawn of one particle
-// for every area shape beside a Point spawn, and the heap bytes a live particle costs beside
-// the 40 bytes of its record.
+// steady populations on 1, 2 and all threads beside the same update on one thread and a plain
+// array sweep of the same bytes on the same threads (what memory bandwidth allows), the update
+// with gravity, growth, spin and fade beside a textbook array-of-structs loop, the update of
+// churning populations beside the same sweep, the spawn of one particle for every area shape beside
+// a Point spawn, and the heap bytes a live particle costs beside the 40 bytes of its record.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "particles/particles.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -37,13 +41,34 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// Steady state: a disabled emitter holds n long-lived particles; each iteration advances the
-// virtual clock by 16 ms and updates. The sweep of the same bytes then runs as many times on
-// its own, so that neither evicts the other's data from the cache between passes.
-void BM_UpdateParticles(benchmark::State& state) {
-    const auto n = static_cast<int32_t>(state.range(0));
-    VirtualClock clock(1000);
-    Engine engine(clock);
+double WallSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Sweep split over the pool's threads, four chunks each.
+void SweepOn(WorkerPool& pool, std::vector<Particle>& records, float dt, float ax, float ay) {
+    const size_t chunks = static_cast<size_t>(pool.Threads()) * 4;
+    pool.Run(chunks, [&](size_t k) {
+        const size_t n = records.size();
+        std::vector<Particle>::iterator begin = records.begin();
+        auto first = static_cast<ptrdiff_t>(n * k / chunks);
+        auto last = static_cast<ptrdiff_t>(n * (k + 1) / chunks);
+        for (auto p = begin + first; p != begin + last; ++p) {
+            p->X += dt * p->VelocityX;
+            p->Y += dt * p->VelocityY;
+            p->VelocityX += dt * ax;
+            p->VelocityY += dt * ay;
+            p->Size += dt * 0.0f;
+            p->Angle += p->RotationStep;
+            p->Transparency += dt * 0.0f;
+        }
+    });
+}
+
+// A disabled emitter holding n long-lived particles, updated once.
+Emitter* SteadyEmitter(Engine& engine, int32_t n) {
     SeedRandom(engine.Random, 1);
     Emitter* e = CreateEmitter(engine, 400, 300);
     e->AccelerationY = 10.0f;
@@ -52,40 +77,145 @@ void BM_UpdateParticles(benchmark::State& state) {
     for (int32_t i = 0; i < n; ++i) SpawnParticle(engine, *e);
     SetDisable(e, 1, 0);
     UpdateParticles(engine);
+    return e;
+}
 
+// Steady state: a disabled emitter holds n long-lived particles; each iteration advances the
+// virtual clock by 16 ms and updates with the threads given (0: all), then again on the calling
+// thread alone, so that both see the same load. The sweep of the same bytes, on the same
+// threads, then runs as many times on its own, so that neither evicts the other's data from
+// the cache between passes. Wall time throughout: the work is spread over threads.
+void BM_UpdateParticles(benchmark::State& state) {
+    const auto n = static_cast<int32_t>(state.range(0));
+    WorkerPool pool(static_cast<int32_t>(state.range(1)));
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    Emitter* e = SteadyEmitter(engine, n);
     std::vector<Particle> records(e->Particles.First(), e->Particles.First() + n);
 
     double updateSeconds = 0.0;
+    double oneThreadSeconds = 0.0;
     for (auto _ : state) {
         clock.Advance(16);
-        double t0 = ThreadSeconds();
+        engine.Workers = &pool;
+        const double t0 = WallSeconds();
         UpdateParticles(engine);
-        double t1 = ThreadSeconds();
+        const double t1 = WallSeconds();
         updateSeconds += t1 - t0;
         state.SetIterationTime(t1 - t0);
+        clock.Advance(16);
+        engine.Workers = nullptr;
+        const double t2 = WallSeconds();
+        UpdateParticles(engine);
+        oneThreadSeconds += WallSeconds() - t2;
     }
-    Sweep(records, 0.016f, 0.0f, 10.0f);  // warm-up, as the update's population was
-    double s0 = ThreadSeconds();
+    SweepOn(pool, records, 0.016f, 0.0f, 10.0f);  // warm-up, as the update's population was
+    const double s0 = WallSeconds();
     for (benchmark::IterationCount i = 0; i < state.iterations(); ++i) {
-        Sweep(records, 0.016f, 0.0f, 10.0f);
+        SweepOn(pool, records, 0.016f, 0.0f, 10.0f);
         benchmark::ClobberMemory();
     }
-    double sweepSeconds = ThreadSeconds() - s0;
+    const double sweepSeconds = WallSeconds() - s0;
     if (e->Particles.Count() != n) state.SkipWithError("population changed during the run");
     const double visits = static_cast<double>(n) * static_cast<double>(state.iterations());
+    state.counters["threads"] = pool.Threads();
     state.counters["ns_per_particle"] = updateSeconds * 1e9 / visits;
+    state.counters["one_thread_ns_per_particle"] = oneThreadSeconds * 1e9 / visits;
+    state.counters["speedup"] = oneThreadSeconds / updateSeconds;
+    state.counters["scaling_efficiency"] = oneThreadSeconds / updateSeconds / pool.Threads();
     state.counters["sweep_ns_per_particle"] = sweepSeconds * 1e9 / visits;
     state.counters["ratio_to_sweep"] = updateSeconds / sweepSeconds;
-    state.counters["particles"] = n;
 }
 BENCHMARK(BM_UpdateParticles)
-    ->Arg(4000)  // fits the 512 KiB L2 of the development machine
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Arg(4000000)
+    ->ArgNames({"particles", "threads"})
+    ->Args({4000, 1})  // fits the 512 KiB L2 of the development machine
+    ->Args({10000, 1})
+    ->ArgsProduct({{100000, 1000000}, {1, 2, 0}})
+    ->Args({4000000, 1})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
+
+// Gravity, growth, spin and fade on 1M particles, in the engine and in the loop a textbook
+// writes: an array of structs, one pass that moves every particle, then erase-remove of the
+// dead. The engine runs on one thread and on all; the same long-lived population on both
+// sides, wall time.
+struct TextbookParticle {
+    float X, Y, VelocityX, VelocityY, Size, Growth, Angle, Spin, Alpha, Life;
+};
+
+void TextbookUpdate(std::vector<TextbookParticle>& particles, float dt, float gravity, float fade) {
+    for (TextbookParticle& p : particles) {
+        p.VelocityY += gravity * dt;
+        p.X += p.VelocityX * dt;
+        p.Y += p.VelocityY * dt;
+        p.Size += p.Growth * dt;
+        p.Angle += p.Spin;
+        p.Alpha -= fade * dt;
+        p.Life -= dt;
+    }
+    particles.erase(std::remove_if(particles.begin(), particles.end(),
+                                   [](const TextbookParticle& p) {
+                                       return p.Life <= 0.0f || p.Alpha < 1.0f || p.Size < 1.0f;
+                                   }),
+                    particles.end());
+}
+
+void BM_UpdatePeer(benchmark::State& state) {
+    constexpr int32_t kParticles = 1000000;
+    WorkerPool pool(0);
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 3);
+    Emitter* e = CreateEmitter(engine, 400, 300);
+    e->AccelerationY = 98.0f;
+    e->Raise = 0.5f;
+    e->Fade = -0.01f;
+    SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);
+    SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
+    SetValueSpec(e->Size, 4.0f, 8.0f, 1.0f);
+    SetValueSpec(e->Transparency, 200.0f, 255.0f, 1.0f);
+    SetValueSpec(e->EmissionVelocity, 10.0f, 60.0f, 1.0f);
+    for (int32_t i = 0; i < kParticles; ++i) SpawnParticle(engine, *e);
+    SetDisable(e, 1, 0);
+    UpdateParticles(engine);
+    std::vector<TextbookParticle> textbook;
+    textbook.reserve(kParticles);
+    ListVisit(e->Particles, [&](const Particle& p) {
+        textbook.push_back({p.X, p.Y, p.VelocityX, p.VelocityY, p.Size, 0.5f, p.Angle,
+                            p.RotationStep, p.Transparency, 100.0f});
+    });
+    double one = 0.0;
+    double all = 0.0;
+    double plain = 0.0;
+    for (auto _ : state) {
+        clock.Advance(16);
+        engine.Workers = nullptr;
+        const double t0 = WallSeconds();
+        UpdateParticles(engine);
+        const double t1 = WallSeconds();
+        clock.Advance(16);
+        engine.Workers = &pool;
+        UpdateParticles(engine);
+        const double t2 = WallSeconds();
+        TextbookUpdate(textbook, 0.016f, 98.0f, 0.01f);
+        const double t3 = WallSeconds();
+        benchmark::ClobberMemory();
+        one += t1 - t0;
+        all += t2 - t1;
+        plain += t3 - t2;
+        state.SetIterationTime(t1 - t0);
+    }
+    if (e->Particles.Count() != kParticles || textbook.size() != kParticles) {
+        state.SkipWithError("population changed during the run");
+    }
+    const double visits = kParticles * static_cast<double>(state.iterations());
+    state.counters["engine_ns"] = one * 1e9 / visits;
+    state.counters["engine_all_threads_ns"] = all * 1e9 / visits;
+    state.counters["textbook_ns"] = plain * 1e9 / visits;
+    state.counters["engine_ratio_to_textbook"] = one / plain;
+    state.counters["threads"] = pool.Threads();
+}
+BENCHMARK(BM_UpdatePeer)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Emitters like those of `render --stress` (1000 particles a second each, living 1 to 3
 // seconds, about 2000 alive each) for a population of about n, run for 6 seconds at 16 ms

@@ -94,6 +94,8 @@ struct Emitter : EmitterParams {
     bool operator==(const Emitter&) const = delete;
 };
 
+class WorkerPool;
+
 // Process-wide engine state gathered in one object; tests create a fresh one.
 struct Engine {
     explicit Engine(MillisecondClock& clock) : AreaTypes(false, 512), Clock(&clock) {}
@@ -106,6 +108,9 @@ struct Engine {
     bool Updated = false;
     RandomGenerator Random;
     MillisecondClock* Clock;
+    // Threads for the update and the drawing of large particle lists; nullptr or a pool of one
+    // thread does all on the calling thread. Not owned. The results are the same either way.
+    WorkerPool* Workers = nullptr;
 };
 
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.

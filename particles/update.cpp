@@ -1,6 +1,7 @@
 // The per-frame update: emit, then move, accelerate, grow, spin, fade and cull every particle.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -8,6 +9,7 @@
 
 #include "particles/particles.h"
 #include "runtime/convert.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -136,6 +138,105 @@ struct Lanes {
 
 #endif
 
+// Below this many particles in all lists together the update stays on the calling thread:
+// waking the workers costs more than they save.
+constexpr size_t kParallelUpdateMin = 16384;
+// Each thread takes about this many tasks, so that a thread slowed by other work on the
+// machine leaves its share to the others.
+constexpr size_t kTasksPerThread = 4;
+
+// An emitter whose particles are to be moved, with the constants of its pass.
+struct PendingUpdate {
+    Emitter* E;
+    Lanes L;
+};
+
+bool UpdateList(Emitter& e, const Lanes& lanes) {
+    // One pass in list order, removing the dead as it goes, exactly as ListRewind, ListNext
+    // and ListRemove of each dead particle would.
+    return ListRewriteRemoving(e.Particles, [&lanes](const Particle& in, Particle& out) {
+        return AdvanceParticle(in, out, lanes);
+    });
+}
+
+// Whether the emitter goes after its pass that met (or did not meet) a particle: an emitter
+// with AutoRemove goes in the first update that finds it without particles.
+bool AutoRemoved(Emitter& e, bool metParticle) {
+    if (e.AutoRemove != 0 && metParticle) e.AutoRemove = -1;
+    if (e.AutoRemove == 1) return true;
+    if (e.AutoRemove == -1) e.AutoRemove = 1;
+    return false;
+}
+
+// The update with the particle passes on the pool's threads. The emissions run first, on
+// this thread in list order as the random sequence requires; no particle pass reads the
+// generator or another emitter, so moving the passes behind all emissions changes nothing.
+// Whether a pass meets a particle is known once its emission is done. Lists too small to
+// share are updated whole, several per task; larger ones are cut into chunks that the
+// threads update at the same time and that are then joined in order.
+void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
+    std::vector<PendingUpdate> pending;
+    size_t total = 0;
+    RecordList<Emitter>& emitters = engine.Emitters;
+    ListRewind(emitters);
+    while (Emitter* e = ListNext(emitters)) {
+        EmitDueParticles(engine, *e, now);
+        const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
+        const auto count = static_cast<size_t>(e->Particles.Count());
+        if (count == 0) {
+            UpdateList(*e, lanes);  // puts the cursor where the pass leaves it
+        } else {
+            pending.push_back({e, lanes});
+            total += count;
+        }
+        // An emitter that goes has no particles, so nothing pending refers to it.
+        if (AutoRemoved(*e, count != 0)) ListRemove(emitters);
+    }
+    if (total < kParallelUpdateMin) {
+        for (const PendingUpdate& p : pending) UpdateList(*p.E, p.L);
+        return;
+    }
+    const size_t tasks = static_cast<size_t>(pool.Threads()) * kTasksPerThread;
+    const size_t share = (total + tasks - 1) / tasks;
+    // Runs of whole small lists, each about a share of the particles: [Begin, End) of pending.
+    struct Task {
+        size_t Begin, End;
+    };
+    std::vector<Task> small;
+    std::vector<const PendingUpdate*> large;
+    size_t open = 0;
+    size_t openParticles = 0;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const auto count = static_cast<size_t>(pending[i].E->Particles.Count());
+        if (count >= share) {
+            large.push_back(&pending[i]);
+            continue;
+        }
+        if (openParticles == 0) open = i;
+        openParticles += count;
+        if (openParticles >= share) {
+            small.push_back({open, i + 1});
+            openParticles = 0;
+        }
+    }
+    if (openParticles != 0) small.push_back({open, pending.size()});
+    pool.Run(small.size(), [&](size_t k) {
+        for (size_t i = small[k].Begin; i < small[k].End; ++i) {
+            // A large list inside the run is left for below.
+            if (static_cast<size_t>(pending[i].E->Particles.Count()) >= share) continue;
+            UpdateList(*pending[i].E, pending[i].L);
+        }
+    });
+    for (const PendingUpdate* p : large) {
+        const Lanes& lanes = p->L;
+        ListRewriteRemovingInChunks(
+            p->E->Particles, tasks, [&pool](size_t chunks, auto&& fn) { pool.Run(chunks, fn); },
+            [&lanes](const Particle& in, Particle& out) {
+                return AdvanceParticle(in, out, lanes);
+            });
+    }
+}
+
 }  // namespace
 
 float UpdateParticles(Engine& engine) {
@@ -147,25 +248,16 @@ float UpdateParticles(Engine& engine) {
     float dt = static_cast<float>(ClockDiff(now, engine.LastUpdateTime)) * 0.001f;
     engine.LastUpdateTime = now;
 
+    if (engine.Workers != nullptr && engine.Workers->Threads() > 1) {
+        UpdateOnPool(engine, *engine.Workers, dt, now);
+        return dt;
+    }
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
     while (Emitter* e = ListNext(emitters)) {
         EmitDueParticles(engine, *e, now);
-
         const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
-        // One pass in list order, removing the dead as it goes, exactly as ListRewind,
-        // ListNext and ListRemove of each dead particle would.
-        const bool metParticle =
-            ListRewriteRemoving(e->Particles, [&lanes](const Particle& in, Particle& out) {
-                return AdvanceParticle(in, out, lanes);
-            });
-        if (e->AutoRemove != 0 && metParticle) e->AutoRemove = -1;
-
-        if (e->AutoRemove == 1) {
-            ListRemove(emitters);
-        } else if (e->AutoRemove == -1) {
-            e->AutoRemove = 1;
-        }
+        if (AutoRemoved(*e, UpdateList(*e, lanes))) ListRemove(emitters);
     }
     return dt;
 }

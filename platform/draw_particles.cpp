@@ -4,10 +4,14 @@
 #include <immintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstddef>
+#include <memory>
+#include <vector>
 
 #include "platform/quad_draws.h"
 #include "runtime/convert.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -82,11 +86,84 @@ void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run,
     DrawQuadSprites(e.BlendSource, e.BlendDestination, run, n);
 }
 
+// Below this many particles in the layer the drawing stays on the calling thread: waking the
+// workers costs more than they save.
+constexpr size_t kParallelDrawMin = 16384;
+// Runs staged by the workers between two hand-overs to the calling thread: enough to keep
+// every thread busy, few enough that the staged vertices stay in the processor's caches.
+constexpr size_t kRunsPerWindow = 64;
+
+// kRun (or fewer, at an emitter's end) particles of one emitter, drawn as one run.
+struct RunOfParticles {
+    const Emitter* E;
+    const Particle* First;
+    size_t Count;
+};
+
+// Gathers a run's fields, centres and rounds them, and makes its vertices. Any thread.
+void StageRun(const RunOfParticles& r, float dx, float dy, StagedQuadRun& staged) {
+    QuadDrawRun run;
+    ParticleRun particles;
+    for (size_t n = 0; n < r.Count; ++n) {
+        const Particle& p = r.First[n];
+        run.Quad[n] = p.Sprite;
+        run.Degrees[n] = p.Angle;
+        particles.Size[n] = p.Size;
+        particles.X[n] = p.X;
+        particles.Y[n] = p.Y;
+        particles.Transparency[n] = p.Transparency;
+    }
+    size_t i = 0;
+#if defined(__x86_64__)
+    if (kCentreAndRoundAvx2) i = CentreAndRoundAvx2(particles, run, r.Count, dx, dy);
+#endif
+    CentreAndRoundEach(particles, run, i, r.Count, dx, dy);
+    StageQuadSprites(r.E->BlendSource, r.E->BlendDestination, run, r.Count, staged);
+}
+
+// DrawParticles with the gathering, centring, rounding and vertices of the runs on every
+// thread of the pool, a window of runs at a time; the calling thread then hands the staged
+// runs to the quad batch in their order, with every GL call.
+void DrawParticlesOnPool(WorkerPool& pool, const std::vector<RunOfParticles>& runs, float dx,
+                         float dy) {
+    const size_t window = std::min(runs.size(), kRunsPerWindow);
+    std::unique_ptr<StagedQuadRun[]> staged(new StagedQuadRun[window]);
+    for (size_t first = 0; first < runs.size(); first += window) {
+        const size_t n = std::min(window, runs.size() - first);
+        pool.Run(n, [&](size_t k) { StageRun(runs[first + k], dx, dy, staged[k]); });
+        for (size_t k = 0; k < n; ++k) DrawStagedQuadSprites(staged[k]);
+    }
+}
+
 }  // namespace
 
 int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t layer) {
     const float dx = static_cast<float>(offsetX);
     const float dy = static_cast<float>(offsetY);
+    if (WorkerPool* pool = engine.Workers; pool != nullptr && pool->Threads() > 1) {
+        size_t total = 0;
+        ListRewind(engine.Emitters);
+        while (const Emitter* e = ListNext(engine.Emitters)) {
+            if (e->Layer == layer) total += static_cast<size_t>(e->Particles.Count());
+        }
+        if (total >= kParallelDrawMin) {
+            // The runs as the walk below cuts them: each emitter's particles in order, kRun
+            // at a time. The lists end with their cursors where that walk leaves them.
+            std::vector<RunOfParticles> runs;
+            runs.reserve(total / kRun + 64);
+            ListRewind(engine.Emitters);
+            while (Emitter* e = ListNext(engine.Emitters)) {
+                if (e->Layer != layer) continue;
+                const auto count = static_cast<size_t>(e->Particles.Count());
+                for (size_t i = 0; i < count; i += kRun) {
+                    runs.push_back({e, e->Particles.First() + i, std::min(kRun, count - i)});
+                }
+                e->Particles.CursorToLast();
+            }
+            DrawParticlesOnPool(*pool, runs, dx, dy);
+            return 0;
+        }
+    }
     QuadDrawRun run;
     ParticleRun particles;
     ListRewind(engine.Emitters);

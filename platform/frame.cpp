@@ -7,6 +7,7 @@
 #include "platform/draw_particles.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -17,16 +18,26 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+double WallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
+    timing.Threads = engine.Workers != nullptr ? engine.Workers->Threads() : 1;
+    timing.WallTime = timing.WallTime || timing.Threads > 1;
+    double (*const seconds)() = timing.WallTime ? &WallSeconds : &ThreadSeconds;
     FillScreen(0);
-    const double updateStart = ThreadSeconds();
+    const double updateStart = seconds();
     if (update == FrameUpdate::Run) UpdateParticles(engine);
-    const double drawStart = ThreadSeconds();
+    const double drawStart = seconds();
     ResetQuadDrawStats();
+    TimeQuadsInWallTime(timing.WallTime);
     BeginQuads();
     DrawParticles(engine, 0, 0, 0);
     EndQuads();
-    const double drawEnd = ThreadSeconds();
+    const double drawEnd = seconds();
+    TimeQuadsInWallTime(false);
     timing.Quads = ReadQuadDrawStats();
     const auto presentStart = std::chrono::steady_clock::now();
     PresentFrame();

@@ -107,10 +107,10 @@ bool EnsurePipeline() {
 }
 
 // CPU time of this thread: the software renderer's own threads share the processor, and their
-// time is not the upload's or the draw call's.
+// time is not the upload's or the draw call's. Or wall time, when asked for.
 double ThreadSeconds() {
     timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    clock_gettime(Batch().WallTime ? CLOCK_MONOTONIC : CLOCK_THREAD_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
@@ -128,10 +128,13 @@ int32_t ApplyQuadStates() {
 void PrepareBatch(QuadBatch& b) {
     if (b.Mapped) return;
     if (b.PipelineReady && DeviceReady()) {
+        // A driver may finish earlier draws here; that is GL's time, not the vertices'.
+        const double start = b.Batching ? ThreadSeconds() : 0.0;
         glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
         void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
                                         static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
                                         GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        if (b.Batching) b.Stats.DrawSeconds += ThreadSeconds() - start;
         if (memory != nullptr) {
             b.Mapped = true;
             b.Xy = static_cast<float*>(memory);
@@ -240,6 +243,10 @@ QuadDrawStats ReadQuadDrawStats() {
 
 void ResetQuadDrawStats() {
     Batch().Stats = QuadDrawStats{};
+}
+
+void TimeQuadsInWallTime(bool wall) {
+    Batch().WallTime = wall;
 }
 
 }  // namespace pp

@@ -38,6 +38,7 @@ struct QuadBatch {
     GLuint PendingTexture = 0;
     GlBlend PendingBlend{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
     QuadDrawStats Stats;
+    bool WallTime = false;  // the counters take wall time
 };
 
 // The one batch of the process; never destroyed, since GL objects must not be touched from a

@@ -28,4 +28,27 @@ struct QuadDrawRun {
 // count is at most QuadDrawRun::kCapacity.
 void DrawQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count);
 
+// DrawQuadSprites split in two so that the vertex work can run on any thread: StageQuadSprites
+// makes a run's vertices and touches nothing shared (no GL, no quad sprite table), and
+// DrawStagedQuadSprites, on the thread that owns the GL context, then does exactly what
+// DrawQuadSprites(Source, Destination, run, Draws) does, with the vertices made ahead.
+struct StagedQuadRun {
+    // Consecutive draws of one quad sprite: how many, how many of them show something (their
+    // vertices follow those of the groups before), and the last draw's size and angle.
+    struct Group {
+        int32_t Quad;
+        uint32_t Draws, Written;
+        int32_t LastSize;
+        float LastRadians, LastCos, LastSin;
+    };
+    int32_t Source = 0, Destination = 0;
+    size_t Draws = 0, GroupCount = 0;
+    Group Groups[QuadDrawRun::kCapacity];
+    alignas(64) float Xy[QuadDrawRun::kCapacity * 8];
+    alignas(64) uint8_t Alpha[QuadDrawRun::kCapacity * 4];
+};
+void StageQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count,
+                      StagedQuadRun& staged);
+void DrawStagedQuadSprites(const StagedQuadRun& staged);
+
 }  // namespace pp

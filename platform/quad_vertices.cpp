@@ -136,7 +136,106 @@ void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
                                         b.Alpha + b.PendingQuads * 4);
 }
 
+// DrawRun of one staged group: the same quad sprite state, flushes and vertices.
+void DrawStagedGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const StagedQuadRun::Group& g,
+                     const float* xy, const uint8_t* alpha) {
+    q.Width = g.LastSize;
+    q.Height = g.LastSize;
+    q.Angle = g.LastRadians;
+    q.CornersValid = 0;
+    if (!b.QuadStatesApplied) ApplyQuadStates();
+    if (!b.QuadStatesApplied) return;
+    Float4 x;
+    Float4 y;
+    if (g.LastRadians == 0.0f) {
+        RectangleCorners(g.LastSize, g.LastSize, x, y);
+    } else {
+        TurnedCorners(g.LastSize, g.LastSize, g.LastCos, g.LastSin, x, y);
+    }
+    for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
+    q.CornersValid = 1;
+
+    const GLuint texture = q.Texture->Texture;
+    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+    if (!b.Batching) {
+        // The quads written are those a single draw sends to GL, one call each.
+        for (size_t i = 0; i < g.Written; ++i) {
+            PrepareBatch(b);
+            std::memcpy(b.Xy, xy + i * 8, 8 * sizeof(float));
+            std::memcpy(b.Alpha, alpha + i * 4, 4);
+            b.PendingQuads = 1;
+            FlushQuadBatch();
+        }
+        return;
+    }
+    if (b.PendingQuads + g.Draws > kMaxBatchQuads) FlushQuadBatch();
+    if (b.PendingQuads == 0) PrepareBatch(b);
+    std::memcpy(b.Xy + b.PendingQuads * 8, xy, g.Written * 8 * sizeof(float));
+    std::memcpy(b.Alpha + b.PendingQuads * 4, alpha, g.Written * 4);
+    b.PendingQuads += g.Written;
+}
+
 }  // namespace
+
+void StageQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run, size_t count,
+                      StagedQuadRun& staged) {
+    count = std::min(count, QuadDrawRun::kCapacity);
+    staged.Source = source;
+    staged.Destination = destination;
+    staged.Draws = count;
+    staged.GroupCount = 0;
+    RunAngles angles;
+    QuadRadiansMany(run.Degrees, count, angles.Radians);
+    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    size_t written = 0;
+    size_t i = 0;
+    while (i < count) {
+        const int32_t quad = run.Quad[i];
+        size_t end = i + 1;
+        while (end < count && run.Quad[end] == quad) ++end;
+        const QuadVertexSource source = {run.Size + i,    run.X + i,          run.Y + i,
+                                         run.Alpha + i,   angles.Radians + i, angles.Cosines + i,
+                                         angles.Sines + i};
+        const size_t n =
+            WriteQuadVertices(source, end - i, staged.Xy + written * 8, staged.Alpha + written * 4);
+        const size_t last = end - 1;
+        staged.Groups[staged.GroupCount++] = {quad,
+                                              static_cast<uint32_t>(end - i),
+                                              static_cast<uint32_t>(n),
+                                              run.Size[last],
+                                              angles.Radians[last],
+                                              angles.Cosines[last],
+                                              angles.Sines[last]};
+        written += n;
+        i = end;
+    }
+}
+
+void DrawStagedQuadSprites(const StagedQuadRun& staged) {
+    if (staged.Draws == 0) return;
+    QuadTableState& t = QuadTable();
+    SetQuadBlending(staged.Source, staged.Destination);
+    const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
+    QuadBatch& b = Batch();
+    int32_t lastQuad = -1;
+    QuadSprite* q = nullptr;
+    size_t written = 0;
+    for (size_t k = 0; k < staged.GroupCount; ++k) {
+        const StagedQuadRun::Group& g = staged.Groups[k];
+        if (g.Quad != lastQuad || q == nullptr) {
+            lastQuad = g.Quad;
+            q = ObjectLookup(t.Table, g.Quad);
+        }
+        if (q != nullptr) {
+            DrawStagedGroup(b, *q, blend, g, staged.Xy + written * 8, staged.Alpha + written * 4);
+        }
+        written += g.Written;
+    }
+}
 
 void DrawQuadSprite(int32_t quad, int32_t x, int32_t y, int32_t alpha) {
     QuadTableState& t = QuadTable();

@@ -82,12 +82,20 @@ class RecordArray {
     void RemoveAll();
     template <class Rewriter>
     bool RewriteRemoving(Rewriter&& rewrite);
+    template <class ForEachChunk, class Rewriter>
+    bool RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach, Rewriter&& rewrite);
+    // Puts the cursor on the last record, as a walk to the end does.
+    void CursorToLast() { cursor_ = count_ - 1; }
     template <class Visitor>
     bool VisitRemoving(Visitor&& visit);
     template <class Visitor>
     void VisitAll(Visitor&& visit);
 
+    static constexpr size_t kMaxChunks = 256;
+
   private:
+    template <class Rewriter>
+    static T* CompactRange(T* begin, T* end, Rewriter& rewrite);
     static constexpr int32_t kMaxCapacity = SIZE_MAX / sizeof(T) < static_cast<size_t>(INT32_MAX)
                                                 ? static_cast<int32_t>(SIZE_MAX / sizeof(T))
                                                 : INT32_MAX;
@@ -156,6 +164,18 @@ bool ListRewriteRemoving(RecordArray<T>& list, Rewriter&& rewrite) {
     return list.RewriteRemoving(rewrite);
 }
 
+// ListRewriteRemoving with the records split into `chunks` ranges of about equal size (at most
+// RecordArray::kMaxChunks) that may be rewritten at the same time: forEach(chunks, fn) must
+// call fn(k) once for every k in [0, chunks), on any threads, and return when all have
+// returned. Each range is compacted in place, then the ranges are joined in order, so the
+// records, their order and the cursor come out as ListRewriteRemoving leaves them. rewrite is
+// called concurrently and must write nothing but `place`.
+template <class T, class ForEachChunk, class Rewriter>
+bool ListRewriteRemovingInChunks(RecordArray<T>& list, size_t chunks, ForEachChunk&& forEach,
+                                 Rewriter&& rewrite) {
+    return list.RewriteRemovingInChunks(chunks, forEach, rewrite);
+}
+
 // The pass ListRewind + ListNext to the end, calling visit(record) for every record in order:
 // the cursor ends on the last record, as after that pass. visit must not touch the list.
 template <class T, class Visitor>
@@ -198,6 +218,25 @@ void RecordArray<T>::RemoveAll() {
     cursor_ = -1;
 }
 
+// Up to the first removal every record is written in its own place, an address known before
+// the record's tests are done, so the stores never wait for them. From there on, stable
+// compaction without a branch per record: every record is written at the write position, which
+// moves on only past a survivor. The write position never passes the read position, so nothing
+// unread is overwritten. Returns the end of the survivors.
+template <class T>
+template <class Rewriter>
+T* RecordArray<T>::CompactRange(T* begin, T* end, Rewriter& rewrite) {
+    T* out = begin;
+    while (out != end && !rewrite(*out, *out)) ++out;
+    if (out != end) {
+        for (const T* in = out + 1; in != end; ++in) {
+            const bool removed = rewrite(*in, *out);
+            out += removed ? 0 : 1;
+        }
+    }
+    return out;
+}
+
 template <class T>
 template <class Rewriter>
 bool RecordArray<T>::RewriteRemoving(Rewriter&& rewrite) {
@@ -205,19 +244,37 @@ bool RecordArray<T>::RewriteRemoving(Rewriter&& rewrite) {
         cursor_ = -1;
         return false;
     }
-    // Up to the first removal every record is written in its own place, an address known
-    // before the record's tests are done, so the stores never wait for them. From there on,
-    // stable compaction without a branch per record: every record is written at the write
-    // position, which moves on only past a survivor. The write position never passes the read
-    // position, so nothing unread is overwritten.
-    T* out = data_;
-    T* const end = data_ + count_;
-    while (out != end && !rewrite(*out, *out)) ++out;
-    if (out != end) {
-        for (const T* in = out + 1; in != end; ++in) {
-            const bool removed = rewrite(*in, *out);
-            out += removed ? 0 : 1;
+    count_ = static_cast<int32_t>(CompactRange(data_, data_ + count_, rewrite) - data_);
+    cursor_ = count_ - 1;
+    ShrinkIfSparse();
+    return true;
+}
+
+template <class T>
+template <class ForEachChunk, class Rewriter>
+bool RecordArray<T>::RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach,
+                                             Rewriter&& rewrite) {
+    const auto count = static_cast<size_t>(count_);
+    if (chunks > kMaxChunks) chunks = kMaxChunks;
+    if (chunks > count) chunks = count;
+    if (chunks <= 1) return RewriteRemoving(rewrite);
+    // Chunk k holds records [count * k / chunks, count * (k + 1) / chunks); its survivors end
+    // at kept[k].
+    T* kept[kMaxChunks];
+    T* const data = data_;
+    auto begin = [count, chunks, data](size_t k) {
+        return data + static_cast<size_t>(static_cast<uint64_t>(count) * k / chunks);
+    };
+    forEach(chunks, [&](size_t k) { kept[k] = CompactRange(begin(k), begin(k + 1), rewrite); });
+    // The survivors of each chunk move down behind those of the chunks before it.
+    T* out = kept[0];
+    for (size_t k = 1; k < chunks; ++k) {
+        T* const from = begin(k);
+        const size_t n = static_cast<size_t>(kept[k] - from);
+        if (out != from && n != 0) {
+            std::memmove(static_cast<void*>(out), static_cast<const void*>(from), n * sizeof(T));
         }
+        out += n;
     }
     count_ = static_cast<int32_t>(out - data_);
     cursor_ = count_ - 1;

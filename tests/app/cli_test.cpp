@@ -93,7 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadArgsRow{{"render", "--fps", "0", "--out", "c.gif"}, "0.001 to 1000"},
         BadArgsRow{{"render", "--fps", "1.0001", "--out", "c.gif"}, "not '1.0001'"},
         BadArgsRow{{"render", "--frame-ms", "0", "--out", "c.webm"}, "needs --fps"},
-        BadArgsRow{{"render", "--out", "clip.AVI"}, ".mp4, .webm or .gif video"}));
+        BadArgsRow{{"render", "--out", "clip.AVI"}, ".mp4, .webm or .gif video"},
+        BadArgsRow{{"render", "--threads", "0"}, "--threads wants a whole number from 1 to 256"},
+        BadArgsRow{{"play", "--threads", "257"}, "from 1 to 256"},
+        BadArgsRow{{"play", "--threads"}, "--threads needs a value"},
+        BadArgsRow{{"--threads", "two"}, "not 'two'"},
+        BadArgsRow{{"--threads", "2", "render"}, "unknown command or option 'render'"}));
 
 // Statuses and messages scripts rely on. "FILE" in the arguments stands for a readable effect
 // file that disables its emitter, "DIR" for a folder.

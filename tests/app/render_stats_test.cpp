@@ -37,7 +37,8 @@ class RenderStats : public test::RenderRun {
 TEST_F(RenderStats, TimingChangesNoPixelAndPrintsEveryRow) {
     RunResult plain = Render({"--frames", "12", "--seed", "4", "--out", Out("plain")});
     ASSERT_EQ(plain.Status, 0) << plain.Err;
-    RunResult timed = Render({"--frames", "12", "--seed", "4", "--stats", "--out", Out("timed")});
+    RunResult timed = Render(
+        {"--frames", "12", "--seed", "4", "--stats", "--threads", "2", "--out", Out("timed")});
     ASSERT_EQ(timed.Status, 0) << timed.Err;
     for (int frame = 1; frame <= 12; ++frame) {
         const std::string name = FrameName(frame);
@@ -52,6 +53,8 @@ TEST_F(RenderStats, TimingChangesNoPixelAndPrintsEveryRow) {
     }
     EXPECT_NE(timed.Err.find("particleplayer render: 12 frames,"), std::string::npos) << timed.Err;
     EXPECT_NE(timed.Err.find("start-up: first frame shown "), std::string::npos) << timed.Err;
+    // Work shared with another thread is timed by the clock on the wall.
+    EXPECT_NE(timed.Err.find("wall time, 2 threads"), std::string::npos) << timed.Err;
 }
 
 // 20000 asked: ten emitters of 1000 particles a second living 1 to 3 seconds. After the warm-up

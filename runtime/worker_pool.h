@@ -1,0 +1,62 @@
+// A small pool of worker threads for data-parallel steps of a frame: Run(tasks, fn) calls
+// fn(k) once for every k in [0, tasks), spread over the workers and the calling thread, and
+// returns when all calls have returned. Tasks are claimed in increasing order; which thread
+// runs which task is not fixed, so a task must write only what belongs to it.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+namespace pp {
+
+class WorkerPool {
+  public:
+    // threads counts the calling thread: 1 starts no worker and runs every task in the caller.
+    // 0 means one per hardware thread. At most kMaxThreads.
+    explicit WorkerPool(int32_t threads = 0);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    static constexpr int32_t kMaxThreads = 256;
+
+    // Threads that work on a Run, the caller included.
+    int32_t Threads() const { return threads_; }
+
+    template <class Task>
+    void Run(size_t tasks, Task&& task) {
+        using Callable = std::remove_reference_t<Task>;
+        RunErased(tasks, const_cast<void*>(static_cast<const void*>(&task)),
+                  [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
+    }
+
+    // The number of hardware threads, at least 1.
+    static int32_t HardwareThreads();
+
+  private:
+    using Call = void (*)(void*, size_t);
+    void RunErased(size_t tasks, void* task, Call call);
+    void WorkerLoop();
+    void Work();
+
+    int32_t threads_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    // The job of the current Run, guarded by mutex_.
+    uint64_t generation_ = 0;
+    bool stop_ = false;
+    void* task_ = nullptr;
+    Call call_ = nullptr;
+    size_t tasks_ = 0;
+    size_t next_ = 0;      // the next unclaimed task
+    size_t finished_ = 0;  // tasks that have returned
+};
+
+}  // namespace pp
