@@ -62,37 +62,56 @@ TEST(Convert, TruncatesAndRoundsHalfToEven) {
     EXPECT_EQ(WrapAdd(INT32_MAX, 1), INT32_MIN);
 }
 
-// Sanitizer and unoptimised builds take every 61st float; optimised builds take every float.
-#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
-constexpr uint64_t kFloatStride = 61;
-#else
-constexpr uint64_t kFloatStride = 1;
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void RoundEight(const float (&x)[2][4], int32_t (&out)[8]) {
+    RoundEightFloatsToInt(_mm256_loadu_ps(&x[0][0]), out);
+}
 #endif
 
-// The inline float forms against RoundToInt for every float from 2^-2 to 2^24, both signs.
+// The inline float forms, one, four and eight at a time, against RoundToInt.
+void ExpectInlineFormsAgree(const float (&x)[2][4], int64_t& mismatches) {
+    int32_t four[2][4];
+    RoundFloatsToInt(x[0], four[0]);
+    RoundFloatsToInt(x[1], four[1]);
+    int32_t eight[8] = {};
+    bool avx2 = false;
+#if defined(__x86_64__)
+    avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) RoundEight(x, eight);
+#endif
+    for (int k = 0; k < 8; ++k) {
+        const float v = x[k / 4][k % 4];
+        const int32_t expected = RoundToInt(static_cast<double>(v));
+        if ((RoundFloatToInt(v) != expected || four[k / 4][k % 4] != expected ||
+             (avx2 && eight[k] != expected)) &&
+            ++mismatches <= 5) {
+            ADD_FAILURE() << std::hexfloat << v << " gives " << RoundFloatToInt(v) << " / "
+                          << four[k / 4][k % 4] << " / " << eight[k] << ", not " << expected;
+        }
+    }
+}
+
+// Every float from 2^-2 to 2^24, where fractions and ties live, both signs; sanitizer and
+// unoptimised builds take every 61st.
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
+constexpr uint32_t kFloatStride = 61;
+#else
+constexpr uint32_t kFloatStride = 1;
+#endif
+
 class RoundFloatBinades : public ::testing::TestWithParam<int32_t> {};
 
 TEST_P(RoundFloatBinades, InlineFormsMatchRoundToIntForEveryFloat) {
-    const auto exponent = static_cast<uint32_t>(GetParam() + 127);
+    const auto bits = static_cast<uint32_t>(GetParam() + 127) << 23;
     int64_t mismatches = 0;
     for (const uint32_t sign : {0u, 0x80000000u}) {
-        for (uint64_t m = 0; m < (1u << 23); m += 4 * kFloatStride) {
-            float x[4];
-            for (uint32_t k = 0; k < 4; ++k) {
-                x[k] =
-                    std::bit_cast<float>(sign | (exponent << 23) |
-                                         static_cast<uint32_t>(m + k * kFloatStride) % (1u << 23));
+        for (uint32_t m = 0; m < (1u << 23); m += 8 * kFloatStride) {
+            float x[2][4];
+            for (uint32_t k = 0; k < 8; ++k) {
+                x[k / 4][k % 4] =
+                    std::bit_cast<float>(sign | bits | (m + k * kFloatStride) % (1u << 23));
             }
-            int32_t four[4];
-            RoundFloatsToInt(x, four);
-            for (uint32_t k = 0; k < 4; ++k) {
-                const int32_t expected = RoundToInt(static_cast<double>(x[k]));
-                if ((RoundFloatToInt(x[k]) != expected || four[k] != expected) &&
-                    ++mismatches <= 5) {
-                    ADD_FAILURE() << std::hexfloat << x[k] << " gives " << RoundFloatToInt(x[k])
-                                  << " / " << four[k] << ", not " << expected;
-                }
-            }
+            ExpectInlineFormsAgree(x, mismatches);
         }
     }
     EXPECT_EQ(mismatches, 0);
@@ -100,42 +119,21 @@ TEST_P(RoundFloatBinades, InlineFormsMatchRoundToIntForEveryFloat) {
 
 INSTANTIATE_TEST_SUITE_P(Convert, RoundFloatBinades, ::testing::Range(-2, 25));
 
-#if defined(__x86_64__)
-[[gnu::target("avx2")]] void RoundEight(const float (&x)[8], int32_t (&out)[8]) {
-    RoundEightFloatsToInt(_mm256_loadu_ps(x), out);
-}
-#endif
-
-// Values outside the sweep (huge, infinite, NaN, denormal) in every lane of the 1/4/8 forms.
+// Values outside the sweep (huge, infinite, NaN, denormal), each in every lane.
 TEST(Convert, InlineFloatRoundingAgreesOnEdgeValuesInEveryLane) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
-    const float values[] = {
-        0.0f,          -0.0f,          1e-45f,        8388607.5f, -8388607.5f, 8388609.0f,
-        2147483648.0f, -2147483648.0f, 4294967296.0f, 1e20f,      -1e20f,      3e38f,
-        nan,           -nan,           inf,           -inf,       254.5f,      0.49999997f};
-    for (const float v : values) {
-        EXPECT_EQ(RoundFloatToInt(v), RoundToInt(static_cast<double>(v))) << v;
+    int64_t mismatches = 0;
+    for (const float v :
+         {0.0f, -0.0f, 1e-45f, 8388607.5f, -8388607.5f, 8388609.0f, 2147483648.0f, -2147483648.0f,
+          4294967296.0f, 1e20f, -1e20f, 3e38f, nan, -nan, inf, -inf, 254.5f, 0.49999997f}) {
         for (int lane = 0; lane < 8; ++lane) {
-            float x[8] = {1.5f, -7.25f, 100.5f, 3.0f, -0.5f, 2.5f, 1e9f, -3.5f};
-            x[lane] = v;
-            float four[4];
-            std::copy(x + (lane & 4), x + (lane & 4) + 4, four);
-            int32_t outFour[4];
-            RoundFloatsToInt(four, outFour);
-            for (int k = 0; k < 4; ++k) {
-                EXPECT_EQ(outFour[k], RoundToInt(static_cast<double>(four[k]))) << v << " of four";
-            }
-#if defined(__x86_64__)
-            if (!__builtin_cpu_supports("avx2")) continue;
-            int32_t out[8];
-            RoundEight(x, out);
-            for (int k = 0; k < 8; ++k) {
-                EXPECT_EQ(out[k], RoundToInt(static_cast<double>(x[k]))) << v << " of eight";
-            }
-#endif
+            float x[2][4] = {{1.5f, -7.25f, 100.5f, 3.0f}, {-0.5f, 2.5f, 1e9f, -3.5f}};
+            x[lane / 4][lane % 4] = v;
+            ExpectInlineFormsAgree(x, mismatches);
         }
     }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Clock, RealClockNeverReadsZeroOrGoesBackVirtualClockWraps) {
