@@ -39,16 +39,14 @@ TEST(Emitter, CreationSetsEveryDefault) {
     Emitter* e = CreateEmitter(t.engine, 100, -200);
     // Written out in full from zero, so that no default is taken from the record itself.
     EmitterParams expected = ZeroParams();
-    expected.PositionX = 100.0f;
-    expected.PositionY = -200.0f;
+    expected.PositionX = 100.0f, expected.PositionY = -200.0f;
     expected.EmissionAngle = {0.0f, 359.0f, 1.0f};
     expected.EmissionVelocity = {100.0f, 100.0f, 1.0f};
     expected.LifeTime = {3.0f, 3.0f, 1.0f};
     expected.EmissionRate = {100.0f, 100.0f, 1.0f};
     expected.Size = {32.0f, 32.0f, 1.0f};
     expected.Transparency = {255.0f, 255.0f, 1.0f};
-    expected.BlendSource = 5;
-    expected.BlendDestination = 6;
+    expected.BlendSource = 5, expected.BlendDestination = 6;
     EXPECT_EQ(e->Params(), expected);
     EXPECT_EQ(DefaultParamsAt(100, -200), expected);
     EXPECT_EQ(e->NextEmission, 1234);
@@ -162,10 +160,7 @@ TEST(Emission, IntervalsBacklogAndResume) {
 TEST(Spawn, DrawsComeInTheFixedOrder) {
     TestEngine t(4242, 777);
     Emitter* e = CreateEmitter(t.engine, 10, 20);
-    e->AreaType = 3;
-    e->AreaWidth = 40.0f;
-    e->AreaHeight = 10.0f;
-    e->AreaAngle = 0.5f;
+    e->AreaType = 3, e->AreaWidth = 40.0f, e->AreaHeight = 10.0f, e->AreaAngle = 0.5f;
     SetSpriteRange(e, 1, 3, 1);
     SetValueSpec(e->Size, 10, 20, 2);
     SetValueSpec(e->EmissionVelocity, 50, 150, 5);
@@ -189,13 +184,13 @@ TEST(Spawn, DrawsComeInTheFixedOrder) {
     const float transparency = draw(100, 10, 10);
     const float life = draw(1, 4, 0.25f);
     const float rotation = draw(-3, 6, 1);
-    const float radians = theta * 3.1415927f / 180.0f;
+    const float c = std::cos(0.5f), s = std::sin(0.5f), radians = theta * 3.1415927f / 180.0f;
     const Particle expected{sprite,
                             size,
-                            10.0f + o1 * std::cos(0.5f) - o2 * std::sin(0.5f),
-                            20.0f + o1 * std::sin(0.5f) + o2 * std::cos(0.5f),
-                            std::cos(radians) * speed + 3.0f,
-                            std::sin(radians) * speed - 4.0f,
+                            10 + o1 * c - o2 * s,
+                            20 + o1 * s + o2 * c,
+                            std::cos(radians) * speed + 3,
+                            std::sin(radians) * speed - 4,
                             transparency,
                             777 + RoundToInt(life * 1000.0f),
                             theta,
@@ -227,10 +222,7 @@ TEST(Area, BirthsFillTheirShape) {
         SCOPED_TRACE(::testing::Message() << "type " << r.type << " " << r.w << "x" << r.h);
         TestEngine t;
         Emitter* e = CreateEmitter(t.engine, 300, 200);
-        e->AreaType = r.type;
-        e->AreaWidth = r.w;
-        e->AreaHeight = r.h;
-        e->AreaAngle = r.angle;
+        e->AreaType = r.type, e->AreaWidth = r.w, e->AreaHeight = r.h, e->AreaAngle = r.angle;
         float maxU = 0.0f;
         float maxV = 0.0f;
         int inner = 0;
@@ -301,10 +293,8 @@ TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
         for (const auto& motion : motions) {
             SCOPED_TRACE(::testing::Message() << "step " << stepMs << " raise " << motion.Raise);
             Fixture f;
-            f.e->AccelerationX = motion.Ax;
-            f.e->AccelerationY = motion.Ay;
-            f.e->Raise = motion.Raise;
-            f.e->Fade = motion.Fade;
+            f.e->AccelerationX = motion.Ax, f.e->AccelerationY = motion.Ay;
+            f.e->Raise = motion.Raise, f.e->Fade = motion.Fade;
             const int32_t now = WrapAdd(Now(f.t), static_cast<int32_t>(stepMs));
             const int32_t deaths[] = {now - 1, now, now + 1, INT32_MIN, INT32_MAX, 1 << 30};
             std::vector<Particle> expected;
@@ -411,14 +401,11 @@ TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
     const float heights[] = {0, 0, 0, 30, 0, 70};
     for (int32_t type = 0; type <= 5; ++type) {
         Emitter* e = CreateEmitter(t.engine, 100 + 110 * type, 300 - 20 * type);
-        e->AreaType = type;
-        e->AreaWidth = widths[type];
-        e->AreaHeight = heights[type];
+        e->AreaType = type, e->AreaWidth = widths[type], e->AreaHeight = heights[type];
         e->AreaAngle = 0.35f * static_cast<float>(type);
         SetValueSpec(e->EmissionAngle, -30.0f + 10.0f * type, 210.0f, 7.5f);
         SetValueSpec(e->EmissionVelocity, 40, 180, 3.3f);
-        e->AccelerationX = 5.5f * type - 10.0f;
-        e->AccelerationY = 98.1f;
+        e->AccelerationX = 5.5f * type - 10.0f, e->AccelerationY = 98.1f;
         SetValueSpec(e->LifeTime, 0.4f, 2.3f, 0.1f);
         SetValueSpec(e->EmissionRate, 20.0f + 45.0f * type, 400, 17);
         SetSpriteRange(e, 1, 4, 1);
