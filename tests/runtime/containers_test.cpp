@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "runtime/object_table.h"
@@ -121,6 +122,13 @@ TEST(RecordList, OwnedMembersLiveAsLongAsTheirRecordAndSlotsComeBackZeroed) {
     EXPECT_EQ(reused->value | reused->padding[0] | reused->padding[1] | reused->padding[2], 0);
 }
 
+// Count, cursor, its follower, first and last.
+template <class List>
+auto State(List& list) {
+    return std::tuple(list.Count(), ValueOf(list.Cursor()), ValueOf(list.Peek()),
+                      ValueOf(list.First()), ValueOf(list.Last()));
+}
+
 // Random call sequences on a RecordList and a RecordArray of the same records: every cursor,
 // neighbour and count must agree after every call, and so must the whole order now and then.
 TEST(RecordArray, BehavesLikeRecordListForRandomCallSequences) {
@@ -160,11 +168,7 @@ TEST(RecordArray, BehavesLikeRecordListForRandomCallSequences) {
             } else {
                 ASSERT_EQ(Values(linked), Values(array)) << "round " << round << " step " << step;
             }
-            ASSERT_EQ(linked.Count(), array.Count()) << "round " << round << " step " << step;
-            ASSERT_EQ(ValueOf(linked.Cursor()), ValueOf(array.Cursor())) << "step " << step;
-            ASSERT_EQ(ValueOf(linked.Peek()), ValueOf(array.Peek())) << "step " << step;
-            ASSERT_EQ(ValueOf(linked.First()), ValueOf(array.First())) << "step " << step;
-            ASSERT_EQ(ValueOf(linked.Last()), ValueOf(array.Last())) << "step " << step;
+            ASSERT_EQ(State(linked), State(array)) << "round " << round << " step " << step;
         }
     }
 }
