@@ -1,0 +1,565 @@
+// The engine: emitters and their triples, emission and birth, the update against its plain
+// computation, the clock wrap, hostile effect values and the golden hash of a seeded scene.
+#include "particles/particles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "effects/loader.h"
+#include "engine_test_util.h"
+#include "runtime/convert.h"
+#include "tests/effects/temp_dir.h"
+#include "tests/particles/params_test_util.h"
+
+namespace pp {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+int32_t Now(TestEngine& t) {
+    return static_cast<int32_t>(t.clock.Now());
+}
+
+TEST(Emitter, CreationSetsEveryDefault) {
+    TestEngine t;
+    t.clock.Set(1234);
+    Emitter* e = CreateEmitter(t.engine, 100, -200);
+    // Written out in full from zero, so that no default is taken from the record itself.
+    EmitterParams expected = ZeroParams();
+    expected.PositionX = 100.0f, expected.PositionY = -200.0f;
+    expected.EmissionAngle = {0.0f, 359.0f, 1.0f};
+    expected.EmissionVelocity = {100.0f, 100.0f, 1.0f};
+    expected.LifeTime = {3.0f, 3.0f, 1.0f};
+    expected.EmissionRate = {100.0f, 100.0f, 1.0f};
+    expected.Size = {32.0f, 32.0f, 1.0f};
+    expected.Transparency = {255.0f, 255.0f, 1.0f};
+    expected.BlendSource = 5, expected.BlendDestination = 6;
+    EXPECT_EQ(e->Params(), expected);
+    EXPECT_EQ(DefaultParamsAt(100, -200), expected);
+    EXPECT_EQ(e->NextEmission, 1234);
+    EXPECT_EQ(e->InheritedVelocity, nullptr);
+    EXPECT_EQ(e->AngleOffset, 0.0f);
+    EXPECT_EQ(t.engine.Emitters.Cursor(), e);
+}
+
+// A Max of -65535 means Min, a step not above 0 (or NaN) means 1; only disabling an enabled
+// emitter with the discard flag drops its particles (and gives back its array).
+TEST(Emitter, SettingRulesAndDisable) {
+    const struct {
+        ValueSpec in, want;
+    } specs[] = {{{5, -65535, 0}, {5, 5, 1}},
+                 {{5, 7, -2}, {5, 7, 1}},
+                 {{1, 2, 0.5f}, {1, 2, 0.5f}},
+                 {{-65535, -65535, 3}, {-65535, -65535, 3}},
+                 {{5, -65534.99f, 1}, {5, -65534.99f, 1}},
+                 {{0, 1, kNaN}, {0, 1, 1}}};
+    for (const auto& r : specs) {
+        ValueSpec spec{};
+        SetValueSpec(spec, r.in.Min, r.in.Max, r.in.Inc);
+        EXPECT_EQ(spec, r.want) << r.in.Min << " " << r.in.Max << " " << r.in.Inc;
+    }
+    const struct {
+        int32_t from, to, discard, kept;
+    } disables[] = {{0, 2, 1, 5}, {1, 1, 1, 5}, {1, 0, 1, 5}, {0, 1, 0, 5}, {0, 1, 1, 0}};
+    for (const auto& r : disables) {
+        TestEngine t;
+        Emitter* e = CreateEmitter(t.engine, 0, 0);
+        for (int i = 0; i < 5; ++i) SpawnParticle(t.engine, *e);
+        e->Disable = r.from;
+        EXPECT_EQ(SetDisable(e, r.to, r.discard), 0);
+        EXPECT_EQ(e->Disable, r.to);
+        EXPECT_EQ(e->Particles.Count(), r.kept) << r.from << " -> " << r.to;
+        EXPECT_EQ(e->Particles.BytesHeld() == 0u, r.kept == 0);
+    }
+    TestEngine t;
+    Emitter* e = CreateEmitter(t.engine, 0, 0);
+    EXPECT_EQ(SetSpriteRange(e, 3, -65535, 0), 0);
+    EXPECT_EQ(e->Sprite, (IntValueSpec{3, 3, 1}));
+    EXPECT_EQ(SetSpriteRange(nullptr, 1, 1, 1), 0);
+}
+
+// A triple yields Min plus whole steps up to Max, their count truncated (in float, where 1 / 0.1
+// is exactly 10); every draw takes one generator step, hostile triples included.
+TEST(Sampling, TriplesYieldWholeStepsFromMinAndTakeOneStepEach) {
+    const struct {
+        ValueSpec spec;
+        int32_t count;
+    } rows[] = {{{0, 10, 3}, 4},    {{0, 10, 6}, 2},       {{1.5f, 2.5f, 0.5f}, 3},
+                {{0, 359, 1}, 360}, {{7, 7, 3}, 1},        {{7, 9, 5}, 1},
+                {{0, 0, 0}, 1},     {{0, 1, 0.1f}, 11},    {{kNaN, 1, 1}, 0},
+                {{0, kInf, 1}, 0},  {{-kInf, kInf, 1}, 0}, {{0, 1e30f, 1e-30f}, 0},
+                {{0, 1, kNaN}, 0},  {{5, -5, 1}, 0},       {{0, 3e9f, 1}, 0}};
+    TestEngine t;
+    for (const auto& r : rows) {
+        std::set<float> seen;
+        for (int i = 0; i < (r.count > 0 ? 20000 : 10); ++i) {
+            RandomGenerator twin = t.engine.Random;
+            seen.insert(SampleValueSpec(t.engine, r.spec));
+            RandomInt(twin, -1);
+            ASSERT_EQ(RandomInt(twin, -1), RandomInt(t.engine.Random, -1));
+        }
+        if (r.count == 0) continue;  // hostile: only the one step counts
+        std::set<float> expected;
+        for (int32_t k = 0; k < r.count; ++k) {
+            expected.insert(r.spec.Min + static_cast<float>(k) * r.spec.Inc);
+        }
+        EXPECT_EQ(seen, expected) << r.spec.Min << " " << r.spec.Max;
+    }
+    std::set<int32_t> ints;
+    for (int i = 0; i < 2000; ++i) ints.insert(SampleValueSpec(t.engine, IntValueSpec{-3, 9, 4}));
+    EXPECT_EQ(ints, (std::set<int32_t>{-3, 1, 5, 9}));
+}
+
+// The interval is 1000 / rate rounded half to even, at least 1 ms (rates not above 0, NaN and
+// huge included) and at most 2^30 ms; the backlog is capped at one second; a disabled emitter
+// keeps its schedule at the clock, so it resumes without a burst.
+TEST(Emission, IntervalsBacklogAndResume) {
+    const struct {
+        float rate;
+        int32_t interval;
+    } rows[] = {{100, 10}, {3, 333},  {600, 2},  {1500, 1}, {0, 1},
+                {-5, 1},   {kNaN, 1}, {kInf, 1}, {400, 2},  {1e-30f, 1 << 30}};
+    for (const auto& r : rows) {
+        TestEngine t;
+        Emitter* e = CreateEmitter(t.engine, 0, 0);
+        SetValueSpec(e->EmissionRate, r.rate, -65535.0f, 1.0f);
+        t.clock.Advance(1);
+        EmitDueParticles(t.engine, *e, Now(t));
+        EXPECT_EQ(e->Particles.Count(), 1);
+        EXPECT_EQ(e->NextEmission, 1000 + r.interval) << r.rate;
+    }
+    TestEngine t;
+    Emitter* e = CreateEmitter(t.engine, 0, 0);
+    t.clock.Advance(5000);
+    EmitDueParticles(t.engine, *e, Now(t));
+    EXPECT_EQ(e->Particles.Count(), 100);
+    SetDisable(e, 1, 1);
+    t.clock.Advance(900);
+    EmitDueParticles(t.engine, *e, Now(t));
+    SetDisable(e, 0, 0);
+    t.clock.Advance(10);
+    EmitDueParticles(t.engine, *e, Now(t));
+    EXPECT_EQ(e->Particles.Count(), 1);
+}
+
+// The spawn's draws replayed on a twin generator in their fixed order: sprite, size, area
+// offsets, angle, speed, transparency, life, rotation; the particle must match bit for bit.
+TEST(Spawn, DrawsComeInTheFixedOrder) {
+    TestEngine t(4242, 777);
+    Emitter* e = CreateEmitter(t.engine, 10, 20);
+    e->AreaType = 3, e->AreaWidth = 40.0f, e->AreaHeight = 10.0f, e->AreaAngle = 0.5f;
+    SetSpriteRange(e, 1, 3, 1);
+    SetValueSpec(e->Size, 10, 20, 2);
+    SetValueSpec(e->EmissionVelocity, 50, 150, 5);
+    SetValueSpec(e->Transparency, 100, 200, 10);
+    SetValueSpec(e->LifeTime, 1, 2, 0.25f);
+    SetValueSpec(e->Rotation, -3, 3, 1);
+    e->AngleOffset = 12.5f;
+    const float inherited[2] = {3.0f, -4.0f};
+    e->InheritedVelocity = inherited;
+    RandomGenerator twin = t.engine.Random;
+    SpawnParticle(t.engine, *e);
+    auto draw = [&twin](float min, int32_t max, float inc) {
+        return min + static_cast<float>(RandomInt(twin, max)) * inc;
+    };
+    const int32_t sprite = 1 + RandomInt(twin, 2);
+    const float size = draw(10, 5, 2);
+    const float o1 = draw(-20, 40, 1);
+    const float o2 = draw(-5, 10, 1);
+    const float theta = static_cast<float>(RandomInt(twin, 359)) + 12.5f;
+    const float speed = draw(50, 20, 5);
+    const float transparency = draw(100, 10, 10);
+    const float life = draw(1, 4, 0.25f);
+    const float rotation = draw(-3, 6, 1);
+    const float c = std::cos(0.5f), s = std::sin(0.5f), radians = theta * 3.1415927f / 180.0f;
+    const Particle expected{sprite,
+                            size,
+                            10 + o1 * c - o2 * s,
+                            20 + o1 * s + o2 * c,
+                            std::cos(radians) * speed + 3,
+                            std::sin(radians) * speed - 4,
+                            transparency,
+                            777 + RoundToInt(life * 1000.0f),
+                            theta,
+                            rotation};
+    EXPECT_EQ(std::memcmp(e->Particles.Last(), &expected, sizeof expected), 0);
+    EXPECT_EQ(RandomInt(t.engine.Random, -1), RandomInt(twin, -1));
+    // Death times keep their milliseconds where a float sum would not, and wrap past 2^31.
+    t.clock.Set((1u << 25) + 1u);
+    SetValueSpec(e->LifeTime, 0.001f, -65535, 1);
+    SpawnParticle(t.engine, *e);
+    EXPECT_EQ(e->Particles.Last()->DeathTime, (1 << 25) + 2);
+    t.clock.Set(0x7FFFFFFFu);
+    SetValueSpec(e->LifeTime, 3, -65535, 1);
+    SpawnParticle(t.engine, *e);
+    EXPECT_EQ(e->Particles.Last()->DeathTime, WrapAdd(INT32_MAX, 3000));
+}
+
+// Births stay inside their shape, in the area's own axes (turned by `turn`; a square ignores
+// the height, an ellipse the angle), and reach its edges; a circle's radii are even along 0..r.
+TEST(Area, BirthsFillTheirShape) {
+    const struct {
+        int32_t type;
+        float w, h, angle, turn, halfU, halfV;
+    } rows[] = {{0, 50, 50, 0.7f, 0, 0, 0},       {1, 100, 0, 0, 0, 50, 0},
+                {2, 60, 999, 0.3f, 0.3f, 30, 30}, {3, 80, 30, 0.9f, 0.9f, 40, 15},
+                {4, 100, 0, 1.0f, 0, 50, 50},     {5, 200, 100, 1.0f, 0, 100, 50},
+                {5, 0, 80, 0, 0, 0, 40}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(::testing::Message() << "type " << r.type << " " << r.w << "x" << r.h);
+        TestEngine t;
+        Emitter* e = CreateEmitter(t.engine, 300, 200);
+        e->AreaType = r.type, e->AreaWidth = r.w, e->AreaHeight = r.h, e->AreaAngle = r.angle;
+        float maxU = 0.0f;
+        float maxV = 0.0f;
+        int inner = 0;
+        for (int i = 0; i < 20000; ++i) {
+            SpawnParticle(t.engine, *e);
+            const float x = e->Particles.Last()->X - 300.0f;
+            const float y = e->Particles.Last()->Y - 200.0f;
+            const float u = std::fabs(x * std::cos(r.turn) + y * std::sin(r.turn));
+            const float v = std::fabs(-x * std::sin(r.turn) + y * std::cos(r.turn));
+            ASSERT_TRUE(u <= r.halfU + 1e-3f && v <= r.halfV + 1e-3f) << u << " " << v;
+            const float round = u * u / (r.halfU * r.halfU) + v * v / (r.halfV * r.halfV);
+            ASSERT_TRUE(r.type < 4 || r.halfU == 0 || round <= 1.0001f) << u << " " << v;
+            maxU = std::max(maxU, u);
+            maxV = std::max(maxV, v);
+            inner += std::hypot(u, v) <= 25.0f;
+        }
+        EXPECT_GE(maxU, r.halfU * 0.95f);
+        EXPECT_GE(maxV, r.halfV * 0.95f);
+        EXPECT_TRUE(r.type != 4 || std::fabs(inner / 20000.0 - 0.5) < 0.02) << inner;
+    }
+}
+
+// A disabled emitter with hand-made particles, so that only the update acts on them.
+struct Fixture {
+    TestEngine t;
+    Emitter* e = CreateEmitter(t.engine, 0, 0);
+    Fixture() {
+        SetDisable(e, 1, 0);
+        UpdateParticles(t.engine);  // the first update sets LastUpdateTime
+    }
+};
+
+// The update as plainly written, one field after the other, with the documented death rule.
+bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
+    const float vx = p.VelocityX;
+    const float vy = p.VelocityY;
+    p.X = p.X + dt * vx;
+    p.Y = p.Y + dt * vy;
+    p.VelocityX = vx + dt * e.AccelerationX;
+    p.VelocityY = vy + dt * e.AccelerationY;
+    p.Size = p.Size + dt * e.Raise;
+    p.Angle = p.Angle + p.RotationStep;
+    p.Transparency = p.Transparency + dt * e.Fade;
+    return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f ||
+           !ParticleStateIsFinite(p);
+}
+
+// Every field drawn from edge values (zeros of both signs, the death thresholds and their
+// neighbours, denormals, huge values, infinities, NaN; integers whose bits read as NaN or
+// denormal floats), under emitters with ordinary and hostile motion: the survivors must be
+// bit for bit those of the plain update, in the same order.
+TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
+    const float floats[] = {
+        0.0f,  -0.0f,  1.0f,    0.99999994f, 1.0000001f, 255.0f, -3.5f,
+        16.5f, 1e-40f, -1e-40f, 1e30f,       -1e30f,     3e38f,  -3e38f,
+        kInf,  -kInf,  kNaN,    400.0f,      2.0e7f,     0.125f, std::bit_cast<float>(0x7F800001u)};
+    const int32_t ints[] = {0,          1,          -1,          INT32_MIN, INT32_MAX,
+                            0x7FC00000, 0x00000001, -0x00400000, 5,         1000};
+    const struct {
+        float Ax, Ay, Raise, Fade;
+    } motions[] = {{0, 10, 0, 0},
+                   {-3, 50, -22, -110},
+                   {1e38f, -1e38f, 3e38f, -3e38f},
+                   {kInf, 0, -kInf, 0},
+                   {0, kNaN, 0, kNaN}};
+    std::mt19937 random(7);
+    for (const uint32_t stepMs : {0u, 16u, 1000u}) {
+        for (const auto& motion : motions) {
+            SCOPED_TRACE(::testing::Message() << "step " << stepMs << " raise " << motion.Raise);
+            Fixture f;
+            f.e->AccelerationX = motion.Ax, f.e->AccelerationY = motion.Ay;
+            f.e->Raise = motion.Raise, f.e->Fade = motion.Fade;
+            const int32_t now = WrapAdd(Now(f.t), static_cast<int32_t>(stepMs));
+            const int32_t deaths[] = {now - 1, now, now + 1, INT32_MIN, INT32_MAX, 1 << 30};
+            std::vector<Particle> expected;
+            for (int i = 0; i < 3000; ++i) {
+                // Mostly plain particles with one or two edge fields, so that many survive.
+                Particle p{
+                    ints[random() % std::size(ints)], 32, 100, 200, 20, -5, 200, 1 << 30, 10, 2};
+                float* fields[] = {&p.Size,      &p.X,           &p.Y,
+                                   &p.VelocityX, &p.VelocityY,   &p.Transparency,
+                                   &p.Angle,     &p.RotationStep};
+                for (int k = static_cast<int>(random() % 3); k > 0; --k) {
+                    *fields[random() % std::size(fields)] = floats[random() % std::size(floats)];
+                }
+                if (random() % 4 == 0) p.DeathTime = deaths[random() % std::size(deaths)];
+                *ListInsert(f.e->Particles) = p;  // each insert goes behind the last
+                if (!PlainAdvance(p, static_cast<float>(stepMs) * 0.001f, *f.e, now)) {
+                    expected.push_back(p);
+                }
+            }
+            f.t.clock.Advance(stepMs);
+            UpdateParticles(f.t.engine);
+            const std::vector<Particle> got = ParticlesOf(*f.e);
+            ASSERT_EQ(got.size(), expected.size());
+            // Ordinary motion keeps most particles; huge, infinite or NaN motion ends most.
+            EXPECT_TRUE(&motion >= motions + 2 || got.size() > 1000u);
+            EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(Particle)), 0);
+        }
+    }
+}
+
+// The first update has a frame time of 0 but spins and bears particles; those born too small
+// or faint die in it. An auto-removed emitter goes after the first update without particles.
+TEST(Update, FirstUpdateBirthsAndAutoRemove) {
+    TestEngine t;
+    Emitter* small = CreateEmitter(t.engine, 0, 0);
+    SetValueSpec(small->Size, 0.5f, 0.5f, 1.0f);
+    Emitter* e = CreateEmitter(t.engine, 50, 60);
+    SetValueSpec(e->Rotation, 2, -65535, 1);
+    SetValueSpec(e->LifeTime, 0.05f, -65535, 1);
+    Emitter* faint = CreateEmitter(t.engine, 0, 0);
+    SetValueSpec(faint->Transparency, 0.5f, 0.5f, 1.0f);
+    t.clock.Advance(20);
+    EXPECT_EQ(UpdateParticles(t.engine), 0.0f);
+    EXPECT_EQ(t.engine.LastUpdateTime, Now(t));
+    const std::vector<Particle> ps = ParticlesOf(*e);
+    ASSERT_EQ(ps.size(), 2u);  // 20 ms of backlog at 100 per second
+    EXPECT_EQ(ps[0].X, 50.0f);
+    EXPECT_EQ(std::fmod(ps[0].Angle, 1.0f), 0.0f);  // whole degrees + 2
+    EXPECT_EQ(small->Particles.Count() + faint->Particles.Count(), 0);
+    e->AutoRemove = 1;
+    t.clock.Advance(20);
+    UpdateParticles(t.engine);
+    EXPECT_EQ(e->AutoRemove, 1);  // met particles: stays
+    SetDisable(e, 1, 0);
+    for (int i = 0; i < 10 && t.engine.Emitters.Count() == 3; ++i) {
+        t.clock.Advance(20);
+        UpdateParticles(t.engine);
+    }
+    EXPECT_EQ(t.engine.Emitters.Count(), 2);
+    EXPECT_EQ(t.engine.Emitters.First(), small);
+    EXPECT_EQ(t.engine.Emitters.Last(), faint);
+}
+
+// The clock passes 2^31 after 24.8 days and wraps to 0 after 49.7; readings are int32 compared
+// by signed differences, so neither may show. A point emitter with one particle per frame step
+// and a lifetime of 50 steps holds 51 once steady; each case crosses its wrap after 100 frames.
+TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
+    const struct {
+        uint32_t start, stepMs;
+    } cases[] = {
+        {0x80000000u - 1000u, 10}, {0u - 1000u, 10}, {0u - 1700u, 17}, {0x80000000u - 1700u, 17}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.start << " step " << c.stepMs);
+        TestEngine t(5, c.start);
+        Emitter* e = CreateEmitter(t.engine, 10, 20);
+        const auto step = static_cast<float>(c.stepMs);
+        SetValueSpec(e->EmissionRate, 1000.0f / step, -65535.0f, 1.0f);
+        SetValueSpec(e->LifeTime, 50.0f * step / 1000.0f, -65535.0f, 1.0f);
+        for (int frame = 1; frame <= 200; ++frame) {
+            t.clock.Advance(c.stepMs);
+            ASSERT_EQ(UpdateParticles(t.engine), frame > 1 ? step * 0.001f : 0.0f) << frame;
+            ASSERT_EQ(e->Particles.Count(), std::min(frame, 51)) << frame;
+            if (frame <= 51) continue;
+            // Steady: the oldest at the end of its life, the newest at its start, the next due.
+            ASSERT_EQ(e->Particles.First()->DeathTime, Now(t)) << frame;
+            ASSERT_EQ(ClockDiff(e->Particles.Last()->DeathTime, Now(t)), 50 * int32_t(c.stepMs));
+            ASSERT_EQ(e->NextEmission, Now(t)) << frame;
+        }
+    }
+    // The very first update may fall on the reading 0; the next still measures the step.
+    TestEngine t(5, 0u - 16u);
+    t.clock.Advance(16);
+    EXPECT_EQ(UpdateParticles(t.engine), 0.0f);
+    t.clock.Advance(16);
+    EXPECT_EQ(UpdateParticles(t.engine), 0.016f);
+}
+
+// The engine's numbers must never drift: a fixed seed and clock give the same particles, bit for
+// bit, on every build. One emitter per area shape with parameters that exercise every field,
+// irregular frame times with long stalls; FNV-1a over the frame times, schedules and particles.
+TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
+    TestEngine t(20240601u, 5000);
+    const float widths[] = {0, 120, 50, 90, 100, 160};
+    const float heights[] = {0, 0, 0, 30, 0, 70};
+    for (int32_t type = 0; type <= 5; ++type) {
+        Emitter* e = CreateEmitter(t.engine, 100 + 110 * type, 300 - 20 * type);
+        e->AreaType = type, e->AreaWidth = widths[type], e->AreaHeight = heights[type];
+        e->AreaAngle = 0.35f * static_cast<float>(type);
+        SetValueSpec(e->EmissionAngle, -30.0f + 10.0f * type, 210.0f, 7.5f);
+        SetValueSpec(e->EmissionVelocity, 40, 180, 3.3f);
+        e->AccelerationX = 5.5f * type - 10.0f, e->AccelerationY = 98.1f;
+        SetValueSpec(e->LifeTime, 0.4f, 2.3f, 0.1f);
+        SetValueSpec(e->EmissionRate, 20.0f + 45.0f * type, 400, 17);
+        SetSpriteRange(e, 1, 4, 1);
+        SetValueSpec(e->Size, 6, 48, 1.5f);
+        e->Raise = type % 2 == 0 ? -9.0f : 4.25f;
+        SetValueSpec(e->Rotation, -4, 4, 0.5f);
+        SetValueSpec(e->Transparency, 120, 255, 5);
+        e->Fade = -80.0f - 10.0f * type;
+    }
+    uint64_t h = 0xCBF29CE484222325ull;
+    auto add = [&h](const void* data, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            h = (h ^ static_cast<const unsigned char*>(data)[i]) * 0x100000001B3ull;
+        }
+    };
+    const uint32_t steps[] = {16, 17, 16, 33, 5, 16, 1, 250, 16, 0, 16, 1200, 17};
+    for (int u = 0; u < 400; ++u) {
+        t.clock.Advance(steps[u % std::size(steps)]);
+        const float dt = UpdateParticles(t.engine);
+        add(&dt, sizeof dt);
+        ListRewind(t.engine.Emitters);
+        while (Emitter* e = ListNext(t.engine.Emitters)) {
+            const int32_t count = e->Particles.Count();
+            add(&e->NextEmission, sizeof e->NextEmission);
+            add(&count, sizeof count);
+            for (const Particle& p : ParticlesOf(*e)) add(&p, sizeof p);
+        }
+    }
+    EXPECT_EQ(h, 0x98DE336466F46921ull) << "actual hash: 0x" << std::hex << h;
+}
+
+// Effect files that hand the engine infinities, NaN, overflowing sums and out-of-range steps.
+// Whatever a file says, updates stay bounded, no particle keeps a non-finite state, and the
+// schedule keeps up with the clock. Values that come out infinite or NaN let no particle live.
+const char* const kNeverLive[] = {"Size = 1e999",
+                                  "Size = -1e999",
+                                  "Size = {Value = 1e999, Blur = 1e999}",
+                                  "EmitterPosition = {1e999, 0}",
+                                  "EmitterPosition = {0, -1e999}",
+                                  "EmitterArea = {Type = Line, Width = 1e999}",
+                                  "EmitterArea = {Type = Ellipse, Width = 1e999, Height = 1e999}",
+                                  "EmitterArea = {Type = Square, Width = 10, Angle = 1e999}",
+                                  "EmissionAngle = 1e999",
+                                  "EmissionVelocity = 1e999",
+                                  "Transparency = 1e999",
+                                  "Transparency = -1e999",
+                                  "Rotation = 1e999",
+                                  "Raise = 1e999",
+                                  "Raise = -1e999",
+                                  "Fade = 1e999",
+                                  "Fade = -1e999",
+                                  "Acceleration = {1e999, -1e999}",
+                                  "LifeTime = -1e999",
+                                  "LifeTime = {Value = 1e999, Blur = 1e999}"};
+
+// Finite values whose sums overflow (such particles die when they do), rates not above 0, NaN
+// or huge (one particle per millisecond), steps and bounds beyond 32 bits, huge areas.
+const char* const kLive[] = {
+    "EmitterPosition = {3e38, -3e38}, EmissionVelocity = 3e38",
+    "Size = 3e38, Raise = 3e38",
+    "Fade = 1e38",
+    "Rotation = 3e38",
+    "EmissionRate = 0",
+    "EmissionRate = -5",
+    "EmissionRate = 1e999",
+    "EmissionRate = {Value = 1e999, Blur = 1e999}",
+    "EmissionAngle = {Min = 0, Max = 360, Inc = 1e-30}",
+    "EmissionAngle = {Min = 359, Max = 0}",
+    "LifeTime = {Min = 1, Max = 1e38, Inc = 1e-38}",
+    "Sprite = {Min = -2147483648, Max = 2147483647}",
+    "Sprite = {Value = $7FFFFFFF, Range = 10, Inc = -3}",
+    "Layer = 99999999999999999999, BlendingMode = {-1, 99999999999}",
+    "EmitterArea = {Type = Circle, Width = 1e30}",
+    "EmitterArea = {Type = Rectangle, Width = -1e9, Height = 5e9, Angle = 45}",
+    "EmitterArea = {Type = Ellipse, Width = 0, Height = 1e38}"};
+
+// Live rows with a check after the first phase.
+const struct {
+    const char* text;
+    std::function<void(Emitter&, int32_t now)> check;
+} kChecked[] = {
+    // Lifetimes beyond the clock's reach are held at 2^31 - 1 ms after a birth in the last 2 s.
+    {"LifeTime = 1e999",
+     [](Emitter& e, int32_t now) {
+         EXPECT_GT(ClockDiff(e.Particles.First()->DeathTime, now), INT32_MAX - 2000);
+     }},
+    {"LifeTime = 1e30",
+     [](Emitter& e, int32_t now) {
+         EXPECT_GT(ClockDiff(e.Particles.Last()->DeathTime, now), INT32_MAX - 2000);
+     }},
+    {"EmissionVelocity = {Value = 3e38, Range = 3e38}",
+     [](Emitter& e, int32_t) { EXPECT_EQ(e.EmissionVelocity.Max, kInf); }},
+    {"EmissionRate = 1e-30",  // tiny rates wait 2^30 ms after their one particle
+     [](Emitter& e, int32_t now) {
+         EXPECT_EQ(e.Particles.Count(), 1);
+         EXPECT_GT(ClockDiff(e.NextEmission, now), (1 << 30) - 2000);
+     }},
+    {"EmissionRate = 1e-45", [](Emitter& e, int32_t) { EXPECT_EQ(e.Particles.Count(), 1); }},
+    {"Size = {Min = 10, Max = 100, Inc = 1e-8}", [](Emitter& e, int32_t) {
+         for (const Particle& p : ParticlesOf(e)) EXPECT_TRUE(p.Size >= 10 && p.Size <= 100);
+     }}};
+
+// One phase of the run: `updates` frames `stepMs` apart, checking the invariants after each.
+void RunPhase(TestEngine& t, Emitter& e, int updates, uint32_t stepMs, bool live, bool& first) {
+    for (int u = 0; u < updates; ++u) {
+        const int32_t before = e.Particles.Count();
+        t.clock.Advance(stepMs);
+        ASSERT_EQ(UpdateParticles(t.engine), first ? 0.0f : static_cast<float>(stepMs) * 0.001f);
+        first = false;
+        // At most one particle per millisecond and at most one second's backlog.
+        ASSERT_LE(e.Particles.Count() - before, static_cast<int32_t>(std::min(stepMs, 1000u)));
+        // The schedule has caught up with the clock and waits at most 2^30 ms.
+        ASSERT_LE(ClockDiff(Now(t), e.NextEmission), 0);
+        ASSERT_LE(ClockDiff(e.NextEmission, Now(t)), 1 << 30);
+        for (const Particle& p : ParticlesOf(e)) ASSERT_TRUE(ParticleStateIsFinite(p)) << u;
+        ASSERT_TRUE(live || e.Particles.Count() == 0) << "update " << u;
+    }
+}
+
+TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
+    testing::TempDir dir;
+    std::vector<std::tuple<const char*, bool, std::function<void(Emitter&, int32_t)>>> rows;
+    for (const char* text : kNeverLive) rows.emplace_back(text, false, nullptr);
+    for (const char* text : kLive) rows.emplace_back(text, true, nullptr);
+    for (const auto& row : kChecked) rows.emplace_back(row.text, true, row.check);
+    int n = 0;
+    for (const auto& [text, live, check] : rows) {
+        SCOPED_TRACE(text);
+        TestEngine t(7);
+        Emitter* e = LoadEffect(t.engine, dir.Write(std::to_string(++n) + ".txt", text), 400, 300);
+        ASSERT_NE(e, nullptr);
+        bool first = true;
+        RunPhase(t, *e, 100, 16, live, first);
+        EXPECT_EQ(e->Particles.Count() > 0, live);
+        if (check) check(*e, Now(t));
+        RunPhase(t, *e, 1, 5000, live, first);  // a five-second stall, then ordinary frames
+        RunPhase(t, *e, 50, 16, live, first);
+    }
+    // A spawn that comes out non-finite still takes all its draws: the generator and the
+    // schedule are where a sane spawn would have left them.
+    TestEngine sane(11);
+    TestEngine hostile(11);
+    Emitter* a = CreateEmitter(sane.engine, 100, 100);
+    Emitter* b = CreateEmitter(hostile.engine, 100, 100);
+    SetValueSpec(b->Size, kInf, -65535.0f, 1.0f);
+    for (TestEngine* t : {&sane, &hostile}) {
+        t->clock.Advance(50);
+        UpdateParticles(t->engine);
+    }
+    EXPECT_EQ(a->Particles.Count(), 5);
+    EXPECT_EQ(b->Particles.Count(), 0);
+    EXPECT_EQ(a->NextEmission, b->NextEmission);
+    EXPECT_EQ(RandomInt(sane.engine.Random, -1), RandomInt(hostile.engine.Random, -1));
+}
+
+}  // namespace
+}  // namespace pp

@@ -1,0 +1,228 @@
+// The runtime's value helpers: float-to-int conversion, clocks, the random generator, names.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <limits>
+#include <set>
+#include <string>
+
+#include "runtime/clock.h"
+#include "runtime/convert.h"
+#include "runtime/name_map.h"
+#include "runtime/random.h"
+
+namespace pp {
+namespace {
+
+// First, so that the real clock is read within its first millisecond when run alone or first.
+TEST(Clock, RealClockNeverReadsZeroOrGoesBackVirtualClockWraps) {
+    RealClock real;
+    uint32_t previous = real.Now();
+    EXPECT_NE(previous, 0u);
+    for (int i = 0; i < 1000; ++i) {
+        const uint32_t now = real.Now();
+        ASSERT_GE(now, previous);
+        previous = now;
+    }
+    VirtualClock clock;
+    EXPECT_EQ(clock.Now(), 1000u);
+    clock.Set(0xFFFFFFF0u);
+    clock.Advance(0x20);
+    EXPECT_EQ(static_cast<MillisecondClock&>(clock).Now(), 0x10u);
+}
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Truncation and round-half-to-even, and the low 32 bits of the 64-bit result beyond int32;
+// values with no 64-bit result give the processor's indefinite value, whose low half is 0.
+TEST(Convert, TruncatesAndRoundsHalfToEven) {
+    const struct {
+        double in;
+        int32_t trunc, round;
+    } rows[] = {{2.7, 2, 3},
+                {-2.7, -2, -3},
+                {2.5, 2, 2},
+                {3.5, 3, 4},
+                {-2.5, -2, -2},
+                {-3.5, -3, -4},
+                {0.5, 0, 0},
+                {1.5, 1, 2},
+                {-0.7, 0, -1},
+                {-0.5, 0, 0},
+                {-5.9, -5, -6},
+                {0.49999999999999994, 0, 0},
+                {4503599627370495.5, -1, 0},
+                {4294967296.0, 0, 0},
+                {4294967297.7, 1, 2},
+                {2147483648.0, INT32_MIN, INT32_MIN},
+                {2147483647.5, INT32_MAX, INT32_MIN},
+                {-2147483649.0, INT32_MAX, INT32_MAX},
+                {-9223372036854775808.0, 0, 0},
+                {-9223372036854771712.0, 4096, 4096},
+                {9223372036854775808.0, 0, 0},
+                {1e300, 0, 0},
+                {-1e300, 0, 0},
+                {kInf, 0, 0},
+                {-kInf, 0, 0},
+                {kNaN, 0, 0},
+                {-kNaN, 0, 0}};
+    for (const auto& r : rows) {
+        EXPECT_EQ(TruncToInt(r.in), r.trunc) << r.in;
+        EXPECT_EQ(RoundToInt(r.in), r.round) << r.in;
+    }
+    EXPECT_EQ(RoundToInt(16777215.0f), 16777215);
+    EXPECT_EQ(ClockDiff(INT32_MIN + 4, INT32_MAX - 5), 10);
+    EXPECT_EQ(ClockDiff(INT32_MAX - 5, INT32_MIN + 4), -10);
+    EXPECT_EQ(WrapAdd(INT32_MAX, 1), INT32_MIN);
+}
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] void RoundEight(const float (&x)[2][4], int32_t (&out)[8]) {
+    RoundEightFloatsToInt(_mm256_loadu_ps(&x[0][0]), out);
+}
+#endif
+
+// The inline float forms, one, four and eight at a time, against RoundToInt.
+void ExpectInlineFormsAgree(const float (&x)[2][4], int64_t& mismatches) {
+    int32_t four[2][4];
+    RoundFloatsToInt(x[0], four[0]);
+    RoundFloatsToInt(x[1], four[1]);
+    int32_t eight[8] = {};
+    bool avx2 = false;
+#if defined(__x86_64__)
+    avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) RoundEight(x, eight);
+#endif
+    for (int k = 0; k < 8; ++k) {
+        const float v = x[k / 4][k % 4];
+        const int32_t expected = RoundToInt(static_cast<double>(v));
+        if ((RoundFloatToInt(v) != expected || four[k / 4][k % 4] != expected ||
+             (avx2 && eight[k] != expected)) &&
+            ++mismatches <= 5) {
+            ADD_FAILURE() << std::hexfloat << v << " gives " << RoundFloatToInt(v) << " / "
+                          << four[k / 4][k % 4] << " / " << eight[k] << ", not " << expected;
+        }
+    }
+}
+
+// Every float from 2^-2 to 2^24, where fractions and ties live, both signs; sanitizer and
+// unoptimised builds take every 61st.
+#if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
+constexpr uint32_t kFloatStride = 61;
+#else
+constexpr uint32_t kFloatStride = 1;
+#endif
+
+class RoundFloatBinades : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(RoundFloatBinades, InlineFormsMatchRoundToIntForEveryFloat) {
+    const auto bits = static_cast<uint32_t>(GetParam() + 127) << 23;
+    int64_t mismatches = 0;
+    for (const uint32_t sign : {0u, 0x80000000u}) {
+        for (uint32_t m = 0; m < (1u << 23); m += 8 * kFloatStride) {
+            float x[2][4];
+            for (uint32_t k = 0; k < 8; ++k) {
+                x[k / 4][k % 4] =
+                    std::bit_cast<float>(sign | bits | (m + k * kFloatStride) % (1u << 23));
+            }
+            ExpectInlineFormsAgree(x, mismatches);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Convert, RoundFloatBinades, ::testing::Range(-2, 25));
+
+// Values outside the sweep (huge, infinite, NaN, denormal), each in every lane.
+TEST(Convert, InlineFloatRoundingAgreesOnEdgeValuesInEveryLane) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    int64_t mismatches = 0;
+    for (const float v :
+         {0.0f, -0.0f, 1e-45f, 8388607.5f, -8388607.5f, 8388609.0f, 2147483648.0f, -2147483648.0f,
+          4294967296.0f, 1e20f, -1e20f, 3e38f, nan, -nan, inf, -inf, 254.5f, 0.49999997f}) {
+        for (int lane = 0; lane < 8; ++lane) {
+            float x[2][4] = {{1.5f, -7.25f, 100.5f, 3.0f}, {-0.5f, 2.5f, 1e9f, -3.5f}};
+            x[lane / 4][lane % 4] = v;
+            ExpectInlineFormsAgree(x, mismatches);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
+// Known outputs pin the seeding constants, the step's rotation, the lag and the warm-up steps.
+TEST(Random, SeedsGiveKnownSequences) {
+    RandomGenerator gen;
+    SeedRandom(gen, 0);
+    for (const uint32_t raw : {0x8B910D61u, 0xC8AFE081u, 0xA90E502Fu}) {
+        EXPECT_EQ(static_cast<uint32_t>(RandomInt(gen, -1)), raw);
+    }
+    SeedRandom(gen, 12345);
+    for (const int32_t value : {27, 71, 66, 34, 58}) EXPECT_EQ(RandomInt(gen, 99), value);
+    RandomGenerator unseeded;  // first use seeds it, never to the all-zero state
+    RandomInt(unseeded, 10);
+    EXPECT_TRUE(unseeded.seeded);
+    EXPECT_NE(RandomInt(unseeded, -1) | RandomInt(unseeded, -1), 0);
+}
+
+// The bound only scales one raw step: each call against a twin that draws raw values.
+TEST(Random, EveryCallScalesOneStepAndCoversTheInclusiveRange) {
+    RandomGenerator gen;
+    RandomGenerator twin;
+    SeedRandom(gen, 77);
+    SeedRandom(twin, 77);
+    for (const int32_t max : {0, 1, 99, 1799, 0x7FFFFFFF, -2, 0}) {
+        const uint64_t raw = static_cast<uint32_t>(RandomInt(twin, -1));
+        const uint64_t n = static_cast<uint32_t>(max) + 1u;
+        EXPECT_EQ(RandomInt(gen, max), static_cast<int32_t>((raw * n) >> 32)) << max;
+    }
+    std::set<int32_t> seen;
+    for (int i = 0; i < 40000; ++i) seen.insert(RandomInt(gen, 1799));
+    EXPECT_EQ(seen.size(), 1800u);
+    EXPECT_EQ(*seen.begin(), 0);
+    EXPECT_EQ(*seen.rbegin(), 1799);
+}
+
+// Known hashes pin the multiplier and the signed bytes; folding covers A and Z, bytes >= 0x80
+// are no letters.
+TEST(NameMap, HashesAreKnownAndFoldOnlyAsciiLetters) {
+    EXPECT_EQ(NameHash("abc", false), 0x3025F862u);
+    EXPECT_EQ(NameHash("Point", false), 0x9A74AA90u);
+    EXPECT_EQ(NameHash("\xE9\x74\xE9", false), 0xF520B7DEu);
+    EXPECT_EQ(NameHash("", false), 0u);
+    EXPECT_EQ(NameHash("\xE9\x74\xE9", true), 0xF520B7DEu);
+    EXPECT_EQ(NameHash("AZ", true), NameHash("az", false));
+    EXPECT_NE(NameHash("AZ", false), NameHash("az", false));
+    EXPECT_EQ(NameHash("@[`{", true), NameHash("@[`{", false));
+}
+
+TEST(NameMap, FindsAddsAndKeepsNamesApart) {
+    NameMap<int32_t> exact(false, 1);  // one bucket: every name collides
+    for (int i = 0; i < 500; ++i) MapFindOrAdd(exact, std::to_string(i).c_str()) = i;
+    for (int i = 0; i < 500; ++i) ASSERT_EQ(*MapFind(exact, std::to_string(i).c_str()), i);
+    char key[] = "Circle";
+    MapFindOrAdd(exact, key) = 4;
+    key[0] = 'X';  // keys are copied
+    EXPECT_EQ(MapFindOrAdd(exact, "Circle"), 4);
+    EXPECT_EQ(MapFind(exact, "circle"), nullptr);
+    EXPECT_EQ(MapFind(exact, "Xircle"), nullptr);
+    EXPECT_EQ(MapFindOrAdd(exact, "circle"), 0);
+    MapFindOrAdd(exact, nullptr) = 7;  // null is the empty name
+    EXPECT_EQ(*MapFind(exact, ""), 7);
+    EXPECT_EQ(exact.Count(), 503);
+    EXPECT_EQ(NameMap<int32_t>(false, -20).BucketCount(), 1);
+
+    NameMap<int32_t> folded(true, 64);
+    MapFindOrAdd(folded, "Zone") = 3;
+    MapFindOrAdd(folded, "\xC9t\xE9") = 5;
+    EXPECT_EQ(*MapFind(folded, "zONE"), 3);
+    EXPECT_EQ(MapFind(folded, "Zones"), nullptr);
+    EXPECT_EQ(MapFind(folded, "\xE9t\xE9"), nullptr);
+    EXPECT_EQ(*MapFind(folded, "\xC9T\xE9"), 5);
+}
+
+}  // namespace
+}  // namespace pp
