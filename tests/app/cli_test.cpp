@@ -1,15 +1,16 @@
-// Runs the built particleplayer binary: argument errors, and the exact output of inspect and
-// simulate that other tools parse.
+// The particleplayer binary as scripts use it: every command's exit status with its one line
+// on stderr, inspect's and simulate's exact output, simulate across the clock's wrap, and the
+// argument readers underneath.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/cli_args.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
 #include "effects/loader.h"
@@ -25,133 +26,104 @@ using test::RunBinary;
 using test::RunResult;
 using testing::TempDir;
 
-TEST(Cli, HelpListsSubcommands) {
-    for (const char* flag : {"--help", "-h"}) {
-        const RunResult r = RunBinary({flag});
-        EXPECT_EQ(r.Status, 0);
-        EXPECT_NE(r.Out.find("inspect FILE"), std::string::npos);
-        EXPECT_NE(r.Out.find("simulate FILE"), std::string::npos);
-        EXPECT_NE(r.Out.find("render [--frames N]"), std::string::npos);
-        EXPECT_EQ(r.Err, "");
-    }
-    for (const char* command : {"inspect", "simulate", "render"}) {
-        const RunResult r = RunBinary({command, "--help"});
-        EXPECT_EQ(r.Status, 0);
-        EXPECT_NE(r.Out.find("Usage: particleplayer"), std::string::npos);
-    }
-}
-
-struct BadArgsRow {
-    std::vector<std::string> Args;
-    std::string Message;
-};
-
-class CliBadArguments : public ::testing::TestWithParam<BadArgsRow> {};
-
-TEST_P(CliBadArguments, ExitTwoWithOneLineOnStderr) {
-    const RunResult r = RunBinary(GetParam().Args);
-    EXPECT_EQ(r.Status, 2);
-    EXPECT_EQ(r.Out, "");
-    ASSERT_EQ(Lines(r.Err).size(), 1u) << r.Err;
-    EXPECT_EQ(r.Err.back(), '\n');
-    EXPECT_EQ(r.Err.rfind("particleplayer", 0), 0u) << r.Err;
-    EXPECT_NE(r.Err.find(GetParam().Message), std::string::npos) << r.Err;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CliBadArguments,
-    ::testing::Values(
-        BadArgsRow{{"bogus"}, "unknown command"}, BadArgsRow{{"--verbose"}, "unknown command"},
-        BadArgsRow{{"help", "bogus"}, "no command 'bogus'"},
-        BadArgsRow{{"help", "inspect", "simulate"}, "one COMMAND at most"},
-        BadArgsRow{{"inspect"}, "missing FILE"},
-        BadArgsRow{{"inspect", "a", "b"}, "unexpected argument 'b'"},
-        BadArgsRow{{"inspect", "a", "--at"}, "--at needs a value"},
-        BadArgsRow{{"inspect", "a", "--at", "1"}, "not '1'"},
-        BadArgsRow{{"inspect", "a", "--at", "1,2147483648"}, "--at"},
-        BadArgsRow{{"inspect", "a", "--seed", "1"}, "unknown option '--seed'"},
-        BadArgsRow{{"simulate"}, "missing FILE"},
-        BadArgsRow{{"simulate", "a", "--frames", "0"}, "--frames"},
-        BadArgsRow{{"simulate", "a", "--frames", "2x"}, "not '2x'"},
-        BadArgsRow{{"simulate", "a", "--frames"}, "--frames needs a value"},
-        BadArgsRow{{"simulate", "a", "--frame-ms", "-1"}, "--frame-ms"},
-        BadArgsRow{{"simulate", "a", "--seed", "4294967296"}, "--seed"},
-        BadArgsRow{{"simulate", "a", "--seed=-1"}, "--seed"},
-        BadArgsRow{{"simulate", "a", "--print", "first"}, "--print"},
-        BadArgsRow{{"simulate", "a", "--clock-start", "-2147483649"}, "--clock-start"},
-        BadArgsRow{{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"}, "clock"},
-        BadArgsRow{{"simulate", "a", "-x"}, "unknown option '-x'"},
-        BadArgsRow{{"render", "frames"}, "cannot read the effect file 'frames'"},
-        BadArgsRow{{"render", "--frames", "0"}, "--frames"},
-        BadArgsRow{{"render", "--frames", "100000"}, "from 1 to 99999"},
-        BadArgsRow{{"render", "--frame-ms", "x"}, "not 'x'"},
-        BadArgsRow{{"render", "--seed"}, "--seed needs a value"},
-        BadArgsRow{{"render", "--out"}, "--out needs"},
-        BadArgsRow{{"render", "--out="}, "--out needs"},
-        BadArgsRow{{"render", "--frames", "99999", "--frame-ms", "50000"}, "clock"},
-        BadArgsRow{{"render", "--fps", "60"}, "--fps is for .mp4, .webm and .gif"},
-        BadArgsRow{{"render", "--fps", "0", "--out", "c.gif"}, "0.001 to 1000"},
-        BadArgsRow{{"render", "--fps", "1.0001", "--out", "c.gif"}, "not '1.0001'"},
-        BadArgsRow{{"render", "--frame-ms", "0", "--out", "c.webm"}, "needs --fps"},
-        BadArgsRow{{"render", "--out", "clip.AVI"}, ".mp4, .webm or .gif video"}));
-
-// Statuses and messages scripts rely on. "FILE" in the arguments stands for a readable effect
-// file that disables its emitter, "DIR" for a folder.
+// Run from the repository root without a display. In the arguments FILE stands for an effect
+// file that disables its emitter and DIR for a folder. Out "" means an empty stdout, otherwise
+// a part of it; Err "" means an empty stderr, otherwise a part of its one line.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
-    std::string Out;  // a part of stdout
-    std::string Err;  // a part of stderr; "" for an empty stderr
+    std::string Out, Err;
 };
 
-class CliStatus : public ::testing::TestWithParam<StatusRow> {};
+const StatusRow kStatusRows[] = {
+    {{"--version"}, 0, "particleplayer 1.0.0\n", ""},
+    {{"--help"}, 0, "render [--frames N]", ""},
+    {{"help", "play"}, 0, "Usage: particleplayer play", ""},
+    {{"check", "--help"}, 0, "Usage: particleplayer check FILE...\n", ""},
+    {{"bogus"}, 2, "", "unknown command"},
+    {{"help", "bogus"}, 2, "", "no command 'bogus'"},
+    {{"inspect"}, 2, "", "missing FILE"},
+    {{"inspect", "a", "b"}, 2, "", "unexpected argument 'b'"},
+    {{"inspect", "a", "--at"}, 2, "", "--at needs a value"},
+    {{"inspect", "a", "--at", "1"}, 2, "", "not '1'"},
+    {{"inspect", "a", "--seed", "1"}, 2, "", "unknown option '--seed'"},
+    {{"simulate", "a", "--frames", "2x"}, 2, "", "not '2x'"},
+    {{"simulate", "a", "--seed", "4294967296"}, 2, "", "--seed"},
+    {{"simulate", "a", "--print", "first"}, 2, "", "--print"},
+    {{"simulate", "a", "--clock-start", "-2147483649"}, 2, "", "--clock-start"},
+    {{"simulate", "a", "--clock-start", "4294967296"}, 2, "", "--clock-start"},
+    {{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"}, 2, "", "clock"},
+    {{"render", "--frames", "100000"}, 2, "", "from 1 to 99999"},
+    {{"render", "--out="}, 2, "", "--out needs"},
+    {{"render", "--frames", "99999", "--frame-ms", "50000"}, 2, "", "clock"},
+    {{"render", "--clock-start", "4294967296"}, 2, "", "--clock-start"},
+    {{"render", "--fps", "60"}, 2, "", "--fps is for .mp4, .webm and .gif"},
+    {{"render", "--fps", "1.0001", "--out", "c.gif"}, 2, "", "not '1.0001'"},
+    {{"render", "--frame-ms", "0", "--out", "c.webm"}, 2, "", "needs --fps"},
+    {{"render", "--out", "clip.AVI"}, 2, "", ".mp4, .webm or .gif video"},
+    {{"render", "--stress", "4000001"}, 2, "", "--stress"},
+    {{"render", "--stats=yes"}, 2, "", "--stats"},
+    {{"check"}, 2, "", "particleplayer check: missing FILE (see particleplayer check --help)\n"},
+    {{"check", "--strict", "a.txt"}, 2, "", "particleplayer check: unknown option '--strict'\n"},
+    {{"play", "no-such.txt"}, 2, "", "particleplayer play: cannot read the effect file"},
+    {{"play", "--speed", "2"}, 2, "", "unknown option '--speed'"},
+    {{"play", "FILE:FILE"}, 2, "", "not a PNG or BMP image"},
+    {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
+    // An unreadable name is still read as effect text.
+    {{"inspect", "Size=5.txt"}, 1, "\"Size\": {\"Min\": 5, \"Max\": 5, \"Inc\": 1}", "could not"},
+    {{"inspect", "--at", "-5,7", "FILE"}, 0, "\"PositionX\": -5, \"PositionY\": 7,", ""},
+    {{"simulate", "DIR", "--frames", "2"}, 1, "\"frame\": 2,", "could not read"},
+    {{"simulate", "FILE"}, 0, "{\"frame\": 1, \"time\": 1016, \"dt\": 0, \"particles\": []}\n", ""},
+    // The time is the signed reading the engine compares, as DeathTime is.
+    {{"simulate", "FILE", "--clock-start", "2147483640"}, 0, "\"time\": -2147483640,", ""},
+    {{"simulate", "FILE", "--clock-start=-20"}, 0, "\"time\": -4,", ""},
+    {{"simulate", "FILE", "--clock-start", "4294967295"}, 0, "\"time\": 15,", ""},
+    {{"check", "Data/Feuer.txt", "Data\\Basis\\Glut.txt"}, 0, "", ""},
+    {{"check", "FILE"}, 1, "warning: 'Disable = 1' switches the emitter off", ""},
+    {{"check", "--", "no-such.txt"}, 1, "no-such.txt:1:1: cannot open this file (No such", ""},
+    {{"render", "--frames", "1", "--out", "FILE/frames"}, 1, "", "cannot create the folder"},
+    {{"play", "Data/Feuer.txt@100,100"}, 1, "", "no display found"},
+    {{}, 1, "", "no display found (DISPLAY and WAYLAND_DISPLAY are unset); run it"},
+};
 
-TEST_P(CliStatus, ExitsWithItsStatusAndSaysWhatItShould) {
+TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
     TempDir dir;
     const std::string file = dir.Write("e.txt", "Disable = 1");
-    std::vector<std::string> args = GetParam().Args;
-    for (std::string& arg : args) {
-        if (arg == "FILE") arg = file;
-        if (arg == "DIR") arg = dir.Path().string();
-    }
-    const RunResult r = RunBinary(args);
-    EXPECT_EQ(r.Status, GetParam().Status) << r.Err;
-    EXPECT_NE(r.Out.find(GetParam().Out), std::string::npos) << r.Out;
-    if (GetParam().Err.empty()) {
-        EXPECT_EQ(r.Err, "");
-    } else {
-        EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
-        EXPECT_NE(r.Err.find(GetParam().Err), std::string::npos) << r.Err;
+    test::RunOptions options;
+    options.WorkingDir = PP_SOURCE_DIR;
+    options.UnsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
+    for (const StatusRow& row : kStatusRows) {
+        std::vector<std::string> args = row.Args;
+        std::string trace;
+        for (std::string& arg : args) {
+            trace += arg + " ";
+            for (const auto& [name, path] : {std::pair<std::string, std::string>{"FILE", file},
+                                             {"DIR", dir.Path().string()}}) {
+                for (size_t at; (at = arg.find(name)) != std::string::npos;) {
+                    arg.replace(at, name.size(), path);
+                }
+            }
+        }
+        SCOPED_TRACE(trace);
+        const RunResult r = RunBinary(args, options);
+        EXPECT_EQ(r.Status, row.Status) << r.Err;
+        if (row.Out.empty()) {
+            EXPECT_EQ(r.Out, "");
+        }
+        EXPECT_NE(r.Out.find(row.Out), std::string::npos) << r.Out;
+        if (row.Err.empty()) {
+            EXPECT_EQ(r.Err, "");
+        } else {
+            EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
+            EXPECT_EQ(r.Err.rfind("particleplayer", 0), 0u) << r.Err;
+            EXPECT_NE(r.Err.find(row.Err), std::string::npos) << r.Err;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CliStatus,
-    ::testing::Values(
-        StatusRow{{"--version"}, 0, "particleplayer 1.0.0\n", ""},
-        StatusRow{{"help"}, 0, "Usage: particleplayer [COMMAND", ""},
-        StatusRow{{"help", "simulate"}, 0, "Usage: particleplayer simulate FILE", ""},
-        StatusRow{{"help", "play"}, 0, "Usage: particleplayer play", ""},
-        StatusRow{{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
-        StatusRow{{"inspect", "DIR"}, 1, "\"Layer\": 0,", "could not read"},
-        StatusRow{{"inspect", "FILE"}, 0, "\"Disable\": 1,", ""},
-        StatusRow{{"simulate", "no-such.txt"}, 1, "\"frame\": 1,", "could not read 'no-such.txt'"},
-        StatusRow{{"simulate", "DIR", "--frames", "2"}, 1, "\"frame\": 2,", "could not read"},
-        // The time is the signed reading the engine compares, as DeathTime is.
-        StatusRow{
-            {"simulate", "FILE", "--clock-start", "2147483640"}, 0, "\"time\": -2147483640,", ""},
-        StatusRow{
-            {"simulate", "FILE", "--clock-start=-2147483648"}, 0, "\"time\": -2147483632,", ""},
-        StatusRow{{"simulate", "FILE", "--clock-start", "-20"}, 0, "\"time\": -4,", ""},
-        StatusRow{{"simulate", "FILE", "--clock-start", "4294967290"}, 0, "\"time\": 10,", ""}));
-
-class CliOutput : public ::testing::Test {
-  protected:
-    TempDir dir_;
-};
-
-TEST_F(CliOutput, InspectPrintsEveryFieldInRecordOrder) {
-    const std::string file = dir_.Write(
+TEST(Cli, InspectPrintsEveryFieldInRecordOrder) {
+    TempDir dir;
+    const std::string file = dir.Write(
         "e.txt",
         "Layer = 1, EmitterPosition = {400, 300},\r\n"
         "EmitterArea = {Type = Ellipse, Width = 120, Height = 40, Angle = 30},\r\n"
@@ -178,78 +150,16 @@ TEST_F(CliOutput, InspectPrintsEveryFieldInRecordOrder) {
               "\"BlendSource\": 5, \"BlendDestination\": 2}\n");
 }
 
-TEST_F(CliOutput, InspectPlacesEmitterAtGivenPoint) {
-    const std::string file = dir_.Write("e.txt", "Layer = 2");
-    for (const auto& args : {std::vector<std::string>{"inspect", "--at", "-5,7", file},
-                             std::vector<std::string>{"inspect", file, "--at=-5,7"}}) {
-        const RunResult r = RunBinary(args);
-        EXPECT_EQ(r.Status, 0);
-        EXPECT_NE(r.Out.find("\"Layer\": 2, \"PositionX\": -5, \"PositionY\": 7,"),
-                  std::string::npos)
-            << r.Out;
-    }
-}
-
-TEST_F(CliOutput, InspectOpensBackslashPaths) {
-    dir_.Write("e.txt", "Layer = 3");
-    std::string path = (dir_.Path() / "e.txt").string();
-    std::replace(path.begin(), path.end(), '/', '\\');
-    const RunResult r = RunBinary({"inspect", path});
-    EXPECT_EQ(r.Err, "");
-    EXPECT_NE(r.Out.find("\"Layer\": 3,"), std::string::npos) << r.Out;
-}
-
-TEST_F(CliOutput, InspectOfUnreadableFileStillPrintsEmitter) {
-    ASSERT_FALSE(std::filesystem::exists("Size=5.txt"));
-    const RunResult r = RunBinary({"inspect", "Size=5.txt"});
-    EXPECT_EQ(r.Status, 1);
-    EXPECT_EQ(Lines(r.Err).size(), 1u) << r.Err;
-    EXPECT_NE(r.Err.find("could not read 'Size=5.txt'"), std::string::npos);
-    EXPECT_NE(r.Out.find("\"Size\": {\"Min\": 5, \"Max\": 5, \"Inc\": 1}"), std::string::npos);
-    EXPECT_EQ(Lines(r.Out).size(), 1u);
-}
-
-const std::regex kFrameLine(
-    R"(\{"frame": (\d+), "time": (\d+), "dt": ([-0-9.e]+), "particles": \[(.*)\]\})");
-
-TEST_F(CliOutput, SimulatePrintsOneLinePerFrameOnVirtualClock) {
-    const std::string file = dir_.Write("e.txt", "EmissionRate = 100, LifeTime = 10");
-    const RunResult r = RunBinary(
-        {"simulate", file, "--seed", "1", "--frames", "3", "--frame-ms", "20", "--print", "all"});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_EQ(r.Err, "");
-    const std::vector<std::string> lines = Lines(r.Out);
-    ASSERT_EQ(lines.size(), 3u) << r.Out;
-    const char* const dts[] = {"0", "0.0200000014", "0.0200000014"};
-    for (int k = 1; k <= 3; ++k) {
-        std::smatch m;
-        ASSERT_TRUE(std::regex_match(lines[k - 1], m, kFrameLine)) << lines[k - 1];
-        EXPECT_EQ(m[1], std::to_string(k));
-        EXPECT_EQ(m[2], std::to_string(1000 + 20 * k));
-        EXPECT_EQ(m[3], dts[k - 1]);
-    }
-    // Printing only the last frame gives exactly the last line of the full run.
-    const RunResult last =
-        RunBinary({"simulate", file, "--seed", "1", "--frames", "3", "--frame-ms", "20"});
-    EXPECT_EQ(Lines(last.Out), std::vector<std::string>{lines.back()});
-}
-
-TEST_F(CliOutput, SimulateDefaultsToOneFrameOfSixteenMilliseconds) {
-    const std::string file = dir_.Write("e.txt", "Disable = 1");
-    const RunResult r = RunBinary({"simulate", file});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_EQ(r.Out, "{\"frame\": 1, \"time\": 1016, \"dt\": 0, \"particles\": []}\n");
-}
-
-// The command must follow exactly the documented sequence: seed, area names, load at clock
-// 1000, then one update per frame at 1000 + k * MS. Replaying it in-process must agree.
-TEST_F(CliOutput, SimulateMatchesEngineReplay) {
+// simulate seeds, names the area shapes, loads at clock 1000 and updates at 1000 + k * MS;
+// replaying that sequence in-process must print the same.
+TEST(Cli, SimulateMatchesEngineReplay) {
+    TempDir dir;
     const std::string file =
-        dir_.Write("e.txt",
-                   "EmitterArea = {Type = Circle, Width = 50}, EmissionRate = {Min = 20, Max = "
-                   "200}, LifeTime = {Min = 0.05, Max = 0.2, Inc = 0.01}, Acceleration = {3, 40},"
-                   "Size = {Value = 20, Blur = 10}, Raise = -30, Rotation = {Min = -4, Max = 4},"
-                   "Fade = -300, Sprite = {Min = 1, Max = 3}");
+        dir.Write("e.txt",
+                  "EmitterArea = {Type = Circle, Width = 50}, EmissionRate = {Min = 20, Max = "
+                  "200}, LifeTime = {Min = 0.05, Max = 0.2, Inc = 0.01}, Acceleration = {3, 40},"
+                  "Size = {Value = 20, Blur = 10}, Raise = -30, Rotation = {Min = -4, Max = 4},"
+                  "Fade = -300, Sprite = {Min = 1, Max = 3}");
     const RunResult r = RunBinary({"simulate", file, "--at", "320,-40", "--seed", "4242",
                                    "--frames", "12", "--frame-ms", "17", "--print", "all"});
     ASSERT_EQ(r.Status, 0) << r.Err;
@@ -269,10 +179,8 @@ TEST_F(CliOutput, SimulateMatchesEngineReplay) {
         AppendJsonFloat(expected, dt);
         expected += ", \"particles\": [";
         ListRewind(emitter->Particles);
-        bool first = true;
-        while (const Particle* p = ListNext(emitter->Particles)) {
-            if (!first) expected += ", ";
-            first = false;
+        for (const char* sep = ""; const Particle* p = ListNext(emitter->Particles); sep = ", ") {
+            expected += sep;
             AppendParticleJson(expected, *p);
             ++seen;
         }
@@ -282,14 +190,113 @@ TEST_F(CliOutput, SimulateMatchesEngineReplay) {
     EXPECT_EQ(r.Out, expected);
 }
 
-TEST_F(CliOutput, SimulateWithSameSeedRepeats) {
-    const std::string file = dir_.Write("e.txt", "EmissionAngle = {Min = 0, Max = 359}");
-    const std::vector<std::string> args = {"simulate", file, "--seed", "99", "--frames", "5"};
-    const RunResult a = RunBinary(args);
-    const RunResult b = RunBinary(args);
-    EXPECT_EQ(a.Status, 0);
-    EXPECT_EQ(a.Out, b.Out);
-    EXPECT_NE(a.Out.find("\"particles\": [["), std::string::npos);
+// The base run's output with every clock reading (frame times and DeathTimes) moved by shift,
+// wrapping as the signed readings do.
+std::string Shifted(const std::string& out, uint32_t shift) {
+    const auto moved = [&](const std::string& n) {
+        return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(std::stoll(n)) + shift));
+    };
+    const std::regex reading(R"("time": (-?\d+)|(\[-?\d+(?:, [^,\]]+){6}, )(-?\d+))");
+    std::string result;
+    std::string rest = out;
+    for (std::smatch m; std::regex_search(rest, m, reading); rest = m.suffix()) {
+        result += m.prefix().str();
+        result += m[1].matched ? "\"time\": " + moved(m[1]) : m[2].str() + moved(m[3]);
+    }
+    return result + rest;
+}
+
+// Started just before the clock passes 2^31 or wraps past 2^32, the same effect, seed and
+// frames give the particles of a run at the usual start, only the readings moved.
+TEST(Cli, SimulateAcrossTheClocksWrapMovesOnlyTheReadings) {
+    TempDir dir;
+    const std::string file = dir.Write(
+        "e.txt",
+        "EmitterArea = {Type = Circle, Width = 40}, EmissionRate = {Min = 50, Max = 150, "
+        "Inc = 25}, LifeTime = {Min = 0.2, Max = 0.6, Inc = 0.1}, Raise = -5, Fade = -100");
+    const std::vector<std::string> args = {"simulate",   file, "--seed",  "7",  "--frames", "90",
+                                           "--frame-ms", "16", "--print", "all"};
+    const RunResult base = RunBinary(args);
+    ASSERT_EQ(base.Status, 0) << base.Err;
+    ASSERT_GT(base.Out.size(), 90u * 500u) << "too few particles to tell";
+    // 648 ms before 2^31, 496 ms before 2^32 (so frame 31 reads exactly 0).
+    for (const uint32_t start : {2147483000u, 4294966800u}) {
+        std::vector<std::string> moved = args;
+        moved.insert(moved.end(), {"--clock-start", std::to_string(start)});
+        const RunResult r = RunBinary(moved);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Out, Shifted(base.Out, start - 1000u)) << "start " << start;
+    }
+}
+
+TEST(CliArgs, ParseIntArgTakesTheWholeArgumentInRangeOnly) {
+    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    const struct {
+        std::string_view Text;
+        int64_t Min, Max;
+        std::optional<int64_t> Expected;
+    } rows[] = {{"-0", 0, 10, 0},
+                {"007", 0, 10, 7},
+                {"10", 0, 10, 10},
+                {"11", 0, 10, {}},
+                {"-1", 0, 10, {}},
+                {"+1", 0, 10, {}},
+                {" 1", 0, 10, {}},
+                {"1 ", 0, 10, {}},
+                {"", 0, 10, {}},
+                {"-", 0, 10, {}},
+                {"0x1", 0, 10, {}},
+                {"1e1", 0, 100, {}},
+                {"1.0", 0, 10, {}},
+                {"-2147483648", kMin, kMax, kMin},
+                {"2147483648", kMin, kMax, {}},
+                {"4294967295", 0, 4294967295, 4294967295},
+                {"99999999999999999999", 0, kMax, {}},
+                {"-99999999999999999999", kMin, 0, {}}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(ParseIntArg(row.Text, row.Min, row.Max), row.Expected) << "'" << row.Text << "'";
+    }
+    EXPECT_EQ(ParsePointArg("-2147483648,2147483647"), std::pair(INT32_MIN, INT32_MAX));
+    for (std::string_view bad : {"1", "1,", ",2", "1,2,3", " 1,2", "1, 2", "2147483648,0"}) {
+        EXPECT_FALSE(ParsePointArg(bad).has_value()) << "'" << bad << "'";
+    }
+}
+
+TEST(CliArgs, ArgWalkerSeparatesOptionsValuesAndOperands) {
+    const std::vector<std::string_view> args = {"file", "--at=1,2", "--seed", "-5",
+                                                "-",    "--",       "--x",    "--frames"};
+    ArgWalker walk(args);
+    std::string seen;
+    while (walk.Next()) {
+        seen += std::string(walk.IsOption() ? "opt " : "arg ") + std::string(walk.Name());
+        if (walk.IsOption()) seen += "=" + std::string(walk.Value().value_or("(none)"));
+        seen += "; ";
+    }
+    // A value may look like an option; "-" alone and all after "--" are operands.
+    EXPECT_EQ(seen, "arg file; opt --at=1,2; opt --seed=-5; arg -; arg --x; arg --frames; ");
+    const std::vector<std::string_view> last = {"--frames"};
+    ArgWalker missing(last);
+    ASSERT_TRUE(missing.Next());
+    EXPECT_FALSE(missing.Value().has_value());
+}
+
+TEST(CliArgs, JsonFloatsReadBackAsTheSameFloat) {
+    using Limits = std::numeric_limits<float>;
+    for (float value : {0.1f, -0.0f, 1.0f / 3.0f, 16777217.0f, Limits::max(), Limits::denorm_min(),
+                        -Limits::min(), 0.0200000014f}) {
+        std::string out;
+        AppendJsonFloat(out, value);
+        const float back = std::strtof(out.c_str(), nullptr);
+        EXPECT_EQ(back, value) << out;
+        EXPECT_EQ(std::signbit(back), std::signbit(value)) << out;
+    }
+    std::string out;
+    for (float value : {Limits::infinity(), -Limits::infinity(), Limits::quiet_NaN()}) {
+        AppendJsonFloat(out, value);
+        out += ' ';
+    }
+    EXPECT_EQ(out, "Infinity -Infinity NaN ");
 }
 
 }  // namespace
