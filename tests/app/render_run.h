@@ -1,5 +1,5 @@
-// `particleplayer render` run from the repository root, which holds Data/, with its frames
-// going into a fresh folder per test.
+// `particleplayer render` run from the repository root, which holds Data/, writing into a
+// fresh folder per test.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,13 +19,6 @@ inline RunOptions InSceneFolder() {
     return options;
 }
 
-// The file name render gives frame `frame` in an output folder.
-inline std::string FrameName(int frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%05d.png", frame);
-    return name;
-}
-
 class RenderRun : public ::testing::Test {
   protected:
     RunResult Render(std::vector<std::string> args, const RunOptions& options = InSceneFolder()) {
@@ -34,6 +27,12 @@ class RenderRun : public ::testing::Test {
     }
     // A path inside the test's own folder.
     std::string Out(const std::string& name) const { return (dir_.Path() / name).string(); }
+    // The file render gives frame `frame` in the output folder `folder`.
+    std::string Frame(const std::string& folder, int frame) const {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05d.png", frame);
+        return Slurp(Out(folder) + name);
+    }
 
     pp::testing::TempDir dir_;
 };
