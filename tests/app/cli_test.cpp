@@ -1,6 +1,6 @@
 // The particleplayer binary as scripts use it: every command's exit status with its one line
-// on stderr, inspect's and simulate's exact output, simulate across the clock's wrap, and the
-// argument readers underneath.
+// on stderr, the arguments it takes, inspect's and simulate's exact output, and simulate
+// across the clock's wrap.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_args.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
 #include "effects/loader.h"
@@ -47,6 +46,15 @@ const StatusRow kStatusRows[] = {
     {{"inspect", "a", "--at"}, 2, "", "--at needs a value"},
     {{"inspect", "a", "--at", "1"}, 2, "", "not '1'"},
     {{"inspect", "a", "--seed", "1"}, 2, "", "unknown option '--seed'"},
+    {{"inspect", "a", "--at", "1,2,3"}, 2, "", "--at"},
+    {{"inspect", "a", "--at", "1, 2"}, 2, "", "--at"},
+    {{"inspect", "a", "--at", "-2147483649,0"}, 2, "", "--at"},
+    {{"simulate", "a", "--frames", "+1"}, 2, "", "not '+1'"},
+    {{"simulate", "a", "--frames", " 1"}, 2, "", "--frames"},
+    {{"simulate", "a", "--frames", "0x1"}, 2, "", "--frames"},
+    {{"simulate", "a", "--frames", "1e1"}, 2, "", "--frames"},
+    {{"simulate", "a", "--frame-ms", "1.0"}, 2, "", "--frame-ms"},
+    {{"simulate", "a", "--seed", "-99999999999999999999"}, 2, "", "--seed"},
     {{"simulate", "a", "--frames", "2x"}, 2, "", "not '2x'"},
     {{"simulate", "a", "--seed", "4294967296"}, 2, "", "--seed"},
     {{"simulate", "a", "--print", "first"}, 2, "", "--print"},
@@ -71,9 +79,14 @@ const StatusRow kStatusRows[] = {
     {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
     // An unreadable name is still read as effect text.
     {{"inspect", "Size=5.txt"}, 1, "\"Size\": {\"Min\": 5, \"Max\": 5, \"Inc\": 1}", "could not"},
+    // A value may look like an option; "-" alone and all after "--" are operands.
     {{"inspect", "--at", "-5,7", "FILE"}, 0, "\"PositionX\": -5, \"PositionY\": 7,", ""},
+    {{"inspect", "FILE", "--at=-2147483648,2147483647"}, 0, "X\": -2.14748365e+09, \"Pos", ""},
+    {{"inspect", "-"}, 1, "\"Layer\": 0,", "could not read '-'"},
+    {{"inspect", "--", "--at"}, 1, "\"Layer\": 0,", "could not read '--at'"},
     {{"simulate", "DIR", "--frames", "2"}, 1, "\"frame\": 2,", "could not read"},
     {{"simulate", "FILE"}, 0, "{\"frame\": 1, \"time\": 1016, \"dt\": 0, \"particles\": []}\n", ""},
+    {{"simulate", "FILE", "--frames", "007", "--seed=-0"}, 0, "\"frame\": 7, \"time\": 1112,", ""},
     // The time is the signed reading the engine compares, as DeathTime is.
     {{"simulate", "FILE", "--clock-start", "2147483640"}, 0, "\"time\": -2147483640,", ""},
     {{"simulate", "FILE", "--clock-start=-20"}, 0, "\"time\": -4,", ""},
@@ -227,58 +240,6 @@ TEST(Cli, SimulateAcrossTheClocksWrapMovesOnlyTheReadings) {
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Out, Shifted(base.Out, start - 1000u)) << "start " << start;
     }
-}
-
-TEST(CliArgs, ParseIntArgTakesTheWholeArgumentInRangeOnly) {
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-    const struct {
-        std::string_view Text;
-        int64_t Min, Max;
-        std::optional<int64_t> Expected;
-    } rows[] = {{"-0", 0, 10, 0},
-                {"007", 0, 10, 7},
-                {"10", 0, 10, 10},
-                {"11", 0, 10, {}},
-                {"-1", 0, 10, {}},
-                {"+1", 0, 10, {}},
-                {" 1", 0, 10, {}},
-                {"1 ", 0, 10, {}},
-                {"", 0, 10, {}},
-                {"-", 0, 10, {}},
-                {"0x1", 0, 10, {}},
-                {"1e1", 0, 100, {}},
-                {"1.0", 0, 10, {}},
-                {"-2147483648", kMin, kMax, kMin},
-                {"2147483648", kMin, kMax, {}},
-                {"4294967295", 0, 4294967295, 4294967295},
-                {"99999999999999999999", 0, kMax, {}},
-                {"-99999999999999999999", kMin, 0, {}}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(ParseIntArg(row.Text, row.Min, row.Max), row.Expected) << "'" << row.Text << "'";
-    }
-    EXPECT_EQ(ParsePointArg("-2147483648,2147483647"), std::pair(INT32_MIN, INT32_MAX));
-    for (std::string_view bad : {"1", "1,", ",2", "1,2,3", " 1,2", "1, 2", "2147483648,0"}) {
-        EXPECT_FALSE(ParsePointArg(bad).has_value()) << "'" << bad << "'";
-    }
-}
-
-TEST(CliArgs, ArgWalkerSeparatesOptionsValuesAndOperands) {
-    const std::vector<std::string_view> args = {"file", "--at=1,2", "--seed", "-5",
-                                                "-",    "--",       "--x",    "--frames"};
-    ArgWalker walk(args);
-    std::string seen;
-    while (walk.Next()) {
-        seen += std::string(walk.IsOption() ? "opt " : "arg ") + std::string(walk.Name());
-        if (walk.IsOption()) seen += "=" + std::string(walk.Value().value_or("(none)"));
-        seen += "; ";
-    }
-    // A value may look like an option; "-" alone and all after "--" are operands.
-    EXPECT_EQ(seen, "arg file; opt --at=1,2; opt --seed=-5; arg -; arg --x; arg --frames; ");
-    const std::vector<std::string_view> last = {"--frames"};
-    ArgWalker missing(last);
-    ASSERT_TRUE(missing.Next());
-    EXPECT_FALSE(missing.Value().has_value());
 }
 
 TEST(CliArgs, JsonFloatsReadBackAsTheSameFloat) {

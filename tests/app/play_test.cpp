@@ -117,7 +117,8 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
     EXPECT_NE(notes[0].find("8 of the scene's 8 data files"), std::string::npos) << notes[0];
     // A missing sprite beside the effect is a note: it may appear later.
     notes.clear();
-    ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes), std::nullopt);
+    ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes),
+              std::nullopt);
     EXPECT_EQ(notes, std::vector<std::string>{
                          "no sprite lone.png beside lone.txt: its particles draw nothing until "
                          "that file appears (or name one as lone.txt:SPRITE.png)"});
