@@ -122,32 +122,6 @@ class Render : public ::testing::Test {
     testing::TempDir dir_;
 };
 
-// The same seed gives the same bytes, with --stats too (timing changes no pixel), and a .png
-// path gets the last of those frames; another seed gives another picture.
-TEST_F(Render, SameSeedGivesIdenticalFilesAnotherSeedAnotherPicture) {
-    RunResult r = Run({"--frames", "3", "--seed", "11", "--out", Out("a")});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(r.Err, "particleplayer render: wrote 3 frames into " + Out("a") + "\n");
-    r = Run({"--frames", "3", "--seed", "11", "--stats", "--out", Out("b")});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    for (const char* row :
-         {"  update ", "  draw submission ", "  GL draw calls ", "  present ", "  read back, PNG ",
-          "  whole frame ", "render: 3 frames,", "start-up: first frame shown "}) {
-        EXPECT_NE(r.Err.find(row), std::string::npos) << row << " in\n" << r.Err;
-    }
-    r = Run({"--frames", "3", "--seed", "11", "--out", Out("sub/last.png")});
-    EXPECT_EQ(r.Err, "particleplayer render: wrote frame 3 to " + Out("sub/last.png") + "\n");
-    ASSERT_EQ(Run({"--frames", "3", "--seed", "12", "--out", Out("c")}).Status, 0);
-    for (int frame = 1; frame <= 3; ++frame) {
-        ASSERT_FALSE(Slurp(Frame("a", frame)).empty()) << frame;
-        EXPECT_EQ(Slurp(Frame("a", frame)), Slurp(Frame("b", frame))) << frame;
-    }
-    EXPECT_EQ(Slurp(Out("sub/last.png")), Slurp(Frame("a", 3)));
-    EXPECT_NE(Slurp(Frame("a", 3)), Slurp(Frame("c", 3)));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Out("a")), {}), 3)
-        << "exactly the frames, no temporary files";
-}
-
 // At 320 ms every effect of the scene has particles on screen around its own position and the
 // rest stays black; given effects are drawn in place of the scene, each around its position.
 TEST_F(Render, EffectsAreDrawnAroundTheirPositionsAndNowhereElse) {
@@ -293,28 +267,48 @@ TEST(VideoWriter, DecodesBackToTheFramesAtTheirTimesAndRepeatsItsBytes) {
     }
 }
 
-// Each frame of the video against the PNGs of the same run. The encoders soften the scene's
-// small faint particles by 0.02 to 0.09 levels on average over these mostly black frames,
-// which differ from their neighbours by 0.1 to 0.24: each decoded frame must be nearest to its
-// own PNG, which a frame out of place is not, and within a quarter level of it, which swapped
-// colours or a broken picture are not.
-TEST_F(Render, WritesEveryFrameNearestToItsOwnPng) {
+// One run's frames as PNGs, again with --stats (timing changes no pixel), as one .png (the
+// last frame), as H.264 and as GIF. The encoders soften the scene's small faint particles by
+// 0.02 to 0.09 levels on average over these mostly black frames, which differ from their
+// neighbours by 0.1 to 0.24: each decoded frame must be nearest to its own PNG, which a frame
+// out of place is not, and within a quarter level of it, which swapped colours are not.
+TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture) {
     const std::vector<std::string> common = {"--seed", "3", "--frames", "10", "--out"};
-    std::vector<std::string> args = common;
-    args.push_back(Out("png"));
-    ASSERT_EQ(Run(args).Status, 0);
+    const auto run = [&](const std::string& out, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = common;
+        args.push_back(Out(out));
+        args.insert(args.end(), more.begin(), more.end());
+        return Run(args);
+    };
+    RunResult r = run("png");
+    EXPECT_EQ(r.Err, "particleplayer render: wrote 10 frames into " + Out("png") + "\n");
+    r = run("timed", {"--stats"});
+    for (const char* row :
+         {"  update ", "  draw submission ", "  GL draw calls ", "  present ", "  read back, PNG ",
+          "  whole frame ", "render: 10 frames,", "start-up: first frame shown "}) {
+        EXPECT_NE(r.Err.find(row), std::string::npos) << row << " in\n" << r.Err;
+    }
+    r = run("sub/last.png");
+    EXPECT_EQ(r.Err, "particleplayer render: wrote frame 10 to " + Out("sub/last.png") + "\n");
+    ASSERT_EQ(Run({"--frames", "10", "--seed", "4", "--out", Out("other.png")}).Status, 0);
+    for (int frame = 1; frame <= 10; ++frame) {
+        ASSERT_FALSE(Slurp(Frame("png", frame)).empty()) << frame;
+        EXPECT_EQ(Slurp(Frame("png", frame)), Slurp(Frame("timed", frame))) << frame;
+    }
+    EXPECT_EQ(Slurp(Out("sub/last.png")), Slurp(Frame("png", 10)));
+    EXPECT_NE(Slurp(Out("other.png")), Slurp(Frame("png", 10)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Out("png")), {}), 10)
+        << "exactly the frames, no temporary files";
+
     const std::vector<Pixels> pngs = DecodeVideo(Out("png/frame_%05d.png")).Frames;
     ASSERT_EQ(pngs.size(), 10u);
     const struct {
         const char* Out;
-        const char* Fps;
+        std::vector<std::string> Fps;
         double LastSeconds;
-    } cases[] = {{"clip.mp4", nullptr, 9 * 0.016}, {"clip.GIF", "25", 0.36}};
+    } cases[] = {{"clip.mp4", {}, 9 * 0.016}, {"clip.GIF", {"--fps", "25"}, 0.36}};
     for (const auto& c : cases) {
-        args = common;
-        args.push_back(Out(c.Out));
-        if (c.Fps) args.insert(args.end(), {"--fps", c.Fps});
-        const test::RunResult r = Run(args);
+        r = run(c.Out, c.Fps);
         ASSERT_EQ(r.Status, 0) << r.Err;
         EXPECT_EQ(r.Err, "particleplayer render: wrote 10 frames to " + Out(c.Out) + "\n");
         const Decoded video = DecodeVideo(Out(c.Out));
