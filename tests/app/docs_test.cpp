@@ -1,16 +1,15 @@
-// The effect format reference stays whole: it has a row for every key the loader reads, every
-// picture it shows is there, and the effect files the pictures are drawn from are clean.
+// The effect format reference stays whole: a row for every key the loader reads, every picture
+// it shows, and clean effect files that the pictures are drawn from.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "effects/check.h"
 #include "effects/effect_keys.h"
+#include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
@@ -18,18 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kDocs = fs::path(PP_SOURCE_DIR) / "docs";
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-TEST(EffectFormatDoc, HasARowForEveryKeyAndEveryPictureItShows) {
-    const std::string doc = ReadText(kDocs / "effect-format.md");
-    ASSERT_FALSE(doc.empty());
+TEST(EffectFormatDoc, HasEveryKeyAndEveryPictureAndCleanPictureSources) {
+    const fs::path docs = fs::path(PP_SOURCE_DIR) / "docs";
+    const std::string doc = test::Slurp(docs / "effect-format.md");
     for (const EffectKey& key : kEffectKeys) {
         EXPECT_NE(doc.find("\n| `" + std::string(key.Name) + "` |"), std::string::npos) << key.Name;
     }
@@ -37,16 +27,13 @@ TEST(EffectFormatDoc, HasARowForEveryKeyAndEveryPictureItShows) {
     int pictures = 0;
     for (auto it = std::sregex_iterator(doc.begin(), doc.end(), image);
          it != std::sregex_iterator(); ++it, ++pictures) {
-        EXPECT_TRUE(fs::is_regular_file(kDocs / (*it)[1].str())) << (*it)[1];
+        EXPECT_TRUE(fs::is_regular_file(docs / (*it)[1].str())) << (*it)[1];
     }
     EXPECT_EQ(pictures, 13 + 6) << "one per blend code and one per area shape";
-}
-
-TEST(EffectFormatDoc, PictureSourcesAreClean) {
-    // Their Extends paths are relative to the repository root, as the pictures are drawn there.
+    // Their Extends paths are relative to the repository root, where the pictures are drawn.
     testing::InFolder root(PP_SOURCE_DIR);
     std::vector<std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(kDocs / "images" / "src")) {
+    for (const auto& entry : fs::recursive_directory_iterator(docs / "images" / "src")) {
         if (entry.path().extension() == ".txt") {
             files.push_back(fs::relative(entry.path(), PP_SOURCE_DIR).string());
         }

@@ -1,178 +1,355 @@
-// particleplayer render end to end: the files it writes, their repeatability, the picture of
-// the scene, and a run without the data files.
+// render end to end and the writers beneath it, every picture decoded back with FFmpeg's own
+// decoders: repeatable files, the scene's and given effects' pictures, runs without data,
+// --stats and --stress; PNG and video files (frame count, size, timing, pixels).
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "image/image_decoders.h"
-#include "tests/app/render_run.h"
+#include "app/png_writer.h"
+#include "app/video_writer.h"
+#include "tests/app/run_binary.h"
+#include "tests/effects/temp_dir.h"
 
 namespace pp {
 namespace {
 
-using test::FrameName;
-using test::Lines;
-using test::RunOptions;
 using test::RunResult;
 using test::Slurp;
 
-// A written frame, decoded by our own PNG decoder into B, G, R rows.
-struct Picture {
-    DecodedImage Image;
+using Pixels = std::vector<uint8_t>;  // B, G, R rows
 
-    // The sum of all channel values in [x0, x1) x [y0, y1), clipped to the picture.
-    int64_t Energy(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
-        int64_t sum = 0;
-        for (int32_t y = std::max(y0, 0); y < std::min(y1, Image.Height); ++y) {
-            for (int32_t x = std::max(x0, 0); x < std::min(x1, Image.Width); ++x) {
-                const size_t i = static_cast<size_t>(y) * Image.Pitch + static_cast<size_t>(x) * 3;
-                sum += Image.Pixels[i] + Image.Pixels[i + 1] + Image.Pixels[i + 2];
-            }
-        }
-        return sum;
-    }
-    int64_t Energy() const { return Energy(0, 0, Image.Width, Image.Height); }
+struct Decoded {
+    int Width = 0, Height = 0;
+    std::vector<Pixels> Frames;
+    double LastSeconds = -1.0;  // the last frame's time stamp
 };
 
-std::optional<Picture> ReadPicture(const std::filesystem::path& path) {
-    const std::string bytes = Slurp(path);
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    std::optional<DecodedImage> image =
-        DecodeImageWith(PngDecoder(), std::span<const uint8_t>(data, bytes.size()), 0);
-    if (!image) return std::nullopt;
-    return Picture{std::move(*image)};
-}
-
-using RenderCommand = test::RenderRun;
-
-TEST_F(RenderCommand, SameSeedGivesIdenticalFilesAnotherSeedAnotherPicture) {
-    for (const char* folder : {"a", "b"}) {
-        const RunResult r = Render({"--frames", "3", "--seed", "11", "--out", Out(folder)});
-        ASSERT_EQ(r.Status, 0) << r.Err;
-    }
-    ASSERT_EQ(Render({"--frames", "3", "--seed", "12", "--out", Out("c")}).Status, 0);
-    for (int frame = 1; frame <= 3; ++frame) {
-        const std::string a = Slurp(dir_.Path() / "a" / FrameName(frame));
-        ASSERT_FALSE(a.empty()) << FrameName(frame);
-        EXPECT_EQ(a, Slurp(dir_.Path() / "b" / FrameName(frame))) << FrameName(frame);
-    }
-    EXPECT_NE(Slurp(dir_.Path() / "a" / FrameName(3)), Slurp(dir_.Path() / "c" / FrameName(3)));
-    // Exactly the frames, no temporary files left behind.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path() / "a"),
-                            std::filesystem::directory_iterator()),
-              3);
-}
-
-// The engine only ever compares clock readings by their difference, so a run that crosses
-// the clock's wrap at 2^31 or 2^32 ms draws exactly the picture of a run at the usual start.
-TEST_F(RenderCommand, RunsAcrossTheClocksWrapDrawTheSamePicture) {
-    const std::string base = Out("base.png");
-    RunResult r = Render({"--frames", "40", "--seed", "21", "--out", base});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    for (const char* start : {"2147483000", "4294967000"}) {
-        const std::string wrapped = Out(std::string("wrap_") + start + ".png");
-        r = Render({"--frames", "40", "--seed", "21", "--clock-start", start, "--out", wrapped});
-        ASSERT_EQ(r.Status, 0) << r.Err;
-        EXPECT_EQ(Slurp(wrapped), Slurp(base)) << "clock start " << start;
-    }
-    r = Render({"--clock-start", "4294967296", "--out", Out("x.png")});
-    EXPECT_EQ(r.Status, 2);
-}
-
-TEST_F(RenderCommand, PngPathGetsOnlyTheLastFrameAsRgb800x600) {
-    RunResult all = Render({"--frames", "4", "--seed", "2", "--out", Out("all")});
-    ASSERT_EQ(all.Status, 0) << all.Err;
-    EXPECT_EQ(Lines(all.Err),
-              std::vector<std::string>{"particleplayer render: wrote 4 frames into " + Out("all")});
-    all = Render({"--frames", "1", "--out", Out("one")});
-    EXPECT_EQ(Lines(all.Err),
-              std::vector<std::string>{"particleplayer render: wrote 1 frame into " + Out("one")});
-    const RunResult r = Render({"--frames", "4", "--seed", "2", "--out", Out("sub/last.png")});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_EQ(Lines(r.Err), std::vector<std::string>{"particleplayer render: wrote frame 4 to " +
-                                                     Out("sub/last.png")});
-    const std::string last = Slurp(Out("sub/last.png"));
-    EXPECT_EQ(last, Slurp(dir_.Path() / "all" / FrameName(4)));
-    // IHDR: width and height big-endian, then bit depth 8 and colour type 2 (RGB).
-    ASSERT_GT(last.size(), 26u);
-    const std::string header = last.substr(16, 10);
-    EXPECT_EQ(header, std::string("\0\0\x03\x20\0\0\x02\x58\x08\x02", 10));
-}
-
-// At 320 ms every effect has particles on screen, each around its own position, and the rest
-// of the screen stays black.
-TEST_F(RenderCommand, SceneShowsEachEffectNearItsPosition) {
-    const RunResult r =
-        Render({"--frames", "20", "--frame-ms", "16", "--seed", "5", "--out", Out("f.png")});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    const std::optional<Picture> picture = ReadPicture(Out("f.png"));
-    ASSERT_TRUE(picture);
-    ASSERT_EQ(picture->Image.Width, 800);
-    ASSERT_EQ(picture->Image.Height, 600);
-
-    struct Box {
-        const char* Effect;
-        int32_t X0, Y0, X1, Y1;
+// Every frame of the file's video stream (or of a numbered PNG series, "frame_%05d.png") as
+// B, G, R rows; an empty result when it cannot.
+Decoded DecodeVideo(const std::string& path) {
+    Decoded out;
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
+    std::unique_ptr<AVFormatContext*, void (*)(AVFormatContext**)> closeFormat(
+        &format, avformat_close_input);
+    const AVCodec* codec = nullptr;
+    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
+    if (avformat_find_stream_info(format, nullptr) < 0 || index < 0) return out;
+    const AVStream* stream = format->streams[index];
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    std::unique_ptr<AVCodecContext*, void (*)(AVCodecContext**)> freeContext(&context,
+                                                                             avcodec_free_context);
+    avcodec_parameters_to_context(context, stream->codecpar);
+    if (avcodec_open2(context, codec, nullptr) < 0) return out;
+    AVPacket* packet = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    const auto take = [&] {
+        while (avcodec_receive_frame(context, frame) == 0) {
+            out.Width = frame->width;
+            out.Height = frame->height;
+            SwsContext* scale = sws_getContext(
+                frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                frame->width, frame->height, AV_PIX_FMT_BGR24,
+                SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr);
+            const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+            sws_setColorspaceDetails(scale, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
+            Pixels bgr(static_cast<size_t>(frame->width * frame->height * 3));
+            uint8_t* planes[1] = {bgr.data()};
+            const int strides[1] = {frame->width * 3};
+            sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
+            sws_freeContext(scale);
+            out.Frames.push_back(std::move(bgr));
+            out.LastSeconds =
+                static_cast<double>(frame->best_effort_timestamp) * av_q2d(stream->time_base);
+        }
     };
-    // Around each position; fire and bubbles rise, so their boxes reach further up.
-    const std::array<Box, 4> boxes = {{{"Sternchen", 20, 120, 180, 280},
-                                       {"Feuer", 520, 380, 680, 560},
-                                       {"Energie", 110, 310, 290, 490},
-                                       {"Luftblase", 510, 180, 690, 330}}};
-    int64_t inside = 0;
-    for (const Box& box : boxes) {
-        const int64_t energy = picture->Energy(box.X0, box.Y0, box.X1, box.Y1);
-        RecordProperty(box.Effect, std::to_string(energy));
-        EXPECT_GT(energy, 20000) << box.Effect;
-        inside += energy;
+    while (av_read_frame(format, packet) >= 0) {
+        if (packet->stream_index == index) avcodec_send_packet(context, packet);
+        av_packet_unref(packet);
+        take();
     }
-    EXPECT_GE(inside, picture->Energy() * 99 / 100) << "light outside the effects' boxes";
+    avcodec_send_packet(context, nullptr);
+    take();
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    return out;
 }
 
-TEST_F(RenderCommand, WithoutDataRendersBlackFramesAndSucceeds) {
-    RunOptions emptyFolder;
-    emptyFolder.WorkingDir = dir_.Path();
-    const RunResult r = Render({"--frames", "4", "--out", "frames"}, emptyFolder);
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    EXPECT_NE(r.Err.find("8 of the scene's 8 data files cannot be read"), std::string::npos)
-        << r.Err;
-    for (int frame = 1; frame <= 4; ++frame) {
-        const std::optional<Picture> picture =
-            ReadPicture(dir_.Path() / "frames" / FrameName(frame));
-        ASSERT_TRUE(picture) << FrameName(frame);
-        EXPECT_EQ(picture->Image.Width, 800);
-        EXPECT_EQ(picture->Energy(), 0) << FrameName(frame);
-    }
+double MeanAbsoluteDifference(const Pixels& a, const Pixels& b) {
+    if (a.size() != b.size() || a.empty()) return 1e9;
+    uint64_t sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) sum += static_cast<uint64_t>(std::abs(a[i] - b[i]));
+    return static_cast<double>(sum) / static_cast<double>(a.size());
 }
 
-// Effects given as play takes them are drawn in place of the scene, each around its position.
-TEST_F(RenderCommand, GivenEffectsAreDrawnInPlaceOfTheScene) {
+// The sum of all channel values of an 800 x 600 frame in [x0, x1) x [y0, y1).
+int64_t Energy(const Pixels& bgr, int32_t x0 = 0, int32_t y0 = 0, int32_t x1 = 800,
+               int32_t y1 = 600) {
+    int64_t sum = 0;
+    for (int32_t y = y0; y < y1; ++y) {
+        for (size_t i = (y * 800 + x0) * 3u; i < (y * 800 + x1) * 3u; ++i) sum += bgr[i];
+    }
+    return sum;
+}
+
+// `particleplayer render` from the repository root, which holds Data/, into a fresh folder.
+class Render : public ::testing::Test {
+  protected:
+    RunResult Run(std::vector<std::string> args, test::RunOptions options = {}) {
+        args.insert(args.begin(), "render");
+        if (options.WorkingDir == ".") options.WorkingDir = PP_SOURCE_DIR;
+        return test::RunBinary(args, options);
+    }
+    std::string Out(const std::string& name) const { return (dir_.Path() / name).string(); }
+    std::string Frame(const std::string& folder, int frame) const {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%05d.png", frame);
+        return Out(folder) + name;
+    }
+
+    testing::TempDir dir_;
+};
+
+// At 320 ms every effect of the scene has particles on screen around its own position and the
+// rest stays black; given effects are drawn in place of the scene, each around its position.
+TEST_F(Render, EffectsAreDrawnAroundTheirPositionsAndNowhereElse) {
     const std::string effect =
         dir_.Write("e.txt", "EmissionRate = 20, EmissionVelocity = 0, LifeTime = 10, Size = 40");
     const std::string sprite = std::string(PP_SOURCE_DIR) + "/Data/Sternchen.png";
-    const RunResult r =
-        Render({"--frames", "10", "--seed", "3", "--out", Out("e.png"),
-                effect + ":" + sprite + "@100,100", effect + ":" + sprite + "@600,450"});
-    ASSERT_EQ(r.Status, 0) << r.Err;
-    const std::optional<Picture> picture = ReadPicture(Out("e.png"));
-    ASSERT_TRUE(picture);
-    const int64_t a = picture->Energy(70, 70, 130, 130);
-    const int64_t b = picture->Energy(570, 420, 630, 480);
-    EXPECT_GT(a, 20000);
-    EXPECT_GT(b, 20000);
-    EXPECT_EQ(a + b, picture->Energy()) << "light away from the two effects";
+    const struct {
+        std::vector<std::string> Args;
+        std::vector<std::array<int32_t, 4>> Boxes;  // fire and bubbles rise: taller boxes
+    } cases[] = {
+        {{"--frames", "20", "--frame-ms", "16", "--seed", "5"},
+         {{20, 120, 180, 280}, {520, 380, 680, 560}, {110, 310, 290, 490}, {510, 180, 690, 330}}},
+        {{"--frames", "10", "--seed", "3", effect + ":" + sprite + "@100,100",
+          effect + ":" + sprite + "@600,450"},
+         {{70, 70, 130, 130}, {570, 420, 630, 480}}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.Args;
+        args.insert(args.end(), {"--out", Out("f.png")});
+        const RunResult r = Run(args);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        const Decoded picture = DecodeVideo(Out("f.png"));
+        ASSERT_EQ(picture.Frames.size(), 1u);
+        ASSERT_EQ(picture.Width * 1000 + picture.Height, 800600);
+        int64_t inside = 0;
+        for (const auto& [x0, y0, x1, y1] : c.Boxes) {
+            const int64_t energy = Energy(picture.Frames[0], x0, y0, x1, y1);
+            EXPECT_GT(energy, 20000) << "box at " << x0 << "," << y0;
+            inside += energy;
+        }
+        EXPECT_GE(inside, Energy(picture.Frames[0]) * 99 / 100) << "light outside the boxes";
+    }
 }
 
-TEST_F(RenderCommand, UnwritableOutputFailsWithOneLine) {
-    dir_.Write("file", "x");
-    const RunResult r = Render({"--frames", "1", "--out", Out("file/frames")});
+TEST_F(Render, WithoutDataRendersBlackFramesAndSucceeds) {
+    test::RunOptions emptyFolder;
+    emptyFolder.WorkingDir = dir_.Path().string();
+    RunResult r = Run({"--frames", "2", "--out", "frames"}, emptyFolder);
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    EXPECT_NE(r.Err.find("8 of the scene's 8 data files cannot be read"), std::string::npos);
+    const Decoded frames = DecodeVideo(Out("frames/frame_%05d.png"));
+    ASSERT_EQ(frames.Frames.size(), 2u);
+    for (const Pixels& frame : frames.Frames) EXPECT_EQ(Energy(frame), 0);
+    r = Run({"--stress", "1000", "--out", "x.png"}, emptyFolder);
     EXPECT_EQ(r.Status, 1);
-    ASSERT_EQ(Lines(r.Err).size(), 1u) << r.Err;
-    EXPECT_NE(r.Err.find("cannot create the folder"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("cannot read Data/bench/Stress.txt, the effect of --stress"),
+              std::string::npos)
+        << r.Err;
+}
+
+// 20000 asked: ten emitters of 1000 particles a second living 1 to 3 seconds. After the
+// warm-up the live count (the quads drawn, beside the scene's few hundred) stays near it.
+TEST_F(Render, StressKeepsAboutTheAskedNumberAlive) {
+    const RunResult r = Run(
+        {"--stress", "20000", "--frames", "5", "--seed", "8", "--stats", "--out", Out("s.png")});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    const std::string marker = "particleplayer render: 5 frames, ";
+    const size_t at = r.Err.find(marker);
+    ASSERT_NE(at, std::string::npos) << r.Err;
+    const double drawn = std::strtod(r.Err.c_str() + at + marker.size(), nullptr);
+    EXPECT_GT(drawn, 18000.0) << r.Err;
+    EXPECT_LT(drawn, 23000.0) << r.Err;
+    EXPECT_NE(r.Err.find("3000 ms of warm-up updates"), std::string::npos) << r.Err;
+}
+
+TEST(PngWriter, EncodesBgrAsAnRgbPngThatDecodesBackOrRefusesWrongSizes) {
+    testing::TempDir dir;
+    // 3 x 2 pixels, B, G, R each, with every channel distinct.
+    const Pixels bgr = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 250, 0, 128, 255};
+    const std::optional<std::vector<uint8_t>> png = EncodePngFromBgr(3, 2, bgr);
+    ASSERT_TRUE(png);
+    ASSERT_GT(png->size(), 26u);
+    EXPECT_EQ((*png)[24] * 10 + (*png)[25], 82) << "bit depth 8, colour type 2 (RGB)";
+    ASSERT_EQ(WriteFileAtomically(dir.Path() / "f.png", *png), std::nullopt);
+    const Decoded image = DecodeVideo((dir.Path() / "f.png").string());
+    ASSERT_EQ(image.Frames.size(), 1u);
+    EXPECT_EQ(image.Width * 10 + image.Height, 32);
+    EXPECT_EQ(image.Frames[0], bgr);
+    EXPECT_FALSE(EncodePngFromBgr(3, 2, std::span(bgr).first(17)));
+    EXPECT_FALSE(EncodePngFromBgr(2, 2, bgr));
+    EXPECT_FALSE(EncodePngFromBgr(0, 2, {}));
+    EXPECT_FALSE(EncodePngFromBgr(-3, -2, bgr));
+    EXPECT_FALSE(EncodePngFromBgr(65536, 65536, bgr));
+}
+
+constexpr int kWidth = 160, kHeight = 120;
+
+// Frame k: a background and a 40 x 40 square of a strong colour that moves 20 pixels a
+// frame, so that neighbouring frames differ far more than any bound below. `smooth` draws a
+// gradient of 14400 colours, otherwise 12 x 10 flat tiles (120 colours).
+Pixels Pattern(int k, bool smooth) {
+    Pixels bgr(kWidth * kHeight * 3);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            uint8_t* p = &bgr[static_cast<size_t>((y * kWidth + x) * 3)];
+            const bool square = x >= 20 * k && x < 20 * k + 40 && y >= 40 && y < 80;
+            p[0] = square ? 40 : 64;
+            p[1] = square ? 220 : static_cast<uint8_t>(smooth ? y : y / 12 * 24);
+            p[2] = square ? 250 : static_cast<uint8_t>(smooth ? x * 3 / 4 : x / 16 * 24);
+        }
+    }
+    return bgr;
+}
+
+// The colour conversion alone (4:2:0, limited range) loses 0.4 levels per channel on average;
+// H.264 at quality 18 and VP9 at 24 lose about one, so 2 leaves room for other encoder
+// versions while a shifted, swapped or wrong frame is off by 10 or more. A GIF of few colours
+// is exact. Five frames at 12.5 a second end at 0.32 s; at 62.5 a GIF keeps those that start
+// on its grid of two hundredths (0, 0.02, 0.04, 0.06) and leaves out the fifth.
+TEST(VideoWriter, DecodesBackToTheFramesAtTheirTimesAndRepeatsItsBytes) {
+    const struct {
+        const char* Name;
+        double MaxMeanError;
+        FrameRate Rate;
+        size_t Frames;
+        double LastSeconds;
+    } cases[] = {{"mp4", 2.0, {25, 2}, 5, 0.32},
+                 {"webm", 2.0, {25, 2}, 5, 0.32},
+                 {"gif", 0.0, {125, 2}, 4, 0.06}};
+    testing::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const bool smooth = c.MaxMeanError > 0;
+        std::string paths[2];
+        for (std::string& path : paths) {
+            path = dir.Path() / (std::to_string(&path - paths) + "." + c.Name);
+            VideoWriter writer;
+            ASSERT_EQ(writer.Open(path, kWidth, kHeight, c.Rate), std::nullopt);
+            for (int k = 0; k < 5; ++k)
+                ASSERT_EQ(writer.AddFrameBgr(Pattern(k, smooth)), std::nullopt);
+            ASSERT_EQ(writer.Finish(), std::nullopt);
+        }
+        EXPECT_EQ(Slurp(paths[0]), Slurp(paths[1])) << "same frames, other bytes";
+        const Decoded video = DecodeVideo(paths[0]);
+        ASSERT_EQ(video.Frames.size(), c.Frames);
+        EXPECT_EQ(video.Width * 1000 + video.Height, kWidth * 1000 + kHeight);
+        EXPECT_NEAR(video.LastSeconds, c.LastSeconds, 0.001);
+        for (size_t k = 0; k < video.Frames.size(); ++k) {
+            EXPECT_LE(MeanAbsoluteDifference(video.Frames[k], Pattern(int(k), smooth)),
+                      c.MaxMeanError)
+                << "frame " << k;
+        }
+    }
+}
+
+// One run's frames as PNGs, again with --stats (timing changes no pixel), as one .png (the
+// last frame), as H.264 and as GIF. The encoders soften the scene's small faint particles by
+// 0.02 to 0.09 levels on average over these mostly black frames, which differ from their
+// neighbours by 0.1 to 0.24: each decoded frame must be nearest to its own PNG, which a frame
+// out of place is not, and within a quarter level of it, which swapped colours are not.
+TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture) {
+    const std::vector<std::string> common = {"--seed", "3", "--frames", "10", "--out"};
+    const auto run = [&](const std::string& out, std::vector<std::string> more = {}) {
+        std::vector<std::string> args = common;
+        args.push_back(Out(out));
+        args.insert(args.end(), more.begin(), more.end());
+        return Run(args);
+    };
+    RunResult r = run("png");
+    EXPECT_EQ(r.Err, "particleplayer render: wrote 10 frames into " + Out("png") + "\n");
+    // Timed on two threads: work shared with another thread is timed by the clock on the wall.
+    r = run("timed", {"--stats", "--threads", "2"});
+    for (const char* row : {"  update ", "  draw submission ", "  GL draw calls ", "  present ",
+                            "  read back, PNG ", "  whole frame ", "render: 10 frames,",
+                            "start-up: first frame shown ", "wall time, 2 threads"}) {
+        EXPECT_NE(r.Err.find(row), std::string::npos) << row << " in\n" << r.Err;
+    }
+    r = run("sub/last.png");
+    EXPECT_EQ(r.Err, "particleplayer render: wrote frame 10 to " + Out("sub/last.png") + "\n");
+    ASSERT_EQ(Run({"--frames", "10", "--seed", "4", "--out", Out("other.png")}).Status, 0);
+    for (int frame = 1; frame <= 10; ++frame) {
+        ASSERT_FALSE(Slurp(Frame("png", frame)).empty()) << frame;
+        EXPECT_EQ(Slurp(Frame("png", frame)), Slurp(Frame("timed", frame))) << frame;
+    }
+    EXPECT_EQ(Slurp(Out("sub/last.png")), Slurp(Frame("png", 10)));
+    EXPECT_NE(Slurp(Out("other.png")), Slurp(Frame("png", 10)));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Out("png")), {}), 10)
+        << "exactly the frames, no temporary files";
+
+    const std::vector<Pixels> pngs = DecodeVideo(Out("png/frame_%05d.png")).Frames;
+    ASSERT_EQ(pngs.size(), 10u);
+    const struct {
+        const char* Out;
+        std::vector<std::string> Fps;
+        double LastSeconds;
+    } cases[] = {{"clip.mp4", {}, 9 * 0.016}, {"clip.GIF", {"--fps", "25"}, 0.36}};
+    for (const auto& c : cases) {
+        r = run(c.Out, c.Fps);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_EQ(r.Err, "particleplayer render: wrote 10 frames to " + Out(c.Out) + "\n");
+        const Decoded video = DecodeVideo(Out(c.Out));
+        ASSERT_EQ(video.Frames.size(), pngs.size()) << c.Out;
+        EXPECT_EQ(video.Width * 1000 + video.Height, 800600) << c.Out;
+        EXPECT_NEAR(video.LastSeconds, c.LastSeconds, 0.006) << c.Out;
+        for (size_t k = 0; k < pngs.size(); ++k) {
+            const double own = MeanAbsoluteDifference(video.Frames[k], pngs[k]);
+            EXPECT_LE(own, 0.25) << c.Out << " frame " << k;
+            for (const size_t other : {k - 1, k + 1}) {
+                if (other >= pngs.size()) continue;
+                EXPECT_LT(own, MeanAbsoluteDifference(video.Frames[k], pngs[other]))
+                    << c.Out << " frame " << k << " is nearer to frame " << other;
+            }
+        }
+    }
+}
+
+// Without the encoder nothing is drawn or written (status 2); a file that cannot take its name
+// at the end is not left half-made under another (status 1).
+TEST_F(Render, FailuresAreOneLineAndLeaveNoFile) {
+    std::filesystem::create_directory(Out("taken.mp4"));
+    test::RunOptions noEncoders;
+    noEncoders.Env = {"LD_PRELOAD=" PP_NO_ENCODERS_SHIM, "ASAN_OPTIONS=verify_asan_link_order=0"};
+    const struct {
+        std::string Out;
+        test::RunOptions Options;
+        int Status;
+        std::string Message;
+    } cases[] = {
+        {Out("c.webm"), noEncoders, 2, "has no VP9 encoder (libvpx-vp9) for"},
+        {Out("taken.mp4"), {}, 1, "cannot rename"},
+    };
+    for (const auto& c : cases) {
+        const test::RunResult r = Run({"--frames", "2", "--out", c.Out}, c.Options);
+        EXPECT_EQ(r.Status, c.Status) << c.Out;
+        ASSERT_EQ(test::Lines(r.Err).size(), 1u) << r.Err;
+        EXPECT_NE(r.Err.find(c.Message), std::string::npos) << r.Err;
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 1);
 }
 
 }  // namespace

@@ -1,62 +1,72 @@
-// Runs the built particleplayer binary for the end-to-end tests: arguments, working folder
-// and environment chosen per run, stdout and stderr captured.
+// Runs the built particleplayer binary through the shell for the end-to-end tests: arguments,
+// working folder and environment chosen per run, stdout and stderr captured.
 #pragma once
 
-#include <sys/types.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <fstream>
+#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace pp::test {
 
 struct RunOptions {
-    std::filesystem::path WorkingDir;  // empty: the test's own
-    std::vector<std::pair<std::string, std::string>> SetEnv;
-    std::vector<std::string> UnsetEnv;
+    std::string WorkingDir = ".";
+    std::vector<std::string> Env;       // NAME=VALUE
+    std::vector<std::string> UnsetEnv;  // NAME
+    std::string Prefix;                 // a command the binary runs under, e.g. timeout
 };
 
 struct RunResult {
     int Status = -1;  // the exit status, or -1 when the process did not exit normally
-    std::string Out;
-    std::string Err;
+    std::string Out, Err;
 };
 
-// A started process with its output going into files until Finish collects it.
-class Child {
-  public:
-    // Starts program (a path) with args; Started() tells whether that worked.
-    Child(const std::string& program, const std::vector<std::string>& args,
-          const RunOptions& options = {});
-    ~Child();  // kills a process that is still running
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
+inline std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
-    bool Started() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
-    // True while the process has not ended.
-    bool Running();
-    // Waits up to `limit` for the end; nullopt if it is still running then.
-    std::optional<RunResult> Finish(std::chrono::milliseconds limit);
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
 
-  private:
-    pid_t pid_ = -1;
-    std::optional<int> waitStatus_;
-    std::filesystem::path capture_;
-};
+inline std::string Quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
 
-// The particleplayer binary of this build.
-std::string PlayerBinary();
-
-// Runs particleplayer with args to the end.
-RunResult RunBinary(const std::vector<std::string>& args, const RunOptions& options = {});
-
-// The lines of text, without their line ends.
-std::vector<std::string> Lines(const std::string& text);
-
-std::string Slurp(const std::filesystem::path& path);
+// Runs particleplayer with args to the end. Under the sanitizer build the display drivers'
+// own leaks are suppressed.
+inline RunResult RunBinary(const std::vector<std::string>& args, const RunOptions& options = {}) {
+    static int runs = 0;
+    const std::string capture =
+        ::testing::TempDir() + "pp_run_" + std::to_string(getpid()) + "_" + std::to_string(++runs);
+    std::string command = "cd " + Quoted(options.WorkingDir) + " && exec env";
+    for (const std::string& name : options.UnsetEnv) command += " -u " + name;
+    command += " LSAN_OPTIONS=suppressions=" PP_SOURCE_DIR
+               "/tests/app/third_party_leaks.supp:print_suppressions=0";
+    for (const std::string& entry : options.Env) command += " " + Quoted(entry);
+    command += " " + options.Prefix + " " PP_BINARY_DIR "/app/particleplayer";
+    for (const std::string& arg : args) command += " " + Quoted(arg);
+    command += " </dev/null >" + capture + ".out 2>" + capture + ".err";
+    const int status = std::system(command.c_str());
+    RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(capture + ".out"),
+                     Slurp(capture + ".err")};
+    std::filesystem::remove(capture + ".out");
+    std::filesystem::remove(capture + ".err");
+    return result;
+}
 
 }  // namespace pp::test

@@ -1,0 +1,411 @@
+// play: its arguments, noticing edits, and a session on SDL's offscreen driver on a virtual
+// clock, where edits to an effect, a file it extends or its sprite apply to live particles.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/hot_reload.h"
+#include "app/play_session.h"
+#include "app/png_writer.h"
+#include "effects/check.h"
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
+#include "tests/app/run_binary.h"
+#include "tests/effects/temp_dir.h"
+#include "tests/particles/params_test_util.h"
+
+namespace pp {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::InFolder;
+
+std::string WhitePng(int32_t width, int32_t height) {
+    const std::vector<uint8_t> bgr(static_cast<std::size_t>(width * height * 3), 0xFF);
+    const std::vector<uint8_t> png = EncodePngFromBgr(width, height, bgr).value();
+    return std::string(png.begin(), png.end());
+}
+
+// Each effect as "EFFECT:SPRITE@X,Y", one line.
+std::string Describe(const std::vector<PlayEffect>& effects) {
+    std::string out;
+    for (const PlayEffect& e : effects) {
+        out +=
+            e.Effect + ":" + e.Sprite + "@" + std::to_string(e.X) + "," + std::to_string(e.Y) + " ";
+    }
+    return out;
+}
+
+TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
+    pp::testing::TempDir dir;
+    for (const char* name : {"a.txt", "b.txt", "lone.txt", "-d.txt", "at@h.txt", "junk.txt"}) {
+        dir.Write(name, "Size = 8");
+    }
+    for (const char* name : {"a.png", "b.png", "odd.png"}) dir.Write(name, WhitePng(1, 1));
+    dir.Write("half.png", WhitePng(1, 1).substr(0, 30));
+    dir.Write("junk.png", std::string("\x00\xff\x10"
+                                      "BM\x7f",
+                                      6));
+    fs::create_directory(dir.Path() / "dir");
+    InFolder here(dir.Path());
+    std::string sixtyFour;
+    for (std::size_t i = 0; i < kMaxPlayEffects; ++i) sixtyFour += "a.txt:a.png@1,1 ";
+    const struct {
+        std::vector<std::string_view> Args;
+        std::string Result;  // the effects, or the error
+    } rows[] = {
+        {{"a.txt:odd.png@-5,7"}, "a.txt:odd.png@-5,7 "},
+        // Unplaced effects share the width evenly; placed ones keep their place.
+        {{"a.txt", "b.txt@1,2", "a.txt"},
+         "a.txt:a.png@266,300 b.txt:b.png@1,2 a.txt:a.png@533,300 "},
+        // What follows '@' is a path when it cannot be a position.
+        {{"at@h.txt:a.png"}, "at@h.txt:a.png@400,300 "},
+        {{"--", "-d.txt:a.png"}, "-d.txt:a.png@400,300 "},
+        {{"a.txt@2147483647,-2147483648"}, "a.txt:a.png@2147483647,-2147483648 "},
+        {{"missing.txt"}, "cannot read the effect file 'missing.txt': no such file"},
+        {{"a.txt:dir"}, "cannot read the sprite 'dir': not a regular file"},
+        {{":a.png"}, "':a.png' needs a path on both sides of ':' (EFFECT:SPRITE)"},
+        {{"@1,2"}, "'@1,2' names no effect file"},
+        {{"a.txt@2147483648,0"},
+         "'@2147483648,0' in 'a.txt@2147483648,0' is not a position; "
+         "write @X,Y with whole numbers, as in @400,300"},
+        {{"a.txt@1,x"},
+         "cannot read the effect file 'a.txt@1,x': no such file ('@1,x' is no position X,Y)"},
+        {{"junk.txt"}, "cannot use the sprite 'junk.png': not a PNG or BMP image"},
+        {{"a.txt:half.png"},
+         "cannot use the sprite 'half.png': a broken PNG (png: PNG data ends early)"},
+        {{"a.txt", "--frames"},
+         "unknown option '--frames' (a path that starts with '-' goes after '--')"},
+        {std::vector<std::string_view>(kMaxPlayEffects, "a.txt@1,1"), sixtyFour},
+        {std::vector<std::string_view>(kMaxPlayEffects + 1, "a.txt"), "at most 64 effects at once"},
+    };
+    std::vector<PlayEffect> effects;
+    std::vector<std::string> notes;
+    for (const auto& row : rows) {
+        const std::optional<std::string> error = ParsePlayArgs(row.Args, effects, notes);
+        EXPECT_EQ(error.value_or(Describe(effects)), row.Result);
+    }
+    EXPECT_TRUE(notes.empty());
+    // No arguments: the built-in scene, with a note on the data this folder lacks.
+    ASSERT_EQ(ParsePlayArgs({}, effects, notes), std::nullopt);
+    EXPECT_EQ(Describe(effects),
+              "Data\\Sternchen.txt:Data\\Sternchen.png@100,200 Data\\Feuer.txt:Data\\Feuer.png@600,"
+              "500 Data\\Energie.txt:Data\\Energie.png@200,400 Data\\Luftblase.txt:Data\\"
+              "Luftblase.png@600,300 ");
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_NE(notes[0].find("8 of the scene's 8 data files"), std::string::npos) << notes[0];
+    // A missing sprite beside the effect is a note: it may appear later.
+    notes.clear();
+    ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes),
+              std::nullopt);
+    EXPECT_EQ(notes, std::vector<std::string>{
+                         "no sprite lone.png beside lone.txt: its particles draw nothing until "
+                         "that file appears (or name one as lone.txt:SPRITE.png)"});
+}
+
+TEST(FileWatch, EachKindOfEditIsReportedOnceAndWatchStampsNow) {
+    pp::testing::TempDir dir;
+    const std::string path = dir.Write("a.txt", "Size = 1");
+    const fs::path absent = dir.Path() / "later.txt";
+    FileWatch watch;
+    watch.Watch({path, absent.string()});
+    // Same size and the old modification time, as `touch -r` leaves it: the status change
+    // time still moves.
+    const fs::file_time_type before = fs::last_write_time(path);
+    usleep(20000);
+    dir.Write("a.txt", "Size = 2");
+    fs::last_write_time(path, before);
+    EXPECT_TRUE(watch.Changed());
+    EXPECT_FALSE(watch.Changed());
+    // An editor's save: a new file renamed over the old one.
+    fs::rename(dir.Write("a.txt.new", "Size = 30"), path);
+    EXPECT_TRUE(watch.Changed());
+    // Appearing and vanishing.
+    dir.Write("later.txt", "");
+    EXPECT_TRUE(watch.Changed());
+    fs::remove(absent);
+    EXPECT_TRUE(watch.Changed());
+    EXPECT_FALSE(watch.Changed());
+    dir.Write("a.txt", "22");
+    watch.Watch({path});
+    EXPECT_FALSE(watch.Changed()) << "an edit before Watch is part of the new stamps";
+}
+
+TEST(EffectFileChain, FollowsExtendsUntilARepeatOrTheDepthLimit) {
+    pp::testing::TempDir dir;
+    InFolder here(dir.Path());
+    fs::create_directories("Base");
+    dir.Write("Top.txt", "Extends = Base\\Middle.txt, Size = 4");
+    dir.Write("Base/Middle.txt", "Extends = Later.txt");
+    EXPECT_EQ(EffectFileChain("Top.txt"),
+              (std::vector<std::string>{"Top.txt", "Base/Middle.txt", "Later.txt"}));
+    dir.Write("A.txt", "Extends = B.txt");
+    dir.Write("B.txt", "Extends = A.txt");
+    EXPECT_EQ(EffectFileChain("A.txt"), (std::vector<std::string>{"A.txt", "B.txt"}));
+    for (int i = 0; i < 100; ++i) {
+        dir.Write("n" + std::to_string(i) + ".txt", "Extends = n" + std::to_string(i + 1) + ".txt");
+    }
+    const std::vector<std::string> deep = EffectFileChain("n0.txt");
+    EXPECT_EQ(deep.size(), static_cast<std::size_t>(kMaxExtendsDepth));
+    EXPECT_EQ(deep.back(), "n" + std::to_string(kMaxExtendsDepth - 1) + ".txt");
+}
+
+TEST(PausableClock, StandsStillWhilePausedEvenAcrossTheSourcesWrap) {
+    VirtualClock source(UINT32_MAX - 100);
+    PausableClock clock(source);
+    source.Advance(90);
+    clock.Pause();
+    clock.Pause();  // a second pause changes nothing
+    source.Advance(60000);
+    EXPECT_EQ(clock.Now(), UINT32_MAX - 10);
+    clock.Resume();
+    clock.Resume();
+    EXPECT_EQ(clock.Now(), UINT32_MAX - 10);
+    source.Advance(20);
+    EXPECT_EQ(clock.Now(), 9u);
+}
+
+std::vector<Particle> ParticlesOf(Emitter* emitter) {
+    std::vector<Particle> particles;
+    ListRewind(emitter->Particles);
+    while (const Particle* p = ListNext(emitter->Particles)) particles.push_back(*p);
+    return particles;
+}
+
+bool SameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
+    return a.size() == b.size() &&
+           std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0;
+}
+
+class Play : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);  // set here, the tests keep their label
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        ASSERT_FALSE(OpenPlayScreen(kWindowHidden)) << SDL_GetError();
+    }
+    void TearDown() override { StopScene(); }
+
+    // An editor's save; each moves the modification time on by a second, so that no two saves
+    // share a stamp however coarse the file system's clock.
+    void Save(const std::string& name, std::string_view bytes) {
+        fs::last_write_time(dir_.Write(name, bytes),
+                            fs::file_time_type::clock::now() + std::chrono::seconds(++saves_));
+    }
+    std::string PathOf(const std::string& name) const { return (dir_.Path() / name).string(); }
+
+    PlaySession& Start(std::vector<PlayEffect> effects) {
+        session_.emplace(source_, std::move(effects));
+        SeedRandom(session_->GetEngine().Random, 7);
+        session_->Start();
+        return *session_;
+    }
+    // fx.txt with `text` and a 2 x 2 fx.png, at 400, 300.
+    PlaySession& StartFx(std::string_view text) {
+        Save("fx.txt", text);
+        Save("fx.png", WhitePng(2, 2));
+        return Start({{PathOf("fx.txt"), PathOf("fx.png"), 400, 300}});
+    }
+    void RunFrames(int frames) {
+        for (int i = 0; i < frames; ++i) {
+            source_.Advance(16);
+            session_->Frame();
+        }
+    }
+
+    pp::testing::TempDir dir_;
+    int saves_ = 0;
+    VirtualClock source_{1000};
+    std::optional<PlaySession> session_;
+};
+
+constexpr char kSlow[] = "EmissionRate = 50, LifeTime = 10, Size = 20, EmissionVelocity = 10";
+constexpr char kFast[] = "EmissionRate = 400, LifeTime = 10, Size = 20, EmissionVelocity = 10";
+
+TEST_F(Play, AnEditedEffectReachesTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
+    PlaySession& session = StartFx(kSlow);
+    RunFrames(30);
+    Emitter* emitter = session.EmitterOf(0);
+    const std::vector<Particle> before = ParticlesOf(emitter);
+    ASSERT_GT(before.size(), 10u);
+    const int32_t nextEmission = emitter->NextEmission;
+    EXPECT_TRUE(session.PollReload().empty()) << "nothing changed yet";
+
+    Save("fx.txt", kFast);
+    const std::vector<PlayReload> reloads = session.PollReload();
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_TRUE(reloads[0].EffectFile && !reloads[0].Sprite);
+    EXPECT_EQ(session.EmitterOf(0), emitter);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{400.0f, 400.0f, 1.0f}));
+    EXPECT_EQ(emitter->NextEmission, nextEmission);
+    EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
+    EXPECT_TRUE(session.PollReload().empty()) << "one save, one reload";
+    RunFrames(10);
+    EXPECT_GT(ParticlesOf(emitter).size(), before.size() + 40) << "the new rate fills in";
+
+    // Half-saved texts break nothing; a vanished file keeps the last save, not the defaults.
+    for (const char* partial : {"", "EmissionRate = 400, LifeTime = {Min = 1", "Emiss"}) {
+        Save("fx.txt", partial);
+        ASSERT_EQ(session.PollReload().size(), 1u) << partial;
+        RunFrames(2);
+    }
+    Save("fx.txt", kFast);
+    ASSERT_EQ(session.PollReload().size(), 1u);
+    fs::remove(PathOf("fx.txt"));
+    const std::vector<PlayReload> gone = session.PollReload();
+    ASSERT_EQ(gone.size(), 1u);
+    EXPECT_NE(gone[0].EffectKept, "");
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{400.0f, 400.0f, 1.0f}));
+
+    // Keys dropped from the file go back to their defaults.
+    Save("fx.txt", "Fade = -10");
+    ASSERT_EQ(session.PollReload().size(), 1u);
+    EmitterParams expected = DefaultParamsAt(400, 300);
+    expected.Fade = -10.0f;
+    expected.Sprite = {1, 1, 1};
+    EXPECT_EQ(emitter->Params(), expected);
+}
+
+TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
+    InFolder here(dir_.Path());
+    fs::create_directory("Base");
+    Save("Base/Glut.txt", "EmissionRate = 30, Size = 12");
+    Save("Top.txt", "Extends = Base\\Glut.txt, Size = 40");
+    Save("Other.txt", "EmissionRate = 5");
+    Save("Top.png", WhitePng(2, 2));
+    PlaySession& session = Start({{"Top.txt", "Top.png", 400, 300}});
+    Emitter* emitter = session.EmitterOf(0);
+    EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Base/Glut.txt"}));
+    Save("Base/Glut.txt", "EmissionRate = 90, Size = 12");
+    ASSERT_EQ(session.PollReload().size(), 1u);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{90.0f, 90.0f, 1.0f}));
+    EXPECT_EQ(emitter->Size, (ValueSpec{40.0f, 40.0f, 1.0f})) << "the including file wins";
+
+    Save("Top.txt", "Extends = Other.txt, Size = 40");
+    ASSERT_EQ(session.PollReload().size(), 1u);
+    EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Other.txt"}));
+    Save("Base/Glut.txt", "EmissionRate = 91");
+    EXPECT_TRUE(session.PollReload().empty());
+    Save("Other.txt", "EmissionRate = 6");
+    ASSERT_EQ(session.PollReload().size(), 1u);
+    EXPECT_EQ(emitter->EmissionRate, (ValueSpec{6.0f, 6.0f, 1.0f}));
+
+    // Each load reports what check finds, in check's own lines.
+    Save("Top.txt", "emissionrate = 5");
+    const std::vector<PlayReload> reloads = session.PollReload();
+    ASSERT_EQ(reloads.size(), 1u);
+    std::vector<std::string> lines;
+    const std::string paths[] = {"Top.txt"};
+    for (const CheckFinding& f : CheckEffectFiles(paths)) lines.push_back(FormatFinding(f));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(reloads[0].Findings, lines);
+    EXPECT_EQ(session.Findings(0), lines);
+}
+
+TEST_F(Play, AnEditedSpriteIsLoadedAgainAndABrokenOneKeepsTheOld) {
+    PlaySession& session = StartFx(kSlow);
+    RunFrames(5);
+    Save("fx.png", WhitePng(4, 3));
+    std::vector<PlayReload> reloads = session.PollReload();
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_TRUE(reloads[0].Sprite && !reloads[0].EffectFile);
+    ASSERT_NE(LookupSprite(1), nullptr);
+    EXPECT_EQ(LookupSprite(1)->Width * 10 + LookupSprite(1)->Height, 43);
+    // Caught between the truncation and the write, or not a picture at all.
+    for (const std::string& bad :
+         {std::string(), WhitePng(5, 5).substr(0, 40), std::string("EmissionRate = 5")}) {
+        Save("fx.png", bad);
+        reloads = session.PollReload();
+        ASSERT_EQ(reloads.size(), 1u);
+        EXPECT_NE(reloads[0].SpriteKept, "") << bad.size();
+        ASSERT_NE(LookupSprite(1), nullptr);
+        EXPECT_EQ(LookupSprite(1)->Width, 4);
+        RunFrames(3);
+    }
+}
+
+TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
+    Save("fx.txt", "EmissionRate = 100, LifeTime = 100, EmissionVelocity = 50");
+    Save("fx.png", WhitePng(2, 2));
+    Save("b.txt", "EmissionRate = 20, LifeTime = 10");
+    Save("b.png", WhitePng(3, 3));
+    PlaySession& session = Start({{PathOf("fx.txt"), PathOf("fx.png"), 400, 300},
+                                  {PathOf("b.txt"), PathOf("b.png"), 700, 500}});
+    RunFrames(20);
+    Emitter* emitter = session.EmitterOf(0);
+    const std::vector<Particle> before = ParticlesOf(emitter);
+    const uint32_t frozenAt = session.Clock().Now();
+    session.Pause();
+    RunFrames(300);  // almost five seconds of drawing the same frame
+    EXPECT_EQ(session.Clock().Now(), frozenAt);
+    EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
+    // One frame after resuming: one or two new particles, not five seconds' backlog.
+    session.Resume();
+    RunFrames(1);
+    EXPECT_EQ(session.Clock().Now(), frozenAt + 16);
+    EXPECT_LE(ParticlesOf(emitter).size(), before.size() + 2);
+
+    session.Pause();
+    session.Restart();
+    EXPECT_FALSE(session.Paused());
+    EXPECT_EQ(session.LiveParticles(), 0);
+    EXPECT_EQ(session.GetEngine().Emitters.Count(), 2);
+    EXPECT_EQ(session.EmitterOf(1)->PositionX, 700.0f);
+    ASSERT_NE(LookupSprite(2), nullptr);
+    EXPECT_EQ(LookupSprite(2)->Width, 3);
+    Save("b.txt", "EmissionRate = 21");
+    const std::vector<PlayReload> reloads = session.PollReload();
+    ASSERT_EQ(reloads.size(), 1u);
+    EXPECT_EQ(reloads[0].Effect, 1u);
+    EXPECT_EQ(session.EmitterOf(1)->EmissionRate, (ValueSpec{21.0f, 21.0f, 1.0f}));
+}
+
+TEST_F(Play, ScreenshotsGetDistinctNamesAndHoldTheFrame) {
+    StartFx(kSlow);
+    RunFrames(5);
+    std::string error;
+    const std::optional<fs::path> first = SaveScreenshot(dir_.Path(), error);
+    const std::optional<fs::path> second = SaveScreenshot(dir_.Path(), error);
+    ASSERT_TRUE(first && second) << error;
+    EXPECT_NE(*first, *second);
+    EXPECT_TRUE(std::regex_match(second->filename().string(),
+                                 std::regex(R"(particleplayer-\d{8}-\d{6}(-\d+)?\.png)")));
+    // A PNG of the 800 x 600 frame.
+    EXPECT_EQ(test::Slurp(*first).substr(0, 24).substr(16),
+              std::string("\0\0\x03\x20\0\0\x02\x58", 8));
+    EXPECT_FALSE(SaveScreenshot(dir_.Path() / "no" / "such", error));
+    EXPECT_NE(error, "");
+}
+
+std::vector<int32_t> hookedKeys;
+
+TEST_F(Play, KeyPressesReachTheHookButHeldKeysRepeatsDoNot) {
+    SetKeyPressHook([](int32_t key) { hookedKeys.push_back(key); });
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = SDL_GetWindowID(WindowHandle(0));
+    const std::pair<SDL_Keycode, int> presses[] = {{SDLK_r, 0}, {SDLK_r, 1}, {SDLK_SPACE, 0}};
+    for (const auto& [key, repeat] : presses) {
+        e.key.keysym.sym = key;
+        e.key.repeat = static_cast<uint8_t>(repeat);
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    int32_t keyEvents = 0;
+    while (int32_t event = WaitEvent(0)) keyEvents += event == SDL_KEYDOWN;
+    SetKeyPressHook(nullptr);
+    EXPECT_EQ(keyEvents, 3) << "WaitEvent still reports every event";
+    EXPECT_EQ(hookedKeys, (std::vector<int32_t>{kKeyR, kKeySpace}));
+}
+
+}  // namespace
+}  // namespace pp
