@@ -113,6 +113,12 @@ void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
     ApplyEffectFile(engine, emitter, path, chain);
 }
 
+void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
+    if (emitter == nullptr) return;
+    LoadChain chain;
+    ApplyEffectText(engine, emitter, text, chain);
+}
+
 int32_t SetLayer(Emitter* emitter, int32_t layer) {
     if (emitter != nullptr) emitter->Layer = layer;
     return 0;
