@@ -5,7 +5,8 @@
 
 #include "app/commands.h"
 #include "app/scene.h"
-#include "platform/frame.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -16,8 +17,10 @@ int RunPlayer(CommandArgs) {
         return 1;
     }
     RealClock clock;
-    Engine engine(clock);
-    if (const std::optional<SceneProblem> problem = StartScene(engine, 0)) {
+    particleplayer::WorldOptions options;
+    options.HostClock = [&clock] { return clock.Now(); };
+    particleplayer::World world(options);
+    if (const std::optional<SceneProblem> problem = StartScene(world, 0)) {
         ReportWindowProblem("particleplayer", *problem);
         StopScene();
         return 1;
@@ -26,7 +29,7 @@ int RunPlayer(CommandArgs) {
         std::fprintf(stderr, "particleplayer: %s\n", note.c_str());
     }
 
-    RunFrameLoop([] { return true; }, [&engine] { DrawFrame(engine); });
+    RunFrameLoop([] { return true; }, [&world] { particleplayer::DrawFrame(world); });
     StopScene();
     return 0;
 }

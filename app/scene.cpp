@@ -69,15 +69,12 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
                  detail.c_str(), advice);
 }
 
-std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags) {
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.
     ClearVideoError();
     const bool graphics = InitGraphics() != 0;
     const std::string graphicsError = graphics ? "" : VideoErrorText();
     InitQuadSprites();
-
-    // Emitters exists with the engine; the area names come before any effect is read.
-    FillAreaTypes(engine);
 
     // Without a video system there is nothing to draw into; the frame loop would spin
     // without ever showing anything.
@@ -96,8 +93,10 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
     for (const SceneEffect& row : kScene) {
         LoadSpriteImage(row.Number, row.Image, SpriteUsableAsQuad | SpriteKeepAlpha);
         CreateQuadSprite(row.Number, row.Number);
-        Emitter* emitter = LoadEffect(engine, row.Effect, row.X, row.Y);
-        SetSpriteRange(emitter, row.Number, -65535, 1);
+        // A missing effect file still runs what the loader makes of its name.
+        const auto loaded = world.LoadEffectFile(row.Effect, row.X, row.Y,
+                                                 particleplayer::MissingFile::UseNameAsText);
+        world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
     }
     return std::nullopt;
 }

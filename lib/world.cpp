@@ -1,3 +1,4 @@
+#include <bit>
 #include <cstddef>
 #include <utility>
 
@@ -20,52 +21,51 @@ class HostClock : public pp::MillisecondClock {
     std::function<uint32_t()> read_;
 };
 
-// The public records mirror the engine's field for field; these checks keep them in step.
+// The public records mirror the engine's field for field, so they convert by copying bytes;
+// these checks keep the two in step.
+#define PP_SAME_FIELD(Public, Engine, field)                            \
+    static_assert(offsetof(Public, field) == offsetof(Engine, field) && \
+                  sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
 static_assert(sizeof(EffectParams) == sizeof(pp::EmitterParams));
-static_assert(offsetof(EffectParams, BlendDestination) ==
-              offsetof(pp::EmitterParams, BlendDestination));
-static_assert(offsetof(EffectParams, Transparency) == offsetof(pp::EmitterParams, Transparency));
-static_assert(offsetof(EffectParams, Sprite) == offsetof(pp::EmitterParams, Sprite));
-static_assert(offsetof(EffectParams, AreaAngle) == offsetof(pp::EmitterParams, AreaAngle));
-static_assert(offsetof(Particle, RotationStep) == offsetof(pp::Particle, RotationStep));
-static_assert(offsetof(Particle, DeathTime) == offsetof(pp::Particle, DeathTime));
+PP_SAME_FIELD(Particle, pp::Particle, Sprite);
+PP_SAME_FIELD(Particle, pp::Particle, Size);
+PP_SAME_FIELD(Particle, pp::Particle, X);
+PP_SAME_FIELD(Particle, pp::Particle, Y);
+PP_SAME_FIELD(Particle, pp::Particle, VelocityX);
+PP_SAME_FIELD(Particle, pp::Particle, VelocityY);
+PP_SAME_FIELD(Particle, pp::Particle, Transparency);
+PP_SAME_FIELD(Particle, pp::Particle, DeathTime);
+PP_SAME_FIELD(Particle, pp::Particle, Angle);
+PP_SAME_FIELD(Particle, pp::Particle, RotationStep);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Disable);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AutoRemove);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Layer);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionX);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionY);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaType);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaWidth);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaHeight);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaAngle);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionAngle);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionVelocity);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationX);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationY);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, LifeTime);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionRate);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Sprite);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Size);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Raise);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Rotation);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Transparency);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Fade);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendSource);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendDestination);
+#undef PP_SAME_FIELD
 
-ValueRange ToPublic(const pp::ValueSpec& v) {
-    return {v.Min, v.Max, v.Inc};
-}
-
-EffectParams ToPublic(const pp::EmitterParams& p) {
-    EffectParams out{};
-    out.Disable = p.Disable;
-    out.AutoRemove = p.AutoRemove;
-    out.Layer = p.Layer;
-    out.PositionX = p.PositionX;
-    out.PositionY = p.PositionY;
-    out.AreaType = p.AreaType;
-    out.AreaWidth = p.AreaWidth;
-    out.AreaHeight = p.AreaHeight;
-    out.AreaAngle = p.AreaAngle;
-    out.EmissionAngle = ToPublic(p.EmissionAngle);
-    out.EmissionVelocity = ToPublic(p.EmissionVelocity);
-    out.AccelerationX = p.AccelerationX;
-    out.AccelerationY = p.AccelerationY;
-    out.LifeTime = ToPublic(p.LifeTime);
-    out.EmissionRate = ToPublic(p.EmissionRate);
-    out.Sprite = {p.Sprite.Min, p.Sprite.Max, p.Sprite.Inc};
-    out.Size = ToPublic(p.Size);
-    out.Raise = p.Raise;
-    out.Rotation = ToPublic(p.Rotation);
-    out.Transparency = ToPublic(p.Transparency);
-    out.Fade = p.Fade;
-    out.BlendSource = p.BlendSource;
-    out.BlendDestination = p.BlendDestination;
-    return out;
-}
-
-Particle ToPublic(const pp::Particle& p) {
-    return {p.Sprite,    p.Size,         p.X,         p.Y,     p.VelocityX,
-            p.VelocityY, p.Transparency, p.DeathTime, p.Angle, p.RotationStep};
+template <class To, class From>
+To CopyRecord(const From& from) {
+    return std::bit_cast<To>(from);
 }
 
 }  // namespace
@@ -189,7 +189,7 @@ std::vector<Effect> World::Effects() {
 Result<EffectParams> World::Params(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {{}, "no such effect in this world"};
-    return {ToPublic(emitter->Params()), ""};
+    return {CopyRecord<EffectParams>(emitter->Params()), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {
@@ -198,7 +198,8 @@ Status World::Particles(Effect effect, std::vector<Particle>& out) {
     if (emitter == nullptr) return {"no such effect in this world"};
     out.reserve(static_cast<size_t>(emitter->Particles.Count()));
     // A full pass leaves the cursor on the last record, where every engine pass leaves it.
-    pp::ListVisit(emitter->Particles, [&](const pp::Particle& p) { out.push_back(ToPublic(p)); });
+    pp::ListVisit(emitter->Particles,
+                  [&](const pp::Particle& p) { out.push_back(CopyRecord<Particle>(p)); });
     return {};
 }
 
@@ -206,6 +207,14 @@ int64_t World::ParticleCount() {
     int64_t n = 0;
     for (const pp::Emitter* emitter : state_->Emitters) n += emitter->Particles.Count();
     return n;
+}
+
+pp::EmitterParams WorldAccess::EngineParams(const EffectParams& params) {
+    return CopyRecord<pp::EmitterParams>(params);
+}
+
+pp::Particle WorldAccess::EngineParticle(const Particle& particle) {
+    return CopyRecord<pp::Particle>(particle);
 }
 
 pp::Engine& WorldAccess::EngineOf(World& world) {

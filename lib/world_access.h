@@ -8,6 +8,9 @@
 namespace particleplayer {
 
 struct WorldAccess {
+    // The engine's records for the public ones (the same fields in the same places).
+    static pp::EmitterParams EngineParams(const EffectParams& params);
+    static pp::Particle EngineParticle(const Particle& particle);
     static pp::Engine& EngineOf(World& world);
     // The effect's emitter, or nullptr for a handle this world never gave out.
     static pp::Emitter* EmitterOf(World& world, Effect effect);
