@@ -1,5 +1,6 @@
 // The C interface: each call checks its pointers, then forwards to the C++ API and turns its
 // Status into a code, keeping the message in the world.
+#include <algorithm>
 #include <new>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
+#include "platform/screen.h"
 
 struct pp_world {
     explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
@@ -234,6 +236,7 @@ pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int h
 pp_status pp_screen_load_sprite(int32_t number, const char* path) {
     if (path == nullptr) return PP_ERROR_NULL;
     if (number < 0) return PP_ERROR_ARGUMENT;
+    if (pp::ScreenWidth() == 0) return PP_ERROR_STATE;
     return Guard(
         [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
 }
