@@ -5,7 +5,8 @@ FUZZ_BUILD ?= build-fuzz
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test asan-test run bench fuzz format clean docs-images
+.PHONY: all deps build test asan-test run bench fuzz format clean docs-images install \
+	consumer-test docs
 
 all: build
 
@@ -23,6 +24,24 @@ asan-test: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPP_SANITIZE=ON -DPP_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+# The player, the libraries, their headers, CMake package, pkg-config file and the scene's
+# Data/ under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The library as a host sees it: installed into a scratch prefix, the examples built against
+# it and run headless (tools/consumer-test).
+consumer-test: build
+	tools/consumer-test $(BUILD)
+
+# The API reference from the public headers into $(BUILD)/docs/html; an undocumented public
+# symbol fails it.
+docs:
+	@scripts/install-deps.sh --docs
+	mkdir -p $(BUILD)/docs
+	PP_DOCS_OUT=$(BUILD)/docs doxygen docs/Doxyfile
 
 # Only the player: the tests are built by `make test`.
 run: deps

@@ -1,7 +1,9 @@
 #include "app/scene.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -33,6 +35,33 @@ void KeepLoadedLibrariesUntilExit() {
         },
         nullptr);
 }
+
+// Enters the scene's folder for as long as it lives, when that is not the working directory,
+// and goes back afterwards; the scene's paths, and the paths inside its effect files, are
+// relative to that folder.
+class InSceneFolder {
+  public:
+    InSceneFolder() {
+        const std::filesystem::path folder = SceneFolder();
+        if (folder.empty()) return;
+        back_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (back_ >= 0 && chdir(folder.c_str()) != 0) {
+            close(back_);
+            back_ = -1;
+        }
+    }
+    ~InSceneFolder() {
+        if (back_ < 0) return;
+        // Nothing sensible is left to do when the old folder went away meanwhile.
+        [[maybe_unused]] const int ignored = fchdir(back_);
+        close(back_);
+    }
+    InSceneFolder(const InSceneFolder&) = delete;
+    InSceneFolder& operator=(const InSceneFolder&) = delete;
+
+  private:
+    int back_ = -1;
+};
 
 }  // namespace
 
@@ -90,6 +119,7 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
     }
     EnablePngDecoder();
 
+    const InSceneFolder inFolder;
     for (const SceneEffect& row : kScene) {
         LoadSpriteImage(row.Number, row.Image, SpriteUsableAsQuad | SpriteKeepAlpha);
         CreateQuadSprite(row.Number, row.Number);
@@ -118,7 +148,19 @@ void StopScene() {
     EndVideo();
 }
 
+std::filesystem::path SceneFolder() {
+    std::error_code error;
+    if (std::filesystem::is_directory("Data", error)) return {};
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    const std::filesystem::path installed =
+        exe.parent_path().parent_path() / "share" / "particleplayer";
+    if (!std::filesystem::is_directory(installed / "Data", error)) return {};
+    return installed;
+}
+
 std::vector<std::string> MissingSceneFiles() {
+    const InSceneFolder inFolder;
     std::vector<std::string> missing;
     for (const SceneEffect& row : kScene) {
         for (const char* file : {row.Image, row.Effect}) {
@@ -138,7 +180,9 @@ std::string MissingDataNote() {
     const std::vector<std::string> missing = MissingSceneFiles();
     if (missing.empty()) return "";
     std::error_code ignored;
-    const std::string here = std::filesystem::current_path(ignored).string();
+    const std::filesystem::path folder = SceneFolder();
+    const std::string here =
+        folder.empty() ? std::filesystem::current_path(ignored).string() : folder.string();
     return std::to_string(missing.size()) + " of the scene's 8 data files cannot be read (" +
            missing.front() + (missing.size() > 1 ? ", ..." : "") + ") in " + here +
            "; their effects draw nothing. Start it from the folder that holds Data/";
