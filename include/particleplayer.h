@@ -1,4 +1,5 @@
-/* particleplayer.h - the particle engine's C interface (C99).
+/** @file
+ * particleplayer.h - the particle engine's C interface (C99).
  *
  * Every object is an opaque handle made and freed by the library. Every call returns a
  * pp_status: PP_OK (0) on success, otherwise an error code, never an abort - null handles,

@@ -1,14 +1,15 @@
-// particleplayer/screen.h - the bundled OpenGL 3.3 renderer and its window.
-//
-// The library can open one window with an OpenGL 3.3 core screen of a fixed size (through
-// SDL2; the host may use SDL itself for its events), keep numbered sprites (PNG or BMP files)
-// and draw a world's layer 0 into it: cleared to black, every particle a textured quad with
-// its effect's blend factors, shown in the window. A hidden window draws the same pixels
-// without a display (SDL's offscreen video driver works on any machine with Mesa).
-//
-// The window, its screen and the sprites are one per process, shared by every world drawn
-// into them; call these functions from the thread that opened the screen. Failures come back
-// as a Status with a message.
+/// @file
+/// particleplayer/screen.h - the bundled OpenGL 3.3 renderer and its window.
+///
+/// The library can open one window with an OpenGL 3.3 core screen of a fixed size (through
+/// SDL2; the host may use SDL itself for its events), keep numbered sprites (PNG or BMP files)
+/// and draw a world's layer 0 into it: cleared to black, every particle a textured quad with
+/// its effect's blend factors, shown in the window. A hidden window draws the same pixels
+/// without a display (SDL's offscreen video driver works on any machine with Mesa).
+///
+/// The window, its screen and the sprites are one per process, shared by every world drawn
+/// into them; call these functions from the thread that opened the screen. Failures come back
+/// as a Status with a message.
 #pragma once
 
 #include <cstdint>

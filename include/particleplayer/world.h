@@ -1,27 +1,28 @@
-// particleplayer/world.h - the particle engine as an embeddable world.
-//
-// A World holds effects (emitters) and their particles. Nothing is shared between worlds:
-// each has its own clock, random generator, effects and area names, so two worlds in one
-// process give exactly the results each would give alone. A world is used from one thread at
-// a time.
-//
-// Time: a world reads whole milliseconds, an unsigned 32-bit count that may wrap. Either the
-// host hands it a function to read (its own milliseconds), or the world keeps a virtual clock
-// that the host sets or advances (SetTime, AdvanceTime) - the way to deterministic runs.
-// Update() moves every particle by the time since the previous Update().
-//
-// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
-// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
-// effect texts name folders with '\' or '/' and are opened as given, relative to the
-// process's working directory. Loading creates one emitter; the handle it returns stays valid
-// for the life of the world.
-//
-// Errors are return values: a Status or Result whose Error says in one sentence what went
-// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
-// std::bad_alloc from the standard library.
-//
-// Numbers: all engine arithmetic is 32-bit float in a fixed order, so a seed, a load order
-// and a sequence of clock readings give the same particles, bit for bit, on every run.
+/// @file
+/// particleplayer/world.h - the particle engine as an embeddable world.
+///
+/// A World holds effects (emitters) and their particles. Nothing is shared between worlds:
+/// each has its own clock, random generator, effects and area names, so two worlds in one
+/// process give exactly the results each would give alone. A world is used from one thread at
+/// a time.
+///
+/// Time: a world reads whole milliseconds, an unsigned 32-bit count that may wrap. Either the
+/// host hands it a function to read (its own milliseconds), or the world keeps a virtual clock
+/// that the host sets or advances (SetTime, AdvanceTime) - the way to deterministic runs.
+/// Update() moves every particle by the time since the previous Update().
+///
+/// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
+/// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
+/// effect texts name folders with '\' or '/' and are opened as given, relative to the
+/// process's working directory. Loading creates one emitter; the handle it returns stays valid
+/// for the life of the world.
+///
+/// Errors are return values: a Status or Result whose Error says in one sentence what went
+/// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
+/// std::bad_alloc from the standard library.
+///
+/// Numbers: all engine arithmetic is 32-bit float in a fixed order, so a seed, a load order
+/// and a sequence of clock readings give the same particles, bit for bit, on every run.
 #pragma once
 
 #include <cstdint>
@@ -134,6 +135,7 @@ enum class MissingFile {
                    ///< with the defaults), and return it with the error filled in.
 };
 
+/// The project's own access to a world's insides; hosts have no use for it.
 struct WorldAccess;
 
 /// A set of effects on one clock. Movable, not copyable.
@@ -142,7 +144,9 @@ class World {
     /// A world with no effects.
     explicit World(const WorldOptions& options = {});
     ~World();
+    /// Takes over another world's effects and clock; the other is left empty and unusable.
     World(World&&) noexcept;
+    /// Frees this world's effects and takes over another's.
     World& operator=(World&&) noexcept;
     World(const World&) = delete;
     World& operator=(const World&) = delete;
@@ -186,7 +190,8 @@ class World {
     int64_t ParticleCount();
 
   private:
-    friend struct WorldAccess;
+    friend  /// The project's own access to a world's insides; hosts have no use for it.
+        struct WorldAccess;
     struct State;
     std::unique_ptr<State> state_;
 };
