@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "lib/world_access.h"
 #include "platform/frame.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -47,13 +48,21 @@ class Scene : public ::testing::Test {
   protected:
     void TearDown() override { StopScene(); }
 
+    // The scene loads into a world reading the clock the test sets.
+    static particleplayer::WorldOptions ReadingClock(VirtualClock& clock) {
+        particleplayer::WorldOptions options;
+        options.HostClock = [&clock] { return clock.Now(); };
+        return options;
+    }
+
     VirtualClock clock_{1000};
-    Engine engine_{clock_};
+    particleplayer::World world_{ReadingClock(clock_)};
+    Engine& engine_ = particleplayer::WorldAccess::EngineOf(world_);
 };
 
 TEST_F(Scene, StartsFourEffectsInTableOrderOnTheirOwnSpritesAndStopFreesThem) {
     InFolder here(PP_SOURCE_DIR);
-    ASSERT_FALSE(StartScene(engine_, kWindowHidden));
+    ASSERT_FALSE(StartScene(world_, kWindowHidden));
     EXPECT_NE(WindowHandle(0), nullptr);
     EXPECT_EQ(ScreenWidth(), 800);
     EXPECT_EQ(ScreenHeight(), 600);
@@ -96,7 +105,7 @@ TEST_F(Scene, WithoutDataRunsDefaultEmittersThatDrawNothing) {
     InFolder here(empty.Path());
     ASSERT_EQ(MissingSceneFiles().size(), 8u);
     EXPECT_NE(MissingDataNote().find("8 of the scene's 8 data files"), std::string::npos);
-    ASSERT_FALSE(StartScene(engine_, kWindowHidden));
+    ASSERT_FALSE(StartScene(world_, kWindowHidden));
     const std::vector<Emitter*> emitters = EmittersOf(engine_);
     ASSERT_EQ(emitters.size(), 4u);
     EXPECT_EQ(emitters[3]->PositionX, 600.0f);
