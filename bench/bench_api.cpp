@@ -16,19 +16,22 @@ double ThreadSeconds() {
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// Two worlds with the same steady population of about n particles: a long-lived effect whose
-// rate keeps n alive.
+// A world holding n long-lived particles of one disabled effect, so that the population
+// stays n.
 World MakeWorld(int64_t n) {
     WorldOptions options;
     options.Seed = 1;
     World world(options);
-    const std::string text = "EmissionRate = " + std::to_string(n / 4) +
-                             "\nLifeTime = 4\nEmissionVelocity = {Min = 10, Max = 90}\n";
-    world.LoadEffectText(text, 400, 300);
-    for (int i = 0; i < 300; ++i) {
-        world.AdvanceTime(16);
-        world.Update();
-    }
+    const Effect effect =
+        world
+            .LoadEffectText("LifeTime = 100000,\nRotation = {Min = -2, Max = 2, Inc = 0.5}", 400,
+                            300)
+            .Value;
+    pp::Engine& engine = WorldAccess::EngineOf(world);
+    pp::Emitter* emitter = WorldAccess::EmitterOf(world, effect);
+    for (int64_t i = 0; i < n; ++i) pp::SpawnParticle(engine, *emitter);
+    pp::SetDisable(emitter, 1, 0);
+    world.Update();
     return world;
 }
 

@@ -33,8 +33,9 @@ Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t 
 // further up the same chain contributes nothing, so cycles end.
 void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path);
 
-// Applies an effect text as if it were the content of a file: "Extends\" paths in it start a
-// fresh chain, opened relative to the working directory.
+// Applies the bytes of an effect text as if they were the content of a file (line ends
+// removed, as the reader joins a file's lines): "Extends\" paths in it start a fresh chain,
+// opened relative to the working directory.
 void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text);
 
 // The loader's setters; each returns 0 and does nothing for a nullptr emitter. Triples follow

@@ -166,7 +166,8 @@ class World {
     /// Result carries both the effect and the error; check Value.Id to tell.
     Result<Effect> LoadEffectFile(std::string_view path, int32_t x, int32_t y,
                                   MissingFile missing = MissingFile::Fail);
-    /// Applies an effect text to a new effect at (x, y). "Extends\" paths in it are opened
+    /// Applies an effect text to a new effect at (x, y), exactly as a file of the same bytes
+    /// would be applied (line ends removed). "Extends\" paths in it are opened
     /// relative to the working directory. Fails only when no effect could be created.
     Result<Effect> LoadEffectText(std::string_view text, int32_t x, int32_t y);
 

@@ -58,23 +58,30 @@ class WorldTest : public ::testing::Test {
 
 TEST_F(WorldTest, EffectTextGivesWhatTheSameFileGives) {
     const std::string parent =
-        Write("parent.txt", "Size = {Min = 3, Max = 9, Inc = 2}\nFade = -40\n");
-    const std::string rows[] = {
-        "",
-        "EmissionRate = 250\nBlendingMode = {2, 2}",
-        "Extends = " + parent + "\nFade = 7",
-        "Extends = Data\\Basis\\Glut.txt\nEmitterArea = {Type = Circle, Width = 30}",
-        "Sprite = {Min = 2, Max = 5}\nEmitterPosition = {12.5, -3}\nLayer = 1",
-        std::string("Size = 4\0Size = 8", 17),
+        Write("parent.txt", "Size = {Min = 3, Max = 9, Inc = 2},\nFade = -40\n");
+    // Each text and the Fade it leaves (the default is 0).
+    const struct {
+        std::string Text;
+        float Fade;
+    } rows[] = {
+        {"", 0.0f},
+        {"EmissionRate = 250,\nBlendingMode = {2, 2},\nFade = 3", 3.0f},
+        {"Extends = " + parent + ",\nRaise = 7", -40.0f},
+        {"Extends = Data\\Basis\\Glut.txt,\nEmitterArea = {Type = Circle, Width = 30}", -160.0f},
+        {"Sprite = {Min = 2, Max = 5},\nEmitterPosition = {12.5, -3},\nFade = 1.5,\nLayer = 1",
+         1.5f},
+        {std::string("Fade = 4,\0Fade = 8", 18), 4.0f},
     };
-    for (const std::string& text : rows) {
-        SCOPED_TRACE(text);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Text);
         World fromText;
         World fromFile;
-        const Result<Effect> a = fromText.LoadEffectText(text, 40, 50);
-        const Result<Effect> b = fromFile.LoadEffectFile(Write("effect.txt", text), 40, 50);
+        const Result<Effect> a = fromText.LoadEffectText(row.Text, 40, 50);
+        const Result<Effect> b = fromFile.LoadEffectFile(Write("effect.txt", row.Text), 40, 50);
         ASSERT_TRUE(a.Ok() && b.Ok()) << a.Error << b.Error;
-        EXPECT_TRUE(SameBytes(fromText.Params(a.Value).Value, fromFile.Params(b.Value).Value));
+        const EffectParams params = fromText.Params(a.Value).Value;
+        EXPECT_EQ(params.Fade, row.Fade);
+        EXPECT_TRUE(SameBytes(params, fromFile.Params(b.Value).Value));
     }
 }
 
@@ -87,7 +94,7 @@ TEST_F(WorldTest, WorldsSideBySideGiveWhatOneGivesAlone) {
     for (World* w : {&alone, &first, &second}) {
         ASSERT_TRUE(w->LoadEffectFile("Data\\Feuer.txt", 300, 400).Ok());
         ASSERT_TRUE(
-            w->LoadEffectText("EmissionRate = 90\nRotation = {Min = 1, Max = 9}", 10, 20).Ok());
+            w->LoadEffectText("EmissionRate = 90,\nRotation = {Min = 1, Max = 9}", 10, 20).Ok());
     }
     // The second world runs other frames in between, drawing on its own generator.
     for (uint32_t t = 1016; t <= 3000; t += 16) {
@@ -192,7 +199,7 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
 
 TEST_F(WorldTest, VertexArrayMatchesThePlainComputation) {
     World world;
-    const Effect a = world.LoadEffectText("BlendingMode = {2, 2}", 0, 0).Value;
+    const Effect a = world.LoadEffectText("BlendingMode = {2, 2},", 0, 0).Value;
     const Effect b = world.LoadEffectText("Layer = 1", 0, 0).Value;
     const Effect c = world.LoadEffectText("", 0, 0).Value;
     // Hand particles: halves that round to even, turns, sizes 0 and negative, huge and NaN
