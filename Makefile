@@ -6,7 +6,8 @@ FUZZ_BUILD ?= build-fuzz
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images
+.PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images \
+	install consumer-test docs
 
 all: build
 
@@ -34,6 +35,24 @@ tsan-test: deps
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/platform/third_party_races.supp $(TSAN_OPTIONS)" \
 	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'runtime|particles|platform' \
 	    -E 'QuadCosSin|QuadVertices|Soak'
+
+# The player, the libraries, their headers, CMake package, pkg-config file and the scene's
+# Data/ under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The library as a host sees it: installed into a scratch prefix, the examples built against
+# it and run headless (tools/consumer-test).
+consumer-test: build
+	tools/consumer-test $(BUILD)
+
+# The API reference from the public headers into $(BUILD)/docs/html; an undocumented public
+# symbol fails it.
+docs:
+	@scripts/install-deps.sh --docs
+	mkdir -p $(BUILD)/docs
+	PP_DOCS_OUT=$(BUILD)/docs doxygen docs/Doxyfile
 
 # Only the player: the tests are built by `make test`.
 run: deps

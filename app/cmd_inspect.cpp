@@ -6,9 +6,8 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
-#include "effects/effect_text.h"
-#include "effects/loader.h"
-#include "runtime/clock.h"
+#include "lib/world_access.h"
+#include "particleplayer/world.h"
 
 namespace pp {
 namespace {
@@ -56,23 +55,23 @@ int RunInspect(CommandArgs args) {
     if (!file) return UsageError(kCommand, "missing FILE (see particleplayer inspect --help)");
 
     const std::string path(*file);
-    VirtualClock clock(1000);
-    Engine engine(clock);
-    FillAreaTypes(engine);
-    const bool readable = ReadEffectText(EffectOpenPath(path)).has_value();
+    particleplayer::World world;
+    const auto loaded =
+        world.LoadEffectFile(path, x, y, particleplayer::MissingFile::UseNameAsText);
+    const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,
                      "particleplayer inspect: could not read '%s'; the emitter below is what "
                      "the loader makes without it\n",
                      path.c_str());
     }
-    const Emitter* emitter = LoadEffect(engine, path, x, y);
-    if (emitter == nullptr) {
+    const auto params = world.Params(loaded.Value);
+    if (!params.Ok()) {
         std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
         return 1;
     }
     std::string out;
-    AppendEmitterJson(out, *emitter);
+    AppendEmitterJson(out, particleplayer::WorldAccess::EngineParams(params.Value));
     out += '\n';
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         return 1;

@@ -21,6 +21,9 @@
 #include "app/scene.h"
 #include "app/video_writer.h"
 #include "effects/loader.h"
+#include "lib/world_access.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "platform/frame.h"
 #include "platform/screen.h"
 #include "platform/video.h"
@@ -323,8 +326,8 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
 
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
-int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, const Output& output,
-                 FrameStats& stats) {
+int RenderFrames(Engine& engine, particleplayer::World* world, VirtualClock& clock,
+                 const Options& options, const Output& output, FrameStats& stats) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
@@ -333,6 +336,8 @@ int RenderFrames(Engine& engine, VirtualClock& clock, const Options& options, co
         clock.Set(static_cast<uint32_t>(first + frame * options.FrameMs));
         if (options.Stats) {
             DrawTimedFrame(engine, stats);
+        } else if (world != nullptr) {
+            particleplayer::DrawFrame(*world);
         } else {
             DrawFrame(engine);
         }
@@ -433,17 +438,20 @@ int RunRender(CommandArgs args) {
     UseOffscreenVideo();
 
     VirtualClock clock(options.ClockStart);
-    Engine sceneEngine(clock);
+    // The scene's world reads the clock the frames set.
+    particleplayer::WorldOptions worldOptions;
+    worldOptions.HostClock = [&clock] { return clock.Now(); };
+    particleplayer::World world(worldOptions);
     std::optional<PlaySession> session;
     if (!effects.empty()) session.emplace(clock, std::move(effects));
-    Engine& engine = session ? session->GetEngine() : sceneEngine;
+    Engine& engine = session ? session->GetEngine() : particleplayer::WorldAccess::EngineOf(world);
     WorkerPool workers(static_cast<int32_t>(options.Threads));
     engine.Workers = &workers;
     if (options.Seed) SeedRandom(engine.Random, *options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
     if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session) : StartScene(engine, kWindowHidden)) {
+            session ? StartEffects(*session) : StartScene(world, kWindowHidden)) {
         ReportProblem(*problem);
         StopScene();
         return 1;
@@ -462,7 +470,7 @@ int RunRender(CommandArgs args) {
         WarmUp(engine, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
-    int status = RenderFrames(engine, clock, options, output, stats);
+    int status = RenderFrames(engine, session ? nullptr : &world, clock, options, output, stats);
     StopScene();
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {

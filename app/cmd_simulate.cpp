@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli_args.h"
 #include "app/clock_options.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
-#include "effects/effect_text.h"
-#include "effects/loader.h"
-#include "runtime/clock.h"
+#include "lib/world_access.h"
+#include "particleplayer/world.h"
 
 namespace pp {
 namespace {
@@ -81,7 +81,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     return CheckClockRange(options, 0);
 }
 
-void AppendFrameJson(std::string& out, Engine& engine, int64_t frame, uint32_t time, float dt) {
+void AppendFrameJson(std::string& out, particleplayer::World& world,
+                     std::vector<particleplayer::Particle>& particles, int64_t frame, uint32_t time,
+                     float dt) {
     out += "{\"frame\": ";
     AppendJsonInt(out, frame);
     out += ", \"time\": ";
@@ -91,14 +93,12 @@ void AppendFrameJson(std::string& out, Engine& engine, int64_t frame, uint32_t t
     AppendJsonFloat(out, dt);
     out += ", \"particles\": [";
     bool first = true;
-    // A full pass leaves each cursor on the last record, where every engine pass leaves it too.
-    ListRewind(engine.Emitters);
-    while (Emitter* emitter = ListNext(engine.Emitters)) {
-        ListRewind(emitter->Particles);
-        while (const Particle* particle = ListNext(emitter->Particles)) {
+    for (const particleplayer::Effect effect : world.Effects()) {
+        world.Particles(effect, particles);
+        for (const particleplayer::Particle& particle : particles) {
             if (!first) out += ", ";
             first = false;
-            AppendParticleJson(out, *particle);
+            AppendParticleJson(out, particleplayer::WorldAccess::EngineParticle(particle));
         }
     }
     out += "]}\n";
@@ -112,32 +112,35 @@ int RunSimulate(CommandArgs args) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
 
-    VirtualClock clock(options.ClockStart);
-    Engine engine(clock);
-    if (options.Seed) SeedRandom(engine.Random, *options.Seed);
-    FillAreaTypes(engine);
+    particleplayer::WorldOptions worldOptions;
+    worldOptions.StartTime = options.ClockStart;
+    worldOptions.Seed = options.Seed;
+    particleplayer::World world(worldOptions);
     const std::string path(*options.File);
-    const bool readable = ReadEffectText(EffectOpenPath(path)).has_value();
+    const auto loaded = world.LoadEffectFile(path, options.X, options.Y,
+                                             particleplayer::MissingFile::UseNameAsText);
+    const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,
                      "particleplayer simulate: could not read '%s'; running what the loader "
                      "makes without it\n",
                      path.c_str());
     }
-    if (LoadEffect(engine, path, options.X, options.Y) == nullptr) {
+    if (loaded.Value.Id == 0) {
         std::fputs("particleplayer simulate: out of memory creating the emitter\n", stderr);
         return 1;
     }
 
     std::string out;
+    std::vector<particleplayer::Particle> particles;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
         // Modulo 2^32, as the system clock wraps.
         const auto time = static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs);
-        clock.Set(time);
-        const float dt = UpdateParticles(engine);
+        world.SetTime(time);
+        const float dt = world.Update();
         if (!options.PrintAll && frame != options.Frames) continue;
         out.clear();
-        AppendFrameJson(out, engine, frame, time, dt);
+        AppendFrameJson(out, world, particles, frame, time, dt);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
     return std::fflush(stdout) == 0 && readable ? 0 : 1;

@@ -40,9 +40,9 @@ void AppendField(std::string& out, std::string_view key, const Spec& spec) {
 
 }  // namespace
 
-void AppendEmitterJson(std::string& out, const Emitter& e) {
+void AppendEmitterJson(std::string& out, const EmitterParams& params) {
     out += "{";
-    VisitParamFields(e.Params(), [&out](std::string_view name, const auto& value) {
+    VisitParamFields(params, [&out](std::string_view name, const auto& value) {
         AppendField(out, name, value);
     });
     out += "}";

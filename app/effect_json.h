@@ -9,7 +9,7 @@
 namespace pp {
 
 // {"Disable": .., ..., "BlendDestination": ..} with every triple as {"Min", "Max", "Inc"}.
-void AppendEmitterJson(std::string& out, const Emitter& emitter);
+void AppendEmitterJson(std::string& out, const EmitterParams& params);
 
 // [Sprite, Size, X, Y, VelocityX, VelocityY, Transparency, DeathTime, Angle, RotationStep]
 void AppendParticleJson(std::string& out, const Particle& particle);

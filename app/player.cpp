@@ -6,7 +6,9 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/scene.h"
-#include "platform/frame.h"
+#include "lib/world_access.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "runtime/clock.h"
 #include "runtime/worker_pool.h"
 
@@ -34,9 +36,11 @@ int RunPlayer(CommandArgs args) {
     }
     RealClock clock;
     WorkerPool workers(static_cast<int32_t>(threads));
-    Engine engine(clock);
-    engine.Workers = &workers;
-    if (const std::optional<SceneProblem> problem = StartScene(engine, 0)) {
+    particleplayer::WorldOptions options;
+    options.HostClock = [&clock] { return clock.Now(); };
+    particleplayer::World world(options);
+    particleplayer::WorldAccess::EngineOf(world).Workers = &workers;
+    if (const std::optional<SceneProblem> problem = StartScene(world, 0)) {
         ReportWindowProblem("particleplayer", *problem);
         StopScene();
         return 1;
@@ -45,7 +49,7 @@ int RunPlayer(CommandArgs args) {
         std::fprintf(stderr, "particleplayer: %s\n", note.c_str());
     }
 
-    RunFrameLoop([] { return true; }, [&engine] { DrawFrame(engine); });
+    RunFrameLoop([] { return true; }, [&world] { particleplayer::DrawFrame(world); });
     StopScene();
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "app/scene.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -33,6 +35,33 @@ void KeepLoadedLibrariesUntilExit() {
         },
         nullptr);
 }
+
+// Enters the scene's folder for as long as it lives, when that is not the working directory,
+// and goes back afterwards; the scene's paths, and the paths inside its effect files, are
+// relative to that folder.
+class InSceneFolder {
+  public:
+    InSceneFolder() {
+        const std::filesystem::path folder = SceneFolder();
+        if (folder.empty()) return;
+        back_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (back_ >= 0 && chdir(folder.c_str()) != 0) {
+            close(back_);
+            back_ = -1;
+        }
+    }
+    ~InSceneFolder() {
+        if (back_ < 0) return;
+        // Nothing sensible is left to do when the old folder went away meanwhile.
+        [[maybe_unused]] const int ignored = fchdir(back_);
+        close(back_);
+    }
+    InSceneFolder(const InSceneFolder&) = delete;
+    InSceneFolder& operator=(const InSceneFolder&) = delete;
+
+  private:
+    int back_ = -1;
+};
 
 }  // namespace
 
@@ -69,15 +98,12 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
                  detail.c_str(), advice);
 }
 
-std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags) {
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.
     ClearVideoError();
     const bool graphics = InitGraphics() != 0;
     const std::string graphicsError = graphics ? "" : VideoErrorText();
     InitQuadSprites();
-
-    // Emitters exists with the engine; the area names come before any effect is read.
-    FillAreaTypes(engine);
 
     // Without a video system there is nothing to draw into; the frame loop would spin
     // without ever showing anything.
@@ -93,11 +119,14 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
     }
     EnablePngDecoder();
 
+    const InSceneFolder inFolder;
     for (const SceneEffect& row : kScene) {
         LoadSpriteImage(row.Number, row.Image, SpriteUsableAsQuad | SpriteKeepAlpha);
         CreateQuadSprite(row.Number, row.Number);
-        Emitter* emitter = LoadEffect(engine, row.Effect, row.X, row.Y);
-        SetSpriteRange(emitter, row.Number, -65535, 1);
+        // A missing effect file still runs what the loader makes of its name.
+        const auto loaded = world.LoadEffectFile(row.Effect, row.X, row.Y,
+                                                 particleplayer::MissingFile::UseNameAsText);
+        world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
     }
     return std::nullopt;
 }
@@ -119,7 +148,19 @@ void StopScene() {
     EndVideo();
 }
 
+std::filesystem::path SceneFolder() {
+    std::error_code error;
+    if (std::filesystem::is_directory("Data", error)) return {};
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return {};
+    const std::filesystem::path installed =
+        exe.parent_path().parent_path() / "share" / "particleplayer";
+    if (!std::filesystem::is_directory(installed / "Data", error)) return {};
+    return installed;
+}
+
 std::vector<std::string> MissingSceneFiles() {
+    const InSceneFolder inFolder;
     std::vector<std::string> missing;
     for (const SceneEffect& row : kScene) {
         for (const char* file : {row.Image, row.Effect}) {
@@ -139,7 +180,9 @@ std::string MissingDataNote() {
     const std::vector<std::string> missing = MissingSceneFiles();
     if (missing.empty()) return "";
     std::error_code ignored;
-    const std::string here = std::filesystem::current_path(ignored).string();
+    const std::filesystem::path folder = SceneFolder();
+    const std::string here =
+        folder.empty() ? std::filesystem::current_path(ignored).string() : folder.string();
     return std::to_string(missing.size()) + " of the scene's 8 data files cannot be read (" +
            missing.front() + (missing.size() > 1 ? ", ..." : "") + ") in " + here +
            "; their effects draw nothing. Start it from the folder that holds Data/";

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "particles/particles.h"
+#include "particleplayer/world.h"
 
 namespace pp {
 
@@ -52,12 +53,12 @@ std::optional<SceneProblem> ChooseVideoDriver();
 // One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
-// Starts the graphics services, fills the engine's AreaTypes, opens window 0 (with
+// Starts the graphics services, opens window 0 (with
 // kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
-// effects with their sprites, in that order. Missing or broken data files are no problem:
-// their effects run and draw nothing. Returns a problem, having loaded nothing, when the
-// window or the screen cannot be opened. Call StopScene afterwards in either case.
-std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags);
+// effects with their sprites (from SceneFolder()), in that order. Missing or broken data files are
+// no problem: their effects run and draw nothing. Returns a problem, having loaded nothing, when
+// the window or the screen cannot be opened. Call StopScene afterwards in either case.
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags);
 
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
 // with `frame` (DrawFrame of platform/frame.h for the bare scene), a pass that handled one draws
@@ -66,11 +67,16 @@ std::optional<SceneProblem> StartScene(Engine& engine, uint32_t extraWindowFlags
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);
 
 // Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
-// of the video library. The engine, with every emitter and particle, goes with its owner
+// of the video library. The world, with every effect and particle, goes with its owner
 // afterwards.
 void StopScene();
 
-// The scene's files that cannot be opened from the working directory, as paths with '/'.
+// Where the scene's files are looked for: "" for the working directory when it holds a Data
+// folder, else <folder of the executable>/../share/particleplayer when that holds one (an
+// installed player), else "" again.
+std::filesystem::path SceneFolder();
+
+// The scene's files that cannot be opened from the scene's folder, as paths with '/'.
 std::vector<std::string> MissingSceneFiles();
 
 // "" when every data file is there; otherwise one sentence for stderr that says how many

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "lib/world_access.h"
 #include "particles/particles.h"
 #include "platform/draw_particles.h"
 #include "platform/frame.h"
@@ -57,8 +58,15 @@ constexpr double kFrameBudgetMs = 1000.0 / 60.0;
 // The player's scene, started once for the whole run from the source tree's Data/ on a
 // hidden window. It stays up to the end: StopScene would free the quad sprites.
 struct SceneRun {
+    static particleplayer::WorldOptions ReadingClock(VirtualClock& clock) {
+        particleplayer::WorldOptions options;
+        options.HostClock = [&clock] { return clock.Now(); };
+        return options;
+    }
+
     VirtualClock Clock{1000};
-    Engine SceneEngine{Clock};
+    particleplayer::World SceneWorld{ReadingClock(Clock)};
+    Engine& SceneEngine = particleplayer::WorldAccess::EngineOf(SceneWorld);
     bool Ready = false;
 };
 
@@ -68,7 +76,7 @@ SceneRun& Scene() {
         if (chdir(PP_SOURCE_DIR) != 0) return r;
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         SeedRandom(r->SceneEngine.Random, 1);
-        r->Ready = !StartScene(r->SceneEngine, kWindowHidden).has_value();
+        r->Ready = !StartScene(r->SceneWorld, kWindowHidden).has_value();
         return r;
     }();
     return *run;

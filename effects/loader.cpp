@@ -113,6 +113,13 @@ void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
     ApplyEffectFile(engine, emitter, path, chain);
 }
 
+void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
+    if (emitter == nullptr) return;
+    LoadChain chain;
+    // Its lines joined as a file's are, so a text and a file of the same bytes agree.
+    ApplyEffectText(engine, emitter, JoinedLines(text, false).Text(), chain);
+}
+
 int32_t SetLayer(Emitter* emitter, int32_t layer) {
     if (emitter != nullptr) emitter->Layer = layer;
     return 0;

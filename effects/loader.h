@@ -33,6 +33,11 @@ Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t 
 // further up the same chain contributes nothing, so cycles end.
 void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path);
 
+// Applies the bytes of an effect text as if they were the content of a file (line ends
+// removed, as the reader joins a file's lines): "Extends\" paths in it start a fresh chain,
+// opened relative to the working directory.
+void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text);
+
 // The loader's setters; each returns 0 and does nothing for a nullptr emitter. Triples follow
 // the setting rule (max -65535 means "same as min", inc <= 0 means 1).
 int32_t SetLayer(Emitter* emitter, int32_t layer);

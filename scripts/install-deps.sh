@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the player need,
 # but only when one of them is missing, so a ready machine pays nothing.
-# Usage: scripts/install-deps.sh [--fuzz]   (--fuzz adds clang and its runtimes)
+# Usage: scripts/install-deps.sh [--fuzz|--docs]   (--fuzz adds clang and its runtimes,
+# --docs Doxygen for `make docs`)
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,8 @@ packages=(
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
+elif [[ "${1:-}" == "--docs" ]]; then
+  packages+=(doxygen)
 fi
 
 missing=()

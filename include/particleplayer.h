@@ -1,0 +1,133 @@
+/** @file
+ * particleplayer.h - the particle engine's C interface (C99).
+ *
+ * Every object is an opaque handle made and freed by the library. Every call returns a
+ * pp_status: PP_OK (0) on success, otherwise an error code, never an abort - null handles,
+ * null output pointers, unknown effects and out-of-range values included. A world keeps
+ * the message of its last failed call (pp_world_last_error); pp_status_text names any code.
+ *
+ * A world holds effects and their particles on one clock: a virtual one that the host sets
+ * (pp_world_set_time, pp_world_advance_time) or the host's own milliseconds through a
+ * callback. Worlds share nothing, so two in one process give exactly what each gives alone.
+ * Use a world from one thread at a time. Effects are numbered from 1 in load order.
+ *
+ * The vertex array (pp_vertices) gives one layer's quads for a host's own renderer, six
+ * vertices per quad, in runs that share a sprite and blend pair; particleplayer/vertices.h
+ * describes the coordinates. The screen calls draw with the bundled OpenGL 3.3 renderer into
+ * the library's own window (one per process).
+ */
+#ifndef PARTICLEPLAYER_H
+#define PARTICLEPLAYER_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/** The outcome of a call. */
+typedef enum pp_status {
+    PP_OK = 0,             /**< Done. */
+    PP_ERROR_NULL = 1,     /**< A handle or output pointer was null. */
+    PP_ERROR_ARGUMENT = 2, /**< An argument was out of range or named no effect. */
+    PP_ERROR_FILE = 3,     /**< A file could not be read. */
+    PP_ERROR_STATE = 4,    /**< The call does not fit the object's state (e.g. no screen). */
+    PP_ERROR_MEMORY = 5    /**< Out of memory. */
+} pp_status;
+
+/** A world: effects, particles, a clock and a random generator. */
+typedef struct pp_world pp_world;
+/** A vertex array filled by pp_world_build_vertices. */
+typedef struct pp_vertices pp_vertices;
+
+/** Reads the host's clock in milliseconds; user is what was passed at creation. */
+typedef uint32_t (*pp_clock_fn)(void* user);
+
+/** One corner of a quad: pixel position, texture coordinate, colour (white) and alpha. */
+typedef struct pp_vertex {
+    float x;   /**< Pixel x, pixel centres at integers. */
+    float y;   /**< Pixel y, growing downwards. */
+    float u;   /**< Texture coordinate across, 0 to 1. */
+    float v;   /**< Texture coordinate down, 0 to 1. */
+    uint8_t r; /**< Always 255. */
+    uint8_t g; /**< Always 255. */
+    uint8_t b; /**< Always 255. */
+    uint8_t a; /**< Low 8 bits of the rounded transparency. */
+} pp_vertex;
+
+/** Consecutive vertices drawn with one sprite and blend pair. */
+typedef struct pp_vertex_run {
+    int32_t sprite;            /**< Sprite number. */
+    int32_t blend_source;      /**< Source blend factor code. */
+    int32_t blend_destination; /**< Destination blend factor code. */
+    uint32_t first;            /**< First vertex. */
+    uint32_t count;            /**< Number of vertices, six per quad. */
+} pp_vertex_run;
+
+/** The library version as "MAJOR.MINOR.PATCH". */
+const char* pp_version(void);
+/** The library version as MAJOR * 10000 + MINOR * 100 + PATCH. */
+uint32_t pp_version_number(void);
+/** A short English name of a status code (also for unknown codes). */
+const char* pp_status_text(pp_status status);
+
+/** A world on a virtual clock reading start_ms. */
+pp_status pp_world_create(pp_world** out, uint32_t start_ms);
+/** A world that reads the host's clock through clock(user). */
+pp_status pp_world_create_with_clock(pp_world** out, pp_clock_fn clock, void* user);
+/** Frees a world and its effects; null does nothing. */
+void pp_world_destroy(pp_world* world);
+/** The message of the world's last failed call, "" when none; valid until the next call. */
+const char* pp_world_last_error(const pp_world* world);
+
+/** Sets the virtual clock (PP_ERROR_STATE on a host clock). */
+pp_status pp_world_set_time(pp_world* world, uint32_t ms);
+/** Moves the virtual clock on, wrapping (PP_ERROR_STATE on a host clock). */
+pp_status pp_world_advance_time(pp_world* world, uint32_t ms);
+/** Seeds the world's random generator. */
+pp_status pp_world_seed(pp_world* world, uint32_t seed);
+
+/** Loads an effect file at (x, y); *effect gets its number. PP_ERROR_FILE when unreadable. */
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+                                    uint32_t* effect);
+/** Applies length bytes of effect text as a new effect at (x, y). */
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
+                                    int32_t y, uint32_t* effect);
+/** Sets the sprite numbers of the effect's new particles (max -65535: same as min). */
+pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,
+                                    int32_t inc);
+/** Moves the effect's emitter. */
+pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
+/** Advances every effect to the clock's reading; *seconds (may be null) gets the step. */
+pp_status pp_world_update(pp_world* world, float* seconds);
+/** Live particles over all effects. */
+pp_status pp_world_particle_count(pp_world* world, int64_t* count);
+
+/** An empty vertex array. */
+pp_status pp_vertices_create(pp_vertices** out);
+/** Frees a vertex array; null does nothing. */
+void pp_vertices_destroy(pp_vertices* vertices);
+/** Fills the array with the world's quads of one layer, as they stand. */
+pp_status pp_world_build_vertices(pp_world* world, int32_t layer, pp_vertices* vertices);
+/** The array's vertices; valid until it is filled again or freed. */
+pp_status pp_vertices_data(const pp_vertices* vertices, const pp_vertex** data, size_t* count);
+/** The array's runs; valid until it is filled again or freed. */
+pp_status pp_vertices_runs(const pp_vertices* vertices, const pp_vertex_run** runs, size_t* count);
+
+/** Opens the library's window (hidden when hidden is non-zero) with a width x height screen. */
+pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int hidden);
+/** Loads an image file as sprite number; needs an open screen. */
+pp_status pp_screen_load_sprite(int32_t number, const char* path);
+/** Clears, updates the world when update is non-zero, draws its layer 0 and shows it. */
+pp_status pp_screen_draw(pp_world* world, int update);
+/** Copies the last frame as top-down R, G, B rows into rgb (at least width * height * 3). */
+pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size);
+/** Closes the window and frees the sprites. */
+void pp_screen_close(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,48 @@
+/// @file
+/// particleplayer/screen.h - the bundled OpenGL 3.3 renderer and its window.
+///
+/// The library can open one window with an OpenGL 3.3 core screen of a fixed size (through
+/// SDL2; the host may use SDL itself for its events), keep numbered sprites (PNG or BMP files)
+/// and draw a world's layer 0 into it: cleared to black, every particle a textured quad with
+/// its effect's blend factors, shown in the window. A hidden window draws the same pixels
+/// without a display (SDL's offscreen video driver works on any machine with Mesa).
+///
+/// The window, its screen and the sprites are one per process, shared by every world drawn
+/// into them; call these functions from the thread that opened the screen. Failures come back
+/// as a Status with a message.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "particleplayer/world.h"
+
+namespace particleplayer {
+
+/// How a screen is opened.
+struct ScreenOptions {
+    const char* Title = "particleplayer";  ///< Window caption.
+    int32_t Width = 800;                   ///< Back buffer width, 1 to 16384.
+    int32_t Height = 600;                  ///< Back buffer height, 1 to 16384.
+    bool Hidden = false;                   ///< Draw without showing a window.
+};
+
+/// Starts SDL video, opens the window and its screen. Opening again closes the old one first.
+Status OpenScreen(const ScreenOptions& options);
+
+/// Loads an image file as sprite `number` (0 or more), replacing an older one; particles of
+/// that sprite number draw with it. Needs an open screen.
+Status LoadSprite(int32_t number, std::string_view path);
+
+/// One frame: clears to black, updates the world (unless update is false), draws its layer 0
+/// and shows the frame.
+Status DrawFrame(World& world, bool update = true);
+
+/// The last frame drawn, as top-down rows of R, G, B bytes (Width * 3 bytes each).
+Status ReadPixels(std::vector<uint8_t>& rgb);
+
+/// Closes the window, frees the sprites and ends the library's use of SDL video.
+void CloseScreen();
+
+}  // namespace particleplayer

@@ -1,0 +1,200 @@
+/// @file
+/// particleplayer/world.h - the particle engine as an embeddable world.
+///
+/// A World holds effects (emitters) and their particles. Nothing is shared between worlds:
+/// each has its own clock, random generator, effects and area names, so two worlds in one
+/// process give exactly the results each would give alone. A world is used from one thread at
+/// a time.
+///
+/// Time: a world reads whole milliseconds, an unsigned 32-bit count that may wrap. Either the
+/// host hands it a function to read (its own milliseconds), or the world keeps a virtual clock
+/// that the host sets or advances (SetTime, AdvanceTime) - the way to deterministic runs.
+/// Update() moves every particle by the time since the previous Update().
+///
+/// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
+/// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
+/// effect texts name folders with '\' or '/' and are opened as given, relative to the
+/// process's working directory. Loading creates one emitter; the handle it returns stays valid
+/// for the life of the world.
+///
+/// Errors are return values: a Status or Result whose Error says in one sentence what went
+/// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
+/// std::bad_alloc from the standard library.
+///
+/// Numbers: all engine arithmetic is 32-bit float in a fixed order, so a seed, a load order
+/// and a sequence of clock readings give the same particles, bit for bit, on every run.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace particleplayer {
+
+/// The library's version as "MAJOR.MINOR.PATCH".
+const char* Version();
+
+/// The outcome of a call that returns no value: Error is empty on success.
+struct Status {
+    std::string Error;  ///< One sentence saying what went wrong; empty on success.
+    /// True on success.
+    bool Ok() const { return Error.empty(); }
+};
+
+/// A value, or an error that says why there is none.
+template <class T>
+struct Result {
+    T Value{};          ///< Meaningful only when Ok().
+    std::string Error;  ///< One sentence saying what went wrong; empty on success.
+    /// True on success.
+    bool Ok() const { return Error.empty(); }
+};
+
+/// One effect of a world, as loading returned it. Id counts from 1 in load order; 0 is never
+/// a valid effect.
+struct Effect {
+    uint32_t Id = 0;  ///< Load-order number of the effect, from 1.
+};
+
+/// A randomised number: Min, Min + Inc, ... up to Max, each equally likely.
+struct ValueRange {
+    float Min;  ///< Smallest value.
+    float Max;  ///< Largest value.
+    float Inc;  ///< Step between values; always positive once set.
+};
+
+/// The integer form of ValueRange (sprite numbers).
+struct IntValueRange {
+    int32_t Min;  ///< Smallest value.
+    int32_t Max;  ///< Largest value.
+    int32_t Inc;  ///< Step between values.
+};
+
+/// Every parameter of an effect, as loading left it. AreaAngle is in radians, every other
+/// angle in degrees; speeds and accelerations are per second, lifetimes in seconds.
+struct EffectParams {
+    int32_t Disable;              ///< Non-zero: emits nothing.
+    int32_t AutoRemove;           ///< Non-zero: removed after an update that met no particle.
+    int32_t Layer;                ///< Drawing layer; the bundled renderer draws layer 0.
+    float PositionX;              ///< Emitter position, x in pixels.
+    float PositionY;              ///< Emitter position, y in pixels (down the screen).
+    int32_t AreaType;             ///< 0 point, 1 line, 2 square, 3 rectangle, 4 circle, 5 ellipse.
+    float AreaWidth;              ///< Emission area width in pixels.
+    float AreaHeight;             ///< Emission area height in pixels.
+    float AreaAngle;              ///< Emission area rotation in radians.
+    ValueRange EmissionAngle;     ///< Direction of new particles, degrees.
+    ValueRange EmissionVelocity;  ///< Speed of new particles, pixels per second.
+    float AccelerationX;          ///< Pixels per second squared.
+    float AccelerationY;          ///< Pixels per second squared.
+    ValueRange LifeTime;          ///< Seconds a particle lives.
+    ValueRange EmissionRate;      ///< Particles per second.
+    IntValueRange Sprite;         ///< Sprite number of new particles.
+    ValueRange Size;              ///< Side of a particle's square in pixels.
+    float Raise;                  ///< Growth of the size per second.
+    ValueRange Rotation;          ///< Spin in degrees per update.
+    ValueRange Transparency;      ///< Starting alpha, 0 to 255.
+    float Fade;                   ///< Change of alpha per second.
+    int32_t BlendSource;          ///< Source blend factor code (1 to 13).
+    int32_t BlendDestination;     ///< Destination blend factor code (1 to 13).
+};
+
+/// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
+struct Particle {
+    int32_t Sprite;      ///< Sprite number it is drawn with.
+    float Size;          ///< Side of its square in pixels.
+    float X;             ///< Centre, x in pixels.
+    float Y;             ///< Centre, y in pixels.
+    float VelocityX;     ///< Pixels per second.
+    float VelocityY;     ///< Pixels per second.
+    float Transparency;  ///< Alpha, 0 to 255.
+    int32_t DeathTime;   ///< Clock reading (signed) at which it dies.
+    float Angle;         ///< Turn in degrees, clockwise on the screen.
+    float RotationStep;  ///< Degrees added per update.
+};
+
+/// How a world is made.
+struct WorldOptions {
+    /// The host's clock, read at every load and update. Empty: the world keeps a virtual
+    /// clock that reads StartTime until SetTime or AdvanceTime moves it.
+    std::function<uint32_t()> HostClock;
+    /// The virtual clock's first reading.
+    uint32_t StartTime = 1000;
+    /// Seeds the random generator; without it the generator seeds itself from the time on
+    /// first use.
+    std::optional<uint32_t> Seed;
+};
+
+/// What to do when the effect file itself cannot be read.
+enum class MissingFile {
+    Fail,          ///< Return an error and create nothing.
+    UseNameAsText  ///< Create the effect anyway, reading the path as its text (it then runs
+                   ///< with the defaults), and return it with the error filled in.
+};
+
+/// The project's own access to a world's insides; hosts have no use for it.
+struct WorldAccess;
+
+/// A set of effects on one clock. Movable, not copyable.
+class World {
+  public:
+    /// A world with no effects.
+    explicit World(const WorldOptions& options = {});
+    ~World();
+    /// Takes over another world's effects and clock; the other is left empty and unusable.
+    World(World&&) noexcept;
+    /// Frees this world's effects and takes over another's.
+    World& operator=(World&&) noexcept;
+    World(const World&) = delete;
+    World& operator=(const World&) = delete;
+
+    /// Sets the virtual clock. Fails on a world that reads the host's clock.
+    Status SetTime(uint32_t ms);
+    /// Moves the virtual clock on by ms (wrapping). Fails on a world that reads the host's
+    /// clock.
+    Status AdvanceTime(uint32_t ms);
+    /// The clock's reading now.
+    uint32_t Time();
+    /// Seeds the random generator (effects loaded later and every update draw from it).
+    void Seed(uint32_t seed);
+
+    /// Loads the effect file at path (with its "Extends\" chain) into a new effect at (x, y).
+    /// With MissingFile::UseNameAsText an unreadable file still gives an effect, and the
+    /// Result carries both the effect and the error; check Value.Id to tell.
+    Result<Effect> LoadEffectFile(std::string_view path, int32_t x, int32_t y,
+                                  MissingFile missing = MissingFile::Fail);
+    /// Applies an effect text to a new effect at (x, y), exactly as a file of the same bytes
+    /// would be applied (line ends removed). "Extends\" paths in it are opened
+    /// relative to the working directory. Fails only when no effect could be created.
+    Result<Effect> LoadEffectText(std::string_view text, int32_t x, int32_t y);
+
+    /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
+    /// max -65535 means "same as min"; inc <= 0 means 1.
+    Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
+    /// Moves the effect's emitter; live particles stay where they are.
+    Status SetPosition(Effect effect, float x, float y);
+
+    /// Advances every effect by the time since the previous update: emits, moves, ages and
+    /// removes dead particles. Returns that time in seconds (0 on the first update).
+    float Update();
+
+    /// Every effect still in the world, in load order.
+    std::vector<Effect> Effects();
+    /// The effect's parameters.
+    Result<EffectParams> Params(Effect effect);
+    /// The effect's live particles, oldest first, replacing what `out` held.
+    Status Particles(Effect effect, std::vector<Particle>& out);
+    /// Live particles over every effect.
+    int64_t ParticleCount();
+
+  private:
+    friend  /// The project's own access to a world's insides; hosts have no use for it.
+        struct WorldAccess;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace particleplayer

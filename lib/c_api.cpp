@@ -1,0 +1,264 @@
+// The C interface: each call checks its pointers, then forwards to the C++ API and turns its
+// Status into a code, keeping the message in the world.
+#include <algorithm>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "particleplayer.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/vertices.h"
+#include "particleplayer/world.h"
+#include "platform/screen.h"
+
+struct pp_world {
+    explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
+    particleplayer::World World;
+    std::string LastError;
+};
+
+struct pp_vertices {
+    particleplayer::VertexArray Array;
+};
+
+namespace {
+
+pp_status Fail(pp_world* world, pp_status status, std::string message) {
+    world->LastError = std::move(message);
+    return status;
+}
+
+pp_status Report(pp_world* world, const particleplayer::Status& status, pp_status code) {
+    if (status.Ok()) return PP_OK;
+    return Fail(world, code, status.Error);
+}
+
+// Runs f, turning an allocation failure into a code instead of letting it cross into C.
+template <class F>
+pp_status Guard(F&& f) {
+    try {
+        return f();
+    } catch (const std::bad_alloc&) {
+        return PP_ERROR_MEMORY;
+    } catch (...) {
+        return PP_ERROR_ARGUMENT;
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* pp_version(void) {
+    return particleplayer::Version();
+}
+
+uint32_t pp_version_number(void) {
+    return PP_VERSION_MAJOR * 10000u + PP_VERSION_MINOR * 100u + PP_VERSION_PATCH;
+}
+
+const char* pp_status_text(pp_status status) {
+    switch (status) {
+        case PP_OK:
+            return "ok";
+        case PP_ERROR_NULL:
+            return "null handle or pointer";
+        case PP_ERROR_ARGUMENT:
+            return "bad argument";
+        case PP_ERROR_FILE:
+            return "file cannot be read";
+        case PP_ERROR_STATE:
+            return "not possible in this state";
+        case PP_ERROR_MEMORY:
+            return "out of memory";
+    }
+    return "unknown status";
+}
+
+pp_status pp_world_create(pp_world** out, uint32_t start_ms) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    return Guard([&] {
+        particleplayer::WorldOptions options;
+        options.StartTime = start_ms;
+        *out = new pp_world(options);
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_create_with_clock(pp_world** out, pp_clock_fn clock, void* user) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    if (clock == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        particleplayer::WorldOptions options;
+        options.HostClock = [clock, user] { return clock(user); };
+        *out = new pp_world(options);
+        return PP_OK;
+    });
+}
+
+void pp_world_destroy(pp_world* world) {
+    delete world;
+}
+
+const char* pp_world_last_error(const pp_world* world) {
+    return world == nullptr ? "null world" : world->LastError.c_str();
+}
+
+pp_status pp_world_set_time(pp_world* world, uint32_t ms) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetTime(ms), PP_ERROR_STATE);
+}
+
+pp_status pp_world_advance_time(pp_world* world, uint32_t ms) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.AdvanceTime(ms), PP_ERROR_STATE);
+}
+
+pp_status pp_world_seed(pp_world* world, uint32_t seed) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    world->World.Seed(seed);
+    return PP_OK;
+}
+
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+                                    uint32_t* effect) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (path == nullptr || effect == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    *effect = 0;
+    return Guard([&] {
+        const auto result = world->World.LoadEffectFile(path, x, y);
+        if (!result.Ok()) return Fail(world, PP_ERROR_FILE, result.Error);
+        *effect = result.Value.Id;
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
+                                    int32_t y, uint32_t* effect) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if ((text == nullptr && length != 0) || effect == nullptr) {
+        return Fail(world, PP_ERROR_NULL, "null argument");
+    }
+    *effect = 0;
+    return Guard([&] {
+        const auto result = world->World.LoadEffectText(
+            std::string_view(text == nullptr ? "" : text, length), x, y);
+        if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+        *effect = result.Value.Id;
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,
+                                    int32_t inc) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetSpriteRange({effect}, min, max, inc), PP_ERROR_ARGUMENT);
+}
+
+pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetPosition({effect}, x, y), PP_ERROR_ARGUMENT);
+}
+
+pp_status pp_world_update(pp_world* world, float* seconds) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        const float dt = world->World.Update();
+        if (seconds != nullptr) *seconds = dt;
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_particle_count(pp_world* world, int64_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    *count = world->World.ParticleCount();
+    return PP_OK;
+}
+
+pp_status pp_vertices_create(pp_vertices** out) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    return Guard([&] {
+        *out = new pp_vertices();
+        return PP_OK;
+    });
+}
+
+void pp_vertices_destroy(pp_vertices* vertices) {
+    delete vertices;
+}
+
+pp_status pp_world_build_vertices(pp_world* world, int32_t layer, pp_vertices* vertices) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (vertices == nullptr) return Fail(world, PP_ERROR_NULL, "null vertex array");
+    return Guard([&] {
+        return Report(world, particleplayer::BuildVertices(world->World, vertices->Array, layer),
+                      PP_ERROR_ARGUMENT);
+    });
+}
+
+// The C records are the C++ ones under other names.
+static_assert(sizeof(pp_vertex) == sizeof(particleplayer::Vertex));
+static_assert(sizeof(pp_vertex_run) == sizeof(particleplayer::VertexRun));
+
+pp_status pp_vertices_data(const pp_vertices* vertices, const pp_vertex** data, size_t* count) {
+    if (vertices == nullptr || data == nullptr || count == nullptr) return PP_ERROR_NULL;
+    *data = reinterpret_cast<const pp_vertex*>(vertices->Array.Vertices.data());
+    *count = vertices->Array.Vertices.size();
+    return PP_OK;
+}
+
+pp_status pp_vertices_runs(const pp_vertices* vertices, const pp_vertex_run** runs, size_t* count) {
+    if (vertices == nullptr || runs == nullptr || count == nullptr) return PP_ERROR_NULL;
+    *runs = reinterpret_cast<const pp_vertex_run*>(vertices->Array.Runs.data());
+    *count = vertices->Array.Runs.size();
+    return PP_OK;
+}
+
+pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int hidden) {
+    if (title == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        particleplayer::ScreenOptions options;
+        options.Title = title;
+        options.Width = width;
+        options.Height = height;
+        options.Hidden = hidden != 0;
+        const particleplayer::Status s = particleplayer::OpenScreen(options);
+        if (s.Ok()) return PP_OK;
+        return width < 1 || height < 1 || width > 16384 || height > 16384 ? PP_ERROR_ARGUMENT
+                                                                          : PP_ERROR_STATE;
+    });
+}
+
+pp_status pp_screen_load_sprite(int32_t number, const char* path) {
+    if (path == nullptr) return PP_ERROR_NULL;
+    if (number < 0) return PP_ERROR_ARGUMENT;
+    if (pp::ScreenWidth() == 0) return PP_ERROR_STATE;
+    return Guard(
+        [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
+}
+
+pp_status pp_screen_draw(pp_world* world, int update) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, particleplayer::DrawFrame(world->World, update != 0), PP_ERROR_STATE);
+}
+
+pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size) {
+    if (rgb == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        std::vector<uint8_t> pixels;
+        if (!particleplayer::ReadPixels(pixels).Ok()) return PP_ERROR_STATE;
+        if (size < pixels.size()) return PP_ERROR_ARGUMENT;
+        std::copy(pixels.begin(), pixels.end(), rgb);
+        return PP_OK;
+    });
+}
+
+void pp_screen_close(void) {
+    particleplayer::CloseScreen();
+}
+
+}  // extern "C"

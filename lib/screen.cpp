@@ -1,0 +1,88 @@
+#include "particleplayer/screen.h"
+
+#include <string>
+
+#include "image/image_decoders.h"
+#include "image/texture_bytes.h"
+#include "lib/world_access.h"
+#include "platform/frame.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/video.h"
+#include "platform/window.h"
+
+namespace particleplayer {
+namespace {
+
+// The window number the library's screen lives in.
+constexpr int32_t kWindow = 0;
+// A caption with a system menu, centred on the desktop.
+constexpr uint32_t kWindowFlags = 0x00C80001;
+
+Status VideoProblem(const char* what) {
+    std::string text = pp::VideoErrorText();
+    return {std::string(what) + (text.empty() ? "" : ": " + text)};
+}
+
+}  // namespace
+
+Status OpenScreen(const ScreenOptions& options) {
+    if (options.Width < 1 || options.Width > 16384 || options.Height < 1 ||
+        options.Height > 16384) {
+        return {"the screen size must be 1 to 16384 pixels each way"};
+    }
+    pp::ClearVideoError();
+    pp::InitGraphics();  // 0 also when already started, which is fine
+    pp::InitQuadSprites();
+    const uint32_t flags = kWindowFlags | (options.Hidden ? pp::kWindowHidden : 0u);
+    const char* title = options.Title != nullptr ? options.Title : "";
+    if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags, nullptr) ==
+        nullptr) {
+        return VideoProblem("cannot open the window");
+    }
+    pp::ClearVideoError();
+    if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height, 0, 0,
+                               0) == 0) {
+        pp::WindowClose(kWindow);
+        return VideoProblem("cannot open an OpenGL 3.3 screen");
+    }
+    pp::EnablePngDecoder();
+    return {};
+}
+
+Status LoadSprite(int32_t number, std::string_view path) {
+    if (number < 0) return {"sprite numbers start at 0"};
+    if (pp::ScreenWidth() == 0) return {"no screen is open"};
+    const std::string name(path);
+    if (pp::LoadSpriteImage(number, name.c_str(), pp::SpriteUsableAsQuad | pp::SpriteKeepAlpha) ==
+        nullptr) {
+        return {"cannot load the sprite '" + name + "'"};
+    }
+    if (pp::CreateQuadSprite(number, number) == nullptr) {
+        return {"cannot draw the sprite '" + name + "'"};
+    }
+    return {};
+}
+
+Status DrawFrame(World& world, bool update) {
+    if (pp::ScreenWidth() == 0) return {"no screen is open"};
+    pp::DrawFrame(WorldAccess::EngineOf(world),
+                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
+    return {};
+}
+
+Status ReadPixels(std::vector<uint8_t>& rgb) {
+    if (!pp::ReadScreenPixels(rgb)) return {"no screen is open"};
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) std::swap(rgb[i], rgb[i + 2]);
+    return {};
+}
+
+void CloseScreen() {
+    pp::CloseAllWindows();
+    pp::ShutdownGraphics();
+    pp::FreeAllQuadSprites();
+    pp::EndVideo();
+}
+
+}  // namespace particleplayer

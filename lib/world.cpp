@@ -1,0 +1,228 @@
+#include <bit>
+#include <cstddef>
+#include <utility>
+
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#include "lib/world_access.h"
+#include "particles/particles.h"
+#include "runtime/clock.h"
+
+namespace particleplayer {
+namespace {
+
+// The host's milliseconds behind the engine's clock interface.
+class HostClock : public pp::MillisecondClock {
+  public:
+    explicit HostClock(std::function<uint32_t()> read) : read_(std::move(read)) {}
+    uint32_t Now() override { return read_(); }
+
+  private:
+    std::function<uint32_t()> read_;
+};
+
+// The public records mirror the engine's field for field, so they convert by copying bytes;
+// these checks keep the two in step.
+#define PP_SAME_FIELD(Public, Engine, field)                            \
+    static_assert(offsetof(Public, field) == offsetof(Engine, field) && \
+                  sizeof(Public::field) == sizeof(Engine::field))
+static_assert(sizeof(Particle) == sizeof(pp::Particle));
+static_assert(sizeof(EffectParams) == sizeof(pp::EmitterParams));
+PP_SAME_FIELD(Particle, pp::Particle, Sprite);
+PP_SAME_FIELD(Particle, pp::Particle, Size);
+PP_SAME_FIELD(Particle, pp::Particle, X);
+PP_SAME_FIELD(Particle, pp::Particle, Y);
+PP_SAME_FIELD(Particle, pp::Particle, VelocityX);
+PP_SAME_FIELD(Particle, pp::Particle, VelocityY);
+PP_SAME_FIELD(Particle, pp::Particle, Transparency);
+PP_SAME_FIELD(Particle, pp::Particle, DeathTime);
+PP_SAME_FIELD(Particle, pp::Particle, Angle);
+PP_SAME_FIELD(Particle, pp::Particle, RotationStep);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Disable);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AutoRemove);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Layer);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionX);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionY);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaType);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaWidth);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaHeight);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaAngle);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionAngle);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionVelocity);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationX);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationY);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, LifeTime);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionRate);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Sprite);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Size);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Raise);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Rotation);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Transparency);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, Fade);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendSource);
+PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendDestination);
+#undef PP_SAME_FIELD
+
+template <class To, class From>
+To CopyRecord(const From& from) {
+    return std::bit_cast<To>(from);
+}
+
+}  // namespace
+
+struct World::State {
+    explicit State(const WorldOptions& options)
+        : Virtual(options.StartTime),
+          Host(options.HostClock),
+          UsesHost(static_cast<bool>(options.HostClock)),
+          Engine(UsesHost ? static_cast<pp::MillisecondClock&>(Host)
+                          : static_cast<pp::MillisecondClock&>(Virtual)) {
+        pp::FillAreaTypes(Engine);
+        if (options.Seed) pp::SeedRandom(Engine.Random, *options.Seed);
+    }
+
+    pp::VirtualClock Virtual;
+    HostClock Host;
+    bool UsesHost;
+    pp::Engine Engine;
+    std::vector<pp::Emitter*> Emitters;  // by Effect::Id - 1; the list never removes them
+
+    pp::Emitter* Find(Effect effect) const {
+        if (effect.Id == 0 || effect.Id > Emitters.size()) return nullptr;
+        return Emitters[effect.Id - 1];
+    }
+
+    // A new emitter at (x, y), remembered under the next Id.
+    Result<Effect> Create(int32_t x, int32_t y) {
+        Result<Effect> result;
+        Emitters.reserve(Emitters.size() + 1);
+        pp::Emitter* emitter = pp::CreateEmitter(Engine, x, y);
+        if (emitter == nullptr) {
+            result.Error = "out of memory creating the effect";
+            return result;
+        }
+        Emitters.push_back(emitter);
+        result.Value.Id = static_cast<uint32_t>(Emitters.size());
+        return result;
+    }
+};
+
+const char* Version() {
+    return PP_VERSION;
+}
+
+World::World(const WorldOptions& options) : state_(std::make_unique<State>(options)) {}
+World::~World() = default;
+World::World(World&&) noexcept = default;
+World& World::operator=(World&&) noexcept = default;
+
+Status World::SetTime(uint32_t ms) {
+    if (state_->UsesHost) return {"this world reads the host's clock; it cannot be set"};
+    state_->Virtual.Set(ms);
+    return {};
+}
+
+Status World::AdvanceTime(uint32_t ms) {
+    if (state_->UsesHost) return {"this world reads the host's clock; it cannot be advanced"};
+    state_->Virtual.Advance(ms);
+    return {};
+}
+
+uint32_t World::Time() {
+    return state_->Engine.Clock->Now();
+}
+
+void World::Seed(uint32_t seed) {
+    pp::SeedRandom(state_->Engine.Random, seed);
+}
+
+Result<Effect> World::LoadEffectFile(std::string_view path, int32_t x, int32_t y,
+                                     MissingFile missing) {
+    const std::string name(path);
+    std::string why;
+    if (name.empty()) {
+        why = "the effect file name is empty";
+    } else if (!pp::ReadEffectText(pp::EffectOpenPath(name)).has_value()) {
+        why = "could not read the effect file '" + name + "'";
+    }
+    if (!why.empty() && missing == MissingFile::Fail) return {{}, why};
+    Result<Effect> result = state_->Create(x, y);
+    if (!result.Ok()) return result;
+    pp::LoadEffectFile(state_->Engine, state_->Find(result.Value), name);
+    result.Error = why;
+    return result;
+}
+
+Result<Effect> World::LoadEffectText(std::string_view text, int32_t x, int32_t y) {
+    if (text.size() > pp::kMaxEffectFileBytes) {
+        return {{}, "the effect text is longer than an effect file may be"};
+    }
+    Result<Effect> result = state_->Create(x, y);
+    if (result.Ok()) pp::LoadEffectText(state_->Engine, state_->Find(result.Value), text);
+    return result;
+}
+
+Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    pp::SetSpriteRange(emitter, min, max, inc);
+    return {};
+}
+
+Status World::SetPosition(Effect effect, float x, float y) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    pp::SetPosition(emitter, x, y);
+    return {};
+}
+
+float World::Update() {
+    return pp::UpdateParticles(state_->Engine);
+}
+
+std::vector<Effect> World::Effects() {
+    std::vector<Effect> out;
+    for (uint32_t i = 0; i < state_->Emitters.size(); ++i) out.push_back({i + 1});
+    return out;
+}
+
+Result<EffectParams> World::Params(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {{}, "no such effect in this world"};
+    return {CopyRecord<EffectParams>(emitter->Params()), ""};
+}
+
+Status World::Particles(Effect effect, std::vector<Particle>& out) {
+    out.clear();
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    out.reserve(static_cast<size_t>(emitter->Particles.Count()));
+    // A full pass leaves the cursor on the last record, where every engine pass leaves it.
+    pp::ListVisit(emitter->Particles,
+                  [&](const pp::Particle& p) { out.push_back(CopyRecord<Particle>(p)); });
+    return {};
+}
+
+int64_t World::ParticleCount() {
+    int64_t n = 0;
+    for (const pp::Emitter* emitter : state_->Emitters) n += emitter->Particles.Count();
+    return n;
+}
+
+pp::EmitterParams WorldAccess::EngineParams(const EffectParams& params) {
+    return CopyRecord<pp::EmitterParams>(params);
+}
+
+pp::Particle WorldAccess::EngineParticle(const Particle& particle) {
+    return CopyRecord<pp::Particle>(particle);
+}
+
+pp::Engine& WorldAccess::EngineOf(World& world) {
+    return world.state_->Engine;
+}
+
+pp::Emitter* WorldAccess::EmitterOf(World& world, Effect effect) {
+    return world.state_->Find(effect);
+}
+
+}  // namespace particleplayer

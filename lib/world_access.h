@@ -1,0 +1,19 @@
+// Reaches a world's engine from inside the project (the player's scene, its timed frames and
+// the vertex builder); not installed, so hosts see only the public records.
+#pragma once
+
+#include "particleplayer/world.h"
+#include "particles/particles.h"
+
+namespace particleplayer {
+
+struct WorldAccess {
+    // The engine's records for the public ones (the same fields in the same places).
+    static pp::EmitterParams EngineParams(const EffectParams& params);
+    static pp::Particle EngineParticle(const Particle& particle);
+    static pp::Engine& EngineOf(World& world);
+    // The effect's emitter, or nullptr for a handle this world never gave out.
+    static pp::Emitter* EmitterOf(World& world, Effect effect);
+};
+
+}  // namespace particleplayer
