@@ -159,10 +159,11 @@ TEST_F(QuadTest, WhatCannotShowDrawsNothing) {
 // alpha reads 1, so the destination-alpha codes become constants; codes 12 and 13 set both
 // factors, and codes that are no factor draw as ordinary alpha blending.
 TEST_F(QuadTest, BlendCodesAndAlphaFollowTheBlendArithmetic) {
-    const Rgba texel{200, 100, 50, 255};
+    const Rgba texel{200, 100, 50, 200};
     ASSERT_TRUE(test::MakeQuadFromPixels(1, 1, 1, {texel}));
     const Rgba back{0x80, 0x60, 0x40, 255};
-    // The factors: of the texel's channel s, the background's d and the draw's alpha a.
+    // The factors, of the texel's channel s, the background's d and a, the texel's alpha times
+    // the draw's.
     enum Factor { Zero, One, S, InvS, D, InvD, A, InvA };
     const struct {
         int32_t Source, Destination, Alpha;
@@ -197,7 +198,7 @@ TEST_F(QuadTest, BlendCodesAndAlphaFollowTheBlendArithmetic) {
     const Frame frame;
     for (size_t k = 0; k < std::size(rows); ++k) {
         const Bgr got = frame.At(static_cast<int32_t>(2 * k), 0);
-        const double a = (rows[k].Alpha & 0xFF) / 255.0;
+        const double a = texel.A / 255.0 * (rows[k].Alpha & 0xFF) / 255.0;
         auto channel = [&](uint8_t texelChannel, uint8_t backChannel) {
             const double s = texelChannel / 255.0, d = backChannel / 255.0;
             const double f[] = {0, 1, s, 1 - s, d, 1 - d, a, 1 - a};
