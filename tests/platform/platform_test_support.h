@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "image/image_decoders.h"
@@ -17,10 +18,13 @@
 namespace pp::test {
 
 // Holds a reference on SDL video and its GL library for the rest of the test binary: every
-// unload of Mesa's driver leaves state behind that LeakSanitizer reports as leaks.
+// unload of Mesa's driver leaves state behind that LeakSanitizer reports as leaks. Without a
+// video driver named in the environment, SDL's offscreen one with software GL.
 inline bool KeepGraphicsDriverLoaded() {
-    static const bool loaded =
-        SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && SDL_GL_LoadLibrary(nullptr) == 0;
+    static const bool loaded = setenv("SDL_VIDEODRIVER", "offscreen", 0) == 0 &&
+                               setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0) == 0 &&
+                               SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 &&
+                               SDL_GL_LoadLibrary(nullptr) == 0;
     return loaded;
 }
 
