@@ -81,19 +81,6 @@ TEST_F(DrawParticlesTest, SquaresRoundSizeAndEdgesHalfToEven) {
     }
 }
 
-TEST_F(DrawParticlesTest, TransparencyRoundsHalfToEvenAndWrapsPast255) {
-    // With factors (source alpha, zero) a white texel over black shows the alpha itself.
-    Emitter* e = AddEmitter(0, 5, 1);
-    const float transparencies[] = {254.5f, 253.5f, 255.0f, 255.5f, 256.0f, 300.0f, 0.4f};
-    const uint8_t shown[] = {254, 254, 255, 0, 0, 44, 0};
-    for (int32_t k = 0; k < 7; ++k)
-        Add(e, 2.0f, static_cast<float>(11 + 3 * k), 11.0f, transparencies[k]);
-    Draw();
-    const Frame frame;
-    for (int32_t k = 0; k < 7; ++k)
-        EXPECT_EQ(frame.At(10 + 3 * k, 10).G, shown[k]) << transparencies[k];
-}
-
 // Only the layer's emitters, each with its own blend factors, in list order; particles without
 // a quad sprite draw nothing and leave the cursors on the last emitter and particle.
 TEST_F(DrawParticlesTest, LayersBlendFactorsAndMissingSprites) {
