@@ -1,28 +1,26 @@
-// The decoder registry: start-up state, registration order and limits, and the size checks
-// made before any buffer is allocated.
+// The decoder registry and its size checks made before any buffer is allocated, the row
+// pitch, and the texture bytes made from a decoded image (alpha kept or black keyed).
 #include "image/image_decoders.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
-#include <string>
-#include <vector>
-
+#include "image/texture_bytes.h"
 #include "tests/image/image_test_support.h"
 
 namespace pp {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
 
-// A decoder that accepts everything and reports the size it is told to, counting its calls.
+// A decoder that takes any bytes and reports the size it is told to, counting its calls.
 struct FakeState {
     int32_t Width = 2, Height = 1, Depth = 24;
     bool DecodeSucceeds = true;
     int Checks = 0, Decodes = 0, CleanUps = 0;
-};
-FakeState fake;
+} fake;
 
-const ImageDecoder FakeDecoder{
+const ImageDecoder kFake{
     "fake",
     [](DecodeContext& context) {
         ++fake.Checks;
@@ -33,8 +31,8 @@ const ImageDecoder FakeDecoder{
     },
     [](DecodeContext& context, std::span<uint8_t> buffer, int32_t, int32_t) {
         ++fake.Decodes;
-        if (!fake.DecodeSucceeds) context.Error = "fake: broken on purpose";
-        if (!buffer.empty()) buffer[0] = 42;
+        if (!fake.DecodeSucceeds) context.Error = "fake: broken";
+        buffer[0] = 42;
         return fake.DecodeSucceeds;
     },
     [](DecodeContext&) { ++fake.CleanUps; },
@@ -47,116 +45,119 @@ class ImageRegistry : public testing::Test {
         fake = FakeState{};
     }
     void TearDown() override { ResetImageDecoders(); }
+    const Bytes png = test::CorpusFile("pngsuite/basn2c08.png");
+    const Bytes bmp = test::CorpusFile("bmpsuite/g/rgb24.bmp");
 };
 
-Bytes SmallPng() {
-    test::PngSpec spec;
-    spec.Rows = {1, 2, 3};
-    return test::EncodePng(spec);
-}
-
-Bytes SmallBmp() {
-    return test::MakeBmp(1, 1, 24, 0, {}, {1, 2, 3, 0});
-}
-
-TEST_F(ImageRegistry, StartsWithTheBmpDecoderOnly) {
-    EXPECT_TRUE(DecodeImage(SmallBmp(), 0).has_value());
-    std::string error;
-    EXPECT_FALSE(DecodeImage(SmallPng(), 0, &error).has_value());
-    EXPECT_EQ(error, "image: no decoder recognises the data");
-}
-
-TEST_F(ImageRegistry, EnablePngDecoderAddsPngAfterBmp) {
-    EnablePngDecoder();
-    const auto png = DecodeImage(SmallPng(), 0);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_EQ(test::PackedRows(*png), (Bytes{3, 2, 1}));
-    EXPECT_TRUE(DecodeImage(SmallBmp(), 0).has_value());
-}
-
-TEST_F(ImageRegistry, EnablePngDecoderRegistersOnlyOnce) {
+// BMP alone from the start; PNG once enabled, once only, after the decoders before it.
+TEST_F(ImageRegistry, TriesDecodersInRegistrationOrderWithinItsRoom) {
+    EXPECT_TRUE(DecodeImage(bmp, 0).has_value());
+    EXPECT_FALSE(DecodeImage(png, 0).has_value());
+    ASSERT_EQ(RegisterImageDecoder(kFake), 1);
     EnablePngDecoder();
     EnablePngDecoder();
-    // BMP and PNG take two of the 30 places, so 28 more fit and the next is refused.
-    for (int i = 0; i < MaxImageDecoders - 2; ++i) {
-        EXPECT_EQ(RegisterImageDecoder(FakeDecoder), 1) << "decoder " << i;
-    }
-    EXPECT_EQ(RegisterImageDecoder(FakeDecoder), 0);
-}
-
-TEST_F(ImageRegistry, DecodersAreTriedInRegistrationOrder) {
-    ASSERT_EQ(RegisterImageDecoder(FakeDecoder), 1);
-    EnablePngDecoder();
-    // BMP comes first and takes its own bytes; the fake, second, takes everything else, so the
-    // PNG decoder registered after it never sees a PNG.
-    const auto bmp = DecodeImage(SmallBmp(), 0);
-    ASSERT_TRUE(bmp.has_value());
+    ASSERT_TRUE(DecodeImage(bmp, 0).has_value());
     EXPECT_EQ(fake.Checks, 0);
-    const auto png = DecodeImage(SmallPng(), 0);
-    ASSERT_TRUE(png.has_value());
-    EXPECT_EQ(fake.Checks, 1);
-    EXPECT_EQ(png->Pixels[0], 42);
-}
-
-TEST_F(ImageRegistry, ResetForgetsRegisteredDecoders) {
-    ASSERT_EQ(RegisterImageDecoder(FakeDecoder), 1);
-    EnablePngDecoder();
+    EXPECT_EQ(DecodeImage(png, 0)->Pixels[0], 42) << "the fake comes before PNG";
+    for (int i = 0; i < MaxImageDecoders - 3; ++i) EXPECT_EQ(RegisterImageDecoder(kFake), 1);
+    EXPECT_EQ(RegisterImageDecoder(kFake), 0) << "the registry is full";
     ResetImageDecoders();
-    EXPECT_FALSE(DecodeImage(SmallPng(), 0).has_value());
-    EXPECT_EQ(fake.Checks, 0);
+    EXPECT_FALSE(DecodeImage(png, 0).has_value());
+    EnablePngDecoder();
+    EXPECT_TRUE(DecodeImage(png, 0).has_value());
 }
 
-struct SizeCase {
-    const char* Name;
-    int32_t Width, Height, Depth;
-    const char* Error;
-};
+// The size a check reports is refused before decoding, and the decoder is cleaned up anyway.
+TEST_F(ImageRegistry, RefusesSizesBeforeDecodingAndAlwaysCleansUp) {
+    const struct {
+        int32_t Width, Height, Depth;
+        bool DecodeSucceeds;
+        int Decodes;
+    } rows[] = {
+        {16384, 4097, 32, true, 0},  // a buffer over 256 MiB
+        {16385, 1, 24, true, 0},    {1, 16385, 24, true, 0}, {INT32_MAX, INT32_MAX, 32, true, 0},
+        {0, 5, 24, true, 0},        {5, -1, 24, true, 0},    {5, 5, 16, true, 0},
+        {5, 5, 24, false, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.Width << " x " << row.Height << " x " << row.Depth);
+        fake = {row.Width, row.Height, row.Depth, row.DecodeSucceeds};
+        std::string error;
+        EXPECT_FALSE(DecodeImageWith(kFake, Bytes{1}, 0, &error).has_value());
+        EXPECT_TRUE(error.starts_with("fake: ")) << error;
+        EXPECT_EQ(fake.Decodes, row.Decodes);
+        EXPECT_EQ(fake.CleanUps, 1);
+    }
+    fake = {16384, 4096, 32};
+    EXPECT_TRUE(DecodeImageWith(kFake, Bytes{1}, 0).has_value()) << "exactly 256 MiB is allowed";
+}
 
-class ImageSizeLimit : public ImageRegistry, public testing::WithParamInterface<SizeCase> {};
+TEST(DecodePitch, PadsTwentyFourBitRowsToFourBytesAndRefusesBadSizes) {
+    const int32_t rows[][3] = {{1, 24, 4},  {2, 24, 8},     {3, 24, 12},        {4, 24, 12},
+                               {5, 24, 16}, {3, 32, 12},    {16384, 32, 65536}, {0, 24, 0},
+                               {-3, 32, 0}, {16385, 24, 0}, {3, 16, 0}};
+    for (const auto& [width, depth, pitch] : rows) {
+        EXPECT_EQ(DecodePitch(width, depth), pitch) << width << " x " << depth;
+    }
+}
 
-TEST_P(ImageSizeLimit, IsRefusedBeforeDecodingAndCleanedUp) {
-    const SizeCase& c = GetParam();
-    fake.Width = c.Width;
-    fake.Height = c.Height;
-    fake.Depth = c.Depth;
+// A large image of one colour compressed as hard as zlib can still decodes: the refusal of
+// files too short for the rows they declare leaves room for deflate's best ratio.
+TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = image.height = 2048;
+    image.format = PNG_FORMAT_RGB;
+    const Bytes pixels(size_t{2048} * 2048 * 3, 0);
+    png_alloc_size_t size = 0;
+    ASSERT_TRUE(png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr));
+    Bytes file(size);
+    ASSERT_TRUE(
+        png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr));
+    file.resize(size);
+    ASSERT_LT(file.size() * 500, pixels.size()) << "the fixture should compress hard";
     std::string error;
-    EXPECT_FALSE(DecodeImageWith(FakeDecoder, Bytes{1}, 0, &error).has_value());
-    EXPECT_EQ(error, c.Error);
-    EXPECT_EQ(fake.Decodes, 0);
-    EXPECT_EQ(fake.CleanUps, 1);
+    const auto decoded = DecodeImageWith(PngDecoder(), file, 0, &error);
+    ASSERT_TRUE(decoded.has_value()) << error;
+    EXPECT_EQ(decoded->Height, 2048);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Registry, ImageSizeLimit,
-    testing::Values(
-        SizeCase{"BufferOver256MiB", 16384, 4097, 32, "fake: decode buffer would exceed 256 MiB"},
-        SizeCase{"TooWide", 16385, 1, 24, "fake: image is larger than 16384 pixels on a side"},
-        SizeCase{"TooHigh", 1, 16385, 24, "fake: image is larger than 16384 pixels on a side"},
-        SizeCase{"IntMaxWidth", INT32_MAX, INT32_MAX, 32,
-                 "fake: image is larger than 16384 pixels on a side"},
-        SizeCase{"ZeroWidth", 0, 5, 24, "fake: image has no pixels (width or height is 0 or less)"},
-        SizeCase{"NegativeHeight", 5, -1, 24,
-                 "fake: image has no pixels (width or height is 0 or less)"},
-        SizeCase{"SixteenBitDepth", 5, 5, 16, "fake: unsupported decode depth"}),
-    [](const auto& info) { return std::string(info.param.Name); });
-
-TEST_F(ImageRegistry, FailedDecodeReturnsNothingAndStillCleansUp) {
-    fake.DecodeSucceeds = false;
-    std::string error;
-    EXPECT_FALSE(DecodeImageWith(FakeDecoder, Bytes{1}, 0, &error).has_value());
-    EXPECT_EQ(error, "fake: broken on purpose");
-    EXPECT_EQ(fake.Decodes, 1);
-    EXPECT_EQ(fake.CleanUps, 1);
+DecodedImage Image(int32_t width, int32_t depth, Bytes pixels) {
+    const int32_t pitch = DecodePitch(width, depth);
+    return {width, static_cast<int32_t>(pixels.size()) / pitch, depth, pitch, std::move(pixels)};
 }
 
-TEST(DecodePitch, PadsTwentyFourBitRowsToFourBytes) {
-    struct Row {
-        int32_t Width, Depth, Pitch;
+TEST(TextureBytes, KeepAlphaOnlyOnThirtyTwoBitQuadsElseKeyBlack) {
+    const DecodedImage bgra = Image(2, 32, {0, 0, 0, 128, 9, 0, 0, 7});
+    // Two rows of three pixels and three filler bytes each.
+    const DecodedImage bgr = Image(3, 24, {0, 0, 0, 1, 0, 0, 255, 255, 255, 0xee, 0xee, 0xee,
+                                           0, 1, 0, 0, 0, 0, 0,   0,   1,   0xee, 0xee, 0xee});
+    const Bytes keyedBgr = {0, 0, 0, 0,   1, 0, 0, 255, 255, 255, 255, 255,
+                            0, 1, 0, 255, 0, 0, 0, 0,   0,   0,   1,   255};
+    const struct {
+        const DecodedImage* Image;
+        int32_t Flags;
+        std::optional<Bytes> Texture;
+    } rows[] = {
+        {&bgra, SpriteUsableAsQuad | SpriteKeepAlpha, bgra.Pixels},
+        {&bgra, SpriteUsableAsQuad, Bytes{0, 0, 0, 0, 9, 0, 0, 255}},
+        {&bgra, 0, Bytes{0, 0, 0, 0, 9, 0, 0, 255}},
+        {&bgra, SpriteKeepAlpha, std::nullopt},  // keeping alpha needs a quad
+        {&bgr, SpriteUsableAsQuad | SpriteKeepAlpha, keyedBgr},
+        {&bgr, 0, keyedBgr},
     };
-    for (const Row& row : {Row{1, 24, 4}, Row{2, 24, 8}, Row{3, 24, 12}, Row{4, 24, 12},
-                           Row{5, 24, 16}, Row{3, 32, 12}, Row{16384, 32, 65536}, Row{0, 24, 0},
-                           Row{-3, 32, 0}, Row{16385, 24, 0}, Row{3, 16, 0}}) {
-        EXPECT_EQ(DecodePitch(row.Width, row.Depth), row.Pitch) << row.Width << " x " << row.Depth;
+    for (const auto& row : rows) {
+        EXPECT_EQ(MakeTextureBytes(*row.Image, row.Flags), row.Texture)
+            << row.Image->Depth << " bits, flags " << row.Flags;
+    }
+    // Malformed images: short pixels, narrow pitch, bad depth, no rows, a huge width.
+    DecodedImage bad[5] = {bgra, bgra, bgra, bgra, bgra};
+    bad[0].Pixels.pop_back();
+    bad[1].Pitch = 7;
+    bad[2].Depth = 16;
+    bad[3].Height = 0;
+    bad[4].Width = INT32_MAX;
+    for (const DecodedImage& image : bad) {
+        EXPECT_FALSE(MakeTextureBytes(image, SpriteUsableAsQuad).has_value());
     }
 }
 

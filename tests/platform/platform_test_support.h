@@ -1,57 +1,103 @@
 // Shared by the GL tests: one 800 x 600 window with its screen for the whole test binary,
-// tiny PNG fixtures made in memory, and pixel access to the read-back back buffer.
+// quad sprites made from pixels in memory, and pixel access to the read-back back buffer.
 #pragma once
 
+#include <SDL.h>
+#include <png.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
+
+#include "image/image_decoders.h"
+#include "platform/quad_sprites.h"
+#include "platform/screen.h"
+#include "platform/sprites.h"
+#include "platform/window.h"
 
 namespace pp::test {
 
-// Holds a reference on SDL video and its GL library for the rest of the test binary. SDL
-// otherwise unloads Mesa's driver whenever the last GL window or the video subsystem goes,
-// and every unload leaves the driver's once-initialised state behind, which LeakSanitizer
-// reports as leaks in a module it can no longer name. Returns false without video.
-bool KeepGraphicsDriverLoaded();
+// Holds a reference on SDL video and its GL library for the rest of the test binary: every
+// unload of Mesa's driver leaves state behind that LeakSanitizer reports as leaks. Without a
+// video driver named in the environment, SDL's offscreen one with software GL.
+inline bool KeepGraphicsDriverLoaded() {
+    static const bool loaded = setenv("SDL_VIDEODRIVER", "offscreen", 0) == 0 &&
+                               setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0) == 0 &&
+                               SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 &&
+                               SDL_GL_LoadLibrary(nullptr) == 0;
+    return loaded;
+}
 
-// Opens window 0 and its 800 x 600 screen (if not open), enables PNG and empties the quad
-// table. Returns false when the graphics system cannot start.
-bool OpenTestScreen();
+// Opens window 0 and its 800 x 600 screen unless open, enables PNG and empties the quad table.
+inline bool OpenTestScreen() {
+    if (!KeepGraphicsDriverLoaded()) return false;
+    if (ScreenWidth() != 800 || WindowHandle(0) == nullptr) {
+        InitGraphics();
+        SDL_Window* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001, nullptr);
+        if (window == nullptr || OpenScreenInWindow(window, 0, 0, 800, 600, 0, 0, 0) == 0)
+            return false;
+        EnablePngDecoder();
+    }
+    InitQuadSprites();
+    return true;
+}
 
-// Closes everything OpenTestScreen opened.
-void CloseTestScreen();
+inline void CloseTestScreen() {
+    FreeAllQuadSprites();
+    CloseAllWindows();
+    ShutdownGraphics();
+}
 
 struct Rgba {
     uint8_t R, G, B, A;
 };
 
-// PNG bytes of a width x height image given as top-down RGBA pixels (alpha dropped when
-// withAlpha is false).
-std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<Rgba>& pixels,
-                               bool withAlpha = true);
+// PNG bytes of top-down RGBA pixels.
+inline std::vector<uint8_t> EncodePng(int32_t width, int32_t height,
+                                      const std::vector<Rgba>& pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> png(1024 + pixels.size() * 8);
+    png_alloc_size_t size = png.size();
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr))
+        return {};
+    png.resize(size);
+    return png;
+}
 
-// Loads the pixels as sprite `number` with flags 12 and makes quad sprite `number` from it.
-// Returns false when either step fails.
-bool MakeQuadFromPixels(int32_t number, int32_t width, int32_t height,
-                        const std::vector<Rgba>& pixels);
+// Loads the pixels as sprite `number` keeping their alpha and makes quad sprite `number` of it.
+inline bool MakeQuadFromPixels(int32_t number, int32_t width, int32_t height,
+                               const std::vector<Rgba>& pixels) {
+    return SpriteFromMemory(number, EncodePng(width, height, pixels),
+                            SpriteUsableAsQuad | SpriteKeepAlpha) != nullptr &&
+           CreateQuadSprite(number, number) != nullptr;
+}
 
 struct Bgr {
     uint8_t B, G, R;
     bool operator==(const Bgr&) const = default;
 };
 
-// The back buffer as read by ReadScreenPixels.
-class Frame {
-  public:
-    Frame();  // reads the back buffer now
-    Bgr At(int32_t x, int32_t y) const;
+// The back buffer, read when made.
+struct Frame {
+    Frame() { ReadScreenPixels(Bytes); }
+    Bgr At(int32_t x, int32_t y) const {
+        const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(ScreenWidth()) + x) * 3;
+        return {Bytes.at(i), Bytes.at(i + 1), Bytes.at(i + 2)};
+    }
     // Pixels that differ from colour inside the rectangle [x0, x1) x [y0, y1).
-    int32_t CountNot(Bgr colour, int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
-    const std::vector<uint8_t>& Bytes() const { return bytes_; }
-    int32_t Width() const { return width_; }
-
-  private:
-    std::vector<uint8_t> bytes_;
-    int32_t width_ = 0, height_ = 0;
+    int32_t CountNot(Bgr colour, int32_t x0 = 0, int32_t y0 = 0, int32_t x1 = 800,
+                     int32_t y1 = 600) const {
+        int32_t count = 0;
+        for (int32_t y = y0; y < y1; ++y) {
+            for (int32_t x = x0; x < x1; ++x) count += !(At(x, y) == colour);
+        }
+        return count;
+    }
+    std::vector<uint8_t> Bytes;
 };
 
 }  // namespace pp::test

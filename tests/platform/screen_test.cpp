@@ -1,13 +1,16 @@
+// The screen (clearing, presenting into its window, life without a screen), sprite loading
+// and replacing, and GL program building.
 #include "platform/screen.h"
 
-#include <SDL.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
-#include "image/image_decoders.h"
-#include "platform/quad_sprites.h"
-#include "platform/sprites.h"
-#include "platform/window.h"
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/gl_program.h"
 #include "tests/platform/platform_test_support.h"
 
 namespace pp {
@@ -15,37 +18,22 @@ namespace {
 
 using test::Bgr;
 using test::Frame;
-using test::Rgba;
 
-// What the window shows in the rectangle at (x, y), w x h, as top-down B, G, R rows like
-// ReadScreenPixels; the window's own GL rows run bottom-up.
-std::vector<uint8_t> ReadWindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
+// What window 0 shows in the rectangle at (x, y), w x h, as top-down B, G, R rows like
+// ReadScreenPixels; GL's rows run bottom-up.
+std::vector<uint8_t> WindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
     int drawW = 0, drawH = 0;
     SDL_GL_GetDrawableSize(WindowHandle(0), &drawW, &drawH);
     const size_t row = static_cast<size_t>(w) * 3u;
-    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(h));
+    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(h)), topDown;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, drawH - y - h, w, h, GL_BGR, GL_UNSIGNED_BYTE, bottomUp.data());
     ApplyDefaultStates();
-    std::vector<uint8_t> topDown;
-    for (int32_t r = h - 1; r >= 0; --r) {
-        const auto begin = bottomUp.begin() + static_cast<ptrdiff_t>(row * static_cast<size_t>(r));
-        topDown.insert(topDown.end(), begin, begin + static_cast<ptrdiff_t>(row));
+    for (size_t r = static_cast<size_t>(h); r-- > 0;) {
+        topDown.insert(topDown.end(), bottomUp.begin() + r * row, bottomUp.begin() + (r + 1) * row);
     }
     return topDown;
-}
-
-// A picture that no turn or mirror maps onto itself: distinct 3 x 2 quads in three corners.
-void DrawCornerQuads(int32_t width, int32_t height) {
-    const std::vector<Rgba> texels = {{255, 0, 0, 255},   {0, 255, 0, 255},   {0, 0, 255, 255},
-                                      {255, 255, 0, 255}, {0, 255, 255, 255}, {255, 0, 255, 255}};
-    ASSERT_TRUE(test::MakeQuadFromPixels(1, 3, 2, texels));
-    ASSERT_EQ(BeginQuads(), 1);
-    DrawQuadSprite(1, 1, 0, 255);
-    DrawQuadSprite(1, width - 2, 1, 255);
-    DrawQuadSprite(1, 1, height - 1, 128);
-    EndQuads();
 }
 
 class ScreenTest : public ::testing::Test {
@@ -54,105 +42,76 @@ class ScreenTest : public ::testing::Test {
     static void TearDownTestSuite() { test::CloseTestScreen(); }
 };
 
-TEST_F(ScreenTest, BackBufferHasTheScreenSizeAndDepth) {
-    EXPECT_EQ(ScreenWidth(), 800);
-    EXPECT_EQ(ScreenHeight(), 600);
-    EXPECT_EQ(ScreenDepth(), 32);
-    std::vector<uint8_t> bgr;
-    ASSERT_TRUE(ReadScreenPixels(bgr));
-    EXPECT_EQ(bgr.size(), 800u * 600u * 3u);
-}
-
-struct Fill {
-    int32_t Colour;
-    Bgr Expected;
-};
-
-class FillScreenColours : public ScreenTest, public ::testing::WithParamInterface<Fill> {};
-
-TEST_P(FillScreenColours, FillTheWholeBackBufferWithTheConvertedColour) {
-    FillScreen(GetParam().Colour);
-    const Frame frame;
-    EXPECT_EQ(frame.CountNot(GetParam().Expected, 0, 0, 800, 600), 0);
-    const Bgr corner = frame.At(799, 599);
-    EXPECT_EQ(corner.R, GetParam().Expected.R);
-    EXPECT_EQ(corner.G, GetParam().Expected.G);
-    EXPECT_EQ(corner.B, GetParam().Expected.B);
-}
-
-// Red in bits 0-7, green 8-15, blue 16-23; a top byte lands in green, a set bit 31 fills
-// the bits above 16 of the device colour.
-INSTANTIATE_TEST_SUITE_P(Colours, FillScreenColours,
-                         ::testing::Values(Fill{0, {0, 0, 0}}, Fill{255, {0, 0, 255}},
-                                           Fill{0x00FF00, {0, 255, 0}}, Fill{0xFF0000, {255, 0, 0}},
-                                           Fill{0x00406080, {0x40, 0x60, 0x80}},
-                                           Fill{0x01000000, {0, 1, 0}},
-                                           Fill{0x7F000000, {0, 0x7F, 0}},
-                                           Fill{static_cast<int32_t>(0x80000000), {0, 0x80, 0xFF}},
-                                           Fill{-1, {255, 255, 255}}));
-
-TEST_F(ScreenTest, PresentingKeepsTheBackBufferForShowingItAgain) {
-    FillScreen(0x00336699);
-    const Frame before;
-    EXPECT_EQ(EnsureScene(), 1);
-    EXPECT_EQ(PresentFrame(), 1);
-    EXPECT_EQ(PresentFrame(), 1);
-    const Frame after;
-    EXPECT_EQ(before.Bytes(), after.Bytes());
-}
-
-TEST_F(ScreenTest, ExposeBetweenFramesPresentsTheUnchangedFrame) {
-    FillScreen(0x00102030);
-    PresentFrame();
-    const Frame before;
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = SDL_GetWindowID(WindowHandle(0));
-    e.window.event = SDL_WINDOWEVENT_EXPOSED;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-    while (WaitEvent(5) != 0) {
+// Red in bits 0-7, green 8-15, blue 16-23; a top byte lands in green, a set bit 31 fills the
+// bits above 16 of the device colour.
+TEST_F(ScreenTest, FillScreenConvertsTheColourForTheWholeBackBuffer) {
+    const std::pair<int32_t, Bgr> rows[] = {{0, {0, 0, 0}},
+                                            {255, {0, 0, 255}},
+                                            {0x00FF00, {0, 255, 0}},
+                                            {0xFF0000, {255, 0, 0}},
+                                            {0x00406080, {0x40, 0x60, 0x80}},
+                                            {0x01000000, {0, 1, 0}},
+                                            {0x7F000000, {0, 0x7F, 0}},
+                                            {static_cast<int32_t>(0x80000000), {0, 0x80, 0xFF}},
+                                            {-1, {255, 255, 255}}};
+    for (const auto& [colour, expected] : rows) {
+        FillScreen(colour);
+        const Frame frame;
+        EXPECT_EQ(frame.Bytes.size(), 800u * 600u * 3u);
+        EXPECT_EQ(frame.CountNot(expected), 0) << std::hex << colour;
     }
-    EXPECT_EQ(Frame().Bytes(), before.Bytes());
 }
 
-TEST_F(ScreenTest, PresentingShowsTheBackBufferInTheWindowTopRowFirst) {
-    FillScreen(0x00203040);
-    DrawCornerQuads(800, 600);
-    const Frame frame;
-    ASSERT_EQ(PresentFrame(), 1);
-    EXPECT_EQ(ReadWindowPixels(0, 0, 800, 600), frame.Bytes());
-    EXPECT_EQ(Frame().Bytes(), frame.Bytes()) << "presenting leaves the back buffer as it was";
-
-    // The frame after it is drawn as usual, not over or from the presented picture.
-    FillScreen(0);
-    DrawCornerQuads(800, 600);
-    const Frame next;
-    // 3 x 2, 2 x 2 cut by the right edge and 3 x 1 cut by the bottom edge.
-    EXPECT_EQ(next.CountNot({0, 0, 0}, 0, 0, 800, 600), 6 + 4 + 3);
-    PresentFrame();
-    EXPECT_EQ(ReadWindowPixels(0, 0, 800, 600), next.Bytes());
-}
-
-TEST_F(ScreenTest, ScreenAwayFromTheCornerIsShownAtItsPlaceWithBlackAround) {
-    ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), 10, 20, 320, 200, 0, 0, 0), 1);
-    EnablePngDecoder();
-    FillScreen(0x00FFFFFF);
-    DrawCornerQuads(320, 200);
-    const Frame frame;
-    ASSERT_EQ(PresentFrame(), 1);
-    EXPECT_EQ(ReadWindowPixels(10, 20, 320, 200), frame.Bytes());
-    const std::vector<uint8_t> whole = ReadWindowPixels(0, 0, 800, 600);
-    int32_t lit = 0;
-    for (size_t i = 0; i < whole.size(); i += 3) {
-        if (whole[i] != 0 || whole[i + 1] != 0 || whole[i + 2] != 0) ++lit;
+// Presenting shows the back buffer in the window, top row first, at the screen's place with
+// black around it, and leaves the back buffer as it was for the next frame or an expose.
+TEST_F(ScreenTest, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
+    for (const auto& [x, y, w, h] : {std::array{0, 0, 800, 600}, std::array{10, 20, 320, 200}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << x << ", " << y);
+        ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), x, y, w, h, 0, 0, 0), 1);
+        ASSERT_TRUE(test::MakeQuadFromPixels(1, 3, 2,
+                                             {{255, 0, 0, 255},
+                                              {0, 255, 0, 255},
+                                              {0, 0, 255, 255},
+                                              {255, 255, 0, 255},
+                                              {0, 255, 255, 255},
+                                              {255, 0, 255, 255}}));
+        FillScreen(0x00FFFFFF);
+        ASSERT_EQ(BeginQuads(), 1);
+        DrawQuadSprite(1, 1, 0, 255);
+        DrawQuadSprite(1, w - 2, 1, 255);
+        DrawQuadSprite(1, 1, h - 1, 128);
+        EndQuads();
+        const Frame frame;
+        EXPECT_EQ(EnsureScene(), 1);
+        ASSERT_EQ(PresentFrame(), 1);
+        EXPECT_EQ(WindowPixels(x, y, w, h), frame.Bytes);
+        const std::vector<uint8_t> whole = WindowPixels(0, 0, 800, 600);
+        int32_t lit = 0;  // nothing in the white frame is black, nothing outside it lit
+        for (size_t i = 0; i < whole.size(); i += 3)
+            lit += whole[i] != 0 || whole[i + 1] != 0 || whole[i + 2] != 0;
+        EXPECT_EQ(lit, w * h);
+        SDL_Event e{};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = SDL_GetWindowID(WindowHandle(0));
+        e.window.event = SDL_WINDOWEVENT_EXPOSED;
+        ASSERT_EQ(SDL_PushEvent(&e), 1);
+        while (WaitEvent(5) != 0) {
+        }
+        EXPECT_EQ(PresentFrame(), 1);
+        EXPECT_TRUE(Frame().Bytes == frame.Bytes);
+        EXPECT_EQ(WindowPixels(x, y, w, h), frame.Bytes);
     }
-    // Nothing in the white frame is black, nothing outside it is lit.
-    EXPECT_EQ(lit, 320 * 200);
-    ReleaseScreen();
 }
 
-TEST_F(ScreenTest, EveryOperationDoesNothingOrFailsWithoutAScreen) {
-    ReleaseScreen();
+TEST_F(ScreenTest, WithoutAScreenEverythingDoesNothingOrFails) {
+    const std::vector<uint8_t> png = test::EncodePng(1, 1, {{255, 0, 0, 255}});
+    ASSERT_NE(SpriteFromMemory(3, png, SpriteUsableAsQuad), nullptr);
+    EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 0, 600, 0, 0, 0), 0);
+    EXPECT_EQ(LookupSprite(3), nullptr) << "opening a screen frees the sprites";
+    for (const auto& [w, h] : {std::pair{800, -1}, {1 << 30, 600}}) {
+        EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, w, h, 0, 0, 0), 0);
+    }
+    EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 800, 600, 0, 0, 0), 0);
     EXPECT_EQ(ScreenWidth(), 0);
     EXPECT_EQ(ScreenHeight(), 0);
     FillScreen(255);
@@ -163,66 +122,89 @@ TEST_F(ScreenTest, EveryOperationDoesNothingOrFailsWithoutAScreen) {
     EXPECT_FALSE(ReadScreenPixels(bgr));
     EXPECT_TRUE(bgr.empty());
     EXPECT_EQ(BeginQuads(), 0);
-    const std::vector<uint8_t> png = test::EncodePng(1, 1, {{255, 0, 0, 255}});
     EXPECT_EQ(SpriteFromMemory(1, png, SpriteUsableAsQuad), nullptr);
     SetQuadBlending(2, 2);
     DrawQuadSprite(1, 0, 0, 255);
     EndQuads();
-    ReleaseScreen();  // twice: nothing
-}
-
-TEST_F(ScreenTest, OpeningInNoWindowFailsAndFreesAllSprites) {
-    const std::vector<uint8_t> png = test::EncodePng(1, 1, {{255, 0, 0, 255}});
-    ASSERT_NE(SpriteFromMemory(3, png, SpriteUsableAsQuad), nullptr);
-    EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 800, 600, 0, 0, 0), 0);
-    EXPECT_EQ(LookupSprite(3), nullptr);
-    EXPECT_EQ(ScreenWidth(), 0);
-}
-
-TEST_F(ScreenTest, OpeningASecondScreenClosesTheFirstAndItsSprites) {
-    const std::vector<uint8_t> png = test::EncodePng(1, 1, {{255, 0, 0, 255}});
-    ASSERT_NE(SpriteFromMemory(3, png, SpriteUsableAsQuad), nullptr);
-    ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 320, 200, 0, 0, 0), 1);
-    EXPECT_EQ(LookupSprite(3), nullptr);
-    EXPECT_EQ(ScreenWidth(), 320);
-    EXPECT_EQ(ScreenHeight(), 200);
     ReleaseScreen();
-}
-
-TEST_F(ScreenTest, UnusableSizesFailTheOpen) {
-    EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 0, 600, 0, 0, 0), 0);
-    EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 800, -1, 0, 0, 0), 0);
-    EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 1 << 30, 600, 0, 0, 0), 0);
-    EXPECT_EQ(ScreenWidth(), 0);
-    EXPECT_EQ(EnsureScene(), 0);
-}
-
-TEST_F(ScreenTest, StretchedScreenPresentsIntoAResizedWindow) {
-    ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), 10, 20, 800, 600, 1, 30, 40), 1);
-    SDL_SetWindowSize(WindowHandle(0), 1000, 700);
-    while (WaitEvent(5) != 0) {
-    }
-    FillScreen(0x00FF00);
-    EXPECT_EQ(PresentFrame(), 1);
-    EXPECT_EQ(ScreenWidth(), 800) << "the back buffer keeps its size";
-    SDL_SetWindowSize(WindowHandle(0), 800, 600);
-    ReleaseScreen();
-}
-
-TEST_F(ScreenTest, ClosingTheWindowReleasesTheScreenInIt) {
+    SetQuadBlending(5, 6);
+    // A screen in a window goes with the window.
+    ASSERT_TRUE(test::OpenTestScreen());
     WindowClose(0);
     EXPECT_EQ(ScreenWidth(), 0);
     EXPECT_EQ(EnsureScene(), 0);
-    EXPECT_EQ(PresentFrame(), 1);
-}
-
-TEST(GraphicsLifecycle, InitialisesOnceAndShutsDownCleanly) {
     test::CloseTestScreen();
     EXPECT_EQ(InitGraphics(), 1);
-    EXPECT_EQ(InitGraphics(), 0);
+    EXPECT_EQ(InitGraphics(), 0) << "once";
     ShutdownGraphics();
     ShutdownGraphics();
-    EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 8, 8, 0, 0, 0), 0);
+}
+
+// A failed load or an unrecognised file empties the number; a file that cannot be read leaves
+// what was there; names may use backslashes; numbers past the table grow it.
+TEST_F(ScreenTest, SpritesLoadReplaceAndFree) {
+    const std::vector<uint8_t> png =
+        test::EncodePng(3, 2, std::vector<test::Rgba>(6, {9, 9, 9, 9}));
+    const std::filesystem::path dir = std::filesystem::path(PP_BINARY_DIR) / "screen_test";
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "star.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    std::ofstream(dir / "notes.txt") << "hello";
+    const std::string backslashed = dir.string() + "\\star.png";
+    const SpriteRecord* fromFile = LoadSpriteImage(7, backslashed.c_str(), 12);
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->Width, 3);
+    for (const char* unreadable :
+         {"Data\\no such file.png", PP_BINARY_DIR, static_cast<const char*>(nullptr)}) {
+        EXPECT_EQ(LoadSpriteImage(7, unreadable, 12), nullptr);
+        EXPECT_EQ(LookupSprite(7), fromFile) << "kept";
+    }
+    EXPECT_EQ(LoadSpriteImage(7, (dir / "notes.txt").c_str(), 12), nullptr);
+    EXPECT_EQ(LookupSprite(7), nullptr) << "an unknown format frees it";
+    std::vector<uint8_t> truncated = png;
+    truncated.resize(png.size() - 20);
+    const std::vector<std::pair<std::vector<uint8_t>, int32_t>> refused = {
+        {png, SpriteKeepAlpha}, {{'n', 'o', 't'}, 12}, {{}, 12}, {truncated, 12}};
+    for (const auto& [bytes, flags] : refused) {
+        ASSERT_NE(SpriteFromMemory(5, png, 12), nullptr);
+        EXPECT_EQ(SpriteFromMemory(5, bytes, flags), nullptr);
+        EXPECT_EQ(LookupSprite(5), nullptr);
+    }
+    EXPECT_EQ(SpriteFromMemory(-1, png, 12), nullptr);
+    FreeSprite(-1);
+    EXPECT_NE(SpriteFromMemory(1000, png, 12), nullptr);
+    EXPECT_NE(LookupSprite(1000), nullptr);
+    FreeSprite(1000);
+    EXPECT_EQ(LookupSprite(1000), nullptr);
+}
+
+TEST_F(ScreenTest, GlProgramsBuildOrNameTheStageThatFailed) {
+    const char* vertex =
+        "#version 330 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n";
+    const char* fragment =
+        "#version 330 core\nout vec4 Colour;\nvoid main() { Colour = vec4(1.0); }\n";
+    const char* broken = "#version 330 core\nvoid main() { undeclared = 1.0; }\n";
+    const char* noMain = "#version 330 core\nvoid Helper() {}\n";  // compiles, does not link
+    const struct {
+        const char *Vertex, *Fragment, *ErrorStart;
+    } rows[] = {{vertex, fragment, nullptr},
+                {broken, fragment, "vertex shader: "},
+                {vertex, broken, "fragment shader: "},
+                {noMain, fragment, "link: "}};
+    for (const auto& row : rows) {
+        std::string error;
+        const GLuint program = BuildGlProgram(row.Vertex, row.Fragment, &error);
+        EXPECT_EQ(program != 0, row.ErrorStart == nullptr) << error;
+        if (row.ErrorStart != nullptr) {
+            EXPECT_TRUE(error.starts_with(row.ErrorStart) &&
+                        error.size() > std::strlen(row.ErrorStart))
+                << error;
+        }
+        glDeleteProgram(program);
+        // Nothing is left in GL's error state for the next draw to trip over.
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    }
+    BuildGlProgram(broken, fragment);  // without a place for the message
 }
 
 }  // namespace
