@@ -320,7 +320,11 @@ TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
             ASSERT_EQ(got.size(), expected.size());
             // Ordinary motion keeps most particles; huge, infinite or NaN motion ends most.
             EXPECT_TRUE(&motion >= motions + 2 || got.size() > 1000u);
-            EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(Particle)), 0);
+            // An empty vector's data() may be null, which memcmp must not be given.
+            if (!got.empty()) {
+                EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(Particle)),
+                          0);
+            }
         }
     }
 }
