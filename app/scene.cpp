@@ -1,8 +1,6 @@
 #include "app/scene.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
-#include <link.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,23 +16,6 @@
 
 namespace pp {
 namespace {
-
-// Marks every shared library loaded now to stay until the process ends. Shut-down is the end
-// of the process, so unloading the graphics driver on the way gains nothing; and Mesa's
-// drivers leave allocations behind when unloaded, which leak checkers then report in a module
-// they can no longer name, so that they cannot be told apart from leaks of our own.
-void KeepLoadedLibrariesUntilExit() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
-                // RTLD_NOLOAD only finds the loaded library; the extra reference is never
-                // given back, by design.
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            }
-            return 0;
-        },
-        nullptr);
-}
 
 // Enters the scene's folder for as long as it lives, when that is not the working directory,
 // and goes back afterwards; the scene's paths, and the paths inside its effect files, are

@@ -79,6 +79,7 @@ Status ReadPixels(std::vector<uint8_t>& rgb) {
 }
 
 void CloseScreen() {
+    pp::KeepLoadedLibrariesUntilExit();
     pp::CloseAllWindows();
     pp::ShutdownGraphics();
     pp::FreeAllQuadSprites();

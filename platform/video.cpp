@@ -1,6 +1,8 @@
 #include "platform/video.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <cstdlib>
 
@@ -36,6 +38,19 @@ void ClearVideoError() {
 std::string VideoErrorText() {
     const char* text = SDL_GetError();
     return text != nullptr && text[0] != '\0' ? std::string("SDL: ") + text : "";
+}
+
+void KeepLoadedLibrariesUntilExit() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+                // RTLD_NOLOAD only finds the loaded library; the extra reference is never
+                // given back, by design.
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
 }
 
 void EndVideo() {

@@ -36,4 +36,10 @@ std::string VideoErrorText();
 // Ends every use of the video library; call after CloseAllWindows and ShutdownGraphics.
 void EndVideo();
 
+// Marks every shared library loaded now to stay until the process ends. Shut-down is the end
+// of the process, so unloading the graphics driver on the way gains nothing; and Mesa's
+// drivers leave allocations behind when unloaded, which leak checkers then report in a module
+// they can no longer name, so that they cannot be told apart from leaks of our own.
+void KeepLoadedLibrariesUntilExit();
+
 }  // namespace pp
