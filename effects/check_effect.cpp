@@ -122,24 +122,22 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
                          "most a flicker shows");
     }
 
-    const Setting size = values.Find("Size");
-    const float mostSize = Largest(values.Spec(size, kDefaults.Size));
-    // A growing particle may reach one pixel in the update that bears it.
-    const float raise = EffectiveValues::Number(values.Find("Raise"), kDefaults.Raise);
-    if (!size.Text.empty() && mostSize < 1.0f && !(raise > 0.0f)) {
-        report(size, "Size is at most " + Show(mostSize) +
-                         ", below one pixel: every particle is removed at its first update, so "
-                         "nothing shows");
-    }
-
-    const Setting transparency = values.Find("Transparency");
-    const float mostTransparency = Largest(values.Spec(transparency, kDefaults.Transparency));
-    const float fade = EffectiveValues::Number(values.Find("Fade"), kDefaults.Fade);
-    if (!transparency.Text.empty() && mostTransparency < 1.0f && !(fade > 0.0f)) {
-        report(transparency, "Transparency is at most " + Show(mostTransparency) +
-                                 ", never reaching 1: every particle is removed at its first "
-                                 "update, so nothing shows");
-    }
+    // Size and transparency die below 1 in the update that bears a particle, unless Raise or
+    // Fade lifts them in that same update.
+    const auto belowOne = [&](std::string_view key, ValueSpec fallback, std::string_view change,
+                              float changeDefault, std::string_view why) {
+        const Setting setting = values.Find(key);
+        const float most = Largest(values.Spec(setting, fallback));
+        const float lift = EffectiveValues::Number(values.Find(change), changeDefault);
+        if (!setting.Text.empty() && most < 1.0f && !(lift > 0.0f)) {
+            report(setting, std::string(key) + " is at most " + Show(most) + ", " +
+                                std::string(why) +
+                                ": every particle is removed at its first update, so nothing "
+                                "shows");
+        }
+    };
+    belowOne("Size", kDefaults.Size, "Raise", kDefaults.Raise, "below one pixel");
+    belowOne("Transparency", kDefaults.Transparency, "Fade", kDefaults.Fade, "never reaching 1");
 
     const Setting rotation = values.Find("Rotation");
     const ValueSpec spin = values.Spec(rotation, kDefaults.Rotation);

@@ -28,6 +28,17 @@ struct ParticleRun {
     alignas(64) float Transparency[kRun];
 };
 
+// Puts particle n of a run into the run's fields, one array per field.
+[[gnu::always_inline]] inline void Gather(const Particle& p, size_t n, QuadDrawRun& run,
+                                          ParticleRun& particles) {
+    run.Quad[n] = p.Sprite;
+    run.Degrees[n] = p.Angle;
+    particles.Size[n] = p.Size;
+    particles.X[n] = p.X;
+    particles.Y[n] = p.Y;
+    particles.Transparency[n] = p.Transparency;
+}
+
 // Centres and rounds particles [0, n): one by one, for processors without AVX2 and for the
 // rest of a run.
 void CentreAndRoundEach(const ParticleRun& particles, QuadDrawRun& run, size_t first, size_t n,
@@ -105,13 +116,7 @@ void StageRun(const RunOfParticles& r, float dx, float dy, StagedQuadRun& staged
     QuadDrawRun run;
     ParticleRun particles;
     for (size_t n = 0; n < r.Count; ++n) {
-        const Particle& p = r.First[n];
-        run.Quad[n] = p.Sprite;
-        run.Degrees[n] = p.Angle;
-        particles.Size[n] = p.Size;
-        particles.X[n] = p.X;
-        particles.Y[n] = p.Y;
-        particles.Transparency[n] = p.Transparency;
+        Gather(r.First[n], n, run, particles);
     }
     size_t i = 0;
 #if defined(__x86_64__)
@@ -171,12 +176,7 @@ int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t 
         if (e->Layer != layer) continue;
         size_t n = 0;
         ListVisit(e->Particles, [&](const Particle& p) {
-            run.Quad[n] = p.Sprite;
-            run.Degrees[n] = p.Angle;
-            particles.Size[n] = p.Size;
-            particles.X[n] = p.X;
-            particles.Y[n] = p.Y;
-            particles.Transparency[n] = p.Transparency;
+            Gather(p, n, run, particles);
             if (++n == kRun) {
                 SubmitRun(*e, particles, run, n, dx, dy);
                 n = 0;

@@ -93,6 +93,16 @@ inline void CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_
 
 // Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
 // batch.
+// Makes the batch draw with this texture and blend, drawing what waits first when it holds
+// another texture or blend.
+void UseTextureAndBlend(QuadBatch& b, GLuint texture, GlBlend blend) {
+    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+}
+
 void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
              const RunAngles& angles, size_t begin, size_t end) {
     // Each draw sets size and angle; the last one stays on the quad sprite.
@@ -109,12 +119,7 @@ void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
-    const GLuint texture = q.Texture->Texture;
-    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
-        FlushQuadBatch();
-    }
-    b.PendingTexture = texture;
-    b.PendingBlend = blend;
+    UseTextureAndBlend(b, q.Texture->Texture, blend);
     if (!b.Batching) {
         for (size_t i = begin; i < end; ++i) {
             CornersOfDraw(run, angles, i, x, y);
@@ -155,12 +160,7 @@ void DrawStagedGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const StagedQua
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
-    const GLuint texture = q.Texture->Texture;
-    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
-        FlushQuadBatch();
-    }
-    b.PendingTexture = texture;
-    b.PendingBlend = blend;
+    UseTextureAndBlend(b, q.Texture->Texture, blend);
     if (!b.Batching) {
         // The quads written are those a single draw sends to GL, one call each.
         for (size_t i = 0; i < g.Written; ++i) {
