@@ -2,19 +2,13 @@
 // and through the engine call it forwards to, alternating in one run; the counter "api/engine"
 // is their ratio (target: within 1.05).
 #include <benchmark/benchmark.h>
-#include <time.h>
 
 #include "lib/world_access.h"
 #include "particleplayer/world.h"
+#include "runtime/clock.h"
 
 namespace particleplayer {
 namespace {
-
-double ThreadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // A world holding n long-lived particles of one disabled effect, so that the population
 // stays n.
@@ -44,11 +38,11 @@ void BM_UpdateThroughApi(benchmark::State& state) {
     for (auto _ : state) {
         api.AdvanceTime(16);
         direct.AdvanceTime(16);
-        const double t0 = ThreadSeconds();
+        const double t0 = pp::ThreadCpuSeconds();
         benchmark::DoNotOptimize(api.Update());
-        const double t1 = ThreadSeconds();
+        const double t1 = pp::ThreadCpuSeconds();
         benchmark::DoNotOptimize(pp::UpdateParticles(engine));
-        engineSeconds += ThreadSeconds() - t1;
+        engineSeconds += pp::ThreadCpuSeconds() - t1;
         apiSeconds += t1 - t0;
     }
     state.counters["particles"] = static_cast<double>(api.ParticleCount());

@@ -11,7 +11,6 @@
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,14 +42,6 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// CPU time of this thread: llvmpipe's rasteriser threads run beside it on the same two cores,
-// so wall time would charge their work to whatever runs meanwhile.
-double ThreadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
 constexpr double kFrameBudgetMs = 1000.0 / 60.0;
@@ -116,11 +107,11 @@ Pass Submit(Engine& engine, bool batching) {
     FillScreen(0);
     glFinish();  // the rasteriser threads finish the last frame outside the timing
     ResetQuadDrawStats();
-    const double start = ThreadSeconds();
+    const double start = ThreadCpuSeconds();
     BeginQuads();
     DrawParticles(engine, 0, 0, 0);
     EndQuads();
-    Pass pass{ThreadSeconds() - start, ReadQuadDrawStats()};
+    Pass pass{ThreadCpuSeconds() - start, ReadQuadDrawStats()};
     glFinish();
     SetQuadBatching(true);
     return pass;

@@ -1,22 +1,15 @@
 #include "platform/frame.h"
 
-#include <time.h>
-
 #include <chrono>
 
 #include "platform/draw_particles.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
+#include "runtime/clock.h"
 #include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
-
-double ThreadSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 double WallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -26,7 +19,7 @@ double WallSeconds() {
 void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
     timing.Threads = engine.Workers != nullptr ? engine.Workers->Threads() : 1;
     timing.WallTime = timing.WallTime || timing.Threads > 1;
-    double (*const seconds)() = timing.WallTime ? &WallSeconds : &ThreadSeconds;
+    double (*const seconds)() = timing.WallTime ? &WallSeconds : &ThreadCpuSeconds;
     FillScreen(0);
     const double updateStart = seconds();
     if (update == FrameUpdate::Run) UpdateParticles(engine);

@@ -32,4 +32,9 @@ class VirtualClock : public MillisecondClock {
     uint32_t now_;
 };
 
+// This thread's processor time in seconds. Timings on a shared machine read it: time spent
+// waiting for a core, or in other threads such as the software rasteriser's, is not the
+// measured code's.
+double ThreadCpuSeconds();
+
 }  // namespace pp
