@@ -1,5 +1,7 @@
 #include <bit>
 #include <cstddef>
+#include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "effects/effect_text.h"
@@ -27,7 +29,9 @@ class HostClock : public pp::MillisecondClock {
     static_assert(offsetof(Public, field) == offsetof(Engine, field) && \
                   sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
-static_assert(sizeof(EffectParams) == sizeof(pp::EmitterParams));
+// EffectParams holds the parameters of the seventeen original keys: the engine record up to
+// its Extras.
+static_assert(sizeof(EffectParams) == offsetof(pp::EmitterParams, Extras));
 PP_SAME_FIELD(Particle, pp::Particle, Sprite);
 PP_SAME_FIELD(Particle, pp::Particle, Size);
 PP_SAME_FIELD(Particle, pp::Particle, X);
@@ -66,6 +70,12 @@ PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendDestination);
 template <class To, class From>
 To CopyRecord(const From& from) {
     return std::bit_cast<To>(from);
+}
+
+EffectParams PublicParams(const pp::EmitterParams& params) {
+    EffectParams out;
+    std::memcpy(&out, &params, sizeof out);
+    return out;
 }
 
 }  // namespace
@@ -189,7 +199,7 @@ std::vector<Effect> World::Effects() {
 Result<EffectParams> World::Params(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {{}, "no such effect in this world"};
-    return {CopyRecord<EffectParams>(emitter->Params()), ""};
+    return {PublicParams(emitter->Params()), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {
@@ -209,8 +219,14 @@ int64_t World::ParticleCount() {
     return n;
 }
 
+// The optional keys' Extras take their defaults.
 pp::EmitterParams WorldAccess::EngineParams(const EffectParams& params) {
-    return CopyRecord<pp::EmitterParams>(params);
+    pp::EmitterParams out;
+    // EmitterParams has member initialisers, so it is not trivial, but it is trivially
+    // copyable: its bytes may be written.
+    static_assert(std::is_trivially_copyable_v<pp::EmitterParams>);
+    std::memcpy(static_cast<void*>(&out), &params, sizeof params);
+    return out;
 }
 
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {

@@ -57,13 +57,16 @@ constexpr void VisitParamFields(Params& params, Visit&& visit) {
 }
 
 // A field left out of the table would leave bytes of the record uncounted (the record has no
-// padding); the order is checked by the tests.
+// padding); the order is checked by the tests. The optional keys' Extras, last in the record,
+// are printed apart.
 inline constexpr std::size_t kParamFieldBytes = [] {
     std::size_t bytes = 0;
     EmitterParams params;
     VisitParamFields(params, [&](std::string_view, const auto& value) { bytes += sizeof value; });
     return bytes;
 }();
-static_assert(kParamFieldBytes == sizeof(EmitterParams), "every parameter is in kParamFields");
+static_assert(kParamFieldBytes == offsetof(EmitterParams, Extras) &&
+                  offsetof(EmitterParams, Extras) + sizeof(ExtraParams) == sizeof(EmitterParams),
+              "every parameter but Extras is in kParamFields");
 
 }  // namespace pp

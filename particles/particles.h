@@ -5,7 +5,9 @@
 
 #include <cmath>
 #include <cstdint>
+#include <vector>
 
+#include "particles/extra_params.h"
 #include "runtime/clock.h"
 #include "runtime/name_map.h"
 #include "runtime/random.h"
@@ -68,6 +70,8 @@ struct EmitterParams {
     // Source alpha and inverse source alpha: ordinary alpha blending.
     int32_t BlendSource = 5;
     int32_t BlendDestination = 6;
+    // The optional keys, last; all defaults mean "as without them".
+    ExtraParams Extras;
 
     bool operator==(const EmitterParams&) const = default;
 };
@@ -111,6 +115,9 @@ struct Engine {
     // Threads for the update and the drawing of large particle lists; nullptr or a pool of one
     // thread does all on the calling thread. Not owned. The results are the same either way.
     WorkerPool* Workers = nullptr;
+    // Effects that particles start when they are born or die (ExtraParams::OnBirth, OnDeath
+    // index it), loaded with the effects that name them.
+    std::vector<EmitterParams> SubEffects;
 };
 
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.

@@ -47,6 +47,9 @@ TEST(Emitter, CreationSetsEveryDefault) {
     expected.Size = {32.0f, 32.0f, 1.0f};
     expected.Transparency = {255.0f, 255.0f, 1.0f};
     expected.BlendSource = 5, expected.BlendDestination = 6;
+    expected.Extras.Colour = {255.0f, 255.0f, 255.0f};
+    expected.Extras.SpriteSheet.Columns = 1, expected.Extras.SpriteSheet.Rows = 1;
+    expected.Extras.OnBirth.Effect = -1, expected.Extras.OnDeath.Effect = -1;
     EXPECT_EQ(e->Params(), expected);
     EXPECT_EQ(DefaultParamsAt(100, -200), expected);
     EXPECT_EQ(e->NextEmission, 1234);

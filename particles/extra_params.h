@@ -1,0 +1,76 @@
+// The parameters of the optional effect keys: colour, curves over a particle's life, drag and
+// spin, sprite sheets, emission patterns and sub-effects. Every default changes nothing, so an
+// emitter whose ExtraParams equal ExtraParams{} moves and draws exactly as one without them;
+// the engine takes its plain path for such emitters.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace pp {
+
+// Keys of a curve over a particle's life: at most this many.
+inline constexpr int32_t kMaxLifeKeys = 8;
+
+// A value given at fractions of each particle's own lifetime (Time 0 at birth, 1 at death, in
+// increasing order, Count of them). Between two keys the value is interpolated linearly;
+// before the first and after the last it holds. Count 0 is no curve.
+template <int Channels>
+struct LifeCurve {
+    int32_t Count = 0;
+    std::array<float, kMaxLifeKeys> Time{};
+    std::array<std::array<float, Channels>, kMaxLifeKeys> Value{};
+
+    bool operator==(const LifeCurve&) const = default;
+};
+
+// One texture cut into Columns x Rows cells, read left to right, top to bottom; a particle
+// shows the first Frames of them in turn.
+struct SpriteSheetParams {
+    int32_t Columns = 1, Rows = 1;
+    int32_t Frames = 0;  // 0: no sheet, the whole texture
+    float Rate = 0.0f;   // frames a second; 0 spreads the frames over the particle's life
+    int32_t Random = 0;  // 1: each particle starts on a random frame
+
+    bool operator==(const SpriteSheetParams&) const = default;
+};
+
+// Count particles at once every Interval seconds, Repeat times (0: forever), in place of the
+// steady rate.
+struct BurstParams {
+    int32_t Count = 0;  // 0: no bursts
+    float Interval = 0.0f;
+    int32_t Repeat = 0;
+
+    bool operator==(const BurstParams&) const = default;
+};
+
+// An effect started where a particle is born or dies. The effect is loaded with its parent
+// and kept in Engine::SubEffects; a started copy bursts Count particles once, then removes
+// itself when they are gone.
+struct SubEffectParams {
+    int32_t Effect = -1;  // index into Engine::SubEffects; -1: none
+    int32_t Count = 0;
+    int32_t Inherit = 0;  // 1: the new particles take the particle's velocity as well
+
+    bool operator==(const SubEffectParams&) const = default;
+};
+
+struct ExtraParams {
+    std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
+    LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
+    LifeCurve<1> SizeOverLife;                            // multiplies the particle's size as drawn
+    LifeCurve<1> TransparencyOverLife;  // multiplies the particle's transparency as drawn
+    float Drag = 0.0f;                  // fraction of the velocity lost per second
+    float Spin = 0.0f;                  // degrees per second, beside Rotation's per-update step
+    SpriteSheetParams SpriteSheet;
+    BurstParams Burst;
+    float Duration = 0.0f;  // seconds of emission after the load; 0: no end
+    float Prewarm = 0.0f;   // seconds run at the load, so that a looping effect starts full
+    SubEffectParams OnBirth;
+    SubEffectParams OnDeath;
+
+    bool operator==(const ExtraParams&) const = default;
+};
+
+}  // namespace pp
