@@ -5,8 +5,10 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "platform/quad_draws.h"
@@ -100,9 +102,10 @@ void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run,
 // Below this many particles in the layer the drawing stays on the calling thread: waking the
 // workers costs more than they save.
 constexpr size_t kParallelDrawMin = 16384;
-// Runs staged by the workers between two hand-overs to the calling thread: enough to keep
-// every thread busy, few enough that the staged vertices stay in the processor's caches.
-constexpr size_t kRunsPerWindow = 64;
+// Runs staged ahead of the drawing at most: enough to keep every thread busy while the calling
+// thread hands runs to the quad batch, few enough that the staged vertices stay in the
+// processor's caches (about 34 KB a run).
+constexpr size_t kStagedRing = 64;
 
 // kRun (or fewer, at an emitter's end) particles of one emitter, drawn as one run.
 struct RunOfParticles {
@@ -127,17 +130,71 @@ void StageRun(const RunOfParticles& r, float dx, float dy, StagedQuadRun& staged
 }
 
 // DrawParticles with the gathering, centring, rounding and vertices of the runs on every
-// thread of the pool, a window of runs at a time; the calling thread then hands the staged
-// runs to the quad batch in their order, with every GL call.
+// thread of the pool. The runs are staged in order into a ring of kStagedRing slots, run k in
+// slot k % kStagedRing once run k - kStagedRing has been drawn; the calling thread draws them
+// in order, with every GL call, and stages runs itself whenever the next one is not ready.
+// There is no barrier: a worker the system takes off its processor holds up at most the one
+// run it is staging, while the calling thread goes on with those after it.
+class StagedDrawing {
+  public:
+    StagedDrawing(const std::vector<RunOfParticles>& runs, float dx, float dy)
+        : runs_(runs), dx_(dx), dy_(dy) {
+        // Kept from frame to frame: a fresh 2 MB block each frame would be new pages, faulted
+        // in by every thread that first writes them and unmapped at the frame's end, which
+        // costs more than the staging itself. One ring a drawing thread.
+        static thread_local std::unique_ptr<StagedQuadRun[]> kept;
+        if (!kept) kept.reset(new StagedQuadRun[kStagedRing]);
+        ring_ = kept.get();
+        for (std::atomic<size_t>& r : ready_) r.store(0, std::memory_order_relaxed);
+    }
+
+    // A worker: stages runs until none is left to claim.
+    void Stage() {
+        while (claimed_.load(std::memory_order_relaxed) < runs_.size()) {
+            if (!StageOne()) Pause();
+        }
+    }
+
+    // The calling thread: draws every run in order.
+    void Draw() {
+        for (size_t k = 0; k < runs_.size(); ++k) {
+            std::atomic<size_t>& ready = ready_[k % kStagedRing];
+            while (ready.load(std::memory_order_acquire) != k + 1) {
+                if (!StageOne()) Pause();
+            }
+            DrawStagedQuadSprites(ring_[k % kStagedRing]);
+            drawn_.store(k + 1, std::memory_order_release);
+        }
+    }
+
+  private:
+    // Claims the next run and stages it, if there is one and its slot is free.
+    bool StageOne() {
+        size_t k = claimed_.load(std::memory_order_relaxed);
+        do {
+            if (k >= runs_.size() || k >= drawn_.load(std::memory_order_acquire) + kStagedRing) {
+                return false;
+            }
+        } while (!claimed_.compare_exchange_weak(k, k + 1, std::memory_order_relaxed));
+        StageRun(runs_[k], dx_, dy_, ring_[k % kStagedRing]);
+        ready_[k % kStagedRing].store(k + 1, std::memory_order_release);
+        return true;
+    }
+
+    static void Pause() { std::this_thread::yield(); }
+
+    const std::vector<RunOfParticles>& runs_;
+    float dx_, dy_;
+    StagedQuadRun* ring_;
+    std::atomic<size_t> claimed_{0};          // runs claimed for staging
+    std::atomic<size_t> drawn_{0};            // runs drawn
+    std::atomic<size_t> ready_[kStagedRing];  // run number + 1 once a slot's run is staged
+};
+
 void DrawParticlesOnPool(WorkerPool& pool, const std::vector<RunOfParticles>& runs, float dx,
                          float dy) {
-    const size_t window = std::min(runs.size(), kRunsPerWindow);
-    std::unique_ptr<StagedQuadRun[]> staged(new StagedQuadRun[window]);
-    for (size_t first = 0; first < runs.size(); first += window) {
-        const size_t n = std::min(window, runs.size() - first);
-        pool.Run(n, [&](size_t k) { StageRun(runs[first + k], dx, dy, staged[k]); });
-        for (size_t k = 0; k < n; ++k) DrawStagedQuadSprites(staged[k]);
-    }
+    StagedDrawing drawing(runs, dx, dy);
+    pool.RunBeside([&drawing] { drawing.Stage(); }, [&drawing] { drawing.Draw(); });
 }
 
 }  // namespace

@@ -77,4 +77,27 @@ void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
     next_ = 0;
 }
 
+void WorkerPool::BeginBeside(void* task, Call call) {
+    if (workers_.empty()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        task_ = task;
+        call_ = call;
+        tasks_ = workers_.size();  // one call a worker, claimed as for Run
+        next_ = 0;
+        finished_ = 0;
+        ++generation_;
+    }
+    wake_.notify_all();
+}
+
+void WorkerPool::EndBeside() {
+    if (workers_.empty()) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    tasks_ = next_;  // calls not yet claimed are dropped
+    done_.wait(lock, [&] { return finished_ == tasks_; });
+    tasks_ = 0;
+    next_ = 0;
+}
+
 }  // namespace pp

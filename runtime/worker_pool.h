@@ -35,12 +35,28 @@ class WorkerPool {
                   [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
     }
 
+    // Runs worker() once on each worker thread that wakes in time while the calling thread
+    // runs caller(); returns when caller() has returned and every worker() that started has
+    // returned. A worker that the system has not woken by then does not run it at all, so
+    // worker() must leave nothing undone that caller() relies on: the two share their work
+    // through the caller's own atomics. With no workers, only caller() runs.
+    template <class Worker, class Caller>
+    void RunBeside(Worker&& worker, Caller&& caller) {
+        using Callable = std::remove_reference_t<Worker>;
+        BeginBeside(const_cast<void*>(static_cast<const void*>(&worker)),
+                    [](void* t, size_t) { (*static_cast<Callable*>(t))(); });
+        caller();
+        EndBeside();
+    }
+
     // The number of hardware threads, at least 1.
     static int32_t HardwareThreads();
 
   private:
     using Call = void (*)(void*, size_t);
     void RunErased(size_t tasks, void* task, Call call);
+    void BeginBeside(void* task, Call call);
+    void EndBeside();
     void WorkerLoop();
     void Work();
 

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "runtime/record_array.h"
@@ -29,6 +30,33 @@ TEST(WorkerPool, RunsEveryTaskOnceForAnyThreadAndTaskCount) {
                 ASSERT_EQ(calls[k].load(), 1)
                     << row.threads << " threads, " << row.tasks << " tasks, task " << k;
             }
+        }
+    }
+}
+
+// RunBeside: the caller's function always runs on the calling thread, a worker's at most once
+// each, every started one has returned before RunBeside does (no call outlives its frame), and
+// the pool runs ordinary jobs afterwards.
+TEST(WorkerPool, RunBesideRunsTheCallerAndWaitsForEveryStartedWorker) {
+    for (const int32_t threads : {1, 2, 8}) {
+        WorkerPool pool(threads);
+        for (int32_t run = 0; run < 50; ++run) {
+            std::atomic<int32_t> started{0}, returned{0};
+            int32_t callerCalls = 0;
+            const std::thread::id caller = std::this_thread::get_id();
+            pool.RunBeside(
+                [&] {
+                    started.fetch_add(1);
+                    std::this_thread::yield();
+                    returned.fetch_add(1);
+                },
+                [&] { callerCalls += std::this_thread::get_id() == caller ? 1 : 100; });
+            ASSERT_EQ(callerCalls, 1);
+            ASSERT_EQ(started.load(), returned.load()) << threads << " threads, run " << run;
+            ASSERT_LE(started.load(), threads - 1);
+            std::atomic<int32_t> tasks{0};
+            pool.Run(5, [&](size_t) { tasks.fetch_add(1); });
+            ASSERT_EQ(tasks.load(), 5);
         }
     }
 }
