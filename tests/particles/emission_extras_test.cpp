@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "effects/loader.h"
 #include "engine_test_util.h"
 #include "particles/particles.h"
 
@@ -136,6 +137,13 @@ TEST(EmissionExtras, PrewarmEqualsTheSameEmitterRunByHand) {
     longer->Extras.Prewarm = 1e9f;
     PrewarmEmitter(warm.engine, *longer);
     EXPECT_EQ(longer->StartTime, static_cast<int32_t>(now - 10000));
+
+    // A load prewarms once its keys are in place.
+    Emitter* loaded = CreateEmitter(warm.engine, 0, 0);
+    loaded->Extras.Prewarm = 0.5f;
+    LoadEffectText(warm.engine, loaded, "");
+    EXPECT_EQ(loaded->Prewarmed, 1);
+    EXPECT_EQ(loaded->StartTime, static_cast<int32_t>(now - 500));
 }
 
 }  // namespace
