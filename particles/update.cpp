@@ -260,9 +260,8 @@ constexpr int32_t kPrewarmStepMs = 16;
 
 }  // namespace
 
-bool UpdateEmitter(Engine& engine, Emitter& emitter, float dt, int32_t now) {
-    EmitDueParticles(engine, emitter, now);
-    Emitter& e = emitter;
+bool UpdateEmitter(Engine& engine, Emitter& e, float dt, int32_t now) {
+    EmitDueParticles(engine, e, now);
     const Lanes lanes(Motion{dt, e.AccelerationX, e.AccelerationY, e.Raise, e.Fade, now});
     if (e.Extras.OnDeath.Effect >= 0) return UpdateListRecordingDeaths(engine, e, lanes);
     return UpdateList(e, lanes);
