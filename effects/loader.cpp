@@ -111,6 +111,8 @@ void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
     if (emitter == nullptr) return;
     LoadChain chain;
     ApplyEffectFile(engine, emitter, path, chain);
+    // With its keys in place, a looping effect can start full.
+    PrewarmEmitter(engine, *emitter);
 }
 
 void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
@@ -118,6 +120,7 @@ void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
     LoadChain chain;
     // Its lines joined as a file's are, so a text and a file of the same bytes agree.
     ApplyEffectText(engine, emitter, JoinedLines(text, false).Text(), chain);
+    PrewarmEmitter(engine, *emitter);
 }
 
 int32_t SetLayer(Emitter* emitter, int32_t layer) {

@@ -30,12 +30,12 @@ Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t 
 
 // Applies the file's keys in their fixed order, "Extends\" first and depth-first. A file that
 // cannot be opened contributes its path text as effect text. A file already being loaded
-// further up the same chain contributes nothing, so cycles end.
+// further up the same chain contributes nothing, so cycles end. Then PrewarmEmitter.
 void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path);
 
 // Applies the bytes of an effect text as if they were the content of a file (line ends
 // removed, as the reader joins a file's lines): "Extends\" paths in it start a fresh chain,
-// opened relative to the working directory.
+// opened relative to the working directory. Then PrewarmEmitter.
 void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text);
 
 // The loader's setters; each returns 0 and does nothing for a nullptr emitter. Triples follow

@@ -31,6 +31,7 @@ Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y) {
     if (e == nullptr) return nullptr;
     e->Params() = DefaultParamsAt(x, y);
     e->NextEmission = static_cast<int32_t>(engine.Clock->Now());
+    e->StartTime = e->NextEmission;
     return e;
 }
 

@@ -91,6 +91,17 @@ struct Emitter : EmitterParams {
     // or removal on this list (see record_array.h).
     RecordArray<Particle> Particles;
 
+    // What running the optional keys keeps (see extra_params.h); a plain emitter never reads it.
+    int32_t StartTime = 0;     // clock reading at creation: Duration and bursts count from it
+    int32_t BurstsDone = 0;    // bursts emitted or dropped so far (saturates)
+    int32_t EmissionOver = 0;  // 1 once Duration has run out; stays 1 whatever the clock does
+    int32_t Prewarmed = 0;     // 1 once a load has prewarmed it (a reload does not again)
+    // A sub-effect started by a particle spawns this many particles in its first update, then
+    // 0 and no more; -1 for every other emitter.
+    int32_t StartCount = -1;
+    int32_t SubEffectDepth = 0;  // 0 for an emitter the host made; 1 + its starter's otherwise
+    float StartVelocity[2] = {0.0f, 0.0f};  // the starter's velocity, when inherited
+
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
     // Two emitters are never compared: the parameters' comparison would silently leave out
@@ -99,6 +110,15 @@ struct Emitter : EmitterParams {
 };
 
 class WorkerPool;
+
+// A sub-effect that a particle's birth or death starts once the update's passes are done.
+struct SubEffectStart {
+    int32_t Effect;  // index into Engine::SubEffects
+    int32_t Count;   // particles to spawn, 1 to kMaxSubEffectCount
+    int32_t Depth;   // the started emitter's SubEffectDepth
+    int32_t Inherit;
+    float X, Y, VelocityX, VelocityY;  // the particle's place and velocity
+};
 
 // Process-wide engine state gathered in one object; tests create a fresh one.
 struct Engine {
@@ -118,6 +138,9 @@ struct Engine {
     // Effects that particles start when they are born or die (ExtraParams::OnBirth, OnDeath
     // index it), loaded with the effects that name them.
     std::vector<EmitterParams> SubEffects;
+    // Starts recorded by the current update's emissions and passes, in emitter order then
+    // particle order; the update creates their emitters after its passes and empties it.
+    std::vector<SubEffectStart> PendingStarts;
 };
 
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.
@@ -167,13 +190,42 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 
 // Spawns every particle due at clock reading now (at most one second's backlog, at most one
 // per millisecond) and advances NextEmission. A disabled emitter only moves NextEmission to now.
+//
+// With the optional emission keys (extra_params.h) the schedule changes:
+//   - Burst.Count > 0 replaces the steady rate: Count particles (held at 1000) at the
+//     emitter's start, then every Interval seconds (held at 1 ms to 2^30 ms), Repeat bursts in
+//     all (0 forever); NextEmission holds the next burst's time. An update that finds several
+//     bursts due emits one and drops the others (they count towards Repeat), so a long pause
+//     never piles up particles; bursts due while the emitter is disabled are dropped too;
+//   - Duration > 0: nothing due at or after StartTime + Duration (held at 2^30 ms) is spawned;
+//     once that end is reached EmissionOver stays set;
+//   - OnBirth: every new particle records a start in Engine::PendingStarts;
+//   - a started sub-effect (StartCount >= 0) spawns StartCount particles in its first update
+//     and none after, whatever its rate, bursts and duration.
+// A particle or burst due at clock reading t is spawned by the first update whose now > t.
 void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now);
 
 // Appends one new particle with all its random draws in their fixed order. Always 0.
 int32_t SpawnParticle(Engine& engine, Emitter& emitter);
 
 // Advances every emitter and particle by the time since the previous update, emitting first,
-// then moving, ageing and removing dead particles. Returns the frame time in seconds.
+// then moving, ageing and removing dead particles. Then starts the sub-effects that the
+// update's births and deaths recorded (see sub_effects.h), appended to Emitters in the order
+// recorded, so that the next update moves them. Returns the frame time in seconds.
 float UpdateParticles(Engine& engine);
+
+// One emitter's turn of an update at clock reading now with frame time dt: EmitDueParticles,
+// then the pass over its particles (recording the deaths of an emitter with OnDeath). Returns
+// whether the pass met a particle. AutoRemove is left to the caller.
+bool UpdateEmitter(Engine& engine, Emitter& emitter, float dt, int32_t now);
+
+// Prewarm: run once a load has applied an effect's keys. An emitter whose Extras.Prewarm is
+// above 0 (held at 10 seconds) is run alone, as if it had been created that long before the
+// clock's reading: its emission and update in steps of 16 ms, the engine's clock reading the
+// step's time while it spawns, up to the reading now. The particles' death times and the
+// emitter's schedule (StartTime, NextEmission) are thereby in the engine's clock already, and
+// the prewarmed particles are as old as they would be. Other emitters are untouched, nothing
+// of a prewarm starts a sub-effect, and an emitter is prewarmed once (not again by a reload).
+void PrewarmEmitter(Engine& engine, Emitter& emitter);
 
 }  // namespace pp

@@ -1,4 +1,5 @@
 // The per-frame update: emit, then move, accelerate, grow, spin, fade and cull every particle.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -8,6 +9,8 @@
 #endif
 
 #include "particles/particles.h"
+#include "particles/sub_effects.h"
+#include "runtime/clock.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
 
@@ -159,6 +162,17 @@ bool UpdateList(Emitter& e, const Lanes& lanes) {
     });
 }
 
+// The pass of an emitter whose particles start a sub-effect when they die: UpdateList, and
+// each particle that dies is recorded where its last move left it. It reads and appends to
+// the engine's starts, so it runs on the calling thread, in emitter order.
+bool UpdateListRecordingDeaths(Engine& engine, Emitter& e, const Lanes& lanes) {
+    return ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const bool dead = AdvanceParticle(in, out, lanes);
+        if (dead) RecordSubEffect(engine, e, e.Extras.OnDeath, out);
+        return dead;
+    });
+}
+
 // Whether the emitter goes after its pass that met (or did not meet) a particle: an emitter
 // with AutoRemove goes in the first update that finds it without particles.
 bool AutoRemoved(Emitter& e, bool metParticle) {
@@ -185,6 +199,9 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         const auto count = static_cast<size_t>(e->Particles.Count());
         if (count == 0) {
             UpdateList(*e, lanes);  // puts the cursor where the pass leaves it
+        } else if (e->Extras.OnDeath.Effect >= 0) {
+            // Deaths are recorded in emitter order, here; the pass reads no other emitter.
+            UpdateListRecordingDeaths(engine, *e, lanes);
         } else {
             pending.push_back({e, lanes});
             total += count;
@@ -237,7 +254,43 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     }
 }
 
+// Prewarm's cap and step.
+constexpr float kMaxPrewarmSeconds = 10.0f;
+constexpr int32_t kPrewarmStepMs = 16;
+
 }  // namespace
+
+bool UpdateEmitter(Engine& engine, Emitter& e, float dt, int32_t now) {
+    EmitDueParticles(engine, e, now);
+    const Lanes lanes(Motion{dt, e.AccelerationX, e.AccelerationY, e.Raise, e.Fade, now});
+    if (e.Extras.OnDeath.Effect >= 0) return UpdateListRecordingDeaths(engine, e, lanes);
+    return UpdateList(e, lanes);
+}
+
+void PrewarmEmitter(Engine& engine, Emitter& emitter) {
+    const float seconds = emitter.Extras.Prewarm;
+    if (!(seconds > 0.0f) || emitter.Prewarmed != 0 || emitter.StartCount >= 0) return;
+    emitter.Prewarmed = 1;
+    const int32_t span = RoundToInt(std::min(seconds, kMaxPrewarmSeconds) * 1000.0f);
+    if (span <= 0) return;
+    const auto now = static_cast<int32_t>(engine.Clock->Now());
+    const int32_t start = WrapAdd(now, -span);
+    emitter.StartTime = start;
+    emitter.NextEmission = start;
+    VirtualClock past(static_cast<uint32_t>(start));
+    MillisecondClock* const clock = engine.Clock;
+    engine.Clock = &past;
+    const size_t recorded = engine.PendingStarts.size();
+    for (int32_t done = 0; done < span;) {
+        const int32_t step = std::min(kPrewarmStepMs, span - done);
+        done += step;
+        const int32_t t = WrapAdd(start, done);
+        past.Set(static_cast<uint32_t>(t));
+        UpdateEmitter(engine, emitter, static_cast<float>(step) * 0.001f, t);
+    }
+    engine.PendingStarts.resize(recorded);
+    engine.Clock = clock;
+}
 
 float UpdateParticles(Engine& engine) {
     if (!engine.Updated) {
@@ -250,15 +303,14 @@ float UpdateParticles(Engine& engine) {
 
     if (engine.Workers != nullptr && engine.Workers->Threads() > 1) {
         UpdateOnPool(engine, *engine.Workers, dt, now);
-        return dt;
+    } else {
+        RecordList<Emitter>& emitters = engine.Emitters;
+        ListRewind(emitters);
+        while (Emitter* e = ListNext(emitters)) {
+            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) ListRemove(emitters);
+        }
     }
-    RecordList<Emitter>& emitters = engine.Emitters;
-    ListRewind(emitters);
-    while (Emitter* e = ListNext(emitters)) {
-        EmitDueParticles(engine, *e, now);
-        const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
-        if (AutoRemoved(*e, UpdateList(*e, lanes))) ListRemove(emitters);
-    }
+    StartSubEffects(engine, now);
     return dt;
 }
 
