@@ -74,11 +74,12 @@ TEST(CheckExtras, EachKindOfFlawOnce) {
     // The keys as their reference shows them come out clean.
     const char* const clean =
         "Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}, "
-        "1 = {60, 60, 60}}, SizeOverLife = {0 = 0.5, 1 = 2}, TransparencyOverLife = {0 = 1, "
+        "1 = {60, 60, 60}}, SizeOverLife = {0 = 0.5, 0.5 = 1, 0.5 = 2, 1 = 2}, "
+        "TransparencyOverLife = {0 = 1, "
         "1 = 0}, Drag = 0.5, Spin = 90, SpriteSheet = {Columns = 4, Rows = 4, Frames = 16, "
         "Rate = 12, Random = 1}, Burst = {Count = 50, Interval = 0.5, Repeat = 3}, Duration = 2, "
         "Prewarm = 1, OnDeath = {Count = 0}";
-    ExpectFindings(CheckEffectBytes(clean, "e.txt"), {"1:361 'OnDeath' names no 'Effect'"}, clean);
+    ExpectFindings(CheckEffectBytes(clean, "e.txt"), {"1:379 'OnDeath' names no 'Effect'"}, clean);
 }
 
 // Sub-effect files are checked as files of their own, once; a route back to a started effect
