@@ -71,7 +71,12 @@ int RunInspect(CommandArgs args) {
         return 1;
     }
     std::string out;
-    AppendEmitterJson(out, particleplayer::WorldAccess::EngineParams(params.Value));
+    // The engine's own record, so that the optional keys and the effects they start show too.
+    const Emitter* emitter = particleplayer::WorldAccess::EmitterOf(world, loaded.Value);
+    AppendEmitterJson(out,
+                      emitter != nullptr ? emitter->Params()
+                                         : particleplayer::WorldAccess::EngineParams(params.Value),
+                      particleplayer::WorldAccess::EngineOf(world).SubEffects);
     out += '\n';
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         return 1;

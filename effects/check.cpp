@@ -30,6 +30,17 @@ class Checker {
     Checker() : engine_(clock_) { FillAreaTypes(engine_); }
 
     void CheckPath(const std::string& path) {
+        started_ = {EffectOpenPath(path)};
+        CheckFile(path);
+    }
+
+    void CheckBytes(std::string_view bytes, const std::string& name) {
+        started_ = {EffectOpenPath(name)};
+        CheckText(bytes, name);
+    }
+
+  private:
+    void CheckFile(const std::string& path) {
         ExtendsChain chain;
         ChainFile file = chain.Open(path);
         if (AlreadyChecked(file.OpenPath, file.Identity)) return;
@@ -44,7 +55,8 @@ class Checker {
         AddEffective(group, file);
     }
 
-    void CheckBytes(std::string_view bytes, const std::string& name) {
+    // CheckBytes without the list of effects being started.
+    void CheckText(std::string_view bytes, const std::string& name) {
         ChainFile file;
         file.OpenPath = EffectOpenPath(name);
         file.Identity = IdentityOf(file.OpenPath);
@@ -58,6 +70,7 @@ class Checker {
         AddEffective(group, file);
     }
 
+  public:
     std::vector<CheckFinding> Take() {
         std::vector<CheckFinding> out;
         for (Group& group : groups_) {
@@ -144,8 +157,43 @@ class Checker {
         groups_[group].Findings.insert(groups_[group].Findings.end(),
                                        std::make_move_iterator(found.begin()),
                                        std::make_move_iterator(found.end()));
-        if (!check.Extends()) return;
-        FollowExtends(group, *check.Extends(), check.At(check.Extends()->Offset), chain);
+        if (check.Extends()) {
+            FollowExtends(group, *check.Extends(), check.At(check.Extends()->Offset), chain);
+        }
+        for (const ExtendsRef& ref : check.SubEffects()) {
+            FollowSubEffect(group, ref, check.At(ref.Offset));
+        }
+    }
+
+    // As the loader does: an effect already being started is refused, so are effects nested
+    // deeper than it loads; a file that cannot be opened starts nothing; any other is checked
+    // (once) as a file of its own.
+    void FollowSubEffect(std::size_t group, const ExtendsRef& ref, TextPosition at) {
+        auto report = [&](std::string message) {
+            groups_[group].Findings.push_back(Located{at, std::move(message)});
+        };
+        const std::string target = EffectOpenPath(ref.Path);
+        if (std::find(started_.begin(), started_.end(), target) != started_.end()) {
+            std::string route;
+            for (const std::string& path : started_) route += path + " -> ";
+            report(Quote(ref.Path) + " is an effect already being started (" + route + target +
+                   "): an effect never starts itself, so the loader starts nothing here");
+            return;
+        }
+        if (started_.size() > static_cast<std::size_t>(kMaxSubEffectDepth)) {
+            report(Quote(ref.Path) + " is not started: sub-effects nest at most " +
+                   Show(kMaxSubEffectDepth) + " deep");
+            return;
+        }
+        std::string whyNot;
+        if (!ReadEffectFile(target, 0, &whyNot)) {
+            report("cannot open " + Quote(ref.Path) + " from the working directory (" + whyNot +
+                   "): no effect is started" + RelativeHint(groups_[group].Name, ref.Path));
+            return;
+        }
+        started_.push_back(target);
+        CheckFile(ref.Path);
+        started_.pop_back();
     }
 
     static std::string ChainText(const ExtendsChain& chain, std::size_t from,
@@ -245,6 +293,9 @@ class Checker {
     VirtualClock clock_;
     Engine engine_;
     std::vector<Group> groups_;
+    // The effect files being started, the file named first: a sub-effect among them would
+    // start itself.
+    std::vector<std::string> started_;
 };
 
 }  // namespace

@@ -126,6 +126,8 @@ class TextCheck {
 
     std::vector<Located>& Findings() { return findings_; }
     const std::optional<ExtendsRef>& Extends() const { return extends_; }
+    // The effect files that OnBirth and OnDeath name, in the order written.
+    const std::vector<ExtendsRef>& SubEffects() const { return subEffects_; }
     TextPosition At(std::size_t offset) const { return map_.At(offset); }
 
   private:
@@ -175,12 +177,20 @@ class TextCheck {
                          const ListEntry* inc, bool minMax, bool valueRange, const ListEntry& e,
                          bool swappable);
 
+    // The optional keys (check_extras.cpp).
+    void CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key);
+    void CheckHeld(TextRange r, const std::string& what, float value, float min, float max);
+    void CheckColour(TextRange v, const std::string& what);
+    void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
+    void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
+
     JoinedLines map_;
     std::string_view text_;
     NameMap<int32_t>& areaTypes_;
     bool bom_ = false;
     std::vector<Located> findings_;
     std::optional<ExtendsRef> extends_;
+    std::vector<ExtendsRef> subEffects_;
 };
 
 }  // namespace pp::effect_check

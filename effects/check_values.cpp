@@ -103,6 +103,9 @@ void TextCheck::CheckTopLevel(const EntryList& top) {
             case EffectValueKind::IntSpec:
                 CheckSpec(*e, v, key);
                 break;
+            default:
+                CheckExtra(*e, v, key);
+                break;
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <variant>
 
@@ -24,6 +25,14 @@ enum class EffectValueKind {
     Area,     // {Type = name, Width, Height, Angle}
     Spec,     // a randomised number: plain, {Min, Max}, {Value, Range} or {Value, Blur}, + Inc
     IntSpec,  // the same forms over integers
+    // The optional keys, into EmitterParams::Extras:
+    Colour,       // {R, G, B}: three numbers by position, each held to 0..255
+    Curve,        // {t = v, ...}: keys at fractions of a particle's life
+    ColourCurve,  // {t = {R, G, B}, ...}
+    Amount,       // one number held to a range
+    SpriteSheet,  // {Columns, Rows, Frames, Rate, Random}: by name, or by position
+    Burst,        // {Count, Interval, Repeat}: by name, or by position
+    SubEffect,    // {Effect = path, Count, Inherit}: by name, or by position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -47,13 +56,68 @@ struct IntPairKeyFields {
     int32_t SecondFallback;
 };
 
+// Curve rows: the keys' values held to [Min, Max].
+struct CurveKeyField {
+    LifeCurve<1> ExtraParams::*Field;
+    float Min;
+    float Max;
+};
+
+// Amount rows: the number held to [Min, Max] into Field.
+struct AmountKeyField {
+    float ExtraParams::*Field;
+    float Min;
+    float Max;
+};
+
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath): its name, whether only
+// whole numbers are read, the range it is held to and what a missing entry gives. A block
+// whose entries all lack names is read by position, in the order of its fields.
+struct BlockField {
+    std::string_view Name;
+    bool Integer;
+    float Min;
+    float Max;
+    float Default;
+};
+
+// The most cells a sprite sheet has along either side.
+inline constexpr int32_t kMaxSheetSide = 256;
+// Size and transparency curves multiply by at most this much.
+inline constexpr float kMaxLifeFactor = 1000.0f;
+
+// Frames is held to 1..Columns * Rows; a sheet without Frames shows every cell.
+inline constexpr std::array<BlockField, 5> kSpriteSheetFields{{
+    {"Columns", true, 1.0f, kMaxSheetSide, 1.0f},
+    {"Rows", true, 1.0f, kMaxSheetSide, 1.0f},
+    {"Frames", true, 1.0f, kMaxSheetSide* kMaxSheetSide, kMaxSheetSide* kMaxSheetSide},
+    {"Rate", false, 0.0f, 1000.0f, 0.0f},
+    {"Random", true, 0.0f, 1.0f, 0.0f},
+}};
+inline constexpr std::array<BlockField, 3> kBurstFields{{
+    {"Count", true, 0.0f, kMaxBurstCount, 0.0f},
+    {"Interval", false, 0.0f, 1.0e6f, 1.0f},
+    {"Repeat", true, 0.0f, 1.0e6f, 0.0f},  // a million is as good as forever
+}};
+// Effect is a path, not a number: its row only names it.
+inline constexpr std::array<BlockField, 3> kSubEffectFields{{
+    {"Effect", false, 0.0f, 0.0f, 0.0f},
+    {"Count", true, 0.0f, kMaxBurstCount, 1.0f},
+    {"Inherit", true, 0.0f, 1.0f, 0.0f},
+}};
+
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
-//   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule.
+//   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
+//   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
+//   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
-                 IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*>;
+                 IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
+                 std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
+                 AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
+                 SubEffectParams ExtraParams::*>;
 
 struct EffectKey {
     std::string_view Name;
@@ -61,7 +125,9 @@ struct EffectKey {
     EffectKeyTarget Target{};
 };
 
-inline constexpr std::array<EffectKey, 17> kEffectKeys{{
+// Today's seventeen keys first, then the optional ones; a file without the optional keys loads
+// exactly as before.
+inline constexpr std::array<EffectKey, 29> kEffectKeys{{
     {"Extends", EffectValueKind::Path},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0}},
     {"EmitterPosition", EffectValueKind::Pair,
@@ -83,7 +149,36 @@ inline constexpr std::array<EffectKey, 17> kEffectKeys{{
      // Source alpha and inverse source alpha, the creation defaults.
      IntPairKeyFields{&EmitterParams::BlendSource, 5, &EmitterParams::BlendDestination, 6}},
     {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1}},
+    {"Colour", EffectValueKind::Colour, &ExtraParams::Colour},
+    {"ColourOverLife", EffectValueKind::ColourCurve, &ExtraParams::ColourOverLife},
+    {"SizeOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor}},
+    {"TransparencyOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor}},
+    {"Drag", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f}},
+    {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}},
+    {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet},
+    {"Burst", EffectValueKind::Burst, &ExtraParams::Burst},
+    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e9f}},
+    {"Prewarm", EffectValueKind::Amount,
+     AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}},
+    {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth},
+    {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath},
 }};
+
+// The named fields of a block row's value; empty for the other kinds.
+constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
+    switch (kind) {
+        case EffectValueKind::SpriteSheet:
+            return kSpriteSheetFields;
+        case EffectValueKind::Burst:
+            return kBurstFields;
+        case EffectValueKind::SubEffect:
+            return kSubEffectFields;
+        default:
+            return {};
+    }
+}
 
 // Whether a row's Target is the alternative its Kind reads into.
 constexpr bool TargetFitsKind(const EffectKey& key) {
@@ -103,6 +198,20 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<ValueSpec EmitterParams::*>(key.Target);
         case EffectValueKind::IntSpec:
             return std::holds_alternative<IntValueSpec EmitterParams::*>(key.Target);
+        case EffectValueKind::Colour:
+            return std::holds_alternative<std::array<float, 3> ExtraParams::*>(key.Target);
+        case EffectValueKind::Curve:
+            return std::holds_alternative<CurveKeyField>(key.Target);
+        case EffectValueKind::ColourCurve:
+            return std::holds_alternative<LifeCurve<3> ExtraParams::*>(key.Target);
+        case EffectValueKind::Amount:
+            return std::holds_alternative<AmountKeyField>(key.Target);
+        case EffectValueKind::SpriteSheet:
+            return std::holds_alternative<SpriteSheetParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Burst:
+            return std::holds_alternative<BurstParams ExtraParams::*>(key.Target);
+        case EffectValueKind::SubEffect:
+            return std::holds_alternative<SubEffectParams ExtraParams::*>(key.Target);
     }
     return false;
 }

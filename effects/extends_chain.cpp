@@ -16,6 +16,8 @@ std::string ChainFile::TakeText() {
 
 ExtendsChain::ExtendsChain() : bytesLeft_(kMaxEffectChainBytes) {}
 
+ExtendsChain::ExtendsChain(std::size_t bytes) : bytesLeft_(std::min(bytes, kMaxEffectChainBytes)) {}
+
 ChainFile ExtendsChain::Open(std::string_view path) const {
     ChainFile file;
     file.OpenPath = EffectOpenPath(path);

@@ -4,6 +4,7 @@
 // checker and play's file watch all walk it here, so they agree on which files count.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -57,6 +58,8 @@ struct ChainLink {
 class ExtendsChain {
   public:
     ExtendsChain();
+    // A chain that may read at most `bytes` (a sub-effect's, sharing its parent's budget).
+    explicit ExtendsChain(std::size_t bytes);
 
     // What reading the file at `path` (as written) next would give; the chain is unchanged.
     // The file is read only when Stop is None.
@@ -68,6 +71,8 @@ class ExtendsChain {
 
     const std::vector<ChainLink>& Links() const { return links_; }
     std::size_t BytesLeft() const { return bytesLeft_; }
+    // What another chain spending the same budget left of it.
+    void SetBytesLeft(std::size_t bytes) { bytesLeft_ = std::min(bytes, bytesLeft_); }
 
   private:
     std::vector<ChainLink> links_;

@@ -8,27 +8,51 @@
 #include "effects/effect_keys.h"
 #include "effects/effect_text.h"
 #include "effects/extends_chain.h"
+#include "effects/extra_values.h"
 #include "effects/value_forms.h"
 
 namespace pp {
 namespace {
 
-// The files being loaded, outermost first, and the effect text the chain may still take.
-using LoadChain = ExtendsChain;
+// The files being loaded, outermost first, and the effect text the chain may still take; and
+// for the sub-effects named by what is loaded: the effect files started above this one (so a
+// file cannot start itself), how deep it is, and the paths its OnBirth and OnDeath name.
+struct LoadChain : ExtendsChain {
+    LoadChain() = default;
+    LoadChain(std::size_t bytes, std::vector<std::string> started, int32_t depth)
+        : ExtendsChain(bytes), Started(std::move(started)), Depth(depth) {}
 
-void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain);
+    std::vector<std::string> Started;
+    int32_t Depth = 0;     // 0 for an effect of its own, 1 for its sub-effects, ...
+    int32_t Applying = 0;  // effect texts being applied, the parents' included
+    std::optional<std::string> OnBirth, OnDeath;  // the last path each key named
+};
 
-void ApplyArea(Engine& engine, Emitter* emitter, std::string_view v) {
+void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& path,
+                     LoadChain& chain);
+void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view text,
+                     LoadChain& chain);
+
+void StoreArea(EmitterParams& params, int32_t type, float width, float height, float angle) {
+    if (type < 0 || type > 5) return;
+    params.AreaType = type;
+    params.AreaWidth = width;
+    params.AreaHeight = height;
+    // Multiplied before dividing, with pi as a float, as the angle has always been stored.
+    params.AreaAngle = angle * 3.1415927f / 180.0f;
+}
+
+void ApplyArea(Engine& engine, EmitterParams& params, std::string_view v) {
     // An empty first entry means no usable area at all, not "keep the old one".
     if (FindEntry(v, "1").empty()) {
-        SetArea(emitter, 0, 0.0f, 0.0f, 0.0f);
+        StoreArea(params, 0, 0.0f, 0.0f, 0.0f);
         return;
     }
     const std::string name = TextOr(FindEntry(v, "Type"), "Point");
     // An unknown name stays in the map with 0, so it reads as a Point from then on.
     const int32_t type = MapFindOrAdd(engine.AreaTypes, name.c_str());
-    SetArea(emitter, type, FloatOr(FindEntry(v, "Width"), 0.0f),
-            FloatOr(FindEntry(v, "Height"), 0.0f), FloatOr(FindEntry(v, "Angle"), 0.0f));
+    StoreArea(params, type, FloatOr(FindEntry(v, "Width"), 0.0f),
+              FloatOr(FindEntry(v, "Height"), 0.0f), FloatOr(FindEntry(v, "Angle"), 0.0f));
 }
 
 // Stores a key's non-empty value v where its row says, exactly as the row's setter would.
@@ -63,9 +87,74 @@ void Store(EmitterParams& params, IntValueSpec EmitterParams::*to, std::string_v
     SetIntValueSpec(params.*to, form.First, form.Second, form.Step);
 }
 
-// The seventeen keys in the table's order. Every key path ends in '\' so that a block gives
-// its inside and a plain value itself; an absent key or an empty value changes nothing.
-void ApplyEffectText(Engine& engine, Emitter* emitter, std::string_view text, LoadChain& chain) {
+// The optional keys: a value replaces the whole of what an earlier file set.
+void Store(EmitterParams& params, std::array<float, 3> ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseColour(v);
+}
+
+void Store(EmitterParams& params, const CurveKeyField& to, std::string_view v) {
+    params.Extras.*to.Field = ParseLifeCurve(v, to.Min, to.Max);
+}
+
+void Store(EmitterParams& params, LifeCurve<3> ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseColourCurve(v);
+}
+
+void Store(EmitterParams& params, const AmountKeyField& to, std::string_view v) {
+    params.Extras.*to.Field = ParseAmount(v, to.Min, to.Max);
+}
+
+void Store(EmitterParams& params, SpriteSheetParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseSpriteSheet(v);
+}
+
+void Store(EmitterParams& params, BurstParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseBurst(v);
+}
+
+// The effect is loaded once the whole chain is applied (see LoadSubEffects).
+void Store(EmitterParams& params, SubEffectParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseSubEffect(v);
+}
+
+// The index in engine.SubEffects of the effect at `path` started from an effect loaded with
+// `chain`, or -1: too deep, an effect starting itself, a file that cannot be opened, or the
+// list full. An effect equal to one already kept shares its entry.
+int32_t LoadSubEffect(Engine& engine, const std::string& path, LoadChain& chain) {
+    if (path.empty() || chain.Depth >= kMaxSubEffectDepth) return -1;
+    std::vector<std::string> started = chain.Started;
+    if (!chain.Links().empty()) started.push_back(chain.Links().front().OpenPath);
+    if (std::find(started.begin(), started.end(), EffectOpenPath(path)) != started.end()) {
+        return -1;
+    }
+    LoadChain sub(chain.BytesLeft(), std::move(started), chain.Depth + 1);
+    ChainFile file = sub.Open(path);
+    if (file.Stop != ChainStop::None || !file.File) return -1;
+    EmitterParams params = DefaultParamsAt(0, 0);
+    sub.Enter(file);
+    ApplyEffectText(engine, params, file.TakeText(), sub);
+    sub.Leave();
+    chain.SetBytesLeft(sub.BytesLeft());
+    const auto kept = std::find(engine.SubEffects.begin(), engine.SubEffects.end(), params);
+    if (kept != engine.SubEffects.end()) {
+        return static_cast<int32_t>(kept - engine.SubEffects.begin());
+    }
+    if (engine.SubEffects.size() >= kMaxSubEffects) return -1;
+    engine.SubEffects.push_back(params);
+    return static_cast<int32_t>(engine.SubEffects.size() - 1);
+}
+
+// After the whole chain: the effects the last OnBirth and OnDeath named.
+void LoadSubEffects(Engine& engine, EmitterParams& params, LoadChain& chain) {
+    if (chain.OnBirth) params.Extras.OnBirth.Effect = LoadSubEffect(engine, *chain.OnBirth, chain);
+    if (chain.OnDeath) params.Extras.OnDeath.Effect = LoadSubEffect(engine, *chain.OnDeath, chain);
+}
+
+// The keys in the table's order. Every key path ends in '\' so that a block gives its inside
+// and a plain value itself; an absent key or an empty value changes nothing.
+void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view text,
+                     LoadChain& chain) {
+    ++chain.Applying;
     for (const EffectKey& key : kEffectKeys) {
         std::string path(key.Name);
         path += '\\';
@@ -73,23 +162,28 @@ void ApplyEffectText(Engine& engine, Emitter* emitter, std::string_view text, Lo
         if (v.empty()) continue;
         if (key.Kind == EffectValueKind::Path) {
             // The parent goes first so that every key this file names overrides it.
-            ApplyEffectFile(engine, emitter, v, chain);
+            ApplyEffectFile(engine, params, v, chain);
         } else if (key.Kind == EffectValueKind::Area) {
-            ApplyArea(engine, emitter, v);
+            ApplyArea(engine, params, v);
         } else {
             // Loading never discards particles: Disable is stored like any other field.
-            std::visit([&](const auto& to) { Store(emitter->Params(), to, v); }, key.Target);
+            std::visit([&](const auto& to) { Store(params, to, v); }, key.Target);
+        }
+        if (key.Kind == EffectValueKind::SubEffect) {
+            (key.Name == "OnBirth" ? chain.OnBirth : chain.OnDeath) = SubEffectPath(v);
         }
     }
+    if (--chain.Applying == 0) LoadSubEffects(engine, params, chain);
 }
 
-void ApplyEffectFile(Engine& engine, Emitter* emitter, const std::string& path, LoadChain& chain) {
+void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& path,
+                     LoadChain& chain) {
     ChainFile file = chain.Open(path);
     // Too deep, already being loaded, or beyond the chain's bytes: the file adds nothing.
     if (file.Stop != ChainStop::None) return;
     chain.Enter(file);
     // An unreadable file contributes its path text as written.
-    ApplyEffectText(engine, emitter, file.TakeText(), chain);
+    ApplyEffectText(engine, params, file.TakeText(), chain);
     chain.Leave();
 }
 
@@ -110,7 +204,7 @@ Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t 
 void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
     if (emitter == nullptr) return;
     LoadChain chain;
-    ApplyEffectFile(engine, emitter, path, chain);
+    ApplyEffectFile(engine, emitter->Params(), path, chain);
     // With its keys in place, a looping effect can start full.
     PrewarmEmitter(engine, *emitter);
 }
@@ -119,7 +213,7 @@ void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
     if (emitter == nullptr) return;
     LoadChain chain;
     // Its lines joined as a file's are, so a text and a file of the same bytes agree.
-    ApplyEffectText(engine, emitter, JoinedLines(text, false).Text(), chain);
+    ApplyEffectText(engine, emitter->Params(), JoinedLines(text, false).Text(), chain);
     PrewarmEmitter(engine, *emitter);
 }
 
@@ -136,12 +230,7 @@ int32_t SetPosition(Emitter* emitter, float x, float y) {
 }
 
 int32_t SetArea(Emitter* emitter, int32_t type, float width, float height, float angle) {
-    if (emitter == nullptr || type < 0 || type > 5) return 0;
-    emitter->AreaType = type;
-    emitter->AreaWidth = width;
-    emitter->AreaHeight = height;
-    // Multiplied before dividing, with pi as a float, as the angle has always been stored.
-    emitter->AreaAngle = angle * 3.1415927f / 180.0f;
+    if (emitter != nullptr) StoreArea(emitter->Params(), type, width, height, angle);
     return 0;
 }
 

@@ -22,6 +22,9 @@ inline constexpr int kMaxExtendsDepth = 64;
 // chain of large files can take to well under a second.
 inline constexpr std::size_t kMaxEffectChainBytes = std::size_t{16} << 20;
 
+// Engine::SubEffects holds at most this many effects; a sub-effect beyond them is not started.
+inline constexpr std::size_t kMaxSubEffects = 1024;
+
 // Effect files name folders with '\'; the path to open has '/' in its place.
 std::string EffectOpenPath(std::string_view path);
 
@@ -30,7 +33,14 @@ Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t 
 
 // Applies the file's keys in their fixed order, "Extends\" first and depth-first. A file that
 // cannot be opened contributes its path text as effect text. A file already being loaded
-// further up the same chain contributes nothing, so cycles end. Then PrewarmEmitter.
+// further up the same chain contributes nothing, so cycles end.
+// The effects that the OnBirth and OnDeath keys name (the last of each in the chain) are then
+// loaded into engine.SubEffects, each as DefaultParamsAt(0, 0) and its own keys, its own
+// "Extends\" chain and its own sub-effects, and their indices stored. None is started (Effect
+// stays -1) for a file that cannot be opened, one that an effect above it already started
+// (so no file starts itself), one deeper than kMaxSubEffectDepth, or once kMaxSubEffects are
+// kept; an effect equal to one kept shares its entry. The sub-effects' files spend the same
+// kMaxEffectChainBytes as the chain that names them. Then PrewarmEmitter.
 void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path);
 
 // Applies the bytes of an effect text as if they were the content of a file (line ends

@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <type_traits>
 #include <variant>
+#include <vector>
 
 #include "effects/effect_keys.h"
 #include "effects/effect_text.h"
@@ -107,6 +109,54 @@ std::string StoredParamsProblem(const EmitterParams& params) {
     return {};
 }
 
+// What the optional keys' rows keep true whatever a file says: every number within its row's
+// range, curves of at most kMaxLifeKeys keys in order of time, sheets within their cells, and
+// sub-effect indices into the engine's list, whose own effects hold to the same.
+std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>& subEffects) {
+    auto inRange = [](float v, float lo, float hi) { return v >= lo && v <= hi; };
+    auto curveOk = [&](const auto& curve, float lo, float hi) {
+        if (curve.Count < 0 || curve.Count > kMaxLifeKeys) return false;
+        for (int32_t k = 0; k < curve.Count; ++k) {
+            if (!inRange(curve.Time[k], 0, 1) || (k > 0 && curve.Time[k] < curve.Time[k - 1])) {
+                return false;
+            }
+            for (float v : curve.Value[k]) {
+                if (!inRange(v, lo, hi)) return false;
+            }
+        }
+        return true;
+    };
+    for (float c : x.Colour) {
+        if (!inRange(c, 0, 255)) return "a colour channel is outside 0..255";
+    }
+    if (!curveOk(x.ColourOverLife, 0, 255) || !curveOk(x.SizeOverLife, 0, kMaxLifeFactor) ||
+        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor)) {
+        return "a curve is out of order or out of range";
+    }
+    if (!inRange(x.Drag, 0, 1000) || !std::isfinite(x.Spin) || !inRange(x.Duration, 0, 1e9f) ||
+        !inRange(x.Prewarm, 0, kMaxPrewarmSeconds)) {
+        return "an amount is outside its range";
+    }
+    const SpriteSheetParams& sheet = x.SpriteSheet;
+    if (sheet != SpriteSheetParams{} &&
+        (sheet.Columns < 1 || sheet.Columns > kMaxSheetSide || sheet.Rows < 1 ||
+         sheet.Rows > kMaxSheetSide || sheet.Frames < 1 ||
+         sheet.Frames > sheet.Columns * sheet.Rows || !inRange(sheet.Rate, 0, 1000))) {
+        return "a sprite sheet is outside its cells";
+    }
+    if (x.Burst.Count < 0 || x.Burst.Count > kMaxBurstCount || !(x.Burst.Interval >= 0) ||
+        x.Burst.Repeat < 0) {
+        return "a burst is outside its range";
+    }
+    for (const SubEffectParams* sub : {&x.OnBirth, &x.OnDeath}) {
+        if (sub->Count < 0 || sub->Count > kMaxBurstCount) return "a sub-effect count is too large";
+        if (sub->Effect < -1 || sub->Effect >= static_cast<int32_t>(subEffects.size())) {
+            return "a sub-effect index is outside the list";
+        }
+    }
+    return {};
+}
+
 void WriteFile(const char* name, std::string_view bytes) {
     FILE* f = std::fopen(name, "wb");
     if (f == nullptr) return;
@@ -190,6 +240,16 @@ std::string LoaderInput(std::span<const uint8_t> data) {
     Emitter* e = LoadEffect(engine, "a.txt", 400, 300);
     if (e == nullptr) return "LoadEffect gave no emitter";
     if (std::string problem = StoredParamsProblem(e->Params()); !problem.empty()) return problem;
+    if (engine.SubEffects.size() > kMaxSubEffects) return "too many sub-effects";
+    for (const EmitterParams& params : engine.SubEffects) {
+        if (std::string problem = ExtrasProblem(params.Extras, engine.SubEffects);
+            !problem.empty()) {
+            return "sub-effect: " + problem;
+        }
+    }
+    if (std::string problem = ExtrasProblem(e->Extras, engine.SubEffects); !problem.empty()) {
+        return problem;
+    }
 
     // Ordinary frames, now and then one of no time at all, and one long stall that brings a
     // second's backlog at once.
@@ -201,10 +261,18 @@ std::string LoaderInput(std::span<const uint8_t> data) {
         const float dt = UpdateParticles(engine);
         const auto now = static_cast<int32_t>(clock.Now());
         if (u > 0 && dt != static_cast<float>(step) * 0.001f) return "dt is not the frame step";
-        if (e->Particles.Count() - before > static_cast<int32_t>(std::min(step, 1000u))) {
-            return "more than one particle per millisecond";
+        // A steady rate spawns at most one particle a millisecond; a burst, at most one burst
+        // an update (those missed in a stall are dropped).
+        const int32_t most = e->Extras.Burst.Count > 0
+                                 ? e->Extras.Burst.Count
+                                 : static_cast<int32_t>(std::min(step, 1000u));
+        if (e->Particles.Count() - before > most) return "more particles than the schedule allows";
+        // A steady schedule keeps up with the clock; one with an end (Burst's Repeat,
+        // Duration) stays where it ended.
+        const bool ends = e->Extras.Burst.Count > 0 || e->Extras.Duration > 0.0f;
+        if (!ends && ClockDiff(now, e->NextEmission) > 0) {
+            return "the schedule fell behind the clock";
         }
-        if (ClockDiff(now, e->NextEmission) > 0) return "the schedule fell behind the clock";
         if (ClockDiff(e->NextEmission, now) > (1 << 30)) return "the next emission is too far";
         // A particle left non-finite would stay so, so a look every few frames finds it and
         // keeps the runs quick.

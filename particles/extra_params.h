@@ -9,6 +9,14 @@
 
 namespace pp {
 
+// The limits of the optional keys, which the loader holds values to and the engine obeys.
+// The most particles one burst or one started sub-effect gives.
+inline constexpr int32_t kMaxBurstCount = 1000;
+// The longest Prewarm: the load runs the emitter this many seconds at most.
+inline constexpr float kMaxPrewarmSeconds = 10.0f;
+// Sub-effects nest at most this deep (a sub-effect's own sub-effect is depth 2).
+inline constexpr int32_t kMaxSubEffectDepth = 4;
+
 // Keys of a curve over a particle's life: at most this many.
 inline constexpr int32_t kMaxLifeKeys = 8;
 

@@ -114,7 +114,7 @@ class WorkerPool;
 // A sub-effect that a particle's birth or death starts once the update's passes are done.
 struct SubEffectStart {
     int32_t Effect;  // index into Engine::SubEffects
-    int32_t Count;   // particles to spawn, 1 to kMaxSubEffectCount
+    int32_t Count;   // particles to spawn, 1 to kMaxBurstCount
     int32_t Depth;   // the started emitter's SubEffectDepth
     int32_t Inherit;
     float X, Y, VelocityX, VelocityY;  // the particle's place and velocity

@@ -9,12 +9,8 @@
 
 namespace pp {
 
-// A start asking for more particles spawns this many.
-inline constexpr int32_t kMaxSubEffectCount = 1000;
 // Started emitters alive at once; a start beyond them is skipped.
 inline constexpr int32_t kMaxStartedEmitters = 4096;
-// Nesting: an emitter started by a started emitter has depth 2, and so on up to this.
-inline constexpr int32_t kMaxSubEffectDepth = 4;
 
 // Records in Engine::PendingStarts that particle p of `starter` starts `on`: nothing when `on`
 // names no loaded sub-effect or a Count below 1, when the start would nest deeper than

@@ -254,8 +254,7 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     }
 }
 
-// Prewarm's cap and step.
-constexpr float kMaxPrewarmSeconds = 10.0f;
+// Prewarm's step.
 constexpr int32_t kPrewarmStepMs = 16;
 
 }  // namespace

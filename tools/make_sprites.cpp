@@ -25,11 +25,13 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& by
 }
 
 constexpr const char* kUsage =
-    "Usage: make_sprites [--out] OUTDIR\n"
+    "Usage: make_sprites [--gallery] [--out] OUTDIR\n"
     "Paints the scene's four sprites (Sternchen, Feuer, Energie and Luftblase: a star, a flame,\n"
     "an energy glow and a bubble, RGBA with soft alpha edges) and writes them as\n"
     "OUTDIR/<Name>.png, creating OUTDIR when needed. The same files on every run; from the\n"
-    "repository root 'make_sprites Data' renews the scene's sprites.\n";
+    "repository root 'make_sprites Data' renews the scene's sprites.\n"
+    "--gallery paints the effect gallery's sprites instead (Fire, Firework, Sparks, MagicSwirl,\n"
+    "Rain, Explosion): 'make_sprites --gallery examples/effects'.\n";
 
 int Usage(const std::string& message) {
     std::fprintf(stderr, "make_sprites: %s (see make_sprites --help)\n", message.c_str());
@@ -40,11 +42,16 @@ int Usage(const std::string& message) {
 
 int main(int argc, char** argv) {
     std::optional<std::string> out;
+    bool gallery = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--gallery") {
+            gallery = true;
+            continue;
         }
         std::string_view value = arg;
         if (arg == "--out") {
@@ -67,7 +74,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_sprites: cannot create folder %s\n", outDir.string().c_str());
         return 1;
     }
-    for (const pp::SpriteImage& sprite : pp::PaintSceneSprites()) {
+    for (const pp::SpriteImage& sprite :
+         gallery ? pp::PaintGallerySprites() : pp::PaintSceneSprites()) {
         const std::filesystem::path path = outDir / (sprite.Name + ".png");
         const auto bytes = pp::EncodeSpritePng(sprite);
         if (!bytes) {

@@ -45,7 +45,7 @@ void ExpectFindings(const Lines& got, const Lines& expected, std::string_view te
 TEST(Check, EachKindOfFlawOnce) {
     const std::pair<std::string, Lines> rows[] = {
         {"EmisionRate = 5", {"1:1 'EmisionRate' is not a key: did you mean 'EmissionRate'?"}},
-        {"Colour = 5", {"1:1 'Colour' is not a key and is ignored"}},
+        {"Glow = 5", {"1:1 'Glow' is not a key and is ignored"}},
         {"EmitterArea = {Type = Circle}, Width = 80", {"1:32 only inside 'EmitterArea = {...}'"}},
         {"Size = 1,\n\tFade = 2", {"2:1 tab before 'Fade'"}},
         {"Fade\xC2\xA0= 2", {"1:5 no-break space after 'Fade': only spaces are trimmed"}},

@@ -121,7 +121,7 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
             if (e == root) continue;
             ++started;
             EXPECT_LE(e->SubEffectDepth, kMaxSubEffectDepth);
-            EXPECT_LE(e->StartCount, kMaxSubEffectCount);
+            EXPECT_LE(e->StartCount, kMaxBurstCount);
         }
         EXPECT_LE(started, kMaxStartedEmitters);
         EXPECT_TRUE(t.engine.PendingStarts.empty());

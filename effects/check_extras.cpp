@@ -1,0 +1,225 @@
+// The checker: the optional keys (colours, curves over the life, held amounts, and the blocks
+// SpriteSheet, Burst, OnBirth and OnDeath), each value held to its range as the loader holds it.
+#include <algorithm>
+#include <cmath>
+
+#include "effects/check_text.h"
+#include "effects/extra_values.h"
+
+namespace pp::effect_check {
+namespace {
+
+constexpr std::string_view kChannels[] = {"red", "green", "blue"};
+
+template <std::size_t N>
+constexpr std::array<std::string_view, N> NamesOf(const std::array<BlockField, N>& fields) {
+    std::array<std::string_view, N> names{};
+    for (std::size_t i = 0; i < N; ++i) names[i] = fields[i].Name;
+    return names;
+}
+constexpr auto kSpriteSheetNames = NamesOf(kSpriteSheetFields);
+constexpr auto kBurstNames = NamesOf(kBurstFields);
+constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
+
+std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
+    if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
+    if (kind == EffectValueKind::Burst) return kBurstNames;
+    return kSubEffectNames;
+}
+
+}  // namespace
+
+// A number the loader holds to [min, max]: where it was outside, what it became.
+void TextCheck::CheckHeld(TextRange r, const std::string& what, float value, float min, float max) {
+    if (value < min) {
+        Report(r.Begin,
+               what + " " + Show(value) + " is below " + Show(min) + ": held at " + Show(min));
+    } else if (value > max) {
+        Report(r.Begin,
+               what + " " + Show(value) + " is above " + Show(max) + ": held at " + Show(max));
+    }
+}
+
+void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key) {
+    const std::string name(key.Name);
+    switch (key.Kind) {
+        case EffectValueKind::Colour:
+            CheckColour(v, "'" + name + "'");
+            break;
+        case EffectValueKind::Curve: {
+            const auto& to = std::get<CurveKeyField>(key.Target);
+            CheckCurve(v, name, false, to.Min, to.Max);
+            break;
+        }
+        case EffectValueKind::ColourCurve:
+            CheckCurve(v, name, true, 0.0f, 255.0f);
+            break;
+        case EffectValueKind::Amount: {
+            const auto& to = std::get<AmountKeyField>(key.Target);
+            CheckNumber(v, NumberKind::Float);
+            CheckHeld(v, "'" + name + "'", TextToFloat(Slice(v)), to.Min, to.Max);
+            break;
+        }
+        default:
+            CheckBlock(e, v, key);
+            break;
+    }
+}
+
+// {R, G, B} by position; a missing channel is white.
+void TextCheck::CheckColour(TextRange v, const std::string& what) {
+    const EntryList inner = ScanEntries(text_, v);
+    std::vector<std::string_view> missing;
+    for (std::size_t i = 0; i < inner.Entries.size() || i < 3; ++i) {
+        const ListEntry* part = i < inner.Entries.size() ? &inner.Entries[i] : nullptr;
+        if (i >= 3) {
+            if (TrimSpaces(text_, part->Whole).Empty()) continue;
+            Report(part->Value.Begin, "only the first three entries of " + what + " are read: " +
+                                          Quote(Slice(part->Value)) + " is ignored");
+            break;
+        }
+        if (part == nullptr || part->Value.Empty()) {
+            missing.push_back(kChannels[i]);
+            continue;
+        }
+        if (part->Equals.size() > 1) {
+            CheckMissingCommas(*part);
+            continue;
+        }
+        CheckNumber(part->Value, NumberKind::Float);
+        CheckHeld(part->Value, std::string(kChannels[i]), TextToFloat(Slice(part->Value)), 0.0f,
+                  255.0f);
+    }
+    if (missing.empty()) return;
+    std::string names;
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        names += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + std::string(missing[i]);
+    }
+    Report(v.Begin, "warning: " + what + " gives no " + names + ": " +
+                        (missing.size() == 1 ? "it is" : "they are") +
+                        " 255; write {R, G, B}, each from 0 to 255");
+}
+
+// {t = v, ...}: times that are fractions of the life, in order, at most kMaxLifeKeys of them.
+void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, float min,
+                           float max) {
+    const std::string what = "'" + name + "'";
+    const EntryList inner = ScanEntries(text_, v);
+    int32_t count = 0;
+    float last = 0.0f;
+    for (const ListEntry& e : inner.Entries) {
+        if (TrimSpaces(text_, e.Whole).Empty()) continue;
+        if (e.Equals.size() > 1) {
+            CheckMissingCommas(e);
+            continue;
+        }
+        if (!e.HasEquals()) {
+            Report(e.Value.Begin, Quote(Slice(e.Value)) + " has no time and is ignored: a key of " +
+                                      what +
+                                      " is written 'time = value', the time a fraction of the "
+                                      "life from 0 to 1");
+            continue;
+        }
+        if (!ScanNumber(Slice(e.Name), NumberKind::Float).HasDigits) {
+            Report(e.Name.Begin, Quote(Slice(e.Name)) + " is not a time, so this key of " + what +
+                                     " is ignored: name each key by a fraction of the life "
+                                     "from 0 to 1");
+            continue;
+        }
+        if (count == kMaxLifeKeys) {
+            Report(e.Name.Begin, what + " keeps at most " + Show(kMaxLifeKeys) +
+                                     " keys: " + Quote(Slice(TrimSpaces(text_, e.Whole))) +
+                                     " and any after it are ignored");
+            break;
+        }
+        CheckNumber(e.Name, NumberKind::Float);
+        const float time = TextToFloat(Slice(e.Name));
+        CheckHeld(e.Name, "time", time, 0.0f, 1.0f);
+        const float held = HoldInRange(time, 0.0f, 1.0f, 0.0f);
+        if (count > 0 && held < last) {
+            Report(e.Name.Begin, "time " + Show(held) + " comes after time " + Show(last) +
+                                     ": the keys of " + what + " are sorted by time");
+        }
+        last = std::max(last, held);
+        ++count;
+        if (e.Value.Empty()) {
+            Report(e.Name.Begin, "the key at time " + Show(held) + " has no value: read as " +
+                                     (colours ? "white" : "1"));
+        } else if (colours) {
+            CheckColour(BlockInside(text_, e.Value), "the colour at time " + Show(held));
+        } else {
+            CheckNumber(e.Value, NumberKind::Float);
+            CheckHeld(e.Value, "the value", TextToFloat(Slice(e.Value)), min, max);
+        }
+    }
+}
+
+// The named fields of SpriteSheet, Burst, OnBirth and OnDeath, or their entries by position
+// when none has a name.
+void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key) {
+    const std::span<const BlockField> fields = BlockFieldsOf(key.Kind);
+    const std::span<const std::string_view> names = FieldNamesOf(key.Kind);
+    const std::string what = "'" + std::string(key.Name) + "'";
+    const EntryList inner = ScanEntries(text_, v);
+    std::vector<const ListEntry*> given(fields.size(), nullptr);
+    if (BlockIsPositional(Slice(v))) {
+        for (std::size_t i = 0; i < inner.Entries.size(); ++i) {
+            const ListEntry& part = inner.Entries[i];
+            if (i < fields.size()) {
+                if (!part.Value.Empty()) given[i] = &part;
+                continue;
+            }
+            if (TrimSpaces(text_, part.Whole).Empty()) continue;
+            Report(part.Value.Begin, "only the first " + Show(fields.size()) + " entries of " +
+                                         what + " are read (" + JoinNames(names) +
+                                         "): " + Quote(Slice(part.Value)) + " is ignored");
+            break;
+        }
+    } else {
+        const BlockEntries named = CheckNames(inner, key.Name, names);
+        for (const ListEntry* u : named.Unnamed) {
+            Report(u->Value.Begin, Quote(Slice(u->Value)) + " has no name and is ignored: " + what +
+                                       " reads " + JoinNames(names) +
+                                       " by name once any entry has a name");
+        }
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            const ListEntry* entry = named.Find(fields[i].Name);
+            if (entry == nullptr) continue;
+            if (entry->Value.Empty()) {
+                Report(entry->Name.Begin, "'" + std::string(fields[i].Name) + "' in " + what +
+                                              " has no value, so it is ignored");
+                continue;
+            }
+            given[i] = entry;
+        }
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (given[i] == nullptr) continue;
+        const BlockField& field = fields[i];
+        const TextRange r = given[i]->Value;
+        if (field.Name == "Effect") {
+            subEffects_.push_back(ExtendsRef{std::string(Slice(r)), r.Begin});
+            continue;
+        }
+        CheckNumber(r, field.Integer ? NumberKind::Int : NumberKind::Float);
+        const float value =
+            field.Integer ? static_cast<float>(TextToInt(Slice(r))) : TextToFloat(Slice(r));
+        // Frames beyond the sheet's cells are said below, with the cells.
+        const float max = field.Name == "Frames" ? INFINITY : field.Max;
+        CheckHeld(r, "'" + std::string(field.Name) + "'", value, field.Min, max);
+    }
+    if (key.Kind == EffectValueKind::SpriteSheet && given[2] != nullptr) {
+        const SpriteSheetParams sheet = ParseSpriteSheet(Slice(v));
+        const int32_t frames = TextToInt(Slice(given[2]->Value));
+        if (frames > sheet.Frames) {
+            Report(given[2]->Value.Begin, "'Frames' " + Show(frames) + " is more than the " +
+                                              Show(sheet.Columns) + " x " + Show(sheet.Rows) +
+                                              " cells of the sheet: held at " + Show(sheet.Frames));
+        }
+    }
+    if (key.Kind == EffectValueKind::SubEffect && given[0] == nullptr) {
+        Report(e.Value.Begin, what + " names no 'Effect', so no effect is started");
+    }
+}
+
+}  // namespace pp::effect_check

@@ -1,0 +1,124 @@
+#include "effects/extra_values.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+#include "effects/effect_text.h"
+
+namespace pp {
+namespace {
+
+constexpr float kWhite = 255.0f;
+
+// A field's number; integers are read as whole numbers and held in 64 bits, so a huge one is
+// held at the top of the range rather than wrapping.
+float ReadFieldAt(std::string_view text, std::span<const BlockField> fields, std::size_t index) {
+    const std::string value = BlockFieldText(text, fields, index);
+    const BlockField& field = fields[index];
+    if (value.empty()) return field.Default;
+    if (!field.Integer) return HoldInRange(TextToFloat(value), field.Min, field.Max, field.Default);
+    return static_cast<float>(std::clamp<int64_t>(TextToInt(value), static_cast<int64_t>(field.Min),
+                                                  static_cast<int64_t>(field.Max)));
+}
+
+int32_t ReadIntAt(std::string_view text, std::span<const BlockField> fields, std::size_t index) {
+    // Held to a range within 32 bits, so the conversion is exact.
+    return static_cast<int32_t>(ReadFieldAt(text, fields, index));
+}
+
+template <int Channels, typename ReadValue>
+LifeCurve<Channels> ParseCurve(std::string_view text, ReadValue readValue) {
+    LifeCurve<Channels> curve;
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    for (const ListEntry& e : list.Entries) {
+        if (curve.Count == kMaxLifeKeys) break;
+        const std::string_view name = e.Name.Of(text);
+        if (!e.HasEquals() || FloatTextEnd(name) == 0) continue;
+        const int32_t k = curve.Count++;
+        curve.Time[k] = HoldInRange(TextToFloat(name), 0.0f, 1.0f, 0.0f);
+        curve.Value[k] = readValue(BlockInside(text, e.Value).Of(text));
+    }
+    // Insertion sort: stable, and a curve has at most kMaxLifeKeys keys.
+    for (int32_t i = 1; i < curve.Count; ++i) {
+        for (int32_t j = i; j > 0 && curve.Time[j] < curve.Time[j - 1]; --j) {
+            std::swap(curve.Time[j], curve.Time[j - 1]);
+            std::swap(curve.Value[j], curve.Value[j - 1]);
+        }
+    }
+    return curve;
+}
+
+}  // namespace
+
+float HoldInRange(float value, float min, float max, float fallback) {
+    if (std::isnan(value)) return fallback;
+    return std::min(std::max(value, min), max);
+}
+
+std::array<float, 3> ParseColour(std::string_view text) {
+    std::array<float, 3> colour{};
+    static constexpr std::string_view kPositions[] = {"1", "2", "3"};
+    for (std::size_t i = 0; i < colour.size(); ++i) {
+        colour[i] =
+            HoldInRange(FloatOr(FindEntry(text, kPositions[i]), kWhite), 0.0f, kWhite, kWhite);
+    }
+    return colour;
+}
+
+LifeCurve<1> ParseLifeCurve(std::string_view text, float min, float max) {
+    return ParseCurve<1>(text, [&](std::string_view v) {
+        return std::array<float, 1>{HoldInRange(FloatOr(v, 1.0f), min, max, 1.0f)};
+    });
+}
+
+LifeCurve<3> ParseColourCurve(std::string_view text) {
+    return ParseCurve<3>(text, [](std::string_view v) { return ParseColour(v); });
+}
+
+float ParseAmount(std::string_view text, float min, float max) {
+    return HoldInRange(FloatOr(text, 0.0f), min, max, 0.0f);
+}
+
+bool BlockIsPositional(std::string_view text) {
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    return std::none_of(list.Entries.begin(), list.Entries.end(),
+                        [](const ListEntry& e) { return e.HasEquals(); });
+}
+
+std::string BlockFieldText(std::string_view text, std::span<const BlockField> fields,
+                           std::size_t index) {
+    if (!BlockIsPositional(text)) return FindEntry(text, fields[index].Name);
+    return FindEntry(text, std::to_string(index + 1));
+}
+
+SpriteSheetParams ParseSpriteSheet(std::string_view text) {
+    SpriteSheetParams sheet;
+    sheet.Columns = ReadIntAt(text, kSpriteSheetFields, 0);
+    sheet.Rows = ReadIntAt(text, kSpriteSheetFields, 1);
+    sheet.Frames = std::min(ReadIntAt(text, kSpriteSheetFields, 2), sheet.Columns * sheet.Rows);
+    sheet.Rate = ReadFieldAt(text, kSpriteSheetFields, 3);
+    sheet.Random = ReadIntAt(text, kSpriteSheetFields, 4);
+    return sheet;
+}
+
+BurstParams ParseBurst(std::string_view text) {
+    BurstParams burst;
+    burst.Count = ReadIntAt(text, kBurstFields, 0);
+    burst.Interval = ReadFieldAt(text, kBurstFields, 1);
+    burst.Repeat = ReadIntAt(text, kBurstFields, 2);
+    return burst;
+}
+
+SubEffectParams ParseSubEffect(std::string_view text) {
+    SubEffectParams sub;
+    sub.Count = ReadIntAt(text, kSubEffectFields, 1);
+    sub.Inherit = ReadIntAt(text, kSubEffectFields, 2);
+    return sub;
+}
+
+std::string SubEffectPath(std::string_view text) {
+    return BlockFieldText(text, kSubEffectFields, 0);
+}
+
+}  // namespace pp

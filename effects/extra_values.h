@@ -1,0 +1,48 @@
+// The values of the optional effect keys (colours, curves over a particle's life, sprite sheets,
+// bursts, sub-effects) read from their text as the loader stores them: every number held to its
+// row's range, a missing entry given its default, an unreadable curve key left out. Pure
+// functions of the text; nothing is ever reported (the checker says what was held or dropped).
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "effects/effect_keys.h"
+#include "particles/extra_params.h"
+
+namespace pp {
+
+// `value` held to [min, max]; NaN gives `fallback`.
+float HoldInRange(float value, float min, float max, float fallback);
+
+// {R, G, B} by position; a missing channel is 255, each is held to 0..255.
+std::array<float, 3> ParseColour(std::string_view text);
+
+// {t = v, ...}: entries whose name is a number, at most kMaxLifeKeys of them in the order
+// written, times held to 0..1 and then sorted (keys of one time keep their written order),
+// values held to [min, max]. Entries without '=' or whose name is no number are left out.
+LifeCurve<1> ParseLifeCurve(std::string_view text, float min, float max);
+// The same with {R, G, B} values, read as ParseColour reads them.
+LifeCurve<3> ParseColourCurve(std::string_view text);
+
+// One number held to [min, max].
+float ParseAmount(std::string_view text, float min, float max);
+
+// The text of a block's field `index` of `fields`: by name, or by position when no entry of
+// the block has a name. Empty when missing.
+std::string BlockFieldText(std::string_view text, std::span<const BlockField> fields,
+                           std::size_t index);
+// Whether a block's entries are read by position (none of them has a name).
+bool BlockIsPositional(std::string_view text);
+
+// Frames is held to 1..Columns * Rows; without Frames every cell is shown.
+SpriteSheetParams ParseSpriteSheet(std::string_view text);
+BurstParams ParseBurst(std::string_view text);
+// Count and Inherit; Effect stays -1 until the loader has loaded the file SubEffectPath names.
+SubEffectParams ParseSubEffect(std::string_view text);
+std::string SubEffectPath(std::string_view text);
+
+}  // namespace pp
