@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "particles/looks.h"
 #include "particles/particles.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
@@ -159,6 +160,14 @@ bool UpdateList(Emitter& e, const Lanes& lanes) {
     });
 }
 
+// An emitter's pass: today's for a plain emitter, the one that keeps Life for an emitter with
+// optional keys. Returns whether the list held a particle.
+bool UpdateEmitter(Emitter& e, const Lanes& lanes, float dt, int32_t now) {
+    if (e.ExtrasOn) return UpdateParticlesWithExtras(e, dt, now);
+    if (e.Life.Count() != 0) ListRemoveAll(e.Life);  // the keys are gone
+    return UpdateList(e, lanes);
+}
+
 // Whether the emitter goes after its pass that met (or did not meet) a particle: an emitter
 // with AutoRemove goes in the first update that finds it without particles.
 bool AutoRemoved(Emitter& e, bool metParticle) {
@@ -180,8 +189,14 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
     while (Emitter* e = ListNext(emitters)) {
+        e->ExtrasOn = HasExtras(*e);
         EmitDueParticles(engine, *e, now);
         const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
+        if (e->ExtrasOn) {
+            // Moved whole on this thread, where the one-thread update moves it too.
+            if (AutoRemoved(*e, UpdateEmitter(*e, lanes, dt, now))) ListRemove(emitters);
+            continue;
+        }
         const auto count = static_cast<size_t>(e->Particles.Count());
         if (count == 0) {
             UpdateList(*e, lanes);  // puts the cursor where the pass leaves it
@@ -255,9 +270,10 @@ float UpdateParticles(Engine& engine) {
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
     while (Emitter* e = ListNext(emitters)) {
+        e->ExtrasOn = HasExtras(*e);
         EmitDueParticles(engine, *e, now);
         const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
-        if (AutoRemoved(*e, UpdateList(*e, lanes))) ListRemove(emitters);
+        if (AutoRemoved(*e, UpdateEmitter(*e, lanes, dt, now))) ListRemove(emitters);
     }
     return dt;
 }
