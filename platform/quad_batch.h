@@ -34,6 +34,16 @@ struct QuadBatch {
     bool Mapped = false;
     std::unique_ptr<float[]> CopyXy{new float[kMaxBatchQuads * 8]};
     std::unique_ptr<uint8_t[]> CopyAlpha{new uint8_t[kMaxBatchQuads * 4]};
+    // Quads of emitters with optional keys carry a colour and texture coordinates per corner
+    // as well and draw through a program of their own, made at their first draw: for quad i,
+    // Tint[16i .. 16i + 15] are its corners' red, green, blue and a spare byte, Uv[8i ..
+    // 8i + 7] their u, v. Such a batch (PendingTinted) is written to the copies, never mapped.
+    bool PendingTinted = false;
+    bool TintedReady = false;
+    GLuint TintedProgram = 0, TintedVertexArray = 0, LooksBuffer = 0;
+    GLint TintedScaleLocation = -1;
+    std::unique_ptr<uint8_t[]> Tint{new uint8_t[kMaxBatchQuads * 16]};
+    std::unique_ptr<float[]> Uv{new float[kMaxBatchQuads * 8]};
     size_t PendingQuads = 0;
     GLuint PendingTexture = 0;
     GlBlend PendingBlend{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
@@ -52,6 +62,10 @@ inline QuadBatch& Batch() {
 // pipeline exists. Returns 1, or 0 leaving QuadStatesApplied clear so the next draw tries
 // again.
 int32_t ApplyQuadStates();
+
+// Makes the tinted quads' program and vertex array (once the quad pipeline exists). Returns
+// whether they are ready.
+bool EnsureTintedPipeline();
 
 // Where the next batch is written: straight into the vertex buffer when it can be mapped,
 // else into the copies. Call while the batch is empty.
