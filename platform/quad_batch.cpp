@@ -225,6 +225,39 @@ void PrepareBatch(QuadBatch& b) {
     b.Alpha = b.CopyAlpha.get();
 }
 
+void PrepareTintedBatch(QuadBatch& b) {
+    PrepareBatch(b);
+    if (!b.LooksMapped && DeviceReady()) {
+        const double start = b.Batching ? ThreadSeconds() : 0.0;
+        glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
+                                        static_cast<GLsizeiptr>(kUvOffset + kMaxBatchQuads * 32),
+                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        if (b.Batching) b.Stats.DrawSeconds += ThreadSeconds() - start;
+        if (memory != nullptr) {
+            b.LooksMapped = true;
+            b.Tint = static_cast<uint8_t*>(memory);
+            b.Uv = reinterpret_cast<float*>(static_cast<uint8_t*>(memory) + kUvOffset);
+            return;
+        }
+    }
+    if (b.LooksMapped) return;
+    b.Tint = b.CopyTint.get();
+    b.Uv = b.CopyUv.get();
+}
+
+namespace {
+
+// Gives the looks buffer back when it is mapped; false when its contents were lost meanwhile.
+bool UnmapLooks(QuadBatch& b) {
+    if (!b.LooksMapped) return true;
+    b.LooksMapped = false;
+    glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+    return glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+}
+
+}  // namespace
+
 void FlushQuadBatch() {
     QuadBatch& b = Batch();
     const bool tinted = b.PendingTinted;
@@ -232,9 +265,11 @@ void FlushQuadBatch() {
     if (!DeviceReady() || !b.PipelineReady || (tinted && !b.TintedReady)) {
         b.PendingQuads = 0;
         b.Mapped = false;
+        b.LooksMapped = false;
         return;
     }
     if (b.PendingQuads == 0) {
+        UnmapLooks(b);
         if (b.Mapped) {
             glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
             glUnmapBuffer(GL_ARRAY_BUFFER);
@@ -267,12 +302,14 @@ void FlushQuadBatch() {
         glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
                         static_cast<GLsizeiptr>(b.PendingQuads * 4), b.Alpha);
     }
-    if (tinted) {
+    if (tinted && !b.LooksMapped) {
         glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(b.PendingQuads * 16),
-                        b.Tint.get());
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(b.PendingQuads * 16), b.Tint);
         glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kUvOffset),
-                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Uv.get());
+                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Uv);
+    } else if (tinted && !UnmapLooks(b)) {
+        b.PendingQuads = 0;
+        return;
     }
     const double uploadEnd = timed ? ThreadSeconds() : 0.0;
     glEnable(GL_BLEND);
@@ -299,7 +336,7 @@ void DropQuadDeviceObjects() {
     QuadBatch& b = Batch();
     b.PendingQuads = 0;
     b.PendingTinted = false;
-    b.Mapped = false;  // deleting the buffer unmaps it
+    b.Mapped = b.LooksMapped = false;  // deleting the buffers unmaps them
     if (DeviceReady()) DeletePipeline(b);
     b.Program = b.VertexArray = b.VertexBuffer = b.IndexBuffer = 0;
     b.TintedProgram = b.TintedVertexArray = b.LooksBuffer = 0;

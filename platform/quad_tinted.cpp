@@ -21,11 +21,7 @@ void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
         (!b.PendingTinted || texture != b.PendingTexture || !(blend == b.PendingBlend))) {
         FlushQuadBatch();
     }
-    if (b.PendingQuads == 0) {
-        if (b.Mapped) FlushQuadBatch();  // gives a mapped, empty buffer back
-        b.Xy = b.CopyXy.get();
-        b.Alpha = b.CopyAlpha.get();
-    }
+    if (b.PendingQuads == 0) PrepareTintedBatch(b);
     b.PendingTinted = true;
     b.PendingTexture = texture;
     b.PendingBlend = blend;
@@ -39,6 +35,12 @@ void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRu
     QuadTableState& t = QuadTable();
     SetQuadBlending(source, destination);
     const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
+    // The angles of the whole run first, several at a time, as the plain runs take them.
+    alignas(64) float radians[QuadDrawRun::kCapacity];
+    alignas(64) float cosines[QuadDrawRun::kCapacity];
+    alignas(64) float sines[QuadDrawRun::kCapacity];
+    QuadRadiansMany(run.Degrees, count, radians);
+    QuadCosSinMany(radians, count, cosines, sines);
     QuadBatch& b = Batch();
     int32_t lastQuad = -1;
     QuadSprite* q = nullptr;
@@ -50,15 +52,18 @@ void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRu
         if (q == nullptr) continue;
         // The draw's size and angle stay on the quad sprite, as a single draw leaves them.
         const int32_t size = run.Size[i];
-        const float radians = QuadAngleRadians(run.Degrees[i], 0.0f, 0);
         q->Width = q->Height = size;
-        q->Angle = radians;
+        q->Angle = radians[i];
         q->CornersValid = 0;
         if (!b.QuadStatesApplied) ApplyQuadStates();
         if (!b.QuadStatesApplied || size == 0 || !EnsureTintedPipeline()) continue;
         CornerFloats x;
         CornerFloats y;
-        QuadCornersOf(size, size, radians, x, y);
+        if (radians[i] == 0.0f) {
+            RectangleCorners(size, size, x, y);
+        } else {
+            TurnedCorners(size, size, cosines[i], sines[i], x, y);
+        }
         const float fx = static_cast<float>(run.X[i]);
         const float fy = static_cast<float>(run.Y[i]);
         x += CornerFloats{fx, fx, fx, fx};
@@ -70,8 +75,8 @@ void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRu
         float* xy = b.Xy + n * 8;
         const float u[4] = {looks.U0[i], looks.U1[i], looks.U0[i], looks.U1[i]};
         const float v[4] = {looks.V0[i], looks.V0[i], looks.V1[i], looks.V1[i]};
-        float* uv = b.Uv.get() + n * 8;
-        uint8_t* tint = b.Tint.get() + n * 16;
+        float* uv = b.Uv + n * 8;
+        uint8_t* tint = b.Tint + n * 16;
         for (size_t c = 0; c < 4; ++c) {
             xy[2 * c] = x[c];
             xy[2 * c + 1] = y[c];
