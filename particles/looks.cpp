@@ -34,15 +34,26 @@ int32_t SheetFrame(const SpriteSheetParams& sheet, int32_t startFrame, int32_t a
     if (frames == 0) return 0;
     if (sheet.Rate > 0.0f) {
         const float ageSeconds = static_cast<float>(ageMs) * 0.001f;
-        const float steps = std::floor(ageSeconds * sheet.Rate);
-        // fmod is exact; a negative remainder moves into [0, frames), a NaN one (from an
-        // infinite count of steps) counts as 0.
-        double k = std::fmod(static_cast<double>(steps), static_cast<double>(frames));
-        if (!(k >= 0.0)) k = k < 0.0 ? k + frames : 0.0;
-        int32_t start = startFrame % frames;
-        if (start < 0) start += frames;
-        const int64_t frame = static_cast<int64_t>(start) + TruncToInt(k);
-        return static_cast<int32_t>(frame % frames);
+        const float product = ageSeconds * sheet.Rate;
+        int32_t k = 0;
+        if (product >= 0.0f && product < 2147483648.0f) {
+            k = TruncToInt(product) % frames;  // truncation is the floor here
+        } else {
+            const float steps = std::floor(product);
+            // Far out of range, or negative: fmod is exact; a negative remainder moves into
+            // [0, frames), a NaN one (from an infinite count of steps) counts as 0.
+            double r = std::fmod(static_cast<double>(steps), static_cast<double>(frames));
+            if (!(r >= 0.0)) r = r < 0.0 ? r + frames : 0.0;
+            k = TruncToInt(r);
+        }
+        // Both in [0, frames): their sum wraps at most once.
+        int32_t start = startFrame;
+        if (start < 0 || start >= frames) {
+            start %= frames;
+            if (start < 0) start += frames;
+        }
+        const int64_t frame = static_cast<int64_t>(start) + k;
+        return static_cast<int32_t>(frame >= frames ? frame - frames : frame);
     }
     const float k = std::floor(fraction * static_cast<float>(frames));
     if (!(k > 0.0f)) return 0;
@@ -62,12 +73,6 @@ SheetCell SheetCellOf(const SpriteSheetParams& sheet, int32_t frame) {
     const int32_t row = frame / columns;
     return {static_cast<float>(column) / across, static_cast<float>(row) / down,
             static_cast<float>(column + 1) / across, static_cast<float>(row + 1) / down};
-}
-
-float LifeFractionAt(const ParticleLife& life, int32_t now) {
-    const float t = static_cast<float>(ClockDiff(now, life.BirthTime)) / life.LifeMs;
-    if (!(t > 0.0f)) return 0.0f;
-    return t > 1.0f ? 1.0f : t;
 }
 
 ParticleLife StartLife(Engine& engine, const ExtraParams& extras, int32_t birth, float lifeMs) {

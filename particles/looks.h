@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "particles/particles.h"
+#include "runtime/convert.h"
 
 namespace pp {
 
@@ -61,7 +62,11 @@ struct SheetCell {
 SheetCell SheetCellOf(const SpriteSheetParams& sheet, int32_t frame);
 
 // (now - BirthTime) / LifeMs in float, held in [0, 1] (NaN gives 0).
-float LifeFractionAt(const ParticleLife& life, int32_t now);
+inline float LifeFractionAt(const ParticleLife& life, int32_t now) {
+    const float t = static_cast<float>(ClockDiff(now, life.BirthTime)) / life.LifeMs;
+    if (!(t > 0.0f)) return 0.0f;
+    return t > 1.0f ? 1.0f : t;
+}
 
 // A new particle's record: born at `birth` with lifeMs to live. Draws the random start frame
 // when the sheet asks for one (one generator step), and nothing otherwise.

@@ -50,9 +50,14 @@ inline bool AdvanceWithExtras(const Particle& in, Particle& out, const ExtraMoti
     const float transparency = in.Transparency + m.Fading;
     const int32_t deathTime = in.DeathTime;
     out = Particle{in.Sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
-    const bool old = ClockDiff(m.Now, deathTime) > 0;
-    const bool faded = size < 1.0f || transparency < 1.0f;
-    return old || faded || !ParticleStateIsFinite(out);
+    // ParticleStateIsFinite of the new state, without reading it back: v - v is 0 for every
+    // finite v and NaN otherwise, and a NaN survives every sum.
+    const float zero =
+        (((x - x) + (y - y)) + ((newVx - newVx) + (newVy - newVy))) +
+        (((size - size) + (transparency - transparency)) + ((angle - angle) + (step - step)));
+    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
+    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
+    return (old | faded | static_cast<int>(!(zero == 0.0f))) != 0;
 }
 
 }  // namespace
@@ -93,11 +98,16 @@ bool UpdateParticlesWithExtras(Emitter& e, float dt, int32_t now) {
     // A list that could not be rebuilt (no memory) moves without its records.
     ParticleLife* const lives = e.Life.Count() == e.Particles.Count() ? e.Life.First() : nullptr;
     const Particle* const first = e.Particles.First();
+    const bool sheet = SheetFrames(extras.SpriteSheet) > 0;
     const bool met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
         const bool dead = AdvanceWithExtras(in, out, m);
         if (lives != nullptr) {
             ParticleLife life = lives[&in - first];
-            AdvanceLife(extras, life, now);
+            life.Fraction = LifeFractionAt(life, now);
+            if (sheet) {
+                life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
+                                        ClockDiff(now, life.BirthTime), life.Fraction);
+            }
             lives[&out - first] = life;
         }
         return dead;
