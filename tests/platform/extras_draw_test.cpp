@@ -2,6 +2,7 @@
 // sprite sheet cells against a CPU computation, and white ones against the plain renderer.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -74,20 +75,30 @@ TEST_F(ExtrasDrawTest, ColourCurvesAndSheetCellsMatchTheCpu) {
     };
     const Row rows[] = {
         {100, 100, 0.0f, 0}, {200, 100, 0.5f, 5}, {300, 100, 1.0f, 7}, {400, 100, 0.25f, 3}};
-    for (const Row& r : rows) Add(e, 1, 5.0f, r.x, r.y, 255.0f, 90.0f, r.fraction, r.frame);
-    const Frame frame = Draw();
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "frame " << r.frame);
-        const ParticleLooks looks =
-            LooksOf(e->Extras, Particle{1, 5.0f, r.x, r.y, 0, 0, 255.0f, 0, 90.0f, 0},
-                    ParticleLife{0, 1000.0f, 0, r.fraction, r.frame});
-        EXPECT_EQ(looks.Size, 10.0f);
-        // Opaque texels times the colour: red and blue the colour's, green the cell's.
-        const Bgr expected{looks.Blue, static_cast<uint8_t>(32 * r.frame), looks.Red};
-        const auto left = static_cast<int32_t>(r.x) - 5;
-        const auto top = static_cast<int32_t>(r.y) - 5;
-        EXPECT_EQ(frame.CountNot(expected, left, top, left + 10, top + 10), 0);
-        EXPECT_EQ(frame.CountNot(Bgr{0, 0, 0}, left - 20, top - 20, left + 30, top + 30), 100);
+        Add(e, 1, 5.0f, r.x, r.y, 255.0f, 90.0f, r.fraction, r.frame);
+        // Left out, as the plain quads of side 0 or corners not finite are: the looks stay
+        // with the quads that show.
+        Add(e, 1, 0.2f, r.x, r.y, 255.0f, 0.0f, 0.5f, 1);
+        Add(e, 1, 5.0f, std::nanf(""), r.y, 255.0f, 0.0f, 0.5f, 1);
+    }
+    for (const bool batching : {true, false}) {
+        SetQuadBatching(batching);
+        const Frame frame = Draw();
+        SetQuadBatching(true);
+        for (const Row& r : rows) {
+            SCOPED_TRACE(testing::Message() << "frame " << r.frame);
+            const ParticleLooks looks =
+                LooksOf(e->Extras, Particle{1, 5.0f, r.x, r.y, 0, 0, 255.0f, 0, 90.0f, 0},
+                        ParticleLife{0, 1000.0f, 0, r.fraction, r.frame});
+            EXPECT_EQ(looks.Size, 10.0f);
+            // Opaque texels times the colour: red and blue the colour's, green the cell's.
+            const Bgr expected{looks.Blue, static_cast<uint8_t>(32 * r.frame), looks.Red};
+            const auto left = static_cast<int32_t>(r.x) - 5;
+            const auto top = static_cast<int32_t>(r.y) - 5;
+            EXPECT_EQ(frame.CountNot(expected, left, top, left + 10, top + 10), 0);
+            EXPECT_EQ(frame.CountNot(Bgr{0, 0, 0}, left - 20, top - 20, left + 30, top + 30), 100);
+        }
     }
     EXPECT_EQ(LooksOf(e->Extras, Particle{}, ParticleLife{0, 1.0f, 0, 0.5f, 0}).Red, 100);
 }
