@@ -7,7 +7,8 @@
 //     and the exact fast sine and cosine beside the library's two calls;
 //   - whole frames on llvmpipe (SDL's offscreen driver, no display) for the player's scene
 //     beside a 60 Hz frame (16.7 ms), and for 100 thousand and 1 million small particles on 1,
-//     2 and all threads, each beside the same frames on one thread.
+//     2 and all threads, each beside the same frames on one thread;
+//   - draw submission of an emitter with each optional key beside a plain emitter's.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "app/scene.h"
+#include "bench/extras_features.h"
 #include "lib/world_access.h"
 #include "particles/particles.h"
 #include "platform/draw_particles.h"
@@ -163,6 +165,43 @@ void BM_DrawSubmission(benchmark::State& state) {
 BENCHMARK(BM_DrawSubmission)
     ->Arg(10000)
     ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Submission of n small particles of an emitter with one optional key (kFeatureNames), their
+// lives spread from birth to death, alternating with the same particles of a plain emitter;
+// our side only (the driver's draw calls left out), thread CPU time.
+void BM_DrawWithExtras(benchmark::State& state) {
+    if (!Scene().Ready) {
+        state.SkipWithError("no offscreen GL screen");
+        return;
+    }
+    const auto n = static_cast<int32_t>(state.range(1));
+    SmallParticles plain(n);
+    SmallParticles featured(n);
+    Emitter* e = featured.SmallEngine.Emitters.First();
+    SetFeature(e->Extras, state.range(0));
+    UpdateParticles(featured.SmallEngine);  // makes the Life records
+    SpreadLives(*e);
+    double plainSeconds = 0.0;
+    double featuredSeconds = 0.0;
+    for (auto _ : state) {
+        const Pass a = Submit(featured.SmallEngine, true);
+        const double seconds = a.Seconds - a.Stats.DrawSeconds;
+        featuredSeconds += seconds;
+        state.SetIterationTime(seconds);
+        const Pass b = Submit(plain.SmallEngine, true);
+        plainSeconds += b.Seconds - b.Stats.DrawSeconds;
+    }
+    const double quads = static_cast<double>(n) * static_cast<double>(state.iterations());
+    state.SetLabel(kFeatureNames[state.range(0)]);
+    state.counters["ns_per_particle"] = featuredSeconds * 1e9 / quads;
+    state.counters["plain_ns_per_particle"] = plainSeconds * 1e9 / quads;
+    state.counters["ratio_to_plain"] = featuredSeconds / plainSeconds;
+}
+BENCHMARK(BM_DrawWithExtras)
+    ->ArgNames({"feature", "particles"})
+    ->ArgsProduct({{0, 1, 2, 3}, {100000}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

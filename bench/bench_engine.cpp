@@ -3,7 +3,8 @@
 // array sweep of the same bytes on the same threads (what memory bandwidth allows), the update
 // with gravity, growth, spin and fade beside a textbook array-of-structs loop, the update of
 // churning populations beside the same sweep, the spawn of one particle for every area shape beside
-// a Point spawn, and the heap bytes a live particle costs beside the 40 bytes of its record.
+// a Point spawn, the heap bytes a live particle costs beside the 40 bytes of its record, and
+// the update of an emitter with each optional key beside a plain one.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench/extras_features.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
@@ -357,6 +359,45 @@ void BM_MemoryPerParticle(benchmark::State& state) {
     state.counters["ratio_to_record"] = bytes / live / static_cast<double>(sizeof(Particle));
 }
 BENCHMARK(BM_MemoryPerParticle)->Arg(100000)->Arg(1000000)->Iterations(1);
+
+// The update of n long-lived particles of an emitter with one optional key (kFeatureNames),
+// alternating with the same update of a plain emitter's n, thread CPU time, one thread.
+void BM_UpdateWithExtras(benchmark::State& state) {
+    const auto n = static_cast<int32_t>(state.range(1));
+    VirtualClock clock(1000);
+    Engine plain(clock);
+    Engine featured(clock);
+    SteadyEmitter(plain, n);
+    Emitter* e = SteadyEmitter(featured, n);
+    SetFeature(e->Extras, state.range(0));
+    UpdateParticles(featured);  // makes the Life records
+    double plainSeconds = 0.0;
+    double featuredSeconds = 0.0;
+    for (auto _ : state) {
+        clock.Advance(16);
+        double t0 = ThreadCpuSeconds();
+        UpdateParticles(featured);
+        const double seconds = ThreadCpuSeconds() - t0;
+        featuredSeconds += seconds;
+        state.SetIterationTime(seconds);
+        t0 = ThreadCpuSeconds();
+        UpdateParticles(plain);
+        plainSeconds += ThreadCpuSeconds() - t0;
+    }
+    if (e->Particles.Count() != n || e->Life.Count() != n) {
+        state.SkipWithError("population changed during the run");
+    }
+    const double visits = static_cast<double>(n) * static_cast<double>(state.iterations());
+    state.SetLabel(kFeatureNames[state.range(0)]);
+    state.counters["ns_per_particle"] = featuredSeconds * 1e9 / visits;
+    state.counters["plain_ns_per_particle"] = plainSeconds * 1e9 / visits;
+    state.counters["ratio_to_plain"] = featuredSeconds / plainSeconds;
+}
+BENCHMARK(BM_UpdateWithExtras)
+    ->ArgNames({"feature", "particles"})
+    ->ArgsProduct({{0, 1, 2, 3}, {100000}})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace pp

@@ -44,15 +44,17 @@ typedef struct pp_vertices pp_vertices;
 /** Reads the host's clock in milliseconds; user is what was passed at creation. */
 typedef uint32_t (*pp_clock_fn)(void* user);
 
-/** One corner of a quad: pixel position, texture coordinate, colour (white) and alpha. */
+/** One corner of a quad: pixel position, texture coordinate (within the frame's cell for an
+ * effect with a sprite sheet), the colour multiplying the texel's (white unless the effect
+ * sets one) and alpha. */
 typedef struct pp_vertex {
     float x;   /**< Pixel x, pixel centres at integers. */
     float y;   /**< Pixel y, growing downwards. */
     float u;   /**< Texture coordinate across, 0 to 1. */
     float v;   /**< Texture coordinate down, 0 to 1. */
-    uint8_t r; /**< Always 255. */
-    uint8_t g; /**< Always 255. */
-    uint8_t b; /**< Always 255. */
+    uint8_t r; /**< Multiplies the texel's red: 255 keeps it. */
+    uint8_t g; /**< Multiplies the texel's green: 255 keeps it. */
+    uint8_t b; /**< Multiplies the texel's blue: 255 keeps it. */
     uint8_t a; /**< Low 8 bits of the rounded transparency. */
 } pp_vertex;
 

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "lib/world_access.h"
+#include "particles/looks.h"
 #include "platform/quad_geometry.h"
 #include "runtime/convert.h"
 
@@ -12,14 +13,19 @@ namespace {
 // Corner order of the quad geometry (top-left, top-right, bottom-left, bottom-right) and the
 // two triangles drawn from it.
 constexpr int kTriangleCorners[6] = {0, 1, 2, 2, 1, 3};
-constexpr float kCornerU[4] = {0.0f, 1.0f, 0.0f, 1.0f};
-constexpr float kCornerV[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+
+// How a particle of a plain emitter is drawn: its own size and transparency, white, the whole
+// texture.
+pp::ParticleLooks PlainLooks(const pp::Particle& p) {
+    return {p.Size, p.Transparency, 255, 255, 255, {0.0f, 0.0f, 1.0f, 1.0f}};
+}
 
 // Appends one particle's quad unless it shows nothing; the rounding and corners are those of
-// the bundled renderer.
-bool AppendQuad(const pp::Particle& p, float dx, float dy, std::vector<Vertex>& out) {
-    const float half = p.Size * 0.5f;
-    const float values[4] = {p.Size, dx + p.X - half, dy + p.Y - half, p.Transparency};
+// the bundled renderer, the size, transparency, colour and cell those it draws with.
+bool AppendQuad(const pp::Particle& p, const pp::ParticleLooks& looks, float dx, float dy,
+                std::vector<Vertex>& out) {
+    const float half = looks.Size * 0.5f;
+    const float values[4] = {looks.Size, dx + p.X - half, dy + p.Y - half, looks.Transparency};
     int32_t rounded[4];
     pp::RoundFloatsToInt(values, rounded);
     const int32_t size = rounded[0];
@@ -34,7 +40,9 @@ bool AppendQuad(const pp::Particle& p, float dx, float dy, std::vector<Vertex>& 
     }
     const auto alpha = static_cast<uint8_t>(static_cast<uint32_t>(rounded[3]) & 0xFFu);
     for (const int c : kTriangleCorners) {
-        out.push_back({x[c] + left, y[c] + top, kCornerU[c], kCornerV[c], 255, 255, 255, alpha});
+        const float u = (c & 1) != 0 ? looks.Cell.U1 : looks.Cell.U0;
+        const float v = (c & 2) != 0 ? looks.Cell.V1 : looks.Cell.V0;
+        out.push_back({x[c] + left, y[c] + top, u, v, looks.Red, looks.Green, looks.Blue, alpha});
     }
     return true;
 }
@@ -51,9 +59,15 @@ Status BuildVertices(World& world, VertexArray& out, int32_t layer, int32_t offs
     pp::ListRewind(engine.Emitters);
     while (pp::Emitter* e = pp::ListNext(engine.Emitters)) {
         if (e->Layer != layer) continue;
+        // An emitter with optional keys draws by its Life records while they are in step.
+        const pp::ParticleLife* life = e->Life.Count() == e->Particles.Count() && pp::HasExtras(*e)
+                                           ? e->Life.First()
+                                           : nullptr;
         pp::ListVisit(e->Particles, [&](const pp::Particle& p) {
             const auto first = static_cast<uint32_t>(out.Vertices.size());
-            if (!AppendQuad(p, dx, dy, out.Vertices)) return;
+            const pp::ParticleLooks looks =
+                life != nullptr ? pp::LooksOf(e->Extras, p, *life++) : PlainLooks(p);
+            if (!AppendQuad(p, looks, dx, dy, out.Vertices)) return;
             VertexRun* last = out.Runs.empty() ? nullptr : &out.Runs.back();
             if (last != nullptr && last->Sprite == p.Sprite &&
                 last->BlendSource == e->BlendSource &&

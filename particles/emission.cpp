@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
 #include "runtime/convert.h"
@@ -253,6 +254,8 @@ int32_t SpawnParticle(Engine& engine, Emitter& emitter) {
     p->DeathTime = DeathTimeAfter(t, life * 1000.0f);
     p->Angle = theta;
     p->RotationStep = SampleValueSpec(engine, emitter.Rotation);
+    // The optional keys' draws come after all of the above.
+    if (emitter.ExtrasOn) AddParticleLife(engine, emitter, p, t, life * 1000.0f);
     return 0;
 }
 

@@ -39,6 +39,7 @@ int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles) {
     if (emitter == nullptr) return 0;
     if (discardParticles != 0 && value == 1 && emitter->Disable == 0) {
         ListRemoveAll(emitter->Particles);
+        ListRemoveAll(emitter->Life);
     }
     emitter->Disable = value;
     return 0;

@@ -42,6 +42,17 @@ struct Particle {
 };
 static_assert(sizeof(Particle) == 40, "particle records are 40 bytes");
 
+// What an emitter with optional keys keeps of each particle beside its Particle record (same
+// index, same order): its birth, and where in its life and its sprite sheet it stood at the
+// last update. Plain emitters keep none.
+struct ParticleLife {
+    int32_t BirthTime;   // clock milliseconds
+    float LifeMs;        // the lifetime drawn at the birth, in milliseconds
+    int32_t StartFrame;  // sprite sheet frame at the birth
+    float Fraction;      // (now - birth) / LifeMs, held in [0, 1]
+    int32_t Frame;       // sprite sheet frame shown
+};
+
 // What an emitter is told to do: every parameter an effect file can set, plus AutoRemove,
 // which only the host sets (and the update steps once it is set). The member initialisers are
 // the creation defaults, so EmitterParams{} is a fresh emitter's record but for its position:
@@ -90,6 +101,11 @@ struct Emitter : EmitterParams {
     // Oldest first, in one array: a pointer to a particle holds only until the next insertion
     // or removal on this list (see record_array.h).
     RecordArray<Particle> Particles;
+    // One record per particle, in step with Particles, only while the emitter has optional
+    // keys (see HasExtras); empty otherwise.
+    RecordArray<ParticleLife> Life;
+    // HasExtras as the last update found it: spawns between updates read it.
+    bool ExtrasOn = false;
 
     // What running the optional keys keeps (see extra_params.h); a plain emitter never reads it.
     int32_t StartTime = 0;     // clock reading at creation: Duration and bursts count from it
@@ -108,6 +124,12 @@ struct Emitter : EmitterParams {
     // the particles. Compare Params() when that is what is meant.
     bool operator==(const Emitter&) const = delete;
 };
+
+// Whether the emitter uses any optional key. Emitters without them take the engine's plain
+// paths, those with them the paths that keep and read Emitter::Life.
+inline bool HasExtras(const EmitterParams& e) {
+    return !(e.Extras == ExtraParams{});
+}
 
 class WorkerPool;
 

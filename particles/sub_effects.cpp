@@ -20,8 +20,8 @@ void RecordSubEffect(Engine& engine, const Emitter& starter, const SubEffectPara
     if (depth > kMaxSubEffectDepth) return;
     // A particle that died of a broken state has no place to start anything.
     if (!std::isfinite(p.X) || !std::isfinite(p.Y)) return;
-    starts.push_back({on.Effect, std::min(on.Count, kMaxBurstCount), depth,
-                      on.Inherit != 0 ? 1 : 0, p.X, p.Y, p.VelocityX, p.VelocityY});
+    starts.push_back({on.Effect, std::min(on.Count, kMaxBurstCount), depth, on.Inherit != 0 ? 1 : 0,
+                      p.X, p.Y, p.VelocityX, p.VelocityY});
 }
 
 void StartSubEffects(Engine& engine, int32_t now) {

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
 #include "runtime/clock.h"
@@ -162,15 +163,13 @@ bool UpdateList(Emitter& e, const Lanes& lanes) {
     });
 }
 
-// The pass of an emitter whose particles start a sub-effect when they die: UpdateList, and
-// each particle that dies is recorded where its last move left it. It reads and appends to
-// the engine's starts, so it runs on the calling thread, in emitter order.
-bool UpdateListRecordingDeaths(Engine& engine, Emitter& e, const Lanes& lanes) {
-    return ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
-        const bool dead = AdvanceParticle(in, out, lanes);
-        if (dead) RecordSubEffect(engine, e, e.Extras.OnDeath, out);
-        return dead;
-    });
+// An emitter's pass: today's for a plain emitter, the one that keeps Life (and records where
+// particles die, for OnDeath) for an emitter with optional keys. Returns whether the list held
+// a particle.
+bool MoveEmitter(Engine& engine, Emitter& e, const Lanes& lanes, float dt, int32_t now) {
+    if (e.ExtrasOn) return UpdateParticlesWithExtras(engine, e, dt, now);
+    if (e.Life.Count() != 0) ListRemoveAll(e.Life);  // the keys are gone
+    return UpdateList(e, lanes);
 }
 
 // Whether the emitter goes after its pass that met (or did not meet) a particle: an emitter
@@ -194,14 +193,18 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
     while (Emitter* e = ListNext(emitters)) {
+        if (HasExtras(*e)) {
+            // Moved whole on this thread, in emitter order, as the one-thread update moves it
+            // (so the places where its particles die are recorded in that order too).
+            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) ListRemove(emitters);
+            continue;
+        }
+        e->ExtrasOn = false;
         EmitDueParticles(engine, *e, now);
         const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
         const auto count = static_cast<size_t>(e->Particles.Count());
         if (count == 0) {
             UpdateList(*e, lanes);  // puts the cursor where the pass leaves it
-        } else if (e->Extras.OnDeath.Effect >= 0) {
-            // Deaths are recorded in emitter order, here; the pass reads no other emitter.
-            UpdateListRecordingDeaths(engine, *e, lanes);
         } else {
             pending.push_back({e, lanes});
             total += count;
@@ -260,10 +263,10 @@ constexpr int32_t kPrewarmStepMs = 16;
 }  // namespace
 
 bool UpdateEmitter(Engine& engine, Emitter& e, float dt, int32_t now) {
+    e.ExtrasOn = HasExtras(e);  // before the emission: a spawn with extras starts a Life
     EmitDueParticles(engine, e, now);
     const Lanes lanes(Motion{dt, e.AccelerationX, e.AccelerationY, e.Raise, e.Fade, now});
-    if (e.Extras.OnDeath.Effect >= 0) return UpdateListRecordingDeaths(engine, e, lanes);
-    return UpdateList(e, lanes);
+    return MoveEmitter(engine, e, lanes, dt, now);
 }
 
 void PrewarmEmitter(Engine& engine, Emitter& emitter) {

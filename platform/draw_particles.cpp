@@ -11,7 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "particles/looks.h"
 #include "platform/quad_draws.h"
+#include "platform/quad_tinted.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
 
@@ -97,6 +99,48 @@ void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run,
     CentreAndRoundEach(particles, run, i, n, dx, dy);
     // Each particle sets its emitter's blend factors, its size and its angle, then draws.
     DrawQuadSprites(e.BlendSource, e.BlendDestination, run, n);
+}
+
+// Whether an emitter is drawn with its optional keys: it has them and its Life records are
+// in step (an emitter given keys since the last update draws as before them until then).
+bool DrawsWithExtras(const Emitter& e) {
+    return e.Life.Count() == e.Particles.Count() && e.Particles.Count() != 0 && HasExtras(e);
+}
+
+// An emitter with optional keys, on this thread: each particle's size and transparency as its
+// curves make them, centred and rounded as the plain runs are, with its colour and its
+// sprite sheet cell. The list's cursor ends on its last record.
+void DrawWithExtras(Emitter& e, float dx, float dy) {
+    QuadDrawRun run;
+    QuadLooksRun looks;
+    const ParticleLife* life = e.Life.First();
+    size_t n = 0;
+    ListVisit(e.Particles, [&](const Particle& p) {
+        const ParticleLooks l = LooksOf(e.Extras, p, *life++);
+        run.Quad[n] = p.Sprite;
+        run.Degrees[n] = p.Angle;
+        const float half = l.Size * 0.5f;
+        const float values[4] = {l.Size, dx + p.X - half, dy + p.Y - half, l.Transparency};
+        int32_t rounded[4];
+        RoundFloatsToInt(values, rounded);
+        run.Size[n] = rounded[0];
+        run.X[n] = rounded[1];
+        run.Y[n] = rounded[2];
+        run.Alpha[n] = rounded[3];
+        looks.Red[n] = l.Red;
+        looks.Green[n] = l.Green;
+        looks.Blue[n] = l.Blue;
+        looks.U0[n] = l.Cell.U0;
+        looks.V0[n] = l.Cell.V0;
+        looks.U1[n] = l.Cell.U1;
+        looks.V1[n] = l.Cell.V1;
+        if (++n == kRun) {
+            DrawTintedQuadSprites(e.BlendSource, e.BlendDestination, run, looks, n);
+            n = 0;
+        }
+    });
+    DrawTintedQuadSprites(e.BlendSource, e.BlendDestination, run, looks, n);
+    EndTintedQuads();
 }
 
 // Below this many particles in the layer the drawing stays on the calling thread: waking the
@@ -216,6 +260,13 @@ int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t 
             ListRewind(engine.Emitters);
             while (Emitter* e = ListNext(engine.Emitters)) {
                 if (e->Layer != layer) continue;
+                if (DrawsWithExtras(*e)) {
+                    // Drawn here, in its place: the runs before it first.
+                    DrawParticlesOnPool(*pool, runs, dx, dy);
+                    runs.clear();
+                    DrawWithExtras(*e, dx, dy);
+                    continue;
+                }
                 const auto count = static_cast<size_t>(e->Particles.Count());
                 for (size_t i = 0; i < count; i += kRun) {
                     runs.push_back({e, e->Particles.First() + i, std::min(kRun, count - i)});
@@ -231,6 +282,10 @@ int32_t DrawParticles(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t 
     ListRewind(engine.Emitters);
     while (Emitter* e = ListNext(engine.Emitters)) {
         if (e->Layer != layer) continue;
+        if (DrawsWithExtras(*e)) {
+            DrawWithExtras(*e, dx, dy);
+            continue;
+        }
         size_t n = 0;
         ListVisit(e->Particles, [&](const Particle& p) {
             Gather(p, n, run, particles);

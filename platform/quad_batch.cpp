@@ -47,7 +47,51 @@ void main() {
 }
 )";
 
+// The quad program with a colour per vertex multiplying the texel's and texture coordinates
+// per vertex. The colour is flat (each quad has one), so it reaches every pixel as given:
+// 255 is exactly 1.0, and white leaves the texel as the plain program draws it.
+constexpr const char* kTintedVertexShader = R"(#version 330 core
+layout(location = 0) in vec2 Position;
+layout(location = 2) in float Alpha;
+layout(location = 3) in vec3 Tint;
+layout(location = 4) in vec2 TexCoord;
+uniform vec2 Scale;
+out vec2 Uv;
+out float Opacity;
+flat out vec3 Shade;
+void main() {
+    gl_Position = vec4((Position + 0.5) * Scale - 1.0, 0.0, 1.0);
+    Uv = TexCoord;
+    Opacity = Alpha;
+    Shade = Tint;
+}
+)";
+
+constexpr const char* kTintedFragmentShader = R"(#version 330 core
+in vec2 Uv;
+in float Opacity;
+flat in vec3 Shade;
+uniform sampler2D Sprite;
+out vec4 Colour;
+void main() {
+    vec4 texel = texture(Sprite, Uv);
+    Colour = vec4(texel.rgb * Shade, texel.a * Opacity);
+}
+)";
+
+// Where the texture coordinates start in the looks buffer, behind the colours of a full batch.
+constexpr size_t kUvOffset = kMaxBatchQuads * 16;
+
+void DeleteTintedPipeline(QuadBatch& b) {
+    if (b.TintedProgram != 0) glDeleteProgram(b.TintedProgram);
+    if (b.TintedVertexArray != 0) glDeleteVertexArrays(1, &b.TintedVertexArray);
+    if (b.LooksBuffer != 0) glDeleteBuffers(1, &b.LooksBuffer);
+    b.TintedProgram = b.TintedVertexArray = b.LooksBuffer = 0;
+    b.TintedReady = false;
+}
+
 void DeletePipeline(QuadBatch& b) {
+    DeleteTintedPipeline(b);
     if (b.Program != 0) glDeleteProgram(b.Program);
     if (b.VertexArray != 0) glDeleteVertexArrays(1, &b.VertexArray);
     if (b.VertexBuffer != 0) glDeleteBuffers(1, &b.VertexBuffer);
@@ -116,6 +160,41 @@ double ThreadSeconds() {
 
 }  // namespace
 
+bool EnsureTintedPipeline() {
+    QuadBatch& b = Batch();
+    if (b.TintedReady) return true;
+    if (!b.PipelineReady || !DeviceReady()) return false;
+    b.TintedProgram = BuildGlProgram(kTintedVertexShader, kTintedFragmentShader);
+    if (b.TintedProgram == 0) {
+        DeleteTintedPipeline(b);
+        return false;
+    }
+    b.TintedScaleLocation = glGetUniformLocation(b.TintedProgram, "Scale");
+    glUseProgram(b.TintedProgram);
+    glUniform1i(glGetUniformLocation(b.TintedProgram, "Sprite"), 0);
+    // Positions and alphas from the quad buffer, colours and texture coordinates from a
+    // buffer of their own, the same indices.
+    glGenVertexArrays(1, &b.TintedVertexArray);
+    glBindVertexArray(b.TintedVertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_TRUE, 1,
+                          reinterpret_cast<const void*>(kAlphaOffset));
+    glGenBuffers(1, &b.LooksBuffer);
+    glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(kUvOffset + kMaxBatchQuads * 32), nullptr,
+                 GL_STREAM_DRAW);
+    glVertexAttribPointer(3, 3, GL_UNSIGNED_BYTE, GL_TRUE, 4, nullptr);
+    glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float),
+                          reinterpret_cast<const void*>(kUvOffset));
+    for (GLuint attribute : {0u, 2u, 3u, 4u}) glEnableVertexAttribArray(attribute);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b.IndexBuffer);
+    glBindVertexArray(b.VertexArray);
+    b.TintedReady = glGetError() == GL_NO_ERROR;
+    if (!b.TintedReady) DeleteTintedPipeline(b);
+    return b.TintedReady;
+}
+
 int32_t ApplyQuadStates() {
     QuadBatch& b = Batch();
     if (!b.QuadsActive || !DeviceReady() || !EnsurePipeline()) return 0;
@@ -146,14 +225,51 @@ void PrepareBatch(QuadBatch& b) {
     b.Alpha = b.CopyAlpha.get();
 }
 
+void PrepareTintedBatch(QuadBatch& b) {
+    PrepareBatch(b);
+    if (!b.LooksMapped && DeviceReady()) {
+        const double start = b.Batching ? ThreadSeconds() : 0.0;
+        glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
+                                        static_cast<GLsizeiptr>(kUvOffset + kMaxBatchQuads * 32),
+                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        if (b.Batching) b.Stats.DrawSeconds += ThreadSeconds() - start;
+        if (memory != nullptr) {
+            b.LooksMapped = true;
+            b.Tint = static_cast<uint8_t*>(memory);
+            b.Uv = reinterpret_cast<float*>(static_cast<uint8_t*>(memory) + kUvOffset);
+            return;
+        }
+    }
+    if (b.LooksMapped) return;
+    b.Tint = b.CopyTint.get();
+    b.Uv = b.CopyUv.get();
+}
+
+namespace {
+
+// Gives the looks buffer back when it is mapped; false when its contents were lost meanwhile.
+bool UnmapLooks(QuadBatch& b) {
+    if (!b.LooksMapped) return true;
+    b.LooksMapped = false;
+    glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+    return glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+}
+
+}  // namespace
+
 void FlushQuadBatch() {
     QuadBatch& b = Batch();
-    if (!DeviceReady() || !b.PipelineReady) {
+    const bool tinted = b.PendingTinted;
+    b.PendingTinted = false;
+    if (!DeviceReady() || !b.PipelineReady || (tinted && !b.TintedReady)) {
         b.PendingQuads = 0;
         b.Mapped = false;
+        b.LooksMapped = false;
         return;
     }
     if (b.PendingQuads == 0) {
+        UnmapLooks(b);
         if (b.Mapped) {
             glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
             glUnmapBuffer(GL_ARRAY_BUFFER);
@@ -166,10 +282,11 @@ void FlushQuadBatch() {
     const bool timed = b.Batching;
     const double start = timed ? ThreadSeconds() : 0.0;
     BindBackBuffer();
-    glUseProgram(b.Program);
-    glUniform2f(b.ScaleLocation, 2.0f / static_cast<float>(ScreenWidth()),
+    glUseProgram(tinted ? b.TintedProgram : b.Program);
+    glUniform2f(tinted ? b.TintedScaleLocation : b.ScaleLocation,
+                2.0f / static_cast<float>(ScreenWidth()),
                 2.0f / static_cast<float>(ScreenHeight()));
-    glBindVertexArray(b.VertexArray);
+    glBindVertexArray(tinted ? b.TintedVertexArray : b.VertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
     const double uploadStart = timed ? ThreadSeconds() : 0.0;
     if (b.Mapped) {
@@ -184,6 +301,15 @@ void FlushQuadBatch() {
                         static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Xy);
         glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
                         static_cast<GLsizeiptr>(b.PendingQuads * 4), b.Alpha);
+    }
+    if (tinted && !b.LooksMapped) {
+        glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(b.PendingQuads * 16), b.Tint);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kUvOffset),
+                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Uv);
+    } else if (tinted && !UnmapLooks(b)) {
+        b.PendingQuads = 0;
+        return;
     }
     const double uploadEnd = timed ? ThreadSeconds() : 0.0;
     glEnable(GL_BLEND);
@@ -209,10 +335,12 @@ void FlushQuadBatch() {
 void DropQuadDeviceObjects() {
     QuadBatch& b = Batch();
     b.PendingQuads = 0;
-    b.Mapped = false;  // deleting the buffer unmaps it
+    b.PendingTinted = false;
+    b.Mapped = b.LooksMapped = false;  // deleting the buffers unmaps them
     if (DeviceReady()) DeletePipeline(b);
     b.Program = b.VertexArray = b.VertexBuffer = b.IndexBuffer = 0;
-    b.PipelineReady = false;
+    b.TintedProgram = b.TintedVertexArray = b.LooksBuffer = 0;
+    b.PipelineReady = b.TintedReady = false;
     b.QuadsActive = false;
     b.QuadStatesApplied = false;
 }

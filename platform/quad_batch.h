@@ -34,6 +34,20 @@ struct QuadBatch {
     bool Mapped = false;
     std::unique_ptr<float[]> CopyXy{new float[kMaxBatchQuads * 8]};
     std::unique_ptr<uint8_t[]> CopyAlpha{new uint8_t[kMaxBatchQuads * 4]};
+    // Quads of emitters with optional keys carry a colour and texture coordinates per corner
+    // as well and draw through a program of their own, made at their first draw: for quad i,
+    // Tint[16i .. 16i + 15] are its corners' red, green, blue and a spare byte, Uv[8i ..
+    // 8i + 7] their u, v. Such a batch (PendingTinted) writes them into a buffer of their own,
+    // mapped as the vertex buffer is (LooksMapped), else into the copies.
+    bool PendingTinted = false;
+    bool TintedReady = false;
+    GLuint TintedProgram = 0, TintedVertexArray = 0, LooksBuffer = 0;
+    GLint TintedScaleLocation = -1;
+    uint8_t* Tint = nullptr;
+    float* Uv = nullptr;
+    bool LooksMapped = false;
+    std::unique_ptr<uint8_t[]> CopyTint{new uint8_t[kMaxBatchQuads * 16]};
+    std::unique_ptr<float[]> CopyUv{new float[kMaxBatchQuads * 8]};
     size_t PendingQuads = 0;
     GLuint PendingTexture = 0;
     GlBlend PendingBlend{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA};
@@ -53,8 +67,16 @@ inline QuadBatch& Batch() {
 // again.
 int32_t ApplyQuadStates();
 
+// Makes the tinted quads' program and vertex array (once the quad pipeline exists). Returns
+// whether they are ready.
+bool EnsureTintedPipeline();
+
 // Where the next batch is written: straight into the vertex buffer when it can be mapped,
 // else into the copies. Call while the batch is empty.
 void PrepareBatch(QuadBatch& batch);
+
+// PrepareBatch for a tinted batch, with its colours and texture coordinates. Call while the
+// batch is empty and the tinted pipeline is ready.
+void PrepareTintedBatch(QuadBatch& batch);
 
 }  // namespace pp

@@ -86,6 +86,14 @@ class RecordArray {
     bool RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach, Rewriter&& rewrite);
     // Puts the cursor on the last record, as a walk to the end does.
     void CursorToLast() { cursor_ = count_ - 1; }
+    // Keeps the first `count` records (all when count is not below Count()) and puts the
+    // cursor on the last one, giving memory back as a removal does: for a list whose records
+    // were compacted in step with another list's.
+    void Truncate(int32_t count) {
+        if (count < count_) count_ = count < 0 ? 0 : count;
+        cursor_ = count_ - 1;
+        ShrinkIfSparse();
+    }
     template <class Visitor>
     bool VisitRemoving(Visitor&& visit);
     template <class Visitor>

@@ -11,9 +11,13 @@
 /// Positions are pixels with pixel centres at integer coordinates and y growing down the
 /// screen: a W x H viewport maps x to clip space as (x + 0.5) * 2 / W - 1 and y as
 /// 1 - (y + 0.5) * 2 / H (or the same as x with a framebuffer whose rows run top-down).
-/// Texture coordinates run (0, 0) at the top-left texel edge to (1, 1) at the bottom-right.
-/// Colour is white; alpha is the low 8 bits of the particle's rounded transparency, straight
-/// (not premultiplied): the texel's alpha times Alpha / 255 is the source alpha.
+/// Texture coordinates run (0, 0) at the top-left texel edge to (1, 1) at the bottom-right;
+/// a particle of an effect with a sprite sheet covers only its frame's cell of the texture
+/// (top-left corner (U0, V0), bottom-right (U1, V1)). Red, green and blue multiply the texel's
+/// colour (255 leaves it as it is): white unless the effect sets a colour; alpha is the low 8
+/// bits of the particle's rounded transparency, straight (not premultiplied): the texel's
+/// alpha times Alpha / 255 is the source alpha. An effect's curves over life change the size
+/// and transparency used here as they change the drawn ones.
 ///
 /// Runs group consecutive quads that share a sprite and blend pair; draw them in order, each
 /// with its sprite's texture and its blend factor codes (1 zero, 2 one, 3 source colour,
@@ -37,9 +41,9 @@ struct Vertex {
     float Y;        ///< Pixel y, growing downwards.
     float U;        ///< Texture coordinate across, 0 to 1.
     float V;        ///< Texture coordinate down, 0 to 1.
-    uint8_t Red;    ///< Always 255.
-    uint8_t Green;  ///< Always 255.
-    uint8_t Blue;   ///< Always 255.
+    uint8_t Red;    ///< Multiplies the texel's red: 255 keeps it.
+    uint8_t Green;  ///< Multiplies the texel's green: 255 keeps it.
+    uint8_t Blue;   ///< Multiplies the texel's blue: 255 keeps it.
     uint8_t Alpha;  ///< Low 8 bits of the rounded transparency.
 };
 

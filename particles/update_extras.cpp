@@ -1,0 +1,123 @@
+// The update pass of emitters with optional keys, and their particles' Life records.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "particles/looks.h"
+#include "particles/sub_effects.h"
+#include "runtime/convert.h"
+
+namespace pp {
+namespace {
+
+// Every particle restarts its life at now with what is left of it.
+void RebuildLife(Emitter& e, int32_t now) {
+    ListRemoveAll(e.Life);
+    ListRewind(e.Particles);
+    while (const Particle* p = ListNext(e.Particles)) {
+        ParticleLife* life = ListInsert(e.Life);
+        if (life == nullptr) return;
+        *life = ParticleLife{now, static_cast<float>(ClockDiff(p->DeathTime, now)), 0, 0.0f, 0};
+        life->Frame = SheetFrame(e.Extras.SpriteSheet, 0, 0, 0.0f);
+    }
+}
+
+// The per-pass constants.
+struct ExtraMotion {
+    float Dt, StepX, StepY, Growth, Fading;
+    bool Drag, Spin;
+    float DragFactor, SpinStep;
+    int32_t Now;
+};
+
+// The plain pass's explicit Euler step, one field at a time, then drag and spin. Returns
+// whether the particle died by age, size, opacity or a state that is not finite.
+inline bool AdvanceWithExtras(const Particle& in, Particle& out, const ExtraMotion& m) {
+    const float vx = in.VelocityX;
+    const float vy = in.VelocityY;
+    const float x = in.X + m.Dt * vx;
+    const float y = in.Y + m.Dt * vy;
+    float newVx = vx + m.StepX;
+    float newVy = vy + m.StepY;
+    if (m.Drag) {
+        newVx = newVx * m.DragFactor;
+        newVy = newVy * m.DragFactor;
+    }
+    const float size = in.Size + m.Growth;
+    const float step = in.RotationStep;
+    float angle = in.Angle + step;
+    // Skipped at 0 rather than adding 0, which would turn an angle of -0 into +0.
+    if (m.Spin) angle = angle + m.SpinStep;
+    const float transparency = in.Transparency + m.Fading;
+    const int32_t deathTime = in.DeathTime;
+    out = Particle{in.Sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
+    // ParticleStateIsFinite of the new state, without reading it back: v - v is 0 for every
+    // finite v and NaN otherwise, and a NaN survives every sum.
+    const float zero =
+        (((x - x) + (y - y)) + ((newVx - newVx) + (newVy - newVy))) +
+        (((size - size) + (transparency - transparency)) + ((angle - angle) + (step - step)));
+    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
+    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
+    return (old | faded | static_cast<int>(!(zero == 0.0f))) != 0;
+}
+
+}  // namespace
+
+void AddParticleLife(Engine& engine, Emitter& emitter, const Particle* p, int32_t birth,
+                     float lifeMs) {
+    const ParticleLife record = StartLife(engine, emitter.Extras, birth, lifeMs);
+    RecordArray<Particle>& particles = emitter.Particles;
+    RecordArray<ParticleLife>& lives = emitter.Life;
+    if (lives.Count() != particles.Count() - 1) return;
+    const auto index = static_cast<int32_t>(p - particles.First());
+    // The cursor goes on the record in front of the particle's place, as the particle list's
+    // stood before its insertion.
+    if (index == lives.Count()) {
+        lives.CursorToLast();
+    } else {
+        ListRewind(lives);
+        for (int32_t i = 0; i < index; ++i) ListNext(lives);
+    }
+    if (ParticleLife* slot = ListInsert(lives)) *slot = record;
+}
+
+bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now) {
+    if (e.Life.Count() != e.Particles.Count()) RebuildLife(e, now);
+    const ExtraParams& extras = e.Extras;
+    float dragFactor = 1.0f - extras.Drag * dt;
+    if (!(dragFactor > 0.0f)) dragFactor = 0.0f;
+    const ExtraMotion m{dt,
+                        dt * e.AccelerationX,
+                        dt * e.AccelerationY,
+                        dt * e.Raise,
+                        dt * e.Fade,
+                        extras.Drag != 0.0f,
+                        extras.Spin != 0.0f,
+                        dragFactor,
+                        extras.Spin * dt,
+                        now};
+    // A list that could not be rebuilt (no memory) moves without its records.
+    ParticleLife* const lives = e.Life.Count() == e.Particles.Count() ? e.Life.First() : nullptr;
+    const Particle* const first = e.Particles.First();
+    const bool sheet = SheetFrames(extras.SpriteSheet) > 0;
+    const bool recordDeaths = extras.OnDeath.Effect >= 0;
+    const bool met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const bool dead = AdvanceWithExtras(in, out, m);
+        // Where the particle died, for the effect it starts: the place its last move left it.
+        if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
+        if (lives != nullptr) {
+            ParticleLife life = lives[&in - first];
+            life.Fraction = LifeFractionAt(life, now);
+            if (sheet) {
+                life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
+                                        ClockDiff(now, life.BirthTime), life.Fraction);
+            }
+            lives[&out - first] = life;
+        }
+        return dead;
+    });
+    e.Life.Truncate(e.Particles.Count());
+    return met;
+}
+
+}  // namespace pp

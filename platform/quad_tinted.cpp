@@ -1,0 +1,152 @@
+// Tinted quad sprite draws: one quad at a time into the quad batch, with its colour and
+// texture coordinates beside its corners and alpha.
+#include "platform/quad_tinted.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/gl_device.h"
+#include "platform/quad_batch.h"
+#include "platform/quad_draws.h"
+#include "platform/quad_geometry.h"
+#include "platform/quad_sprites.h"
+#include "platform/quad_table.h"
+
+namespace pp {
+namespace {
+
+// Starts a tinted batch for this texture and blend, drawing what waits first when it is plain
+// or holds another texture or blend.
+void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
+    if (b.PendingQuads != 0 &&
+        (!b.PendingTinted || texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    if (b.PendingQuads == 0) PrepareTintedBatch(b);
+    b.PendingTinted = true;
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+}
+
+// The angles of a run in radians, with their cosines and sines.
+struct RunAngles {
+    alignas(64) float Radians[QuadDrawRun::kCapacity];
+    alignas(64) float Cosines[QuadDrawRun::kCapacity];
+    alignas(64) float Sines[QuadDrawRun::kCapacity];
+};
+
+// Whether draw i shows something: a side that is not 0 and finite corners, which WriteQuadVertices
+// writes into xy (eight floats) as it writes them.
+bool CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, float* xy) {
+    const int32_t size = run.Size[i];
+    if (size == 0) return false;
+    CornerFloats x;
+    CornerFloats y;
+    if (angles.Radians[i] == 0.0f) {
+        RectangleCorners(size, size, x, y);
+    } else {
+        TurnedCorners(size, size, angles.Cosines[i], angles.Sines[i], x, y);
+    }
+    const float fx = static_cast<float>(run.X[i]);
+    const float fy = static_cast<float>(run.Y[i]);
+    x += CornerFloats{fx, fx, fx, fx};
+    y += CornerFloats{fy, fy, fy, fy};
+    const CornerFloats zero = (x - x) + (y - y);
+    for (size_t c = 0; c < 4; ++c) {
+        xy[2 * c] = x[c];
+        xy[2 * c + 1] = y[c];
+    }
+    return zero[0] == 0.0f && zero[1] == 0.0f && zero[2] == 0.0f && zero[3] == 0.0f;
+}
+
+// Quad n of the batch takes draw i's colour and cell.
+void StoreLooks(QuadBatch& b, size_t n, const QuadLooksRun& looks, size_t i) {
+    const float uv[8] = {looks.U0[i], looks.V0[i], looks.U1[i], looks.V0[i],
+                         looks.U0[i], looks.V1[i], looks.U1[i], looks.V1[i]};
+    std::memcpy(b.Uv + n * 8, uv, sizeof uv);
+    const uint8_t corner[4] = {looks.Red[i], looks.Green[i], looks.Blue[i], 0};
+    for (size_t c = 0; c < 4; ++c) std::memcpy(b.Tint + n * 16 + 4 * c, corner, 4);
+}
+
+// Draws [begin, end) of a run, all of quad sprite q, as DrawQuadSprites would, each quad with
+// its looks.
+void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
+               const QuadLooksRun& looks, const RunAngles& angles, size_t begin, size_t end) {
+    // Each draw sets size and angle; the last one stays on the quad sprite.
+    q.Width = q.Height = run.Size[end - 1];
+    q.Angle = angles.Radians[end - 1];
+    q.CornersValid = 0;
+    if (!b.QuadStatesApplied) ApplyQuadStates();
+    if (!b.QuadStatesApplied || !EnsureTintedPipeline()) return;
+    const GLuint texture = q.Texture->Texture;
+    if (!b.Batching) {
+        for (size_t i = begin; i < end; ++i) {
+            UseTintedBatch(b, texture, blend);
+            if (!CornersOfDraw(run, angles, i, b.Xy)) continue;
+            const uint32_t alpha = static_cast<uint32_t>(run.Alpha[i] & 0xFF) * 0x01010101u;
+            std::memcpy(b.Alpha, &alpha, 4);
+            StoreLooks(b, 0, looks, i);
+            b.PendingQuads = 1;
+            FlushQuadBatch();
+        }
+        return;
+    }
+    UseTintedBatch(b, texture, blend);
+    if (b.PendingQuads + (end - begin) > kMaxBatchQuads) {
+        FlushQuadBatch();
+        UseTintedBatch(b, texture, blend);
+    }
+    const size_t first = b.PendingQuads;
+    const QuadVertexSource source = {
+        run.Size + begin,       run.X + begin,          run.Y + begin,       run.Alpha + begin,
+        angles.Radians + begin, angles.Cosines + begin, angles.Sines + begin};
+    const size_t written =
+        WriteQuadVertices(source, end - begin, b.Xy + first * 8, b.Alpha + first * 4);
+    if (written == end - begin) {
+        for (size_t i = begin; i < end; ++i) StoreLooks(b, first + (i - begin), looks, i);
+    } else {
+        // Some were left out: the looks go with the quads that show.
+        float xy[8];
+        size_t n = first;
+        for (size_t i = begin; i < end; ++i) {
+            if (CornersOfDraw(run, angles, i, xy)) StoreLooks(b, n++, looks, i);
+        }
+    }
+    b.PendingQuads += written;
+}
+
+}  // namespace
+
+void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run,
+                           const QuadLooksRun& looks, size_t count) {
+    count = std::min(count, QuadDrawRun::kCapacity);
+    QuadTableState& t = QuadTable();
+    SetQuadBlending(source, destination);
+    const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
+    // The angles of the whole run first, several at a time, as the plain runs take them.
+    RunAngles angles;
+    QuadRadiansMany(run.Degrees, count, angles.Radians);
+    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    QuadBatch& b = Batch();
+    int32_t lastQuad = -1;
+    QuadSprite* q = nullptr;
+    size_t i = 0;
+    while (i < count) {
+        // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
+        const int32_t quad = run.Quad[i];
+        size_t end = i + 1;
+        while (end < count && run.Quad[end] == quad) ++end;
+        if (quad != lastQuad || q == nullptr) {
+            lastQuad = quad;
+            q = ObjectLookup(t.Table, quad);
+        }
+        if (q != nullptr) DrawGroup(b, *q, blend, run, looks, angles, i, end);
+        i = end;
+    }
+}
+
+void EndTintedQuads() {
+    if (Batch().PendingTinted) FlushQuadBatch();
+}
+
+}  // namespace pp

@@ -1,0 +1,35 @@
+// Quad sprite draws with a colour and a texture cell each, for particles of emitters with
+// optional keys: the same quads as DrawQuadSprites makes of the same run, each with a colour
+// multiplying its texels and its corners' texture coordinates taken from a cell of the
+// texture instead of the whole of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/quad_draws.h"
+
+namespace pp {
+
+// Per draw of a QuadDrawRun: red, green, blue (0 to 255, 255 leaves the texel as it is) and
+// the cell (U0, V0) to (U1, V1) of the texture, top-left to bottom-right.
+struct QuadLooksRun {
+    alignas(64) uint8_t Red[QuadDrawRun::kCapacity];
+    alignas(64) uint8_t Green[QuadDrawRun::kCapacity];
+    alignas(64) uint8_t Blue[QuadDrawRun::kCapacity];
+    alignas(64) float U0[QuadDrawRun::kCapacity];
+    alignas(64) float V0[QuadDrawRun::kCapacity];
+    alignas(64) float U1[QuadDrawRun::kCapacity];
+    alignas(64) float V1[QuadDrawRun::kCapacity];
+};
+
+// As DrawQuadSprites(source, destination, run, count) (the same quad sprite state, the same
+// quads left out), each quad with its colour and cell. The quads wait in a batch of their own:
+// call EndTintedQuads before any other quad draw.
+void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run,
+                           const QuadLooksRun& looks, size_t count);
+
+// Draws the tinted quads that wait.
+void EndTintedQuads();
+
+}  // namespace pp
