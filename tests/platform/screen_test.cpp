@@ -17,19 +17,17 @@ using test::Bgr;
 using test::Frame;
 
 // What window 0 shows in the rectangle at (x, y), w x h, as top-down B, G, R rows like
-// ReadScreenPixels; GL's rows run bottom-up.
+// ReadScreenPixels (GL's rows run bottom-up).
 std::vector<uint8_t> WindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
     int drawW = 0, drawH = 0;
     SDL_GL_GetDrawableSize(WindowHandle(0), &drawW, &drawH);
-    const size_t row = static_cast<size_t>(w) * 3u;
-    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(h)), topDown;
+    std::vector<uint8_t> topDown(size_t(w) * 3 * size_t(h));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, drawH - y - h, w, h, GL_BGR, GL_UNSIGNED_BYTE, bottomUp.data());
+    for (int32_t r = 0; r < h; ++r)
+        glReadPixels(x, drawH - y - 1 - r, w, 1, GL_BGR, GL_UNSIGNED_BYTE,
+                     &topDown[size_t(r) * w * 3]);
     ApplyDefaultStates();
-    for (size_t r = static_cast<size_t>(h); r-- > 0;) {
-        topDown.insert(topDown.end(), bottomUp.begin() + r * row, bottomUp.begin() + (r + 1) * row);
-    }
     return topDown;
 }
 
