@@ -207,7 +207,7 @@ TEST(QuadRadiansMany, MatchesQuadAngleRadiansForEveryCount) {
         QuadRadiansMany(degrees.data(), count, radians.data());
         for (size_t i = 0; i <= count; ++i) {
             ASSERT_TRUE(Same(radians[i], i < count ? QuadAngleRadians(degrees[i], 0.0f, 0) : 7.0f))
-                << std::hexfloat << degrees[i] << ", count " << count;
+                << "angle " << i << " of " << count;
         }
     }
     EXPECT_EQ(QuadAngleRadians(FLT_MAX, FLT_MAX, 1), kInf);
