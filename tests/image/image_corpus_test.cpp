@@ -3,10 +3,8 @@
 // refused, and no copy cut short is accepted or read past its end.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <sstream>
 
 #include "image/image_decoders.h"
@@ -22,33 +20,29 @@ uint32_t Rotr(uint32_t x, int n) {
 }
 
 // SHA-256; its constants are the fractional bits of the square and cube roots of the primes.
-std::string Sha256Hex(const Bytes& bytes) {
-    std::array<uint32_t, 64> k{};
+std::string Sha256Hex(Bytes m) {
+    std::array<uint32_t, 64> k{}, w{};
     std::array<uint32_t, 8> h{};
     for (int n = 2, found = 0; found < 64; ++n) {
         bool prime = true;
         for (int d = 2; d * d <= n; ++d) prime = prime && n % d != 0;
-        if (!prime) continue;
-        auto fraction = [](double x) {
-            return static_cast<uint32_t>((x - std::floor(x)) * 0x1p32);
-        };
-        if (found < 8) h[found] = fraction(std::sqrt(n));
-        k[found++] = fraction(std::cbrt(n));
+        auto fraction = [](double x) { return uint32_t((x - std::floor(x)) * 0x1p32); };
+        if (prime && found < 8) h[found] = fraction(std::sqrt(n));
+        if (prime) k[found++] = fraction(std::cbrt(n));
     }
     // The message, the 0x80 marker, zeros, and its length in bits, big-endian.
-    Bytes m = bytes;
+    const uint64_t bits = uint64_t{m.size()} * 8;
     m.push_back(0x80);
     while (m.size() % 64 != 56) m.push_back(0);
-    for (int i = 7; i >= 0; --i)
-        m.push_back(static_cast<uint8_t>(uint64_t{bytes.size()} * 8 >> 8 * i));
+    for (int i = 7; i >= 0; --i) m.push_back(static_cast<uint8_t>(bits >> 8 * i));
     for (size_t block = 0; block < m.size(); block += 64) {
-        std::array<uint32_t, 64> w{};
-        for (int i = 0; i < 16; ++i) {
-            for (int b = 0; b < 4; ++b) w[i] = w[i] << 8 | m[block + 4 * i + b];
-        }
-        for (int i = 16; i < 64; ++i) {
-            w[i] = w[i - 16] + (Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) +
-                   w[i - 7] + (Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+        for (int i = 0; i < 64; ++i) {
+            w[i] = i < 16
+                       ? uint32_t{m[block + 4 * i]} << 24 | m[block + 4 * i + 1] << 16 |
+                             m[block + 4 * i + 2] << 8 | m[block + 4 * i + 3]
+                       : w[i - 16] + (Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) +
+                             w[i - 7] +
+                             (Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
         }
         std::array<uint32_t, 8> v = h;
         for (int i = 0; i < 64; ++i) {
@@ -60,24 +54,21 @@ std::string Sha256Hex(const Bytes& bytes) {
         }
         for (int i = 0; i < 8; ++i) h[i] += v[i];
     }
-    std::string hex;
-    for (uint32_t word : h) {
-        char digits[9];
-        std::snprintf(digits, sizeof digits, "%08x", word);
-        hex += digits;
-    }
+    std::string hex(64, ' ');
+    for (int i = 0; i < 64; ++i) hex[i] = "0123456789abcdef"[h[i / 8] >> (28 - 4 * (i % 8)) & 15];
     return hex;
 }
 
-// The rows without their padding, in buffer order.
-std::vector<Bytes> Rows(const DecodedImage& image) {
-    std::vector<Bytes> rows;
-    const size_t used = static_cast<size_t>(image.Width) * static_cast<size_t>(image.Depth / 8);
+// The rows without their padding, top row first (last in the buffer when bottom-up).
+Bytes Packed(const DecodedImage& image, bool bottomUp) {
+    Bytes packed;
+    const auto used = static_cast<ptrdiff_t>(image.Width) * (image.Depth / 8);
     for (int32_t y = 0; y < image.Height; ++y) {
-        const auto row = image.Pixels.begin() + static_cast<ptrdiff_t>(y) * image.Pitch;
-        rows.emplace_back(row, row + static_cast<ptrdiff_t>(used));
+        const auto row =
+            image.Pixels.begin() + ptrdiff_t{bottomUp ? image.Height - 1 - y : y} * image.Pitch;
+        packed.insert(packed.end(), row, row + used);
     }
-    return rows;
+    return packed;
 }
 
 // Each manifest row: path, "ok" or "reject", and for accepted files width, height, bytes per
@@ -108,16 +99,12 @@ TEST(ImageCorpus, EveryFileDecodesAsItsManifestRowSaysInBothRowOrders) {
         EXPECT_EQ(image->Width, width);
         EXPECT_EQ(image->Height, height);
         EXPECT_EQ(image->Depth, bytesPerPixel * 8);
-        EXPECT_EQ(image->Pitch, DecodePitch(width, image->Depth));
         EXPECT_EQ(image->Pixels.size(), static_cast<size_t>(image->Pitch) * height);
-        std::vector<Bytes> rows = Rows(*image);
-        Bytes packed;
-        for (const Bytes& row : rows) packed.insert(packed.end(), row.begin(), row.end());
+        const Bytes packed = Packed(*image, false);
         EXPECT_EQ(Sha256Hex(packed), sha);
         const auto bottomUp = DecodeImage(bytes, DecodeBottomUp);
         ASSERT_TRUE(bottomUp.has_value());
-        std::reverse(rows.begin(), rows.end());
-        EXPECT_EQ(Rows(*bottomUp), rows) << "DecodeBottomUp turns the rows round";
+        EXPECT_EQ(Packed(*bottomUp, true), packed) << "DecodeBottomUp turns the rows round";
         // A cut in the first half leaves the header or the pixels short: refused, from a heap
         // copy of exactly that length so that ASan sees any read beyond it.
         for (size_t length = 0; length < bytes.size() / 2; length += bytes.size() / 16 + 1) {

@@ -17,9 +17,8 @@
 
 namespace pp::test {
 
-// Holds a reference on SDL video and its GL library for the rest of the test binary: every
-// unload of Mesa's driver leaves state behind that LeakSanitizer reports as leaks. Without a
-// video driver named in the environment, SDL's offscreen one with software GL.
+// Keeps SDL video and its GL library loaded for the whole binary (each unload of Mesa leaves
+// state LeakSanitizer reports); SDL's offscreen driver with software GL unless one is named.
 inline bool KeepGraphicsDriverLoaded() {
     static const bool loaded = setenv("SDL_VIDEODRIVER", "offscreen", 0) == 0 &&
                                setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0) == 0 &&
@@ -62,9 +61,9 @@ inline std::vector<uint8_t> EncodePng(int32_t width, int32_t height,
     image.format = PNG_FORMAT_RGBA;
     std::vector<uint8_t> png(1024 + pixels.size() * 8);
     png_alloc_size_t size = png.size();
-    if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr))
-        return {};
-    png.resize(size);
+    const bool ok =
+        png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr);
+    png.resize(ok ? size : 0);
     return png;
 }
 
@@ -92,9 +91,8 @@ struct Frame {
     int32_t CountNot(Bgr colour, int32_t x0 = 0, int32_t y0 = 0, int32_t x1 = 800,
                      int32_t y1 = 600) const {
         int32_t count = 0;
-        for (int32_t y = y0; y < y1; ++y) {
+        for (int32_t y = y0; y < y1; ++y)
             for (int32_t x = x0; x < x1; ++x) count += !(At(x, y) == colour);
-        }
         return count;
     }
     std::vector<uint8_t> Bytes;

@@ -1,16 +1,13 @@
-// The screen (clearing, presenting into its window, life without a screen), sprite loading
-// and replacing, and GL program building.
+// The screen (clearing, presenting, life without one) and sprite loading.
 #include "platform/screen.h"
 
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include "platform/gl_program.h"
 #include "tests/platform/platform_test_support.h"
 
 namespace pp {
@@ -20,19 +17,17 @@ using test::Bgr;
 using test::Frame;
 
 // What window 0 shows in the rectangle at (x, y), w x h, as top-down B, G, R rows like
-// ReadScreenPixels; GL's rows run bottom-up.
+// ReadScreenPixels (GL's rows run bottom-up).
 std::vector<uint8_t> WindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
     int drawW = 0, drawH = 0;
     SDL_GL_GetDrawableSize(WindowHandle(0), &drawW, &drawH);
-    const size_t row = static_cast<size_t>(w) * 3u;
-    std::vector<uint8_t> bottomUp(row * static_cast<size_t>(h)), topDown;
+    std::vector<uint8_t> topDown(size_t(w) * 3 * size_t(h));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, drawH - y - h, w, h, GL_BGR, GL_UNSIGNED_BYTE, bottomUp.data());
+    for (int32_t r = 0; r < h; ++r)
+        glReadPixels(x, drawH - y - 1 - r, w, 1, GL_BGR, GL_UNSIGNED_BYTE,
+                     &topDown[size_t(r) * w * 3]);
     ApplyDefaultStates();
-    for (size_t r = static_cast<size_t>(h); r-- > 0;) {
-        topDown.insert(topDown.end(), bottomUp.begin() + r * row, bottomUp.begin() + (r + 1) * row);
-    }
     return topDown;
 }
 
@@ -43,22 +38,16 @@ class ScreenTest : public ::testing::Test {
 };
 
 // Red in bits 0-7, green 8-15, blue 16-23; a top byte lands in green, a set bit 31 fills the
-// bits above 16 of the device colour.
+// bits above 16 of the device colour. Expected pixels as 0xRRGGBB.
 TEST_F(ScreenTest, FillScreenConvertsTheColourForTheWholeBackBuffer) {
-    const std::pair<int32_t, Bgr> rows[] = {{0, {0, 0, 0}},
-                                            {255, {0, 0, 255}},
-                                            {0x00FF00, {0, 255, 0}},
-                                            {0xFF0000, {255, 0, 0}},
-                                            {0x00406080, {0x40, 0x60, 0x80}},
-                                            {0x01000000, {0, 1, 0}},
-                                            {0x7F000000, {0, 0x7F, 0}},
-                                            {static_cast<int32_t>(0x80000000), {0, 0x80, 0xFF}},
-                                            {-1, {255, 255, 255}}};
-    for (const auto& [colour, expected] : rows) {
-        FillScreen(colour);
-        const Frame frame;
-        EXPECT_EQ(frame.Bytes.size(), 800u * 600u * 3u);
-        EXPECT_EQ(frame.CountNot(expected), 0) << std::hex << colour;
+    const uint32_t colours[] = {0,          255,        0xFF00,     0xFF0000,  0x406080,
+                                0x01000000, 0x7F000000, 0x80000000, 0xFFFFFFFF};
+    const uint32_t rgb[] = {0, 0xFF0000, 0xFF00, 0xFF, 0x806040, 0x100, 0x7F00, 0xFF8000, 0xFFFFFF};
+    for (size_t i = 0; i < std::size(rgb); ++i) {
+        FillScreen(static_cast<int32_t>(colours[i]));
+        EXPECT_EQ(Frame().Bytes.size(), 800u * 600u * 3u);
+        const Bgr expected{uint8_t(rgb[i]), uint8_t(rgb[i] >> 8), uint8_t(rgb[i] >> 16)};
+        EXPECT_EQ(Frame().CountNot(expected), 0) << std::hex << colours[i];
     }
 }
 
@@ -68,13 +57,10 @@ TEST_F(ScreenTest, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
     for (const auto& [x, y, w, h] : {std::array{0, 0, 800, 600}, std::array{10, 20, 320, 200}}) {
         SCOPED_TRACE(testing::Message() << w << " x " << h << " at " << x << ", " << y);
         ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), x, y, w, h, 0, 0, 0), 1);
-        ASSERT_TRUE(test::MakeQuadFromPixels(1, 3, 2,
-                                             {{255, 0, 0, 255},
-                                              {0, 255, 0, 255},
-                                              {0, 0, 255, 255},
-                                              {255, 255, 0, 255},
-                                              {0, 255, 255, 255},
-                                              {255, 0, 255, 255}}));
+        std::vector<test::Rgba> texels(6, {0, 0, 0, 255});
+        for (uint8_t i = 0; i < 6; ++i)
+            texels[i] = {uint8_t(i * 50), uint8_t(250 - i * 40), uint8_t(i % 2 * 200), 255};
+        ASSERT_TRUE(test::MakeQuadFromPixels(1, 3, 2, texels));
         FillScreen(0x00FFFFFF);
         ASSERT_EQ(BeginQuads(), 1);
         DrawQuadSprite(1, 1, 0, 255);
@@ -90,7 +76,7 @@ TEST_F(ScreenTest, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
         for (size_t i = 0; i < whole.size(); i += 3)
             lit += whole[i] != 0 || whole[i + 1] != 0 || whole[i + 2] != 0;
         EXPECT_EQ(lit, w * h);
-        SDL_Event e{};
+        SDL_Event e{};  // an expose shows the frame again
         e.type = SDL_WINDOWEVENT;
         e.window.windowID = SDL_GetWindowID(WindowHandle(0));
         e.window.event = SDL_WINDOWEVENT_EXPOSED;
@@ -103,36 +89,30 @@ TEST_F(ScreenTest, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
     }
 }
 
+// Bad sizes or no window open no screen (and opening one frees the sprites); without a screen
+// every call does nothing or fails; a screen goes with its window; graphics start once.
 TEST_F(ScreenTest, WithoutAScreenEverythingDoesNothingOrFails) {
     const std::vector<uint8_t> png = test::EncodePng(1, 1, {{255, 0, 0, 255}});
     ASSERT_NE(SpriteFromMemory(3, png, SpriteUsableAsQuad), nullptr);
-    EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, 0, 600, 0, 0, 0), 0);
-    EXPECT_EQ(LookupSprite(3), nullptr) << "opening a screen frees the sprites";
-    for (const auto& [w, h] : {std::pair{800, -1}, {1 << 30, 600}}) {
+    for (const auto& [w, h] : {std::pair{0, 600}, {800, -1}, {1 << 30, 600}})
         EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, w, h, 0, 0, 0), 0);
-    }
+    EXPECT_EQ(LookupSprite(3), nullptr) << "opening a screen frees the sprites";
     EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 800, 600, 0, 0, 0), 0);
-    EXPECT_EQ(ScreenWidth(), 0);
-    EXPECT_EQ(ScreenHeight(), 0);
     FillScreen(255);
-    EXPECT_EQ(EnsureScene(), 0);
     ApplyDefaultStates();
+    EXPECT_EQ(ScreenWidth() + ScreenHeight() + EnsureScene() + BeginQuads(), 0);
     EXPECT_EQ(PresentFrame(), 1);
     std::vector<uint8_t> bgr{1, 2, 3};
-    EXPECT_FALSE(ReadScreenPixels(bgr));
-    EXPECT_TRUE(bgr.empty());
-    EXPECT_EQ(BeginQuads(), 0);
+    EXPECT_FALSE(ReadScreenPixels(bgr) || !bgr.empty());
     EXPECT_EQ(SpriteFromMemory(1, png, SpriteUsableAsQuad), nullptr);
     SetQuadBlending(2, 2);
     DrawQuadSprite(1, 0, 0, 255);
     EndQuads();
     ReleaseScreen();
     SetQuadBlending(5, 6);
-    // A screen in a window goes with the window.
     ASSERT_TRUE(test::OpenTestScreen());
     WindowClose(0);
-    EXPECT_EQ(ScreenWidth(), 0);
-    EXPECT_EQ(EnsureScene(), 0);
+    EXPECT_EQ(ScreenWidth() + EnsureScene(), 0) << "the screen goes with its window";
     test::CloseTestScreen();
     EXPECT_EQ(InitGraphics(), 1);
     EXPECT_EQ(InitGraphics(), 0) << "once";
@@ -140,7 +120,7 @@ TEST_F(ScreenTest, WithoutAScreenEverythingDoesNothingOrFails) {
     ShutdownGraphics();
 }
 
-// A failed load or an unrecognised file empties the number; a file that cannot be read leaves
+// A failed load or an unrecognised file empties the number; a file that cannot be read keeps
 // what was there; names may use backslashes; numbers past the table grow it.
 TEST_F(ScreenTest, SpritesLoadReplaceAndFree) {
     const std::vector<uint8_t> png =
@@ -148,22 +128,19 @@ TEST_F(ScreenTest, SpritesLoadReplaceAndFree) {
     const std::filesystem::path dir = std::filesystem::path(PP_BINARY_DIR) / "screen_test";
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "star.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+        .write(reinterpret_cast<const char*>(png.data()), png.size());
     std::ofstream(dir / "notes.txt") << "hello";
-    const std::string backslashed = dir.string() + "\\star.png";
-    const SpriteRecord* fromFile = LoadSpriteImage(7, backslashed.c_str(), 12);
+    const SpriteRecord* fromFile = LoadSpriteImage(7, (dir.string() + "\\star.png").c_str(), 12);
     ASSERT_NE(fromFile, nullptr);
     EXPECT_EQ(fromFile->Width, 3);
-    for (const char* unreadable :
-         {"Data\\no such file.png", PP_BINARY_DIR, static_cast<const char*>(nullptr)}) {
+    for (const char* unreadable : {"Data\\no such file.png", PP_BINARY_DIR, (const char*)nullptr}) {
         EXPECT_EQ(LoadSpriteImage(7, unreadable, 12), nullptr);
         EXPECT_EQ(LookupSprite(7), fromFile) << "kept";
     }
     EXPECT_EQ(LoadSpriteImage(7, (dir / "notes.txt").c_str(), 12), nullptr);
     EXPECT_EQ(LookupSprite(7), nullptr) << "an unknown format frees it";
-    std::vector<uint8_t> truncated = png;
-    truncated.resize(png.size() - 20);
-    const std::vector<std::pair<std::vector<uint8_t>, int32_t>> refused = {
+    const std::vector<uint8_t> truncated(png.begin(), png.end() - 20);
+    const std::pair<std::vector<uint8_t>, int32_t> refused[] = {
         {png, SpriteKeepAlpha}, {{'n', 'o', 't'}, 12}, {{}, 12}, {truncated, 12}};
     for (const auto& [bytes, flags] : refused) {
         ASSERT_NE(SpriteFromMemory(5, png, 12), nullptr);
@@ -176,35 +153,6 @@ TEST_F(ScreenTest, SpritesLoadReplaceAndFree) {
     EXPECT_NE(LookupSprite(1000), nullptr);
     FreeSprite(1000);
     EXPECT_EQ(LookupSprite(1000), nullptr);
-}
-
-TEST_F(ScreenTest, GlProgramsBuildOrNameTheStageThatFailed) {
-    const char* vertex =
-        "#version 330 core\nvoid main() { gl_Position = vec4(0.0, 0.0, 0.0, 1.0); }\n";
-    const char* fragment =
-        "#version 330 core\nout vec4 Colour;\nvoid main() { Colour = vec4(1.0); }\n";
-    const char* broken = "#version 330 core\nvoid main() { undeclared = 1.0; }\n";
-    const char* noMain = "#version 330 core\nvoid Helper() {}\n";  // compiles, does not link
-    const struct {
-        const char *Vertex, *Fragment, *ErrorStart;
-    } rows[] = {{vertex, fragment, nullptr},
-                {broken, fragment, "vertex shader: "},
-                {vertex, broken, "fragment shader: "},
-                {noMain, fragment, "link: "}};
-    for (const auto& row : rows) {
-        std::string error;
-        const GLuint program = BuildGlProgram(row.Vertex, row.Fragment, &error);
-        EXPECT_EQ(program != 0, row.ErrorStart == nullptr) << error;
-        if (row.ErrorStart != nullptr) {
-            EXPECT_TRUE(error.starts_with(row.ErrorStart) &&
-                        error.size() > std::strlen(row.ErrorStart))
-                << error;
-        }
-        glDeleteProgram(program);
-        // Nothing is left in GL's error state for the next draw to trip over.
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-    }
-    BuildGlProgram(broken, fragment);  // without a place for the message
 }
 
 }  // namespace
