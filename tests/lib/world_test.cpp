@@ -42,7 +42,6 @@ TEST(World, EffectTextGivesWhatTheSameFileGives) {
         float Fade;
     } rows[] = {
         {"", 0.0f},
-        {"EmissionRate = 250,\nBlendingMode = {2, 2},\nFade = 3", 3.0f},
         {"Extends = " + parent + ",\nRaise = 7", -40.0f},
         {"Extends = Data\\Basis\\Glut.txt,\nEmitterArea = {Type = Circle, Width = 30}", -160.0f},
         {"Sprite = {Min = 2, Max = 5},\nEmitterPosition = {12.5, -3},\nFade = 1.5,\nLayer = 1",
