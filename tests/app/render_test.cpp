@@ -94,12 +94,14 @@ double MeanAbsoluteDifference(const Pixels& a, const Pixels& b) {
     return static_cast<double>(sum) / static_cast<double>(a.size());
 }
 
-// The sum of all channel values of an 800 x 600 frame in [x0, x1) x [y0, y1).
+// The sum of all channel values (or of one: 0 blue, 1 green, 2 red) of an 800 x 600 frame in
+// [x0, x1) x [y0, y1).
 int64_t Energy(const Pixels& bgr, int32_t x0 = 0, int32_t y0 = 0, int32_t x1 = 800,
-               int32_t y1 = 600) {
+               int32_t y1 = 600, size_t channel = 3) {
     int64_t sum = 0;
     for (int32_t y = y0; y < y1; ++y) {
-        for (size_t i = (y * 800 + x0) * 3u; i < (y * 800 + x1) * 3u; ++i) sum += bgr[i];
+        for (size_t i = (y * 800 + x0) * 3u; i < (y * 800 + x1) * 3u; ++i)
+            sum += channel == 3 || i % 3 == channel ? bgr[i] : 0;
     }
     return sum;
 }
@@ -297,6 +299,9 @@ TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture)
     ExpectLitOnlyIn(
         pngs[7],
         {{20, 120, 180, 280}, {520, 380, 680, 560}, {110, 310, 290, 490}, {510, 180, 690, 330}});
+    // Each effect draws its own sprite: Energie's is blue, Feuer's red (the star's neither).
+    EXPECT_GT(Energy(pngs[7], 110, 310, 290, 490, 0), Energy(pngs[7], 110, 310, 290, 490, 2));
+    EXPECT_GT(Energy(pngs[7], 520, 380, 680, 560, 2), 2 * Energy(pngs[7], 520, 380, 680, 560, 0));
     const struct {
         const char* Out;
         std::vector<std::string> Fps;
