@@ -3,8 +3,9 @@
 // across the clock's wrap.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/effect_json.h"
@@ -23,8 +24,9 @@ using test::RunResult;
 using testing::TempDir;
 
 // Run from the repository root without a display. In the arguments FILE stands for an effect
-// file that disables its emitter and DIR for a folder. Out "" means an empty stdout, otherwise
-// a part of it; Err "" means an empty stderr, otherwise a part of its one line.
+// file that disables its emitter, FULL for one that sets every key, and DIR for a folder. Out ""
+// means an empty stdout, otherwise a part of it; Err "" means an empty stderr, otherwise a part of
+// its one line.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
@@ -43,20 +45,12 @@ const StatusRow kStatusRows[] = {
     {{"inspect", "a", "--at"}, 2, "", "--at needs a value"},
     {{"inspect", "a", "--at", "1"}, 2, "", "not '1'"},
     {{"inspect", "a", "--seed", "1"}, 2, "", "unknown option '--seed'"},
-    {{"inspect", "a", "--at", "1,2,3"}, 2, "", "--at"},
-    {{"inspect", "a", "--at", "1, 2"}, 2, "", "--at"},
     {{"inspect", "a", "--at", "-2147483649,0"}, 2, "", "--at"},
     {{"simulate", "a", "--frames", "+1"}, 2, "", "not '+1'"},
-    {{"simulate", "a", "--frames", " 1"}, 2, "", "--frames"},
-    {{"simulate", "a", "--frames", "0x1"}, 2, "", "--frames"},
-    {{"simulate", "a", "--frames", "1e1"}, 2, "", "--frames"},
-    {{"simulate", "a", "--frame-ms", "1.0"}, 2, "", "--frame-ms"},
     {{"simulate", "a", "--seed", "-99999999999999999999"}, 2, "", "--seed"},
-    {{"simulate", "a", "--frames", "2x"}, 2, "", "not '2x'"},
     {{"simulate", "a", "--seed", "4294967296"}, 2, "", "--seed"},
     {{"simulate", "a", "--print", "first"}, 2, "", "--print"},
     {{"simulate", "a", "--clock-start", "-2147483649"}, 2, "", "--clock-start"},
-    {{"simulate", "a", "--clock-start", "4294967296"}, 2, "", "--clock-start"},
     {{"simulate", "a", "--frames", "2147483647", "--frame-ms", "2"}, 2, "", "clock"},
     {{"render", "--frames", "100000"}, 2, "", "from 1 to 99999"},
     {{"render", "--out="}, 2, "", "--out needs"},
@@ -76,9 +70,24 @@ const StatusRow kStatusRows[] = {
     {{"check"}, 2, "", "particleplayer check: missing FILE (see particleplayer check --help)\n"},
     {{"check", "--strict", "a.txt"}, 2, "", "particleplayer check: unknown option '--strict'\n"},
     {{"play", "no-such.txt"}, 2, "", "particleplayer play: cannot read the effect file"},
-    {{"play", "--speed", "2"}, 2, "", "unknown option '--speed'"},
     {{"play", "FILE:FILE"}, 2, "", "not a PNG or BMP image"},
     {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
+    // Every field in record order, each value as it reads back.
+    {{"inspect", "FULL"},
+     0,
+     "{\"Disable\": 1, \"AutoRemove\": 0, \"Layer\": 1, \"PositionX\": 400, \"PositionY\": 300, "
+     "\"AreaType\": 5, \"AreaWidth\": 120, \"AreaHeight\": 40, \"AreaAngle\": 0.52359879, "
+     "\"EmissionAngle\": {\"Min\": 250, \"Max\": 290, \"Inc\": 1}, "
+     "\"EmissionVelocity\": {\"Min\": 100, \"Max\": 100, \"Inc\": 1}, "
+     "\"AccelerationX\": 0, \"AccelerationY\": -50, "
+     "\"LifeTime\": {\"Min\": 1, \"Max\": 3, \"Inc\": 0.25}, "
+     "\"EmissionRate\": {\"Min\": 100, \"Max\": 100, \"Inc\": 1}, "
+     "\"Sprite\": {\"Min\": 1, \"Max\": 3, \"Inc\": 1}, "
+     "\"Size\": {\"Min\": 0.100000001, \"Max\": 0.100000001, \"Inc\": 1}, "
+     "\"Raise\": 2, \"Rotation\": {\"Min\": 0, \"Max\": 0, \"Inc\": 0}, "
+     "\"Transparency\": {\"Min\": 155, \"Max\": 255, \"Inc\": 1}, \"Fade\": -100, "
+     "\"BlendSource\": 5, \"BlendDestination\": 2}\n",
+     ""},
     // An unreadable name is still read as effect text.
     {{"inspect", "Size=5.txt"}, 1, "\"Size\": {\"Min\": 5, \"Max\": 5, \"Inc\": 1}", "could not"},
     // Floats read back as the same float; JSON has no infinity, so it is written as JavaScript's.
@@ -110,28 +119,48 @@ const StatusRow kStatusRows[] = {
 TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
     TempDir dir;
     const std::string file = dir.Write("e.txt", "Disable = 1");
+    const std::string full = dir.Write(
+        "full.txt",
+        "Layer = 1, EmitterPosition = {400, 300},\r\n"
+        "EmitterArea = {Type = Ellipse, Width = 120, Height = 40, Angle = 30},\r\n"
+        "EmissionAngle = {Value = 270, Blur = 20}, Acceleration = {0, -50},\r\n"
+        "LifeTime = {Value = 1, Range = 2, Inc = 0.25}, Sprite = {Min = 1, Max = 3},\r\n"
+        "Size = 0.1, Raise = 2, Transparency = {Value = 255, Range = -100}, Fade = -100,\r\n"
+        "BlendingMode = {5, 2}, Disable = 1\r\n");
     test::RunOptions options;
     options.WorkingDir = PP_SOURCE_DIR;
     options.UnsetEnv = {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"};
-    for (const StatusRow& row : kStatusRows) {
+    const auto argsOf = [&](const StatusRow& row) {
         std::vector<std::string> args = row.Args;
-        std::string trace;
         for (std::string& arg : args) {
-            trace += arg + " ";
             for (const auto& [name, path] : {std::pair<std::string, std::string>{"FILE", file},
+                                             {"FULL", full},
                                              {"DIR", dir.Path().string()}}) {
                 for (size_t at; (at = arg.find(name)) != std::string::npos;) {
                     arg.replace(at, name.size(), path);
                 }
             }
         }
-        SCOPED_TRACE(trace);
-        const RunResult r = RunBinary(args, options);
+        return args;
+    };
+    // Four runs at a time: each is mostly the program's start-up.
+    std::vector<RunResult> results(std::size(kStatusRows));
+    std::atomic<size_t> next = 0;
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t) {
+        workers.emplace_back([&] {
+            for (size_t i; (i = next++) < results.size();)
+                results[i] = RunBinary(argsOf(kStatusRows[i]), options);
+        });
+    }
+    for (std::thread& worker : workers) worker.join();
+    for (size_t i = 0; i < results.size(); ++i) {
+        const StatusRow& row = kStatusRows[i];
+        const RunResult& r = results[i];
+        SCOPED_TRACE(::testing::PrintToString(row.Args));
         EXPECT_EQ(r.Status, row.Status) << r.Err;
-        if (row.Out.empty()) {
-            EXPECT_EQ(r.Out, "");
-        }
-        EXPECT_NE(r.Out.find(row.Out), std::string::npos) << r.Out;
+        EXPECT_TRUE(row.Out.empty() ? r.Out.empty() : r.Out.find(row.Out) != std::string::npos)
+            << r.Out;
         if (row.Err.empty()) {
             EXPECT_EQ(r.Err, "");
         } else {
@@ -142,54 +171,10 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
     }
 }
 
-TEST(Cli, InspectPrintsEveryFieldInRecordOrder) {
-    TempDir dir;
-    const std::string file = dir.Write(
-        "e.txt",
-        "Layer = 1, EmitterPosition = {400, 300},\r\n"
-        "EmitterArea = {Type = Ellipse, Width = 120, Height = 40, Angle = 30},\r\n"
-        "EmissionAngle = {Value = 270, Blur = 20}, Acceleration = {0, -50},\r\n"
-        "LifeTime = {Value = 1, Range = 2, Inc = 0.25}, Sprite = {Min = 1, Max = 3},\r\n"
-        "Size = 0.1, Raise = 2, Transparency = {Value = 255, Range = -100}, Fade = -100,\r\n"
-        "BlendingMode = {5, 2}, Disable = 1\r\n");
-    const RunResult r = RunBinary({"inspect", file});
-    EXPECT_EQ(r.Status, 0);
-    EXPECT_EQ(r.Err, "");
-    EXPECT_EQ(r.Out,
-              "{\"Disable\": 1, \"AutoRemove\": 0, \"Layer\": 1, \"PositionX\": 400, "
-              "\"PositionY\": 300, \"AreaType\": 5, \"AreaWidth\": 120, \"AreaHeight\": 40, "
-              "\"AreaAngle\": 0.52359879, "
-              "\"EmissionAngle\": {\"Min\": 250, \"Max\": 290, \"Inc\": 1}, "
-              "\"EmissionVelocity\": {\"Min\": 100, \"Max\": 100, \"Inc\": 1}, "
-              "\"AccelerationX\": 0, \"AccelerationY\": -50, "
-              "\"LifeTime\": {\"Min\": 1, \"Max\": 3, \"Inc\": 0.25}, "
-              "\"EmissionRate\": {\"Min\": 100, \"Max\": 100, \"Inc\": 1}, "
-              "\"Sprite\": {\"Min\": 1, \"Max\": 3, \"Inc\": 1}, "
-              "\"Size\": {\"Min\": 0.100000001, \"Max\": 0.100000001, \"Inc\": 1}, "
-              "\"Raise\": 2, \"Rotation\": {\"Min\": 0, \"Max\": 0, \"Inc\": 0}, "
-              "\"Transparency\": {\"Min\": 155, \"Max\": 255, \"Inc\": 1}, \"Fade\": -100, "
-              "\"BlendSource\": 5, \"BlendDestination\": 2}\n");
-}
-
-// The base run's output with every clock reading (frame times and DeathTimes) moved by shift,
-// wrapping as the signed readings do.
-std::string Shifted(const std::string& out, uint32_t shift) {
-    const auto moved = [&](const std::string& n) {
-        return std::to_string(static_cast<int32_t>(static_cast<uint32_t>(std::stoll(n)) + shift));
-    };
-    const std::regex reading(R"("time": (-?\d+)|(\[-?\d+(?:, [^,\]]+){6}, )(-?\d+))");
-    std::string result, rest = out;
-    for (std::smatch m; std::regex_search(rest, m, reading); rest = m.suffix()) {
-        result += m.prefix().str();
-        result += m[1].matched ? "\"time\": " + moved(m[1]) : m[2].str() + moved(m[3]);
-    }
-    return result + rest;
-}
-
-// simulate seeds, names the area shapes, loads at clock 1000 and updates at 1000 + k * MS:
-// replaying that in-process must print the same. Started just before the clock passes 2^31
-// or wraps past 2^32, it prints the same particles with only the clock readings moved.
-TEST(Cli, SimulateMatchesEngineReplayAndAcrossTheClocksWrapMovesOnlyTheReadings) {
+// simulate seeds, names the area shapes, loads at the clock's start (1000, or one 496 ms
+// before the clock wraps past 2^32) and updates at start + k * MS: replaying that in-process
+// must print the same.
+TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
     TempDir dir;
     const std::string file =
         dir.Write("e.txt",
@@ -197,43 +182,37 @@ TEST(Cli, SimulateMatchesEngineReplayAndAcrossTheClocksWrapMovesOnlyTheReadings)
                   "200}, LifeTime = {Min = 0.05, Max = 0.6, Inc = 0.01}, Acceleration = {3, 40},"
                   "Size = {Value = 20, Blur = 10}, Raise = -30, Rotation = {Min = -4, Max = 4},"
                   "Fade = -300, Sprite = {Min = 1, Max = 3}");
-    const std::vector<std::string> args = {"simulate",   file,   "--at",     "320,-40",
-                                           "--seed",     "4242", "--frames", "90",
-                                           "--frame-ms", "16",   "--print",  "all"};
-    const RunResult r = RunBinary(args);
-    ASSERT_EQ(r.Status, 0) << r.Err;
-
-    VirtualClock clock(1000);
-    Engine engine(clock);
-    SeedRandom(engine.Random, 4242);
-    FillAreaTypes(engine);
-    Emitter* emitter = LoadEffect(engine, file, 320, -40);
-    std::string expected;
-    int32_t seen = 0;
-    for (int k = 1; k <= 90; ++k) {
-        clock.Set(1000 + 16 * k);
-        const float dt = UpdateParticles(engine);
-        expected += "{\"frame\": " + std::to_string(k) +
-                    ", \"time\": " + std::to_string(1000 + 16 * k) + ", \"dt\": ";
-        AppendJsonFloat(expected, dt);
-        expected += ", \"particles\": [";
-        ListRewind(emitter->Particles);
-        for (const char* sep = ""; const Particle* p = ListNext(emitter->Particles); sep = ", ") {
-            expected += sep;
-            AppendParticleJson(expected, *p);
-            ++seen;
+    for (const uint32_t start : {1000u, 4294966800u}) {
+        const RunResult r =
+            RunBinary({"simulate", file, "--at", "320,-40", "--seed", "4242", "--frames", "45",
+                       "--print", "all", "--clock-start", std::to_string(start)});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        VirtualClock clock(start);
+        Engine engine(clock);
+        SeedRandom(engine.Random, 4242);
+        FillAreaTypes(engine);
+        Emitter* emitter = LoadEffect(engine, file, 320, -40);
+        std::string expected;
+        int32_t seen = 0;
+        for (int k = 1; k <= 45; ++k) {
+            clock.Set(start + 16 * k);
+            const float dt = UpdateParticles(engine);
+            expected += "{\"frame\": " + std::to_string(k) +
+                        ", \"time\": " + std::to_string(static_cast<int32_t>(start + 16 * k)) +
+                        ", \"dt\": ";
+            AppendJsonFloat(expected, dt);
+            expected += ", \"particles\": [";
+            ListRewind(emitter->Particles);
+            for (const char* sep = ""; const Particle* p = ListNext(emitter->Particles);
+                 sep = ", ") {
+                expected += sep;
+                AppendParticleJson(expected, *p);
+                ++seen;
+            }
+            expected += "]}\n";
         }
-        expected += "]}\n";
-    }
-    ASSERT_GT(seen, 500);
-    EXPECT_EQ(r.Out, expected);
-    // 648 ms before 2^31, 496 ms before 2^32 (so frame 31 reads exactly 0).
-    for (const uint32_t start : {2147483000u, 4294966800u}) {
-        std::vector<std::string> moved = args;
-        moved.insert(moved.end(), {"--clock-start", std::to_string(start)});
-        const RunResult wrapped = RunBinary(moved);
-        ASSERT_EQ(wrapped.Status, 0) << wrapped.Err;
-        EXPECT_EQ(wrapped.Out, Shifted(expected, start - 1000u)) << "start " << start;
+        EXPECT_GT(seen, 500);
+        EXPECT_EQ(r.Out, expected) << "start " << start;
     }
 }
 

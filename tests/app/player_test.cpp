@@ -119,7 +119,7 @@ TEST(Player, UnderXvfbDrawsTheSceneAndExitsCleanlyOnSigterm) {
     auto player = std::async(std::launch::async, [&] { return test::RunBinary({}, options); });
     // Each effect lit around its place once the scene has run a little.
     std::optional<std::array<int32_t, 5>> lit;
-    const auto lastLook = std::chrono::steady_clock::now() + std::chrono::seconds(6);
+    const auto lastLook = std::chrono::steady_clock::now() + std::chrono::seconds(7);
     const auto drawn = [&] {
         return lit && (*lit)[0] > 500 && (*lit)[1] > 500 && (*lit)[2] > 500 && (*lit)[3] > 500 &&
                (*lit)[4] > 5000;

@@ -1,11 +1,13 @@
 // Runs the built particleplayer binary through the shell for the end-to-end tests: arguments,
-// working folder and environment chosen per run, stdout and stderr captured.
+// working folder and environment chosen per run, stdout and stderr captured. Safe to call from
+// several threads at once.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,7 +52,7 @@ inline std::string Quoted(const std::string& text) {
 // Runs particleplayer with args to the end. Under the sanitizer build the display drivers'
 // own leaks are suppressed.
 inline RunResult RunBinary(const std::vector<std::string>& args, const RunOptions& options = {}) {
-    static int runs = 0;
+    static std::atomic<int> runs = 0;
     const std::string capture =
         ::testing::TempDir() + "pp_run_" + std::to_string(getpid()) + "_" + std::to_string(++runs);
     std::string command = "cd " + Quoted(options.WorkingDir) + " && exec env";

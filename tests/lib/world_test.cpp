@@ -1,15 +1,11 @@
 // The public world API: effect texts against the same texts as files, worlds side by side,
-// the host's clock, the errors every call returns, and the vertex array against a plain
-// computation of the renderer's quads.
+// errors as values, and the vertex array against a plain computation of the renderer's quads.
 #include "particleplayer/world.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,55 +13,35 @@
 #include "particleplayer/vertices.h"
 #include "platform/quad_geometry.h"
 #include "runtime/convert.h"
+#include "tests/effects/temp_dir.h"
 
 namespace particleplayer {
 namespace {
-
-namespace fs = std::filesystem;
 
 template <class T>
 bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-bool SameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
+// An empty vector's data() may be null, which memcmp must not be given.
+template <class T>
+bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
     return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0);
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
-// Runs in the source tree, where the scene's effects name their parents relative to it.
-class WorldTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        old_ = fs::current_path();
-        fs::current_path(PP_SOURCE_DIR);
-        dir_ = fs::temp_directory_path() / ("pp_world_test_" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        fs::current_path(old_);
-        fs::remove_all(dir_);
-    }
-    std::string Write(const std::string& name, const std::string& text) {
-        const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-
-    fs::path old_;
-    fs::path dir_;
-};
-
-TEST_F(WorldTest, EffectTextGivesWhatTheSameFileGives) {
+// Each text against the same text as a file, in the source tree (where the scene's effects name
+// their parents), with the Fade it leaves (the default is 0).
+TEST(World, EffectTextGivesWhatTheSameFileGives) {
+    pp::testing::TempDir dir;
+    pp::testing::InFolder root(PP_SOURCE_DIR);
     const std::string parent =
-        Write("parent.txt", "Size = {Min = 3, Max = 9, Inc = 2},\nFade = -40\n");
-    // Each text and the Fade it leaves (the default is 0).
+        dir.Write("parent.txt", "Size = {Min = 3, Max = 9, Inc = 2},\nFade = -40\n");
     const struct {
         std::string Text;
         float Fade;
     } rows[] = {
         {"", 0.0f},
-        {"EmissionRate = 250,\nBlendingMode = {2, 2},\nFade = 3", 3.0f},
         {"Extends = " + parent + ",\nRaise = 7", -40.0f},
         {"Extends = Data\\Basis\\Glut.txt,\nEmitterArea = {Type = Circle, Width = 30}", -160.0f},
         {"Sprite = {Min = 2, Max = 5},\nEmitterPosition = {12.5, -3},\nFade = 1.5,\nLayer = 1",
@@ -77,7 +53,7 @@ TEST_F(WorldTest, EffectTextGivesWhatTheSameFileGives) {
         World fromText;
         World fromFile;
         const Result<Effect> a = fromText.LoadEffectText(row.Text, 40, 50);
-        const Result<Effect> b = fromFile.LoadEffectFile(Write("effect.txt", row.Text), 40, 50);
+        const Result<Effect> b = fromFile.LoadEffectFile(dir.Write("effect.txt", row.Text), 40, 50);
         ASSERT_TRUE(a.Ok() && b.Ok()) << a.Error << b.Error;
         const EffectParams params = fromText.Params(a.Value).Value;
         EXPECT_EQ(params.Fade, row.Fade);
@@ -85,18 +61,17 @@ TEST_F(WorldTest, EffectTextGivesWhatTheSameFileGives) {
     }
 }
 
-TEST_F(WorldTest, WorldsSideBySideGiveWhatOneGivesAlone) {
+// The second world runs other frames in between, drawing on its own generator.
+TEST(World, WorldsSideBySideGiveWhatOneGivesAlone) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
     WorldOptions options;
     options.Seed = 7;
-    World alone(options);
-    World first(options);
-    World second(options);
+    World alone(options), first(options), second(options);
     for (World* w : {&alone, &first, &second}) {
         ASSERT_TRUE(w->LoadEffectFile("Data\\Feuer.txt", 300, 400).Ok());
         ASSERT_TRUE(
             w->LoadEffectText("EmissionRate = 90,\nRotation = {Min = 1, Max = 9}", 10, 20).Ok());
     }
-    // The second world runs other frames in between, drawing on its own generator.
     for (uint32_t t = 1016; t <= 3000; t += 16) {
         alone.SetTime(t);
         alone.Update();
@@ -108,50 +83,32 @@ TEST_F(WorldTest, WorldsSideBySideGiveWhatOneGivesAlone) {
         second.Update();
     }
     ASSERT_GT(alone.ParticleCount(), 0);
-    std::vector<Particle> a;
-    std::vector<Particle> b;
+    std::vector<Particle> a, b;
     for (const Effect effect : alone.Effects()) {
         alone.Particles(effect, a);
         first.Particles(effect, b);
-        EXPECT_TRUE(SameParticles(a, b)) << "effect " << effect.Id;
+        EXPECT_TRUE(SameBytes(a, b)) << "effect " << effect.Id;
     }
 }
 
-TEST_F(WorldTest, HostClockIsReadAtEveryUpdate) {
-    uint32_t now = 5000;
-    WorldOptions options;
-    options.HostClock = [&now] { return now; };
-    World world(options);
-    ASSERT_TRUE(world.LoadEffectText("EmissionRate = 1000", 0, 0).Ok());
-    world.Update();
-    now += 250;
-    EXPECT_FLOAT_EQ(world.Update(), 0.25f);
-    EXPECT_EQ(world.Time(), 5250u);
-    EXPECT_FALSE(world.SetTime(1).Ok());
-    EXPECT_FALSE(world.AdvanceTime(1).Ok());
-}
-
-TEST_F(WorldTest, EveryCallReportsBadArgumentsAsErrors) {
+// Calls the C interface has no row for; a failed load creates no effect unless asked to.
+TEST(World, EveryCallReportsBadArgumentsAsErrors) {
+    pp::testing::TempDir dir;
     World world;
     std::vector<Particle> particles;
-    const std::string missing = (dir_ / "missing.txt").string();
+    const std::string missing = (dir.Path() / "missing.txt").string();
     const struct {
         const char* What;
-        std::function<std::string()> Call;
+        std::string Error;
     } rows[] = {
-        {"sprite range of effect 0", [&] { return world.SetSpriteRange({0}, 1, 2, 1).Error; }},
-        {"position of effect 9", [&] { return world.SetPosition({9}, 1, 2).Error; }},
-        {"params of effect 9", [&] { return world.Params({9}).Error; }},
-        {"particles of effect 0", [&] { return world.Particles({0}, particles).Error; }},
-        {"missing file", [&] { return world.LoadEffectFile(missing, 0, 0).Error; }},
-        {"empty path", [&] { return world.LoadEffectFile("", 0, 0).Error; }},
-        {"folder", [&] { return world.LoadEffectFile(dir_.string(), 0, 0).Error; }},
-        {"huge text", [&] { return world.LoadEffectText(std::string(2u << 20, ' '), 0, 0).Error; }},
+        {"params of effect 9", world.Params({9}).Error},
+        {"particles of effect 0", world.Particles({0}, particles).Error},
+        {"empty path", world.LoadEffectFile("", 0, 0).Error},
+        {"folder", world.LoadEffectFile(dir.Path().string(), 0, 0).Error},
+        {"huge text", world.LoadEffectText(std::string(2u << 20, ' '), 0, 0).Error},
     };
-    for (const auto& row : rows) EXPECT_FALSE(row.Call().empty()) << row.What;
+    for (const auto& row : rows) EXPECT_FALSE(row.Error.empty()) << row.What;
     EXPECT_TRUE(world.Effects().empty()) << "a failed load created an effect";
-
-    // Asked to, a missing file still gives an effect, with the error beside it.
     const Result<Effect> kept = world.LoadEffectFile(missing, 0, 0, MissingFile::UseNameAsText);
     EXPECT_FALSE(kept.Ok());
     EXPECT_EQ(kept.Value.Id, 1u);
@@ -197,7 +154,7 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
     }
 }
 
-TEST_F(WorldTest, VertexArrayMatchesThePlainComputation) {
+TEST(World, VertexArrayMatchesThePlainComputation) {
     World world;
     const Effect a = world.LoadEffectText("BlendingMode = {2, 2},", 0, 0).Value;
     const Effect b = world.LoadEffectText("Layer = 1", 0, 0).Value;
@@ -221,18 +178,11 @@ TEST_F(WorldTest, VertexArrayMatchesThePlainComputation) {
             *pp::ListInsert(e->Particles) = WorldAccess::EngineParticle(p);
     }
     for (const auto& [layer, ox, oy] : {std::tuple{0, 0, 0}, {1, 0, 0}, {0, 3, -7}, {2, 0, 0}}) {
-        VertexArray built;
-        VertexArray plain;
+        VertexArray built, plain;
         ASSERT_TRUE(BuildVertices(world, built, layer, ox, oy).Ok());
         ReferenceVertices(world, layer, ox, oy, plain);
-        ASSERT_EQ(built.Vertices.size(), plain.Vertices.size()) << "layer " << layer;
-        // An empty vector's data() may be null, which memcmp must not be given.
-        EXPECT_TRUE(built.Vertices.empty() ||
-                    std::memcmp(built.Vertices.data(), plain.Vertices.data(),
-                                built.Vertices.size() * sizeof(Vertex)) == 0);
-        ASSERT_EQ(built.Runs.size(), plain.Runs.size());
-        EXPECT_TRUE(built.Runs.empty() || std::memcmp(built.Runs.data(), plain.Runs.data(),
-                                                      built.Runs.size() * sizeof(VertexRun)) == 0);
+        EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices)) << "layer " << layer;
+        EXPECT_TRUE(SameBytes(built.Runs, plain.Runs)) << "layer " << layer;
     }
 }
 
