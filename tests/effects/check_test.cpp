@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <ranges>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "effects/effect_text.h"
@@ -68,8 +70,7 @@ TEST(Check, EachKindOfFlawOnce) {
         {"Sprite = 2.5", {"1:10 '2.5' is read as 2: only whole numbers are read here"}},
         {"Acceleration = {0, -1e39}", {"1:20 '-1e39' is too large for a 32-bit float"}},
         {"BlendingMode = {3000000000, 2}",
-         {"1:17 does not fit in 32 bits: read as -1294967296",
-          "1:17 draws with 5 (source alpha)"}},
+         {"1:17 does not fit in 32 bits: read as -1294967296", "1:17 draws with 5 (source alpha)"}},
         {"BlendingMode = {5, 0}",
          {"1:20 factor 0 is not a code from 1 to 13: the player draws with 6"}},
         {"Raise = {1, 2}", {"1:10 '1, 2' is read as 1: the rest is ignored"}},
@@ -109,22 +110,19 @@ TEST(Check, EachKindOfFlawOnce) {
     }
 }
 
-// Texts the reader takes as meant; the check command's test checks the scene's whole effects,
-// which use the other keys.
+// Texts, one per ';', that the reader takes as meant; the check command's test checks the
+// scene's whole effects, which use the other keys.
 TEST(Check, TextsWithoutFlawsAreClean) {
-    const char* const texts[] = {
-        "Layer = 0, EmitterPosition = {400, 300}, Sprite = {Min = 1, Max = 4}, Disable = 0",
-        "Size = {16}, Fade = 1,\r\nRaise = 2,",
-        " Size  =  { 60, } ",
-        "Emission\nRate = 5",
-        "EmitterPosition = {x = 400, y = 300}",
-        "BlendingMode = {, 2}",
-        "Sprite = $1F, Size = 1e2",
-        "Size = {Min = 0, Max = 1, Inc = 0.1}",
-        "EmitterArea = {Width = 80}",
-        "Size = {Value = 10, Range = -5}",
-    };
-    for (const char* text : texts) EXPECT_EQ(Formatted(CheckEffectBytes(text, "e")), Lines{});
+    constexpr std::string_view kTexts =
+        "Layer = 0, EmitterPosition = {400, 300}, Sprite = {Min = 1, Max = 4}, Disable = 0;"
+        "Size = {16}, Fade = 1,\r\nRaise = 2,; Size  =  { 60, } ;Emission\nRate = 5;"
+        "EmitterPosition = {x = 400, y = 300};BlendingMode = {, 2};Sprite = $1F, Size = 1e2;"
+        "Size = {Min = 0, Max = 1, Inc = 0.1};EmitterArea = {Width = 80};"
+        "Size = {Value = 10, Range = -5}";
+    for (const auto text : std::views::split(kTexts, ';')) {
+        const std::string bytes(text.begin(), text.end());
+        EXPECT_EQ(Formatted(CheckEffectBytes(bytes, "e")), Lines{}) << bytes;
+    }
 }
 
 // What the loader ends with after the chain: effects that never show or ask for more than
