@@ -127,8 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Convert, RoundFloatBinades, ::testing::Range(-2, 25));
 
 // Values outside the sweep (huge, infinite, NaN, denormal), each in every lane.
 TEST(Convert, InlineFloatRoundingAgreesOnEdgeValuesInEveryLane) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = static_cast<float>(kNaN), inf = static_cast<float>(kInf);
     int64_t mismatches = 0;
     for (const float v :
          {0.0f, -0.0f, 1e-45f, 8388607.5f, -8388607.5f, 8388609.0f, 2147483648.0f, -2147483648.0f,
@@ -191,8 +190,7 @@ TEST(NameMap, FindsAddsAndKeepsNamesApart) {
     MapFindOrAdd(exact, key) = 4;
     key[0] = 'X';  // keys are copied
     EXPECT_EQ(MapFindOrAdd(exact, "Circle"), 4);
-    EXPECT_EQ(MapFind(exact, "circle"), nullptr);
-    EXPECT_EQ(MapFind(exact, "Xircle"), nullptr);
+    EXPECT_TRUE(MapFind(exact, "circle") == nullptr && MapFind(exact, "Xircle") == nullptr);
     EXPECT_EQ(MapFindOrAdd(exact, "circle"), 0);
     MapFindOrAdd(exact, nullptr) = 7;  // null is the empty name
     EXPECT_EQ(*MapFind(exact, ""), 7);
@@ -202,10 +200,8 @@ TEST(NameMap, FindsAddsAndKeepsNamesApart) {
     NameMap<int32_t> folded(true, 64);
     MapFindOrAdd(folded, "Zone") = 3;
     MapFindOrAdd(folded, "\xC9t\xE9") = 5;
-    EXPECT_EQ(*MapFind(folded, "zONE"), 3);
-    EXPECT_EQ(MapFind(folded, "Zones"), nullptr);
-    EXPECT_EQ(MapFind(folded, "\xE9t\xE9"), nullptr);
-    EXPECT_EQ(*MapFind(folded, "\xC9T\xE9"), 5);
+    EXPECT_EQ(*MapFind(folded, "zONE") + *MapFind(folded, "\xC9T\xE9"), 3 + 5);
+    EXPECT_TRUE(MapFind(folded, "Zones") == nullptr && MapFind(folded, "\xE9t\xE9") == nullptr);
 }
 
 }  // namespace
