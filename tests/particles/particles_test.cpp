@@ -118,9 +118,8 @@ TEST(Sampling, TriplesYieldWholeStepsFromMinAndTakeOneStepEach) {
     EXPECT_EQ(ints, (std::set<int32_t>{-3, 1, 5, 9}));
 }
 
-// The interval is 1000 / rate rounded half to even, at least 1 ms (rates not above 0, NaN and
-// huge included) and at most 2^30 ms; the backlog is capped at one second; a disabled emitter
-// keeps its schedule at the clock, so it resumes without a burst.
+// The interval: 1000 / rate rounded half to even, 1 ms to 2^30 ms (hostile rates too); the
+// backlog is capped at a second; a disabled emitter keeps up with the clock, so resumes calmly.
 TEST(Emission, IntervalsBacklogAndResume) {
     const struct {
         float rate;
@@ -237,10 +236,8 @@ bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
            !ParticleStateIsFinite(p);
 }
 
-// Hand-made particles with fields drawn from edge values (zeros of both signs, the death
-// thresholds and their neighbours, denormals, huge, infinite, NaN; integers whose bits read as
-// NaN or denormal floats) under a disabled emitter with ordinary and hostile motion: the
-// survivors must be bit for bit those of the plain update, in the same order.
+// Particles of edge values (signed zeros, death thresholds and neighbours, denormal, huge, NaN)
+// under ordinary and hostile motion: survivors bit for bit and in order those of the plain update.
 TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
     const float floats[] = {
         0.0f,  -0.0f,  1.0f,    0.99999994f, 1.0000001f, 255.0f, -3.5f,
@@ -318,9 +315,8 @@ TEST(Update, AutoRemovedEmitterGoesOnceItsParticlesAreGone) {
     EXPECT_TRUE(t.engine.Emitters.First() == first && t.engine.Emitters.Last() == last);
 }
 
-// The clock passes 2^31 after 24.8 days and wraps to 0 after 49.7; readings are int32 compared
-// by signed differences, so neither may show. A point emitter with one particle per frame step
-// and a lifetime of 50 steps holds 51 once steady; each case crosses its wrap after 100 frames.
+// Past 2^31 (24.8 days) and the wrap to 0 (49.7) nothing shows: a particle a frame living 50
+// frames holds 51 once steady, through each case's wrap after 100 frames.
 TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
     const struct {
         uint32_t start, stepMs;
@@ -352,9 +348,8 @@ TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
     EXPECT_EQ(UpdateParticles(t.engine), 0.016f);
 }
 
-// The engine's numbers must never drift: a fixed seed and clock give the same particles, bit for
-// bit, on every build. One emitter per area shape with parameters that exercise every field,
-// irregular frame times with long stalls; FNV-1a over the frame times, schedules and particles.
+// The numbers never drift: one emitter per area shape using every field, irregular frames with
+// stalls; FNV-1a over frame times, schedules and particles, bit for bit on every build.
 TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
     TestEngine t(20240601u, 5000);
     const float widths[] = {0, 120, 50, 90, 100, 160};
@@ -393,10 +388,8 @@ TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
     EXPECT_EQ(h, 0x98DE336466F46921ull) << "actual hash: 0x" << std::hex << h;
 }
 
-// Effect files, one per ';', that hand the engine infinities, NaN, overflowing sums and
-// out-of-range steps. Whatever a file says, updates stay bounded (at most a particle a
-// millisecond and a second's backlog, the schedule up with the clock and at most 2^30 ms
-// ahead), no particle keeps a non-finite state; infinite or NaN values let no particle live.
+// Effect files, one per ';', of infinities, NaN, overflowing sums and out-of-range steps; those
+// that come out infinite or NaN let no particle live.
 constexpr std::string_view kNeverLive =
     "Size = 1e999;Size = -1e999;Size = {Value = 1e999, Blur = 1e999};EmissionAngle = 1e999;"
     "EmitterPosition = {1e999, 0};EmitterPosition = {0, -1e999};Rotation = 1e999;"
@@ -444,9 +437,8 @@ const struct {
          for (const Particle& p : ParticlesOf(e)) EXPECT_TRUE(p.Size >= 10 && p.Size <= 100);
      }}};
 
-// Each row through the loader fuzz target (200 frames with a stall, which checks the bounds
-// above, on a clock from 1000 and, for the odd-length copy, from shortly before 2^31), then
-// again on an own engine for what the row itself promises.
+// Each row through the loader fuzz target's bounds and finite-state checks (clock from 1000 and,
+// odd-length copy, from shortly before 2^31), then on an own engine for what the row promises.
 TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
     testing::TempDir dir;
     testing::InFolder in(dir.Path());

@@ -14,9 +14,8 @@
 namespace pp {
 namespace {
 
-// Tens of thousands of particles: a few emitters at the highest rate (lists cut into chunks),
-// many slow ones (lists shared out whole), deaths by age, size and opacity every update, an
-// emitter that removes itself once it runs dry, one whose particles die of a NaN acceleration.
+// Over 20000 particles in long lists (cut into chunks) and short ones (shared out whole), deaths
+// of every kind, an emitter removing itself once dry, one whose particles die of a NaN.
 void BuildCrowd(Engine& engine) {
     for (int32_t i = 0; i < 42; ++i) {
         Emitter* e = CreateEmitter(engine, 50 + 17 * i, 100 + 11 * i);

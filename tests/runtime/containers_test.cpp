@@ -35,9 +35,8 @@ std::optional<int32_t> ValueOf(const Item* item) {
     return item != nullptr ? std::optional<int32_t>(item->value) : std::nullopt;
 }
 
-// Every subset of six records removed by ListNext with ListRemove and by ListVisitRemoving:
-// each visited once, survivors in order, the same cursor; then inserts go behind the last after
-// a full pass, in front with no cursor, behind the cursor in the middle.
+// Every subset of six removed by ListNext+ListRemove and by ListVisitRemoving alike; inserts go
+// behind the last after a full pass, in front with no cursor, behind the cursor in the middle.
 TEST(RecordList, RemovalPassesAndInsertsFollowTheCursor) {
     for (int mask = 0; mask < 64; ++mask) {
         SCOPED_TRACE(mask);

@@ -18,9 +18,8 @@ struct Record {
     int32_t Changed;
 };
 
-// The chunked pass on the pool's threads against the one-pass compaction: the same survivors in
-// order, count, cursor, capacity and result, for lists and removal patterns of every kind; a
-// task the pool skipped or ran twice (more chunks than records included) would show here.
+// The chunked pass on the pool against the one-pass compaction, byte for byte, for every kind of
+// list and removal pattern (a task skipped or run twice would show, more chunks than records too).
 TEST(WorkerPool, ChunkedRewriteRemovingEqualsTheSinglePass) {
     EXPECT_EQ(WorkerPool(0).Threads(), WorkerPool::HardwareThreads());
     WorkerPool pool(3);
