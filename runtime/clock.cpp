@@ -12,12 +12,15 @@ const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_
 
 }  // namespace
 
-uint32_t RealClock::Now() {
-    auto elapsed = std::chrono::steady_clock::now() - kProgramStart;
-    auto ms = static_cast<uint64_t>(elapsed / std::chrono::milliseconds(1));
+uint32_t ClockReadingAfter(uint64_t ms) {
     // The + 1 keeps the first readings away from 0; after the 49.7-day wrap 0 reads as 1.
     auto reading = static_cast<uint32_t>(ms + 1);
     return reading == 0 ? 1u : reading;
+}
+
+uint32_t RealClock::Now() {
+    auto elapsed = std::chrono::steady_clock::now() - kProgramStart;
+    return ClockReadingAfter(static_cast<uint64_t>(elapsed / std::chrono::milliseconds(1)));
 }
 
 double ThreadCpuSeconds() {

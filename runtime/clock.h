@@ -20,6 +20,10 @@ class RealClock : public MillisecondClock {
     uint32_t Now() override;
 };
 
+// The real clock's reading after `ms` milliseconds since the start: ms + 1, wrapped to 32
+// bits, with 0 read as 1.
+uint32_t ClockReadingAfter(uint64_t ms);
+
 // Reads whatever was last set; starts at start.
 class VirtualClock : public MillisecondClock {
   public:

@@ -14,57 +14,37 @@
 namespace pp {
 namespace {
 
-// Tens of thousands of particles: a few emitters at the highest rate (lists large enough to be
-// cut into chunks), many slow ones (lists shared out whole), particles dying by age, size and
-// opacity every update, an emitter that removes itself once it runs dry, and one whose
-// particles all die of a non-finite acceleration.
+// Over 20000 particles in long lists (cut into chunks) and short ones (shared out whole), deaths
+// of every kind, an emitter removing itself once dry, one whose particles die of a NaN.
 void BuildCrowd(Engine& engine) {
-    for (int32_t i = 0; i < 40; ++i) {
-        const bool fast = i % 10 == 0;
+    for (int32_t i = 0; i < 42; ++i) {
         Emitter* e = CreateEmitter(engine, 50 + 17 * i, 100 + 11 * i);
-        e->AreaType = i % 6;
-        e->AreaWidth = 40.0f + static_cast<float>(i);
-        e->AreaHeight = 25.0f;
-        SetValueSpec(e->EmissionRate, fast ? 1000.0f : 40.0f + static_cast<float>(i), 1000.0f,
-                     7.0f);
-        SetValueSpec(e->LifeTime, 0.5f, 4.0f, 0.25f);
-        SetValueSpec(e->EmissionVelocity, 10, 200, 3.5f);
-        SetValueSpec(e->EmissionAngle, 0, 360, 1.5f);
-        SetValueSpec(e->Size, 2, 30, 0.5f);
-        SetValueSpec(e->Rotation, -5, 5, 0.25f);
-        SetValueSpec(e->Transparency, 60, 255, 3);
-        SetSpriteRange(e, 1, 3, 1);
-        e->AccelerationY = 30.0f - static_cast<float>(i);
+        e->AreaType = i % 6, e->AreaWidth = 40.0f + static_cast<float>(i), e->AreaHeight = 25.0f;
+        SetValueSpec(e->EmissionRate, i % 10 == 0 ? 1000.0f : 40.0f + i, 1000.0f, 7.0f);
+        SetValueSpec(e->LifeTime, 0.5f, 4.0f, 0.25f), SetValueSpec(e->Size, 2, 30, 0.5f);
+        SetValueSpec(e->EmissionVelocity, 10, 200, 3.5f), SetSpriteRange(e, 1, 3, 1);
+        SetValueSpec(e->Rotation, -5, 5, 0.25f), SetValueSpec(e->Transparency, 60, 255, 3);
+        e->AccelerationY = 30.0f - static_cast<float>(i), e->Fade = -20.0f - i;
         e->Raise = i % 3 == 0 ? -4.0f : 2.5f;
-        e->Fade = -20.0f - static_cast<float>(i);
     }
-    Emitter* dry = CreateEmitter(engine, 400, 300);
-    SetValueSpec(dry->EmissionRate, 300, 300, 1);
-    SetValueSpec(dry->LifeTime, 0.2f, 0.4f, 0.1f);
-    dry->AutoRemove = 1;
-    Emitter* broken = CreateEmitter(engine, 300, 200);
-    SetValueSpec(broken->EmissionRate, 500, 500, 1);
-    broken->AccelerationX = __builtin_nanf("");
+    SetValueSpec(engine.Emitters.Last()->LifeTime, 0.2f, 0.4f, 0.1f);
+    engine.Emitters.Last()->AutoRemove = 1;
+    engine.Emitters.First()->AccelerationX = __builtin_nanf("");
 }
 
 // Every emitter's state that the update writes, as bytes.
 std::vector<uint8_t> StateOf(Engine& engine) {
     std::vector<uint8_t> bytes;
-    auto add = [&bytes](const void* data, size_t size) {
-        const auto* p = static_cast<const uint8_t*>(data);
-        bytes.insert(bytes.end(), p, p + size);
-    };
     ListRewind(engine.Emitters);
     while (Emitter* e = ListNext(engine.Emitters)) {
-        const int32_t fields[] = {
-            e->AutoRemove, e->NextEmission, e->Particles.Count(),
-            static_cast<int32_t>(e->Particles.Cursor() != nullptr
-                                     ? e->Particles.Cursor() - e->Particles.First()
-                                     : -1)};
-        add(fields, sizeof fields);
-        if (e->Particles.Count() > 0) {
-            add(e->Particles.First(), static_cast<size_t>(e->Particles.Count()) * sizeof(Particle));
-        }
+        const std::vector<Particle> particles = ParticlesOf(*e);
+        const Particle* cursor = e->Particles.Cursor();
+        const int32_t fields[] = {e->AutoRemove, e->NextEmission,
+                                  cursor != nullptr ? int32_t(cursor - e->Particles.First()) : -1};
+        const auto* p = reinterpret_cast<const uint8_t*>(particles.data());
+        bytes.insert(bytes.end(), p, p + particles.size() * sizeof(Particle));
+        bytes.insert(bytes.end(), reinterpret_cast<const uint8_t*>(fields),
+                     reinterpret_cast<const uint8_t*>(fields) + sizeof fields);
     }
     return bytes;
 }
@@ -81,25 +61,16 @@ TEST(Threads, UpdateIsTheSameOnOneTwoThreeAndEightThreads) {
         BuildCrowd(t.engine);
         size_t most = 0;
         for (size_t u = 0; u < 40; ++u) {
-            t.clock.Advance(steps[u % (sizeof steps / sizeof steps[0])]);
-            if (u == 24) {
-                ListRewind(t.engine.Emitters);
-                while (Emitter* e = ListNext(t.engine.Emitters)) {
-                    if (e->AutoRemove != 0) SetDisable(e, 1, 0);
-                }
-            }
+            t.clock.Advance(steps[u % std::size(steps)]);
+            if (u == 24) SetDisable(t.engine.Emitters.Last(), 1, 0);
             UpdateParticles(t.engine);
             std::vector<uint8_t> state = StateOf(t.engine);
             most = std::max(most, state.size());
-            if (threads == 0) {
-                reference.push_back(std::move(state));
-            } else {
-                ASSERT_TRUE(state == reference[u]) << threads << " threads, update " << u;
-            }
+            if (threads == 0) reference.push_back(state);
+            ASSERT_TRUE(state == reference[u]) << threads << " threads, update " << u;
         }
-        // Large enough for the shared update: above 16384 particles.
-        EXPECT_GT(most, 20000 * sizeof(Particle));
-        EXPECT_EQ(t.engine.Emitters.Count(), 41);  // the dry emitter went
+        EXPECT_GT(most, 20000 * sizeof(Particle));  // above the shared update's 16384 particles
+        EXPECT_EQ(t.engine.Emitters.Count(), 41);   // the dry emitter went
     }
 }
 
