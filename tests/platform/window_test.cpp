@@ -41,9 +41,6 @@ class WindowTest : public ::testing::Test {
 // One titled, fixed-size GL window per number (bad ones refused); a wait times out.
 TEST_F(WindowTest, OpensOneTitledFixedSizeWindowPerNumberAndWaitsTimeOut) {
     EXPECT_STREQ(SDL_GetWindowTitle(window), "SCREEN");
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window, &w, &h);
-    EXPECT_TRUE(w == 800 && h == 600);
     EXPECT_EQ(SDL_GetWindowFlags(window) & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
               SDL_WINDOW_OPENGL);
     for (const auto& [number, width, height] :
