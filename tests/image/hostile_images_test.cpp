@@ -39,23 +39,21 @@ Bytes Png(const std::vector<std::pair<const char*, Bytes>>& chunks) {
     return file;
 }
 
+// A PNG header chunk of 8-bit samples.
 Bytes Ihdr(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
     Bytes body;
-    AppendU32Be(body, width);
-    AppendU32Be(body, height);
+    for (uint32_t v : {width, height}) AppendU32Be(body, v);
     body.insert(body.end(), {8, colourType, 0, 0, interlace});
     return body;
 }
-
 Bytes PngWithoutPixels(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
     return Png({{"IHDR", Ihdr(width, height, colourType, interlace)}, {"IDAT", {}}, {"IEND", {}}});
 }
 
 // An 8-bit BMP with a two-colour palette; compression 1 is run-length data.
 Bytes Bmp8(int32_t width, int32_t height, uint32_t compression, const Bytes& pixels) {
-    Bytes file(54, 0);
-    file[0] = 'B';
-    file[1] = 'M';
+    Bytes file = {'B', 'M'};
+    file.resize(54);
     // Offset, header size, width, height, planes, bits, compression, in turn (a 16-bit
     // field's upper bytes are overwritten by the next).
     const uint32_t fields[][2] = {{10, 54 + 8},           {14, 40}, {18, uint32_t(width)},
