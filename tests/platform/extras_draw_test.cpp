@@ -53,6 +53,7 @@ TEST_F(ExtrasDrawTest, ColourCurvesAndSheetCellsMatchTheCpu) {
     }
     for (const bool batching : {true, false}) {
         SetQuadBatching(batching);
+        FillScreen(0);
         ASSERT_EQ(BeginQuads(), 1);
         DrawParticles(engine, 0, 0, 0);
         EndQuads();
