@@ -1,6 +1,6 @@
 // Every image of the PNG and BMP corpora in tests/data/images against its manifest row:
-// accepted images decode to exactly the expected bytes in both row orders, rejected ones are
-// refused, and no copy cut short is accepted or read past its end.
+// accepted ones decode to the expected bytes in both row orders, rejected ones are refused,
+// and no copy cut short is accepted or read past its end.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -30,19 +30,17 @@ std::string Sha256Hex(Bytes m) {
         if (prime && found < 8) h[found] = fraction(std::sqrt(n));
         if (prime) k[found++] = fraction(std::cbrt(n));
     }
-    // The message, the 0x80 marker, zeros, and its length in bits, big-endian.
-    const uint64_t bits = uint64_t{m.size()} * 8;
+    const uint64_t bits = uint64_t{m.size()} * 8;  // then 0x80, zeros, the length big-endian
     m.push_back(0x80);
     while (m.size() % 64 != 56) m.push_back(0);
     for (int i = 7; i >= 0; --i) m.push_back(static_cast<uint8_t>(bits >> 8 * i));
     for (size_t block = 0; block < m.size(); block += 64) {
         for (int i = 0; i < 64; ++i) {
-            w[i] = i < 16
-                       ? uint32_t{m[block + 4 * i]} << 24 | m[block + 4 * i + 1] << 16 |
-                             m[block + 4 * i + 2] << 8 | m[block + 4 * i + 3]
-                       : w[i - 16] + (Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3)) +
-                             w[i - 7] +
-                             (Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10));
+            const uint8_t* b = &m[block + 4 * (i & 15)];
+            const uint32_t a = w[(i + 49) & 63], c = w[(i + 62) & 63];  // w[i-15], w[i-2]
+            w[i] = i < 16 ? uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3]
+                          : w[i - 16] + (Rotr(a, 7) ^ Rotr(a, 18) ^ (a >> 3)) + w[i - 7] +
+                                (Rotr(c, 17) ^ Rotr(c, 19) ^ (c >> 10));
         }
         std::array<uint32_t, 8> v = h;
         for (int i = 0; i < 64; ++i) {
@@ -96,23 +94,21 @@ TEST(ImageCorpus, EveryFileDecodesAsItsManifestRowSaysInBothRowOrders) {
         }
         manifest >> width >> height >> bytesPerPixel >> sha;
         ASSERT_TRUE(image.has_value()) << error;
-        EXPECT_EQ(image->Width, width);
-        EXPECT_EQ(image->Height, height);
-        EXPECT_EQ(image->Depth, bytesPerPixel * 8);
-        EXPECT_EQ(image->Pixels.size(), static_cast<size_t>(image->Pitch) * height);
+        EXPECT_TRUE(image->Width == width && image->Height == height &&
+                    image->Depth == bytesPerPixel * 8 &&
+                    image->Pixels.size() == static_cast<size_t>(image->Pitch) * height);
         const Bytes packed = Packed(*image, false);
         EXPECT_EQ(Sha256Hex(packed), sha);
         const auto bottomUp = DecodeImage(bytes, DecodeBottomUp);
         ASSERT_TRUE(bottomUp.has_value());
         EXPECT_EQ(Packed(*bottomUp, true), packed) << "DecodeBottomUp turns the rows round";
-        // A cut in the first half leaves the header or the pixels short: refused, from a heap
-        // copy of exactly that length so that ASan sees any read beyond it.
+        // A cut in the first half is refused (an exact-length heap copy, for ASan).
         for (size_t length = 0; length < bytes.size() / 2; length += bytes.size() / 16 + 1) {
             const Bytes cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(length));
             EXPECT_FALSE(DecodeImage(cut, 0).has_value()) << "cut to " << length;
         }
     }
-    // Guards against a missing or moved corpus silently running zero cases.
+    // A missing or moved corpus must not pass silently.
     EXPECT_EQ(png, 176);
     EXPECT_EQ(bmp, 91);
     ResetImageDecoders();

@@ -1,5 +1,5 @@
-// Particles drawn as quads: the rounding of their squares, layers and blend factors, and the
-// run path against one quad call per particle.
+// Particles drawn as quads: the rounding of their squares, and the run path against one quad
+// call per particle.
 #include "platform/draw_particles.h"
 
 #include <gtest/gtest.h>
@@ -14,42 +14,21 @@
 namespace pp {
 namespace {
 
-using test::Bgr;
+using test::AddParticle;
 using test::Frame;
+using test::kBlack;
 
-constexpr Bgr kBlack{0, 0, 0};
-constexpr Bgr kWhite{255, 255, 255};
-
-class DrawParticlesTest : public ::testing::Test {
+class DrawParticlesTest : public test::OnScreen {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(test::OpenTestScreen()) << SDL_GetError();
-        // Quad 1: one white texel, so a particle shows as a plain square of its size.
-        ASSERT_TRUE(test::MakeQuadFromPixels(1, 1, 1, {{255, 255, 255, 255}}));
-        FillScreen(0);
+        OnScreen::SetUp();
+        ASSERT_TRUE(test::MakeQuadFromPixels(1, 1, 1, {{255, 255, 255, 255}}));  // a white square
     }
-    static void TearDownTestSuite() { test::CloseTestScreen(); }
-
-    Emitter* AddEmitter(int32_t layer = 0, int32_t source = 5, int32_t destination = 6) {
+    Emitter* AddEmitter(int32_t layer, int32_t source, int32_t destination) {
         Emitter* e = CreateEmitter(engine, 0, 0);
-        e->Layer = layer;
-        e->BlendSource = source;
-        e->BlendDestination = destination;
+        e->Layer = layer, e->BlendSource = source, e->BlendDestination = destination;
         return e;
     }
-    static Particle* Add(Emitter* e, float size, float x, float y, float transparency = 255.0f,
-                         float angle = 0.0f, int32_t sprite = 1) {
-        Particle* p = ListInsert(e->Particles);
-        p->Sprite = sprite, p->Size = size, p->X = x, p->Y = y;
-        p->Transparency = transparency, p->Angle = angle;
-        return p;
-    }
-    void Draw(int32_t offsetX = 0, int32_t offsetY = 0, int32_t layer = 0) {
-        ASSERT_EQ(BeginQuads(), 1);
-        EXPECT_EQ(DrawParticles(engine, offsetX, offsetY, layer), 0);
-        EndQuads();
-    }
-
     VirtualClock clock;
     Engine engine{clock};
 };
@@ -59,18 +38,22 @@ TEST_F(DrawParticlesTest, SquaresRoundSizeAndEdgesHalfToEven) {
     const struct {
         float Size, X;
         int32_t Left, Width;
-    } rows[] = {{32.0f, 100.0f, 84, 32}, {10.6f, 50.0f, 45, 11}, {5.0f, 100.0f, 98, 5},
-                {5.0f, 101.0f, 98, 5},   {2.5f, 100.0f, 99, 2},  {3.5f, 100.0f, 98, 4},
-                {1.4f, 100.0f, 99, 1}};
+    } rows[] = {{10.6f, 50.0f, 45, 11},
+                {5.0f, 100.0f, 98, 5},
+                {5.0f, 101.0f, 98, 5},
+                {2.5f, 100.0f, 99, 2},
+                {3.5f, 100.0f, 98, 4}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "size " << row.Size << " at " << row.X);
         ListRemoveAll(engine.Emitters);
         FillScreen(0);
-        Add(AddEmitter(), row.Size, row.X + 4.0f, 290.0f + row.Size * 0.5f);
-        Draw(-4, 10);
+        AddParticle(AddEmitter(0, 5, 6), 1, row.Size, row.X + 4.0f, 290.0f + row.Size * 0.5f);
+        ASSERT_EQ(BeginQuads(), 1);
+        DrawParticles(engine, -4, 10, 0);
+        EndQuads();
         const Frame frame;
-        EXPECT_EQ(frame.CountNot(kWhite, row.Left, 300, row.Left + row.Width, 300 + row.Width), 0);
-        EXPECT_EQ(frame.CountNot(kBlack), row.Width * row.Width);
+        const int32_t right = row.Left + row.Width;
+        EXPECT_EQ(frame.CountNot({255, 255, 255}, row.Left, 300, right, 300 + row.Width), 0);
+        EXPECT_EQ(frame.CountNot(kBlack), row.Width * row.Width) << row.Size << " at " << row.X;
     }
 }
 
@@ -93,12 +76,10 @@ void DrawOneByOne(Engine& engine, int32_t offsetX, int32_t offsetY, int32_t laye
     }
 }
 
-// The run path against one call per particle, pixel for pixel, batched against unbatched:
-// thousands of particles of every kind (long runs, sprites changing or missing, sizes 0,
-// negative, huge and fractional, angles 0, NaN and infinite, transparencies past 255 and below
-// 0, five blends, two layers), each quad drawn again after them with what the last particle
-// left on it; then values on and beside halves and far beyond the int range. The walk leaves
-// the cursors on the last emitter and its last particle.
+// The run path (and the tinted one) against one call per particle, pixel for pixel, batched
+// and not: particles of every kind (sprites changing or missing, sizes 0, negative, huge,
+// angles NaN and infinite, transparencies out of range, five blends, two layers), each quad
+// drawn after them with what the last particle left on it; then values on and beside halves.
 TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
     ASSERT_TRUE(test::MakeQuadFromPixels(
         2, 2, 2, {{255, 0, 0, 255}, {0, 255, 0, 128}, {0, 0, 255, 60}, {255, 255, 0, 255}}));
@@ -108,22 +89,22 @@ TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
     Emitter* e = nullptr;
     for (int32_t k = 0; k < 5; ++k) {
         e = AddEmitter(k == 3 ? 1 : 0, blends[k][0], blends[k][1]);
+        if (k == 2) e->Extras.Drag = 0.5f;  // drawn white through the tinted quads
         for (int32_t i = 0; i < (k == 0 ? 1300 : 400); ++i) {
             const float pick = unit(rng);
             const float size = pick < 0.02f    ? 0.3f
                                : pick > 0.995f ? 3000.0f
                                : pick > 0.98f  ? -6.0f
                                                : 1.0f + 30.0f * unit(rng);
-            float angle =
-                std::floor(unit(rng) * 720.0f - 360.0f) + (unit(rng) < 0.5f ? 0.5f : 0.0f);
+            float angle = std::floor(unit(rng) * 720.0f - 360.0f) + (pick < 0.6f ? 0.5f : 0.0f);
             if (pick > 0.3f && pick < 0.33f) angle = 0.0f;
             if (pick > 0.4f && pick < 0.405f) angle = std::nanf("");
             if (pick > 0.5f && pick < 0.505f) angle = INFINITY;
-            Add(e, size, unit(rng) * 900.0f - 50.0f, unit(rng) * 700.0f - 50.0f,
-                unit(rng) * 400.0f - 50.0f, angle, i % 97 == 0 ? 5 : (i / 50) % 2 + 1);
+            AddParticle(e, i % 97 == 0 ? 5 : (i / 50) % 2 + 1, size, unit(rng) * 900.0f - 50.0f,
+                        unit(rng) * 700.0f - 50.0f, unit(rng) * 400.0f - 50.0f, angle);
         }
     }
-    auto compare = [&](int32_t dx, int32_t dy, bool batchRuns, int32_t layer, const char* what) {
+    auto compare = [&](int32_t dx, int32_t dy, bool batchRuns, int32_t layer) {
         std::vector<uint8_t> pixels[2];
         for (const bool oneByOne : {false, true}) {
             SetQuadBatching(batchRuns != oneByOne);
@@ -133,6 +114,7 @@ TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
                 DrawOneByOne(engine, dx, dy, layer);
             } else {
                 EXPECT_EQ(DrawParticles(engine, dx, dy, layer), 0);
+                // The walk leaves the cursors on the last emitter and its last particle.
                 EXPECT_TRUE(layer != 0 || (engine.Emitters.Cursor() == e &&
                                            e->Particles.Cursor() == e->Particles.Last()));
             }
@@ -142,12 +124,12 @@ TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
             pixels[oneByOne] = Frame().Bytes;
         }
         SetQuadBatching(true);
-        EXPECT_GT(Frame().CountNot(kBlack), layer == 0 ? 5000 : 2000) << what;
-        EXPECT_TRUE(pixels[0] == pixels[1]) << what;
+        EXPECT_GT(Frame().CountNot(kBlack), 2000);
+        EXPECT_TRUE(pixels[0] == pixels[1]) << batchRuns << " layer " << layer;
     };
-    compare(3, -2, true, 0, "particles of every kind, runs batched");
-    compare(3, -2, false, 0, "particles of every kind, single draws batched");
-    compare(0, 0, true, 1, "the other layer");
+    compare(3, -2, true, 0);
+    compare(3, -2, false, 0);
+    compare(0, 0, true, 1);
     ListRemoveAll(engine.Emitters);
     e = AddEmitter(0, 5, 2);  // (source alpha, one) makes every alpha visible
     const float sizes[] = {1.5f, 2.5f, 3.0f, 3.5f, std::nextafter(2.5f, 3.0f), 4.0f};
@@ -156,10 +138,10 @@ TEST_F(DrawParticlesTest, BatchedDrawingMatchesOneCallPerParticleExactly) {
     for (int32_t k = 0; k < 30 * 37; ++k) {
         const float x = 10.0f + 21.0f * static_cast<float>(k % 37) + nudges[k / 6 % 6];
         const float y = 10.0f + 19.0f * static_cast<float>(k / 37) + nudges[k / 36 % 6];
-        Add(e, sizes[k % 6], k % 41 == 40 ? far[k / 41 % 6] : x, y,
-            100.5f + static_cast<float>(k % 7) * 0.5f);
+        AddParticle(e, 1, sizes[k % 6], k % 41 == 40 ? far[k / 41 % 6] : x, y,
+                    100.5f + static_cast<float>(k % 7) * 0.5f);
     }
-    compare(1, 0, true, 0, "values on and beside halves");
+    compare(1, 0, true, 0);
     SetQuadBlending(5, 6);
 }
 

@@ -1,8 +1,9 @@
-// Shared by the GL tests: one 800 x 600 window with its screen for the whole test binary,
-// quad sprites made from pixels in memory, and pixel access to the read-back back buffer.
+// Shared by the GL tests: one 800 x 600 window with its screen for the whole binary, quad
+// sprites made from pixels in memory, particles, and the read-back back buffer.
 #pragma once
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "image/image_decoders.h"
+#include "particles/particles.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -17,8 +19,8 @@
 
 namespace pp::test {
 
-// Keeps SDL video and its GL library loaded for the whole binary (each unload of Mesa leaves
-// state LeakSanitizer reports); SDL's offscreen driver with software GL unless one is named.
+// SDL video and its GL library stay loaded for the whole binary (unloading Mesa leaks);
+// SDL's offscreen driver with software GL unless one is named.
 inline bool KeepGraphicsDriverLoaded() {
     static const bool loaded = setenv("SDL_VIDEODRIVER", "offscreen", 0) == 0 &&
                                setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0) == 0 &&
@@ -46,6 +48,16 @@ inline void CloseTestScreen() {
     CloseAllWindows();
     ShutdownGraphics();
 }
+
+// A test on the shared screen, cleared to black; the screen closes after the suite.
+class OnScreen : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(OpenTestScreen()) << SDL_GetError();
+        FillScreen(0);
+    }
+    static void TearDownTestSuite() { CloseTestScreen(); }
+};
 
 struct Rgba {
     uint8_t R, G, B, A;
@@ -75,16 +87,27 @@ inline bool MakeQuadFromPixels(int32_t number, int32_t width, int32_t height,
            CreateQuadSprite(number, number) != nullptr;
 }
 
+// A particle, with its Life record (at the given life fraction and sheet frame) when the
+// emitter keeps them.
+inline void AddParticle(Emitter* e, int32_t sprite, float size, float x, float y,
+                        float transparency = 255.0f, float angle = 0.0f, float fraction = 0.0f,
+                        int32_t frame = 0) {
+    *ListInsert(e->Particles) =
+        Particle{sprite, size, x, y, 0.0f, 0.0f, transparency, 0, angle, 0.0f};
+    if (HasExtras(*e)) *ListInsert(e->Life) = ParticleLife{0, 1000.0f, 0, fraction, frame};
+}
+
 struct Bgr {
     uint8_t B, G, R;
     bool operator==(const Bgr&) const = default;
 };
+inline constexpr Bgr kBlack{0, 0, 0};
 
 // The back buffer, read when made.
 struct Frame {
     Frame() { ReadScreenPixels(Bytes); }
     Bgr At(int32_t x, int32_t y) const {
-        const size_t i = (static_cast<size_t>(y) * static_cast<size_t>(ScreenWidth()) + x) * 3;
+        const size_t i = (static_cast<size_t>(y) * 800 + static_cast<size_t>(x)) * 3;
         return {Bytes.at(i), Bytes.at(i + 1), Bytes.at(i + 2)};
     }
     // Pixels that differ from colour inside the rectangle [x0, x1) x [y0, y1).

@@ -1,5 +1,4 @@
-// The fast cosine/sine, corners, vertices and radians against their plain computations, bit
-// for bit.
+// The fast cosine/sine, corners, vertices and radians against their plain ones, bit for bit.
 #include "platform/quad_geometry.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +37,8 @@ bool Same(float a, float b) {
            (std::isnan(a) && std::isnan(b));
 }
 
-// QuadCosSinMany (four lanes with AVX2) and QuadCosSin (two lanes) against the library's cos
-// and sin rounded to float: the first angle where one differs; outputs past count untouched.
+// QuadCosSinMany and QuadCosSin against the library's cos and sin rounded to float: the first
+// angle where one differs; outputs past count untouched.
 std::optional<float> FirstMismatch(const std::vector<float>& angles, size_t count) {
     std::vector<float> cosines(angles.size() + 8, 7.0f), sines(angles.size() + 8, 7.0f);
     QuadCosSinMany(angles.data(), count, cosines.data(), sines.data());
@@ -55,8 +54,7 @@ std::optional<float> FirstMismatch(const std::vector<float>& angles, size_t coun
     return std::nullopt;
 }
 
-// Every float of one sign and binade [2^e, 2^(e+1)), for the fast range 2^-20..2^17 and the
-// binade below it (the library path and the choice between the two).
+// Every float of one sign and binade [2^e, 2^(e+1)), the fast range 2^-20..2^17 and below.
 class QuadCosSinBinade : public ::testing::TestWithParam<std::tuple<bool, int32_t>> {};
 
 TEST_P(QuadCosSinBinade, EveryFloatMatchesTheLibraryBitForBit) {
@@ -125,9 +123,9 @@ struct Quads {
     }
 };
 
-// WriteQuadVertices (both widths) on quads [first, first + count) against single draws: the
-// plain corners moved to the position, quads of side 0 or with a corner not finite left out;
-// bit for bit, and nothing written past the room of count quads.
+// WriteQuadVertices (both widths) on quads [first, first + count) against the plain corners
+// moved to the position, quads of side 0 or a corner not finite left out; nothing written past
+// the room of count quads.
 void ExpectSameVertices(const Quads& q, size_t first, size_t count) {
     std::vector<float> plainXy;
     std::vector<uint8_t> plainAlpha;
@@ -148,20 +146,18 @@ void ExpectSameVertices(const Quads& q, size_t first, size_t count) {
         std::vector<float> xy(count * 8 + 8, 12345.0f);
         std::vector<uint8_t> alpha(count * 4 + 4, 0xA5);
         const size_t written = write(source, count, xy.data(), alpha.data());
-        ASSERT_EQ(written * 8, plainXy.size()) << "quads " << first << " + " << count;
-        // An empty vector's data() may be null, which memcmp must not be given.
-        ASSERT_TRUE(plainXy.empty() ||
-                    std::memcmp(xy.data(), plainXy.data(), plainXy.size() * 4) == 0)
-            << first << " + " << count;
-        ASSERT_TRUE(std::equal(plainAlpha.begin(), plainAlpha.end(), alpha.begin()));
-        ASSERT_TRUE(std::count(xy.begin() + count * 8, xy.end(), 12345.0f) == 8 &&
-                    std::count(alpha.begin() + count * 4, alpha.end(), 0xA5) == 4);
+        ASSERT_TRUE(
+            written * 8 == plainXy.size() &&
+            (plainXy.empty() || std::memcmp(xy.data(), plainXy.data(), plainXy.size() * 4) == 0) &&
+            std::equal(plainAlpha.begin(), plainAlpha.end(), alpha.begin()) &&
+            std::count(xy.begin() + count * 8, xy.end(), 12345.0f) == 8 &&
+            std::count(alpha.begin() + count * 4, alpha.end(), 0xA5) == 4)
+            << "quads " << first << " + " << count;
     }
 }
 
-// A million quads of every kind through both vector paths against single draws: sides 0,
-// negative, huge and ordinary, positions at the ends of the int range, angles 0, -0, tiny,
-// huge, infinite and NaN, alphas past 255 and below 0, runs of every length and start.
+// A million quads of every kind (sides, positions, angles and alphas of every range), runs of
+// every length and start.
 TEST(QuadVertices, ManyQuadsMatchSingleDrawsBitForBit) {
     std::mt19937 rng(11);
     const int32_t specialPositions[] = {0,         -1,       799,       INT32_MAX,
@@ -186,7 +182,6 @@ TEST(QuadVertices, ManyQuadsMatchSingleDrawsBitForBit) {
               : kind >= 80 ? 0.0f
                            : QuadAngleRadians(degrees(rng), 0.0f, 0));
     }
-    // Then a run of quads that all write nothing: side 0 or a NaN angle.
     for (int i = 0; i < 37; ++i) q.Add(i % 2 == 0 ? 0 : 5, 10, 10, 255, i % 2 == 0 ? 0.5f : kNan);
     ExpectSameVertices(q, 0, kQuads + 37);
     ExpectSameVertices(q, kQuads, 37);

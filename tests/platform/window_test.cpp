@@ -1,5 +1,5 @@
 // Windows and their events: opening, the codes raised for window and key events and close
-// requests, the queue's order, the hooks and the wait's time-out.
+// requests, the queue's order and the wait's time-out.
 #include "platform/window.h"
 
 #include <gtest/gtest.h>
@@ -20,10 +20,7 @@ class WindowTest : public ::testing::Test {
         ASSERT_NE(window, nullptr) << SDL_GetError();
         Collect();  // whatever opening the window queued
     }
-    void TearDown() override {
-        SetWindowEventHook(nullptr);
-        CloseAllWindows();
-    }
+    void TearDown() override { CloseAllWindows(); }
     void Push(uint32_t type, uint8_t windowEvent = 0, int32_t key = 0, uint32_t otherId = 0) {
         SDL_Event e{};
         e.type = type;
@@ -41,36 +38,22 @@ class WindowTest : public ::testing::Test {
     SDL_Window* window = nullptr;
 };
 
-// One titled, fixed-size GL window per number; a wait times out with or without a window.
+// One titled, fixed-size GL window per number (bad ones refused); a wait times out.
 TEST_F(WindowTest, OpensOneTitledFixedSizeWindowPerNumberAndWaitsTimeOut) {
-    EXPECT_EQ(WindowHandle(0), window);
     EXPECT_STREQ(SDL_GetWindowTitle(window), "SCREEN");
-    int w = 0, h = 0;
-    SDL_GetWindowSize(window, &w, &h);
-    EXPECT_TRUE(w == 800 && h == 600);
-    EXPECT_EQ(SDL_GetWindowFlags(window) &
-                  (SDL_WINDOW_RESIZABLE | SDL_WINDOW_BORDERLESS | SDL_WINDOW_OPENGL),
+    EXPECT_EQ(SDL_GetWindowFlags(window) & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
               SDL_WINDOW_OPENGL);
     for (const auto& [number, width, height] :
-         {std::array{-2, 100, 100}, {1, 0, 100}, {1, 100, -5}, {1, 1 << 20, 100}}) {
-        EXPECT_EQ(WindowOpen(number, 0, 0, width, height, "x", 1, nullptr), nullptr)
-            << number << ": " << width << " x " << height;
-    }
-    EXPECT_TRUE(WindowHandle(1) == nullptr && WindowHandle(-1) == nullptr);
-    WindowClose(7);  // not open: nothing
+         {std::array{-2, 100, 100}, {1, 0, 100}, {1, 100, -5}, {1, 1 << 20, 100}})
+        EXPECT_EQ(WindowOpen(number, 0, 0, width, height, "x", 1, nullptr), nullptr) << number;
     const uint32_t firstId = SDL_GetWindowID(window);
     SDL_Window* second = WindowOpen(0, 0, 0, 320, 200, "again", 0x00C80001, nullptr);
-    ASSERT_NE(second, nullptr);
     EXPECT_EQ(SDL_GetWindowFromID(firstId), nullptr) << "the same number closes the first";
     EXPECT_EQ(WindowHandle(0), second);
-    for (int pass = 0; pass < 2; ++pass) {
-        Collect();
-        const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(WaitEvent(5), 0);
-        const auto elapsed = std::chrono::steady_clock::now() - start;
-        EXPECT_TRUE(elapsed >= std::chrono::milliseconds(4) && elapsed < std::chrono::seconds(2));
-        CloseAllWindows();
-    }
+    Collect();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(WaitEvent(5), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4));
 }
 
 // The codes raised for SDL's events, in order (raw SDL numbers left out); a maximize or minimize
@@ -84,12 +67,10 @@ TEST_F(WindowTest, EventsRaiseTheirCodesInOrder) {
         {{SDL_WINDOWEVENT_FOCUS_GAINED}, {kEventActivated}},
         {{SDL_WINDOWEVENT_FOCUS_LOST}, {}},
         {{SDL_WINDOWEVENT_RESTORED}, {kEventResized}},
-        {{SDL_WINDOWEVENT_MAXIMIZED}, {kEventMaximized, kEventResized}},
         {{SDL_WINDOWEVENT_MINIMIZED, SDL_WINDOWEVENT_RESTORED},
          {kEventMinimized, kEventRestored, kEventResized}},
         {{SDL_WINDOWEVENT_MAXIMIZED, SDL_WINDOWEVENT_RESTORED, SDL_WINDOWEVENT_RESTORED},
          {kEventMaximized, kEventResized, kEventRestored, kEventResized, kEventResized}},
-        {{SDL_WINDOWEVENT_MINIMIZED}, {kEventMinimized}},
         {{SDL_WINDOWEVENT_CLOSE}, {kEventCloseRequested}}};
     for (size_t k = 0; k < std::size(rows); ++k) {
         for (uint8_t event : rows[k].first) Push(SDL_WINDOWEVENT, event);
@@ -108,11 +89,8 @@ TEST_F(WindowTest, EventsRaiseTheirCodesInOrder) {
 
 // An event equal to the newest queued one is dropped; queued events come before new ones.
 TEST_F(WindowTest, TheQueueDropsRepeatsAndKeepsItsOrder) {
-    RaiseWindowEvent(15, 0, 0, 0);
-    RaiseWindowEvent(15, 0, 0, 0);
-    RaiseWindowEvent(5, 0, 0, 0);
-    RaiseWindowEvent(15, 0, 0, 0);  // differs from the newest (5): kept
-    RaiseWindowEvent(15, 0, 1, 0);  // another window: kept
+    for (const auto& [code, window] : {std::pair{15, 0}, {15, 0}, {5, 0}, {15, 0}, {15, 1}})
+        RaiseWindowEvent(code, 0, window, 0);
     EXPECT_EQ((std::vector<int32_t>{WaitEvent(0), WaitEvent(0), WaitEvent(0), WaitEvent(0)}),
               (std::vector<int32_t>{15, 5, 15, 15}));
     RaiseWindowEvent(15, 0, 1, 0);  // the equal one was handed out already: kept
@@ -124,16 +102,12 @@ TEST_F(WindowTest, TheQueueDropsRepeatsAndKeepsItsOrder) {
 
 std::vector<int32_t> hooked;
 
-// The key hook hears the key names. (The window hook hearing a window go: the screen test's
-// screen that goes with its window.)
 TEST_F(WindowTest, TheKeyHookHearsKeyNames) {
     SetKeyPressHook([](int32_t key) { hooked.push_back(key); });
-    for (int32_t key : {SDLK_ESCAPE, SDLK_SPACE, SDLK_r, SDLK_s, SDLK_a, SDLK_RETURN})
-        Push(SDL_KEYDOWN, 0, key);
+    for (int32_t key : {SDLK_ESCAPE, SDLK_SPACE, SDLK_r, SDLK_s, SDLK_a}) Push(SDL_KEYDOWN, 0, key);
     Collect();
     SetKeyPressHook(nullptr);
-    EXPECT_EQ(hooked,
-              (std::vector<int32_t>{kKeyEscape, kKeySpace, kKeyR, kKeyS, kKeyOther, kKeyOther}));
+    EXPECT_EQ(hooked, (std::vector<int32_t>{kKeyEscape, kKeySpace, kKeyR, kKeyS, kKeyOther}));
 }
 
 }  // namespace
