@@ -1,5 +1,5 @@
-// The effect format reference stays whole: a row for every key the loader reads, every picture
-// it shows, and clean effect files that the pictures are drawn from.
+// The effect format reference and the gallery stay whole: a row for every key the loader reads,
+// every picture and sprite they show, and clean effect files (paths relative to the repository).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+void ExpectClean(const std::vector<std::string>& files) {
+    testing::InFolder root(PP_SOURCE_DIR);
+    for (const CheckFinding& finding : CheckEffectFiles(files)) {
+        ADD_FAILURE() << FormatFinding(finding);
+    }
+}
+
 TEST(EffectFormatDoc, HasEveryKeyAndEveryPictureAndCleanPictureSources) {
     const fs::path docs = fs::path(PP_SOURCE_DIR) / "docs";
     const std::string doc = test::Slurp(docs / "effect-format.md");
@@ -30,8 +37,6 @@ TEST(EffectFormatDoc, HasEveryKeyAndEveryPictureAndCleanPictureSources) {
         EXPECT_TRUE(fs::is_regular_file(docs / (*it)[1].str())) << (*it)[1];
     }
     EXPECT_EQ(pictures, 13 + 6) << "one per blend code and one per area shape";
-    // Their Extends paths are relative to the repository root, where the pictures are drawn.
-    testing::InFolder root(PP_SOURCE_DIR);
     std::vector<std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(docs / "images" / "src")) {
         if (entry.path().extension() == ".txt") {
@@ -39,9 +44,26 @@ TEST(EffectFormatDoc, HasEveryKeyAndEveryPictureAndCleanPictureSources) {
         }
     }
     EXPECT_EQ(files.size(), 2u + 26u + 7u);
-    for (const CheckFinding& finding : CheckEffectFiles(files)) {
-        ADD_FAILURE() << FormatFinding(finding);
+    ExpectClean(files);
+}
+
+// Every effect the gallery's README lists has its sprite; the other two are its sub-effects.
+TEST(EffectGallery, EffectsAreCleanAndHaveTheirSprites) {
+    const fs::path gallery = fs::path(PP_SOURCE_DIR) / "examples" / "effects";
+    const std::string readme = test::Slurp(gallery / "README.md");
+    std::vector<std::string> files;
+    int listed = 0;
+    for (const auto& entry : fs::directory_iterator(gallery)) {
+        if (entry.path().extension() != ".txt") continue;
+        files.push_back(fs::relative(entry.path(), PP_SOURCE_DIR).string());
+        const std::string name = entry.path().filename().string();
+        if (readme.find("\n| `" + name + "` |") == std::string::npos) continue;
+        ++listed;
+        EXPECT_TRUE(fs::is_regular_file(fs::path(entry.path()).replace_extension(".png"))) << name;
     }
+    EXPECT_GE(listed, 6);
+    EXPECT_EQ(files.size(), static_cast<std::size_t>(listed) + 2);
+    ExpectClean(files);
 }
 
 }  // namespace

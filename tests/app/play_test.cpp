@@ -1,6 +1,5 @@
 // play: its arguments, noticing edits, the pausable clock, and a session on SDL's offscreen
-// driver on a virtual clock, where edits to an effect, a file it extends or its sprite apply to
-// live particles.
+// driver on a virtual clock where edits to an effect, its chain or its sprite reach live particles.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -37,7 +36,6 @@ std::string WhitePng(int32_t width, int32_t height) {
     return std::string(png.begin(), png.end());
 }
 
-// Each effect as "EFFECT:SPRITE@X,Y ".
 std::string Describe(const std::vector<PlayEffect>& effects) {
     std::string out;
     for (const PlayEffect& e : effects) {
@@ -62,11 +60,9 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         std::vector<std::string_view> Args;
         std::string Result;  // the effects, or a part of the error
     } rows[] = {
-        // Unplaced effects share the width evenly; placed ones keep their place.
         {{"a.txt", "b.txt@1,2", "a.txt"},
          "a.txt:a.png@266,300 b.txt:b.png@1,2 a.txt:a.png@533,300 "},
-        // What follows '@' is a path when it cannot be a position.
-        {{"at@h.txt:b.png"}, "at@h.txt:b.png@400,300 "},
+        {{"at@h.txt:b.png"}, "at@h.txt:b.png@400,300 "},  // '@' not before a position
         {{"--", "-d.txt:a.png"}, "-d.txt:a.png@400,300 "},
         {{"a.txt@2147483647,-2147483648"}, "a.txt:a.png@2147483647,-2147483648 "},
         {{"missing.txt"}, "cannot read the effect file 'missing.txt': no such file"},
@@ -87,7 +83,8 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         EXPECT_EQ(result.rfind(row.Result, 0), 0u) << result;
     }
     EXPECT_TRUE(notes.empty());
-    // No arguments: the built-in scene, with a note on the data this folder lacks.
+    // No arguments: the scene, with a note on the data this folder lacks; a missing sprite is a
+    // note too, as it may appear later.
     ASSERT_EQ(ParsePlayArgs({}, effects, notes), std::nullopt);
     EXPECT_EQ(Describe(effects),
               "Data\\Sternchen.txt:Data\\Sternchen.png@100,200 Data\\Feuer.txt:Data\\Feuer.png@600,"
@@ -95,7 +92,6 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
               "Luftblase.png@600,300 ");
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("8 of the scene's 8 data files"), std::string::npos) << notes[0];
-    // A missing sprite beside the effect is a note: it may appear later.
     notes.clear();
     ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes),
               std::nullopt);
@@ -103,8 +99,8 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
     EXPECT_EQ(notes[0].rfind("no sprite lone.png beside lone.txt", 0), 0u) << notes[0];
 }
 
-// Each kind of edit once: same size with the old modification time (as `touch -r` leaves
-// it; the status change time still moves), a rename over the file, appearing, vanishing.
+// Each kind of edit once: same size and old modification time (only the status change time
+// moves), a rename over the file, appearing, vanishing.
 TEST(FileWatch, EachKindOfEditIsReportedOnceAndWatchStampsNow) {
     pp::testing::TempDir dir;
     const std::string path = dir.Write("a.txt", "Size = 1");
@@ -129,12 +125,16 @@ TEST(FileWatch, EachKindOfEditIsReportedOnceAndWatchStampsNow) {
     EXPECT_FALSE(watch.Changed()) << "an edit before Watch is part of the new stamps";
 }
 
-TEST(EffectFileChain, FollowsExtendsUntilARepeatOrTheDepthLimit) {
+// The Extends chain until a repeat or the depth limit, then the files of started effects once.
+TEST(EffectFileChain, FollowsExtendsAndStartedEffectsOnceUpToTheDepthLimit) {
     pp::testing::TempDir dir;
     InFolder here(dir.Path());
-    dir.Write("A.txt", "Extends = B.txt");
-    dir.Write("B.txt", "Extends = A.txt");
-    EXPECT_EQ(EffectFileChain("A.txt"), (std::vector<std::string>{"A.txt", "B.txt"}));
+    dir.Write("Top.txt", "Extends = Base.txt, OnDeath = {Effect = Spark.txt}");
+    dir.Write("Base.txt", "OnBirth = {Effect = Top.txt}, OnDeath = {Effect = Gone.txt}");
+    dir.Write("Spark.txt", "Extends = Glow.txt, OnDeath = {Effect = Spark.txt}");
+    dir.Write("Glow.txt", "Extends = Spark.txt");
+    EXPECT_EQ(EffectFileChain("Top.txt"),
+              (std::vector<std::string>{"Top.txt", "Base.txt", "Spark.txt", "Glow.txt"}));
     for (int i = 0; i < 100; ++i) {
         dir.Write("n" + std::to_string(i) + ".txt", "Extends = n" + std::to_string(i + 1) + ".txt");
     }
@@ -148,7 +148,7 @@ TEST(PausableClock, StandsStillWhilePausedEvenAcrossTheSourcesWrap) {
     PausableClock clock(source);
     source.Advance(90);
     clock.Pause();
-    clock.Pause();  // a second pause changes nothing
+    clock.Pause();
     source.Advance(60000);
     EXPECT_EQ(clock.Now(), UINT32_MAX - 10);
     clock.Resume();
@@ -166,7 +166,6 @@ std::vector<Particle> ParticlesOf(Emitter* emitter) {
 }
 
 bool SameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
-    // An empty vector's data() may be null, which memcmp must not be given.
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0);
 }
@@ -184,14 +183,12 @@ class Play : public ::testing::Test {
     }
     void TearDown() override { StopScene(); }
 
-    // An editor's save; each moves the modification time on by a second, so that no two saves
-    // share a stamp however coarse the file system's clock.
+    // An editor's save, a second after the last so that no two share a stamp.
     void Save(const std::string& name, std::string_view bytes) {
         fs::last_write_time(dir_.Write(name, bytes),
                             fs::file_time_type::clock::now() + std::chrono::seconds(++saves_));
     }
     std::string PathOf(const std::string& name) const { return (dir_.Path() / name).string(); }
-    // Saves and polls: one reload expected.
     PlayReload Reload(const std::string& name, std::string_view bytes) {
         Save(name, bytes);
         const std::vector<PlayReload> reloads = session_->PollReload();
@@ -205,7 +202,6 @@ class Play : public ::testing::Test {
         session_->Start();
         return *session_;
     }
-    // fx.txt with `text` and a 2 x 2 fx.png, at 400, 300.
     PlaySession& StartFx(std::string_view text) {
         Save("fx.txt", text);
         Save("fx.png", WhitePng(2, 2));
@@ -234,7 +230,7 @@ TEST_F(Play, AnEditedEffectReachesTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
     const std::vector<Particle> before = ParticlesOf(emitter);
     ASSERT_GT(before.size(), 10u);
     const int32_t nextEmission = emitter->NextEmission;
-    EXPECT_TRUE(session.PollReload().empty()) << "nothing changed yet";
+    EXPECT_TRUE(session.PollReload().empty());
 
     const PlayReload reload = Reload("fx.txt", kFast);
     EXPECT_TRUE(reload.EffectFile && !reload.Sprite);
@@ -242,9 +238,9 @@ TEST_F(Play, AnEditedEffectReachesTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
     EXPECT_EQ(emitter->EmissionRate, Fixed(400.0f));
     EXPECT_EQ(emitter->NextEmission, nextEmission);
     EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
-    EXPECT_TRUE(session.PollReload().empty()) << "one save, one reload";
+    EXPECT_TRUE(session.PollReload().empty());
     RunFrames(10);
-    EXPECT_GT(ParticlesOf(emitter).size(), before.size() + 40) << "the new rate fills in";
+    EXPECT_GT(ParticlesOf(emitter).size(), before.size() + 40);
 
     // Half-saved texts break nothing; a vanished file keeps the last save, not the defaults.
     for (const char* partial : {"", "EmissionRate = 400, LifeTime = {Min = 1", "Emiss"}) {
@@ -266,8 +262,7 @@ TEST_F(Play, AnEditedEffectReachesTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
     EXPECT_EQ(emitter->Params(), expected);
 }
 
-// The including file wins over the file it extends; the watch moves with the chain; each
-// load reports what check finds, in check's own lines.
+// The including file wins; the watch follows the chain; a load reports check's findings.
 TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
     InFolder here(dir_.Path());
     fs::create_directory("Base");
@@ -298,7 +293,7 @@ TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
     EXPECT_EQ(session.Findings(0), lines);
 }
 
-// Caught between the truncation and the write, or not a picture at all: the old one stays.
+// A sprite caught half-written, or not a picture at all, keeps the old one.
 TEST_F(Play, AnEditedSpriteIsLoadedAgainAndABrokenOneKeepsTheOld) {
     StartFx(kSlow);
     RunFrames(5);
@@ -326,10 +321,10 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
     const std::vector<Particle> before = ParticlesOf(emitter);
     const uint32_t frozenAt = session.Clock().Now();
     session.Pause();
-    RunFrames(60);  // a second of drawing the same frame
+    RunFrames(60);
     EXPECT_EQ(session.Clock().Now(), frozenAt);
     EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
-    // One frame after resuming: one or two new particles, not a second's backlog.
+    // One frame after resuming: not a second's backlog.
     session.Resume();
     RunFrames(1);
     EXPECT_EQ(session.Clock().Now(), frozenAt + 16);
@@ -347,7 +342,7 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
     EXPECT_EQ(session.EmitterOf(1)->EmissionRate, Fixed(21.0f));
 }
 
-// Distinct names, the 800 x 600 frame as a PNG, a one-line reason when the folder is missing.
+// Distinct names, the 800 x 600 frame as a PNG, a reason when the folder is missing.
 TEST_F(Play, ScreenshotsGetDistinctNamesAndHoldTheFrame) {
     StartFx(kSlow);
     RunFrames(5);
@@ -378,7 +373,7 @@ TEST_F(Play, KeyPressesReachTheHookButHeldKeysRepeatsDoNot) {
     int32_t keyEvents = 0;
     while (int32_t event = WaitEvent(0)) keyEvents += event == SDL_KEYDOWN;
     SetKeyPressHook(nullptr);
-    EXPECT_EQ(keyEvents, 3) << "WaitEvent still reports every event";
+    EXPECT_EQ(keyEvents, 3);
     EXPECT_EQ(hookedKeys, (std::vector<int32_t>{kKeyR, kKeySpace}));
 }
 

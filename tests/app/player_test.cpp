@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <future>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -22,8 +20,8 @@
 namespace pp {
 namespace {
 
-// Xvfb on a display number it picks itself (-displayfd), so tests never collide. Display()
-// is ":N" once it accepts clients, or empty when it did not start.
+// Xvfb on a display number it picks itself, so tests never collide; Display() is ":N" once it
+// accepts clients, or empty when it did not start.
 class XServer {
   public:
     XServer() {
@@ -69,37 +67,21 @@ Window FindWindowTitled(::Display* display, Window under, const char* title) {
     return found;
 }
 
-// Lit (not black) pixels of the window titled "SCREEN" in the box around each of the scene's
-// four effects, then in all; nullopt when the window cannot be found or read.
-std::optional<std::array<int32_t, 5>> CountLitPixels(const std::string& displayName) {
+// Lit (not black) pixels of the 800 x 600 window titled "SCREEN", or -1 when it cannot be read.
+int32_t CountLitPixels(const std::string& displayName) {
     ::Display* display = XOpenDisplay(displayName.c_str());
-    if (display == nullptr) return std::nullopt;
+    if (display == nullptr) return -1;
     XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
-    std::optional<std::array<int32_t, 5>> counts;
     const Window window = FindWindowTitled(display, DefaultRootWindow(display), "SCREEN");
     XImage* image =
         window != 0 ? XGetImage(display, window, 0, 0, 800, 600, AllPlanes, ZPixmap) : nullptr;
-    if (image != nullptr) {
-        // Around Sternchen, Feuer, Energie and Luftblase, then the whole window.
-        const int32_t boxes[5][4] = {{20, 120, 180, 280},
-                                     {520, 380, 680, 560},
-                                     {110, 310, 290, 490},
-                                     {510, 150, 690, 330},
-                                     {0, 0, 800, 600}};
-        counts.emplace();
-        for (int32_t y = 0; y < 600; ++y) {
-            for (int32_t x = 0; x < 800; ++x) {
-                if ((XGetPixel(image, x, y) & 0xFFFFFF) == 0) continue;
-                for (int b = 0; b < 5; ++b) {
-                    const int32_t* box = boxes[b];
-                    (*counts)[b] += x >= box[0] && y >= box[1] && x < box[2] && y < box[3];
-                }
-            }
-        }
-        XDestroyImage(image);
+    int32_t lit = image != nullptr ? 0 : -1;
+    for (int32_t y = 0; image != nullptr && y < 600; ++y) {
+        for (int32_t x = 0; x < 800; ++x) lit += (XGetPixel(image, x, y) & 0xFFFFFF) != 0;
     }
+    if (image != nullptr) XDestroyImage(image);
     XCloseDisplay(display);
-    return counts;
+    return lit;
 }
 
 TEST(Player, UnderXvfbDrawsTheSceneAndExitsCleanlyOnSigterm) {
@@ -117,23 +99,17 @@ TEST(Player, UnderXvfbDrawsTheSceneAndExitsCleanlyOnSigterm) {
     options.Prefix = "timeout --preserve-status -s TERM -k 1 8";
 #endif
     auto player = std::async(std::launch::async, [&] { return test::RunBinary({}, options); });
-    // Each effect lit around its place once the scene has run a little.
-    std::optional<std::array<int32_t, 5>> lit;
+    // The scene lit once it has run a little (where each effect draws, render's test checks).
+    int32_t lit = -1;
     const auto lastLook = std::chrono::steady_clock::now() + std::chrono::seconds(7);
-    const auto drawn = [&] {
-        return lit && (*lit)[0] > 500 && (*lit)[1] > 500 && (*lit)[2] > 500 && (*lit)[3] > 500 &&
-               (*lit)[4] > 5000;
-    };
-    while (!drawn() && std::chrono::steady_clock::now() < lastLook) {
+    while (lit <= 5000 && std::chrono::steady_clock::now() < lastLook) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         lit = CountLitPixels(server.Display());
     }
     const test::RunResult result = player.get();
     EXPECT_EQ(result.Status, 0) << result.Err;
     EXPECT_EQ(result.Err, "");
-    ASSERT_TRUE(lit) << "no window titled SCREEN on " << server.Display();
-    EXPECT_TRUE(drawn()) << "lit around each effect and in all: " << (*lit)[0] << " " << (*lit)[1]
-                         << " " << (*lit)[2] << " " << (*lit)[3] << " " << (*lit)[4];
+    EXPECT_GT(lit, 5000) << "lit pixels of the window titled SCREEN on " << server.Display();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "lib/world_access.h"
 #include "particleplayer/vertices.h"
+#include "particles/looks.h"
 #include "platform/quad_geometry.h"
 #include "runtime/convert.h"
 #include "tests/effects/temp_dir.h"
@@ -23,15 +24,13 @@ bool SameBytes(const T& a, const T& b) {
     return std::memcmp(&a, &b, sizeof(T)) == 0;
 }
 
-// An empty vector's data() may be null, which memcmp must not be given.
 template <class T>
 bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
     return a.size() == b.size() &&
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
-// Each text against the same text as a file, in the source tree (where the scene's effects name
-// their parents), with the Fade it leaves (the default is 0).
+// Each text against the same text as a file, in the source tree, with the Fade it leaves.
 TEST(World, EffectTextGivesWhatTheSameFileGives) {
     pp::testing::TempDir dir;
     pp::testing::InFolder root(PP_SOURCE_DIR);
@@ -50,14 +49,12 @@ TEST(World, EffectTextGivesWhatTheSameFileGives) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Text);
-        World fromText;
-        World fromFile;
+        World fromText, fromFile;
         const Result<Effect> a = fromText.LoadEffectText(row.Text, 40, 50);
         const Result<Effect> b = fromFile.LoadEffectFile(dir.Write("effect.txt", row.Text), 40, 50);
         ASSERT_TRUE(a.Ok() && b.Ok()) << a.Error << b.Error;
-        const EffectParams params = fromText.Params(a.Value).Value;
-        EXPECT_EQ(params.Fade, row.Fade);
-        EXPECT_TRUE(SameBytes(params, fromFile.Params(b.Value).Value));
+        EXPECT_EQ(fromText.Params(a.Value).Value.Fade, row.Fade);
+        EXPECT_TRUE(SameBytes(fromText.Params(a.Value).Value, fromFile.Params(b.Value).Value));
     }
 }
 
@@ -159,8 +156,7 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
     const Effect a = world.LoadEffectText("BlendingMode = {2, 2},", 0, 0).Value;
     const Effect b = world.LoadEffectText("Layer = 1", 0, 0).Value;
     const Effect c = world.LoadEffectText("", 0, 0).Value;
-    // Hand particles: halves that round to even, turns, sizes 0 and negative, huge and NaN
-    // values, transparencies beyond a byte.
+    // Halves that round to even, turns, sizes 0 and negative, huge and NaN values, bytes over.
     const Particle hand[] = {
         {1, 32.0f, 100.0f, 200.0f, 0, 0, 255.0f, 0, 0.0f, 0},
         {1, 33.0f, 97.5f, 98.5f, 0, 0, 127.5f, 0, 45.0f, 0},
@@ -184,6 +180,64 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices)) << "layer " << layer;
         EXPECT_TRUE(SameBytes(built.Runs, plain.Runs)) << "layer " << layer;
     }
+}
+
+// Quads of effects with optional keys: the plain quad of the curves' size and transparency, with
+// the particle's colour and sprite sheet cell.
+TEST(World, VertexArrayCarriesTheLooksOfTheOptionalKeys) {
+    World rich;
+    World plain;
+    pp::Emitter* e = WorldAccess::EmitterOf(rich, rich.LoadEffectText("", 0, 0).Value);
+    pp::Emitter* reference = WorldAccess::EmitterOf(plain, plain.LoadEffectText("", 0, 0).Value);
+    ASSERT_TRUE(e != nullptr && reference != nullptr);
+    e->Extras.Colour = {255.0f, 64.0f, 0.0f};
+    e->Extras.ColourOverLife.Count = 2;
+    e->Extras.ColourOverLife.Time = {0.0f, 1.0f};
+    e->Extras.ColourOverLife.Value[0] = {255.0f, 255.0f, 255.0f};
+    e->Extras.ColourOverLife.Value[1] = {128.0f, 255.0f, 255.0f};
+    e->Extras.SizeOverLife.Count = 2;
+    e->Extras.SizeOverLife.Time = {0.0f, 1.0f};
+    e->Extras.SizeOverLife.Value = {{{1.0f}, {3.0f}}};
+    e->Extras.TransparencyOverLife.Count = 1;
+    e->Extras.TransparencyOverLife.Value[0] = {0.5f};
+    e->Extras.SpriteSheet = {3, 2, 6, 0.0f, 0};
+    const pp::Particle hand[] = {
+        {1, 10.0f, 100.0f, 200.0f, 0, 0, 255.0f, 0, 0.0f, 0},
+        {1, 7.0f, 97.5f, 98.5f, 0, 0, 127.0f, 0, 45.0f, 0},
+        {2, 0.2f, 10.0f, 10.0f, 0, 0, 300.0f, 0, 0.0f, 0},
+        {2, 5.0f, 1.5f, 2.5f, 0, 0, NAN, 0, -90.0f, 0},
+    };
+    const pp::ParticleLife lives[] = {{0, 1000.0f, 0, 0.0f, 0},
+                                      {0, 1000.0f, 0, 0.5f, 4},
+                                      {0, 1000.0f, 0, 1.0f, 5},
+                                      {0, 1000.0f, 0, 0.25f, 2}};
+    std::vector<pp::ParticleLooks> looks;
+    for (size_t i = 0; i < 4; ++i) {
+        *pp::ListInsert(e->Particles) = hand[i];
+        *pp::ListInsert(e->Life) = lives[i];
+        looks.push_back(pp::LooksOf(e->Extras, hand[i], lives[i]));
+        pp::Particle same = hand[i];
+        same.Size = looks.back().Size;
+        same.Transparency = looks.back().Transparency;
+        *pp::ListInsert(reference->Particles) = same;
+    }
+    VertexArray built, expected;
+    ASSERT_TRUE(BuildVertices(rich, built).Ok());
+    ASSERT_TRUE(BuildVertices(plain, expected).Ok());
+    ASSERT_EQ(built.Vertices.size(), 6u * 4u);  // the third shows at 0.2 x 3 = 0.6 -> 1
+    ASSERT_EQ(expected.Vertices.size(), built.Vertices.size());
+    for (size_t k = 0; k < built.Vertices.size(); ++k) {
+        const Vertex& v = built.Vertices[k];
+        const Vertex& w = expected.Vertices[k];
+        const pp::ParticleLooks& l = looks[k / 6];
+        EXPECT_TRUE(v.X == w.X && v.Y == w.Y && v.Alpha == w.Alpha) << k;
+        EXPECT_TRUE(v.Red == l.Red && v.Green == l.Green && v.Blue == l.Blue) << k;
+        EXPECT_EQ(v.U, w.U == 0.0f ? l.Cell.U0 : l.Cell.U1) << k;
+        EXPECT_EQ(v.V, w.V == 0.0f ? l.Cell.V0 : l.Cell.V1) << k;
+    }
+    EXPECT_EQ(built.Vertices[6].Red, 192);        // 255 * 191.5 / 255 -> 191.5 -> 192
+    EXPECT_EQ(built.Vertices[6].U, 1.0f / 3.0f);  // frame 4: column 1, row 1
+    EXPECT_EQ(built.Vertices[6].V, 0.5f);
 }
 
 }  // namespace
