@@ -94,15 +94,11 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
     for (int u = 0; u < 6; ++u) {
         t.clock.Advance(16);
         UpdateParticles(t.engine);
-        int32_t started = 0;
         for (Emitter* e : EmittersOf(t.engine)) {
-            if (e == root) continue;
-            ++started;
-            EXPECT_LE(e->SubEffectDepth, kMaxSubEffectDepth);
-            EXPECT_LE(e->StartCount, kMaxBurstCount);
+            EXPECT_TRUE(e->SubEffectDepth <= kMaxSubEffectDepth && e->StartCount <= kMaxBurstCount);
         }
         EXPECT_TRUE(t.engine.PendingStarts.empty());
-        most = std::max(most, started);
+        most = std::max(most, t.engine.Emitters.Count() - 1);  // all but the root
     }
     EXPECT_EQ(most, kMaxStartedEmitters);
 }
@@ -142,9 +138,6 @@ TEST(SubEffects, SameOnOneTwoAndThreeThreads) {
         t.engine.SubEffects = {spark, puff};
         for (int32_t i = 0; i < 24; ++i) {
             Emitter* e = CreateEmitter(t.engine, 40 + 30 * i, 200 + 7 * i);
-            e->AreaType = i % 6;
-            e->AreaWidth = 50;
-            e->AreaHeight = 20;
             SetValueSpec(e->EmissionRate, i % 4 == 0 ? 1000.0f : 200.0f, 1000, 50);
             SetValueSpec(e->LifeTime, 0.3f, 1.5f, 0.1f);
             e->AccelerationY = 20.0f * static_cast<float>(i % 5);
