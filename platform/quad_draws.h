@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/quad_geometry.h"
+
 namespace pp {
 
 // Draws as DrawParticles makes them, one array per field so that vector instructions take
@@ -20,6 +22,34 @@ struct QuadDrawRun {
     alignas(64) int32_t Y[kCapacity];
     alignas(64) int32_t Alpha[kCapacity];
 };
+
+// The angles of a run's draws in radians with their cosines and sines, worked out for the
+// whole run before its vertices, several at a time.
+struct RunAngles {
+    alignas(64) float Radians[QuadDrawRun::kCapacity];
+    alignas(64) float Cosines[QuadDrawRun::kCapacity];
+    alignas(64) float Sines[QuadDrawRun::kCapacity];
+};
+
+inline void AnglesOfRun(const QuadDrawRun& run, size_t count, RunAngles& angles) {
+    QuadRadiansMany(run.Degrees, count, angles.Radians);
+    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+}
+
+// Calls group(quad, begin, end) for each stretch [begin, end) of the first count draws that
+// share one quad sprite, in order: the vertex paths take a stretch at a time, as the table
+// does not change within it.
+template <class Group>
+void ForEachQuadGroup(const QuadDrawRun& run, size_t count, Group&& group) {
+    size_t i = 0;
+    while (i < count) {
+        const int32_t quad = run.Quad[i];
+        size_t end = i + 1;
+        while (end < count && run.Quad[end] == quad) ++end;
+        group(quad, i, end);
+        i = end;
+    }
+}
 
 // The same as, for each of the first count draws in order, SetQuadBlending(source,
 // destination); SetQuadSize(Quad, Size, Size); SetQuadAngle(Quad, Degrees, 0);

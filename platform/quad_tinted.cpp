@@ -28,13 +28,6 @@ void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
     b.PendingBlend = blend;
 }
 
-// The angles of a run in radians, with their cosines and sines.
-struct RunAngles {
-    alignas(64) float Radians[QuadDrawRun::kCapacity];
-    alignas(64) float Cosines[QuadDrawRun::kCapacity];
-    alignas(64) float Sines[QuadDrawRun::kCapacity];
-};
-
 // Whether draw i shows something: a side that is not 0 and finite corners, which WriteQuadVertices
 // writes into xy (eight floats) as it writes them.
 bool CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, float* xy) {
@@ -125,24 +118,13 @@ void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRu
     const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
     // The angles of the whole run first, several at a time, as the plain runs take them.
     RunAngles angles;
-    QuadRadiansMany(run.Degrees, count, angles.Radians);
-    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    AnglesOfRun(run, count, angles);
     QuadBatch& b = Batch();
-    int32_t lastQuad = -1;
-    QuadSprite* q = nullptr;
-    size_t i = 0;
-    while (i < count) {
-        // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
-        const int32_t quad = run.Quad[i];
-        size_t end = i + 1;
-        while (end < count && run.Quad[end] == quad) ++end;
-        if (quad != lastQuad || q == nullptr) {
-            lastQuad = quad;
-            q = ObjectLookup(t.Table, quad);
+    ForEachQuadGroup(run, count, [&](int32_t quad, size_t i, size_t end) {
+        if (QuadSprite* q = ObjectLookup(t.Table, quad)) {
+            DrawGroup(b, *q, blend, run, looks, angles, i, end);
         }
-        if (q != nullptr) DrawGroup(b, *q, blend, run, looks, angles, i, end);
-        i = end;
-    }
+    });
 }
 
 void EndTintedQuads() {

@@ -73,14 +73,6 @@ void AppendQuad(QuadBatch& b, const QuadSprite& q, int32_t x, int32_t y, int32_t
     if (!b.Batching || b.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
 }
 
-// The angles of a run in radians, with their cosines and sines, worked out for the whole run
-// before its vertices, several at a time.
-struct RunAngles {
-    alignas(64) float Radians[QuadDrawRun::kCapacity];
-    alignas(64) float Cosines[QuadDrawRun::kCapacity];
-    alignas(64) float Sines[QuadDrawRun::kCapacity];
-};
-
 // The corners of draw i of a run.
 inline void CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, Float4& x,
                           Float4& y) {
@@ -189,14 +181,9 @@ void StageQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& ru
     staged.Draws = count;
     staged.GroupCount = 0;
     RunAngles angles;
-    QuadRadiansMany(run.Degrees, count, angles.Radians);
-    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
+    AnglesOfRun(run, count, angles);
     size_t written = 0;
-    size_t i = 0;
-    while (i < count) {
-        const int32_t quad = run.Quad[i];
-        size_t end = i + 1;
-        while (end < count && run.Quad[end] == quad) ++end;
+    ForEachQuadGroup(run, count, [&](int32_t quad, size_t i, size_t end) {
         const QuadVertexSource source = {run.Size + i,    run.X + i,          run.Y + i,
                                          run.Alpha + i,   angles.Radians + i, angles.Cosines + i,
                                          angles.Sines + i};
@@ -211,8 +198,7 @@ void StageQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& ru
                                               angles.Cosines[last],
                                               angles.Sines[last]};
         written += n;
-        i = end;
-    }
+    });
 }
 
 void DrawStagedQuadSprites(const StagedQuadRun& staged) {
@@ -258,24 +244,11 @@ void DrawQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run
     SetQuadBlending(source, destination);
     const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
     RunAngles angles;
-    QuadRadiansMany(run.Degrees, count, angles.Radians);
-    QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
-    // Consecutive draws of one quad sprite go together; the table does not change meanwhile.
+    AnglesOfRun(run, count, angles);
     QuadBatch& b = Batch();
-    int32_t lastQuad = -1;
-    QuadSprite* q = nullptr;
-    size_t i = 0;
-    while (i < count) {
-        const int32_t quad = run.Quad[i];
-        size_t end = i + 1;
-        while (end < count && run.Quad[end] == quad) ++end;
-        if (quad != lastQuad || q == nullptr) {
-            lastQuad = quad;
-            q = ObjectLookup(t.Table, quad);
-        }
-        if (q != nullptr) DrawRun(b, *q, blend, run, angles, i, end);
-        i = end;
-    }
+    ForEachQuadGroup(run, count, [&](int32_t quad, size_t i, size_t end) {
+        if (QuadSprite* q = ObjectLookup(t.Table, quad)) DrawRun(b, *q, blend, run, angles, i, end);
+    });
 }
 
 }  // namespace pp
