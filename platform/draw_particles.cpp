@@ -88,15 +88,19 @@ void CentreAndRoundEach(const ParticleRun& particles, QuadDrawRun& run, size_t f
 const bool kCentreAndRoundAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
-// Centres and rounds particles [0, n) of `particles` into run and draws them with the
-// emitter's blend factors.
-void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run, size_t n, float dx,
-               float dy) {
+// Centres and rounds particles [0, n) of `particles` into run, eight at a time where it can.
+void CentreAndRound(const ParticleRun& particles, QuadDrawRun& run, size_t n, float dx, float dy) {
     size_t i = 0;
 #if defined(__x86_64__)
     if (kCentreAndRoundAvx2) i = CentreAndRoundAvx2(particles, run, n, dx, dy);
 #endif
     CentreAndRoundEach(particles, run, i, n, dx, dy);
+}
+
+// CentreAndRound, then draws the run with the emitter's blend factors.
+void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run, size_t n, float dx,
+               float dy) {
+    CentreAndRound(particles, run, n, dx, dy);
     // Each particle sets its emitter's blend factors, its size and its angle, then draws.
     DrawQuadSprites(e.BlendSource, e.BlendDestination, run, n);
 }
@@ -165,11 +169,7 @@ void StageRun(const RunOfParticles& r, float dx, float dy, StagedQuadRun& staged
     for (size_t n = 0; n < r.Count; ++n) {
         Gather(r.First[n], n, run, particles);
     }
-    size_t i = 0;
-#if defined(__x86_64__)
-    if (kCentreAndRoundAvx2) i = CentreAndRoundAvx2(particles, run, r.Count, dx, dy);
-#endif
-    CentreAndRoundEach(particles, run, i, r.Count, dx, dy);
+    CentreAndRound(particles, run, r.Count, dx, dy);
     StageQuadSprites(r.E->BlendSource, r.E->BlendDestination, run, r.Count, staged);
 }
 
