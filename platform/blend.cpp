@@ -1,9 +1,9 @@
 #include "platform/blend.h"
 
-#include <epoxy/gl.h>
-
 #include <initializer_list>
 #include <type_traits>
+
+#include "platform/gl_api.h"
 
 namespace pp {
 namespace {

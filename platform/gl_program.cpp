@@ -29,7 +29,10 @@ GLuint Compile(GLenum kind, const char* source, const char* stage, std::string* 
         SetError(error, stage, "cannot create a shader");
         return 0;
     }
-    glShaderSource(shader, 1, &source, nullptr);
+    // The target's version line (and, for GLSL ES, its precisions) come before the body, so
+    // one source serves OpenGL 3.3 core and WebGL 2.
+    const char* const parts[] = {kShaderPrologue, source};
+    glShaderSource(shader, 2, parts, nullptr);
     glCompileShader(shader);
     GLint ok = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);

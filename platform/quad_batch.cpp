@@ -21,8 +21,7 @@ constexpr size_t kAlphaOffset = kMaxBatchQuads * 8 * sizeof(float);
 // The quad's pixel coordinates have pixel centres at integers; OpenGL's centres sit at
 // half-integers, hence the + 0.5 before scaling to clip space. Rows grow downwards in the
 // back buffer as on the screen.
-constexpr const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec2 Position;
+constexpr const char* kVertexShader = R"(layout(location = 0) in vec2 Position;
 layout(location = 2) in float Alpha;
 uniform vec2 Scale;
 out vec2 Uv;
@@ -36,8 +35,7 @@ void main() {
 )";
 
 // Texel modulated by white with the draw's alpha: straight, not premultiplied.
-constexpr const char* kFragmentShader = R"(#version 330 core
-in vec2 Uv;
+constexpr const char* kFragmentShader = R"(in vec2 Uv;
 in float Opacity;
 uniform sampler2D Sprite;
 out vec4 Colour;
@@ -50,8 +48,7 @@ void main() {
 // The quad program with a colour per vertex multiplying the texel's and texture coordinates
 // per vertex. The colour is flat (each quad has one), so it reaches every pixel as given:
 // 255 is exactly 1.0, and white leaves the texel as the plain program draws it.
-constexpr const char* kTintedVertexShader = R"(#version 330 core
-layout(location = 0) in vec2 Position;
+constexpr const char* kTintedVertexShader = R"(layout(location = 0) in vec2 Position;
 layout(location = 2) in float Alpha;
 layout(location = 3) in vec3 Tint;
 layout(location = 4) in vec2 TexCoord;
@@ -67,8 +64,7 @@ void main() {
 }
 )";
 
-constexpr const char* kTintedFragmentShader = R"(#version 330 core
-in vec2 Uv;
+constexpr const char* kTintedFragmentShader = R"(in vec2 Uv;
 in float Opacity;
 flat in vec3 Shade;
 uniform sampler2D Sprite;
@@ -210,9 +206,8 @@ void PrepareBatch(QuadBatch& b) {
         // A driver may finish earlier draws here; that is GL's time, not the vertices'.
         const double start = b.Batching ? ThreadSeconds() : 0.0;
         glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
-        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
-                                        static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4),
-                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        void* memory = MapStreamBuffer(GL_ARRAY_BUFFER,
+                                       static_cast<GLsizeiptr>(kAlphaOffset + kMaxBatchQuads * 4));
         if (b.Batching) b.Stats.DrawSeconds += ThreadSeconds() - start;
         if (memory != nullptr) {
             b.Mapped = true;
@@ -230,9 +225,8 @@ void PrepareTintedBatch(QuadBatch& b) {
     if (!b.LooksMapped && DeviceReady()) {
         const double start = b.Batching ? ThreadSeconds() : 0.0;
         glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
-        void* memory = glMapBufferRange(GL_ARRAY_BUFFER, 0,
-                                        static_cast<GLsizeiptr>(kUvOffset + kMaxBatchQuads * 32),
-                                        GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_BUFFER_BIT);
+        void* memory = MapStreamBuffer(GL_ARRAY_BUFFER,
+                                       static_cast<GLsizeiptr>(kUvOffset + kMaxBatchQuads * 32));
         if (b.Batching) b.Stats.DrawSeconds += ThreadSeconds() - start;
         if (memory != nullptr) {
             b.LooksMapped = true;

@@ -3,13 +3,12 @@
 // use outside platform/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
 #pragma once
 
-#include <epoxy/gl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include "platform/blend.h"
+#include "platform/gl_api.h"
 #include "platform/quad_stats.h"
 
 namespace pp {

@@ -1,8 +1,7 @@
 #include "platform/screen.h"
 
-#include <SDL.h>
-#include <epoxy/gl.h>
-
+#include "platform/gl_api.h"
+#include "platform/gl_context.h"
 #include "platform/gl_device.h"
 #include "platform/gl_program.h"
 #include "platform/sprites.h"
@@ -15,7 +14,7 @@ struct ScreenState {
     bool GraphicsInitialised = false;
     bool ScreenOpen = false;
     SDL_Window* Parent = nullptr;
-    SDL_GLContext Context = nullptr;
+    GlContext Context = nullptr;
     GLuint Framebuffer = 0;
     GLuint ColourBuffer = 0;  // a texture, so that presenting can read it with a draw
     // Presenting an unscaled frame: a program that copies the back buffer texel for texel
@@ -34,23 +33,13 @@ ScreenState& State() {
     return state;
 }
 
-void SetContextAttributes() {
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-}
-
 // Sizes the shown area to the window minus the offsets when the screen follows the window.
 void StretchArea() {
     ScreenState& s = State();
     if (s.StretchToWindow == 0 || s.Parent == nullptr) return;
-    int w = 0, h = 0;
-    SDL_GetWindowSize(s.Parent, &w, &h);
-    const int64_t areaW = static_cast<int64_t>(w) - s.RightOffset - s.X;
-    const int64_t areaH = static_cast<int64_t>(h) - s.BottomOffset - s.Y;
+    const WindowSizes sizes = SizesOf(s.Parent);
+    const int64_t areaW = static_cast<int64_t>(sizes.Width) - s.RightOffset - s.X;
+    const int64_t areaH = static_cast<int64_t>(sizes.Height) - s.BottomOffset - s.Y;
     s.AreaWidth = static_cast<int32_t>(areaW < 0 ? 0 : areaW);
     s.AreaHeight = static_cast<int32_t>(areaH < 0 ? 0 : areaH);
 }
@@ -82,7 +71,7 @@ void DeleteDeviceObjects() {
     s.CopyProgram = 0;
     s.CopyVertexArray = 0;
     s.CopyOriginLocation = -1;
-    if (s.Context != nullptr) SDL_GL_DeleteContext(s.Context);
+    if (s.Context != nullptr) DeleteGlContext(s.Context);
     s.Context = nullptr;
 }
 
@@ -113,15 +102,13 @@ bool CreateBackBuffer(int32_t width, int32_t height) {
 // rows turned over because the back buffer holds the top row first and the window's GL origin
 // is bottom-left. Origin is the window pixel that shows texel (0, 0): the area's left column
 // and its top row counted from the bottom.
-constexpr const char* kCopyVertexShader = R"(#version 330 core
-void main() {
+constexpr const char* kCopyVertexShader = R"(void main() {
     gl_Position = vec4(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID & 2) * 2 - 1),
                        0.0, 1.0);
 }
 )";
 
-constexpr const char* kCopyFragmentShader = R"(#version 330 core
-uniform sampler2D BackBuffer;
+constexpr const char* kCopyFragmentShader = R"(uniform sampler2D BackBuffer;
 uniform ivec2 Origin;
 out vec4 Colour;
 void main() {
@@ -187,10 +174,7 @@ void BindBackBuffer() {
 int32_t InitGraphics() {
     ScreenState& s = State();
     if (s.GraphicsInitialised) return 0;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return 0;
-    // Set before any window exists: some video drivers choose the window's pixel format from
-    // these when the window is created.
-    SetContextAttributes();
+    if (!StartContextVideo()) return 0;
     s.GraphicsInitialised = true;
     return 1;
 }
@@ -213,18 +197,16 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
     s.BottomOffset = bottomOffset;
     StretchArea();
 
-    SetContextAttributes();
-    s.Context = SDL_GL_CreateContext(window);
-    if (s.Context == nullptr || SDL_GL_MakeCurrent(window, s.Context) != 0 ||
-        epoxy_gl_version() < 33 || !CreateBackBuffer(width, height)) {
+    s.Context = CreateGlContext(window);
+    if (s.Context == nullptr || !CreateBackBuffer(width, height)) {
         DeleteDeviceObjects();
         s.Parent = nullptr;
         FreeAllSprites();
         return 0;
     }
     CreateCopyProgram();
-    // One retrace per present; a driver that refuses vsync presents without it.
-    if (SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
+    // One retrace per present.
+    SwapOnRetrace();
 
     s.Width = width;
     s.Height = height;
@@ -268,9 +250,9 @@ int32_t PresentFrame() {
     if (!DeviceReady()) return 1;
     FlushQuadBatch();
 
-    int windowW = 0, windowH = 0, drawW = 0, drawH = 0;
-    SDL_GetWindowSize(s.Parent, &windowW, &windowH);
-    SDL_GL_GetDrawableSize(s.Parent, &drawW, &drawH);
+    const WindowSizes sizes = SizesOf(s.Parent);
+    const int windowW = sizes.Width, windowH = sizes.Height;
+    const int drawW = sizes.DrawableWidth, drawH = sizes.DrawableHeight;
     // Client coordinates to drawable pixels (they differ on high-density displays).
     const double scaleX = windowW > 0 ? static_cast<double>(drawW) / windowW : 1.0;
     const double scaleY = windowH > 0 ? static_cast<double>(drawH) / windowH : 1.0;
@@ -295,7 +277,7 @@ int32_t PresentFrame() {
         glBlitFramebuffer(0, 0, s.Width, s.Height, left, drawH - top, right, drawH - bottom,
                           GL_COLOR_BUFFER_BIT, sameSize ? GL_NEAREST : GL_LINEAR);
     }
-    SDL_GL_SwapWindow(s.Parent);
+    SwapWindowBuffers(s.Parent);
     ApplyDefaultStates();
     return 1;
 }
@@ -305,7 +287,7 @@ void ReleaseScreen() {
     if (!s.ScreenOpen) return;
     FreeAllSprites();
     if (s.Context != nullptr) {
-        SDL_GL_MakeCurrent(s.Parent, s.Context);
+        MakeGlContextCurrent(s.Parent, s.Context);
         DropQuadDeviceObjects();
     }
     // Cleared before the context goes, so that nothing below counts the device as ready.
@@ -321,7 +303,7 @@ void ShutdownGraphics() {
     ScreenState& s = State();
     if (!s.GraphicsInitialised) return;
     ReleaseScreen();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    EndContextVideo();
     s.GraphicsInitialised = false;
 }
 
@@ -342,8 +324,7 @@ bool ReadScreenPixels(std::vector<uint8_t>& bgr) {
     const ScreenState& s = State();
     bgr.resize(static_cast<size_t>(s.Width) * static_cast<size_t>(s.Height) * 3u);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, s.Width, s.Height, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
+    ReadPixelsBgr(s.Width, s.Height, bgr.data());
     return true;
 }
 

@@ -1,12 +1,11 @@
 #include "platform/sprites.h"
 
-#include <epoxy/gl.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "image/image_decoders.h"
+#include "platform/gl_api.h"
 #include "platform/gl_device.h"
 #include "runtime/object_table.h"
 
@@ -59,8 +58,7 @@ GLuint UploadTexture(int32_t width, int32_t height, const std::vector<uint8_t>& 
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     // Row 0 of the upload is texture coordinate v = 0, which the quads put at their top edge.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 bgra.data());
+    UploadBgraTexture(width, height, bgra.data());
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
