@@ -1,10 +1,10 @@
 // The checker: how findings show text and numbers, and which name a misspelt one meant.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
 #include "effects/check_text.h"
+#include "effects/float_text.h"
 
 namespace pp::effect_check {
 
@@ -87,9 +87,7 @@ std::string Quote(std::string_view text) {
 std::string Show(float value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value < 0.0f ? "-infinity" : "infinity";
-    char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, result.ptr);
+    return ShortestFloatText(value);
 }
 
 std::string Show(int32_t value) {

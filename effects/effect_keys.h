@@ -215,6 +215,7 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
     }
     return false;
 }
-static_assert(std::ranges::all_of(kEffectKeys, TargetFitsKind), "each row stores as it reads");
+static_assert(std::all_of(std::begin(kEffectKeys), std::end(kEffectKeys), TargetFitsKind),
+              "each row stores as it reads");
 
 }  // namespace pp

@@ -1,4 +1,3 @@
-#include <bit>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -69,7 +68,11 @@ PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendDestination);
 
 template <class To, class From>
 To CopyRecord(const From& from) {
-    return std::bit_cast<To>(from);
+    static_assert(sizeof(To) == sizeof(From) && std::is_trivially_copyable_v<To> &&
+                  std::is_trivially_copyable_v<From>);
+    To to;
+    std::memcpy(&to, &from, sizeof to);
+    return to;
 }
 
 EffectParams PublicParams(const pp::EmitterParams& params) {
