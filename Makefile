@@ -3,11 +3,12 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
+WEB_BUILD  ?= build-web
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images \
-	install consumer-test docs
+	install consumer-test docs web web-test
 
 all: build
 
@@ -82,3 +83,26 @@ format:
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+
+# The player in the browser: emscripten (Debian's), libpng and zlib compiled from their Debian
+# source packages into $(WEB_BUILD)/deps, the page in $(WEB_BUILD)/ (index.html, .js, .wasm,
+# Data/). Emscripten's tools find acorn in Debian's Node.js module folder.
+WEB_PREFIX = $(CURDIR)/$(WEB_BUILD)/deps/prefix
+web:
+	@scripts/install-deps.sh --web
+	scripts/build-web-deps.sh $(WEB_BUILD)
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD)/cmake -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DPP_TESTS=OFF -DPP_BENCH=OFF \
+	  -DPP_WEB_OUT=$(CURDIR)/$(WEB_BUILD) \
+	  -DPNG_LIBRARY=$(WEB_PREFIX)/lib/libpng.a -DPNG_PNG_INCLUDE_DIR=$(WEB_PREFIX)/include \
+	  -DZLIB_LIBRARY=$(WEB_PREFIX)/lib/libz.a -DZLIB_INCLUDE_DIR=$(WEB_PREFIX)/include \
+	  $(CMAKE_ARGS) >/dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/cmake -j $(JOBS)
+
+# The page in headless Chromium (tests/web/web_test.mjs): the desktop player renders the
+# reference frame, playwright-core goes into a scratch $(WEB_BUILD)/test/node_modules.
+web-test: web
+	@scripts/install-deps.sh --web-test
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
+	tests/web/run-web-test $(BUILD)/app/particleplayer $(WEB_BUILD)

@@ -37,6 +37,17 @@ inline void* MapStreamBuffer(GLenum target, GLsizeiptr size) {
 #endif
 }
 
+// Gives back the bound buffer that MapStreamBuffer mapped; false when its contents were lost
+// meanwhile and it must not be drawn from.
+inline bool UnmapStreamBuffer(GLenum target) {
+#ifdef __EMSCRIPTEN__
+    (void)target;  // never mapped there
+    return true;
+#else
+    return glUnmapBuffer(target) == GL_TRUE;
+#endif
+}
+
 // Uploads width x height B, G, R, A texels (rows tightly packed) into the bound 2D texture as
 // RGBA8.
 void UploadBgraTexture(GLsizei width, GLsizei height, const void* bgra);

@@ -247,7 +247,7 @@ bool UnmapLooks(QuadBatch& b) {
     if (!b.LooksMapped) return true;
     b.LooksMapped = false;
     glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
-    return glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+    return UnmapStreamBuffer(GL_ARRAY_BUFFER);
 }
 
 }  // namespace
@@ -266,7 +266,7 @@ void FlushQuadBatch() {
         UnmapLooks(b);
         if (b.Mapped) {
             glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
-            glUnmapBuffer(GL_ARRAY_BUFFER);
+            UnmapStreamBuffer(GL_ARRAY_BUFFER);
             b.Mapped = false;
         }
         return;
@@ -286,7 +286,7 @@ void FlushQuadBatch() {
     if (b.Mapped) {
         b.Mapped = false;
         // A buffer whose contents were lost while mapped must not be drawn from.
-        if (glUnmapBuffer(GL_ARRAY_BUFFER) != GL_TRUE) {
+        if (!UnmapStreamBuffer(GL_ARRAY_BUFFER)) {
             b.PendingQuads = 0;
             return;
         }

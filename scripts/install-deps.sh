@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the player need,
 # but only when one of them is missing, so a ready machine pays nothing.
-# Usage: scripts/install-deps.sh [--fuzz|--docs]   (--fuzz adds clang and its runtimes,
-# --docs Doxygen for `make docs`)
+# Usage: scripts/install-deps.sh [--fuzz|--docs|--web|--web-test]   (--fuzz adds clang and its
+# runtimes, --docs Doxygen for `make docs`, --web emscripten and the tools that fetch and
+# unpack Debian source packages for `make web`, --web-test Chromium besides for `make web-test`)
 set -euo pipefail
 
 packages=(
@@ -16,6 +17,28 @@ if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
 elif [[ "${1:-}" == "--docs" ]]; then
   packages+=(doxygen)
+elif [[ "${1:-}" == "--web" || "${1:-}" == "--web-test" ]]; then
+  packages+=(emscripten node-acorn dpkg-dev xz-utils)
+  [[ "${1:-}" == "--web-test" ]] && packages+=(chromium)
+fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+# `make web` compiles libpng and zlib from their Debian source packages, which apt fetches
+# only with a deb-src entry: one beside the system's own, for the same archive and suites.
+if [[ "${1:-}" == --web* ]] && ! grep -rqs '^Types:.*deb-src\|^deb-src ' /etc/apt/sources.list \
+     /etc/apt/sources.list.d/; then
+  echo "install-deps: adding a deb-src entry for Debian's source packages" >&2
+  $sudo tee /etc/apt/sources.list.d/particleplayer-src.sources >/dev/null <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  $sudo apt-get update -qq
 fi
 
 missing=()
@@ -27,8 +50,5 @@ done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 echo "install-deps: installing ${missing[*]}" >&2
-sudo=""
-if [[ $(id -u) -ne 0 ]]; then sudo="sudo"; fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

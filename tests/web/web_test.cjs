@@ -1,0 +1,150 @@
+// The page in headless Chromium: it loads; render mode's frame 60 at seed 1 is render's PNG;
+// editing the effect text changes the picture; a broken text lists check's findings. Prints
+// the measured budgets (first frame, main-thread time of a frame).
+'use strict';
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const zlib = require('node:zlib');
+const {chromium} = require(process.env.PP_PLAYWRIGHT);
+
+const url = process.env.PP_WEB_URL;
+
+// Decodes an 8-bit RGB PNG (every filter type) into rows of R, G, B bytes.
+function decodePng(bytes) {
+  const buffer = Buffer.from(bytes);
+  let at = 8, width = 0, height = 0;
+  const idat = [];
+  while (at < buffer.length) {
+    const length = buffer.readUInt32BE(at);
+    const type = buffer.toString('latin1', at + 4, at + 8);
+    const data = buffer.subarray(at + 8, at + 8 + length);
+    if (type === 'IHDR') {
+      width = data.readUInt32BE(0);
+      height = data.readUInt32BE(4);
+      assert.equal(data[8], 8, 'bit depth');
+      assert.equal(data[9], 2, 'colour type RGB');
+    }
+    if (type === 'IDAT') idat.push(data);
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * 3;
+  const out = Buffer.alloc(stride * height);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    for (let x = 0; x < stride; ++x) {
+      const v = raw[y * (stride + 1) + 1 + x];
+      const a = x >= 3 ? out[y * stride + x - 3] : 0;
+      const b = y > 0 ? out[(y - 1) * stride + x] : 0;
+      const c = x >= 3 && y > 0 ? out[(y - 1) * stride + x - 3] : 0;
+      let p;
+      if (filter === 0) p = 0;
+      else if (filter === 1) p = a;
+      else if (filter === 2) p = b;
+      else if (filter === 3) p = (a + b) >> 1;
+      else {
+        const pa = Math.abs(b - c), pb = Math.abs(a - c), pc = Math.abs(a + b - 2 * c);
+        p = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+      }
+      out[y * stride + x] = (v + p) & 255;
+    }
+  }
+  return {width, height, pixels: out};
+}
+
+// Pixels of the box around (cx, cy) that are not black.
+function litPixels(image, cx, cy, half) {
+  let lit = 0;
+  for (let y = Math.max(0, cy - half); y < Math.min(image.height, cy + half); ++y) {
+    for (let x = Math.max(0, cx - half); x < Math.min(image.width, cx + half); ++x) {
+      const i = (y * image.width + x) * 3;
+      if (image.pixels[i] + image.pixels[i + 1] + image.pixels[i + 2] > 30) ++lit;
+    }
+  }
+  return lit;
+}
+
+async function renderMode(browser) {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(`${url}?seed=1&frames=60&frame-ms=16&bare=1`);
+  await page.waitForFunction(() => document.title === 'done', null, {timeout: 60000});
+  assert.deepEqual(errors, []);
+  const box = await page.locator('#canvas').boundingBox();
+  assert.deepEqual(box, {x: 0, y: 0, width: 800, height: 600}, 'the canvas alone, top left');
+  assert.equal(await page.locator('#panel').isVisible(), false);
+  const firstFrameMs = await page.evaluate(() => window.ppFirstFrameMs);
+  const web = Buffer.from(await page.evaluate(() => window.ppFramePng()));
+  const reference = fs.readFileSync(process.env.PP_WEB_REFERENCE);
+  if (!web.equals(reference)) {
+    fs.writeFileSync(process.env.PP_WEB_REFERENCE.replace(/\.png$/, '-web.png'), web);
+    // Where the rasterisers may differ: at most one unit on at most 0.1% of the pixels.
+    const a = decodePng(web), b = decodePng(reference);
+    assert.equal(a.width, b.width);
+    let differing = 0, largest = 0;
+    for (let i = 0; i < a.pixels.length; i += 3) {
+      let d = 0;
+      for (let k = 0; k < 3; ++k) d = Math.max(d, Math.abs(a.pixels[i + k] - b.pixels[i + k]));
+      if (d > 0) ++differing;
+      largest = Math.max(largest, d);
+    }
+    console.log(`web-test: frame 60 differs from render's on ${differing} pixels, by at most ` +
+                `${largest}`);
+    assert.ok(largest <= 1 && differing <= a.width * a.height / 1000, 'frame 60 as render draws it');
+  } else {
+    console.log('web-test: frame 60 at seed 1 equals render\'s PNG byte for byte');
+  }
+  console.log(`web-test: first frame ${firstFrameMs.toFixed(0)} ms after navigation`);
+  await page.close();
+}
+
+async function playMode(browser) {
+  const page = await browser.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(String(error)));
+  await page.goto(url);
+  await page.waitForFunction(() => document.querySelectorAll('#effect option').length === 4);
+  // The fire (the second effect, at 600,500), first as it is, then stopped.
+  await page.selectOption('#effect', '1');
+  const original = await page.inputValue('#text');
+  assert.match(original, /EmissionRate/);
+  await page.waitForTimeout(1500);
+  const frame = async () => decodePng(await page.evaluate(() => window.ppFramePng()));
+  assert.deepEqual(await page.locator('#findings li').allTextContents(), []);
+  const before = litPixels(await frame(), 600, 470, 50);
+  await page.fill('#text', original + ',\nDisable = 1');
+  await page.waitForTimeout(3000);
+  const after = litPixels(await frame(), 600, 470, 50);
+  assert.ok(before > 500 && after < before / 4, `the edit stops the fire (${before} -> ${after})`);
+  assert.match((await page.locator('#findings li').allTextContents()).join('\n'),
+               /^Data\/Feuer\.txt:\d+:1: warning: 'Disable = 1' switches the emitter off/);
+
+  // A broken text lists what check finds, as `particleplayer check` prints it.
+  await page.fill('#text', 'Sise = 12,\nLifeTime = {Value = 1');
+  await page.waitForFunction(() => document.querySelectorAll('#findings li').length > 0);
+  const findings = await page.locator('#findings li').allTextContents();
+  assert.ok(findings.every((line) => /^Data\/Feuer\.txt:\d+:\d+: /.test(line)), findings.join('\n'));
+
+  const times = await page.evaluate(() => Module.ccall('pp_web_frame_times', 'string', [], []));
+  console.log(`web-test: main-thread time of a frame in play (ms): ${times}`);
+  assert.deepEqual(errors, []);
+  await page.close();
+}
+
+(async () => {
+  const browser = await chromium.launch({
+    executablePath: '/usr/bin/chromium',
+    args: ['--use-angle=gl-egl', '--ozone-platform=headless', '--ignore-gpu-blocklist', '--enable-gpu'],
+  });
+  try {
+    await renderMode(browser);
+    await playMode(browser);
+  } finally {
+    await browser.close();
+  }
+  console.log('web-test: passed');
+})().catch((error) => {
+  console.error(error);
+  process.exit(1);
+});

@@ -1,0 +1,351 @@
+// The player in the browser: the page's JavaScript (page.js) writes the scene's files into
+// the in-memory file system and calls these functions. Two modes: render, the scene on the
+// virtual clock of `particleplayer render` (frame k at 1000 + k * MS), held at its last frame;
+// and play, the scene (or dropped effects) on the real clock as `particleplayer play` shows
+// it, every edit of an effect text applied as play applies a save. The browser calls the
+// frames at the display's rate; everything runs on its main thread.
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/cli_args.h"
+#include "app/clock_options.h"
+#include "app/commands.h"
+#include "app/play_session.h"
+#include "app/png_writer.h"
+#include "app/scene.h"
+#include "effects/loader.h"
+#include "lib/world_access.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
+#include "platform/screen.h"
+#include "platform/window.h"
+#include "runtime/clock.h"
+#include "runtime/random.h"
+#include "runtime/worker_pool.h"
+
+namespace pp {
+namespace {
+
+// Longest render the page runs, as render's frame numbers allow.
+constexpr int64_t kMaxFrames = 99999;
+
+struct RenderRun {
+    ClockOptions Options{60};
+    VirtualClock Clock{kVirtualStartTime};
+    std::unique_ptr<particleplayer::World> World;
+    int64_t Frame = 0;
+};
+
+struct PlayRun {
+    RealClock Real;
+    std::unique_ptr<PlaySession> Session;
+    std::vector<int32_t> Keys;  // pressed since the last frame
+};
+
+struct WebState {
+    WorkerPool Workers{1};  // one thread: the browser build has no others
+    std::unique_ptr<RenderRun> Render;
+    std::unique_ptr<PlayRun> Play;
+    std::string Messages;  // lines for the page, taken by pp_web_take_messages
+    std::string Text;      // the last string handed to the page
+    std::vector<uint8_t> Png;
+    std::vector<double> FrameMs;  // main-thread time of the latest frames
+};
+
+WebState& State() {
+    static WebState* state = new WebState;
+    return *state;
+}
+
+void Say(const std::string& line) {
+    State().Messages += line;
+    State().Messages += '\n';
+}
+
+// Splits the page's argument text at spaces; arguments never contain one.
+std::vector<std::string> SplitArgs(const char* text) {
+    std::vector<std::string> args;
+    std::string current;
+    for (const char* c = text; c != nullptr && *c != '\0'; ++c) {
+        if (*c == ' ') {
+            if (!current.empty()) args.push_back(current);
+            current.clear();
+        } else {
+            current += *c;
+        }
+    }
+    if (!current.empty()) args.push_back(current);
+    return args;
+}
+
+std::string SceneProblemText(const SceneProblem& problem) {
+    std::string what;
+    switch (problem.What) {
+        case SceneProblem::NoDisplay:
+            what = "cannot start the browser's graphics";
+            break;
+        case SceneProblem::NoWindow:
+            what = "cannot size the 800 x 600 canvas";
+            break;
+        case SceneProblem::NoScreen:
+            what = "cannot draw with WebGL 2 in this browser";
+            break;
+    }
+    return what + (problem.Text.empty() ? "" : " (" + problem.Text + ")");
+}
+
+void StopEverything() {
+    WebState& s = State();
+    emscripten_cancel_main_loop();
+    s.Render.reset();
+    s.Play.reset();
+    StopScene();
+}
+
+// Keeps the main-thread time of the latest frames for pp_web_frame_times.
+void RecordFrameTime(double startMs) {
+    std::vector<double>& times = State().FrameMs;
+    if (times.size() >= 600) times.erase(times.begin(), times.begin() + 300);
+    times.push_back(emscripten_get_now() - startMs);
+}
+
+void RenderStep(void*) {
+    RenderRun& run = *State().Render;
+    const double start = emscripten_get_now();
+    ++run.Frame;
+    run.Clock.Set(
+        static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.Frame * run.Options.FrameMs));
+    particleplayer::DrawFrame(*run.World);
+    RecordFrameTime(start);
+    if (run.Frame == 1) emscripten_run_script("window.ppFirstFrameMs = performance.now()");
+    if (run.Frame >= run.Options.Frames) {
+        // The last frame stays on the canvas.
+        emscripten_cancel_main_loop();
+        emscripten_run_script("document.title = 'done'");
+    }
+}
+
+void QueueKey(int32_t key) {
+    PlayRun* play = State().Play.get();
+    if (play != nullptr && play->Keys.size() < 64) play->Keys.push_back(key);
+}
+
+void ReportReloads(const PlaySession& session, const std::vector<PlayReload>& reloads) {
+    for (const PlayReload& reload : reloads) {
+        const PlayEffect& effect = session.Effects()[reload.Effect];
+        if (reload.EffectFile && !reload.EffectKept.empty()) {
+            Say("cannot read " + effect.Effect + " (" + reload.EffectKept +
+                "); the effect plays on as it was");
+        } else if (reload.EffectFile) {
+            Say("applied " + effect.Effect + " again");
+        }
+        if (reload.Sprite && !reload.SpriteKept.empty()) {
+            Say("cannot use sprite " + effect.Sprite + " (" + reload.SpriteKept +
+                "); the old one stays");
+        } else if (reload.Sprite) {
+            Say("loaded sprite " + effect.Sprite + " again");
+        }
+    }
+}
+
+// Encodes the screen's last frame as the PNG that render writes; false without a screen.
+bool FramePng() {
+    std::vector<uint8_t> bgr;
+    if (!ReadScreenPixels(bgr)) return false;
+    auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), bgr);
+    if (!png) return false;
+    State().Png = std::move(*png);
+    return true;
+}
+
+void PlayStep(void*) {
+    PlayRun& run = *State().Play;
+    const double start = emscripten_get_now();
+    // Key presses come in through the window's key hook while events are taken.
+    while (WaitEvent(0) != 0) {
+    }
+    std::vector<int32_t> keys;
+    keys.swap(run.Keys);
+    for (const int32_t key : keys) {
+        if (key == kKeySpace) {
+            run.Session->Paused() ? run.Session->Resume() : run.Session->Pause();
+        } else if (key == kKeyR) {
+            run.Session->Restart();
+        } else if (key == kKeyS) {
+            emscripten_run_script("window.ppScreenshot && window.ppScreenshot()");
+        }
+    }
+    run.Session->Frame();
+    RecordFrameTime(start);
+}
+
+// Starts a play run of effects; false with the reason said when the canvas cannot draw.
+bool StartPlay(std::vector<PlayEffect> effects, const std::vector<std::string>& notes) {
+    StopEverything();
+    WebState& s = State();
+    s.Play = std::make_unique<PlayRun>();
+    s.Play->Session = std::make_unique<PlaySession>(s.Play->Real, std::move(effects));
+    s.Play->Session->SetWorkers(&s.Workers);
+    if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
+        Say(SceneProblemText(*problem));
+        StopEverything();
+        return false;
+    }
+    for (const std::string& note : notes) Say(note);
+    s.Play->Session->Start();
+    SetKeyPressHook(&QueueKey);
+    emscripten_set_main_loop_arg(&PlayStep, nullptr, 0, 0);
+    return true;
+}
+
+const char* Hand(std::string text) {
+    State().Text = std::move(text);
+    return State().Text.c_str();
+}
+
+}  // namespace
+}  // namespace pp
+
+using namespace pp;
+
+extern "C" {
+
+// Render mode: `args` are render's clock options ("--seed 1 --frames 60 --frame-ms 16").
+// Returns 1 when the run started; 0 with the reason in the messages.
+EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
+    StopEverything();
+    const std::vector<std::string> words = SplitArgs(args);
+    const std::vector<std::string_view> views(words.begin(), words.end());
+    auto run = std::make_unique<RenderRun>();
+    ArgWalker walk(views);
+    while (walk.Next()) {
+        std::optional<std::string> error;
+        if (!ReadClockOption(walk, kMaxFrames, run->Options, error)) {
+            error = "unknown option '" + std::string(walk.Name()) + "'";
+        }
+        if (error) {
+            Say("particleplayer render: " + *error);
+            return 0;
+        }
+    }
+    if (const std::optional<std::string> error = CheckClockRange(run->Options, 0)) {
+        Say("particleplayer render: " + *error);
+        return 0;
+    }
+    run->Clock.Set(run->Options.ClockStart);
+    particleplayer::WorldOptions options;
+    VirtualClock* clock = &run->Clock;
+    options.HostClock = [clock] { return clock->Now(); };
+    run->World = std::make_unique<particleplayer::World>(options);
+    Engine& engine = particleplayer::WorldAccess::EngineOf(*run->World);
+    engine.Workers = &State().Workers;
+    if (run->Options.Seed) SeedRandom(engine.Random, *run->Options.Seed);
+    State().Render = std::move(run);
+    if (const std::optional<SceneProblem> problem = StartScene(*State().Render->World, 0)) {
+        Say("particleplayer render: " + SceneProblemText(*problem));
+        StopEverything();
+        return 0;
+    }
+    if (const std::string note = MissingDataNote(); !note.empty()) {
+        Say("particleplayer render: " + note);
+    }
+    emscripten_set_main_loop_arg(&RenderStep, nullptr, 0, 0);
+    return 1;
+}
+
+// Play mode: `args` as play takes them (EFFECT[:SPRITE][@X,Y] ...); none plays the scene.
+// Returns 1 when playing; 0 with the reason in the messages (what played before stops only
+// when the new effects can start).
+EMSCRIPTEN_KEEPALIVE int pp_web_play(const char* args) {
+    const std::vector<std::string> words = SplitArgs(args);
+    std::vector<std::string_view> views = {"--"};
+    views.insert(views.end(), words.begin(), words.end());
+    std::vector<PlayEffect> effects;
+    std::vector<std::string> notes;
+    if (const std::optional<std::string> error = ParsePlayArgs(views, effects, notes)) {
+        Say("particleplayer play: " + *error);
+        return 0;
+    }
+    return StartPlay(std::move(effects), notes) ? 1 : 0;
+}
+
+// The played effects, one line each: "EFFECT:SPRITE@X,Y" with the paths as opened.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_effects() {
+    std::string lines;
+    if (PlayRun* play = State().Play.get()) {
+        for (const PlayEffect& e : play->Session->Effects()) {
+            lines += EffectOpenPath(e.Effect) + ":" + EffectOpenPath(e.Sprite) + "@" +
+                     std::to_string(e.X) + "," + std::to_string(e.Y) + "\n";
+        }
+    }
+    return Hand(std::move(lines));
+}
+
+// Looks at the played files as play does after a save: changed effects are applied again.
+EMSCRIPTEN_KEEPALIVE void pp_web_poll() {
+    if (PlayRun* play = State().Play.get())
+        ReportReloads(*play->Session, play->Session->PollReload());
+}
+
+// What check finds in played effect `index`, one "FILE:LINE:COLUMN: message" line each.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_findings(int index) {
+    std::string lines;
+    PlayRun* play = State().Play.get();
+    if (play != nullptr && index >= 0) {
+        for (const std::string& line : play->Session->Findings(static_cast<std::size_t>(index))) {
+            lines += line + "\n";
+        }
+    }
+    return Hand(std::move(lines));
+}
+
+// Pause (1) or go on (0); restart from a fresh start.
+EMSCRIPTEN_KEEPALIVE int pp_web_pause(int paused) {
+    PlayRun* play = State().Play.get();
+    if (play == nullptr) return 0;
+    paused != 0 ? play->Session->Pause() : play->Session->Resume();
+    return play->Session->Paused() ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void pp_web_restart() {
+    if (PlayRun* play = State().Play.get()) play->Session->Restart();
+}
+
+// The screen's last frame as PNG bytes (render's encoding): the size, then the bytes at
+// pp_web_png_bytes. 0 without a screen.
+EMSCRIPTEN_KEEPALIVE int pp_web_frame_png() {
+    return FramePng() ? static_cast<int>(State().Png.size()) : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* pp_web_png_bytes() {
+    return State().Png.data();
+}
+
+// The main-thread time of the latest frames: "median M, p95 P, max X over N frames".
+EMSCRIPTEN_KEEPALIVE const char* pp_web_frame_times() {
+    std::vector<double> times = State().FrameMs;
+    if (times.empty()) return Hand("no frames");
+    std::sort(times.begin(), times.end());
+    char text[128];
+    std::snprintf(text, sizeof text, "median %.2f, p95 %.2f, max %.2f over %zu frames",
+                  times[times.size() / 2], times[times.size() * 95 / 100], times.back(),
+                  times.size());
+    return Hand(text);
+}
+
+// The messages said since the last call, one per line.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_take_messages() {
+    std::string lines;
+    lines.swap(State().Messages);
+    return Hand(std::move(lines));
+}
+
+}  // extern "C"

@@ -1,0 +1,235 @@
+// The page around the player: fetches the scene's files into the in-memory file system,
+// starts render mode (?seed=S&frames=N&frame-ms=MS[&bare=1]) or play mode, and wires the
+// effect text, its findings, the buttons, dropped files and the share link to the player.
+'use strict';
+
+const query = new URLSearchParams(location.search);
+const $ = (id) => document.getElementById(id);
+let effects = [];  // the played effects: {effect, sprite, at}
+let selected = 0;
+
+var Module = {
+  canvas: $('canvas'),
+  print: (text) => console.log(text),
+  printErr: (text) => console.warn(text),
+  onRuntimeInitialized: () => {
+    start().catch((error) => say('cannot start: ' + error));
+  },
+};
+
+function say(text) {
+  if (!text) return;
+  $('messages').textContent += text.endsWith('\n') ? text : text + '\n';
+}
+
+function takeMessages() {
+  say(Module.ccall('pp_web_take_messages', 'string', [], []));
+}
+
+// Calls an exported function with numbers and strings; call() shows what it said.
+function callAs(returns, name, args) {
+  const types = args.map((a) => (typeof a === 'number' ? 'number' : 'string'));
+  return Module.ccall(name, returns, types, args);
+}
+
+function call(name, args) {
+  const result = callAs('number', name, args);
+  takeMessages();
+  return result;
+}
+
+function callText(name, args) {
+  return callAs('string', name, args);
+}
+
+async function fetchScene() {
+  const list = await (await fetch('data-files.txt')).text();
+  const files = list.split('\n').filter((name) => name.length > 0);
+  await Promise.all(files.map(async (name) => {
+    const response = await fetch(name);
+    if (!response.ok) return;  // the player says which files are missing
+    const bytes = new Uint8Array(await response.arrayBuffer());
+    Module.FS.mkdirTree('/' + name.substring(0, name.lastIndexOf('/')));
+    Module.FS.writeFile('/' + name, bytes);
+  }));
+  Module.FS.chdir('/');
+}
+
+// The screen's last frame as the PNG render writes.
+window.ppFramePng = () => {
+  const size = Module.ccall('pp_web_frame_png', 'number', [], []);
+  const at = Module.ccall('pp_web_png_bytes', 'number', [], []);
+  return Array.from(Module.HEAPU8.subarray(at, at + size));
+};
+
+window.ppScreenshot = () => {
+  const bytes = new Uint8Array(window.ppFramePng());
+  if (bytes.length === 0) return;
+  const link = document.createElement('a');
+  const now = new Date();
+  const two = (n) => String(n).padStart(2, '0');
+  link.download = `particleplayer-${now.getFullYear()}${two(now.getMonth() + 1)}` +
+      `${two(now.getDate())}-${two(now.getHours())}${two(now.getMinutes())}` +
+      `${two(now.getSeconds())}.png`;
+  link.href = URL.createObjectURL(new Blob([bytes], {type: 'image/png'}));
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+};
+
+async function start() {
+  await fetchScene();
+  const renderKeys = ['seed', 'frames', 'frame-ms'];
+  if (renderKeys.some((key) => query.has(key))) {
+    const args = renderKeys.filter((key) => query.has(key))
+                     .map((key) => `--${key} ${query.get(key)}`).join(' ');
+    if (query.get('bare') !== '1') $('panel').classList.remove('hidden');
+    call('pp_web_render', [args]);
+    return;
+  }
+  $('panel').classList.remove('hidden');
+  if (call('pp_web_play', ['']) !== 1) return;
+  readEffects();
+  openShared();
+  showSelected();
+  wireControls();
+}
+
+function readEffects() {
+  effects = callText('pp_web_effects', []).split('\n').filter((l) => l.length > 0).map((line) => {
+    const at = line.lastIndexOf('@');
+    const colon = line.indexOf(':');
+    return {effect: line.substring(0, colon), sprite: line.substring(colon + 1, at),
+            at: line.substring(at + 1)};
+  });
+  const select = $('effect');
+  select.innerHTML = '';
+  effects.forEach((e, i) => select.add(new Option(`${e.effect} @ ${e.at}`, String(i))));
+  if (selected >= effects.length) selected = 0;
+  select.value = String(selected);
+}
+
+function readText(path) {
+  try {
+    return new TextDecoder().decode(Module.FS.readFile(path));
+  } catch (error) {
+    return '';
+  }
+}
+
+function showFindings() {
+  const list = $('findings');
+  list.innerHTML = '';
+  const lines = callText('pp_web_findings', [selected]).split('\n').filter((l) => l.length > 0);
+  for (const line of lines) {
+    const item = document.createElement('li');
+    item.textContent = line;
+    list.appendChild(item);
+  }
+}
+
+function showSelected() {
+  if (effects.length === 0) return;
+  $('text').value = readText(effects[selected].effect);
+  showFindings();
+}
+
+// Saves the text as an editor does (a new file renamed over the old one), then lets the
+// player notice it as play notices a save.
+function applyText(text) {
+  const path = effects[selected].effect;
+  Module.FS.writeFile(path + '.saving', text);
+  Module.FS.rename(path + '.saving', path);
+  call('pp_web_poll', []);
+  showFindings();
+}
+
+function utf8ToBase64(text) {
+  const bytes = new TextEncoder().encode(text);
+  let binary = '';
+  bytes.forEach((b) => { binary += String.fromCharCode(b); });
+  return btoa(binary).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+}
+
+function base64ToUtf8(text) {
+  const binary = atob(text.replace(/-/g, '+').replace(/_/g, '/'));
+  return new TextDecoder().decode(Uint8Array.from(binary, (c) => c.charCodeAt(0)));
+}
+
+// A shared link carries "#effect=INDEX&text=BASE64URL" in its fragment.
+function openShared() {
+  const fragment = new URLSearchParams(location.hash.substring(1));
+  if (!fragment.has('text')) return;
+  const index = Number(fragment.get('effect') || '0');
+  if (Number.isInteger(index) && index >= 0 && index < effects.length) selected = index;
+  try {
+    applyText(base64ToUtf8(fragment.get('text')));
+  } catch (error) {
+    say('the shared link holds no readable effect text');
+  }
+  $('effect').value = String(selected);
+}
+
+function safeName(name) {
+  return name.replace(/[^A-Za-z0-9._-]/g, '_');
+}
+
+async function dropFiles(files) {
+  const dropped = {txt: [], png: []};
+  Module.FS.mkdirTree('/dropped');
+  for (const file of files) {
+    const kind = file.name.toLowerCase().endsWith('.txt') ? 'txt'
+        : file.name.toLowerCase().endsWith('.png') ? 'png' : null;
+    if (kind === null) {
+      say(`${file.name}: only .txt effects and .png sprites can be played`);
+      continue;
+    }
+    const path = '/dropped/' + safeName(file.name);
+    Module.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+    dropped[kind].push(path);
+  }
+  let args;
+  if (dropped.txt.length > 0) {
+    args = dropped.txt.join(' ');
+    selected = 0;
+  } else if (dropped.png.length > 0 && effects.length > 0) {
+    args = effects.map((e, i) => `${e.effect}:${i === selected ? dropped.png[0] : e.sprite}` +
+                                 `@${e.at}`).join(' ');
+  } else {
+    return;
+  }
+  if (call('pp_web_play', [args]) === 1) {
+    readEffects();
+    showSelected();
+  }
+}
+
+function wireControls() {
+  $('effect').addEventListener('change', () => {
+    selected = Number($('effect').value);
+    showSelected();
+  });
+  $('text').addEventListener('input', () => applyText($('text').value));
+  $('pause').addEventListener('click', () => {
+    const paused = call('pp_web_pause', [$('pause').textContent === 'Pause' ? 1 : 0]);
+    $('pause').textContent = paused ? 'Resume' : 'Pause';
+  });
+  $('restart').addEventListener('click', () => call('pp_web_restart', []));
+  $('screenshot').addEventListener('click', () => window.ppScreenshot());
+  $('share').addEventListener('click', (event) => {
+    event.preventDefault();
+    const url = new URL(location.href);
+    url.hash = `effect=${selected}&text=${utf8ToBase64($('text').value)}`;
+    history.replaceState(null, '', url);
+    if (navigator.clipboard) navigator.clipboard.writeText(url.href).catch(() => {});
+    say('share link: ' + url.href);
+  });
+  document.addEventListener('dragover', (event) => event.preventDefault());
+  document.addEventListener('drop', (event) => {
+    event.preventDefault();
+    dropFiles(Array.from(event.dataTransfer.files)).catch((error) => say(String(error)));
+  });
+  window.addEventListener('hashchange', () => {
+    openShared();
+    showSelected();
+  });
+}
