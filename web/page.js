@@ -13,6 +13,7 @@ var Module = {
   print: (text) => console.log(text),
   printErr: (text) => console.warn(text),
   onRuntimeInitialized: () => {
+    window.ppRuntimeReadyMs = performance.now();
     start().catch((error) => say('cannot start: ' + error));
   },
 };
@@ -42,16 +43,24 @@ function callText(name, args) {
   return callAs('string', name, args);
 }
 
-async function fetchScene() {
+// The scene's files are fetched while the WebAssembly compiles, and written into the
+// in-memory file system once it runs.
+const sceneFiles = (async () => {
   const list = await (await fetch('data-files.txt')).text();
-  const files = list.split('\n').filter((name) => name.length > 0);
-  await Promise.all(files.map(async (name) => {
+  const names = list.split('\n').filter((name) => name.length > 0);
+  return Promise.all(names.map(async (name) => {
     const response = await fetch(name);
-    if (!response.ok) return;  // the player says which files are missing
-    const bytes = new Uint8Array(await response.arrayBuffer());
+    // A missing file stays missing; the player says which ones are.
+    return {name, bytes: response.ok ? new Uint8Array(await response.arrayBuffer()) : null};
+  }));
+})();
+
+async function writeScene() {
+  for (const {name, bytes} of await sceneFiles) {
+    if (bytes === null) continue;
     Module.FS.mkdirTree('/' + name.substring(0, name.lastIndexOf('/')));
     Module.FS.writeFile('/' + name, bytes);
-  }));
+  }
   Module.FS.chdir('/');
 }
 
@@ -77,7 +86,8 @@ window.ppScreenshot = () => {
 };
 
 async function start() {
-  await fetchScene();
+  await writeScene();
+  window.ppDataReadyMs = performance.now();
   const renderKeys = ['seed', 'frames', 'frame-ms'];
   if (renderKeys.some((key) => query.has(key))) {
     const args = renderKeys.filter((key) => query.has(key))

@@ -74,7 +74,8 @@ async function renderMode(browser) {
   const box = await page.locator('#canvas').boundingBox();
   assert.deepEqual(box, {x: 0, y: 0, width: 800, height: 600}, 'the canvas alone, top left');
   assert.equal(await page.locator('#panel').isVisible(), false);
-  const firstFrameMs = await page.evaluate(() => window.ppFirstFrameMs);
+  const [runtimeMs, dataMs, firstFrameMs] = await page.evaluate(
+      () => [window.ppRuntimeReadyMs, window.ppDataReadyMs, window.ppFirstFrameMs]);
   const web = Buffer.from(await page.evaluate(() => window.ppFramePng()));
   const reference = fs.readFileSync(process.env.PP_WEB_REFERENCE);
   if (!web.equals(reference)) {
@@ -95,7 +96,8 @@ async function renderMode(browser) {
   } else {
     console.log('web-test: frame 60 at seed 1 equals render\'s PNG byte for byte');
   }
-  console.log(`web-test: first frame ${firstFrameMs.toFixed(0)} ms after navigation`);
+  console.log(`web-test: first frame ${firstFrameMs.toFixed(0)} ms after navigation (WebAssembly ` +
+              `ready at ${runtimeMs.toFixed(0)}, scene files at ${dataMs.toFixed(0)})`);
   await page.close();
 }
 
