@@ -307,12 +307,18 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_findings(int index) {
     return Hand(std::move(lines));
 }
 
-// Pause (1) or go on (0); restart from a fresh start.
+// Play's pause and restart: pp_web_pause pauses (1) or goes on (0) and says whether paused,
+// pp_web_paused only says it, pp_web_restart starts every effect afresh.
 EMSCRIPTEN_KEEPALIVE int pp_web_pause(int paused) {
     PlayRun* play = State().Play.get();
     if (play == nullptr) return 0;
     paused != 0 ? play->Session->Pause() : play->Session->Resume();
     return play->Session->Paused() ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int pp_web_paused() {
+    PlayRun* play = State().Play.get();
+    return play != nullptr && play->Session->Paused() ? 1 : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE void pp_web_restart() {

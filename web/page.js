@@ -92,8 +92,10 @@ async function start() {
   if (renderKeys.some((key) => query.has(key))) {
     const args = renderKeys.filter((key) => query.has(key))
                      .map((key) => `--${key} ${query.get(key)}`).join(' ');
-    if (query.get('bare') !== '1') $('panel').classList.remove('hidden');
-    call('pp_web_render', [args]);
+    // Bare shows the canvas alone, unless there is something to say about the arguments.
+    if (call('pp_web_render', [args]) !== 1 || query.get('bare') !== '1') {
+      $('panel').classList.remove('hidden');
+    }
     return;
   }
   $('panel').classList.remove('hidden');
@@ -219,10 +221,15 @@ function wireControls() {
     showSelected();
   });
   $('text').addEventListener('input', () => applyText($('text').value));
+  const showPaused = () => {
+    $('pause').textContent = callAs('number', 'pp_web_paused', []) ? 'Resume' : 'Pause';
+  };
   $('pause').addEventListener('click', () => {
-    const paused = call('pp_web_pause', [$('pause').textContent === 'Pause' ? 1 : 0]);
-    $('pause').textContent = paused ? 'Resume' : 'Pause';
+    call('pp_web_pause', [callAs('number', 'pp_web_paused', []) ? 0 : 1]);
+    showPaused();
   });
+  // Space on the canvas pauses in the next frame.
+  $('canvas').addEventListener('keyup', () => setTimeout(showPaused, 100));
   $('restart').addEventListener('click', () => call('pp_web_restart', []));
   $('screenshot').addEventListener('click', () => window.ppScreenshot());
   $('share').addEventListener('click', (event) => {
