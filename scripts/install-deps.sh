@@ -19,7 +19,11 @@ elif [[ "${1:-}" == "--docs" ]]; then
   packages+=(doxygen)
 elif [[ "${1:-}" == "--web" || "${1:-}" == "--web-test" ]]; then
   packages+=(emscripten node-acorn dpkg-dev xz-utils)
-  [[ "${1:-}" == "--web-test" ]] && packages+=(chromium)
+  if [[ "${1:-}" == "--web-test" ]]; then
+    packages+=(chromium)
+    # npm fetches playwright-core; a Node.js from elsewhere may bring its own npm.
+    command -v npm >/dev/null || packages+=(npm)
+  fi
 fi
 
 sudo=""
