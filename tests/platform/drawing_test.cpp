@@ -58,9 +58,9 @@ std::vector<uint8_t> EncodePng(int32_t width, int32_t height, const std::vector<
     image.width = png_uint_32(width), image.height = png_uint_32(height);
     std::vector<uint8_t> png(1024 + pixels.size() * 8);
     png_alloc_size_t size = png.size();
-    png.resize(png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr)
-                   ? size
-                   : 0);
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), 0, nullptr))
+        size = 0;
+    png.resize(size);
     return png;
 }
 
@@ -74,8 +74,7 @@ bool MakeQuad(int32_t number, int32_t width, int32_t height, const std::vector<u
 std::vector<uint32_t> Palette(int32_t count) {
     std::vector<uint32_t> colours;
     for (uint32_t i = 0; i < uint32_t(count); ++i)
-        colours.push_back(0xFF000000 | (40 + 25 * i) << 16 | (200 - 20 * i) << 8 |
-                          (50 + i % 2 * 150));
+        colours.push_back(0xFF000032 | (40 + 25 * i) << 16 | (200 - 20 * i) << 8 | i % 2 * 150);
     return colours;
 }
 
