@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -14,9 +13,6 @@
 #include "app/hot_reload.h"
 #include "app/play_session.h"
 #include "app/png_writer.h"
-#include "effects/check.h"
-#include "effects/effect_text.h"
-#include "effects/loader.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
 #include "platform/window.h"
@@ -38,18 +34,16 @@ std::string WhitePng(int32_t width, int32_t height) {
 
 std::string Describe(const std::vector<PlayEffect>& effects) {
     std::string out;
-    for (const PlayEffect& e : effects) {
+    for (const PlayEffect& e : effects)
         out +=
             e.Effect + ":" + e.Sprite + "@" + std::to_string(e.X) + "," + std::to_string(e.Y) + " ";
-    }
     return out;
 }
 
 TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
-    pp::testing::TempDir dir;
-    for (const char* name : {"a.txt", "b.txt", "lone.txt", "-d.txt", "at@h.txt", "junk.txt"}) {
+    testing::TempDir dir;
+    for (const char* name : {"a.txt", "b.txt", "lone.txt", "-d.txt", "at@h.txt", "junk.txt"})
         dir.Write(name, "Size = 8");
-    }
     for (const char* name : {"a.png", "b.png"}) dir.Write(name, WhitePng(1, 1));
     dir.Write("junk.png", "GIF89a");
     fs::create_directory(dir.Path() / "dir");
@@ -64,7 +58,6 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
          "a.txt:a.png@266,300 b.txt:b.png@1,2 a.txt:a.png@533,300 "},
         {{"at@h.txt:b.png"}, "at@h.txt:b.png@400,300 "},  // '@' not before a position
         {{"--", "-d.txt:a.png"}, "-d.txt:a.png@400,300 "},
-        {{"a.txt@2147483647,-2147483648"}, "a.txt:a.png@2147483647,-2147483648 "},
         {{"missing.txt"}, "cannot read the effect file 'missing.txt': no such file"},
         {{"a.txt:dir"}, "cannot read the sprite 'dir': not a regular file"},
         {{":a.png"}, "':a.png' needs a path on both sides of ':'"},
@@ -83,7 +76,7 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         EXPECT_EQ(result.rfind(row.Result, 0), 0u) << result;
     }
     EXPECT_TRUE(notes.empty());
-    // No arguments: the scene, with a note on the data this folder lacks; a missing sprite is a
+    // No arguments: the scene and a note on the data this folder lacks; a missing sprite is a
     // note too, as it may appear later.
     ASSERT_EQ(ParsePlayArgs({}, effects, notes), std::nullopt);
     EXPECT_EQ(Describe(effects),
@@ -92,7 +85,6 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
               "Luftblase.png@600,300 ");
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_NE(notes[0].find("8 of the scene's 8 data files"), std::string::npos) << notes[0];
-    notes.clear();
     ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes),
               std::nullopt);
     ASSERT_EQ(notes.size(), 1u);
@@ -100,13 +92,12 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
 }
 
 // Each kind of edit once: same size and old modification time (only the status change time
-// moves), a rename over the file, appearing, vanishing.
+// moves), a rename over the file, appearing, vanishing; Watch stamps the files as they are.
 TEST(FileWatch, EachKindOfEditIsReportedOnceAndWatchStampsNow) {
-    pp::testing::TempDir dir;
-    const std::string path = dir.Write("a.txt", "Size = 1");
-    const fs::path absent = dir.Path() / "later.txt";
+    testing::TempDir dir;
+    const std::string path = dir.Write("a.txt", "Size = 1"), absent = (dir.Path() / "b").string();
     FileWatch watch;
-    watch.Watch({path, absent.string()});
+    watch.Watch({path, absent});
     const fs::file_time_type before = fs::last_write_time(path);
     usleep(20000);
     dir.Write("a.txt", "Size = 2");
@@ -115,19 +106,19 @@ TEST(FileWatch, EachKindOfEditIsReportedOnceAndWatchStampsNow) {
     EXPECT_FALSE(watch.Changed());
     fs::rename(dir.Write("a.txt.new", "Size = 30"), path);
     EXPECT_TRUE(watch.Changed());
-    dir.Write("later.txt", "");
+    dir.Write("b", "");
     EXPECT_TRUE(watch.Changed());
     fs::remove(absent);
     EXPECT_TRUE(watch.Changed());
     EXPECT_FALSE(watch.Changed());
     dir.Write("a.txt", "22");
     watch.Watch({path});
-    EXPECT_FALSE(watch.Changed()) << "an edit before Watch is part of the new stamps";
+    EXPECT_FALSE(watch.Changed());
 }
 
-// The Extends chain until a repeat or the depth limit, then the files of started effects once.
-TEST(EffectFileChain, FollowsExtendsAndStartedEffectsOnceUpToTheDepthLimit) {
-    pp::testing::TempDir dir;
+// The Extends chain until a repeat, then the files of started effects once each.
+TEST(EffectFileChain, FollowsExtendsAndStartedEffectsOnce) {
+    testing::TempDir dir;
     InFolder here(dir.Path());
     dir.Write("Top.txt", "Extends = Base.txt, OnDeath = {Effect = Spark.txt}");
     dir.Write("Base.txt", "OnBirth = {Effect = Top.txt}, OnDeath = {Effect = Gone.txt}");
@@ -135,45 +126,35 @@ TEST(EffectFileChain, FollowsExtendsAndStartedEffectsOnceUpToTheDepthLimit) {
     dir.Write("Glow.txt", "Extends = Spark.txt");
     EXPECT_EQ(EffectFileChain("Top.txt"),
               (std::vector<std::string>{"Top.txt", "Base.txt", "Spark.txt", "Glow.txt"}));
-    for (int i = 0; i < 100; ++i) {
-        dir.Write("n" + std::to_string(i) + ".txt", "Extends = n" + std::to_string(i + 1) + ".txt");
-    }
-    const std::vector<std::string> deep = EffectFileChain("n0.txt");
-    EXPECT_EQ(deep.size(), static_cast<std::size_t>(kMaxExtendsDepth));
-    EXPECT_EQ(deep.back(), "n" + std::to_string(kMaxExtendsDepth - 1) + ".txt");
 }
 
 TEST(PausableClock, StandsStillWhilePausedEvenAcrossTheSourcesWrap) {
     VirtualClock source(UINT32_MAX - 100);
     PausableClock clock(source);
     source.Advance(90);
-    clock.Pause();
-    clock.Pause();
+    for (int i = 0; i < 2; ++i) clock.Pause();
     source.Advance(60000);
     EXPECT_EQ(clock.Now(), UINT32_MAX - 10);
-    clock.Resume();
-    clock.Resume();
+    for (int i = 0; i < 2; ++i) clock.Resume();
     EXPECT_EQ(clock.Now(), UINT32_MAX - 10);
     source.Advance(20);
     EXPECT_EQ(clock.Now(), 9u);
 }
 
-std::vector<Particle> ParticlesOf(Emitter* emitter) {
-    std::vector<Particle> particles;
+// An emitter's particles as bytes, to compare whole records.
+std::string ParticleBytes(Emitter* emitter) {
+    std::string bytes;
     ListRewind(emitter->Particles);
-    while (const Particle* p = ListNext(emitter->Particles)) particles.push_back(*p);
-    return particles;
-}
-
-bool SameParticles(const std::vector<Particle>& a, const std::vector<Particle>& b) {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0);
+    while (const Particle* p = ListNext(emitter->Particles))
+        bytes.append(reinterpret_cast<const char*>(p), sizeof *p);
+    return bytes;
 }
 
 ValueSpec Fixed(float value) {
     return {value, value, 1.0f};
 }
 
+// A session in a fresh working folder on the offscreen driver and a virtual clock.
 class Play : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -188,24 +169,24 @@ class Play : public ::testing::Test {
         fs::last_write_time(dir_.Write(name, bytes),
                             fs::file_time_type::clock::now() + std::chrono::seconds(++saves_));
     }
-    std::string PathOf(const std::string& name) const { return (dir_.Path() / name).string(); }
+    // NAME.txt with `text` and a white square NAME.png of `size` pixels.
+    PlayEffect Effect(const std::string& name, std::string_view text, int32_t size, int32_t x = 400,
+                      int32_t y = 300) {
+        Save(name + ".txt", text);
+        Save(name + ".png", WhitePng(size, size));
+        return {name + ".txt", name + ".png", x, y};
+    }
     PlayReload Reload(const std::string& name, std::string_view bytes) {
         Save(name, bytes);
         const std::vector<PlayReload> reloads = session_->PollReload();
         EXPECT_EQ(reloads.size(), 1u) << name << ": " << bytes;
         return reloads.empty() ? PlayReload{} : reloads[0];
     }
-
     PlaySession& Start(std::vector<PlayEffect> effects) {
         session_.emplace(source_, std::move(effects));
         SeedRandom(session_->GetEngine().Random, 7);
         session_->Start();
         return *session_;
-    }
-    PlaySession& StartFx(std::string_view text) {
-        Save("fx.txt", text);
-        Save("fx.png", WhitePng(2, 2));
-        return Start({{PathOf("fx.txt"), PathOf("fx.png"), 400, 300}});
     }
     void RunFrames(int frames) {
         for (int i = 0; i < frames; ++i) {
@@ -214,122 +195,103 @@ class Play : public ::testing::Test {
         }
     }
 
-    pp::testing::TempDir dir_;
+    testing::TempDir dir_;
+    InFolder here_{dir_.Path()};
     int saves_ = 0;
     VirtualClock source_{1000};
     std::optional<PlaySession> session_;
 };
 
-constexpr char kSlow[] = "EmissionRate = 50, LifeTime = 10, Size = 20, EmissionVelocity = 10";
-constexpr char kFast[] = "EmissionRate = 400, LifeTime = 10, Size = 20, EmissionVelocity = 10";
-
-TEST_F(Play, AnEditedEffectReachesTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
-    PlaySession& session = StartFx(kSlow);
+// Edits reach the same emitter and its live particles; half-saved texts and sprites keep the
+// last good ones; keys dropped from the file go back to their defaults.
+TEST_F(Play, EditsReachTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
+    const std::string kFast = "EmissionRate = 400, LifeTime = 10, Size = 20, EmissionVelocity = 10";
+    PlaySession& session = Start(
+        {Effect("fx", "EmissionRate = 50, LifeTime = 10, Size = 20, EmissionVelocity = 10", 2)});
     RunFrames(30);
     Emitter* emitter = session.EmitterOf(0);
-    const std::vector<Particle> before = ParticlesOf(emitter);
-    ASSERT_GT(before.size(), 10u);
+    const std::string before = ParticleBytes(emitter);
+    ASSERT_GT(emitter->Particles.Count(), 10);
     const int32_t nextEmission = emitter->NextEmission;
     EXPECT_TRUE(session.PollReload().empty());
-
     const PlayReload reload = Reload("fx.txt", kFast);
     EXPECT_TRUE(reload.EffectFile && !reload.Sprite);
     EXPECT_EQ(session.EmitterOf(0), emitter);
     EXPECT_EQ(emitter->EmissionRate, Fixed(400.0f));
     EXPECT_EQ(emitter->NextEmission, nextEmission);
-    EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
+    EXPECT_EQ(ParticleBytes(emitter), before);
     EXPECT_TRUE(session.PollReload().empty());
+    const int32_t count = emitter->Particles.Count();
     RunFrames(10);
-    EXPECT_GT(ParticlesOf(emitter).size(), before.size() + 40);
-
-    // Half-saved texts break nothing; a vanished file keeps the last save, not the defaults.
+    EXPECT_GT(emitter->Particles.Count(), count + 40);
     for (const char* partial : {"", "EmissionRate = 400, LifeTime = {Min = 1", "Emiss"}) {
         Reload("fx.txt", partial);
         RunFrames(2);
     }
     Reload("fx.txt", kFast);
-    fs::remove(PathOf("fx.txt"));
+    fs::remove("fx.txt");
     const std::vector<PlayReload> gone = session.PollReload();
     ASSERT_EQ(gone.size(), 1u);
     EXPECT_NE(gone[0].EffectKept, "");
     EXPECT_EQ(emitter->EmissionRate, Fixed(400.0f));
-
-    // Keys dropped from the file go back to their defaults.
     Reload("fx.txt", "Fade = -10");
     EmitterParams expected = DefaultParamsAt(400, 300);
     expected.Fade = -10.0f;
     expected.Sprite = {1, 1, 1};
     EXPECT_EQ(emitter->Params(), expected);
+
+    const PlayReload sprite = Reload("fx.png", WhitePng(4, 3));
+    EXPECT_TRUE(sprite.Sprite && !sprite.EffectFile);
+    for (const std::string& bad : {std::string(), WhitePng(5, 5).substr(0, 40)}) {
+        EXPECT_NE(Reload("fx.png", bad).SpriteKept, "") << bad.size();
+        ASSERT_NE(LookupSprite(1), nullptr);
+        EXPECT_EQ(LookupSprite(1)->Width * 10 + LookupSprite(1)->Height, 43);
+        RunFrames(3);
+    }
 }
 
 // The including file wins; the watch follows the chain; a load reports check's findings.
 TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
-    InFolder here(dir_.Path());
     fs::create_directory("Base");
     Save("Base/Glut.txt", "EmissionRate = 30, Size = 12");
-    Save("Top.txt", "Extends = Base\\Glut.txt, Size = 40");
     Save("Other.txt", "EmissionRate = 5");
-    Save("Top.png", WhitePng(2, 2));
-    PlaySession& session = Start({{"Top.txt", "Top.png", 400, 300}});
+    PlaySession& session = Start({Effect("Top", "Extends = Base\\Glut.txt, Size = 40", 2)});
     Emitter* emitter = session.EmitterOf(0);
     EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Base/Glut.txt"}));
     Reload("Base/Glut.txt", "EmissionRate = 90, Size = 12");
     EXPECT_EQ(emitter->EmissionRate, Fixed(90.0f));
     EXPECT_EQ(emitter->Size, Fixed(40.0f));
-
     Reload("Top.txt", "Extends = Other.txt, Size = 40");
     EXPECT_EQ(session.WatchedFiles(0), (std::vector<std::string>{"Top.txt", "Other.txt"}));
     Save("Base/Glut.txt", "EmissionRate = 91");
     EXPECT_TRUE(session.PollReload().empty());
     Reload("Other.txt", "EmissionRate = 6");
     EXPECT_EQ(emitter->EmissionRate, Fixed(6.0f));
-
-    const PlayReload reload = Reload("Top.txt", "emissionrate = 5");
-    std::vector<std::string> lines;
-    const std::string paths[] = {"Top.txt"};
-    for (const CheckFinding& f : CheckEffectFiles(paths)) lines.push_back(FormatFinding(f));
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(reload.Findings, lines);
-    EXPECT_EQ(session.Findings(0), lines);
+    const std::vector<std::string> findings = Reload("Top.txt", "emissionrate = 5").Findings;
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings, session.Findings(0));
+    EXPECT_EQ(findings[0].rfind("Top.txt:1:1: ", 0), 0u) << findings[0];
 }
 
-// A sprite caught half-written, or not a picture at all, keeps the old one.
-TEST_F(Play, AnEditedSpriteIsLoadedAgainAndABrokenOneKeepsTheOld) {
-    StartFx(kSlow);
-    RunFrames(5);
-    const PlayReload reload = Reload("fx.png", WhitePng(4, 3));
-    EXPECT_TRUE(reload.Sprite && !reload.EffectFile);
-    ASSERT_NE(LookupSprite(1), nullptr);
-    EXPECT_EQ(LookupSprite(1)->Width * 10 + LookupSprite(1)->Height, 43);
-    for (const std::string& bad : {std::string(), WhitePng(5, 5).substr(0, 40)}) {
-        EXPECT_NE(Reload("fx.png", bad).SpriteKept, "") << bad.size();
-        ASSERT_NE(LookupSprite(1), nullptr);
-        EXPECT_EQ(LookupSprite(1)->Width, 4);
-        RunFrames(3);
-    }
-}
-
+// Paused, nothing moves; resuming adds one frame, not the backlog; a restart (even paused)
+// runs again with every emitter and sprite anew.
 TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
-    Save("fx.txt", "EmissionRate = 100, LifeTime = 100, EmissionVelocity = 50");
-    Save("fx.png", WhitePng(2, 2));
-    Save("b.txt", "EmissionRate = 20, LifeTime = 10");
-    Save("b.png", WhitePng(3, 3));
-    PlaySession& session = Start({{PathOf("fx.txt"), PathOf("fx.png"), 400, 300},
-                                  {PathOf("b.txt"), PathOf("b.png"), 700, 500}});
+    PlaySession& session =
+        Start({Effect("fx", "EmissionRate = 100, LifeTime = 100, EmissionVelocity = 50", 2),
+               Effect("b", "EmissionRate = 20, LifeTime = 10", 3, 700, 500)});
     RunFrames(20);
     Emitter* emitter = session.EmitterOf(0);
-    const std::vector<Particle> before = ParticlesOf(emitter);
+    const std::string before = ParticleBytes(emitter);
+    const int32_t count = emitter->Particles.Count();
     const uint32_t frozenAt = session.Clock().Now();
     session.Pause();
     RunFrames(60);
     EXPECT_EQ(session.Clock().Now(), frozenAt);
-    EXPECT_TRUE(SameParticles(ParticlesOf(emitter), before));
-    // One frame after resuming: not a second's backlog.
+    EXPECT_EQ(ParticleBytes(emitter), before);
     session.Resume();
     RunFrames(1);
     EXPECT_EQ(session.Clock().Now(), frozenAt + 16);
-    EXPECT_LE(ParticlesOf(emitter).size(), before.size() + 2);
-
+    EXPECT_LE(emitter->Particles.Count(), count + 2);
     session.Pause();
     session.Restart();
     EXPECT_FALSE(session.Paused());
@@ -344,17 +306,15 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
 
 // Distinct names, the 800 x 600 frame as a PNG, a reason when the folder is missing.
 TEST_F(Play, ScreenshotsGetDistinctNamesAndHoldTheFrame) {
-    StartFx(kSlow);
-    RunFrames(5);
     std::string error;
-    const std::optional<fs::path> first = SaveScreenshot(dir_.Path(), error);
-    const std::optional<fs::path> second = SaveScreenshot(dir_.Path(), error);
+    const std::optional<fs::path> first = SaveScreenshot(".", error);
+    const std::optional<fs::path> second = SaveScreenshot(".", error);
     ASSERT_TRUE(first && second) << error;
     EXPECT_NE(*first, *second);
     EXPECT_TRUE(std::regex_match(second->filename().string(),
                                  std::regex(R"(particleplayer-\d{8}-\d{6}(-\d+)?\.png)")));
     EXPECT_EQ(test::Slurp(*first).substr(16, 8), std::string("\0\0\x03\x20\0\0\x02\x58", 8));
-    EXPECT_FALSE(SaveScreenshot(dir_.Path() / "no" / "such", error));
+    EXPECT_FALSE(SaveScreenshot("no/such", error));
     EXPECT_NE(error, "");
 }
 

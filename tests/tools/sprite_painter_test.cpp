@@ -1,6 +1,5 @@
-// The sprite painter and make_sprites: soft-edged sprites encoded as 8-bit RGBA PNGs that match
-// the committed files (to one step, as another libm may round its curves differently), cells that
-// stay apart, and the tool's folder handling and exit statuses.
+// The sprite painter and make_sprites: soft sprites as 8-bit RGBA PNGs that match the committed
+// files, cells that stay apart, and the tool's folder handling and exit statuses.
 #include "tools/sprite_painter.h"
 
 #include <gtest/gtest.h>
@@ -34,8 +33,9 @@ std::vector<uint8_t> DecodeRgba(const std::vector<uint8_t>& bytes, const SpriteI
     return rgba;
 }
 
-// The committed file matches the painted sprite within a step, and at most 1% of channels differ
-// (truncating instead of rounding moves many more); every cell's border row and column is clear.
+// The committed file is within a step of the painted sprite with at most 1% of channels off
+// (another libm may round its curves differently; truncating instead of rounding moves many
+// more), and every cell's border row and column is clear.
 void ExpectCommittedAndClearBorders(const fs::path& file, const SpriteImage& s, int32_t cell) {
     const std::vector<uint8_t> data = DecodeRgba(ReadBytes(file), s);
     ASSERT_EQ(data.size(), s.Rgba.size()) << "regenerate with make_sprites: " << file;
@@ -54,33 +54,22 @@ void ExpectCommittedAndClearBorders(const fs::path& file, const SpriteImage& s, 
     }
 }
 
-// Per sprite: its size and its centre's alpha (the bubble's body is faint).
+// Per scene sprite: its size and its centre's alpha (the bubble's body is faint).
 TEST(SpritePainter, PaintsSoftSpritesThatEncodeLosslesslyAndMatchTheCommittedFiles) {
     const struct {
-        const char* Name;
         int32_t Size;
         int CentreMin, CentreMax;
-    } rows[] = {{"Sternchen", 32, 230, 255},
-                {"Feuer", 64, 200, 255},
-                {"Energie", 64, 230, 255},
-                {"Luftblase", 64, 15, 60}};
+    } rows[] = {{32, 230, 255}, {64, 200, 255}, {64, 230, 255}, {64, 15, 60}};
     const std::vector<SpriteImage> sprites = PaintSceneSprites();
     ASSERT_EQ(sprites.size(), std::size(rows));
     for (size_t i = 0; i < sprites.size(); ++i) {
         const SpriteImage& s = sprites[i];
-        SCOPED_TRACE(rows[i].Name);
-        EXPECT_EQ(s.Name, rows[i].Name);
+        SCOPED_TRACE(s.Name);
         ASSERT_EQ(s.Width * 1000 + s.Height, rows[i].Size * 1001);
-        ASSERT_EQ(s.Rgba.size(), static_cast<size_t>(s.Width * s.Height * 4));
         const uint8_t centre =
             s.Rgba[(static_cast<size_t>(s.Height / 2) * s.Width + s.Width / 2) * 4 + 3];
-        EXPECT_GE(centre, rows[i].CentreMin);
-        EXPECT_LE(centre, rows[i].CentreMax);
-        // IHDR's bit depth 8 and colour type 6 follow the signature and the chunk's head.
-        const auto png = EncodeSpritePng(s);
-        ASSERT_TRUE(png.has_value() && png->size() > 26);
-        EXPECT_EQ((*png)[24] * 100 + (*png)[25], 806);
-        EXPECT_EQ(DecodeRgba(*png, s), s.Rgba);
+        EXPECT_TRUE(centre >= rows[i].CentreMin && centre <= rows[i].CentreMax) << int{centre};
+        EXPECT_EQ(DecodeRgba(EncodeSpritePng(s).value(), s), s.Rgba);
         ExpectCommittedAndClearBorders(fs::path(PP_SOURCE_DIR) / "Data" / (s.Name + ".png"), s,
                                        s.Width);
     }
@@ -90,10 +79,8 @@ TEST(SpritePainter, PaintsSoftSpritesThatEncodeLosslesslyAndMatchTheCommittedFil
             fs::path(PP_SOURCE_DIR) / "examples" / "effects" / (s.Name + ".png"), s,
             s.Name == "Sparks" ? s.Width / 4 : s.Width);
     }
-    for (const auto& [width, bytes] : {std::pair{4, 63}, {0, 0}, {-4, 0}}) {
-        const SpriteImage broken{"Broken", width, 4, std::vector<uint8_t>(bytes)};
-        EXPECT_FALSE(EncodeSpritePng(broken).has_value()) << width;
-    }
+    for (const auto& [width, bytes] : {std::pair{4, 63}, {0, 0}, {-4, 0}})
+        EXPECT_FALSE(EncodeSpritePng({"Broken", width, 4, std::vector<uint8_t>(bytes)})) << width;
 }
 
 int RunTool(const std::string& arguments) {
@@ -119,10 +106,7 @@ TEST(MakeSprites, WritesTheFourPngsOrFailsWithItsStatus) {
         const std::vector<uint8_t> said = ReadBytes(out);
         EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << args;
     }
-    EXPECT_EQ(RunTool("--help >'" + out + "'"), 0);
-    const std::vector<uint8_t> help = ReadBytes(out);
-    EXPECT_NE(std::string(help.begin(), help.end()).find("Paints the scene's four sprites"),
-              std::string::npos);
+    EXPECT_EQ(RunTool("--help | grep -q \"Paints the scene's four sprites\""), 0);
     std::ofstream(here / "not_a_folder") << "x";
     EXPECT_EQ(RunTool("'" + (here / "not_a_folder").string() + "' 2>/dev/null"), 1);
     fs::remove(here / "not_a_folder");
