@@ -75,28 +75,23 @@ TEST(SpritePainter, PaintsTheCommittedSpritesAndEncodesThemLosslessly) {
         EXPECT_FALSE(EncodeSpritePng({"Broken", width, 4, std::vector<uint8_t>(bytes)})) << width;
 }
 
-// Runs make_sprites with `arguments`, shell syntax and all; its exit status.
 int RunTool(const std::string& arguments) {
     const int status = std::system(("'" PP_MAKE_SPRITES "' " + arguments).c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// The folder as an argument or --out, created with its parents; each bad use is one line on
-// stderr and status 2; --help says what it paints; a file where the folder goes is status 1.
+// The folder (an argument or --out=) is created with its parents and gets the four sprites; a
+// bad use is status 2, a file where the folder goes status 1.
 TEST(MakeSprites, WritesTheFourPngsOrFailsWithItsStatus) {
-    const fs::path here = fs::path(PP_BINARY_DIR) / "tests" / "tools", dir = here / "out" / "sub";
+    const fs::path dir = fs::path(PP_BINARY_DIR) / "tests" / "tools" / "out" / "sub";
     for (const std::string option : {"", "--out="}) {
         fs::remove_all(dir.parent_path());
         ASSERT_EQ(RunTool(option + "'" + dir.string() + "' >/dev/null"), 0) << option;
         for (const SpriteImage& s : PaintSceneSprites())
             EXPECT_EQ(DecodeRgba(ReadBytes(dir / (s.Name + ".png")), s), s.Rgba) << s.Name;
     }
-    const std::string said = "'" + (here / "said").string() + "'";
     for (const std::string args : {"", "--out", "--bogus", "--out a b"})
-        EXPECT_EQ(
-            RunTool(args + " 2>" + said + "; s=$?; [ $(wc -l <" + said + ") = 1 ] && exit $s"), 2)
-            << args;
-    EXPECT_EQ(RunTool("--help | grep -q \"Paints the scene's four sprites\""), 0);
+        EXPECT_EQ(RunTool(args + " 2>/dev/null"), 2) << args;
     EXPECT_EQ(RunTool("'" + (dir / "Feuer.png").string() + "' 2>/dev/null"), 1);
     fs::remove_all(dir.parent_path());
 }
