@@ -2,6 +2,7 @@
 // arguments, inspect's and simulate's exact output, also across the clock's wrap.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,17 @@ using test::RunBinary;
 using test::RunResult;
 
 // Run from the repository root without a display; FILE is an effect file that disables its
-// emitter, FULL one that sets every key. Out and Err: "" empty, else a part of it.
+// emitter, FULL one that sets every key, DIR/ a fresh folder where a failed render leaves no
+// file. Out and Err: "" empty, else a part of it.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
     std::string Out, Err;
+    std::vector<std::string> Env{};
 };
+// A shim preloaded into the binary that hides every encoder.
+const std::vector<std::string> kNoEncoders = {"LD_PRELOAD=" PP_NO_ENCODERS_SHIM,
+                                              "ASAN_OPTIONS=verify_asan_link_order=0"};
 
 const StatusRow kStatusRows[] = {
     {{"--version"}, 0, "particleplayer 1.0.0\n", ""},
@@ -86,6 +92,8 @@ const StatusRow kStatusRows[] = {
     {{"check", "FILE"}, 1, "warning: 'Disable = 1' switches the emitter off", ""},
     {{"check", "--", "no-such.txt"}, 1, "no-such.txt:1:1: cannot open this file (No such", ""},
     {{"render", "--frames", "1", "--out", "/dev/null/frames"}, 1, "", "cannot create the folder"},
+    {{"render", "--frames", "1", "--out", "DIR/taken.mp4"}, 1, "", "cannot rename"},
+    {{"render", "--frames", "1", "--out", "DIR/c.webm"}, 2, "", "has no VP9 encoder", kNoEncoders},
     {{}, 1, "", "no display found (DISPLAY and WAYLAND_DISPLAY are unset); run it"},
 };
 
@@ -99,12 +107,16 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
         "EmissionAngle = {Value = 270, Blur = 20}, Sprite = {Min = 1, Max = 3}, Fade = -100,\r\n"
         "LifeTime = {Value = 1, Range = 2, Inc = 0.25}, BlendingMode = {5, 2}, Disable = 1,\r\n"
         "Transparency = {Value = 255, Range = -100}\r\n");
-    test::RunOptions options{PP_SOURCE_DIR, {}, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}};
+    std::filesystem::create_directory(dir.Path() / "taken.mp4");
     for (const StatusRow& row : kStatusRows) {
         SCOPED_TRACE(::testing::PrintToString(row.Args));
         std::vector<std::string> args = row.Args;
-        for (std::string& arg : args) arg = arg == "FILE" ? file : arg == "FULL" ? full : arg;
-        const RunResult r = RunBinary(args, options);
+        for (std::string& arg : args) {
+            arg = arg == "FILE" ? file : arg == "FULL" ? full : arg;
+            if (arg.starts_with("DIR/")) arg = dir.Path().string() + arg.substr(3);
+        }
+        const RunResult r = RunBinary(
+            args, {PP_SOURCE_DIR, row.Env, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}});
         const auto holds = [](const std::string& text, const std::string& part) {
             return part.empty() ? text.empty() : text.find(part) != std::string::npos;
         };
@@ -114,6 +126,7 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
                     (row.Err.empty() || r.Err.starts_with("particleplayer")))
             << r.Err;
     }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
 }
 
 // simulate seeds, names the area shapes, loads at the clock's start and updates every 16 ms,

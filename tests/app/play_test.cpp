@@ -1,12 +1,10 @@
-// play: its arguments, noticing edits, the pausable clock, and a session on SDL's offscreen
-// driver on a virtual clock where edits to an effect, its chain or its sprite reach live particles.
+// play: its arguments, and a session on SDL's offscreen driver and a virtual clock where edits to
+// an effect, its chain or its sprite reach live particles, and pausing stops everything.
 #include <SDL.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,7 +14,6 @@
 #include "platform/screen.h"
 #include "platform/sprites.h"
 #include "platform/window.h"
-#include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
@@ -85,24 +82,6 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
               std::nullopt);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes[0].rfind("no sprite lone.png beside lone.txt", 0), 0u) << notes[0];
-}
-
-// An edit that keeps the size and puts the old modification time back is still seen, once;
-// Watch takes the files as they are then.
-TEST(FileWatch, SeesAnEditThatKeepsSizeAndModificationTimeOnce) {
-    testing::TempDir dir;
-    const std::string path = dir.Write("a.txt", "Size = 1");
-    FileWatch watch;
-    watch.Watch({path});
-    const fs::file_time_type before = fs::last_write_time(path);
-    usleep(20000);
-    dir.Write("a.txt", "Size = 2");
-    fs::last_write_time(path, before);
-    EXPECT_TRUE(watch.Changed());
-    EXPECT_FALSE(watch.Changed());
-    dir.Write("a.txt", "22");
-    watch.Watch({path});
-    EXPECT_FALSE(watch.Changed());
 }
 
 // An emitter's particles as bytes, to compare whole records.
@@ -256,36 +235,6 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
     EXPECT_EQ(LookupSprite(2)->Width, 3);
     EXPECT_EQ(Reload("b.txt", "EmissionRate = 21").Effect, 1u);
     EXPECT_EQ(session.EmitterOf(1)->EmissionRate, (ValueSpec{21, 21, 1}));
-}
-
-std::vector<int32_t> hookedKeys;
-
-// Screenshots get distinct names and hold the 800 x 600 frame, or say why not; key presses reach
-// the hook, a held key's repeats do not.
-TEST_F(Play, ScreenshotsAndKeyPresses) {
-    std::string error;
-    const std::optional<fs::path> first = SaveScreenshot(".", error),
-                                  second = SaveScreenshot(".", error);
-    ASSERT_TRUE(first && second && *first != *second) << error;
-    EXPECT_TRUE(std::regex_match(second->filename().string(),
-                                 std::regex(R"(particleplayer-\d{8}-\d{6}(-\d+)?\.png)")));
-    EXPECT_EQ(test::Slurp(*first).substr(16, 8), std::string("\0\0\x03\x20\0\0\x02\x58", 8));
-    EXPECT_FALSE(SaveScreenshot("no/such", error));
-    EXPECT_NE(error, "");
-    SetKeyPressHook([](int32_t key) { hookedKeys.push_back(key); });
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = SDL_GetWindowID(WindowHandle(0));
-    for (const auto& [key, repeat] : {std::pair{SDLK_r, 0}, {SDLK_r, 1}, {SDLK_SPACE, 0}}) {
-        e.key.keysym.sym = key;
-        e.key.repeat = static_cast<uint8_t>(repeat);
-        ASSERT_EQ(SDL_PushEvent(&e), 1);
-    }
-    int32_t keyEvents = 0;
-    while (int32_t event = WaitEvent(0)) keyEvents += event == SDL_KEYDOWN;
-    SetKeyPressHook(nullptr);
-    EXPECT_EQ(keyEvents, 3);
-    EXPECT_EQ(hookedKeys, (std::vector<int32_t>{kKeyR, kKeySpace}));
 }
 
 }  // namespace

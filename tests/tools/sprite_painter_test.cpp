@@ -1,10 +1,8 @@
-// The sprite painter and make_sprites: sprites as RGBA PNGs that match the committed files, cells
-// that stay apart, and the tool's folder handling and exit statuses.
+// The sprite painter: sprites as RGBA PNGs that match the committed files, cells that stay apart.
 #include "tools/sprite_painter.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -73,27 +71,6 @@ TEST(SpritePainter, PaintsTheCommittedSpritesAndEncodesThemLosslessly) {
     }
     for (const auto& [width, bytes] : {std::pair{4, 63}, {0, 0}, {-4, 0}})
         EXPECT_FALSE(EncodeSpritePng({"Broken", width, 4, std::vector<uint8_t>(bytes)})) << width;
-}
-
-int RunTool(const std::string& arguments) {
-    const int status = std::system(("'" PP_MAKE_SPRITES "' " + arguments).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The folder (an argument or --out=) is created with its parents and gets the four sprites; a
-// bad use is status 2, a file where the folder goes status 1.
-TEST(MakeSprites, WritesTheFourPngsOrFailsWithItsStatus) {
-    const fs::path dir = fs::path(PP_BINARY_DIR) / "tests" / "tools" / "out" / "sub";
-    for (const std::string option : {"", "--out="}) {
-        fs::remove_all(dir.parent_path());
-        ASSERT_EQ(RunTool(option + "'" + dir.string() + "' >/dev/null"), 0) << option;
-        for (const SpriteImage& s : PaintSceneSprites())
-            EXPECT_EQ(DecodeRgba(ReadBytes(dir / (s.Name + ".png")), s), s.Rgba) << s.Name;
-    }
-    for (const std::string args : {"", "--out", "--bogus", "--out a b"})
-        EXPECT_EQ(RunTool(args + " 2>/dev/null"), 2) << args;
-    EXPECT_EQ(RunTool("'" + (dir / "Feuer.png").string() + "' 2>/dev/null"), 1);
-    fs::remove_all(dir.parent_path());
 }
 
 }  // namespace
