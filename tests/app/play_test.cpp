@@ -76,12 +76,11 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
               "Data\\Sternchen.txt:Data\\Sternchen.png@100,200 Data\\Feuer.txt:Data\\Feuer.png@600,"
               "500 Data\\Energie.txt:Data\\Energie.png@200,400 Data\\Luftblase.txt:Data\\"
               "Luftblase.png@600,300 ");
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_NE(notes[0].find("8 of the scene's 8 data files"), std::string::npos) << notes[0];
+    EXPECT_TRUE(notes.size() == 1 &&
+                notes[0].find("8 of the scene's 8 data files") != std::string::npos);
     ASSERT_EQ(ParsePlayArgs(std::vector<std::string_view>{"lone.txt"}, effects, notes),
               std::nullopt);
-    ASSERT_EQ(notes.size(), 1u);
-    EXPECT_EQ(notes[0].rfind("no sprite lone.png beside lone.txt", 0), 0u) << notes[0];
+    EXPECT_TRUE(notes.size() == 1 && notes[0].starts_with("no sprite lone.png beside lone.txt"));
 }
 
 // An emitter's particles as bytes, to compare whole records.

@@ -68,14 +68,12 @@ TEST(Player, UnderXvfbDrawsTheSceneAndExitsCleanlyOnSigterm) {
     auto player = std::async(std::launch::async, [&] { return test::RunBinary({}, options); });
     // The scene lit once it has run a little (where each effect draws, render's test checks).
     int32_t lit = -1;
-    const auto lastLook = std::chrono::steady_clock::now() + std::chrono::seconds(7);
-    while (lit <= 5000 && std::chrono::steady_clock::now() < lastLook) {
+    for (int look = 0; look < 28 && lit <= 5000; ++look) {
         std::this_thread::sleep_for(std::chrono::milliseconds(250));
         lit = CountLitPixels(server.Display);
     }
     const test::RunResult result = player.get();
-    EXPECT_EQ(result.Status, 0) << result.Err;
-    EXPECT_EQ(result.Err, "");
+    EXPECT_TRUE(result.Status == 0 && result.Err.empty()) << result.Status << " " << result.Err;
     EXPECT_GT(lit, 5000) << "lit pixels on " << server.Display;
 }
 

@@ -30,9 +30,7 @@ struct RunResult {
 };
 
 inline std::string Slurp(const std::filesystem::path& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
 }
 
 // Under the sanitizer build the display drivers' own leaks are suppressed.
@@ -56,8 +54,7 @@ inline RunResult RunBinary(const std::vector<std::string>& args, const RunOption
         std::system((command + " </dev/null >" + capture + ".out 2>" + capture + ".err").c_str());
     RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(capture + ".out"),
                      Slurp(capture + ".err")};
-    std::filesystem::remove(capture + ".out");
-    std::filesystem::remove(capture + ".err");
+    for (const char* end : {".out", ".err"}) std::filesystem::remove(capture + end);
     return result;
 }
 
