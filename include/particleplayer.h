@@ -106,9 +106,13 @@ pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t mi
                                     int32_t inc);
 /** Moves the effect's emitter. */
 pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
+/** Removes the effect and its particles (effects its particles started keep running). Its
+ * number names no effect afterwards: calls with it give PP_ERROR_ARGUMENT, as they do once an
+ * update has removed an effect with AutoRemove. Numbers are never reused. */
+pp_status pp_world_remove_effect(pp_world* world, uint32_t effect);
 /** Advances every effect to the clock's reading; *seconds (may be null) gets the step. */
 pp_status pp_world_update(pp_world* world, float* seconds);
-/** Live particles over all effects. */
+/** Live particles over all effects, those of effects started by particles included. */
 pp_status pp_world_particle_count(pp_world* world, int64_t* count);
 
 /** An empty vertex array. */

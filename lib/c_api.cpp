@@ -174,6 +174,11 @@ pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float
     return Report(world, world->World.SetPosition({effect}, x, y), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_remove_effect(pp_world* world, uint32_t effect) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.RemoveEffect({effect}), PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_update(pp_world* world, float* seconds) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Guard([&] {

@@ -15,7 +15,14 @@
 /// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
 /// effect texts name folders with '\' or '/' and are opened as given, relative to the
 /// process's working directory. Loading creates one emitter; the handle it returns stays valid
-/// for the life of the world.
+/// until the effect is removed, by RemoveEffect or by an update that finds an effect with
+/// AutoRemove set without particles. From then on every call with the handle returns an error
+/// ("no such effect"); Ids are never given out again within a world.
+///
+/// Effects started by particles: an effect text may have its particles start other effects
+/// when they are born or die. Those effects belong to the world and are updated and drawn
+/// with it, and their particles count in ParticleCount, but they have no handle: Effects()
+/// leaves them out, and they remove themselves once they have run.
 ///
 /// Errors are return values: a Status or Result whose Error says in one sentence what went
 /// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
@@ -181,13 +188,19 @@ class World {
     /// removes dead particles. Returns that time in seconds (0 on the first update).
     float Update();
 
-    /// Every effect still in the world, in load order.
+    /// Removes the effect and its particles at once; the effects its particles started keep
+    /// running. Fails for a handle that names no effect of this world (removed ones included).
+    Status RemoveEffect(Effect effect);
+
+    /// Every effect the host loaded that is still in the world, in load order (effects started
+    /// by particles have no handle and are not listed).
     std::vector<Effect> Effects();
     /// The effect's parameters.
     Result<EffectParams> Params(Effect effect);
     /// The effect's live particles, oldest first, replacing what `out` held.
     Status Particles(Effect effect, std::vector<Particle>& out);
-    /// Live particles over every effect.
+    /// Live particles over every effect, those started by particles included: every particle
+    /// the next draw may draw (on any layer).
     int64_t ParticleCount();
 
   private:

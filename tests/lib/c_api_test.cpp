@@ -59,6 +59,8 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_draw(world, 1), PP_ERROR_STATE),
         ROW(pp_screen_read_pixels(nullptr, 3), PP_ERROR_NULL),
         ROW(pp_screen_read_pixels(pixel, 3), PP_ERROR_STATE),
+        ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
+        ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_create(nullptr), PP_ERROR_NULL),
         ROW(pp_renderer_load_sprite(nullptr, 1, "x.png"), PP_ERROR_NULL),
         ROW(pp_renderer_load_sprite_rgba(nullptr, 1, 1, 1, pixel, 3), PP_ERROR_NULL),

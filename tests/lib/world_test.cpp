@@ -242,3 +242,56 @@ TEST(World, VertexArrayCarriesTheLooksOfTheOptionalKeys) {
 
 }  // namespace
 }  // namespace particleplayer
+
+namespace particleplayer {
+namespace {
+
+// Removed effects, by the host or by the engine's AutoRemove, leave handles that every call
+// refuses, even once a new effect has taken the removed one's memory; the others keep their
+// particles and order, and effects started by particles count in ParticleCount and outlive their
+// starter.
+TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    WorldOptions options;
+    options.Seed = 5;
+    World world(options);
+    const Effect firework = world.LoadEffectFile("examples/effects/Firework.txt", 400, 500).Value;
+    const Effect gone = world.LoadEffectText("Disable = 1", 0, 0).Value;
+    WorldAccess::EmitterOf(world, gone)->AutoRemove = 1;  // no effect text sets it
+    const Effect kept = world.LoadEffectText("EmissionRate = 50", 10, 10).Value;
+    const Effect removed = world.LoadEffectText("EmissionRate = 50", 20, 20).Value;
+    for (int i = 0; i < 120; ++i) {
+        world.AdvanceTime(16);
+        world.Update();
+    }
+    std::vector<Particle> particles, keptBefore;
+    int64_t own = 0;
+    for (const Effect e : {firework, kept, removed}) {
+        world.Particles(e, particles);
+        own += static_cast<int64_t>(particles.size());
+    }
+    EXPECT_GT(world.ParticleCount(), own) << "the bursts' particles are not counted";
+    world.Particles(kept, keptBefore);
+    ASSERT_TRUE(world.RemoveEffect(removed).Ok());
+    ASSERT_TRUE(world.RemoveEffect(firework).Ok());
+    const Effect later = world.LoadEffectText("", 0, 0).Value;
+    EXPECT_EQ(later.Id, 5u) << "Ids are never given out again";
+    EXPECT_GT(world.ParticleCount(), static_cast<int64_t>(keptBefore.size()))
+        << "the started bursts outlive the firework";
+    std::vector<uint32_t> ids;
+    for (const Effect e : world.Effects()) ids.push_back(e.Id);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{kept.Id, later.Id}));
+    world.Particles(kept, particles);
+    EXPECT_TRUE(SameBytes(particles, keptBefore));
+    for (const Effect dead : {gone, removed, firework}) {
+        SCOPED_TRACE(dead.Id);
+        EXPECT_FALSE(world.Params(dead).Ok());
+        EXPECT_FALSE(world.Particles(dead, particles).Ok());
+        EXPECT_FALSE(world.SetPosition(dead, 1, 1).Ok());
+        EXPECT_FALSE(world.SetSpriteRange(dead, 1, 1, 1).Ok());
+        EXPECT_FALSE(world.RemoveEffect(dead).Ok());
+    }
+}
+
+}  // namespace
+}  // namespace particleplayer
