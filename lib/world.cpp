@@ -79,6 +79,43 @@ EffectParams PublicParams(const pp::EmitterParams& params) {
     return out;
 }
 
+template <int Channels>
+LifeCurve<Channels> PublicCurve(const pp::LifeCurve<Channels>& curve) {
+    LifeCurve<Channels> out;
+    out.Count = curve.Count;
+    out.Time = curve.Time;
+    out.Value = curve.Value;
+    return out;
+}
+
+SubEffect PublicSubEffect(const pp::SubEffectParams& sub) {
+    return {sub.Effect >= 0, sub.Count, sub.Inherit};
+}
+
+EffectExtras PublicExtras(const pp::ExtraParams& x) {
+    EffectExtras out;
+    out.Colour = x.Colour;
+    out.ColourOverLife = PublicCurve(x.ColourOverLife);
+    out.SizeOverLife = PublicCurve(x.SizeOverLife);
+    out.TransparencyOverLife = PublicCurve(x.TransparencyOverLife);
+    out.Drag = x.Drag;
+    out.Spin = x.Spin;
+    out.SheetColumns = x.SpriteSheet.Columns;
+    out.SheetRows = x.SpriteSheet.Rows;
+    out.SheetFrames = x.SpriteSheet.Frames;
+    out.SheetRate = x.SpriteSheet.Rate;
+    out.SheetRandom = x.SpriteSheet.Random;
+    out.BurstCount = x.Burst.Count;
+    out.BurstInterval = x.Burst.Interval;
+    out.BurstRepeat = x.Burst.Repeat;
+    out.Duration = x.Duration;
+    out.Prewarm = x.Prewarm;
+    out.OnBirth = PublicSubEffect(x.OnBirth);
+    out.OnDeath = PublicSubEffect(x.OnDeath);
+    return out;
+}
+static_assert(pp::kMaxLifeKeys == 8, "LifeCurve holds eight keys");
+
 }  // namespace
 
 struct World::State {
@@ -247,6 +284,12 @@ Result<EffectParams> World::Params(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {{}, "no such effect in this world"};
     return {PublicParams(emitter->Params()), ""};
+}
+
+Result<EffectExtras> World::Extras(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {{}, "no such effect in this world"};
+    return {PublicExtras(emitter->Extras), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {

@@ -32,6 +32,7 @@
 /// and a sequence of clock readings give the same particles, bit for bit, on every run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -107,6 +108,53 @@ struct EffectParams {
     float Fade;                   ///< Change of alpha per second.
     int32_t BlendSource;          ///< Source blend factor code (1 to 13).
     int32_t BlendDestination;     ///< Destination blend factor code (1 to 13).
+};
+
+/// A value over a particle's life: Count keys (0 to 8) at increasing fractions Time of its
+/// lifetime (0 at birth, 1 at death), linear between keys, held before the first key and after
+/// the last. Count 0: no curve.
+template <int Channels>
+struct LifeCurve {
+    int32_t Count = 0;                                   ///< Keys in use, 0 to 8.
+    std::array<float, 8> Time{};                         ///< Fraction of the life of each key.
+    std::array<std::array<float, Channels>, 8> Value{};  ///< Value of each key, per channel.
+    /// Compares every key, those past Count included.
+    bool operator==(const LifeCurve&) const = default;
+};
+
+/// An effect that each particle's birth or death starts where the particle is.
+struct SubEffect {
+    bool Set = false;     ///< False: none is started.
+    int32_t Count = 0;    ///< Particles the started effect emits at once, then it ends.
+    int32_t Inherit = 0;  ///< 1: they take the particle's velocity as well.
+    /// Field by field.
+    bool operator==(const SubEffect&) const = default;
+};
+
+/// The optional keys of an effect, as loading left them; an effect that sets none of them
+/// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
+struct EffectExtras {
+    std::array<float, 3> Colour{255.0f, 255.0f,
+                                255.0f};  ///< Multiplies the sprite's red, green, blue.
+    LifeCurve<3> ColourOverLife;          ///< Multiplies Colour over each particle's life.
+    LifeCurve<1> SizeOverLife;            ///< Multiplies the drawn size over the life.
+    LifeCurve<1> TransparencyOverLife;    ///< Multiplies the drawn transparency over the life.
+    float Drag = 0.0f;                    ///< Fraction of the speed lost per second.
+    float Spin = 0.0f;                    ///< Degrees per second, beside Rotation's step.
+    int32_t SheetColumns = 1;             ///< Sprite sheet: cells across the texture.
+    int32_t SheetRows = 1;                ///< Sprite sheet: cells down the texture.
+    int32_t SheetFrames = 0;              ///< Sprite sheet: frames shown; 0 is no sheet.
+    float SheetRate = 0.0f;      ///< Sprite sheet: frames per second; 0 spreads them over the life.
+    int32_t SheetRandom = 0;     ///< Sprite sheet: 1 starts each particle on a random frame.
+    int32_t BurstCount = 0;      ///< Particles per burst, in place of the steady rate; 0 is none.
+    float BurstInterval = 0.0f;  ///< Seconds between bursts.
+    int32_t BurstRepeat = 0;     ///< Bursts in all; 0 is forever.
+    float Duration = 0.0f;       ///< Seconds of emission after creation; 0 is no end.
+    float Prewarm = 0.0f;        ///< Seconds run while loading.
+    SubEffect OnBirth;           ///< Started where each particle is born.
+    SubEffect OnDeath;           ///< Started where each particle dies.
+    /// Field by field.
+    bool operator==(const EffectExtras&) const = default;
 };
 
 /// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -197,6 +245,8 @@ class World {
     std::vector<Effect> Effects();
     /// The effect's parameters.
     Result<EffectParams> Params(Effect effect);
+    /// The effect's optional keys (curves, colour, sprite sheet, bursts, sub-effects...).
+    Result<EffectExtras> Extras(Effect effect);
     /// The effect's live particles, oldest first, replacing what `out` held.
     Status Particles(Effect effect, std::vector<Particle>& out);
     /// Live particles over every effect, those started by particles included: every particle

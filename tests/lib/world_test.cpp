@@ -293,5 +293,51 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     }
 }
 
+// Each optional key lands in its own public field; no keys give the defaults.
+TEST(World, ExtrasGiveTheOptionalKeys) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    const struct {
+        const char* Text;
+        void (*Want)(EffectExtras&);
+    } rows[] = {
+        {"", [](EffectExtras&) {}},
+        {"Colour = {10, 20, 30}",
+         [](EffectExtras& x) {
+             x.Colour = {10, 20, 30};
+         }},
+        {"SpriteSheet = {4, 2, 6, 12, 1}",
+         [](EffectExtras& x) {
+             x.SheetColumns = 4, x.SheetRows = 2, x.SheetFrames = 6, x.SheetRate = 12;
+             x.SheetRandom = 1;
+         }},
+        {"Burst = {Count = 5, Interval = 0.5, Repeat = 3},\nDuration = 2,\nDrag = 0.5,\nSpin = 9",
+         [](EffectExtras& x) {
+             x.BurstCount = 5, x.BurstInterval = 0.5f, x.BurstRepeat = 3, x.Duration = 2;
+             x.Drag = 0.5f, x.Spin = 9;
+         }},
+        {"SizeOverLife = {0 = 0.5, 1 = 2},\nColourOverLife = {0.5 = {1, 2, 3}}",
+         [](EffectExtras& x) {
+             x.SizeOverLife.Count = 2, x.SizeOverLife.Time[1] = 1;
+             x.SizeOverLife.Value[0] = {0.5f}, x.SizeOverLife.Value[1] = {2};
+             x.ColourOverLife.Count = 1, x.ColourOverLife.Time[0] = 0.5f;
+             x.ColourOverLife.Value[0] = {1, 2, 3};
+         }},
+        {"OnDeath = {Effect = Data\\Feuer.txt, Count = 6, Inherit = 1}",
+         [](EffectExtras& x) {
+             x.OnDeath = {true, 6, 1};
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Text);
+        World world;
+        const Result<EffectExtras> got = world.Extras(world.LoadEffectText(row.Text, 0, 0).Value);
+        EffectExtras want;
+        row.Want(want);
+        ASSERT_TRUE(got.Ok());
+        EXPECT_TRUE(got.Value == want);
+        EXPECT_FALSE(world.Extras({2}).Ok());
+    }
+}
+
 }  // namespace
 }  // namespace particleplayer
