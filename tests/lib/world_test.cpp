@@ -276,6 +276,8 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     ASSERT_TRUE(world.RemoveEffect(firework).Ok());
     const Effect later = world.LoadEffectText("", 0, 0).Value;
     EXPECT_EQ(later.Id, 5u) << "Ids are never given out again";
+    EXPECT_EQ(WorldAccess::EngineOf(world).Emitters.Last(), WorldAccess::EmitterOf(world, later))
+        << "a new effect goes behind every other";
     EXPECT_GT(world.ParticleCount(), static_cast<int64_t>(keptBefore.size()))
         << "the started bursts outlive the firework";
     std::vector<uint32_t> ids;
