@@ -14,7 +14,10 @@
  * The vertex array (pp_vertices) gives one layer's quads for a host's own renderer, six
  * vertices per quad, in runs that share a sprite and blend pair; particleplayer/vertices.h
  * describes the coordinates. The screen calls draw with the bundled OpenGL 3.3 renderer into
- * the library's own window (one per process).
+ * the library's own window (one per process); the renderer calls draw with it into the OpenGL
+ * context the host made, under the contract of particleplayer/renderer.h (that context
+ * current for every call, destroy included; its GL state left as found; one renderer or
+ * screen per process).
  */
 #ifndef PARTICLEPLAYER_H
 #define PARTICLEPLAYER_H
@@ -40,6 +43,8 @@ typedef enum pp_status {
 typedef struct pp_world pp_world;
 /** A vertex array filled by pp_world_build_vertices. */
 typedef struct pp_vertices pp_vertices;
+/** The bundled OpenGL 3.3 renderer in the host's own context (particleplayer/renderer.h). */
+typedef struct pp_renderer pp_renderer;
 
 /** Reads the host's clock in milliseconds; user is what was passed at creation. */
 typedef uint32_t (*pp_clock_fn)(void* user);
@@ -101,9 +106,13 @@ pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t mi
                                     int32_t inc);
 /** Moves the effect's emitter. */
 pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
+/** Removes the effect and its particles (effects its particles started keep running). Its
+ * number names no effect afterwards: calls with it give PP_ERROR_ARGUMENT, as they do once an
+ * update has removed an effect with AutoRemove. Numbers are never reused. */
+pp_status pp_world_remove_effect(pp_world* world, uint32_t effect);
 /** Advances every effect to the clock's reading; *seconds (may be null) gets the step. */
 pp_status pp_world_update(pp_world* world, float* seconds);
-/** Live particles over all effects. */
+/** Live particles over all effects, those of effects started by particles included. */
 pp_status pp_world_particle_count(pp_world* world, int64_t* count);
 
 /** An empty vertex array. */
@@ -127,6 +136,24 @@ pp_status pp_screen_draw(pp_world* world, int update);
 pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size);
 /** Closes the window and frees the sprites. */
 void pp_screen_close(void);
+
+/** A renderer in the OpenGL context current on this thread. PP_ERROR_STATE when no OpenGL 3.3
+ * context is current or a renderer or the library's screen is open. */
+pp_status pp_renderer_create(pp_renderer** out);
+/** Frees the renderer's sprites and GL objects (its context current); null does nothing. */
+void pp_renderer_destroy(pp_renderer* renderer);
+/** The message of the renderer's last failed call, "" when none; valid until the next call. */
+const char* pp_renderer_last_error(const pp_renderer* renderer);
+/** Loads a PNG or BMP file as sprite number (0 or more). PP_ERROR_FILE when it cannot. */
+pp_status pp_renderer_load_sprite(pp_renderer* renderer, int32_t number, const char* path);
+/** Loads width x height top-down R, G, B, A pixels (size bytes readable at rgba, at least
+ * width * height * 4) as sprite number. */
+pp_status pp_renderer_load_sprite_rgba(pp_renderer* renderer, int32_t number, int32_t width,
+                                       int32_t height, const uint8_t* rgba, size_t size);
+/** Draws the world's layer 0, not updated, over the lower-left width x height pixels of the
+ * bound draw framebuffer, cleared to black first when clear is non-zero. */
+pp_status pp_renderer_draw(pp_renderer* renderer, pp_world* world, int32_t width, int32_t height,
+                           int clear);
 
 #ifdef __cplusplus
 }

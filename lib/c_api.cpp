@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "particleplayer.h"
+#include "particleplayer/renderer.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
@@ -21,6 +22,11 @@ struct pp_vertices {
     particleplayer::VertexArray Array;
 };
 
+struct pp_renderer {
+    particleplayer::Renderer Renderer;
+    std::string LastError;
+};
+
 namespace {
 
 pp_status Fail(pp_world* world, pp_status status, std::string message) {
@@ -31,6 +37,12 @@ pp_status Fail(pp_world* world, pp_status status, std::string message) {
 pp_status Report(pp_world* world, const particleplayer::Status& status, pp_status code) {
     if (status.Ok()) return PP_OK;
     return Fail(world, code, status.Error);
+}
+
+pp_status Report(pp_renderer* renderer, const particleplayer::Status& status, pp_status code) {
+    if (status.Ok()) return PP_OK;
+    renderer->LastError = status.Error;
+    return code;
 }
 
 // Runs f, turning an allocation failure into a code instead of letting it cross into C.
@@ -162,6 +174,11 @@ pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float
     return Report(world, world->World.SetPosition({effect}, x, y), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_remove_effect(pp_world* world, uint32_t effect) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.RemoveEffect({effect}), PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_update(pp_world* world, float* seconds) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Guard([&] {
@@ -236,7 +253,7 @@ pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int h
 pp_status pp_screen_load_sprite(int32_t number, const char* path) {
     if (path == nullptr) return PP_ERROR_NULL;
     if (number < 0) return PP_ERROR_ARGUMENT;
-    if (pp::ScreenWidth() == 0) return PP_ERROR_STATE;
+    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
     return Guard(
         [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
 }
@@ -259,6 +276,52 @@ pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size) {
 
 void pp_screen_close(void) {
     particleplayer::CloseScreen();
+}
+
+pp_status pp_renderer_create(pp_renderer** out) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    return Guard([&] {
+        auto created = particleplayer::Renderer::Create();
+        if (!created.Ok()) return PP_ERROR_STATE;
+        *out = new pp_renderer{std::move(created.Value), {}};
+        return PP_OK;
+    });
+}
+
+void pp_renderer_destroy(pp_renderer* renderer) {
+    delete renderer;
+}
+
+const char* pp_renderer_last_error(const pp_renderer* renderer) {
+    return renderer == nullptr ? "null renderer" : renderer->LastError.c_str();
+}
+
+pp_status pp_renderer_load_sprite(pp_renderer* renderer, int32_t number, const char* path) {
+    if (renderer == nullptr || path == nullptr) return PP_ERROR_NULL;
+    if (number < 0) return PP_ERROR_ARGUMENT;
+    return Guard([&] {
+        return Report(renderer, renderer->Renderer.LoadSprite(number, path), PP_ERROR_FILE);
+    });
+}
+
+pp_status pp_renderer_load_sprite_rgba(pp_renderer* renderer, int32_t number, int32_t width,
+                                       int32_t height, const uint8_t* rgba, size_t size) {
+    if (renderer == nullptr || rgba == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        return Report(renderer,
+                      renderer->Renderer.LoadSpritePixels(number, width, height, rgba, size),
+                      PP_ERROR_ARGUMENT);
+    });
+}
+
+pp_status pp_renderer_draw(pp_renderer* renderer, pp_world* world, int32_t width, int32_t height,
+                           int clear) {
+    if (renderer == nullptr || world == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        return Report(renderer, renderer->Renderer.Draw(world->World, width, height, clear != 0),
+                      PP_ERROR_ARGUMENT);
+    });
 }
 
 }  // extern "C"

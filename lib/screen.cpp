@@ -25,6 +25,11 @@ Status VideoProblem(const char* what) {
     return {std::string(what) + (text.empty() ? "" : ": " + text)};
 }
 
+// The library's own window screen is open (not a Renderer's screen in the host's context).
+bool WindowScreenOpen() {
+    return pp::ScreenWidth() != 0 && !pp::ScreenInHostContext();
+}
+
 }  // namespace
 
 Status OpenScreen(const ScreenOptions& options) {
@@ -32,6 +37,7 @@ Status OpenScreen(const ScreenOptions& options) {
         options.Height > 16384) {
         return {"the screen size must be 1 to 16384 pixels each way"};
     }
+    if (pp::ScreenInHostContext()) return {"a Renderer is open"};
     pp::ClearVideoError();
     pp::InitGraphics();  // 0 also when already started, which is fine
     pp::InitQuadSprites();
@@ -53,7 +59,7 @@ Status OpenScreen(const ScreenOptions& options) {
 
 Status LoadSprite(int32_t number, std::string_view path) {
     if (number < 0) return {"sprite numbers start at 0"};
-    if (pp::ScreenWidth() == 0) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {"no screen is open"};
     const std::string name(path);
     if (pp::LoadSpriteImage(number, name.c_str(), pp::SpriteUsableAsQuad | pp::SpriteKeepAlpha) ==
         nullptr) {
@@ -66,19 +72,21 @@ Status LoadSprite(int32_t number, std::string_view path) {
 }
 
 Status DrawFrame(World& world, bool update) {
-    if (pp::ScreenWidth() == 0) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {"no screen is open"};
     pp::DrawFrame(WorldAccess::EngineOf(world),
                   update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
     return {};
 }
 
 Status ReadPixels(std::vector<uint8_t>& rgb) {
-    if (!pp::ReadScreenPixels(rgb)) return {"no screen is open"};
+    rgb.clear();
+    if (!WindowScreenOpen() || !pp::ReadScreenPixels(rgb)) return {"no screen is open"};
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) std::swap(rgb[i], rgb[i + 2]);
     return {};
 }
 
 void CloseScreen() {
+    if (pp::ScreenInHostContext()) return;  // the Renderer's, not ours to close
     pp::KeepLoadedLibrariesUntilExit();
     pp::CloseAllWindows();
     pp::ShutdownGraphics();

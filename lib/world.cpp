@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
@@ -81,6 +82,43 @@ EffectParams PublicParams(const pp::EmitterParams& params) {
     return out;
 }
 
+template <int Channels>
+LifeCurve<Channels> PublicCurve(const pp::LifeCurve<Channels>& curve) {
+    LifeCurve<Channels> out;
+    out.Count = curve.Count;
+    out.Time = curve.Time;
+    out.Value = curve.Value;
+    return out;
+}
+
+SubEffect PublicSubEffect(const pp::SubEffectParams& sub) {
+    return {sub.Effect >= 0, sub.Count, sub.Inherit};
+}
+
+EffectExtras PublicExtras(const pp::ExtraParams& x) {
+    EffectExtras out;
+    out.Colour = x.Colour;
+    out.ColourOverLife = PublicCurve(x.ColourOverLife);
+    out.SizeOverLife = PublicCurve(x.SizeOverLife);
+    out.TransparencyOverLife = PublicCurve(x.TransparencyOverLife);
+    out.Drag = x.Drag;
+    out.Spin = x.Spin;
+    out.SheetColumns = x.SpriteSheet.Columns;
+    out.SheetRows = x.SpriteSheet.Rows;
+    out.SheetFrames = x.SpriteSheet.Frames;
+    out.SheetRate = x.SpriteSheet.Rate;
+    out.SheetRandom = x.SpriteSheet.Random;
+    out.BurstCount = x.Burst.Count;
+    out.BurstInterval = x.Burst.Interval;
+    out.BurstRepeat = x.Burst.Repeat;
+    out.Duration = x.Duration;
+    out.Prewarm = x.Prewarm;
+    out.OnBirth = PublicSubEffect(x.OnBirth);
+    out.OnDeath = PublicSubEffect(x.OnDeath);
+    return out;
+}
+static_assert(pp::kMaxLifeKeys == 8, "LifeCurve holds eight keys");
+
 }  // namespace
 
 struct World::State {
@@ -98,11 +136,46 @@ struct World::State {
     HostClock Host;
     bool UsesHost;
     pp::Engine Engine;
-    std::vector<pp::Emitter*> Emitters;  // by Effect::Id - 1; the list never removes them
+    std::vector<pp::Emitter*> Emitters;  // by Effect::Id - 1; nullptr once removed
+    // Engine.UpdateCount when Emitters was last checked against the engine's list.
+    uint64_t CheckedAt = 0;
+    std::vector<const pp::Emitter*> Live;  // scratch of ForgetRemoved
 
-    pp::Emitter* Find(Effect effect) const {
+    // An update may have removed emitters (AutoRemove) and given their memory to new ones;
+    // the handles of every host-made emitter no longer in the engine's list are dropped. An
+    // emitter a particle started has a SubEffectDepth above 0, so it never passes for one.
+    void ForgetRemoved() {
+        if (Engine.UpdateCount == CheckedAt) return;
+        CheckedAt = Engine.UpdateCount;
+        Live.clear();
+        pp::ListVisit(Engine.Emitters, [&](const pp::Emitter& e) {
+            if (e.SubEffectDepth == 0) Live.push_back(&e);
+        });
+        std::sort(Live.begin(), Live.end());
+        for (pp::Emitter*& e : Emitters) {
+            if (e != nullptr && !std::binary_search(Live.begin(), Live.end(), e)) e = nullptr;
+        }
+    }
+
+    pp::Emitter* Find(Effect effect) {
+        ForgetRemoved();
         if (effect.Id == 0 || effect.Id > Emitters.size()) return nullptr;
         return Emitters[effect.Id - 1];
+    }
+
+    // Takes the emitter out of the engine's list, leaving the cursor on the last record,
+    // where the engine's passes leave it and where new emitters are appended.
+    void Remove(const pp::Emitter* emitter) {
+        pp::RecordList<pp::Emitter>& list = Engine.Emitters;
+        pp::ListRewind(list);
+        while (const pp::Emitter* e = pp::ListNext(list)) {
+            if (e == emitter) {
+                pp::ListRemove(list);
+                break;
+            }
+        }
+        while (pp::ListNext(list) != nullptr) {
+        }
     }
 
     // A new emitter at (x, y), remembered under the next Id.
@@ -193,9 +266,20 @@ float World::Update() {
     return pp::UpdateParticles(state_->Engine);
 }
 
+Status World::RemoveEffect(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    state_->Remove(emitter);
+    state_->Emitters[effect.Id - 1] = nullptr;
+    return {};
+}
+
 std::vector<Effect> World::Effects() {
+    state_->ForgetRemoved();
     std::vector<Effect> out;
-    for (uint32_t i = 0; i < state_->Emitters.size(); ++i) out.push_back({i + 1});
+    for (uint32_t i = 0; i < state_->Emitters.size(); ++i) {
+        if (state_->Emitters[i] != nullptr) out.push_back({i + 1});
+    }
     return out;
 }
 
@@ -203,6 +287,12 @@ Result<EffectParams> World::Params(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {{}, "no such effect in this world"};
     return {PublicParams(emitter->Params()), ""};
+}
+
+Result<EffectExtras> World::Extras(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {{}, "no such effect in this world"};
+    return {PublicExtras(emitter->Extras), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {
@@ -218,7 +308,8 @@ Status World::Particles(Effect effect, std::vector<Particle>& out) {
 
 int64_t World::ParticleCount() {
     int64_t n = 0;
-    for (const pp::Emitter* emitter : state_->Emitters) n += emitter->Particles.Count();
+    pp::ListVisit(state_->Engine.Emitters,
+                  [&](const pp::Emitter& emitter) { n += emitter.Particles.Count(); });
     return n;
 }
 

@@ -152,6 +152,9 @@ struct Engine {
     // Whether an update has run. Kept apart from LastUpdateTime because a virtual clock can
     // read 0 when it wraps, which must not look like "no update yet".
     bool Updated = false;
+    // Updates run so far (wrapping); lets a holder of emitter pointers tell when an update may
+    // have removed some.
+    uint64_t UpdateCount = 0;
     RandomGenerator Random;
     MillisecondClock* Clock;
     // Threads for the update and the drawing of large particle lists; nullptr or a pool of one

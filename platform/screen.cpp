@@ -13,6 +13,10 @@ namespace {
 struct ScreenState {
     bool GraphicsInitialised = false;
     bool ScreenOpen = false;
+    // The screen lives in a context the host made and keeps (no window, no swap); Scratch
+    // then receives the host's pixels on their way into the back buffer.
+    bool Host = false;
+    GLuint Scratch = 0;
     SDL_Window* Parent = nullptr;
     GlContext Context = nullptr;
     GLuint Framebuffer = 0;
@@ -64,6 +68,8 @@ void DeleteDeviceObjects() {
     ScreenState& s = State();
     if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
     if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
+    if (s.Scratch != 0) glDeleteTextures(1, &s.Scratch);
+    s.Scratch = 0;
     if (s.CopyProgram != 0) glDeleteProgram(s.CopyProgram);
     if (s.CopyVertexArray != 0) glDeleteVertexArrays(1, &s.CopyVertexArray);
     s.Framebuffer = 0;
@@ -75,21 +81,28 @@ void DeleteDeviceObjects() {
     s.Context = nullptr;
 }
 
-bool CreateBackBuffer(int32_t width, int32_t height) {
-    ScreenState& s = State();
-    GLint maxSize = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (width > maxSize || height > maxSize) return false;
-    glGenTextures(1, &s.ColourBuffer);
-    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
-    // No alpha channel, like a display-format back buffer: blend factors that read the
-    // destination alpha see 1.
+// An RGB texture of width x height, sampled texel for texel.
+GLuint CreateRgbTexture(int32_t width, int32_t height) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, width, height, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
     glBindTexture(GL_TEXTURE_2D, 0);
+    return texture;
+}
+
+bool CreateBackBuffer(int32_t width, int32_t height) {
+    ScreenState& s = State();
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (width > maxSize || height > maxSize) return false;
+    // No alpha channel, like a display-format back buffer: blend factors that read the
+    // destination alpha see 1.
+    s.ColourBuffer = CreateRgbTexture(width, height);
     glGenFramebuffers(1, &s.Framebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.ColourBuffer, 0);
@@ -141,9 +154,9 @@ void CreateCopyProgram() {
     }
 }
 
-// Draws the back buffer into the window's area of width x height at left, bottom (GL window
-// coordinates, rows from the bottom), texel for texel.
-void DrawCopyToWindow(GLint left, GLint bottom, GLsizei width, GLsizei height) {
+// Draws the texture into the draw framebuffer's area of width x height at left, bottom (GL
+// window coordinates, rows from the bottom), texel for texel, rows turned over.
+void DrawCopy(GLuint texture, GLint left, GLint bottom, GLsizei width, GLsizei height) {
     const ScreenState& s = State();
     glViewport(left, bottom, width, height);
     glDisable(GL_BLEND);
@@ -152,7 +165,7 @@ void DrawCopyToWindow(GLint left, GLint bottom, GLsizei width, GLsizei height) {
     glUniform2i(s.CopyOriginLocation, left, bottom + height - 1);
     glBindVertexArray(s.CopyVertexArray);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
+    glBindTexture(GL_TEXTURE_2D, texture);
     glDrawArrays(GL_TRIANGLES, 0, 3);
     // Nothing may sample the back buffer while frames are drawn into it.
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -162,7 +175,7 @@ void DrawCopyToWindow(GLint left, GLint bottom, GLsizei width, GLsizei height) {
 
 bool DeviceReady() {
     const ScreenState& s = State();
-    return s.ScreenOpen && s.Context != nullptr;
+    return s.ScreenOpen && (s.Context != nullptr || s.Host);
 }
 
 void BindBackBuffer() {
@@ -247,7 +260,7 @@ void ApplyDefaultStates() {
 
 int32_t PresentFrame() {
     ScreenState& s = State();
-    if (!DeviceReady()) return 1;
+    if (!DeviceReady() || s.Host) return 1;
     FlushQuadBatch();
 
     const WindowSizes sizes = SizesOf(s.Parent);
@@ -269,7 +282,7 @@ int32_t PresentFrame() {
     }
     const bool sameSize = right - left == s.Width && bottom - top == s.Height;
     if (sameSize && s.CopyProgram != 0) {
-        DrawCopyToWindow(left, drawH - bottom, s.Width, s.Height);
+        DrawCopy(s.ColourBuffer, left, drawH - bottom, s.Width, s.Height);
     } else {
         glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
         // The back buffer holds the top row first; the window's GL origin is bottom-left, so
@@ -286,17 +299,84 @@ void ReleaseScreen() {
     ScreenState& s = State();
     if (!s.ScreenOpen) return;
     FreeAllSprites();
-    if (s.Context != nullptr) {
-        MakeGlContextCurrent(s.Parent, s.Context);
-        DropQuadDeviceObjects();
-    }
+    if (s.Context != nullptr) MakeGlContextCurrent(s.Parent, s.Context);
+    DropQuadDeviceObjects();
     // Cleared before the context goes, so that nothing below counts the device as ready.
     s.ScreenOpen = false;
     DeleteDeviceObjects();
     s.Width = 0;
     s.Height = 0;
     s.Parent = nullptr;
+    s.Host = false;
     SetWindowEventHook(nullptr);
+}
+
+int32_t OpenScreenInCurrentContext() {
+    ScreenState& s = State();
+    // Without a current context the version string is missing and this reads 0.
+    if (s.ScreenOpen || epoxy_gl_version() < 33) return 0;
+    s.Host = true;
+    s.ScreenOpen = true;
+    CreateCopyProgram();
+    return 1;
+}
+
+bool ScreenInHostContext() {
+    return State().Host;
+}
+
+int32_t SizeHostScreen(int32_t width, int32_t height) {
+    ScreenState& s = State();
+    if (!s.Host) return 0;
+    if (width == s.Width && height == s.Height) return 1;
+    FlushQuadBatch();
+    if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
+    if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
+    if (s.Scratch != 0) glDeleteTextures(1, &s.Scratch);
+    s.Framebuffer = s.ColourBuffer = s.Scratch = 0;
+    s.Width = s.Height = 0;
+    if (width < 1 || height < 1 || !CreateBackBuffer(width, height)) return 0;
+    s.Scratch = CreateRgbTexture(width, height);
+    if (glGetError() != GL_NO_ERROR) return 0;
+    s.Width = width;
+    s.Height = height;
+    return 1;
+}
+
+void CopyFramebufferToScreen(uint32_t framebuffer) {
+    const ScreenState& s = State();
+    if (!s.Host || s.Width == 0) return;
+    FlushQuadBatch();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.Framebuffer);
+    if (s.CopyProgram == 0) {
+        glBlitFramebuffer(0, 0, s.Width, s.Height, 0, s.Height, s.Width, 0, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+        return;
+    }
+    // The host's rows run from the bottom: they land in Scratch as they are, and the copy
+    // turns them over into the back buffer, whose top row comes first.
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, s.Scratch);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, s.Width, s.Height);
+    DrawCopy(s.Scratch, 0, 0, s.Width, s.Height);
+}
+
+void CopyScreenToFramebuffer(uint32_t framebuffer) {
+    const ScreenState& s = State();
+    if (!s.Host || s.Width == 0) return;
+    FlushQuadBatch();
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
+    // The back buffer has no alpha; the host's keeps what it held.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    if (s.CopyProgram == 0) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
+        glBlitFramebuffer(0, 0, s.Width, s.Height, 0, s.Height, s.Width, 0, GL_COLOR_BUFFER_BIT,
+                          GL_NEAREST);
+    } else {
+        DrawCopy(s.ColourBuffer, 0, 0, s.Width, s.Height);
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
 
 void ShutdownGraphics() {

@@ -40,6 +40,26 @@ int32_t PresentFrame();
 // Closes the screen: frees all sprites, drops the context. Does nothing when none is open.
 void ReleaseScreen();
 
+// Opens the screen in the OpenGL context current on the calling thread, made by the host: the
+// same back buffer, sprites and quads, but no window, no swap and no window events. The back
+// buffer is sized by SizeHostScreen. Returns 1, or 0 while a screen is open or when no context
+// of OpenGL 3.3 or later is current.
+int32_t OpenScreenInCurrentContext();
+
+// True while the open screen lives in the host's context.
+bool ScreenInHostContext();
+
+// Gives the host-context screen a back buffer of width x height (1 to the device's texture
+// limit), keeping the old one when the size is the same. Returns 1 or 0.
+int32_t SizeHostScreen(int32_t width, int32_t height);
+
+// Copies the lower-left ScreenWidth x ScreenHeight pixels of the given framebuffer (0: the
+// host's window) into the back buffer, top row first, or back from the back buffer into it
+// (alpha left as it is there). Leave the framebuffer bindings, the viewport, the program,
+// vertex array, texture binding of unit 0 and blending changed.
+void CopyFramebufferToScreen(uint32_t framebuffer);
+void CopyScreenToFramebuffer(uint32_t framebuffer);
+
 // Releases the screen and ends the graphics system's use of SDL video.
 void ShutdownGraphics();
 

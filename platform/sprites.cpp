@@ -97,16 +97,24 @@ const SpriteRecord* SpriteFromMemory(int32_t number, std::span<const uint8_t> by
 
     const std::optional<DecodedImage> image = DecodeImage(bytes, 0);
     if (!image) return nullptr;
-    const std::optional<std::vector<uint8_t>> bgra = MakeTextureBytes(*image, flags);
+    return SpriteFromImage(number, *image, flags);
+}
+
+const SpriteRecord* SpriteFromImage(int32_t number, const DecodedImage& image, int32_t flags) {
+    if (number < 0) return nullptr;
+    ObjectTable<SpriteRecord>& table = Sprites();
+    if (ObjectAcquire(table, number) == nullptr) return nullptr;
+    if (!DeviceReady() || !SpriteFlagsValid(flags)) return nullptr;
+    const std::optional<std::vector<uint8_t>> bgra = MakeTextureBytes(image, flags);
     if (!bgra) return nullptr;
-    const GLuint texture = UploadTexture(image->Width, image->Height, *bgra);
+    const GLuint texture = UploadTexture(image.Width, image.Height, *bgra);
     if (texture == 0) return nullptr;
 
     SpriteRecord& record = table.Records[static_cast<size_t>(number)];
-    record.Texture = std::make_shared<SpriteTexture>(image->Width, image->Height,
+    record.Texture = std::make_shared<SpriteTexture>(image.Width, image.Height,
                                                      (flags & SpriteUsableAsQuad) != 0, texture);
-    record.Width = image->Width;
-    record.Height = image->Height;
+    record.Width = image.Width;
+    record.Height = image.Height;
     record.Depth = 32;
     record.Flags = flags;
     return &record;

@@ -44,6 +44,9 @@ const SpriteRecord* LoadSpriteImage(int32_t number, const char* fileName, int32_
 // than the device allows.
 const SpriteRecord* SpriteFromMemory(int32_t number, std::span<const uint8_t> bytes, int32_t flags);
 
+// SpriteFromMemory for an image already decoded (a host's own pixels).
+const SpriteRecord* SpriteFromImage(int32_t number, const DecodedImage& image, int32_t flags);
+
 // Returns the sprite under number, or nullptr.
 const SpriteRecord* LookupSprite(int32_t number);
 

@@ -29,6 +29,7 @@ struct ScreenOptions {
 };
 
 /// Starts SDL video, opens the window and its screen. Opening again closes the old one first.
+/// Fails while a Renderer (renderer.h) is open: the sprites are shared with it.
 Status OpenScreen(const ScreenOptions& options);
 
 /// Loads an image file as sprite `number` (0 or more), replacing an older one; particles of

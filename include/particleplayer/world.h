@@ -15,7 +15,14 @@
 /// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
 /// effect texts name folders with '\' or '/' and are opened as given, relative to the
 /// process's working directory. Loading creates one emitter; the handle it returns stays valid
-/// for the life of the world.
+/// until the effect is removed, by RemoveEffect or by an update that finds an effect with
+/// AutoRemove set without particles. From then on every call with the handle returns an error
+/// ("no such effect"); Ids are never given out again within a world.
+///
+/// Effects started by particles: an effect text may have its particles start other effects
+/// when they are born or die. Those effects belong to the world and are updated and drawn
+/// with it, and their particles count in ParticleCount, but they have no handle: Effects()
+/// leaves them out, and they remove themselves once they have run.
 ///
 /// Errors are return values: a Status or Result whose Error says in one sentence what went
 /// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
@@ -25,6 +32,7 @@
 /// and a sequence of clock readings give the same particles, bit for bit, on every run.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -100,6 +108,53 @@ struct EffectParams {
     float Fade;                   ///< Change of alpha per second.
     int32_t BlendSource;          ///< Source blend factor code (1 to 13).
     int32_t BlendDestination;     ///< Destination blend factor code (1 to 13).
+};
+
+/// A value over a particle's life: Count keys (0 to 8) at increasing fractions Time of its
+/// lifetime (0 at birth, 1 at death), linear between keys, held before the first key and after
+/// the last. Count 0: no curve.
+template <int Channels>
+struct LifeCurve {
+    int32_t Count = 0;                                   ///< Keys in use, 0 to 8.
+    std::array<float, 8> Time{};                         ///< Fraction of the life of each key.
+    std::array<std::array<float, Channels>, 8> Value{};  ///< Value of each key, per channel.
+    /// Compares every key, those past Count included.
+    bool operator==(const LifeCurve&) const = default;
+};
+
+/// An effect that each particle's birth or death starts where the particle is.
+struct SubEffect {
+    bool Set = false;     ///< False: none is started.
+    int32_t Count = 0;    ///< Particles the started effect emits at once, then it ends.
+    int32_t Inherit = 0;  ///< 1: they take the particle's velocity as well.
+    /// Field by field.
+    bool operator==(const SubEffect&) const = default;
+};
+
+/// The optional keys of an effect, as loading left them; an effect that sets none of them
+/// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
+struct EffectExtras {
+    std::array<float, 3> Colour{255.0f, 255.0f,
+                                255.0f};  ///< Multiplies the sprite's red, green, blue.
+    LifeCurve<3> ColourOverLife;          ///< Multiplies Colour over each particle's life.
+    LifeCurve<1> SizeOverLife;            ///< Multiplies the drawn size over the life.
+    LifeCurve<1> TransparencyOverLife;    ///< Multiplies the drawn transparency over the life.
+    float Drag = 0.0f;                    ///< Fraction of the speed lost per second.
+    float Spin = 0.0f;                    ///< Degrees per second, beside Rotation's step.
+    int32_t SheetColumns = 1;             ///< Sprite sheet: cells across the texture.
+    int32_t SheetRows = 1;                ///< Sprite sheet: cells down the texture.
+    int32_t SheetFrames = 0;              ///< Sprite sheet: frames shown; 0 is no sheet.
+    float SheetRate = 0.0f;      ///< Sprite sheet: frames per second; 0 spreads them over the life.
+    int32_t SheetRandom = 0;     ///< Sprite sheet: 1 starts each particle on a random frame.
+    int32_t BurstCount = 0;      ///< Particles per burst, in place of the steady rate; 0 is none.
+    float BurstInterval = 0.0f;  ///< Seconds between bursts.
+    int32_t BurstRepeat = 0;     ///< Bursts in all; 0 is forever.
+    float Duration = 0.0f;       ///< Seconds of emission after creation; 0 is no end.
+    float Prewarm = 0.0f;        ///< Seconds run while loading.
+    SubEffect OnBirth;           ///< Started where each particle is born.
+    SubEffect OnDeath;           ///< Started where each particle dies.
+    /// Field by field.
+    bool operator==(const EffectExtras&) const = default;
 };
 
 /// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -181,13 +236,21 @@ class World {
     /// removes dead particles. Returns that time in seconds (0 on the first update).
     float Update();
 
-    /// Every effect still in the world, in load order.
+    /// Removes the effect and its particles at once; the effects its particles started keep
+    /// running. Fails for a handle that names no effect of this world (removed ones included).
+    Status RemoveEffect(Effect effect);
+
+    /// Every effect the host loaded that is still in the world, in load order (effects started
+    /// by particles have no handle and are not listed).
     std::vector<Effect> Effects();
     /// The effect's parameters.
     Result<EffectParams> Params(Effect effect);
+    /// The effect's optional keys (curves, colour, sprite sheet, bursts, sub-effects...).
+    Result<EffectExtras> Extras(Effect effect);
     /// The effect's live particles, oldest first, replacing what `out` held.
     Status Particles(Effect effect, std::vector<Particle>& out);
-    /// Live particles over every effect.
+    /// Live particles over every effect, those started by particles included: every particle
+    /// the next draw may draw (on any layer).
     int64_t ParticleCount();
 
   private:

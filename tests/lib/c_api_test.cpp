@@ -59,11 +59,19 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_draw(world, 1), PP_ERROR_STATE),
         ROW(pp_screen_read_pixels(nullptr, 3), PP_ERROR_NULL),
         ROW(pp_screen_read_pixels(pixel, 3), PP_ERROR_STATE),
+        ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
+        ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_create(nullptr), PP_ERROR_NULL),
+        ROW(pp_renderer_load_sprite(nullptr, 1, "x.png"), PP_ERROR_NULL),
+        ROW(pp_renderer_load_sprite_rgba(nullptr, 1, 1, 1, pixel, 3), PP_ERROR_NULL),
+        ROW(pp_renderer_draw(nullptr, world, 8, 8, 0), PP_ERROR_NULL),
     };
 #undef ROW
     for (const auto& row : rows) EXPECT_EQ(row.Got, row.Want) << row.Call;
     EXPECT_STRNE(pp_world_last_error(world), "");
     EXPECT_STRNE(pp_world_last_error(nullptr), "");
+    EXPECT_STRNE(pp_renderer_last_error(nullptr), "");
+    pp_renderer_destroy(nullptr);
     EXPECT_STRNE(pp_status_text(static_cast<pp_status>(99)), "");
     pp_screen_close();  // with no screen open: nothing to do
     pp_vertices_destroy(nullptr);

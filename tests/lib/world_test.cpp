@@ -242,3 +242,104 @@ TEST(World, VertexArrayCarriesTheLooksOfTheOptionalKeys) {
 
 }  // namespace
 }  // namespace particleplayer
+
+namespace particleplayer {
+namespace {
+
+// Removed effects, by the host or by the engine's AutoRemove, leave handles that every call
+// refuses, even once a new effect has taken the removed one's memory; the others keep their
+// particles and order, and effects started by particles count in ParticleCount and outlive their
+// starter.
+TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    WorldOptions options;
+    options.Seed = 5;
+    World world(options);
+    const Effect firework = world.LoadEffectFile("examples/effects/Firework.txt", 400, 500).Value;
+    const Effect gone = world.LoadEffectText("Disable = 1", 0, 0).Value;
+    WorldAccess::EmitterOf(world, gone)->AutoRemove = 1;  // no effect text sets it
+    const Effect kept = world.LoadEffectText("EmissionRate = 50", 10, 10).Value;
+    const Effect removed = world.LoadEffectText("EmissionRate = 50", 20, 20).Value;
+    for (int i = 0; i < 120; ++i) {
+        world.AdvanceTime(16);
+        world.Update();
+    }
+    std::vector<Particle> particles, keptBefore;
+    int64_t own = 0;
+    for (const Effect e : {firework, kept, removed}) {
+        world.Particles(e, particles);
+        own += static_cast<int64_t>(particles.size());
+    }
+    EXPECT_GT(world.ParticleCount(), own) << "the bursts' particles are not counted";
+    world.Particles(kept, keptBefore);
+    ASSERT_TRUE(world.RemoveEffect(removed).Ok());
+    ASSERT_TRUE(world.RemoveEffect(firework).Ok());
+    const Effect later = world.LoadEffectText("", 0, 0).Value;
+    EXPECT_EQ(later.Id, 5u) << "Ids are never given out again";
+    EXPECT_EQ(WorldAccess::EngineOf(world).Emitters.Last(), WorldAccess::EmitterOf(world, later))
+        << "a new effect goes behind every other";
+    EXPECT_GT(world.ParticleCount(), static_cast<int64_t>(keptBefore.size()))
+        << "the started bursts outlive the firework";
+    std::vector<uint32_t> ids;
+    for (const Effect e : world.Effects()) ids.push_back(e.Id);
+    EXPECT_EQ(ids, (std::vector<uint32_t>{kept.Id, later.Id}));
+    world.Particles(kept, particles);
+    EXPECT_TRUE(SameBytes(particles, keptBefore));
+    for (const Effect dead : {gone, removed, firework}) {
+        SCOPED_TRACE(dead.Id);
+        EXPECT_FALSE(world.Params(dead).Ok());
+        EXPECT_FALSE(world.Particles(dead, particles).Ok());
+        EXPECT_FALSE(world.SetPosition(dead, 1, 1).Ok());
+        EXPECT_FALSE(world.SetSpriteRange(dead, 1, 1, 1).Ok());
+        EXPECT_FALSE(world.RemoveEffect(dead).Ok());
+    }
+}
+
+// Each optional key lands in its own public field; no keys give the defaults.
+TEST(World, ExtrasGiveTheOptionalKeys) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    const struct {
+        const char* Text;
+        void (*Want)(EffectExtras&);
+    } rows[] = {
+        {"", [](EffectExtras&) {}},
+        {"Colour = {10, 20, 30}",
+         [](EffectExtras& x) {
+             x.Colour = {10, 20, 30};
+         }},
+        {"SpriteSheet = {4, 2, 6, 12, 1}",
+         [](EffectExtras& x) {
+             x.SheetColumns = 4, x.SheetRows = 2, x.SheetFrames = 6, x.SheetRate = 12;
+             x.SheetRandom = 1;
+         }},
+        {"Burst = {Count = 5, Interval = 0.5, Repeat = 3},\nDuration = 2,\nDrag = 0.5,\nSpin = 9",
+         [](EffectExtras& x) {
+             x.BurstCount = 5, x.BurstInterval = 0.5f, x.BurstRepeat = 3, x.Duration = 2;
+             x.Drag = 0.5f, x.Spin = 9;
+         }},
+        {"SizeOverLife = {0 = 0.5, 1 = 2},\nColourOverLife = {0.5 = {1, 2, 3}}",
+         [](EffectExtras& x) {
+             x.SizeOverLife.Count = 2, x.SizeOverLife.Time[1] = 1;
+             x.SizeOverLife.Value[0] = {0.5f}, x.SizeOverLife.Value[1] = {2};
+             x.ColourOverLife.Count = 1, x.ColourOverLife.Time[0] = 0.5f;
+             x.ColourOverLife.Value[0] = {1, 2, 3};
+         }},
+        {"OnDeath = {Effect = Data\\Feuer.txt, Count = 6, Inherit = 1}",
+         [](EffectExtras& x) {
+             x.OnDeath = {true, 6, 1};
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Text);
+        World world;
+        const Result<EffectExtras> got = world.Extras(world.LoadEffectText(row.Text, 0, 0).Value);
+        EffectExtras want;
+        row.Want(want);
+        ASSERT_TRUE(got.Ok());
+        EXPECT_TRUE(got.Value == want);
+        EXPECT_FALSE(world.Extras({2}).Ok());
+    }
+}
+
+}  // namespace
+}  // namespace particleplayer

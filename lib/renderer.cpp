@@ -1,0 +1,71 @@
+#include "particleplayer/renderer.h"
+
+#include <span>
+#include <string>
+#include <utility>
+
+#include "lib/world_access.h"
+#include "platform/host_context.h"
+
+namespace particleplayer {
+namespace {
+
+Status Closed() {
+    return {"the renderer is closed"};
+}
+
+}  // namespace
+
+Renderer::~Renderer() {
+    Close();
+}
+
+Renderer::Renderer(Renderer&& other) noexcept : open_(std::exchange(other.open_, false)) {}
+
+Renderer& Renderer::operator=(Renderer&& other) noexcept {
+    if (this != &other) {
+        Close();
+        open_ = std::exchange(other.open_, false);
+    }
+    return *this;
+}
+
+Result<Renderer> Renderer::Create() {
+    Result<Renderer> result;
+    result.Error = pp::OpenHostContextScreen();
+    result.Value.open_ = result.Error.empty();
+    return result;
+}
+
+Status Renderer::LoadSprite(int32_t number, std::string_view path) {
+    if (!open_) return Closed();
+    if (number < 0) return {"sprite numbers start at 0"};
+    const std::string name(path);
+    const std::string why = pp::LoadHostSprite(number, name.c_str());
+    if (!why.empty()) return {why + " '" + name + "'"};
+    return {};
+}
+
+Status Renderer::LoadSpritePixels(int32_t number, int32_t width, int32_t height,
+                                  const uint8_t* rgba, size_t size) {
+    if (!open_) return Closed();
+    if (number < 0) return {"sprite numbers start at 0"};
+    if (rgba == nullptr) return {"no pixels given"};
+    return {pp::LoadHostSpritePixels(number, width, height, std::span(rgba, size))};
+}
+
+Status Renderer::Draw(World& world, int32_t width, int32_t height, bool clear) {
+    if (!open_) return Closed();
+    if (width < 1 || width > 16384 || height < 1 || height > 16384) {
+        return {"the frame size must be 1 to 16384 pixels each way"};
+    }
+    return {pp::DrawIntoHostFramebuffer(WorldAccess::EngineOf(world), width, height, clear)};
+}
+
+void Renderer::Close() {
+    if (!open_) return;
+    open_ = false;
+    pp::CloseHostContextScreen();
+}
+
+}  // namespace particleplayer

@@ -1,0 +1,33 @@
+// Drawing into an OpenGL context the host made and keeps current: the screen of screen.h opened
+// in that context, its sprites and the frames of a world's layer 0, composed in the screen's
+// back buffer exactly as the library's own window composes them and copied into the host's
+// framebuffer. Every call leaves the host's GL state as it found it (see host_context.cpp)
+// and does nothing, or fails, unless that screen is open. Call from the host's GL thread with
+// its context current.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "particles/particles.h"
+
+namespace pp {
+
+// Opens the screen in the current context. Returns "" or why it cannot be opened.
+std::string OpenHostContextScreen();
+
+// Loads an image file, or top-down R, G, B, A rows of width x height, as sprite number and its
+// quad sprite. Returns "" or why it could not be loaded.
+std::string LoadHostSprite(int32_t number, const char* path);
+std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
+                                 std::span<const uint8_t> rgba);
+
+// Draws the engine's layer 0 over the lower-left width x height pixels of the draw framebuffer
+// bound now, after clearing them to black when clear is set. Returns "" or why it could not.
+std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear);
+
+// Frees the sprites and every GL object of the screen, and closes it.
+void CloseHostContextScreen();
+
+}  // namespace pp
