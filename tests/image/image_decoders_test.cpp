@@ -1,9 +1,13 @@
-// The decoder registry, its size checks before any buffer is allocated, and texture bytes
-// from a decoded image (alpha kept or black keyed) with rows padded to four bytes.
+// The decoder registry and its size checks before any buffer is allocated, texture bytes from a
+// decoded image, and hostile files: refused with a reason within a second, never read or
+// written out of bounds (ASan).
 #include "image/image_decoders.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
+
+#include <ctime>
 
 #include "image/texture_bytes.h"
 #include "tests/image/image_test_support.h"
@@ -12,6 +16,7 @@ namespace pp {
 namespace {
 
 using test::Bytes;
+using test::Patched;
 
 // A decoder that takes any bytes and reports the size it is told to, counting its calls.
 struct FakeState {
@@ -39,7 +44,6 @@ const ImageDecoder kFake{
 // BMP alone from the start; PNG once enabled, once only, after the decoders before it.
 TEST(ImageRegistry, TriesDecodersInRegistrationOrderWithinItsRoom) {
     ResetImageDecoders();
-    fake = FakeState{};
     const Bytes png = test::CorpusFile("pngsuite/basn2c08.png");
     const Bytes bmp = test::CorpusFile("bmpsuite/g/rgb24.bmp");
     EXPECT_TRUE(DecodeImage(bmp, 0).has_value());
@@ -59,20 +63,17 @@ TEST(ImageRegistry, TriesDecodersInRegistrationOrderWithinItsRoom) {
 // The size a check reports is refused before decoding, and the decoder is cleaned up anyway;
 // exactly 256 MiB is allowed.
 TEST(ImageRegistry, RefusesSizesBeforeDecodingAndAlwaysCleansUp) {
-    const struct {
-        int32_t Width, Height, Depth;
-        bool DecodeSucceeds;
-    } rows[] = {{16384, 4097, 32, true}, {16385, 1, 24, true},   {1, 16385, 24, true},
-                {0, 5, 24, true},        {5, -1, 24, true},      {5, 5, 16, true},
-                {5, 5, 24, false},       {16384, 4096, 32, true}};
-    for (const auto& row : rows) {
-        fake = {row.Width, row.Height, row.Depth, row.DecodeSucceeds};
+    const FakeState rows[] = {{16384, 4097, 32}, {16385, 1, 24},   {1, 16385, 24},
+                              {0, 5, 24},        {5, -1, 24},      {5, 5, 16},
+                              {5, 5, 24, false}, {16384, 4096, 32}};
+    for (const FakeState& row : rows) {
+        fake = row;
         std::string error;
         const bool allowed = row.Width == 16384 && row.Height == 4096;
         EXPECT_EQ(DecodeImageWith(kFake, Bytes{1}, 0, &error).has_value(), allowed) << row.Width;
         EXPECT_TRUE(allowed || error.starts_with("fake: ")) << error;
-        EXPECT_EQ(fake.Decodes, row.DecodeSucceeds ? int(allowed) : 1) << row.Width;
-        EXPECT_EQ(fake.CleanUps, 1);
+        EXPECT_EQ(std::pair(fake.Decodes, fake.CleanUps),
+                  std::pair(row.DecodeSucceeds ? int(allowed) : 1, 1));
     }
 }
 
@@ -80,8 +81,7 @@ TEST(ImageRegistry, RefusesSizesBeforeDecodingAndAlwaysCleansUp) {
 // too short for their declared rows leaves room for deflate's best ratio.
 TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
     png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = image.height = 2048;
+    image.version = PNG_IMAGE_VERSION, image.width = image.height = 2048;
     image.format = PNG_FORMAT_RGB;
     const Bytes pixels(size_t{2048} * 2048 * 3, 0);
     Bytes file(1 << 20);
@@ -90,23 +90,15 @@ TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
         png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr));
     file.resize(size);
     ASSERT_LT(file.size() * 500, pixels.size()) << "the fixture should compress hard";
-    const auto decoded = DecodeImageWith(PngDecoder(), file, 0);
-    EXPECT_TRUE(decoded.has_value() && decoded->Height == 2048);
+    EXPECT_EQ(DecodeImageWith(PngDecoder(), file, 0).value().Height, 2048);
 }
 
-// An image of the given pixels; its pitch from DecodePitch (24-bit rows padded to four bytes).
-DecodedImage Image(int32_t width, int32_t depth, Bytes pixels) {
-    const int32_t pitch = DecodePitch(width, depth);
-    return {width, static_cast<int32_t>(pixels.size()) / pitch, depth, pitch, std::move(pixels)};
-}
-
+// Alpha is kept only for 32-bit quad sprites, else black is keyed; rows are read at the pitch.
 TEST(TextureBytes, KeepAlphaOnlyOnThirtyTwoBitQuadsElseKeyBlack) {
-    const DecodedImage bgra = Image(2, 32, {0, 0, 0, 128, 9, 0, 0, 7});
+    const DecodedImage bgra{2, 1, 32, 8, {0, 0, 0, 128, 9, 0, 0, 7}};
     // Two rows of three pixels and three filler bytes each.
-    const DecodedImage bgr = Image(3, 24, {0, 0, 0, 1, 0, 0, 255, 255, 255, 0xee, 0xee, 0xee,
-                                           0, 1, 0, 0, 0, 0, 0,   0,   1,   0xee, 0xee, 0xee});
-    const Bytes keyedBgr = {0, 0, 0, 0,   1, 0, 0, 255, 255, 255, 255, 255,
-                            0, 1, 0, 255, 0, 0, 0, 0,   0,   0,   1,   255};
+    const DecodedImage bgr{3, 2, 24, 12, {0, 0, 0, 1, 0, 0, 255, 255, 255, 0xee, 0xee, 0xee,
+                                          0, 1, 0, 0, 0, 0, 0,   0,   1,   0xee, 0xee, 0xee}};
     const Bytes keyedBgra = {0, 0, 0, 0, 9, 0, 0, 255};
     const struct {
         const DecodedImage* Image;
@@ -114,10 +106,11 @@ TEST(TextureBytes, KeepAlphaOnlyOnThirtyTwoBitQuadsElseKeyBlack) {
         std::optional<Bytes> Texture;
     } rows[] = {
         {&bgra, SpriteUsableAsQuad | SpriteKeepAlpha, bgra.Pixels},
-        {&bgra, SpriteUsableAsQuad, keyedBgra},
         {&bgra, 0, keyedBgra},
         {&bgra, SpriteKeepAlpha, std::nullopt},  // keeping alpha needs a quad
-        {&bgr, SpriteUsableAsQuad | SpriteKeepAlpha, keyedBgr},
+        {&bgr, SpriteUsableAsQuad | SpriteKeepAlpha,
+         Bytes{0, 0, 0, 0,   1, 0, 0, 255, 255, 255, 255, 255,
+               0, 1, 0, 255, 0, 0, 0, 0,   0,   0,   1,   255}},
     };
     for (const auto& row : rows) {
         EXPECT_EQ(MakeTextureBytes(*row.Image, row.Flags), row.Texture)
@@ -130,8 +123,130 @@ TEST(TextureBytes, KeepAlphaOnlyOnThirtyTwoBitQuadsElseKeyBlack) {
     bad[2].Depth = 16;
     bad[3].Height = 0;
     bad[4].Width = INT32_MAX;
-    for (const DecodedImage& image : bad)
-        EXPECT_FALSE(MakeTextureBytes(image, SpriteUsableAsQuad).has_value());
+    for (const DecodedImage& image : bad) EXPECT_FALSE(MakeTextureBytes(image, SpriteUsableAsQuad));
+}
+
+// A PNG signature, then each chunk with its length and a correct checksum.
+void AppendU32Be(Bytes& out, uint32_t v) {
+    for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+Bytes Png(const std::vector<std::pair<const char*, Bytes>>& chunks) {
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    for (const auto& [type, body] : chunks) {
+        AppendU32Be(file, static_cast<uint32_t>(body.size()));
+        Bytes typed(type, type + 4);
+        typed.insert(typed.end(), body.begin(), body.end());
+        file.insert(file.end(), typed.begin(), typed.end());
+        AppendU32Be(file,
+                    static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+    }
+    return file;
+}
+// A header chunk of 8-bit samples, alone or followed by an empty IDAT and IEND.
+Bytes Ihdr(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
+    Bytes body;
+    for (uint32_t v : {width, height}) AppendU32Be(body, v);
+    body.insert(body.end(), {8, colourType, 0, 0, interlace});
+    return body;
+}
+Bytes PngWithoutPixels(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
+    return Png({{"IHDR", Ihdr(width, height, colourType, interlace)}, {"IDAT", {}}, {"IEND", {}}});
+}
+
+// An 8-bit BMP with a two-colour palette; compression 1 is run-length data. Offset, header
+// size, width, height, planes, bits, compression in turn (a 16-bit field's upper bytes are
+// overwritten by the next).
+Bytes Bmp8(int32_t width, int32_t height, uint32_t compression, const Bytes& pixels) {
+    Bytes file = {'B', 'M'};
+    file.resize(54);
+    const uint32_t fields[][2] = {{10, 54 + 8},           {14, 40}, {18, uint32_t(width)},
+                                  {22, uint32_t(height)}, {26, 1},  {28, 8},
+                                  {30, compression}};
+    for (const auto& [offset, value] : fields) file = Patched(file, offset, value);
+    file.insert(file.end(), {10, 20, 30, 0, 40, 50, 60, 0});
+    file.insert(file.end(), pixels.begin(), pixels.end());
+    return Patched(file, 2, static_cast<uint32_t>(file.size()));
+}
+
+// Processor time, so that other work on the machine does not count; sanitizers slow it down.
+#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
+constexpr double kTimeLimitSeconds = 1.0;
+#else
+constexpr double kTimeLimitSeconds = 20.0;
+#endif
+
+const Bytes kPng = test::CorpusFile("pngsuite/basi6a08.png");   // interlaced RGBA
+const Bytes kBmp = test::CorpusFile("bmpsuite/g/pal8rle.bmp");  // 8-bit run-length data
+
+TEST(HostileImages, AreRefusedWithAReasonWithinASecond) {
+    ResetImageDecoders();
+    EnablePngDecoder();
+    Bytes chunkPastTheFile = Png({{"IHDR", Ihdr(1, 1, 2)}});
+    AppendU32Be(chunkPastTheFile, 0x7FFFFFF0u);
+    chunkPastTheFile.insert(chunkPastTheFile.end(), {'I', 'D', 'A', 'T', 0, 0});
+    Bytes pngThenBmp = Png({{"IHDR", Ihdr(127, 64, 2)}});
+    pngThenBmp.insert(pngThenBmp.end(), kBmp.begin(), kBmp.end());
+    Bytes bmpThenPng(kBmp.begin(), kBmp.begin() + 14);
+    bmpThenPng.insert(bmpThenPng.end(), kPng.begin(), kPng.end());
+    const std::pair<const char*, Bytes> rows[] = {
+        {"empty", {}},
+        {"png signature only", Png({})},
+        {"png sides at the limit", PngWithoutPixels(16384, 16384, 2)},
+        {"png over the side limit", PngWithoutPixels(16385, 1, 6)},
+        // 8192 x 8192 x 4 is exactly the largest buffer allowed; refused at the first row.
+        {"png largest allowed", PngWithoutPixels(8192, 8192, 6)},
+        {"png largest allowed, interlaced", PngWithoutPixels(8192, 8192, 6, 1)},
+        {"png width past int32", PngWithoutPixels(0x80000000u, 1, 2)},
+        {"png chunk length past the file", chunkPastTheFile},
+        {"png data not deflate", Png({{"IHDR", Ihdr(2, 2, 2)}, {"IDAT", Bytes(64, 0xFF)}})},
+        {"png header then a bmp", pngThenBmp},
+        {"bmp header then a png", bmpThenPng},
+        {"bmp 1000000 x 1000000", Patched(Patched(kBmp, 18, 1000000), 22, 1000000)},
+        {"bmp sides at the limit",
+         Patched(Patched(Bmp8(2, 2, 0, Bytes(8, 0)), 18, 16384), 22, 16384)},
+        {"bmp info header size huge", Patched(kBmp, 14, 0xFFFFFFF0u)},
+        {"bmp most negative height", Patched(kBmp, 22, 0x80000000u)},
+        {"bmp pixel offset near uint32 max", Patched(kBmp, 10, 0xFFFFFFF0u)},
+        {"bmp reserved word set", Patched(kBmp, 6, 1)},
+        {"bmp index past colours used", Patched(Bmp8(1, 1, 0, {2, 0, 0, 0}), 46, 2)},
+        // Without a colour count the palette has 256 entries, but entry 5 lies past the file.
+        {"bmp palette entry past the file", Bmp8(2, 1, 0, {0, 5, 0, 0})},
+        {"run past the row end", Bmp8(4, 1, 1, {5, 1, 0, 1})},
+        {"run above the image", Bmp8(4, 1, 1, {0, 0, 1, 1, 0, 1})},
+        {"literal past the row end", Bmp8(2, 1, 1, {0, 3, 1, 1, 1, 0, 0, 1})},
+        {"literal past the file", Bmp8(8, 1, 1, {0, 5, 1, 1})},
+        {"run-length data without its end", Bmp8(4, 1, 1, {2, 1, 0, 0})},
+    };
+    for (const auto& [name, bytes] : rows) {
+        std::string error;
+        const std::clock_t start = std::clock();
+        EXPECT_FALSE(DecodeImage(bytes, 0, &error).has_value()) << name;
+        EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, kTimeLimitSeconds) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+}
+
+// Every cut of a good file is refused (the PNG's closing IEND chunk is never needed), and every
+// byte set to a few hostile values is decoded whole or refused; exact-size copies for ASan.
+TEST(HostileImages, EveryTruncationAndSingleByteDamageIsHandled) {
+    ResetImageDecoders();
+    EnablePngDecoder();
+    ASSERT_FALSE(kPng.empty() || kBmp.empty());
+    for (const Bytes* file : {&kPng, &kBmp}) {
+        const size_t needed = file->size() - (file == &kPng ? 12 : 0);
+        for (size_t at = 0; at < file->size(); ++at) {
+            const Bytes cut(file->begin(), file->begin() + static_cast<ptrdiff_t>(at));
+            EXPECT_EQ(DecodeImage(cut, 0).has_value(), at >= needed) << "cut to " << at;
+            for (uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+                Bytes damaged = *file;
+                damaged[at] = value;
+                const auto image = DecodeImage(damaged, DecodeBottomUp);
+                EXPECT_TRUE(!image ||
+                            (image->Width > 0 && image->Height > 0 &&
+                             image->Pixels.size() == size_t(image->Height) * image->Pitch));
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Shared by the image tests: the files of the corpora in tests/data/images and little-endian
-// field patches for hand-made BMP files.
+// Shared by the image tests: corpus files from tests/data/images and little-endian patches.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +17,9 @@ inline Bytes CorpusFile(const std::string& name) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-inline void PutLe(Bytes& bytes, size_t offset, uint32_t value, int width = 4) {
-    for (int i = 0; i < width; ++i) bytes.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
+inline Bytes Patched(Bytes bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
+    return bytes;
 }
 
 }  // namespace pp::test
