@@ -1,27 +1,19 @@
-// The effect text grammar: FindEntry over flawed lists (and against the fuzz target's plain
-// scan), the number readers, the value forms and the reader that joins a file's lines.
+// The effect text grammar: FindEntry over flawed lists, also against the fuzz target's plain
+// scan, and the number readers.
 #include "effects/effect_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-#include <ostream>
 #include <span>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "effects/value_forms.h"
 #include "fuzz/harness.h"
-#include "tests/effects/temp_dir.h"
 
 namespace pp {
-
-template <typename T>
-void PrintTo(const ValueForm<T>& form, std::ostream* out) {
-    *out << "(" << form.First << ", " << form.Second << ", " << form.Step << ")";
-}
 
 namespace {
 
@@ -106,72 +98,6 @@ TEST(TextToInt, ConvertsAndSaysWhetherItFits) {
         const IntText scan = ScanIntText(text);
         EXPECT_EQ(std::tuple(scan.Value, scan.End, scan.Fits32), std::tuple(value, end, fits))
             << "'" << text << "'";
-    }
-}
-
-// The triple (first, second, step) of every value form and the order forms are tried in; the
-// int parser's missing step and wrap-around.
-TEST(ValueForms, FloatAndIntTables) {
-    constexpr float kNone = kNoSecondValue;
-    std::vector<std::tuple<std::string_view, float, float, float>> rows = {
-        {"", 0, kNone, 1},
-        {"60, 70", 0, kNone, 1},
-        {"60px, ", 60, kNone, 1},
-        {"Value = 60", 0, kNone, 1},
-        {"60, Inc =", 60, kNone, 1}};
-    rows.insert(rows.end(), {{"Min = {5}, Max = 6", 0, 6, 1},
-                             {"Max = 2, X, Min = 1", 1, 2, 1},
-                             {"Value = 10, Blur = 5", 5, 15, 1},
-                             {"Value = 6, Inc = 5", 0, kNone, 5},
-                             {"Value = 10, Blur = -5", 15, 5, 1},
-                             {"Value = 10, Range = 5", 10, 15, 1},
-                             {"Value = 10, Range = -5", 5, 10, 1},
-                             {"Min = 1, Max = 2, Inc = ", 1, 2, 1}});
-    rows.insert(rows.end(), {{"Min = 1, Max = 2, Inc = 2.5", 1, 2, 2.5f},
-                             {"Value = 1, Range = 5, Blur = 1", 1, 6, 1},
-                             {"Min = -70000, Max = -65535", -70000, kNone, 1},
-                             {"Min = , Max = 2, Value = 3, Blur = 1", 2, 4, 1},
-                             {"Min = 1, Max = 2, Value = 1, Blur = 1", 1, 2, 1},
-                             {"Value = 16777216, Range = 1", 16777216, 16777216, 1}});
-    for (const auto& [text, first, second, step] : rows) {
-        EXPECT_EQ(ParseValueSpec(text), (ValueForm<float>{first, second, step})) << text;
-    }
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min(), kMax = kMin - 1u;
-    std::vector<std::tuple<std::string_view, int32_t, int32_t, int32_t>> intRows = {
-        {"", 0, 0, 1}, {"3.9", 3, 3, 1}, {"60, 70", 0, 0, 0}, {"$10, ", 16, 16, 1}};
-    intRows.insert(intRows.end(), {{"Min = 1, Max = 2", 1, 2, 0},
-                                   {"Value = 3, Blur = 1", 2, 4, 0},
-                                   {"Value = 3, Range = -1", 2, 3, 0},
-                                   {"Min = 2, Max = 7, Inc = 2", 2, 7, 2}});
-    intRows.insert(intRows.end(), {{"Value = 2147483647, Range = 1", kMax, kMin, 0},
-                                   {"Value = -2147483648, Blur = 1", kMax, kMin + 1, 0},
-                                   {"Min = -70000, Max = -65535", -70000, kNoSecondIntValue, 0}});
-    for (const auto& [text, first, second, step] : intRows) {
-        EXPECT_EQ(ParseIntValueSpec(text), (ValueForm<int32_t>{first, second, step})) << text;
-    }
-}
-
-// Line ends and NUL bytes dropped, everything else kept, across the reader's buffer; the byte
-// limit and whether more follows it.
-TEST(ReadEffectText, JoinsLinesWithoutTheirEnds) {
-    const std::string longValue(10000, '7');
-    const std::pair<std::string, std::string> rows[] = {
-        {"A = 1,\r\nB = 2\r\n", "A = 1,B = 2"},
-        {"A = 1,\r\rB\n = \r\n2", "A = 1,B = 2"},
-        {"\n\n\r\n\rA\n\n", "A"},
-        {std::string("A = 1,\0B = 2", 12), "A = 1,B = 2"},
-        {"A\n\rB", "AB"},
-        {"", ""},
-        {"\xEF\xBB\xBF= \xE4\xF6", "\xEF\xBB\xBF= \xE4\xF6"},
-        {"A = " + longValue + "\n8, B", "A = " + longValue + "8, B"}};
-    testing::TempDir dir;
-    for (const auto& [bytes, expected] : rows) {
-        EXPECT_EQ(ReadEffectText(dir.Write("e.txt", bytes)), expected) << bytes.substr(0, 20);
-    }
-    const std::string path = dir.Write("a.txt", std::string("Size\r\n= 1\0,", 11));
-    for (const std::size_t limit : {11u, 10u}) {
-        const std::optional<EffectFile> file = ReadEffectFile(path, limit);
-        EXPECT_EQ(std::pair(file.value().Bytes.size(), file->More), std::pair(limit, limit < 11u));
     }
 }
 

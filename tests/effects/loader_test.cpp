@@ -41,7 +41,18 @@ class Loader : public ::testing::Test {
 // changes exactly its fields and values are held, sorted or left out as the loader does.
 TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     const std::pair<std::string_view, std::string_view> rows[] = {
-        {"Layer = 2.9", "Layer = 2"},
+        {"Layer\n\r= 2.9,\r\rSize\r\n = 3", "Layer = 2, Size = 3"},
+        {"Size = {Value = 1, Range = 5, Blur = 1}", "Size = {Min = 1, Max = 6}"},
+        {"Size = {Min = 1, Max = 2, Value = 10, Blur = 1}", "Size = {Min = 1, Max = 2}"},
+        {"Size = {Min = , Max = 2, Value = 3, Blur = 1, Inc = 2.5}",
+         "Size = {Min = 2, Max = 4, Inc = 2.5}"},
+        {"Size = {Value = 10, Blur = -5}, Rotation = {Value = 6, Inc = 5}",
+         "Size = {Min = 15, Max = 5}, Rotation = {Min = 0, Max = 0, Inc = 5}"},
+        {"Size = {Min = {5}, Max = 6}, Rotation = {60, 70}",
+         "Size = {Min = 0, Max = 6}, Rotation = 0"},
+        {"Size = {Value = 16777216, Range = 1}", "Size = 16777216"},
+        {"Sprite = {Value = 2147483647, Range = 1}",
+         "Sprite = {Min = 2147483647, Max = -2147483648, Inc = 0}"},
         {"Layer = , Size = , Disable = {}, EmitterArea = {Width = 80}",
          "EmitterArea = {Type = Point, Width = 80}"},
         {"EmitterPosition = {100}", "EmitterPosition = {100, 0}"},
