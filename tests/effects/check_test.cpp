@@ -8,7 +8,6 @@
 
 #include <cctype>
 #include <filesystem>
-#include <random>
 #include <ranges>
 #include <string>
 #include <string_view>
@@ -223,26 +222,6 @@ TEST(Check, ExtendsChainStopsWhereTheLoadersBudgetIsSpent) {
         {"f16.txt:1:1 the first 1000 bytes are read: the files before it in the Extends chain use "
          "16776216 of the 16777216",
          "f17.txt:1:1 not read: the files before it in the Extends chain use all the 16777216"});
-}
-
-// Scrambled texts: nothing may read outside the text, and every finding points into the file.
-TEST(Check, ScrambledTextsGiveFindingsInsideTheFile) {
-    const char* const kPieces[] = {
-        "=",    "{",      "}",    ",",        "\\",   " ",       "\t",          "\r",   "\n",
-        "\r\n", "1",      "-2.5", "x",        "Size", "Min",     "Max",         "Inc",  "Value",
-        "Type", "Circle", "1e40", "\xC2\xA0", "$7F",  "Extends", "EmitterArea", "Range"};
-    std::mt19937 next(12345);
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes;
-        for (uint32_t i = next() % 40; i > 0; --i) bytes += kPieces[next() % std::size(kPieces)];
-        if (next() % 4 == 0) bytes.insert(next() % (bytes.size() + 1), 1, '\0');
-        const int32_t lines = JoinedLines(bytes).End().Line;
-        for (const CheckFinding& f : CheckEffectBytes(bytes, "scrambled.txt")) {
-            ASSERT_TRUE(f.Line >= 1 && f.Line <= lines && f.Column >= 1 &&
-                        f.Column <= static_cast<int32_t>(bytes.size()) + 1 && !f.Message.empty())
-                << bytes;
-        }
-    }
 }
 
 }  // namespace
