@@ -70,8 +70,7 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Acceleration = {0, -1e39}", {"1:20 '-1e39' is too large for a 32-bit float"}},
         {"BlendingMode = {3000000000, 2}",
          {"1:17 does not fit in 32 bits: read as -1294967296", "1:17 draws with 5 (source alpha)"}},
-        {"BlendingMode = {5, 0}",
-         {"1:20 factor 0 is not a code from 1 to 13: the player draws with 6"}},
+        {"BlendingMode = {5, 0}", {"1:20 factor 0 is not a code from 1 to 13"}},
         {"Raise = {1, 2}", {"1:10 '1, 2' is read as 1: the rest is ignored"}},
         {"EmitterArea = {Type = circle}", {"1:23 case-sensitive: did you mean 'Circle'?"}},
         {"EmitterArea = {Type = Elipse}", {"1:23 did you mean 'Ellipse'?"}},
@@ -82,24 +81,21 @@ TEST(Check, EachKindOfFindingOnce) {
         {"EmissionRate = {Value = 60}", {"1:16 '{Value = 60}' reads as 0; write 'EmissionRate"}},
         {"Size = {60, 70}", {"1:8 not a range: bare numbers read as 0; write 'Size = {Min = 60, "}},
         {"Size = {Value = 60, Inc = 5}", {"1:8 'Value' needs 'Range' or 'Blur' beside it: 'Size"}},
-        {"Size = {Lo = 1, Hi = 2}",
-         {"1:8 matches no value form", "1:9 'Lo' is not read in 'Size' (it reads", "1:17 'Hi'"}},
+        {"Size = {Lo = 1, Hi = 2}", {"1:8 no value form", "1:9 'Lo' is not read", "1:17 'Hi'"}},
         {"EmissionAngle = {Min = 20, Max = 10}", {"1:34 Max 10 is below Min 20: swap them"}},
         {"Size = {Value = 10, Blur = -5}", {"1:28 negative Blur -5 puts Max below Min"}},
         {"Size = {Min = 5, Max = 10, Inc = 0}", {"1:34 Inc 0 is not a step above 0: the step is"}},
         {"Size = {Min = 1, Max = 2, Value = 10, Blur = 1}", {"1:27 'Value' and 'Blur' are"}},
         {"Size = {Min = -70000, Max = -65535}", {"1:29 Max -65535 means 'no Max' to the reader"}},
         {"LifeTime = {Min = 0.1, Max = 0.9, Inc = 0.1}",
-         {"1:41 (0.9 - 0.1) / 0.1 is 7.9999995, which truncates to 7 steps, so the largest value "
-          "is 0.8"}},
+         {"1:41 7.9999995, which truncates to 7 steps"}},
         {"Size = {},\nFade = 1", {"1:1 'Size' has no value and is skipped"}},
         {"Layer = 1", {"1:9 warning: Layer 1 is never drawn: the player draws layer 0 only"}},
         {"EmitterPosition = {1, 2, 3}", {"1:26 of 'EmitterPosition' are read: '3' is ignored"}},
         {"Acceleration = {y = -50, x = 0}", {"1:17 'y' (first) is read as x and 'x' as y"}},
         {"EmitterPosition = {100}", {"1:19 warning: 'EmitterPosition' has no second number"}},
         {"Extends = Data\\NoSuchEffect.txt", {"1:11 cannot open 'Data\\NoSuchEffect.txt' from"}},
-        {"Extends = pipe.txt",
-         {"1:11 'pipe.txt' from the working directory (it is a pipe, not a regular"}},
+        {"Extends = pipe.txt", {"1:11 'pipe.txt' from the working directory (it is a pipe"}},
         {"Size = 1,\n" + std::string(kMaxEffectFileBytes, 'x'),
          {"2:1 '" + std::string(48, 'x') + "...' has no '=' and is ignored",
           "2:1048567 the file is longer than 1048576 bytes: the reader stops here and the rest"}},
@@ -113,19 +109,19 @@ TEST(Check, EachKindOfFindingOnce) {
         {"TransparencyOverLife = {end = 0}", {"1:25 'end' is not a time, so this key of"}},
         {"SizeOverLife = {0 = }", {"1:17 the key at time 0 has no value: read as 1"}},
         {"SizeOverLife = {0=1,0.1=1,0.2=1,0.3=1,0.4=1,0.5=1,0.6=1,0.7=1,0.8=1}",
-         {"1:63 'SizeOverLife' keeps at most 8 keys: '0.8=1' and any after it"}},
+         {"1:63 at most 8 keys"}},
         {"SpriteSheet = {Columns = 4, Rows = 4, Frames = 20}",
-         {"1:48 'Frames' 20 is more than the 4 x 4 cells of the sheet: held at 16"}},
+         {"1:48 20 is more than the 4 x 4 cells"}},
         {"SpriteSheet = {Columns = 0, Rows = 300}",
-         {"1:26 'Columns' 0 is below 1: held at 1", "1:36 'Rows' 300 is above 256: held at 256"}},
+         {"1:26 'Columns' 0 is below 1", "1:36 'Rows' 300 is above 256"}},
         {"OnDeath = {Count = 3}", {"1:11 'OnDeath' names no 'Effect', so no effect is started"}},
-        // The optional keys as their reference shows them come out clean.
-        {"Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}, "
-         "1 = {60, 60, 60}}, SizeOverLife = {0 = 0.5, 0.5 = 1, 0.5 = 2, 1 = 2}, "
-         "TransparencyOverLife = {0 = 1, 1 = 0}, Drag = 0.5, Spin = 90, SpriteSheet = {Columns "
-         "= 4, Rows = 4, Frames = 16, Rate = 12, Random = 1}, Burst = {Count = 50, Interval = "
-         "0.5, Repeat = 3}, Duration = 2, Prewarm = 1, OnDeath = {Count = 0}",
-         {"1:379 'OnDeath' names no 'Effect'"}},
+        // The optional keys, many at their least value, come out clean.
+        {"Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 1 = {60, 60, 60}}, "
+         "SizeOverLife = {0 = 0, 0.5 = 1, 0.5 = 2, 1 = 2}, TransparencyOverLife = {0 = 1, "
+         "1 = 0}, Drag = 0, Spin = 90, SpriteSheet = {Columns = 1, Rows = 4, Frames = 1, "
+         "Rate = 0, Random = 0}, Burst = {Count = 0, Interval = 0, Repeat = 0}, Duration = 0, "
+         "Prewarm = 0, OnDeath = {Count = 0}",
+         {"1:349 'OnDeath' names no 'Effect'"}},
         // Warnings on the whole chain; what makes the particles show after all gives none.
         {"Size = {Value = 0.5, Blur = 0.25}", {"1:1 Size is at most 0.75, below one pixel"}},
         {"Size = 8,\nTransparency = {Min = 0, Max = 0.5}", {"2:1 at most 0.5, never reaching 1"}},
@@ -133,8 +129,7 @@ TEST(Check, EachKindOfFindingOnce) {
         {"EmitterPosition = {3000, 300}", {"1:1 the emitter at (3000, 300) is more than a"}},
         {"Rotation = {Value = 40, Blur = 5}", {"1:1 (2700 degrees per second at 60 frames)"}},
         {"LifeTime = 0", {"1:1 LifeTime is at most 0 seconds: a particle is gone by the frame"}},
-        {"EmissionRate = {Min = -5, Max = 0}",
-         {"1:1 at most 0 per second, which the player reads as"}},
+        {"EmissionRate = {Min = -5, Max = 0}", {"1:1 at most 0 per second"}},
         {"Size = 0.5, Raise = 100", {}},
         {"Transparency = 0.5, Fade = 300", {}},
         {"EmissionRate = 1000", {}},
@@ -146,9 +141,7 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Extends = base.txt",
          {"base.txt:1:11 (top.txt -> base.txt -> top.txt)"},
          "Extends = top.txt"},
-        {"Extends = ./top.txt",
-         {"1:11 under another name (top.txt -> ./top.txt), which the loader follows until the "
-          "chain is 64"}},
+        {"Extends = ./top.txt", {"1:11 under another name (top.txt -> ./top.txt)"}},
     };
     TempDir dir;
     InFolder in(dir.Path());
