@@ -1,6 +1,4 @@
-// The effect checker: each kind of finding once, at its line and column in the file as
-// written (also the warnings on what the loader ends with after the whole Extends chain, at the
-// key that set the value); texts that come out clean; files met through Extends and sub-effects.
+// The effect checker: each kind of finding once, at its line and column; clean texts; chains.
 #include "effects/check.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +21,7 @@ using testing::InFolder;
 using testing::TempDir;
 using Lines = std::vector<std::string>;
 
-// Each expected "FILE:LINE:COLUMN words" matches a finding "FILE:LINE:COLUMN: message" holding
-// the words; the file is top.txt where none is given.
+// Each "[FILE:]LINE:COLUMN words" matches a finding at that place (top.txt by default) with them.
 void ExpectFindings(const std::vector<std::string>& paths, const Lines& expected) {
     std::vector<CheckFinding> got = CheckEffectFiles(paths);
     SCOPED_TRACE(::testing::Message() << "text '" << ReadEffectText(paths[0]).value_or("") << "'");
@@ -40,7 +37,7 @@ void ExpectFindings(const std::vector<std::string>& paths, const Lines& expected
     }
 }
 
-// Each row's text is top.txt, beside its base.txt and a pipe.
+// Each row's text is top.txt, beside its base.txt and a pipe; warnings judge the whole chain.
 TEST(Check, EachKindOfFindingOnce) {
     const struct {
         std::string Text;
@@ -99,7 +96,6 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Size = 1,\n" + std::string(kMaxEffectFileBytes, 'x'),
          {"2:1 '" + std::string(48, 'x') + "...' has no '=' and is ignored",
           "2:1048567 the file is longer than 1048576 bytes: the reader stops here and the rest"}},
-        // The optional keys.
         {"Colour = {300, 0, 0}", {"1:11 red 300 is above 255: held at 255"}},
         {"Colour = {9, 9}", {"1:11 warning: 'Colour' gives no blue: it is 255"}},
         {"Drag = -1", {"1:8 'Drag' -1 is below 0: held at 0"}},
@@ -122,7 +118,6 @@ TEST(Check, EachKindOfFindingOnce) {
          "Rate = 0, Random = 0}, Burst = {Count = 0, Interval = 0, Repeat = 0}, Duration = 0, "
          "Prewarm = 0, OnDeath = {Count = 0}",
          {"1:349 'OnDeath' names no 'Effect'"}},
-        // Warnings on the whole chain; what makes the particles show after all gives none.
         {"Size = {Value = 0.5, Blur = 0.25}", {"1:1 Size is at most 0.75, below one pixel"}},
         {"Size = 8,\nTransparency = {Min = 0, Max = 0.5}", {"2:1 at most 0.5, never reaching 1"}},
         {"EmissionRate = 2000", {"1:1 EmissionRate up to 2000 per second is more than the"}},
@@ -152,7 +147,6 @@ TEST(Check, EachKindOfFindingOnce) {
         dir.Write("top.txt", row.Text);
         ExpectFindings({"top.txt"}, row.Expected);
     }
-    // Texts, one per ';', that the reader takes as meant.
     constexpr std::string_view kClean =
         "Layer = 0, EmitterPosition = {400, 300}, Sprite = {Min = 1, Max = 4}, Disable = 0;"
         "Size = {16}, Fade = 1,\r\nRaise = 2,; Size  =  { 60, } ;Emission\nRate = 5;"
@@ -165,11 +159,9 @@ TEST(Check, EachKindOfFindingOnce) {
     }
 }
 
-// Files that cannot be opened or that the reader refuses are one finding at 1:1 (a pipe without
-// a writer does not make it wait) and the next file is still checked; a file extended or started
-// by several is checked once, after the first that names it; a path relative to the file that
-// names it, a route back to a started effect and one nested too deep are said where named.
-TEST(Check, FollowsExtendsAndSubEffectsAsTheLoaderDoes) {
+// Unreadable files are one finding each; a file named by several is checked once, in order; of
+// 1 MiB files (the first 1000 bytes short) the 17th is read for 1000 bytes, the 18th not at all.
+TEST(Check, FollowsExtendsAndSubEffectsAsTheLoaderDoesWithinItsBudget) {
     TempDir dir;
     InFolder in(dir.Path());
     ASSERT_EQ(mkfifo("pipe.txt", 0600), 0);
@@ -186,24 +178,6 @@ TEST(Check, FollowsExtendsAndSubEffectsAsTheLoaderDoes) {
         dir.Write("D" + std::to_string(i) + ".txt",
                   "OnDeath = {Effect = D" + std::to_string(i + 1) + ".txt}");
     }
-    ExpectFindings(
-        {"missing.txt", ".", "pipe.txt", "/dev/null", "Data\\Feuer.txt", "b.txt", "a.txt", "A.txt",
-         "D1.txt"},
-        {"missing.txt:1:1 cannot open this file (No such file or directory)",
-         ".:1:1 cannot open this file (it is a folder)",
-         "pipe.txt:1:1 cannot open this file (it is a pipe, not a regular file)",
-         "/dev/null:1:1 cannot open this file (it is a device, not a regular file)",
-         "Data/Feuer.txt:1:11 not to the file that names them: write 'Data\\Basis\\Glut.txt'",
-         "base.txt:1:1 switches the emitter off", "a.txt:2:8 'x'", "B.txt:1:1 did you mean 'Size'?",
-         "C.txt:1:21 (A.txt -> B.txt -> C.txt -> A.txt): an effect never starts itself",
-         "D5.txt:1:21 'D6.txt' is not started: sub-effects nest at most 4 deep"});
-}
-
-// Of a chain of 1 MiB files, 1000 bytes short of the loader's 16 MiB for one effect, the 17th
-// is read for 1000 bytes (a flaw beyond them is not reported) and the 18th not at all.
-TEST(Check, ExtendsChainStopsWhereTheLoadersBudgetIsSpent) {
-    TempDir dir;
-    InFolder in(dir.Path());
     for (int i = 0; i < 18; ++i) {
         std::string text = "Extends = f" + std::to_string(i + 1) + ".txt,";
         text.resize(kMaxEffectFileBytes - (i == 0 ? 1000 : 0), ' ');
@@ -211,8 +185,17 @@ TEST(Check, ExtendsChainStopsWhereTheLoadersBudgetIsSpent) {
         dir.Write("f" + std::to_string(i) + ".txt", text);
     }
     ExpectFindings(
-        {"f0.txt"},
-        {"f16.txt:1:1 the first 1000 bytes are read: the files before it in the Extends chain use "
+        {"missing.txt", ".", "pipe.txt", "/dev/null", "Data\\Feuer.txt", "b.txt", "a.txt", "A.txt",
+         "D1.txt", "f0.txt"},
+        {"missing.txt:1:1 cannot open this file (No such file or directory)",
+         ".:1:1 cannot open this file (it is a folder)",
+         "pipe.txt:1:1 cannot open this file (it is a pipe, not a regular file)",
+         "/dev/null:1:1 cannot open this file (it is a device, not a regular file)",
+         "Data/Feuer.txt:1:11 not to the file that names them: write 'Data\\Basis\\Glut.txt'",
+         "base.txt:1:1 switches the emitter off", "a.txt:2:8 'x'", "B.txt:1:1 did you mean 'Size'?",
+         "C.txt:1:21 (A.txt -> B.txt -> C.txt -> A.txt): an effect never starts itself",
+         "D5.txt:1:21 'D6.txt' is not started: sub-effects nest at most 4 deep",
+         "f16.txt:1:1 the first 1000 bytes are read: the files before it in the Extends chain use "
          "16776216 of the 16777216",
          "f17.txt:1:1 not read: the files before it in the Extends chain use all the 16777216"});
 }

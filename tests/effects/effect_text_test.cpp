@@ -1,5 +1,4 @@
-// The effect text grammar: FindEntry over flawed lists, also against the fuzz target's plain
-// scan, and the number readers.
+// The effect text grammar: FindEntry over flawed lists, and the number readers.
 #include "effects/effect_text.h"
 
 #include <gtest/gtest.h>
@@ -17,8 +16,7 @@ namespace pp {
 
 namespace {
 
-// What a path selects in lists with every kind of flaw; the fuzz target's plain reference scan
-// must agree for every text with every path.
+// What a path selects; the fuzz target's plain scan must agree for every text with every path.
 TEST(FindEntry, PathsSelectTheValueAsThePlainScanDoes) {
     using Row = std::tuple<std::string_view, std::string_view, std::string_view>;
     std::vector<Row> rows = {{"A = 1B = 2", "A = 1B", "2"},   {"\tKey = 1", "Key", ""},
@@ -50,9 +48,8 @@ TEST(FindEntry, PathsSelectTheValueAsThePlainScanDoes) {
     EXPECT_EQ(FindEntry("A:(x:1;y:2);B:3", "A\\y", ":();"), "2");
 }
 
-// The float bit for bit (-0, the last ulp) and where the number ends; through double, then
-// stored, so a decimal just above a float halfway point rounds twice.
-TEST(TextToFloat, ConvertsLikeCLocaleAtof) {
+// The float bit for bit and where it ends; read as double, then stored (rounding twice).
+TEST(NumberReaders, ConvertLikeCLocaleAndSayWhereTheNumberEnds) {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     std::vector<std::tuple<std::string, float, std::size_t>> rows = {
         {"12px", 12.0f, 2},   {"0x10", 0.0f, 1},    {"inf", 0.0f, 0},        {"1e+", 1.0f, 1},
@@ -72,23 +69,20 @@ TEST(TextToFloat, ConvertsLikeCLocaleAtof) {
             << "'" << text.substr(0, 40) << "' gives " << got;
         EXPECT_EQ(FloatTextEnd(text), end) << "'" << text.substr(0, 40) << "'";
     }
-}
-
-// The value, where the scan ends and whether the written number fits 32 bits.
-TEST(TextToInt, ConvertsAndSaysWhetherItFits) {
+    // The int, where its scan ends and whether the written number fits 32 bits.
     constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    std::vector<std::tuple<std::string_view, int32_t, std::size_t, bool>> rows = {
+    std::vector<std::tuple<std::string_view, int32_t, std::size_t, bool>> intRows = {
         {"+7", 7, 2, true},     {"$g", 0, 0, true},    {"\n5", 0, 0, true},
         {"%102", 2, 3, true},   {"-2.7", -2, 2, true}, {" \t-7", -7, 4, true},
         {"$FFx", 255, 3, true}, {"-$10", -16, 4, true}};
-    rows.insert(rows.end(), {{"4294967296", 0, 10, false},
-                             {"2147483648", kMin, 10, false},
-                             {"-2147483648", kMin, 11, true},
-                             {"2147483647", 2147483647, 10, true}});
-    rows.insert(rows.end(), {{"-2147483649", 2147483647, 11, false},
-                             {"99999999999999999999999", -159383553, 23, false},
-                             {"$FFFFFFFFFFFFFFFFFFFF", -1, 21, false}});
-    for (const auto& [text, value, end, fits] : rows) {
+    intRows.insert(intRows.end(), {{"4294967296", 0, 10, false},
+                                   {"2147483648", kMin, 10, false},
+                                   {"-2147483648", kMin, 11, true},
+                                   {"2147483647", 2147483647, 10, true},
+                                   {"-2147483649", 2147483647, 11, false},
+                                   {"99999999999999999999999", -159383553, 23, false},
+                                   {"$FFFFFFFFFFFFFFFFFFFF", -1, 21, false}});
+    for (const auto& [text, value, end, fits] : intRows) {
         EXPECT_EQ(TextToInt(text), value) << "'" << text << "'";
         const IntText scan = ScanIntText(text);
         EXPECT_EQ(std::tuple(scan.Value, scan.End, scan.Fits32), std::tuple(value, end, fits))

@@ -1,6 +1,4 @@
-// The loader: which field each key sets and how, the Extends chain, the optional keys and the
-// sub-effects they start, and hostile files. Most rows compare whole records with what a plain
-// text loads to.
+// The loader, mostly as whole records against what a plain text loads to.
 #include "effects/loader.h"
 
 #include <gtest/gtest.h>
@@ -37,8 +35,7 @@ class Loader : public ::testing::Test {
     TempDir dir_;
 };
 
-// Over a text that sets every key unlike the rows, a row loads as the plain text beside it: it
-// changes exactly its fields and values are held, sorted or left out as the loader does.
+// Over a text setting every key unlike the rows, each row loads as the plain text beside it.
 TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     const std::pair<std::string_view, std::string_view> rows[] = {
         {"Layer\n\r= 2.9,\r\rSize\r\n = 3", "Layer = 2, Size = 3"},
@@ -74,9 +71,7 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         {"Colour = {300, -5}", "Colour = {255, 0, 255}"},
         {"Colour = {R = 10, G = 20, B = 1e99}, Drag = {}", "Colour = {10, 20, 255}"},
         {"Colour = {red, 2, 3}", "Colour = {0, 2, 3}"},
-        // Times held to 0..1 and sorted, keeping the written order of equal times.
         {"SizeOverLife = {1 = 2, 0 = 0.5, 7 = 3, -1 = 4}", "SizeOverLife = {0=0.5, 0=4, 1=2, 1=3}"},
-        // Names that are no number, entries without '=', and keys past the eighth are left out.
         {"TransparencyOverLife = {a = 1, 0.5, 0 = -2, 0.1 = 1, 0.2 = 1, 0.3 = 1, 0.4 = 1, "
          "0.5 = 1, 0.6 = 1, 0.7 = 1, 0.8 = 9}",
          "TransparencyOverLife = {0=0, 0.1=1, 0.2=1, 0.3=1, 0.4=1, 0.5=1, 0.6=1, 0.7=1}"},
@@ -88,7 +83,6 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         {"SpriteSheet = {Columns = 2, Frames = 0}", "SpriteSheet = {2, 1, 1}"},
         {"Burst = {5000}", "Burst = {1000, 1, 0}"},
         {"Burst = {Count = -4, Interval = -1, Repeat = 99999999999}", "Burst = {0, 0, 1000000}"},
-        // The file named cannot be opened: Count and Inherit are kept, no effect is started.
         {"OnDeath = {Effect = nowhere.txt, Count = 2000, Inherit = 1}, OnBirth = {nowhere.txt}",
          "OnDeath = {Count = 1000, Inherit = 1}, OnBirth = {Count = 1}"},
     };
@@ -102,7 +96,7 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         "0.5}, Fade = 16, BlendingMode = {3, 4}";
     for (const auto& [text, same] : rows) EXPECT_EQ(Load(text, marked), Load(same, marked)) << text;
     EXPECT_TRUE(engine_.SubEffects.empty());
-    // The unknown name is added to the engine's map as a Point; the known one keeps its value.
+    // An unknown type name is added to the map as a Point.
     EXPECT_EQ(
         std::pair(*MapFind(engine_.AreaTypes, "circle"), *MapFind(engine_.AreaTypes, "Circle")),
         std::pair(0, 4));
@@ -110,6 +104,15 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     const P area = Load("EmitterArea = {Width = 80, Type = Ellipse, Height = 20, Angle = 75}");
     EXPECT_EQ(std::tuple(area.AreaType, area.AreaWidth, area.AreaHeight, area.AreaAngle),
               std::tuple(5, 80.0f, 20.0f, 1.30899704f));
+    // Setters ignore bad area types and a missing emitter.
+    Emitter* e = CreateEmitter(engine_, 0, 0);
+    SetArea(e, 4, 10.0f, 20.0f, 90.0f), SetArea(e, 6, 1, 1, 1), SetArea(e, -1, 1, 1, 1);
+    EXPECT_EQ(std::tuple(e->AreaType, e->AreaWidth, e->AreaHeight, e->AreaAngle),
+              std::tuple(4, 10.0f, 20.0f, 1.57079637f));
+    EXPECT_EQ(SetLayer(nullptr, 1) | SetSize(nullptr, 1.0f, 2.0f, 1.0f), 0);
+    const int32_t emitters = engine_.Emitters.Count();
+    LoadEffectFile(engine_, nullptr, "Size=5.txt");
+    EXPECT_EQ(engine_.Emitters.Count(), emitters);
     ExtraParams x;
     x.ColourOverLife = {2, {0, 0.5f}, {{{255, 230, 120}, {255, 90, 20}}}};
     x.SizeOverLife = {2, {0, 1}, {{{0.5f}, {2}}}};
@@ -125,23 +128,7 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         x);
 }
 
-// Setters ignore bad area types and a missing emitter.
-TEST_F(Loader, SettersIgnoreBadArguments) {
-    Emitter* e = CreateEmitter(engine_, 0, 0);
-    SetArea(e, 4, 10.0f, 20.0f, 90.0f);
-    SetArea(e, 6, 1.0f, 1.0f, 1.0f);
-    SetArea(e, -1, 1.0f, 1.0f, 1.0f);
-    EXPECT_EQ(std::tuple(e->AreaType, e->AreaWidth, e->AreaHeight, e->AreaAngle),
-              std::tuple(4, 10.0f, 20.0f, 1.57079637f));
-    EXPECT_EQ(SetLayer(nullptr, 1) | SetSize(nullptr, 1.0f, 2.0f, 1.0f), 0);
-    LoadEffectFile(engine_, nullptr, "Size=5.txt");
-    EXPECT_EQ(engine_.Emitters.Count(), 1);
-}
-
-// Files load from the working directory as the text beside them: Extends applies deepest
-// first, relative to the working directory with '\' a separator, a file never extends itself;
-// sub-effects load with their own chains and sub-effects, a file never starts itself, nesting
-// stops at kMaxSubEffectDepth and equal effects share an entry.
+// Extends chains and sub-effects from the working directory: no cycles, depth bounded, shared.
 TEST_F(Loader, FilesLoadWithTheirExtendsChainsAndSubEffects) {
     InFolder in(dir_.Path());
     std::filesystem::create_directory("fx");
@@ -177,7 +164,6 @@ TEST_F(Loader, FilesLoadWithTheirExtendsChainsAndSubEffects) {
     ASSERT_EQ(engine_.SubEffects, std::vector<P>{spark});
     EXPECT_EQ(std::pair(extras.OnDeath, extras.OnBirth),
               std::pair(SubEffectParams{0, 30, 1}, SubEffectParams{0, 1, 0}));
-    // The starting file is refused where it comes round again.
     EXPECT_EQ(LoadEffect(engine_, "Ping.txt", 0, 0)->Extras.OnDeath.Effect, 1);
     ASSERT_EQ(engine_.SubEffects.size(), 2u);
     EXPECT_EQ(
@@ -191,21 +177,19 @@ TEST_F(Loader, FilesLoadWithTheirExtendsChainsAndSubEffects) {
         EXPECT_EQ(engine_.SubEffects[next].Layer, depth + 1);
     }
     EXPECT_EQ(next, -1);
-    // Loading again adds nothing: every effect equals one kept.
     LoadEffect(engine_, "D1.txt", 0, 0);
     Load(rocket);
     EXPECT_EQ(engine_.SubEffects.size(), 2u + std::size_t{kMaxSubEffectDepth});
 }
 
-// Processor time of this thread, so that other work on the machine does not count.
+// Processor time of this thread (other work on the machine does not count).
 #if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
 constexpr double kTimeLimitSeconds = 1.0;
 #else
 constexpr double kTimeLimitSeconds = 20.0;
 #endif
 
-// Huge lines and files, deep or unbalanced braces, NUL bytes, byte-order marks, endless Extends
-// chains, files that are not files: each loads within a second as the text beside it, and runs.
+// Hostile files load within a second as the text beside them, and run.
 TEST_F(Loader, HostileFilesLoadWithinASecondAndRun) {
     const auto in = [&](const std::string& name) { return (dir_.Path() / name).string(); };
     int files = 0;

@@ -1,6 +1,4 @@
-// A fresh folder per test for real effect files, removed with everything in it afterwards, and
-// a guard that runs a scope from another working directory (effect files, the files they extend
-// and sprites are opened relative to it).
+// A fresh folder per test, removed afterwards, and a guard that runs a scope from another folder.
 #pragma once
 
 #include <gtest/gtest.h>
