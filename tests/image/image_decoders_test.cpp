@@ -146,8 +146,7 @@ Bytes PngWithoutPixels(uint32_t width, uint32_t height, uint8_t colourType, uint
 
 // An 8-bit BMP with a two-colour palette; compression 1 is run-length data.
 Bytes Bmp8(int32_t width, int32_t height, uint32_t compression, const Bytes& pixels) {
-    Bytes file = {'B', 'M'};
-    file.resize(54);
+    Bytes file = Patched(Bytes(54), 0, 'B' | 'M' << 8);
     const uint32_t fields[][2] = {{10, 54 + 8},           {14, 40}, {18, uint32_t(width)},
                                   {22, uint32_t(height)}, {26, 1},  {28, 8},
                                   {30, compression}};
@@ -208,7 +207,6 @@ TEST(HostileImages, AreRefusedWithAReasonWithinASecondAsIsEveryCut) {
         EXPECT_FALSE(error.empty()) << name;
     }
     // Every cut of a good file is refused (the PNG's closing IEND chunk is never needed).
-    ASSERT_FALSE(kPng.empty() || kBmp.empty());
     for (const Bytes* file : {&kPng, &kBmp}) {
         for (size_t at = 0; at < file->size(); ++at) {
             const Bytes cut(file->begin(), file->begin() + static_cast<ptrdiff_t>(at));
