@@ -1,17 +1,35 @@
-// The decoder registry, its size checks before any buffer is allocated, and texture bytes
-// from a decoded image (alpha kept or black keyed) with rows padded to four bytes.
+// The image decoders: registry, texture bytes, the corpora's manifest and hostile files.
 #include "image/image_decoders.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
+
+#include <array>
+#include <bit>
+#include <cmath>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "image/texture_bytes.h"
-#include "tests/image/image_test_support.h"
 
 namespace pp {
 namespace {
 
-using test::Bytes;
+using Bytes = std::vector<uint8_t>;
+
+// The bytes of a corpus file (empty when it is missing); bytes with a little-endian patch.
+Bytes CorpusFile(const std::string& name) {
+    std::ifstream in(std::string(PP_TESTDATA_DIR) + "/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Bytes Patched(Bytes bytes, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = static_cast<uint8_t>(value >> (8 * i));
+    return bytes;
+}
 
 // A decoder that takes any bytes and reports the size it is told to, counting its calls.
 struct FakeState {
@@ -37,11 +55,10 @@ const ImageDecoder kFake{
 };
 
 // BMP alone from the start; PNG once enabled, once only, after the decoders before it.
-TEST(ImageRegistry, TriesDecodersInRegistrationOrderWithinItsRoom) {
+TEST(ImageRegistry, TriesDecodersInOrderWithinItsRoomAndRefusesSizesBeforeDecoding) {
     ResetImageDecoders();
-    fake = FakeState{};
-    const Bytes png = test::CorpusFile("pngsuite/basn2c08.png");
-    const Bytes bmp = test::CorpusFile("bmpsuite/g/rgb24.bmp");
+    const Bytes png = CorpusFile("pngsuite/basn2c08.png");
+    const Bytes bmp = CorpusFile("bmpsuite/g/rgb24.bmp");
     EXPECT_TRUE(DecodeImage(bmp, 0).has_value());
     EXPECT_FALSE(DecodeImage(png, 0).has_value());
     ASSERT_EQ(RegisterImageDecoder(kFake), 1);
@@ -54,34 +71,25 @@ TEST(ImageRegistry, TriesDecodersInRegistrationOrderWithinItsRoom) {
     EXPECT_EQ(RegisterImageDecoder(kFake), 0) << "the registry is full";
     ResetImageDecoders();
     EXPECT_FALSE(DecodeImage(png, 0).has_value());
-}
-
-// The size a check reports is refused before decoding, and the decoder is cleaned up anyway;
-// exactly 256 MiB is allowed.
-TEST(ImageRegistry, RefusesSizesBeforeDecodingAndAlwaysCleansUp) {
-    const struct {
-        int32_t Width, Height, Depth;
-        bool DecodeSucceeds;
-    } rows[] = {{16384, 4097, 32, true}, {16385, 1, 24, true},   {1, 16385, 24, true},
-                {0, 5, 24, true},        {5, -1, 24, true},      {5, 5, 16, true},
-                {5, 5, 24, false},       {16384, 4096, 32, true}};
-    for (const auto& row : rows) {
-        fake = {row.Width, row.Height, row.Depth, row.DecodeSucceeds};
+    // Sizes are refused before decoding (exactly 256 MiB is allowed); cleaned up whatever happens.
+    const FakeState rows[] = {{16384, 4097, 32}, {16385, 1, 24},   {1, 16385, 24},
+                              {0, 5, 24},        {5, -1, 24},      {5, 5, 16},
+                              {5, 5, 24, false}, {16384, 4096, 32}};
+    for (const FakeState& row : rows) {
+        fake = row;
         std::string error;
         const bool allowed = row.Width == 16384 && row.Height == 4096;
         EXPECT_EQ(DecodeImageWith(kFake, Bytes{1}, 0, &error).has_value(), allowed) << row.Width;
         EXPECT_TRUE(allowed || error.starts_with("fake: ")) << error;
-        EXPECT_EQ(fake.Decodes, row.DecodeSucceeds ? int(allowed) : 1) << row.Width;
-        EXPECT_EQ(fake.CleanUps, 1);
+        EXPECT_EQ(std::pair(fake.Decodes, fake.CleanUps),
+                  std::pair(row.DecodeSucceeds ? int(allowed) : 1, 1));
     }
 }
 
-// A large one-colour image compressed as hard as zlib can still decodes: the refusal of files
-// too short for their declared rows leaves room for deflate's best ratio.
+// The refusal of files too short for their rows leaves room for deflate's best ratio.
 TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
     png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = image.height = 2048;
+    image.version = PNG_IMAGE_VERSION, image.width = image.height = 2048;
     image.format = PNG_FORMAT_RGB;
     const Bytes pixels(size_t{2048} * 2048 * 3, 0);
     Bytes file(1 << 20);
@@ -90,48 +98,212 @@ TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
         png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr));
     file.resize(size);
     ASSERT_LT(file.size() * 500, pixels.size()) << "the fixture should compress hard";
-    const auto decoded = DecodeImageWith(PngDecoder(), file, 0);
-    EXPECT_TRUE(decoded.has_value() && decoded->Height == 2048);
+    EXPECT_EQ(DecodeImageWith(PngDecoder(), file, 0).value().Height, 2048);
 }
 
-// An image of the given pixels; its pitch from DecodePitch (24-bit rows padded to four bytes).
-DecodedImage Image(int32_t width, int32_t depth, Bytes pixels) {
-    const int32_t pitch = DecodePitch(width, depth);
-    return {width, static_cast<int32_t>(pixels.size()) / pitch, depth, pitch, std::move(pixels)};
-}
-
+// Alpha is kept only for 32-bit quad sprites, else black is keyed; malformed images give none.
 TEST(TextureBytes, KeepAlphaOnlyOnThirtyTwoBitQuadsElseKeyBlack) {
-    const DecodedImage bgra = Image(2, 32, {0, 0, 0, 128, 9, 0, 0, 7});
-    // Two rows of three pixels and three filler bytes each.
-    const DecodedImage bgr = Image(3, 24, {0, 0, 0, 1, 0, 0, 255, 255, 255, 0xee, 0xee, 0xee,
-                                           0, 1, 0, 0, 0, 0, 0,   0,   1,   0xee, 0xee, 0xee});
-    const Bytes keyedBgr = {0, 0, 0, 0,   1, 0, 0, 255, 255, 255, 255, 255,
-                            0, 1, 0, 255, 0, 0, 0, 0,   0,   0,   1,   255};
-    const Bytes keyedBgra = {0, 0, 0, 0, 9, 0, 0, 255};
-    const struct {
-        const DecodedImage* Image;
-        int32_t Flags;
-        std::optional<Bytes> Texture;
-    } rows[] = {
-        {&bgra, SpriteUsableAsQuad | SpriteKeepAlpha, bgra.Pixels},
-        {&bgra, SpriteUsableAsQuad, keyedBgra},
-        {&bgra, 0, keyedBgra},
-        {&bgra, SpriteKeepAlpha, std::nullopt},  // keeping alpha needs a quad
-        {&bgr, SpriteUsableAsQuad | SpriteKeepAlpha, keyedBgr},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(MakeTextureBytes(*row.Image, row.Flags), row.Texture)
-            << row.Image->Depth << " bits, flags " << row.Flags;
-    }
-    // Malformed images: short pixels, narrow pitch, bad depth, no rows, a huge width.
+    const DecodedImage bgra{2, 1, 32, 8, {0, 0, 0, 128, 9, 0, 0, 7}};
+    const DecodedImage bgr{3, 2, 24, 12, {0, 0, 0, 1, 0, 0, 255, 255, 255, 0xee, 0xee, 0xee,
+                                          0, 1, 0, 0, 0, 0, 0,   0,   1,   0xee, 0xee, 0xee}};
+    EXPECT_EQ(MakeTextureBytes(bgra, SpriteUsableAsQuad | SpriteKeepAlpha), bgra.Pixels);
+    EXPECT_EQ(MakeTextureBytes(bgra, 0), (Bytes{0, 0, 0, 0, 9, 0, 0, 255}));
+    EXPECT_EQ(MakeTextureBytes(bgr, SpriteUsableAsQuad | SpriteKeepAlpha),
+              (Bytes{0, 0, 0, 0,   1, 0, 0, 255, 255, 255, 255, 255,
+                     0, 1, 0, 255, 0, 0, 0, 0,   0,   0,   1,   255}));
+    EXPECT_FALSE(MakeTextureBytes(bgra, SpriteKeepAlpha));  // keeping alpha needs a quad
     DecodedImage bad[5] = {bgra, bgra, bgra, bgra, bgra};
-    bad[0].Pixels.pop_back();
-    bad[1].Pitch = 7;
-    bad[2].Depth = 16;
-    bad[3].Height = 0;
+    bad[0].Pixels.pop_back(), bad[1].Pitch = 7, bad[2].Depth = 16, bad[3].Height = 0;
     bad[4].Width = INT32_MAX;
-    for (const DecodedImage& image : bad)
-        EXPECT_FALSE(MakeTextureBytes(image, SpriteUsableAsQuad).has_value());
+    for (const DecodedImage& image : bad) EXPECT_FALSE(MakeTextureBytes(image, SpriteUsableAsQuad));
+}
+
+// A PNG signature, then each chunk with its length and a correct checksum.
+void AppendU32Be(Bytes& out, uint32_t v) {
+    for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+Bytes Png(const std::vector<std::pair<const char*, Bytes>>& chunks) {
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    for (const auto& [type, body] : chunks) {
+        AppendU32Be(file, static_cast<uint32_t>(body.size()));
+        Bytes typed(type, type + 4);
+        typed.insert(typed.end(), body.begin(), body.end());
+        file.insert(file.end(), typed.begin(), typed.end());
+        AppendU32Be(file,
+                    static_cast<uint32_t>(crc32(0, typed.data(), static_cast<uInt>(typed.size()))));
+    }
+    return file;
+}
+Bytes Ihdr(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
+    Bytes body;
+    for (uint32_t v : {width, height}) AppendU32Be(body, v);
+    body.insert(body.end(), {8, colourType, 0, 0, interlace});
+    return body;
+}
+Bytes PngWithoutPixels(uint32_t width, uint32_t height, uint8_t colourType, uint8_t interlace = 0) {
+    return Png({{"IHDR", Ihdr(width, height, colourType, interlace)}, {"IDAT", {}}, {"IEND", {}}});
+}
+
+// An 8-bit BMP with a two-colour palette; compression 1 is run-length data.
+Bytes Bmp8(int32_t width, int32_t height, uint32_t compression, const Bytes& pixels) {
+    Bytes file = Patched(Bytes(54), 0, 'B' | 'M' << 8);
+    const uint32_t fields[][2] = {{10, 54 + 8},           {14, 40}, {18, uint32_t(width)},
+                                  {22, uint32_t(height)}, {26, 1},  {28, 8},
+                                  {30, compression}};
+    for (const auto& [offset, value] : fields) file = Patched(file, offset, value);
+    file.insert(file.end(), {10, 20, 30, 0, 40, 50, 60, 0});
+    file.insert(file.end(), pixels.begin(), pixels.end());
+    return Patched(file, 2, static_cast<uint32_t>(file.size()));
+}
+
+// Processor time, so that other work on the machine does not count; sanitizers slow it down.
+#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
+constexpr double kTimeLimitSeconds = 1.0;
+#else
+constexpr double kTimeLimitSeconds = 20.0;
+#endif
+
+const Bytes kPng = CorpusFile("pngsuite/basi6a08.png");   // interlaced RGBA
+const Bytes kBmp = CorpusFile("bmpsuite/g/pal8rle.bmp");  // 8-bit run-length data
+
+TEST(HostileImages, AreRefusedWithAReasonWithinASecondAsIsEveryCut) {
+    ResetImageDecoders();
+    EnablePngDecoder();
+    Bytes chunkPastTheFile = Png({{"IHDR", Ihdr(1, 1, 2)}});
+    AppendU32Be(chunkPastTheFile, 0x7FFFFFF0u);
+    chunkPastTheFile.insert(chunkPastTheFile.end(), {'I', 'D', 'A', 'T', 0, 0});
+    Bytes pngThenBmp = Png({{"IHDR", Ihdr(127, 64, 2)}});
+    pngThenBmp.insert(pngThenBmp.end(), kBmp.begin(), kBmp.end());
+    Bytes bmpThenPng(kBmp.begin(), kBmp.begin() + 14);
+    bmpThenPng.insert(bmpThenPng.end(), kPng.begin(), kPng.end());
+    const std::pair<const char*, Bytes> rows[] = {
+        {"empty", {}},
+        {"png signature only", Png({})},
+        {"png largest allowed", PngWithoutPixels(8192, 8192, 6)},
+        {"png largest allowed, interlaced", PngWithoutPixels(8192, 8192, 6, 1)},
+        {"png width past int32", PngWithoutPixels(0x80000000u, 1, 2)},
+        {"png chunk length past the file", chunkPastTheFile},
+        {"png data not deflate", Png({{"IHDR", Ihdr(2, 2, 2)}, {"IDAT", Bytes(64, 0xFF)}})},
+        {"png header then a bmp", pngThenBmp},
+        {"bmp header then a png", bmpThenPng},
+        {"bmp 1000000 x 1000000", Patched(Patched(kBmp, 18, 1000000), 22, 1000000)},
+        {"bmp info header size huge", Patched(kBmp, 14, 0xFFFFFFF0u)},
+        {"bmp most negative height", Patched(kBmp, 22, 0x80000000u)},
+        {"bmp pixel offset near uint32 max", Patched(kBmp, 10, 0xFFFFFFF0u)},
+        {"bmp reserved word set", Patched(kBmp, 6, 1)},
+        {"bmp index past colours used", Patched(Bmp8(1, 1, 0, {2, 0, 0, 0}), 46, 2)},
+        {"bmp palette entry past the file", Bmp8(2, 1, 0, {0, 5, 0, 0})},
+        {"run past the row end", Bmp8(4, 1, 1, {5, 1, 0, 1})},
+        {"run above the image", Bmp8(4, 1, 1, {0, 0, 1, 1, 0, 1})},
+        {"literal past the row end", Bmp8(2, 1, 1, {0, 3, 1, 1, 1, 0, 0, 1})},
+        {"literal past the file", Bmp8(8, 1, 1, {0, 5, 1, 1})},
+        {"run-length data without its end", Bmp8(4, 1, 1, {2, 1, 0, 0})},
+    };
+    for (const auto& [name, bytes] : rows) {
+        std::string error;
+        const std::clock_t start = std::clock();
+        EXPECT_FALSE(DecodeImage(bytes, 0, &error).has_value()) << name;
+        EXPECT_LT(double(std::clock() - start) / CLOCKS_PER_SEC, kTimeLimitSeconds) << name;
+        EXPECT_FALSE(error.empty()) << name;
+    }
+    // Every cut of a good file is refused (the PNG's closing IEND chunk is never needed).
+    for (const Bytes* file : {&kPng, &kBmp}) {
+        for (size_t at = 0; at < file->size(); ++at) {
+            const Bytes cut(file->begin(), file->begin() + static_cast<ptrdiff_t>(at));
+            EXPECT_EQ(DecodeImage(cut, 0).has_value(),
+                      at + (file == &kPng ? 12 : 0) >= file->size())
+                << at;
+        }
+    }
+}
+
+// SHA-256; its constants are the fractional bits of the square and cube roots of the primes.
+std::string Sha256Hex(Bytes m) {
+    std::array<uint32_t, 64> k{}, w{};
+    std::array<uint32_t, 8> h{};
+    const auto rotr = [](uint32_t x, int a, int b, int c) {
+        return std::rotr(x, a) ^ std::rotr(x, b) ^ std::rotr(x, c);
+    };
+    for (int n = 2, found = 0; found < 64; ++n) {
+        bool prime = true;
+        for (int d = 2; d * d <= n; ++d) prime = prime && n % d != 0;
+        auto fraction = [](double x) { return uint32_t((x - std::floor(x)) * 0x1p32); };
+        if (prime && found < 8) h[found] = fraction(std::sqrt(n));
+        if (prime) k[found++] = fraction(std::cbrt(n));
+    }
+    const uint64_t bits = uint64_t{m.size()} * 8;  // then 0x80, zeros, the length big-endian
+    for (m.push_back(0x80); m.size() % 64 != 56;) m.push_back(0);
+    for (int i = 7; i >= 0; --i) m.push_back(static_cast<uint8_t>(bits >> 8 * i));
+    for (size_t block = 0; block < m.size(); block += 64) {
+        for (int i = 0; i < 64; ++i) {
+            const uint8_t* b = &m[block + 4 * (i & 15)];
+            const uint32_t a = w[(i + 49) & 63], c = w[(i + 62) & 63];  // w[i-15], w[i-2]
+            w[i] = i < 16 ? uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3]
+                          : w[i - 16] + (std::rotr(a, 7) ^ std::rotr(a, 18) ^ (a >> 3)) + w[i - 7] +
+                                (std::rotr(c, 17) ^ std::rotr(c, 19) ^ (c >> 10));
+        }
+        std::array<uint32_t, 8> v = h;
+        for (int i = 0; i < 64; ++i) {
+            const uint32_t t1 =
+                v[7] + rotr(v[4], 6, 11, 25) + ((v[4] & v[5]) ^ (~v[4] & v[6])) + k[i] + w[i];
+            const uint32_t t2 =
+                rotr(v[0], 2, 13, 22) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
+            v = {t1 + t2, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
+        }
+        for (int i = 0; i < 8; ++i) h[i] += v[i];
+    }
+    std::string hex(64, ' ');
+    for (int i = 0; i < 64; ++i) hex[i] = "0123456789abcdef"[h[i / 8] >> (28 - 4 * (i % 8)) & 15];
+    return hex;
+}
+
+// The rows without their padding, top row first (last in the buffer when bottom-up).
+Bytes Packed(const DecodedImage& image, bool bottomUp) {
+    Bytes packed;
+    const auto used = static_cast<ptrdiff_t>(image.Width) * (image.Depth / 8);
+    for (int32_t y = 0; y < image.Height; ++y) {
+        const auto row =
+            image.Pixels.begin() + ptrdiff_t{bottomUp ? image.Height - 1 - y : y} * image.Pitch;
+        packed.insert(packed.end(), row, row + used);
+    }
+    return packed;
+}
+
+// Each corpus file as its manifest row says (verdict, size, SHA-256), in both row orders.
+TEST(ImageCorpus, EveryFileDecodesAsItsManifestRowSaysInBothRowOrders) {
+    ResetImageDecoders();
+    EnablePngDecoder();
+    const Bytes text = CorpusFile("MANIFEST.tsv");
+    std::istringstream manifest(std::string(text.begin(), text.end()));
+    std::string path, verdict, sha;
+    int32_t width = 0, height = 0, bytesPerPixel = 0, png = 0, bmp = 0;
+    while (manifest >> path >> verdict) {
+        SCOPED_TRACE(path);
+        png += path.starts_with("pngsuite/");
+        bmp += path.starts_with("bmpsuite/");
+        const Bytes bytes = CorpusFile(path);
+        ASSERT_FALSE(bytes.empty());
+        std::string error;
+        const auto image = DecodeImage(bytes, 0, &error);
+        if (verdict != "ok") {
+            manifest.ignore(1000, '\n');
+            EXPECT_TRUE(!image && !error.empty());
+            continue;
+        }
+        manifest >> width >> height >> bytesPerPixel >> sha;
+        ASSERT_TRUE(image.has_value()) << error;
+        EXPECT_TRUE(image->Width == width && image->Height == height &&
+                    image->Depth == bytesPerPixel * 8 &&
+                    image->Pixels.size() == static_cast<size_t>(image->Pitch) * height);
+        EXPECT_EQ(Sha256Hex(Packed(*image, false)), sha);
+        const auto bottomUp = DecodeImage(bytes, DecodeBottomUp);
+        EXPECT_EQ(Packed(bottomUp.value(), true), Packed(*image, false));
+        for (size_t length = 0; length < bytes.size() / 2; length += bytes.size() / 16 + 1) {
+            const Bytes cut(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(length));
+            EXPECT_FALSE(DecodeImage(cut, 0).has_value()) << "cut to " << length;
+        }
+    }
+    EXPECT_EQ(std::pair(png, bmp), std::pair(176, 91)) << "a missing or moved corpus";
 }
 
 }  // namespace
