@@ -17,7 +17,6 @@ struct TestEngine {
         FillAreaTypes(engine);
     }
     int32_t Now() { return static_cast<int32_t>(clock.Now()); }
-    // Advances the clock by ms and updates; returns the frame time.
     float Step(uint32_t ms) {
         clock.Advance(ms);
         return UpdateParticles(engine);
@@ -41,7 +40,6 @@ inline std::vector<Emitter*> EmittersOf(Engine& engine) {
     return out;
 }
 
-// Whether two runs of particles are the same, bit for bit and in order.
 inline bool SameBytes(const std::vector<Particle>& x, const std::vector<Particle>& y) {
     return x.size() == y.size() &&
            (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(Particle)) == 0);
@@ -49,6 +47,20 @@ inline bool SameBytes(const std::vector<Particle>& x, const std::vector<Particle
 
 inline bool SameParticles(Emitter& a, Emitter& b) {
     return SameBytes(ParticlesOf(a), ParticlesOf(b));
+}
+
+// An emitter of every sort of particle, non-finite ones included.
+inline Emitter* AddBusyEmitter(Engine& engine, int32_t i) {
+    Emitter* e = CreateEmitter(engine, 100 + 30 * i, 200);
+    e->AreaType = i % 6, e->AreaWidth = 40.0f, e->AreaHeight = 20.0f;
+    SetValueSpec(e->EmissionRate, 200, 900, 7), SetValueSpec(e->LifeTime, 0.1f, 2, 0.05f);
+    SetValueSpec(e->EmissionVelocity, -50, 300, 3.5f), SetValueSpec(e->Size, 0.5f, 30, 0.5f);
+    SetValueSpec(e->Rotation, -5, 5, 0.25f), SetValueSpec(e->Transparency, 0, 255, 3);
+    SetValueSpec(e->EmissionAngle, -180, 180, 0.5f);
+    e->AccelerationY = 40.0f - static_cast<float>(10 * i), e->Fade = -90.0f;
+    e->Raise = i == 4 ? __builtin_nanf("") : i % 2 == 0 ? -7.5f : 3.0f;
+    if (i == 3) e->AccelerationX = 3e38f;  // overflows to infinity
+    return e;
 }
 
 }  // namespace pp

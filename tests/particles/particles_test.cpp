@@ -1,5 +1,4 @@
-// The engine: emitters and their triples, emission, the update against its plain computation,
-// the clock wrap, the golden hash of a seeded scene and hostile effect values.
+// The engine: emitters, triples, emission, the update, the clock wrap, the golden hash.
 #include "particles/particles.h"
 
 #include <gtest/gtest.h>
@@ -27,9 +26,7 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// The defaults, written out from zero so that none is taken from the record itself; a Max of
-// -65535 means Min, a step not above 0 (or NaN) means 1; only disabling an enabled emitter
-// with the discard flag drops its particles (and gives back its array).
+// Defaults (from zero, none taken from the record), Max -65535 = Min, steps <= 0 = 1, discards.
 TEST(Emitter, DefaultsSettingRulesAndDisable) {
     TestEngine t;
     EmitterParams expected = ZeroParams();
@@ -66,8 +63,7 @@ TEST(Emitter, DefaultsSettingRulesAndDisable) {
     }
 }
 
-// A triple yields Min plus whole steps up to Max, their count truncated (in float, where 1 / 0.1
-// is exactly 10); every draw takes one generator step, hostile triples (count 0) included.
+// Min plus whole steps up to Max (counted in float); one generator step each, hostile ones too.
 TEST(Emitter, TriplesYieldWholeStepsFromMinAndTakeOneStepEach) {
     const struct {
         ValueSpec spec;
@@ -93,8 +89,7 @@ TEST(Emitter, TriplesYieldWholeStepsFromMinAndTakeOneStepEach) {
     EXPECT_EQ(ints, (std::set<int32_t>{-3, 1, 5, 9}));
 }
 
-// The interval: 1000 / rate rounded half to even, 1 ms to 2^30 ms (hostile rates too); the
-// backlog is capped at a second; a disabled emitter keeps up with the clock, so resumes calmly.
+// 1000 / rate rounded half to even in 1..2^30 ms; a second's backlog at most; resume is calm.
 TEST(Emission, IntervalsBacklogAndResume) {
     const struct {
         float rate;
@@ -117,14 +112,13 @@ TEST(Emission, IntervalsBacklogAndResume) {
     EXPECT_EQ(e->Particles.Count(), 1);
 }
 
-// Whether no field of the particle's state is infinite or NaN.
 bool Finite(const Particle& p) {
     const float fields[] = {p.Size,         p.X,     p.Y,           p.VelocityX, p.VelocityY,
                             p.Transparency, p.Angle, p.RotationStep};
     return std::ranges::all_of(fields, [](float f) { return std::isfinite(f); });
 }
 
-// The update as plainly written, one field after the other, with the documented death rule.
+// The update as plainly written, with the death rule.
 bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
     const float vx = p.VelocityX, vy = p.VelocityY;
     p.X = p.X + dt * vx, p.Y = p.Y + dt * vy;
@@ -135,8 +129,7 @@ bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
     return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f || !Finite(p);
 }
 
-// Particles of edge values (signed zeros, death thresholds and neighbours, denormal, huge, NaN)
-// under ordinary and hostile motion: survivors bit for bit and in order those of the plain update.
+// Mostly plain particles with one or two edge fields under ordinary and hostile motion.
 TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
     const float floats[] = {
         0.0f,  -0.0f,  1.0f,  0.99999994f, 1.0000001f, 255.0f,
@@ -164,7 +157,6 @@ TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
             const int32_t deaths[] = {now - 1, now, now + 1, INT32_MIN, INT32_MAX};
             std::vector<Particle> expected;
             for (int i = 0; i < 3000; ++i) {
-                // Mostly plain particles with one or two edge fields, so that many survive.
                 Particle p{ints[random() % 8], 32, 100, 200, 20, -5, 200, 1 << 30, 10, 2};
                 float* fields[] = {&p.Size,      &p.X,           &p.Y,
                                    &p.VelocityX, &p.VelocityY,   &p.Transparency,
@@ -180,14 +172,12 @@ TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
             }
             t.Step(stepMs);
             ASSERT_TRUE(SameBytes(ParticlesOf(*e), expected));
-            // Ordinary motion keeps most particles; huge, infinite or NaN motion ends most.
             EXPECT_TRUE(&motion >= motions + 2 || e->Particles.Count() > 1000);
         }
     }
 }
 
-// An emitter with AutoRemove stays while its updates meet particles, also the update in which
-// the last ones die, and goes in the first update that meets none.
+// AutoRemove: stays in the update its last particles die in, goes in the next.
 TEST(Update, AutoRemovedEmitterGoesOnceItsParticlesAreGone) {
     TestEngine t;
     Emitter* first = CreateEmitter(t.engine, 0, 0);
@@ -203,8 +193,7 @@ TEST(Update, AutoRemovedEmitterGoesOnceItsParticlesAreGone) {
     EXPECT_EQ(EmittersOf(t.engine), (std::vector<Emitter*>{first, last}));
 }
 
-// Past 2^31 (24.8 days) and the wrap to 0 (49.7) nothing shows: a particle a frame living 50
-// frames holds 51 once steady, through each case's wrap after 100 frames.
+// A particle a frame living 50 frames holds 51, through 2^31 and the wrap to 0 alike.
 TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
     const struct {
         uint32_t start, stepMs;
@@ -221,20 +210,17 @@ TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
             ASSERT_EQ(t.Step(c.stepMs), frame > 1 ? step * 0.001f : 0.0f) << frame;
             ASSERT_EQ(e->Particles.Count(), std::min(frame, 51)) << frame;
             if (frame <= 51) continue;
-            // Steady: the oldest at the end of its life, the newest at its start, the next due.
             ASSERT_EQ(e->Particles.First()->DeathTime, t.Now()) << frame;
             ASSERT_EQ(ClockDiff(e->Particles.Last()->DeathTime, t.Now()), 50 * int32_t(c.stepMs));
             ASSERT_EQ(e->NextEmission, t.Now()) << frame;
         }
     }
-    // The very first update may fall on the reading 0; the next still measures the step.
     TestEngine t(5, 0u - 16u);
     EXPECT_EQ(t.Step(16), 0.0f);
     EXPECT_EQ(t.Step(16), 0.016f);
 }
 
-// The numbers never drift: one emitter per area shape using every field, irregular frames with
-// stalls; FNV-1a over frame times, schedules and particles, bit for bit on every build.
+// Every area shape and field, irregular frames with stalls: FNV-1a of all the numbers.
 TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
     TestEngine t(20240601u, 5000);
     const float widths[] = {0, 120, 50, 90, 100, 160};
@@ -271,8 +257,7 @@ TEST(Determinism, SeededSceneHashesToTheRecordedValue) {
     EXPECT_EQ(h, 0x98DE336466F46921ull) << "actual hash: 0x" << std::hex << h;
 }
 
-// Effect texts, one per ';', of finite values whose sums overflow (those particles die when
-// they do), steps and bounds beyond 32 bits and huge areas.
+// Texts of overflowing sums, steps and bounds beyond 32 bits and huge areas, one per ';'.
 constexpr std::string_view kLive =
     "EmitterPosition = {3e38, -3e38}, EmissionVelocity = 3e38;Size = 3e38, Raise = 3e38;"
     "Fade = 1e38;Rotation = 3e38;EmissionAngle = {Min = 359, Max = 0};EmissionAngle = {Min = 0, "
@@ -281,9 +266,7 @@ constexpr std::string_view kLive =
     "= {Type = Circle, Width = 1e30};EmitterArea = {Type = Rectangle, Width = -1e9, Height = "
     "5e9, Angle = 45};EmitterArea = {Type = Ellipse, Width = 0, Height = 1e38}";
 
-// Each row loaded and run for 100 updates: no particle keeps a non-finite state; lifetimes
-// beyond the clock's reach are held at 2^31 - 1 ms, a lifetime of minus infinity is none; a
-// triple of 10^10 steps keeps its bounds.
+// Hostile texts run: finite particles, lifetimes held at 2^31 - 1 ms, huge triples in bounds.
 TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
     enum { kDies, kLives, kLivesLong, kSizeInBounds };
     std::vector<std::pair<std::string, int>> rows = {
@@ -310,8 +293,7 @@ TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
             EXPECT_TRUE(live != kSizeInBounds || (p.Size >= 10 && p.Size <= 100));
         }
     }
-    // A spawn that comes out non-finite still takes all its draws: the generator and the
-    // schedule are where a sane spawn would have left them.
+    // A spawn that comes out non-finite still takes all its draws.
     TestEngine sane(11), hostile(11);
     Emitter* a = CreateEmitter(sane.engine, 100, 100);
     Emitter* b = CreateEmitter(hostile.engine, 100, 100);

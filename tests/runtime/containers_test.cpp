@@ -1,5 +1,4 @@
-// The record containers: the array against the linked list over its pool, growth and refused
-// memory, the pool's blocks, and the numbered object table.
+// The record containers: list, array, pool and the numbered object table.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -35,8 +34,7 @@ std::optional<int32_t> ValueOf(const Item* item) {
     return item != nullptr ? std::optional<int32_t>(item->value) : std::nullopt;
 }
 
-// Random call sequences on a RecordList and a RecordArray: count, cursor, its follower, first
-// and last agree after every call, and the whole order now and then.
+// Random call sequences on a RecordList and a RecordArray agree after every call.
 TEST(RecordArray, BehavesLikeRecordListForRandomCallSequences) {
     auto state = [](auto& list) {
         return std::tuple(list.Count(), ValueOf(list.Cursor()), ValueOf(list.Peek()),
@@ -77,8 +75,7 @@ TEST(RecordArray, BehavesLikeRecordListForRandomCallSequences) {
     }
 }
 
-// Every removal, ListRemoveAll and the list's end destroy their records (an emitter's particles
-// go with it), so nothing is left behind.
+// Every removal and the list's end destroy their records (an emitter's particles go with it).
 int32_t liveChildren = 0;
 struct Child {
     Child() { ++liveChildren; }
@@ -119,7 +116,7 @@ TEST(RecordArray, GrowsByHalfAndShrinksToEightFifthsOfItsRecords) {
     EXPECT_TRUE(list.BytesHeld() == 0u && list.Cursor() == nullptr);
 }
 
-// Heaps that refuse blocks above a limit (the pool's also counts its blocks).
+// Heaps that refuse blocks above gLimit (the pool's also counts its blocks).
 size_t gLimit = SIZE_MAX;
 int32_t gBlocks = 0;
 const ArrayHeap kLimitedArrayHeap{
@@ -129,8 +126,7 @@ const BlockHeap kLimitedHeap{
     [](size_t bytes) { return bytes > gLimit ? nullptr : (++gBlocks, std::malloc(bytes)); },
     [](void* block) { --gBlocks, std::free(block); }};
 
-// A refused growth tries one more record, a refused insert leaves the list as it was, a refused
-// shrink keeps it.
+// A refused growth tries one record more; a refused insert or shrink leaves the list usable.
 TEST(RecordArray, RefusedMemoryLeavesTheListUsable) {
     RecordArray<Item> list(kLimitedArrayHeap);
     gLimit = 0;
@@ -155,9 +151,7 @@ int32_t GrowByOneBlock(RecordPool& pool, std::vector<void*>& held) {
     return pool.Total() - before;
 }
 
-// Blocks of 16 until the total reaches 256, then a sixteenth of the total in 16s, at most 65536;
-// a block goes back to the heap once all its slots are free, freed slots come back last first;
-// a refused block falls back to one slot, an empty heap gives null.
+// Blocks of 16, from 256 a sixteenth of the total, at most 65536; freed; refused: one slot.
 TEST(RecordPool, BlocksGrowWithTheTotalAndReturnWhenEmpty) {
     RecordPool pool(8, 8, kLimitedHeap);
     std::vector<void*> held;
@@ -188,16 +182,13 @@ struct Thing {
     bool Exists() const { return Handle != 0; }
 };
 
-// The close operation records what it closed and frees the record, as a kind's close does.
 std::vector<int32_t> closed;
 ObjectTable<Thing> table{16, [](int32_t number) {
                              closed.push_back(number);
                              ObjectRelease(table, number);
                          }};
 
-// A number in use is closed before it is handed out again, empty; the table grows by its step
-// and refuses numbers outside 0..limit-1; ForEach visits numbers ascending, then unnumbered
-// objects oldest first, and skips those an action released.
+// Numbers in use are closed first; the table grows by its step; ForEach skips released ones.
 TEST(ObjectTable, AcquireClosesNumbersInUseAndForEachToleratesReleases) {
     Thing* first = ObjectAcquire(table, 0);
     first->Handle = 7, first->Resource = std::make_shared<int>(1);

@@ -18,7 +18,7 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-// The real clock reads elapsed milliseconds + 1, never 0 ("no reading yet"), also at its wrap.
+// The real clock reads elapsed ms + 1, never 0 ("no reading yet"), also at its wrap.
 TEST(Clock, RealClockNeverReadsZero) {
     const std::pair<uint64_t, uint32_t> rows[] = {
         {0, 1}, {0xFFFFFFFEu, 0xFFFFFFFFu}, {0xFFFFFFFFu, 1}, {1ull << 32, 1}};
@@ -54,9 +54,7 @@ void ExpectInlineFormsAgree(const float (&x)[2][4], int64_t& mismatches) {
     }
 }
 
-// Truncation and half-to-even rounding; beyond int32 the low 32 bits of the 64-bit result, and
-// the processor's indefinite value (low half 0) where there is none. As floats, each value in
-// every lane of the inline forms too (the sweep below has no huge, infinite, NaN or tiny ones).
+// Beyond int32 the low half of the 64-bit result; as floats in every lane of the inline forms.
 TEST(Convert, TruncatesAndRoundsHalfToEven) {
     struct Row {
         double in;
@@ -94,8 +92,7 @@ TEST(Convert, TruncatesAndRoundsHalfToEven) {
     EXPECT_EQ(WrapAdd(INT32_MAX, 1), INT32_MIN);
 }
 
-// Every float from 2^-2 to 2^24, where fractions and ties live, both signs; sanitizer and
-// unoptimised builds take every 61st.
+// Every float from 2^-2 to 2^24, both signs (every 61st in sanitizer and unoptimised builds).
 #if defined(__SANITIZE_ADDRESS__) || !defined(__OPTIMIZE__)
 constexpr uint32_t kFloatStride = 61;
 #else
@@ -122,8 +119,7 @@ TEST_P(RoundFloatBinades, InlineFormsMatchRoundToIntForEveryFloat) {
 
 INSTANTIATE_TEST_SUITE_P(Convert, RoundFloatBinades, ::testing::Range(-2, 25));
 
-// Known outputs pin the seeding constants, the step's rotation, the lag, the warm-up steps and
-// the scaling to a bound; a generator never seeded seeds itself on first use.
+// Known outputs pin seeding, step, lag, warm-up and scaling; an unseeded one seeds itself.
 TEST(Random, SeedsGiveKnownSequences) {
     RandomGenerator gen;
     SeedRandom(gen, 0);
@@ -147,8 +143,7 @@ TEST(NameMap, HashesAreKnownAndFoldOnlyAsciiLetters) {
     EXPECT_EQ(NameHash("@[`{", true), NameHash("@[`{", false));
 }
 
-// In one bucket every name collides; keys are copied; null is the empty name; folded maps
-// match any case of A to Z only.
+// One bucket: every name collides; keys are copied; null is the empty name.
 TEST(NameMap, FindsAddsAndKeepsNamesApart) {
     NameMap<int32_t> exact(false, 1), folded(true, 64);
     for (int i = 0; i < 500; ++i) MapFindOrAdd(exact, std::to_string(i).c_str()) = i;
