@@ -306,8 +306,8 @@ Emitter* BuildCrowd(Engine& engine) {
     engine.SubEffects = {spark, puff};
     for (int32_t i = 0; i < 48; ++i) {
         Emitter* e = AddBusyEmitter(engine, i);
+        if (i % 8 == 0) e->Fade = e->Raise = 0, SetValueSpec(e->LifeTime, 2, 4, 0.25f);
         if (i % 8 == 0) SetValueSpec(e->EmissionRate, 1000, 1000, 1);
-        if (i % 8 == 0) SetValueSpec(e->LifeTime, 2, 4, 0.25f);
         if (i % 6 == 1) e->Extras.OnDeath = {0, 1 + i % 4, 1}, e->Extras.Drag = 0.5f;
         if (i % 6 == 3) e->Extras.OnBirth = {1, 3, 0}, e->Extras.SpriteSheet = {2, 2, 4, 0, 1};
         if (i % 6 == 5) e->Extras.Burst = {400, 0.3f, 0};
