@@ -1,5 +1,4 @@
-// Whole parameter records in tests: printers, so that a failed comparison names every field,
-// and an all-zero record, so that an expectation can spell out every value it relies on.
+// Printers naming every field of a record, and an all-zero record to spell expectations from.
 #pragma once
 
 #include <cstring>

@@ -1,0 +1,256 @@
+// The optional keys: looks, the extras pass, bursts, Duration, Prewarm and sub-effects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "effects/loader.h"
+#include "engine_test_util.h"
+#include "particles/looks.h"
+#include "particles/sub_effects.h"
+#include "runtime/convert.h"
+
+namespace pp {
+namespace {
+
+LifeCurve<1> Curve(std::vector<std::pair<float, float>> keys) {
+    LifeCurve<1> c;
+    for (const auto& [t, v] : keys) c.Time[c.Count] = t, c.Value[c.Count++] = {v};
+    return c;
+}
+
+// A row per branch: no keys, before, between, after, a step, NaN, keys out of order.
+TEST(Looks, CurvesInterpolateBetweenTheirKeys) {
+    const struct {
+        LifeCurve<1> curve;
+        float t, expected;
+    } rows[] = {{Curve({}), 0.5f, 1.0f},
+                {Curve({{0.25f, 2.0f}, {0.75f, 4.0f}}), 0.0f, 2.0f},
+                {Curve({{0.0f, 1.0f}, {0.5f, 3.0f}, {1.0f, 0.0f}}), 0.75f, 1.5f},
+                {Curve({{0.0f, 1.0f}, {0.5f, 3.0f}}), 1.0f, 3.0f},
+                {Curve({{0.0f, 1.0f}, {0.5f, 2.0f}, {0.5f, 8.0f}}), 0.5f, 8.0f},
+                {Curve({{0.0f, 5.0f}, {1.0f, 6.0f}}), std::nanf(""), 5.0f},
+                {Curve({{0.5f, 1.0f}, {0.2f, 9.0f}}), 0.7f, 9.0f}};
+    for (const auto& r : rows) EXPECT_EQ(EvaluateLifeCurve(r.curve, r.t)[0], r.expected) << r.t;
+}
+
+// Frames by rate (wrapping, from a start, negative ages, infinite) or over the life; a cell.
+TEST(Looks, SpriteSheetFramesAndCells) {
+    const float inf = __builtin_inff();
+    const struct {
+        SpriteSheetParams sheet;
+        int32_t start, ageMs;
+        float fraction;
+        int32_t expected;
+    } rows[] = {
+        {{4, 2, 8, 10, 0}, 0, 250, 0, 2},    {{4, 2, 8, 10, 0}, 6, 250, 0, 0},
+        {{4, 2, 8, 10, 0}, 3, -150, 0, 1},   {{4, 2, 8, inf, 0}, 5, 10, 0, 5},
+        {{4, 2, 8, 0, 0}, 0, 0, 0.49f, 3},   {{4, 2, 8, 0, 0}, 0, 0, 1, 7},
+        {{4, 2, 20, 0, 0}, 0, 0, 1, 7},      {{0, -3, 5, 0, 0}, 0, 0, 1, 0},
+        {{4, 2, 0, 10, 0}, 3, 900, 0.5f, 0}, {{3, 3, 9, -1, 0}, 2, 900, 0.5f, 4},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(SheetFrame(r.sheet, r.start, r.ageMs, r.fraction), r.expected)
+            << r.sheet.Frames << " " << r.sheet.Rate << " " << r.start << " " << r.ageMs;
+    }
+    const SheetCell cell = SheetCellOf(SpriteSheetParams{4, 2, 8, 0, 0}, 6);
+    EXPECT_EQ((std::vector{cell.U0, cell.V0, cell.U1, cell.V1}),
+              (std::vector{0.5f, 0.5f, 0.75f, 1.0f}));
+}
+
+// Size and transparency times their curves; colour held to a byte.
+TEST(Looks, ColourSizeAndTransparencyFollowTheCurves) {
+    ExtraParams x;
+    x.Colour = {200.0f, 100.0f, 300.0f};
+    x.SizeOverLife = Curve({{0.0f, 0.5f}, {1.0f, 2.0f}});
+    x.TransparencyOverLife = Curve({{0.0f, 1.0f}, {1.0f, 0.0f}});
+    const Particle p{0, 10.0f, 0.0f, 0.0f, 0.0f, 0.0f, 200.0f, 0, 0.0f, 0.0f};
+    const ParticleLooks looks = LooksOf(x, p, ParticleLife{0, 1000.0f, 0, 0.5f, 0});
+    EXPECT_EQ(std::pair(looks.Size, looks.Transparency), std::pair(12.5f, 100.0f));
+    EXPECT_EQ((std::vector<int>{looks.Red, looks.Green, looks.Blue}),
+              (std::vector<int>{200, 100, 255}));
+}
+
+// A neutral colour (arriving at update 40, leaving at 80) changes no particle or draw.
+TEST(ExtrasUpdate, NeutralKeysGiveThePlainPassParticlesBitForBit) {
+    TestEngine plain(7), rich(7);
+    std::vector<std::pair<Emitter*, Emitter*>> pairs;
+    for (int32_t i = 0; i < 6; ++i) {
+        pairs.emplace_back(AddBusyEmitter(plain.engine, i), AddBusyEmitter(rich.engine, i));
+    }
+    const uint32_t steps[] = {16, 17, 1, 33, 250, 0, 16, 700};
+    for (int32_t n = 0; n < 120; ++n) {
+        SCOPED_TRACE(n);
+        for (auto [a, b] : pairs) b->Extras.Colour[1] = n >= 40 && n < 80 ? 9.0f : 255.0f;
+        plain.Step(steps[n % 8]), rich.Step(steps[n % 8]);
+        for (auto [a, b] : pairs) {
+            ASSERT_TRUE(SameParticles(*a, *b));
+            ASSERT_EQ(b->ExtrasOn, n >= 40 && n < 80);
+            ASSERT_EQ(b->Life.Count(), b->ExtrasOn ? b->Particles.Count() : 0);
+            for (int32_t k = 0; k < b->Life.Count(); ++k) {
+                const ParticleLife& life = b->Life.First()[k];
+                ASSERT_EQ(RoundToInt(static_cast<double>(life.LifeMs) + life.BirthTime),
+                          b->Particles.First()[k].DeathTime);
+                ASSERT_EQ(life.Fraction, LifeFractionAt(life, rich.Now()));
+            }
+        }
+    }
+    EXPECT_EQ(RandomInt(plain.engine.Random, -1), RandomInt(rich.engine.Random, -1));
+}
+
+// Drag (held at 0 for long steps) and Spin against the plain step.
+TEST(ExtrasUpdate, DragAndSpinFollowThePlainComputation) {
+    TestEngine t;
+    Emitter* e = CreateEmitter(t.engine, 0, 0);
+    SetValueSpec(e->EmissionRate, 1, 1, 1), SetValueSpec(e->Rotation, 2.5f, 2.5f, 1);
+    e->AccelerationY = 98.0f, e->Extras.Drag = 0.75f, e->Extras.Spin = 90.0f;
+    t.Step(1);
+    Particle p = *e->Particles.First();
+    for (uint32_t ms : {16u, 2000u}) {
+        t.Step(ms);
+        const float dt = static_cast<float>(ms) * 0.001f, factor = std::max(0.0f, 1 - 0.75f * dt);
+        p.X = p.X + dt * p.VelocityX, p.Y = p.Y + dt * p.VelocityY;
+        p.VelocityX = (p.VelocityX + dt * 0.0f) * factor;
+        p.VelocityY = (p.VelocityY + dt * 98.0f) * factor;
+        p.Angle = (p.Angle + 2.5f) + 90.0f * dt;
+        EXPECT_EQ(std::memcmp(e->Particles.First(), &p, sizeof p), 0) << ms;
+    }
+}
+
+// A random start frame is drawn after the spawn's own draws.
+TEST(ExtrasUpdate, RandomStartFramesDrawAfterTheSpawnsDraws) {
+    TestEngine plain(3), sheet(3);
+    Emitter* a = CreateEmitter(plain.engine, 10, 10);
+    Emitter* b = CreateEmitter(sheet.engine, 10, 10);
+    b->Extras.SpriteSheet = {4, 4, 16, 12.0f, 1};
+    b->ExtrasOn = true;
+    SpawnParticle(plain.engine, *a), SpawnParticle(sheet.engine, *b);
+    ASSERT_TRUE(SameParticles(*a, *b) && b->Life.Count() == 1);
+    EXPECT_EQ(b->Life.First()->StartFrame, RandomInt(plain.engine.Random, 15));
+    EXPECT_EQ(RandomInt(plain.engine.Random, -1), RandomInt(sheet.engine.Random, -1));
+}
+
+// Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far.
+TEST(Emission, BurstAndDurationCountsOverTime) {
+    const struct {
+        uint32_t start;
+        BurstParams burst;
+        float duration;
+        const char* steps;
+    } rows[] = {
+        {1000, {10, 0.5f, 3}, 0, "0:0 1:10 499:10 1:20 500:30 2000:30"},
+        {1000, {5, 0.1f, 0}, 0, "1:5 100:10 5000:15 1:15 99:20"},
+        {1000, {4, 0.1f, 0}, 0, "1:4 100d:4 100d:4 100:8 100:12"},
+        {1000, {5000, 1.0f, 1}, 0, "1:1000 5000:1000"},
+        {1000, {}, 0.5f, "1:1 200:21 1000:50"},
+        {1000, {3, 0.25f, 0}, 0.6f, "1:3 250:6 250:9 250:9 1000:9"},
+        {4294967000u, {2, 0.2f, 0}, 0.5f, "1:2 200:4 200:6 200:6 200:6"},
+        {1000, {}, 0.01f, "20d:0 2147484000d:0 1000:0"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.steps);
+        TestEngine t(3, r.start);
+        Emitter* e = CreateEmitter(t.engine, 10, 10);
+        SetValueSpec(e->LifeTime, 1e7f, 1e7f, 1);
+        e->Extras.Burst = r.burst, e->Extras.Duration = r.duration;
+        UpdateParticles(t.engine);
+        std::istringstream steps(r.steps);
+        for (std::string step; steps >> step;) {
+            e->Disable = step.find('d') != std::string::npos ? 1 : 0;
+            t.Step(static_cast<uint32_t>(std::stoul(step)));
+            EXPECT_EQ(e->Particles.Count(), std::stoi(step.substr(step.find(':') + 1))) << step;
+        }
+    }
+}
+
+// Prewarm equals 1.5 s of 16 ms frames; once only, held at 10 s, also from a load.
+TEST(Emission, PrewarmEqualsTheSameEmitterRunByHand) {
+    TestEngine warm(9, 60000), hand(9, 60000 - 1500);
+    Emitter* e = AddBusyEmitter(warm.engine, 1);
+    Emitter* h = AddBusyEmitter(hand.engine, 1);
+    e->Extras.Prewarm = 1.5f;
+    PrewarmEmitter(warm.engine, *e);
+    UpdateParticles(hand.engine);
+    for (int i = 0; i < 94; ++i) hand.Step(i < 93 ? 16 : 12);
+    ASSERT_GT(h->Particles.Count(), 100);
+    EXPECT_TRUE(SameParticles(*e, *h));
+    EXPECT_TRUE(e->NextEmission == h->NextEmission && e->StartTime == h->StartTime);
+    EXPECT_EQ(RandomInt(warm.engine.Random, -1), RandomInt(hand.engine.Random, -1));
+    PrewarmEmitter(warm.engine, *e);
+    EXPECT_TRUE(SameParticles(*e, *h) && warm.engine.Clock == &warm.clock);
+    Emitter* longer = CreateEmitter(warm.engine, 0, 0);
+    longer->Extras.Prewarm = 1e9f;
+    PrewarmEmitter(warm.engine, *longer);
+    EXPECT_EQ(longer->StartTime, 60000 - 10000);
+    Emitter* loaded = CreateEmitter(warm.engine, 0, 0);
+    loaded->Extras.Prewarm = 0.5f;
+    LoadEffectText(warm.engine, loaded, "");
+    EXPECT_EQ(loaded->StartTime, 60000 - 500);
+}
+
+// Starts where particles die (after their last move) or are born, in emitter then particle order.
+TEST(SubEffects, StartWhereParticlesDieAndAreBornInEmitterThenParticleOrder) {
+    TestEngine t(4, 5000);
+    EmitterParams spark = DefaultParamsAt(0, 0);
+    SetValueSpec(spark.EmissionVelocity, 0, 0, 1), SetValueSpec(spark.LifeTime, 0.1f, 0.1f, 1);
+    spark.Layer = 7;
+    t.engine.SubEffects = {spark};
+    Emitter* dying = CreateEmitter(t.engine, 100, 100);
+    SetValueSpec(dying->LifeTime, 0.05f, 0.05f, 1);
+    dying->AccelerationY = 300.0f, dying->Extras.OnDeath = {0, 3, 1};
+    Emitter* born = CreateEmitter(t.engine, 400, 50);
+    SetValueSpec(born->EmissionVelocity, 0, 0, 1);  // born where they stay
+    born->AreaType = 1, born->AreaWidth = 100;
+    UpdateParticles(t.engine);
+    t.Step(30);
+    const std::vector<Particle> before = ParticlesOf(*dying);
+    born->Extras.OnBirth = {0, 2, 0};
+    t.Step(60);  // the three die (60 ms > 50 ms), six more are born
+    const std::vector<Particle> births = ParticlesOf(*born);
+    const std::vector<Emitter*> all = EmittersOf(t.engine);
+    ASSERT_EQ(all.size(), 2u + 3u + 6u);
+    for (size_t i = 0; i < 9; ++i) {
+        const Particle& p = i < 3 ? before[i] : births[i];  // births[0..2] came before OnBirth
+        const float dt = i < 3 ? 0.06f : 0.0f;
+        const Emitter& s = *all[2 + i];
+        EXPECT_TRUE(s.PositionX == p.X + dt * p.VelocityX && s.PositionY == p.Y + dt * p.VelocityY);
+        EXPECT_EQ((std::vector<int>{s.Layer, s.AutoRemove, s.StartCount, s.SubEffectDepth,
+                                    s.InheritedVelocity != nullptr}),
+                  (std::vector<int>{7, 1, i < 3 ? 3 : 2, 1, i < 3}));
+    }
+    t.Step(16);
+    for (size_t i = 0; i < 9; ++i) {
+        const std::vector<Particle> started = ParticlesOf(*all[2 + i / 3]);
+        ASSERT_EQ(started.size(), 3u);
+        EXPECT_EQ(started[i % 3].VelocityY, before[i / 3].VelocityY + 0.06f * 300.0f);
+    }
+}
+
+// Every particle dies as it is born and starts 5000 of itself again.
+TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
+    TestEngine t(6, 1000);
+    EmitterParams runaway = DefaultParamsAt(0, 0);
+    SetValueSpec(runaway.Size, 0.5f, 0.5f, 1);
+    runaway.Extras.OnDeath = {0, 5000, 1}, runaway.Extras.OnBirth = {0, 5000, 0};
+    t.engine.SubEffects = {runaway};
+    Emitter* root = CreateEmitter(t.engine, 300, 300);
+    root->Params() = runaway;
+    SetValueSpec(root->EmissionRate, 1000, 1000, 1);
+    int32_t most = 0;
+    for (int u = 0; u < 6; ++u) {
+        t.Step(16);
+        for (Emitter* e : EmittersOf(t.engine)) {
+            EXPECT_TRUE(e->SubEffectDepth <= kMaxSubEffectDepth && e->StartCount <= kMaxBurstCount);
+        }
+        EXPECT_TRUE(t.engine.PendingStarts.empty());
+        most = std::max(most, t.engine.Emitters.Count() - 1);  // all but the root
+    }
+    EXPECT_EQ(most, kMaxStartedEmitters);
+}
+
+}  // namespace
+}  // namespace pp
