@@ -46,6 +46,11 @@ void DeleteGlContext(GlContext context) {
     SDL_GL_DeleteContext(context);
 }
 
+bool CurrentContextIsGl33() {
+    // Without a current context the version string is missing and this reads 0.
+    return epoxy_gl_version() >= 33;
+}
+
 void SwapOnRetrace() {
     // A driver that refuses vsync presents without it.
     if (SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);

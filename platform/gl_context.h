@@ -26,6 +26,10 @@ void MakeGlContextCurrent(SDL_Window* window, GlContext context);
 
 void DeleteGlContext(GlContext context);
 
+// True when a context the caller made is current on this thread and offers OpenGL 3.3 or more
+// (a host's own context, drawn into without a window of ours).
+bool CurrentContextIsGl33();
+
 // Presents once per display retrace when the driver allows.
 void SwapOnRetrace();
 

@@ -313,8 +313,7 @@ void ReleaseScreen() {
 
 int32_t OpenScreenInCurrentContext() {
     ScreenState& s = State();
-    // Without a current context the version string is missing and this reads 0.
-    if (s.ScreenOpen || epoxy_gl_version() < 33) return 0;
+    if (s.ScreenOpen || !CurrentContextIsGl33()) return 0;
     s.Host = true;
     s.ScreenOpen = true;
     CreateCopyProgram();

@@ -62,6 +62,11 @@ void DeleteGlContext(GlContext context) {
     emscripten_webgl_destroy_context(reinterpret_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(context));
 }
 
+// A page has only the canvas's context, which is ours.
+bool CurrentContextIsGl33() {
+    return false;
+}
+
 // The browser shows frames at the display's rate by itself.
 void SwapOnRetrace() {}
 
