@@ -2,8 +2,7 @@
 
 #include <SDL.h>
 
-#include <deque>
-
+#include "platform/window_events.h"
 #include "runtime/object_table.h"
 
 namespace pp {
@@ -25,18 +24,10 @@ struct WindowRecord {
     bool Exists() const { return Native != nullptr; }
 };
 
-struct Event {
-    int32_t Code, Object, Window, Type;
-    bool operator==(const Event&) const = default;
-};
-
 struct WindowState {
     ObjectTable<WindowRecord> Windows{16, &WindowClose};
-    std::deque<Event> EventQueue;
     bool VideoStarted = false;
     bool EventsStarted = false;
-    WindowEventHook Hook = nullptr;
-    KeyPressHook KeyHook = nullptr;
 };
 
 // Never destroyed: windows may still be closed from other modules' shut-down at exit.
@@ -89,9 +80,9 @@ int32_t FirstOpenWindow() {
 
 void Raise(int32_t code, int32_t object, int32_t number) {
     RaiseWindowEvent(code, object, number, 0);
-    WindowState& s = State();
-    if (s.Hook == nullptr) return;
-    if (WindowRecord* r = ObjectLookup(s.Windows, number)) s.Hook(r->Native, code);
+    const WindowEventHook hook = CurrentWindowEventHook();
+    if (hook == nullptr) return;
+    if (WindowRecord* r = ObjectLookup(State().Windows, number)) hook(r->Native, code);
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& e) {
@@ -159,8 +150,8 @@ void Translate(const SDL_Event& e) {
         Raise(kEventCloseRequested, n, n);
     } else if (e.type == SDL_WINDOWEVENT) {
         TranslateWindowEvent(e.window);
-    } else if (e.type == SDL_KEYDOWN && e.key.repeat == 0 && State().KeyHook != nullptr) {
-        State().KeyHook(KeyName(e.key.keysym.sym));
+    } else if (e.type == SDL_KEYDOWN && e.key.repeat == 0 && CurrentKeyPressHook() != nullptr) {
+        CurrentKeyPressHook()(KeyName(e.key.keysym.sym));
     }
 }
 
@@ -251,7 +242,7 @@ void WindowClose(int32_t number) {
     if (r == nullptr) return;
     SDL_Window* native = r->Native;
     // Whatever draws into the window lets go of it before it disappears.
-    if (s.Hook != nullptr) s.Hook(native, kWindowDestroying);
+    if (const WindowEventHook hook = CurrentWindowEventHook()) hook(native, kWindowDestroying);
     ObjectRelease(s.Windows, number);
     SDL_DestroyWindow(native);
 }
@@ -261,26 +252,11 @@ void CloseAllWindows() {
     ObjectForEach(
         s.Windows, [](int32_t number, WindowRecord&) { WindowClose(number); },
         [](WindowRecord&) {});
-    s.EventQueue.clear();
+    ClearQueuedEvents();
     if (s.VideoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (s.EventsStarted) SDL_QuitSubSystem(SDL_INIT_EVENTS);
     s.VideoStarted = false;
     s.EventsStarted = false;
-}
-
-void RaiseWindowEvent(int32_t code, int32_t object, int32_t window, int32_t type) {
-    std::deque<Event>& queue = State().EventQueue;
-    const Event e{code, object, window, type};
-    if (!queue.empty() && queue.back() == e) return;
-    queue.push_back(e);
-}
-
-void SetWindowEventHook(WindowEventHook hook) {
-    State().Hook = hook;
-}
-
-void SetKeyPressHook(KeyPressHook hook) {
-    State().KeyHook = hook;
 }
 
 void SetWindowTitle(int32_t number, const char* title) {
@@ -290,11 +266,7 @@ void SetWindowTitle(int32_t number, const char* title) {
 
 int32_t WaitEvent(int32_t timeoutMs) {
     WindowState& s = State();
-    if (!s.EventQueue.empty()) {
-        const int32_t code = s.EventQueue.front().Code;
-        s.EventQueue.pop_front();
-        return code;
-    }
+    if (int32_t code = 0; TakeQueuedEvent(code)) return code;
     StartEvents();
     SDL_Event e;
     if (timeoutMs == -1 && s.EventsStarted) {

@@ -10,6 +10,7 @@
 #include <deque>
 
 #include "platform/web/canvas_window.h"
+#include "platform/window_events.h"
 #include "runtime/object_table.h"
 
 namespace pp {
@@ -25,18 +26,10 @@ struct WindowRecord {
     bool Exists() const { return Native != nullptr; }
 };
 
-struct Event {
-    int32_t Code, Object, Window, Type;
-    bool operator==(const Event&) const = default;
-};
-
 struct WindowState {
     ObjectTable<WindowRecord> Windows{16, &WindowClose};
-    std::deque<Event> EventQueue;
     std::deque<int32_t> Keys;  // pressed since the last WaitEvent
     bool Listening = false;
-    WindowEventHook Hook = nullptr;
-    KeyPressHook KeyHook = nullptr;
 };
 
 WindowState& State() {
@@ -99,7 +92,7 @@ void WindowClose(int32_t number) {
     if (r == nullptr) return;
     SDL_Window* native = r->Native;
     // Whatever draws into the window lets go of it before it disappears.
-    if (s.Hook != nullptr) s.Hook(native, kWindowDestroying);
+    if (const WindowEventHook hook = CurrentWindowEventHook()) hook(native, kWindowDestroying);
     ObjectRelease(s.Windows, number);
     delete native;
 }
@@ -109,23 +102,8 @@ void CloseAllWindows() {
     ObjectForEach(
         s.Windows, [](int32_t number, WindowRecord&) { WindowClose(number); },
         [](WindowRecord&) {});
-    s.EventQueue.clear();
+    ClearQueuedEvents();
     s.Keys.clear();
-}
-
-void RaiseWindowEvent(int32_t code, int32_t object, int32_t window, int32_t type) {
-    std::deque<Event>& queue = State().EventQueue;
-    const Event e{code, object, window, type};
-    if (!queue.empty() && queue.back() == e) return;
-    queue.push_back(e);
-}
-
-void SetWindowEventHook(WindowEventHook hook) {
-    State().Hook = hook;
-}
-
-void SetKeyPressHook(KeyPressHook hook) {
-    State().KeyHook = hook;
 }
 
 void SetWindowTitle(int32_t number, const char* title) {
@@ -136,15 +114,11 @@ void SetWindowTitle(int32_t number, const char* title) {
 
 int32_t WaitEvent(int32_t) {
     WindowState& s = State();
-    if (!s.EventQueue.empty()) {
-        const int32_t code = s.EventQueue.front().Code;
-        s.EventQueue.pop_front();
-        return code;
-    }
+    if (int32_t code = 0; TakeQueuedEvent(code)) return code;
     if (s.Keys.empty()) return 0;
     const int32_t key = s.Keys.front();
     s.Keys.pop_front();
-    if (s.KeyHook != nullptr) s.KeyHook(key);
+    if (const KeyPressHook hook = CurrentKeyPressHook()) hook(key);
     return kKeyEventType;
 }
 
