@@ -1,29 +1,60 @@
-// The C interface through the shared library: null and bad arguments give error codes (never a
-// crash), a host-clock world refuses to be set, and an effect draws on the library's screen.
+// The C interface: bad arguments give error codes (never a crash), and the renderer draws the
+// library screen's pixels into a host's own GL context and leaves the host's GL state as it was.
+#include <SDL.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "particleplayer.h"
+#include "tests/effects/temp_dir.h"
 
 namespace {
+
+constexpr int kWidth = 96, kHeight = 72;
+
+// A hidden window with an OpenGL 3.3 core context of its own, current while it lives.
+struct HostWindow {
+    explicit HostWindow(int width, int height) {
+        SDL_InitSubSystem(SDL_INIT_VIDEO);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        Window = SDL_CreateWindow("", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        Context = SDL_GL_CreateContext(Window);
+    }
+    ~HostWindow() {
+        SDL_GL_DeleteContext(Context);
+        SDL_DestroyWindow(Window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    SDL_Window* Window;
+    SDL_GLContext Context;
+};
 
 uint32_t ReadClock(void* user) {
     return *static_cast<uint32_t*>(user);
 }
 
+// Every entry point once per refusal; the rows after pp_renderer_create run beside a renderer.
 TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
-    pp_world* world = nullptr;
-    ASSERT_EQ(pp_world_create(&world, 1000), PP_OK);
+    pp_renderer *renderer = nullptr, *second = nullptr;
+    EXPECT_EQ(pp_renderer_create(&renderer), PP_ERROR_STATE) << "no context is current";
+    HostWindow host(8, 8);
+    pp_world *world = nullptr, *clocked = nullptr;
     pp_vertices* vertices = nullptr;
-    ASSERT_EQ(pp_vertices_create(&vertices), PP_OK);
+    uint32_t now = 40;
+    ASSERT_EQ(pp_world_create_with_clock(&clocked, ReadClock, &now), PP_OK);
+    ASSERT_TRUE(pp_world_create(&world, 1000) == PP_OK && pp_vertices_create(&vertices) == PP_OK);
+    const std::string huge(2u << 20, ' ');
     uint32_t effect = 0;
     int64_t count = 0;
     float seconds = 0;
     const pp_vertex* data = nullptr;
     const pp_vertex_run* runs = nullptr;
     size_t n = 0;
-    uint8_t pixel[3];
+    uint8_t pixels[4 * 4 * 4] = {};
 #define ROW(call, want) \
     { #call, call, want }
     const struct {
@@ -38,14 +69,21 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_load_effect_file(nullptr, "x", 0, 0, &effect), PP_ERROR_NULL),
         ROW(pp_world_load_effect_file(world, nullptr, 0, 0, &effect), PP_ERROR_NULL),
         ROW(pp_world_load_effect_file(world, "/no/such/file.txt", 0, 0, &effect), PP_ERROR_FILE),
+        ROW(pp_world_load_effect_text(world, huge.data(), huge.size(), 0, 0, &effect),
+            PP_ERROR_ARGUMENT),
         ROW(pp_world_load_effect_text(nullptr, "", 0, 0, 0, &effect), PP_ERROR_NULL),
         ROW(pp_world_load_effect_text(world, nullptr, 5, 0, 0, &effect), PP_ERROR_NULL),
         ROW(pp_world_set_sprite_range(nullptr, 1, 0, 0, 1), PP_ERROR_NULL),
         ROW(pp_world_set_sprite_range(world, 0, 0, 0, 1), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_position(nullptr, 1, 0, 0), PP_ERROR_NULL),
-        ROW(pp_world_set_position(world, 77, 0, 0), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_position(world, 1, 0, 0), PP_ERROR_ARGUMENT),  // failed loads made none
+        ROW(pp_world_set_time(clocked, 5), PP_ERROR_STATE),
+        ROW(pp_world_advance_time(clocked, 5), PP_ERROR_STATE),
+        ROW(pp_world_update(clocked, &seconds), PP_OK),
         ROW(pp_world_update(nullptr, &seconds), PP_ERROR_NULL),
         ROW(pp_world_particle_count(nullptr, &count), PP_ERROR_NULL),
+        ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
+        ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
         ROW(pp_vertices_create(nullptr), PP_ERROR_NULL),
         ROW(pp_world_build_vertices(nullptr, 0, vertices), PP_ERROR_NULL),
         ROW(pp_vertices_data(nullptr, &data, &n), PP_ERROR_NULL),
@@ -58,59 +96,136 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_draw(nullptr, 1), PP_ERROR_NULL),
         ROW(pp_screen_draw(world, 1), PP_ERROR_STATE),
         ROW(pp_screen_read_pixels(nullptr, 3), PP_ERROR_NULL),
-        ROW(pp_screen_read_pixels(pixel, 3), PP_ERROR_STATE),
-        ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
-        ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
+        ROW(pp_screen_read_pixels(pixels, 3), PP_ERROR_STATE),
         ROW(pp_renderer_create(nullptr), PP_ERROR_NULL),
         ROW(pp_renderer_load_sprite(nullptr, 1, "x.png"), PP_ERROR_NULL),
-        ROW(pp_renderer_load_sprite_rgba(nullptr, 1, 1, 1, pixel, 3), PP_ERROR_NULL),
+        ROW(pp_renderer_load_sprite_rgba(nullptr, 1, 1, 1, pixels, 3), PP_ERROR_NULL),
         ROW(pp_renderer_draw(nullptr, world, 8, 8, 0), PP_ERROR_NULL),
+        ROW(pp_renderer_create(&renderer), PP_OK),
+        ROW(pp_renderer_create(&second), PP_ERROR_STATE),
+        ROW(pp_screen_open("t", 8, 8, 1), PP_ERROR_STATE),
+        ROW(pp_screen_load_sprite(1, PP_SOURCE_DIR "/Data/Feuer.png"), PP_ERROR_STATE),
+        ROW(pp_renderer_load_sprite(renderer, -1, "x.png"), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_load_sprite(renderer, 1, "/no/such.png"), PP_ERROR_FILE),
+        ROW(pp_renderer_load_sprite_rgba(renderer, -1, 4, 4, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_load_sprite_rgba(renderer, 1, 0, 4, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_load_sprite_rgba(renderer, 1, 16385, 1, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, pixels, 63), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, pixels, 64), PP_OK),
+        ROW(pp_renderer_draw(renderer, nullptr, 8, 8, 0), PP_ERROR_NULL),
+        ROW(pp_renderer_draw(renderer, world, 0, 8, 0), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_draw(renderer, world, 8, 16385, 1), PP_ERROR_ARGUMENT),
+        ROW(pp_renderer_draw(renderer, world, 8, 8, 1), PP_OK),
     };
 #undef ROW
     for (const auto& row : rows) EXPECT_EQ(row.Got, row.Want) << row.Call;
-    EXPECT_STRNE(pp_world_last_error(world), "");
-    EXPECT_STRNE(pp_world_last_error(nullptr), "");
-    EXPECT_STRNE(pp_renderer_last_error(nullptr), "");
-    pp_renderer_destroy(nullptr);
-    EXPECT_STRNE(pp_status_text(static_cast<pp_status>(99)), "");
-    pp_screen_close();  // with no screen open: nothing to do
-    pp_vertices_destroy(nullptr);
-    pp_world_destroy(nullptr);
-    pp_vertices_destroy(vertices);
-    pp_world_destroy(world);
-
-    uint32_t now = 40;
-    ASSERT_EQ(pp_world_create_with_clock(&world, ReadClock, &now), PP_OK);
-    EXPECT_EQ(pp_world_set_time(world, 5), PP_ERROR_STATE);
-    EXPECT_EQ(pp_world_advance_time(world, 5), PP_ERROR_STATE);
-    EXPECT_EQ(pp_world_update(world, &seconds), PP_OK);
+    EXPECT_EQ(second, nullptr);
+    for (const char* error : {pp_world_last_error(world), pp_world_last_error(nullptr),
+                              pp_renderer_last_error(renderer), pp_renderer_last_error(nullptr),
+                              pp_status_text(static_cast<pp_status>(99))}) {
+        EXPECT_STRNE(error, "");
+    }
+    pp_screen_close();  // with no screen open, and destroying null: nothing to do
+    for (pp_renderer* r : {static_cast<pp_renderer*>(nullptr), renderer}) pp_renderer_destroy(r);
+    for (pp_vertices* v : {static_cast<pp_vertices*>(nullptr), vertices}) pp_vertices_destroy(v);
     now += 100;
-    EXPECT_EQ(pp_world_update(world, &seconds), PP_OK);
-    EXPECT_FLOAT_EQ(seconds, 0.1f);
-    pp_world_destroy(world);
+    EXPECT_EQ(pp_world_update(clocked, &seconds), PP_OK);
+    EXPECT_FLOAT_EQ(seconds, 0.1f) << "a host-clock world reads the host's clock";
+    for (pp_world* w : {static_cast<pp_world*>(nullptr), world, clocked}) pp_world_destroy(w);
 }
 
-TEST(CApi, EffectDrawnOnTheLibraryScreen) {
+// The bound read framebuffer as top-down R, G, B rows.
+std::vector<uint8_t> ReadTopDown() {
+    std::vector<uint8_t> rgb(kWidth * kHeight * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    for (int y = 0; y < kHeight; ++y) {
+        glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb[y * kWidth * 3]);
+    }
+    return rgb;
+}
+
+// A fire and a tinted, turned effect whose blend reads the destination alpha.
+TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
     pp_world* world = nullptr;
-    ASSERT_EQ(pp_world_create(&world, 1000), PP_OK);
-    ASSERT_EQ(pp_world_seed(world, 3), PP_OK);
-    ASSERT_EQ(pp_screen_open("test", 64, 48, 1), PP_OK);
-    EXPECT_EQ(pp_screen_load_sprite(1, PP_SOURCE_DIR "/Data/Sternchen.png"), PP_OK);
+    ASSERT_TRUE(pp_world_create(&world, 1000) == PP_OK && pp_world_seed(world, 3) == PP_OK);
+    const char turned[] =
+        "EmissionRate = 200\nSize = 14\nRotation = {Min = 0, Max = 90, Inc = 1}\n"
+        "BlendingMode = {7, 6}\nColour = {200, 120, 60}";
+    uint32_t effects[2] = {};
+    ASSERT_EQ(pp_world_load_effect_file(world, "Data/Feuer.txt", 48, 50, &effects[0]), PP_OK);
+    ASSERT_EQ(pp_world_load_effect_text(world, turned, sizeof turned - 1, 30, 30, &effects[1]),
+              PP_OK);
+    for (const uint32_t e : effects)
+        EXPECT_EQ(pp_world_set_sprite_range(world, e, 1, -65535, 1), PP_OK);
+    EXPECT_TRUE(pp_world_update(world, nullptr) == PP_OK &&
+                pp_world_advance_time(world, 400) == PP_OK);
+    ASSERT_EQ(pp_screen_open("", kWidth, kHeight, 1), PP_OK);
     EXPECT_EQ(pp_screen_load_sprite(2, "/no/such.png"), PP_ERROR_FILE);
-    uint32_t effect = 0;
-    const char text[] = "EmissionRate = 500\nEmissionVelocity = 0\nSize = 16";
-    ASSERT_EQ(pp_world_load_effect_text(world, text, sizeof text - 1, 32, 24, &effect), PP_OK);
-    EXPECT_EQ(effect, 1u);
-    ASSERT_EQ(pp_world_set_sprite_range(world, effect, 1, -65535, 1), PP_OK);
-    ASSERT_EQ(pp_world_advance_time(world, 100), PP_OK);
-    EXPECT_EQ(pp_screen_draw(world, 1), PP_OK);
-    std::vector<uint8_t> rgb(64 * 48 * 3);
-    EXPECT_EQ(pp_screen_read_pixels(rgb.data(), rgb.size() - 1), PP_ERROR_ARGUMENT);
-    ASSERT_EQ(pp_screen_read_pixels(rgb.data(), rgb.size()), PP_OK);
-    const size_t centre = (24 * 64 + 32) * 3;
-    EXPECT_GT(rgb[centre] + rgb[centre + 1] + rgb[centre + 2], 0) << "nothing drawn at the emitter";
-    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0) << "the corner should stay black";
+    ASSERT_TRUE(pp_screen_load_sprite(1, "Data/Feuer.png") == PP_OK &&
+                pp_screen_draw(world, 1) == PP_OK);
+    std::vector<uint8_t> screen(kWidth * kHeight * 3);
+    EXPECT_EQ(pp_screen_read_pixels(screen.data(), screen.size() - 1), PP_ERROR_ARGUMENT);
+    ASSERT_EQ(pp_screen_read_pixels(screen.data(), screen.size()), PP_OK);
     pp_screen_close();
+
+    HostWindow host(kWidth, kHeight);
+    pp_renderer* renderer = nullptr;
+    ASSERT_EQ(pp_renderer_create(&renderer), PP_OK) << SDL_GetError();
+    ASSERT_EQ(pp_renderer_load_sprite(renderer, 1, "Data/Feuer.png"), PP_OK);
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 1), PP_OK);
+    EXPECT_TRUE(ReadTopDown() == screen) << "not the library screen's frame";
+
+    // A solid red sprite from memory over the host's blue framebuffer object, with the host's
+    // own state all around, which must come back.
+    GLuint texture = 0, framebuffer = 0, vertexArray = 0, buffer = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 nullptr);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    std::vector<uint8_t> red(4 * 4 * 4, 0);
+    for (size_t i = 0; i < red.size(); i += 4) red[i] = red[i + 3] = 255;
+    ASSERT_EQ(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, red.data(), red.size()), PP_OK);
+    glGenVertexArrays(1, &vertexArray);
+    glBindVertexArray(vertexArray);
+    glGenBuffers(1, &buffer);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    glActiveTexture(GL_TEXTURE3);
+    glViewport(1, 2, 30, 40);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ZERO, GL_SRC_COLOR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 0), PP_OK);
+    const std::vector<uint8_t> over = ReadTopDown();
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{1, 2, 30, 40}));
+    const std::pair<GLenum, GLint> rows[] = {{GL_VERTEX_ARRAY_BINDING, vertexArray},
+                                             {GL_ARRAY_BUFFER_BINDING, buffer},
+                                             {GL_DRAW_FRAMEBUFFER_BINDING, framebuffer},
+                                             {GL_ACTIVE_TEXTURE, GL_TEXTURE3},
+                                             {GL_BLEND, GL_TRUE},
+                                             {GL_BLEND_DST_ALPHA, GL_SRC_COLOR},
+                                             {GL_UNPACK_ALIGNMENT, 8},
+                                             {GL_TEXTURE_BINDING_2D, texture}};
+    for (const auto& [query, want] : rows) {
+        if (query == GL_TEXTURE_BINDING_2D) glActiveTexture(GL_TEXTURE0);  // unit 0's, checked last
+        GLint got = -1;
+        glGetIntegerv(query, &got);
+        EXPECT_EQ(got, want) << std::hex << query;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    const size_t corner = ((kHeight - 1) * kWidth + kWidth - 1) * 3, fire = (45 * kWidth + 48) * 3;
+    EXPECT_TRUE(over[corner] == 0 && over[corner + 2] == 255) << "the host's pixels are kept";
+    EXPECT_GT(over[fire], 0) << "the red sprite is drawn over them";
+    pp_renderer_destroy(renderer);
     pp_world_destroy(world);
 }
 
