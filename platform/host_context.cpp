@@ -9,6 +9,7 @@
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
+#include "platform/video.h"
 
 namespace pp {
 namespace {
@@ -201,6 +202,9 @@ void CloseHostContextScreen() {
     SavedGlState saved;
     ReleaseScreen();
     FreeAllQuadSprites();
+    // As when the library's own screen closes: the driver the host's context used stays loaded,
+    // so that a leak checker can still name what it leaves behind when the host lets go of it.
+    KeepLoadedLibrariesUntilExit();
 }
 
 }  // namespace pp
