@@ -125,7 +125,8 @@ void Push(uint32_t type, uint8_t windowEvent = 0, int32_t key = 0) {
     e.type = type;
     e.window.windowID = SDL_GetWindowID(WindowHandle(0));
     e.window.event = windowEvent;
-    if (type == SDL_KEYDOWN) e.key.keysym.sym = key;
+    if (type == SDL_KEYDOWN)
+        e.key = {type, 0, e.window.windowID, 0, windowEvent, 0, 0, {{}, key, 0, 0}};
     ASSERT_EQ(SDL_PushEvent(&e), 1);
 }
 
@@ -164,6 +165,7 @@ TEST_F(Gl, EventsRaiseTheirCodesInOrder) {
     }
     SetKeyPressHook([](int32_t key) { hooked.push_back(key); });
     for (int32_t key : {SDLK_ESCAPE, SDLK_SPACE, SDLK_r, SDLK_s, SDLK_a}) Push(SDL_KEYDOWN, 0, key);
+    Push(SDL_KEYDOWN, 1, SDLK_SPACE);  // a held key's repeat is no new press
     Collect();
     SetKeyPressHook(nullptr);
     EXPECT_EQ(hooked, (std::vector<int32_t>{kKeyEscape, kKeySpace, kKeyR, kKeyS, kKeyOther}));
