@@ -181,6 +181,9 @@ struct World::State {
     // A new emitter at (x, y), remembered under the next Id.
     Result<Effect> Create(int32_t x, int32_t y) {
         Result<Effect> result;
+        // Handles of emitters an update removed are dropped first: the new emitter may be
+        // given their memory, and an old handle must not come to name it.
+        ForgetRemoved();
         Emitters.reserve(Emitters.size() + 1);
         pp::Emitter* emitter = pp::CreateEmitter(Engine, x, y);
         if (emitter == nullptr) {
