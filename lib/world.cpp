@@ -137,24 +137,12 @@ struct World::State {
     bool UsesHost;
     pp::Engine Engine;
     std::vector<pp::Emitter*> Emitters;  // by Effect::Id - 1; nullptr once removed
-    // Engine.UpdateCount when Emitters was last checked against the engine's list.
-    uint64_t CheckedAt = 0;
-    std::vector<const pp::Emitter*> Live;  // scratch of ForgetRemoved
 
-    // An update may have removed emitters (AutoRemove) and given their memory to new ones;
-    // the handles of every host-made emitter no longer in the engine's list are dropped. An
-    // emitter a particle started has a SubEffectDepth above 0, so it never passes for one.
+    // Drops the handles of the emitters updates removed (AutoRemove): each host-made emitter
+    // carries its Id as the engine's OwnerTag, and the engine lists the tags it removed.
     void ForgetRemoved() {
-        if (Engine.UpdateCount == CheckedAt) return;
-        CheckedAt = Engine.UpdateCount;
-        Live.clear();
-        pp::ListVisit(Engine.Emitters, [&](const pp::Emitter& e) {
-            if (e.SubEffectDepth == 0) Live.push_back(&e);
-        });
-        std::sort(Live.begin(), Live.end());
-        for (pp::Emitter*& e : Emitters) {
-            if (e != nullptr && !std::binary_search(Live.begin(), Live.end(), e)) e = nullptr;
-        }
+        for (const uint32_t id : Engine.RemovedTags) Emitters[id - 1] = nullptr;
+        Engine.RemovedTags.clear();
     }
 
     pp::Emitter* Find(Effect effect) {
@@ -181,9 +169,6 @@ struct World::State {
     // A new emitter at (x, y), remembered under the next Id.
     Result<Effect> Create(int32_t x, int32_t y) {
         Result<Effect> result;
-        // Handles of emitters an update removed are dropped first: the new emitter may be
-        // given their memory, and an old handle must not come to name it.
-        ForgetRemoved();
         Emitters.reserve(Emitters.size() + 1);
         pp::Emitter* emitter = pp::CreateEmitter(Engine, x, y);
         if (emitter == nullptr) {
@@ -192,6 +177,7 @@ struct World::State {
         }
         Emitters.push_back(emitter);
         result.Value.Id = static_cast<uint32_t>(Emitters.size());
+        emitter->OwnerTag = result.Value.Id;
         return result;
     }
 };

@@ -117,6 +117,9 @@ struct Emitter : EmitterParams {
     int32_t StartCount = -1;
     int32_t SubEffectDepth = 0;  // 0 for an emitter the host made; 1 + its starter's otherwise
     float StartVelocity[2] = {0.0f, 0.0f};  // the starter's velocity, when inherited
+    // A number the emitter's owner may give it (0: none); an update that removes the emitter
+    // appends it to Engine::RemovedTags, so the owner learns of the removal without a search.
+    uint32_t OwnerTag = 0;
 
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
@@ -155,6 +158,9 @@ struct Engine {
     // Updates run so far (wrapping); lets a holder of emitter pointers tell when an update may
     // have removed some.
     uint64_t UpdateCount = 0;
+    // The OwnerTag of every tagged emitter an update removed (AutoRemove), in removal order;
+    // the owner empties it as it reads it.
+    std::vector<uint32_t> RemovedTags;
     RandomGenerator Random;
     MillisecondClock* Clock;
     // Threads for the update and the drawing of large particle lists; nullptr or a pool of one

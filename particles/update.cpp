@@ -181,6 +181,12 @@ bool AutoRemoved(Emitter& e, bool metParticle) {
     return false;
 }
 
+// Takes the emitter under the cursor out of the list, telling its owner when it has a tag.
+void RemoveEmitter(Engine& engine, const Emitter& e) {
+    if (e.OwnerTag != 0) engine.RemovedTags.push_back(e.OwnerTag);
+    ListRemove(engine.Emitters);
+}
+
 // The update with the particle passes on the pool's threads. The emissions run first, on
 // this thread in list order as the random sequence requires; no particle pass reads the
 // generator or another emitter, so moving the passes behind all emissions changes nothing.
@@ -196,7 +202,7 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         if (HasExtras(*e)) {
             // Moved whole on this thread, in emitter order, as the one-thread update moves it
             // (so the places where its particles die are recorded in that order too).
-            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) ListRemove(emitters);
+            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) RemoveEmitter(engine, *e);
             continue;
         }
         e->ExtrasOn = false;
@@ -210,7 +216,7 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
             total += count;
         }
         // An emitter that goes has no particles, so nothing pending refers to it.
-        if (AutoRemoved(*e, count != 0)) ListRemove(emitters);
+        if (AutoRemoved(*e, count != 0)) RemoveEmitter(engine, *e);
     }
     if (total < kParallelUpdateMin) {
         for (const PendingUpdate& p : pending) UpdateList(*p.E, p.L);
@@ -310,7 +316,7 @@ float UpdateParticles(Engine& engine) {
         RecordList<Emitter>& emitters = engine.Emitters;
         ListRewind(emitters);
         while (Emitter* e = ListNext(emitters)) {
-            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) ListRemove(emitters);
+            if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) RemoveEmitter(engine, *e);
         }
     }
     StartSubEffects(engine, now);
