@@ -6,7 +6,6 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
-#include "lib/world_access.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -66,17 +65,15 @@ int RunInspect(CommandArgs args) {
                      path.c_str());
     }
     const auto params = world.Params(loaded.Value);
-    if (!params.Ok()) {
+    const auto extras = world.Extras(loaded.Value);
+    if (!params.Ok() || !extras.Ok()) {
         std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
         return 1;
     }
     std::string out;
-    // The engine's own record, so that the optional keys and the effects they start show too.
-    const Emitter* emitter = particleplayer::WorldAccess::EmitterOf(world, loaded.Value);
-    AppendEmitterJson(out,
-                      emitter != nullptr ? emitter->Params()
-                                         : particleplayer::WorldAccess::EngineParams(params.Value),
-                      particleplayer::WorldAccess::EngineOf(world).SubEffects);
+    // The optional keys show too, and with them the effects the particles start.
+    AppendEffectJson(out, params.Value, extras.Value,
+                     [&world](int32_t number) { return world.StartedEffectOf(number); });
     out += '\n';
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         return 1;

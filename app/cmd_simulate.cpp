@@ -10,7 +10,6 @@
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
-#include "lib/world_access.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -98,7 +97,7 @@ void AppendFrameJson(std::string& out, particleplayer::World& world,
         for (const particleplayer::Particle& particle : particles) {
             if (!first) out += ", ";
             first = false;
-            AppendParticleJson(out, particleplayer::WorldAccess::EngineParticle(particle));
+            AppendParticleJson(out, particle);
         }
     }
     out += "]}\n";

@@ -4,12 +4,60 @@
 #include <cstddef>
 #include <string_view>
 #include <type_traits>
+#include <variant>
 
 #include "app/json_text.h"
 #include "particles/param_fields.h"
 
 namespace pp {
 namespace {
+
+using particleplayer::EffectExtras;
+using particleplayer::EffectParams;
+using particleplayer::IntValueRange;
+using particleplayer::LifeCurve;
+using particleplayer::SubEffect;
+using particleplayer::ValueRange;
+
+// The public parameter record's fields with their names, in the engine table's order.
+using PublicMember = std::variant<int32_t EffectParams::*, float EffectParams::*,
+                                  ValueRange EffectParams::*, IntValueRange EffectParams::*>;
+struct PublicField {
+    std::string_view Name;
+    PublicMember Member;
+};
+constexpr std::array<PublicField, kParamFields.size()> kPublicFields{{
+    {"Disable", &EffectParams::Disable},
+    {"AutoRemove", &EffectParams::AutoRemove},
+    {"Layer", &EffectParams::Layer},
+    {"PositionX", &EffectParams::PositionX},
+    {"PositionY", &EffectParams::PositionY},
+    {"AreaType", &EffectParams::AreaType},
+    {"AreaWidth", &EffectParams::AreaWidth},
+    {"AreaHeight", &EffectParams::AreaHeight},
+    {"AreaAngle", &EffectParams::AreaAngle},
+    {"EmissionAngle", &EffectParams::EmissionAngle},
+    {"EmissionVelocity", &EffectParams::EmissionVelocity},
+    {"AccelerationX", &EffectParams::AccelerationX},
+    {"AccelerationY", &EffectParams::AccelerationY},
+    {"LifeTime", &EffectParams::LifeTime},
+    {"EmissionRate", &EffectParams::EmissionRate},
+    {"Sprite", &EffectParams::Sprite},
+    {"Size", &EffectParams::Size},
+    {"Raise", &EffectParams::Raise},
+    {"Rotation", &EffectParams::Rotation},
+    {"Transparency", &EffectParams::Transparency},
+    {"Fade", &EffectParams::Fade},
+    {"BlendSource", &EffectParams::BlendSource},
+    {"BlendDestination", &EffectParams::BlendDestination},
+}};
+// The same names in the same order as the engine's table, so the output keeps its shape.
+static_assert([] {
+    for (std::size_t i = 0; i < kParamFields.size(); ++i) {
+        if (kPublicFields[i].Name != kParamFields[i].Name) return false;
+    }
+    return true;
+}());
 
 void AppendKey(std::string& out, std::string_view key) {
     if (out.back() != '{') out += ", ";
@@ -29,14 +77,14 @@ void AppendField(std::string& out, std::string_view key, int32_t value) {
 }
 
 // A triple as {"Min": .., "Max": .., "Inc": ..}, in floats or integers as it holds them.
-template <class Spec>
-requires std::is_same_v<Spec, ValueSpec> || std::is_same_v<Spec, IntValueSpec>
-void AppendField(std::string& out, std::string_view key, const Spec& spec) {
+template <class Range>
+requires std::is_same_v<Range, ValueRange> || std::is_same_v<Range, IntValueRange>
+void AppendField(std::string& out, std::string_view key, const Range& range) {
     AppendKey(out, key);
     out += "{";
-    AppendField(out, "Min", spec.Min);
-    AppendField(out, "Max", spec.Max);
-    AppendField(out, "Inc", spec.Inc);
+    AppendField(out, "Min", range.Min);
+    AppendField(out, "Max", range.Max);
+    AppendField(out, "Inc", range.Inc);
     out += "}";
 }
 
@@ -64,23 +112,24 @@ void AppendField(std::string& out, std::string_view key, const LifeCurve<Channel
     out += "]";
 }
 
-// A started effect with its index, and the effect itself when it is one.
-void AppendField(std::string& out, std::string_view key, const SubEffectParams& sub,
-                 const std::vector<EmitterParams>& subEffects) {
+// A started effect with its number, and the effect itself when `started` knows it.
+void AppendField(std::string& out, std::string_view key, const SubEffect& sub,
+                 const StartedEffectLookup& started) {
     AppendKey(out, key);
     out += "{";
     AppendField(out, "Effect", sub.Effect);
     AppendField(out, "Count", sub.Count);
     AppendField(out, "Inherit", sub.Inherit);
-    if (sub.Effect >= 0 && static_cast<std::size_t>(sub.Effect) < subEffects.size()) {
-        AppendKey(out, "Params");
-        AppendEmitterJson(out, subEffects[static_cast<std::size_t>(sub.Effect)], subEffects);
+    if (sub.Effect >= 0 && started) {
+        if (const auto effect = started(sub.Effect); effect.Ok()) {
+            AppendKey(out, "Params");
+            AppendEffectJson(out, effect.Value.Params, effect.Value.Extras, started);
+        }
     }
     out += "}";
 }
 
-void AppendExtrasJson(std::string& out, const ExtraParams& x,
-                      const std::vector<EmitterParams>& subEffects) {
+void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffectLookup& started) {
     AppendKey(out, "Extras");
     out += "{";
     AppendKey(out, "Colour");
@@ -92,39 +141,40 @@ void AppendExtrasJson(std::string& out, const ExtraParams& x,
     AppendField(out, "Spin", x.Spin);
     AppendKey(out, "SpriteSheet");
     out += "{";
-    AppendField(out, "Columns", x.SpriteSheet.Columns);
-    AppendField(out, "Rows", x.SpriteSheet.Rows);
-    AppendField(out, "Frames", x.SpriteSheet.Frames);
-    AppendField(out, "Rate", x.SpriteSheet.Rate);
-    AppendField(out, "Random", x.SpriteSheet.Random);
+    AppendField(out, "Columns", x.SheetColumns);
+    AppendField(out, "Rows", x.SheetRows);
+    AppendField(out, "Frames", x.SheetFrames);
+    AppendField(out, "Rate", x.SheetRate);
+    AppendField(out, "Random", x.SheetRandom);
     out += "}";
     AppendKey(out, "Burst");
     out += "{";
-    AppendField(out, "Count", x.Burst.Count);
-    AppendField(out, "Interval", x.Burst.Interval);
-    AppendField(out, "Repeat", x.Burst.Repeat);
+    AppendField(out, "Count", x.BurstCount);
+    AppendField(out, "Interval", x.BurstInterval);
+    AppendField(out, "Repeat", x.BurstRepeat);
     out += "}";
     AppendField(out, "Duration", x.Duration);
     AppendField(out, "Prewarm", x.Prewarm);
-    AppendField(out, "OnBirth", x.OnBirth, subEffects);
-    AppendField(out, "OnDeath", x.OnDeath, subEffects);
+    AppendField(out, "OnBirth", x.OnBirth, started);
+    AppendField(out, "OnDeath", x.OnDeath, started);
     out += "}";
 }
 
 }  // namespace
 
-void AppendEmitterJson(std::string& out, const EmitterParams& params,
-                       const std::vector<EmitterParams>& subEffects) {
+void AppendEffectJson(std::string& out, const EffectParams& params, const EffectExtras& extras,
+                      const StartedEffectLookup& started) {
     out += "{";
-    VisitParamFields(params, [&out](std::string_view name, const auto& value) {
-        AppendField(out, name, value);
-    });
-    // Only an emitter that uses the optional keys shows them, so other outputs stay as they were.
-    if (params.Extras != ExtraParams{}) AppendExtrasJson(out, params.Extras, subEffects);
+    for (const PublicField& field : kPublicFields) {
+        std::visit([&](auto member) { AppendField(out, field.Name, params.*member); },
+                   field.Member);
+    }
+    // Only an effect that uses the optional keys shows them, so other outputs stay as they were.
+    if (extras != EffectExtras{}) AppendExtrasJson(out, extras, started);
     out += "}";
 }
 
-void AppendParticleJson(std::string& out, const Particle& p) {
+void AppendParticleJson(std::string& out, const particleplayer::Particle& p) {
     out += "[";
     AppendJsonInt(out, p.Sprite);
     const float floats[] = {p.Size, p.X, p.Y, p.VelocityX, p.VelocityY, p.Transparency};

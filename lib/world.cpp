@@ -92,7 +92,7 @@ LifeCurve<Channels> PublicCurve(const pp::LifeCurve<Channels>& curve) {
 }
 
 SubEffect PublicSubEffect(const pp::SubEffectParams& sub) {
-    return {sub.Effect >= 0, sub.Count, sub.Inherit};
+    return {sub.Effect >= 0, sub.Count, sub.Inherit, sub.Effect >= 0 ? sub.Effect : -1};
 }
 
 EffectExtras PublicExtras(const pp::ExtraParams& x) {
@@ -300,6 +300,29 @@ int64_t World::ParticleCount() {
     pp::ListVisit(state_->Engine.Emitters,
                   [&](const pp::Emitter& emitter) { n += emitter.Particles.Count(); });
     return n;
+}
+
+Result<StartedEffect> World::StartedEffectOf(int32_t number) {
+    const std::vector<pp::EmitterParams>& kept = state_->Engine.SubEffects;
+    if (number < 0 || static_cast<size_t>(number) >= kept.size()) {
+        return {{}, "no effect started by particles has this number"};
+    }
+    const pp::EmitterParams& params = kept[static_cast<size_t>(number)];
+    return {{PublicParams(params), PublicExtras(params.Extras)}, ""};
+}
+
+Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    pp::SetValueSpec(emitter->EmissionRate, min, max, inc);
+    return {};
+}
+
+Status World::SetDisabled(Effect effect, bool disabled) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    pp::SetDisable(emitter, disabled ? 1 : 0, 0);
+    return {};
 }
 
 // The optional keys' Extras take their defaults.

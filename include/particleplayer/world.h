@@ -127,6 +127,8 @@ struct SubEffect {
     bool Set = false;     ///< False: none is started.
     int32_t Count = 0;    ///< Particles the started effect emits at once, then it ends.
     int32_t Inherit = 0;  ///< 1: they take the particle's velocity as well.
+    /// Which effect is started: its number for World::StartedEffectOf, -1 when Set is false.
+    int32_t Effect = -1;
     /// Field by field.
     bool operator==(const SubEffect&) const = default;
 };
@@ -155,6 +157,14 @@ struct EffectExtras {
     SubEffect OnDeath;           ///< Started where each particle dies.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
+};
+
+/// An effect that particles start (SubEffect::Effect numbers it), as loading kept it: the
+/// parameters its file gave on top of the defaults at position (0, 0), and its optional keys;
+/// each started copy is placed where its particle is.
+struct StartedEffect {
+    EffectParams Params{};  ///< Its parameters; the position is the particle's when started.
+    EffectExtras Extras;    ///< Its optional keys, its own sub-effects among them.
 };
 
 /// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -252,6 +262,18 @@ class World {
     /// Live particles over every effect, those started by particles included: every particle
     /// the next draw may draw (on any layer).
     int64_t ParticleCount();
+
+    /// The effect that particles start under `number` (SubEffect::Effect). Numbers count from
+    /// 0 in the order loading first met each such effect, in every effect this world loaded;
+    /// two equal effects share a number, and a number stays valid for the world's life. Fails
+    /// for a number no effect has.
+    Result<StartedEffect> StartedEffectOf(int32_t number);
+    /// Sets the rate at which the effect emits, in particles per second: min, min + inc, ...
+    /// max, one drawn for each gap. max -65535 means "same as min"; inc <= 0 (or NaN) means 1.
+    Status SetEmissionRate(Effect effect, float min, float max, float inc);
+    /// Stops (true) or resumes (false) the effect's emission; its live particles go on. The
+    /// updates of a stopped effect skip its emission, so nothing piles up for that time.
+    Status SetDisabled(Effect effect, bool disabled);
 
   private:
     friend  /// The project's own access to a world's insides; hosts have no use for it.

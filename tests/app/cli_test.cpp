@@ -2,6 +2,7 @@
 // arguments, inspect's and simulate's exact output, also across the clock's wrap.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -161,7 +162,7 @@ TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
             for (const char* sep = ""; const Particle* p = ListNext(emitter->Particles);
                  sep = ", ") {
                 expected += sep;
-                AppendParticleJson(expected, *p);
+                AppendParticleJson(expected, std::bit_cast<particleplayer::Particle>(*p));
             }
             expected += "]}\n";
         }
@@ -170,14 +171,18 @@ TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
     }
 }
 
-// inspect's JSON puts each started effect under its own key, with its parameters when loaded.
+// inspect's JSON puts each started effect under its own key, with its parameters when known.
 TEST(Cli, InspectShowsEachStartedEffectUnderItsKey) {
-    EmitterParams sub = DefaultParamsAt(0, 0), with = DefaultParamsAt(3, 4);
+    particleplayer::StartedEffect sub;
     sub.Extras.Spin = 90;
-    with.Extras.OnDeath = {0, 30, 1};
-    with.Extras.OnBirth = {5, 1, 0};  // not in the list: the index alone
+    particleplayer::EffectExtras with;
+    with.OnDeath = {true, 30, 1, 0};
+    with.OnBirth = {true, 1, 0, 5};  // a number the lookup does not know: the number alone
     std::string out;
-    AppendEmitterJson(out, with, {sub});
+    AppendEffectJson(out, particleplayer::EffectParams{}, with, [&](int32_t number) {
+        return number == 0 ? particleplayer::Result<particleplayer::StartedEffect>{sub, ""}
+                           : particleplayer::Result<particleplayer::StartedEffect>{{}, "none"};
+    });
     EXPECT_NE(
         out.find("\"OnBirth\": {\"Effect\": 5, \"Count\": 1, \"Inherit\": 0}, \"OnDeath\": "
                  "{\"Effect\": 0, \"Count\": 30, \"Inherit\": 1, \"Params\": {\"Disable\": 0"),

@@ -161,9 +161,17 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     for (const Effect dead : {gone, removed, firework, Effect{0}, Effect{9}}) {
         EXPECT_FALSE(world.Params(dead).Ok() || world.Particles(dead, particles).Ok() ||
                      world.Extras(dead).Ok() || world.SetPosition(dead, 1, 1).Ok() ||
-                     world.SetSpriteRange(dead, 1, 1, 1).Ok() || world.RemoveEffect(dead).Ok())
+                     world.SetSpriteRange(dead, 1, 1, 1).Ok() || world.RemoveEffect(dead).Ok() ||
+                     world.SetEmissionRate(dead, 1, 1, 1).Ok() ||
+                     world.SetDisabled(dead, true).Ok())
             << dead.Id;
     }
+    // The host's changes to a live effect land in its parameters, by the setting rule.
+    ASSERT_TRUE(world.SetEmissionRate(kept, 7, -65535, 0).Ok() &&
+                world.SetDisabled(kept, true).Ok());
+    const EffectParams changed = world.Params(kept).Value;
+    EXPECT_TRUE(changed.Disable == 1 && changed.EmissionRate.Min == 7 &&
+                changed.EmissionRate.Max == 7 && changed.EmissionRate.Inc == 1);
 }
 
 // Each optional key lands in its own public field, the keys not given keep their defaults.
@@ -182,8 +190,17 @@ TEST(World, ExtrasGiveTheOptionalKeys) {
     x.Spin = 9, x.SizeOverLife.Count = 1, x.SizeOverLife.Time[0] = 1, x.SizeOverLife.Value[0] = {2};
     x.ColourOverLife.Count = 1, x.ColourOverLife.Time[0] = 0.5f,
     x.ColourOverLife.Value[0] = {1, 2, 3};
-    x.OnDeath = {true, 6, 1};
+    x.OnDeath = {true, 6, 1, 0};
     EXPECT_TRUE(world.Extras(world.LoadEffectText(text, 0, 0).Value).Value == x);
+    // The started effect is the file as loading gives it at (0, 0); no other number has one.
+    const EffectParams file =
+        world.Params(world.LoadEffectFile("Data\\Feuer.txt", 0, 0).Value).Value;
+    const Result<StartedEffect> started = world.StartedEffectOf(0);
+    ASSERT_TRUE(started.Ok());
+    EXPECT_EQ(std::memcmp(&started.Value.Params, &file, sizeof file), 0);
+    EXPECT_TRUE(started.Value.Extras == EffectExtras{});
+    EXPECT_FALSE(world.StartedEffectOf(1).Ok());
+    EXPECT_FALSE(world.StartedEffectOf(-1).Ok());
 }
 
 }  // namespace
