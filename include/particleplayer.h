@@ -72,6 +72,18 @@ typedef struct pp_vertex_run {
     uint32_t count;            /**< Number of vertices, six per quad. */
 } pp_vertex_run;
 
+/** How long the parts of one frame took, in seconds (particleplayer/screen.h's FrameTimes):
+ * the update and the submission are CPU time of the calling thread, or wall time when the
+ * world works on more threads. */
+typedef struct pp_frame_times {
+    double update_seconds;     /**< The world's update; 0 when not updated. */
+    double submission_seconds; /**< Particles to vertices in GL's buffers. */
+    double draw_call_seconds;  /**< GL's draw calls (a software renderer works in them). */
+    double present_seconds;    /**< Wall time of showing the frame. */
+    int64_t quads;             /**< Particles drawn. */
+    int32_t threads;           /**< Threads the update and the drawing could use. */
+} pp_frame_times;
+
 /** The library version as "MAJOR.MINOR.PATCH". */
 const char* pp_version(void);
 /** The library version as MAJOR * 10000 + MINOR * 100 + PATCH. */
@@ -106,6 +118,12 @@ pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t mi
                                     int32_t inc);
 /** Moves the effect's emitter. */
 pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
+/** Sets the effect's emission rate in particles per second (max -65535: same as min; inc <= 0
+ * means 1). */
+pp_status pp_world_set_emission_rate(pp_world* world, uint32_t effect, float min, float max,
+                                     float inc);
+/** Stops (disabled non-zero) or resumes the effect's emission; its particles go on. */
+pp_status pp_world_set_disabled(pp_world* world, uint32_t effect, int disabled);
 /** Removes the effect and its particles (effects its particles started keep running). Its
  * number names no effect afterwards: calls with it give PP_ERROR_ARGUMENT, as they do once an
  * update has removed an effect with AutoRemove. Numbers are never reused. */
@@ -132,6 +150,8 @@ pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int h
 pp_status pp_screen_load_sprite(int32_t number, const char* path);
 /** Clears, updates the world when update is non-zero, draws its layer 0 and shows it. */
 pp_status pp_screen_draw(pp_world* world, int update);
+/** pp_screen_draw, with the time each part of the frame took written to *times. */
+pp_status pp_screen_draw_timed(pp_world* world, int update, pp_frame_times* times);
 /** Copies the last frame as top-down R, G, B rows into rgb (at least width * height * 3). */
 pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size);
 /** Closes the window and frees the sprites. */

@@ -174,6 +174,17 @@ pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float
     return Report(world, world->World.SetPosition({effect}, x, y), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_set_emission_rate(pp_world* world, uint32_t effect, float min, float max,
+                                     float inc) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetEmissionRate({effect}, min, max, inc), PP_ERROR_ARGUMENT);
+}
+
+pp_status pp_world_set_disabled(pp_world* world, uint32_t effect, int disabled) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetDisabled({effect}, disabled != 0), PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_remove_effect(pp_world* world, uint32_t effect) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Report(world, world->World.RemoveEffect({effect}), PP_ERROR_ARGUMENT);
@@ -261,6 +272,17 @@ pp_status pp_screen_load_sprite(int32_t number, const char* path) {
 pp_status pp_screen_draw(pp_world* world, int update) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Report(world, particleplayer::DrawFrame(world->World, update != 0), PP_ERROR_STATE);
+}
+
+pp_status pp_screen_draw_timed(pp_world* world, int update, pp_frame_times* times) {
+    if (world == nullptr || times == nullptr) return PP_ERROR_NULL;
+    particleplayer::FrameTimes t;
+    const particleplayer::Status status =
+        particleplayer::DrawTimedFrame(world->World, t, update != 0);
+    if (!status.Ok()) return Report(world, status, PP_ERROR_STATE);
+    *times = {t.UpdateSeconds, t.SubmissionSeconds, t.DrawCallSeconds, t.PresentSeconds, t.Quads,
+              t.Threads};
+    return PP_OK;
 }
 
 pp_status pp_screen_read_pixels(uint8_t* rgb, size_t size) {

@@ -78,6 +78,20 @@ Status DrawFrame(World& world, bool update) {
     return {};
 }
 
+Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
+    if (!WindowScreenOpen()) return {"no screen is open"};
+    pp::FrameTiming timing;
+    pp::DrawFrame(WorldAccess::EngineOf(world),
+                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
+    times.UpdateSeconds = update ? timing.UpdateSeconds : 0.0;
+    times.SubmissionSeconds = timing.DrawSeconds - timing.Quads.DrawSeconds;
+    times.DrawCallSeconds = timing.Quads.DrawSeconds;
+    times.PresentSeconds = timing.PresentSeconds;
+    times.Quads = timing.Quads.Quads;
+    times.Threads = timing.Threads;
+    return {};
+}
+
 Status ReadPixels(std::vector<uint8_t>& rgb) {
     rgb.clear();
     if (!WindowScreenOpen() || !pp::ReadScreenPixels(rgb)) return {"no screen is open"};

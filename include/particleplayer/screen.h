@@ -40,6 +40,22 @@ Status LoadSprite(int32_t number, std::string_view path);
 /// and shows the frame.
 Status DrawFrame(World& world, bool update = true);
 
+/// How long the parts of one frame took, in seconds. With one thread the update and the
+/// submission are CPU time of the calling thread (the GL driver's own threads not counted);
+/// when the world works on more threads they are wall time, so that no work moved to another
+/// thread goes uncounted.
+struct FrameTimes {
+    double UpdateSeconds = 0.0;      ///< The world's update; 0 when not updated.
+    double SubmissionSeconds = 0.0;  ///< Particles to vertices in GL's buffers.
+    double DrawCallSeconds = 0.0;    ///< GL's draw calls (a software renderer works in them).
+    double PresentSeconds = 0.0;     ///< Wall time of showing the frame; it is rasterised then.
+    int64_t Quads = 0;               ///< Particles drawn.
+    int32_t Threads = 1;             ///< Threads the update and the drawing could use.
+};
+
+/// DrawFrame, with the time each part of the frame took written to `times`.
+Status DrawTimedFrame(World& world, FrameTimes& times, bool update = true);
+
 /// The last frame drawn, as top-down rows of R, G, B bytes (Width * 3 bytes each).
 Status ReadPixels(std::vector<uint8_t>& rgb);
 

@@ -51,6 +51,7 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     uint32_t effect = 0;
     int64_t count = 0;
     float seconds = 0;
+    pp_frame_times times{};
     const pp_vertex* data = nullptr;
     const pp_vertex_run* runs = nullptr;
     size_t n = 0;
@@ -77,6 +78,10 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_set_sprite_range(world, 0, 0, 0, 1), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_position(nullptr, 1, 0, 0), PP_ERROR_NULL),
         ROW(pp_world_set_position(world, 1, 0, 0), PP_ERROR_ARGUMENT),  // failed loads made none
+        ROW(pp_world_set_emission_rate(nullptr, 1, 1, 1, 1), PP_ERROR_NULL),
+        ROW(pp_world_set_emission_rate(world, 1, 1, 1, 1), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_disabled(nullptr, 1, 1), PP_ERROR_NULL),
+        ROW(pp_world_set_disabled(world, 1, 1), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_time(clocked, 5), PP_ERROR_STATE),
         ROW(pp_world_advance_time(clocked, 5), PP_ERROR_STATE),
         ROW(pp_world_update(clocked, &seconds), PP_OK),
@@ -95,6 +100,9 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_load_sprite(1, "x.png"), PP_ERROR_STATE),
         ROW(pp_screen_draw(nullptr, 1), PP_ERROR_NULL),
         ROW(pp_screen_draw(world, 1), PP_ERROR_STATE),
+        ROW(pp_screen_draw_timed(nullptr, 1, &times), PP_ERROR_NULL),
+        ROW(pp_screen_draw_timed(world, 1, nullptr), PP_ERROR_NULL),
+        ROW(pp_screen_draw_timed(world, 1, &times), PP_ERROR_STATE),
         ROW(pp_screen_read_pixels(nullptr, 3), PP_ERROR_NULL),
         ROW(pp_screen_read_pixels(pixels, 3), PP_ERROR_STATE),
         ROW(pp_renderer_create(nullptr), PP_ERROR_NULL),
