@@ -24,7 +24,7 @@
 
 #include "app/scene.h"
 #include "bench/extras_features.h"
-#include "lib/world_access.h"
+#include "particleplayer/screen.h"
 #include "particles/particles.h"
 #include "platform/draw_particles.h"
 #include "platform/frame.h"
@@ -59,7 +59,6 @@ struct SceneRun {
 
     VirtualClock Clock{1000};
     particleplayer::World SceneWorld{ReadingClock(Clock)};
-    Engine& SceneEngine = particleplayer::WorldAccess::EngineOf(SceneWorld);
     bool Ready = false;
 };
 
@@ -68,7 +67,7 @@ SceneRun& Scene() {
         auto* r = new SceneRun;
         if (chdir(PP_SOURCE_DIR) != 0) return r;
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        SeedRandom(r->SceneEngine.Random, 1);
+        r->SceneWorld.Seed(1);
         r->Ready = !StartScene(r->SceneWorld, kWindowHidden).has_value();
         return r;
     }();
@@ -274,7 +273,7 @@ BENCHMARK(BM_QuadCorners)->UseManualTime()->Unit(benchmark::kMicrosecond);
 // One whole frame as the player draws it, rasterisation included (glFinish waits for the
 // rasteriser threads): clear, update, quads, present. Also the frame without rasterisation:
 // update plus submission (our side and the upload), which is what the engine costs.
-void RunFrames(benchmark::State& state, Engine& engine, VirtualClock& clock) {
+void RunFrames(benchmark::State& state, particleplayer::World& world, VirtualClock& clock) {
     double update = 0.0;
     double submission = 0.0;
     double driver = 0.0;
@@ -283,16 +282,16 @@ void RunFrames(benchmark::State& state, Engine& engine, VirtualClock& clock) {
     for (auto _ : state) {
         clock.Advance(16);
         const Clock::time_point start = Clock::now();
-        FrameTiming timing;
-        DrawFrame(engine, FrameUpdate::Run, &timing);
+        particleplayer::FrameTimes times;
+        particleplayer::DrawTimedFrame(world, times);
         glFinish();
         const double seconds = Since(start);
-        update += timing.UpdateSeconds;
-        submission += timing.DrawSeconds - timing.Quads.DrawSeconds;
-        driver += timing.Quads.DrawSeconds;
+        update += times.UpdateSeconds;
+        submission += times.SubmissionSeconds;
+        driver += times.DrawCallSeconds;
         frames += seconds;
         state.SetIterationTime(seconds);
-        particles += static_cast<double>(timing.Quads.Quads);
+        particles += static_cast<double>(times.Quads);
     }
     const auto count = static_cast<double>(state.iterations());
     state.counters["frame_ms"] = frames * 1e3 / count;
@@ -314,9 +313,9 @@ void BM_FrameScene(benchmark::State& state) {
     // Three seconds in, every effect has its steady population.
     for (int i = 0; i < 3000 / 16; ++i) {
         run.Clock.Advance(16);
-        DrawFrame(run.SceneEngine);
+        particleplayer::DrawFrame(run.SceneWorld);
     }
-    RunFrames(state, run.SceneEngine, run.Clock);
+    RunFrames(state, run.SceneWorld, run.Clock);
 }
 BENCHMARK(BM_FrameScene)->UseManualTime()->Unit(benchmark::kMillisecond);
 
