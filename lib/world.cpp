@@ -325,16 +325,6 @@ Status World::SetDisabled(Effect effect, bool disabled) {
     return {};
 }
 
-// The optional keys' Extras take their defaults.
-pp::EmitterParams WorldAccess::EngineParams(const EffectParams& params) {
-    pp::EmitterParams out;
-    // EmitterParams has member initialisers, so it is not trivial, but it is trivially
-    // copyable: its bytes may be written.
-    static_assert(std::is_trivially_copyable_v<pp::EmitterParams>);
-    std::memcpy(static_cast<void*>(&out), &params, sizeof params);
-    return out;
-}
-
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {
     return CopyRecord<pp::Particle>(particle);
 }

@@ -1,5 +1,5 @@
-// Reaches a world's engine from inside the project (the player's scene, its timed frames and
-// the vertex builder); not installed, so hosts see only the public records.
+// Reaches a world's engine from inside the project (the screen, the renderer, the vertex builder
+// and the tests); not installed, so hosts see only the public records.
 #pragma once
 
 #include "particleplayer/world.h"
@@ -8,8 +8,7 @@
 namespace particleplayer {
 
 struct WorldAccess {
-    // The engine's records for the public ones (the same fields in the same places).
-    static pp::EmitterParams EngineParams(const EffectParams& params);
+    // The engine's record for the public one (the same fields in the same places).
     static pp::Particle EngineParticle(const Particle& particle);
     static pp::Engine& EngineOf(World& world);
     // The effect's emitter, or nullptr for a handle this world never gave out.

@@ -175,6 +175,12 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     std::vector<uint8_t> screen(kWidth * kHeight * 3);
     EXPECT_EQ(pp_screen_read_pixels(screen.data(), screen.size() - 1), PP_ERROR_ARGUMENT);
     ASSERT_EQ(pp_screen_read_pixels(screen.data(), screen.size()), PP_OK);
+    // The same frame again, timed and not updated: the same pixels, its quads counted.
+    pp_frame_times times{};
+    std::vector<uint8_t> timed(screen.size());
+    ASSERT_TRUE(pp_screen_draw_timed(world, 0, &times) == PP_OK &&
+                pp_screen_read_pixels(timed.data(), timed.size()) == PP_OK);
+    EXPECT_TRUE(timed == screen && times.quads > 0 && times.update_seconds == 0.0);
     pp_screen_close();
 
     HostWindow host(kWidth, kHeight);
