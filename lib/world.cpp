@@ -9,6 +9,7 @@
 #include "lib/world_access.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
+#include "runtime/worker_pool.h"
 
 namespace particleplayer {
 namespace {
@@ -140,6 +141,7 @@ struct World::State {
     // Engine.UpdateCount when Emitters was last checked against the engine's list.
     uint64_t CheckedAt = 0;
     std::vector<const pp::Emitter*> Live;  // scratch of ForgetRemoved
+    std::unique_ptr<pp::WorkerPool> Pool;  // Engine.Workers when above one thread
 
     // An update may have removed emitters (AutoRemove) and given their memory to new ones;
     // the handles of every host-made emitter no longer in the engine's list are dropped. An
@@ -314,6 +316,61 @@ int64_t World::ParticleCount() {
     pp::ListVisit(state_->Engine.Emitters,
                   [&](const pp::Emitter& emitter) { n += emitter.Particles.Count(); });
     return n;
+}
+
+Status World::SetThreads(int32_t threads) {
+    if (threads < 0 || threads > pp::WorkerPool::kMaxThreads) {
+        return {"the thread count must be 0 (one per hardware thread) to 256"};
+    }
+    pp::Engine& engine = state_->Engine;
+    // The old pool's threads end before the new one's start.
+    engine.Workers = nullptr;
+    state_->Pool.reset();
+    if (threads != 1) {
+        state_->Pool = std::make_unique<pp::WorkerPool>(threads);
+        engine.Workers = state_->Pool.get();
+    }
+    return {};
+}
+
+int32_t World::Threads() {
+    const pp::WorkerPool* pool = state_->Engine.Workers;
+    return pool != nullptr ? pool->Threads() : 1;
+}
+
+Status World::ReapplyEffectFile(Effect effect, std::string_view path, int32_t x, int32_t y) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    const std::string name(path);
+    if (name.empty()) return {"the effect file name is empty"};
+    // Defaults would wipe the effect, so an unreadable file leaves it as it was.
+    if (std::string why; !pp::ReadEffectFile(pp::EffectOpenPath(name), 1, &why)) {
+        return {"could not read the effect file '" + name + "' (" + why + ")"};
+    }
+    // The parameters start afresh, so a key the file no longer names loses what it set; the
+    // emitter's running state (schedule, particles, prewarm done) is not a parameter.
+    emitter->Params() = pp::DefaultParamsAt(x, y);
+    pp::LoadEffectFile(state_->Engine, emitter, name);
+    return {};
+}
+
+void World::RemoveAllEffects() {
+    pp::Engine& engine = state_->Engine;
+    // Everything a new engine starts without: emitters (with their particles), the kept
+    // sub-effects, the last update's time. The generator, clock, workers and area names stay
+    // (an area name an effect added reads as 0, as it would when met anew).
+    pp::ListRemoveAll(engine.Emitters);
+    engine.SubEffects.clear();
+    engine.PendingStarts.clear();
+    engine.LastUpdateTime = 0;
+    engine.Updated = false;
+    std::fill(state_->Emitters.begin(), state_->Emitters.end(), nullptr);
+}
+
+Result<int64_t> World::ParticleCount(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {0, "no such effect in this world"};
+    return {emitter->Particles.Count(), ""};
 }
 
 // The optional keys' Extras take their defaults.
