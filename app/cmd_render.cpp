@@ -29,7 +29,6 @@
 #include "platform/video.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
-#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -444,10 +443,12 @@ int RunRender(CommandArgs args) {
     particleplayer::World world(worldOptions);
     std::optional<PlaySession> session;
     if (!effects.empty()) session.emplace(clock, std::move(effects));
-    Engine& engine = session ? session->GetEngine() : particleplayer::WorldAccess::EngineOf(world);
-    WorkerPool workers(static_cast<int32_t>(options.Threads));
-    engine.Workers = &workers;
-    if (options.Seed) SeedRandom(engine.Random, *options.Seed);
+    // The given effects play in the session's world, the scene in this one.
+    particleplayer::World& shown = session ? session->GetWorld() : world;
+    Engine& engine = particleplayer::WorldAccess::EngineOf(shown);
+    // 0 (no --threads) is one per hardware thread; the option allows no other count.
+    shown.SetThreads(static_cast<int32_t>(options.Threads));
+    if (options.Seed) shown.Seed(*options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
     if (const std::optional<SceneProblem> problem =
@@ -470,7 +471,7 @@ int RunRender(CommandArgs args) {
         WarmUp(engine, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
-    int status = RenderFrames(engine, session ? nullptr : &world, clock, options, output, stats);
+    int status = RenderFrames(engine, &shown, clock, options, output, stats);
     StopScene();
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {
