@@ -13,7 +13,6 @@
 #include "app/scene.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
-#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -32,7 +31,7 @@ void QueueKey(int32_t key) {
     if (keys.size() < 64) keys.push_back(key);
 }
 
-void ShowTitle(const PlaySession& session, double fps) {
+void ShowTitle(PlaySession& session, double fps) {
     char title[128];
     std::snprintf(title, sizeof title, "particleplayer play: %d particles, %.1f fps%s",
                   static_cast<int>(session.LiveParticles()), fps,
@@ -156,9 +155,9 @@ int RunPlay(CommandArgs args) {
         return 1;
     }
     RealClock real;
-    WorkerPool workers(static_cast<int32_t>(threads));
     PlaySession session(real, std::move(effects));
-    session.SetWorkers(&workers);
+    // 0 (no --threads) is one per hardware thread; the option allows no other count.
+    session.GetWorld().SetThreads(static_cast<int32_t>(threads));
     if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
         ReportWindowProblem("particleplayer play", *problem);
         StopScene();

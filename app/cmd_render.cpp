@@ -21,7 +21,6 @@
 #include "app/scene.h"
 #include "app/video_writer.h"
 #include "effects/loader.h"
-#include "lib/world_access.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
 #include "platform/frame.h"
@@ -29,7 +28,6 @@
 #include "platform/video.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
-#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -255,81 +253,11 @@ struct FrameStats {
     double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
 };
 
-// What render draws: the scene's World, or the effects of a play session, which keep an
-// engine of their own. Everything goes through the World when there is one; the session's
-// engine is reached only here.
-class Drawn {
-  public:
-    explicit Drawn(particleplayer::World& world) : world_(&world) {}
-    explicit Drawn(Engine& sessionEngine) : session_(&sessionEngine) {}
-
-    void Seed(uint32_t seed) {
-        if (world_ != nullptr) {
-            world_->Seed(seed);
-        } else {
-            SeedRandom(session_->Random, seed);
-        }
-    }
-
-    // A new emitter of the effect file at (x, y) that draws with sprite number `sprite` and
-    // emits `rate` particles a second; false when it could not be made.
-    bool AddEmitter(const char* file, int32_t x, int32_t y, int32_t sprite, float rate) {
-        if (world_ != nullptr) {
-            const auto loaded = world_->LoadEffectFile(file, x, y);
-            return loaded.Ok() && world_->SetSpriteRange(loaded.Value, sprite, -65535, 1).Ok() &&
-                   world_->SetEmissionRate(loaded.Value, rate, -65535.0f, 1.0f).Ok();
-        }
-        Emitter* e = LoadEffect(*session_, file, x, y);
-        if (e == nullptr) return false;
-        SetSpriteRange(e, sprite, -65535, 1);
-        SetValueSpec(e->EmissionRate, rate, -65535.0f, 1.0f);
-        return true;
-    }
-
-    void Update() {
-        if (world_ != nullptr) {
-            world_->Update();
-        } else {
-            UpdateParticles(*session_);
-        }
-    }
-
-    // One frame as the window draws it: cleared, updated, drawn and shown.
-    void Draw() {
-        if (world_ != nullptr) {
-            particleplayer::DrawFrame(*world_);
-        } else {
-            DrawFrame(*session_);
-        }
-    }
-
-    // Draw, with the time each part of the frame took.
-    particleplayer::FrameTimes DrawTimed() {
-        particleplayer::FrameTimes times;
-        if (world_ != nullptr) {
-            particleplayer::DrawTimedFrame(*world_, times);
-            return times;
-        }
-        FrameTiming timing;
-        DrawFrame(*session_, FrameUpdate::Run, &timing);
-        times.UpdateSeconds = timing.UpdateSeconds;
-        times.SubmissionSeconds = timing.DrawSeconds - timing.Quads.DrawSeconds;
-        times.DrawCallSeconds = timing.Quads.DrawSeconds;
-        times.PresentSeconds = timing.PresentSeconds;
-        times.Quads = timing.Quads.Quads;
-        times.Threads = timing.Threads;
-        return times;
-    }
-
-  private:
-    particleplayer::World* world_ = nullptr;
-    Engine* session_ = nullptr;
-};
-
 // One frame as the window draws it, with the time of each step.
-void DrawTimedFrame(Drawn& drawn, FrameStats& stats) {
+void DrawFrameWithStats(particleplayer::World& world, FrameStats& stats) {
     const auto frameStart = std::chrono::steady_clock::now();
-    const particleplayer::FrameTimes times = drawn.DrawTimed();
+    particleplayer::FrameTimes times;
+    particleplayer::DrawTimedFrame(world, times);
     stats.Threads = times.Threads;
     stats.Present.push_back(times.PresentSeconds * 1e3);
     stats.Update.push_back(times.UpdateSeconds * 1e3);
@@ -396,8 +324,8 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
 
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
-int RenderFrames(Drawn& drawn, VirtualClock& clock, const Options& options, const Output& output,
-                 FrameStats& stats) {
+int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Options& options,
+                 const Output& output, FrameStats& stats) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
@@ -405,9 +333,9 @@ int RenderFrames(Drawn& drawn, VirtualClock& clock, const Options& options, cons
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
         clock.Set(static_cast<uint32_t>(first + frame * options.FrameMs));
         if (options.Stats) {
-            DrawTimedFrame(drawn, stats);
+            DrawFrameWithStats(world, stats);
         } else {
-            drawn.Draw();
+            particleplayer::DrawFrame(world);
         }
         if (output.Wants(frame, options.Frames)) {
             const auto outputStart = std::chrono::steady_clock::now();
@@ -431,7 +359,7 @@ int RenderFrames(Drawn& drawn, VirtualClock& clock, const Options& options, cons
 // The scale scene: emitters of kStressEffect at the centre of the screen, drawn with the
 // star sprite, whose rates together keep about n particles alive. A one-line reason when the
 // effect file cannot be read.
-std::optional<std::string> AddStressEmitters(Drawn& drawn, int64_t n) {
+std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64_t n) {
     const std::string path = EffectOpenPath(kStressEffect);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return "cannot read " + path + ", the effect of --stress";
@@ -439,8 +367,9 @@ std::optional<std::string> AddStressEmitters(Drawn& drawn, int64_t n) {
     const int64_t emitters = (n + kStressPerEmitter - 1) / kStressPerEmitter;
     const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
     for (int64_t i = 0; i < emitters; ++i) {
-        if (!drawn.AddEmitter(kStressEffect, kSceneWidth / 2, kSceneHeight / 2, kScene[0].Number,
-                              rate)) {
+        const auto loaded = world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2);
+        if (!loaded.Ok() || !world.SetSpriteRange(loaded.Value, kScene[0].Number, -65535, 1).Ok() ||
+            !world.SetEmissionRate(loaded.Value, rate, -65535.0f, 1.0f).Ok()) {
             return std::string("out of memory for the --stress emitters");
         }
     }
@@ -449,11 +378,11 @@ std::optional<std::string> AddStressEmitters(Drawn& drawn, int64_t n) {
 
 // Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
 // take no time), so that the scale scene's population is complete when drawing starts.
-void WarmUp(Drawn& drawn, VirtualClock& clock, const Options& options) {
+void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& options) {
     const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
     for (int64_t t = step; t <= options.WarmUpMs(); t += step) {
         clock.Set(static_cast<uint32_t>(int64_t{options.ClockStart} + t));
-        drawn.Update();
+        world.Update();
     }
 }
 
@@ -512,11 +441,11 @@ int RunRender(CommandArgs args) {
     particleplayer::World world(worldOptions);
     std::optional<PlaySession> session;
     if (!effects.empty()) session.emplace(clock, std::move(effects));
-    Engine& engine = session ? session->GetEngine() : particleplayer::WorldAccess::EngineOf(world);
-    WorkerPool workers(static_cast<int32_t>(options.Threads));
-    engine.Workers = &workers;
-    Drawn drawn = session ? Drawn(engine) : Drawn(world);
-    if (options.Seed) drawn.Seed(*options.Seed);
+    // The given effects play in the session's world, the scene in this one.
+    particleplayer::World& shown = session ? session->GetWorld() : world;
+    // 0 (no --threads) is one per hardware thread; the option allows no other count.
+    shown.SetThreads(static_cast<int32_t>(options.Threads));
+    if (options.Seed) shown.Seed(*options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
     if (const std::optional<SceneProblem> problem =
@@ -530,16 +459,16 @@ int RunRender(CommandArgs args) {
         std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
     }
     if (options.Stress > 0) {
-        if (const std::optional<std::string> error = AddStressEmitters(drawn, options.Stress)) {
+        if (const std::optional<std::string> error = AddStressEmitters(shown, options.Stress)) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
             StopScene();
             return 1;
         }
         const auto warmUpStart = std::chrono::steady_clock::now();
-        WarmUp(drawn, clock, options);
+        WarmUp(shown, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
-    int status = RenderFrames(drawn, clock, options, output, stats);
+    int status = RenderFrames(shown, clock, options, output, stats);
     StopScene();
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {

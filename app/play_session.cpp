@@ -14,7 +14,7 @@
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
-#include "platform/frame.h"
+#include "particleplayer/screen.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -257,15 +257,20 @@ void PausableClock::Resume() {
     paused_ = false;
 }
 
-PlaySession::PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects)
-    : clock_(source), effects_(std::move(effects)), engine_(std::make_unique<Engine>(clock_)) {}
+namespace {
 
-void PlaySession::Start() {
-    FillAreaTypes(*engine_);
-    LoadAll();
+particleplayer::WorldOptions ReadingClock(MillisecondClock& clock) {
+    particleplayer::WorldOptions options;
+    options.HostClock = [&clock] { return clock.Now(); };
+    return options;
 }
 
-void PlaySession::LoadAll() {
+}  // namespace
+
+PlaySession::PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects)
+    : clock_(source), effects_(std::move(effects)), world_(ReadingClock(clock_)) {}
+
+void PlaySession::Start() {
     loaded_.clear();
     loaded_.resize(effects_.size());
     for (std::size_t i = 0; i < effects_.size(); ++i) {
@@ -276,25 +281,25 @@ void PlaySession::LoadAll() {
         loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
         loaded.SpriteFile.Watch({EffectOpenPath(effect.Sprite)});
         LoadSprite(effect, number);
-        loaded.Target = LoadEffect(*engine_, effect.Effect, effect.X, effect.Y);
-        SetSpriteRange(loaded.Target, number, -65535, 1);
+        loaded.Target = world_
+                            .LoadEffectFile(effect.Effect, effect.X, effect.Y,
+                                            particleplayer::MissingFile::UseNameAsText)
+                            .Value;
+        world_.SetSpriteRange(loaded.Target, number, -65535, 1);
     }
 }
 
 void PlaySession::Restart() {
-    // A fresh engine drops every emitter and particle at once; the generator carries over so
-    // that a restart does not reseed from the time.
-    auto fresh = std::make_unique<Engine>(clock_);
-    fresh->Random = engine_->Random;
-    fresh->Workers = workers_;
+    // Every effect and particle goes at once; the generator carries on, so that a restart
+    // does not reseed from the time.
     loaded_.clear();
-    engine_ = std::move(fresh);
+    world_.RemoveAllEffects();
     clock_.Resume();
     Start();
 }
 
 void PlaySession::Frame() {
-    DrawFrame(*engine_, clock_.Paused() ? FrameUpdate::Skip : FrameUpdate::Run);
+    particleplayer::DrawFrame(world_, !clock_.Paused());
 }
 
 std::vector<PlayReload> PlaySession::PollReload() {
@@ -313,12 +318,14 @@ std::vector<PlayReload> PlaySession::PollReload() {
                 // Deleted or unreadable: defaults would wipe the effect, so it plays on as it
                 // was until the file can be read again.
                 reload.EffectKept = whyNot;
-            } else if (Emitter* emitter = loaded.Target) {
-                // Back to a fresh start's parameters, so that a key the file no longer names
-                // loses what it set; the emission clock and the particles live on.
-                emitter->Params() = DefaultParamsAt(effect.X, effect.Y);
-                LoadEffectFile(*engine_, emitter, effect.Effect);
-                SetSpriteRange(emitter, number, -65535, 1);
+            } else if (const particleplayer::Status applied = world_.ReapplyEffectFile(
+                           loaded.Target, effect.Effect, effect.X, effect.Y);
+                       !applied.Ok()) {
+                // Gone between the two looks.
+                reload.EffectKept = applied.Error;
+            } else {
+                // The emission clock and the particles live on; the sprite is set anew.
+                world_.SetSpriteRange(loaded.Target, number, -65535, 1);
             }
             if (reload.EffectKept.empty()) reload.Findings = Findings(i);
             reload.EffectFile = true;
@@ -345,16 +352,14 @@ std::vector<std::string> PlaySession::Findings(std::size_t index) const {
     return lines;
 }
 
-int32_t PlaySession::LiveParticles() const {
+int32_t PlaySession::LiveParticles() {
     int64_t count = 0;
-    for (const Loaded& loaded : loaded_) {
-        if (loaded.Target != nullptr) count += loaded.Target->Particles.Count();
-    }
+    for (const Loaded& loaded : loaded_) count += world_.ParticleCount(loaded.Target).Value;
     return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
 }
 
-Emitter* PlaySession::EmitterOf(std::size_t index) const {
-    return index < loaded_.size() ? loaded_[index].Target : nullptr;
+particleplayer::Effect PlaySession::EffectOf(std::size_t index) const {
+    return index < loaded_.size() ? loaded_[index].Target : particleplayer::Effect{};
 }
 
 const std::vector<std::string>& PlaySession::WatchedFiles(std::size_t index) const {

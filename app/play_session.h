@@ -1,14 +1,13 @@
 // particleplayer play: a live view of chosen effects for their authors. The session holds the
-// engine, the clock that stops while paused and the files each effect was loaded from; it
-// re-applies an effect to its emitter when one of its files changes, without touching the
-// particles already alive. The command wraps it with a window and keys; tests drive it frame
+// world, the clock that stops while paused and the files each effect was loaded from; it
+// re-applies an effect when one of its files changes, without touching the particles already
+// alive. The command wraps it with a window and keys; tests drive it frame
 // by frame on the offscreen video driver.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +15,8 @@
 #include "app/cli_args.h"
 #include "app/hot_reload.h"
 #include "app/scene.h"
-#include "particles/particles.h"
+#include "particleplayer/world.h"
+#include "runtime/clock.h"
 
 namespace pp {
 
@@ -54,7 +54,7 @@ std::vector<PlayEffect> BuiltInPlayEffects();
 std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags);
 
 // A clock that stops while paused and, on resuming, goes on from where it stopped, so the
-// engine sees no time pass during a pause.
+// world sees no time pass during a pause.
 class PausableClock : public MillisecondClock {
   public:
     explicit PausableClock(MillisecondClock& source) : source_(&source) {}
@@ -79,7 +79,7 @@ struct PlayReload {
     std::size_t Effect = 0;
     bool EffectFile = false;  // the effect file or a file it extends changed: re-applied
     bool Sprite = false;      // the sprite changed: reloaded
-    // Set when the effect file itself could not be read: the emitter was left as it was.
+    // Set when the effect file itself could not be read: the effect was left as it was.
     std::string EffectKept;
     // Set when the changed sprite is no image: the old one stays. Says why.
     std::string SpriteKept;
@@ -89,24 +89,29 @@ struct PlayReload {
 
 class PlaySession {
   public:
-    // Nothing is loaded until Start.
+    // Nothing is loaded until Start. The world reads the pausable clock over source, on one
+    // thread until told otherwise (GetWorld().SetThreads).
     PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects);
+    // The world reads this session's clock, so the session stays where it was made.
+    PlaySession(const PlaySession&) = delete;
+    PlaySession& operator=(const PlaySession&) = delete;
 
-    // Fills the area names, then for effect n = 1, 2, ...: loads sprite n and quad sprite n
-    // from its image (an open screen is needed for them to draw), loads its file into a new
-    // emitter at its position and gives the emitter sprite n only; starts watching the files.
+    // For effect n = 1, 2, ...: loads sprite n and quad sprite n from its image (an open
+    // screen is needed for them to draw), loads its file into a new effect at its position
+    // (an unreadable file runs what the loader makes of its name) and gives the effect sprite
+    // n only; starts watching the files.
     void Start();
-    // Replaces every emitter and particle by a fresh start, as Start does; playing resumes.
-    // The random generator goes on where it was.
+    // Replaces every effect and particle by a fresh start, as Start does, those started by
+    // particles dropped too; playing resumes. The random generator goes on where it was.
     void Restart();
     // One frame: clear to black, update (unless paused), draw layer 0, present. While paused
     // the frozen frame is drawn again.
     void Frame();
     // Looks at every effect's files: one whose effect file or any file of its "Extends\"
-    // chain changed is re-applied to its emitter (parameters back to creation defaults at
-    // the emitter's position, the file loaded again, sprite n again), keeping its emission
-    // time and particles; a changed sprite is loaded again. An effect file that cannot be
-    // read leaves the emitter as it was, and a sprite that is no image leaves the old one.
+    // chain changed is re-applied to its effect (parameters back to creation defaults at its
+    // given position, the file loaded again, sprite n again), keeping its emission time and
+    // particles; a changed sprite is loaded again. An effect file that cannot be read leaves
+    // the effect as it was, and a sprite that is no image leaves the old one.
     std::vector<PlayReload> PollReload();
     // What check finds in effect index's files, one "FILE:LINE:COLUMN: message" line each.
     std::vector<std::string> Findings(std::size_t index) const;
@@ -115,33 +120,27 @@ class PlaySession {
     void Resume() { clock_.Resume(); }
     bool Paused() const { return clock_.Paused(); }
 
-    int32_t LiveParticles() const;
+    // The live particles of the played effects (not of those their particles started).
+    int32_t LiveParticles();
     const std::vector<PlayEffect>& Effects() const { return effects_; }
-    // The emitter of effect index (0-based), or nullptr.
-    Emitter* EmitterOf(std::size_t index) const;
+    // The world's handle of effect index (0-based); Id 0 before Start or out of range.
+    particleplayer::Effect EffectOf(std::size_t index) const;
     // The files watched for effect index, the effect file first.
     const std::vector<std::string>& WatchedFiles(std::size_t index) const;
-    Engine& GetEngine() { return *engine_; }
-    // The worker threads of this engine and of those a restart makes; not owned.
-    void SetWorkers(WorkerPool* workers) {
-        workers_ = workers;
-        engine_->Workers = workers;
-    }
+    // The world the effects play in; a restart keeps it (and its threads).
+    particleplayer::World& GetWorld() { return world_; }
     PausableClock& Clock() { return clock_; }
 
   private:
-    WorkerPool* workers_ = nullptr;
     struct Loaded {
-        Emitter* Target = nullptr;
+        particleplayer::Effect Target;
         FileWatch EffectFiles;
         FileWatch SpriteFile;
     };
 
-    void LoadAll();
-
     PausableClock clock_;
     std::vector<PlayEffect> effects_;
-    std::unique_ptr<Engine> engine_;
+    particleplayer::World world_;
     std::vector<Loaded> loaded_;
 };
 

@@ -6,11 +6,9 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/scene.h"
-#include "lib/world_access.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
 #include "runtime/clock.h"
-#include "runtime/worker_pool.h"
 
 namespace pp {
 
@@ -35,11 +33,11 @@ int RunPlayer(CommandArgs args) {
         return 1;
     }
     RealClock clock;
-    WorkerPool workers(static_cast<int32_t>(threads));
     particleplayer::WorldOptions options;
     options.HostClock = [&clock] { return clock.Now(); };
     particleplayer::World world(options);
-    particleplayer::WorldAccess::EngineOf(world).Workers = &workers;
+    // 0 (no --threads) is one per hardware thread; the option allows no other count.
+    world.SetThreads(static_cast<int32_t>(threads));
     if (const std::optional<SceneProblem> problem = StartScene(world, 0)) {
         ReportWindowProblem("particleplayer", *problem);
         StopScene();

@@ -128,6 +128,21 @@ pp_status pp_world_set_disabled(pp_world* world, uint32_t effect, int disabled);
  * number names no effect afterwards: calls with it give PP_ERROR_ARGUMENT, as they do once an
  * update has removed an effect with AutoRemove. Numbers are never reused. */
 pp_status pp_world_remove_effect(pp_world* world, uint32_t effect);
+/** Runs the world's updates on threads threads, the calling one included: 1 (a new world's
+ * count) on the calling thread only, 0 one per hardware thread, at most 256 (else
+ * PP_ERROR_ARGUMENT). The particles are the same on any count. */
+pp_status pp_world_set_threads(pp_world* world, int32_t threads);
+/** Applies the effect file at path again to the effect: its parameters back to their
+ * creation defaults at (x, y), then the file; its particles and emission time stay.
+ * PP_ERROR_FILE, leaving the effect as it was, when the file cannot be read. */
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
+                                       int32_t x, int32_t y);
+/** Removes every effect, those started by particles included, as if the world were new
+ * (numbers go on counting; the next update is a first one); the clock, the threads and the
+ * random generator stay. */
+pp_status pp_world_remove_all_effects(pp_world* world);
+/** The effect's live particles (those of effects its particles started not included). */
+pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64_t* count);
 /** Advances every effect to the clock's reading; *seconds (may be null) gets the step. */
 pp_status pp_world_update(pp_world* world, float* seconds);
 /** Live particles over all effects, those of effects started by particles included. */

@@ -190,6 +190,38 @@ pp_status pp_world_remove_effect(pp_world* world, uint32_t effect) {
     return Report(world, world->World.RemoveEffect({effect}), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Guard(
+        [&] { return Report(world, world->World.SetThreads(threads), PP_ERROR_ARGUMENT); });
+}
+
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
+                                       int32_t x, int32_t y) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        // An unknown effect is a bad argument, a file that cannot be read a file error.
+        const auto known = world->World.ParticleCount({effect});
+        if (!known.Ok()) return Fail(world, PP_ERROR_ARGUMENT, known.Error);
+        return Report(world, world->World.ReapplyEffectFile({effect}, path, x, y), PP_ERROR_FILE);
+    });
+}
+
+pp_status pp_world_remove_all_effects(pp_world* world) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    world->World.RemoveAllEffects();
+    return PP_OK;
+}
+
+pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    const auto result = world->World.ParticleCount({effect});
+    *count = result.Value;
+    return Report(world, {result.Error}, PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_update(pp_world* world, float* seconds) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Guard([&] {

@@ -9,6 +9,7 @@
 #include "lib/world_access.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
+#include "runtime/worker_pool.h"
 
 namespace particleplayer {
 namespace {
@@ -136,7 +137,8 @@ struct World::State {
     HostClock Host;
     bool UsesHost;
     pp::Engine Engine;
-    std::vector<pp::Emitter*> Emitters;  // by Effect::Id - 1; nullptr once removed
+    std::vector<pp::Emitter*> Emitters;    // by Effect::Id - 1; nullptr once removed
+    std::unique_ptr<pp::WorkerPool> Pool;  // Engine.Workers when above one thread
 
     // Drops the handles of the emitters updates removed (AutoRemove): each host-made emitter
     // carries its Id as the engine's OwnerTag, and the engine lists the tags it removed.
@@ -323,6 +325,62 @@ Status World::SetDisabled(Effect effect, bool disabled) {
     if (emitter == nullptr) return {"no such effect in this world"};
     pp::SetDisable(emitter, disabled ? 1 : 0, 0);
     return {};
+}
+
+Status World::SetThreads(int32_t threads) {
+    if (threads < 0 || threads > pp::WorkerPool::kMaxThreads) {
+        return {"the thread count must be 0 (one per hardware thread) to 256"};
+    }
+    pp::Engine& engine = state_->Engine;
+    // The old pool's threads end before the new one's start.
+    engine.Workers = nullptr;
+    state_->Pool.reset();
+    if (threads != 1) {
+        state_->Pool = std::make_unique<pp::WorkerPool>(threads);
+        engine.Workers = state_->Pool.get();
+    }
+    return {};
+}
+
+int32_t World::Threads() {
+    const pp::WorkerPool* pool = state_->Engine.Workers;
+    return pool != nullptr ? pool->Threads() : 1;
+}
+
+Status World::ReapplyEffectFile(Effect effect, std::string_view path, int32_t x, int32_t y) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {"no such effect in this world"};
+    const std::string name(path);
+    if (name.empty()) return {"the effect file name is empty"};
+    // Defaults would wipe the effect, so an unreadable file leaves it as it was.
+    if (std::string why; !pp::ReadEffectFile(pp::EffectOpenPath(name), 1, &why)) {
+        return {"could not read the effect file '" + name + "' (" + why + ")"};
+    }
+    // The parameters start afresh, so a key the file no longer names loses what it set; the
+    // emitter's running state (schedule, particles, prewarm done) is not a parameter.
+    emitter->Params() = pp::DefaultParamsAt(x, y);
+    pp::LoadEffectFile(state_->Engine, emitter, name);
+    return {};
+}
+
+void World::RemoveAllEffects() {
+    pp::Engine& engine = state_->Engine;
+    // Everything a new engine starts without: emitters (with their particles), the kept
+    // sub-effects, the last update's time. The generator, clock, workers and area names stay
+    // (an area name an effect added reads as 0, as it would when met anew).
+    pp::ListRemoveAll(engine.Emitters);
+    engine.SubEffects.clear();
+    engine.PendingStarts.clear();
+    engine.LastUpdateTime = 0;
+    engine.Updated = false;
+    engine.RemovedTags.clear();  // every handle is dropped below
+    std::fill(state_->Emitters.begin(), state_->Emitters.end(), nullptr);
+}
+
+Result<int64_t> World::ParticleCount(Effect effect) {
+    const pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return {0, "no such effect in this world"};
+    return {emitter->Particles.Count(), ""};
 }
 
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {

@@ -22,14 +22,11 @@
 #include "app/png_writer.h"
 #include "app/scene.h"
 #include "effects/loader.h"
-#include "lib/world_access.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
-#include "runtime/random.h"
-#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -51,7 +48,6 @@ struct PlayRun {
 };
 
 struct WebState {
-    WorkerPool Workers{1};  // one thread: the browser build has no others
     std::unique_ptr<RenderRun> Render;
     std::unique_ptr<PlayRun> Play;
     std::string Messages;  // lines for the page, taken by pp_web_take_messages
@@ -192,8 +188,9 @@ bool StartPlay(std::vector<PlayEffect> effects, const std::vector<std::string>& 
     StopEverything();
     WebState& s = State();
     s.Play = std::make_unique<PlayRun>();
+    // A world runs on the calling thread unless told otherwise: the browser build has no
+    // others.
     s.Play->Session = std::make_unique<PlaySession>(s.Play->Real, std::move(effects));
-    s.Play->Session->SetWorkers(&s.Workers);
     if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
         Say(SceneProblemText(*problem));
         StopEverything();
@@ -244,10 +241,9 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     particleplayer::WorldOptions options;
     VirtualClock* clock = &run->Clock;
     options.HostClock = [clock] { return clock->Now(); };
+    // On the calling thread, as a world runs unless told otherwise.
     run->World = std::make_unique<particleplayer::World>(options);
-    Engine& engine = particleplayer::WorldAccess::EngineOf(*run->World);
-    engine.Workers = &State().Workers;
-    if (run->Options.Seed) SeedRandom(engine.Random, *run->Options.Seed);
+    if (run->Options.Seed) run->World->Seed(*run->Options.Seed);
     State().Render = std::move(run);
     if (const std::optional<SceneProblem> problem = StartScene(*State().Render->World, 0)) {
         Say("particleplayer render: " + SceneProblemText(*problem));

@@ -2,9 +2,10 @@
 /// particleplayer/world.h - the particle engine as an embeddable world.
 ///
 /// A World holds effects (emitters) and their particles. Nothing is shared between worlds:
-/// each has its own clock, random generator, effects and area names, so two worlds in one
-/// process give exactly the results each would give alone. A world is used from one thread at
-/// a time.
+/// each has its own clock, random generator, effects, area names and worker threads, so two
+/// worlds in one process give exactly the results each would give alone. A world is used from
+/// one thread at a time; its updates may share their work with worker threads of its own
+/// (SetThreads).
 ///
 /// Time: a world reads whole milliseconds, an unsigned 32-bit count that may wrap. Either the
 /// host hands it a function to read (its own milliseconds), or the world keeps a virtual clock
@@ -250,6 +251,34 @@ class World {
     /// running. Fails for a handle that names no effect of this world (removed ones included).
     Status RemoveEffect(Effect effect);
 
+    /// Sets how many threads the updates (and the drawing of large particle lists) run on,
+    /// the calling one included: 1, a new world's count, does everything on the calling
+    /// thread; 2 to 256 keep that many minus one worker threads of this world's own until it
+    /// is destroyed or given another count; 0 takes one per hardware thread. Fails, changing
+    /// nothing, for a count below 0 or above 256. Every particle, and every pixel drawn, is
+    /// the same on any count; the threads share the work only in updates and frames of at
+    /// least 16384 particles. The world is still called from one thread at a time.
+    Status SetThreads(int32_t threads);
+    /// The threads the updates run on, the calling one included (1 on a new world).
+    int32_t Threads();
+
+    /// Applies the effect file at path again to an effect of this world, as an edit of the
+    /// file would have it: every parameter back to its creation default at (x, y) (the
+    /// optional keys and the sprite range included), then the file with its "Extends\"
+    /// chain, exactly as LoadEffectFile applies it. The effect keeps its handle, its live
+    /// particles and its emission time (its next emission, bursts and Duration count on), and
+    /// is not prewarmed again. Fails, leaving the effect as it was, for a handle that names
+    /// no effect of this world or a file that cannot be read.
+    Status ReapplyEffectFile(Effect effect, std::string_view path, int32_t x, int32_t y);
+    /// Removes every effect with its particles, effects started by particles included, and
+    /// forgets the sub-effect texts earlier loads kept, so that the world stands as a new one
+    /// would: every handle given out before names no effect (Ids still go on counting), and
+    /// the next Update() is a first update (it returns 0). The clock, the threads and the
+    /// random generator stay, the generator going on from where it was.
+    void RemoveAllEffects();
+    /// The effect's live particles (those of effects its particles started not included).
+    Result<int64_t> ParticleCount(Effect effect);
+
     /// Every effect the host loaded that is still in the world, in load order (effects started
     /// by particles have no handle and are not listed).
     std::vector<Effect> Effects();
@@ -265,7 +294,7 @@ class World {
 
     /// The effect that particles start under `number` (SubEffect::Effect). Numbers count from
     /// 0 in the order loading first met each such effect, in every effect this world loaded;
-    /// two equal effects share a number, and a number stays valid for the world's life. Fails
+    /// two equal effects share a number, and a number stays valid until RemoveAllEffects. Fails
     /// for a number no effect has.
     Result<StartedEffect> StartedEffectOf(int32_t number);
     /// Sets the rate at which the effect emits, in particles per second: min, min + inc, ...

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "lib/world_access.h"
@@ -24,16 +25,24 @@ bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
-// The second world runs other frames in between, drawing on its own generator.
-TEST(World, WorldsSideBySideGiveWhatOneGivesAlone) {
+// The second world runs other frames in between, drawing on its own generator; the first runs
+// on three threads, over enough particles for them to share the work, the second on two.
+TEST(World, WorldsSideBySideGiveWhatOneGivesAloneOnAnyThreadCount) {
     pp::testing::InFolder root(PP_SOURCE_DIR);
     WorldOptions options;
     options.Seed = 7;
     World alone(options), first(options), second(options);
+    ASSERT_TRUE(first.SetThreads(3).Ok() && second.SetThreads(2).Ok());
+    EXPECT_FALSE(first.SetThreads(-1).Ok() || first.SetThreads(257).Ok());
+    EXPECT_EQ(std::tuple(alone.Threads(), first.Threads()), std::tuple(1, 3));
     for (World* w : {&alone, &first, &second}) {
         ASSERT_TRUE(w->LoadEffectFile("Data\\Feuer.txt", 300, 400).Ok());
         ASSERT_TRUE(
             w->LoadEffectText("EmissionRate = 90,\nRotation = {Min = 1, Max = 9}", 0, 0).Ok());
+        for (int32_t i = 0; i < 12; ++i) {
+            const char* crowd = "EmissionRate = 1000,\nLifeTime = {Min = 1.5, Max = 3, Inc = 0.1}";
+            ASSERT_TRUE(w->LoadEffectText(crowd, 30 * i, 200).Ok());
+        }
     }
     for (uint32_t t = 1016; t <= 3000; t += 16) {
         for (auto [w, at] :
@@ -42,7 +51,7 @@ TEST(World, WorldsSideBySideGiveWhatOneGivesAlone) {
             w->Update();
         }
     }
-    ASSERT_GT(alone.ParticleCount(), 0);
+    ASSERT_GT(alone.ParticleCount(), 16384);
     std::vector<Particle> a, b;
     for (const Effect effect : alone.Effects()) {
         alone.Particles(effect, a);
@@ -125,7 +134,8 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
 
 // Removed effects, by the host or by the engine's AutoRemove, and handles never given out are
 // refused by every call; the others keep their particles and order, effects started by particles
-// count, and a failed load asked to keep its effect keeps it.
+// count, a failed load asked to keep its effect keeps it and a file that cannot be applied again
+// leaves it as it was. Removing all drops the started effects too and starts the world anew.
 TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     pp::testing::InFolder root(PP_SOURCE_DIR);
     WorldOptions options;
@@ -142,10 +152,16 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     }
     std::vector<Particle> particles, keptBefore;
     int64_t own = 0;
-    for (const Effect e : {firework, kept, removed})
+    for (const Effect e : {firework, kept, removed}) {
         own += world.Particles(e, particles).Ok() ? std::ssize(particles) : 0;
+        EXPECT_EQ(world.ParticleCount(e).Value, std::ssize(particles)) << e.Id;
+    }
     EXPECT_GT(world.ParticleCount(), own) << "the bursts' particles are not counted";
     world.Particles(kept, keptBefore);
+    const EffectParams keptParams = world.Params(kept).Value;
+    EXPECT_FALSE(world.ReapplyEffectFile(kept, "/no/such/file.txt", 0, 0).Ok());
+    const EffectParams keptAfter = world.Params(kept).Value;
+    EXPECT_EQ(std::memcmp(&keptAfter, &keptParams, sizeof keptParams), 0);
     ASSERT_TRUE(world.RemoveEffect(removed).Ok() && world.RemoveEffect(firework).Ok());
     const Result<Effect> later =
         world.LoadEffectFile("/no/such/file.txt", 0, 0, MissingFile::UseNameAsText);
@@ -163,7 +179,8 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
                      world.Extras(dead).Ok() || world.SetPosition(dead, 1, 1).Ok() ||
                      world.SetSpriteRange(dead, 1, 1, 1).Ok() || world.RemoveEffect(dead).Ok() ||
                      world.SetEmissionRate(dead, 1, 1, 1).Ok() ||
-                     world.SetDisabled(dead, true).Ok())
+                     world.SetDisabled(dead, true).Ok() || world.ParticleCount(dead).Ok() ||
+                     world.ReapplyEffectFile(dead, "Data/Feuer.txt", 0, 0).Ok())
             << dead.Id;
     }
     // The host's changes to a live effect land in its parameters, by the setting rule.
@@ -172,6 +189,11 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     const EffectParams changed = world.Params(kept).Value;
     EXPECT_TRUE(changed.Disable == 1 && changed.EmissionRate.Min == 7 &&
                 changed.EmissionRate.Max == 7 && changed.EmissionRate.Inc == 1);
+    world.RemoveAllEffects();
+    EXPECT_TRUE(world.ParticleCount() == 0 && world.Effects().empty() && !world.Params(kept).Ok());
+    EXPECT_EQ(world.LoadEffectText("", 0, 0).Value.Id, 6u);
+    world.AdvanceTime(100);
+    EXPECT_EQ(world.Update(), 0.0f) << "the first update of a world made anew";
 }
 
 // Each optional key lands in its own public field, the keys not given keep their defaults.
