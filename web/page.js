@@ -1,4 +1,4 @@
-// The page around the player: fetches the scene's files into the in-memory file system,
+// The page around the player: writes the scene's files into the in-memory file system,
 // starts render mode (?seed=S&frames=N&frame-ms=MS[&bare=1]) or play mode, and wires the
 // effect text, its findings, the buttons, dropped files and the share link to the player.
 'use strict';
@@ -43,26 +43,24 @@ function callText(name, args) {
   return callAs('string', name, args);
 }
 
-// The scene's files are fetched while the WebAssembly compiles, and written into the
-// in-memory file system once it runs.
-const sceneFiles = (async () => {
-  const list = await (await fetch('data-files.txt')).text();
-  const names = list.split('\n').filter((name) => name.length > 0);
-  return Promise.all(names.map(async (name) => {
-    const response = await fetch(name);
-    // A missing file stays missing; the player says which ones are.
-    return {name, bytes: response.ok ? new Uint8Array(await response.arrayBuffer()) : null};
-  }));
-})();
-
+// The scene's files, whose fetches index.html started, into the in-memory file system.
 async function writeScene() {
-  for (const {name, bytes} of await sceneFiles) {
-    if (bytes === null) continue;
+  for (const {name, bytes} of window.ppSceneFiles) {
+    const data = await bytes;
+    if (data === null) continue;
     Module.FS.mkdirTree('/' + name.substring(0, name.lastIndexOf('/')));
-    Module.FS.writeFile('/' + name, bytes);
+    Module.FS.writeFile('/' + name, data);
   }
   Module.FS.chdir('/');
 }
+
+// The canvas's WebGL 2 context, made while the WebAssembly compiles and the scene's files
+// arrive (making it takes the browser a good part of the way to the first frame). The player
+// asks for the context with these attributes later and gets this one: a canvas has only one.
+window.ppOpenCanvasContext = () => {
+  $('canvas').getContext('webgl2', {alpha: false, depth: false, stencil: false, antialias: false,
+                                    premultipliedAlpha: false});
+};
 
 // The screen's last frame as the PNG render writes.
 window.ppFramePng = () => {
