@@ -12,6 +12,12 @@ var Module = {
   canvas: $('canvas'),
   print: (text) => console.log(text),
   printErr: (text) => console.warn(text),
+  // The module index.html has been compiling since the page's head.
+  instantiateWasm: (imports, receive) => {
+    window.ppWasmModule.then((module) => WebAssembly.instantiate(module, imports))
+        .then(receive, (error) => say('cannot start: ' + error));
+    return {};
+  },
   onRuntimeInitialized: () => {
     window.ppRuntimeReadyMs = performance.now();
     start().catch((error) => say('cannot start: ' + error));
