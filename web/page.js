@@ -60,14 +60,6 @@ async function writeScene() {
   Module.FS.chdir('/');
 }
 
-// The canvas's WebGL 2 context, made while the WebAssembly compiles and the scene's files
-// arrive (making it takes the browser a good part of the way to the first frame). The player
-// asks for the context with these attributes later and gets this one: a canvas has only one.
-window.ppOpenCanvasContext = () => {
-  $('canvas').getContext('webgl2', {alpha: false, depth: false, stencil: false, antialias: false,
-                                    premultipliedAlpha: false});
-};
-
 // The screen's last frame as the PNG render writes.
 window.ppFramePng = () => {
   const size = Module.ccall('pp_web_frame_png', 'number', [], []);
