@@ -1,4 +1,4 @@
-// The page around the player: fetches the scene's files into the in-memory file system,
+// The page around the player: writes the scene's files into the in-memory file system,
 // starts render mode (?seed=S&frames=N&frame-ms=MS[&bare=1]) or play mode, and wires the
 // effect text, its findings, the buttons, dropped files and the share link to the player.
 'use strict';
@@ -12,6 +12,12 @@ var Module = {
   canvas: $('canvas'),
   print: (text) => console.log(text),
   printErr: (text) => console.warn(text),
+  // The module index.html has been compiling since the page's head.
+  instantiateWasm: (imports, receive) => {
+    window.ppWasmModule.then((module) => WebAssembly.instantiate(module, imports))
+        .then(receive, (error) => say('cannot start: ' + error));
+    return {};
+  },
   onRuntimeInitialized: () => {
     window.ppRuntimeReadyMs = performance.now();
     start().catch((error) => say('cannot start: ' + error));
@@ -43,23 +49,13 @@ function callText(name, args) {
   return callAs('string', name, args);
 }
 
-// The scene's files are fetched while the WebAssembly compiles, and written into the
-// in-memory file system once it runs.
-const sceneFiles = (async () => {
-  const list = await (await fetch('data-files.txt')).text();
-  const names = list.split('\n').filter((name) => name.length > 0);
-  return Promise.all(names.map(async (name) => {
-    const response = await fetch(name);
-    // A missing file stays missing; the player says which ones are.
-    return {name, bytes: response.ok ? new Uint8Array(await response.arrayBuffer()) : null};
-  }));
-})();
-
+// The scene's files, whose fetches index.html started, into the in-memory file system.
 async function writeScene() {
-  for (const {name, bytes} of await sceneFiles) {
-    if (bytes === null) continue;
+  for (const {name, bytes} of window.ppSceneFiles) {
+    const data = await bytes;
+    if (data === null) continue;
     Module.FS.mkdirTree('/' + name.substring(0, name.lastIndexOf('/')));
-    Module.FS.writeFile('/' + name, bytes);
+    Module.FS.writeFile('/' + name, data);
   }
   Module.FS.chdir('/');
 }

@@ -39,6 +39,11 @@ GlContext CreateGlContext(SDL_Window* window) {
     attributes.stencil = EM_FALSE;
     attributes.antialias = EM_FALSE;
     attributes.premultipliedAlpha = EM_FALSE;
+    // WebGL 2 itself is all the drawing needs; turning on every extension the browser offers
+    // would cost the start-up a wait on the GPU process for each.
+    attributes.enableExtensionsByDefault = EM_FALSE;
+    // The page (index.html) makes the canvas's context with these same attributes while the
+    // WebAssembly compiles; a canvas has one context, so this call gets that one.
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context =
         emscripten_webgl_create_context(window->Canvas, &attributes);
     if (context <= 0) {

@@ -1,5 +1,6 @@
 // The page in headless Chromium: it loads; render mode's frame 60 at seed 1 is render's PNG;
-// editing the effect text changes the picture; a broken text lists check's findings. Prints
+// editing the effect text changes the picture; a broken text lists check's findings; a shared
+// link and dropped files play what they hold; the first frame comes within its budget. Prints
 // the measured budgets (first frame, main-thread time of a frame).
 'use strict';
 const assert = require('node:assert/strict');
@@ -8,6 +9,8 @@ const zlib = require('node:zlib');
 const {chromium} = require(process.env.PP_PLAYWRIGHT);
 
 const url = process.env.PP_WEB_URL;
+const renderUrl = `${url}?seed=1&frames=60&frame-ms=16&bare=1`;
+const kFirstFrameBudgetMs = 1000;
 
 // Decodes an 8-bit RGB PNG (every filter type) into rows of R, G, B bytes.
 function decodePng(bytes) {
@@ -68,14 +71,12 @@ async function renderMode(browser) {
   const page = await browser.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(`${url}?seed=1&frames=60&frame-ms=16&bare=1`);
+  await page.goto(renderUrl);
   await page.waitForFunction(() => document.title === 'done', null, {timeout: 60000});
   assert.deepEqual(errors, []);
   const box = await page.locator('#canvas').boundingBox();
   assert.deepEqual(box, {x: 0, y: 0, width: 800, height: 600}, 'the canvas alone, top left');
   assert.equal(await page.locator('#panel').isVisible(), false);
-  const [runtimeMs, dataMs, firstFrameMs] = await page.evaluate(
-      () => [window.ppRuntimeReadyMs, window.ppDataReadyMs, window.ppFirstFrameMs]);
   const web = Buffer.from(await page.evaluate(() => window.ppFramePng()));
   const reference = fs.readFileSync(process.env.PP_WEB_REFERENCE);
   if (!web.equals(reference)) {
@@ -96,31 +97,69 @@ async function renderMode(browser) {
   } else {
     console.log('web-test: frame 60 at seed 1 equals render\'s PNG byte for byte');
   }
-  console.log(`web-test: first frame ${firstFrameMs.toFixed(0)} ms after navigation (WebAssembly ` +
-              `ready at ${runtimeMs.toFixed(0)}, scene files at ${dataMs.toFixed(0)})`);
   await page.close();
 }
 
-async function playMode(browser) {
+// The first frame's time after navigation in render mode: the median of three loads, each a
+// first visit (a browser context of its own, so no HTTP cache and no compiled WebAssembly kept
+// from an earlier load). The pages before them are not counted: the browser's first page also
+// starts its GPU process and WebGL, which a visitor's running browser has already.
+async function firstFrameBudget(browser) {
+  const loads = [];
+  for (let i = 0; i < 3; ++i) {
+    const context = await browser.newContext();
+    const page = await context.newPage();
+    await page.goto(renderUrl);
+    await page.waitForFunction(() => document.title === 'done', null, {timeout: 60000});
+    loads.push(await page.evaluate(
+        () => [window.ppFirstFrameMs, window.ppRuntimeReadyMs, window.ppDataReadyMs]));
+    await context.close();
+  }
+  const all = loads.map((l) => l[0].toFixed(0)).join(', ');
+  const [first, runtime, data] = loads.sort((a, b) => a[0] - b[0])[1];
+  console.log(`web-test: first frame ${first.toFixed(0)} ms after navigation, median of ${all} ` +
+              `(WebAssembly ready at ${runtime.toFixed(0)}, scene files at ${data.toFixed(0)})`);
+  assert.ok(first <= kFirstFrameBudgetMs, `first frame within ${kFirstFrameBudgetMs} ms`);
+}
+
+async function openPlay(browser, at, errors) {
   const page = await browser.newPage();
-  const errors = [];
   page.on('pageerror', (error) => errors.push(String(error)));
-  await page.goto(url);
-  await page.waitForFunction(() => document.querySelectorAll('#effect option').length === 4);
+  await page.goto(at);
+  await page.waitForFunction(() => document.querySelectorAll('#effect option').length > 0);
+  return page;
+}
+
+// The page's frame after `ms` of play; the lit pixels of the box of half-width 50 around x, y.
+async function litAfter(page, ms, x, y) {
+  await page.waitForTimeout(ms);
+  return litPixels(decodePng(await page.evaluate(() => window.ppFramePng())), x, y, 50);
+}
+
+async function playMode(browser) {
+  const errors = [];
+  const page = await openPlay(browser, url, errors);
+  assert.equal(await page.locator('#effect option').count(), 4);
   // The fire (the second effect, at 600,500), first as it is, then stopped.
   await page.selectOption('#effect', '1');
   const original = await page.inputValue('#text');
   assert.match(original, /EmissionRate/);
-  await page.waitForTimeout(1500);
-  const frame = async () => decodePng(await page.evaluate(() => window.ppFramePng()));
+  const before = await litAfter(page, 1500, 600, 470);
   assert.deepEqual(await page.locator('#findings li').allTextContents(), []);
-  const before = litPixels(await frame(), 600, 470, 50);
-  await page.fill('#text', original + ',\nDisable = 1');
-  await page.waitForTimeout(3000);
-  const after = litPixels(await frame(), 600, 470, 50);
+  const stopped = original + ',\nDisable = 1';
+  await page.fill('#text', stopped);
+  const after = await litAfter(page, 3000, 600, 470);
   assert.ok(before > 500 && after < before / 4, `the edit stops the fire (${before} -> ${after})`);
   assert.match((await page.locator('#findings li').allTextContents()).join('\n'),
                /^Data\/Feuer\.txt:\d+:1: warning: 'Disable = 1' switches the emitter off/);
+
+  // The share link holds the edit: opened, it shows that text and the fire stays out.
+  await page.click('#share');
+  const shared = await openPlay(browser, page.url(), errors);
+  assert.equal(await shared.inputValue('#text'), stopped);
+  const sharedFire = await litAfter(shared, 1500, 600, 470);
+  assert.ok(sharedFire < before / 4, `the shared link stops the fire (${sharedFire})`);
+  await shared.close();
 
   // A broken text lists what check finds, as `particleplayer check` prints it.
   await page.fill('#text', 'Sise = 12,\nLifeTime = {Value = 1');
@@ -130,6 +169,18 @@ async function playMode(browser) {
 
   const times = await page.evaluate(() => Module.ccall('pp_web_frame_times', 'string', [], []));
   console.log(`web-test: main-thread time of a frame in play (ms): ${times}`);
+
+  // A dropped effect text with its sprite plays alone, in the centre.
+  await page.evaluate(async (text) => {
+    const files = new DataTransfer();
+    files.items.add(new File([text], 'Drop.txt'));
+    files.items.add(new File([await (await fetch('Data/Feuer.png')).blob()], 'Drop.png'));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: files, cancelable: true}));
+  }, original);
+  await page.waitForFunction(() => document.querySelectorAll('#effect option').length === 1);
+  assert.equal(await page.inputValue('#text'), original);
+  const centre = await litAfter(page, 1500, 400, 270);
+  assert.ok(centre > 500, `the dropped fire burns in the centre (${centre})`);
   assert.deepEqual(errors, []);
   await page.close();
 }
@@ -142,6 +193,7 @@ async function playMode(browser) {
   try {
     await renderMode(browser);
     await playMode(browser);
+    await firstFrameBudget(browser);
   } finally {
     await browser.close();
   }
