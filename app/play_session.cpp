@@ -27,7 +27,6 @@ namespace {
 constexpr char kPlayTitle[] = "particleplayer play";
 // The sprite loader reads files up to this size.
 constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
-constexpr int32_t kSpriteFlags = SpriteUsableAsQuad | SpriteKeepAlpha;
 
 constexpr const char* kUsage =
     "Usage: particleplayer play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
@@ -123,8 +122,7 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
 }
 
 void LoadSprite(const PlayEffect& effect, int32_t number) {
-    LoadSpriteImage(number, effect.Sprite.c_str(), kSpriteFlags);
-    CreateQuadSprite(number, number);
+    particleplayer::LoadSprite(number, effect.Sprite);
 }
 
 std::string TimeStampName() {
@@ -227,21 +225,7 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
 }
 
 std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags) {
-    ClearVideoError();
-    const bool graphics = InitGraphics() != 0;
-    InitQuadSprites();
-    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, VideoErrorText()};
-    ClearVideoError();
-    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kPlayTitle,
-                   kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
-        return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
-    }
-    ClearVideoError();
-    if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
-        return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
-    }
-    EnablePngDecoder();
-    return std::nullopt;
+    return OpenSceneScreen(kPlayTitle, extraWindowFlags);
 }
 
 void PausableClock::Pause() {

@@ -8,6 +8,7 @@
 
 #include "effects/loader.h"
 #include "image/image_decoders.h"
+#include "particleplayer/screen.h"
 #include "platform/quad_sprites.h"
 #include "platform/screen.h"
 #include "platform/sprites.h"
@@ -79,7 +80,7 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
                  detail.c_str(), advice);
 }
 
-std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags) {
+std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.
     ClearVideoError();
     const bool graphics = InitGraphics() != 0;
@@ -90,8 +91,8 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
     // without ever showing anything.
     if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
     ClearVideoError();
-    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, kSceneTitle,
-                   kSceneWindowFlags | extraWindowFlags, nullptr) == nullptr) {
+    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, title, kSceneWindowFlags | extraWindowFlags,
+                   nullptr) == nullptr) {
         return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
     ClearVideoError();
@@ -99,11 +100,18 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
         return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();
+    return std::nullopt;
+}
+
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags) {
+    if (std::optional<SceneProblem> problem = OpenSceneScreen(kSceneTitle, extraWindowFlags)) {
+        return problem;
+    }
 
     const InSceneFolder inFolder;
     for (const SceneEffect& row : kScene) {
-        LoadSpriteImage(row.Number, row.Image, SpriteUsableAsQuad | SpriteKeepAlpha);
-        CreateQuadSprite(row.Number, row.Number);
+        // A sprite that cannot be loaded leaves its particles undrawn; the scene runs on.
+        particleplayer::LoadSprite(row.Number, row.Image);
         // A missing effect file still runs what the loader makes of its name.
         const auto loaded = world.LoadEffectFile(row.Effect, row.X, row.Y,
                                                  particleplayer::MissingFile::UseNameAsText);

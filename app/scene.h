@@ -53,6 +53,11 @@ std::optional<SceneProblem> ChooseVideoDriver();
 // One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
+// Starts the graphics services, opens window 0 (titled title, with
+// kSceneWindowFlags | extraWindowFlags) with its 800 x 600 screen and enables PNG. A problem
+// when any of them fails; call StopScene afterwards in either case.
+std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags);
+
 // Starts the graphics services, opens window 0 (with
 // kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
 // effects with their sprites (from SceneFolder()), in that order. Missing or broken data files are
