@@ -33,12 +33,34 @@ constexpr GLenum kUnpackSettings[] = {GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH,
 constexpr GLint kUnpackDefaults[] = {4, 0, 0, 0};
 constexpr size_t kUnpackCount = sizeof kUnpackSettings / sizeof kUnpackSettings[0];
 
+// How frames reach the host's framebuffer. Straight: the quads are drawn into it with GL's
+// window y axis turned over by clip control, since the frame's rows run top down and GL's
+// window rows bottom up. Clip control turns the rasteriser's conventions over with the axis
+// (which pixel a shared edge through its centre belongs to, which winding faces front), so
+// every quad covers and shades the same pixels as in the screen's own back buffer; turning the
+// projection over in the vertex shader would not, giving edge pixels to the other side.
+// Without clip control (before OpenGL 4.5 and GL_ARB_clip_control), or when asked to for
+// comparison, the frame is composed in the screen's back buffer and copied over.
+struct HostPath {
+    bool ClipControl = false;
+    bool Copies = false;
+};
+
+HostPath& Path() {
+    static HostPath path;
+    return path;
+}
+
+bool DrawsStraight() {
+    return Path().ClipControl && !Path().Copies;
+}
+
 // The host's GL state that the screen's work touches, saved on construction and put back on
 // destruction: program, vertex array, array and pixel buffer bindings, active texture unit,
 // texture and sampler of unit 0, framebuffer bindings, viewport, blend factors and equations,
-// culling, colour mask and clear colour, provoking vertex, polygon mode, the switches above
-// and the unpack settings. Starting work also clears GL's error flags, since the screen tells
-// its own failures by them.
+// culling, colour mask and clear colour, scissor box, clip control where there is one,
+// provoking vertex, polygon mode, the switches above and the unpack settings. Starting work also
+// clears GL's error flags, since the screen tells its own failures by them.
 class SavedGlState {
   public:
     SavedGlState() {
@@ -68,6 +90,11 @@ class SavedGlState {
         glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour_);
         glGetIntegerv(GL_PROVOKING_VERTEX, &provokingVertex_);
         glGetIntegerv(GL_POLYGON_MODE, polygonMode_);
+        glGetIntegerv(GL_SCISSOR_BOX, scissorBox_);
+        if (Path().ClipControl) {
+            glGetIntegerv(GL_CLIP_ORIGIN, &clipOrigin_);
+            glGetIntegerv(GL_CLIP_DEPTH_MODE, &clipDepthMode_);
+        }
         for (size_t i = 0; i < kSwitchCount; ++i) {
             switches_[i] = glIsEnabled(kSwitches[i]);
             glDisable(kSwitches[i]);
@@ -92,6 +119,10 @@ class SavedGlState {
                 glDisable(kSwitches[i]);
             }
         }
+        if (Path().ClipControl) {
+            glClipControl(static_cast<GLenum>(clipOrigin_), static_cast<GLenum>(clipDepthMode_));
+        }
+        glScissor(scissorBox_[0], scissorBox_[1], scissorBox_[2], scissorBox_[3]);
         glPolygonMode(GL_FRONT_AND_BACK, static_cast<GLenum>(polygonMode_[0]));
         glProvokingVertex(static_cast<GLenum>(provokingVertex_));
         glClearColor(clearColour_[0], clearColour_[1], clearColour_[2], clearColour_[3]);
@@ -130,6 +161,8 @@ class SavedGlState {
     GLfloat clearColour_[4] = {};
     GLint provokingVertex_ = GL_LAST_VERTEX_CONVENTION;
     GLint polygonMode_[2] = {GL_FILL, GL_FILL};
+    GLint scissorBox_[4] = {};
+    GLint clipOrigin_ = GL_LOWER_LEFT, clipDepthMode_ = GL_NEGATIVE_ONE_TO_ONE;
     GLboolean switches_[kSwitchCount] = {};
     GLint unpack_[kUnpackCount] = {};
 };
@@ -149,6 +182,7 @@ std::string OpenHostContextScreen() {
     if (ScreenWidth() != 0 || ScreenInHostContext()) return "a screen is open already";
     // Asked before any other GL call: without a current context the version reads 0.
     if (epoxy_gl_version() < 33) return "no OpenGL 3.3 context is current";
+    Path().ClipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
     SavedGlState saved;
     if (OpenScreenInCurrentContext() == 0) return "the screen cannot be opened";
     InitQuadSprites();
@@ -184,6 +218,29 @@ std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
 std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear) {
     if (!ScreenInHostContext()) return "the renderer is closed";
     SavedGlState saved;
+    if (DrawsStraight()) {
+        if (AimHostScreen(saved.DrawFramebuffer(), width, height) == 0) {
+            return "cannot draw a frame of that size";
+        }
+        // The host's alpha is kept, as the copy from the alpha-free back buffer keeps it; the
+        // blend factors that would read it act as over that back buffer (quad_batch.cpp).
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+        // The frame's top row at the top of the area: see HostPath.
+        glClipControl(GL_UPPER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+        if (clear) {
+            // Only the area is cleared, as the back buffer of that size would be.
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, saved.DrawFramebuffer());
+            glScissor(0, 0, width, height);
+            glEnable(GL_SCISSOR_TEST);
+            glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            glDisable(GL_SCISSOR_TEST);
+        }
+        BeginQuads();
+        DrawParticles(engine, 0, 0, 0);
+        EndQuads();
+        return {};
+    }
     if (SizeHostScreen(width, height) == 0) return "cannot make a frame of that size";
     if (clear) {
         FillScreen(0);
@@ -195,6 +252,10 @@ std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t heigh
     EndQuads();
     CopyScreenToFramebuffer(saved.DrawFramebuffer());
     return {};
+}
+
+void DrawHostFramesThroughCopies(bool on) {
+    Path().Copies = on;
 }
 
 void CloseHostContextScreen() {

@@ -1,7 +1,8 @@
 // Drawing into an OpenGL context the host made and keeps current: the screen of screen.h opened
-// in that context, its sprites and the frames of a world's layer 0, composed in the screen's
-// back buffer exactly as the library's own window composes them and copied into the host's
-// framebuffer. Every call leaves the host's GL state as it found it (see host_context.cpp)
+// in that context, its sprites and the frames of a world's layer 0, drawn straight into the
+// host's framebuffer with exactly the pixels the library's own window composes (or, in a
+// context without clip control, composed in the screen's back buffer and copied over). Every
+// call leaves the host's GL state as it found it (see host_context.cpp)
 // and does nothing, or fails, unless that screen is open. Call from the host's GL thread with
 // its context current.
 #pragma once
@@ -26,6 +27,10 @@ std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
 // Draws the engine's layer 0 over the lower-left width x height pixels of the draw framebuffer
 // bound now, after clearing them to black when clear is set. Returns "" or why it could not.
 std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear);
+
+// With on, frames go through the screen's back buffer and two copies even where they could be
+// drawn straight: the older way, kept for contexts without clip control and for comparison.
+void DrawHostFramesThroughCopies(bool on);
 
 // Frees the sprites and every GL object of the screen, and closes it.
 void CloseHostContextScreen();

@@ -146,6 +146,22 @@ bool EnsurePipeline() {
     return b.PipelineReady;
 }
 
+// The factor as it acts over a destination whose alpha is 1: the screen's own back buffer has
+// no alpha channel, so the destination alpha reads 1 there, but a host's framebuffer drawn
+// into directly may hold any alpha. Replacing the factors that read it by their values at 1
+// gives the same colours over either (1 - Ad is 0, and so is min(As, 1 - Ad)).
+GLenum OverOpaqueDestination(GLenum factor) {
+    switch (factor) {
+        case GL_DST_ALPHA:
+            return GL_ONE;
+        case GL_ONE_MINUS_DST_ALPHA:
+        case GL_SRC_ALPHA_SATURATE:
+            return GL_ZERO;
+        default:
+            return factor;
+    }
+}
+
 // CPU time of this thread: the software renderer's own threads share the processor, and their
 // time is not the upload's or the draw call's. Or wall time, when asked for.
 double ThreadSeconds() {
@@ -308,7 +324,8 @@ void FlushQuadBatch() {
     const double uploadEnd = timed ? ThreadSeconds() : 0.0;
     glEnable(GL_BLEND);
     glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(b.PendingBlend.Source, b.PendingBlend.Destination);
+    glBlendFunc(OverOpaqueDestination(b.PendingBlend.Source),
+                OverOpaqueDestination(b.PendingBlend.Destination));
     // Counter-clockwise on the screen (y down) is clockwise in GL's window space (y up), so
     // GL's default front face keeps the triangles a screen-clockwise quad makes.
     glEnable(GL_CULL_FACE);

@@ -17,6 +17,10 @@ struct ScreenState {
     // then receives the host's pixels on their way into the back buffer.
     bool Host = false;
     GLuint Scratch = 0;
+    // Set while the host-context screen draws straight into the host's framebuffer Target
+    // instead of a back buffer of its own.
+    bool Direct = false;
+    GLuint Target = 0;
     SDL_Window* Parent = nullptr;
     GlContext Context = nullptr;
     GLuint Framebuffer = 0;
@@ -180,7 +184,11 @@ bool DeviceReady() {
 
 void BindBackBuffer() {
     const ScreenState& s = State();
-    glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
+    if (s.Direct) {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.Target);
+    } else {
+        glBindFramebuffer(GL_FRAMEBUFFER, s.Framebuffer);
+    }
     glViewport(0, 0, s.Width, s.Height);
 }
 
@@ -308,6 +316,8 @@ void ReleaseScreen() {
     s.Height = 0;
     s.Parent = nullptr;
     s.Host = false;
+    s.Direct = false;
+    s.Target = 0;
     SetWindowEventHook(nullptr);
 }
 
@@ -324,16 +334,28 @@ bool ScreenInHostContext() {
     return State().Host;
 }
 
-int32_t SizeHostScreen(int32_t width, int32_t height) {
+namespace {
+
+// The host-context screen's own back buffer and its scratch texture, freed.
+void DropHostBackBuffer() {
     ScreenState& s = State();
-    if (!s.Host) return 0;
-    if (width == s.Width && height == s.Height) return 1;
-    FlushQuadBatch();
     if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
     if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
     if (s.Scratch != 0) glDeleteTextures(1, &s.Scratch);
     s.Framebuffer = s.ColourBuffer = s.Scratch = 0;
     s.Width = s.Height = 0;
+}
+
+}  // namespace
+
+int32_t SizeHostScreen(int32_t width, int32_t height) {
+    ScreenState& s = State();
+    if (!s.Host) return 0;
+    if (!s.Direct && width == s.Width && height == s.Height) return 1;
+    FlushQuadBatch();
+    s.Direct = false;
+    s.Target = 0;
+    DropHostBackBuffer();
     if (width < 1 || height < 1 || !CreateBackBuffer(width, height)) return 0;
     s.Scratch = CreateRgbTexture(width, height);
     if (glGetError() != GL_NO_ERROR) return 0;
@@ -342,9 +364,21 @@ int32_t SizeHostScreen(int32_t width, int32_t height) {
     return 1;
 }
 
+int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height) {
+    ScreenState& s = State();
+    if (!s.Host || width < 1 || height < 1) return 0;
+    FlushQuadBatch();
+    if (!s.Direct) DropHostBackBuffer();
+    s.Direct = true;
+    s.Target = framebuffer;
+    s.Width = width;
+    s.Height = height;
+    return 1;
+}
+
 void CopyFramebufferToScreen(uint32_t framebuffer) {
     const ScreenState& s = State();
-    if (!s.Host || s.Width == 0) return;
+    if (!s.Host || s.Direct || s.Width == 0) return;
     FlushQuadBatch();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.Framebuffer);
@@ -363,7 +397,7 @@ void CopyFramebufferToScreen(uint32_t framebuffer) {
 
 void CopyScreenToFramebuffer(uint32_t framebuffer) {
     const ScreenState& s = State();
-    if (!s.Host || s.Width == 0) return;
+    if (!s.Host || s.Direct || s.Width == 0) return;
     FlushQuadBatch();
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
     // The back buffer has no alpha; the host's keeps what it held.
@@ -398,9 +432,9 @@ int32_t ScreenDepth() {
 
 bool ReadScreenPixels(std::vector<uint8_t>& bgr) {
     bgr.clear();
-    if (!DeviceReady()) return false;
-    FlushQuadBatch();
     const ScreenState& s = State();
+    if (!DeviceReady() || s.Direct) return false;
+    FlushQuadBatch();
     bgr.resize(static_cast<size_t>(s.Width) * static_cast<size_t>(s.Height) * 3u);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
     ReadPixelsBgr(s.Width, s.Height, bgr.data());

@@ -53,9 +53,18 @@ bool ScreenInHostContext();
 // limit), keeping the old one when the size is the same. Returns 1 or 0.
 int32_t SizeHostScreen(int32_t width, int32_t height);
 
+// Makes the host-context screen draw straight into the given framebuffer of the host's (0: its
+// window) over its lower-left width x height pixels, with no back buffer of its own (one made
+// by SizeHostScreen is freed): quads go there with the viewport width x height and the same
+// projection, so the top row of the frame is the framebuffer's row 0 unless the caller turns
+// the window's y axis over. SizeHostScreen goes back to a back buffer. Returns 1, or 0 without
+// a host-context screen or for a size below 1.
+int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height);
+
 // Copies the lower-left ScreenWidth x ScreenHeight pixels of the given framebuffer (0: the
 // host's window) into the back buffer, top row first, or back from the back buffer into it
-// (alpha left as it is there). Leave the framebuffer bindings, the viewport, the program,
+// (alpha left as it is there); both do nothing while the screen draws straight into the
+// host's framebuffer. Leave the framebuffer bindings, the viewport, the program,
 // vertex array, texture binding of unit 0 and blending changed.
 void CopyFramebufferToScreen(uint32_t framebuffer);
 void CopyScreenToFramebuffer(uint32_t framebuffer);
@@ -70,7 +79,8 @@ int32_t ScreenHeight();
 int32_t ScreenDepth();
 
 // Reads the back buffer as top-down rows of B, G, R bytes (ScreenWidth * 3 per row, no
-// padding). Returns false, leaving bgr empty, when no screen is open.
+// padding). Returns false, leaving bgr empty, when no screen is open or it has no back buffer
+// (the host-context screen aimed at the host's framebuffer).
 bool ReadScreenPixels(std::vector<uint8_t>& bgr);
 
 }  // namespace pp
