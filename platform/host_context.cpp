@@ -33,14 +33,19 @@ constexpr GLenum kUnpackSettings[] = {GL_UNPACK_ALIGNMENT, GL_UNPACK_ROW_LENGTH,
 constexpr GLint kUnpackDefaults[] = {4, 0, 0, 0};
 constexpr size_t kUnpackCount = sizeof kUnpackSettings / sizeof kUnpackSettings[0];
 
-// How frames reach the host's framebuffer. Straight: the quads are drawn into it with GL's
-// window y axis turned over by clip control, since the frame's rows run top down and GL's
-// window rows bottom up. Clip control turns the rasteriser's conventions over with the axis
-// (which pixel a shared edge through its centre belongs to, which winding faces front), so
-// every quad covers and shades the same pixels as in the screen's own back buffer; turning the
-// projection over in the vertex shader would not, giving edge pixels to the other side.
-// Without clip control (before OpenGL 4.5 and GL_ARB_clip_control), or when asked to for
-// comparison, the frame is composed in the screen's back buffer and copied over.
+// How frames reach the host's framebuffer. Straight, into the window's framebuffer: the quads
+// are drawn there with GL's window y axis turned over by clip control, since the frame's rows
+// run top down and GL's window rows bottom up. The driver keeps a window's rows top down (Mesa
+// does) and so draws into it with the arithmetic of the back buffer: clip control turns the
+// rasteriser's conventions over with the axis (which pixel an edge through its centre belongs
+// to, which winding faces front), every quad covers the same pixels and its texture
+// coordinates reach them with the same rounding. Turning the projection over in the vertex
+// shader instead would give edge pixels to the other side. A framebuffer object of the host's
+// keeps its rows bottom up like the back buffer, so drawing into it straight mirrors the
+// arithmetic and a few colours come out one or two steps off (texture coordinates rounded the
+// other way); frames for it, for contexts without clip control (before OpenGL 4.5 and
+// GL_ARB_clip_control), or when asked to for comparison, are composed in the screen's back
+// buffer and copied over.
 struct HostPath {
     bool ClipControl = false;
     bool Copies = false;
@@ -218,7 +223,7 @@ std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
 std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear) {
     if (!ScreenInHostContext()) return "the renderer is closed";
     SavedGlState saved;
-    if (DrawsStraight()) {
+    if (DrawsStraight() && saved.DrawFramebuffer() == 0) {
         if (AimHostScreen(saved.DrawFramebuffer(), width, height) == 0) {
             return "cannot draw a frame of that size";
         }

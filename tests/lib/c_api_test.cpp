@@ -4,10 +4,12 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "particleplayer.h"
+#include "platform/host_context.h"
 #include "tests/effects/temp_dir.h"
 
 namespace {
@@ -169,22 +171,28 @@ std::vector<uint8_t> ReadTopDown() {
     return rgb;
 }
 
-// A fire and a tinted, turned effect whose blend reads the destination alpha.
-TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
-    pp::testing::InFolder root(PP_SOURCE_DIR);
+// A fire and a tinted, turned effect whose blend reads the destination alpha, 400 ms in.
+pp_world* FireAndTurned() {
     pp_world* world = nullptr;
-    ASSERT_TRUE(pp_world_create(&world, 1000) == PP_OK && pp_world_seed(world, 3) == PP_OK);
+    if (pp_world_create(&world, 1000) != PP_OK || pp_world_seed(world, 3) != PP_OK) return world;
     const char turned[] =
         "EmissionRate = 200\nSize = 14\nRotation = {Min = 0, Max = 90, Inc = 1}\n"
         "BlendingMode = {7, 6}\nColour = {200, 120, 60}";
     uint32_t effects[2] = {};
-    ASSERT_EQ(pp_world_load_effect_file(world, "Data/Feuer.txt", 48, 50, &effects[0]), PP_OK);
-    ASSERT_EQ(pp_world_load_effect_text(world, turned, sizeof turned - 1, 30, 30, &effects[1]),
+    EXPECT_EQ(pp_world_load_effect_file(world, "Data/Feuer.txt", 48, 50, &effects[0]), PP_OK);
+    EXPECT_EQ(pp_world_load_effect_text(world, turned, sizeof turned - 1, 30, 30, &effects[1]),
               PP_OK);
     for (const uint32_t e : effects)
         EXPECT_EQ(pp_world_set_sprite_range(world, e, 1, -65535, 1), PP_OK);
     EXPECT_TRUE(pp_world_update(world, nullptr) == PP_OK &&
                 pp_world_advance_time(world, 400) == PP_OK);
+    return world;
+}
+
+TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    pp_world* world = FireAndTurned();
+    ASSERT_NE(world, nullptr);
     ASSERT_EQ(pp_screen_open("", kWidth, kHeight, 1), PP_OK);
     EXPECT_EQ(pp_screen_load_sprite(2, "/no/such.png"), PP_ERROR_FILE);
     ASSERT_TRUE(pp_screen_load_sprite(1, "Data/Feuer.png") == PP_OK &&
@@ -256,6 +264,66 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     const size_t corner = ((kHeight - 1) * kWidth + kWidth - 1) * 3, fire = (45 * kWidth + 48) * 3;
     EXPECT_TRUE(over[corner] == 0 && over[corner + 2] == 255) << "the host's pixels are kept";
     EXPECT_GT(over[fire], 0) << "the red sprite is drawn over them";
+    pp_renderer_destroy(renderer);
+    pp_world_destroy(world);
+}
+
+// Frames drawn straight into the host's framebuffer against the same frames composed in the
+// screen's back buffer and copied over, byte for byte with alpha: into the window and into
+// framebuffer objects as large as the frame and larger (the frame in their lower-left corner),
+// cleared or over the host's colour with an alpha below 1 that the blend must not read.
+TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    pp_world* world = FireAndTurned();
+    ASSERT_NE(world, nullptr);
+    ASSERT_EQ(pp_world_update(world, nullptr), PP_OK);
+    HostWindow host(kWidth, kHeight);
+    pp_renderer* renderer = nullptr;
+    ASSERT_EQ(pp_renderer_create(&renderer), PP_OK) << SDL_GetError();
+    ASSERT_EQ(pp_renderer_load_sprite(renderer, 1, "Data/Feuer.png"), PP_OK);
+    const struct {
+        int Width, Height;  // 0: the window's framebuffer
+        int Clear;
+    } rows[] = {{0, 0, 0},
+                {0, 0, 1},
+                {kWidth, kHeight, 0},
+                {kWidth, kHeight, 1},
+                {kWidth + 13, kHeight + 7, 0},
+                {kWidth + 13, kHeight + 7, 1}};
+    for (const auto& row : rows) {
+        const int width = row.Width == 0 ? kWidth : row.Width;
+        const int height = row.Height == 0 ? kHeight : row.Height;
+        GLuint texture = 0, framebuffer = 0;
+        if (row.Width != 0) {
+            glGenTextures(1, &texture);
+            glBindTexture(GL_TEXTURE_2D, texture);
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         nullptr);
+            glGenFramebuffers(1, &framebuffer);
+            glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+        }
+        std::vector<uint8_t> frames[2];
+        for (int copies = 0; copies < 2; ++copies) {
+            pp::DrawHostFramesThroughCopies(copies == 1);
+            glClearColor(0.2f, 0.4f, 0.6f, 0.3f);
+            glClear(GL_COLOR_BUFFER_BIT);
+            ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, row.Clear), PP_OK);
+            frames[copies].resize(static_cast<size_t>(width) * height * 4);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, frames[copies].data());
+        }
+        pp::DrawHostFramesThroughCopies(false);
+        const auto differing = std::count_if(
+            frames[0].begin(), frames[0].end(),
+            [&, i = size_t{0}](uint8_t byte) mutable { return byte != frames[1][i++]; });
+        EXPECT_EQ(differing, 0) << width << " x " << height << " framebuffer " << framebuffer
+                                << ", clear " << row.Clear;
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glDeleteFramebuffers(1, &framebuffer);
+        glDeleteTextures(1, &texture);
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     pp_renderer_destroy(renderer);
     pp_world_destroy(world);
 }
