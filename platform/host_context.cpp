@@ -1,5 +1,7 @@
 #include "platform/host_context.h"
 
+#include <SDL.h>
+
 #include <vector>
 
 #include "image/image_decoders.h"
@@ -36,16 +38,18 @@ constexpr size_t kUnpackCount = sizeof kUnpackSettings / sizeof kUnpackSettings[
 // How frames reach the host's framebuffer. Straight, into the window's framebuffer: the quads
 // are drawn there with GL's window y axis turned over by clip control, since the frame's rows
 // run top down and GL's window rows bottom up. The driver keeps a window's rows top down (Mesa
-// does) and so draws into it with the arithmetic of the back buffer: clip control turns the
-// rasteriser's conventions over with the axis (which pixel an edge through its centre belongs
-// to, which winding faces front), every quad covers the same pixels and its texture
-// coordinates reach them with the same rounding. Turning the projection over in the vertex
-// shader instead would give edge pixels to the other side. A framebuffer object of the host's
-// keeps its rows bottom up like the back buffer, so drawing into it straight mirrors the
-// arithmetic and a few colours come out one or two steps off (texture coordinates rounded the
-// other way); frames for it, for contexts without clip control (before OpenGL 4.5 and
-// GL_ARB_clip_control), or when asked to for comparison, are composed in the screen's back
-// buffer and copied over.
+// does), and when the frame is as tall as the window it draws with the very arithmetic of the
+// back buffer: clip control turns the rasteriser's conventions over with the axis (which pixel
+// an edge through its centre belongs to, which winding faces front), every quad covers the
+// same pixels and its texture coordinates reach them with the same rounding. Turning the
+// projection over in the vertex shader instead would give edge pixels to the other side.
+// A frame lower than the window sits a few rows from the window's top, and a few coordinates
+// round the other way at that offset (one colour step here and there); a framebuffer object of
+// the host's keeps its rows bottom up like the back buffer, so drawing into it straight
+// mirrors the arithmetic and a few colours come out one or two steps off. Frames for those,
+// for a window whose height cannot be told (a context SDL did not make current), for
+// contexts without clip control (before OpenGL 4.5 and GL_ARB_clip_control), or when asked to
+// for comparison, are composed in the screen's back buffer and copied over.
 struct HostPath {
     bool ClipControl = false;
     bool Copies = false;
@@ -56,15 +60,27 @@ HostPath& Path() {
     return path;
 }
 
-bool DrawsStraight() {
-    return Path().ClipControl && !Path().Copies;
+// The height of the window current with SDL's context, or 0 when SDL made none current.
+int32_t CurrentWindowHeight() {
+    SDL_Window* window = SDL_GL_GetCurrentWindow();
+    if (window == nullptr) return 0;
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &width, &height);
+    return height;
+}
+
+// Whether a frame of that height goes straight into the draw framebuffer (see HostPath).
+bool DrawsStraight(GLuint framebuffer, int32_t height) {
+    return Path().ClipControl && !Path().Copies && framebuffer == 0 &&
+           CurrentWindowHeight() == height;
 }
 
 // The host's GL state that the screen's work touches, saved on construction and put back on
 // destruction: program, vertex array, array and pixel buffer bindings, active texture unit,
 // texture and sampler of unit 0, framebuffer bindings, viewport, blend factors and equations,
-// culling, colour mask and clear colour, scissor box, clip control where there is one,
-// provoking vertex, polygon mode, the switches above and the unpack settings. Starting work also
+// culling, colour mask and clear colour, scissor box, clip control where there is one (GL's
+// usual one for the screen's work), provoking vertex, polygon mode, the switches above and the
+// unpack settings. Starting work also
 // clears GL's error flags, since the screen tells its own failures by them.
 class SavedGlState {
   public:
@@ -99,6 +115,7 @@ class SavedGlState {
         if (Path().ClipControl) {
             glGetIntegerv(GL_CLIP_ORIGIN, &clipOrigin_);
             glGetIntegerv(GL_CLIP_DEPTH_MODE, &clipDepthMode_);
+            glClipControl(GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
         }
         for (size_t i = 0; i < kSwitchCount; ++i) {
             switches_[i] = glIsEnabled(kSwitches[i]);
@@ -223,7 +240,7 @@ std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
 std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear) {
     if (!ScreenInHostContext()) return "the renderer is closed";
     SavedGlState saved;
-    if (DrawsStraight() && saved.DrawFramebuffer() == 0) {
+    if (DrawsStraight(saved.DrawFramebuffer(), height)) {
         if (AimHostScreen(saved.DrawFramebuffer(), width, height) == 0) {
             return "cannot draw a frame of that size";
         }

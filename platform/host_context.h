@@ -1,8 +1,8 @@
 // Drawing into an OpenGL context the host made and keeps current: the screen of screen.h opened
-// in that context, its sprites and the frames of a world's layer 0, drawn straight into the
-// host's window with exactly the pixels the library's own window composes (composed in the
-// screen's back buffer and copied over into a framebuffer object of the host's, or in a
-// context without clip control). Every call leaves the host's GL state as it found it (see
+// in that context, its sprites and the frames of a world's layer 0, with exactly the pixels the
+// library's own window composes: drawn straight into the host's SDL window when the frame is
+// as tall as it, else composed in the screen's back buffer and copied over (see
+// host_context.cpp). Every call leaves the host's GL state as it found it (see
 // host_context.cpp) and does nothing, or fails, unless that screen is open. Call from the host's GL
 // thread with its context current.
 #pragma once

@@ -269,9 +269,11 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
 }
 
 // Frames drawn straight into the host's framebuffer against the same frames composed in the
-// screen's back buffer and copied over, byte for byte with alpha: into the window and into
-// framebuffer objects as large as the frame and larger (the frame in their lower-left corner),
-// cleared or over the host's colour with an alpha below 1 that the blend must not read.
+// screen's back buffer and copied over, byte for byte with alpha: into the window, over all
+// of it or its lower-left part (as tall as the window or lower), and into framebuffer objects as
+// large as the frame and larger, cleared or over the host's colour with an alpha below 1. The
+// frames over the whole area are the window's colours wherever they are drawn; the host's scissor
+// box and clip control, set to odd values that the copies must not draw with, come back.
 TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
     pp::testing::InFolder root(PP_SOURCE_DIR);
     pp_world* world = FireAndTurned();
@@ -281,15 +283,19 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
     pp_renderer* renderer = nullptr;
     ASSERT_EQ(pp_renderer_create(&renderer), PP_OK) << SDL_GetError();
     ASSERT_EQ(pp_renderer_load_sprite(renderer, 1, "Data/Feuer.png"), PP_OK);
+    glScissor(1, 2, 3, 4);
+    glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     const struct {
-        int Width, Height;  // 0: the window's framebuffer
-        int Clear;
-    } rows[] = {{0, 0, 0},
-                {0, 0, 1},
-                {kWidth, kHeight, 0},
-                {kWidth, kHeight, 1},
-                {kWidth + 13, kHeight + 7, 0},
-                {kWidth + 13, kHeight + 7, 1}};
+        int Width, Height;  // of a framebuffer object; 0: the window's framebuffer
+        int AreaWidth, AreaHeight, Clear;
+    } rows[] = {{0, 0, kWidth, kHeight, 0},
+                {0, 0, kWidth, kHeight, 1},
+                {0, 0, kWidth - 16, kHeight, 1},
+                {0, 0, kWidth - 16, kHeight - 8, 1},
+                {kWidth, kHeight, kWidth, kHeight, 0},
+                {kWidth, kHeight, kWidth, kHeight, 1},
+                {kWidth + 13, kHeight + 7, kWidth, kHeight, 1}};
+    std::vector<uint8_t> window[2];  // the window's whole-area frames by clear
     for (const auto& row : rows) {
         const int width = row.Width == 0 ? kWidth : row.Width;
         const int height = row.Height == 0 ? kHeight : row.Height;
@@ -303,12 +309,13 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
             glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
             glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
         }
-        std::vector<uint8_t> frames[2];
+        std::vector<uint8_t> frames[2];  // straight, copied: R, G, B, A rows from the bottom
         for (int copies = 0; copies < 2; ++copies) {
             pp::DrawHostFramesThroughCopies(copies == 1);
             glClearColor(0.2f, 0.4f, 0.6f, 0.3f);
             glClear(GL_COLOR_BUFFER_BIT);
-            ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, row.Clear), PP_OK);
+            ASSERT_EQ(pp_renderer_draw(renderer, world, row.AreaWidth, row.AreaHeight, row.Clear),
+                      PP_OK);
             frames[copies].resize(static_cast<size_t>(width) * height * 4);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
             glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, frames[copies].data());
@@ -318,10 +325,32 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
             frames[0].begin(), frames[0].end(),
             [&, i = size_t{0}](uint8_t byte) mutable { return byte != frames[1][i++]; });
         EXPECT_EQ(differing, 0) << width << " x " << height << " framebuffer " << framebuffer
+                                << ", area " << row.AreaWidth << " x " << row.AreaHeight
                                 << ", clear " << row.Clear;
+        if (row.AreaWidth == kWidth && row.Width == 0) window[row.Clear] = frames[0];
+        if (row.AreaWidth == kWidth && row.Width != 0) {
+            bool same = true;
+            for (int y = 0; y < kHeight; ++y) {
+                for (int x = 0; x < kWidth; ++x) {
+                    for (int c = 0; c < 3; ++c) {
+                        same = same && frames[0][(y * width + x) * 4 + c] ==
+                                           window[row.Clear][(y * kWidth + x) * 4 + c];
+                    }
+                }
+            }
+            EXPECT_TRUE(same) << "not the window's colours in framebuffer " << framebuffer;
+        }
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glDeleteFramebuffers(1, &framebuffer);
         glDeleteTextures(1, &texture);
+    }
+    const std::pair<GLenum, std::vector<GLint>> state[] = {{GL_SCISSOR_BOX, {1, 2, 3, 4}},
+                                                           {GL_CLIP_ORIGIN, {GL_UPPER_LEFT}},
+                                                           {GL_CLIP_DEPTH_MODE, {GL_ZERO_TO_ONE}}};
+    for (const auto& [query, want] : state) {
+        std::vector<GLint> got(want.size(), -1);
+        glGetIntegerv(query, got.data());
+        EXPECT_EQ(got, want) << std::hex << query;
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     pp_renderer_destroy(renderer);
