@@ -7,10 +7,13 @@
 /// into whatever framebuffer it has bound. Draw gives exactly the pixels the library's own
 /// screen (screen.h) draws for the same world: every particle of layer 0 a textured quad with
 /// its effect's blend factors, composed over what the framebuffer held (or over black when
-/// asked to clear). The frame is composed in an RGB buffer of the renderer's own, so blend
-/// factors that read the destination alpha see 1, as on the library's screen, and the
-/// framebuffer's own alpha is left as it was. Draw neither updates the world nor swaps
-/// buffers; both stay the host's.
+/// asked to clear). Blend factors that read the destination alpha act as if it were 1, as on
+/// the library's screen, whose frame has no alpha, and the framebuffer's own alpha is left as
+/// it was. Into the window of an SDL context (the framebuffer 0 of SDL's current window) with
+/// a frame as tall as the window, and OpenGL 4.5 or GL_ARB_clip_control, the quads are drawn
+/// straight into the framebuffer; elsewhere the frame is composed in a buffer of the
+/// renderer's own and copied over, two full-frame copies that keep the pixels the same on
+/// every framebuffer. Draw neither updates the world nor swaps buffers; both stay the host's.
 ///
 /// Contract:
 /// - Every call needs the context the Renderer was created in current on the calling thread,
@@ -18,9 +21,10 @@
 ///   drawn into is single-sampled and at least width x height pixels.
 /// - Every call leaves the context's state as it found it: program, vertex array, array and
 ///   pixel buffer bindings, active texture unit, texture and sampler of unit 0, framebuffer
-///   bindings, viewport, blend switch, factors and equations, culling, scissor, depth and
-///   stencil tests and the other switches that change what a draw writes, colour mask, clear
-///   colour, provoking vertex, polygon mode and unpack settings. It clears GL's error flags.
+///   bindings, viewport, blend switch, factors and equations, culling, scissor test and box,
+///   depth and stencil tests and the other switches that change what a draw writes, colour
+///   mask, clear colour, clip control, provoking vertex, polygon mode and unpack settings. It
+///   clears GL's error flags.
 /// - One renderer or library screen per process: the sprites, the quad drawing state and the
 ///   frame buffer behind them are shared process-wide, so Create fails while another
 ///   Renderer or the library's screen (OpenScreen) is open, and OpenScreen fails while a
