@@ -80,8 +80,8 @@ bool DrawsStraight(GLuint framebuffer, int32_t height) {
 // texture and sampler of unit 0, framebuffer bindings, viewport, blend factors and equations,
 // culling, colour mask and clear colour, scissor box, clip control where there is one (GL's
 // usual one for the screen's work), provoking vertex, polygon mode, the switches above and the
-// unpack settings. Starting work also
-// clears GL's error flags, since the screen tells its own failures by them.
+// unpack settings. Starting work also clears GL's error flags, since the screen tells its own
+// failures by them.
 class SavedGlState {
   public:
     SavedGlState() {

@@ -18,9 +18,11 @@ struct ScreenState {
     bool Host = false;
     GLuint Scratch = 0;
     // Set while the host-context screen draws straight into the host's framebuffer Target
-    // instead of a back buffer of its own.
+    // instead of a back buffer of its own; the back buffer, when one was made, stays for the
+    // frames that need it, and BufferWidth x BufferHeight is its size.
     bool Direct = false;
     GLuint Target = 0;
+    int32_t BufferWidth = 0, BufferHeight = 0;
     SDL_Window* Parent = nullptr;
     GlContext Context = nullptr;
     GLuint Framebuffer = 0;
@@ -318,6 +320,7 @@ void ReleaseScreen() {
     s.Host = false;
     s.Direct = false;
     s.Target = 0;
+    s.BufferWidth = s.BufferHeight = 0;
     SetWindowEventHook(nullptr);
 }
 
@@ -334,20 +337,6 @@ bool ScreenInHostContext() {
     return State().Host;
 }
 
-namespace {
-
-// The host-context screen's own back buffer and its scratch texture, freed.
-void DropHostBackBuffer() {
-    ScreenState& s = State();
-    if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
-    if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
-    if (s.Scratch != 0) glDeleteTextures(1, &s.Scratch);
-    s.Framebuffer = s.ColourBuffer = s.Scratch = 0;
-    s.Width = s.Height = 0;
-}
-
-}  // namespace
-
 int32_t SizeHostScreen(int32_t width, int32_t height) {
     ScreenState& s = State();
     if (!s.Host) return 0;
@@ -355,12 +344,22 @@ int32_t SizeHostScreen(int32_t width, int32_t height) {
     FlushQuadBatch();
     s.Direct = false;
     s.Target = 0;
-    DropHostBackBuffer();
+    // Back from drawing straight: the back buffer kept meanwhile may be the right size.
+    if (s.Framebuffer != 0 && width == s.BufferWidth && height == s.BufferHeight) {
+        s.Width = width;
+        s.Height = height;
+        return 1;
+    }
+    if (s.Framebuffer != 0) glDeleteFramebuffers(1, &s.Framebuffer);
+    if (s.ColourBuffer != 0) glDeleteTextures(1, &s.ColourBuffer);
+    if (s.Scratch != 0) glDeleteTextures(1, &s.Scratch);
+    s.Framebuffer = s.ColourBuffer = s.Scratch = 0;
+    s.Width = s.Height = s.BufferWidth = s.BufferHeight = 0;
     if (width < 1 || height < 1 || !CreateBackBuffer(width, height)) return 0;
     s.Scratch = CreateRgbTexture(width, height);
     if (glGetError() != GL_NO_ERROR) return 0;
-    s.Width = width;
-    s.Height = height;
+    s.Width = s.BufferWidth = width;
+    s.Height = s.BufferHeight = height;
     return 1;
 }
 
@@ -368,7 +367,6 @@ int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height) {
     ScreenState& s = State();
     if (!s.Host || width < 1 || height < 1) return 0;
     FlushQuadBatch();
-    if (!s.Direct) DropHostBackBuffer();
     s.Direct = true;
     s.Target = framebuffer;
     s.Width = width;

@@ -54,11 +54,11 @@ bool ScreenInHostContext();
 int32_t SizeHostScreen(int32_t width, int32_t height);
 
 // Makes the host-context screen draw straight into the given framebuffer of the host's (0: its
-// window) over its lower-left width x height pixels, with no back buffer of its own (one made
-// by SizeHostScreen is freed): quads go there with the viewport width x height and the same
-// projection, so the top row of the frame is the framebuffer's row 0 unless the caller turns
-// the window's y axis over. SizeHostScreen goes back to a back buffer. Returns 1, or 0 without
-// a host-context screen or for a size below 1.
+// window) over its lower-left width x height pixels instead of its back buffer (which is kept
+// when there is one): quads go there with the viewport width x height and the same
+// projection, so the frame's top row lands on the area's bottom row unless the caller turns
+// GL's window y axis over. SizeHostScreen goes back to the back buffer. Returns 1, or 0
+// without a host-context screen or for a size below 1.
 int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height);
 
 // Copies the lower-left ScreenWidth x ScreenHeight pixels of the given framebuffer (0: the
