@@ -176,8 +176,8 @@ pp_world* FireAndTurned() {
     pp_world* world = nullptr;
     if (pp_world_create(&world, 1000) != PP_OK || pp_world_seed(world, 3) != PP_OK) return world;
     const char turned[] =
-        "EmissionRate = 200\nSize = 14\nRotation = {Min = 0, Max = 90, Inc = 1}\n"
-        "BlendingMode = {7, 6}\nColour = {200, 120, 60}";
+        "EmissionRate = 200,\nSize = 14,\nRotation = {Min = 0, Max = 90, Inc = 1},\n"
+        "Transparency = 160,\nBlendingMode = {7, 6},\nColour = {200, 120, 60}";
     uint32_t effects[2] = {};
     EXPECT_EQ(pp_world_load_effect_file(world, "Data/Feuer.txt", 48, 50, &effects[0]), PP_OK);
     EXPECT_EQ(pp_world_load_effect_text(world, turned, sizeof turned - 1, 30, 30, &effects[1]),
