@@ -216,14 +216,17 @@ TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
 // Paused, nothing moves; resuming adds one frame, not the backlog; a restart (even paused)
 // runs again with every emitter and sprite anew.
 TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
-    PlaySession& session =
-        Start({Effect("fx", "EmissionRate = 100, LifeTime = 100, EmissionVelocity = 50", 2),
-               Effect("b", "EmissionRate = 20, LifeTime = 10", 3, 700, 500)});
+    PlaySession& session = Start(
+        {Effect("fx", "EmissionRate = 100, LifeTime = 100, EmissionVelocity = 50", 2),
+         Effect("b", "EmissionRate = 20, LifeTime = 10, OnBirth = {Effect = fx.txt, Count = 1}", 3,
+                700, 500)});
     RunFrames(20);
     Emitter* emitter = EmitterOf(session, 0);
     const std::string before = ParticleBytes(emitter);
     const int32_t count = emitter->Particles.Count();
+    // The copies of fx that b's births start are not the played effects' own particles.
     EXPECT_EQ(session.LiveParticles(), count + EmitterOf(session, 1)->Particles.Count());
+    EXPECT_GT(session.GetWorld().ParticleCount(), session.LiveParticles());
     const uint32_t frozenAt = session.Clock().Now();
     for (int i = 0; i < 2; ++i) session.Pause();
     RunFrames(60);
