@@ -197,10 +197,12 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     EXPECT_EQ(pp_screen_load_sprite(2, "/no/such.png"), PP_ERROR_FILE);
     ASSERT_TRUE(pp_screen_load_sprite(1, "Data/Feuer.png") == PP_OK &&
                 pp_screen_draw(world, 1) == PP_OK);
-    // Neither effect starts others, so their own counts make the whole.
+    // Neither effect (ids 1 and 2, in load order) starts others, so their own counts make
+    // the whole.
     int64_t total = 0, own[2] = {-1, -1};
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(pp_world_effect_particle_count(world, effects[i], &own[i]), PP_OK);
+        EXPECT_EQ(pp_world_effect_particle_count(world, static_cast<uint32_t>(i + 1), &own[i]),
+                  PP_OK);
     EXPECT_TRUE(pp_world_particle_count(world, &total) == PP_OK && total > 0 &&
                 own[0] + own[1] == total);
     std::vector<uint8_t> screen(kWidth * kHeight * 3);
