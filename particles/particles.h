@@ -155,9 +155,6 @@ struct Engine {
     // Whether an update has run. Kept apart from LastUpdateTime because a virtual clock can
     // read 0 when it wraps, which must not look like "no update yet".
     bool Updated = false;
-    // Updates run so far (wrapping); lets a holder of emitter pointers tell when an update may
-    // have removed some.
-    uint64_t UpdateCount = 0;
     // The OwnerTag of every tagged emitter an update removed (AutoRemove), in removal order;
     // the owner empties it as it reads it.
     std::vector<uint32_t> RemovedTags;

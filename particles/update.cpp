@@ -301,7 +301,6 @@ void PrewarmEmitter(Engine& engine, Emitter& emitter) {
 }
 
 float UpdateParticles(Engine& engine) {
-    ++engine.UpdateCount;
     if (!engine.Updated) {
         engine.LastUpdateTime = static_cast<int32_t>(engine.Clock->Now());
         engine.Updated = true;
