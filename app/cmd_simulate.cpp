@@ -19,7 +19,7 @@ constexpr std::string_view kCommand = "simulate";
 
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
-    "                               [--clock-start T] [--print last|all] [--started]\n"
+    "                               [--clock-start T] [--print last|all]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
     "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
@@ -28,9 +28,7 @@ constexpr const char* kUsage =
     "after every frame with --print all, one JSON line is printed:\n"
     "  {\"frame\": k, \"time\": T, \"dt\": D, \"particles\": [[Sprite, Size, X, Y, VelocityX,\n"
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
-    "with the particles oldest first. With --started each line ends in \"started\": P\n"
-    "before its closing brace: the live particles of the effects that particles started,\n"
-    "which are not listed. The time, like every DeathTime, is the clock reading as\n"
+    "with the particles oldest first. The time, like every DeathTime, is the clock reading as\n"
     "the engine compares it: a signed 32-bit number (2147483648 ms on is -2147483648).\n"
     "A FILE that cannot be read still runs what the loader makes of its name; a note on\n"
     "stderr says so and the exit status is 1.\n";
@@ -42,7 +40,6 @@ struct Options : ClockOptions {
     int32_t X = 0;
     int32_t Y = 0;
     bool PrintAll = false;
-    bool Started = false;
 };
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -74,8 +71,6 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
                 return "--print wants last or all, not '" + std::string(*value) + "'";
             }
             options.PrintAll = *value == "all";
-        } else if (name == "--started") {
-            options.Started = true;
         } else {
             return "unknown option '" + std::string(name) + "'";
         }
@@ -87,7 +82,7 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
 
 void AppendFrameJson(std::string& out, particleplayer::World& world,
                      std::vector<particleplayer::Particle>& particles, int64_t frame, uint32_t time,
-                     float dt, bool started) {
+                     float dt) {
     out += "{\"frame\": ";
     AppendJsonInt(out, frame);
     out += ", \"time\": ";
@@ -97,22 +92,15 @@ void AppendFrameJson(std::string& out, particleplayer::World& world,
     AppendJsonFloat(out, dt);
     out += ", \"particles\": [";
     bool first = true;
-    int64_t listed = 0;
     for (const particleplayer::Effect effect : world.Effects()) {
         world.Particles(effect, particles);
-        listed += static_cast<int64_t>(particles.size());
         for (const particleplayer::Particle& particle : particles) {
             if (!first) out += ", ";
             first = false;
             AppendParticleJson(out, particle);
         }
     }
-    out += "]";
-    if (started) {
-        out += ", \"started\": ";
-        AppendJsonInt(out, world.ParticleCount() - listed);
-    }
-    out += "}\n";
+    out += "]}\n";
 }
 
 }  // namespace
@@ -151,7 +139,7 @@ int RunSimulate(CommandArgs args) {
         const float dt = world.Update();
         if (!options.PrintAll && frame != options.Frames) continue;
         out.clear();
-        AppendFrameJson(out, world, particles, frame, time, dt, options.Started);
+        AppendFrameJson(out, world, particles, frame, time, dt);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
     return std::fflush(stdout) == 0 && readable ? 0 : 1;

@@ -159,7 +159,7 @@ inline constexpr std::array<EffectKey, 29> kEffectKeys{{
     {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}},
     {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet},
     {"Burst", EffectValueKind::Burst, &ExtraParams::Burst},
-    // Below 2^30 ms, so that the emission's end is an exact clock difference.
+    // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
     {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f}},
     {"Prewarm", EffectValueKind::Amount,
      AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}},
