@@ -201,7 +201,7 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
          {{"e.txt", still + "EmissionRate = 10, Prewarm = 1, Duration = 0.5"}},
          {"simulate"},
          {"5\n", "255, 100016,", "255, 100112,", "255, 100208,", "255, 100304,", "255, 100416,"}},
-        {"the last one shorter so that the run ends at the load",
+        {"the last one shorter when that span is no multiple of 16",
          {{"e.txt", still + "EmissionRate = 1000, Prewarm = 0.02"}},
          {"simulate", "--frame-ms", "0"},
          {"20\n", "255, 100996,", "255, 101000,", "!255, 100992,"}},
