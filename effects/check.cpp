@@ -25,17 +25,22 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
     return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
+ChainLink StartedLink(const std::string& path) {
+    const std::string open = EffectOpenPath(path);
+    return ChainLink{open, IdentityOf(open)};
+}
+
 class Checker {
   public:
     Checker() : engine_(clock_) { FillAreaTypes(engine_); }
 
     void CheckPath(const std::string& path) {
-        started_ = {EffectOpenPath(path)};
+        started_ = {StartedLink(path)};
         CheckFile(path);
     }
 
     void CheckBytes(std::string_view bytes, const std::string& name) {
-        started_ = {EffectOpenPath(name)};
+        started_ = {StartedLink(name)};
         CheckText(bytes, name);
     }
 
@@ -172,10 +177,12 @@ class Checker {
         auto report = [&](std::string message) {
             groups_[group].Findings.push_back(Located{at, std::move(message)});
         };
-        const std::string target = EffectOpenPath(ref.Path);
-        if (std::find(started_.begin(), started_.end(), target) != started_.end()) {
+        const ChainLink link = StartedLink(ref.Path);
+        const std::string& target = link.OpenPath;
+        if (std::any_of(started_.begin(), started_.end(),
+                        [&link](const ChainLink& s) { return s.SameFile(link); })) {
             std::string route;
-            for (const std::string& path : started_) route += path + " -> ";
+            for (const ChainLink& s : started_) route += s.OpenPath + " -> ";
             report(Quote(ref.Path) + " is an effect already being started (" + route + target +
                    "): an effect never starts itself, so the loader starts nothing here");
             return;
@@ -191,7 +198,7 @@ class Checker {
                    "): no effect is started" + RelativeHint(groups_[group].Name, ref.Path));
             return;
         }
-        started_.push_back(target);
+        started_.push_back(link);
         CheckFile(ref.Path);
         started_.pop_back();
     }
@@ -295,7 +302,7 @@ class Checker {
     std::vector<Group> groups_;
     // The effect files being started, the file named first: a sub-effect among them would
     // start itself.
-    std::vector<std::string> started_;
+    std::vector<ChainLink> started_;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 // SpriteSheet, Burst, OnBirth and OnDeath), each value held to its range as the loader holds it.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "effects/check_text.h"
 #include "effects/extra_values.h"
@@ -31,6 +32,18 @@ std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
 
 // A number the loader holds to [min, max]: where it was outside, what it became.
 void TextCheck::CheckHeld(TextRange r, const std::string& what, float value, float min, float max) {
+    if (value < min) {
+        Report(r.Begin,
+               what + " " + Show(value) + " is below " + Show(min) + ": held at " + Show(min));
+    } else if (value > max) {
+        Report(r.Begin,
+               what + " " + Show(value) + " is above " + Show(max) + ": held at " + Show(max));
+    }
+}
+
+// A whole number the loader holds to [min, max], shown as the whole number it reads.
+void TextCheck::CheckHeld(TextRange r, const std::string& what, int32_t value, int32_t min,
+                          int32_t max) {
     if (value < min) {
         Report(r.Begin,
                what + " " + Show(value) + " is below " + Show(min) + ": held at " + Show(min));
@@ -142,14 +155,16 @@ void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, f
         }
         last = std::max(last, held);
         ++count;
-        if (e.Value.Empty()) {
+        // The loader reads a value in braces by its inside, as every key's value.
+        const TextRange inside = BlockInside(text_, e.Value);
+        if (e.Value.Empty() || (!colours && inside.Empty())) {
             Report(e.Name.Begin, "the key at time " + Show(held) + " has no value: read as " +
                                      (colours ? "white" : "1"));
         } else if (colours) {
-            CheckColour(BlockInside(text_, e.Value), "the colour at time " + Show(held));
+            CheckColour(inside, "the colour at time " + Show(held));
         } else {
-            CheckNumber(e.Value, NumberKind::Float);
-            CheckHeld(e.Value, "the value", TextToFloat(Slice(e.Value)), min, max);
+            CheckNumber(inside, NumberKind::Float);
+            CheckHeld(inside, "the value", TextToFloat(Slice(inside)), min, max);
         }
     }
 }
@@ -201,12 +216,16 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
             subEffects_.push_back(ExtendsRef{std::string(Slice(r)), r.Begin});
             continue;
         }
-        CheckNumber(r, field.Integer ? NumberKind::Int : NumberKind::Float);
-        const float value =
-            field.Integer ? static_cast<float>(TextToInt(Slice(r))) : TextToFloat(Slice(r));
+        const std::string what = "'" + std::string(field.Name) + "'";
+        if (!field.Integer) {
+            CheckNumber(r, NumberKind::Float);
+            CheckHeld(r, what, TextToFloat(Slice(r)), field.Min, field.Max);
+            continue;
+        }
+        CheckNumber(r, NumberKind::Int);
         // Frames beyond the sheet's cells are said below, with the cells.
-        const float max = field.Name == "Frames" ? INFINITY : field.Max;
-        CheckHeld(r, "'" + std::string(field.Name) + "'", value, field.Min, max);
+        const auto max = field.Name == "Frames" ? INT32_MAX : static_cast<int32_t>(field.Max);
+        CheckHeld(r, what, TextToInt(Slice(r)), static_cast<int32_t>(field.Min), max);
     }
     if (key.Kind == EffectValueKind::SpriteSheet && given[2] != nullptr) {
         const SpriteSheetParams sheet = ParseSpriteSheet(Slice(v));

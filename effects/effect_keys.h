@@ -159,7 +159,8 @@ inline constexpr std::array<EffectKey, 29> kEffectKeys{{
     {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}},
     {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet},
     {"Burst", EffectValueKind::Burst, &ExtraParams::Burst},
-    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e9f}},
+    // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
+    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f}},
     {"Prewarm", EffectValueKind::Amount,
      AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}},
     {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth},

@@ -53,6 +53,13 @@ struct ChainFile {
 struct ChainLink {
     std::string OpenPath;
     std::optional<FileIdentity> Identity;
+
+    // Whether `other` is this very file: by identity, so that "./a.txt" and "a.txt" are one
+    // file; by the path as opened only where either has no identity (it cannot be opened).
+    bool SameFile(const ChainLink& other) const {
+        if (Identity && other.Identity) return *Identity == *other.Identity;
+        return OpenPath == other.OpenPath;
+    }
 };
 
 class ExtendsChain {

@@ -11,8 +11,8 @@ namespace {
 
 constexpr float kWhite = 255.0f;
 
-// A field's number; integers are read as whole numbers and held in 64 bits, so a huge one is
-// held at the top of the range rather than wrapping.
+// A field's number held to its range; a whole-number field reads as Layer does (a fraction cut
+// off, '$' hex and '%' binary, the low 32 bits of a longer number).
 float ReadFieldAt(std::string_view text, std::span<const BlockField> fields, std::size_t index) {
     const std::string value = BlockFieldText(text, fields, index);
     const BlockField& field = fields[index];

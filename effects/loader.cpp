@@ -19,10 +19,10 @@ namespace {
 // file cannot start itself), how deep it is, and the paths its OnBirth and OnDeath name.
 struct LoadChain : ExtendsChain {
     LoadChain() = default;
-    LoadChain(std::size_t bytes, std::vector<std::string> started, int32_t depth)
+    LoadChain(std::size_t bytes, std::vector<ChainLink> started, int32_t depth)
         : ExtendsChain(bytes), Started(std::move(started)), Depth(depth) {}
 
-    std::vector<std::string> Started;
+    std::vector<ChainLink> Started;
     int32_t Depth = 0;     // 0 for an effect of its own, 1 for its sub-effects, ...
     int32_t Applying = 0;  // effect texts being applied, the parents' included
     std::optional<std::string> OnBirth, OnDeath;  // the last path each key named
@@ -122,14 +122,17 @@ void Store(EmitterParams& params, SubEffectParams ExtraParams::*to, std::string_
 // list full. An effect equal to one already kept shares its entry.
 int32_t LoadSubEffect(Engine& engine, const std::string& path, LoadChain& chain) {
     if (path.empty() || chain.Depth >= kMaxSubEffectDepth) return -1;
-    std::vector<std::string> started = chain.Started;
-    if (!chain.Links().empty()) started.push_back(chain.Links().front().OpenPath);
-    if (std::find(started.begin(), started.end(), EffectOpenPath(path)) != started.end()) {
-        return -1;
-    }
+    std::vector<ChainLink> started = chain.Started;
+    if (!chain.Links().empty()) started.push_back(chain.Links().front());
     LoadChain sub(chain.BytesLeft(), std::move(started), chain.Depth + 1);
     ChainFile file = sub.Open(path);
     if (file.Stop != ChainStop::None || !file.File) return -1;
+    // Judged on the file opened, whatever path names it.
+    const ChainLink opened{file.OpenPath, file.Identity};
+    if (std::any_of(sub.Started.begin(), sub.Started.end(),
+                    [&opened](const ChainLink& s) { return s.SameFile(opened); })) {
+        return -1;
+    }
     EmitterParams params = DefaultParamsAt(0, 0);
     sub.Enter(file);
     ApplyEffectText(engine, params, file.TakeText(), sub);

@@ -18,6 +18,8 @@ constexpr float kPi = 3.1415927f;
 constexpr int32_t kMaxIntervalMs = 1 << 30;
 
 constexpr int32_t kBacklogLimit = 1000;
+// The most bursts one update emits, a second's worth at the shortest interval.
+constexpr int32_t kMaxBurstsAtOnce = 1000;
 
 // The span of a lifetime in milliseconds. A death time further ahead than 2^31 - 1 ms would
 // read as lying in the past; one 2^30 ms back is as dead as it gets and still reads as past
@@ -124,23 +126,26 @@ int32_t DeathTimeAfter(int32_t t, float lifeMs) {
     return RoundToInt(ms + static_cast<double>(t));
 }
 
-// A span in seconds (Duration, a burst Interval) in whole milliseconds, rounded, at least 1
-// and at most 2^30 (NaN gives 1), so that sums of it with clock readings stay comparable.
-int32_t SpanMs(float seconds) {
+// A burst Interval in whole milliseconds, rounded, at least 1 and at most 2^30 (NaN gives 1),
+// so that sums of it with clock readings stay comparable.
+int32_t IntervalMs(float seconds) {
     const float ms = seconds * 1000.0f;
     if (!(ms >= 1.0f)) return 1;
     if (ms > static_cast<float>(kMaxIntervalMs)) return kMaxIntervalMs;
     return RoundToInt(ms);
 }
 
-// Whether what falls due at clock reading `due` comes before the end that Duration sets. The
-// first time it does not, the emission is over for good: a clock that has run 24.8 days on
-// would otherwise read as before the end again.
-bool BeforeEnd(Emitter& e, int32_t due) {
+// Whether the emitter may still emit in an update at clock reading now: Duration's end is the
+// moment of emission, so that no particle is born later than Duration seconds after the
+// emitter's start, and one born exactly then still is. The loader holds Duration far below
+// 2^31 ms, and the product of a float and 1000 is exact in double. The first time the end has
+// passed, the emission is over for good: a clock that has run 24.8 days on would otherwise
+// read as before the end again.
+bool BeforeEnd(Emitter& e, int32_t now) {
     if (!(e.Extras.Duration > 0.0f)) return true;
     if (e.EmissionOver == 0) {
-        const int32_t end = WrapAdd(e.StartTime, SpanMs(e.Extras.Duration));
-        if (ClockDiff(end, due) <= 0) e.EmissionOver = 1;
+        const double end = static_cast<double>(e.Extras.Duration) * 1000.0;
+        if (static_cast<double>(ClockDiff(now, e.StartTime)) > end) e.EmissionOver = 1;
     }
     return e.EmissionOver == 0;
 }
@@ -154,23 +159,28 @@ void SpawnRecordingBirth(Engine& engine, Emitter& e) {
     }
 }
 
-// The bursts due at now (see EmitDueParticles): at most one is spawned (none when `spawn` is
-// false), the others are dropped.
+// The bursts due before now (see EmitDueParticles): every one that the time since the last
+// update passed over, Repeat in all, each Count particles (none when `spawn` is false). Of more
+// than kMaxBurstsAtOnce the earlier ones are dropped, so one update spawns at most a million.
 void EmitBursts(Engine& engine, Emitter& e, int32_t now, bool spawn) {
     const BurstParams& burst = e.Extras.Burst;
     const int32_t lag = ClockDiff(now, e.NextEmission);
     if (lag <= 0) return;
     if (burst.Repeat > 0 && e.BurstsDone >= burst.Repeat) return;
-    if (!BeforeEnd(e, e.NextEmission)) return;
+    if (!BeforeEnd(e, now)) return;
     // Bursts fall due at NextEmission + k * interval for every k * interval < lag.
-    const int32_t interval = SpanMs(burst.Interval);
-    const int32_t due = 1 + (lag - 1) / interval;
+    const int32_t interval = IntervalMs(burst.Interval);
+    int32_t due = 1 + (lag - 1) / interval;
+    if (burst.Repeat > 0) due = std::min(due, burst.Repeat - e.BurstsDone);
     e.BurstsDone = due > INT32_MAX - e.BurstsDone ? INT32_MAX : e.BurstsDone + due;
     const auto skip = static_cast<int64_t>(due) * interval;
     e.NextEmission = WrapAdd(e.NextEmission, static_cast<int32_t>(static_cast<uint32_t>(skip)));
     if (!spawn) return;
-    const int32_t count = std::min(burst.Count, kBacklogLimit);
-    for (int32_t i = 0; i < count; ++i) SpawnRecordingBirth(engine, e);
+    const int32_t count = std::min(burst.Count, kMaxBurstCount);
+    const int32_t bursts = std::min(due, kMaxBurstsAtOnce);
+    for (int32_t b = 0; b < bursts; ++b) {
+        for (int32_t i = 0; i < count; ++i) SpawnRecordingBirth(engine, e);
+    }
 }
 
 // The schedule of an emitter with an optional emission key (see EmitDueParticles). Apart from
@@ -197,7 +207,8 @@ void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
     if (ClockDiff(now, e.NextEmission) > kBacklogLimit) {
         e.NextEmission = WrapAdd(now, -kBacklogLimit);
     }
-    while (ClockDiff(now, e.NextEmission) > 0 && BeforeEnd(e, e.NextEmission)) {
+    if (!BeforeEnd(e, now)) return;
+    while (ClockDiff(now, e.NextEmission) > 0) {
         SpawnRecordingBirth(engine, e);
         float rate = SampleValueSpec(engine, e.EmissionRate);
         e.NextEmission = WrapAdd(e.NextEmission, EmissionInterval(rate));

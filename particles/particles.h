@@ -222,11 +222,11 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 // With the optional emission keys (extra_params.h) the schedule changes:
 //   - Burst.Count > 0 replaces the steady rate: Count particles (held at 1000) at the
 //     emitter's start, then every Interval seconds (held at 1 ms to 2^30 ms), Repeat bursts in
-//     all (0 forever); NextEmission holds the next burst's time. An update that finds several
-//     bursts due emits one and drops the others (they count towards Repeat), so a long pause
-//     never piles up particles; bursts due while the emitter is disabled are dropped too;
-//   - Duration > 0: nothing due at or after StartTime + Duration (held at 2^30 ms) is spawned;
-//     once that end is reached EmissionOver stays set;
+//     all (0 forever); NextEmission holds the next burst's time. An update emits every burst
+//     due since the last one, of more than 1000 the last 1000 (the earlier ones count towards
+//     Repeat); bursts due while the emitter is disabled are dropped;
+//   - Duration > 0: no update later than StartTime + Duration spawns anything (one at that
+//     very reading still does); once that end has passed EmissionOver stays set;
 //   - OnBirth: every new particle records a start in Engine::PendingStarts;
 //   - a started sub-effect (StartCount >= 0) spawns StartCount particles in its first update
 //     and none after, whatever its rate, bursts and duration.

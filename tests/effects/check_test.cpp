@@ -137,6 +137,10 @@ TEST(Check, EachKindOfFindingOnce) {
          {"base.txt:1:11 (top.txt -> base.txt -> top.txt)"},
          "Extends = top.txt"},
         {"Extends = ./top.txt", {"1:11 under another name (top.txt -> ./top.txt)"}},
+        {"OnDeath = {Effect = ./top.txt}", {"1:21 (top.txt -> ./top.txt): an effect never starts"}},
+        {"SizeOverLife = {0 = {3}, 1 = {}}", {"1:26 the key at time 1 has no value: read as 1"}},
+        {"Burst = {Count = 2, Repeat = 2147483647}",
+         {"1:30 'Repeat' 2147483647 is above 1000000: held at 1000000"}},
     };
     TempDir dir;
     InFolder in(dir.Path());

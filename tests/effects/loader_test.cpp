@@ -141,6 +141,7 @@ TEST_F(Loader, FilesLoadWithTheirExtendsChainsAndSubEffects) {
     dir_.Write("fx/Spark.txt", "Extends = fx\\Base.txt, LifeTime = 1");
     dir_.Write("Ping.txt", "Size = 5, OnDeath = {Effect = Pong.txt}");
     dir_.Write("Pong.txt", "Size = 6, OnDeath = {Effect = Ping.txt}");
+    dir_.Write("Dot.txt", "OnDeath = {Effect = ./Dot.txt}, OnBirth = {Effect = fx/../Dot.txt}");
     for (int i = 1; i <= 6; ++i) {
         const std::string n = std::to_string(i);
         dir_.Write("D" + n + ".txt",
@@ -169,6 +170,10 @@ TEST_F(Loader, FilesLoadWithTheirExtendsChainsAndSubEffects) {
     EXPECT_EQ(
         std::pair(engine_.SubEffects[1].Size.Min, engine_.SubEffects[1].Extras.OnDeath.Effect),
         std::pair(6.0f, -1));
+    // A file named otherwise is still the file itself.
+    const Emitter* dot = LoadEffect(engine_, "Dot.txt", 0, 0);
+    EXPECT_EQ(std::pair(dot->Extras.OnDeath.Effect, dot->Extras.OnBirth.Effect), std::pair(-1, -1));
+    ASSERT_EQ(engine_.SubEffects.size(), 2u);
     // D1 starts D2 ... D5 (depth 4); D5's own sub-effect is not loaded.
     int32_t next = LoadEffect(engine_, "D1.txt", 0, 0)->Extras.OnDeath.Effect;
     for (int depth = 1; depth <= kMaxSubEffectDepth;

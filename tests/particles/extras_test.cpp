@@ -1,9 +1,12 @@
 // The optional keys: looks, the extras pass, bursts, Duration, Prewarm and sub-effects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -143,10 +146,17 @@ TEST(Emission, BurstAndDurationCountsOverTime) {
         const char* steps;
     } rows[] = {
         {1000, {10, 0.5f, 3}, 0, "0:0 1:10 499:10 1:20 500:30 2000:30"},
-        {1000, {5, 0.1f, 0}, 0, "1:5 100:10 5000:15 1:15 99:20"},
+        {1000, {5, 0.1f, 0}, 0, "1:5 100:10 5000:260 1:260 99:265"},
+        {1000, {2, 0.001f, 0}, 0, "1:2 3000:2002 1:2004"},
+        {1000, {1, 0.0f, 0}, 0, "16:16 16:32"},
+        {1000, {1, 0.0126f, 0}, 0, "26:2 13:3"},
+        {1000, {2, 0.1f, 4}, 0, "350:8 350:8"},
         {1000, {4, 0.1f, 0}, 0, "1:4 100d:4 100d:4 100:8 100:12"},
         {1000, {5000, 1.0f, 1}, 0, "1:1000 5000:1000"},
-        {1000, {}, 0.5f, "1:1 200:21 1000:50"},
+        {1000, {}, 0.5f, "1:1 200:21 1000:21"},
+        {1000, {}, 0.05f, "30:3 20:5 1:5"},
+        {1000, {}, 0.125f, "120:12 5:13 10:13"},
+        {1000, {2, 0.1f, 0}, 0.2f, "5000:0"},
         {1000, {3, 0.25f, 0}, 0.6f, "1:3 250:6 250:9 250:9 1000:9"},
         {4294967000u, {2, 0.2f, 0}, 0.5f, "1:2 200:4 200:6 200:6 200:6"},
         {1000, {}, 0.01f, "20d:0 2147484000d:0 1000:0"},
@@ -163,6 +173,59 @@ TEST(Emission, BurstAndDurationCountsOverTime) {
             e->Disable = step.find('d') != std::string::npos ? 1 : 0;
             t.Step(static_cast<uint32_t>(std::stoul(step)));
             EXPECT_EQ(e->Particles.Count(), std::stoi(step.substr(step.find(':') + 1))) << step;
+        }
+    }
+}
+
+// Bursts, the steady rate and Duration over random frames, against the schedule worked out
+// plainly from the documented rules, in 64 bits from the start: burst k (below Repeat, unless
+// it is 0) falls due k intervals (whole milliseconds, at least 1) after the start, and an
+// update emits Count for every burst due since the previous one (of more than 1000, 1000); the
+// steady rate emits one particle every 1000 / rate ms, at most a second's backlog; and no
+// update more than Duration after the start emits anything.
+TEST(Emission, BurstsRateAndDurationFollowThePlainSchedule) {
+    std::mt19937 random(35);
+    const auto pick = [&random](const auto& from) { return from[random() % std::size(from)]; };
+    const int32_t intervals[] = {-5, 0, 1, 3, 10, 100, 250, 1000, 1700};
+    const int32_t repeats[] = {0, 1, 2, 5, 40};
+    const float rates[] = {7, 300, 1000, 2500};  // one every 143, 3, 1 and 1 ms
+    const float durations[] = {0.0f, 1e-40f, 0.016f, 0.05f, 0.5f, 2.0f, 30.0f};
+    const uint32_t frames[] = {1, 5, 16, 50, 333, 1000, 2500, 6000};
+    for (int run = 0; run < 240; ++run) {
+        TestEngine t(static_cast<uint32_t>(run), run % 2 == 0 ? 1000 : 4294966000u);
+        Emitter* e = CreateEmitter(t.engine, 0, 0);
+        SetValueSpec(e->LifeTime, 1e7f, 1e7f, 1);
+        const bool bursts = run % 4 != 0;
+        const int32_t count = 1 + static_cast<int32_t>(random() % 3), repeat = pick(repeats);
+        const int32_t interval = pick(intervals);
+        const float rate = pick(rates), duration = pick(durations);
+        if (bursts) e->Extras.Burst = {count, static_cast<float>(interval) / 1000.0f, repeat};
+        SetValueSpec(e->EmissionRate, rate, rate, 1);
+        e->Extras.Duration = duration;
+        SCOPED_TRACE(::testing::Message()
+                     << "bursts " << bursts << " count " << count << " interval " << interval
+                     << " repeat " << repeat << " rate " << rate << " duration " << duration);
+        UpdateParticles(t.engine);
+        const int64_t burstGap = std::max(1, interval);
+        const int64_t particleGap = std::max<int64_t>(1, std::lround(1000.0 / rate));
+        int64_t elapsed = 0, emitted = 0, next = 0, burstsDue = 0;
+        for (int step = 0; step < 30; ++step) {
+            const uint32_t frame = pick(frames);
+            elapsed += frame;
+            t.Step(frame);
+            const bool open = duration == 0.0f || elapsed <= static_cast<double>(duration) * 1000.0;
+            if (bursts) {
+                int64_t due = 0;
+                for (; (repeat == 0 || burstsDue < repeat) && burstsDue * burstGap < elapsed;
+                     ++burstsDue) {
+                    ++due;
+                }
+                if (open) emitted += count * std::min<int64_t>(due, 1000);
+            } else {
+                next = std::max(next, elapsed - 1000);
+                for (; open && next < elapsed; next += particleGap) ++emitted;
+            }
+            ASSERT_EQ(e->Particles.Count(), emitted) << "after " << elapsed << " ms";
         }
     }
 }
