@@ -11,7 +11,7 @@ packages=(
   libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3
-  libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth
+  libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth libsfml-dev
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
