@@ -45,6 +45,7 @@
 
 #include "particleplayer/world.h"
 
+/// SDL's 2D renderer, as SDL_render.h declares it.
 struct SDL_Renderer;
 
 namespace particleplayer {
