@@ -93,6 +93,21 @@ double BuiltInBlend(BuiltIn mode, double s, double sa, double d) {
     }
 }
 
+// SDL's OpenGL renderer on a hidden 96 x 72 window of SDL's offscreen driver, made once and
+// kept to the end of the process: SDL unloads libGL with the last OpenGL window, and the
+// function stubs libGL made for the renderer's look-ups would then count as leaks.
+SDL_Renderer* OpenGlRenderer() {
+    static SDL_Renderer* const renderer = [] {
+        SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return static_cast<SDL_Renderer*>(nullptr);
+        SDL_Window* window =
+            SDL_CreateWindow("", 0, 0, 96, 72, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
+        return window != nullptr ? SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED)
+                                 : nullptr;
+    }();
+    return renderer;
+}
+
 void CountWarning(void* user, int, SDL_LogPriority priority, const char*) {
     if (priority == SDL_LOG_PRIORITY_WARN) ++*static_cast<int*>(user);
 }
@@ -202,11 +217,7 @@ TEST(SdlRenderer, SoftwareRendererTakesTheNearestBuiltInMode) {
 
 // SDL's OpenGL renderer composes every pair: each pixel is its pair's blend, and nothing warns.
 TEST(SdlRenderer, OpenGlRendererComposesEveryPair) {
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window =
-        SDL_CreateWindow("", 0, 0, kSide * 3, kSide * 3, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
+    SDL_Renderer* renderer = OpenGlRenderer();
     ASSERT_NE(renderer, nullptr) << SDL_GetError();
     int warnings = 0;
     DrawEveryPair(renderer, warnings, [&](int s, int d, auto&& near, const std::string& what) {
@@ -214,9 +225,6 @@ TEST(SdlRenderer, OpenGlRendererComposesEveryPair) {
             << what;
     });
     EXPECT_EQ(warnings, 0);
-    SDL_DestroyRenderer(renderer);
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 // A fire and a tinted, turned effect whose blend reads the destination alpha, 400 ms in.
@@ -241,6 +249,24 @@ TEST(SdlRenderer, OpenGlRendererDrawsTheLibraryScreensPixels) {
     constexpr int kWidth = 96, kHeight = 72;
     World world;
     FireAndTurned(world);
+    SDL_Renderer* renderer = OpenGlRenderer();
+    ASSERT_NE(renderer, nullptr) << SDL_GetError();
+    std::vector<uint8_t> frame(kWidth * kHeight * 3);
+    {
+        auto particles = SdlRenderer::Create(renderer);
+        ASSERT_TRUE(particles.Ok() && particles.Value.LoadSprite(1, "Data/Feuer.png").Ok());
+        EXPECT_FALSE(particles.Value.LoadSprite(2, "/no/such.png").Ok());
+        EXPECT_FALSE(particles.Value.LoadSprite(2, "Data/Feuer.txt").Ok()) << "not an image";
+        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+        SDL_RenderClear(renderer);
+        const Status drawn = particles.Value.Draw(world);
+        ASSERT_TRUE(drawn.Ok()) << drawn.Error;
+        ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, frame.data(),
+                                       kWidth * 3),
+                  0);
+        EXPECT_GT(std::count(frame.begin(), frame.end(), 0), 0);
+    }
+    // The library's screen afterwards, its textures gone: it ends SDL's video when it closes.
     ScreenOptions options;
     options.Width = kWidth;
     options.Height = kHeight;
@@ -249,31 +275,7 @@ TEST(SdlRenderer, OpenGlRendererDrawsTheLibraryScreensPixels) {
     ASSERT_TRUE(OpenScreen(options).Ok() && LoadSprite(1, "Data/Feuer.png").Ok() &&
                 DrawFrame(world, false).Ok() && ReadPixels(screen).Ok());
     CloseScreen();
-
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "opengl");
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_Window* window =
-        SDL_CreateWindow("", 0, 0, kWidth, kHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED);
-    ASSERT_NE(renderer, nullptr) << SDL_GetError();
-    {
-        auto particles = SdlRenderer::Create(renderer);
-        ASSERT_TRUE(particles.Ok() && particles.Value.LoadSprite(1, "Data/Feuer.png").Ok());
-        EXPECT_FALSE(particles.Value.LoadSprite(2, "/no/such.png").Ok());
-        EXPECT_FALSE(particles.Value.LoadSprite(2, "Data/Feuer.txt").Ok()) << "not an image";
-        SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-        SDL_RenderClear(renderer);
-        ASSERT_TRUE(particles.Value.Draw(world).Ok());
-        std::vector<uint8_t> drawn(screen.size());
-        ASSERT_EQ(SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, drawn.data(),
-                                       kWidth * 3),
-                  0);
-        EXPECT_TRUE(drawn == screen) << "not the library screen's frame";
-        EXPECT_GT(std::count(drawn.begin(), drawn.end(), 0), 0);
-    }
-    SDL_DestroyRenderer(renderer);
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    EXPECT_TRUE(frame == screen) << "not the library screen's frame";
 }
 
 // The host's draw colour, blend mode, target, viewport, clip and scale come back as they
