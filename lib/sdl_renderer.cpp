@@ -83,12 +83,6 @@ struct Sprite {
     SDL_BlendMode Mode = SDL_BLENDMODE_INVALID;
 };
 
-// The SDL blend mode a pair draws with on one renderer, found on first use.
-struct PairMode {
-    SDL_BlendMode Mode = SDL_BLENDMODE_INVALID;
-    bool Composed = false;  // the composed mode, not a built-in one in its place
-};
-
 // The quads of one SDL_RenderGeometry call at most: its vertex count is an int.
 constexpr uint32_t kMaxVerticesPerCall = 6u << 20;
 
@@ -96,7 +90,8 @@ constexpr uint32_t kMaxVerticesPerCall = 6u << 20;
 struct Backend {
     SDL_Renderer* Renderer = nullptr;
     std::map<int32_t, Sprite> Sprites;
-    std::map<std::pair<int, int>, PairMode> Modes;  // by the pair's SDL factors
+    // The mode each pair of SDL factors draws with on this renderer, found on first use.
+    std::map<std::pair<int, int>, SDL_BlendMode> Modes;
     VertexArray Quads;
     std::vector<SDL_Vertex> Corners;
 
@@ -129,16 +124,15 @@ struct Backend {
         const SDL_BlendFactor source = SdlFactor(gl.Source);
         const SDL_BlendFactor destination = SdlFactor(gl.Destination);
         if (source == SDL_BLENDFACTOR_ZERO && destination == SDL_BLENDFACTOR_ONE) return false;
-        PairMode& pair = Modes[{source, destination}];
-        if (pair.Mode == SDL_BLENDMODE_INVALID) {
-            pair.Mode = SDL_ComposeCustomBlendMode(source, destination, SDL_BLENDOPERATION_ADD,
-                                                   SDL_BLENDFACTOR_ZERO, SDL_BLENDFACTOR_ONE,
-                                                   SDL_BLENDOPERATION_ADD);
-            pair.Composed = true;
-            if (SDL_SetTextureBlendMode(sprite.Texture, pair.Mode) != 0) {
+        const auto [found, first] = Modes.try_emplace({source, destination}, SDL_BLENDMODE_INVALID);
+        SDL_BlendMode& mode = found->second;
+        if (first) {
+            mode = SDL_ComposeCustomBlendMode(source, destination, SDL_BLENDOPERATION_ADD,
+                                              SDL_BLENDFACTOR_ZERO, SDL_BLENDFACTOR_ONE,
+                                              SDL_BLENDOPERATION_ADD);
+            if (SDL_SetTextureBlendMode(sprite.Texture, mode) != 0) {
                 bool exact = false;
-                pair.Mode = NearestBuiltIn(source, destination, exact);
-                pair.Composed = false;
+                mode = NearestBuiltIn(source, destination, exact);
                 if (!exact) {
                     SDL_LogWarn(SDL_LOG_CATEGORY_APPLICATION,
                                 "particleplayer: this renderer cannot blend with the pair %d, "
@@ -146,11 +140,11 @@ struct Backend {
                                 static_cast<int>(sourceCode), static_cast<int>(destinationCode));
                 }
             }
-            sprite.Mode = SDL_BLENDMODE_INVALID;
+            sprite.Mode = SDL_BLENDMODE_INVALID;  // the trial left one mode or the other on it
         }
-        if (sprite.Mode != pair.Mode) {
-            if (SDL_SetTextureBlendMode(sprite.Texture, pair.Mode) != 0) return false;
-            sprite.Mode = pair.Mode;
+        if (sprite.Mode != mode) {
+            if (SDL_SetTextureBlendMode(sprite.Texture, mode) != 0) return false;
+            sprite.Mode = mode;
         }
         return true;
     }
