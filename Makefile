@@ -4,11 +4,12 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 WEB_BUILD  ?= build-web
+DEB_BUILD  ?= build-deb
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images \
-	install consumer-test docs web web-test
+	install consumer-test docs web web-test deb
 
 all: build
 
@@ -47,6 +48,20 @@ install: build
 # it and run headless (tools/consumer-test).
 consumer-test: build
 	tools/consumer-test $(BUILD)
+
+# Debian packages of the library, its development files and the player (cmake/packages.cmake)
+# in $(DEB_BUILD)/, checked by lintian, then unpacked into a scratch root (nothing is installed
+# on the system) and used there by the consumer test.
+deb: deps
+	@scripts/install-deps.sh --deb
+	cmake -S . -B $(DEB_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DPP_PACKAGES=ON -DPP_TESTS=OFF -DPP_BENCH=OFF -DPP_TOOLS=OFF $(CMAKE_ARGS) >/dev/null
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	rm -f $(DEB_BUILD)/*.deb
+	cd $(DEB_BUILD) && cpack -G DEB >/dev/null
+	lintian --fail-on error,warning --suppress-tags-from-file scripts/lintian-overrides \
+	  $(DEB_BUILD)/*.deb
+	tools/consumer-test --debs $(DEB_BUILD)
 
 # The API reference from the public headers into $(BUILD)/docs/html; an undocumented public
 # symbol fails it.

@@ -17,7 +17,9 @@
  * the library's own window (one per process); the renderer calls draw with it into the OpenGL
  * context the host made, under the contract of particleplayer/renderer.h (that context
  * current for every call, destroy included; its GL state left as found; one renderer or
- * screen per process).
+ * screen per process). The SDL renderer calls draw through a host's SDL_Renderer under the
+ * contract of particleplayer/sdl_renderer.h (destroyed before that SDL_Renderer; its draw
+ * colour, blend mode, target, clip, viewport and scale left as found; any number of them).
  */
 #ifndef PARTICLEPLAYER_H
 #define PARTICLEPLAYER_H
@@ -45,6 +47,10 @@ typedef struct pp_world pp_world;
 typedef struct pp_vertices pp_vertices;
 /** The bundled OpenGL 3.3 renderer in the host's own context (particleplayer/renderer.h). */
 typedef struct pp_renderer pp_renderer;
+/** Drawing through a host's SDL_Renderer (particleplayer/sdl_renderer.h). */
+typedef struct pp_sdl_renderer pp_sdl_renderer;
+/** SDL's 2D renderer, as SDL_render.h declares it. */
+struct SDL_Renderer;
 
 /** Reads the host's clock in milliseconds; user is what was passed at creation. */
 typedef uint32_t (*pp_clock_fn)(void* user);
@@ -189,6 +195,25 @@ pp_status pp_renderer_load_sprite_rgba(pp_renderer* renderer, int32_t number, in
  * bound draw framebuffer, cleared to black first when clear is non-zero. */
 pp_status pp_renderer_draw(pp_renderer* renderer, pp_world* world, int32_t width, int32_t height,
                            int clear);
+
+/** Draws through the host's SDL_Renderer (SDL 2.0.18 or later). PP_ERROR_NULL for a null
+ * renderer; PP_ERROR_STATE when SDL cannot draw geometry. */
+pp_status pp_sdl_renderer_create(struct SDL_Renderer* renderer, pp_sdl_renderer** out);
+/** Frees the sprites' textures (before the SDL_Renderer goes); null does nothing. */
+void pp_sdl_renderer_destroy(pp_sdl_renderer* renderer);
+/** The message of the renderer's last failed call, "" when none; valid until the next call. */
+const char* pp_sdl_renderer_last_error(const pp_sdl_renderer* renderer);
+/** Loads a PNG or BMP file as sprite number (0 or more) into an SDL texture. PP_ERROR_FILE
+ * when it cannot. */
+pp_status pp_sdl_renderer_load_sprite(pp_sdl_renderer* renderer, int32_t number, const char* path);
+/** Loads width x height top-down R, G, B, A pixels (size bytes readable at rgba, at least
+ * width * height * 4) as sprite number. */
+pp_status pp_sdl_renderer_load_sprite_rgba(pp_sdl_renderer* renderer, int32_t number, int32_t width,
+                                           int32_t height, const uint8_t* rgba, size_t size);
+/** Draws the world's layer, not updated, every particle moved by (offset_x, offset_y), over
+ * the SDL_Renderer's target. PP_ERROR_STATE when SDL refuses to draw. */
+pp_status pp_sdl_renderer_draw(pp_sdl_renderer* renderer, pp_world* world, int32_t layer,
+                               int32_t offset_x, int32_t offset_y);
 
 #ifdef __cplusplus
 }

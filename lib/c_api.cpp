@@ -5,18 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "lib/c_handles.h"
 #include "particleplayer.h"
 #include "particleplayer/renderer.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "platform/screen.h"
-
-struct pp_world {
-    explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
-    particleplayer::World World;
-    std::string LastError;
-};
 
 struct pp_vertices {
     particleplayer::VertexArray Array;

@@ -22,28 +22,6 @@ ObjectTable<SpriteRecord>& Sprites() {
     return *table;
 }
 
-// The file's bytes, or nothing when it cannot be opened, is too large or reads short.
-std::optional<std::vector<uint8_t>> ReadWholeFile(const char* fileName) {
-    std::string path = fileName;
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return std::nullopt;
-    std::optional<std::vector<uint8_t>> bytes;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        const long size = std::ftell(file);
-        if (size >= 0 && size <= kMaxSpriteFileBytes && std::fseek(file, 0, SEEK_SET) == 0) {
-            std::vector<uint8_t> data(static_cast<size_t>(size));
-            if (std::fread(data.data(), 1, data.size(), file) == data.size()) {
-                bytes = std::move(data);
-            }
-        }
-    }
-    std::fclose(file);
-    return bytes;
-}
-
 // Uploads top-down B,G,R,A rows as a texture of exactly width x height; 0 on failure.
 GLuint UploadTexture(int32_t width, int32_t height, const std::vector<uint8_t>& bgra) {
     GLint maxSize = 0;
@@ -74,6 +52,27 @@ GLuint UploadTexture(int32_t width, int32_t height, const std::vector<uint8_t>& 
 
 }  // namespace
 
+std::optional<std::vector<uint8_t>> ReadSpriteFile(const char* fileName) {
+    std::string path = fileName;
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return std::nullopt;
+    std::optional<std::vector<uint8_t>> bytes;
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size >= 0 && size <= kMaxSpriteFileBytes && std::fseek(file, 0, SEEK_SET) == 0) {
+            std::vector<uint8_t> data(static_cast<size_t>(size));
+            if (std::fread(data.data(), 1, data.size(), file) == data.size()) {
+                bytes = std::move(data);
+            }
+        }
+    }
+    std::fclose(file);
+    return bytes;
+}
+
 SpriteTexture::~SpriteTexture() {
     if (Texture == 0 || !DeviceReady()) return;
     // Quads still waiting in the batch may use this texture; they were drawn before it went.
@@ -83,7 +82,7 @@ SpriteTexture::~SpriteTexture() {
 
 const SpriteRecord* LoadSpriteImage(int32_t number, const char* fileName, int32_t flags) {
     if (fileName == nullptr) return nullptr;
-    const std::optional<std::vector<uint8_t>> bytes = ReadWholeFile(fileName);
+    const std::optional<std::vector<uint8_t>> bytes = ReadSpriteFile(fileName);
     if (!bytes) return nullptr;
     return SpriteFromMemory(number, *bytes, flags);
 }

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 #include "image/texture_bytes.h"
 
@@ -32,6 +34,10 @@ struct SpriteRecord {
     int32_t Flags = 0;  // the load flags as passed
     bool Exists() const { return Texture != nullptr; }
 };
+
+// The bytes of an image file (`\` in the name counts as `/`), or nothing when it cannot be
+// opened, is larger than 64 MiB or reads short.
+std::optional<std::vector<uint8_t>> ReadSpriteFile(const char* fileName);
 
 // Reads the whole file (`\` in the name counts as `/`) and loads it as sprite number. A file
 // that cannot be opened or read whole leaves an existing sprite under number untouched.

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the player need,
 # but only when one of them is missing, so a ready machine pays nothing.
-# Usage: scripts/install-deps.sh [--fuzz|--docs|--web|--web-test]   (--fuzz adds clang and its
-# runtimes, --docs Doxygen for `make docs`, --web emscripten and the tools that fetch and
-# unpack Debian source packages for `make web`, --web-test Chromium besides for `make web-test`)
+# Usage: scripts/install-deps.sh [--fuzz|--docs|--web|--web-test|--deb]   (--fuzz adds clang and
+# its runtimes, --docs Doxygen for `make docs`, --web emscripten and the tools that fetch and
+# unpack Debian source packages for `make web`, --web-test Chromium besides for `make web-test`,
+# --deb the package tools and lintian for `make deb`)
 set -euo pipefail
 
 packages=(
@@ -11,10 +12,12 @@ packages=(
   libsdl2-dev libepoxy-dev libpng-dev zlib1g-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3
-  libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth
+  libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth libsfml-dev
 )
 if [[ "${1:-}" == "--fuzz" ]]; then
   packages+=(clang-14 libclang-rt-14-dev)
+elif [[ "${1:-}" == "--deb" ]]; then
+  packages+=(dpkg-dev lintian)
 elif [[ "${1:-}" == "--docs" ]]; then
   packages+=(doxygen)
 elif [[ "${1:-}" == "--web" || "${1:-}" == "--web-test" ]]; then

@@ -58,6 +58,10 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     const pp_vertex_run* runs = nullptr;
     size_t n = 0;
     uint8_t pixels[4 * 4 * 4] = {};
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, 8, 8, 32, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Renderer* soft = SDL_CreateSoftwareRenderer(surface);
+    ASSERT_NE(soft, nullptr) << SDL_GetError();
+    pp_sdl_renderer* sdl = nullptr;
 #define ROW(call, want) \
     { #call, call, want }
     const struct {
@@ -143,17 +147,41 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_renderer_draw(renderer, world, 0, 8, 0), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_draw(renderer, world, 8, 16385, 1), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_draw(renderer, world, 8, 8, 1), PP_OK),
+        ROW(pp_sdl_renderer_create(nullptr, &sdl), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_create(soft, nullptr), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_load_sprite(nullptr, 1, "x.png"), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_load_sprite_rgba(nullptr, 1, 4, 4, pixels, 64), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_draw(nullptr, world, 0, 0, 0), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_create(soft, &sdl), PP_OK),
+        ROW(pp_sdl_renderer_load_sprite(sdl, 1, nullptr), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_load_sprite(sdl, -1, "x.png"), PP_ERROR_ARGUMENT),
+        ROW(pp_sdl_renderer_load_sprite(sdl, 1, "/no/such.png"), PP_ERROR_FILE),
+        ROW(pp_sdl_renderer_load_sprite(sdl, 1, PP_SOURCE_DIR "/Data/Feuer.txt"), PP_ERROR_FILE),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, 1, 4, 4, nullptr, 64), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, -1, 4, 4, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, 1, 4, 0, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, 1, 16385, 1, pixels, 64), PP_ERROR_ARGUMENT),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, 1, 4, 4, pixels, 63), PP_ERROR_ARGUMENT),
+        ROW(pp_sdl_renderer_load_sprite_rgba(sdl, 1, 4, 4, pixels, 64), PP_OK),
+        ROW(pp_sdl_renderer_draw(sdl, nullptr, 0, 0, 0), PP_ERROR_NULL),
+        ROW(pp_sdl_renderer_draw(sdl, world, -5, 1 << 30, -(1 << 30)), PP_OK),
     };
 #undef ROW
     for (const auto& row : rows) EXPECT_EQ(row.Got, row.Want) << row.Call;
     EXPECT_EQ(second, nullptr);
     for (const char* error : {pp_world_last_error(world), pp_world_last_error(nullptr),
                               pp_renderer_last_error(renderer), pp_renderer_last_error(nullptr),
+                              pp_sdl_renderer_last_error(sdl), pp_sdl_renderer_last_error(nullptr),
                               pp_status_text(static_cast<pp_status>(99))}) {
         EXPECT_STRNE(error, "");
     }
     pp_screen_close();  // with no screen open, and destroying null: nothing to do
     for (pp_renderer* r : {static_cast<pp_renderer*>(nullptr), renderer}) pp_renderer_destroy(r);
+    for (pp_sdl_renderer* r : {static_cast<pp_sdl_renderer*>(nullptr), sdl}) {
+        pp_sdl_renderer_destroy(r);
+    }
+    SDL_DestroyRenderer(soft);
+    SDL_FreeSurface(surface);
     for (pp_vertices* v : {static_cast<pp_vertices*>(nullptr), vertices}) pp_vertices_destroy(v);
     now += 100;
     EXPECT_EQ(pp_world_update(clocked, &seconds), PP_OK);

@@ -1,0 +1,12 @@
+// The C interface's world handle, shared by the files that implement its entry points.
+#pragma once
+
+#include <string>
+
+#include "particleplayer/world.h"
+
+struct pp_world {
+    explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
+    particleplayer::World World;
+    std::string LastError;
+};
