@@ -18,6 +18,10 @@
  * context the host made, under the contract of particleplayer/renderer.h (that context
  * current for every call, destroy included; its GL state left as found; one renderer or
  * screen per process).
+ *
+ * ABI: positions are floats in every call, pp_world_load_effect_file, pp_world_load_effect_text
+ * and pp_world_reapply_effect_file included (in older headers these three took int32_t x and y;
+ * the library is not compatible with programs built against those, which must be rebuilt).
  */
 #ifndef PARTICLEPLAYER_H
 #define PARTICLEPLAYER_H
@@ -108,11 +112,11 @@ pp_status pp_world_advance_time(pp_world* world, uint32_t ms);
 pp_status pp_world_seed(pp_world* world, uint32_t seed);
 
 /** Loads an effect file at (x, y); *effect gets its number. PP_ERROR_FILE when unreadable. */
-pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, float y,
                                     uint32_t* effect);
 /** Applies length bytes of effect text as a new effect at (x, y). */
-pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
-                                    int32_t y, uint32_t* effect);
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
+                                    float y, uint32_t* effect);
 /** Sets the sprite numbers of the effect's new particles (max -65535: same as min). */
 pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,
                                     int32_t inc);
@@ -135,8 +139,8 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads);
 /** Applies the effect file at path again to the effect: its parameters back to their
  * creation defaults at (x, y), then the file; its particles and emission time stay.
  * PP_ERROR_FILE, leaving the effect as it was, when the file cannot be read. */
-pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
-                                       int32_t x, int32_t y);
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,
+                                       float y);
 /** Removes every effect, those started by particles included, as if the world were new
  * (numbers go on counting; the next update is a first one); the clock, the threads and the
  * random generator stay. */

@@ -134,7 +134,7 @@ pp_status pp_world_seed(pp_world* world, uint32_t seed) {
     return PP_OK;
 }
 
-pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, float y,
                                     uint32_t* effect) {
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr || effect == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
@@ -147,8 +147,8 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x
     });
 }
 
-pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
-                                    int32_t y, uint32_t* effect) {
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
+                                    float y, uint32_t* effect) {
     if (world == nullptr) return PP_ERROR_NULL;
     if ((text == nullptr && length != 0) || effect == nullptr) {
         return Fail(world, PP_ERROR_NULL, "null argument");
@@ -196,8 +196,8 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
         [&] { return Report(world, world->World.SetThreads(threads), PP_ERROR_ARGUMENT); });
 }
 
-pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
-                                       int32_t x, int32_t y) {
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,
+                                       float y) {
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     return Guard([&] {

@@ -118,7 +118,7 @@ class Play : public ::testing::Test {
                       int32_t y = 300) {
         Save(name + ".txt", text);
         Save(name + ".png", WhitePng(size, size));
-        return {name + ".txt", name + ".png", x, y};
+        return {name + ".txt", name + ".png", x, y, true, ""};
     }
     PlayReload Reload(const std::string& name, std::string_view bytes) {
         Save(name, bytes);

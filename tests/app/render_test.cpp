@@ -9,10 +9,14 @@ extern "C" {
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -186,6 +190,62 @@ TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture)
         EXPECT_NE(r.Err.find("wall time, 2 threads"), std::string::npos) << r.Err;
         EXPECT_TRUE(Slurp(Out(std::string("again") + c.Out)) == Slurp(Out(c.Out)));
     }
+}
+
+// The X and Y of every particle of simulate's one JSON line, in its order.
+std::vector<std::array<float, 2>> SimulatedPlaces(const std::string& line) {
+    std::vector<std::array<float, 2>> places;
+    const std::regex particle(R"(\[(-?\d+), ([^,\]]+), ([^,\]]+), ([^,\]]+),)");
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), particle);
+         it != std::sregex_iterator(); ++it) {
+        places.push_back({std::strtof((*it)[3].str().c_str(), nullptr),
+                          std::strtof((*it)[4].str().c_str(), nullptr)});
+    }
+    return places;
+}
+
+// A prewarmed fire on its first frame: render draws as many particles as simulate lists, a
+// host's World holds them at simulate's places, and that World drawn by the library's screen
+// gives render's picture. Every particle of the prewarm takes the sprite the load was given,
+// so none is left undrawn.
+TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
+    const std::string effect = "examples/effects/Fire.txt";
+    const std::string sprite = "examples/effects/Fire.png";
+    const RunResult drawn = Run({"--seed", "1", "--frames", "1", "--stats", "--threads", "1",
+                                 "--out", Out("fire.png"), effect + ":" + sprite + "@400,300"});
+    const RunResult simulated = test::RunBinary(
+        {"simulate", effect, "--at", "400,300", "--seed", "1", "--frames", "1"}, {PP_SOURCE_DIR});
+    ASSERT_TRUE(drawn.Status == 0 && simulated.Status == 0) << drawn.Err << simulated.Err;
+    const std::vector<std::array<float, 2>> places = SimulatedPlaces(simulated.Out);
+    ASSERT_GT(places.size(), 100u) << "two seconds of prewarm at 120 a second";
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(drawn.Err, count, std::regex(R"((\d+) particles drawn)")));
+    EXPECT_EQ(std::stoul(count[1].str()), places.size());
+
+    testing::InFolder root(PP_SOURCE_DIR);
+    particleplayer::WorldOptions options;
+    options.Seed = 1;
+    particleplayer::World world(options);
+    particleplayer::LoadOptions load;
+    load.Sprite = particleplayer::IntValueRange{1, -65535, 1};
+    const auto fire = world.LoadEffectFile(effect, 400.0f, 300.0f, load);
+    ASSERT_TRUE(fire.Ok() && world.SetTime(1016).Ok());
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    ASSERT_TRUE(particleplayer::LoadSprite(1, sprite).Ok());
+    ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    particleplayer::CloseScreen();
+    std::vector<particleplayer::Particle> held;
+    ASSERT_TRUE(world.Particles(fire.Value, held).Ok());
+    ASSERT_EQ(held.size(), places.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+        EXPECT_TRUE(held[i].X == places[i][0] && held[i].Y == places[i][1] && held[i].Sprite == 1)
+            << "particle " << i;
+    }
+    Pixels bgr = DecodeVideo(Out("fire.png")).Frames.at(0);
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
 }
 
 }  // namespace
