@@ -248,5 +248,49 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
     EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
 }
 
+// An effect folder elsewhere: an effect argument that names SpriteFile draws with its own image,
+// its started effect is opened beside it and draws with its own, and both images are loaded
+// by the library's screen itself, so a World loaded with that folder and drawn there gives
+// render's frames.
+TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
+    std::filesystem::create_directories(dir_.Path() / "art");
+    std::filesystem::copy_file(PP_SOURCE_DIR "/Data/Feuer.png", dir_.Path() / "art/fire.png");
+    std::filesystem::copy_file(PP_SOURCE_DIR "/Data/Energie.png", dir_.Path() / "art/spark.png");
+    dir_.Write("art/fw.txt",
+               "SpriteFile = fire.png,\nEmissionRate = 40,\nLifeTime = 0.2,\nSize = 24,\n"
+               "OnDeath = {Effect = burst.txt, Count = 5}");
+    dir_.Write("art/burst.txt", "SpriteFile = spark.png,\nLifeTime = 1,\nSize = 12");
+    const RunResult drawn = Run(
+        {"--seed", "2", "--frames", "30", "--threads", "1", "--out", "f.png", "art/fw.txt@400,300"},
+        {dir_.Path().string()});
+    ASSERT_EQ(drawn.Status, 0) << drawn.Err;
+    EXPECT_EQ(drawn.Err.find("no sprite"), std::string::npos) << drawn.Err;
+
+    testing::InFolder in(dir_.Path());
+    particleplayer::WorldOptions options;
+    options.Seed = 2;
+    particleplayer::World world(options);
+    particleplayer::LoadOptions load;
+    load.Folder = "art";
+    load.SpriteUnlessFile = particleplayer::IntValueRange{1, -65535, 1};
+    const auto fire = world.LoadEffectFile("fw.txt", 400.0f, 300.0f, load);
+    ASSERT_TRUE(fire.Ok() && world.SpriteFiles().size() == 2u);
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    for (uint32_t k = 1; k <= 30; ++k) {
+        world.SetTime(1000 + 16 * k);
+        ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
+    }
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    particleplayer::CloseScreen();
+    EXPECT_GT(world.ParticleCount(), world.ParticleCount(fire.Value).Value) << "no burst";
+    Pixels bgr = DecodeVideo(Out("f.png")).Frames.at(0);
+    // Energie's sprite is blue, Feuer's red: both images show.
+    EXPECT_TRUE(Energy(bgr, 300, 200, 500, 400, 0) > 20000 &&
+                Energy(bgr, 300, 200, 500, 400, 2) > 20000);
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+}
+
 }  // namespace
 }  // namespace pp
