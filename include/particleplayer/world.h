@@ -327,10 +327,10 @@ class World {
     Status ReapplyEffectFile(Effect effect, std::string_view path, float x, float y,
                              const LoadOptions& options);
     /// Removes every effect with its particles, effects started by particles included, and
-    /// forgets the sub-effect texts earlier loads kept, so that the world stands as a new one
-    /// would: every handle given out before names no effect (Ids still go on counting), and
-    /// the next Update() is a first update (it returns 0). The clock, the threads and the
-    /// random generator stay, the generator going on from where it was.
+    /// forgets the sub-effect texts and sprite files earlier loads kept, so that the world stands
+    /// as a new one would: every handle given out before names no effect (Ids still go on
+    /// counting), and the next Update() is a first update (it returns 0). The clock, the threads
+    /// and the random generator stay, the generator going on from where it was.
     void RemoveAllEffects();
     /// The effect's live particles (those of effects its particles started not included).
     Result<int64_t> ParticleCount(Effect effect);
