@@ -97,6 +97,11 @@ const char* pp_status_text(pp_status status);
 
 /** A world on a virtual clock reading start_ms. */
 pp_status pp_world_create(pp_world** out, uint32_t start_ms);
+/** A world on a virtual clock reading start_ms whose relative effect paths are opened from
+ * base_folder (NULL or "": the working directory) and whose sprite files are numbered from
+ * first_sprite_file (held to 0..1047552; pp_world_create uses 1000). */
+pp_status pp_world_create_in(pp_world** out, uint32_t start_ms, const char* base_folder,
+                             int32_t first_sprite_file);
 /** A world that reads the host's clock through clock(user). */
 pp_status pp_world_create_with_clock(pp_world** out, pp_clock_fn clock, void* user);
 /** Frees a world and its effects; null does nothing. */
@@ -151,6 +156,11 @@ pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64
 pp_status pp_world_update(pp_world* world, float* seconds);
 /** Live particles over all effects, those of effects started by particles included. */
 pp_status pp_world_particle_count(pp_world* world, int64_t* count);
+/** How many image files the world's effects name with SpriteFile. */
+pp_status pp_world_sprite_file_count(pp_world* world, size_t* count);
+/** Sprite file index (0 to the count less one): its sprite number and its path as opened; *path
+ * stays valid until the next call with this world. PP_ERROR_ARGUMENT past the last. */
+pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, const char** path);
 
 /** An empty vertex array. */
 pp_status pp_vertices_create(pp_vertices** out);

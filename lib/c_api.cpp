@@ -16,6 +16,7 @@ struct pp_world {
     explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
     particleplayer::World World;
     std::string LastError;
+    std::string SpritePath;  // what pp_world_sprite_file handed out last
 };
 
 struct pp_vertices {
@@ -93,6 +94,20 @@ pp_status pp_world_create(pp_world** out, uint32_t start_ms) {
     return Guard([&] {
         particleplayer::WorldOptions options;
         options.StartTime = start_ms;
+        *out = new pp_world(options);
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_create_in(pp_world** out, uint32_t start_ms, const char* base_folder,
+                             int32_t first_sprite_file) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    return Guard([&] {
+        particleplayer::WorldOptions options;
+        options.StartTime = start_ms;
+        options.BaseFolder = base_folder == nullptr ? "" : base_folder;
+        options.FirstSpriteFileNumber = first_sprite_file;
         *out = new pp_world(options);
         return PP_OK;
     });
@@ -236,6 +251,29 @@ pp_status pp_world_particle_count(pp_world* world, int64_t* count) {
     if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     *count = world->World.ParticleCount();
     return PP_OK;
+}
+
+pp_status pp_world_sprite_file_count(pp_world* world, size_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        *count = world->World.SpriteFiles().size();
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, const char** path) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (number == nullptr || path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        const std::vector<particleplayer::SpriteFile> files = world->World.SpriteFiles();
+        if (index >= files.size())
+            return Fail(world, PP_ERROR_ARGUMENT, "no sprite file has this index");
+        world->SpritePath = files[index].Path;
+        *number = files[index].Number;
+        *path = world->SpritePath.c_str();
+        return PP_OK;
+    });
 }
 
 pp_status pp_vertices_create(pp_vertices** out) {
