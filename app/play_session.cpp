@@ -297,7 +297,24 @@ void PlaySession::Start() {
                 .LoadEffectFile(PathInFolder(effect), static_cast<float>(effect.X),
                                 static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
                 .Value;
+        WatchOwnSprite(i);
     }
+}
+
+void PlaySession::WatchOwnSprite(std::size_t index) {
+    if (!effects_[index].Sprite.empty()) return;
+    const std::string own = world_.Extras(loaded_[index].Target).Value.SpriteFile;
+    FileWatch& watch = loaded_[index].SpriteFile;
+    if (own.empty() || (watch.Paths().size() == 1 && watch.Paths()[0] == own)) return;
+    watch.Watch({own});
+}
+
+std::pair<int32_t, std::string> PlaySession::SpriteOf(std::size_t index) {
+    const PlayEffect& effect = effects_[index];
+    if (!effect.Sprite.empty())
+        return {static_cast<int32_t>(index + 1), EffectOpenPath(effect.Sprite)};
+    const particleplayer::Effect target = loaded_[index].Target;
+    return {world_.Params(target).Value.Sprite.Min, world_.Extras(target).Value.SpriteFile};
 }
 
 void PlaySession::Restart() {
@@ -338,12 +355,15 @@ std::vector<PlayReload> PlaySession::PollReload() {
             }
             if (reload.EffectKept.empty()) reload.Findings = Findings(i);
             reload.EffectFile = true;
+            // The edit may name another image of its own.
+            WatchOwnSprite(i);
         }
         if (loaded.SpriteFile.Changed()) {
             // Loading frees the old sprite first, so a file that is no image (half written,
             // or not a picture at all) is turned away before it gets that far.
-            reload.SpriteKept = SpriteProblem(EffectOpenPath(effect.Sprite));
-            if (reload.SpriteKept.empty()) LoadSprite(effect, number);
+            const auto [sprite, path] = SpriteOf(i);
+            reload.SpriteKept = SpriteProblem(path);
+            if (reload.SpriteKept.empty()) particleplayer::LoadSprite(sprite, path);
             reload.Sprite = true;
         }
         if (reload.EffectFile || reload.Sprite) done.push_back(reload);

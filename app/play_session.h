@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli_args.h"
@@ -138,6 +139,11 @@ class PlaySession {
     PausableClock& Clock() { return clock_; }
 
   private:
+    // Watches the image effect index names with SpriteFile, when it was given no sprite.
+    void WatchOwnSprite(std::size_t index);
+    // The sprite number and image file effect index draws with.
+    std::pair<int32_t, std::string> SpriteOf(std::size_t index);
+
     struct Loaded {
         particleplayer::Effect Target;
         FileWatch EffectFiles;
