@@ -290,7 +290,8 @@ class World {
                                   const LoadOptions& options);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
-    /// max -65535 means "same as min"; inc <= 0 means 1.
+    /// max -65535 means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
+    /// load's Prewarm made included: LoadOptions::Sprite gives them the sprite too.
     Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
     /// Moves the effect's emitter; live particles stay where they are.
     Status SetPosition(Effect effect, float x, float y);
