@@ -245,7 +245,9 @@ TEST(World, ExtrasGiveTheOptionalKeys) {
 // effect paths; the last SpriteFile of a chain counts; RemoveAllEffects forgets the files.
 TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
     pp::testing::TempDir dir;
-    std::filesystem::create_directories(dir.Path() / "fx");
+    std::filesystem::create_directories(dir.Path() / "fx" / "sub");
+    dir.Write("fx/sub/parent.txt", "SpriteFile = p.png");
+    dir.Write("fx/extending.txt", "Extends = sub/parent.txt");
     dir.Write("fx/spark.txt", "SpriteFile = spark.png, Prewarm = 0.5, EmissionRate = 50");
     dir.Write("fx/fire.txt", "SpriteFile = art\\fire.png, OnDeath = {Effect = spark.txt}");
     dir.Write("fx/child.txt", "Extends = fire.txt, SpriteFile = /abs/own.png, Sprite = 7");
@@ -265,10 +267,13 @@ TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
     const Effect plain = world.LoadEffectFile("plain.txt", 0, 0, unlessFile).Value;
     const Effect child = world.LoadEffectFile("child.txt", 0, 0).Value;
     const Effect text = world.LoadEffectText("SpriteFile = spark.png", 0, 0).Value;
+    const Effect extending = world.LoadEffectFile("extending.txt", 0, 0).Value;
     const std::vector<SpriteFile> files = world.SpriteFiles();
-    ASSERT_EQ(files.size(), 3u);
-    const SpriteFile want[] = {
-        {50, fx + "/art/fire.png"}, {51, fx + "/spark.png"}, {52, "/abs/own.png"}};
+    ASSERT_EQ(files.size(), 4u);
+    const SpriteFile want[] = {{50, fx + "/art/fire.png"},
+                               {51, fx + "/spark.png"},
+                               {52, "/abs/own.png"},
+                               {53, fx + "/sub/p.png"}};
     for (size_t i = 0; i < files.size(); ++i) {
         EXPECT_TRUE(files[i].Number == want[i].Number && files[i].Path == want[i].Path) << i;
     }
@@ -278,7 +283,8 @@ TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
         std::string File;
     } rows[] = {{fire, 50, fx + "/art/fire.png"},   {spark, 51, fx + "/spark.png"},
                 {sparkGiven, 9, fx + "/spark.png"}, {plain, 9, ""},
-                {child, 52, "/abs/own.png"},        {text, 51, fx + "/spark.png"}};
+                {child, 52, "/abs/own.png"},        {extending, 53, fx + "/sub/p.png"},
+                {text, 51, fx + "/spark.png"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Of.Id);
         const EffectParams params = world.Params(row.Of).Value;
