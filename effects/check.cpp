@@ -195,8 +195,10 @@ class Checker {
         const std::string path = EffectOpenPathIn(FolderOf(groups_[group].Name), ref.Path);
         const std::string problem = ImageFileProblem(path);
         if (problem.empty()) return;
-        report("the sprite " + Quote(ref.Path) + " (" + path + ", relative to the folder of this " +
-               "file) " + problem + ": its particles draw nothing");
+        const std::string where = path == EffectOpenPath(ref.Path)
+                                      ? " "
+                                      : " (" + path + ", relative to the folder of this file) ";
+        report("the sprite " + Quote(ref.Path) + where + problem + ": its particles draw nothing");
     }
 
     // Why the file cannot serve as a sprite, as far as its first bytes tell; "" when it can.
