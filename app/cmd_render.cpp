@@ -367,9 +367,11 @@ std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64
     const int64_t emitters = (n + kStressPerEmitter - 1) / kStressPerEmitter;
     const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
     for (int64_t i = 0; i < emitters; ++i) {
-        const auto loaded = world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2);
-        if (!loaded.Ok() || !world.SetSpriteRange(loaded.Value, kScene[0].Number, -65535, 1).Ok() ||
-            !world.SetEmissionRate(loaded.Value, rate, -65535.0f, 1.0f).Ok()) {
+        particleplayer::LoadOptions stress;
+        stress.Sprite = particleplayer::IntValueRange{kScene[0].Number, -65535, 1};
+        const auto loaded =
+            world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2, stress);
+        if (!loaded.Ok() || !world.SetEmissionRate(loaded.Value, rate, -65535.0f, 1.0f).Ok()) {
             return std::string("out of memory for the --stress emitters");
         }
     }

@@ -10,6 +10,7 @@
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
+#include "effects/loader.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -116,8 +117,14 @@ int RunSimulate(CommandArgs args) {
     worldOptions.Seed = options.Seed;
     particleplayer::World world(worldOptions);
     const std::string path(*options.File);
-    const auto loaded = world.LoadEffectFile(path, options.X, options.Y,
-                                             particleplayer::MissingFile::UseNameAsText);
+    // A file that names SpriteFile opens its paths from its own folder, as play loads it.
+    particleplayer::LoadOptions load;
+    load.Missing = particleplayer::MissingFile::UseNameAsText;
+    const std::string folder = CommandLineFolder(EffectOpenPath(path));
+    if (!folder.empty()) load.Folder = folder;
+    const auto loaded =
+        world.LoadEffectFile(folder.empty() ? path : NameInFolder(EffectOpenPath(path), folder),
+                             static_cast<float>(options.X), static_cast<float>(options.Y), load);
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,

@@ -157,6 +157,11 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     AppendField(out, "Prewarm", x.Prewarm);
     AppendField(out, "OnBirth", x.OnBirth, started);
     AppendField(out, "OnDeath", x.OnDeath, started);
+    // Only an effect that names an image shows one, so the other objects stay as they were.
+    if (!x.SpriteFile.empty()) {
+        AppendKey(out, "SpriteFile");
+        AppendJsonString(out, x.SpriteFile);
+    }
     out += "}";
 }
 

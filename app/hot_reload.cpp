@@ -53,8 +53,10 @@ namespace {
 
 // The Extends chain from `path` into `files`, then the chains of the effects its files start,
 // as deep as the loader loads them; a file already in `files` is not walked again.
-void AddEffectFiles(const std::string& path, int32_t depth, std::vector<std::string>& files) {
+void AddEffectFiles(const std::string& path, const std::string& folder, int32_t depth,
+                    std::vector<std::string>& files) {
     ExtendsChain chain;
+    chain.SetFolder(folder);
     std::vector<std::string> started;
     std::string next = path;
     while (!next.empty()) {
@@ -71,17 +73,18 @@ void AddEffectFiles(const std::string& path, int32_t depth, std::vector<std::str
     }
     if (depth >= kMaxSubEffectDepth) return;
     for (const std::string& sub : started) {
-        if (std::find(files.begin(), files.end(), EffectOpenPath(sub)) != files.end()) continue;
-        if (!ReadEffectFile(EffectOpenPath(sub), 0)) continue;
-        AddEffectFiles(sub, depth + 1, files);
+        const std::string open = EffectOpenPathIn(folder, sub);
+        if (std::find(files.begin(), files.end(), open) != files.end()) continue;
+        if (!ReadEffectFile(open, 0)) continue;
+        AddEffectFiles(sub, folder, depth + 1, files);
     }
 }
 
 }  // namespace
 
-std::vector<std::string> EffectFileChain(const std::string& path) {
+std::vector<std::string> EffectFileChain(const std::string& path, const std::string& folder) {
     std::vector<std::string> files;
-    AddEffectFiles(path, 0, files);
+    AddEffectFiles(path, folder, 0, files);
     return files;
 }
 

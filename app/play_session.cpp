@@ -31,10 +31,11 @@ constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
 constexpr const char* kUsage =
     "Usage: particleplayer play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
-    "the scene of Data/. SPRITE defaults to the .png beside EFFECT. X,Y (pixels from the top\n"
-    "left, y down) defaults to the centre, or to a row across the middle for several effects;\n"
-    "an EmitterPosition in the file still wins. Paths with '@' or ':' in them are read as\n"
-    "written when what follows is no position or sprite.\n"
+    "the scene of Data/. SPRITE defaults to the image EFFECT names with SpriteFile, else to the\n"
+    ".png beside EFFECT; a file that names SpriteFile opens its other paths from its folder.\n"
+    "X,Y (pixels from the top left, y down) defaults to the centre, or to a row across the\n"
+    "middle for several effects; an EmitterPosition in the file still wins. Paths with '@' or\n"
+    "':' in them are read as written when what follows is no position or sprite.\n"
     "Saving an effect file, a file it extends or its sprite applies it again within half a\n"
     "second; the particles already alive live on. Every load prints what 'particleplayer\n"
     "check' finds in the effect's files; an effect file that cannot be read, or a sprite that\n"
@@ -101,7 +102,11 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
         return "cannot read the effect file '" + effect.Effect + "': " + problem +
                (positioned ? "" : atHint);
     }
+    // A file of the new kind, with an image of its own, keeps its paths beside it.
+    effect.Folder = CommandLineFolder(EffectOpenPath(effect.Effect));
+    if (sprite.empty() && NamesSpriteFile(EffectOpenPath(effect.Effect))) return std::nullopt;
     if (!sprite.empty()) {
+        effect.SpriteGiven = true;
         effect.Sprite = sprite;
         if (const std::string problem = FileProblem(EffectOpenPath(effect.Sprite));
             !problem.empty()) {
@@ -122,7 +127,27 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
 }
 
 void LoadSprite(const PlayEffect& effect, int32_t number) {
-    particleplayer::LoadSprite(number, effect.Sprite);
+    if (!effect.Sprite.empty()) particleplayer::LoadSprite(number, effect.Sprite);
+}
+
+// The effect file as the world opens it: inside its folder when it has one.
+std::string PathInFolder(const PlayEffect& effect) {
+    if (effect.Folder.empty()) return effect.Effect;
+    return NameInFolder(EffectOpenPath(effect.Effect), effect.Folder);
+}
+
+// Sprite n for an effect given one; otherwise n unless its file names an image of its own.
+particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t number) {
+    particleplayer::LoadOptions options;
+    options.Missing = particleplayer::MissingFile::UseNameAsText;
+    const particleplayer::IntValueRange sprite{number, -65535, 1};
+    if (effect.SpriteGiven) {
+        options.Sprite = sprite;
+    } else {
+        options.SpriteUnlessFile = sprite;
+    }
+    if (!effect.Folder.empty()) options.Folder = effect.Folder;
+    return options;
 }
 
 std::string TimeStampName() {
@@ -208,7 +233,9 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
         effects[i].Y = kSceneHeight / 2;
     }
     for (std::size_t i = 0; i < effects.size(); ++i) {
-        if (FileProblem(EffectOpenPath(effects[i].Sprite)).empty()) continue;
+        if (effects[i].Sprite.empty() || FileProblem(EffectOpenPath(effects[i].Sprite)).empty()) {
+            continue;
+        }
         notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +
                         ": its particles draw nothing until that file appears (or name one as " +
                         effects[i].Effect + ":SPRITE.png)");
@@ -219,7 +246,7 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
 std::vector<PlayEffect> BuiltInPlayEffects() {
     std::vector<PlayEffect> effects;
     for (const SceneEffect& row : kScene) {
-        effects.push_back(PlayEffect{row.Effect, row.Image, row.X, row.Y});
+        effects.push_back(PlayEffect{row.Effect, row.Image, row.X, row.Y, true, ""});
     }
     return effects;
 }
@@ -262,15 +289,32 @@ void PlaySession::Start() {
         const int32_t number = static_cast<int32_t>(i + 1);
         Loaded& loaded = loaded_[i];
         // Stamped before reading, so an edit made while loading is seen at the next look.
-        loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
-        loaded.SpriteFile.Watch({EffectOpenPath(effect.Sprite)});
+        loaded.EffectFiles.Watch(EffectFileChain(PathInFolder(effect), effect.Folder));
+        if (!effect.Sprite.empty()) loaded.SpriteFile.Watch({EffectOpenPath(effect.Sprite)});
         LoadSprite(effect, number);
-        loaded.Target = world_
-                            .LoadEffectFile(effect.Effect, effect.X, effect.Y,
-                                            particleplayer::MissingFile::UseNameAsText)
-                            .Value;
-        world_.SetSpriteRange(loaded.Target, number, -65535, 1);
+        loaded.Target =
+            world_
+                .LoadEffectFile(PathInFolder(effect), static_cast<float>(effect.X),
+                                static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
+                .Value;
+        WatchOwnSprite(i);
     }
+}
+
+void PlaySession::WatchOwnSprite(std::size_t index) {
+    if (!effects_[index].Sprite.empty()) return;
+    const std::string own = world_.Extras(loaded_[index].Target).Value.SpriteFile;
+    FileWatch& watch = loaded_[index].SpriteFile;
+    if (own.empty() || (watch.Paths().size() == 1 && watch.Paths()[0] == own)) return;
+    watch.Watch({own});
+}
+
+std::pair<int32_t, std::string> PlaySession::SpriteOf(std::size_t index) {
+    const PlayEffect& effect = effects_[index];
+    if (!effect.Sprite.empty())
+        return {static_cast<int32_t>(index + 1), EffectOpenPath(effect.Sprite)};
+    const particleplayer::Effect target = loaded_[index].Target;
+    return {world_.Params(target).Value.Sprite.Min, world_.Extras(target).Value.SpriteFile};
 }
 
 void PlaySession::Restart() {
@@ -296,29 +340,30 @@ std::vector<PlayReload> PlaySession::PollReload() {
         reload.Effect = i;
         if (loaded.EffectFiles.Changed()) {
             // The chain may have changed with the edit; its files are stamped before reading.
-            loaded.EffectFiles.Watch(EffectFileChain(effect.Effect));
+            loaded.EffectFiles.Watch(EffectFileChain(PathInFolder(effect), effect.Folder));
             std::string whyNot;
             if (!ReadEffectFile(EffectOpenPath(effect.Effect), 1, &whyNot)) {
                 // Deleted or unreadable: defaults would wipe the effect, so it plays on as it
                 // was until the file can be read again.
                 reload.EffectKept = whyNot;
             } else if (const particleplayer::Status applied = world_.ReapplyEffectFile(
-                           loaded.Target, effect.Effect, effect.X, effect.Y);
+                           loaded.Target, PathInFolder(effect), static_cast<float>(effect.X),
+                           static_cast<float>(effect.Y), PlayLoadOptions(effect, number));
                        !applied.Ok()) {
-                // Gone between the two looks.
+                // Gone between the two looks; the emission clock and the particles live on.
                 reload.EffectKept = applied.Error;
-            } else {
-                // The emission clock and the particles live on; the sprite is set anew.
-                world_.SetSpriteRange(loaded.Target, number, -65535, 1);
             }
             if (reload.EffectKept.empty()) reload.Findings = Findings(i);
             reload.EffectFile = true;
+            // The edit may name another image of its own.
+            WatchOwnSprite(i);
         }
         if (loaded.SpriteFile.Changed()) {
             // Loading frees the old sprite first, so a file that is no image (half written,
             // or not a picture at all) is turned away before it gets that far.
-            reload.SpriteKept = SpriteProblem(EffectOpenPath(effect.Sprite));
-            if (reload.SpriteKept.empty()) LoadSprite(effect, number);
+            const auto [sprite, path] = SpriteOf(i);
+            reload.SpriteKept = SpriteProblem(path);
+            if (reload.SpriteKept.empty()) particleplayer::LoadSprite(sprite, path);
             reload.Sprite = true;
         }
         if (reload.EffectFile || reload.Sprite) done.push_back(reload);

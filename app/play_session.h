@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli_args.h"
@@ -21,10 +22,15 @@
 namespace pp {
 
 // One played effect: its two files as given ('\' counts as '/') and its emitter position.
+// Sprite is empty when the effect draws with the image its file names (SpriteFile).
 struct PlayEffect {
     std::string Effect;
     std::string Sprite;
     int32_t X = 0, Y = 0;
+    bool SpriteGiven = false;  // named on the command line: it wins over the file's own
+    // For an effect file that names SpriteFile: its folder, which its relative paths
+    // ("Extends\", OnBirth, OnDeath) are opened from; "" for the working directory.
+    std::string Folder;
 };
 
 // More effects than this on one screen is a mistake, not a scene.
@@ -36,11 +42,12 @@ inline constexpr uint32_t kTitleUpdateMs = 500;
 
 // Reads play's arguments, EFFECT[:SPRITE][@X,Y] each, into effects; none gives the built-in
 // scene. The effect file and a named sprite must be readable files, and a sprite that is there
-// (named, or the default) must be a PNG or BMP image that decodes. A missing default sprite
-// (the .png beside the effect), or a missing data file of the built-in scene, is no error but
-// adds a sentence to notes. Returns one line
-// for bad arguments, "" after printing --help, nullopt when effects are ready.
-// With threads given, --threads N is read into it; without, it is an unknown option.
+// (named, or the default) must be a PNG or BMP image that decodes. An effect file that names
+// SpriteFile itself has no default sprite, and its paths are opened from its own folder. A missing
+// default sprite (the .png beside the effect), or a missing data file of the built-in scene, is no
+// error but adds a sentence to notes. Returns one line for bad arguments, "" after printing --help,
+// nullopt when effects are ready. With threads given, --threads N is read into it; without, it is
+// an unknown option.
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes,
                                          int64_t* threads = nullptr);
@@ -98,8 +105,8 @@ class PlaySession {
 
     // For effect n = 1, 2, ...: loads sprite n and quad sprite n from its image (an open
     // screen is needed for them to draw), loads its file into a new effect at its position
-    // (an unreadable file runs what the loader makes of its name) and gives the effect sprite
-    // n only; starts watching the files.
+    // (an unreadable file runs what the loader makes of its name) with sprite n, or with the
+    // image its file names when no sprite was given; starts watching the files.
     void Start();
     // Replaces every effect and particle by a fresh start, as Start does, those started by
     // particles dropped too; playing resumes. The random generator goes on where it was.
@@ -132,6 +139,11 @@ class PlaySession {
     PausableClock& Clock() { return clock_; }
 
   private:
+    // Watches the image effect index names with SpriteFile, when it was given no sprite.
+    void WatchOwnSprite(std::size_t index);
+    // The sprite number and image file effect index draws with.
+    std::pair<int32_t, std::string> SpriteOf(std::size_t index);
+
     struct Loaded {
         particleplayer::Effect Target;
         FileWatch EffectFiles;

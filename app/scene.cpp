@@ -112,10 +112,13 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
     for (const SceneEffect& row : kScene) {
         // A sprite that cannot be loaded leaves its particles undrawn; the scene runs on.
         particleplayer::LoadSprite(row.Number, row.Image);
-        // A missing effect file still runs what the loader makes of its name.
-        const auto loaded = world.LoadEffectFile(row.Effect, row.X, row.Y,
-                                                 particleplayer::MissingFile::UseNameAsText);
-        world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
+        // A missing effect file still runs what the loader makes of its name; the sprite is
+        // part of the load, so a prewarm draws with it too.
+        particleplayer::LoadOptions options;
+        options.Missing = particleplayer::MissingFile::UseNameAsText;
+        options.Sprite = particleplayer::IntValueRange{row.Number, -65535, 1};
+        world.LoadEffectFile(row.Effect, static_cast<float>(row.X), static_cast<float>(row.Y),
+                             options);
     }
     return std::nullopt;
 }

@@ -5,12 +5,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <utility>
 
 #include "effects/check_text.h"
 #include "effects/extends_chain.h"
 #include "effects/loader.h"
+#include "effects/value_forms.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
 
@@ -18,6 +22,9 @@ namespace pp {
 namespace {
 
 using namespace effect_check;
+
+// The sprite loader reads images up to this size.
+constexpr off_t kMaxSpriteImageBytes = off_t{64} << 20;
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
     struct stat info {};
@@ -34,12 +41,17 @@ class Checker {
   public:
     Checker() : engine_(clock_) { FillAreaTypes(engine_); }
 
+    // A file that names SpriteFile itself has its paths opened from its own folder, as the
+    // command line loads it.
     void CheckPath(const std::string& path) {
-        started_ = {StartedLink(path)};
-        CheckFile(path);
+        const std::string open = EffectOpenPath(path);
+        folder_ = CommandLineFolder(open);
+        started_ = {ChainLink{open, IdentityOf(open)}};
+        CheckFile(folder_.empty() ? path : NameInFolder(open, folder_));
     }
 
     void CheckBytes(std::string_view bytes, const std::string& name) {
+        folder_.clear();
         started_ = {StartedLink(name)};
         CheckText(bytes, name);
     }
@@ -47,6 +59,7 @@ class Checker {
   private:
     void CheckFile(const std::string& path) {
         ExtendsChain chain;
+        chain.SetFolder(folder_);
         ChainFile file = chain.Open(path);
         if (AlreadyChecked(file.OpenPath, file.Identity)) return;
         const std::size_t group = NewGroup(file.OpenPath, file.Identity);
@@ -114,9 +127,10 @@ class Checker {
     }
 
     // The chain from `first` as the loader applies it, each file's text with its positions.
-    static std::vector<LoadedFile> LoadedChain(ChainFile file) {
+    std::vector<LoadedFile> LoadedChain(ChainFile file) const {
         std::vector<LoadedFile> files;
         ExtendsChain chain;
+        chain.SetFolder(folder_);
         for (;;) {
             chain.Enter(file);
             const bool opened = file.File.has_value();
@@ -165,9 +179,73 @@ class Checker {
         if (check.Extends()) {
             FollowExtends(group, *check.Extends(), check.At(check.Extends()->Offset), chain);
         }
+        if (check.SpriteFile()) {
+            CheckSpriteFile(group, *check.SpriteFile(), check.At(check.SpriteFile()->Offset));
+        }
         for (const ExtendsRef& ref : check.SubEffects()) {
             FollowSubEffect(group, ref, check.At(ref.Offset));
         }
+    }
+
+    // The image is looked for as the loader looks for it, beside the file that names it.
+    void CheckSpriteFile(std::size_t group, const ExtendsRef& ref, TextPosition at) {
+        auto report = [&](std::string message) {
+            groups_[group].Findings.push_back(Located{at, std::move(message)});
+        };
+        if (ref.Path.size() > kMaxSpriteFilePath || ref.Path.find('\0') != std::string::npos) {
+            report("'SpriteFile' is longer than " + Show(kMaxSpriteFilePath) +
+                   " bytes or holds a zero byte, which no file name does: it is ignored");
+            return;
+        }
+        const std::string path = EffectOpenPathIn(FolderOf(groups_[group].Name), ref.Path);
+        const std::string problem = ImageFileProblem(path);
+        if (problem.empty()) return;
+        const std::string where = path == EffectOpenPath(ref.Path)
+                                      ? " "
+                                      : " (" + path + ", relative to the folder of this file) ";
+        report("the sprite " + Quote(ref.Path) + where + problem + ": its particles draw nothing");
+    }
+
+    // Why the file cannot serve as a sprite, as far as its first bytes tell; "" when it can.
+    static std::string ImageFileProblem(const std::string& path) {
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) return "cannot be opened (" + ErrnoText() + ")";
+        if (!S_ISREG(info.st_mode)) return "is not a regular file";
+        if (info.st_size > kMaxSpriteImageBytes) return "is larger than 64 MiB";
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) return "cannot be opened (" + ErrnoText() + ")";
+        unsigned char magic[4] = {};
+        const std::size_t got = std::fread(magic, 1, sizeof magic, file);
+        std::fclose(file);
+        const bool png =
+            got == 4 && magic[0] == 0x89 && magic[1] == 'P' && magic[2] == 'N' && magic[3] == 'G';
+        const bool bmp = got >= 2 && magic[0] == 'B' && magic[1] == 'M';
+        return png || bmp ? "" : "is no PNG or BMP image";
+    }
+
+    static std::string ErrnoText() { return std::strerror(errno); }
+
+    // A started effect that names no image draws with its Sprite number; one below 1 is a
+    // number the player, play and render never load.
+    void CheckStartedSprite(std::size_t group, const ExtendsRef& ref, TextPosition at) {
+        ExtendsChain chain;
+        chain.SetFolder(folder_);
+        ChainFile file = chain.Open(ref.Path);
+        if (file.Stop != ChainStop::None || !file.File) return;
+        std::optional<std::string> sprite;
+        for (const LoadedFile& loaded : LoadedChain(std::move(file))) {
+            const std::string text(loaded.Lines.Text());
+            if (!FindEntry(text, "SpriteFile\\").empty()) return;
+            if (std::string v = FindEntry(text, "Sprite\\"); !sprite && !v.empty()) sprite = v;
+        }
+        const ValueForm<int32_t> form = ParseIntValueSpec(sprite.value_or(""));
+        if (form.First >= 1 || form.Second >= 1) return;
+        groups_[group].Findings.push_back(Located{
+            at, "warning: " + Quote(ref.Path) + " names no SpriteFile, so the particles it " +
+                    "starts draw with sprite " + Show(form.First) +
+                    ", a number the player, play and render never load (they number their " +
+                    "sprites from 1): they draw nothing; give it an image of its own with " +
+                    "'SpriteFile = IMAGE.png'"});
     }
 
     // As the loader does: an effect already being started is refused, so are effects nested
@@ -177,8 +255,8 @@ class Checker {
         auto report = [&](std::string message) {
             groups_[group].Findings.push_back(Located{at, std::move(message)});
         };
-        const ChainLink link = StartedLink(ref.Path);
-        const std::string& target = link.OpenPath;
+        const std::string target = EffectOpenPathIn(folder_, ref.Path);
+        const ChainLink link{target, IdentityOf(target)};
         if (std::any_of(started_.begin(), started_.end(),
                         [&link](const ChainLink& s) { return s.SameFile(link); })) {
             std::string route;
@@ -194,13 +272,14 @@ class Checker {
         }
         std::string whyNot;
         if (!ReadEffectFile(target, 0, &whyNot)) {
-            report("cannot open " + Quote(ref.Path) + " from the working directory (" + whyNot +
+            report("cannot open " + Quote(ref.Path) + " from " + From() + " (" + whyNot +
                    "): no effect is started" + RelativeHint(groups_[group].Name, ref.Path));
             return;
         }
         started_.push_back(link);
         CheckFile(ref.Path);
         started_.pop_back();
+        CheckStartedSprite(group, ref, at);
     }
 
     static std::string ChainText(const ExtendsChain& chain, std::size_t from,
@@ -242,8 +321,8 @@ class Checker {
                 break;
         }
         if (!file.File) {
-            std::string message = "cannot open " + shown + " from the working directory (" +
-                                  file.WhyNot + "): it adds nothing";
+            std::string message = "cannot open " + shown + " from " + From() + " (" + file.WhyNot +
+                                  "): it adds nothing";
             if (ref.Path.find('=') != std::string::npos) {
                 message += ", and the loader reads its name as effect text instead";
             }
@@ -281,8 +360,15 @@ class Checker {
         return "the " + Show(kMaxEffectChainBytes) + " bytes the loader reads for one effect";
     }
 
-    // Authors often write the path relative to the including file; the loader does not.
-    static std::string RelativeHint(const std::string& including, const std::string& written) {
+    // Where relative paths are opened from, in words.
+    std::string From() const {
+        return folder_.empty() ? "the working directory" : "the folder " + folder_;
+    }
+
+    // Authors often write the path relative to the including file; the loader does not,
+    // unless the file names SpriteFile.
+    std::string RelativeHint(const std::string& including, const std::string& written) const {
+        if (!folder_.empty()) return "";
         const std::string target = EffectOpenPath(written);
         const std::size_t slash = including.rfind('/');
         if (target.empty() || target.front() == '/' || slash == std::string::npos) return "";
@@ -303,6 +389,9 @@ class Checker {
     // The effect files being started, the file named first: a sub-effect among them would
     // start itself.
     std::vector<ChainLink> started_;
+    // Where the file being checked has its relative paths opened from ("": the working
+    // directory).
+    std::string folder_;
 };
 
 }  // namespace

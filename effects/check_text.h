@@ -128,6 +128,8 @@ class TextCheck {
     const std::optional<ExtendsRef>& Extends() const { return extends_; }
     // The effect files that OnBirth and OnDeath name, in the order written.
     const std::vector<ExtendsRef>& SubEffects() const { return subEffects_; }
+    // The image SpriteFile names, as written.
+    const std::optional<ExtendsRef>& SpriteFile() const { return spriteFile_; }
     TextPosition At(std::size_t offset) const { return map_.At(offset); }
 
   private:
@@ -192,6 +194,7 @@ class TextCheck {
     std::vector<Located> findings_;
     std::optional<ExtendsRef> extends_;
     std::vector<ExtendsRef> subEffects_;
+    std::optional<ExtendsRef> spriteFile_;
 };
 
 }  // namespace pp::effect_check

@@ -82,6 +82,9 @@ void TextCheck::CheckTopLevel(const EntryList& top) {
             case EffectValueKind::Path:
                 extends_ = ExtendsRef{std::string(Slice(v)), v.Begin};
                 break;
+            case EffectValueKind::SpriteFile:
+                spriteFile_ = ExtendsRef{std::string(Slice(v)), v.Begin};
+                break;
             case EffectValueKind::Int:
                 CheckNumber(v, NumberKind::Int, key.Name);
                 if (key.Name == "Layer" && TextToInt(Slice(v)) != 0) {

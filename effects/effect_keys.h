@@ -33,6 +33,7 @@ enum class EffectValueKind {
     SpriteSheet,  // {Columns, Rows, Frames, Rate, Random}: by name, or by position
     Burst,        // {Count, Interval, Repeat}: by name, or by position
     SubEffect,    // {Effect = path, Count, Inherit}: by name, or by position
+    SpriteFile,   // an image file, relative to the folder of the file that names it
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -107,11 +108,12 @@ inline constexpr std::array<BlockField, 3> kSubEffectFields{{
 }};
 
 // Where a row's value goes; the alternative follows the row's Kind:
-//   Path, Area: none here (the loader's chain walk, and SetArea with its own rule);
+//   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
-//   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras.
+//   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
+//   the loader's chain walk, into EmitterParams::SpriteFile.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
@@ -127,7 +129,7 @@ struct EffectKey {
 
 // Today's seventeen keys first, then the optional ones; a file without the optional keys loads
 // exactly as before.
-inline constexpr std::array<EffectKey, 29> kEffectKeys{{
+inline constexpr std::array<EffectKey, 30> kEffectKeys{{
     {"Extends", EffectValueKind::Path},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0}},
     {"EmitterPosition", EffectValueKind::Pair,
@@ -165,6 +167,7 @@ inline constexpr std::array<EffectKey, 29> kEffectKeys{{
      AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}},
     {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth},
     {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath},
+    {"SpriteFile", EffectValueKind::SpriteFile},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -186,6 +189,7 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
     switch (key.Kind) {
         case EffectValueKind::Path:
         case EffectValueKind::Area:
+        case EffectValueKind::SpriteFile:
             return std::holds_alternative<std::monostate>(key.Target);
         case EffectValueKind::Int:
             return std::holds_alternative<IntKeyField>(key.Target);

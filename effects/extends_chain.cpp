@@ -20,7 +20,7 @@ ExtendsChain::ExtendsChain(std::size_t bytes) : bytesLeft_(std::min(bytes, kMaxE
 
 ChainFile ExtendsChain::Open(std::string_view path) const {
     ChainFile file;
-    file.OpenPath = EffectOpenPath(path);
+    file.OpenPath = EffectOpenPathIn(folder_, path);
     // Without the first two a file extending itself, directly or through others, would
     // recurse until the stack ran out.
     if (links_.size() >= static_cast<std::size_t>(kMaxExtendsDepth)) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "effects/effect_text.h"
@@ -68,6 +69,10 @@ class ExtendsChain {
     // A chain that may read at most `bytes` (a sub-effect's, sharing its parent's budget).
     explicit ExtendsChain(std::size_t bytes);
 
+    // Relative paths are opened from this folder ("" for the working directory).
+    void SetFolder(std::string folder) { folder_ = std::move(folder); }
+    const std::string& Folder() const { return folder_; }
+
     // What reading the file at `path` (as written) next would give; the chain is unchanged.
     // The file is read only when Stop is None.
     ChainFile Open(std::string_view path) const;
@@ -84,6 +89,7 @@ class ExtendsChain {
   private:
     std::vector<ChainLink> links_;
     std::size_t bytesLeft_;  // what the files still to come may read
+    std::string folder_;
 };
 
 }  // namespace pp

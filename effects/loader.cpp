@@ -26,6 +26,7 @@ struct LoadChain : ExtendsChain {
     int32_t Depth = 0;     // 0 for an effect of its own, 1 for its sub-effects, ...
     int32_t Applying = 0;  // effect texts being applied, the parents' included
     std::optional<std::string> OnBirth, OnDeath;  // the last path each key named
+    std::optional<std::string> SpriteFile;        // the last image named, as opened
 };
 
 void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& path,
@@ -125,6 +126,7 @@ int32_t LoadSubEffect(Engine& engine, const std::string& path, LoadChain& chain)
     std::vector<ChainLink> started = chain.Started;
     if (!chain.Links().empty()) started.push_back(chain.Links().front());
     LoadChain sub(chain.BytesLeft(), std::move(started), chain.Depth + 1);
+    sub.SetFolder(chain.Folder());
     ChainFile file = sub.Open(path);
     if (file.Stop != ChainStop::None || !file.File) return -1;
     // Judged on the file opened, whatever path names it.
@@ -147,8 +149,36 @@ int32_t LoadSubEffect(Engine& engine, const std::string& path, LoadChain& chain)
     return static_cast<int32_t>(engine.SubEffects.size() - 1);
 }
 
-// After the whole chain: the effects the last OnBirth and OnDeath named.
+// The image a SpriteFile value names, opened from the folder of the file being applied (the
+// chain's folder for a text); nothing for a value no file can have as its name.
+std::optional<std::string> SpriteFilePath(std::string_view value, const LoadChain& chain) {
+    if (value.size() > kMaxSpriteFilePath || value.find('\0') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string folder =
+        chain.Links().empty() ? chain.Folder() : FolderOf(chain.Links().back().OpenPath);
+    return EffectOpenPathIn(folder, value);
+}
+
+// The chain's image gets its number: the same file keeps the one it got first.
+void StoreSpriteFile(Engine& engine, EmitterParams& params,
+                     const std::optional<std::string>& path) {
+    if (!path) return;
+    std::vector<std::string>& files = engine.SpriteFiles;
+    const auto index =
+        static_cast<std::size_t>(std::find(files.begin(), files.end(), *path) - files.begin());
+    if (index == files.size()) {
+        if (files.size() >= static_cast<std::size_t>(kMaxSpriteFiles)) return;
+        files.push_back(*path);
+    }
+    params.SpriteFile = static_cast<int32_t>(index);
+    const int32_t number = engine.FirstSpriteFileNumber + params.SpriteFile;
+    SetIntValueSpec(params.Sprite, number, number, 1);
+}
+
+// After the whole chain: its image, then the effects the last OnBirth and OnDeath named.
 void LoadSubEffects(Engine& engine, EmitterParams& params, LoadChain& chain) {
+    StoreSpriteFile(engine, params, chain.SpriteFile);
     if (chain.OnBirth) params.Extras.OnBirth.Effect = LoadSubEffect(engine, *chain.OnBirth, chain);
     if (chain.OnDeath) params.Extras.OnDeath.Effect = LoadSubEffect(engine, *chain.OnDeath, chain);
 }
@@ -175,6 +205,9 @@ void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view tex
         if (key.Kind == EffectValueKind::SubEffect) {
             (key.Name == "OnBirth" ? chain.OnBirth : chain.OnDeath) = SubEffectPath(v);
         }
+        if (key.Kind == EffectValueKind::SpriteFile) {
+            if (auto path = SpriteFilePath(v, chain)) chain.SpriteFile = std::move(path);
+        }
     }
     if (--chain.Applying == 0) LoadSubEffects(engine, params, chain);
 }
@@ -192,32 +225,82 @@ void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& p
 
 }  // namespace
 
+namespace {
+
+// The sprite the load was given, then the prewarm, which thereby spawns with that sprite too.
+void FinishLoad(Engine& engine, Emitter& emitter, const LoadSettings& settings) {
+    std::optional<SpriteRange> sprite = settings.Sprite;
+    if (!sprite && emitter.SpriteFile < 0) sprite = settings.SpriteUnlessFile;
+    if (sprite) SetSpriteRange(&emitter, sprite->Min, sprite->Max, sprite->Inc);
+    // With its keys in place, a looping effect can start full.
+    PrewarmEmitter(engine, emitter);
+}
+
+}  // namespace
+
 std::string EffectOpenPath(std::string_view path) {
     std::string open(path);
     std::replace(open.begin(), open.end(), '\\', '/');
     return open;
 }
 
-Emitter* LoadEffect(Engine& engine, const std::string& path, int32_t x, int32_t y) {
+std::string EffectOpenPathIn(std::string_view folder, std::string_view path) {
+    std::string open = EffectOpenPath(path);
+    if (folder.empty() || open.empty() || open.front() == '/') return open;
+    std::string joined(folder);
+    if (joined.back() != '/') joined += '/';
+    return joined + open;
+}
+
+std::string FolderOf(std::string_view openPath) {
+    const std::size_t slash = openPath.rfind('/');
+    if (slash == std::string_view::npos) return "";
+    return std::string(openPath.substr(0, slash == 0 ? 1 : slash));
+}
+
+bool NamesSpriteFile(const std::string& openPath) {
+    const std::optional<std::string> text = ReadEffectText(openPath);
+    return text && !FindEntry(*text, "SpriteFile\\").empty();
+}
+
+std::string CommandLineFolder(const std::string& openPath) {
+    return NamesSpriteFile(openPath) ? FolderOf(openPath) : "";
+}
+
+std::string NameInFolder(const std::string& openPath, const std::string& folder) {
+    if (folder.empty()) return openPath;
+    const std::size_t slash = openPath.rfind('/');
+    return slash == std::string::npos ? openPath : openPath.substr(slash + 1);
+}
+
+int32_t SpriteFileNumber(const Engine& engine, const EmitterParams& params) {
+    if (params.SpriteFile < 0) return -1;
+    return engine.FirstSpriteFileNumber + params.SpriteFile;
+}
+
+Emitter* LoadEffect(Engine& engine, const std::string& path, float x, float y) {
     Emitter* emitter = CreateEmitter(engine, x, y);
     if (emitter != nullptr) LoadEffectFile(engine, emitter, path);
     return emitter;
 }
 
-void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path) {
+void LoadEffectFile(Engine& engine, Emitter* emitter, const std::string& path,
+                    const LoadSettings& settings) {
     if (emitter == nullptr) return;
     LoadChain chain;
+    chain.SetFolder(settings.Folder);
     ApplyEffectFile(engine, emitter->Params(), path, chain);
-    // With its keys in place, a looping effect can start full.
-    PrewarmEmitter(engine, *emitter);
+    FinishLoad(engine, *emitter, settings);
 }
 
-void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text) {
+void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text,
+                    const LoadSettings& settings) {
     if (emitter == nullptr) return;
     LoadChain chain;
+    chain.SetFolder(settings.Folder);
     // Its lines joined as a file's are, so a text and a file of the same bytes agree.
     ApplyEffectText(engine, emitter->Params(), JoinedLines(text, false).Text(), chain);
-    PrewarmEmitter(engine, *emitter);
+    FinishLoad(engine, *emitter, settings);
 }
 
 int32_t SetLayer(Emitter* emitter, int32_t layer) {

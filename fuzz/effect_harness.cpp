@@ -250,6 +250,31 @@ std::string LoaderInput(std::span<const uint8_t> data) {
     if (std::string problem = ExtrasProblem(e->Extras, engine.SubEffects); !problem.empty()) {
         return problem;
     }
+    // Every image named is numbered once and within the bounds, and every effect naming one
+    // draws with its number.
+    if (engine.SpriteFiles.size() > static_cast<std::size_t>(kMaxSpriteFiles)) {
+        return "too many sprite files";
+    }
+    for (std::size_t i = 0; i < engine.SpriteFiles.size(); ++i) {
+        const std::string& path = engine.SpriteFiles[i];
+        if (path.size() > kMaxSpriteFilePath || path.find('\0') != std::string::npos ||
+            std::find(engine.SpriteFiles.begin(), engine.SpriteFiles.begin() + i, path) !=
+                engine.SpriteFiles.begin() + i) {
+            return "a sprite file path is too long, holds a zero byte or is numbered twice";
+        }
+    }
+    std::vector<const EmitterParams*> loaded = {&e->Params()};
+    for (const EmitterParams& params : engine.SubEffects) loaded.push_back(&params);
+    for (const EmitterParams* params : loaded) {
+        if (params->SpriteFile < -1 ||
+            params->SpriteFile >= static_cast<int32_t>(engine.SpriteFiles.size())) {
+            return "a sprite file index is outside the list";
+        }
+        const int32_t number = SpriteFileNumber(engine, *params);
+        if (number >= 0 && (params->Sprite.Min != number || params->Sprite.Max != number)) {
+            return "an effect with a sprite file draws with another number";
+        }
+    }
 
     // Ordinary frames, now and then one of no time at all, and one long stall that brings a
     // second's backlog at once.

@@ -20,6 +20,10 @@
  * screen per process). The SDL renderer calls draw through a host's SDL_Renderer under the
  * contract of particleplayer/sdl_renderer.h (destroyed before that SDL_Renderer; its draw
  * colour, blend mode, target, clip, viewport and scale left as found; any number of them).
+ *
+ * ABI: positions are floats in every call, pp_world_load_effect_file, pp_world_load_effect_text
+ * and pp_world_reapply_effect_file included (in older headers these three took int32_t x and y;
+ * the library is not compatible with programs built against those, which must be rebuilt).
  */
 #ifndef PARTICLEPLAYER_H
 #define PARTICLEPLAYER_H
@@ -99,6 +103,11 @@ const char* pp_status_text(pp_status status);
 
 /** A world on a virtual clock reading start_ms. */
 pp_status pp_world_create(pp_world** out, uint32_t start_ms);
+/** A world on a virtual clock reading start_ms whose relative effect paths are opened from
+ * base_folder (NULL or "": the working directory) and whose sprite files are numbered from
+ * first_sprite_file (held to 0..1047552; pp_world_create uses 1000). */
+pp_status pp_world_create_in(pp_world** out, uint32_t start_ms, const char* base_folder,
+                             int32_t first_sprite_file);
 /** A world that reads the host's clock through clock(user). */
 pp_status pp_world_create_with_clock(pp_world** out, pp_clock_fn clock, void* user);
 /** Frees a world and its effects; null does nothing. */
@@ -114,11 +123,11 @@ pp_status pp_world_advance_time(pp_world* world, uint32_t ms);
 pp_status pp_world_seed(pp_world* world, uint32_t seed);
 
 /** Loads an effect file at (x, y); *effect gets its number. PP_ERROR_FILE when unreadable. */
-pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, float y,
                                     uint32_t* effect);
 /** Applies length bytes of effect text as a new effect at (x, y). */
-pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
-                                    int32_t y, uint32_t* effect);
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
+                                    float y, uint32_t* effect);
 /** Sets the sprite numbers of the effect's new particles (max -65535: same as min). */
 pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,
                                     int32_t inc);
@@ -141,8 +150,8 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads);
 /** Applies the effect file at path again to the effect: its parameters back to their
  * creation defaults at (x, y), then the file; its particles and emission time stay.
  * PP_ERROR_FILE, leaving the effect as it was, when the file cannot be read. */
-pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
-                                       int32_t x, int32_t y);
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,
+                                       float y);
 /** Removes every effect, those started by particles included, as if the world were new
  * (numbers go on counting; the next update is a first one); the clock, the threads and the
  * random generator stay. */
@@ -153,6 +162,11 @@ pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64
 pp_status pp_world_update(pp_world* world, float* seconds);
 /** Live particles over all effects, those of effects started by particles included. */
 pp_status pp_world_particle_count(pp_world* world, int64_t* count);
+/** How many image files the world's effects name with SpriteFile. */
+pp_status pp_world_sprite_file_count(pp_world* world, size_t* count);
+/** Sprite file index (0 to the count less one): its sprite number and its path as opened; *path
+ * stays valid until the next call with this world. PP_ERROR_ARGUMENT past the last. */
+pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, const char** path);
 
 /** An empty vertex array. */
 pp_status pp_vertices_create(pp_vertices** out);

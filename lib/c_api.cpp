@@ -93,6 +93,20 @@ pp_status pp_world_create(pp_world** out, uint32_t start_ms) {
     });
 }
 
+pp_status pp_world_create_in(pp_world** out, uint32_t start_ms, const char* base_folder,
+                             int32_t first_sprite_file) {
+    if (out == nullptr) return PP_ERROR_NULL;
+    *out = nullptr;
+    return Guard([&] {
+        particleplayer::WorldOptions options;
+        options.StartTime = start_ms;
+        options.BaseFolder = base_folder == nullptr ? "" : base_folder;
+        options.FirstSpriteFileNumber = first_sprite_file;
+        *out = new pp_world(options);
+        return PP_OK;
+    });
+}
+
 pp_status pp_world_create_with_clock(pp_world** out, pp_clock_fn clock, void* user) {
     if (out == nullptr) return PP_ERROR_NULL;
     *out = nullptr;
@@ -129,7 +143,7 @@ pp_status pp_world_seed(pp_world* world, uint32_t seed) {
     return PP_OK;
 }
 
-pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x, int32_t y,
+pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, float y,
                                     uint32_t* effect) {
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr || effect == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
@@ -142,8 +156,8 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, int32_t x
     });
 }
 
-pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, int32_t x,
-                                    int32_t y, uint32_t* effect) {
+pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
+                                    float y, uint32_t* effect) {
     if (world == nullptr) return PP_ERROR_NULL;
     if ((text == nullptr && length != 0) || effect == nullptr) {
         return Fail(world, PP_ERROR_NULL, "null argument");
@@ -191,8 +205,8 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
         [&] { return Report(world, world->World.SetThreads(threads), PP_ERROR_ARGUMENT); });
 }
 
-pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path,
-                                       int32_t x, int32_t y) {
+pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,
+                                       float y) {
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     return Guard([&] {
@@ -231,6 +245,29 @@ pp_status pp_world_particle_count(pp_world* world, int64_t* count) {
     if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     *count = world->World.ParticleCount();
     return PP_OK;
+}
+
+pp_status pp_world_sprite_file_count(pp_world* world, size_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        *count = world->World.SpriteFiles().size();
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, const char** path) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (number == nullptr || path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        const std::vector<particleplayer::SpriteFile> files = world->World.SpriteFiles();
+        if (index >= files.size())
+            return Fail(world, PP_ERROR_ARGUMENT, "no sprite file has this index");
+        world->SpritePath = files[index].Path;
+        *number = files[index].Number;
+        *path = world->SpritePath.c_str();
+        return PP_OK;
+    });
 }
 
 pp_status pp_vertices_create(pp_vertices** out) {

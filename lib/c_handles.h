@@ -9,4 +9,5 @@ struct pp_world {
     explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
     particleplayer::World World;
     std::string LastError;
+    std::string SpritePath;  // what pp_world_sprite_file handed out last
 };

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "lib/sprite_files.h"
 #include "lib/world_access.h"
 #include "platform/host_context.h"
 
@@ -41,6 +42,7 @@ Status Renderer::LoadSprite(int32_t number, std::string_view path) {
     if (!open_) return Closed();
     if (number < 0) return {"sprite numbers start at 0"};
     const std::string name(path);
+    KeepHostSprite(number);
     const std::string why = pp::LoadHostSprite(number, name.c_str());
     if (!why.empty()) return {why + " '" + name + "'"};
     return {};
@@ -51,6 +53,7 @@ Status Renderer::LoadSpritePixels(int32_t number, int32_t width, int32_t height,
     if (!open_) return Closed();
     if (number < 0) return {"sprite numbers start at 0"};
     if (rgba == nullptr) return {"no pixels given"};
+    KeepHostSprite(number);
     return {pp::LoadHostSpritePixels(number, width, height, std::span(rgba, size))};
 }
 
@@ -59,12 +62,18 @@ Status Renderer::Draw(World& world, int32_t width, int32_t height, bool clear) {
     if (width < 1 || width > 16384 || height < 1 || height > 16384) {
         return {"the frame size must be 1 to 16384 pixels each way"};
     }
-    return {pp::DrawIntoHostFramebuffer(WorldAccess::EngineOf(world), width, height, clear)};
+    pp::Engine& engine = WorldAccess::EngineOf(world);
+    // The world's own images first; a failure only leaves their particles undrawn.
+    LoadWorldSpriteFiles(engine, [](int32_t number, const std::string& path) {
+        return pp::LoadHostSprite(number, path.c_str()).empty();
+    });
+    return {pp::DrawIntoHostFramebuffer(engine, width, height, clear)};
 }
 
 void Renderer::Close() {
     if (!open_) return;
     open_ = false;
+    ForgetSpriteFiles();
     pp::CloseHostContextScreen();
 }
 

@@ -4,6 +4,7 @@
 
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
+#include "lib/sprite_files.h"
 #include "lib/world_access.h"
 #include "platform/frame.h"
 #include "platform/quad_sprites.h"
@@ -57,22 +58,39 @@ Status OpenScreen(const ScreenOptions& options) {
     return {};
 }
 
+namespace {
+
+// Loads the image as sprite and quad sprite `number`; a one-sentence reason when it fails.
+std::string LoadWindowSprite(int32_t number, const std::string& name) {
+    if (pp::LoadSpriteImage(number, name.c_str(), pp::SpriteUsableAsQuad | pp::SpriteKeepAlpha) ==
+        nullptr) {
+        return "cannot load the sprite '" + name + "'";
+    }
+    if (pp::CreateQuadSprite(number, number) == nullptr) {
+        return "cannot draw the sprite '" + name + "'";
+    }
+    return "";
+}
+
+// The world's own images, before its frame draws them.
+void LoadSpriteFilesOf(World& world) {
+    LoadWorldSpriteFiles(WorldAccess::EngineOf(world), [](int32_t number, const std::string& path) {
+        return LoadWindowSprite(number, path).empty();
+    });
+}
+
+}  // namespace
+
 Status LoadSprite(int32_t number, std::string_view path) {
     if (number < 0) return {"sprite numbers start at 0"};
     if (!WindowScreenOpen()) return {"no screen is open"};
-    const std::string name(path);
-    if (pp::LoadSpriteImage(number, name.c_str(), pp::SpriteUsableAsQuad | pp::SpriteKeepAlpha) ==
-        nullptr) {
-        return {"cannot load the sprite '" + name + "'"};
-    }
-    if (pp::CreateQuadSprite(number, number) == nullptr) {
-        return {"cannot draw the sprite '" + name + "'"};
-    }
-    return {};
+    KeepHostSprite(number);
+    return {LoadWindowSprite(number, std::string(path))};
 }
 
 Status DrawFrame(World& world, bool update) {
     if (!WindowScreenOpen()) return {"no screen is open"};
+    LoadSpriteFilesOf(world);
     pp::DrawFrame(WorldAccess::EngineOf(world),
                   update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
     return {};
@@ -80,6 +98,7 @@ Status DrawFrame(World& world, bool update) {
 
 Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
     if (!WindowScreenOpen()) return {"no screen is open"};
+    LoadSpriteFilesOf(world);
     pp::FrameTiming timing;
     pp::DrawFrame(WorldAccess::EngineOf(world),
                   update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
@@ -101,6 +120,7 @@ Status ReadPixels(std::vector<uint8_t>& rgb) {
 
 void CloseScreen() {
     if (pp::ScreenInHostContext()) return;  // the Renderer's, not ours to close
+    ForgetSpriteFiles();
     pp::KeepLoadedLibrariesUntilExit();
     pp::CloseAllWindows();
     pp::ShutdownGraphics();

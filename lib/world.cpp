@@ -118,6 +118,17 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.OnDeath = PublicSubEffect(x.OnDeath);
     return out;
 }
+
+EffectExtras PublicExtras(const pp::Engine& engine, const pp::EmitterParams& params) {
+    EffectExtras out = PublicExtras(params.Extras);
+    if (params.SpriteFile >= 0) out.SpriteFile = engine.SpriteFiles[size_t(params.SpriteFile)];
+    return out;
+}
+
+std::optional<pp::SpriteRange> EngineRange(const std::optional<IntValueRange>& range) {
+    if (!range) return std::nullopt;
+    return pp::SpriteRange{range->Min, range->Max, range->Inc};
+}
 static_assert(pp::kMaxLifeKeys == 8, "LifeCurve holds eight keys");
 
 }  // namespace
@@ -127,15 +138,28 @@ struct World::State {
         : Virtual(options.StartTime),
           Host(options.HostClock),
           UsesHost(static_cast<bool>(options.HostClock)),
+          BaseFolder(options.BaseFolder),
           Engine(UsesHost ? static_cast<pp::MillisecondClock&>(Host)
                           : static_cast<pp::MillisecondClock&>(Virtual)) {
         pp::FillAreaTypes(Engine);
         if (options.Seed) pp::SeedRandom(Engine.Random, *options.Seed);
+        Engine.FirstSpriteFileNumber =
+            std::clamp(options.FirstSpriteFileNumber, 0, pp::kLastFirstSpriteFileNumber);
+    }
+
+    // The engine's settings for one load.
+    pp::LoadSettings Settings(const LoadOptions& options) const {
+        pp::LoadSettings settings;
+        settings.Folder = options.Folder.value_or(BaseFolder);
+        settings.Sprite = EngineRange(options.Sprite);
+        settings.SpriteUnlessFile = EngineRange(options.SpriteUnlessFile);
+        return settings;
     }
 
     pp::VirtualClock Virtual;
     HostClock Host;
     bool UsesHost;
+    std::string BaseFolder;
     pp::Engine Engine;
     std::vector<pp::Emitter*> Emitters;    // by Effect::Id - 1; nullptr once removed
     std::unique_ptr<pp::WorkerPool> Pool;  // Engine.Workers when above one thread
@@ -169,7 +193,7 @@ struct World::State {
     }
 
     // A new emitter at (x, y), remembered under the next Id.
-    Result<Effect> Create(int32_t x, int32_t y) {
+    Result<Effect> Create(float x, float y) {
         Result<Effect> result;
         Emitters.reserve(Emitters.size() + 1);
         pp::Emitter* emitter = pp::CreateEmitter(Engine, x, y);
@@ -213,29 +237,44 @@ void World::Seed(uint32_t seed) {
     pp::SeedRandom(state_->Engine.Random, seed);
 }
 
-Result<Effect> World::LoadEffectFile(std::string_view path, int32_t x, int32_t y,
-                                     MissingFile missing) {
+Result<Effect> World::LoadEffectFile(std::string_view path, float x, float y, MissingFile missing) {
+    LoadOptions options;
+    options.Missing = missing;
+    return LoadEffectFile(path, x, y, options);
+}
+
+Result<Effect> World::LoadEffectFile(std::string_view path, float x, float y,
+                                     const LoadOptions& options) {
     const std::string name(path);
+    const pp::LoadSettings settings = state_->Settings(options);
     std::string why;
     if (name.empty()) {
         why = "the effect file name is empty";
-    } else if (!pp::ReadEffectText(pp::EffectOpenPath(name)).has_value()) {
+    } else if (!pp::ReadEffectText(pp::EffectOpenPathIn(settings.Folder, name)).has_value()) {
         why = "could not read the effect file '" + name + "'";
     }
-    if (!why.empty() && missing == MissingFile::Fail) return {{}, why};
+    if (!why.empty() && options.Missing == MissingFile::Fail) return {{}, why};
     Result<Effect> result = state_->Create(x, y);
     if (!result.Ok()) return result;
-    pp::LoadEffectFile(state_->Engine, state_->Find(result.Value), name);
+    pp::LoadEffectFile(state_->Engine, state_->Find(result.Value), name, settings);
     result.Error = why;
     return result;
 }
 
-Result<Effect> World::LoadEffectText(std::string_view text, int32_t x, int32_t y) {
+Result<Effect> World::LoadEffectText(std::string_view text, float x, float y) {
+    return LoadEffectText(text, x, y, LoadOptions{});
+}
+
+Result<Effect> World::LoadEffectText(std::string_view text, float x, float y,
+                                     const LoadOptions& options) {
     if (text.size() > pp::kMaxEffectFileBytes) {
         return {{}, "the effect text is longer than an effect file may be"};
     }
     Result<Effect> result = state_->Create(x, y);
-    if (result.Ok()) pp::LoadEffectText(state_->Engine, state_->Find(result.Value), text);
+    if (result.Ok()) {
+        pp::LoadEffectText(state_->Engine, state_->Find(result.Value), text,
+                           state_->Settings(options));
+    }
     return result;
 }
 
@@ -283,7 +322,7 @@ Result<EffectParams> World::Params(Effect effect) {
 Result<EffectExtras> World::Extras(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {{}, "no such effect in this world"};
-    return {PublicExtras(emitter->Extras), ""};
+    return {PublicExtras(state_->Engine, emitter->Params()), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {
@@ -310,7 +349,17 @@ Result<StartedEffect> World::StartedEffectOf(int32_t number) {
         return {{}, "no effect started by particles has this number"};
     }
     const pp::EmitterParams& params = kept[static_cast<size_t>(number)];
-    return {{PublicParams(params), PublicExtras(params.Extras)}, ""};
+    return {{PublicParams(params), PublicExtras(state_->Engine, params)}, ""};
+}
+
+std::vector<SpriteFile> World::SpriteFiles() {
+    const pp::Engine& engine = state_->Engine;
+    std::vector<SpriteFile> out;
+    for (size_t i = 0; i < engine.SpriteFiles.size(); ++i) {
+        out.push_back(
+            {engine.FirstSpriteFileNumber + static_cast<int32_t>(i), engine.SpriteFiles[i]});
+    }
+    return out;
 }
 
 Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
@@ -347,19 +396,26 @@ int32_t World::Threads() {
     return pool != nullptr ? pool->Threads() : 1;
 }
 
-Status World::ReapplyEffectFile(Effect effect, std::string_view path, int32_t x, int32_t y) {
+Status World::ReapplyEffectFile(Effect effect, std::string_view path, float x, float y) {
+    return ReapplyEffectFile(effect, path, x, y, LoadOptions{});
+}
+
+Status World::ReapplyEffectFile(Effect effect, std::string_view path, float x, float y,
+                                const LoadOptions& options) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
     const std::string name(path);
     if (name.empty()) return {"the effect file name is empty"};
+    const pp::LoadSettings settings = state_->Settings(options);
     // Defaults would wipe the effect, so an unreadable file leaves it as it was.
-    if (std::string why; !pp::ReadEffectFile(pp::EffectOpenPath(name), 1, &why)) {
+    if (std::string why;
+        !pp::ReadEffectFile(pp::EffectOpenPathIn(settings.Folder, name), 1, &why)) {
         return {"could not read the effect file '" + name + "' (" + why + ")"};
     }
     // The parameters start afresh, so a key the file no longer names loses what it set; the
     // emitter's running state (schedule, particles, prewarm done) is not a parameter.
     emitter->Params() = pp::DefaultParamsAt(x, y);
-    pp::LoadEffectFile(state_->Engine, emitter, name);
+    pp::LoadEffectFile(state_->Engine, emitter, name, settings);
     return {};
 }
 
@@ -370,6 +426,7 @@ void World::RemoveAllEffects() {
     // (an area name an effect added reads as 0, as it would when met anew).
     pp::ListRemoveAll(engine.Emitters);
     engine.SubEffects.clear();
+    engine.SpriteFiles.clear();
     engine.PendingStarts.clear();
     engine.LastUpdateTime = 0;
     engine.Updated = false;

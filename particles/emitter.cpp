@@ -19,14 +19,14 @@ void FillAreaTypes(Engine& engine) {
     for (const char* name : kNames) MapFindOrAdd(engine.AreaTypes, name) = number++;
 }
 
-EmitterParams DefaultParamsAt(int32_t x, int32_t y) {
+EmitterParams DefaultParamsAt(float x, float y) {
     EmitterParams params;
-    params.PositionX = static_cast<float>(x);
-    params.PositionY = static_cast<float>(y);
+    params.PositionX = x;
+    params.PositionY = y;
     return params;
 }
 
-Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y) {
+Emitter* CreateEmitter(Engine& engine, float x, float y) {
     Emitter* e = ListInsert(engine.Emitters);
     if (e == nullptr) return nullptr;
     e->Params() = DefaultParamsAt(x, y);

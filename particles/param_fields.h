@@ -57,8 +57,8 @@ constexpr void VisitParamFields(Params& params, Visit&& visit) {
 }
 
 // A field left out of the table would leave bytes of the record uncounted (the record has no
-// padding); the order is checked by the tests. The optional keys' Extras, last in the record,
-// are printed apart.
+// padding); the order is checked by the tests. The optional keys' Extras and the SpriteFile
+// index behind them are printed apart.
 inline constexpr std::size_t kParamFieldBytes = [] {
     std::size_t bytes = 0;
     EmitterParams params;
@@ -66,7 +66,9 @@ inline constexpr std::size_t kParamFieldBytes = [] {
     return bytes;
 }();
 static_assert(kParamFieldBytes == offsetof(EmitterParams, Extras) &&
-                  offsetof(EmitterParams, Extras) + sizeof(ExtraParams) == sizeof(EmitterParams),
-              "every parameter but Extras is in kParamFields");
+                  offsetof(EmitterParams, Extras) + sizeof(ExtraParams) ==
+                      offsetof(EmitterParams, SpriteFile) &&
+                  offsetof(EmitterParams, SpriteFile) + sizeof(int32_t) == sizeof(EmitterParams),
+              "every parameter but Extras and SpriteFile is in kParamFields");
 
 }  // namespace pp

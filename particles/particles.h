@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "particles/extra_params.h"
@@ -83,13 +84,17 @@ struct EmitterParams {
     int32_t BlendDestination = 6;
     // The optional keys, last; all defaults mean "as without them".
     ExtraParams Extras;
+    // The image the effect names to draw with (the SpriteFile key): an index into
+    // Engine::SpriteFiles, or -1. Kept apart from Extras because it changes only which sprite
+    // number the particles take, not how they move or are drawn.
+    int32_t SpriteFile = -1;
 
     bool operator==(const EmitterParams&) const = default;
 };
 
 // The creation defaults placed at (x, y): what CreateEmitter gives a new emitter, and what a
 // reload puts back before it applies the file again.
-EmitterParams DefaultParamsAt(int32_t x, int32_t y);
+EmitterParams DefaultParamsAt(float x, float y);
 
 // One placed effect: its parameters (as base, so the engine reads e.Size) followed by what
 // running it keeps, which loading and reloading leave alone. The parameters keep their place
@@ -136,6 +141,15 @@ inline bool HasExtras(const EmitterParams& e) {
 
 class WorkerPool;
 
+// Sprite numbers of the files effects name with SpriteFile start here unless the world says
+// otherwise; the command line and the scene number their sprites from 1, far below.
+inline constexpr int32_t kFirstSpriteFileNumber = 1000;
+// A world numbers at most this many sprite files; an effect naming one more draws with its
+// Sprite key as if it named none.
+inline constexpr int32_t kMaxSpriteFiles = 1024;
+// The numbered tables hold numbers below 2^20, so the files' numbers start at most here.
+inline constexpr int32_t kLastFirstSpriteFileNumber = (1 << 20) - kMaxSpriteFiles;
+
 // A sub-effect that a particle's birth or death starts once the update's passes are done.
 struct SubEffectStart {
     int32_t Effect;  // index into Engine::SubEffects
@@ -166,6 +180,10 @@ struct Engine {
     // Effects that particles start when they are born or die (ExtraParams::OnBirth, OnDeath
     // index it), loaded with the effects that name them.
     std::vector<EmitterParams> SubEffects;
+    // The image files effects named with SpriteFile, as opened, in the order loading first met
+    // them: file i is drawn as sprite number FirstSpriteFileNumber + i.
+    std::vector<std::string> SpriteFiles;
+    int32_t FirstSpriteFileNumber = kFirstSpriteFileNumber;
     // Starts recorded by the current update's emissions and passes, in emitter order then
     // particle order; the update creates their emitters after its passes and empties it.
     std::vector<SubEffectStart> PendingStarts;
@@ -176,7 +194,7 @@ void FillAreaTypes(Engine& engine);
 
 // A new emitter with DefaultParamsAt(x, y), appended behind the cursor of Emitters (which
 // moves onto it); NextEmission is the clock now. nullptr when out of memory.
-Emitter* CreateEmitter(Engine& engine, int32_t x, int32_t y);
+Emitter* CreateEmitter(Engine& engine, float x, float y);
 
 // Sets Disable to value. Only when discardParticles is non-zero, value is exactly 1 and the
 // emitter was enabled are its particles removed at once. Always 0.

@@ -277,9 +277,15 @@ EMSCRIPTEN_KEEPALIVE int pp_web_play(const char* args) {
 EMSCRIPTEN_KEEPALIVE const char* pp_web_effects() {
     std::string lines;
     if (PlayRun* play = State().Play.get()) {
-        for (const PlayEffect& e : play->Session->Effects()) {
-            lines += EffectOpenPath(e.Effect) + ":" + EffectOpenPath(e.Sprite) + "@" +
-                     std::to_string(e.X) + "," + std::to_string(e.Y) + "\n";
+        PlaySession& session = *play->Session;
+        for (std::size_t i = 0; i < session.Effects().size(); ++i) {
+            const PlayEffect& e = session.Effects()[i];
+            // An effect drawing with its own image names that one.
+            const std::string sprite =
+                e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(i)).Value.SpriteFile
+                                 : EffectOpenPath(e.Sprite);
+            lines += EffectOpenPath(e.Effect) + ":" + sprite + "@" + std::to_string(e.X) + "," +
+                     std::to_string(e.Y) + "\n";
         }
     }
     return Hand(std::move(lines));

@@ -25,8 +25,8 @@ def load_library(path):
     lib.pp_world_last_error.restype = ctypes.c_char_p
     lib.pp_world_seed.argtypes = [world_p, ctypes.c_uint32]
     lib.pp_world_set_time.argtypes = [world_p, ctypes.c_uint32]
-    lib.pp_world_load_effect_file.argtypes = [world_p, ctypes.c_char_p, ctypes.c_int32,
-                                              ctypes.c_int32, ctypes.POINTER(ctypes.c_uint32)]
+    lib.pp_world_load_effect_file.argtypes = [world_p, ctypes.c_char_p, ctypes.c_float,
+                                              ctypes.c_float, ctypes.POINTER(ctypes.c_uint32)]
     lib.pp_world_update.argtypes = [world_p, ctypes.POINTER(ctypes.c_float)]
     lib.pp_world_particle_count.argtypes = [world_p, ctypes.POINTER(ctypes.c_int64)]
     return lib

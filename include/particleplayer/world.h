@@ -14,8 +14,11 @@
 ///
 /// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
 /// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
-/// effect texts name folders with '\' or '/' and are opened as given, relative to the
-/// process's working directory. Loading creates one emitter; the handle it returns stays valid
+/// effect texts name folders with '\' or '/'. Relative paths (the effect file's own, "Extends\",
+/// OnBirth, OnDeath) are opened from the world's base folder (WorldOptions::BaseFolder), or
+/// from the folder one load is given (LoadOptions::Folder); without either, from the
+/// process's working directory. A SpriteFile path is relative to the folder of the file that
+/// names it. Loading creates one emitter; the handle it returns stays valid
 /// until the effect is removed, by RemoveEffect or by an update that finds an effect with
 /// AutoRemove set without particles. From then on every call with the handle returns an error
 /// ("no such effect"); Ids are never given out again within a world.
@@ -29,8 +32,20 @@
 /// wrong. Nothing here throws on purpose or aborts; running out of memory may still throw
 /// std::bad_alloc from the standard library.
 ///
+/// Sprites: particles carry a sprite number, which the renderers (screen.h, renderer.h) draw
+/// with the sprite loaded under it. An effect takes the numbers its Sprite key gives (0 by
+/// default), or, when it names an image with SpriteFile, the number the world gives that file
+/// (SpriteFiles: from WorldOptions::FirstSpriteFileNumber on, in the order loading first met
+/// each file, one number per file). The bundled renderers load the world's sprite files
+/// themselves when they draw it. A sprite given with the load (LoadOptions::Sprite) wins over
+/// both.
+///
 /// Numbers: all engine arithmetic is 32-bit float in a fixed order, so a seed, a load order
 /// and a sequence of clock readings give the same particles, bit for bit, on every run.
+///
+/// ABI: the positions of LoadEffectFile, LoadEffectText and ReapplyEffectFile are floats, as
+/// SetPosition's are; a host built against an older header, where they were int32_t, must be
+/// rebuilt. WorldOptions, EffectExtras and LoadOptions grow at their ends only.
 #pragma once
 
 #include <array>
@@ -156,6 +171,9 @@ struct EffectExtras {
     float Prewarm = 0.0f;        ///< Seconds run while loading.
     SubEffect OnBirth;           ///< Started where each particle is born.
     SubEffect OnDeath;           ///< Started where each particle dies.
+    /// The image the SpriteFile key names, as opened (relative to the working directory, or
+    /// absolute); empty for none. Its number is in the effect's Sprite parameters.
+    std::string SpriteFile;
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
@@ -192,6 +210,18 @@ struct WorldOptions {
     /// Seeds the random generator; without it the generator seeds itself from the time on
     /// first use.
     std::optional<uint32_t> Seed;
+    /// The folder relative effect paths are opened from (see the file's comment); empty for
+    /// the working directory.
+    std::string BaseFolder;
+    /// The sprite number of the first sprite file; the next file gets the next number. Held to
+    /// 0 to 1047552, so that every number stays below 2^20, where the renderers' tables end.
+    int32_t FirstSpriteFileNumber = 1000;
+};
+
+/// One image file the world's effects draw with, as SpriteFiles lists it.
+struct SpriteFile {
+    int32_t Number = 0;  ///< The sprite number its effects' particles carry.
+    std::string Path;    ///< The file as opened: relative to the working directory, or absolute.
 };
 
 /// What to do when the effect file itself cannot be read.
@@ -199,6 +229,22 @@ enum class MissingFile {
     Fail,          ///< Return an error and create nothing.
     UseNameAsText  ///< Create the effect anyway, reading the path as its text (it then runs
                    ///< with the defaults), and return it with the error filled in.
+};
+
+/// How one effect is loaded, beyond its text.
+struct LoadOptions {
+    /// What to do when the effect file itself cannot be read (LoadEffectFile only).
+    MissingFile Missing = MissingFile::Fail;
+    /// The sprite numbers the effect's particles take, in place of what its text gives (Sprite
+    /// and SpriteFile), by SetSpriteRange's rule. Set before Prewarm runs, so that the
+    /// particles of the prewarm take it too.
+    std::optional<IntValueRange> Sprite;
+    /// The same, only when the effect's text names no SpriteFile: a default for effects
+    /// without an image of their own.
+    std::optional<IntValueRange> SpriteUnlessFile;
+    /// The folder this effect's relative paths are opened from, in place of the world's
+    /// BaseFolder.
+    std::optional<std::string> Folder;
 };
 
 /// The project's own access to a world's insides; hosts have no use for it.
@@ -230,15 +276,22 @@ class World {
     /// Loads the effect file at path (with its "Extends\" chain) into a new effect at (x, y).
     /// With MissingFile::UseNameAsText an unreadable file still gives an effect, and the
     /// Result carries both the effect and the error; check Value.Id to tell.
-    Result<Effect> LoadEffectFile(std::string_view path, int32_t x, int32_t y,
+    Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
                                   MissingFile missing = MissingFile::Fail);
+    /// LoadEffectFile with the sprite, folder and missing-file rule of `options`.
+    Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
+                                  const LoadOptions& options);
     /// Applies an effect text to a new effect at (x, y), exactly as a file of the same bytes
-    /// would be applied (line ends removed). "Extends\" paths in it are opened
-    /// relative to the working directory. Fails only when no effect could be created.
-    Result<Effect> LoadEffectText(std::string_view text, int32_t x, int32_t y);
+    /// would be applied (line ends removed). Its relative paths are opened from the base
+    /// folder, as a file's are. Fails only when no effect could be created.
+    Result<Effect> LoadEffectText(std::string_view text, float x, float y);
+    /// LoadEffectText with the sprite and folder of `options`.
+    Result<Effect> LoadEffectText(std::string_view text, float x, float y,
+                                  const LoadOptions& options);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
-    /// max -65535 means "same as min"; inc <= 0 means 1.
+    /// max -65535 means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
+    /// load's Prewarm made included: LoadOptions::Sprite gives them the sprite too.
     Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
     /// Moves the effect's emitter; live particles stay where they are.
     Status SetPosition(Effect effect, float x, float y);
@@ -269,12 +322,16 @@ class World {
     /// particles and its emission time (its next emission, bursts and Duration count on), and
     /// is not prewarmed again. Fails, leaving the effect as it was, for a handle that names
     /// no effect of this world or a file that cannot be read.
-    Status ReapplyEffectFile(Effect effect, std::string_view path, int32_t x, int32_t y);
+    Status ReapplyEffectFile(Effect effect, std::string_view path, float x, float y);
+    /// ReapplyEffectFile with the sprite and folder of `options` (its Missing is not used: an
+    /// unreadable file always fails here).
+    Status ReapplyEffectFile(Effect effect, std::string_view path, float x, float y,
+                             const LoadOptions& options);
     /// Removes every effect with its particles, effects started by particles included, and
-    /// forgets the sub-effect texts earlier loads kept, so that the world stands as a new one
-    /// would: every handle given out before names no effect (Ids still go on counting), and
-    /// the next Update() is a first update (it returns 0). The clock, the threads and the
-    /// random generator stay, the generator going on from where it was.
+    /// forgets the sub-effect texts and sprite files earlier loads kept, so that the world stands
+    /// as a new one would: every handle given out before names no effect (Ids still go on
+    /// counting), and the next Update() is a first update (it returns 0). The clock, the threads
+    /// and the random generator stay, the generator going on from where it was.
     void RemoveAllEffects();
     /// The effect's live particles (those of effects its particles started not included).
     Result<int64_t> ParticleCount(Effect effect);
@@ -300,6 +357,9 @@ class World {
     /// Sets the rate at which the effect emits, in particles per second: min, min + inc, ...
     /// max, one drawn for each gap. max -65535 means "same as min"; inc <= 0 (or NaN) means 1.
     Status SetEmissionRate(Effect effect, float min, float max, float inc);
+    /// The image files the world's effects (those started by particles included) named with
+    /// SpriteFile, in number order. RemoveAllEffects forgets them.
+    std::vector<SpriteFile> SpriteFiles();
     /// Stops (true) or resumes (false) the effect's emission; its live particles go on. The
     /// updates of a stopped effect skip its emission, so nothing piles up for that time.
     Status SetDisabled(Effect effect, bool disabled);

@@ -1,6 +1,6 @@
-// The format reference names every key the loader reads and shows only pictures that exist; its
-// picture sources and the gallery's effects load without a finding; and what it says of the
-// optional keys at their edges is what inspect, simulate and check do.
+// The format reference and the fuzz dictionary name every key the loader reads and show only
+// pictures that exist; its picture sources and the gallery's effects load without a finding;
+// and what it says of the optional keys at their edges is what inspect, simulate and check do.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -332,8 +332,11 @@ TEST(Docs, ARandomStartFrameIsDrawnLastEvenWithOneFrame) {
 TEST(Docs, EveryKeyHasARowEveryPictureExistsAndEveryEffectFileIsClean) {
     const fs::path root(PP_SOURCE_DIR);
     const std::string doc = test::Slurp(root / "docs" / "effect-format.md");
+    const std::string dictionary = test::Slurp(root / "fuzz" / "effect.dict");
     for (const EffectKey& key : kEffectKeys) {
         EXPECT_NE(doc.find("\n| `" + std::string(key.Name) + "` |"), std::string::npos) << key.Name;
+        EXPECT_NE(dictionary.find("=\"" + std::string(key.Name) + " = \""), std::string::npos)
+            << key.Name << " is not in the fuzz dictionary";
     }
     const std::regex image(R"(!\[[^\]]*\]\(([^)]+)\))");
     for (auto it = std::sregex_iterator(doc.begin(), doc.end(), image);

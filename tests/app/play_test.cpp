@@ -44,6 +44,7 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
     for (const char* name : {"a.png", "b.png"}) dir.Write(name, WhitePng(1, 1));
     dir.Write("junk.png", "GIF89a");
     fs::create_directory(dir.Path() / "dir");
+    dir.Write("dir/own.txt", "SpriteFile = none.png");
     InFolder here(dir.Path());
     const struct {
         std::vector<std::string_view> Args;
@@ -52,6 +53,8 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         {{"a.txt", "b.txt@1,2", "a.txt"},
          "a.txt:a.png@266,300 b.txt:b.png@1,2 a.txt:a.png@533,300 "},
         {{"at@h.txt:b.png"}, "at@h.txt:b.png@400,300 "},  // '@' not before a position
+        // An effect with an image of its own takes no default sprite, but a given one.
+        {{"dir/own.txt", "dir/own.txt:a.png"}, "dir/own.txt:@266,300 dir/own.txt:a.png@533,300 "},
         {{"--", "-d.txt:a.png"}, "-d.txt:a.png@400,300 "},
         {{"missing.txt"}, "cannot read the effect file 'missing.txt': no such file"},
         {{"a.txt:dir"}, "cannot read the sprite 'dir': not a regular file"},
@@ -118,7 +121,7 @@ class Play : public ::testing::Test {
                       int32_t y = 300) {
         Save(name + ".txt", text);
         Save(name + ".png", WhitePng(size, size));
-        return {name + ".txt", name + ".png", x, y};
+        return {name + ".txt", name + ".png", x, y, true, ""};
     }
     PlayReload Reload(const std::string& name, std::string_view bytes) {
         Save(name, bytes);
@@ -189,6 +192,32 @@ TEST_F(Play, EditsReachTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
 
 // The including file wins; the watch follows the Extends chain and started effects' files (once
 // each, a missing one left out); a load reports check's findings.
+// An effect given no sprite draws with its own image, loaded under the world's number at the
+// first draw; saving the image loads it again, a broken save keeps it, and an edit naming
+// another image watches that one.
+TEST_F(Play, AnEffectsOwnImageDrawsAndReloads) {
+    fs::create_directory(dir_.Path() / "fx");
+    Save("fx/spark.png", WhitePng(2, 2));
+    Save("fx/own.txt", "SpriteFile = spark.png, Size = 4");
+    PlaySession& session = Start({PlayEffect{"fx/own.txt", "", 400, 300, false, "fx"}});
+    RunFrames(2);
+    ASSERT_NE(LookupSprite(1000), nullptr);
+    EXPECT_EQ(LookupSprite(1000)->Width, 2);
+    EXPECT_EQ(LookupSprite(1), nullptr) << "no default sprite";
+    EXPECT_TRUE(Reload("fx/spark.png", WhitePng(5, 3)).Sprite);
+    ASSERT_NE(LookupSprite(1000), nullptr);
+    EXPECT_EQ(LookupSprite(1000)->Width, 5);
+    EXPECT_NE(Reload("fx/spark.png", "no image").SpriteKept, "");
+    EXPECT_EQ(LookupSprite(1000)->Width, 5);
+    Save("fx/other.png", WhitePng(7, 1));
+    EXPECT_TRUE(Reload("fx/own.txt", "SpriteFile = other.png").EffectFile);
+    RunFrames(1);
+    EXPECT_EQ(session.GetWorld().Params(session.EffectOf(0)).Value.Sprite.Min, 1001);
+    EXPECT_TRUE(Reload("fx/other.png", WhitePng(6, 1)).Sprite);
+    ASSERT_NE(LookupSprite(1001), nullptr);
+    EXPECT_EQ(LookupSprite(1001)->Width, 6);
+}
+
 TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
     fs::create_directory("Base");
     Save("Base/Glut.txt", "EmissionRate = 30, Size = 12");

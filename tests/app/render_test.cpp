@@ -9,10 +9,14 @@ extern "C" {
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -186,6 +190,106 @@ TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture)
         EXPECT_NE(r.Err.find("wall time, 2 threads"), std::string::npos) << r.Err;
         EXPECT_TRUE(Slurp(Out(std::string("again") + c.Out)) == Slurp(Out(c.Out)));
     }
+}
+
+// The X and Y of every particle of simulate's one JSON line, in its order.
+std::vector<std::array<float, 2>> SimulatedPlaces(const std::string& line) {
+    std::vector<std::array<float, 2>> places;
+    const std::regex particle(R"(\[(-?\d+), ([^,\]]+), ([^,\]]+), ([^,\]]+),)");
+    for (auto it = std::sregex_iterator(line.begin(), line.end(), particle);
+         it != std::sregex_iterator(); ++it) {
+        places.push_back({std::strtof((*it)[3].str().c_str(), nullptr),
+                          std::strtof((*it)[4].str().c_str(), nullptr)});
+    }
+    return places;
+}
+
+// A prewarmed fire on its first frame: render draws as many particles as simulate lists, a
+// host's World holds them at simulate's places, and that World drawn by the library's screen
+// gives render's picture. Every particle of the prewarm takes the sprite the load was given,
+// so none is left undrawn.
+TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
+    const std::string effect = "examples/effects/Fire.txt";
+    const std::string sprite = "examples/effects/Fire.png";
+    const RunResult drawn = Run({"--seed", "1", "--frames", "1", "--stats", "--threads", "1",
+                                 "--out", Out("fire.png"), effect + ":" + sprite + "@400,300"});
+    const RunResult simulated = test::RunBinary(
+        {"simulate", effect, "--at", "400,300", "--seed", "1", "--frames", "1"}, {PP_SOURCE_DIR});
+    ASSERT_TRUE(drawn.Status == 0 && simulated.Status == 0) << drawn.Err << simulated.Err;
+    const std::vector<std::array<float, 2>> places = SimulatedPlaces(simulated.Out);
+    ASSERT_GT(places.size(), 100u) << "two seconds of prewarm at 120 a second";
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(drawn.Err, count, std::regex(R"((\d+) particles drawn)")));
+    EXPECT_EQ(std::stoul(count[1].str()), places.size());
+
+    testing::InFolder root(PP_SOURCE_DIR);
+    particleplayer::WorldOptions options;
+    options.Seed = 1;
+    particleplayer::World world(options);
+    particleplayer::LoadOptions load;
+    load.Sprite = particleplayer::IntValueRange{1, -65535, 1};
+    const auto fire = world.LoadEffectFile(effect, 400.0f, 300.0f, load);
+    ASSERT_TRUE(fire.Ok() && world.SetTime(1016).Ok());
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    ASSERT_TRUE(particleplayer::LoadSprite(1, sprite).Ok());
+    ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    particleplayer::CloseScreen();
+    std::vector<particleplayer::Particle> held;
+    ASSERT_TRUE(world.Particles(fire.Value, held).Ok());
+    ASSERT_EQ(held.size(), places.size());
+    for (size_t i = 0; i < held.size(); ++i) {
+        EXPECT_TRUE(held[i].X == places[i][0] && held[i].Y == places[i][1] && held[i].Sprite == 1)
+            << "particle " << i;
+    }
+    Pixels bgr = DecodeVideo(Out("fire.png")).Frames.at(0);
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+}
+
+// An effect folder elsewhere: an effect argument that names SpriteFile draws with its own image,
+// its started effect is opened beside it and draws with its own, and both images are loaded
+// by the library's screen itself, so a World loaded with that folder and drawn there gives
+// render's frames.
+TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
+    std::filesystem::create_directories(dir_.Path() / "art");
+    std::filesystem::copy_file(PP_SOURCE_DIR "/Data/Feuer.png", dir_.Path() / "art/fire.png");
+    std::filesystem::copy_file(PP_SOURCE_DIR "/Data/Energie.png", dir_.Path() / "art/spark.png");
+    dir_.Write("art/fw.txt",
+               "SpriteFile = fire.png,\nEmissionRate = 40,\nLifeTime = 0.2,\nSize = 24,\n"
+               "OnDeath = {Effect = burst.txt, Count = 5}");
+    dir_.Write("art/burst.txt", "SpriteFile = spark.png,\nLifeTime = 1,\nSize = 12");
+    const RunResult drawn = Run(
+        {"--seed", "2", "--frames", "30", "--threads", "1", "--out", "f.png", "art/fw.txt@400,300"},
+        {dir_.Path().string()});
+    ASSERT_EQ(drawn.Status, 0) << drawn.Err;
+    EXPECT_EQ(drawn.Err.find("no sprite"), std::string::npos) << drawn.Err;
+
+    testing::InFolder in(dir_.Path());
+    particleplayer::WorldOptions options;
+    options.Seed = 2;
+    particleplayer::World world(options);
+    particleplayer::LoadOptions load;
+    load.Folder = "art";
+    load.SpriteUnlessFile = particleplayer::IntValueRange{1, -65535, 1};
+    const auto fire = world.LoadEffectFile("fw.txt", 400.0f, 300.0f, load);
+    ASSERT_TRUE(fire.Ok() && world.SpriteFiles().size() == 2u);
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    for (uint32_t k = 1; k <= 30; ++k) {
+        world.SetTime(1000 + 16 * k);
+        ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
+    }
+    std::vector<uint8_t> rgb;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    particleplayer::CloseScreen();
+    EXPECT_GT(world.ParticleCount(), world.ParticleCount(fire.Value).Value) << "no burst";
+    Pixels bgr = DecodeVideo(Out("f.png")).Frames.at(0);
+    // Energie's sprite is blue, Feuer's red: both images show.
+    EXPECT_TRUE(Energy(bgr, 300, 200, 500, 400, 0) > 20000 &&
+                Energy(bgr, 300, 200, 500, 400, 2) > 20000);
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "effects/effect_text.h"
+#include "effects/loader.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
@@ -175,12 +176,13 @@ TEST(Check, FollowsExtendsAndSubEffectsAsTheLoaderDoesWithinItsBudget) {
     dir.Write("base.txt", "Disable = 1");
     dir.Write("a.txt", "Extends = base.txt,\nFade = x");
     dir.Write("b.txt", "Extends = base.txt");
-    dir.Write("A.txt", "OnDeath = {Effect = B.txt}, OnBirth = {Effect = B.txt}");
-    dir.Write("B.txt", "Siz = 1, OnDeath = {Effect = C.txt}");
-    dir.Write("C.txt", "OnDeath = {Effect = A.txt}");
+    // Sprite 1, so that no started effect is warned of for drawing nothing.
+    dir.Write("A.txt", "OnDeath = {Effect = B.txt}, OnBirth = {Effect = B.txt}, Sprite = 1");
+    dir.Write("B.txt", "Siz = 1, OnDeath = {Effect = C.txt}, Sprite = 1");
+    dir.Write("C.txt", "OnDeath = {Effect = A.txt}, Sprite = 1");
     for (int i = 1; i <= 6; ++i) {
         dir.Write("D" + std::to_string(i) + ".txt",
-                  "OnDeath = {Effect = D" + std::to_string(i + 1) + ".txt}");
+                  "OnDeath = {Effect = D" + std::to_string(i + 1) + ".txt}, Sprite = 1");
     }
     for (int i = 0; i < 18; ++i) {
         std::string text = "Extends = f" + std::to_string(i + 1) + ".txt,";
@@ -202,6 +204,41 @@ TEST(Check, FollowsExtendsAndSubEffectsAsTheLoaderDoesWithinItsBudget) {
          "f16.txt:1:1 the first 1000 bytes are read: the files before it in the Extends chain use "
          "16776216 of the 16777216",
          "f17.txt:1:1 not read: the files before it in the Extends chain use all the 16777216"});
+}
+
+// SpriteFile is looked for beside the file that names it, and must be an image there; a started
+// effect without one draws with its Sprite number, which play and render load only from 1 on.
+// A file naming SpriteFile has its sub-effects opened from its own folder.
+TEST(Check, SpriteFilesAndTheSpritesOfStartedEffects) {
+    TempDir dir;
+    InFolder in(dir.Path());
+    std::filesystem::create_directories("art");
+    ASSERT_EQ(mkfifo("art/pipe.png", 0600), 0);
+    dir.Write("art/spark.png", std::string("\x89PNG\r\n\x1a\n", 8));
+    dir.Write("art/text.png", "not an image");
+    dir.Write("art/plain.txt", "Size = 4");
+    dir.Write("art/own.txt", "SpriteFile = spark.png");
+    dir.Write("art/zero.txt", "Sprite = {Min = -2, Max = 0}");
+    dir.Write("art/top.txt",
+              "SpriteFile = spark.png,\nOnDeath = {Effect = plain.txt},\n"
+              "OnBirth = {Effect = own.txt}");
+    dir.Write("art/bad.txt", "SpriteFile = text.png, OnDeath = {Effect = zero.txt}");
+    dir.Write("art/pipe.txt", "SpriteFile = pipe.png");
+    dir.Write("missing.txt", "SpriteFile = art\\none.png, OnDeath = {Effect = art/plain.txt}");
+    dir.Write("long.txt", "SpriteFile = " + std::string(kMaxSpriteFilePath + 1, 'x'));
+    ExpectFindings(
+        {"art/top.txt", "art/bad.txt", "art/pipe.txt", "missing.txt", "long.txt"},
+        {"art/top.txt:2:21 warning: 'plain.txt' names no SpriteFile, so the particles it starts "
+         "draw with sprite 0",
+         "art/bad.txt:1:14 the sprite 'text.png' (art/text.png, relative to the folder of this "
+         "file) is no PNG or BMP image",
+         "art/bad.txt:1:44 warning: 'zero.txt' names no SpriteFile, so the particles it starts "
+         "draw with sprite -2",
+         "art/pipe.txt:1:14 (art/pipe.png, relative to the folder of this file) is not a regular "
+         "file",
+         "missing.txt:1:14 the sprite 'art\\none.png' cannot be opened (No such file or directory)",
+         "missing.txt:1:48 warning: 'art/plain.txt' names no SpriteFile",
+         "long.txt:1:14 'SpriteFile' is longer than 4096 bytes or holds a zero byte"});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -236,6 +237,84 @@ TEST(World, ExtrasGiveTheOptionalKeys) {
     EXPECT_TRUE(started.Value.Extras == EffectExtras{});
     EXPECT_FALSE(world.StartedEffectOf(1).Ok());
     EXPECT_FALSE(world.StartedEffectOf(-1).Ok());
+}
+
+// Sprite files: numbered from the world's first number in the order loading meets them, one
+// number per file, each relative to the file that names it; a given sprite wins, a default
+// only for effects without an image; the base folder or a load's folder opens the relative
+// effect paths; the last SpriteFile of a chain counts; RemoveAllEffects forgets the files.
+TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
+    pp::testing::TempDir dir;
+    std::filesystem::create_directories(dir.Path() / "fx" / "sub");
+    dir.Write("fx/sub/parent.txt", "SpriteFile = p.png");
+    dir.Write("fx/extending.txt", "Extends = sub/parent.txt");
+    dir.Write("fx/spark.txt", "SpriteFile = spark.png, Prewarm = 0.5, EmissionRate = 50");
+    dir.Write("fx/fire.txt", "SpriteFile = art\\fire.png, OnDeath = {Effect = spark.txt}");
+    dir.Write("fx/child.txt", "Extends = fire.txt, SpriteFile = /abs/own.png, Sprite = 7");
+    dir.Write("fx/plain.txt", "Sprite = 3");
+    const std::string fx = (dir.Path() / "fx").string();
+    WorldOptions options;
+    options.BaseFolder = fx;
+    options.FirstSpriteFileNumber = 50;
+    World world(options);
+    const IntValueRange given{9, -65535, 1};
+    LoadOptions asGiven, unlessFile;
+    asGiven.Sprite = given;
+    unlessFile.SpriteUnlessFile = given;
+    const Effect fire = world.LoadEffectFile("fire.txt", 0.5f, 1.5f).Value;
+    const Effect spark = world.LoadEffectFile("spark.txt", 0, 0, unlessFile).Value;
+    const Effect sparkGiven = world.LoadEffectFile("spark.txt", 0, 0, asGiven).Value;
+    const Effect plain = world.LoadEffectFile("plain.txt", 0, 0, unlessFile).Value;
+    const Effect child = world.LoadEffectFile("child.txt", 0, 0).Value;
+    const Effect text = world.LoadEffectText("SpriteFile = spark.png", 0, 0).Value;
+    const Effect extending = world.LoadEffectFile("extending.txt", 0, 0).Value;
+    const std::vector<SpriteFile> files = world.SpriteFiles();
+    ASSERT_EQ(files.size(), 4u);
+    const SpriteFile want[] = {{50, fx + "/art/fire.png"},
+                               {51, fx + "/spark.png"},
+                               {52, "/abs/own.png"},
+                               {53, fx + "/sub/p.png"}};
+    for (size_t i = 0; i < files.size(); ++i) {
+        EXPECT_TRUE(files[i].Number == want[i].Number && files[i].Path == want[i].Path) << i;
+    }
+    const struct {
+        Effect Of;
+        int32_t Sprite;
+        std::string File;
+    } rows[] = {{fire, 50, fx + "/art/fire.png"},   {spark, 51, fx + "/spark.png"},
+                {sparkGiven, 9, fx + "/spark.png"}, {plain, 9, ""},
+                {child, 52, "/abs/own.png"},        {extending, 53, fx + "/sub/p.png"},
+                {text, 51, fx + "/spark.png"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Of.Id);
+        const EffectParams params = world.Params(row.Of).Value;
+        EXPECT_TRUE(params.Sprite.Min == row.Sprite && params.Sprite.Max == row.Sprite);
+        EXPECT_EQ(world.Extras(row.Of).Value.SpriteFile, row.File);
+        std::vector<Particle> particles;
+        ASSERT_TRUE(world.Particles(row.Of, particles).Ok());
+        for (const Particle& p : particles)
+            EXPECT_EQ(p.Sprite, row.Sprite) << "a prewarm's particle";
+    }
+    EXPECT_TRUE(world.Params(fire).Value.PositionX == 0.5f &&
+                world.Params(fire).Value.PositionY == 1.5f);
+    const Result<StartedEffect> started = world.StartedEffectOf(0);
+    ASSERT_TRUE(started.Ok()) << "the sub-effect opened from the base folder";
+    EXPECT_TRUE(started.Value.Params.Sprite.Min == 51 &&
+                started.Value.Extras.SpriteFile == fx + "/spark.png");
+    LoadOptions elsewhere;
+    elsewhere.Folder = dir.Path().string();
+    EXPECT_FALSE(world.LoadEffectFile("fire.txt", 0, 0, elsewhere).Ok())
+        << "not in the load's folder";
+    EXPECT_TRUE(world.LoadEffectFile("fx/plain.txt", 0, 0, elsewhere).Ok());
+    EXPECT_TRUE(world.ReapplyEffectFile(plain, "spark.txt", 0, 0, asGiven).Ok());
+    EXPECT_EQ(world.Params(plain).Value.Sprite.Min, 9);
+    world.RemoveAllEffects();
+    EXPECT_TRUE(world.SpriteFiles().empty());
+    WorldOptions high;
+    high.FirstSpriteFileNumber = 1 << 30;
+    World held(high);
+    const Effect last = held.LoadEffectText("SpriteFile = a.png", 0, 0).Value;
+    EXPECT_EQ(held.Params(last).Value.Sprite.Min, (1 << 20) - 1024) << "below the tables' end";
 }
 
 }  // namespace

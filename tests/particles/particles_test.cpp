@@ -41,6 +41,7 @@ TEST(Emitter, DefaultsSettingRulesAndDisable) {
     expected.Extras.Colour = {255.0f, 255.0f, 255.0f};
     expected.Extras.SpriteSheet.Columns = 1, expected.Extras.SpriteSheet.Rows = 1;
     expected.Extras.OnBirth.Effect = -1, expected.Extras.OnDeath.Effect = -1;
+    expected.SpriteFile = -1;
     EXPECT_EQ(CreateEmitter(t.engine, 100, -200)->Params(), expected);
     const ValueSpec in[] = {
         {5, -65535, 0}, {5, 7, -2}, {0, 1, kNaN}, {-65535, -65535, 3}, {5, -65534.99f, 1}};
