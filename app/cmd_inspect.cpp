@@ -6,7 +6,6 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
-#include "effects/loader.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -56,14 +55,8 @@ int RunInspect(CommandArgs args) {
 
     const std::string path(*file);
     particleplayer::World world;
-    // A file that names SpriteFile opens its paths from its own folder, as play loads it.
-    particleplayer::LoadOptions load;
-    load.Missing = particleplayer::MissingFile::UseNameAsText;
-    const std::string folder = CommandLineFolder(EffectOpenPath(path));
-    if (!folder.empty()) load.Folder = folder;
     const auto loaded =
-        world.LoadEffectFile(folder.empty() ? path : NameInFolder(EffectOpenPath(path), folder),
-                             static_cast<float>(x), static_cast<float>(y), load);
+        LoadEffectArgument(world, path, static_cast<float>(x), static_cast<float>(y));
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,

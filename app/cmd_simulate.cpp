@@ -10,7 +10,6 @@
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
-#include "effects/loader.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -117,14 +116,8 @@ int RunSimulate(CommandArgs args) {
     worldOptions.Seed = options.Seed;
     particleplayer::World world(worldOptions);
     const std::string path(*options.File);
-    // A file that names SpriteFile opens its paths from its own folder, as play loads it.
-    particleplayer::LoadOptions load;
-    load.Missing = particleplayer::MissingFile::UseNameAsText;
-    const std::string folder = CommandLineFolder(EffectOpenPath(path));
-    if (!folder.empty()) load.Folder = folder;
-    const auto loaded =
-        world.LoadEffectFile(folder.empty() ? path : NameInFolder(EffectOpenPath(path), folder),
-                             static_cast<float>(options.X), static_cast<float>(options.Y), load);
+    const auto loaded = LoadEffectArgument(world, path, static_cast<float>(options.X),
+                                           static_cast<float>(options.Y));
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,

@@ -7,9 +7,23 @@
 #include <variant>
 
 #include "app/json_text.h"
+#include "effects/loader.h"
 #include "particles/param_fields.h"
 
 namespace pp {
+
+particleplayer::Result<particleplayer::Effect> LoadEffectArgument(particleplayer::World& world,
+                                                                  const std::string& path, float x,
+                                                                  float y) {
+    particleplayer::LoadOptions load;
+    load.Missing = particleplayer::MissingFile::UseNameAsText;
+    const std::string open = EffectOpenPath(path);
+    const std::string folder = CommandLineFolder(open);
+    if (folder.empty()) return world.LoadEffectFile(path, x, y, load);
+    load.Folder = folder;
+    return world.LoadEffectFile(NameInFolder(open, folder), x, y, load);
+}
+
 namespace {
 
 using particleplayer::EffectExtras;

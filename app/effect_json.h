@@ -22,6 +22,13 @@ void AppendEffectJson(std::string& out, const particleplayer::EffectParams& para
                       const particleplayer::EffectExtras& extras,
                       const StartedEffectLookup& started = {});
 
+// The effect file named on inspect's or simulate's command line loaded at (x, y) as play loads
+// it: a file that names SpriteFile opens its paths from its own folder, and one that cannot be
+// read loads its name as text.
+particleplayer::Result<particleplayer::Effect> LoadEffectArgument(particleplayer::World& world,
+                                                                  const std::string& path, float x,
+                                                                  float y);
+
 // [Sprite, Size, X, Y, VelocityX, VelocityY, Transparency, DeathTime, Angle, RotationStep]
 void AppendParticleJson(std::string& out, const particleplayer::Particle& particle);
 
