@@ -1,7 +1,9 @@
 // The runtime: conversions, clocks, the random generator, names, the record containers (list,
-// array, pool) and the numbered object table.
+// array, pool), the numbered object table and the worker pool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "runtime/record_array.h"
 #include "runtime/record_list.h"
 #include "runtime/record_pool.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -339,6 +343,38 @@ TEST(ObjectTable, AcquireClosesNumbersInUseAndForEachToleratesReleases) {
     for (int32_t bad : {-2, kObjectNumberLimit}) EXPECT_EQ(ObjectAcquire(table, bad), nullptr);
     EXPECT_NE(ObjectAcquire(table, kObjectNumberLimit - 1), nullptr);
     EXPECT_EQ(ObjectTableCapacityFor(kObjectNumberLimit - 1, INT32_MAX), INT32_MAX);
+}
+
+// Asked-for counts and their neighbours at both ends: 0 and below give one thread per hardware
+// thread, more than the most give the most.
+TEST(WorkerPool, ThreadCountsAreHeldToOneToTheMost) {
+    const int32_t hardware =
+        std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, 256);
+    EXPECT_EQ(WorkerPool::HardwareThreads(), hardware);
+    const std::pair<int32_t, int32_t> rows[] = {{-7, hardware}, {0, hardware}, {1, 1},    {2, 2},
+                                                {255, 255},     {256, 256},    {257, 256}};
+    for (const auto& [asked, threads] : rows)
+        EXPECT_EQ(WorkerPool(asked).Threads(), threads) << asked;
+}
+
+// Each task waits until the one before it has started. Claimed in increasing order, every task
+// a thread waits on is already claimed and so running; claimed in any other order, every thread
+// could end up waiting on a task nobody has claimed. Every task runs exactly once.
+TEST(WorkerPool, TasksAreClaimedInIncreasingOrderAndRunOnce) {
+    constexpr size_t kTasks = 200;
+    for (const int32_t threads : {1, 2, 4}) {
+        WorkerPool pool(threads);
+        std::vector<std::atomic<int32_t>> runs(kTasks);
+        for (int pass = 0; pass < 3; ++pass) {
+            pool.Run(kTasks, [&](size_t k) {
+                if (k > 0) {
+                    while (runs[k - 1].load() <= pass) std::this_thread::yield();
+                }
+                runs[k].fetch_add(1);
+            });
+        }
+        for (size_t k = 0; k < kTasks; ++k) ASSERT_EQ(runs[k].load(), 3) << threads << " " << k;
+    }
 }
 
 }  // namespace
