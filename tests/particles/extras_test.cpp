@@ -150,7 +150,8 @@ TEST(ExtrasUpdate, RandomStartFramesDrawAfterTheSpawnsDraws) {
     EXPECT_EQ(RandomInt(plain.engine.Random, -1), RandomInt(sheet.engine.Random, -1));
 }
 
-// Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far.
+// Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far. An
+// interval of 15.7 ms is 16, rounded.
 TEST(Emission, BurstAndDurationCountsOverTime) {
     const struct {
         uint32_t start;
@@ -162,6 +163,7 @@ TEST(Emission, BurstAndDurationCountsOverTime) {
         {1000, {5, 0.1f, 0}, 0, "1:5 100:10 5000:15 1:15 99:20"},
         {1000, {4, 0.1f, 0}, 0, "1:4 100d:4 100d:4 100:8 100:12"},
         {1000, {5000, 1.0f, 1}, 0, "1:1000 5000:1000"},
+        {1000, {1, 0.0157f, 0}, 0, "1:1 15:1 1:2 15:2 1:3"},
         {1000, {}, 0.5f, "1:1 200:21 1000:50"},
         {1000, {3, 0.25f, 0}, 0.6f, "1:3 250:6 250:9 250:9 1000:9"},
         {4294967000u, {2, 0.2f, 0}, 0.5f, "1:2 200:4 200:6 200:6 200:6"},
