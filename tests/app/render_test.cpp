@@ -11,7 +11,9 @@ extern "C" {
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <optional>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -270,6 +272,44 @@ TEST(FramePalette, FewColoursStayExactAndManyBecomeTheirRoundedMean) {
     const PalettedFrame one = PaletteFromBgr(many);
     EXPECT_EQ(one.Palette, std::vector<uint32_t>{0xFF040C14u});
     EXPECT_EQ(one.Indices, std::vector<uint8_t>(512, 0));
+}
+
+// Beyond 256 colours every pixel takes the palette entry nearest to its cell's mean (32 levels a
+// channel, the mean rounded), the lower index where two are as near: checked against every
+// entry for each pixel of a noisy frame whose cells include such ties.
+TEST(FramePalette, ManyColoursTakeTheNearestEntryTheLowerOneOnATie) {
+    std::minstd_rand random(11);
+    Pixels bgr(3 * 6000);
+    for (uint8_t& byte : bgr) byte = static_cast<uint8_t>(random() % 96 * 2);
+    const PalettedFrame frame = PaletteFromBgr(bgr);
+    ASSERT_EQ(frame.Palette.size(), 256u);
+    std::map<int, std::array<int64_t, 4>> cells;  // key: sums of B, G, R and the count
+    const auto keyOf = [&](size_t p) {
+        return bgr[3 * p] >> 3 | (bgr[3 * p + 1] >> 3) << 5 | (bgr[3 * p + 2] >> 3) << 10;
+    };
+    for (size_t p = 0; p < bgr.size() / 3; ++p) {
+        std::array<int64_t, 4>& cell = cells[keyOf(p)];
+        for (int c = 0; c < 3; ++c) cell[c] += bgr[3 * p + c];
+        ++cell[3];
+    }
+    int ties = 0;
+    for (size_t p = 0; p < bgr.size() / 3; ++p) {
+        const std::array<int64_t, 4>& cell = cells[keyOf(p)];
+        std::vector<int64_t> distances;
+        for (const uint32_t entry : frame.Palette) {
+            int64_t distance = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int64_t mean = (cell[c] + cell[3] / 2) / cell[3];
+                const int64_t d = mean - (entry >> (8 * c) & 0xFF);
+                distance += d * d;
+            }
+            distances.push_back(distance);
+        }
+        const auto nearest = std::min_element(distances.begin(), distances.end());
+        ties += std::count(distances.begin(), distances.end(), *nearest) > 1;
+        ASSERT_EQ(frame.Indices[p], nearest - distances.begin()) << p;
+    }
+    EXPECT_GT(ties, 0) << "no pixel with two nearest entries: choose another frame";
 }
 
 }  // namespace
