@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <span>
@@ -357,23 +358,37 @@ TEST(WorkerPool, ThreadCountsAreHeldToOneToTheMost) {
         EXPECT_EQ(WorkerPool(asked).Threads(), threads) << asked;
 }
 
-// Each task waits until the one before it has started. Claimed in increasing order, every task
-// a thread waits on is already claimed and so running; claimed in any other order, every thread
-// could end up waiting on a task nobody has claimed. Every task runs exactly once.
+// Each task waits until the one before it has finished. Claimed in increasing order, the lowest
+// unfinished task's predecessor is always done, so some thread can go on; claimed in any other
+// order, every thread can end up waiting on a task nobody runs, which the test tells (all
+// threads waiting on unfinished tasks) rather than hang. Every task runs exactly once.
 TEST(WorkerPool, TasksAreClaimedInIncreasingOrderAndRunOnce) {
     constexpr size_t kTasks = 200;
     for (const int32_t threads : {1, 2, 4}) {
         WorkerPool pool(threads);
-        std::vector<std::atomic<int32_t>> runs(kTasks);
-        for (int pass = 0; pass < 3; ++pass) {
+        std::vector<int32_t> runs(kTasks);
+        for (int pass = 1; pass <= 3; ++pass) {
+            std::mutex mutex;
+            std::condition_variable changed;
+            std::vector<bool> finished(kTasks), awaited(kTasks);
+            int32_t blocked = 0;
+            bool stuck = false;
             pool.Run(kTasks, [&](size_t k) {
-                if (k > 0) {
-                    while (runs[k - 1].load() <= pass) std::this_thread::yield();
+                std::unique_lock<std::mutex> lock(mutex);
+                if (k > 0 && !finished[k - 1]) {
+                    awaited[k - 1] = true;
+                    if (++blocked == threads) stuck = true;
+                    changed.notify_all();
+                    changed.wait(lock, [&] { return finished[k - 1] || stuck; });
                 }
-                runs[k].fetch_add(1);
+                ++runs[k];
+                finished[k] = true;
+                if (awaited[k]) --blocked;
+                changed.notify_all();
             });
+            ASSERT_FALSE(stuck) << threads << " threads, pass " << pass;
         }
-        for (size_t k = 0; k < kTasks; ++k) ASSERT_EQ(runs[k].load(), 3) << threads << " " << k;
+        EXPECT_EQ(runs, std::vector<int32_t>(kTasks, 3)) << threads;
     }
 }
 
