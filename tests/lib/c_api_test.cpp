@@ -91,6 +91,7 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_set_threads(nullptr, 2), PP_ERROR_NULL),
         ROW(pp_world_set_threads(world, -1), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_threads(world, 257), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_threads(world, 256), PP_OK),
         ROW(pp_world_set_threads(world, 2), PP_OK),
         ROW(pp_world_reapply_effect_file(nullptr, 1, "x", 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, nullptr, 0, 0), PP_ERROR_NULL),
