@@ -268,7 +268,7 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
         root->Params() = runaway;
         SetValueSpec(root->EmissionRate, 1000, 1000, 1);
         int32_t most = 0, deepest = 0;
-        for (int u = 0; u < 8; ++u) {
+        for (int u = 0; u < 6; ++u) {
             t.Step(16);
             for (Emitter* e : EmittersOf(t.engine)) {
                 EXPECT_LE(e->StartCount, kMaxBurstCount);
