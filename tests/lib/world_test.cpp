@@ -159,7 +159,9 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         ReferenceVertices(world, layer, ox, oy, plain);
         EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices) && SameBytes(built.Runs, plain.Runs))
             << layer;
-        if (layer == 0) EXPECT_EQ(built.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
+        if (layer == 0) {
+            EXPECT_EQ(built.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
+        }
     }
 }
 

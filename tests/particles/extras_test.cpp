@@ -278,7 +278,9 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
             most = std::max(most, t.engine.Emitters.Count() - 1);  // all but the root
         }
         EXPECT_EQ(deepest, row.Deepest) << row.Count;
-        if (row.Most > 0) EXPECT_EQ(most, row.Most);
+        if (row.Most > 0) {
+            EXPECT_EQ(most, row.Most);
+        }
     }
 }
 
