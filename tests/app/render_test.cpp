@@ -299,6 +299,8 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
                 Energy(bgr, 300, 200, 500, 400, 2) > 20000);
     for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
     EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+}
+
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
 // point at most, nothing but digits and one point.
 TEST(VideoWriter, FrameRatesAreDecimalsFromAThousandthToAThousand) {
