@@ -14,9 +14,10 @@ struct PalettedFrame {
 };
 
 // Chooses the palette from pixels given as B, G, R byte triples (a trailing partial triple is
-// ignored). A frame of at most 256 distinct colours keeps them exactly; otherwise the colours
-// are split by median cut into 256 groups, each drawn as its pixels' mean, and every pixel
-// takes the nearest of those.
+// ignored). A frame of at most 256 distinct colours keeps them exactly, in increasing order;
+// otherwise the colours are split by median cut into 256 groups, each drawn as its pixels' mean
+// (rounded), and every pixel takes the group nearest to the mean of its cell of 32 levels a
+// channel, the lower index where two are as near.
 PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr);
 
 }  // namespace pp

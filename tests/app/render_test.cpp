@@ -1,4 +1,5 @@
-// render end to end, every picture decoded back with FFmpeg.
+// render end to end, every picture decoded back with FFmpeg; the video writer's frame rates and GIF
+// timing, and the GIF palette.
 #include <gtest/gtest.h>
 
 extern "C" {
@@ -12,11 +13,17 @@ extern "C" {
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <map>
+#include <optional>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
+#include "app/frame_palette.h"
+#include "app/video_writer.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -30,7 +37,8 @@ using Pixels = std::vector<uint8_t>;  // B, G, R rows
 
 struct Decoded {
     std::vector<Pixels> Frames;
-    double LastSeconds = -1.0;  // the last frame's time stamp
+    std::vector<double> Seconds;  // each frame's time stamp
+    double LastSeconds = -1.0;    // the last frame's
 };
 
 // Every frame of a video (or of a PNG series "frame_%05d.png") as B, G, R rows; empty on failure.
@@ -59,6 +67,7 @@ Decoded DecodeVideo(const std::string& path) {
             sws_freeContext(scale);
             out.LastSeconds = static_cast<double>(frame->best_effort_timestamp) *
                               av_q2d(format->streams[index]->time_base);
+            out.Seconds.push_back(out.LastSeconds);
         }
     };
     if (avformat_find_stream_info(format, nullptr) >= 0 && index >= 0 &&
@@ -290,6 +299,121 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
                 Energy(bgr, 300, 200, 500, 400, 2) > 20000);
     for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
     EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+}
+
+// Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
+// point at most, nothing but digits and one point.
+TEST(VideoWriter, FrameRatesAreDecimalsFromAThousandthToAThousand) {
+    const std::pair<const char*, std::pair<int32_t, int32_t>> rows[] = {
+        {"1000", {1000, 1}},  {"1000.000", {1000, 1}},
+        {"1000.001", {0, 0}}, {"999.999", {999999, 1000}},
+        {"0.001", {1, 1000}}, {"0.0005", {0, 0}},
+        {"0", {0, 0}},        {"23.976", {2997, 125}},
+        {"62.5", {125, 2}},   {".5", {1, 2}},
+        {"30.", {30, 1}},     {"", {0, 0}},
+        {"-1", {0, 0}},       {"1e3", {0, 0}},
+        {"1.2.3", {0, 0}},    {" 30", {0, 0}}};
+    for (const auto& [text, want] : rows) {
+        const std::optional<FrameRate> rate = ParseFrameRate(text);
+        EXPECT_EQ(rate ? std::pair(rate->Num, rate->Den) : std::pair(0, 0), want) << text;
+    }
+}
+
+// Each frame's start in a GIF written at each rate, against the documented rule worked out here:
+// up to 50 frames a second frame k starts at k * 100 / rate hundredths, rounded; faster, at the
+// first even hundredth from then on, and a frame that ends before that point is left out.
+TEST_F(Render, GifFramesStartOnWholeHundredthsAtEveryRate) {
+    constexpr int kFrames = 48;
+    for (const char* text : {"1000", "100", "62.5", "50", "30", "25", "0.5"}) {
+        SCOPED_TRACE(text);
+        const std::optional<FrameRate> rate = ParseFrameRate(text);
+        ASSERT_TRUE(rate.has_value());
+        const double fps = static_cast<double>(rate->Num) / rate->Den;
+        std::vector<double> expected;
+        for (int k = 0; k < kFrames; ++k) {
+            const double at = k * 100.0 / fps, next = (k + 1) * 100.0 / fps;
+            const double grid = 2.0 * std::ceil(at / 2.0);
+            if (fps <= 50.0) expected.push_back(std::round(at));
+            if (fps > 50.0 && grid < next) expected.push_back(grid);
+        }
+        VideoWriter writer;
+        const std::string path = Out(std::string(text) + ".gif");
+        ASSERT_FALSE(writer.Open(path, 2, 2, *rate).has_value());
+        for (int k = 0; k < kFrames; ++k) {
+            const auto b = static_cast<uint8_t>(5 * k);
+            const Pixels frame = {b, 0, 255, b, 0, 255, b, 0, 255, b, 0, 255};
+            ASSERT_FALSE(writer.AddFrameBgr(frame).has_value()) << k;
+        }
+        ASSERT_FALSE(writer.Finish().has_value());
+        std::vector<double> starts;
+        for (const double seconds : DecodeVideo(path).Seconds)
+            starts.push_back(std::round(seconds * 100.0));
+        EXPECT_EQ(starts, expected);
+    }
+}
+
+// Pixels as B, G, R: up to 256 colours kept exactly, in increasing order; beyond, groups drawn as
+// their pixels' mean, rounded (here all 512 colours share one group, 3.5 rounding to 4 and so on).
+TEST(FramePalette, FewColoursStayExactAndManyBecomeTheirRoundedMean) {
+    Pixels exact;
+    for (int i = 255; i >= 0; --i) exact.insert(exact.end(), {uint8_t(i), 7, uint8_t(255 - i)});
+    exact.push_back(9);  // a partial triple is ignored
+    const PalettedFrame few = PaletteFromBgr(exact);
+    ASSERT_EQ(few.Palette.size(), 256u);
+    ASSERT_EQ(few.Indices.size(), 256u);
+    for (size_t p = 0; p < 256; ++p) {
+        const uint32_t colour =
+            0xFF000000u | uint32_t{exact[3 * p + 2]} << 16 | 7u << 8 | exact[3 * p];
+        EXPECT_EQ(few.Palette[few.Indices[p]], colour) << p;
+        EXPECT_EQ(few.Palette[p], 0xFF000700u | uint32_t(p) << 16 | uint32_t(255 - p)) << p;
+    }
+    Pixels many;
+    for (uint8_t r = 0; r < 8; ++r) {
+        for (uint8_t g = 8; g < 16; ++g) {
+            for (uint8_t b = 16; b < 24; ++b) many.insert(many.end(), {b, g, r});
+        }
+    }
+    const PalettedFrame one = PaletteFromBgr(many);
+    EXPECT_EQ(one.Palette, std::vector<uint32_t>{0xFF040C14u});
+    EXPECT_EQ(one.Indices, std::vector<uint8_t>(512, 0));
+}
+
+// Beyond 256 colours every pixel takes the palette entry nearest to its cell's mean (32 levels a
+// channel, the mean rounded), the lower index where two are as near: checked against every
+// entry for each pixel of a noisy frame whose cells include such ties.
+TEST(FramePalette, ManyColoursTakeTheNearestEntryTheLowerOneOnATie) {
+    std::minstd_rand random(11);
+    Pixels bgr(3 * 6000);
+    for (uint8_t& byte : bgr) byte = static_cast<uint8_t>(random() % 96 * 2);
+    const PalettedFrame frame = PaletteFromBgr(bgr);
+    ASSERT_EQ(frame.Palette.size(), 256u);
+    std::map<int, std::array<int64_t, 4>> cells;  // key: sums of B, G, R and the count
+    const auto keyOf = [&](size_t p) {
+        return bgr[3 * p] >> 3 | (bgr[3 * p + 1] >> 3) << 5 | (bgr[3 * p + 2] >> 3) << 10;
+    };
+    for (size_t p = 0; p < bgr.size() / 3; ++p) {
+        std::array<int64_t, 4>& cell = cells[keyOf(p)];
+        for (int c = 0; c < 3; ++c) cell[c] += bgr[3 * p + c];
+        ++cell[3];
+    }
+    int ties = 0;
+    for (size_t p = 0; p < bgr.size() / 3; ++p) {
+        const std::array<int64_t, 4>& cell = cells[keyOf(p)];
+        std::vector<int64_t> distances;
+        for (const uint32_t entry : frame.Palette) {
+            int64_t distance = 0;
+            for (int c = 0; c < 3; ++c) {
+                const int64_t mean = (cell[c] + cell[3] / 2) / cell[3];
+                const int64_t d = mean - (entry >> (8 * c) & 0xFF);
+                distance += d * d;
+            }
+            distances.push_back(distance);
+        }
+        const auto nearest = std::min_element(distances.begin(), distances.end());
+        ties += std::count(distances.begin(), distances.end(), *nearest) > 1;
+        ASSERT_EQ(frame.Indices[p], nearest - distances.begin()) << p;
+    }
+    EXPECT_GT(ties, 0) << "no pixel with two nearest entries: choose another frame";
 }
 
 }  // namespace

@@ -131,6 +131,15 @@ TEST(Check, EachKindOfFindingOnce) {
         {"EmissionRate = 1000", {}},
         {"EmitterPosition = {-900, 300},\nEmitterArea = {Type = Line, Width = 200}", {}},
         {"Rotation = {Value = -6, Blur = 3}", {}},
+        // The warnings' limits, each with its neighbour: a fast turn either way, the top and
+        // bottom edges of the seen area, sizes and opacities of exactly 1.
+        {"Rotation = -31", {"1:1 Rotation turns a particle up to 31 degrees every frame"}},
+        {"Rotation = {Min = -30, Max = 30}", {}},
+        {"EmitterPosition = {400, -601}", {"1:1 the emitter at (400, -601) is more than a"}},
+        {"EmitterPosition = {400, -600}", {}},
+        {"EmitterPosition = {400, 1201}", {"1:1 the emitter at (400, 1201) is more than a"}},
+        {"EmitterPosition = {400, 1200}", {}},
+        {"Size = 1,\nTransparency = 1", {}},
         {"Extends = base.txt,\nFade = -10", {"base.txt:1:1 Size is at most 0.5"}, "Size = 0.5"},
         {"Extends = base.txt,\nSize = 10", {}, "Size = 0.5"},
         {"Extends = base.txt", {"base.txt:1:1 warning: the file is empty: it sets nothing"}, " "},

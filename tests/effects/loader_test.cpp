@@ -115,13 +115,14 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     EXPECT_EQ(engine_.Emitters.Count(), emitters);
     ExtraParams x;
     x.ColourOverLife = {2, {0, 0.5f}, {{{255, 230, 120}, {255, 90, 20}}}};
-    x.SizeOverLife = {2, {0, 1}, {{{0.5f}, {2}}}};
+    x.SizeOverLife = {4, {0, 0.5f, 0.5f, 1}, {{{0.5f}, {7}, {3}, {2}}}};
     x.TransparencyOverLife = {1, {0.25f}, {{{3}}}};
     x.Drag = 0.5f, x.Spin = -90, x.Duration = 2.5f, x.Prewarm = 1, x.Colour = {255, 128, 0};
     x.SpriteSheet = {4, 2, 8, 12, 1}, x.Burst = {50, 0.5f, 3}, x.OnBirth = {-1, 3, 1};
     EXPECT_EQ(
         Load("Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}}, "
-             "SizeOverLife = {0 = 0.5, 1 = 2}, TransparencyOverLife = {0.25 = 3}, Drag = 0.5, "
+             "SizeOverLife = {1 = 2, 0.5 = 7, 0 = 0.5, 0.5 = 3}, TransparencyOverLife = {0.25 = "
+             "3}, Drag = 0.5, "
              "Spin = -90, SpriteSheet = {Columns = 4, Rows = 2, Rate = 12, Random = 1}, Burst = "
              "{50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = {Count = 3, Inherit = 1}")
             .Extras,

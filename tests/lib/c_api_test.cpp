@@ -16,13 +16,15 @@ namespace {
 
 constexpr int kWidth = 96, kHeight = 72;
 
-// A hidden window with an OpenGL 3.3 core context of its own, current while it lives.
+// A hidden window with an OpenGL 3.3 core context of its own and an alpha channel (so that a
+// renderer writing the host's alpha shows), current while it lives.
 struct HostWindow {
     explicit HostWindow(int width, int height) {
         SDL_InitSubSystem(SDL_INIT_VIDEO);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
         SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
         Window = SDL_CreateWindow("", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         Context = SDL_GL_CreateContext(Window);
     }
@@ -96,6 +98,7 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_set_threads(nullptr, 2), PP_ERROR_NULL),
         ROW(pp_world_set_threads(world, -1), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_threads(world, 257), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_threads(world, 256), PP_OK),
         ROW(pp_world_set_threads(world, 2), PP_OK),
         ROW(pp_world_reapply_effect_file(nullptr, 1, "x", 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, nullptr, 0, 0), PP_ERROR_NULL),
@@ -104,7 +107,7 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_effect_particle_count(world, 1, nullptr), PP_ERROR_NULL),
         ROW(pp_world_effect_particle_count(world, 1, &count), PP_ERROR_ARGUMENT),
         ROW(pp_world_remove_all_effects(nullptr), PP_ERROR_NULL),
-        ROW(pp_world_load_effect_text(clocked, "", 0, 0, 0, &effect), PP_OK),
+        ROW(pp_world_load_effect_text(clocked, nullptr, 0, 0, 0, &effect), PP_OK),  // no bytes
         ROW(pp_world_reapply_effect_file(clocked, effect, "/no/such/file.txt", 0, 0),
             PP_ERROR_FILE),
         ROW(pp_world_effect_particle_count(clocked, effect, &count), PP_OK),
@@ -148,11 +151,13 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_load_sprite(1, PP_SOURCE_DIR "/Data/Feuer.png"), PP_ERROR_STATE),
         ROW(pp_renderer_load_sprite(renderer, -1, "x.png"), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_load_sprite(renderer, 1, "/no/such.png"), PP_ERROR_FILE),
+        ROW(pp_renderer_load_sprite(renderer, 0, PP_SOURCE_DIR "/Data/Feuer.png"), PP_OK),
         ROW(pp_renderer_load_sprite_rgba(renderer, -1, 4, 4, pixels, 64), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_load_sprite_rgba(renderer, 1, 0, 4, pixels, 64), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_load_sprite_rgba(renderer, 1, 16385, 1, pixels, 64), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, pixels, 63), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, pixels, 64), PP_OK),
+        ROW(pp_renderer_load_sprite_rgba(renderer, 0, 4, 4, pixels, 64), PP_OK),
         ROW(pp_renderer_draw(renderer, nullptr, 8, 8, 0), PP_ERROR_NULL),
         ROW(pp_renderer_draw(renderer, world, 0, 8, 0), PP_ERROR_ARGUMENT),
         ROW(pp_renderer_draw(renderer, world, 8, 16385, 1), PP_ERROR_ARGUMENT),
@@ -273,6 +278,19 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     ASSERT_TRUE(pp_screen_draw_timed(world, 0, &times) == PP_OK &&
                 pp_screen_read_pixels(timed.data(), timed.size()) == PP_OK);
     EXPECT_TRUE(timed == screen && times.quads > 0 && times.update_seconds == 0.0);
+    // The vertex array of that frame: six vertices for each quad drawn, every one in a run.
+    pp_vertices* vertices = nullptr;
+    const pp_vertex* data = nullptr;
+    const pp_vertex_run* runs = nullptr;
+    size_t count = 0, runCount = 0;
+    ASSERT_TRUE(pp_vertices_create(&vertices) == PP_OK &&
+                pp_world_build_vertices(world, 0, vertices) == PP_OK &&
+                pp_vertices_data(vertices, &data, &count) == PP_OK &&
+                pp_vertices_runs(vertices, &runs, &runCount) == PP_OK);
+    uint64_t inRuns = 0;
+    for (size_t i = 0; i < runCount; ++i) inRuns += runs[i].count;
+    EXPECT_TRUE(count == 6 * static_cast<uint64_t>(times.quads) && inRuns == count) << count;
+    pp_vertices_destroy(vertices);
     pp_screen_close();
 
     HostWindow host(kWidth, kHeight);
@@ -281,12 +299,12 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     ASSERT_EQ(pp_renderer_load_sprite(renderer, 1, "Data/Feuer.png"), PP_OK);
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 1), PP_OK);
+    ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 2), PP_OK);  // any non-zero clears
     EXPECT_TRUE(ReadTopDown() == screen) << "not the library screen's frame";
 
     // A solid red sprite from memory over the host's blue framebuffer object, with the host's
-    // own state all around, which must come back.
-    GLuint texture = 0, framebuffer = 0, vertexArray = 0, buffer = 0;
+    // own state all around, which must come back: another framebuffer bound for reading.
+    GLuint texture = 0, framebuffer = 0, readFramebuffer = 0, vertexArray = 0, buffer = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
@@ -296,6 +314,8 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glGenFramebuffers(1, &readFramebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
     std::vector<uint8_t> red(4 * 4 * 4, 0);
     for (size_t i = 0; i < red.size(); i += 4) red[i] = red[i + 3] = 255;
     ASSERT_EQ(pp_renderer_load_sprite_rgba(renderer, 1, 4, 4, red.data(), red.size()), PP_OK);
@@ -309,13 +329,13 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     glBlendFunc(GL_ZERO, GL_SRC_COLOR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
     ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 0), PP_OK);
-    const std::vector<uint8_t> over = ReadTopDown();
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
     EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{1, 2, 30, 40}));
     const std::pair<GLenum, GLint> rows[] = {{GL_VERTEX_ARRAY_BINDING, vertexArray},
                                              {GL_ARRAY_BUFFER_BINDING, buffer},
                                              {GL_DRAW_FRAMEBUFFER_BINDING, framebuffer},
+                                             {GL_READ_FRAMEBUFFER_BINDING, readFramebuffer},
                                              {GL_ACTIVE_TEXTURE, GL_TEXTURE3},
                                              {GL_BLEND, GL_TRUE},
                                              {GL_BLEND_DST_ALPHA, GL_SRC_COLOR},
@@ -328,6 +348,8 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
         EXPECT_EQ(got, want) << std::hex << query;
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    const std::vector<uint8_t> over = ReadTopDown();
     const size_t corner = ((kHeight - 1) * kWidth + kWidth - 1) * 3, fire = (45 * kWidth + 48) * 3;
     EXPECT_TRUE(over[corner] == 0 && over[corner + 2] == 255) << "the host's pixels are kept";
     EXPECT_GT(over[fire], 0) << "the red sprite is drawn over them";
@@ -350,6 +372,10 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
     pp_renderer* renderer = nullptr;
     ASSERT_EQ(pp_renderer_create(&renderer), PP_OK) << SDL_GetError();
     ASSERT_EQ(pp_renderer_load_sprite(renderer, 1, "Data/Feuer.png"), PP_OK);
+    GLint alphaBits = 0;
+    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_BACK_LEFT,
+                                          GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE, &alphaBits);
+    ASSERT_EQ(alphaBits, 8) << "a window without alpha cannot show its alpha written";
     glScissor(1, 2, 3, 4);
     glClipControl(GL_UPPER_LEFT, GL_ZERO_TO_ONE);
     const struct {

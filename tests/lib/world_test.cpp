@@ -71,6 +71,23 @@ TEST(World, WorldsSideBySideGiveWhatOneGivesAloneOnAnyThreadCount) {
     }
 }
 
+// How a particle of the test's effect with optional keys looks at life fraction t, by the
+// documented rules: Colour = {255, 64, 0} times ColourOverLife = {0 = {255, 255, 255}, 1 = {128,
+// 255, 255}} / 255 per channel, rounded; SizeOverLife = {0 = 1, 1 = 3}; TransparencyOverLife =
+// {0 = 0.5}; frame k of a 3 x 2 sheet in column k mod 3, row k / 3.
+pp::ParticleLooks LooksByTheRules(const Particle& p, const pp::ParticleLife& life) {
+    const float t = life.Fraction;
+    const auto red = static_cast<uint8_t>(pp::RoundToInt(255.0f * (255.0f + -127.0f * t) / 255.0f));
+    const auto column = static_cast<float>(life.Frame % 3),
+               row = static_cast<float>(life.Frame / 3);
+    return {p.Size * (1.0f + 2.0f * t),
+            p.Transparency * 0.5f,
+            red,
+            64,
+            0,
+            {column / 3.0f, row / 2.0f, (column + 1.0f) / 3.0f, (row + 1.0f) / 2.0f}};
+}
+
 // The renderer's quads written plainly with the library's cos and sin, one particle at a time,
 // in the curves' size, transparency, colour and sheet cell where an effect has Life records.
 void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, VertexArray& out) {
@@ -85,7 +102,7 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
             const pp::ParticleLooks l =
                 lives.empty()
                     ? pp::ParticleLooks{p.Size, p.Transparency, 255, 255, 255, {0, 0, 1, 1}}
-                    : pp::LooksOf(e->Extras, WorldAccess::EngineParticle(p), lives[i]);
+                    : LooksByTheRules(p, lives[i]);
             const int32_t size = pp::RoundToInt(l.Size);
             const auto left = static_cast<float>(pp::RoundToInt(ox + p.X - l.Size * 0.5f));
             const auto top = static_cast<float>(pp::RoundToInt(oy + p.Y - l.Size * 0.5f));
@@ -109,15 +126,18 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
     }
 }
 
-// Halves to even, turns, sizes 0 and below, huge and NaN values, bytes over, curves' looks.
+// Halves to even, turns, sizes 0 and below, huge and NaN values, bytes over, curves' looks. Each
+// effect's first and last quads are of sprite 3, and neighbouring effects differ in one blend
+// factor at a time (the last two in neither), so runs split on each of the three alone and join
+// across effects.
 TEST(World, VertexArrayMatchesThePlainComputation) {
     World world;
     const Particle hand[] = {
-        {1, 32.0f, 100.0f, 200.0f, 0, 0, 255.0f, 0, 0.0f, 0},
+        {3, 32.0f, 100.0f, 200.0f, 0, 0, 255.0f, 0, 0.0f, 0},
         {1, 33.0f, 97.5f, 98.5f, 0, 0, 127.5f, 0, 45.0f, 0},
         {2, 0.4f, 10.0f, 10.0f, 0, 0, 300.0f, 0, 0.0f, 0},
         {2, 7.5f, -3.25f, 1e9f, 0, 0, -1.0f, 0, 359.0f, 0},
-        {2, -6.0f, 50.0f, 50.0f, 0, 0, 256.0f, 0, -90.0f, 0},
+        {3, -6.0f, 50.0f, 50.0f, 0, 0, 256.0f, 0, -90.0f, 0},
         {3, 1e30f, 0.0f, 0.0f, 0, 0, 1.0f, 0, 30.0f, 0},
         {3, NAN, 0.0f, 0.0f, 0, 0, NAN, 0, 0.0f, 0},
         {3, 0.2f, 0.0f, 0.0f, 0, 0, 1.0f, 0, INFINITY, 0},
@@ -126,8 +146,8 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         "Colour = {255, 64, 0},\nSizeOverLife = {0 = 1, 1 = 3},\n"
         "ColourOverLife = {0 = {255, 255, 255}, 1 = {128, 255, 255}},\n"
         "TransparencyOverLife = {0 = 0.5},\nSpriteSheet = {3, 2, 6, 0, 0}";
-    for (const char* text :
-         {"BlendingMode = {2, 2},", "Layer = 1", "", "BlendingMode = {2, 2},", looks}) {
+    for (const char* text : {"BlendingMode = {2, 6}", "Layer = 1", "BlendingMode = {2, 2}",
+                             "BlendingMode = {5, 2}", looks, ""}) {
         pp::Emitter* e = WorldAccess::EmitterOf(world, world.LoadEffectText(text, 0, 0).Value);
         for (int i = 0; i < 8; ++i) {
             *pp::ListInsert(e->Particles) = WorldAccess::EngineParticle(hand[i]);
@@ -140,6 +160,9 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         ReferenceVertices(world, layer, ox, oy, plain);
         EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices) && SameBytes(built.Runs, plain.Runs))
             << layer;
+        if (layer == 0) {
+            EXPECT_EQ(built.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
+        }
     }
 }
 

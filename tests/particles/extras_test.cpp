@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/extra_values.h"
 #include "effects/loader.h"
 #include "engine_test_util.h"
 #include "particles/looks.h"
@@ -20,24 +21,31 @@
 namespace pp {
 namespace {
 
-LifeCurve<1> Curve(std::vector<std::pair<float, float>> keys) {
-    LifeCurve<1> c;
-    for (const auto& [t, v] : keys) c.Time[c.Count] = t, c.Value[c.Count++] = {v};
-    return c;
+// A curve as the loader reads it from the inside of a file's block.
+LifeCurve<1> Curve(std::string_view text) {
+    return ParseLifeCurve(text, 0.0f, 1000.0f);
 }
 
-// A row per branch: no keys, before, between, after, a step, NaN, keys out of order.
+// A row per branch: no keys, before, between, after, a step, NaN, the reader's sorting (equal
+// times keep their written order, the later one holding from there on), its eighth key read
+// and ninth ignored; keys out of order handed straight to the curve.
 TEST(Looks, CurvesInterpolateBetweenTheirKeys) {
+    LifeCurve<1> unsorted;
+    unsorted.Count = 2, unsorted.Time = {0.5f, 0.2f}, unsorted.Value = {{{1.0f}, {9.0f}}};
     const struct {
         LifeCurve<1> curve;
         float t, expected;
-    } rows[] = {{Curve({}), 0.5f, 1.0f},
-                {Curve({{0.25f, 2.0f}, {0.75f, 4.0f}}), 0.0f, 2.0f},
-                {Curve({{0.0f, 1.0f}, {0.5f, 3.0f}, {1.0f, 0.0f}}), 0.75f, 1.5f},
-                {Curve({{0.0f, 1.0f}, {0.5f, 3.0f}}), 1.0f, 3.0f},
-                {Curve({{0.0f, 1.0f}, {0.5f, 2.0f}, {0.5f, 8.0f}}), 0.5f, 8.0f},
-                {Curve({{0.0f, 5.0f}, {1.0f, 6.0f}}), std::nanf(""), 5.0f},
-                {Curve({{0.5f, 1.0f}, {0.2f, 9.0f}}), 0.7f, 9.0f}};
+    } rows[] = {{Curve(""), 0.5f, 1.0f},
+                {Curve("0.25 = 2, 0.75 = 4"), 0.0f, 2.0f},
+                {Curve("0 = 1, 0.5 = 3, 1 = 0"), 0.75f, 1.5f},
+                {Curve("0 = 1, 0.5 = 3"), 1.0f, 3.0f},
+                {Curve("0 = 1, 0.5 = 2, 0.5 = 8"), 0.5f, 8.0f},
+                {Curve("0.5 = 8, 0 = 1, 0.5 = 2"), 0.5f, 2.0f},
+                {Curve("0.5 = 8, 0 = 1, 0.5 = 2"), 0.25f, 4.5f},
+                {Curve("0 = 5, 1 = 6"), std::nanf(""), 5.0f},
+                {Curve("0 = 0, 0.1 = 0, 0.2 = 0, 0.3 = 0, 0.4 = 0, 0.5 = 0, 0.6 = 0, 1 = 5, 1 = 7"),
+                 1.0f, 5.0f},
+                {unsorted, 0.7f, 9.0f}};
     for (const auto& r : rows) EXPECT_EQ(EvaluateLifeCurve(r.curve, r.t)[0], r.expected) << r.t;
 }
 
@@ -65,17 +73,24 @@ TEST(Looks, SpriteSheetFramesAndCells) {
               (std::vector{0.5f, 0.5f, 0.75f, 1.0f}));
 }
 
-// Size and transparency times their curves; colour held to a byte.
+// Size and transparency times their curves; colour held to a byte; Colour times the colour
+// curve / 255 per channel (100 * 127.5 / 255 is 50, 255 * 127.5 / 255 is 127.5: 128, half to
+// even).
 TEST(Looks, ColourSizeAndTransparencyFollowTheCurves) {
     ExtraParams x;
     x.Colour = {200.0f, 100.0f, 300.0f};
-    x.SizeOverLife = Curve({{0.0f, 0.5f}, {1.0f, 2.0f}});
-    x.TransparencyOverLife = Curve({{0.0f, 1.0f}, {1.0f, 0.0f}});
+    x.SizeOverLife = Curve("0 = 0.5, 1 = 2");
+    x.TransparencyOverLife = Curve("0 = 1, 1 = 0");
     const Particle p{0, 10.0f, 0.0f, 0.0f, 0.0f, 0.0f, 200.0f, 0, 0.0f, 0.0f};
     const ParticleLooks looks = LooksOf(x, p, ParticleLife{0, 1000.0f, 0, 0.5f, 0});
     EXPECT_EQ(std::pair(looks.Size, looks.Transparency), std::pair(12.5f, 100.0f));
     EXPECT_EQ((std::vector<int>{looks.Red, looks.Green, looks.Blue}),
               (std::vector<int>{200, 100, 255}));
+    x.Colour = {200.0f, 100.0f, 255.0f};
+    x.ColourOverLife = ParseColourCurve("0 = {255, 0, 0}, 1 = {255, 255, 255}");
+    const ParticleLooks tinted = LooksOf(x, p, ParticleLife{0, 1000.0f, 0, 0.5f, 0});
+    EXPECT_EQ((std::vector<int>{tinted.Red, tinted.Green, tinted.Blue}),
+              (std::vector<int>{200, 50, 128}));
 }
 
 // A neutral colour (arriving at update 40, leaving at 80) changes no particle or draw.
@@ -110,14 +125,15 @@ TEST(ExtrasUpdate, DragAndSpinFollowThePlainComputation) {
     TestEngine t;
     Emitter* e = CreateEmitter(t.engine, 0, 0);
     SetValueSpec(e->EmissionRate, 1, 1, 1), SetValueSpec(e->Rotation, 2.5f, 2.5f, 1);
-    e->AccelerationY = 98.0f, e->Extras.Drag = 0.75f, e->Extras.Spin = 90.0f;
+    e->AccelerationX = -45.0f, e->AccelerationY = 98.0f;
+    e->Extras.Drag = 0.75f, e->Extras.Spin = 90.0f;
     t.Step(1);
     Particle p = *e->Particles.First();
     for (uint32_t ms : {16u, 2000u}) {
         t.Step(ms);
         const float dt = static_cast<float>(ms) * 0.001f, factor = std::max(0.0f, 1 - 0.75f * dt);
         p.X = p.X + dt * p.VelocityX, p.Y = p.Y + dt * p.VelocityY;
-        p.VelocityX = (p.VelocityX + dt * 0.0f) * factor;
+        p.VelocityX = (p.VelocityX + dt * -45.0f) * factor;
         p.VelocityY = (p.VelocityY + dt * 98.0f) * factor;
         p.Angle = (p.Angle + 2.5f) + 90.0f * dt;
         EXPECT_EQ(std::memcmp(e->Particles.First(), &p, sizeof p), 0) << ms;
@@ -137,7 +153,8 @@ TEST(ExtrasUpdate, RandomStartFramesDrawAfterTheSpawnsDraws) {
     EXPECT_EQ(RandomInt(plain.engine.Random, -1), RandomInt(sheet.engine.Random, -1));
 }
 
-// Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far.
+// Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far. An
+// interval of 15.7 ms is 16, rounded.
 TEST(Emission, BurstAndDurationCountsOverTime) {
     const struct {
         uint32_t start;
@@ -157,6 +174,7 @@ TEST(Emission, BurstAndDurationCountsOverTime) {
         {1000, {}, 0.05f, "30:3 20:5 1:5"},
         {1000, {}, 0.125f, "120:12 5:13 10:13"},
         {1000, {2, 0.1f, 0}, 0.2f, "5000:0"},
+        {1000, {1, 0.0157f, 0}, 0, "1:1 15:1 1:2 15:2 1:3"},
         {1000, {3, 0.25f, 0}, 0.6f, "1:3 250:6 250:9 250:9 1000:9"},
         {4294967000u, {2, 0.2f, 0}, 0.5f, "1:2 200:4 200:6 200:6 200:6"},
         {1000, {}, 0.01f, "20d:0 2147484000d:0 1000:0"},
@@ -293,26 +311,40 @@ TEST(SubEffects, StartWhereParticlesDieAndAreBornInEmitterThenParticleOrder) {
     }
 }
 
-// Every particle dies as it is born and starts 5000 of itself again.
+// Every particle dies as it is born and starts `count` of itself again (at its birth too when
+// `births`): as many started effects are alive as allowed, and a chain of single starts nests
+// exactly as deep as allowed.
 TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
-    TestEngine t(6, 1000);
-    EmitterParams runaway = DefaultParamsAt(0, 0);
-    SetValueSpec(runaway.Size, 0.5f, 0.5f, 1);
-    runaway.Extras.OnDeath = {0, 5000, 1}, runaway.Extras.OnBirth = {0, 5000, 0};
-    t.engine.SubEffects = {runaway};
-    Emitter* root = CreateEmitter(t.engine, 300, 300);
-    root->Params() = runaway;
-    SetValueSpec(root->EmissionRate, 1000, 1000, 1);
-    int32_t most = 0;
-    for (int u = 0; u < 6; ++u) {
-        t.Step(16);
-        for (Emitter* e : EmittersOf(t.engine)) {
-            EXPECT_TRUE(e->SubEffectDepth <= kMaxSubEffectDepth && e->StartCount <= kMaxBurstCount);
+    const struct {
+        int32_t Count;
+        bool Births;
+        int32_t Most, Deepest;  // started effects alive at once (0: not asked), deepest nesting
+    } rows[] = {{5000, true, kMaxStartedEmitters, 2}, {1, false, 0, kMaxSubEffectDepth}};
+    for (const auto& row : rows) {
+        TestEngine t(6, 1000);
+        EmitterParams runaway = DefaultParamsAt(0, 0);
+        SetValueSpec(runaway.Size, 0.5f, 0.5f, 1);
+        runaway.Extras.OnDeath = {0, row.Count, 1};
+        if (row.Births) runaway.Extras.OnBirth = {0, row.Count, 0};
+        t.engine.SubEffects = {runaway};
+        Emitter* root = CreateEmitter(t.engine, 300, 300);
+        root->Params() = runaway;
+        SetValueSpec(root->EmissionRate, 1000, 1000, 1);
+        int32_t most = 0, deepest = 0;
+        for (int u = 0; u < 6; ++u) {
+            t.Step(16);
+            for (Emitter* e : EmittersOf(t.engine)) {
+                EXPECT_LE(e->StartCount, kMaxBurstCount);
+                deepest = std::max(deepest, e->SubEffectDepth);
+            }
+            EXPECT_TRUE(t.engine.PendingStarts.empty());
+            most = std::max(most, t.engine.Emitters.Count() - 1);  // all but the root
         }
-        EXPECT_TRUE(t.engine.PendingStarts.empty());
-        most = std::max(most, t.engine.Emitters.Count() - 1);  // all but the root
+        EXPECT_EQ(deepest, row.Deepest) << row.Count;
+        if (row.Most > 0) {
+            EXPECT_EQ(most, row.Most);
+        }
     }
-    EXPECT_EQ(most, kMaxStartedEmitters);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 // The runtime: conversions, clocks, the random generator, names, the record containers (list,
-// array, pool) and the numbered object table.
+// array, pool), the numbered object table and the worker pool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <span>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -21,6 +25,7 @@
 #include "runtime/record_array.h"
 #include "runtime/record_list.h"
 #include "runtime/record_pool.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -339,6 +344,52 @@ TEST(ObjectTable, AcquireClosesNumbersInUseAndForEachToleratesReleases) {
     for (int32_t bad : {-2, kObjectNumberLimit}) EXPECT_EQ(ObjectAcquire(table, bad), nullptr);
     EXPECT_NE(ObjectAcquire(table, kObjectNumberLimit - 1), nullptr);
     EXPECT_EQ(ObjectTableCapacityFor(kObjectNumberLimit - 1, INT32_MAX), INT32_MAX);
+}
+
+// Asked-for counts and their neighbours at both ends: 0 and below give one thread per hardware
+// thread, more than the most give the most.
+TEST(WorkerPool, ThreadCountsAreHeldToOneToTheMost) {
+    const int32_t hardware =
+        std::clamp<int32_t>(static_cast<int32_t>(std::thread::hardware_concurrency()), 1, 256);
+    EXPECT_EQ(WorkerPool::HardwareThreads(), hardware);
+    const std::pair<int32_t, int32_t> rows[] = {{-7, hardware}, {0, hardware}, {1, 1},    {2, 2},
+                                                {255, 255},     {256, 256},    {257, 256}};
+    for (const auto& [asked, threads] : rows)
+        EXPECT_EQ(WorkerPool(asked).Threads(), threads) << asked;
+}
+
+// Each task waits until the one before it has finished. Claimed in increasing order, the lowest
+// unfinished task's predecessor is always done, so some thread can go on; claimed in any other
+// order, every thread can end up waiting on a task nobody runs, which the test tells (all
+// threads waiting on unfinished tasks) rather than hang. Every task runs exactly once.
+TEST(WorkerPool, TasksAreClaimedInIncreasingOrderAndRunOnce) {
+    constexpr size_t kTasks = 200;
+    for (const int32_t threads : {1, 2, 4}) {
+        WorkerPool pool(threads);
+        std::vector<int32_t> runs(kTasks);
+        for (int pass = 1; pass <= 3; ++pass) {
+            std::mutex mutex;
+            std::condition_variable changed;
+            std::vector<bool> finished(kTasks), awaited(kTasks);
+            int32_t blocked = 0;
+            bool stuck = false;
+            pool.Run(kTasks, [&](size_t k) {
+                std::unique_lock<std::mutex> lock(mutex);
+                if (k > 0 && !finished[k - 1]) {
+                    awaited[k - 1] = true;
+                    if (++blocked == threads) stuck = true;
+                    changed.notify_all();
+                    changed.wait(lock, [&] { return finished[k - 1] || stuck; });
+                }
+                ++runs[k];
+                finished[k] = true;
+                if (awaited[k]) --blocked;
+                changed.notify_all();
+            });
+            ASSERT_FALSE(stuck) << threads << " threads, pass " << pass;
+        }
+        EXPECT_EQ(runs, std::vector<int32_t>(kTasks, 3)) << threads;
+    }
 }
 
 }  // namespace
