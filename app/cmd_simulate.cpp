@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/budget_note.h"
 #include "app/cli_args.h"
 #include "app/clock_options.h"
 #include "app/commands.h"
@@ -19,7 +20,7 @@ constexpr std::string_view kCommand = "simulate";
 
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
-    "                               [--clock-start T] [--print last|all]\n"
+    "                               [--clock-start T] [--print last|all] [--max-particles N]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
     "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
@@ -31,7 +32,10 @@ constexpr const char* kUsage =
     "with the particles oldest first. The time, like every DeathTime, is the clock reading as\n"
     "the engine compares it: a signed 32-bit number (2147483648 ms on is -2147483648).\n"
     "A FILE that cannot be read still runs what the loader makes of its name; a note on\n"
-    "stderr says so and the exit status is 1.\n";
+    "stderr says so and the exit status is 1.\n"
+    "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
+    "beyond N live particles are dropped, in the same order on every run; one line on stderr\n"
+    "says when.\n";
 
 struct Options : ClockOptions {
     Options() : ClockOptions(1) {}
@@ -40,6 +44,7 @@ struct Options : ClockOptions {
     int32_t X = 0;
     int32_t Y = 0;
     bool PrintAll = false;
+    int64_t MaxParticles = particleplayer::kDefaultMaxParticles;
 };
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -64,6 +69,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Y = point->second;
         } else if (ReadClockOption(walk, INT32_MAX, options, error)) {
             // Read, or `error` says why not.
+        } else if (name == "--max-particles") {
+            error = ReadMaxParticlesOption(walk, options.MaxParticles);
         } else if (name == "--print") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value) return "--print needs a value, last or all";
@@ -114,7 +121,9 @@ int RunSimulate(CommandArgs args) {
     particleplayer::WorldOptions worldOptions;
     worldOptions.StartTime = options.ClockStart;
     worldOptions.Seed = options.Seed;
+    worldOptions.MaxParticles = options.MaxParticles;
     particleplayer::World world(worldOptions);
+    BudgetNote budget(kCommand);
     const std::string path(*options.File);
     const auto loaded = world.LoadEffectFile(path, options.X, options.Y,
                                              particleplayer::MissingFile::UseNameAsText);
@@ -137,6 +146,7 @@ int RunSimulate(CommandArgs args) {
         const auto time = static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs);
         world.SetTime(time);
         const float dt = world.Update();
+        budget.Check(world);
         if (!options.PrintAll && frame != options.Frames) continue;
         out.clear();
         AppendFrameJson(out, world, particles, frame, time, dt);

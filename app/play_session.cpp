@@ -29,7 +29,8 @@ constexpr char kPlayTitle[] = "particleplayer play";
 constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
 
 constexpr const char* kUsage =
-    "Usage: particleplayer play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "Usage: particleplayer play [--threads N] [--max-particles N]\n"
+    "                           [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
     "the scene of Data/. SPRITE defaults to the .png beside EFFECT. X,Y (pixels from the top\n"
     "left, y down) defaults to the centre, or to a row across the middle for several effects;\n"
@@ -44,7 +45,9 @@ constexpr const char* kUsage =
     "folder, Escape quits.\n"
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
-    "pixels are the same for every N.\n";
+    "pixels are the same for every N.\n"
+    "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
+    "beyond N live particles are dropped; one line on stderr says so, once per load.\n";
 
 // Why a file given on the command line cannot be used, or "" when it can be read.
 std::string FileProblem(const std::string& path) {
@@ -163,7 +166,8 @@ std::string SpriteProblem(const std::string& path) {
 }
 
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
-                                         std::vector<std::string>& notes, int64_t* threads) {
+                                         std::vector<std::string>& notes, int64_t* threads,
+                                         int64_t* maxParticles) {
     effects.clear();
     notes.clear();
     std::vector<bool> positioned;
@@ -177,6 +181,10 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
             }
             if (threads != nullptr && name == "--threads") {
                 if (auto error = ReadThreadsOption(walk, *threads)) return error;
+                continue;
+            }
+            if (maxParticles != nullptr && name == "--max-particles") {
+                if (auto error = ReadMaxParticlesOption(walk, *maxParticles)) return error;
                 continue;
             }
             return "unknown option '" + std::string(name) +

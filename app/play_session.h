@@ -40,10 +40,12 @@ inline constexpr uint32_t kTitleUpdateMs = 500;
 // (the .png beside the effect), or a missing data file of the built-in scene, is no error but
 // adds a sentence to notes. Returns one line
 // for bad arguments, "" after printing --help, nullopt when effects are ready.
-// With threads given, --threads N is read into it; without, it is an unknown option.
+// With threads given, --threads N is read into it, with maxParticles --max-particles N;
+// without, each is an unknown option.
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes,
-                                         int64_t* threads = nullptr);
+                                         int64_t* threads = nullptr,
+                                         int64_t* maxParticles = nullptr);
 
 // The built-in scene as play effects.
 std::vector<PlayEffect> BuiltInPlayEffects();

@@ -147,6 +147,12 @@ pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64
 pp_status pp_world_update(pp_world* world, float* seconds);
 /** Live particles over all effects, those of effects started by particles included. */
 pp_status pp_world_particle_count(pp_world* world, int64_t* count);
+/** Sets the particle budget: at most max particles alive at once (a new world's is 1000000),
+ * births beyond it dropped in a fixed order, the same on every run and thread count
+ * (particleplayer/world.h's WorldOptions::MaxParticles). PP_ERROR_ARGUMENT below 0. */
+pp_status pp_world_set_max_particles(pp_world* world, int64_t max);
+/** Births the particle budget refused since the world was made or last emptied. */
+pp_status pp_world_dropped_births(pp_world* world, int64_t* count);
 
 /** An empty vertex array. */
 pp_status pp_vertices_create(pp_vertices** out);

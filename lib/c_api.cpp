@@ -238,6 +238,19 @@ pp_status pp_world_particle_count(pp_world* world, int64_t* count) {
     return PP_OK;
 }
 
+pp_status pp_world_set_max_particles(pp_world* world, int64_t max) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Guard(
+        [&] { return Report(world, world->World.SetMaxParticles(max), PP_ERROR_ARGUMENT); });
+}
+
+pp_status pp_world_dropped_births(pp_world* world, int64_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    *count = world->World.DroppedBirths();
+    return PP_OK;
+}
+
 pp_status pp_vertices_create(pp_vertices** out) {
     if (out == nullptr) return PP_ERROR_NULL;
     *out = nullptr;

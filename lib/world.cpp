@@ -7,6 +7,7 @@
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "lib/world_access.h"
+#include "particles/budget.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
 #include "runtime/worker_pool.h"
@@ -130,6 +131,7 @@ struct World::State {
           Engine(UsesHost ? static_cast<pp::MillisecondClock&>(Host)
                           : static_cast<pp::MillisecondClock&>(Virtual)) {
         pp::FillAreaTypes(Engine);
+        Engine.MaxParticles = std::max<int64_t>(options.MaxParticles, 0);
         if (options.Seed) pp::SeedRandom(Engine.Random, *options.Seed);
     }
 
@@ -374,6 +376,7 @@ void World::RemoveAllEffects() {
     engine.LastUpdateTime = 0;
     engine.Updated = false;
     engine.RemovedTags.clear();  // every handle is dropped below
+    engine.DroppedBirths = 0;
     std::fill(state_->Emitters.begin(), state_->Emitters.end(), nullptr);
 }
 
@@ -381,6 +384,21 @@ Result<int64_t> World::ParticleCount(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {0, "no such effect in this world"};
     return {emitter->Particles.Count(), ""};
+}
+
+Status World::SetMaxParticles(int64_t max) {
+    if (max < 0) return {"the particle budget cannot be below 0"};
+    state_->Engine.MaxParticles = max;
+    pp::CountBudget(state_->Engine);
+    return {};
+}
+
+int64_t World::MaxParticles() {
+    return state_->Engine.MaxParticles;
+}
+
+int64_t World::DroppedBirths() {
+    return state_->Engine.DroppedBirths;
 }
 
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {

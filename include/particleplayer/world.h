@@ -182,6 +182,9 @@ struct Particle {
     float RotationStep;  ///< Degrees added per update.
 };
 
+/// The particle budget of a world made with the default options.
+inline constexpr int64_t kDefaultMaxParticles = 1000000;
+
 /// How a world is made.
 struct WorldOptions {
     /// The host's clock, read at every load and update. Empty: the world keeps a virtual
@@ -192,6 +195,14 @@ struct WorldOptions {
     /// Seeds the random generator; without it the generator seeds itself from the time on
     /// first use.
     std::optional<uint32_t> Seed;
+    /// The particle budget: at most this many particles are alive in the world at once (a
+    /// count below 0 reads as 0). Births beyond it are dropped: each update counts the live
+    /// particles before its first birth and lets only so many more be born, in load order,
+    /// and the effects particles would start are not started when the births before them
+    /// already fill the room. The same seed therefore gives the same particles on every run
+    /// and thread count, and a world that never reaches the budget runs as without one.
+    /// DroppedBirths tells how many births it refused.
+    int64_t MaxParticles = kDefaultMaxParticles;
 };
 
 /// What to do when the effect file itself cannot be read.
@@ -303,6 +314,15 @@ class World {
     /// Stops (true) or resumes (false) the effect's emission; its live particles go on. The
     /// updates of a stopped effect skip its emission, so nothing piles up for that time.
     Status SetDisabled(Effect effect, bool disabled);
+
+    /// Sets the particle budget (WorldOptions::MaxParticles) from the next birth on; particles
+    /// already alive beyond it live on. Fails, changing nothing, for a count below 0.
+    Status SetMaxParticles(int64_t max);
+    /// The particle budget.
+    int64_t MaxParticles();
+    /// Births the particle budget refused since the world was made or last emptied by
+    /// RemoveAllEffects (particles of effects not started for want of room included).
+    int64_t DroppedBirths();
 
   private:
     friend  /// The project's own access to a world's insides; hosts have no use for it.

@@ -21,8 +21,8 @@ using test::RunBinary;
 using test::RunResult;
 
 // Run from the repository root without a display; FILE is an effect file that disables its
-// emitter, FULL one that sets every key, DIR/ a fresh folder where a failed render leaves no
-// file. Out and Err: "" empty, else a part of it.
+// emitter, FULL one that sets every key, CROWD one that bears 1000 particles a second, DIR/ a fresh
+// folder where a failed render leaves no file. Out and Err: "" empty, else a part of it.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
@@ -57,6 +57,14 @@ const StatusRow kStatusRows[] = {
     {{"--threads", "two"}, 2, "", "not 'two'"},
     {{"--threads", "2", "render"}, 2, "", "unknown command or option 'render'"},
     {{"render", "--stats=yes"}, 2, "", "--stats"},
+    {{"simulate", "a", "--max-particles", "0"}, 2, "", "--max-particles wants a whole number"},
+    {{"render", "--max-particles=1000000001"}, 2, "", "from 1 to 1000000000, not"},
+    {{"play", "--max-particles", "many"}, 2, "", "particleplayer play: --max-particles wants"},
+    // Said once, on stderr, however many frames drop births; the particles stay on stdout.
+    {{"simulate", "CROWD", "--frames", "9", "--print", "all", "--max-particles", "7"},
+     0,
+     "\"frame\": 9,",
+     "particleplayer simulate: the particle budget of 7 live particles is reached"},
     {{"check"}, 2, "", "particleplayer check: missing FILE (see particleplayer check --help)\n"},
     {{"play", "no-such.txt"}, 2, "", "particleplayer play: cannot read the effect file"},
     {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
@@ -107,12 +115,13 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
         "EmissionAngle = {Value = 270, Blur = 20}, Sprite = {Min = 1, Max = 3}, Fade = -100,\r\n"
         "LifeTime = {Value = 1, Range = 2, Inc = 0.25}, BlendingMode = {5, 2}, Disable = 1,\r\n"
         "Transparency = {Value = 255, Range = -100}\r\n");
+    const std::string crowd = dir.Write("crowd.txt", "EmissionRate = 1000");
     std::filesystem::create_directory(dir.Path() / "taken.mp4");
     for (const StatusRow& row : kStatusRows) {
         SCOPED_TRACE(::testing::PrintToString(row.Args));
         std::vector<std::string> args = row.Args;
         for (std::string& arg : args) {
-            arg = arg == "FILE" ? file : arg == "FULL" ? full : arg;
+            arg = arg == "FILE" ? file : arg == "FULL" ? full : arg == "CROWD" ? crowd : arg;
             if (arg.starts_with("DIR/")) arg = dir.Path().string() + arg.substr(3);
         }
         const RunResult r = RunBinary(
@@ -126,7 +135,7 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
                     (row.Err.empty() || r.Err.starts_with("particleplayer")))
             << r.Err;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
 }
 
 // simulate seeds, names the area shapes, loads at the clock's start and updates every 16 ms,
