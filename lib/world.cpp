@@ -31,6 +31,7 @@ class HostClock : public pp::MillisecondClock {
     static_assert(offsetof(Public, field) == offsetof(Engine, field) && \
                   sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
+static_assert(kDefaultMaxParticles == pp::kDefaultParticleBudget);
 // EffectParams holds the parameters of the seventeen original keys: the engine record up to
 // its Extras.
 static_assert(sizeof(EffectParams) == offsetof(pp::EmitterParams, Extras));

@@ -9,6 +9,9 @@
 
 namespace pp {
 
+// The budget of a world made with the default options (particleplayer::kDefaultMaxParticles).
+inline constexpr int64_t kDefaultParticleBudget = 1000000;
+
 // The particles alive in every emitter. Leaves the emitter list's cursor on the last emitter.
 int64_t LiveParticles(Engine& engine);
 
