@@ -41,11 +41,7 @@ void ShowTitle(PlaySession& session, double fps) {
 }
 
 // check's lines, as `particleplayer check` prints them, so that a broken save is seen.
-void PrintFindings(const std::vector<std::string>& findings) {
-    for (const std::string& line : findings) std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-void ReportFindings(const PlaySession& session) {
+void ReportFindings(PlaySession& session) {
     for (std::size_t i = 0; i < session.Effects().size(); ++i) PrintFindings(session.Findings(i));
 }
 

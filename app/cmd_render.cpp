@@ -38,7 +38,8 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
-    "                             [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "                             [--max-particles N] [--quiet] [EFFECT.txt[:SPRITE.png][@X,Y] "
+    "...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
     "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
@@ -64,7 +65,9 @@ constexpr const char* kUsage =
     "pixels are the same for every N.\n"
     "--max-particles N (1 to 1000000000; default 1000000, plus the N of --stress) is the\n"
     "particle budget: births beyond N live particles are dropped, in the same order on every\n"
-    "run and thread count; one line on stderr says when.\n";
+    "run and thread count; one line on stderr says when.\n"
+    "What 'particleplayer check' finds in the effect files goes to stderr, in check's lines,\n"
+    "unless --quiet is given.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;
@@ -90,6 +93,7 @@ struct Options : ClockOptions {
     std::vector<std::string_view> Effects;  // play's EFFECT[:SPRITE][@X,Y]; none: the scene
     std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
+    bool Quiet = false;
     int64_t Stress = 0;        // particles the scale scene keeps alive; 0 for none
     int64_t Threads = 0;       // 0: one per hardware thread
     int64_t MaxParticles = 0;  // 0: the default budget, with room for the scale scene
@@ -152,6 +156,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Stats = true;
         } else if (name == "--threads") {
             error = ReadThreadsOption(walk, options.Threads);
+        } else if (name == "--quiet") {
+            if (walk.HasInlineValue()) return "--quiet takes no value";
+            options.Quiet = true;
         } else if (name == "--max-particles") {
             error = ReadMaxParticlesOption(walk, options.MaxParticles);
         } else if (name == "--stress") {
@@ -398,6 +405,21 @@ void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& op
     }
 }
 
+// What check finds in the files of the given effects, or of the scene.
+void ReportFindings(std::optional<PlaySession>& session, int64_t budget) {
+    if (session) {
+        for (std::size_t i = 0; i < session->Effects().size(); ++i) {
+            PrintFindings(session->Findings(i));
+        }
+        return;
+    }
+    InSceneFolderRun([budget] {
+        std::vector<std::string> paths;
+        for (const SceneEffect& row : kScene) paths.emplace_back(row.Effect);
+        PrintFindings(FindingsOf(paths, budget));
+    });
+}
+
 // The given effects on a hidden window, loaded as play loads them.
 std::optional<SceneProblem> StartEffects(PlaySession& session) {
     if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden)) return problem;
@@ -469,6 +491,7 @@ int RunRender(CommandArgs args) {
         return 1;
     }
     stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
+    if (!options.Quiet) ReportFindings(session, options.Budget());
     if (const std::string note = session ? "" : MissingDataNote(); !note.empty()) {
         std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
     }

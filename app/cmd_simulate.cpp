@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
+#include "app/play_session.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -21,6 +22,7 @@ constexpr std::string_view kCommand = "simulate";
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
     "                               [--clock-start T] [--print last|all] [--max-particles N]\n"
+    "                               [--quiet]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
     "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
@@ -35,7 +37,9 @@ constexpr const char* kUsage =
     "stderr says so and the exit status is 1.\n"
     "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
     "beyond N live particles are dropped, in the same order on every run; one line on stderr\n"
-    "says when.\n";
+    "says when.\n"
+    "What 'particleplayer check' finds in FILE and the files it reaches goes to stderr, in\n"
+    "check's lines, unless --quiet is given.\n";
 
 struct Options : ClockOptions {
     Options() : ClockOptions(1) {}
@@ -45,6 +49,7 @@ struct Options : ClockOptions {
     int32_t Y = 0;
     bool PrintAll = false;
     int64_t MaxParticles = particleplayer::kDefaultMaxParticles;
+    bool Quiet = false;
 };
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -69,6 +74,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Y = point->second;
         } else if (ReadClockOption(walk, INT32_MAX, options, error)) {
             // Read, or `error` says why not.
+        } else if (name == "--quiet") {
+            if (walk.HasInlineValue()) return "--quiet takes no value";
+            options.Quiet = true;
         } else if (name == "--max-particles") {
             error = ReadMaxParticlesOption(walk, options.MaxParticles);
         } else if (name == "--print") {
@@ -137,6 +145,10 @@ int RunSimulate(CommandArgs args) {
     if (loaded.Value.Id == 0) {
         std::fputs("particleplayer simulate: out of memory creating the emitter\n", stderr);
         return 1;
+    }
+    if (!options.Quiet) {
+        const std::string paths[] = {path};
+        PrintFindings(FindingsOf(paths, options.MaxParticles));
     }
 
     std::string out;

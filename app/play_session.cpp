@@ -334,14 +334,26 @@ std::vector<PlayReload> PlaySession::PollReload() {
     return done;
 }
 
-std::vector<std::string> PlaySession::Findings(std::size_t index) const {
-    std::vector<std::string> lines;
-    if (index >= effects_.size()) return lines;
+std::vector<std::string> PlaySession::Findings(std::size_t index) {
+    if (index >= effects_.size()) return {};
     const std::string paths[] = {effects_[index].Effect};
-    for (const CheckFinding& finding : CheckEffectFiles(paths)) {
+    return FindingsOf(paths, world_.MaxParticles());
+}
+
+std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t budget) {
+    std::vector<std::string> readable;
+    for (const std::string& path : paths) {
+        if (FileProblem(EffectOpenPath(path)).empty()) readable.push_back(path);
+    }
+    std::vector<std::string> lines;
+    for (const CheckFinding& finding : CheckEffectFiles(readable, budget)) {
         lines.push_back(FormatFinding(finding));
     }
     return lines;
+}
+
+void PrintFindings(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 int32_t PlaySession::LiveParticles() {

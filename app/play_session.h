@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,14 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
                                          std::vector<std::string>& notes,
                                          int64_t* threads = nullptr,
                                          int64_t* maxParticles = nullptr);
+
+// What check finds in the effect files at paths (and the files they reach), one
+// "FILE:LINE:COLUMN: message" line each, for a world whose particle budget is budget. A file
+// that cannot be read is left out: the command that loads it says so itself.
+std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t budget);
+
+// The lines of FindingsOf on stderr.
+void PrintFindings(const std::vector<std::string>& lines);
 
 // The built-in scene as play effects.
 std::vector<PlayEffect> BuiltInPlayEffects();
@@ -116,7 +125,7 @@ class PlaySession {
     // the effect as it was, and a sprite that is no image leaves the old one.
     std::vector<PlayReload> PollReload();
     // What check finds in effect index's files, one "FILE:LINE:COLUMN: message" line each.
-    std::vector<std::string> Findings(std::size_t index) const;
+    std::vector<std::string> Findings(std::size_t index);
 
     void Pause() { clock_.Pause(); }
     void Resume() { clock_.Resume(); }

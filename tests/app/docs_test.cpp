@@ -9,6 +9,11 @@
 
 #include "effects/check.h"
 #include "effects/effect_keys.h"
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#include "particles/budget.h"
+#include "particles/extra_params.h"
+#include "particles/sub_effects.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -41,6 +46,27 @@ TEST(Docs, EveryKeyHasARowEveryPictureExistsAndEveryEffectFileIsClean) {
     testing::InFolder inRoot(PP_SOURCE_DIR);
     for (const CheckFinding& finding : CheckEffectFiles(files))
         ADD_FAILURE() << FormatFinding(finding);
+}
+
+// The limits the reference states, each written from the constant the code holds (the text
+// read with its line breaks and indents as single spaces).
+TEST(Docs, TheLimitsAreTheOnesTheCodeHolds) {
+    const std::string doc = std::regex_replace(
+        test::Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "effect-format.md"),
+        std::regex("\\s*\n\\s*"), " ");
+    const std::string mib = std::to_string(kMaxEffectChainBytes >> 20) + " MiB of text";
+    const std::string phrases[] = {
+        std::to_string(kMaxExtendsDepth) + " files, or after " + mib,
+        "each file is read up to " + std::to_string(kMaxEffectFileBytes >> 20) + " MiB",
+        "`Count` particles (0 to " + std::to_string(kMaxBurstCount) + ")",
+        "nest at most " + std::to_string(kMaxSubEffectDepth) + " deep",
+        "at most " + std::to_string(kMaxStartedEmitters) + " started effects",
+        "at most " + std::to_string(kMaxLifeKeys) + " keys are read",
+        kDefaultParticleBudget == 1000000 ? "budget (one million unless" : "a number in words",
+    };
+    for (const std::string& phrase : phrases) {
+        EXPECT_NE(doc.find(phrase), std::string::npos) << phrase;
+    }
 }
 
 }  // namespace
