@@ -22,7 +22,7 @@ constexpr std::string_view kCommand = "simulate";
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
     "                               [--clock-start T] [--print last|all] [--max-particles N]\n"
-    "                               [--quiet]\n"
+    "                               [--started] [--quiet]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
     "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
@@ -31,7 +31,11 @@ constexpr const char* kUsage =
     "after every frame with --print all, one JSON line is printed:\n"
     "  {\"frame\": k, \"time\": T, \"dt\": D, \"particles\": [[Sprite, Size, X, Y, VelocityX,\n"
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
-    "with the particles oldest first. The time, like every DeathTime, is the clock reading as\n"
+    "with the particles oldest first. With --started the particles of the effects that\n"
+    "particles start follow FILE's own, in the order they were started, and every particle\n"
+    "has an eleventh element: the number of the started effect it belongs to, as inspect\n"
+    "shows it under OnBirth or OnDeath with its file, or -1 for FILE's own. The time, like every "
+    "DeathTime, is the clock reading as\n"
     "the engine compares it: a signed 32-bit number (2147483648 ms on is -2147483648).\n"
     "A FILE that cannot be read still runs what the loader makes of its name; a note on\n"
     "stderr says so and the exit status is 1.\n"
@@ -50,6 +54,7 @@ struct Options : ClockOptions {
     bool PrintAll = false;
     int64_t MaxParticles = particleplayer::kDefaultMaxParticles;
     bool Quiet = false;
+    bool Started = false;  // the particles of started effects too, each marked
 };
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -74,6 +79,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Y = point->second;
         } else if (ReadClockOption(walk, INT32_MAX, options, error)) {
             // Read, or `error` says why not.
+        } else if (name == "--started") {
+            if (walk.HasInlineValue()) return "--started takes no value";
+            options.Started = true;
         } else if (name == "--quiet") {
             if (walk.HasInlineValue()) return "--quiet takes no value";
             options.Quiet = true;
@@ -95,9 +103,35 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     return CheckClockRange(options, 0);
 }
 
+// The particles of FILE's effect, or with `marks` those of every effect, each marked with
+// the number of the started effect it belongs to.
+void AppendParticlesJson(std::string& out, particleplayer::World& world,
+                         std::vector<particleplayer::Particle>& particles,
+                         std::vector<int32_t>* marks) {
+    if (marks == nullptr) {
+        particles.clear();
+        std::vector<particleplayer::Particle> one;
+        for (const particleplayer::Effect effect : world.Effects()) {
+            world.Particles(effect, one);
+            particles.insert(particles.end(), one.begin(), one.end());
+        }
+    } else {
+        world.AllParticles(particles, marks);
+    }
+    for (std::size_t i = 0; i < particles.size(); ++i) {
+        if (i != 0) out += ", ";
+        AppendParticleJson(out, particles[i]);
+        if (marks == nullptr) continue;
+        out.back() = ',';
+        out += ' ';
+        AppendJsonInt(out, (*marks)[i]);
+        out += ']';
+    }
+}
+
 void AppendFrameJson(std::string& out, particleplayer::World& world,
-                     std::vector<particleplayer::Particle>& particles, int64_t frame, uint32_t time,
-                     float dt) {
+                     std::vector<particleplayer::Particle>& particles, std::vector<int32_t>* marks,
+                     int64_t frame, uint32_t time, float dt) {
     out += "{\"frame\": ";
     AppendJsonInt(out, frame);
     out += ", \"time\": ";
@@ -106,15 +140,7 @@ void AppendFrameJson(std::string& out, particleplayer::World& world,
     out += ", \"dt\": ";
     AppendJsonFloat(out, dt);
     out += ", \"particles\": [";
-    bool first = true;
-    for (const particleplayer::Effect effect : world.Effects()) {
-        world.Particles(effect, particles);
-        for (const particleplayer::Particle& particle : particles) {
-            if (!first) out += ", ";
-            first = false;
-            AppendParticleJson(out, particle);
-        }
-    }
+    AppendParticlesJson(out, world, particles, marks);
     out += "]}\n";
 }
 
@@ -153,6 +179,7 @@ int RunSimulate(CommandArgs args) {
 
     std::string out;
     std::vector<particleplayer::Particle> particles;
+    std::vector<int32_t> marks;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
         // Modulo 2^32, as the system clock wraps.
         const auto time = static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs);
@@ -161,7 +188,7 @@ int RunSimulate(CommandArgs args) {
         budget.Check(world);
         if (!options.PrintAll && frame != options.Frames) continue;
         out.clear();
-        AppendFrameJson(out, world, particles, frame, time, dt);
+        AppendFrameJson(out, world, particles, options.Started ? &marks : nullptr, frame, time, dt);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
     return std::fflush(stdout) == 0 && readable ? 0 : 1;

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pp {
 
 void AppendJsonFloat(std::string& out, float value);
 void AppendJsonInt(std::string& out, int64_t value);
+// A JSON string of the bytes: quotes, backslashes and control characters escaped, UTF-8 kept,
+// and each byte that is no part of well-formed UTF-8 written as U+FFFD.
+void AppendJsonString(std::string& out, std::string_view text);
 
 }  // namespace pp

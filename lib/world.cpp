@@ -313,7 +313,10 @@ Result<StartedEffect> World::StartedEffectOf(int32_t number) {
         return {{}, "no effect started by particles has this number"};
     }
     const pp::EmitterParams& params = kept[static_cast<size_t>(number)];
-    return {{PublicParams(params), PublicExtras(params.Extras)}, ""};
+    const std::vector<std::string>& files = state_->Engine.SubEffectFiles;
+    const auto at = static_cast<size_t>(number);
+    return {{PublicParams(params), PublicExtras(params.Extras), at < files.size() ? files[at] : ""},
+            ""};
 }
 
 Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
@@ -373,6 +376,7 @@ void World::RemoveAllEffects() {
     // (an area name an effect added reads as 0, as it would when met anew).
     pp::ListRemoveAll(engine.Emitters);
     engine.SubEffects.clear();
+    engine.SubEffectFiles.clear();
     engine.PendingStarts.clear();
     engine.LastUpdateTime = 0;
     engine.Updated = false;
@@ -400,6 +404,18 @@ int64_t World::MaxParticles() {
 
 int64_t World::DroppedBirths() {
     return state_->Engine.DroppedBirths;
+}
+
+void World::AllParticles(std::vector<Particle>& out, std::vector<int32_t>* startedAs) {
+    out.clear();
+    if (startedAs != nullptr) startedAs->clear();
+    // Full passes leave the cursors on the last records, where every engine pass leaves them.
+    pp::ListVisit(state_->Engine.Emitters, [&](pp::Emitter& emitter) {
+        pp::ListVisit(emitter.Particles, [&](const pp::Particle& p) {
+            out.push_back(CopyRecord<Particle>(p));
+            if (startedAs != nullptr) startedAs->push_back(emitter.StartedAs);
+        });
+    });
 }
 
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "particles/extra_params.h"
@@ -120,6 +121,8 @@ struct Emitter : EmitterParams {
     // A number the emitter's owner may give it (0: none); an update that removes the emitter
     // appends it to Engine::RemovedTags, so the owner learns of the removal without a search.
     uint32_t OwnerTag = 0;
+    // A started emitter: the index into Engine::SubEffects it was made from; -1 otherwise.
+    int32_t StartedAs = -1;
 
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
@@ -169,6 +172,8 @@ struct Engine {
     // Effects that particles start when they are born or die (ExtraParams::OnBirth, OnDeath
     // index it), loaded with the effects that name them.
     std::vector<EmitterParams> SubEffects;
+    // The file each of SubEffects was first loaded from, as opened ('/' for '\'), same index.
+    std::vector<std::string> SubEffectFiles;
     // Starts recorded by the current update's emissions and passes, in emitter order then
     // particle order; the update creates their emitters after its passes and empties it.
     std::vector<SubEffectStart> PendingStarts;

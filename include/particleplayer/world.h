@@ -166,6 +166,9 @@ struct EffectExtras {
 struct StartedEffect {
     EffectParams Params{};  ///< Its parameters; the position is the particle's when started.
     EffectExtras Extras;    ///< Its optional keys, its own sub-effects among them.
+    /// The file it was first loaded from, as opened ('/' for '\'); two equal effects share
+    /// their number and show the first one's file.
+    std::string File;
 };
 
 /// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -323,6 +326,12 @@ class World {
     /// Births the particle budget refused since the world was made or last emptied by
     /// RemoveAllEffects (particles of effects not started for want of room included).
     int64_t DroppedBirths();
+
+    /// Every live particle, those of effects started by particles included, in the order the
+    /// updates move them (each effect's oldest first), replacing what `out` held. With
+    /// `startedAs`, it gets for each particle the number (StartedEffectOf) of the effect that
+    /// particles started it as, or -1 for a particle of an effect the host loaded.
+    void AllParticles(std::vector<Particle>& out, std::vector<int32_t>* startedAs = nullptr);
 
   private:
     friend  /// The project's own access to a world's insides; hosts have no use for it.

@@ -200,10 +200,54 @@ TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
     }
 }
 
+// simulate --started lists every emitter's particles, the started effects' after the file's
+// own, each marked with the number of the effect it was started as: the engine walked plainly.
+TEST(Cli, SimulateStartedMarksEachParticleWithItsEffect) {
+    testing::TempDir dir;
+    const std::string spark = dir.Write("spark.txt", "LifeTime = 0.3, Size = 3");
+    const std::string file =
+        dir.Write("e.txt", "EmissionRate = 30, LifeTime = 0.2, OnDeath = {Effect = " + spark +
+                               ", Count = 4}, OnBirth = {Effect = " + spark + ", Count = 1}");
+    const RunResult r =
+        RunBinary({"simulate", file, "--seed", "9", "--frames", "40", "--started", "--quiet"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 9);
+    FillAreaTypes(engine);
+    LoadEffect(engine, file, 0, 0);
+    float dt = 0.0f;
+    for (int k = 1; k <= 40; ++k) {
+        clock.Set(1000 + 16 * k);
+        dt = UpdateParticles(engine);
+    }
+    std::string expected = "{\"frame\": 40, \"time\": 1640, \"dt\": ";
+    AppendJsonFloat(expected, dt);
+    expected += ", \"particles\": [";
+    int32_t started = 0;
+    const char* sep = "";
+    ListRewind(engine.Emitters);
+    while (Emitter* e = ListNext(engine.Emitters)) {
+        ListRewind(e->Particles);
+        while (const Particle* p = ListNext(e->Particles)) {
+            expected += sep;
+            sep = ", ";
+            AppendParticleJson(expected, std::bit_cast<particleplayer::Particle>(*p));
+            expected.back() = ',';
+            expected += " " + std::to_string(e->SubEffectDepth > 0 ? 0 : -1) + "]";
+            started += e->SubEffectDepth > 0 ? 1 : 0;
+        }
+    }
+    expected += "]}\n";
+    EXPECT_GT(started, 10);
+    EXPECT_EQ(r.Out, expected);
+}
+
 // inspect's JSON puts each started effect under its own key, with its parameters when known.
 TEST(Cli, InspectShowsEachStartedEffectUnderItsKey) {
     particleplayer::StartedEffect sub;
     sub.Extras.Spin = 90;
+    sub.File = "fx/\"sp\\ark\"\x01\xC3\xA9\xFF\xE2\x82.txt";  // escaped, UTF-8 kept
     particleplayer::EffectExtras with;
     with.OnDeath = {true, 30, 1, 0};
     with.OnBirth = {true, 1, 0, 5};  // a number the lookup does not know: the number alone
@@ -212,10 +256,11 @@ TEST(Cli, InspectShowsEachStartedEffectUnderItsKey) {
         return number == 0 ? particleplayer::Result<particleplayer::StartedEffect>{sub, ""}
                            : particleplayer::Result<particleplayer::StartedEffect>{{}, "none"};
     });
-    EXPECT_NE(
-        out.find("\"OnBirth\": {\"Effect\": 5, \"Count\": 1, \"Inherit\": 0}, \"OnDeath\": "
-                 "{\"Effect\": 0, \"Count\": 30, \"Inherit\": 1, \"Params\": {\"Disable\": 0"),
-        std::string::npos)
+    EXPECT_NE(out.find("\"OnBirth\": {\"Effect\": 5, \"Count\": 1, \"Inherit\": 0}, \"OnDeath\": "
+                       "{\"Effect\": 0, \"File\": "
+                       "\"fx/\\\"sp\\\\ark\\\"\\u0001\xC3\xA9\\ufffd\\ufffd\\ufffd.txt\", "
+                       "\"Count\": 30, \"Inherit\": 1, \"Params\": {\"Disable\": 0"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("\"Spin\": 90, "), std::string::npos) << out;
 }
