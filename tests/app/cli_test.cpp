@@ -20,9 +20,10 @@ namespace {
 using test::RunBinary;
 using test::RunResult;
 
-// Run from the repository root without a display; FILE is an effect file that disables its
-// emitter, FULL one that sets every key, CROWD one that bears 1000 particles a second, DIR/ a fresh
-// folder where a failed render leaves no file. Out and Err: "" empty, else a part of it.
+// Run from the repository root without a display or XDG_RUNTIME_DIR; FILE is an effect file that
+// disables its emitter, FULL one that sets every key, CROWD one that bears 1000 particles a second,
+// DIR/ a fresh folder where a failed render leaves no file. Out and Err: "" empty, else a part of
+// it.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
@@ -118,6 +119,8 @@ const StatusRow kStatusRows[] = {
     {{"check", "--", "no-such.txt"}, 1, "no-such.txt:1:1: cannot open this file (No such", ""},
     {{"render", "--frames", "1", "--out", "/dev/null/frames"}, 1, "", "cannot create the folder"},
     {{"render", "--frames", "1", "--out", "DIR/taken.mp4"}, 1, "", "cannot rename"},
+    // Drawn offscreen on a machine without a session: its one line and nothing else.
+    {{"render", "--frames", "1", "--out", "DIR/one.png"}, 0, "", "wrote frame 1 to /"},
     {{"render", "--frames", "1", "--out", "DIR/c.webm"}, 2, "", "has no VP9 encoder", kNoEncoders},
     {{}, 1, "", "no display found (DISPLAY and WAYLAND_DISPLAY are unset); run it"},
 };
@@ -141,8 +144,10 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
             arg = arg == "FILE" ? file : arg == "FULL" ? full : arg == "CROWD" ? crowd : arg;
             if (arg.starts_with("DIR/")) arg = dir.Path().string() + arg.substr(3);
         }
-        const RunResult r = RunBinary(
-            args, {PP_SOURCE_DIR, row.Env, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}});
+        const RunResult r =
+            RunBinary(args, {PP_SOURCE_DIR,
+                             row.Env,
+                             {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR"}});
         const auto holds = [](const std::string& text, const std::string& part) {
             return part.empty() ? text.empty() : text.find(part) != std::string::npos;
         };
@@ -155,7 +160,7 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
                     (row.Err.empty() || ours))
             << r.Err;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }
 
 // simulate seeds, names the area shapes, loads at the clock's start and updates every 16 ms,
