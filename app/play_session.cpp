@@ -218,7 +218,7 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
     for (std::size_t i = 0; i < effects.size(); ++i) {
         if (FileProblem(EffectOpenPath(effects[i].Sprite)).empty()) continue;
         notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +
-                        ": its particles draw nothing until that file appears (or name one as " +
+                        ": its particles draw nothing while that file is missing (or name one as " +
                         effects[i].Effect + ":SPRITE.png)");
     }
     return std::nullopt;
