@@ -65,4 +65,11 @@ inline std::optional<std::string> ReadThreadsOption(ArgWalker& walk, int64_t& th
     return ReadIntOption(walk, 1, kMaxThreadsOption, threads);
 }
 
+// --max-particles N: the particle budget of the world, 1 to kMaxParticlesOption (default
+// particleplayer::kDefaultMaxParticles).
+inline constexpr int64_t kMaxParticlesOption = 1000000000;
+inline std::optional<std::string> ReadMaxParticlesOption(ArgWalker& walk, int64_t& max) {
+    return ReadIntOption(walk, 1, kMaxParticlesOption, max);
+}
+
 }  // namespace pp

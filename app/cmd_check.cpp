@@ -14,11 +14,14 @@ namespace {
 constexpr std::string_view kCommand = "check";
 
 constexpr const char* kUsage =
-    "Usage: particleplayer check FILE...\n"
+    "Usage: particleplayer check [--max-particles N] FILE...\n"
     "Reads each effect file the way the player does, following Extends, and prints one line\n"
     "per finding as FILE:LINE:COLUMN: message, sorted by position, files in argument order\n"
     "(a file reached through Extends under its own name). Line and column refer to the file\n"
     "as written, although the reader joins its lines. The files are only read.\n"
+    "A file named whose particles start effects that can keep more than N particles alive\n"
+    "at once gets a warning; N is the particle budget of render, play and simulate\n"
+    "(--max-particles, 1 to 1000000000, default 1000000).\n"
     "Exit status: 0 nothing found, 1 something was reported (a FILE that cannot be opened\n"
     "included), 2 bad usage.\n";
 
@@ -26,6 +29,7 @@ constexpr const char* kUsage =
 
 int RunCheck(CommandArgs args) {
     std::vector<std::string> files;
+    int64_t budget = kDefaultParticleBudget;
     ArgWalker walk(args);
     while (walk.Next()) {
         const std::string_view name = walk.Name();
@@ -34,6 +38,10 @@ int RunCheck(CommandArgs args) {
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        } else if (name == "--max-particles") {
+            if (auto error = ReadMaxParticlesOption(walk, budget)) {
+                return UsageError(kCommand, *error);
+            }
         } else {
             return UsageError(kCommand, "unknown option '" + std::string(name) + "'");
         }
@@ -41,7 +49,7 @@ int RunCheck(CommandArgs args) {
     if (files.empty())
         return UsageError(kCommand, "missing FILE (see particleplayer check --help)");
 
-    const std::vector<CheckFinding> findings = CheckEffectFiles(files);
+    const std::vector<CheckFinding> findings = CheckEffectFiles(files, budget);
     std::string out;
     for (const CheckFinding& finding : findings) {
         out += FormatFinding(finding);

@@ -6,6 +6,7 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
+#include "app/play_session.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -14,12 +15,13 @@ namespace {
 constexpr std::string_view kCommand = "inspect";
 
 constexpr const char* kUsage =
-    "Usage: particleplayer inspect FILE [--at X,Y]\n"
+    "Usage: particleplayer inspect FILE [--at X,Y] [--quiet]\n"
     "Loads the effect file FILE into a new emitter at (X, Y) (default 0,0), with its Extends\n"
     "chain, exactly as the player does, and prints the emitter's fields as one JSON object.\n"
     "A FILE that cannot be read still gives an emitter (the loader reads its name as the\n"
     "effect text); a note on stderr says so and the exit status is 1. Paths may use '\\' as\n"
-    "folder separator.\n";
+    "folder separator. What 'particleplayer check' finds in FILE and the files it reaches\n"
+    "goes to stderr, in check's lines, unless --quiet is given.\n";
 
 }  // namespace
 
@@ -27,6 +29,7 @@ int RunInspect(CommandArgs args) {
     std::optional<std::string_view> file;
     int32_t x = 0;
     int32_t y = 0;
+    bool quiet = false;
     ArgWalker walk(args);
     while (walk.Next()) {
         const std::string_view name = walk.Name();
@@ -47,6 +50,9 @@ int RunInspect(CommandArgs args) {
             }
             x = point->first;
             y = point->second;
+        } else if (name == "--quiet") {
+            if (walk.HasInlineValue()) return UsageError(kCommand, "--quiet takes no value");
+            quiet = true;
         } else {
             return UsageError(kCommand, "unknown option '" + std::string(name) + "'");
         }
@@ -63,6 +69,10 @@ int RunInspect(CommandArgs args) {
                      "particleplayer inspect: could not read '%s'; the emitter below is what "
                      "the loader makes without it\n",
                      path.c_str());
+    }
+    if (!quiet) {
+        const std::string paths[] = {path};
+        PrintFindings(FindingsOf(paths, world.MaxParticles()));
     }
     const auto params = world.Params(loaded.Value);
     const auto extras = world.Extras(loaded.Value);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/budget_note.h"
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/play_session.h"
@@ -40,11 +41,7 @@ void ShowTitle(PlaySession& session, double fps) {
 }
 
 // check's lines, as `particleplayer check` prints them, so that a broken save is seen.
-void PrintFindings(const std::vector<std::string>& findings) {
-    for (const std::string& line : findings) std::fprintf(stderr, "%s\n", line.c_str());
-}
-
-void ReportFindings(const PlaySession& session) {
+void ReportFindings(PlaySession& session) {
     for (std::size_t i = 0; i < session.Effects().size(); ++i) PrintFindings(session.Findings(i));
 }
 
@@ -84,7 +81,7 @@ void TakeScreenshot() {
 }
 
 // Acts on the keys pressed since the last pass; false when the user asked to quit.
-bool HandleKeys(PlaySession& session) {
+bool HandleKeys(PlaySession& session, BudgetNote& budget) {
     std::vector<int32_t> keys;
     keys.swap(PressedKeys());
     for (const int32_t key : keys) {
@@ -101,6 +98,7 @@ bool HandleKeys(PlaySession& session) {
             case kKeyR:
                 session.Restart();
                 ReportFindings(session);
+                budget.Reset(session.GetWorld());
                 break;
             case kKeyS:
                 TakeScreenshot();
@@ -120,17 +118,21 @@ void RunLoop(PlaySession& session, MillisecondClock& real) {
     uint32_t lastTitle = lastPoll;
     int64_t frames = 0;
     ShowTitle(session, 0.0);
+    BudgetNote budget(kCommand);
     const auto afterWait = [&] {
-        if (!HandleKeys(session)) return false;
+        if (!HandleKeys(session, budget)) return false;
         const uint32_t now = real.Now();
         if (now - lastPoll >= kReloadPollMs) {
-            ReportReloads(session, session.PollReload());
+            const std::vector<PlayReload> reloads = session.PollReload();
+            ReportReloads(session, reloads);
+            if (!reloads.empty()) budget.Reset(session.GetWorld());
             lastPoll = now;
         }
         return true;
     };
     const auto frame = [&] {
         session.Frame();
+        budget.Check(session.GetWorld());
         ++frames;
         if (const uint32_t elapsed = real.Now() - lastTitle; elapsed >= kTitleUpdateMs) {
             ShowTitle(session, static_cast<double>(frames) * 1000.0 / elapsed);
@@ -147,7 +149,9 @@ int RunPlay(CommandArgs args) {
     std::vector<PlayEffect> effects;
     std::vector<std::string> notes;
     int64_t threads = 0;
-    if (const std::optional<std::string> error = ParsePlayArgs(args, effects, notes, &threads)) {
+    int64_t maxParticles = particleplayer::kDefaultMaxParticles;
+    if (const std::optional<std::string> error =
+            ParsePlayArgs(args, effects, notes, &threads, &maxParticles)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
     if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
@@ -158,6 +162,7 @@ int RunPlay(CommandArgs args) {
     PlaySession session(real, std::move(effects));
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     session.GetWorld().SetThreads(static_cast<int32_t>(threads));
+    session.GetWorld().SetMaxParticles(maxParticles);
     if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
         ReportWindowProblem("particleplayer play", *problem);
         StopScene();

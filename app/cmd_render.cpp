@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/budget_note.h"
 #include "app/cli_args.h"
 #include "app/clock_options.h"
 #include "app/commands.h"
@@ -37,7 +38,8 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
-    "                             [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "                             [--max-particles N] [--quiet] [EFFECT.txt[:SPRITE.png][@X,Y] "
+    "...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
     "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
@@ -60,7 +62,12 @@ constexpr const char* kUsage =
     "them all, and frame k is drawn at 1000 (or T) + 3000 + k * MS.\n"
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
-    "pixels are the same for every N.\n";
+    "pixels are the same for every N.\n"
+    "--max-particles N (1 to 1000000000; default 1000000, plus the N of --stress) is the\n"
+    "particle budget: births beyond N live particles are dropped, in the same order on every\n"
+    "run and thread count; one line on stderr says when.\n"
+    "What 'particleplayer check' finds in the effect files goes to stderr, in check's lines,\n"
+    "unless --quiet is given.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;
@@ -86,8 +93,15 @@ struct Options : ClockOptions {
     std::vector<std::string_view> Effects;  // play's EFFECT[:SPRITE][@X,Y]; none: the scene
     std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
-    int64_t Stress = 0;   // particles the scale scene keeps alive; 0 for none
-    int64_t Threads = 0;  // 0: one per hardware thread
+    bool Quiet = false;
+    int64_t Stress = 0;        // particles the scale scene keeps alive; 0 for none
+    int64_t Threads = 0;       // 0: one per hardware thread
+    int64_t MaxParticles = 0;  // 0: the default budget, with room for the scale scene
+
+    // The particle budget: the one given, or the library's default and the scale scene.
+    int64_t Budget() const {
+        return MaxParticles > 0 ? MaxParticles : particleplayer::kDefaultMaxParticles + Stress;
+    }
 
     // Milliseconds of updates before frame 1: the scale scene's population builds up first.
     int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
@@ -142,6 +156,11 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Stats = true;
         } else if (name == "--threads") {
             error = ReadThreadsOption(walk, options.Threads);
+        } else if (name == "--quiet") {
+            if (walk.HasInlineValue()) return "--quiet takes no value";
+            options.Quiet = true;
+        } else if (name == "--max-particles") {
+            error = ReadMaxParticlesOption(walk, options.MaxParticles);
         } else if (name == "--stress") {
             error = ReadIntOption(walk, 1, kMaxStress, options.Stress);
         } else if (name == "--out") {
@@ -388,6 +407,21 @@ void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& op
     }
 }
 
+// What check finds in the files of the given effects, or of the scene.
+void ReportFindings(std::optional<PlaySession>& session, int64_t budget) {
+    if (session) {
+        for (std::size_t i = 0; i < session->Effects().size(); ++i) {
+            PrintFindings(session->Findings(i));
+        }
+        return;
+    }
+    InSceneFolderRun([budget] {
+        std::vector<std::string> paths;
+        for (const SceneEffect& row : kScene) paths.emplace_back(row.Effect);
+        PrintFindings(FindingsOf(paths, budget));
+    });
+}
+
 // The given effects on a hidden window, loaded as play loads them.
 std::optional<SceneProblem> StartEffects(PlaySession& session) {
     if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden)) return problem;
@@ -447,6 +481,8 @@ int RunRender(CommandArgs args) {
     particleplayer::World& shown = session ? session->GetWorld() : world;
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
+    shown.SetMaxParticles(options.Budget());
+    BudgetNote budget(kCommand);
     if (options.Seed) shown.Seed(*options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
@@ -457,6 +493,7 @@ int RunRender(CommandArgs args) {
         return 1;
     }
     stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
+    if (!options.Quiet) ReportFindings(session, options.Budget());
     if (const std::string note = session ? "" : MissingDataNote(); !note.empty()) {
         std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
     }
@@ -471,6 +508,7 @@ int RunRender(CommandArgs args) {
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
     int status = RenderFrames(shown, clock, options, output, stats);
+    budget.Check(shown);
     StopScene();
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/budget_note.h"
 #include "app/cli_args.h"
 #include "app/clock_options.h"
 #include "app/commands.h"
 #include "app/effect_json.h"
 #include "app/json_text.h"
+#include "app/play_session.h"
 #include "particleplayer/world.h"
 
 namespace pp {
@@ -19,7 +21,8 @@ constexpr std::string_view kCommand = "simulate";
 
 constexpr const char* kUsage =
     "Usage: particleplayer simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS]\n"
-    "                               [--clock-start T] [--print last|all]\n"
+    "                               [--clock-start T] [--print last|all] [--max-particles N]\n"
+    "                               [--started] [--quiet]\n"
     "Runs the effect file FILE headless on a virtual clock. With --seed the random generator\n"
     "is seeded with S (0 to 4294967295) first; otherwise it seeds itself. The clock reads T\n"
     "(default 1000, -2147483648 to 4294967295) while FILE is loaded at (X, Y) (default 0,0);\n"
@@ -28,10 +31,19 @@ constexpr const char* kUsage =
     "after every frame with --print all, one JSON line is printed:\n"
     "  {\"frame\": k, \"time\": T, \"dt\": D, \"particles\": [[Sprite, Size, X, Y, VelocityX,\n"
     "   VelocityY, Transparency, DeathTime, Angle, RotationStep], ...]}\n"
-    "with the particles oldest first. The time, like every DeathTime, is the clock reading as\n"
+    "with the particles oldest first. With --started the particles of the effects that\n"
+    "particles start follow FILE's own, in the order they were started, and every particle\n"
+    "has an eleventh element: the number of the started effect it belongs to, as inspect\n"
+    "shows it under OnBirth or OnDeath with its file, or -1 for FILE's own. The time, like every "
+    "DeathTime, is the clock reading as\n"
     "the engine compares it: a signed 32-bit number (2147483648 ms on is -2147483648).\n"
     "A FILE that cannot be read still runs what the loader makes of its name; a note on\n"
-    "stderr says so and the exit status is 1.\n";
+    "stderr says so and the exit status is 1.\n"
+    "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
+    "beyond N live particles are dropped, in the same order on every run; one line on stderr\n"
+    "says when.\n"
+    "What 'particleplayer check' finds in FILE and the files it reaches goes to stderr, in\n"
+    "check's lines, unless --quiet is given.\n";
 
 struct Options : ClockOptions {
     Options() : ClockOptions(1) {}
@@ -40,6 +52,9 @@ struct Options : ClockOptions {
     int32_t X = 0;
     int32_t Y = 0;
     bool PrintAll = false;
+    int64_t MaxParticles = particleplayer::kDefaultMaxParticles;
+    bool Quiet = false;
+    bool Started = false;  // the particles of started effects too, each marked
 };
 
 // Fills `options`; returns an error message for bad arguments, "" after printing --help.
@@ -64,6 +79,14 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Y = point->second;
         } else if (ReadClockOption(walk, INT32_MAX, options, error)) {
             // Read, or `error` says why not.
+        } else if (name == "--started") {
+            if (walk.HasInlineValue()) return "--started takes no value";
+            options.Started = true;
+        } else if (name == "--quiet") {
+            if (walk.HasInlineValue()) return "--quiet takes no value";
+            options.Quiet = true;
+        } else if (name == "--max-particles") {
+            error = ReadMaxParticlesOption(walk, options.MaxParticles);
         } else if (name == "--print") {
             const std::optional<std::string_view> value = walk.Value();
             if (!value) return "--print needs a value, last or all";
@@ -80,9 +103,35 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     return CheckClockRange(options, 0);
 }
 
+// The particles of FILE's effect, or with `marks` those of every effect, each marked with
+// the number of the started effect it belongs to.
+void AppendParticlesJson(std::string& out, particleplayer::World& world,
+                         std::vector<particleplayer::Particle>& particles,
+                         std::vector<int32_t>* marks) {
+    if (marks == nullptr) {
+        particles.clear();
+        std::vector<particleplayer::Particle> one;
+        for (const particleplayer::Effect effect : world.Effects()) {
+            world.Particles(effect, one);
+            particles.insert(particles.end(), one.begin(), one.end());
+        }
+    } else {
+        world.AllParticles(particles, marks);
+    }
+    for (std::size_t i = 0; i < particles.size(); ++i) {
+        if (i != 0) out += ", ";
+        AppendParticleJson(out, particles[i]);
+        if (marks == nullptr) continue;
+        out.back() = ',';
+        out += ' ';
+        AppendJsonInt(out, (*marks)[i]);
+        out += ']';
+    }
+}
+
 void AppendFrameJson(std::string& out, particleplayer::World& world,
-                     std::vector<particleplayer::Particle>& particles, int64_t frame, uint32_t time,
-                     float dt) {
+                     std::vector<particleplayer::Particle>& particles, std::vector<int32_t>* marks,
+                     int64_t frame, uint32_t time, float dt) {
     out += "{\"frame\": ";
     AppendJsonInt(out, frame);
     out += ", \"time\": ";
@@ -91,15 +140,7 @@ void AppendFrameJson(std::string& out, particleplayer::World& world,
     out += ", \"dt\": ";
     AppendJsonFloat(out, dt);
     out += ", \"particles\": [";
-    bool first = true;
-    for (const particleplayer::Effect effect : world.Effects()) {
-        world.Particles(effect, particles);
-        for (const particleplayer::Particle& particle : particles) {
-            if (!first) out += ", ";
-            first = false;
-            AppendParticleJson(out, particle);
-        }
-    }
+    AppendParticlesJson(out, world, particles, marks);
     out += "]}\n";
 }
 
@@ -114,7 +155,9 @@ int RunSimulate(CommandArgs args) {
     particleplayer::WorldOptions worldOptions;
     worldOptions.StartTime = options.ClockStart;
     worldOptions.Seed = options.Seed;
+    worldOptions.MaxParticles = options.MaxParticles;
     particleplayer::World world(worldOptions);
+    BudgetNote budget(kCommand);
     const std::string path(*options.File);
     const auto loaded = LoadEffectArgument(world, path, static_cast<float>(options.X),
                                            static_cast<float>(options.Y));
@@ -129,17 +172,23 @@ int RunSimulate(CommandArgs args) {
         std::fputs("particleplayer simulate: out of memory creating the emitter\n", stderr);
         return 1;
     }
+    if (!options.Quiet) {
+        const std::string paths[] = {path};
+        PrintFindings(FindingsOf(paths, options.MaxParticles));
+    }
 
     std::string out;
     std::vector<particleplayer::Particle> particles;
+    std::vector<int32_t> marks;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
         // Modulo 2^32, as the system clock wraps.
         const auto time = static_cast<uint32_t>(options.ClockStart + frame * options.FrameMs);
         world.SetTime(time);
         const float dt = world.Update();
+        budget.Check(world);
         if (!options.PrintAll && frame != options.Frames) continue;
         out.clear();
-        AppendFrameJson(out, world, particles, frame, time, dt);
+        AppendFrameJson(out, world, particles, options.Started ? &marks : nullptr, frame, time, dt);
         if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size()) return 1;
     }
     return std::fflush(stdout) == 0 && readable ? 0 : 1;

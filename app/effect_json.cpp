@@ -132,13 +132,18 @@ void AppendField(std::string& out, std::string_view key, const SubEffect& sub,
     AppendKey(out, key);
     out += "{";
     AppendField(out, "Effect", sub.Effect);
+    const auto effect = sub.Effect >= 0 && started
+                            ? started(sub.Effect)
+                            : particleplayer::Result<particleplayer::StartedEffect>{{}, "none"};
+    if (effect.Ok()) {
+        AppendKey(out, "File");
+        AppendJsonString(out, effect.Value.File);
+    }
     AppendField(out, "Count", sub.Count);
     AppendField(out, "Inherit", sub.Inherit);
-    if (sub.Effect >= 0 && started) {
-        if (const auto effect = started(sub.Effect); effect.Ok()) {
-            AppendKey(out, "Params");
-            AppendEffectJson(out, effect.Value.Params, effect.Value.Extras, started);
-        }
+    if (effect.Ok()) {
+        AppendKey(out, "Params");
+        AppendEffectJson(out, effect.Value.Params, effect.Value.Extras, started);
     }
     out += "}";
 }

@@ -24,20 +24,56 @@ void AppendJsonInt(std::string& out, int64_t value) {
     out += std::to_string(value);
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence starting at text[i] (2 to 4), or 0.
+std::size_t Utf8Length(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    }
+    if (length == 0 || text.size() - i < length) return 0;
+    if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
 void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = Utf8Length(text, i);
+            out += length == 0 ? std::string_view("\\ufffd") : text.substr(i, length);
+            i += length == 0 ? 1 : length;
+            continue;
+        }
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte > 0x7e) {
+            out += static_cast<char>(c);
+        } else if (c < 0x20 || c == 0x7F) {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
             out += escaped;
         } else {
-            out += c;
+            out += static_cast<char>(c);
         }
+        ++i;
     }
     out += '"';
 }

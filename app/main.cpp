@@ -6,6 +6,7 @@
 
 #include "app/cli_args.h"
 #include "app/commands.h"
+#include "effects/check_text.h"
 
 namespace pp {
 namespace {
@@ -19,20 +20,22 @@ struct Command {
 
 // New subcommands are added here; usage lists them in this order.
 const Command kCommands[] = {
-    {"inspect", RunInspect, "inspect FILE [--at X,Y]",
-     "print the emitter an effect file configures, as JSON"},
+    {"inspect", RunInspect, "inspect FILE [--at X,Y] [--quiet]",
+     "print the emitter an effect file configures, with the effects its particles start, as\n"
+     "      JSON"},
     {"simulate", RunSimulate,
-     "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--print last|all]",
+     "simulate FILE [--at X,Y] [--seed S] [--frames N] [--frame-ms MS] [--clock-start T]\n"
+     "           [--print last|all] [--max-particles N] [--started] [--quiet]",
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
     {"render", RunRender,
-     "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]\n"
-     "         [--threads N]\n"
+     "render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T] [--out PATH] [--fps F]\n"
+     "         [--stats] [--stress N] [--threads N] [--max-particles N] [--quiet]\n"
      "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
-     "      frames as PNGs"},
-    {"check", RunCheck, "check FILE...",
+     "      frames as PNGs or as an .mp4, .webm or .gif video of F frames a second"},
+    {"check", RunCheck, "check [--max-particles N] FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
-    {"play", RunPlay, "play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+    {"play", RunPlay, "play [--threads N] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };
 
@@ -58,11 +61,19 @@ void PrintUsage(std::FILE* out) {
         out);
 }
 
+// " did you mean 'render'?" for a name a command's name is near to, else "".
+std::string NearestCommand(std::string_view name) {
+    std::vector<std::string_view> names = {"help"};
+    for (const Command& command : kCommands) names.emplace_back(command.Name);
+    const auto near = effect_check::Suggest(name, names);
+    return near ? "; did you mean '" + std::string(near->Name) + "'?" : "";
+}
+
 int UnknownCommand(std::string_view name) {
     std::fprintf(stderr,
-                 "particleplayer: unknown command or option '%.*s' (see particleplayer "
+                 "particleplayer: unknown command or option '%.*s'%s (see particleplayer "
                  "--help)\n",
-                 static_cast<int>(name.size()), name.data());
+                 static_cast<int>(name.size()), name.data(), NearestCommand(name).c_str());
     return kExitUsage;
 }
 
@@ -84,8 +95,8 @@ int RunHelp(CommandArgs args) {
     }
     const Command* command = FindCommand(args[0]);
     if (command == nullptr) {
-        return UsageError("help",
-                          "no command '" + std::string(args[0]) + "' (see particleplayer --help)");
+        return UsageError("help", "no command '" + std::string(args[0]) + "'" +
+                                      NearestCommand(args[0]) + " (see particleplayer --help)");
     }
     const std::string_view help[] = {"--help"};
     return command->Run(CommandArgs(help));

@@ -29,7 +29,8 @@ constexpr char kPlayTitle[] = "particleplayer play";
 constexpr std::uintmax_t kMaxSpriteBytes = std::uintmax_t{64} << 20;
 
 constexpr const char* kUsage =
-    "Usage: particleplayer play [--threads N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "Usage: particleplayer play [--threads N] [--max-particles N]\n"
+    "                           [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
     "the scene of Data/. SPRITE defaults to the image EFFECT names with SpriteFile, else to the\n"
     ".png beside EFFECT; a file that names SpriteFile opens its other paths from its folder.\n"
@@ -45,7 +46,9 @@ constexpr const char* kUsage =
     "folder, Escape quits.\n"
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
-    "pixels are the same for every N.\n";
+    "pixels are the same for every N.\n"
+    "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
+    "beyond N live particles are dropped; one line on stderr says so, once per load.\n";
 
 // Why a file given on the command line cannot be used, or "" when it can be read.
 std::string FileProblem(const std::string& path) {
@@ -188,7 +191,8 @@ std::string SpriteProblem(const std::string& path) {
 }
 
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
-                                         std::vector<std::string>& notes, int64_t* threads) {
+                                         std::vector<std::string>& notes, int64_t* threads,
+                                         int64_t* maxParticles) {
     effects.clear();
     notes.clear();
     std::vector<bool> positioned;
@@ -202,6 +206,10 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
             }
             if (threads != nullptr && name == "--threads") {
                 if (auto error = ReadThreadsOption(walk, *threads)) return error;
+                continue;
+            }
+            if (maxParticles != nullptr && name == "--max-particles") {
+                if (auto error = ReadMaxParticlesOption(walk, *maxParticles)) return error;
                 continue;
             }
             return "unknown option '" + std::string(name) +
@@ -237,7 +245,7 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
             continue;
         }
         notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +
-                        ": its particles draw nothing until that file appears (or name one as " +
+                        ": its particles draw nothing while that file is missing (or name one as " +
                         effects[i].Effect + ":SPRITE.png)");
     }
     return std::nullopt;
@@ -371,14 +379,26 @@ std::vector<PlayReload> PlaySession::PollReload() {
     return done;
 }
 
-std::vector<std::string> PlaySession::Findings(std::size_t index) const {
-    std::vector<std::string> lines;
-    if (index >= effects_.size()) return lines;
+std::vector<std::string> PlaySession::Findings(std::size_t index) {
+    if (index >= effects_.size()) return {};
     const std::string paths[] = {effects_[index].Effect};
-    for (const CheckFinding& finding : CheckEffectFiles(paths)) {
+    return FindingsOf(paths, world_.MaxParticles());
+}
+
+std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t budget) {
+    std::vector<std::string> readable;
+    for (const std::string& path : paths) {
+        if (FileProblem(EffectOpenPath(path)).empty()) readable.push_back(path);
+    }
+    std::vector<std::string> lines;
+    for (const CheckFinding& finding : CheckEffectFiles(readable, budget)) {
         lines.push_back(FormatFinding(finding));
     }
     return lines;
+}
+
+void PrintFindings(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 int32_t PlaySession::LiveParticles() {

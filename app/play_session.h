@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,11 +47,20 @@ inline constexpr uint32_t kTitleUpdateMs = 500;
 // SpriteFile itself has no default sprite, and its paths are opened from its own folder. A missing
 // default sprite (the .png beside the effect), or a missing data file of the built-in scene, is no
 // error but adds a sentence to notes. Returns one line for bad arguments, "" after printing --help,
-// nullopt when effects are ready. With threads given, --threads N is read into it; without, it is
-// an unknown option.
+// nullopt when effects are ready. With threads given, --threads N is read into it, with
+// maxParticles --max-particles N; without, each is an unknown option.
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes,
-                                         int64_t* threads = nullptr);
+                                         int64_t* threads = nullptr,
+                                         int64_t* maxParticles = nullptr);
+
+// What check finds in the effect files at paths (and the files they reach), one
+// "FILE:LINE:COLUMN: message" line each, for a world whose particle budget is budget. A file
+// that cannot be read is left out: the command that loads it says so itself.
+std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t budget);
+
+// The lines of FindingsOf on stderr.
+void PrintFindings(const std::vector<std::string>& lines);
 
 // The built-in scene as play effects.
 std::vector<PlayEffect> BuiltInPlayEffects();
@@ -121,7 +131,7 @@ class PlaySession {
     // the effect as it was, and a sprite that is no image leaves the old one.
     std::vector<PlayReload> PollReload();
     // What check finds in effect index's files, one "FILE:LINE:COLUMN: message" line each.
-    std::vector<std::string> Findings(std::size_t index) const;
+    std::vector<std::string> Findings(std::size_t index);
 
     void Pause() { clock_.Pause(); }
     void Resume() { clock_.Resume(); }

@@ -168,6 +168,11 @@ std::vector<std::string> MissingSceneFiles() {
     return missing;
 }
 
+void InSceneFolderRun(const std::function<void()>& f) {
+    const InSceneFolder inFolder;
+    f();
+}
+
 std::string MissingDataNote() {
     const std::vector<std::string> missing = MissingSceneFiles();
     if (missing.empty()) return "";

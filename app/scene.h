@@ -88,4 +88,7 @@ std::vector<std::string> MissingSceneFiles();
 // are missing and where they are looked for.
 std::string MissingDataNote();
 
+// Runs f in the scene's folder (see SceneFolder), where the scene's paths hold.
+void InSceneFolderRun(const std::function<void()>& f);
+
 }  // namespace pp

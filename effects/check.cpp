@@ -39,7 +39,7 @@ ChainLink StartedLink(const std::string& path) {
 
 class Checker {
   public:
-    Checker() : engine_(clock_) { FillAreaTypes(engine_); }
+    explicit Checker(int64_t budget) : engine_(clock_), budget_(budget) { FillAreaTypes(engine_); }
 
     // A file that names SpriteFile itself has its paths opened from its own folder, as the
     // command line loads it.
@@ -71,6 +71,10 @@ class Checker {
         chain.Enter(file);
         CheckContents(group, file.File->Bytes, file.File->More, chain);
         AddEffective(group, file);
+        // A sub-effect's own rate is never used: only the file named is judged by it.
+        if (started_.size() == 1) {
+            AddFanOut(group, file, [&](Engine& e, Emitter* to) { LoadEffectFile(e, to, path); });
+        }
     }
 
     // CheckBytes without the list of effects being started.
@@ -86,6 +90,7 @@ class Checker {
         chain.Enter(file);
         CheckContents(group, file.File->Bytes, truncated, chain);
         AddEffective(group, file);
+        AddFanOut(group, file, [&](Engine& e, Emitter* to) { LoadEffectText(e, to, bytes); });
     }
 
   public:
@@ -148,13 +153,7 @@ class Checker {
     // file that set the value (the first file's group when no group has that name).
     void AddEffective(std::size_t firstGroup, const ChainFile& first) {
         for (EffectFinding& f : CheckEffective(LoadedChain(first))) {
-            std::size_t group = firstGroup;
-            for (std::size_t i = 0; i < groups_.size(); ++i) {
-                if (groups_[i].Name == f.File) {
-                    group = i;
-                    break;
-                }
-            }
+            const std::size_t group = GroupOf(f.File, firstGroup);
             // A finding inside the entry that set the value already names the cause (a value
             // that is no number, a block read as 0), or this very warning came from an
             // earlier file of the same chain.
@@ -165,6 +164,31 @@ class Checker {
             });
             if (!known) findings.push_back(std::move(f.Where));
         }
+    }
+
+    // The warning on what the effects that the effect starts can keep alive, loaded by `load`
+    // into an engine of its own (not prewarmed: only its parameters are read).
+    template <class Load>
+    void AddFanOut(std::size_t group, const ChainFile& first, Load&& load) {
+        VirtualClock clock;
+        Engine engine(clock);
+        FillAreaTypes(engine);
+        Emitter* emitter = CreateEmitter(engine, 0, 0);
+        if (emitter == nullptr) return;
+        emitter->Prewarmed = 1;
+        load(engine, emitter);
+        for (EffectFinding& f :
+             CheckFanOut(LoadedChain(first), engine, emitter->Params(), budget_)) {
+            groups_[GroupOf(f.File, group)].Findings.push_back(std::move(f.Where));
+        }
+    }
+
+    // The group of the file named `file`, `fallback` when no group has that name.
+    std::size_t GroupOf(const std::string& file, std::size_t fallback) const {
+        for (std::size_t i = 0; i < groups_.size(); ++i) {
+            if (groups_[i].Name == file) return i;
+        }
+        return fallback;
     }
 
     // Checks the text of the file last entered into `chain`, then the file it extends.
@@ -385,6 +409,7 @@ class Checker {
 
     VirtualClock clock_;
     Engine engine_;
+    int64_t budget_;
     std::vector<Group> groups_;
     // The effect files being started, the file named first: a sub-effect among them would
     // start itself.
@@ -396,14 +421,15 @@ class Checker {
 
 }  // namespace
 
-std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths) {
-    Checker checker;
+std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths, int64_t budget) {
+    Checker checker(budget);
     for (const std::string& path : paths) checker.CheckPath(path);
     return checker.Take();
 }
 
-std::vector<CheckFinding> CheckEffectBytes(std::string_view bytes, const std::string& name) {
-    Checker checker;
+std::vector<CheckFinding> CheckEffectBytes(std::string_view bytes, const std::string& name,
+                                           int64_t budget) {
+    Checker checker(budget);
     checker.CheckBytes(bytes, name);
     return checker.Take();
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "particles/budget.h"
+
 namespace pp {
 
 // One finding. File is the path as opened ('/' for '\'); Line and Column are 1-based, the
@@ -34,12 +36,16 @@ struct CheckFinding {
 // whose particles can never show (switched off, no emission, no life, below one pixel or one
 // unit of transparency, far off the screen), a rate above the player's one particle per
 // millisecond or a fast per-frame spin gives a "warning:" finding, once, at the key that set
-// the value. An empty file gives one warning at 1:1.
-std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths);
+// the value. An empty file gives one warning at 1:1. So does opacity that wraps past 255, a
+// size far beyond any screen, and, for each file named, effects started by its particles
+// that can keep more particles alive at once than `budget` (the particle budget of a world).
+std::vector<CheckFinding> CheckEffectFiles(std::span<const std::string> paths,
+                                           int64_t budget = kDefaultParticleBudget);
 
 // Checks `bytes` as the contents of the file `name`; the files it extends are opened from
 // disk, relative to the working directory as the loader opens them.
-std::vector<CheckFinding> CheckEffectBytes(std::string_view bytes, const std::string& name);
+std::vector<CheckFinding> CheckEffectBytes(std::string_view bytes, const std::string& name,
+                                           int64_t budget = kDefaultParticleBudget);
 
 // "FILE:LINE:COLUMN: message", without a line end.
 std::string FormatFinding(const CheckFinding& finding);

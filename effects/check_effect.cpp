@@ -6,6 +6,7 @@
 
 #include "effects/check_text.h"
 #include "particles/particles.h"
+#include "particles/sub_effects.h"
 
 namespace pp::effect_check {
 namespace {
@@ -24,6 +25,14 @@ constexpr float kMostParticlesPerSecond = 1000.0f;
 // Spin is added every frame; below this many degrees per frame it reads as a gentle turn
 // whatever the frame rate, above it the speed the author sees depends on the display.
 constexpr float kLoudestQuietSpin = 30.0f;
+
+// The drawn opacity is the low 8 bits of the rounded transparency: from here on it wraps.
+constexpr float kFirstWrappingOpacity = 255.5f;
+
+// A particle's square wider than this is far beyond any screen: it covers the whole picture
+// with a sliver of its sprite, or, once its corners no longer fit the drawing's numbers, is
+// not drawn at all.
+constexpr float kWidestSensibleSize = 100000.0f;
 
 // Where a key's effective value comes from: the outermost file of the chain that gives it.
 struct Setting {
@@ -83,7 +92,77 @@ float Largest(const ValueSpec& spec) {
     return spec.Max;
 }
 
+// A lifetime as the engine holds it, 0 for ranges that say nothing (Min above Max, NaN).
+double LongestLife(const ValueSpec& spec) {
+    if (!(spec.Min <= spec.Max)) return 0.0;
+    return std::clamp(static_cast<double>(spec.Max), 0.0, 2147483.647);
+}
+
+// The particles at most alive at once of the effects that `on` starts, when its effect's
+// particles are born (or die) `births` times a second; `counts` gets the Counts along the
+// branch that keeps the most.
+double StartedAlive(const Engine& engine, const SubEffectParams& on, double births, int32_t depth,
+                    std::vector<int32_t>& counts) {
+    if (on.Effect < 0 || static_cast<std::size_t>(on.Effect) >= engine.SubEffects.size() ||
+        on.Count < 1 || depth > kMaxSubEffectDepth) {
+        return 0.0;
+    }
+    const EmitterParams& e = engine.SubEffects[static_cast<std::size_t>(on.Effect)];
+    if (e.Disable != 0) return 0.0;
+    const int32_t count = std::min(on.Count, kMaxBurstCount);
+    const double started = births * count;
+    std::vector<int32_t> viaBirth, viaDeath;
+    const double fromBirth = StartedAlive(engine, e.Extras.OnBirth, started, depth + 1, viaBirth);
+    const double fromDeath = StartedAlive(engine, e.Extras.OnDeath, started, depth + 1, viaDeath);
+    counts.push_back(count);
+    const std::vector<int32_t>& deeper = fromBirth > fromDeath ? viaBirth : viaDeath;
+    counts.insert(counts.end(), deeper.begin(), deeper.end());
+    return started * LongestLife(e.LifeTime) + fromBirth + fromDeath;
+}
+
 }  // namespace
+
+std::vector<EffectFinding> CheckFanOut(std::span<const LoadedFile> chain, const Engine& engine,
+                                       const EmitterParams& loaded, int64_t budget) {
+    std::vector<EffectFinding> out;
+    if (chain.empty() || loaded.Disable != 0) return out;
+    // Births a second of the effect itself: a burst's count every interval, or the steady
+    // rate, which the engine holds at one particle a millisecond.
+    double births = 1000.0;
+    const BurstParams& burst = loaded.Extras.Burst;
+    if (burst.Count > 0) {
+        const double interval = std::isfinite(burst.Interval) ? burst.Interval : 0.0;
+        births = std::min(burst.Count, kMaxBurstCount) / std::max(interval, 0.001);
+    } else if (const float rate = Largest(loaded.EmissionRate); rate > 0.0f && rate < 1000.0f) {
+        births = rate;
+    }
+    std::vector<int32_t> viaBirth, viaDeath;
+    const double fromBirth = StartedAlive(engine, loaded.Extras.OnBirth, births, 1, viaBirth);
+    const double fromDeath = StartedAlive(engine, loaded.Extras.OnDeath, births, 1, viaDeath);
+    // The engine keeps at most this many started effects alive, each with its Count.
+    const double started =
+        std::min(fromBirth + fromDeath, static_cast<double>(kMaxStartedEmitters) * kMaxBurstCount);
+    const double alive = births * LongestLife(loaded.LifeTime) + started;
+    if (started == 0.0 || !(alive > static_cast<double>(budget))) return out;
+    const bool death = fromDeath >= fromBirth;
+    const std::string key = death ? "OnDeath" : "OnBirth";
+    std::string counts;
+    for (const int32_t count : death ? viaDeath : viaBirth) {
+        counts += (counts.empty() ? "" : " x ") + std::to_string(count);
+    }
+    const Setting at = EffectiveValues(chain).Find(key);
+    out.push_back(EffectFinding{
+        at.File,
+        Located{at.At, "warning: the effects that '" + key + "' starts can keep up to " +
+                           Show(static_cast<float>(alive)) + " particles alive at once (" +
+                           Show(static_cast<float>(births)) +
+                           " a second, times the Counts along the chain, " + counts +
+                           ", times the lifetimes), more than the particle budget of " +
+                           std::to_string(budget) +
+                           ": births beyond it are dropped (--max-particles N sets it)"},
+        at.Until});
+    return out;
+}
 
 std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
     std::vector<EffectFinding> out;
@@ -138,6 +217,47 @@ std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
     };
     belowOne("Size", kDefaults.Size, "Raise", kDefaults.Raise, "below one pixel");
     belowOne("Transparency", kDefaults.Transparency, "Fade", kDefaults.Fade, "never reaching 1");
+
+    // What a particle reaches at the end of its longest life, growing by `change` a second.
+    // Ranges with Min above Max have a finding of their own and say nothing here.
+    const ValueSpec lives = values.Spec(life, kDefaults.LifeTime);
+    const float longestLife = lives.Min <= lives.Max ? std::max(lives.Max, 0.0f) : 0.0f;
+    const auto grown = [&](float start, float change) {
+        return change > 0.0f ? start + change * longestLife : start;
+    };
+    const Setting transparency = values.Find("Transparency");
+    const ValueSpec opacity = values.Spec(transparency, kDefaults.Transparency);
+    const Setting fade = values.Find("Fade");
+    const float fadeRate = EffectiveValues::Number(fade, kDefaults.Fade);
+    const bool opacityOrdered = opacity.Min <= opacity.Max;
+    if (opacityOrdered && !transparency.Text.empty() && opacity.Max >= kFirstWrappingOpacity) {
+        report(transparency, "Transparency up to " + Show(opacity.Max) +
+                                 " is above 255: the drawn opacity wraps around every 256 "
+                                 "units (256 looks like 0, 300 like 44)");
+    } else if (opacityOrdered && !fade.Text.empty() &&
+               grown(opacity.Max, fadeRate) >= kFirstWrappingOpacity) {
+        report(fade, "Fade " + Show(fadeRate) + " takes the opacity from up to " +
+                         Show(opacity.Max) + " past 255 within a life of up to " +
+                         Show(longestLife) +
+                         " seconds: the drawn opacity wraps around every 256 units, so the "
+                         "particle blinks out (256 looks like 0)");
+    }
+
+    const Setting size = values.Find("Size");
+    const ValueSpec sizes = values.Spec(size, kDefaults.Size);
+    const Setting raise = values.Find("Raise");
+    const float raiseRate = EffectiveValues::Number(raise, kDefaults.Raise);
+    const std::string beyond =
+        " far beyond any screen: such a particle covers the whole picture with a sliver of its "
+        "sprite, or is not drawn at all";
+    const bool sizesOrdered = sizes.Min <= sizes.Max;
+    if (sizesOrdered && !size.Text.empty() && sizes.Max > kWidestSensibleSize) {
+        report(size, "Size up to " + Show(sizes.Max) + " pixels is" + beyond);
+    } else if (sizesOrdered && !raise.Text.empty() &&
+               grown(sizes.Max, raiseRate) > kWidestSensibleSize) {
+        report(raise, "Raise " + Show(raiseRate) + " grows particles to " +
+                          Show(grown(sizes.Max, raiseRate)) + " pixels within a life," + beyond);
+    }
 
     const Setting rotation = values.Find("Rotation");
     const ValueSpec spin = values.Spec(rotation, kDefaults.Rotation);

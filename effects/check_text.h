@@ -15,6 +15,7 @@
 #include "effects/effect_keys.h"
 #include "effects/effect_text.h"
 #include "effects/value_forms.h"
+#include "particles/particles.h"
 #include "runtime/name_map.h"
 
 namespace pp::effect_check {
@@ -115,6 +116,12 @@ struct EffectFinding {
 // Warnings on what the loader ends with after the whole chain, each at the key that set the
 // value, or at 1:1 of the first file when it is the default.
 std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain);
+
+// A warning, at its OnBirth or OnDeath key, when the effects that `loaded` (the effect the
+// chain loads into `engine`) starts can keep more particles alive at once than `budget`: the
+// effect's births a second times the Counts along each chain times the lifetimes.
+std::vector<EffectFinding> CheckFanOut(std::span<const LoadedFile> chain, const Engine& engine,
+                                       const EmitterParams& loaded, int64_t budget);
 
 // Checks one effect text: the findings at their lines and columns, and the file it extends.
 class TextCheck {

@@ -146,6 +146,7 @@ int32_t LoadSubEffect(Engine& engine, const std::string& path, LoadChain& chain)
     }
     if (engine.SubEffects.size() >= kMaxSubEffects) return -1;
     engine.SubEffects.push_back(params);
+    engine.SubEffectFiles.push_back(file.OpenPath);
     return static_cast<int32_t>(engine.SubEffects.size() - 1);
 }
 

@@ -94,6 +94,107 @@ typedef struct pp_frame_times {
     int32_t threads;           /**< Threads the update and the drawing could use. */
 } pp_frame_times;
 
+/** One live particle (particleplayer/world.h's Particle). Angles in degrees, times in clock
+ * milliseconds, transparency 0 to 255. */
+typedef struct pp_particle {
+    int32_t sprite;      /**< Sprite number it is drawn with. */
+    float size;          /**< Side of its square in pixels. */
+    float x;             /**< Centre, x in pixels. */
+    float y;             /**< Centre, y in pixels. */
+    float velocity_x;    /**< Pixels per second. */
+    float velocity_y;    /**< Pixels per second. */
+    float transparency;  /**< Alpha, 0 to 255. */
+    int32_t death_time;  /**< Clock reading (signed) at which it dies. */
+    float angle;         /**< Turn in degrees, clockwise on the screen. */
+    float rotation_step; /**< Degrees added per update. */
+} pp_particle;
+
+/** A randomised number: min, min + inc, ... up to max. */
+typedef struct pp_value_range {
+    float min; /**< Smallest value. */
+    float max; /**< Largest value. */
+    float inc; /**< Step between values. */
+} pp_value_range;
+
+/** The whole-number form of pp_value_range (sprite numbers). */
+typedef struct pp_int_value_range {
+    int32_t min; /**< Smallest value. */
+    int32_t max; /**< Largest value. */
+    int32_t inc; /**< Step between values. */
+} pp_int_value_range;
+
+/** Every parameter of an effect (particleplayer/world.h's EffectParams, field by field). */
+typedef struct pp_effect_params {
+    int32_t disable;                  /**< Non-zero: emits nothing. */
+    int32_t auto_remove;              /**< Non-zero: removed once it has no particles. */
+    int32_t layer;                    /**< Drawing layer; the renderer draws layer 0. */
+    float position_x;                 /**< Emitter position, x in pixels. */
+    float position_y;                 /**< Emitter position, y in pixels (down). */
+    int32_t area_type;                /**< 0 point, 1 line, 2 square, 3 rectangle, 4 circle,
+                                           5 ellipse. */
+    float area_width;                 /**< Emission area width in pixels. */
+    float area_height;                /**< Emission area height in pixels. */
+    float area_angle;                 /**< Emission area rotation in radians. */
+    pp_value_range emission_angle;    /**< Direction of new particles, degrees. */
+    pp_value_range emission_velocity; /**< Speed of new particles, pixels per second. */
+    float acceleration_x;             /**< Pixels per second squared. */
+    float acceleration_y;             /**< Pixels per second squared. */
+    pp_value_range lifetime;          /**< Seconds a particle lives. */
+    pp_value_range emission_rate;     /**< Particles per second. */
+    pp_int_value_range sprite;        /**< Sprite number of new particles. */
+    pp_value_range size;              /**< Side of a particle's square in pixels. */
+    float raise;                      /**< Growth of the size per second. */
+    pp_value_range rotation;          /**< Spin in degrees per update. */
+    pp_value_range transparency;      /**< Starting alpha, 0 to 255. */
+    float fade;                       /**< Change of alpha per second. */
+    int32_t blend_source;             /**< Source blend factor code (1 to 13). */
+    int32_t blend_destination;        /**< Destination blend factor code (1 to 13). */
+} pp_effect_params;
+
+/** A value over a particle's life with one channel: count keys (0 to 8) at times 0 to 1. */
+typedef struct pp_curve {
+    int32_t count;  /**< Keys in use; 0 is no curve. */
+    float time[8];  /**< Fraction of the life of each key. */
+    float value[8]; /**< Value of each key. */
+} pp_curve;
+
+/** A colour over a particle's life: count keys (0 to 8) of red, green, blue 0 to 255. */
+typedef struct pp_colour_curve {
+    int32_t count;     /**< Keys in use; 0 is no curve. */
+    float time[8];     /**< Fraction of the life of each key. */
+    float value[8][3]; /**< Red, green, blue of each key. */
+} pp_colour_curve;
+
+/** An effect that each particle's birth or death starts where the particle is. */
+typedef struct pp_sub_effect {
+    int32_t set;     /**< 0: none is started. */
+    int32_t count;   /**< Particles the started effect emits at once. */
+    int32_t inherit; /**< 1: they take the particle's velocity as well. */
+    int32_t effect;  /**< Its number for pp_world_started_effect; -1 when set is 0. */
+} pp_sub_effect;
+
+/** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field). */
+typedef struct pp_effect_extras {
+    float colour[3];                  /**< Multiplies the sprite's red, green, blue. */
+    pp_colour_curve colour_over_life; /**< Multiplies colour over each particle's life. */
+    pp_curve size_over_life;          /**< Multiplies the drawn size over the life. */
+    pp_curve transparency_over_life;  /**< Multiplies the drawn transparency. */
+    float drag;                       /**< Fraction of the speed lost per second. */
+    float spin;                       /**< Degrees per second. */
+    int32_t sheet_columns;            /**< Sprite sheet: cells across. */
+    int32_t sheet_rows;               /**< Sprite sheet: cells down. */
+    int32_t sheet_frames;             /**< Sprite sheet: frames shown; 0 is no sheet. */
+    float sheet_rate;                 /**< Frames per second; 0 spreads them over the life. */
+    int32_t sheet_random;             /**< 1 starts each particle on a random frame. */
+    int32_t burst_count;              /**< Particles per burst; 0 is none. */
+    float burst_interval;             /**< Seconds between bursts. */
+    int32_t burst_repeat;             /**< Bursts in all; 0 is forever. */
+    float duration;                   /**< Seconds of emission; 0 is no end. */
+    float prewarm;                    /**< Seconds run while loading. */
+    pp_sub_effect on_birth;           /**< Started where each particle is born. */
+    pp_sub_effect on_death;           /**< Started where each particle dies. */
+} pp_effect_extras;
+
 /** The library version as "MAJOR.MINOR.PATCH". */
 const char* pp_version(void);
 /** The library version as MAJOR * 10000 + MINOR * 100 + PATCH. */
@@ -167,6 +268,32 @@ pp_status pp_world_sprite_file_count(pp_world* world, size_t* count);
 /** Sprite file index (0 to the count less one): its sprite number and its path as opened; *path
  * stays valid until the next call with this world. PP_ERROR_ARGUMENT past the last. */
 pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, const char** path);
+/** Sets the particle budget: at most max particles alive at once (a new world's is 1000000),
+ * births beyond it dropped in a fixed order, the same on every run and thread count
+ * (particleplayer/world.h's WorldOptions::MaxParticles). PP_ERROR_ARGUMENT below 0. */
+pp_status pp_world_set_max_particles(pp_world* world, int64_t max);
+/** Births the particle budget refused since the world was made or last emptied. */
+pp_status pp_world_dropped_births(pp_world* world, int64_t* count);
+
+/** The effect's live particles, oldest first: the first capacity of them into out (which may
+ * be null when capacity is 0), and how many there are into *count, so a second call with room
+ * for *count gets them all. */
+pp_status pp_world_particles(pp_world* world, uint32_t effect, pp_particle* out, size_t capacity,
+                             size_t* count);
+/** Every live particle, those of effects started by particles included, in update order, as
+ * pp_world_particles gives them; started_as (null, or room for capacity) gets for each the
+ * number of the effect that particles started it as, or -1 for an effect the host loaded. */
+pp_status pp_world_all_particles(pp_world* world, pp_particle* out, int32_t* started_as,
+                                 size_t capacity, size_t* count);
+/** The effect's parameters. */
+pp_status pp_world_effect_params(pp_world* world, uint32_t effect, pp_effect_params* params);
+/** The effect's optional keys. */
+pp_status pp_world_effect_extras(pp_world* world, uint32_t effect, pp_effect_extras* extras);
+/** The effect that particles start under number (pp_sub_effect's effect): its parameters, its
+ * optional keys and the file it was loaded from (valid until the world's next call); any of
+ * the three pointers may be null. PP_ERROR_ARGUMENT for a number no effect has. */
+pp_status pp_world_started_effect(pp_world* world, int32_t number, pp_effect_params* params,
+                                  pp_effect_extras* extras, const char** file);
 
 /** An empty vertex array. */
 pp_status pp_vertices_create(pp_vertices** out);

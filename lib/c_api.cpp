@@ -1,6 +1,8 @@
 // The C interface: each call checks its pointers, then forwards to the C++ API and turns its
 // Status into a code, keeping the message in the world.
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -50,6 +52,103 @@ pp_status Guard(F&& f) {
     } catch (...) {
         return PP_ERROR_ARGUMENT;
     }
+}
+
+// The C particle is the C++ one field for field, so a list converts by copying bytes.
+#define PP_SAME_PARTICLE_FIELD(c, cpp)                                                   \
+    static_assert(offsetof(pp_particle, c) == offsetof(particleplayer::Particle, cpp) && \
+                  sizeof(pp_particle::c) == sizeof(particleplayer::Particle::cpp))
+static_assert(sizeof(pp_particle) == sizeof(particleplayer::Particle));
+PP_SAME_PARTICLE_FIELD(sprite, Sprite);
+PP_SAME_PARTICLE_FIELD(size, Size);
+PP_SAME_PARTICLE_FIELD(x, X);
+PP_SAME_PARTICLE_FIELD(y, Y);
+PP_SAME_PARTICLE_FIELD(velocity_x, VelocityX);
+PP_SAME_PARTICLE_FIELD(velocity_y, VelocityY);
+PP_SAME_PARTICLE_FIELD(transparency, Transparency);
+PP_SAME_PARTICLE_FIELD(death_time, DeathTime);
+PP_SAME_PARTICLE_FIELD(angle, Angle);
+PP_SAME_PARTICLE_FIELD(rotation_step, RotationStep);
+#undef PP_SAME_PARTICLE_FIELD
+
+// Copies the first `capacity` of `from` (and of `marks`, when both are given) and says how many
+// there are.
+pp_status GiveParticles(const std::vector<particleplayer::Particle>& from,
+                        const std::vector<int32_t>* marks, pp_particle* out, int32_t* startedAs,
+                        size_t capacity, size_t* count) {
+    const size_t n = std::min(capacity, from.size());
+    if (n != 0) std::memcpy(out, from.data(), n * sizeof(pp_particle));
+    if (n != 0 && marks != nullptr && startedAs != nullptr) {
+        std::copy_n(marks->begin(), n, startedAs);
+    }
+    *count = from.size();
+    return PP_OK;
+}
+
+pp_value_range Range(const particleplayer::ValueRange& r) {
+    return {r.Min, r.Max, r.Inc};
+}
+
+pp_effect_params CParams(const particleplayer::EffectParams& p) {
+    return {p.Disable,
+            p.AutoRemove,
+            p.Layer,
+            p.PositionX,
+            p.PositionY,
+            p.AreaType,
+            p.AreaWidth,
+            p.AreaHeight,
+            p.AreaAngle,
+            Range(p.EmissionAngle),
+            Range(p.EmissionVelocity),
+            p.AccelerationX,
+            p.AccelerationY,
+            Range(p.LifeTime),
+            Range(p.EmissionRate),
+            {p.Sprite.Min, p.Sprite.Max, p.Sprite.Inc},
+            Range(p.Size),
+            p.Raise,
+            Range(p.Rotation),
+            Range(p.Transparency),
+            p.Fade,
+            p.BlendSource,
+            p.BlendDestination};
+}
+
+pp_sub_effect CSubEffect(const particleplayer::SubEffect& sub) {
+    return {sub.Set ? 1 : 0, sub.Count, sub.Inherit, sub.Effect};
+}
+
+pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
+    pp_effect_extras out{};
+    std::copy(x.Colour.begin(), x.Colour.end(), out.colour);
+    out.colour_over_life.count = x.ColourOverLife.Count;
+    out.size_over_life.count = x.SizeOverLife.Count;
+    out.transparency_over_life.count = x.TransparencyOverLife.Count;
+    for (size_t k = 0; k < 8; ++k) {
+        out.colour_over_life.time[k] = x.ColourOverLife.Time[k];
+        std::copy(x.ColourOverLife.Value[k].begin(), x.ColourOverLife.Value[k].end(),
+                  out.colour_over_life.value[k]);
+        out.size_over_life.time[k] = x.SizeOverLife.Time[k];
+        out.size_over_life.value[k] = x.SizeOverLife.Value[k][0];
+        out.transparency_over_life.time[k] = x.TransparencyOverLife.Time[k];
+        out.transparency_over_life.value[k] = x.TransparencyOverLife.Value[k][0];
+    }
+    out.drag = x.Drag;
+    out.spin = x.Spin;
+    out.sheet_columns = x.SheetColumns;
+    out.sheet_rows = x.SheetRows;
+    out.sheet_frames = x.SheetFrames;
+    out.sheet_rate = x.SheetRate;
+    out.sheet_random = x.SheetRandom;
+    out.burst_count = x.BurstCount;
+    out.burst_interval = x.BurstInterval;
+    out.burst_repeat = x.BurstRepeat;
+    out.duration = x.Duration;
+    out.prewarm = x.Prewarm;
+    out.on_birth = CSubEffect(x.OnBirth);
+    out.on_death = CSubEffect(x.OnDeath);
+    return out;
 }
 
 }  // namespace
@@ -266,6 +365,76 @@ pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, c
         world->SpritePath = files[index].Path;
         *number = files[index].Number;
         *path = world->SpritePath.c_str();
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_set_max_particles(pp_world* world, int64_t max) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Guard(
+        [&] { return Report(world, world->World.SetMaxParticles(max), PP_ERROR_ARGUMENT); });
+}
+
+pp_status pp_world_dropped_births(pp_world* world, int64_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    *count = world->World.DroppedBirths();
+    return PP_OK;
+}
+
+pp_status pp_world_particles(pp_world* world, uint32_t effect, pp_particle* out, size_t capacity,
+                             size_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr || (out == nullptr && capacity != 0)) {
+        return Fail(world, PP_ERROR_NULL, "null argument");
+    }
+    return Guard([&] {
+        const particleplayer::Status status = world->World.Particles({effect}, world->Particles);
+        if (!status.Ok()) return Fail(world, PP_ERROR_ARGUMENT, status.Error);
+        return GiveParticles(world->Particles, nullptr, out, nullptr, capacity, count);
+    });
+}
+
+pp_status pp_world_all_particles(pp_world* world, pp_particle* out, int32_t* started_as,
+                                 size_t capacity, size_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (count == nullptr || (out == nullptr && capacity != 0)) {
+        return Fail(world, PP_ERROR_NULL, "null argument");
+    }
+    return Guard([&] {
+        world->World.AllParticles(world->Particles, &world->StartedAs);
+        return GiveParticles(world->Particles, &world->StartedAs, out, started_as, capacity, count);
+    });
+}
+
+pp_status pp_world_effect_params(pp_world* world, uint32_t effect, pp_effect_params* params) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (params == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    const auto result = world->World.Params({effect});
+    if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+    *params = CParams(result.Value);
+    return PP_OK;
+}
+
+pp_status pp_world_effect_extras(pp_world* world, uint32_t effect, pp_effect_extras* extras) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (extras == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
+    const auto result = world->World.Extras({effect});
+    if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+    *extras = CExtras(result.Value);
+    return PP_OK;
+}
+
+pp_status pp_world_started_effect(pp_world* world, int32_t number, pp_effect_params* params,
+                                  pp_effect_extras* extras, const char** file) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Guard([&] {
+        auto result = world->World.StartedEffectOf(number);
+        if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+        if (params != nullptr) *params = CParams(result.Value.Params);
+        if (extras != nullptr) *extras = CExtras(result.Value.Extras);
+        world->StartedFile = std::move(result.Value.File);
+        if (file != nullptr) *file = world->StartedFile.c_str();
         return PP_OK;
     });
 }

@@ -9,5 +9,8 @@ struct pp_world {
     explicit pp_world(const particleplayer::WorldOptions& options) : World(options) {}
     particleplayer::World World;
     std::string LastError;
-    std::string SpritePath;  // what pp_world_sprite_file handed out last
+    std::string SpritePath;   // what pp_world_sprite_file handed out last
+    std::string StartedFile;  // the file pp_world_started_effect last gave out
+    std::vector<particleplayer::Particle> Particles;
+    std::vector<int32_t> StartedAs;
 };

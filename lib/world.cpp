@@ -7,6 +7,7 @@
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "lib/world_access.h"
+#include "particles/budget.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
 #include "runtime/worker_pool.h"
@@ -30,6 +31,7 @@ class HostClock : public pp::MillisecondClock {
     static_assert(offsetof(Public, field) == offsetof(Engine, field) && \
                   sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
+static_assert(kDefaultMaxParticles == pp::kDefaultParticleBudget);
 // EffectParams holds the parameters of the seventeen original keys: the engine record up to
 // its Extras.
 static_assert(sizeof(EffectParams) == offsetof(pp::EmitterParams, Extras));
@@ -142,6 +144,7 @@ struct World::State {
           Engine(UsesHost ? static_cast<pp::MillisecondClock&>(Host)
                           : static_cast<pp::MillisecondClock&>(Virtual)) {
         pp::FillAreaTypes(Engine);
+        Engine.MaxParticles = std::max<int64_t>(options.MaxParticles, 0);
         if (options.Seed) pp::SeedRandom(Engine.Random, *options.Seed);
         Engine.FirstSpriteFileNumber =
             std::clamp(options.FirstSpriteFileNumber, 0, pp::kLastFirstSpriteFileNumber);
@@ -349,7 +352,11 @@ Result<StartedEffect> World::StartedEffectOf(int32_t number) {
         return {{}, "no effect started by particles has this number"};
     }
     const pp::EmitterParams& params = kept[static_cast<size_t>(number)];
-    return {{PublicParams(params), PublicExtras(state_->Engine, params)}, ""};
+    const std::vector<std::string>& files = state_->Engine.SubEffectFiles;
+    const auto at = static_cast<size_t>(number);
+    return {{PublicParams(params), PublicExtras(state_->Engine, params),
+             at < files.size() ? files[at] : ""},
+            ""};
 }
 
 std::vector<SpriteFile> World::SpriteFiles() {
@@ -427,10 +434,12 @@ void World::RemoveAllEffects() {
     pp::ListRemoveAll(engine.Emitters);
     engine.SubEffects.clear();
     engine.SpriteFiles.clear();
+    engine.SubEffectFiles.clear();
     engine.PendingStarts.clear();
     engine.LastUpdateTime = 0;
     engine.Updated = false;
     engine.RemovedTags.clear();  // every handle is dropped below
+    engine.DroppedBirths = 0;
     std::fill(state_->Emitters.begin(), state_->Emitters.end(), nullptr);
 }
 
@@ -438,6 +447,33 @@ Result<int64_t> World::ParticleCount(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {0, "no such effect in this world"};
     return {emitter->Particles.Count(), ""};
+}
+
+Status World::SetMaxParticles(int64_t max) {
+    if (max < 0) return {"the particle budget cannot be below 0"};
+    state_->Engine.MaxParticles = max;
+    pp::CountBudget(state_->Engine);
+    return {};
+}
+
+int64_t World::MaxParticles() {
+    return state_->Engine.MaxParticles;
+}
+
+int64_t World::DroppedBirths() {
+    return state_->Engine.DroppedBirths;
+}
+
+void World::AllParticles(std::vector<Particle>& out, std::vector<int32_t>* startedAs) {
+    out.clear();
+    if (startedAs != nullptr) startedAs->clear();
+    // Full passes leave the cursors on the last records, where every engine pass leaves them.
+    pp::ListVisit(state_->Engine.Emitters, [&](pp::Emitter& emitter) {
+        pp::ListVisit(emitter.Particles, [&](const pp::Particle& p) {
+            out.push_back(CopyRecord<Particle>(p));
+            if (startedAs != nullptr) startedAs->push_back(emitter.StartedAs);
+        });
+    });
 }
 
 pp::Particle WorldAccess::EngineParticle(const Particle& particle) {

@@ -245,6 +245,11 @@ void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now) {
 }
 
 int32_t SpawnParticle(Engine& engine, Emitter& emitter) {
+    if (engine.BudgetLeft <= 0) {
+        if (engine.DroppedBirths < INT64_MAX) ++engine.DroppedBirths;
+        return 0;
+    }
+    --engine.BudgetLeft;
     Particle* p = ListInsert(emitter.Particles);
     if (p == nullptr) return 0;
     p->Sprite = SampleValueSpec(engine, emitter.Sprite);

@@ -125,6 +125,8 @@ struct Emitter : EmitterParams {
     // A number the emitter's owner may give it (0: none); an update that removes the emitter
     // appends it to Engine::RemovedTags, so the owner learns of the removal without a search.
     uint32_t OwnerTag = 0;
+    // A started emitter: the index into Engine::SubEffects it was made from; -1 otherwise.
+    int32_t StartedAs = -1;
 
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
@@ -159,6 +161,9 @@ struct SubEffectStart {
     float X, Y, VelocityX, VelocityY;  // the particle's place and velocity
 };
 
+// An engine without a particle budget.
+inline constexpr int64_t kNoBudget = INT64_MAX;
+
 // Process-wide engine state gathered in one object; tests create a fresh one.
 struct Engine {
     explicit Engine(MillisecondClock& clock) : AreaTypes(false, 512), Clock(&clock) {}
@@ -184,9 +189,17 @@ struct Engine {
     // them: file i is drawn as sprite number FirstSpriteFileNumber + i.
     std::vector<std::string> SpriteFiles;
     int32_t FirstSpriteFileNumber = kFirstSpriteFileNumber;
+    // The file each of SubEffects was first loaded from, as opened ('/' for '\'), same index.
+    std::vector<std::string> SubEffectFiles;
     // Starts recorded by the current update's emissions and passes, in emitter order then
     // particle order; the update creates their emitters after its passes and empties it.
     std::vector<SubEffectStart> PendingStarts;
+    // The particle budget (see budget.h): at most MaxParticles live at once; kNoBudget
+    // leaves the engine unbounded. BudgetLeft is what the births may still take until the next
+    // count, DroppedBirths every birth the budget refused (saturating).
+    int64_t MaxParticles = kNoBudget;
+    int64_t BudgetLeft = kNoBudget;
+    int64_t DroppedBirths = 0;
 };
 
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.
@@ -251,7 +264,8 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 // A particle or burst due at clock reading t is spawned by the first update whose now > t.
 void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now);
 
-// Appends one new particle with all its random draws in their fixed order. Always 0.
+// Appends one new particle with all its random draws in their fixed order. Always 0. A birth
+// the budget has no room for (BudgetLeft 0) is dropped before any draw and counted.
 int32_t SpawnParticle(Engine& engine, Emitter& emitter);
 
 // Advances every emitter and particle by the time since the previous update, emitting first,

@@ -45,6 +45,7 @@ void StartSubEffects(Engine& engine, int32_t now) {
         e->Prewarmed = 1;
         e->StartCount = s.Count;
         e->SubEffectDepth = s.Depth;
+        e->StartedAs = s.Effect;
         if (s.Inherit != 0) {
             e->StartVelocity[0] = s.VelocityX;
             e->StartVelocity[1] = s.VelocityY;

@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "particles/budget.h"
 #include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
@@ -289,11 +290,15 @@ void PrewarmEmitter(Engine& engine, Emitter& emitter) {
     MillisecondClock* const clock = engine.Clock;
     engine.Clock = &past;
     const size_t recorded = engine.PendingStarts.size();
+    // The emitter runs alone: the others' particles take the same room at every step.
+    const bool budget = engine.MaxParticles != kNoBudget;
+    const int64_t others = budget ? LiveParticles(engine) - emitter.Particles.Count() : 0;
     for (int32_t done = 0; done < span;) {
         const int32_t step = std::min(kPrewarmStepMs, span - done);
         done += step;
         const int32_t t = WrapAdd(start, done);
         past.Set(static_cast<uint32_t>(t));
+        if (budget) SetBudgetLeft(engine, others + emitter.Particles.Count());
         UpdateEmitter(engine, emitter, static_cast<float>(step) * 0.001f, t);
     }
     engine.PendingStarts.resize(recorded);
@@ -308,6 +313,7 @@ float UpdateParticles(Engine& engine) {
     auto now = static_cast<int32_t>(engine.Clock->Now());
     float dt = static_cast<float>(ClockDiff(now, engine.LastUpdateTime)) * 0.001f;
     engine.LastUpdateTime = now;
+    CountBudget(engine);
 
     if (engine.Workers != nullptr && engine.Workers->Threads() > 1) {
         UpdateOnPool(engine, *engine.Workers, dt, now);
@@ -318,6 +324,7 @@ float UpdateParticles(Engine& engine) {
             if (AutoRemoved(*e, UpdateEmitter(engine, *e, dt, now))) RemoveEmitter(engine, *e);
         }
     }
+    DropStartsBeyondBudget(engine);
     StartSubEffects(engine, now);
     return dt;
 }

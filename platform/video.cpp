@@ -28,6 +28,10 @@ DisplayDrivers ChooseDisplayDrivers() {
 
 void UseOffscreenVideo() {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    // Nothing offscreen needs a display server: without this, an EGL that guesses its
+    // platform may try a Wayland connection, whose library complains on stderr when
+    // XDG_RUNTIME_DIR is not set. The user's own choice stays.
+    setenv("EGL_PLATFORM", "surfaceless", 0);
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
 }
 

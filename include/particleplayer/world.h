@@ -184,6 +184,9 @@ struct EffectExtras {
 struct StartedEffect {
     EffectParams Params{};  ///< Its parameters; the position is the particle's when started.
     EffectExtras Extras;    ///< Its optional keys, its own sub-effects among them.
+    /// The file it was first loaded from, as opened ('/' for '\'); two equal effects share
+    /// their number and show the first one's file.
+    std::string File;
 };
 
 /// One live particle. Angles in degrees, times in clock milliseconds, transparency 0..255.
@@ -199,6 +202,9 @@ struct Particle {
     float Angle;         ///< Turn in degrees, clockwise on the screen.
     float RotationStep;  ///< Degrees added per update.
 };
+
+/// The particle budget of a world made with the default options.
+inline constexpr int64_t kDefaultMaxParticles = 1000000;
 
 /// How a world is made.
 struct WorldOptions {
@@ -216,6 +222,14 @@ struct WorldOptions {
     /// The sprite number of the first sprite file; the next file gets the next number. Held to
     /// 0 to 1047552, so that every number stays below 2^20, where the renderers' tables end.
     int32_t FirstSpriteFileNumber = 1000;
+    /// The particle budget: at most this many particles are alive in the world at once (a
+    /// count below 0 reads as 0). Births beyond it are dropped: each update counts the live
+    /// particles before its first birth and lets only so many more be born, in load order,
+    /// and the effects particles would start are not started when the births before them
+    /// already fill the room. The same seed therefore gives the same particles on every run
+    /// and thread count, and a world that never reaches the budget runs as without one.
+    /// DroppedBirths tells how many births it refused.
+    int64_t MaxParticles = kDefaultMaxParticles;
 };
 
 /// One image file the world's effects draw with, as SpriteFiles lists it.
@@ -363,6 +377,21 @@ class World {
     /// Stops (true) or resumes (false) the effect's emission; its live particles go on. The
     /// updates of a stopped effect skip its emission, so nothing piles up for that time.
     Status SetDisabled(Effect effect, bool disabled);
+
+    /// Sets the particle budget (WorldOptions::MaxParticles) from the next birth on; particles
+    /// already alive beyond it live on. Fails, changing nothing, for a count below 0.
+    Status SetMaxParticles(int64_t max);
+    /// The particle budget.
+    int64_t MaxParticles();
+    /// Births the particle budget refused since the world was made or last emptied by
+    /// RemoveAllEffects (particles of effects not started for want of room included).
+    int64_t DroppedBirths();
+
+    /// Every live particle, those of effects started by particles included, in the order the
+    /// updates move them (each effect's oldest first), replacing what `out` held. With
+    /// `startedAs`, it gets for each particle the number (StartedEffectOf) of the effect that
+    /// particles started it as, or -1 for a particle of an effect the host loaded.
+    void AllParticles(std::vector<Particle>& out, std::vector<int32_t>* startedAs = nullptr);
 
   private:
     friend  /// The project's own access to a world's insides; hosts have no use for it.

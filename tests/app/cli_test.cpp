@@ -20,9 +20,10 @@ namespace {
 using test::RunBinary;
 using test::RunResult;
 
-// Run from the repository root without a display; FILE is an effect file that disables its
-// emitter, FULL one that sets every key, DIR/ a fresh folder where a failed render leaves no
-// file. Out and Err: "" empty, else a part of it.
+// Run from the repository root without a display or XDG_RUNTIME_DIR; FILE is an effect file that
+// disables its emitter, FULL one that sets every key, CROWD one that bears 1000 particles a second,
+// DIR/ a fresh folder where a failed render leaves no file. Out and Err: "" empty, else a part of
+// it.
 struct StatusRow {
     std::vector<std::string> Args;
     int Status;
@@ -37,7 +38,10 @@ const StatusRow kStatusRows[] = {
     {{"--version"}, 0, "particleplayer 1.0.0\n", ""},
     {{"--help"}, 0, "render [--frames N]", ""},
     {{"help", "play"}, 0, "Usage: particleplayer play", ""},
-    {{"bogus"}, 2, "", "unknown command"},
+    {{"bogus"}, 2, "", "unknown command or option 'bogus' (see"},
+    {{"rendr"}, 2, "", "unknown command or option 'rendr'; did you mean 'render'? (see"},
+    {{"help", "chek"}, 2, "", "no command 'chek'; did you mean 'check'?"},
+    {{"help"}, 0, "frames as PNGs or as an .mp4, .webm or .gif video", ""},
     {{"help", "bogus"}, 2, "", "no command 'bogus'"},
     {{"inspect", "a", "b"}, 2, "", "unexpected argument 'b'"},
     {{"inspect", "a", "--at"}, 2, "", "--at needs a value"},
@@ -57,10 +61,18 @@ const StatusRow kStatusRows[] = {
     {{"--threads", "two"}, 2, "", "not 'two'"},
     {{"--threads", "2", "render"}, 2, "", "unknown command or option 'render'"},
     {{"render", "--stats=yes"}, 2, "", "--stats"},
+    {{"simulate", "a", "--max-particles", "0"}, 2, "", "--max-particles wants a whole number"},
+    {{"render", "--max-particles=1000000001"}, 2, "", "from 1 to 1000000000, not"},
+    {{"play", "--max-particles", "many"}, 2, "", "particleplayer play: --max-particles wants"},
+    // Said once, on stderr, however many frames drop births; the particles stay on stdout.
+    {{"simulate", "CROWD", "--frames", "9", "--print", "all", "--max-particles", "7"},
+     0,
+     "\"frame\": 9,",
+     "particleplayer simulate: the particle budget of 7 live particles is reached"},
     {{"check"}, 2, "", "particleplayer check: missing FILE (see particleplayer check --help)\n"},
     {{"play", "no-such.txt"}, 2, "", "particleplayer play: cannot read the effect file"},
     {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
-    {{"inspect", "FULL"},
+    {{"inspect", "FULL", "--quiet"},
      0,
      "{\"Disable\": 1, \"AutoRemove\": 0, \"Layer\": 1, \"PositionX\": 400, \"PositionY\": 300, "
      "\"AreaType\": 5, \"AreaWidth\": 120, \"AreaHeight\": 40, \"AreaAngle\": 0.52359879, "
@@ -80,19 +92,38 @@ const StatusRow kStatusRows[] = {
      1,
      "{\"Min\": -Infinity, \"Max\": 1.40129846e-45, \"Inc\": 1}, \"Raise\": -0, \"Rot",
      "could not"},
-    {{"inspect", "FILE", "--at=-2147483648,2147483647"}, 0, "X\": -2.14748365e+09, \"Pos", ""},
+    {{"inspect", "FILE", "--at=-2147483648,2147483647", "--quiet"},
+     0,
+     "X\": -2.14748365e+09, \"Pos",
+     ""},
     {{"inspect", "--", "--at"}, 1, "\"Layer\": 0,", "could not read '--at'"},
     {{"simulate", ".", "--frames", "2"}, 1, "\"frame\": 2,", "could not read"},
-    {{"simulate", "FILE"}, 0, "{\"frame\": 1, \"time\": 1016, \"dt\": 0, \"particles\": []}\n", ""},
-    {{"simulate", "FILE", "--frames", "007", "--seed=-0"}, 0, "\"frame\": 7, \"time\": 1112,", ""},
-    {{"simulate", "FILE", "--clock-start", "2147483640"}, 0, "\"time\": -2147483640,", ""},
-    {{"simulate", "FILE", "--clock-start=-20"}, 0, "\"time\": -4,", ""},
-    {{"simulate", "FILE", "--clock-start", "4294967295"}, 0, "\"time\": 15,", ""},
+    {{"simulate", "FILE", "--quiet"},
+     0,
+     "{\"frame\": 1, \"time\": 1016, \"dt\": 0, \"particles\": []}\n",
+     ""},
+    {{"simulate", "FILE", "--frames", "007", "--seed=-0", "--quiet"},
+     0,
+     "\"frame\": 7, \"time\": 1112,",
+     ""},
+    {{"simulate", "FILE", "--quiet", "--clock-start", "2147483640"},
+     0,
+     "\"time\": -2147483640,",
+     ""},
+    {{"simulate", "--quiet", "FILE", "--clock-start=-20"}, 0, "\"time\": -4,", ""},
+    {{"simulate", "FILE", "--clock-start", "4294967295", "--quiet"}, 0, "\"time\": 15,", ""},
     {{"check", "Data/Feuer.txt", "Data\\Basis\\Glut.txt"}, 0, "", ""},
+    // What check finds in the file goes to stderr, in check's lines; stdout is as ever.
+    {{"inspect", "FILE"}, 0, "\"Disable\": 1,", "e.txt:1:1: warning: 'Disable = 1' switches"},
+    {{"simulate", "FILE"}, 0, "\"particles\": []}\n", "e.txt:1:1: warning: 'Disable = 1'"},
+    {{"render", "--quiet=no"}, 2, "", "--quiet takes no value"},
+    {{"check", "--max-particles", "-1", "FILE"}, 2, "", "--max-particles wants a whole number"},
     {{"check", "FILE"}, 1, "warning: 'Disable = 1' switches the emitter off", ""},
     {{"check", "--", "no-such.txt"}, 1, "no-such.txt:1:1: cannot open this file (No such", ""},
     {{"render", "--frames", "1", "--out", "/dev/null/frames"}, 1, "", "cannot create the folder"},
     {{"render", "--frames", "1", "--out", "DIR/taken.mp4"}, 1, "", "cannot rename"},
+    // Drawn offscreen on a machine without a session: its one line and nothing else.
+    {{"render", "--frames", "1", "--out", "DIR/one.png"}, 0, "", "wrote frame 1 to /"},
     {{"render", "--frames", "1", "--out", "DIR/c.webm"}, 2, "", "has no VP9 encoder", kNoEncoders},
     {{}, 1, "", "no display found (DISPLAY and WAYLAND_DISPLAY are unset); run it"},
 };
@@ -107,26 +138,32 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
         "EmissionAngle = {Value = 270, Blur = 20}, Sprite = {Min = 1, Max = 3}, Fade = -100,\r\n"
         "LifeTime = {Value = 1, Range = 2, Inc = 0.25}, BlendingMode = {5, 2}, Disable = 1,\r\n"
         "Transparency = {Value = 255, Range = -100}\r\n");
+    const std::string crowd = dir.Write("crowd.txt", "EmissionRate = 1000");
     std::filesystem::create_directory(dir.Path() / "taken.mp4");
     for (const StatusRow& row : kStatusRows) {
         SCOPED_TRACE(::testing::PrintToString(row.Args));
         std::vector<std::string> args = row.Args;
         for (std::string& arg : args) {
-            arg = arg == "FILE" ? file : arg == "FULL" ? full : arg;
+            arg = arg == "FILE" ? file : arg == "FULL" ? full : arg == "CROWD" ? crowd : arg;
             if (arg.starts_with("DIR/")) arg = dir.Path().string() + arg.substr(3);
         }
-        const RunResult r = RunBinary(
-            args, {PP_SOURCE_DIR, row.Env, {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}});
+        const RunResult r =
+            RunBinary(args, {PP_SOURCE_DIR,
+                             row.Env,
+                             {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER", "XDG_RUNTIME_DIR"}});
         const auto holds = [](const std::string& text, const std::string& part) {
             return part.empty() ? text.empty() : text.find(part) != std::string::npos;
         };
         EXPECT_EQ(r.Status, row.Status) << r.Err;
         EXPECT_TRUE(holds(r.Out, row.Out)) << r.Out;
+        // A line of our own, or one of check's about a file of the row.
+        const bool ours =
+            r.Err.starts_with("particleplayer") || r.Err.starts_with(dir.Path().string());
         EXPECT_TRUE(holds(r.Err, row.Err) && r.ErrLines() == !row.Err.empty() &&
-                    (row.Err.empty() || r.Err.starts_with("particleplayer")))
+                    (row.Err.empty() || ours))
             << r.Err;
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }
 
 // simulate seeds, names the area shapes, loads at the clock's start and updates every 16 ms,
@@ -171,10 +208,54 @@ TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
     }
 }
 
+// simulate --started lists every emitter's particles, the started effects' after the file's
+// own, each marked with the number of the effect it was started as: the engine walked plainly.
+TEST(Cli, SimulateStartedMarksEachParticleWithItsEffect) {
+    testing::TempDir dir;
+    const std::string spark = dir.Write("spark.txt", "LifeTime = 0.3, Size = 3");
+    const std::string file =
+        dir.Write("e.txt", "EmissionRate = 30, LifeTime = 0.2, OnDeath = {Effect = " + spark +
+                               ", Count = 4}, OnBirth = {Effect = " + spark + ", Count = 1}");
+    const RunResult r =
+        RunBinary({"simulate", file, "--seed", "9", "--frames", "40", "--started", "--quiet"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    VirtualClock clock(1000);
+    Engine engine(clock);
+    SeedRandom(engine.Random, 9);
+    FillAreaTypes(engine);
+    LoadEffect(engine, file, 0, 0);
+    float dt = 0.0f;
+    for (int k = 1; k <= 40; ++k) {
+        clock.Set(1000 + 16 * k);
+        dt = UpdateParticles(engine);
+    }
+    std::string expected = "{\"frame\": 40, \"time\": 1640, \"dt\": ";
+    AppendJsonFloat(expected, dt);
+    expected += ", \"particles\": [";
+    int32_t started = 0;
+    const char* sep = "";
+    ListRewind(engine.Emitters);
+    while (Emitter* e = ListNext(engine.Emitters)) {
+        ListRewind(e->Particles);
+        while (const Particle* p = ListNext(e->Particles)) {
+            expected += sep;
+            sep = ", ";
+            AppendParticleJson(expected, std::bit_cast<particleplayer::Particle>(*p));
+            expected.back() = ',';
+            expected += " " + std::to_string(e->SubEffectDepth > 0 ? 0 : -1) + "]";
+            started += e->SubEffectDepth > 0 ? 1 : 0;
+        }
+    }
+    expected += "]}\n";
+    EXPECT_GT(started, 10);
+    EXPECT_EQ(r.Out, expected);
+}
+
 // inspect's JSON puts each started effect under its own key, with its parameters when known.
 TEST(Cli, InspectShowsEachStartedEffectUnderItsKey) {
     particleplayer::StartedEffect sub;
     sub.Extras.Spin = 90;
+    sub.File = "fx/\"sp\\ark\"\x01\xC3\xA9\xFF\xE2\x82.txt";  // escaped, UTF-8 kept
     particleplayer::EffectExtras with;
     with.OnDeath = {true, 30, 1, 0};
     with.OnBirth = {true, 1, 0, 5};  // a number the lookup does not know: the number alone
@@ -183,10 +264,11 @@ TEST(Cli, InspectShowsEachStartedEffectUnderItsKey) {
         return number == 0 ? particleplayer::Result<particleplayer::StartedEffect>{sub, ""}
                            : particleplayer::Result<particleplayer::StartedEffect>{{}, "none"};
     });
-    EXPECT_NE(
-        out.find("\"OnBirth\": {\"Effect\": 5, \"Count\": 1, \"Inherit\": 0}, \"OnDeath\": "
-                 "{\"Effect\": 0, \"Count\": 30, \"Inherit\": 1, \"Params\": {\"Disable\": 0"),
-        std::string::npos)
+    EXPECT_NE(out.find("\"OnBirth\": {\"Effect\": 5, \"Count\": 1, \"Inherit\": 0}, \"OnDeath\": "
+                       "{\"Effect\": 0, \"File\": "
+                       "\"fx/\\\"sp\\\\ark\\\"\\u0001\xC3\xA9\\ufffd\\ufffd\\ufffd.txt\", "
+                       "\"Count\": 30, \"Inherit\": 1, \"Params\": {\"Disable\": 0"),
+              std::string::npos)
         << out;
     EXPECT_NE(out.find("\"Spin\": 90, "), std::string::npos) << out;
 }

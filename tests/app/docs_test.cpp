@@ -15,7 +15,12 @@
 
 #include "effects/check.h"
 #include "effects/effect_keys.h"
+#include "effects/effect_text.h"
+#include "effects/loader.h"
 #include "particleplayer/world.h"
+#include "particles/budget.h"
+#include "particles/extra_params.h"
+#include "particles/sub_effects.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -255,7 +260,8 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
           {"b.txt", "Size = 6"},
           {"c.txt", "Size = 7"}},
          inspect,
-         {"\"OnBirth\": {\"Effect\": 0, \"Count\": 1, \"Inherit\": 0, \"Params\": {",
+         {"\"OnBirth\": {\"Effect\": 0, \"File\": \"c.txt\", \"Count\": 1, \"Inherit\": 0, "
+          "\"Params\": {",
           "\"Size\": {\"Min\": 7,", "\"OnDeath\": {\"Effect\": 2,", "\"Size\": {\"Min\": 5,",
           "\"OnDeath\": {\"Effect\": 1,", "\"Size\": {\"Min\": 6,"}},
         {"effects that load alike share a number",
@@ -356,6 +362,27 @@ TEST(Docs, EveryKeyHasARowEveryPictureExistsAndEveryEffectFileIsClean) {
     testing::InFolder inRoot(PP_SOURCE_DIR);
     for (const CheckFinding& finding : CheckEffectFiles(files))
         ADD_FAILURE() << FormatFinding(finding);
+}
+
+// The limits the reference states, each written from the constant the code holds (the text
+// read with its line breaks and indents as single spaces).
+TEST(Docs, TheLimitsAreTheOnesTheCodeHolds) {
+    const std::string doc = std::regex_replace(
+        test::Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "effect-format.md"),
+        std::regex("\\s*\n\\s*"), " ");
+    const std::string mib = std::to_string(kMaxEffectChainBytes >> 20) + " MiB of text";
+    const std::string phrases[] = {
+        std::to_string(kMaxExtendsDepth) + " files, or after " + mib,
+        "each file is read up to " + std::to_string(kMaxEffectFileBytes >> 20) + " MiB",
+        "`Count` particles (0 to " + std::to_string(kMaxBurstCount) + ")",
+        "nest at most " + std::to_string(kMaxSubEffectDepth) + " deep",
+        "at most " + std::to_string(kMaxStartedEmitters) + " started effects",
+        "at most " + std::to_string(kMaxLifeKeys) + " keys are read",
+        kDefaultParticleBudget == 1000000 ? "budget (one million unless" : "a number in words",
+    };
+    for (const std::string& phrase : phrases) {
+        EXPECT_NE(doc.find(phrase), std::string::npos) << phrase;
+    }
 }
 
 }  // namespace

@@ -51,17 +51,17 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Size = 1,\n\tFade = 2", {"2:1 tab before 'Fade'"}},
         {"Fade\xC2\xA0= 2", {"1:5 no-break space after 'Fade': only spaces are trimmed"}},
         {"Size 10", {"1:1 'Size 10' has no '=' and is ignored: write 'Size = 10'?"}},
-        {"Size = 10,\nFade = 1,\nSize = 20", {"3:1 'Size' is given again and ignored: the first"}},
+        {"Size = 10,\nFade = -1,\nSize = 20", {"3:1 'Size' is given again and ignored: the first"}},
         {"\xEF\xBB\xBFSize = 10", {"1:1 byte-order mark at the start of the file: it becomes"}},
         {"{\nSize = 10,\nFade = 1\n}", {"1:1 the whole file is wrapped in braces"}},
-        {"Fade = 1,\r\nSize = 10  \r\n\r\nLifeTime = 2\r\n", {"2:10 end of line 2? 'Size' and "}},
+        {"Fade = -1,\r\nSize = 10  \r\n\r\nLifeTime = 2\r\n", {"2:10 end of line 2? 'Size' and "}},
         {std::string("Size = 10\0LifeTime = 2", 22), {"1:10 missing comma at the end of"}},
         {"Size = 10 LifeTime = 2", {"1:11 missing comma before 'LifeTime'?"}},
         {"Size = {Min = 1,\n  Max = 2}\nFade = 3\nRaise = 1",
          {"2:11 'Size' and 'Fade' run together", "3:9 'Fade' and 'Raise' run together"}},
         {"Size = 1,\nEmitterArea = {Type = Circle,\nFade = 2", {"2:15 (lost: EmitterArea, Fade)"}},
         {"Size = 1,\nRaise = 2},\nFade = 2", {"2:10 it (lost: Raise, Fade); remove it"}},
-        {"Size = {Min = 1, Max = 2} x4,\nFade = 1", {"1:27 'x4' after the closing '}' of 'Size'"}},
+        {"Size = {Min = 1, Max = 2} x4,\nFade = -1", {"1:27 'x4' after the closing '}' of 'Size'"}},
         {"Raise = fast", {"1:9 'fast' is not a number: read as 0"}},
         {"Disable = yes", {"1:11 'yes' is not a number: read as 0, which leaves the emitter"}},
         {"Sprite = 2.5", {"1:10 '2.5' is read as 2: only whole numbers are read here"}},
@@ -87,7 +87,7 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Size = {Min = -70000, Max = -65535}", {"1:29 Max -65535 means 'no Max' to the reader"}},
         {"LifeTime = {Min = 0.1, Max = 0.9, Inc = 0.1}",
          {"1:41 7.9999995, which truncates to 7 steps"}},
-        {"Size = {},\nFade = 1", {"1:1 'Size' has no value and is skipped"}},
+        {"Size = {},\nFade = -1", {"1:1 'Size' has no value and is skipped"}},
         {"Layer = 1", {"1:9 warning: Layer 1 is never drawn: the player draws layer 0 only"}},
         {"EmitterPosition = {1, 2, 3}", {"1:26 of 'EmitterPosition' are read: '3' is ignored"}},
         {"Acceleration = {y = -50, x = 0}", {"1:17 'y' (first) is read as x and 'x' as y"}},
@@ -127,7 +127,27 @@ TEST(Check, EachKindOfFindingOnce) {
         {"LifeTime = 0", {"1:1 LifeTime is at most 0 seconds: a particle is gone by the frame"}},
         {"EmissionRate = {Min = -5, Max = 0}", {"1:1 at most 0 per second"}},
         {"Size = 0.5, Raise = 100", {}},
-        {"Transparency = 0.5, Fade = 300", {}},
+        {"Transparency = 0.5, Fade = 300, LifeTime = 0.5", {}},
+        // The drawn opacity is the low 8 bits of the rounded transparency: 255.5 rounds to 256.
+        {"Transparency = 100,\nFade = 300", {"2:1 warning: Fade 300 takes the opacity from up"}},
+        {"Transparency = 255, Fade = 0.1", {}},
+        {"Transparency = 255, Fade = 0.2", {"1:21 warning: Fade 0.2 takes the opacity from up"}},
+        {"Transparency = {Min = 200, Max = 300}", {"1:1 warning: Transparency up to 300 is above"}},
+        {"Size = 1e30", {"1:1 warning: Size up to 1e+30 pixels is far beyond any screen"}},
+        {"Size = 100000", {}},
+        {"Size = 100, Raise = 50000", {"1:13 Raise 50000 grows particles to 150100 pixels"}},
+        // What started effects keep alive: births a second times Count times lifetime, the
+        // effect's own particles added, at most 4096 started effects of 1000 each.
+        {"EmissionRate = 100,\nOnDeath = {Effect = base.txt, Count = 1000}",
+         {"2:1 warning: the effects that 'OnDeath' starts can keep up to 2000300 particles alive"},
+         "LifeTime = 20, Sprite = 1"},
+        {"EmissionRate = 100,\nOnDeath = {Effect = base.txt, Count = 1000}",
+         {},
+         "LifeTime = 5, Sprite = 1"},
+        {"Burst = {Count = 1000, Interval = 1},\nOnBirth = {Effect = base.txt, Count = 3}",
+         {"2:1 starts can keep up to 4099000 particles alive at once (1000 a second, times the "
+          "Counts along the chain, 3, times"},
+         "LifeTime = 1e6, Sprite = 1"},
         {"EmissionRate = 1000", {}},
         {"EmitterPosition = {-900, 300},\nEmitterArea = {Type = Line, Width = 200}", {}},
         {"Rotation = {Value = -6, Blur = 3}", {}},
@@ -163,7 +183,7 @@ TEST(Check, EachKindOfFindingOnce) {
     }
     constexpr std::string_view kClean =
         "Layer = 0, EmitterPosition = {400, 300}, Sprite = {Min = 1, Max = 4}, Disable = 0;"
-        "Size = {16}, Fade = 1,\r\nRaise = 2,; Size  =  { 60, } ;Emission\nRate = 5;"
+        "Size = {16}, Fade = -1,\r\nRaise = 2,; Size  =  { 60, } ;Emission\nRate = 5;"
         "EmitterPosition = {x = 400, y = 300};BlendingMode = {, 2};Sprite = $1F, Size = 1e2;"
         "Size = {Min = 0, Max = 1, Inc = 0.1};EmitterArea = {Width = 80};"
         "Size = {Value = 10, Range = -5}";

@@ -192,6 +192,21 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
         EXPECT_EQ(world.ParticleCount(e).Value, std::ssize(particles)) << e.Id;
     }
     EXPECT_GT(world.ParticleCount(), own) << "the bursts' particles are not counted";
+    // Every particle: the host's effects' in load order, then the bursts', marked with their
+    // number, whose file the started effect names.
+    std::vector<Particle> all, hosts;
+    std::vector<int32_t> startedAs;
+    world.AllParticles(all, &startedAs);
+    for (const Effect e : {firework, kept, removed}) {
+        world.Particles(e, particles);
+        hosts.insert(hosts.end(), particles.begin(), particles.end());
+    }
+    ASSERT_EQ(std::ssize(all), world.ParticleCount());
+    ASSERT_EQ(startedAs.size(), all.size());
+    EXPECT_TRUE(SameBytes(std::vector<Particle>(all.begin(), all.begin() + own), hosts));
+    EXPECT_EQ(std::count(startedAs.begin(), startedAs.begin() + own, -1), own);
+    EXPECT_EQ(std::count(startedAs.begin() + own, startedAs.end(), 0), std::ssize(all) - own);
+    EXPECT_EQ(world.StartedEffectOf(0).Value.File, "examples/effects/FireworkBurst.txt");
     world.Particles(kept, keptBefore);
     const EffectParams keptParams = world.Params(kept).Value;
     EXPECT_FALSE(world.ReapplyEffectFile(kept, "/no/such/file.txt", 0, 0).Ok());

@@ -439,14 +439,21 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
     }
 }
 
-// Pixels, quads and GL draws of each frame of 24 emitters, above the size the workers take on.
+// Pixels, quads and GL draws of each frame of 24 emitters, above the size the workers take on;
+// with a particle budget below what they would bear, also the births it dropped.
 using Frames = std::vector<std::pair<std::vector<uint8_t>, std::array<int64_t, 2>>>;
-Frames DrawCrowd(int32_t threads, int32_t frames, bool batching) {
+Frames DrawCrowd(int32_t threads, int32_t frames, bool batching, int64_t budget = kNoBudget) {
     WorkerPool pool(threads);
     VirtualClock clock{1000};
     Engine engine{clock};
     SeedRandom(engine.Random, 3);
     engine.Workers = &pool;
+    engine.MaxParticles = budget;
+    EmitterParams spark;  // started where the particles of every sixth emitter die
+    SetValueSpec(spark.LifeTime, 0.4f, 0.8f, 0.1f);
+    SetValueSpec(spark.Size, 3.0f, -65535.0f, 1.0f);
+    spark.Sprite = {2, 2, 1};
+    engine.SubEffects.push_back(spark);
     for (int32_t i = 0; i < 24; ++i) {
         Emitter* e = CreateEmitter(engine, 30 + 31 * i, 40 + 21 * i);
         SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
@@ -459,6 +466,7 @@ Frames DrawCrowd(int32_t threads, int32_t frames, bool batching) {
         if (i % 3 == 0) e->BlendDestination = 2;
         if (i % 4 == 1) e->Extras.Colour = {255.0f, 90.0f, 20.0f};  // tinted, in a sheet
         if (i % 4 == 1) e->Extras.SpriteSheet = {2, 2, 4, 0.0f, 0};
+        if (budget != kNoBudget && i % 6 == 5) e->Extras.OnDeath = {0, 30, 0};
     }
     SetQuadBatching(batching);
     Frames run;
@@ -468,7 +476,9 @@ Frames DrawCrowd(int32_t threads, int32_t frames, bool batching) {
         DrawFrame(engine, FrameUpdate::Run, &timing);
         run.push_back({Frame().Bytes, {timing.Quads.Quads, timing.Quads.Batches}});
         EXPECT_GT(timing.Quads.Quads, k == 4 ? 16384 : 0);
+        EXPECT_LE(timing.Quads.Quads, budget);
     }
+    if (budget != kNoBudget) run.push_back({{}, {engine.DroppedBirths, 0}});
     SetQuadBatching(true);
     return run;
 }
@@ -480,6 +490,11 @@ TEST_F(Gl, CrowdFramesAreTheSameOnAnyNumberOfThreads) {
     const auto one = DrawCrowd(1, 4, true);
     EXPECT_TRUE(DrawCrowd(2, 1, false) == DrawCrowd(1, 1, false));
     for (const int32_t threads : {2, 3, 8}) EXPECT_TRUE(DrawCrowd(threads, 4, true) == one);
+    // With sparks where some die, the crowd asks for more than 40000 from the third frame on:
+    // with the budget reached, every thread count drops the same births.
+    const auto held = DrawCrowd(1, 4, true, 40000);
+    ASSERT_GT(held.back().second[0], 0);
+    for (const int32_t threads : {2, 3, 8}) EXPECT_TRUE(DrawCrowd(threads, 4, true, 40000) == held);
 }
 
 }  // namespace

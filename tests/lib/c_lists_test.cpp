@@ -1,0 +1,132 @@
+// The C interface lists what the C++ world lists: particles, those of started effects with
+// their numbers, parameters, optional keys and started effects with their files, compared with
+// a C++ world given the same seed, effects and clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "particleplayer.h"
+#include "particleplayer/world.h"
+#include "tests/effects/temp_dir.h"
+
+namespace {
+
+using particleplayer::Particle;
+
+constexpr const char* kEveryKey =
+    "Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 0, 0}, 1 = {0, 0, 255}},\n"
+    "SizeOverLife = {0 = 1, 0.5 = 3, 1 = 2}, TransparencyOverLife = {0 = 1, 1 = 0},\n"
+    "Drag = 0.5, Spin = 90, SpriteSheet = {Columns = 2, Rows = 3, Frames = 5, Rate = 10,\n"
+    "Random = 1}, Duration = 4, Prewarm = 0.5, EmissionRate = 200, LifeTime = 0.3,\n"
+    "OnDeath = {Effect = examples/effects/FireworkBurst.txt, Count = 7, Inherit = 1},\n"
+    "OnBirth = {Effect = examples/effects/FireworkBurst.txt, Count = 1}";
+
+bool SameBytes(const void* a, const void* b, size_t size) {
+    return std::memcmp(a, b, size) == 0;
+}
+
+TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    particleplayer::WorldOptions options;
+    options.Seed = 21;
+    particleplayer::World world(options);
+    pp_world* c = nullptr;
+    ASSERT_EQ(pp_world_create(&c, 1000), PP_OK);
+    ASSERT_EQ(pp_world_seed(c, 21), PP_OK);
+    uint32_t effect = 0;
+    ASSERT_EQ(pp_world_load_effect_text(c, kEveryKey, std::strlen(kEveryKey), 300, 200, &effect),
+              PP_OK);
+    const particleplayer::Effect own = world.LoadEffectText(kEveryKey, 300, 200).Value;
+    for (int k = 0; k < 40; ++k) {
+        pp_world_advance_time(c, 16);
+        pp_world_update(c, nullptr);
+        world.AdvanceTime(16);
+        world.Update();
+    }
+
+    // One effect's particles: the count first, then all of them, then fewer than there are.
+    std::vector<Particle> expected;
+    world.Particles(own, expected);
+    size_t count = 0;
+    ASSERT_EQ(pp_world_particles(c, effect, nullptr, 0, &count), PP_OK);
+    ASSERT_EQ(count, expected.size());
+    ASSERT_GT(count, 2u);
+    std::vector<pp_particle> got(count + 1);
+    ASSERT_EQ(pp_world_particles(c, effect, got.data(), got.size(), &count), PP_OK);
+    EXPECT_TRUE(SameBytes(got.data(), expected.data(), count * sizeof(pp_particle)));
+    got.assign(count, pp_particle{});
+    ASSERT_EQ(pp_world_particles(c, effect, got.data(), 2, &count), PP_OK);
+    EXPECT_EQ(count, expected.size());
+    EXPECT_TRUE(SameBytes(got.data(), expected.data(), 2 * sizeof(pp_particle)));
+    EXPECT_EQ(got[2].size, 0.0f) << "nothing written beyond the room given";
+
+    // Every particle, with the started effects' numbers.
+    std::vector<int32_t> startedAs;
+    world.AllParticles(expected, &startedAs);
+    ASSERT_EQ(pp_world_all_particles(c, nullptr, nullptr, 0, &count), PP_OK);
+    ASSERT_EQ(count, expected.size());
+    got.assign(count, pp_particle{});
+    std::vector<int32_t> marks(count, 99);
+    ASSERT_EQ(pp_world_all_particles(c, got.data(), marks.data(), count, &count), PP_OK);
+    EXPECT_TRUE(SameBytes(got.data(), expected.data(), count * sizeof(pp_particle)));
+    EXPECT_EQ(marks, startedAs);
+    EXPECT_NE(std::count(marks.begin(), marks.end(), 0), 0);
+
+    // Parameters: the same fields in the same order as the C++ record.
+    pp_effect_params params{};
+    ASSERT_EQ(pp_world_effect_params(c, effect, &params), PP_OK);
+    const particleplayer::EffectParams cpp = world.Params(own).Value;
+    static_assert(sizeof params == sizeof cpp);
+    EXPECT_TRUE(SameBytes(&params, &cpp, sizeof params));
+
+    // The optional keys, field by field.
+    pp_effect_extras x{};
+    ASSERT_EQ(pp_world_effect_extras(c, effect, &x), PP_OK);
+    const particleplayer::EffectExtras e = world.Extras(own).Value;
+    EXPECT_TRUE(SameBytes(x.colour, e.Colour.data(), sizeof x.colour));
+    EXPECT_EQ(x.colour_over_life.count, 2);
+    EXPECT_EQ(x.size_over_life.count, 3);
+    EXPECT_EQ(x.transparency_over_life.count, 2);
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(x.colour_over_life.time[k], e.ColourOverLife.Time[k]);
+        EXPECT_TRUE(SameBytes(x.colour_over_life.value[k], e.ColourOverLife.Value[k].data(), 12));
+        EXPECT_EQ(x.size_over_life.time[k], e.SizeOverLife.Time[k]);
+        EXPECT_EQ(x.size_over_life.value[k], e.SizeOverLife.Value[k][0]);
+        EXPECT_EQ(x.transparency_over_life.value[k], e.TransparencyOverLife.Value[k][0]);
+    }
+    EXPECT_TRUE(x.drag == 0.5f && x.spin == 90.0f && x.duration == 4.0f && x.prewarm == 0.5f);
+    EXPECT_TRUE(x.sheet_columns == 2 && x.sheet_rows == 3 && x.sheet_frames == 5 &&
+                x.sheet_rate == 10.0f && x.sheet_random == 1);
+    EXPECT_TRUE(x.burst_count == 0 && x.burst_interval == 0.0f && x.burst_repeat == 0);
+    EXPECT_TRUE(x.on_death.set == 1 && x.on_death.count == 7 && x.on_death.inherit == 1 &&
+                x.on_death.effect == 0);
+    EXPECT_TRUE(x.on_birth.set == 1 && x.on_birth.count == 1 && x.on_birth.inherit == 0 &&
+                x.on_birth.effect == 0);
+
+    // The started effect, with its file.
+    const char* file = nullptr;
+    ASSERT_EQ(pp_world_started_effect(c, 0, &params, &x, &file), PP_OK);
+    const particleplayer::StartedEffect started = world.StartedEffectOf(0).Value;
+    EXPECT_TRUE(SameBytes(&params, &started.Params, sizeof params));
+    EXPECT_EQ(std::string(file), started.File);
+    EXPECT_EQ(x.on_death.set, 0);
+    EXPECT_EQ(pp_world_started_effect(c, 0, nullptr, nullptr, nullptr), PP_OK);
+
+    // Refusals.
+    EXPECT_EQ(pp_world_particles(c, effect, nullptr, 1, &count), PP_ERROR_NULL);
+    EXPECT_EQ(pp_world_particles(c, effect, got.data(), 1, nullptr), PP_ERROR_NULL);
+    EXPECT_EQ(pp_world_particles(c, 9, got.data(), 1, &count), PP_ERROR_ARGUMENT);
+    EXPECT_EQ(pp_world_all_particles(nullptr, nullptr, nullptr, 0, &count), PP_ERROR_NULL);
+    EXPECT_EQ(pp_world_effect_params(c, 9, &params), PP_ERROR_ARGUMENT);
+    EXPECT_EQ(pp_world_effect_params(c, effect, nullptr), PP_ERROR_NULL);
+    EXPECT_EQ(pp_world_effect_extras(c, 0, &x), PP_ERROR_ARGUMENT);
+    EXPECT_EQ(pp_world_started_effect(c, 1, nullptr, nullptr, &file), PP_ERROR_ARGUMENT);
+    EXPECT_EQ(pp_world_started_effect(c, -1, nullptr, nullptr, &file), PP_ERROR_ARGUMENT);
+    EXPECT_STRNE(pp_world_last_error(c), "");
+    pp_world_destroy(c);
+}
+
+}  // namespace
