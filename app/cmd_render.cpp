@@ -18,6 +18,7 @@
 #include "app/commands.h"
 #include "app/play_session.h"
 #include "app/png_writer.h"
+#include "app/render_output.h"
 #include "app/scene.h"
 #include "app/video_writer.h"
 #include "effects/loader.h"
@@ -86,8 +87,9 @@ struct Options : ClockOptions {
     std::vector<std::string_view> Effects;  // play's EFFECT[:SPRITE][@X,Y]; none: the scene
     std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
-    int64_t Stress = 0;   // particles the scale scene keeps alive; 0 for none
-    int64_t Threads = 0;  // 0: one per hardware thread
+    int64_t Stress = 0;    // particles the scale scene keeps alive; 0 for none
+    int64_t Threads = 0;   // 0: one per hardware thread
+    ExportOptions Export;  // background, size, crop, scale, sheet
 
     // Milliseconds of updates before frame 1: the scale scene's population builds up first.
     int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
@@ -98,10 +100,6 @@ bool EndsWith(std::string_view path, std::string_view ending) {
     std::string tail(path.substr(path.size() - ending.size()));
     for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return tail == ending;
-}
-
-bool EndsWithPng(std::string_view path) {
-    return EndsWith(path, ".png");
 }
 
 // Endings of picture and video files that render does not write: such a PATH is refused
@@ -135,7 +133,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return "";
-        } else if (ReadClockOption(walk, kMaxFrames, options, error)) {
+        } else if (ReadClockOption(walk, kMaxFrames, options, error) ||
+                   ReadExportOption(walk, options.Export, error)) {
             // Read, or `error` says why not.
         } else if (name == "--stats") {
             if (walk.HasInlineValue()) return "--stats takes no value";
@@ -167,49 +166,11 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     const bool video = VideoFormatOf(options.Out).has_value();
     if (options.Fps && !video) return "--fps is for .mp4, .webm and .gif outputs";
     if (video && !VideoRate(options)) return "a video at --frame-ms 0 or over 1000000 needs --fps";
+    if (auto error = CheckExportOptions(options.Export, options.Out, options.Frames)) return error;
     return CheckClockRange(options, options.WarmUpMs());
 }
 
-// Where the frames go: every frame into Folder or Video, or only the last one into File.
-struct Output {
-    std::filesystem::path Folder;
-    std::filesystem::path File;
-    std::filesystem::path VideoPath;
-    VideoWriter* Video = nullptr;  // open while rendering into VideoPath
-
-    bool Wants(int64_t frame, int64_t frames) const { return File.empty() || frame == frames; }
-    std::string PathOf(int64_t frame) const {
-        if (!File.empty()) return File.string();
-        char name[32];
-        std::snprintf(name, sizeof name, "frame_%05lld.png", static_cast<long long>(frame));
-        return (Folder / name).string();
-    }
-};
-
-// Creates the folder the frames go into; a one-line reason when that fails.
-std::optional<std::string> PrepareOutput(const std::string& out, Output& output) {
-    std::filesystem::path folder;
-    if (EndsWithPng(out)) {
-        output.File = out;
-        folder = output.File.parent_path();
-    } else if (VideoFormatOf(out)) {
-        output.VideoPath = out;
-        folder = output.VideoPath.parent_path();
-    } else {
-        output.Folder = out;
-        folder = output.Folder;
-    }
-    if (folder.empty()) return std::nullopt;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) return "cannot create the folder " + folder.string() + ": " + error.message();
-    if (!std::filesystem::is_directory(folder, error)) {
-        return folder.string() + " is not a folder";
-    }
-    return std::nullopt;
-}
-
-void ReportProblem(const SceneProblem& problem) {
+void ReportProblem(const SceneProblem& problem, FrameSize size) {
     const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
     std::string what;
     switch (problem.What) {
@@ -217,7 +178,8 @@ void ReportProblem(const SceneProblem& problem) {
             what = std::string("cannot start ") + kOffscreenVideoName;
             break;
         case SceneProblem::NoWindow:
-            what = "cannot open the hidden 800 x 600 window";
+            what = "cannot open the hidden " + std::to_string(size.Width) + " x " +
+                   std::to_string(size.Height) + " window";
             break;
         case SceneProblem::NoScreen:
             what = "cannot get an OpenGL 3.3 context without a display";
@@ -325,7 +287,7 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
 int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Options& options,
-                 const Output& output, FrameStats& stats) {
+                 const Output& output, FrameStats& stats, FrameExporter* exporter) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
@@ -339,11 +301,15 @@ int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Option
         }
         if (output.Wants(frame, options.Frames)) {
             const auto outputStart = std::chrono::steady_clock::now();
-            if (!ReadScreenPixels(pixels)) {
+            if (exporter != nullptr) {
+                if (const auto error = exporter->TakeFrame(world, frame)) {
+                    std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                    return 1;
+                }
+            } else if (!ReadScreenPixels(pixels)) {
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
-            }
-            if (const auto error = WriteFrame(output, frame, pixels)) {
+            } else if (const auto error = WriteFrame(output, frame, pixels)) {
                 std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
                 return 1;
             }
@@ -387,8 +353,8 @@ void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& op
 }
 
 // The given effects on a hidden window, loaded as play loads them.
-std::optional<SceneProblem> StartEffects(PlaySession& session) {
-    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden)) return problem;
+std::optional<SceneProblem> StartEffects(PlaySession& session, FrameSize size) {
+    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden, size)) return problem;
     session.Start();
     return std::nullopt;
 }
@@ -420,7 +386,12 @@ int RunRender(CommandArgs args) {
     }
     // The video is started before anything is drawn, so that a missing encoder costs nothing.
     VideoWriter video;
-    if (!output.VideoPath.empty()) {
+    if (options.Export.Any && !output.VideoPath.empty()) {
+        if (const std::optional<VideoError> error = CheckVideoEncoder(output.VideoPath.string())) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
+            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
+        }
+    } else if (!output.VideoPath.empty()) {
         if (const std::optional<VideoError> error = video.Open(
                 output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options))) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
@@ -448,9 +419,10 @@ int RunRender(CommandArgs args) {
     if (options.Seed) shown.Seed(*options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
+    const FrameSize size = options.Export.Size;
     if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session) : StartScene(world, kWindowHidden)) {
-        ReportProblem(*problem);
+            session ? StartEffects(*session, size) : StartScene(world, kWindowHidden, size)) {
+        ReportProblem(*problem, size);
         StopScene();
         return 1;
     }
@@ -468,8 +440,32 @@ int RunRender(CommandArgs args) {
         WarmUp(shown, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
     }
-    int status = RenderFrames(shown, clock, options, output, stats);
+    std::optional<FrameExporter> exporter;
+    if (options.Export.Any) {
+        exporter.emplace(options.Export, output, options.Frames, options.FrameMs,
+                         output.VideoPath.empty() ? FrameRate{} : *VideoRate(options));
+        if (const std::optional<std::string> error = exporter->Start()) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            StopScene();
+            return 1;
+        }
+    }
+    int status =
+        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
     StopScene();
+    if (exporter) {
+        std::string wrote, spriteSheet;
+        if (status == 0) {
+            if (const std::optional<std::string> error = exporter->Finish(wrote, spriteSheet)) {
+                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                status = 1;
+            }
+        }
+        if (status == 0 && options.Stats) PrintStats(stats);
+        if (status == 0) std::fprintf(stderr, "particleplayer render: %s\n", wrote.c_str());
+        if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
+        return status;
+    }
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());

@@ -14,9 +14,9 @@ struct PalettedFrame {
 };
 
 // Chooses the palette from pixels given as B, G, R byte triples (a trailing partial triple is
-// ignored). A frame of at most 256 distinct colours keeps them exactly; otherwise the colours
-// are split by median cut into 256 groups, each drawn as its pixels' mean, and every pixel
-// takes the nearest of those.
-PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr);
+// ignored). A frame of at most maxColours (1 to 256) distinct colours keeps them exactly;
+// otherwise the colours are split by median cut into that many groups, each drawn as its
+// pixels' mean, and every pixel takes the nearest of those.
+PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr, size_t maxColours = 256);
 
 }  // namespace pp
