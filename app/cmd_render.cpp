@@ -384,6 +384,7 @@ int RunRender(CommandArgs args) {
         std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
         return 1;
     }
+    output.Sheet = options.Export.Sheet;
     // The video is started before anything is drawn, so that a missing encoder costs nothing.
     VideoWriter video;
     if (options.Export.Any && !output.VideoPath.empty()) {

@@ -45,15 +45,19 @@ RgbaFrame AlphaFromBlackAndWhite(int32_t width, int32_t height, std::span<const 
     for (size_t p = 0; p < pixels; ++p) {
         const uint8_t* black = &overBlack[p * 3];
         const uint8_t* white = &overWhite[p * 3];
-        int alpha = 0;
+        // A channel that shows t of the white background through is 255 - t opaque. Per-step
+        // rounding lets the channels disagree by a few steps where many particles overlap;
+        // the middle of their range keeps the largest miss smallest. A colour brighter than
+        // its alpha could not be laid over black, so the brightest channel bounds alpha below.
+        int least = 255, most = 0, brightest = 0;
         for (int c = 0; c < 3; ++c) {
-            // A channel that shows t of the white background through is 255 - t opaque; a
-            // colour brighter than its alpha could not be laid over black, so it bounds alpha
-            // from below.
             const int through = std::max(0, white[c] - black[c]);
-            const int opaque = from == AlphaFrom::Coverage ? 255 - through : black[c];
-            alpha = std::max({alpha, opaque, int{black[c]}});
+            least = std::min(least, through);
+            most = std::max(most, through);
+            brightest = std::max(brightest, int{black[c]});
         }
+        const int covered = 255 - (least + most + 1) / 2;
+        const int alpha = from == AlphaFrom::Coverage ? std::max(covered, brightest) : brightest;
         uint8_t* out = &frame.Pixels[p * 4];
         out[0] = black[2];
         out[1] = black[1];

@@ -48,14 +48,18 @@ bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std
 std::optional<std::string> CheckExportOptions(ExportOptions& options, const std::string& out,
                                               int64_t frames);
 
-// Where the frames go: every frame into Folder or Video, or only the last one into File.
+// Where the frames go: every frame into Folder or Video, or only the last one into File
+// unless the file is a sheet of every frame.
 struct Output {
     std::filesystem::path Folder;
     std::filesystem::path File;
     std::filesystem::path VideoPath;
     VideoWriter* Video = nullptr;  // open while rendering into VideoPath
+    bool Sheet = false;
 
-    bool Wants(int64_t frame, int64_t frames) const { return File.empty() || frame == frames; }
+    bool Wants(int64_t frame, int64_t frames) const {
+        return File.empty() || Sheet || frame == frames;
+    }
     std::string PathOf(int64_t frame) const;
 };
 
