@@ -75,6 +75,8 @@ constexpr int64_t kMaxStress = 4000000;
 constexpr int64_t kStressPerEmitter = 2000;
 constexpr float kStressLifeSeconds = 2.0f;
 constexpr int64_t kStressWarmUpMs = 3000;
+// A loop starts after this long, so that the effects are as full as they get.
+constexpr int64_t kLoopWarmUpMs = 10000;
 
 // Taken while the program starts (static initialisation, after the dynamic loader): start-up
 // to the first frame is measured from here.
@@ -92,7 +94,10 @@ struct Options : ClockOptions {
     ExportOptions Export;  // background, size, crop, scale, sheet
 
     // Milliseconds of updates before frame 1: the scale scene's population builds up first.
-    int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
+    int64_t WarmUpMs() const {
+        if (Export.LoopFrames > 0) return std::max(kLoopWarmUpMs, Stress > 0 ? kStressWarmUpMs : 0);
+        return Stress > 0 ? kStressWarmUpMs : 0;
+    }
 };
 
 bool EndsWith(std::string_view path, std::string_view ending) {
@@ -166,7 +171,10 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     const bool video = VideoFormatOf(options.Out).has_value();
     if (options.Fps && !video) return "--fps is for .mp4, .webm and .gif outputs";
     if (video && !VideoRate(options)) return "a video at --frame-ms 0 or over 1000000 needs --fps";
-    if (auto error = CheckExportOptions(options.Export, options.Out, options.Frames)) return error;
+    if (auto error =
+            CheckExportOptions(options.Export, options.Out, options.Frames, options.FrameMs)) {
+        return error;
+    }
     return CheckClockRange(options, options.WarmUpMs());
 }
 
@@ -211,7 +219,8 @@ struct FrameStats {
     std::vector<double> Update, Submission, DrawCalls, Present, Output, Frame, Particles;
     int32_t Threads = 1;        // threads of the update and submission; above 1 they are wall times
     double SceneStartMs = 0.0;  // graphics, window, screen, sprites and effects
-    double WarmUpMs = 0.0;      // the scale scene's updates before frame 1
+    double WarmUpMs = 0.0;      // the updates before frame 1 (scale scene, loop)
+    int64_t WarmUpSpanMs = 0;   // the clock time they covered
     double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
 };
 
@@ -270,7 +279,7 @@ void PrintStats(const FrameStats& stats) {
                  stats.FirstFrameMs, stats.SceneStartMs);
     if (stats.WarmUpMs > 0.0) {
         std::fprintf(stderr, ", %lld ms of warm-up updates %.1f ms",
-                     static_cast<long long>(kStressWarmUpMs), stats.WarmUpMs);
+                     static_cast<long long>(stats.WarmUpSpanMs), stats.WarmUpMs);
     }
     std::fputs(")\n", stderr);
 }
@@ -384,7 +393,7 @@ int RunRender(CommandArgs args) {
         std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
         return 1;
     }
-    output.Sheet = options.Export.Sheet;
+    output.Every = options.Export.Sheet || options.Export.LoopFrames > 0;
     // The video is started before anything is drawn, so that a missing encoder costs nothing.
     VideoWriter video;
     if (options.Export.Any && !output.VideoPath.empty()) {
@@ -437,15 +446,18 @@ int RunRender(CommandArgs args) {
             StopScene();
             return 1;
         }
+    }
+    if (options.WarmUpMs() > 0) {
         const auto warmUpStart = std::chrono::steady_clock::now();
         WarmUp(shown, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
+        stats.WarmUpSpanMs = options.WarmUpMs();
     }
     std::optional<FrameExporter> exporter;
     if (options.Export.Any) {
         exporter.emplace(options.Export, output, options.Frames, options.FrameMs,
                          output.VideoPath.empty() ? FrameRate{} : *VideoRate(options));
-        if (const std::optional<std::string> error = exporter->Start()) {
+        if (const std::optional<std::string> error = exporter->Start(shown)) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
             StopScene();
             return 1;

@@ -154,7 +154,7 @@ std::string SizeText(int64_t width, int64_t height) {
 bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std::string>& error) {
     const std::string_view name = walk.Name();
     if (name != "--background" && name != "--size" && name != "--crop" && name != "--scale" &&
-        name != "--alpha-from" && name != "--sheet") {
+        name != "--alpha-from" && name != "--sheet" && name != "--loop") {
         return false;
     }
     options.Any = true;
@@ -175,6 +175,15 @@ bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std
             error = "--scale wants a factor from 0.01 to 16, not '" + value + "'";
         }
         options.Scale = scale;
+    } else if (name == "--loop") {
+        double seconds = 0.0;
+        const auto [end, code] =
+            std::from_chars(value.data(), value.data() + value.size(), seconds);
+        if (code != std::errc() || end != value.data() + value.size() || !(seconds >= 0.05) ||
+            !(seconds <= 600.0)) {
+            error = "--loop wants seconds from 0.05 to 600, not '" + value + "'";
+        }
+        options.LoopSeconds = seconds;
     } else if (name == "--alpha-from") {
         options.AlphaGiven = true;
         if (value == "coverage") {
@@ -200,8 +209,19 @@ bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std
 }
 
 std::optional<std::string> CheckExportOptions(ExportOptions& options, const std::string& out,
-                                              int64_t frames) {
+                                              int64_t& frames, int64_t frameMs) {
     if (!options.Any) return std::nullopt;
+    if (options.LoopSeconds > 0.0) {
+        if (frameMs <= 0) return "--loop needs --frame-ms above 0";
+        // A quarter of the loop, drawn after it, is cross-faded into its start.
+        options.LoopFrames = std::max<int64_t>(
+            2, std::llround(options.LoopSeconds * 1000.0 / static_cast<double>(frameMs)));
+        options.FadeFrames = std::max<int64_t>(1, options.LoopFrames / 4);
+        frames = options.LoopFrames + options.FadeFrames;
+        if (frames > 99999) return "--loop at this --frame-ms draws more than 99999 frames";
+    }
+    // The frames written: a loop's own, without those faded into its start.
+    const int64_t shown = options.LoopFrames > 0 ? options.LoopFrames : frames;
     const bool video = VideoFormatOf(out).has_value();
     if (options.AlphaGiven && !options.Transparent()) {
         return "--alpha-from is for --background transparent";
@@ -221,8 +241,9 @@ std::optional<std::string> CheckExportOptions(ExportOptions& options, const std:
     }
     if (options.CropAuto && options.Crop) return "--crop is auto or one box, not both";
     const int64_t framePixels = int64_t{size.Width} * size.Height;
-    if (options.CropAuto && frames * framePixels * 4 > kMaxHeldBytes) {
-        return "--crop auto holds the whole clip: " + std::to_string(frames) + " frames of " +
+    if (options.HoldsClip() && frames * framePixels * 4 > kMaxHeldBytes) {
+        return std::string(options.CropAuto ? "--crop auto" : "--loop") +
+               " holds the whole clip: " + std::to_string(frames) + " frames of " +
                SizeText(size.Width, size.Height) + " need " +
                std::to_string(frames * framePixels * 4 >> 20) +
                " MB, above 2048 MB; give the box or fewer frames";
@@ -237,13 +258,13 @@ std::optional<std::string> CheckExportOptions(ExportOptions& options, const std:
     if (!options.Sheet) return std::nullopt;
     if (!EndsWith(out, ".png")) return "--sheet writes one .png picture; give --out SHEET.png";
     if (options.Columns == 0) {
-        options.Columns = static_cast<int32_t>(std::ceil(std::sqrt(static_cast<double>(frames))));
-        options.Rows = static_cast<int32_t>((frames + options.Columns - 1) / options.Columns);
+        options.Columns = static_cast<int32_t>(std::ceil(std::sqrt(static_cast<double>(shown))));
+        options.Rows = static_cast<int32_t>((shown + options.Columns - 1) / options.Columns);
     }
-    if (int64_t{options.Columns} * options.Rows < frames) {
+    if (int64_t{options.Columns} * options.Rows < shown) {
         return "--sheet " + std::to_string(options.Columns) + "x" + std::to_string(options.Rows) +
                " holds " + std::to_string(options.Columns * options.Rows) + " frames, not " +
-               std::to_string(frames);
+               std::to_string(shown);
     }
     const int64_t sheetW = options.Columns * cellW;
     const int64_t sheetH = options.Rows * cellH;
@@ -296,7 +317,17 @@ PixelBox FrameExporter::CutBox() const {
     return output_.VideoPath.empty() || options_.Scale != 1.0 ? box : EvenBox(box);
 }
 
-std::optional<std::string> FrameExporter::Start() {
+std::optional<std::string> FrameExporter::Start(particleplayer::World& world) {
+    if (options_.LoopFrames > 0) {
+        for (const particleplayer::Effect effect : world.Effects()) {
+            const auto extras = world.Extras(effect);
+            if (extras.Ok() && (extras.Value.BurstCount > 0 || extras.Value.Duration > 0.0f)) {
+                return std::string(
+                    "--loop is for effects that emit steadily without end; one of these comes "
+                    "in bursts (Burst) or stops (Duration)");
+            }
+        }
+    }
     const int32_t width = options_.Size.Width, height = options_.Size.Height;
     const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
     background_ = RgbaFrame{width, height, std::vector<uint8_t>(pixels * 4)};
@@ -323,12 +354,12 @@ std::optional<std::string> FrameExporter::Start() {
     const bool video = !output_.VideoPath.empty();
     cellWidth_ = Scaled(box.Width, options_.Scale, video && options_.Scale != 1.0);
     cellHeight_ = Scaled(box.Height, options_.Scale, video && options_.Scale != 1.0);
-    if (options_.Sheet && !options_.CropAuto) {
+    if (options_.Sheet && !options_.HoldsClip()) {
         sheet_ = RgbaFrame{options_.Columns * cellWidth_, options_.Rows * cellHeight_, {}};
         sheet_.Pixels.resize(static_cast<size_t>(sheet_.Width) *
                              static_cast<size_t>(sheet_.Height) * 4);
     }
-    if (video && !options_.CropAuto) return OpenVideo(cellWidth_, cellHeight_);
+    if (video && !options_.HoldsClip()) return OpenVideo(cellWidth_, cellHeight_);
     return std::nullopt;
 }
 
@@ -355,10 +386,27 @@ std::optional<std::string> FrameExporter::TakeFrame(particleplayer::World& world
     } else {
         drawn = OpaqueFrame(width, height, black_);
     }
-    if (!options_.CropAuto) return Emit(frame, drawn);
-    GrowLitBox(drawn, background_, lit_);
+    if (!options_.HoldsClip()) return Emit(frame, drawn);
     held_.push_back(std::move(drawn));
     return std::nullopt;
+}
+
+// Frame i of the first FadeFrames is mixed with frame LoopFrames + i, which follows the loop's
+// last frame as frame i follows its first: the weight of the later one falls from almost all
+// to almost none, so the last frame leads into the first as into the frame after it.
+void FrameExporter::CrossFadeLoop() {
+    const int64_t n = options_.LoopFrames, fade = options_.FadeFrames;
+    if (static_cast<int64_t>(held_.size()) != n + fade) return;
+    for (int64_t i = 0; i < fade; ++i) {
+        std::vector<uint8_t>& early = held_[static_cast<size_t>(i)].Pixels;
+        const std::vector<uint8_t>& late = held_[static_cast<size_t>(n + i)].Pixels;
+        const int64_t weight = i + 1;  // of the early frame, out of fade + 1
+        for (size_t b = 0; b < early.size() && b < late.size(); ++b) {
+            early[b] = static_cast<uint8_t>(
+                (early[b] * weight + late[b] * (fade + 1 - weight) + (fade + 1) / 2) / (fade + 1));
+        }
+    }
+    held_.resize(static_cast<size_t>(n));
 }
 
 std::optional<std::string> FrameExporter::Emit(int64_t frame, const RgbaFrame& drawn) {
@@ -381,7 +429,14 @@ std::optional<std::string> FrameExporter::Emit(int64_t frame, const RgbaFrame& d
 }
 
 std::optional<std::string> FrameExporter::Finish(std::string& wrote, std::string& spriteSheet) {
+    if (options_.LoopFrames > 0) {
+        CrossFadeLoop();
+        frames_ = options_.LoopFrames;
+    }
     if (options_.CropAuto) {
+        for (const RgbaFrame& frame : held_) GrowLitBox(frame, background_, lit_);
+    }
+    if (options_.HoldsClip()) {
         const PixelBox box = CutBox();
         const bool video = !output_.VideoPath.empty();
         cellWidth_ = Scaled(box.Width, options_.Scale, video && options_.Scale != 1.0);

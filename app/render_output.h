@@ -33,20 +33,26 @@ struct ExportOptions {
     double Scale = 1.0;
     bool Sheet = false;
     int32_t Columns = 0, Rows = 0;  // 0: chosen from the frame count (--sheet auto)
+    double LoopSeconds = 0.0;       // --loop; 0 for none
+    int64_t LoopFrames = 0;         // the loop's frames, and the frames after them that are
+    int64_t FadeFrames = 0;         // cross-faded into its first ones (CheckExportOptions)
     bool Any = false;               // one of the options was given
 
     bool Transparent() const { return Under == Background::Transparent; }
+    // The whole clip is held until its end: for the box of its lit pixels or its loop.
+    bool HoldsClip() const { return CropAuto || LoopFrames > 0; }
 };
 
 // Reads the walker's current option when it is one of render's export options and returns
 // true; `error` then holds the message for a bad value. False for any other argument.
 bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std::string>& error);
 
-// The options' message when they do not go together or with `out` and `frames`, or when the
-// frames, a held clip or a sheet would not fit in memory or a file: all checked before
-// anything is drawn. Fills in the sheet's columns and rows when chosen automatically.
+// The options' message when they do not go together or with `out`, `frames` and `frameMs`,
+// or when the frames, a held clip or a sheet would not fit in memory or a file: all checked
+// before anything is drawn. Fills in the sheet's columns and rows when chosen automatically,
+// and for --loop the frames to draw in place of `frames`.
 std::optional<std::string> CheckExportOptions(ExportOptions& options, const std::string& out,
-                                              int64_t frames);
+                                              int64_t& frames, int64_t frameMs);
 
 // Where the frames go: every frame into Folder or Video, or only the last one into File
 // unless the file is a sheet of every frame.
@@ -55,10 +61,10 @@ struct Output {
     std::filesystem::path File;
     std::filesystem::path VideoPath;
     VideoWriter* Video = nullptr;  // open while rendering into VideoPath
-    bool Sheet = false;
+    bool Every = false;            // a .png file that is a sheet or a loop takes every frame too
 
     bool Wants(int64_t frame, int64_t frames) const {
-        return File.empty() || Sheet || frame == frames;
+        return File.empty() || Every || frame == frames;
     }
     std::string PathOf(int64_t frame) const;
 };
@@ -70,9 +76,10 @@ class FrameExporter {
     FrameExporter(const ExportOptions& options, Output& output, int64_t frames, int64_t frameMs,
                   FrameRate rate);
 
-    // Before the first frame, with the screen open: the background set and the video opened
-    // when its size is known already. A one-line reason on failure.
-    std::optional<std::string> Start();
+    // Before the first frame, with the screen open and the effects loaded: a loop's effects
+    // checked, the background set and the video opened when its size is known already. A
+    // one-line reason on failure.
+    std::optional<std::string> Start(particleplayer::World& world);
 
     // Takes frame `frame` (1 to frames) just drawn into the screen: read back, redrawn over
     // white for transparency, then cut, scaled and written, or held for the clip's box.
@@ -85,6 +92,7 @@ class FrameExporter {
 
   private:
     std::optional<std::string> Emit(int64_t frame, const RgbaFrame& drawn);
+    void CrossFadeLoop();
     std::optional<std::string> OpenVideo(int32_t width, int32_t height);
     PixelBox CutBox() const;
 

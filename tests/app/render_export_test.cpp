@@ -302,5 +302,24 @@ TEST_F(RenderExport, VideoKeepsTheFramesAlpha) {
     }
 }
 
+// A loop's last frame leads into its first by no larger a step than any two neighbours take;
+// 1 s at 40 ms is 25 frames.
+TEST_F(RenderExport, ALoopsEndLeadsIntoItsStart) {
+    ASSERT_EQ(Run("5, 2", {"--loop", "1", "--out", Out("loop")}).Status, 0);
+    std::vector<Picture> frames;
+    for (int k = 1; k <= 26; ++k) frames.push_back(ReadPng(FrameFile(Out("loop"), k)));
+    ASSERT_TRUE(frames[25].Rgba.empty());
+    const auto step = [](const Picture& a, const Picture& b) {
+        int64_t sum = 0;
+        for (size_t i = 0; i < a.Rgba.size() && i < b.Rgba.size(); ++i)
+            sum += std::abs(a.Rgba[i] - b.Rgba[i]);
+        return sum;
+    };
+    int64_t largest = 0;
+    for (int k = 0; k + 1 < 25; ++k) largest = std::max(largest, step(frames[k], frames[k + 1]));
+    EXPECT_GT(step(frames[24], frames[0]), 0);
+    EXPECT_LE(step(frames[24], frames[0]), largest);
+}
+
 }  // namespace
 }  // namespace pp
