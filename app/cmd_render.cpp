@@ -1,6 +1,7 @@
 // particleplayer render: the player's scene drawn without a display (the offscreen video
-// driver, a hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the
-// same arguments give the same files, byte for byte.
+// driver, a hidden window) on the virtual clock of simulate, written as PNG frames or a video,
+// or with the export options of render_output.h as transparent, cut, scaled, looped frames or
+// a sheet. A seed and the same arguments give the same files, byte for byte.
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,6 +39,8 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
+    "                             [--background B] [--size WxH] [--crop C] [--scale F]\n"
+    "                             [--alpha-from A] [--sheet S] [--loop SECONDS]\n"
     "                             [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
@@ -61,7 +64,17 @@ constexpr const char* kUsage =
     "them all, and frame k is drawn at 1000 (or T) + 3000 + k * MS.\n"
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
-    "pixels are the same for every N.\n";
+    "pixels are the same for every N.\n"
+    "Taking effects out (none of these changes anything when left out):\n"
+    "--background transparent|#RRGGBB|PICTURE.png draws over nothing (frames with straight\n"
+    "alpha: RGBA PNGs, VP9 with alpha in a .webm, a GIF with one transparent colour; not an\n"
+    ".mp4), a colour or a picture of the frame's size instead of black. --alpha-from\n"
+    "coverage|brightness: alpha from what shows through (default) or the brightest channel.\n"
+    "--size WxH (1 to 4096) sets the frame. --crop X,Y,W,H cuts every frame at that box,\n"
+    "--crop auto at the box of every lit pixel of the clip plus 4; --scale F (0.01 to 16)\n"
+    "then resamples it. --sheet COLSxROWS|auto puts every frame into one .png with a\n"
+    "TexturePacker JSON file beside it and prints its SpriteSheet line. --loop SECONDS starts\n"
+    "after 10 s of updates and cross-fades a quarter more into the start, so the clip loops.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;

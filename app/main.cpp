@@ -27,6 +27,7 @@ const Command kCommands[] = {
     {"render", RunRender,
      "render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] [--stats] [--stress N]\n"
      "         [--threads N]\n"
+     "         [--background B] [--size WxH] [--crop C] [--scale F] [--sheet S] [--loop SEC]\n"
      "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
      "      frames as PNGs"},
