@@ -14,6 +14,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "app/png_writer.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -70,6 +71,7 @@ Miss OverDifference(const Picture& straight, const Picture& opaque, std::array<i
 // VP9 decoder of libvpx reads the alpha that FFmpeg's own leaves out.
 std::vector<std::vector<uint8_t>> DecodeAlpha(const std::string& path) {
     std::vector<std::vector<uint8_t>> frames;
+    av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* format = nullptr;
     if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return frames;
     avformat_find_stream_info(format, nullptr);
@@ -183,6 +185,45 @@ TEST_F(RenderExport, TransparentFramesOverAColourGiveWhatDrawingOverItGives) {
     for (size_t i = 0; i < glow.Rgba.size(); i += 4) {
         const uint8_t brightest = std::max({glow.Rgba[i], glow.Rgba[i + 1], glow.Rgba[i + 2]});
         ASSERT_TRUE(glow.Rgba[i + 3] == 0 || brightest == 255) << i / 4;
+    }
+}
+
+// A picture under the particles: one of a single colour draws what that colour does, and a
+// gradient shows as it is where nothing is drawn (rows of an odd width, 243 x 161).
+TEST_F(RenderExport, APictureBackgroundLiesUnderTheParticles) {
+    std::vector<uint8_t> flat, gradient;
+    for (int y = 0; y < 161; ++y) {
+        for (int x = 0; x < 243; ++x) {
+            flat.insert(flat.end(), {64, 128, 192, 255});
+            gradient.insert(gradient.end(), {uint8_t(x), uint8_t(y), uint8_t(x ^ y), 255});
+        }
+    }
+    const auto write = [&](const std::string& name, const std::vector<uint8_t>& rgba) {
+        const auto png = EncodePngFromRgba(243, 161, rgba);
+        ASSERT_TRUE(png && !WriteFileAtomically(Out(name), *png));
+    };
+    write("flat.png", flat);
+    write("gradient.png", gradient);
+    for (const auto& [under, out] : {std::pair{"#4080C0", "colour.png"},
+                                     {"flat.png", "overflat.png"},
+                                     {"gradient.png", "drawn.png"}}) {
+        const std::string value = under[0] == '#' ? std::string(under) : Out(under);
+        ASSERT_EQ(
+            Run("5, 6", {"--size", "243x161", "--background", value, "--out", Out(out)}).Status, 0)
+            << under;
+    }
+    EXPECT_EQ(ReadPng(Out("overflat.png")).Rgba, ReadPng(Out("colour.png")).Rgba);
+    const Picture drawn = ReadPng(Out("drawn.png"));
+    ASSERT_EQ(drawn.Rgba.size(), gradient.size());
+    size_t same = 0;
+    for (size_t i = 0; i < gradient.size(); ++i) same += drawn.Rgba[i] == gradient[i];
+    EXPECT_GT(same, gradient.size() * 3 / 4);  // the effect covers less than a quarter
+    EXPECT_LT(same, gradient.size());
+    for (int y : {0, 160}) {
+        for (int x : {0, 242}) {
+            EXPECT_TRUE(
+                std::equal(drawn.At(x, y), drawn.At(x, y) + 4, &gradient[(y * 243 + x) * 4]));
+        }
     }
 }
 
