@@ -149,6 +149,58 @@ std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
+// A JSON string of the text: quotes, backslashes and control characters escaped.
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// The sheet's frames in the TexturePacker JSON-array layout: each cell's rectangle, left to
+// right and top to bottom, with its duration, and one tag that loops over all of them.
+std::string SheetJson(int64_t frames, int32_t columns, int32_t cellWidth, int32_t cellHeight,
+                      int64_t frameMs, const std::string& image, int32_t width, int32_t height) {
+    std::string text = "{\"frames\": [\n";
+    const auto add = [&text](const char* key, int64_t value, const char* after) {
+        text += std::string("\"") + key + "\": ";
+        AppendJsonInt(text, value);
+        text += after;
+    };
+    for (int64_t k = 0; k < frames; ++k) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%05lld", static_cast<long long>(k + 1));
+        text += std::string("  {\"filename\": \"") + name + "\", \"frame\": {";
+        add("x", k % columns * cellWidth, ", ");
+        add("y", k / columns * cellHeight, ", ");
+        add("w", cellWidth, ", ");
+        add("h", cellHeight, "}, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": {");
+        add("x", 0, ", ");
+        add("y", 0, ", ");
+        add("w", cellWidth, ", ");
+        add("h", cellHeight, "}, \"sourceSize\": {");
+        add("w", cellWidth, ", ");
+        add("h", cellHeight, "}, ");
+        add("duration", frameMs, k + 1 < frames ? "},\n" : "}\n");
+    }
+    text += "],\n\"meta\": {\"app\": \"particleplayer render\", \"image\": " + JsonString(image) +
+            ", \"format\": \"RGBA8888\", \"size\": {";
+    add("w", width, ", ");
+    add("h", height, "}, \"scale\": \"1\", \"frameTags\": [{\"name\": \"loop\", \"from\": 0, ");
+    add("to", frames - 1, ", \"direction\": \"forward\"}]}}\n");
+    return text;
+}
+
 }  // namespace
 
 bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std::string>& error) {
@@ -464,34 +516,9 @@ std::optional<std::string> FrameExporter::Finish(std::string& wrote, std::string
         if (auto error = WriteFileAtomically(output_.File.string(), *png)) return error;
         std::filesystem::path json = output_.File;
         json.replace_extension(".json");
-        std::string text = "{\"frames\": [\n";
-        for (int64_t k = 0; k < frames_; ++k) {
-            char name[32];
-            std::snprintf(name, sizeof name, "frame_%05lld", static_cast<long long>(k + 1));
-            const int64_t x = k % options_.Columns * cellWidth_;
-            const int64_t y = k / options_.Columns * cellHeight_;
-            const auto add = [&text](const char* key, int64_t value) {
-                text += std::string("\"") + key + "\": ";
-                AppendJsonInt(text, value);
-            };
-            text += std::string("  {\"filename\": \"") + name + "\", \"frame\": {";
-            add("x", x), text += ", ", add("y", y), text += ", ";
-            add("w", cellWidth_), text += ", ", add("h", cellHeight_);
-            text += "}, \"rotated\": false, \"trimmed\": false, \"spriteSourceSize\": {";
-            add("x", 0), text += ", ", add("y", 0), text += ", ";
-            add("w", cellWidth_), text += ", ", add("h", cellHeight_);
-            text += "}, \"sourceSize\": {";
-            add("w", cellWidth_), text += ", ", add("h", cellHeight_);
-            text += "}, ";
-            add("duration", frameMs_);
-            text += k + 1 < frames_ ? "},\n" : "}\n";
-        }
-        text += "],\n\"meta\": {\"app\": \"particleplayer render\", \"image\": \"" +
-                output_.File.filename().string() +
-                "\", \"format\": \"RGBA8888\", \"size\": {\"w\": " + std::to_string(sheet_.Width) +
-                ", \"h\": " + std::to_string(sheet_.Height) +
-                "}, \"scale\": \"1\", \"frameTags\": [{\"name\": \"loop\", \"from\": 0, \"to\": " +
-                std::to_string(frames_ - 1) + ", \"direction\": \"forward\"}]}}\n";
+        const std::string text =
+            SheetJson(frames_, options_.Columns, cellWidth_, cellHeight_, frameMs_,
+                      output_.File.filename().string(), sheet_.Width, sheet_.Height);
         const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
                                              text.size());
         if (auto error = WriteFileAtomically(json.string(), bytes)) return error;

@@ -236,13 +236,13 @@ TEST_F(RenderExport, SheetCellsAreTheCutFramesAndAutoCropHoldsEveryLitPixel) {
     frames.insert(frames.end(), {"--out", Out("cut")});
     ASSERT_EQ(Run("5, 6", frames).Status, 0);
     auto sheet = cut;
-    sheet.insert(sheet.end(), {"--sheet", "5x3", "--out", Out("sheet.png")});
+    sheet.insert(sheet.end(), {"--sheet", "5x3", "--out", Out("sh\"eet.png")});
     const RunResult made = Run("5, 6", sheet);
     EXPECT_EQ(made.Out, "SpriteSheet = {Columns = 5, Rows = 3, Frames = 12, Rate = 25}\n");
-    const Picture atlas = ReadPng(Out("sheet.png"));
+    const Picture atlas = ReadPng(Out("sh\"eet.png"));
     ASSERT_EQ(atlas.Width, 5 * 75);
     ASSERT_EQ(atlas.Height, 3 * 55);
-    const std::string json = Slurp(Out("sheet.json"));
+    const std::string json = Slurp(Out("sh\"eet.json"));
     for (int k = 0; k < 15; ++k) {
         SCOPED_TRACE(k);
         const int x0 = k % 5 * 75, y0 = k / 5 * 55;
@@ -265,6 +265,9 @@ TEST_F(RenderExport, SheetCellsAreTheCutFramesAndAutoCropHoldsEveryLitPixel) {
         EXPECT_EQ(json.find(entry) != std::string::npos, k < 12) << json;
     }
     EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 15);
+    EXPECT_NE(json.find("\"image\": \"sh\\\"eet.png\", \"format\": \"RGBA8888\", \"size\": "
+                        "{\"w\": 375, \"h\": 165}"),
+              std::string::npos);
     size_t durations = 0;
     for (size_t at = json.find("\"duration\": 40}"); at != std::string::npos;
          at = json.find("\"duration\": 40}", at + 1)) {
