@@ -1,6 +1,7 @@
 // particleplayer render: the player's scene drawn without a display (the offscreen video
-// driver, a hidden window) on the virtual clock of simulate, written as PNG frames. A seed and the
-// same arguments give the same files, byte for byte.
+// driver, a hidden window) on the virtual clock of simulate, written as PNG frames or a video,
+// or with the export options of render_output.h as transparent, cut, scaled, looped frames or
+// a sheet. A seed and the same arguments give the same files, byte for byte.
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "app/commands.h"
 #include "app/play_session.h"
 #include "app/png_writer.h"
+#include "app/render_output.h"
 #include "app/scene.h"
 #include "app/video_writer.h"
 #include "effects/loader.h"
@@ -38,8 +40,9 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
-    "                             [--max-particles N] [--quiet] [EFFECT.txt[:SPRITE.png][@X,Y] "
-    "...]\n"
+    "                             [--max-particles N] [--quiet] [--background B] [--size WxH]\n"
+    "                             [--crop C] [--scale F] [--alpha-from A] [--sheet S]\n"
+    "                             [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
     "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
@@ -67,7 +70,17 @@ constexpr const char* kUsage =
     "particle budget: births beyond N live particles are dropped, in the same order on every\n"
     "run and thread count; one line on stderr says when.\n"
     "What 'particleplayer check' finds in the effect files goes to stderr, in check's lines,\n"
-    "unless --quiet is given.\n";
+    "unless --quiet is given.\n"
+    "Taking effects out (none of these changes anything when left out):\n"
+    "--background transparent|#RRGGBB|PICTURE.png draws over nothing (frames with straight\n"
+    "alpha: RGBA PNGs, VP9 with alpha in a .webm, a GIF with one transparent colour; not an\n"
+    ".mp4), a colour or a picture of the frame's size instead of black. --alpha-from\n"
+    "coverage|brightness: alpha from what shows through (default) or the brightest channel.\n"
+    "--size WxH (1 to 4096) sets the frame. --crop X,Y,W,H cuts every frame at that box,\n"
+    "--crop auto at the box of every lit pixel of the clip plus 4; --scale F (0.01 to 16)\n"
+    "then resamples it. --sheet COLSxROWS|auto puts every frame into one .png with a\n"
+    "TexturePacker JSON file beside it and prints its SpriteSheet line. --loop SECONDS starts\n"
+    "after 10 s of updates and cross-fades a quarter more into the start, so the clip loops.\n";
 
 // Frame numbers have five digits in file names, so that they sort.
 constexpr int64_t kMaxFrames = 99999;
@@ -81,6 +94,8 @@ constexpr int64_t kMaxStress = 4000000;
 constexpr int64_t kStressPerEmitter = 2000;
 constexpr float kStressLifeSeconds = 2.0f;
 constexpr int64_t kStressWarmUpMs = 3000;
+// A loop starts after this long, so that the effects are as full as they get.
+constexpr int64_t kLoopWarmUpMs = 10000;
 
 // Taken while the program starts (static initialisation, after the dynamic loader): start-up
 // to the first frame is measured from here.
@@ -97,6 +112,7 @@ struct Options : ClockOptions {
     int64_t Stress = 0;        // particles the scale scene keeps alive; 0 for none
     int64_t Threads = 0;       // 0: one per hardware thread
     int64_t MaxParticles = 0;  // 0: the default budget, with room for the scale scene
+    ExportOptions Export;      // background, size, crop, scale, sheet
 
     // The particle budget: the one given, or the library's default and the scale scene.
     int64_t Budget() const {
@@ -104,7 +120,10 @@ struct Options : ClockOptions {
     }
 
     // Milliseconds of updates before frame 1: the scale scene's population builds up first.
-    int64_t WarmUpMs() const { return Stress > 0 ? kStressWarmUpMs : 0; }
+    int64_t WarmUpMs() const {
+        if (Export.LoopFrames > 0) return std::max(kLoopWarmUpMs, Stress > 0 ? kStressWarmUpMs : 0);
+        return Stress > 0 ? kStressWarmUpMs : 0;
+    }
 };
 
 bool EndsWith(std::string_view path, std::string_view ending) {
@@ -112,10 +131,6 @@ bool EndsWith(std::string_view path, std::string_view ending) {
     std::string tail(path.substr(path.size() - ending.size()));
     for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return tail == ending;
-}
-
-bool EndsWithPng(std::string_view path) {
-    return EndsWith(path, ".png");
 }
 
 // Endings of picture and video files that render does not write: such a PATH is refused
@@ -149,7 +164,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return "";
-        } else if (ReadClockOption(walk, kMaxFrames, options, error)) {
+        } else if (ReadClockOption(walk, kMaxFrames, options, error) ||
+                   ReadExportOption(walk, options.Export, error)) {
             // Read, or `error` says why not.
         } else if (name == "--stats") {
             if (walk.HasInlineValue()) return "--stats takes no value";
@@ -186,49 +202,14 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
     const bool video = VideoFormatOf(options.Out).has_value();
     if (options.Fps && !video) return "--fps is for .mp4, .webm and .gif outputs";
     if (video && !VideoRate(options)) return "a video at --frame-ms 0 or over 1000000 needs --fps";
+    if (auto error =
+            CheckExportOptions(options.Export, options.Out, options.Frames, options.FrameMs)) {
+        return error;
+    }
     return CheckClockRange(options, options.WarmUpMs());
 }
 
-// Where the frames go: every frame into Folder or Video, or only the last one into File.
-struct Output {
-    std::filesystem::path Folder;
-    std::filesystem::path File;
-    std::filesystem::path VideoPath;
-    VideoWriter* Video = nullptr;  // open while rendering into VideoPath
-
-    bool Wants(int64_t frame, int64_t frames) const { return File.empty() || frame == frames; }
-    std::string PathOf(int64_t frame) const {
-        if (!File.empty()) return File.string();
-        char name[32];
-        std::snprintf(name, sizeof name, "frame_%05lld.png", static_cast<long long>(frame));
-        return (Folder / name).string();
-    }
-};
-
-// Creates the folder the frames go into; a one-line reason when that fails.
-std::optional<std::string> PrepareOutput(const std::string& out, Output& output) {
-    std::filesystem::path folder;
-    if (EndsWithPng(out)) {
-        output.File = out;
-        folder = output.File.parent_path();
-    } else if (VideoFormatOf(out)) {
-        output.VideoPath = out;
-        folder = output.VideoPath.parent_path();
-    } else {
-        output.Folder = out;
-        folder = output.Folder;
-    }
-    if (folder.empty()) return std::nullopt;
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) return "cannot create the folder " + folder.string() + ": " + error.message();
-    if (!std::filesystem::is_directory(folder, error)) {
-        return folder.string() + " is not a folder";
-    }
-    return std::nullopt;
-}
-
-void ReportProblem(const SceneProblem& problem) {
+void ReportProblem(const SceneProblem& problem, FrameSize size) {
     const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
     std::string what;
     switch (problem.What) {
@@ -236,7 +217,8 @@ void ReportProblem(const SceneProblem& problem) {
             what = std::string("cannot start ") + kOffscreenVideoName;
             break;
         case SceneProblem::NoWindow:
-            what = "cannot open the hidden 800 x 600 window";
+            what = "cannot open the hidden " + std::to_string(size.Width) + " x " +
+                   std::to_string(size.Height) + " window";
             break;
         case SceneProblem::NoScreen:
             what = "cannot get an OpenGL 3.3 context without a display";
@@ -268,7 +250,8 @@ struct FrameStats {
     std::vector<double> Update, Submission, DrawCalls, Present, Output, Frame, Particles;
     int32_t Threads = 1;        // threads of the update and submission; above 1 they are wall times
     double SceneStartMs = 0.0;  // graphics, window, screen, sprites and effects
-    double WarmUpMs = 0.0;      // the scale scene's updates before frame 1
+    double WarmUpMs = 0.0;      // the updates before frame 1 (scale scene, loop)
+    int64_t WarmUpSpanMs = 0;   // the clock time they covered
     double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
 };
 
@@ -327,7 +310,7 @@ void PrintStats(const FrameStats& stats) {
                  stats.FirstFrameMs, stats.SceneStartMs);
     if (stats.WarmUpMs > 0.0) {
         std::fprintf(stderr, ", %lld ms of warm-up updates %.1f ms",
-                     static_cast<long long>(kStressWarmUpMs), stats.WarmUpMs);
+                     static_cast<long long>(stats.WarmUpSpanMs), stats.WarmUpMs);
     }
     std::fputs(")\n", stderr);
 }
@@ -344,7 +327,7 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
 int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Options& options,
-                 const Output& output, FrameStats& stats) {
+                 const Output& output, FrameStats& stats, FrameExporter* exporter) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
@@ -358,11 +341,15 @@ int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Option
         }
         if (output.Wants(frame, options.Frames)) {
             const auto outputStart = std::chrono::steady_clock::now();
-            if (!ReadScreenPixels(pixels)) {
+            if (exporter != nullptr) {
+                if (const auto error = exporter->TakeFrame(world, frame)) {
+                    std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                    return 1;
+                }
+            } else if (!ReadScreenPixels(pixels)) {
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
-            }
-            if (const auto error = WriteFrame(output, frame, pixels)) {
+            } else if (const auto error = WriteFrame(output, frame, pixels)) {
                 std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
                 return 1;
             }
@@ -423,8 +410,8 @@ void ReportFindings(std::optional<PlaySession>& session, int64_t budget) {
 }
 
 // The given effects on a hidden window, loaded as play loads them.
-std::optional<SceneProblem> StartEffects(PlaySession& session) {
-    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden)) return problem;
+std::optional<SceneProblem> StartEffects(PlaySession& session, FrameSize size) {
+    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden, size)) return problem;
     session.Start();
     return std::nullopt;
 }
@@ -454,9 +441,15 @@ int RunRender(CommandArgs args) {
         std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
         return 1;
     }
+    output.Every = options.Export.Sheet || options.Export.LoopFrames > 0;
     // The video is started before anything is drawn, so that a missing encoder costs nothing.
     VideoWriter video;
-    if (!output.VideoPath.empty()) {
+    if (options.Export.Any && !output.VideoPath.empty()) {
+        if (const std::optional<VideoError> error = CheckVideoEncoder(output.VideoPath.string())) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
+            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
+        }
+    } else if (!output.VideoPath.empty()) {
         if (const std::optional<VideoError> error = video.Open(
                 output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options))) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
@@ -486,9 +479,10 @@ int RunRender(CommandArgs args) {
     if (options.Seed) shown.Seed(*options.Seed);
     FrameStats stats;
     const auto sceneStart = std::chrono::steady_clock::now();
+    const FrameSize size = options.Export.Size;
     if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session) : StartScene(world, kWindowHidden)) {
-        ReportProblem(*problem);
+            session ? StartEffects(*session, size) : StartScene(world, kWindowHidden, size)) {
+        ReportProblem(*problem, size);
         StopScene();
         return 1;
     }
@@ -503,13 +497,40 @@ int RunRender(CommandArgs args) {
             StopScene();
             return 1;
         }
+    }
+    if (options.WarmUpMs() > 0) {
         const auto warmUpStart = std::chrono::steady_clock::now();
         WarmUp(shown, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
+        stats.WarmUpSpanMs = options.WarmUpMs();
     }
-    int status = RenderFrames(shown, clock, options, output, stats);
+    std::optional<FrameExporter> exporter;
+    if (options.Export.Any) {
+        exporter.emplace(options.Export, output, options.Frames, options.FrameMs,
+                         output.VideoPath.empty() ? FrameRate{} : *VideoRate(options));
+        if (const std::optional<std::string> error = exporter->Start(shown)) {
+            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            StopScene();
+            return 1;
+        }
+    }
+    int status =
+        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
     budget.Check(shown);
     StopScene();
+    if (exporter) {
+        std::string wrote, spriteSheet;
+        if (status == 0) {
+            if (const std::optional<std::string> error = exporter->Finish(wrote, spriteSheet)) {
+                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                status = 1;
+            }
+        }
+        if (status == 0 && options.Stats) PrintStats(stats);
+        if (status == 0) std::fprintf(stderr, "particleplayer render: %s\n", wrote.c_str());
+        if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
+        return status;
+    }
     if (status == 0 && output.Video != nullptr) {
         if (const std::optional<std::string> error = video.Finish()) {
             std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());

@@ -7,14 +7,12 @@
 namespace pp {
 namespace {
 
-constexpr size_t kMaxColours = 256;
-
 uint32_t ColourAt(std::span<const uint8_t> bgr, size_t pixel) {
     const size_t i = pixel * 3;
     return uint32_t{bgr[i + 2]} << 16 | uint32_t{bgr[i + 1]} << 8 | uint32_t{bgr[i]};
 }
 
-// A set of up to kMaxColours colours with their indices, open addressing over twice as many
+// A set of up to 256 colours with their indices, open addressing over twice as many
 // slots so that probes stay short.
 class SmallColourMap {
   public:
@@ -39,14 +37,15 @@ class SmallColourMap {
 };
 
 // The frame's own colours when there are few enough, in increasing order.
-std::optional<PalettedFrame> ExactPalette(std::span<const uint8_t> bgr, size_t pixels) {
+std::optional<PalettedFrame> ExactPalette(std::span<const uint8_t> bgr, size_t pixels,
+                                          size_t maxColours) {
     SmallColourMap seen;
     std::vector<uint32_t> colours;
     for (size_t p = 0; p < pixels; ++p) {
         const uint32_t colour = ColourAt(bgr, p);
         const size_t slot = seen.Find(colour);
         if (seen.Holds(slot)) continue;
-        if (colours.size() == kMaxColours) return std::nullopt;
+        if (colours.size() == maxColours) return std::nullopt;
         seen.Put(slot, colour, 0);
         colours.push_back(colour);
     }
@@ -101,10 +100,10 @@ Box MakeBox(const std::vector<Cell>& cells, size_t begin, size_t end) {
 }
 
 // Splits the box with the most pixels times spread at the median pixel along its widest
-// channel, until there are kMaxColours boxes or none spans more than one cell.
-std::vector<Box> MedianCut(std::vector<Cell>& cells) {
+// channel, until there are maxColours boxes or none spans more than one cell.
+std::vector<Box> MedianCut(std::vector<Cell>& cells, size_t maxColours) {
     std::vector<Box> boxes{MakeBox(cells, 0, cells.size())};
-    while (boxes.size() < kMaxColours) {
+    while (boxes.size() < maxColours) {
         size_t widest = 0;
         uint64_t best = 0;
         for (size_t b = 0; b < boxes.size(); ++b) {
@@ -138,7 +137,7 @@ std::vector<Box> MedianCut(std::vector<Cell>& cells) {
     return boxes;
 }
 
-PalettedFrame MedianCutPalette(std::span<const uint8_t> bgr, size_t pixels) {
+PalettedFrame MedianCutPalette(std::span<const uint8_t> bgr, size_t pixels, size_t maxColours) {
     constexpr size_t kCells = 32 * 32 * 32;
     std::vector<Cell> grid(kCells);
     const auto keyOf = [](uint32_t colour) {
@@ -166,7 +165,7 @@ PalettedFrame MedianCutPalette(std::span<const uint8_t> bgr, size_t pixels) {
     };
     PalettedFrame frame;
     std::vector<std::array<int, 3>> entries;
-    for (const Box& box : MedianCut(cells)) {
+    for (const Box& box : MedianCut(cells, maxColours)) {
         std::array<uint64_t, 3> sum{};
         for (size_t i = box.Begin; i < box.End; ++i) {
             for (int c = 0; c < 3; ++c) sum[c] += cells[i].Sum[c];
@@ -198,11 +197,14 @@ PalettedFrame MedianCutPalette(std::span<const uint8_t> bgr, size_t pixels) {
 
 }  // namespace
 
-PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr) {
+PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr, size_t maxColours) {
     const size_t pixels = bgr.size() / 3;
+    maxColours = std::clamp<size_t>(maxColours, 1, 256);
     if (pixels == 0) return PalettedFrame{{0xFF000000u}, {}};
-    if (std::optional<PalettedFrame> exact = ExactPalette(bgr, pixels)) return std::move(*exact);
-    return MedianCutPalette(bgr, pixels);
+    if (std::optional<PalettedFrame> exact = ExactPalette(bgr, pixels, maxColours)) {
+        return std::move(*exact);
+    }
+    return MedianCutPalette(bgr, pixels, maxColours);
 }
 
 }  // namespace pp

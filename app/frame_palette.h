@@ -14,10 +14,10 @@ struct PalettedFrame {
 };
 
 // Chooses the palette from pixels given as B, G, R byte triples (a trailing partial triple is
-// ignored). A frame of at most 256 distinct colours keeps them exactly, in increasing order;
-// otherwise the colours are split by median cut into 256 groups, each drawn as its pixels' mean
-// (rounded), and every pixel takes the group nearest to the mean of its cell of 32 levels a
-// channel, the lower index where two are as near.
-PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr);
+// ignored). A frame of at most maxColours (1 to 256) distinct colours keeps them exactly, in
+// increasing order; otherwise the colours are split by median cut into that many groups, each
+// drawn as its pixels' mean (rounded), and every pixel takes the group nearest to the mean of its
+// cell of 32 levels a channel, the lower index where two are as near.
+PalettedFrame PaletteFromBgr(std::span<const uint8_t> bgr, size_t maxColours = 256);
 
 }  // namespace pp

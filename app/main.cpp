@@ -30,6 +30,7 @@ const Command kCommands[] = {
     {"render", RunRender,
      "render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T] [--out PATH] [--fps F]\n"
      "         [--stats] [--stress N] [--threads N] [--max-particles N] [--quiet]\n"
+     "         [--background B] [--size WxH] [--crop C] [--scale F] [--sheet S] [--loop SEC]\n"
      "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
      "      frames as PNGs or as an .mp4, .webm or .gif video of F frames a second"},

@@ -259,8 +259,8 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
     return effects;
 }
 
-std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags) {
-    return OpenSceneScreen(kPlayTitle, extraWindowFlags);
+std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags, FrameSize size) {
+    return OpenSceneScreen(kPlayTitle, extraWindowFlags, size);
 }
 
 void PausableClock::Pause() {

@@ -8,36 +8,51 @@
 
 namespace pp {
 
-std::optional<std::vector<uint8_t>> EncodePngFromBgr(int32_t width, int32_t height,
-                                                     std::span<const uint8_t> bgr) {
-    // Bounded so that width * 3 and the byte count stay far inside their types.
+namespace {
+
+std::optional<std::vector<uint8_t>> EncodePng(int32_t width, int32_t height,
+                                              std::span<const uint8_t> pixels, size_t channels,
+                                              png_uint_32 format) {
+    // Bounded so that the row and byte counts stay far inside their types.
     constexpr int32_t kMaxSide = 16384;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return std::nullopt;
-    const size_t rowBytes = static_cast<size_t>(width) * 3u;
-    if (bgr.size() != rowBytes * static_cast<size_t>(height)) return std::nullopt;
+    const size_t rowBytes = static_cast<size_t>(width) * channels;
+    if (pixels.size() != rowBytes * static_cast<size_t>(height)) return std::nullopt;
 
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
-    image.format = PNG_FORMAT_BGR;
+    image.format = format;
     // The fast setting encodes a frame several times sooner for files about a fifth larger;
     // previews are written far more often than they are kept.
     image.flags = PNG_IMAGE_FLAG_FAST;
     const auto stride = static_cast<png_int_32>(rowBytes);
     png_alloc_size_t size = 0;
     // The first call only measures; the second writes into a buffer of that size.
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, bgr.data(), stride, nullptr)) {
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), stride, nullptr)) {
         png_image_free(&image);
         return std::nullopt;
     }
     std::vector<uint8_t> png(size);
-    if (!png_image_write_to_memory(&image, png.data(), &size, 0, bgr.data(), stride, nullptr)) {
+    if (!png_image_write_to_memory(&image, png.data(), &size, 0, pixels.data(), stride, nullptr)) {
         png_image_free(&image);
         return std::nullopt;
     }
     png.resize(size);
     return png;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> EncodePngFromBgr(int32_t width, int32_t height,
+                                                     std::span<const uint8_t> bgr) {
+    return EncodePng(width, height, bgr, 3, PNG_FORMAT_BGR);
+}
+
+std::optional<std::vector<uint8_t>> EncodePngFromRgba(int32_t width, int32_t height,
+                                                      std::span<const uint8_t> rgba) {
+    return EncodePng(width, height, rgba, 4, PNG_FORMAT_RGBA);
 }
 
 std::optional<std::string> WriteFileAtomically(const std::string& path,

@@ -80,7 +80,8 @@ void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
                  detail.c_str(), advice);
 }
 
-std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags) {
+std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags,
+                                            FrameSize size) {
     // The runtime services first; the image-decoder registry already holds the BMP decoder.
     ClearVideoError();
     const bool graphics = InitGraphics() != 0;
@@ -91,20 +92,22 @@ std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWin
     // without ever showing anything.
     if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
     ClearVideoError();
-    if (WindowOpen(0, 0, 0, kSceneWidth, kSceneHeight, title, kSceneWindowFlags | extraWindowFlags,
+    if (WindowOpen(0, 0, 0, size.Width, size.Height, title, kSceneWindowFlags | extraWindowFlags,
                    nullptr) == nullptr) {
         return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
     ClearVideoError();
-    if (OpenScreenInWindow(WindowHandle(0), 0, 0, kSceneWidth, kSceneHeight, 0, 0, 0) == 0) {
+    if (OpenScreenInWindow(WindowHandle(0), 0, 0, size.Width, size.Height, 0, 0, 0) == 0) {
         return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();
     return std::nullopt;
 }
 
-std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags) {
-    if (std::optional<SceneProblem> problem = OpenSceneScreen(kSceneTitle, extraWindowFlags)) {
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags,
+                                       FrameSize size) {
+    if (std::optional<SceneProblem> problem =
+            OpenSceneScreen(kSceneTitle, extraWindowFlags, size)) {
         return problem;
     }
 

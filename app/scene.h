@@ -34,6 +34,12 @@ inline constexpr SceneEffect kScene[] = {
 
 inline constexpr int32_t kSceneWidth = 800;
 inline constexpr int32_t kSceneHeight = 600;
+// The screen's size: the scene's own unless a caller asks for another (its effects keep their
+// places).
+struct FrameSize {
+    int32_t Width = kSceneWidth;
+    int32_t Height = kSceneHeight;
+};
 inline constexpr char kSceneTitle[] = "SCREEN";
 // A caption with a system menu, centred on the desktop.
 inline constexpr uint32_t kSceneWindowFlags = 0x00C80001;
@@ -54,16 +60,19 @@ std::optional<SceneProblem> ChooseVideoDriver();
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
 // Starts the graphics services, opens window 0 (titled title, with
-// kSceneWindowFlags | extraWindowFlags) with its 800 x 600 screen and enables PNG. A problem
-// when any of them fails; call StopScene afterwards in either case.
-std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags);
+// kSceneWindowFlags | extraWindowFlags) with its screen (800 x 600 unless `size` says
+// otherwise) and enables PNG. A problem when any of them fails; call StopScene afterwards in
+// either case.
+std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags,
+                                            FrameSize size = {});
 
 // Starts the graphics services, opens window 0 (with
 // kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
 // effects with their sprites (from SceneFolder()), in that order. Missing or broken data files are
 // no problem: their effects run and draw nothing. Returns a problem, having loaded nothing, when
 // the window or the screen cannot be opened. Call StopScene afterwards in either case.
-std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags);
+std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags,
+                                       FrameSize size = {});
 
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
 // with `frame` (DrawFrame of platform/frame.h for the bare scene), a pass that handled one draws

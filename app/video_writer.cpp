@@ -95,7 +95,61 @@ bool GifTime(FrameRate rate, int64_t k, int64_t& start, int64_t& duration) {
     return start * num < next;
 }
 
+// A GIF frame from straight R, G, B, A rows: pixels at least half opaque keep their colour
+// (from a palette of 255), the others take the one transparent entry, 255.
+PalettedFrame PaletteWithClearColour(std::span<const uint8_t> rgba) {
+    constexpr uint8_t kHalf = 128;
+    const size_t pixels = rgba.size() / 4;
+    std::vector<uint8_t> shown;
+    shown.reserve(pixels * 3);
+    for (size_t p = 0; p < pixels; ++p) {
+        if (rgba[p * 4 + 3] < kHalf) continue;
+        shown.insert(shown.end(), {rgba[p * 4 + 2], rgba[p * 4 + 1], rgba[p * 4]});
+    }
+    PalettedFrame opaque = PaletteFromBgr(shown, 255);
+    PalettedFrame frame;
+    frame.Palette = std::move(opaque.Palette);
+    frame.Palette.resize(256, 0xFF000000u);
+    frame.Palette[255] = 0x00000000u;
+    frame.Indices.resize(pixels);
+    size_t next = 0;
+    for (size_t p = 0; p < pixels; ++p) {
+        frame.Indices[p] = rgba[p * 4 + 3] < kHalf ? uint8_t{255} : opaque.Indices[next++];
+    }
+    return frame;
+}
+
+// The format's encoder (or the one named), or a NoEncoder error.
+std::optional<VideoError> FindEncoder(const FormatInfo& info, const std::string& path,
+                                      std::string_view encoder, const AVCodec*& codec) {
+    // The libraries' own messages would add lines to the one the caller prints.
+    av_log_set_level(AV_LOG_QUIET);
+    codec = nullptr;
+    std::string tried;
+    std::array<const char*, 2> names = info.Encoders;
+    const std::string named(encoder);
+    if (!named.empty()) names = {named.c_str(), nullptr};
+    for (const char* name : names) {
+        if (name == nullptr || codec != nullptr) continue;
+        codec = avcodec_find_encoder_by_name(name);
+        tried += tried.empty() ? name : std::string(" or ") + name;
+    }
+    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO) {
+        return VideoError{VideoError::NoEncoder,
+                          std::string("this build of FFmpeg's libavcodec has no ") + info.Codec +
+                              " encoder (" + tried + ") for " + path};
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+std::optional<VideoError> CheckVideoEncoder(const std::string& path) {
+    const FormatInfo* info = FormatInfoOf(path);
+    if (info == nullptr) return VideoError{VideoError::Failed, path + " is not a video file name"};
+    const AVCodec* codec = nullptr;
+    return FindEncoder(*info, path, {}, codec);
+}
 
 std::optional<VideoFormat> VideoFormatOf(std::string_view path) {
     const FormatInfo* info = FormatInfoOf(path);
@@ -136,6 +190,7 @@ struct VideoWriter::State {
     AVFrame* Frame = nullptr;
     AVPacket* Packet = nullptr;
     FrameRate Rate;
+    bool Alpha = false;       // frames come as straight R, G, B, A and keep their alpha
     int64_t Index = 0;        // frames given so far
     int64_t Duration = 1;     // the latest frame's, in the encoder's time base
     bool FileExists = false;  // the temporary file was created and not yet renamed
@@ -178,7 +233,7 @@ VideoWriter::VideoWriter() = default;
 VideoWriter::~VideoWriter() = default;
 
 std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t width, int32_t height,
-                                            FrameRate rate, std::string_view encoder) {
+                                            FrameRate rate, std::string_view encoder, bool alpha) {
     const auto failed = [](std::string text) {
         return VideoError{VideoError::Failed, std::move(text)};
     };
@@ -191,23 +246,14 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
         return failed("a video's width and height are even numbers from 2 to 4096");
     }
     if (rate.Num <= 0 || rate.Den <= 0) return failed("a video's frame rate must be positive");
-
-    // The libraries' own messages would add lines to the one the caller prints.
-    av_log_set_level(AV_LOG_QUIET);
-    const AVCodec* codec = nullptr;
-    std::string tried;
-    std::array<const char*, 2> names = info->Encoders;
-    const std::string named(encoder);
-    if (!named.empty()) names = {named.c_str(), nullptr};
-    for (const char* name : names) {
-        if (name == nullptr || codec != nullptr) continue;
-        codec = avcodec_find_encoder_by_name(name);
-        tried += tried.empty() ? name : std::string(" or ") + name;
+    if (alpha && info->Format == VideoFormat::Mp4) {
+        return failed(
+            "an .mp4 (H.264) has no alpha channel; a .webm, a .gif or PNG frames keep it");
     }
-    if (codec == nullptr || codec->type != AVMEDIA_TYPE_VIDEO) {
-        return VideoError{VideoError::NoEncoder,
-                          std::string("this build of FFmpeg's libavcodec has no ") + info->Codec +
-                              " encoder (" + tried + ") for " + path};
+
+    const AVCodec* codec = nullptr;
+    if (std::optional<VideoError> missing = FindEncoder(*info, path, encoder, codec)) {
+        return missing;
     }
 
     auto state = std::make_unique<State>();
@@ -217,6 +263,7 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
     state->Width = width;
     state->Rate = rate;
     state->Height = height;
+    state->Alpha = alpha;
     int code = avformat_alloc_output_context2(&state->Format, nullptr, info->Muxer,
                                               state->Temporary.c_str());
     if (code < 0) return failed(state->Failure("no muxer", code));
@@ -237,7 +284,8 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
     // GIF counts time in hundredths of a second; the others count frames.
     context.time_base = paletted ? AVRational{1, 100} : AVRational{rate.Den, rate.Num};
     context.framerate = AVRational{rate.Num, rate.Den};
-    context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_YUV420P;
+    const AVPixelFormat yuv = alpha ? AV_PIX_FMT_YUVA420P : AV_PIX_FMT_YUV420P;
+    context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : yuv;
     // A key frame every two seconds, so that players can seek.
     context.gop_size =
         static_cast<int>(std::clamp<int64_t>(2 * int64_t{rate.Num} / rate.Den, 1, 600));
@@ -270,8 +318,8 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
     if (code < 0) return failed(state->Failure("out of memory", code));
     if (!paletted) {
         state->Scale =
-            sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, AV_PIX_FMT_YUV420P,
-                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
+            sws_getContext(width, height, alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_BGR24, width, height,
+                           yuv, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
                            nullptr, nullptr, nullptr);
         if (state->Scale == nullptr)
             return failed(state->Failure("no colour conversion", AVERROR(EINVAL)));
@@ -295,11 +343,21 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
 }
 
 std::optional<std::string> VideoWriter::AddFrameBgr(std::span<const uint8_t> bgr) {
+    if (state_ != nullptr && state_->Alpha) return "this video takes frames with alpha";
+    return AddFrame(bgr, 3);
+}
+
+std::optional<std::string> VideoWriter::AddFrameRgba(std::span<const uint8_t> rgba) {
+    if (state_ != nullptr && !state_->Alpha) return "this video takes frames without alpha";
+    return AddFrame(rgba, 4);
+}
+
+std::optional<std::string> VideoWriter::AddFrame(std::span<const uint8_t> pixels, size_t channels) {
     if (state_ == nullptr) return "no video is open";
     State& s = *state_;
-    const size_t rowBytes = static_cast<size_t>(s.Width) * 3;
-    if (bgr.size() != rowBytes * static_cast<size_t>(s.Height)) {
-        return "a frame of " + std::to_string(bgr.size()) + " bytes does not fit " +
+    const size_t rowBytes = static_cast<size_t>(s.Width) * channels;
+    if (pixels.size() != rowBytes * static_cast<size_t>(s.Height)) {
+        return "a frame of " + std::to_string(pixels.size()) + " bytes does not fit " +
                std::to_string(s.Width) + " x " + std::to_string(s.Height) + " pixels";
     }
     int64_t pts = s.Index++;
@@ -308,11 +366,12 @@ std::optional<std::string> VideoWriter::AddFrameBgr(std::span<const uint8_t> bgr
     int code = av_frame_make_writable(s.Frame);
     if (code < 0) return s.Failure("out of memory", code);
     if (s.Scale != nullptr) {
-        const uint8_t* const planes[1] = {bgr.data()};
+        const uint8_t* const planes[1] = {pixels.data()};
         const int strides[1] = {static_cast<int>(rowBytes)};
         sws_scale(s.Scale, planes, strides, 0, s.Height, s.Frame->data, s.Frame->linesize);
     } else {
-        const PalettedFrame paletted = PaletteFromBgr(bgr);
+        const PalettedFrame paletted =
+            channels == 4 ? PaletteWithClearColour(pixels) : PaletteFromBgr(pixels);
         // Unused entries are opaque black, so that none reads as a transparent colour.
         auto* palette = reinterpret_cast<uint32_t*>(s.Frame->data[1]);
         std::fill(palette, palette + 256, 0xFF000000u);

@@ -35,6 +35,10 @@ struct VideoError {
     std::string Text;  // one line
 };
 
+// The NoEncoder error that VideoWriter::Open would give for path, found without touching a
+// file; nullopt when the encoder is there.
+std::optional<VideoError> CheckVideoEncoder(const std::string& path);
+
 class VideoWriter {
   public:
     VideoWriter();
@@ -46,9 +50,11 @@ class VideoWriter {
     // Starts the video at path in the format its name asks for, width x height pixels (even
     // numbers from 2 to 4096) at `rate`. `encoder` names the encoder to use in place of the
     // format's usual one. A NoEncoder error, before any file is touched, when this FFmpeg has
-    // none for the format.
+    // none for the format. With alpha the frames keep their transparency: VP9 with an alpha
+    // plane (yuva420p) in a .webm, one transparent colour in a .gif; an .mp4 is refused.
     std::optional<VideoError> Open(const std::string& path, int32_t width, int32_t height,
-                                   FrameRate rate, std::string_view encoder = {});
+                                   FrameRate rate, std::string_view encoder = {},
+                                   bool alpha = false);
 
     // Adds the next frame, given as top-down rows of B, G, R bytes (width * 3 per row, no
     // padding). A GIF above 50 frames a second leaves out the frames that would show for
@@ -56,10 +62,16 @@ class VideoWriter {
     // one-line reason when it cannot.
     std::optional<std::string> AddFrameBgr(std::span<const uint8_t> bgr);
 
+    // The same for a video opened with alpha: top-down rows of R, G, B, A bytes with straight
+    // alpha. A GIF shows the pixels under half opaque as its transparent colour.
+    std::optional<std::string> AddFrameRgba(std::span<const uint8_t> rgba);
+
     // Writes what the encoder still holds and the file's end, and gives the file its name.
     std::optional<std::string> Finish();
 
   private:
+    std::optional<std::string> AddFrame(std::span<const uint8_t> pixels, size_t channels);
+
     struct State;
     std::unique_ptr<State> state_;
 };

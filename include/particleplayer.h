@@ -310,6 +310,12 @@ pp_status pp_vertices_runs(const pp_vertices* vertices, const pp_vertex_run** ru
 pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int hidden);
 /** Loads an image file as sprite number; needs an open screen. */
 pp_status pp_screen_load_sprite(int32_t number, const char* path);
+/** What pp_screen_draw clears to: black until set, and again once the screen closes. */
+pp_status pp_screen_set_background(uint8_t red, uint8_t green, uint8_t blue);
+/** A picture as the background: top-down R, G, B rows of the open screen's width x height
+ *  (size bytes, width * height * 3). */
+pp_status pp_screen_set_background_image(const uint8_t* rgb, size_t size, int32_t width,
+                                         int32_t height);
 /** Clears, updates the world when update is non-zero, draws its layer 0 and shows it. */
 pp_status pp_screen_draw(pp_world* world, int update);
 /** pp_screen_draw, with the time each part of the frame took written to *times. */

@@ -502,6 +502,21 @@ pp_status pp_screen_load_sprite(int32_t number, const char* path) {
         [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
 }
 
+pp_status pp_screen_set_background(uint8_t red, uint8_t green, uint8_t blue) {
+    return particleplayer::SetBackground(red, green, blue).Ok() ? PP_OK : PP_ERROR_STATE;
+}
+
+pp_status pp_screen_set_background_image(const uint8_t* rgb, size_t size, int32_t width,
+                                         int32_t height) {
+    if (rgb == nullptr) return PP_ERROR_NULL;
+    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
+    return Guard([&] {
+        return particleplayer::SetBackgroundImage({rgb, size}, width, height).Ok()
+                   ? PP_OK
+                   : PP_ERROR_ARGUMENT;
+    });
+}
+
 pp_status pp_screen_draw(pp_world* world, int update) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Report(world, particleplayer::DrawFrame(world->World, update != 0), PP_ERROR_STATE);

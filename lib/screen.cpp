@@ -88,6 +88,23 @@ Status LoadSprite(int32_t number, std::string_view path) {
     return {LoadWindowSprite(number, std::string(path))};
 }
 
+Status SetBackground(uint8_t red, uint8_t green, uint8_t blue) {
+    if (!WindowScreenOpen()) return {"no screen is open"};
+    pp::SetScreenBackground(int32_t{red} | int32_t{green} << 8 | int32_t{blue} << 16);
+    return {};
+}
+
+Status SetBackgroundImage(std::span<const uint8_t> rgb, int32_t width, int32_t height) {
+    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (width != pp::ScreenWidth() || height != pp::ScreenHeight()) {
+        return {"the background is " + std::to_string(width) + " x " + std::to_string(height) +
+                ", the screen " + std::to_string(pp::ScreenWidth()) + " x " +
+                std::to_string(pp::ScreenHeight())};
+    }
+    if (!pp::SetScreenBackgroundImage(rgb)) return {"the background's bytes do not fit its size"};
+    return {};
+}
+
 Status DrawFrame(World& world, bool update) {
     if (!WindowScreenOpen()) return {"no screen is open"};
     LoadSpriteFilesOf(world);

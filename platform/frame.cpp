@@ -20,7 +20,7 @@ void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
     timing.Threads = engine.Workers != nullptr ? engine.Workers->Threads() : 1;
     timing.WallTime = timing.WallTime || timing.Threads > 1;
     double (*const seconds)() = timing.WallTime ? &WallSeconds : &ThreadCpuSeconds;
-    FillScreen(0);
+    ClearToBackground();
     const double updateStart = seconds();
     if (update == FrameUpdate::Run) UpdateParticles(engine);
     const double drawStart = seconds();
@@ -47,7 +47,7 @@ void DrawFrame(Engine& engine, FrameUpdate update, FrameTiming* timing) {
         DrawTimedFrame(engine, update, *timing);
         return;
     }
-    FillScreen(0);
+    ClearToBackground();
     if (update == FrameUpdate::Run) UpdateParticles(engine);
     BeginQuads();
     DrawParticles(engine, 0, 0, 0);

@@ -36,6 +36,9 @@ struct ScreenState {
     int32_t Width = 0, Height = 0;          // the back buffer
     int32_t AreaWidth = 0, AreaHeight = 0;  // where it is shown in the window
     int32_t StretchToWindow = 0, RightOffset = 0, BottomOffset = 0;
+    // What a frame starts from: the colour word, or these top-down R, G, B rows when given.
+    int32_t BackgroundColour = 0;
+    std::vector<uint8_t> BackgroundRgb;
 };
 
 ScreenState& State() {
@@ -258,6 +261,39 @@ void FillScreen(int32_t colour) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void SetScreenBackground(int32_t colour) {
+    ScreenState& s = State();
+    s.BackgroundColour = colour;
+    s.BackgroundRgb.clear();
+}
+
+bool SetScreenBackgroundImage(std::span<const uint8_t> rgb) {
+    ScreenState& s = State();
+    if (!DeviceReady() || s.Host ||
+        rgb.size() != static_cast<size_t>(s.Width) * static_cast<size_t>(s.Height) * 3u) {
+        return false;
+    }
+    s.BackgroundRgb.assign(rgb.begin(), rgb.end());
+    return true;
+}
+
+void ClearToBackground() {
+    ScreenState& s = State();
+    if (s.BackgroundRgb.empty() || !DeviceReady() || s.Host) {
+        FillScreen(s.BackgroundColour);
+        return;
+    }
+    FlushQuadBatch();
+    BindBackBuffer();
+    // The back buffer is a texture whose first row is the top one, as the picture's rows are.
+    glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, s.Width, s.Height, GL_RGB, GL_UNSIGNED_BYTE,
+                    s.BackgroundRgb.data());
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
 int32_t EnsureScene() {
     return DeviceReady() ? 1 : 0;
 }
@@ -321,6 +357,8 @@ void ReleaseScreen() {
     s.Direct = false;
     s.Target = 0;
     s.BufferWidth = s.BufferHeight = 0;
+    s.BackgroundColour = 0;
+    s.BackgroundRgb.clear();
     SetWindowEventHook(nullptr);
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 struct SDL_Window;
@@ -25,6 +26,16 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
 
 // Clears the whole back buffer; colour holds red in bits 0-7, green 8-15, blue 16-23.
 void FillScreen(int32_t colour);
+
+// What ClearToBackground fills the back buffer with: a colour word as FillScreen takes it
+// (0, black, until set), or a picture of the screen's size as top-down rows of R, G, B bytes.
+// Closing the screen goes back to black. The picture is refused (false) without a window
+// screen or when its size is not the back buffer's.
+void SetScreenBackground(int32_t colour);
+bool SetScreenBackgroundImage(std::span<const uint8_t> rgb);
+
+// Clears the whole back buffer to the background: the frame's first step.
+void ClearToBackground();
 
 // Begins the frame's scene unless begun. Returns 1 while a scene is begun, 0 without screen.
 int32_t EnsureScene();

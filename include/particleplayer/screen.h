@@ -3,9 +3,9 @@
 ///
 /// The library can open one window with an OpenGL 3.3 core screen of a fixed size (through
 /// SDL2; the host may use SDL itself for its events), keep numbered sprites (PNG or BMP files)
-/// and draw a world's layer 0 into it: cleared to black, every particle a textured quad with
-/// its effect's blend factors, shown in the window. A hidden window draws the same pixels
-/// without a display (SDL's offscreen video driver works on any machine with Mesa).
+/// and draw a world's layer 0 into it: cleared to black (or a chosen background), every particle a
+/// textured quad with its effect's blend factors, shown in the window. A hidden window draws the
+/// same pixels without a display (SDL's offscreen video driver works on any machine with Mesa).
 ///
 /// The window, its screen and the sprites are one per process, shared by every world drawn
 /// into them; call these functions from the thread that opened the screen. Failures come back
@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -36,8 +37,16 @@ Status OpenScreen(const ScreenOptions& options);
 /// that sprite number draw with it. Needs an open screen.
 Status LoadSprite(int32_t number, std::string_view path);
 
-/// One frame: clears to black, updates the world (unless update is false), draws its layer 0
-/// and shows the frame.
+/// What DrawFrame clears to before it draws: black until set, and again once the screen
+/// closes. Factors that read the destination's alpha see 1 over any background.
+Status SetBackground(uint8_t red, uint8_t green, uint8_t blue);
+
+/// A picture as the background: top-down rows of R, G, B bytes (width * 3 each), exactly the
+/// open screen's size.
+Status SetBackgroundImage(std::span<const uint8_t> rgb, int32_t width, int32_t height);
+
+/// One frame: clears to the background (black unless set), updates the world (unless update is
+/// false), draws its layer 0 and shows the frame.
 Status DrawFrame(World& world, bool update = true);
 
 /// How long the parts of one frame took, in seconds. With one thread the update and the

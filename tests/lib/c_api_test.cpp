@@ -139,6 +139,9 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_screen_draw_timed(nullptr, 1, &times), PP_ERROR_NULL),
         ROW(pp_screen_draw_timed(world, 1, nullptr), PP_ERROR_NULL),
         ROW(pp_screen_draw_timed(world, 1, &times), PP_ERROR_STATE),
+        ROW(pp_screen_set_background(1, 2, 3), PP_ERROR_STATE),
+        ROW(pp_screen_set_background_image(nullptr, 3, 1, 1), PP_ERROR_NULL),
+        ROW(pp_screen_set_background_image(pixels, 3, 1, 1), PP_ERROR_STATE),
         ROW(pp_screen_read_pixels(nullptr, 3), PP_ERROR_NULL),
         ROW(pp_screen_read_pixels(pixels, 3), PP_ERROR_STATE),
         ROW(pp_renderer_create(nullptr), PP_ERROR_NULL),
@@ -291,6 +294,22 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     for (size_t i = 0; i < runCount; ++i) inRuns += runs[i].count;
     EXPECT_TRUE(count == 6 * static_cast<uint64_t>(times.quads) && inRuns == count) << count;
     pp_vertices_destroy(vertices);
+    // Over a colour the empty pixels take it; over a black picture it is the same frame.
+    ASSERT_TRUE(pp_screen_set_background(10, 20, 30) == PP_OK &&
+                pp_screen_draw(world, 0) == PP_OK &&
+                pp_screen_read_pixels(timed.data(), timed.size()) == PP_OK);
+    size_t empty = 0;
+    while (empty + 3 < screen.size() && screen[empty] + screen[empty + 1] + screen[empty + 2] != 0)
+        empty += 3;
+    EXPECT_TRUE(timed[empty] == 10 && timed[empty + 1] == 20 && timed[empty + 2] == 30);
+    std::vector<uint8_t> black(screen.size());
+    EXPECT_EQ(pp_screen_set_background_image(black.data(), black.size() - 3, kWidth, kHeight),
+              PP_ERROR_ARGUMENT);
+    ASSERT_TRUE(pp_screen_set_background_image(black.data(), black.size(), kWidth, kHeight) ==
+                    PP_OK &&
+                pp_screen_draw(world, 0) == PP_OK &&
+                pp_screen_read_pixels(timed.data(), timed.size()) == PP_OK);
+    EXPECT_TRUE(timed == screen);
     pp_screen_close();
 
     HostWindow host(kWidth, kHeight);
