@@ -1,7 +1,8 @@
-// A host that draws particleplayer's vertex array with its own OpenGL: its own window and
-// context, its own shader, one glDrawArrays per run with the run's blend pair. Sprites are not
-// loaded here: every quad is a white square with the particle's alpha, which is enough to show
-// that the bundled renderer can be replaced.
+// A host that draws particleplayer's quads with its own OpenGL: its own window and context,
+// one instance a particle expanded into its corners by the library's instance vertex shader,
+// one instanced draw per run with the run's blend pair. Sprites are not loaded here: every
+// quad is a white square with the particle's alpha, which is enough to show that the bundled
+// renderer can be replaced.
 //   own_renderer EFFECT.txt [--frames N --out FRAME.ppm]   (N frames on a virtual clock)
 #include <SDL.h>
 #include <epoxy/gl.h>
@@ -15,15 +16,8 @@
 
 namespace {
 
-const char* kVertex = R"(#version 330 core
-layout(location = 0) in vec2 Position;
-layout(location = 1) in vec4 Colour;
-out vec4 Tint;
-void main() {
-    gl_Position = vec4((Position.x + 0.5) / 400.0 - 1.0, 1.0 - (Position.y + 0.5) / 300.0, 0, 1);
-    Tint = Colour;
-})";
 const char* kFragment = R"(#version 330 core
+in vec2 Cell;
 in vec4 Tint;
 out vec4 Out;
 void main() { Out = Tint; })";
@@ -46,7 +40,8 @@ GLenum Factor(int32_t code) {
 GLuint Program() {
     const GLuint program = glCreateProgram();
     for (const auto& [kind, source] :
-         {std::pair{GL_VERTEX_SHADER, kVertex}, {GL_FRAGMENT_SHADER, kFragment}}) {
+         {std::pair{GL_VERTEX_SHADER, particleplayer::kInstanceVertexShader},
+          {GL_FRAGMENT_SHADER, kFragment}}) {
         const GLuint shader = glCreateShader(kind);
         glShaderSource(shader, 1, &source, nullptr);
         glCompileShader(shader);
@@ -88,15 +83,28 @@ int main(int argc, char** argv) {
     glGenBuffers(1, &vbo);
     glBindVertexArray(vao);
     glBindBuffer(GL_ARRAY_BUFFER, vbo);
-    using particleplayer::Vertex;
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex), (void*)offsetof(Vertex, X));
-    glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
-                          (void*)offsetof(Vertex, Red));
-    glEnableVertexAttribArray(0);
-    glEnableVertexAttribArray(1);
-    glUseProgram(Program());
+    using particleplayer::QuadInstance;
+    // Each instance's fields from the run's first instance on: GL 3.3 has no base instance.
+    auto pointAt = [](uint32_t first) {
+        const size_t base = first * sizeof(QuadInstance);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, sizeof(QuadInstance),
+                              (void*)(base + offsetof(QuadInstance, Left)));
+        glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, sizeof(QuadInstance),
+                              (void*)(base + offsetof(QuadInstance, Cos)));
+        glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, sizeof(QuadInstance),
+                              (void*)(base + offsetof(QuadInstance, U0)));
+        glVertexAttribPointer(3, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(QuadInstance),
+                              (void*)(base + offsetof(QuadInstance, Red)));
+    };
+    for (GLuint attribute = 0; attribute < 4; ++attribute) {
+        glEnableVertexAttribArray(attribute);
+        glVertexAttribDivisor(attribute, 1);
+    }
+    const GLuint program = Program();
+    glUseProgram(program);
+    glUniform2f(glGetUniformLocation(program, "Viewport"), 800.0f, 600.0f);
     glEnable(GL_BLEND);
-    particleplayer::VertexArray quads;
+    particleplayer::InstanceArray quads;
     for (long frame = 1; frames == 0 || frame <= frames; ++frame) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
@@ -105,14 +113,15 @@ int main(int argc, char** argv) {
         world.SetTime(frames > 0 ? static_cast<uint32_t>(1000 + 16 * frame)
                                  : 1000 + SDL_GetTicks());
         world.Update();
-        particleplayer::BuildVertices(world, quads);
+        particleplayer::BuildInstances(world, quads);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glBufferData(GL_ARRAY_BUFFER, quads.Vertices.size() * sizeof(Vertex), quads.Vertices.data(),
-                     GL_STREAM_DRAW);
+        glBufferData(GL_ARRAY_BUFFER, quads.Instances.size() * sizeof(QuadInstance),
+                     quads.Instances.data(), GL_STREAM_DRAW);
         for (const particleplayer::VertexRun& run : quads.Runs) {
             glBlendFunc(Factor(run.BlendSource), Factor(run.BlendDestination));
-            glDrawArrays(GL_TRIANGLES, run.First, run.Count);
+            pointAt(run.First);
+            glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, run.Count);
         }
         if (out != nullptr && frame == frames) {
             std::vector<uint8_t> rgb(800 * 600 * 3);
@@ -122,7 +131,7 @@ int main(int argc, char** argv) {
             std::fprintf(file, "P6\n800 600\n255\n");
             for (int row = 599; row >= 0; --row) std::fwrite(&rgb[row * 2400], 1, 2400, file);
             std::fclose(file);
-            std::printf("own_renderer: %zu quads in %zu runs\n", quads.Vertices.size() / 6,
+            std::printf("own_renderer: %zu quads in %zu runs\n", quads.Instances.size(),
                         quads.Runs.size());
         }
         SDL_GL_SwapWindow(window);
