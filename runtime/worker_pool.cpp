@@ -1,11 +1,19 @@
 #include "runtime/worker_pool.h"
 
 #include <algorithm>
+#include <chrono>
+
+#include "runtime/clock.h"
 
 namespace pp {
 namespace {
 
 constexpr uint64_t kIndexMask = 0xFFFFFFFFu;
+
+double WallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -76,12 +84,15 @@ void WorkerPool::WorkerLoop() {
 
 void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
     if (tasks == 0) return;
-    if (workers_.empty() || tasks == 1) {
+    if (workers_.empty() || tasks == 1 || alone_ > 0) {
+        if (alone_ > 0) --alone_;
         for (size_t k = 0; k < tasks; ++k) call(task, k);
         return;
     }
     // More tasks than the claim's index holds run on this thread after the others.
     const size_t shared = std::min<size_t>(tasks, kIndexMask);
+    const double wallStart = WallSeconds();
+    const double cpuStart = ThreadCpuSeconds();
     Begin(task, call, shared);
     size_t k;
     while (Claim(generation_, k)) {
@@ -89,6 +100,20 @@ void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
         finished_.fetch_add(1, std::memory_order_relaxed);
     }
     EndBeside();
+    // On a machine whose cores are all busy with other work, sharing the job costs more than
+    // it gains: the system takes this thread off its core to run the woken workers, and a
+    // worker taken off while it holds a task keeps this thread waiting. Either way the job
+    // took much longer than this thread worked on it. The next jobs then run on this thread
+    // alone: 1, 2, 4 ... up to kMostAlone jobs after each such job in a row, the first job with
+    // the workers again telling whether the machine is still busy.
+    const double wall = WallSeconds() - wallStart;
+    const double worked = ThreadCpuSeconds() - cpuStart;
+    if (wall > kLongJobSeconds && wall > 1.5 * worked) {
+        lonely_ = std::min(kMostAlone, lonely_ == 0 ? 1 : lonely_ * 2);
+        alone_ = lonely_;
+    } else {
+        lonely_ = 0;
+    }
     for (size_t rest = shared; rest < tasks; ++rest) call(task, rest);
 }
 

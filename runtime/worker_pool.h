@@ -3,7 +3,9 @@
 // returns when all calls have returned. Tasks are claimed one at a time in increasing order,
 // without a lock, by whichever thread is free; which thread runs which task is not fixed, so
 // a task must write only what belongs to it. A worker that wakes late finds the tasks taken
-// and is not waited for.
+// and is not waited for. When a shared job takes much longer than the calling thread worked
+// on it (the machine's cores are busy with other work), the next jobs run on the calling
+// thread alone for a while; the results are the same either way.
 #pragma once
 
 #include <atomic>
@@ -88,6 +90,12 @@ class WorkerPool {
     std::atomic<size_t> finished_{0};   // tasks that have returned
     size_t claimed_ = 0;                // tasks to wait for, once no more can be claimed
     std::atomic<bool> waiting_{false};  // the calling thread sleeps on done_
+    // Jobs of Run still to run on the calling thread alone, and how many the last slow shared
+    // job gave (see RunErased); only the calling thread reads or writes them.
+    static constexpr int32_t kMostAlone = 64;
+    static constexpr double kLongJobSeconds = 50e-6;
+    int32_t alone_ = 0;
+    int32_t lonely_ = 0;
 };
 
 }  // namespace pp
