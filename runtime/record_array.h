@@ -82,13 +82,12 @@ class RecordArray {
     void RemoveAll();
     template <class Rewriter>
     bool RewriteRemoving(Rewriter&& rewrite);
-    template <class ForEachChunk, class Rewriter>
-    bool RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach, Rewriter&& rewrite);
-    // The two halves of RewriteRemovingInChunks, for a caller that runs the chunks of several
-    // lists in one go: RewriteChunk compacts chunk k of `chunks` (records [Count() * k / chunks,
-    // Count() * (k + 1) / chunks)) in place and returns the end of its survivors, and may run
-    // for different chunks at the same time; JoinChunks then joins them, given every chunk's
-    // end in order. chunks is at least 2 and at most Count() and kMaxChunks.
+    // RewriteRemoving in chunks that may run at the same time: RewriteChunk compacts chunk k
+    // of `chunks` (records [Count() * k / chunks, Count() * (k + 1) / chunks)) in place and
+    // returns the end of its survivors; rewrite must then write nothing but `place`. JoinChunks
+    // joins them, given every chunk's end in order, so that the records, their order and the
+    // cursor come out as RewriteRemoving leaves them. chunks is at least 2 and at most Count()
+    // and kMaxChunks.
     template <class Rewriter>
     T* RewriteChunk(size_t k, size_t chunks, Rewriter& rewrite) {
         return CompactRange(ChunkBegin(k, chunks), ChunkBegin(k + 1, chunks), rewrite);
@@ -185,18 +184,6 @@ bool ListRewriteRemoving(RecordArray<T>& list, Rewriter&& rewrite) {
     return list.RewriteRemoving(rewrite);
 }
 
-// ListRewriteRemoving with the records split into `chunks` ranges of about equal size (at most
-// RecordArray::kMaxChunks) that may be rewritten at the same time: forEach(chunks, fn) must
-// call fn(k) once for every k in [0, chunks), on any threads, and return when all have
-// returned. Each range is compacted in place, then the ranges are joined in order, so the
-// records, their order and the cursor come out as ListRewriteRemoving leaves them. rewrite is
-// called concurrently and must write nothing but `place`.
-template <class T, class ForEachChunk, class Rewriter>
-bool ListRewriteRemovingInChunks(RecordArray<T>& list, size_t chunks, ForEachChunk&& forEach,
-                                 Rewriter&& rewrite) {
-    return list.RewriteRemovingInChunks(chunks, forEach, rewrite);
-}
-
 // The pass ListRewind + ListNext to the end, calling visit(record) for every record in order:
 // the cursor ends on the last record, as after that pass. visit must not touch the list.
 template <class T, class Visitor>
@@ -268,21 +255,6 @@ bool RecordArray<T>::RewriteRemoving(Rewriter&& rewrite) {
     count_ = static_cast<int32_t>(CompactRange(data_, data_ + count_, rewrite) - data_);
     cursor_ = count_ - 1;
     ShrinkIfSparse();
-    return true;
-}
-
-template <class T>
-template <class ForEachChunk, class Rewriter>
-bool RecordArray<T>::RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach,
-                                             Rewriter&& rewrite) {
-    const auto count = static_cast<size_t>(count_);
-    if (chunks > kMaxChunks) chunks = kMaxChunks;
-    if (chunks > count) chunks = count;
-    if (chunks <= 1) return RewriteRemoving(rewrite);
-    // Chunk k's survivors end at kept[k].
-    T* kept[kMaxChunks];
-    forEach(chunks, [&](size_t k) { kept[k] = RewriteChunk(k, chunks, rewrite); });
-    JoinChunks(chunks, kept);
     return true;
 }
 
