@@ -116,13 +116,13 @@ struct InstanceArray {
     std::vector<VertexRun> Runs;          ///< In drawing order; First and Count count instances.
 };
 
-/// A GLSL 3.30 vertex shader that expands a QuadInstance (attributes 0 to 5: Left, Top and
-/// Side; Cos and Sin; U0, V0, U1, V1; the colour as four normalised bytes) into corner
-/// gl_VertexID of a GL_TRIANGLE_STRIP of four vertices, with the corner formulas above, and
-/// hands the fragment shader `Cell` (texture coordinates) and `Tint` (colour, alpha). Set its
-/// uniform `Viewport` to the framebuffer's width and height in pixels. Where the driver has
-/// `precise` (GLSL 4.00, or GL_ARB_gpu_shader5) the corners are marked so that no product is
-/// fused with a sum.
+/// A GLSL 3.30 vertex shader that expands a QuadInstance (attribute 0: Left, Top and Side;
+/// 1: Cos and Sin; 2: U0, V0, U1, V1; 3: the colour as four normalised bytes; each advancing
+/// once per instance) into corner gl_VertexID of a GL_TRIANGLE_STRIP of four vertices, with the
+/// corner formulas above, and hands the fragment shader `Cell` (texture coordinates) and `Tint`
+/// (colour, alpha). Set its uniform `Viewport` to the framebuffer's width and height in pixels.
+/// Where the driver has `precise` (GLSL 4.00, or GL_ARB_gpu_shader5) the corners are marked so that
+/// no product is fused with a sum.
 extern const char* const kInstanceVertexShader;
 
 /// Replaces `out` with the quads of `layer` as they stand (no update), every particle moved
