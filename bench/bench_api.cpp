@@ -5,6 +5,9 @@
 // The renderer's draw of the player's scene into a host's window, straight beside the older
 // composing in the screen's back buffer with two full-frame copies, alternating in one run on
 // SDL's offscreen driver; the counter "straight/copies" is their ratio.
+// The public vertex array in its three forms beside the renderer's own submission of the same
+// world (its CPU time less the driver's GL calls), alternating in one run; the counters
+// "vertices/renderer", "indexed/renderer" and "instances/renderer" are their ratios.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
@@ -16,9 +19,11 @@
 #include "app/scene.h"
 #include "effects/loader.h"
 #include "particleplayer/renderer.h"
+#include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "particles/particles.h"
 #include "platform/host_context.h"
+#include "platform/quad_stats.h"
 #include "runtime/clock.h"
 
 namespace particleplayer {
@@ -94,59 +99,146 @@ double TimeDraw(Renderer& renderer, World& world, bool copies) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// A hidden window with its own GL 3.3 context on SDL's offscreen driver, for the renderer.
+struct HiddenWindow {
+    HiddenWindow() {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        if (chdir(PP_SOURCE_DIR) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        Window = SDL_CreateWindow("", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        Context = Window != nullptr ? SDL_GL_CreateContext(Window) : nullptr;
+    }
+    ~HiddenWindow() {
+        if (Context != nullptr) SDL_GL_DeleteContext(Context);
+        if (Window != nullptr) SDL_DestroyWindow(Window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    SDL_Window* Window = nullptr;
+    SDL_GLContext Context = nullptr;
+};
+
 // The scene three seconds in, drawn through the renderer in a hidden window's own context:
 // each iteration draws it straight (the time reported) and through the copies.
 void BM_RendererScene(benchmark::State& state) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (chdir(PP_SOURCE_DIR) != 0 || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    HiddenWindow window;
+    if (window.Context == nullptr) {
         state.SkipWithError("no source tree or video");
         return;
     }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_Window* window =
-        SDL_CreateWindow("", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext context = window != nullptr ? SDL_GL_CreateContext(window) : nullptr;
-    {
-        WorldOptions options;
-        options.Seed = 1;
-        World world(options);
-        auto renderer = Renderer::Create();
-        if (!renderer.Error.empty()) {
-            state.SkipWithError(renderer.Error.c_str());
-        } else {
-            for (const pp::SceneEffect& row : pp::kScene) {
-                renderer.Value.LoadSprite(row.Number, row.Image);
-                const auto loaded =
-                    world.LoadEffectFile(row.Effect, row.X, row.Y, MissingFile::UseNameAsText);
-                world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
-            }
-            for (int i = 0; i < 3000 / 16; ++i) {
-                world.AdvanceTime(16);
-                world.Update();
-            }
-            double straight = 0.0, copies = 0.0;
-            for (auto _ : state) {
-                const double seconds = TimeDraw(renderer.Value, world, false);
-                straight += seconds;
-                copies += TimeDraw(renderer.Value, world, true);
-                state.SetIterationTime(seconds);
-            }
-            pp::DrawHostFramesThroughCopies(false);
-            const auto count = static_cast<double>(state.iterations());
-            state.counters["particles"] = static_cast<double>(world.ParticleCount());
-            state.counters["straight_ms"] = straight * 1e3 / count;
-            state.counters["copies_ms"] = copies * 1e3 / count;
-            state.counters["straight/copies"] = copies > 0.0 ? straight / copies : 0.0;
-            renderer.Value.Close();
-        }
+    WorldOptions options;
+    options.Seed = 1;
+    World world(options);
+    auto renderer = Renderer::Create();
+    if (!renderer.Error.empty()) {
+        state.SkipWithError(renderer.Error.c_str());
+        return;
     }
-    if (context != nullptr) SDL_GL_DeleteContext(context);
-    if (window != nullptr) SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    for (const pp::SceneEffect& row : pp::kScene) {
+        renderer.Value.LoadSprite(row.Number, row.Image);
+        const auto loaded =
+            world.LoadEffectFile(row.Effect, row.X, row.Y, MissingFile::UseNameAsText);
+        world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
+    }
+    for (int i = 0; i < 3000 / 16; ++i) {
+        world.AdvanceTime(16);
+        world.Update();
+    }
+    double straight = 0.0, copies = 0.0;
+    for (auto _ : state) {
+        const double seconds = TimeDraw(renderer.Value, world, false);
+        straight += seconds;
+        copies += TimeDraw(renderer.Value, world, true);
+        state.SetIterationTime(seconds);
+    }
+    pp::DrawHostFramesThroughCopies(false);
+    const auto count = static_cast<double>(state.iterations());
+    state.counters["particles"] = static_cast<double>(world.ParticleCount());
+    state.counters["straight_ms"] = straight * 1e3 / count;
+    state.counters["copies_ms"] = copies * 1e3 / count;
+    state.counters["straight/copies"] = copies > 0.0 ? straight / copies : 0.0;
+    renderer.Value.Close();
 }
 BENCHMARK(BM_RendererScene)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Small spinning particles over the frame, emitted at 1000 a second from a frame-sized area.
+constexpr const char* kSmallEffect =
+    "LifeTime = 100000,\nSize = {Min = 2, Max = 8, Inc = 1},\n"
+    "EmitterArea = {Type = Rectangle, Width = 800, Height = 600},\n"
+    "Rotation = {Min = -3, Max = 3, Inc = 0.5}";
+
+// The renderer's submission of the world (this thread's CPU time in its draw, less the driver's
+// GL calls, which llvmpipe runs here) beside the three vertex forms of the same quads, thread
+// CPU time per particle.
+void BM_VertexArrayBesideRenderer(benchmark::State& state) {
+    HiddenWindow window;
+    auto renderer = window.Context != nullptr ? Renderer::Create() : Result<Renderer>{};
+    if (window.Context == nullptr || !renderer.Error.empty()) {
+        state.SkipWithError("no video or renderer");
+        return;
+    }
+    renderer.Value.LoadSprite(1, "Data/Sternchen.png");
+    WorldOptions options;
+    options.Seed = 1;
+    World world(options);
+    world.SetThreads(static_cast<int32_t>(state.range(1)));
+    const Effect effect = world.LoadEffectText(kSmallEffect, 400, 300).Value;
+    world.SetSpriteRange(effect, 1, -65535, 1);
+    world.SetEmissionRate(effect, 1000.0f, -65535.0f, 1.0f);
+    world.Update();
+    for (int64_t made = 0; made < state.range(0); made += 1000) {
+        world.AdvanceTime(1000);
+        world.Update();
+    }
+    world.SetDisabled(effect, true);
+    VertexArray vertices;
+    IndexedVertexArray indexed;
+    InstanceArray instances;
+    // Each iteration draws and then builds one form, the three in turn, so that the arrays
+    // of the other two do not push this one's out of the caches.
+    double drawn = 0.0;
+    double built[3] = {};
+    int64_t iteration = 0;
+    for (auto _ : state) {
+        glFinish();
+        pp::ResetQuadDrawStats();
+        const double t0 = pp::ThreadCpuSeconds();
+        renderer.Value.Draw(world, 800, 600, true);
+        const double t1 = pp::ThreadCpuSeconds();
+        drawn += (t1 - t0) - pp::ReadQuadDrawStats().DrawSeconds;
+        glFinish();
+        const int form = static_cast<int>(iteration++ % 3);
+        const double t2 = pp::ThreadCpuSeconds();
+        if (form == 0) BuildVertices(world, vertices);
+        if (form == 1) BuildIndexedVertices(world, indexed);
+        if (form == 2) BuildInstances(world, instances);
+        built[form] += pp::ThreadCpuSeconds() - t2;
+        benchmark::DoNotOptimize(vertices.Vertices.data());
+        benchmark::DoNotOptimize(indexed.Vertices.data());
+        benchmark::DoNotOptimize(instances.Instances.data());
+    }
+    // Per build: each form was built in a third of the iterations.
+    for (double& b : built) b *= 3.0;
+    const double flat = built[0], indices = built[1], instanced = built[2];
+    const double particles = static_cast<double>(world.ParticleCount());
+    const double per = 1e9 / (particles * static_cast<double>(state.iterations()));
+    state.counters["particles"] = particles;
+    state.counters["renderer_ns"] = drawn * per;
+    state.counters["vertices_ns"] = flat * per;
+    state.counters["indexed_ns"] = indices * per;
+    state.counters["instances_ns"] = instanced * per;
+    state.counters["vertices/renderer"] = drawn > 0.0 ? flat / drawn : 0.0;
+    state.counters["indexed/renderer"] = drawn > 0.0 ? indices / drawn : 0.0;
+    state.counters["instances/renderer"] = drawn > 0.0 ? instanced / drawn : 0.0;
+    renderer.Value.Close();
+}
+BENCHMARK(BM_VertexArrayBesideRenderer)
+    ->ArgNames({"particles", "threads"})
+    ->Args({20000, 1})
+    ->Args({100000, 1})
+    ->Args({100000, 2})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace particleplayer

@@ -1,84 +1,405 @@
 #include "particleplayer/vertices.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "lib/world_access.h"
 #include "particles/looks.h"
+#include "platform/particle_runs.h"
+#include "platform/quad_draws.h"
 #include "platform/quad_geometry.h"
 #include "runtime/convert.h"
+#include "runtime/worker_pool.h"
 
 namespace particleplayer {
+
+const char* const kInstanceVertexShader = R"(#version 330 core
+#extension GL_ARB_gpu_shader5 : enable
+#if __VERSION__ < 400 && !defined(GL_ARB_gpu_shader5)
+#define precise
+#endif
+layout(location = 0) in vec3 Place;  // Left, Top, Side
+layout(location = 1) in vec2 Turn;   // Cos, Sin
+layout(location = 2) in vec4 Cells;  // U0, V0, U1, V1
+layout(location = 3) in vec4 Colour;
+uniform vec2 Viewport;
+out vec2 Cell;
+out vec4 Tint;
+void main() {
+    int k = gl_VertexID;
+    float r = Place.z - 0.5;
+    float x = (k & 1) != 0 ? r : -0.5;
+    float y = (k & 2) != 0 ? r : -0.5;
+    precise vec2 corner;
+    if (Turn.y == 0.0) {
+        corner = vec2(x, y) + Place.xy;
+    } else {
+        precise float c = (((-0.5 + r) + -0.5) + r) * 0.25;
+        precise float dx = x - c;
+        precise float dy = y - c;
+        precise float cs = Turn.x * dx;
+        precise float sn = Turn.y * dy;
+        precise float sx = Turn.y * dx;
+        precise float cy = Turn.x * dy;
+        corner = vec2(((cs - sn) + c) + Place.x, ((sx + cy) + c) + Place.y);
+    }
+    gl_Position = vec4((corner.x + 0.5) * 2.0 / Viewport.x - 1.0,
+                       1.0 - (corner.y + 0.5) * 2.0 / Viewport.y, 0.0, 1.0);
+    Cell = vec2((k & 1) != 0 ? Cells.z : Cells.x, (k & 2) != 0 ? Cells.w : Cells.y);
+    Tint = Colour;
+}
+)";
+
 namespace {
 
-// Corner order of the quad geometry (top-left, top-right, bottom-left, bottom-right) and the
-// two triangles drawn from it.
-constexpr int kTriangleCorners[6] = {0, 1, 2, 2, 1, 3};
+constexpr size_t kRun = pp::kParticleRun;
 
-// How a particle of a plain emitter is drawn: its own size and transparency, white, the whole
-// texture.
-pp::ParticleLooks PlainLooks(const pp::Particle& p) {
-    return {p.Size, p.Transparency, 255, 255, 255, {0.0f, 0.0f, 1.0f, 1.0f}};
+// Below this many particles in the layer the arrays are built on the calling thread alone:
+// waking the workers costs more than they save.
+constexpr size_t kParallelBuildMin = 16384;
+
+// Up to kRun consecutive particles of one emitter, built into the array on any thread at
+// quad Base, the most quads of the stretches before it; Life is set for an emitter drawn with
+// its optional keys.
+struct Stretch {
+    const pp::Emitter* E;
+    const pp::Particle* First;
+    const pp::ParticleLife* Life;
+    size_t Count;
+    size_t Base;
+};
+
+// Consecutive quads of a stretch with one sprite.
+struct Group {
+    int32_t Sprite;
+    uint32_t Quads;
+};
+
+// A stretch's draws as the renderer sees them, with each quad's looks where they are its own.
+struct StretchDraws {
+    pp::QuadDrawRun Run;
+    pp::RunAngles Angles;
+    pp::ParticleLooks Looks[kRun];
+    alignas(64) float Xy[kRun * 8];
+    alignas(64) uint8_t Alpha[kRun * 4];
+};
+
+// How a particle of a plain emitter is drawn: white, the whole texture.
+constexpr pp::ParticleLooks kPlainLooks = {0.0f, 0.0f, 255, 255, 255, {0.0f, 0.0f, 1.0f, 1.0f}};
+
+// Gathers, centres and rounds the stretch and works out its angles, as the renderer does.
+void PrepareDraws(const Stretch& s, float dx, float dy, StretchDraws& d) {
+    if (s.Life == nullptr) {
+        pp::ParticleRun particles;
+        for (size_t n = 0; n < s.Count; ++n) pp::GatherParticle(s.First[n], n, d.Run, particles);
+        pp::CentreAndRound(particles, d.Run, s.Count, dx, dy);
+    } else {
+        for (size_t n = 0; n < s.Count; ++n) {
+            const pp::Particle& p = s.First[n];
+            const pp::ParticleLooks l = pp::LooksOf(s.E->Extras, p, s.Life[n]);
+            d.Looks[n] = l;
+            d.Run.Quad[n] = p.Sprite;
+            d.Run.Degrees[n] = p.Angle;
+            const float half = l.Size * 0.5f;
+            const float values[4] = {l.Size, dx + p.X - half, dy + p.Y - half, l.Transparency};
+            int32_t rounded[4];
+            pp::RoundFloatsToInt(values, rounded);
+            d.Run.Size[n] = rounded[0];
+            d.Run.X[n] = rounded[1];
+            d.Run.Y[n] = rounded[2];
+            d.Run.Alpha[n] = rounded[3];
+        }
+    }
+    pp::AnglesOfRun(d.Run, s.Count, d.Angles);
 }
 
-// Appends one particle's quad unless it shows nothing; the rounding and corners are those of
-// the bundled renderer, the size, transparency, colour and cell those it draws with.
-bool AppendQuad(const pp::Particle& p, const pp::ParticleLooks& looks, float dx, float dy,
-                std::vector<Vertex>& out) {
-    const float half = looks.Size * 0.5f;
-    const float values[4] = {looks.Size, dx + p.X - half, dy + p.Y - half, looks.Transparency};
-    int32_t rounded[4];
-    pp::RoundFloatsToInt(values, rounded);
-    const int32_t size = rounded[0];
-    if (size == 0) return false;
-    pp::CornerFloats x;
-    pp::CornerFloats y;
-    pp::QuadCornersOf(size, size, pp::QuadAngleRadians(p.Angle, 0.0f, 0), x, y);
-    const float left = static_cast<float>(rounded[1]);
-    const float top = static_cast<float>(rounded[2]);
-    for (int c = 0; c < 4; ++c) {
-        if (!std::isfinite(x[c] + left) || !std::isfinite(y[c] + top)) return false;
+inline uint8_t AlphaByte(int32_t alpha) {
+    return static_cast<uint8_t>(static_cast<uint32_t>(alpha) & 0xFFu);
+}
+
+template <int kCorners>
+using ExpandFunction = void (*)(const float*, const uint8_t*, size_t, Vertex*);
+
+// The vertex forms: six corners a quad (top-left, top-right, bottom-left, bottom-left,
+// top-right, bottom-right) or four in corner order.
+template <int kCorners>
+struct VertexForm {
+    using Element = Vertex;
+    static constexpr size_t kPerQuad = kCorners;
+    static const ExpandFunction<kCorners> kExpand;
+
+    // The quad's vertices as whole vectors of four floats (the colour's four bytes travel in
+    // a float lane, moved but never computed with): seven and a half stores for six vertices,
+    // five for four, where field by field would take 48 or 32.
+    [[gnu::always_inline]] static void Put(const float* xy, uint8_t alpha,
+                                           const pp::ParticleLooks& l, Vertex* out) {
+        using Float4 = pp::CornerFloats;
+        static_assert(sizeof(Vertex) == 20 && offsetof(Vertex, Red) == 16,
+                      "a vertex is four floats and four bytes");
+        Float4 front;
+        Float4 back;
+        std::memcpy(&front, xy, sizeof front);
+        std::memcpy(&back, xy + 4, sizeof back);
+        const uint8_t bytes[4] = {l.Red, l.Green, l.Blue, alpha};
+        float colour;
+        std::memcpy(&colour, bytes, sizeof colour);
+        const Float4 cell = {l.Cell.U0, l.Cell.V0, l.Cell.U1, l.Cell.V1};
+        const Float4 c = {colour, colour, colour, colour};
+        // Corner k's x, y, u and v.
+        const Float4 a0 = __builtin_shufflevector(front, cell, 0, 1, 4, 5);
+        const Float4 a1 = __builtin_shufflevector(front, cell, 2, 3, 6, 5);
+        const Float4 a2 = __builtin_shufflevector(back, cell, 0, 1, 4, 7);
+        const Float4 a3 = __builtin_shufflevector(back, cell, 2, 3, 6, 7);
+        const Float4 vc = __builtin_shufflevector(cell, c, 1, 4, 3, 4);  // V0 c V1 c
+        const Float4 uc = __builtin_shufflevector(cell, c, 0, 3, 4, 4);  // U0 V1 c c
+        auto* to = reinterpret_cast<float*>(out);
+        const auto store = [](float* at, const Float4& v) { std::memcpy(at, &v, sizeof v); };
+        store(to, a0);                                               // x0 y0 U0 V0
+        store(to + 4, __builtin_shufflevector(c, a1, 0, 4, 5, 6));   // c x1 y1 U1
+        store(to + 8, __builtin_shufflevector(vc, a2, 0, 1, 4, 5));  // V0 c x2 y2
+        if constexpr (kCorners == 6) {
+            // Corners 0, 1, 2, 2, 1, 3.
+            store(to + 12, __builtin_shufflevector(uc, a2, 0, 1, 2, 4));       // U0 V1 c x2
+            store(to + 16, __builtin_shufflevector(a2, uc, 1, 4, 5, 6));       // y2 U0 V1 c
+            store(to + 20, a1);                                                // x1 y1 U1 V0
+            store(to + 24, __builtin_shufflevector(c, a3, 0, 4, 5, 6));        // c x3 y3 U1
+            std::memcpy(to + 28, reinterpret_cast<const float*>(&vc) + 2, 8);  // V1 c
+        } else {
+            store(to + 12, __builtin_shufflevector(uc, a3, 0, 1, 2, 4));  // U0 V1 c x3
+            store(to + 16, __builtin_shufflevector(a3, c, 1, 2, 3, 4));   // y3 U1 V1 c
+        }
     }
-    const auto alpha = static_cast<uint8_t>(static_cast<uint32_t>(rounded[3]) & 0xFFu);
-    for (const int c : kTriangleCorners) {
-        const float u = (c & 1) != 0 ? looks.Cell.U1 : looks.Cell.U0;
-        const float v = (c & 2) != 0 ? looks.Cell.V1 : looks.Cell.V0;
-        out.push_back({x[c] + left, y[c] + top, u, v, looks.Red, looks.Green, looks.Blue, alpha});
+
+    // Draws [i, end) of one sprite; returns the quads written at out.
+    static size_t Write(StretchDraws& d, bool own, size_t i, size_t end, Vertex* out) {
+        if (!own) {
+            // The renderer's own vertex writer, several quads per step.
+            const pp::QuadVertexSource source = {
+                d.Run.Size + i,       d.Run.X + i,          d.Run.Y + i,       d.Run.Alpha + i,
+                d.Angles.Radians + i, d.Angles.Cosines + i, d.Angles.Sines + i};
+            const size_t n = pp::WriteQuadVertices(source, end - i, d.Xy, d.Alpha);
+            kExpand(d.Xy, d.Alpha, n, out);
+            return n;
+        }
+        size_t n = 0;
+        for (; i < end; ++i) {
+            const int32_t side = d.Run.Size[i];
+            if (side == 0) continue;
+            pp::CornerFloats x;
+            pp::CornerFloats y;
+            if (d.Angles.Radians[i] == 0.0f) {
+                pp::RectangleCorners(side, side, x, y);
+            } else {
+                pp::TurnedCorners(side, side, d.Angles.Cosines[i], d.Angles.Sines[i], x, y);
+            }
+            const float left = static_cast<float>(d.Run.X[i]);
+            const float top = static_cast<float>(d.Run.Y[i]);
+            float xy[8];
+            bool finite = true;
+            for (int c = 0; c < 4; ++c) {
+                xy[2 * c] = x[c] + left;
+                xy[2 * c + 1] = y[c] + top;
+                finite = finite && std::isfinite(xy[2 * c]) && std::isfinite(xy[2 * c + 1]);
+            }
+            if (!finite) continue;
+            Put(xy, AlphaByte(d.Run.Alpha[i]), d.Looks[i], out + n * kPerQuad);
+            ++n;
+        }
+        return n;
     }
-    return true;
+};
+
+// Writes n quads of a plain emitter from the renderer's corners and alphas.
+template <int kCorners>
+void ExpandPlain(const float* xy, const uint8_t* alpha, size_t n, Vertex* out) {
+    for (size_t q = 0; q < n; ++q) {
+        VertexForm<kCorners>::Put(xy + q * 8, alpha[q * 4], kPlainLooks, out + q * kCorners);
+    }
+}
+
+#if defined(__x86_64__)
+// The same in the wider instructions' encoding, where the processor has them.
+template <int kCorners>
+[[gnu::target("avx2")]] void ExpandPlainAvx2(const float* xy, const uint8_t* alpha, size_t n,
+                                             Vertex* out) {
+    for (size_t q = 0; q < n; ++q) {
+        VertexForm<kCorners>::Put(xy + q * 8, alpha[q * 4], kPlainLooks, out + q * kCorners);
+    }
+}
+#endif
+
+template <int kCorners>
+ExpandFunction<kCorners> ChooseExpand() {
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2")) return ExpandPlainAvx2<kCorners>;
+#endif
+    return ExpandPlain<kCorners>;
+}
+
+template <int kCorners>
+const ExpandFunction<kCorners> VertexForm<kCorners>::kExpand = ChooseExpand<kCorners>();
+
+// The instance form: what a vertex shader needs to make the corners.
+struct InstanceForm {
+    using Element = QuadInstance;
+    static constexpr size_t kPerQuad = 1;
+
+    static size_t Write(StretchDraws& d, bool own, size_t i, size_t end, QuadInstance* out) {
+        size_t n = 0;
+        for (; i < end; ++i) {
+            const int32_t side = d.Run.Size[i];
+            const bool turned = d.Angles.Radians[i] != 0.0f;
+            const float c = d.Angles.Cosines[i];
+            const float s = d.Angles.Sines[i];
+            // The corners of a whole-number square at a whole-number place are finite unless
+            // the turn is not (an angle that is infinite or NaN).
+            if (side == 0 || (turned && !(std::isfinite(c) && std::isfinite(s)))) continue;
+            const pp::ParticleLooks& l = own ? d.Looks[i] : kPlainLooks;
+            out[n++] = {static_cast<float>(d.Run.X[i]),
+                        static_cast<float>(d.Run.Y[i]),
+                        static_cast<float>(side),
+                        turned ? c : 1.0f,
+                        turned ? s : 0.0f,
+                        l.Cell.U0,
+                        l.Cell.V0,
+                        l.Cell.U1,
+                        l.Cell.V1,
+                        l.Red,
+                        l.Green,
+                        l.Blue,
+                        AlphaByte(d.Run.Alpha[i])};
+        }
+        return n;
+    }
+};
+
+// Builds stretch k at its base in `out`, its groups at the same place in `groups`, and
+// returns how many groups it made; `quads` receives how many quads it wrote.
+template <class Form>
+size_t BuildStretch(const Stretch& s, float dx, float dy, typename Form::Element* out,
+                    Group* groups, size_t& quads) {
+    thread_local StretchDraws d;
+    PrepareDraws(s, dx, dy, d);
+    size_t written = 0;
+    size_t made = 0;
+    pp::ForEachQuadGroup(d.Run, s.Count, [&](int32_t sprite, size_t i, size_t end) {
+        const size_t n =
+            Form::Write(d, s.Life != nullptr, i, end, out + (s.Base + written) * Form::kPerQuad);
+        if (n == 0) return;
+        groups[made++] = {sprite, static_cast<uint32_t>(n)};
+        written += n;
+    });
+    quads = written;
+    return made;
+}
+
+// Storage kept by each calling thread from frame to frame.
+struct BuildScratch {
+    std::vector<Stretch> Stretches;
+    std::vector<Group> Groups;  // at each stretch's base
+    std::vector<size_t> GroupCounts, Quads;
+};
+
+// The layer's quads in `form` into elements (resized to fit) and runs.
+template <class Form>
+Status Build(World& world, std::vector<typename Form::Element>& elements,
+             std::vector<VertexRun>& runs, int32_t layer, int32_t offsetX, int32_t offsetY) {
+    runs.clear();
+    pp::Engine& engine = WorldAccess::EngineOf(world);
+    thread_local BuildScratch scratch;
+    std::vector<Stretch>& stretches = scratch.Stretches;
+    stretches.clear();
+    size_t total = 0;
+    pp::ListRewind(engine.Emitters);
+    while (pp::Emitter* e = pp::ListNext(engine.Emitters)) {
+        if (e->Layer != layer) continue;
+        const auto count = static_cast<size_t>(e->Particles.Count());
+        // An emitter with optional keys draws by its Life records while they are in step.
+        const bool own = e->Life.Count() == e->Particles.Count() && pp::HasExtras(*e);
+        for (size_t i = 0; i < count; i += kRun) {
+            const size_t n = std::min(kRun, count - i);
+            stretches.push_back(
+                {e, e->Particles.First() + i, own ? e->Life.First() + i : nullptr, n, total});
+            total += n;
+        }
+    }
+    // Room for every particle's quad; what is left out is squeezed out below.
+    elements.resize(total * Form::kPerQuad);
+    scratch.Groups.resize(total);
+    scratch.GroupCounts.resize(stretches.size());
+    scratch.Quads.resize(stretches.size());
+    const float dx = static_cast<float>(offsetX);
+    const float dy = static_cast<float>(offsetY);
+    typename Form::Element* const out = elements.data();
+    Group* const groups = scratch.Groups.data();
+    size_t* const groupCounts = scratch.GroupCounts.data();
+    size_t* const quads = scratch.Quads.data();
+    auto build = [&](size_t k) {
+        const Stretch& s = stretches[k];
+        groupCounts[k] = BuildStretch<Form>(s, dx, dy, out, groups + s.Base, quads[k]);
+    };
+    pp::WorkerPool* pool = engine.Workers;
+    if (pool != nullptr && pool->Threads() > 1 && total >= kParallelBuildMin) {
+        pool->Run(stretches.size(), build);
+    } else {
+        for (size_t k = 0; k < stretches.size(); ++k) build(k);
+    }
+    // Joined in order: each stretch's quads moved behind the ones before when some were left
+    // out, its groups joined into runs of one sprite and blend pair.
+    size_t done = 0;
+    for (size_t k = 0; k < stretches.size(); ++k) {
+        const Stretch& s = stretches[k];
+        if (done != s.Base && quads[k] != 0) {
+            std::memmove(out + done * Form::kPerQuad, out + s.Base * Form::kPerQuad,
+                         quads[k] * Form::kPerQuad * sizeof(typename Form::Element));
+        }
+        for (size_t g = 0; g < groupCounts[k]; ++g) {
+            const Group& group = groups[s.Base + g];
+            const auto first = static_cast<uint32_t>(done * (Form::kPerQuad == 1 ? 1 : 6));
+            const auto count = static_cast<uint32_t>(group.Quads * (Form::kPerQuad == 1 ? 1 : 6));
+            VertexRun* last = runs.empty() ? nullptr : &runs.back();
+            if (last != nullptr && last->Sprite == group.Sprite &&
+                last->BlendSource == s.E->BlendSource &&
+                last->BlendDestination == s.E->BlendDestination) {
+                last->Count += count;
+            } else {
+                runs.push_back(
+                    {group.Sprite, s.E->BlendSource, s.E->BlendDestination, first, count});
+            }
+            done += group.Quads;
+        }
+    }
+    elements.resize(done * Form::kPerQuad);
+    return {};
 }
 
 }  // namespace
 
 Status BuildVertices(World& world, VertexArray& out, int32_t layer, int32_t offsetX,
                      int32_t offsetY) {
-    out.Vertices.clear();
-    out.Runs.clear();
-    pp::Engine& engine = WorldAccess::EngineOf(world);
-    const float dx = static_cast<float>(offsetX);
-    const float dy = static_cast<float>(offsetY);
-    pp::ListRewind(engine.Emitters);
-    while (pp::Emitter* e = pp::ListNext(engine.Emitters)) {
-        if (e->Layer != layer) continue;
-        // An emitter with optional keys draws by its Life records while they are in step.
-        const pp::ParticleLife* life = e->Life.Count() == e->Particles.Count() && pp::HasExtras(*e)
-                                           ? e->Life.First()
-                                           : nullptr;
-        pp::ListVisit(e->Particles, [&](const pp::Particle& p) {
-            const auto first = static_cast<uint32_t>(out.Vertices.size());
-            const pp::ParticleLooks looks =
-                life != nullptr ? pp::LooksOf(e->Extras, p, *life++) : PlainLooks(p);
-            if (!AppendQuad(p, looks, dx, dy, out.Vertices)) return;
-            VertexRun* last = out.Runs.empty() ? nullptr : &out.Runs.back();
-            if (last != nullptr && last->Sprite == p.Sprite &&
-                last->BlendSource == e->BlendSource &&
-                last->BlendDestination == e->BlendDestination) {
-                last->Count += 6;
-            } else {
-                out.Runs.push_back({p.Sprite, e->BlendSource, e->BlendDestination, first, 6});
-            }
-        });
+    return Build<VertexForm<6>>(world, out.Vertices, out.Runs, layer, offsetX, offsetY);
+}
+
+Status BuildIndexedVertices(World& world, IndexedVertexArray& out, int32_t layer, int32_t offsetX,
+                            int32_t offsetY) {
+    Status status = Build<VertexForm<4>>(world, out.Vertices, out.Runs, layer, offsetX, offsetY);
+    const size_t quads = out.Vertices.size() / 4;
+    size_t have = out.Indices.size() / 6;
+    out.Indices.resize(quads * 6);
+    for (; have < quads; ++have) {
+        const auto base = static_cast<uint32_t>(have * 4);
+        uint32_t* to = out.Indices.data() + have * 6;
+        for (const uint32_t corner : {0u, 1u, 2u, 2u, 1u, 3u}) *to++ = base + corner;
     }
-    return {};
+    return status;
+}
+
+Status BuildInstances(World& world, InstanceArray& out, int32_t layer, int32_t offsetX,
+                      int32_t offsetY) {
+    return Build<InstanceForm>(world, out.Instances, out.Runs, layer, offsetX, offsetY);
 }
 
 }  // namespace particleplayer

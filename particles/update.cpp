@@ -146,14 +146,19 @@ struct Lanes {
 // Below this many particles in all lists together the update stays on the calling thread:
 // waking the workers costs more than they save.
 constexpr size_t kParallelUpdateMin = 16384;
-// Each thread takes about this many tasks, so that a thread slowed by other work on the
-// machine leaves its share to the others.
-constexpr size_t kTasksPerThread = 4;
+// The work is shared in tasks of about this many particles (a few microseconds each), claimed
+// one at a time by whichever thread is free, the calling thread included: a thread that the
+// system takes off its core holds up at most the one small task it has claimed, and the
+// others go on with the rest. Lists of at least two tasks' worth are cut into chunks of that
+// size; smaller ones are moved whole, several to a task.
+constexpr size_t kTaskParticles = 2048;
 
 // An emitter whose particles are to be moved, with the constants of its pass.
 struct PendingUpdate {
     Emitter* E;
     Lanes L;
+    size_t Chunks = 0;          // the list is cut into this many chunks (0: moved whole)
+    Particle** Kept = nullptr;  // where each chunk's survivors end
 };
 
 bool UpdateList(Emitter& e, const Lanes& lanes) {
@@ -191,9 +196,8 @@ void RemoveEmitter(Engine& engine, const Emitter& e) {
 // The update with the particle passes on the pool's threads. The emissions run first, on
 // this thread in list order as the random sequence requires; no particle pass reads the
 // generator or another emitter, so moving the passes behind all emissions changes nothing.
-// Whether a pass meets a particle is known once its emission is done. Lists too small to
-// share are updated whole, several per task; larger ones are cut into chunks that the
-// threads update at the same time and that are then joined in order.
+// Whether a pass meets a particle is known once its emission is done. All lists' tasks go to
+// the threads in one go; the chunks of cut lists are then joined in order.
 void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     std::vector<PendingUpdate> pending;
     size_t total = 0;
@@ -223,44 +227,54 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         for (const PendingUpdate& p : pending) UpdateList(*p.E, p.L);
         return;
     }
-    const size_t tasks = static_cast<size_t>(pool.Threads()) * kTasksPerThread;
-    const size_t share = (total + tasks - 1) / tasks;
-    // Runs of whole small lists, each about a share of the particles: [Begin, End) of pending.
+    // A task is a run [Begin, End) of pending lists moved whole, or chunk Chunk of the cut list
+    // Begin. The threads claim them in this order.
     struct Task {
-        size_t Begin, End;
+        size_t Begin, End, Chunk;
     };
-    std::vector<Task> small;
-    std::vector<const PendingUpdate*> large;
+    constexpr size_t kWhole = ~size_t{0};
+    std::vector<Task> tasks;
+    tasks.reserve(total / kTaskParticles + pending.size() + 1);
+    std::vector<Particle*> kept(total / kTaskParticles + 1);
+    size_t used = 0;
     size_t open = 0;
     size_t openParticles = 0;
     for (size_t i = 0; i < pending.size(); ++i) {
-        const auto count = static_cast<size_t>(pending[i].E->Particles.Count());
-        if (count >= share) {
-            large.push_back(&pending[i]);
+        PendingUpdate& p = pending[i];
+        const auto count = static_cast<size_t>(p.E->Particles.Count());
+        if (count >= 2 * kTaskParticles) {
+            p.Chunks = std::min(count / kTaskParticles, RecordArray<Particle>::kMaxChunks);
+            p.Kept = kept.data() + used;
+            used += p.Chunks;
+            for (size_t k = 0; k < p.Chunks; ++k) tasks.push_back({i, i + 1, k});
             continue;
         }
         if (openParticles == 0) open = i;
         openParticles += count;
-        if (openParticles >= share) {
-            small.push_back({open, i + 1});
+        if (openParticles >= kTaskParticles) {
+            tasks.push_back({open, i + 1, kWhole});
             openParticles = 0;
         }
     }
-    if (openParticles != 0) small.push_back({open, pending.size()});
-    pool.Run(small.size(), [&](size_t k) {
-        for (size_t i = small[k].Begin; i < small[k].End; ++i) {
-            // A large list inside the run is left for below.
-            if (static_cast<size_t>(pending[i].E->Particles.Count()) >= share) continue;
-            UpdateList(*pending[i].E, pending[i].L);
+    if (openParticles != 0) tasks.push_back({open, pending.size(), kWhole});
+    pool.Run(tasks.size(), [&](size_t t) {
+        const Task& task = tasks[t];
+        if (task.Chunk != kWhole) {
+            const PendingUpdate& p = pending[task.Begin];
+            auto advance = [&lanes = p.L](const Particle& in, Particle& out) {
+                return AdvanceParticle(in, out, lanes);
+            };
+            p.Kept[task.Chunk] = p.E->Particles.RewriteChunk(task.Chunk, p.Chunks, advance);
+            return;
+        }
+        for (size_t i = task.Begin; i < task.End; ++i) {
+            // A cut list inside the run has tasks of its own.
+            if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].L);
         }
     });
-    for (const PendingUpdate* p : large) {
-        const Lanes& lanes = p->L;
-        ListRewriteRemovingInChunks(
-            p->E->Particles, tasks, [&pool](size_t chunks, auto&& fn) { pool.Run(chunks, fn); },
-            [&lanes](const Particle& in, Particle& out) {
-                return AdvanceParticle(in, out, lanes);
-            });
+    // The chunks of each cut list joined in order, as one pass would have left them.
+    for (const PendingUpdate& p : pending) {
+        if (p.Chunks != 0) p.E->Particles.JoinChunks(p.Chunks, p.Kept);
     }
 }
 

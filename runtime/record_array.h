@@ -82,8 +82,17 @@ class RecordArray {
     void RemoveAll();
     template <class Rewriter>
     bool RewriteRemoving(Rewriter&& rewrite);
-    template <class ForEachChunk, class Rewriter>
-    bool RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach, Rewriter&& rewrite);
+    // RewriteRemoving in chunks that may run at the same time: RewriteChunk compacts chunk k
+    // of `chunks` (records [Count() * k / chunks, Count() * (k + 1) / chunks)) in place and
+    // returns the end of its survivors; rewrite must then write nothing but `place`. JoinChunks
+    // joins them, given every chunk's end in order, so that the records, their order and the
+    // cursor come out as RewriteRemoving leaves them. chunks is at least 2 and at most Count()
+    // and kMaxChunks.
+    template <class Rewriter>
+    T* RewriteChunk(size_t k, size_t chunks, Rewriter& rewrite) {
+        return CompactRange(ChunkBegin(k, chunks), ChunkBegin(k + 1, chunks), rewrite);
+    }
+    void JoinChunks(size_t chunks, T* const* kept);
     // Puts the cursor on the last record, as a walk to the end does.
     void CursorToLast() { cursor_ = count_ - 1; }
     // Keeps the first `count` records (all when count is not below Count()) and puts the
@@ -99,9 +108,12 @@ class RecordArray {
     template <class Visitor>
     void VisitAll(Visitor&& visit);
 
-    static constexpr size_t kMaxChunks = 256;
+    static constexpr size_t kMaxChunks = 1024;
 
   private:
+    T* ChunkBegin(size_t k, size_t chunks) const {
+        return data_ + static_cast<size_t>(static_cast<uint64_t>(count_) * k / chunks);
+    }
     template <class Rewriter>
     static T* CompactRange(T* begin, T* end, Rewriter& rewrite);
     static constexpr int32_t kMaxCapacity = SIZE_MAX / sizeof(T) < static_cast<size_t>(INT32_MAX)
@@ -170,18 +182,6 @@ bool ListVisitRemoving(RecordArray<T>& list, Visitor&& visit) {
 template <class T, class Rewriter>
 bool ListRewriteRemoving(RecordArray<T>& list, Rewriter&& rewrite) {
     return list.RewriteRemoving(rewrite);
-}
-
-// ListRewriteRemoving with the records split into `chunks` ranges of about equal size (at most
-// RecordArray::kMaxChunks) that may be rewritten at the same time: forEach(chunks, fn) must
-// call fn(k) once for every k in [0, chunks), on any threads, and return when all have
-// returned. Each range is compacted in place, then the ranges are joined in order, so the
-// records, their order and the cursor come out as ListRewriteRemoving leaves them. rewrite is
-// called concurrently and must write nothing but `place`.
-template <class T, class ForEachChunk, class Rewriter>
-bool ListRewriteRemovingInChunks(RecordArray<T>& list, size_t chunks, ForEachChunk&& forEach,
-                                 Rewriter&& rewrite) {
-    return list.RewriteRemovingInChunks(chunks, forEach, rewrite);
 }
 
 // The pass ListRewind + ListNext to the end, calling visit(record) for every record in order:
@@ -259,25 +259,11 @@ bool RecordArray<T>::RewriteRemoving(Rewriter&& rewrite) {
 }
 
 template <class T>
-template <class ForEachChunk, class Rewriter>
-bool RecordArray<T>::RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEach,
-                                             Rewriter&& rewrite) {
-    const auto count = static_cast<size_t>(count_);
-    if (chunks > kMaxChunks) chunks = kMaxChunks;
-    if (chunks > count) chunks = count;
-    if (chunks <= 1) return RewriteRemoving(rewrite);
-    // Chunk k holds records [count * k / chunks, count * (k + 1) / chunks); its survivors end
-    // at kept[k].
-    T* kept[kMaxChunks];
-    T* const data = data_;
-    auto begin = [count, chunks, data](size_t k) {
-        return data + static_cast<size_t>(static_cast<uint64_t>(count) * k / chunks);
-    };
-    forEach(chunks, [&](size_t k) { kept[k] = CompactRange(begin(k), begin(k + 1), rewrite); });
+void RecordArray<T>::JoinChunks(size_t chunks, T* const* kept) {
     // The survivors of each chunk move down behind those of the chunks before it.
     T* out = kept[0];
     for (size_t k = 1; k < chunks; ++k) {
-        T* const from = begin(k);
+        T* const from = ChunkBegin(k, chunks);
         const size_t n = static_cast<size_t>(kept[k] - from);
         if (out != from && n != 0) {
             std::memmove(static_cast<void*>(out), static_cast<const void*>(from), n * sizeof(T));
@@ -287,7 +273,6 @@ bool RecordArray<T>::RewriteRemovingInChunks(size_t chunks, ForEachChunk&& forEa
     count_ = static_cast<int32_t>(out - data_);
     cursor_ = count_ - 1;
     ShrinkIfSparse();
-    return true;
 }
 
 template <class T>

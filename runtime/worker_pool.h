@@ -1,9 +1,14 @@
 // A small pool of worker threads for data-parallel steps of a frame: Run(tasks, fn) calls
 // fn(k) once for every k in [0, tasks), spread over the workers and the calling thread, and
-// returns when all calls have returned. Tasks are claimed in increasing order; which thread
-// runs which task is not fixed, so a task must write only what belongs to it.
+// returns when all calls have returned. Tasks are claimed one at a time in increasing order,
+// without a lock, by whichever thread is free; which thread runs which task is not fixed, so
+// a task must write only what belongs to it. A worker that wakes late finds the tasks taken
+// and is not waited for. When a shared job takes much longer than the calling thread worked
+// on it (the machine's cores are busy with other work), the next jobs run on the calling
+// thread alone for a while; the results are the same either way.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -60,19 +65,37 @@ class WorkerPool {
     void WorkerLoop();
     void Work();
 
+    // Claims the next task of the job of generation `generation`; false when none is left or
+    // a later job has begun.
+    bool Claim(uint64_t generation, size_t& k);
+    void Finished();
+    void Begin(void* task, Call call, size_t tasks);
+
     int32_t threads_;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    // The job of the current Run, guarded by mutex_.
+    // The job of the current Run. generation_, stop_, task_ and call_ are written under mutex_
+    // while no worker runs a task of the job before, and read under it by a worker as it
+    // wakes; tasks_ is read without the lock by a worker that may hold an older job.
     uint64_t generation_ = 0;
     bool stop_ = false;
     void* task_ = nullptr;
     Call call_ = nullptr;
-    size_t tasks_ = 0;
-    size_t next_ = 0;      // the next unclaimed task
-    size_t finished_ = 0;  // tasks that have returned
+    std::atomic<size_t> tasks_{0};
+    // The job's generation (high 32 bits) and its next unclaimed task (low 32 bits), so that a
+    // worker still holding an older job's numbers can never claim a task of a newer one.
+    std::atomic<uint64_t> claim_{0};
+    std::atomic<size_t> finished_{0};   // tasks that have returned
+    size_t claimed_ = 0;                // tasks to wait for, once no more can be claimed
+    std::atomic<bool> waiting_{false};  // the calling thread sleeps on done_
+    // Jobs of Run still to run on the calling thread alone, and how many the last slow shared
+    // job gave (see RunErased); only the calling thread reads or writes them.
+    static constexpr int32_t kMostAlone = 64;
+    static constexpr double kLongJobSeconds = 50e-6;
+    int32_t alone_ = 0;
+    int32_t lonely_ = 0;
 };
 
 }  // namespace pp

@@ -71,6 +71,12 @@ TEST(World, WorldsSideBySideGiveWhatOneGivesAloneOnAnyThreadCount) {
     }
 }
 
+// The optional keys whose looks LooksByTheRules works out by hand.
+constexpr const char* kLooks =
+    "Colour = {255, 64, 0},\nSizeOverLife = {0 = 1, 1 = 3},\n"
+    "ColourOverLife = {0 = {255, 255, 255}, 1 = {128, 255, 255}},\n"
+    "TransparencyOverLife = {0 = 0.5},\nSpriteSheet = {3, 2, 6, 0, 0}";
+
 // How a particle of the test's effect with optional keys looks at life fraction t, by the
 // documented rules: Colour = {255, 64, 0} times ColourOverLife = {0 = {255, 255, 255}, 1 = {128,
 // 255, 255}} / 255 per channel, rounded; SizeOverLife = {0 = 1, 1 = 3}; TransparencyOverLife =
@@ -126,6 +132,9 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
     }
 }
 
+void ExpectEveryFormIs(World& world, const VertexArray& plain, int32_t layer, int32_t ox,
+                       int32_t oy);
+
 // Halves to even, turns, sizes 0 and below, huge and NaN values, bytes over, curves' looks. Each
 // effect's first and last quads are of sprite 3, and neighbouring effects differ in one blend
 // factor at a time (the last two in neither), so runs split on each of the three alone and join
@@ -142,10 +151,7 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         {3, NAN, 0.0f, 0.0f, 0, 0, NAN, 0, 0.0f, 0},
         {3, 0.2f, 0.0f, 0.0f, 0, 0, 1.0f, 0, INFINITY, 0},
     };
-    const char* looks =
-        "Colour = {255, 64, 0},\nSizeOverLife = {0 = 1, 1 = 3},\n"
-        "ColourOverLife = {0 = {255, 255, 255}, 1 = {128, 255, 255}},\n"
-        "TransparencyOverLife = {0 = 0.5},\nSpriteSheet = {3, 2, 6, 0, 0}";
+    const char* looks = kLooks;
     for (const char* text : {"BlendingMode = {2, 6}", "Layer = 1", "BlendingMode = {2, 2}",
                              "BlendingMode = {5, 2}", looks, ""}) {
         pp::Emitter* e = WorldAccess::EmitterOf(world, world.LoadEffectText(text, 0, 0).Value);
@@ -155,14 +161,92 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         }
     }
     for (const auto& [layer, ox, oy] : {std::tuple{0, 0, 0}, {1, 0, 0}, {0, 3, -7}}) {
-        VertexArray built, plain;
-        ASSERT_TRUE(BuildVertices(world, built, layer, ox, oy).Ok());
+        VertexArray plain;
         ReferenceVertices(world, layer, ox, oy, plain);
-        EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices) && SameBytes(built.Runs, plain.Runs))
-            << layer;
+        ExpectEveryFormIs(world, plain, layer, ox, oy);
         if (layer == 0) {
-            EXPECT_EQ(built.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
+            EXPECT_EQ(plain.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
         }
+    }
+}
+
+// The corners of an instance by the formulas its header gives a vertex shader.
+Vertex InstanceCorner(const QuadInstance& q, int k) {
+    const float r = q.Side - 0.5f;
+    const float x = (k & 1) != 0 ? r : -0.5f;
+    const float y = (k & 2) != 0 ? r : -0.5f;
+    Vertex v{x + q.Left,
+             y + q.Top,
+             (k & 1) != 0 ? q.U1 : q.U0,
+             (k & 2) != 0 ? q.V1 : q.V0,
+             q.Red,
+             q.Green,
+             q.Blue,
+             q.Alpha};
+    if (q.Sin != 0.0f) {
+        const float c = (((-0.5f + r) + -0.5f) + r) * 0.25f;
+        v.X = ((q.Cos * (x - c) - q.Sin * (y - c)) + c) + q.Left;
+        v.Y = ((q.Sin * (x - c) + q.Cos * (y - c)) + c) + q.Top;
+    }
+    return v;
+}
+
+// Every form of the layer's quads against the plain six-vertex array: the vertices, the four
+// corners with the index list, and the instances expanded as the shader expands them.
+void ExpectEveryFormIs(World& world, const VertexArray& plain, int32_t layer, int32_t ox,
+                       int32_t oy) {
+    VertexArray built;
+    IndexedVertexArray indexed;
+    indexed.Indices = {7, 7, 7};  // a stale list is made right
+    InstanceArray instances;
+    ASSERT_TRUE(BuildVertices(world, built, layer, ox, oy).Ok());
+    ASSERT_TRUE(BuildIndexedVertices(world, indexed, layer, ox, oy).Ok());
+    ASSERT_TRUE(BuildInstances(world, instances, layer, ox, oy).Ok());
+    EXPECT_TRUE(SameBytes(built.Vertices, plain.Vertices) && SameBytes(built.Runs, plain.Runs))
+        << layer;
+    VertexArray fromIndices, fromInstances;
+    for (const uint32_t i : indexed.Indices) fromIndices.Vertices.push_back(indexed.Vertices.at(i));
+    for (const QuadInstance& q : instances.Instances) {
+        for (const int k : {0, 1, 2, 2, 1, 3})
+            fromInstances.Vertices.push_back(InstanceCorner(q, k));
+    }
+    fromIndices.Runs = indexed.Runs;
+    fromInstances.Runs = instances.Runs;
+    for (VertexRun& run : fromInstances.Runs)
+        run = {run.Sprite, run.BlendSource, run.BlendDestination, run.First * 6, run.Count * 6};
+    EXPECT_EQ(indexed.Vertices.size() * 6, indexed.Indices.size() * 4);
+    EXPECT_TRUE(SameBytes(fromIndices.Vertices, plain.Vertices) &&
+                SameBytes(fromIndices.Runs, plain.Runs))
+        << layer;
+    EXPECT_TRUE(SameBytes(fromInstances.Vertices, plain.Vertices) &&
+                SameBytes(fromInstances.Runs, plain.Runs))
+        << layer;
+}
+
+// A crowd large enough for the threads to share the building, beside an emitter with optional
+// keys between plain ones: the same arrays on one, two and three threads, and those of the plain
+// computation.
+TEST(World, VertexFormsAreThePlainComputationsOnAnyThreadCount) {
+    pp::testing::InFolder root(PP_SOURCE_DIR);
+    WorldOptions options;
+    options.Seed = 3;
+    World world(options);
+    for (int32_t i = 0; i < 24; ++i) {
+        const std::string text =
+            i == 2 ? std::string("EmissionRate = 1000,\nRotation = {Min = -4, Max = 4},\n") + kLooks
+                   : "EmissionRate = 1000,\nLifeTime = 20,\nRotation = {Min = -4, Max = 4}";
+        ASSERT_TRUE(world.LoadEffectText(text, 30 * i, 300).Ok());
+    }
+    for (int i = 0; i < 150; ++i) {
+        world.AdvanceTime(16);
+        world.Update();
+    }
+    ASSERT_GT(world.ParticleCount(), 3 * 16384);
+    VertexArray plain;
+    ReferenceVertices(world, 0, 2, 5, plain);
+    for (const int32_t threads : {1, 2, 3}) {
+        ASSERT_TRUE(world.SetThreads(threads).Ok());
+        ExpectEveryFormIs(world, plain, 0, 2, 5);
     }
 }
 

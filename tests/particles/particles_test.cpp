@@ -298,7 +298,8 @@ TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
     EXPECT_EQ(RandomInt(sane.engine.Random, -1), RandomInt(hostile.engine.Random, -1));
 }
 
-// Over 16384 plain particles in long and short lists, beside sub-effects, bursts, drag, sheets.
+// Over 16384 plain particles in long and short lists (one long enough for the threads to cut
+// it into chunks), beside sub-effects, bursts, drag, sheets.
 Emitter* BuildCrowd(Engine& engine) {
     EmitterParams spark = DefaultParamsAt(0, 0), puff = DefaultParamsAt(0, 0);
     SetValueSpec(spark.LifeTime, 0.1f, 0.6f, 0.05f), SetValueSpec(spark.EmissionVelocity, 5, 60, 1);
@@ -309,6 +310,7 @@ Emitter* BuildCrowd(Engine& engine) {
         Emitter* e = AddBusyEmitter(engine, i);
         if (i % 8 == 0) e->Fade = e->Raise = 0, SetValueSpec(e->LifeTime, 2, 4, 0.25f);
         if (i % 8 == 0) SetValueSpec(e->EmissionRate, 1000, 1000, 1);
+        if (i == 8) SetValueSpec(e->LifeTime, 8, 9, 0.25f);  // a list long enough to be cut
         if (i % 6 == 1) e->Extras.OnDeath = {0, 1 + i % 4, 1}, e->Extras.Drag = 0.5f;
         if (i % 6 == 3) e->Extras.OnBirth = {1, 3, 0}, e->Extras.SpriteSheet = {2, 2, 4, 0, 1};
         if (i % 6 == 5) e->Extras.Burst = {400, 0.3f, 0};
