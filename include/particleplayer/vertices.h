@@ -102,8 +102,10 @@ struct QuadInstance {
     float Side;     ///< Rounded size in pixels, a whole number above 0.
     float Cos;      ///< Cosine of the turn, as the renderer rounds it.
     float Sin;      ///< Sine of the turn; zero only for an unturned quad.
-    float U0, V0;   ///< Texture coordinates of the top-left corner.
-    float U1, V1;   ///< Texture coordinates of the bottom-right corner.
+    float U0;       ///< Texture coordinate u of the left edge.
+    float V0;       ///< Texture coordinate v of the top edge.
+    float U1;       ///< Texture coordinate u of the right edge.
+    float V1;       ///< Texture coordinate v of the bottom edge.
     uint8_t Red;    ///< Multiplies the texel's red: 255 keeps it.
     uint8_t Green;  ///< Multiplies the texel's green: 255 keeps it.
     uint8_t Blue;   ///< Multiplies the texel's blue: 255 keeps it.
