@@ -32,6 +32,7 @@ class HostClock : public pp::MillisecondClock {
                   sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
 static_assert(kDefaultMaxParticles == pp::kDefaultParticleBudget);
+static_assert(kDefaultFirstSpriteFileNumber == pp::kFirstSpriteFileNumber);
 // EffectParams holds the parameters of the seventeen original keys: the engine record up to
 // its Extras.
 static_assert(sizeof(EffectParams) == offsetof(pp::EmitterParams, Extras));

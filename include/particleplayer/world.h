@@ -206,13 +206,19 @@ struct Particle {
 /// The particle budget of a world made with the default options.
 inline constexpr int64_t kDefaultMaxParticles = 1000000;
 
+/// The virtual clock's first reading in a world made with the default options.
+inline constexpr uint32_t kDefaultStartTime = 1000;
+
+/// The sprite number of a world's first sprite file under the default options.
+inline constexpr int32_t kDefaultFirstSpriteFileNumber = 1000;
+
 /// How a world is made.
 struct WorldOptions {
     /// The host's clock, read at every load and update. Empty: the world keeps a virtual
     /// clock that reads StartTime until SetTime or AdvanceTime moves it.
     std::function<uint32_t()> HostClock;
     /// The virtual clock's first reading.
-    uint32_t StartTime = 1000;
+    uint32_t StartTime = kDefaultStartTime;
     /// Seeds the random generator; without it the generator seeds itself from the time on
     /// first use.
     std::optional<uint32_t> Seed;
@@ -221,7 +227,7 @@ struct WorldOptions {
     std::string BaseFolder;
     /// The sprite number of the first sprite file; the next file gets the next number. Held to
     /// 0 to 1047552, so that every number stays below 2^20, where the renderers' tables end.
-    int32_t FirstSpriteFileNumber = 1000;
+    int32_t FirstSpriteFileNumber = kDefaultFirstSpriteFileNumber;
     /// The particle budget: at most this many particles are alive in the world at once (a
     /// count below 0 reads as 0). Births beyond it are dropped: each update counts the live
     /// particles before its first birth and lets only so many more be born, in load order,
