@@ -5,12 +5,14 @@
 #include <cstdint>
 
 #include "app/cli_args.h"
+#include "particleplayer/world.h"
 
 namespace pp {
 
-// The headless commands run on a virtual clock that reads this through start-up and loading;
-// frame k then reads kVirtualStartTime + k * frame-ms.
-inline constexpr uint32_t kVirtualStartTime = 1000;
+// The headless commands run on a virtual clock that reads this through start-up and loading,
+// the first reading of a world's own virtual clock; frame k then reads
+// kVirtualStartTime + k * frame-ms.
+inline constexpr uint32_t kVirtualStartTime = particleplayer::kDefaultStartTime;
 
 // No subcommand: the windowed player.
 int RunPlayer(CommandArgs args);

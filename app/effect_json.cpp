@@ -4,11 +4,9 @@
 #include <cstddef>
 #include <string_view>
 #include <type_traits>
-#include <variant>
 
 #include "app/json_text.h"
 #include "effects/loader.h"
-#include "particles/param_fields.h"
 
 namespace pp {
 
@@ -32,46 +30,6 @@ using particleplayer::IntValueRange;
 using particleplayer::LifeCurve;
 using particleplayer::SubEffect;
 using particleplayer::ValueRange;
-
-// The public parameter record's fields with their names, in the engine table's order.
-using PublicMember = std::variant<int32_t EffectParams::*, float EffectParams::*,
-                                  ValueRange EffectParams::*, IntValueRange EffectParams::*>;
-struct PublicField {
-    std::string_view Name;
-    PublicMember Member;
-};
-constexpr std::array<PublicField, kParamFields.size()> kPublicFields{{
-    {"Disable", &EffectParams::Disable},
-    {"AutoRemove", &EffectParams::AutoRemove},
-    {"Layer", &EffectParams::Layer},
-    {"PositionX", &EffectParams::PositionX},
-    {"PositionY", &EffectParams::PositionY},
-    {"AreaType", &EffectParams::AreaType},
-    {"AreaWidth", &EffectParams::AreaWidth},
-    {"AreaHeight", &EffectParams::AreaHeight},
-    {"AreaAngle", &EffectParams::AreaAngle},
-    {"EmissionAngle", &EffectParams::EmissionAngle},
-    {"EmissionVelocity", &EffectParams::EmissionVelocity},
-    {"AccelerationX", &EffectParams::AccelerationX},
-    {"AccelerationY", &EffectParams::AccelerationY},
-    {"LifeTime", &EffectParams::LifeTime},
-    {"EmissionRate", &EffectParams::EmissionRate},
-    {"Sprite", &EffectParams::Sprite},
-    {"Size", &EffectParams::Size},
-    {"Raise", &EffectParams::Raise},
-    {"Rotation", &EffectParams::Rotation},
-    {"Transparency", &EffectParams::Transparency},
-    {"Fade", &EffectParams::Fade},
-    {"BlendSource", &EffectParams::BlendSource},
-    {"BlendDestination", &EffectParams::BlendDestination},
-}};
-// The same names in the same order as the engine's table, so the output keeps its shape.
-static_assert([] {
-    for (std::size_t i = 0; i < kParamFields.size(); ++i) {
-        if (kPublicFields[i].Name != kParamFields[i].Name) return false;
-    }
-    return true;
-}());
 
 void AppendKey(std::string& out, std::string_view key) {
     if (out.back() != '{') out += ", ";
@@ -189,10 +147,10 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
 void AppendEffectJson(std::string& out, const EffectParams& params, const EffectExtras& extras,
                       const StartedEffectLookup& started) {
     out += "{";
-    for (const PublicField& field : kPublicFields) {
-        std::visit([&](auto member) { AppendField(out, field.Name, params.*member); },
-                   field.Member);
-    }
+    // Every parameter under its name, in the table's order.
+#define PP_APPEND_PARAM(kind, name, cName, doc, ...) AppendField(out, #name, params.name);
+    PARTICLEPLAYER_EFFECT_PARAMS(PP_APPEND_PARAM)
+#undef PP_APPEND_PARAM
     // Only an effect that uses the optional keys shows them, so other outputs stay as they were.
     if (extras != EffectExtras{}) AppendExtrasJson(out, extras, started);
     out += "}";

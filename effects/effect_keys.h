@@ -148,8 +148,9 @@ inline constexpr std::array<EffectKey, 30> kEffectKeys{{
     {"Transparency", EffectValueKind::Spec, &EmitterParams::Transparency},
     {"Fade", EffectValueKind::Float, &EmitterParams::Fade},
     {"BlendingMode", EffectValueKind::IntPair,
-     // Source alpha and inverse source alpha, the creation defaults.
-     IntPairKeyFields{&EmitterParams::BlendSource, 5, &EmitterParams::BlendDestination, 6}},
+     // A missing part takes the creation default.
+     IntPairKeyFields{&EmitterParams::BlendSource, EmitterParams{}.BlendSource,
+                      &EmitterParams::BlendDestination, EmitterParams{}.BlendDestination}},
     {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1}},
     {"Colour", EffectValueKind::Colour, &ExtraParams::Colour},
     {"ColourOverLife", EffectValueKind::ColourCurve, &ExtraParams::ColourOverLife},

@@ -31,6 +31,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "particleplayer/effect_params.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -123,33 +125,21 @@ typedef struct pp_int_value_range {
     int32_t inc; /**< Step between values. */
 } pp_int_value_range;
 
-/** Every parameter of an effect (particleplayer/world.h's EffectParams, field by field). */
+/** Every parameter of an effect (particleplayer/world.h's EffectParams, field by field): one
+ * field per row of particleplayer/effect_params.h, which describes each, under its c_name. */
+#define PARTICLEPLAYER_C_TYPE_INT int32_t
+#define PARTICLEPLAYER_C_TYPE_FLOAT float
+#define PARTICLEPLAYER_C_TYPE_RANGE pp_value_range
+#define PARTICLEPLAYER_C_TYPE_INT_RANGE pp_int_value_range
+#define PARTICLEPLAYER_C_FIELD(kind, name, cName, doc, ...) PARTICLEPLAYER_C_TYPE_##kind cName;
 typedef struct pp_effect_params {
-    int32_t disable;                  /**< Non-zero: emits nothing. */
-    int32_t auto_remove;              /**< Non-zero: removed once it has no particles. */
-    int32_t layer;                    /**< Drawing layer; the renderer draws layer 0. */
-    float position_x;                 /**< Emitter position, x in pixels. */
-    float position_y;                 /**< Emitter position, y in pixels (down). */
-    int32_t area_type;                /**< 0 point, 1 line, 2 square, 3 rectangle, 4 circle,
-                                           5 ellipse. */
-    float area_width;                 /**< Emission area width in pixels. */
-    float area_height;                /**< Emission area height in pixels. */
-    float area_angle;                 /**< Emission area rotation in radians. */
-    pp_value_range emission_angle;    /**< Direction of new particles, degrees. */
-    pp_value_range emission_velocity; /**< Speed of new particles, pixels per second. */
-    float acceleration_x;             /**< Pixels per second squared. */
-    float acceleration_y;             /**< Pixels per second squared. */
-    pp_value_range lifetime;          /**< Seconds a particle lives. */
-    pp_value_range emission_rate;     /**< Particles per second. */
-    pp_int_value_range sprite;        /**< Sprite number of new particles. */
-    pp_value_range size;              /**< Side of a particle's square in pixels. */
-    float raise;                      /**< Growth of the size per second. */
-    pp_value_range rotation;          /**< Spin in degrees per update. */
-    pp_value_range transparency;      /**< Starting alpha, 0 to 255. */
-    float fade;                       /**< Change of alpha per second. */
-    int32_t blend_source;             /**< Source blend factor code (1 to 13). */
-    int32_t blend_destination;        /**< Destination blend factor code (1 to 13). */
+    PARTICLEPLAYER_EFFECT_PARAMS(PARTICLEPLAYER_C_FIELD)
 } pp_effect_params;
+#undef PARTICLEPLAYER_C_FIELD
+#undef PARTICLEPLAYER_C_TYPE_INT
+#undef PARTICLEPLAYER_C_TYPE_FLOAT
+#undef PARTICLEPLAYER_C_TYPE_RANGE
+#undef PARTICLEPLAYER_C_TYPE_INT_RANGE
 
 /** A value over a particle's life with one channel: count keys (0 to 8) at times 0 to 1. */
 typedef struct pp_curve {

@@ -85,34 +85,26 @@ pp_status GiveParticles(const std::vector<particleplayer::Particle>& from,
     return PP_OK;
 }
 
-pp_value_range Range(const particleplayer::ValueRange& r) {
+// One parameter in its C form.
+int32_t CValue(int32_t value) {
+    return value;
+}
+float CValue(float value) {
+    return value;
+}
+pp_value_range CValue(const particleplayer::ValueRange& r) {
+    return {r.Min, r.Max, r.Inc};
+}
+pp_int_value_range CValue(const particleplayer::IntValueRange& r) {
     return {r.Min, r.Max, r.Inc};
 }
 
 pp_effect_params CParams(const particleplayer::EffectParams& p) {
-    return {p.Disable,
-            p.AutoRemove,
-            p.Layer,
-            p.PositionX,
-            p.PositionY,
-            p.AreaType,
-            p.AreaWidth,
-            p.AreaHeight,
-            p.AreaAngle,
-            Range(p.EmissionAngle),
-            Range(p.EmissionVelocity),
-            p.AccelerationX,
-            p.AccelerationY,
-            Range(p.LifeTime),
-            Range(p.EmissionRate),
-            {p.Sprite.Min, p.Sprite.Max, p.Sprite.Inc},
-            Range(p.Size),
-            p.Raise,
-            Range(p.Rotation),
-            Range(p.Transparency),
-            p.Fade,
-            p.BlendSource,
-            p.BlendDestination};
+    pp_effect_params c{};
+#define PP_C_PARAM(kind, name, cName, doc, ...) c.cName = CValue(p.name);
+    PARTICLEPLAYER_EFFECT_PARAMS(PP_C_PARAM)
+#undef PP_C_PARAM
+    return c;
 }
 
 pp_sub_effect CSubEffect(const particleplayer::SubEffect& sub) {

@@ -32,6 +32,7 @@ class HostClock : public pp::MillisecondClock {
                   sizeof(Public::field) == sizeof(Engine::field))
 static_assert(sizeof(Particle) == sizeof(pp::Particle));
 static_assert(kDefaultMaxParticles == pp::kDefaultParticleBudget);
+static_assert(kDefaultFirstSpriteFileNumber == pp::kFirstSpriteFileNumber);
 // EffectParams holds the parameters of the seventeen original keys: the engine record up to
 // its Extras.
 static_assert(sizeof(EffectParams) == offsetof(pp::EmitterParams, Extras));
@@ -45,29 +46,10 @@ PP_SAME_FIELD(Particle, pp::Particle, Transparency);
 PP_SAME_FIELD(Particle, pp::Particle, DeathTime);
 PP_SAME_FIELD(Particle, pp::Particle, Angle);
 PP_SAME_FIELD(Particle, pp::Particle, RotationStep);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Disable);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AutoRemove);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Layer);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionX);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, PositionY);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaType);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaWidth);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaHeight);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AreaAngle);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionAngle);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionVelocity);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationX);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, AccelerationY);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, LifeTime);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, EmissionRate);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Sprite);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Size);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Raise);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Rotation);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Transparency);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, Fade);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendSource);
-PP_SAME_FIELD(EffectParams, pp::EmitterParams, BlendDestination);
+#define PP_SAME_PARAM(kind, name, cName, doc, ...) \
+    PP_SAME_FIELD(EffectParams, pp::EmitterParams, name);
+PARTICLEPLAYER_EFFECT_PARAMS(PP_SAME_PARAM)
+#undef PP_SAME_PARAM
 #undef PP_SAME_FIELD
 
 template <class To, class From>

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "particleplayer/effect_params.h"
 #include "particles/extra_params.h"
 #include "runtime/clock.h"
 #include "runtime/name_map.h"
@@ -62,26 +63,18 @@ struct ParticleLife {
 // accelerations are per second. Comparing two records compares every field as a number (so
 // NaN differs from itself).
 struct EmitterParams {
-    int32_t Disable = 0;
-    int32_t AutoRemove = 0;  // 0 stays; otherwise removed after an update that met no particle
-    int32_t Layer = 0;
-    float PositionX = 0.0f, PositionY = 0.0f;
-    int32_t AreaType = 0;  // 0 Point, 1 Line, 2 Square, 3 Rectangle, 4 Circle, 5 Ellipse
-    float AreaWidth = 0.0f, AreaHeight = 0.0f, AreaAngle = 0.0f;
-    ValueSpec EmissionAngle{0.0f, 359.0f, 1.0f};
-    ValueSpec EmissionVelocity{100.0f, 100.0f, 1.0f};
-    float AccelerationX = 0.0f, AccelerationY = 0.0f;
-    ValueSpec LifeTime{3.0f, 3.0f, 1.0f};
-    ValueSpec EmissionRate{100.0f, 100.0f, 1.0f};
-    IntValueSpec Sprite{0, 0, 0};  // Inc 0 here only: sampling then always gives Min
-    ValueSpec Size{32.0f, 32.0f, 1.0f};
-    float Raise = 0.0f;
-    ValueSpec Rotation{0.0f, 0.0f, 0.0f};  // the same for the spin
-    ValueSpec Transparency{255.0f, 255.0f, 1.0f};
-    float Fade = 0.0f;
-    // Source alpha and inverse source alpha: ordinary alpha blending.
-    int32_t BlendSource = 5;
-    int32_t BlendDestination = 6;
+#define PP_PARAM_TYPE_INT int32_t
+#define PP_PARAM_TYPE_FLOAT float
+#define PP_PARAM_TYPE_RANGE ValueSpec
+#define PP_PARAM_TYPE_INT_RANGE IntValueSpec
+#define PP_PARAM_FIELD(kind, name, cName, doc, ...) PP_PARAM_TYPE_##kind name{__VA_ARGS__};
+    // One field per row of the parameter table, with the row's default.
+    PARTICLEPLAYER_EFFECT_PARAMS(PP_PARAM_FIELD)
+#undef PP_PARAM_FIELD
+#undef PP_PARAM_TYPE_INT
+#undef PP_PARAM_TYPE_FLOAT
+#undef PP_PARAM_TYPE_RANGE
+#undef PP_PARAM_TYPE_INT_RANGE
     // The optional keys, last; all defaults mean "as without them".
     ExtraParams Extras;
     // The image the effect names to draw with (the SpriteFile key): an index into

@@ -57,6 +57,8 @@
 #include <string_view>
 #include <vector>
 
+#include "particleplayer/effect_params.h"
+
 namespace particleplayer {
 
 /// The library's version as "MAJOR.MINOR.PATCH".
@@ -98,32 +100,22 @@ struct IntValueRange {
     int32_t Inc;  ///< Step between values.
 };
 
-/// Every parameter of an effect, as loading left it. AreaAngle is in radians, every other
-/// angle in degrees; speeds and accelerations are per second, lifetimes in seconds.
+/// Every parameter of an effect, as loading left it: one field per row of
+/// particleplayer/effect_params.h (which describes each), in that order, named as there
+/// (params.LifeTime). AreaAngle is in radians, every other angle in degrees; speeds and
+/// accelerations are per second, lifetimes in seconds.
 struct EffectParams {
-    int32_t Disable;              ///< Non-zero: emits nothing.
-    int32_t AutoRemove;           ///< Non-zero: removed after an update that met no particle.
-    int32_t Layer;                ///< Drawing layer; the bundled renderer draws layer 0.
-    float PositionX;              ///< Emitter position, x in pixels.
-    float PositionY;              ///< Emitter position, y in pixels (down the screen).
-    int32_t AreaType;             ///< 0 point, 1 line, 2 square, 3 rectangle, 4 circle, 5 ellipse.
-    float AreaWidth;              ///< Emission area width in pixels.
-    float AreaHeight;             ///< Emission area height in pixels.
-    float AreaAngle;              ///< Emission area rotation in radians.
-    ValueRange EmissionAngle;     ///< Direction of new particles, degrees.
-    ValueRange EmissionVelocity;  ///< Speed of new particles, pixels per second.
-    float AccelerationX;          ///< Pixels per second squared.
-    float AccelerationY;          ///< Pixels per second squared.
-    ValueRange LifeTime;          ///< Seconds a particle lives.
-    ValueRange EmissionRate;      ///< Particles per second.
-    IntValueRange Sprite;         ///< Sprite number of new particles.
-    ValueRange Size;              ///< Side of a particle's square in pixels.
-    float Raise;                  ///< Growth of the size per second.
-    ValueRange Rotation;          ///< Spin in degrees per update.
-    ValueRange Transparency;      ///< Starting alpha, 0 to 255.
-    float Fade;                   ///< Change of alpha per second.
-    int32_t BlendSource;          ///< Source blend factor code (1 to 13).
-    int32_t BlendDestination;     ///< Destination blend factor code (1 to 13).
+#define PARTICLEPLAYER_TYPE_INT int32_t
+#define PARTICLEPLAYER_TYPE_FLOAT float
+#define PARTICLEPLAYER_TYPE_RANGE ValueRange
+#define PARTICLEPLAYER_TYPE_INT_RANGE IntValueRange
+#define PARTICLEPLAYER_FIELD(kind, name, cName, doc, ...) PARTICLEPLAYER_TYPE_##kind name;
+    PARTICLEPLAYER_EFFECT_PARAMS(PARTICLEPLAYER_FIELD)
+#undef PARTICLEPLAYER_FIELD
+#undef PARTICLEPLAYER_TYPE_INT
+#undef PARTICLEPLAYER_TYPE_FLOAT
+#undef PARTICLEPLAYER_TYPE_RANGE
+#undef PARTICLEPLAYER_TYPE_INT_RANGE
 };
 
 /// A value over a particle's life: Count keys (0 to 8) at increasing fractions Time of its
@@ -206,13 +198,19 @@ struct Particle {
 /// The particle budget of a world made with the default options.
 inline constexpr int64_t kDefaultMaxParticles = 1000000;
 
+/// The virtual clock's first reading in a world made with the default options.
+inline constexpr uint32_t kDefaultStartTime = 1000;
+
+/// The sprite number of a world's first sprite file under the default options.
+inline constexpr int32_t kDefaultFirstSpriteFileNumber = 1000;
+
 /// How a world is made.
 struct WorldOptions {
     /// The host's clock, read at every load and update. Empty: the world keeps a virtual
     /// clock that reads StartTime until SetTime or AdvanceTime moves it.
     std::function<uint32_t()> HostClock;
     /// The virtual clock's first reading.
-    uint32_t StartTime = 1000;
+    uint32_t StartTime = kDefaultStartTime;
     /// Seeds the random generator; without it the generator seeds itself from the time on
     /// first use.
     std::optional<uint32_t> Seed;
@@ -221,7 +219,7 @@ struct WorldOptions {
     std::string BaseFolder;
     /// The sprite number of the first sprite file; the next file gets the next number. Held to
     /// 0 to 1047552, so that every number stays below 2^20, where the renderers' tables end.
-    int32_t FirstSpriteFileNumber = 1000;
+    int32_t FirstSpriteFileNumber = kDefaultFirstSpriteFileNumber;
     /// The particle budget: at most this many particles are alive in the world at once (a
     /// count below 0 reads as 0). Births beyond it are dropped: each update counts the live
     /// particles before its first birth and lets only so many more be born, in load order,
