@@ -62,7 +62,7 @@ struct BareEngine {
             Clock.Advance(1000);
             pp::UpdateParticles(Engine);
         }
-        pp::SetDisable(emitter, 1, 0);
+        emitter->Disable = 1;
     }
     pp::VirtualClock Clock{1000};
     pp::Engine Engine;

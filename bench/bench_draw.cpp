@@ -90,7 +90,7 @@ struct SmallParticles {
         SetValueSpec(e->Rotation, -3.0f, 3.0f, 0.5f);
         SetSpriteRange(e, 1, -65535, 1);
         for (int32_t i = 0; i < n; ++i) SpawnParticle(SmallEngine, *e);
-        SetDisable(e, 1, 0);
+        e->Disable = 1;
         UpdateParticles(SmallEngine);
     }
     VirtualClock Clock{1000};

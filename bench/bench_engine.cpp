@@ -71,7 +71,7 @@ Emitter* SteadyEmitter(Engine& engine, int32_t n) {
     SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);  // outlives any run
     SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
     for (int32_t i = 0; i < n; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     return e;
 }
@@ -172,7 +172,7 @@ void BM_UpdatePeer(benchmark::State& state) {
     SetValueSpec(e->Transparency, 200.0f, 255.0f, 1.0f);
     SetValueSpec(e->EmissionVelocity, 10.0f, 60.0f, 1.0f);
     for (int32_t i = 0; i < kParticles; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     std::vector<TextbookParticle> textbook;
     textbook.reserve(kParticles);
@@ -290,7 +290,7 @@ void BM_UpdateSoaPeer(benchmark::State& state) {
     SetValueSpec(e->Transparency, 200.0f, 255.0f, 1.0f);
     SetValueSpec(e->EmissionVelocity, 10.0f, 60.0f, 1.0f);
     for (int32_t i = 0; i < n; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     SoaParticles peer;
     ListVisit(e->Particles, [&](const Particle& p) { peer.Add(p, 0.5f, 98.0f, 100000.0f); });

@@ -291,7 +291,8 @@ Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t in
 Status World::SetPosition(Effect effect, float x, float y) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
-    pp::SetPosition(emitter, x, y);
+    emitter->PositionX = x;
+    emitter->PositionY = y;
     return {};
 }
 
@@ -379,7 +380,7 @@ Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
 Status World::SetDisabled(Effect effect, bool disabled) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
-    pp::SetDisable(emitter, disabled ? 1 : 0, 0);
+    emitter->Disable = disabled ? 1 : 0;
     return {};
 }
 

@@ -35,19 +35,8 @@ Emitter* CreateEmitter(Engine& engine, float x, float y) {
     return e;
 }
 
-int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles) {
-    if (emitter == nullptr) return 0;
-    if (discardParticles != 0 && value == 1 && emitter->Disable == 0) {
-        ListRemoveAll(emitter->Particles);
-        ListRemoveAll(emitter->Life);
-    }
-    emitter->Disable = value;
-    return 0;
-}
-
-int32_t SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc) {
+void SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc) {
     if (emitter != nullptr) SetIntValueSpec(emitter->Sprite, min, max, inc);
-    return 0;
 }
 
 void SetValueSpec(ValueSpec& spec, float min, float max, float inc) {
