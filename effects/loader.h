@@ -38,7 +38,7 @@ std::string FolderOf(std::string_view openPath);
 
 // A sprite range set by the setting rule of SetSpriteRange.
 struct SpriteRange {
-    int32_t Min = 0, Max = -65535, Inc = 1;
+    int32_t Min = 0, Max = kSameAsMin<int32_t>, Inc = 1;
 };
 
 // What a load applies beyond the effect's text. The sprite is set before the prewarm, so the

@@ -209,10 +209,15 @@ void FillAreaTypes(Engine& engine);
 // moves onto it); NextEmission is the clock now. nullptr when out of memory.
 Emitter* CreateEmitter(Engine& engine, float x, float y);
 
-// Sets the Sprite triple by the setting rule (max -65535 means "same as min").
+// A max of exactly this value means "the same as min" to the setting rule (the loader reads a
+// missing second value as it, so one number stands for both).
+template <typename T>
+inline constexpr T kSameAsMin = static_cast<T>(-65535);
+
+// Sets the Sprite triple by the setting rule.
 void SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc);
 
-// The setting rule: Max = min when max is exactly -65535; Inc = 1 unless inc > 0 (a NaN inc
+// The setting rule: Max = min when max is exactly kSameAsMin; Inc = 1 unless inc > 0 (a NaN inc
 // also becomes 1, so a stored Inc is always positive).
 void SetValueSpec(ValueSpec& spec, float min, float max, float inc);
 void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc);

@@ -91,6 +91,10 @@ struct ValueRange {
     float Inc;  ///< Step between values; always positive once set.
 };
 
+/// A Max of exactly this value (-65535, for a ValueRange -65535.0f) means "the same as Min"
+/// when a range is set, as an effect file without a second value does.
+inline constexpr int32_t kSameAsMin = -65535;
+
 /// The integer form of ValueRange (sprite numbers).
 struct IntValueRange {
     int32_t Min;  ///< Smallest value.
@@ -304,7 +308,7 @@ class World {
                                   const LoadOptions& options);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
-    /// max -65535 means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
+    /// max kSameAsMin means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
     /// load's Prewarm made included: LoadOptions::Sprite gives them the sprite too.
     Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
     /// Moves the effect's emitter; live particles stay where they are.
@@ -369,7 +373,7 @@ class World {
     /// for a number no effect has.
     Result<StartedEffect> StartedEffectOf(int32_t number);
     /// Sets the rate at which the effect emits, in particles per second: min, min + inc, ...
-    /// max, one drawn for each gap. max -65535 means "same as min"; inc <= 0 (or NaN) means 1.
+    /// max, one drawn for each gap. max kSameAsMin means "same as min"; inc <= 0 (or NaN) means 1.
     Status SetEmissionRate(Effect effect, float min, float max, float inc);
     /// The image files the world's effects (those started by particles included) named with
     /// SpriteFile, in number order. RemoveAllEffects forgets them.

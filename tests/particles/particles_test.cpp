@@ -87,7 +87,7 @@ TEST(Emission, IntervalsBacklogAndResume) {
     for (const auto& r : rows) {
         TestEngine t;
         Emitter* e = CreateEmitter(t.engine, 0, 0);
-        SetValueSpec(e->EmissionRate, r.rate, -65535.0f, 1.0f);
+        SetValueSpec(e->EmissionRate, r.rate, kSameAsMin<float>, 1.0f);
         t.Step(1);
         EXPECT_EQ(e->Particles.Count(), 1);
         EXPECT_EQ(e->NextEmission, 1000 + r.interval) << r.rate;
@@ -172,7 +172,7 @@ TEST(Update, AutoRemovedEmitterGoesOnceItsParticlesAreGone) {
     Emitter* first = CreateEmitter(t.engine, 0, 0);
     Emitter* e = CreateEmitter(t.engine, 50, 60);
     Emitter* last = CreateEmitter(t.engine, 0, 0);
-    SetValueSpec(e->LifeTime, 0.05f, -65535, 1);
+    SetValueSpec(e->LifeTime, 0.05f, kSameAsMin<float>, 1);
     e->AutoRemove = 1;
     t.Step(20), t.Step(20);
     e->Disable = 1;
@@ -193,8 +193,8 @@ TEST(ClockWrap, EmissionLifetimeAndFrameTimeDoNotNoticeTheWrap) {
         TestEngine t(5, c.start);
         Emitter* e = CreateEmitter(t.engine, 10, 20);
         const auto step = static_cast<float>(c.stepMs);
-        SetValueSpec(e->EmissionRate, 1000.0f / step, -65535.0f, 1.0f);
-        SetValueSpec(e->LifeTime, 50.0f * step / 1000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->EmissionRate, 1000.0f / step, kSameAsMin<float>, 1.0f);
+        SetValueSpec(e->LifeTime, 50.0f * step / 1000.0f, kSameAsMin<float>, 1.0f);
         for (int frame = 1; frame <= 200; ++frame) {
             ASSERT_EQ(t.Step(c.stepMs), frame > 1 ? step * 0.001f : 0.0f) << frame;
             ASSERT_EQ(e->Particles.Count(), std::min(frame, 51)) << frame;
@@ -280,7 +280,7 @@ TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
     TestEngine sane(11), hostile(11);
     Emitter* a = CreateEmitter(sane.engine, 100, 100);
     Emitter* b = CreateEmitter(hostile.engine, 100, 100);
-    SetValueSpec(b->Size, kInf, -65535.0f, 1.0f);
+    SetValueSpec(b->Size, kInf, kSameAsMin<float>, 1.0f);
     sane.Step(50), hostile.Step(50);
     EXPECT_EQ(std::pair(a->Particles.Count(), b->Particles.Count()), std::pair(5, 0));
     EXPECT_EQ(a->NextEmission, b->NextEmission);
