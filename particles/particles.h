@@ -1,5 +1,5 @@
 // The particle engine: emitters and their particles, randomised parameters, emission and the
-// per-frame update. Knows nothing of the display; drawing lives beside it in draw*.
+// per-frame update. Knows nothing of the display: drawing reads the engine from above it.
 // All arithmetic is 32-bit float in the written order, so a seed gives the same particles.
 #pragma once
 

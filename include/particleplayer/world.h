@@ -12,9 +12,9 @@
 /// that the host sets or advances (SetTime, AdvanceTime) - the way to deterministic runs.
 /// Update() moves every particle by the time since the previous Update().
 ///
-/// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
-/// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
-/// effect texts name folders with '\' or '/'. Relative paths (the effect file's own, "Extends\",
+/// Effects: an effect is an effect description text (keys such as EmissionRate or Extends),
+/// loaded from a file or handed over as text, placed at a position. Paths inside
+/// effect texts name folders with '\' or '/'. Relative paths (the effect file's own, Extends,
 /// OnBirth, OnDeath) are opened from the world's base folder (WorldOptions::BaseFolder), or
 /// from the folder one load is given (LoadOptions::Folder); without either, from the
 /// process's working directory. A SpriteFile path is relative to the folder of the file that
@@ -291,7 +291,7 @@ class World {
     /// Seeds the random generator (effects loaded later and every update draw from it).
     void Seed(uint32_t seed);
 
-    /// Loads the effect file at path (with its "Extends\" chain) into a new effect at (x, y).
+    /// Loads the effect file at path (with its Extends chain) into a new effect at (x, y).
     /// With MissingFile::UseNameAsText an unreadable file still gives an effect, and the
     /// Result carries both the effect and the error; check Value.Id to tell.
     Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
@@ -335,7 +335,7 @@ class World {
 
     /// Applies the effect file at path again to an effect of this world, as an edit of the
     /// file would have it: every parameter back to its creation default at (x, y) (the
-    /// optional keys and the sprite range included), then the file with its "Extends\"
+    /// optional keys and the sprite range included), then the file with its Extends
     /// chain, exactly as LoadEffectFile applies it. The effect keeps its handle, its live
     /// particles and its emission time (its next emission, bursts and Duration count on), and
     /// is not prewarmed again. Fails, leaving the effect as it was, for a handle that names
