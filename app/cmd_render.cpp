@@ -374,10 +374,12 @@ std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64
     const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
     for (int64_t i = 0; i < emitters; ++i) {
         particleplayer::LoadOptions stress;
-        stress.Sprite = particleplayer::IntValueRange{kScene[0].Number, -65535, 1};
+        stress.Sprite =
+            particleplayer::IntValueRange{kScene[0].Number, particleplayer::kSameAsMin, 1};
         const auto loaded =
             world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2, stress);
-        if (!loaded.Ok() || !world.SetEmissionRate(loaded.Value, rate, -65535.0f, 1.0f).Ok()) {
+        if (!loaded.Ok() ||
+            !world.SetEmissionRate(loaded.Value, rate, particleplayer::kSameAsMin, 1.0f).Ok()) {
             return std::string("out of memory for the --stress emitters");
         }
     }

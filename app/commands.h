@@ -24,8 +24,9 @@ int RunInspect(CommandArgs args);
 // the engine on a virtual clock, one JSON line per printed frame.
 int RunSimulate(CommandArgs args);
 
-// render [--frames N] [--frame-ms MS] [--seed S] [--out PATH]: the player's scene drawn
-// without a display on a virtual clock, written as PNG frames.
+// render [--frames N] [--frame-ms MS] [--seed S] [--out PATH] ...: the player's scene (or
+// given effects) drawn without a display on a virtual clock, written as PNG frames, one PNG,
+// a video, a GIF or a sprite sheet.
 int RunRender(CommandArgs args);
 
 // check FILE...: what the effect reader ignores or misreads in each file and the files it

@@ -143,7 +143,7 @@ std::string PathInFolder(const PlayEffect& effect) {
 particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t number) {
     particleplayer::LoadOptions options;
     options.Missing = particleplayer::MissingFile::UseNameAsText;
-    const particleplayer::IntValueRange sprite{number, -65535, 1};
+    const particleplayer::IntValueRange sprite{number, particleplayer::kSameAsMin, 1};
     if (effect.SpriteGiven) {
         options.Sprite = sprite;
     } else {

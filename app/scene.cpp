@@ -119,7 +119,7 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
         // part of the load, so a prewarm draws with it too.
         particleplayer::LoadOptions options;
         options.Missing = particleplayer::MissingFile::UseNameAsText;
-        options.Sprite = particleplayer::IntValueRange{row.Number, -65535, 1};
+        options.Sprite = particleplayer::IntValueRange{row.Number, particleplayer::kSameAsMin, 1};
         world.LoadEffectFile(row.Effect, static_cast<float>(row.X), static_cast<float>(row.Y),
                              options);
     }

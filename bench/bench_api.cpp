@@ -39,7 +39,7 @@ World MakeWorld(int64_t n) {
     options.Seed = 1;
     World world(options);
     const Effect effect = world.LoadEffectText(kEffect, 400, 300).Value;
-    world.SetEmissionRate(effect, 1000.0f, -65535.0f, 1.0f);
+    world.SetEmissionRate(effect, 1000.0f, particleplayer::kSameAsMin, 1.0f);
     world.Update();
     for (int64_t made = 0; made < n; made += 1000) {
         world.AdvanceTime(1000);
@@ -56,13 +56,13 @@ struct BareEngine {
         pp::FillAreaTypes(Engine);
         pp::Emitter* emitter = pp::CreateEmitter(Engine, 400, 300);
         pp::LoadEffectText(Engine, emitter, kEffect);
-        pp::SetValueSpec(emitter->EmissionRate, 1000.0f, -65535.0f, 1.0f);
+        pp::SetValueSpec(emitter->EmissionRate, 1000.0f, pp::kSameAsMin<float>, 1.0f);
         pp::UpdateParticles(Engine);
         for (int64_t made = 0; made < n; made += 1000) {
             Clock.Advance(1000);
             pp::UpdateParticles(Engine);
         }
-        pp::SetDisable(emitter, 1, 0);
+        emitter->Disable = 1;
     }
     pp::VirtualClock Clock{1000};
     pp::Engine Engine;
@@ -139,7 +139,7 @@ void BM_RendererScene(benchmark::State& state) {
         renderer.Value.LoadSprite(row.Number, row.Image);
         const auto loaded =
             world.LoadEffectFile(row.Effect, row.X, row.Y, MissingFile::UseNameAsText);
-        world.SetSpriteRange(loaded.Value, row.Number, -65535, 1);
+        world.SetSpriteRange(loaded.Value, row.Number, particleplayer::kSameAsMin, 1);
     }
     for (int i = 0; i < 3000 / 16; ++i) {
         world.AdvanceTime(16);
@@ -184,8 +184,8 @@ void BM_VertexArrayBesideRenderer(benchmark::State& state) {
     World world(options);
     world.SetThreads(static_cast<int32_t>(state.range(1)));
     const Effect effect = world.LoadEffectText(kSmallEffect, 400, 300).Value;
-    world.SetSpriteRange(effect, 1, -65535, 1);
-    world.SetEmissionRate(effect, 1000.0f, -65535.0f, 1.0f);
+    world.SetSpriteRange(effect, 1, particleplayer::kSameAsMin, 1);
+    world.SetEmissionRate(effect, 1000.0f, particleplayer::kSameAsMin, 1.0f);
     world.Update();
     for (int64_t made = 0; made < state.range(0); made += 1000) {
         world.AdvanceTime(1000);

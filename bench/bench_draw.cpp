@@ -85,12 +85,12 @@ struct SmallParticles {
         e->AreaWidth = 800.0f;
         e->AreaHeight = 600.0f;
         SetValueSpec(e->Size, 2.0f, 8.0f, 1.0f);
-        SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->LifeTime, 100000.0f, kSameAsMin<float>, 1.0f);
         SetValueSpec(e->EmissionVelocity, 0.0f, 20.0f, 1.0f);
         SetValueSpec(e->Rotation, -3.0f, 3.0f, 0.5f);
-        SetSpriteRange(e, 1, -65535, 1);
+        SetSpriteRange(e, 1, kSameAsMin<int32_t>, 1);
         for (int32_t i = 0; i < n; ++i) SpawnParticle(SmallEngine, *e);
-        SetDisable(e, 1, 0);
+        e->Disable = 1;
         UpdateParticles(SmallEngine);
     }
     VirtualClock Clock{1000};

@@ -68,10 +68,10 @@ Emitter* SteadyEmitter(Engine& engine, int32_t n) {
     SeedRandom(engine.Random, 1);
     Emitter* e = CreateEmitter(engine, 400, 300);
     e->AccelerationY = 10.0f;
-    SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);  // outlives any run
+    SetValueSpec(e->LifeTime, 100000.0f, kSameAsMin<float>, 1.0f);  // outlives any run
     SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
     for (int32_t i = 0; i < n; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     return e;
 }
@@ -166,13 +166,13 @@ void BM_UpdatePeer(benchmark::State& state) {
     e->AccelerationY = 98.0f;
     e->Raise = 0.5f;
     e->Fade = -0.01f;
-    SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);
+    SetValueSpec(e->LifeTime, 100000.0f, kSameAsMin<float>, 1.0f);
     SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
     SetValueSpec(e->Size, 4.0f, 8.0f, 1.0f);
     SetValueSpec(e->Transparency, 200.0f, 255.0f, 1.0f);
     SetValueSpec(e->EmissionVelocity, 10.0f, 60.0f, 1.0f);
     for (int32_t i = 0; i < kParticles; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     std::vector<TextbookParticle> textbook;
     textbook.reserve(kParticles);
@@ -284,13 +284,13 @@ void BM_UpdateSoaPeer(benchmark::State& state) {
     e->AccelerationY = 98.0f;
     e->Raise = 0.5f;
     e->Fade = -0.01f;
-    SetValueSpec(e->LifeTime, 100000.0f, -65535.0f, 1.0f);
+    SetValueSpec(e->LifeTime, 100000.0f, kSameAsMin<float>, 1.0f);
     SetValueSpec(e->Rotation, -2.0f, 2.0f, 0.5f);
     SetValueSpec(e->Size, 4.0f, 8.0f, 1.0f);
     SetValueSpec(e->Transparency, 200.0f, 255.0f, 1.0f);
     SetValueSpec(e->EmissionVelocity, 10.0f, 60.0f, 1.0f);
     for (int32_t i = 0; i < n; ++i) SpawnParticle(engine, *e);
-    SetDisable(e, 1, 0);
+    e->Disable = 1;
     UpdateParticles(engine);
     SoaParticles peer;
     ListVisit(e->Particles, [&](const Particle& p) { peer.Add(p, 0.5f, 98.0f, 100000.0f); });
@@ -328,7 +328,7 @@ void AddChurningEmitters(Engine& engine, VirtualClock& clock, int32_t n) {
         e->AreaWidth = 600.0f;
         e->AreaHeight = 400.0f;
         e->AccelerationY = 8.0f;
-        SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->EmissionRate, 1000.0f, kSameAsMin<float>, 1.0f);
         SetValueSpec(e->LifeTime, 1.0f, 3.0f, 0.25f);
         SetValueSpec(e->Size, 2.0f, 6.0f, 1.0f);
         SetValueSpec(e->Rotation, -4.0f, 4.0f, 1.0f);

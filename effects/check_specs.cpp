@@ -169,7 +169,7 @@ void TextCheck::CheckFormless(const ListEntry& e, const BlockEntries& names, con
 void TextCheck::CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& form,
                               const ListEntry* max, const ListEntry* blur, const ListEntry* inc,
                               bool minMax, bool valueBlur, bool swappable) {
-    if (minMax && form.Second == kNoSecondIntValue) {
+    if (minMax && form.Second == kSameAsMin<int32_t>) {
         Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
                                      std::string(key.Name) + "' is fixed at Min");
     } else if (form.First > form.Second) {
@@ -194,13 +194,13 @@ void TextCheck::CheckFloatOrder(const EffectKey& key, const ValueForm<float>& fo
                                 const ListEntry* min, const ListEntry* max, const ListEntry* range,
                                 const ListEntry* blur, const ListEntry* inc, bool minMax,
                                 bool valueRange, const ListEntry& e, bool swappable) {
-    if (minMax && form.Second == kNoSecondValue) {
+    if (minMax && form.Second == kSameAsMin<float>) {
         Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
                                      std::string(key.Name) + "' is fixed at Min");
         return;
     }
     const float low = form.First;
-    const float high = form.Second == kNoSecondValue ? form.First : form.Second;
+    const float high = form.Second == kSameAsMin<float> ? form.First : form.Second;
     if (low > high) {
         if (minMax) {
             if (swappable) {

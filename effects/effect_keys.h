@@ -127,8 +127,8 @@ struct EffectKey {
     EffectKeyTarget Target{};
 };
 
-// Today's seventeen keys first, then the optional ones; a file without the optional keys loads
-// exactly as before.
+// The seventeen keys every effect has first, then the optional ones, each of which changes
+// nothing when left out, so that a file without them loads to the same parameters.
 inline constexpr std::array<EffectKey, 30> kEffectKeys{{
     {"Extends", EffectValueKind::Path},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0}},

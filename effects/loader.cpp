@@ -39,7 +39,7 @@ void StoreArea(EmitterParams& params, int32_t type, float width, float height, f
     params.AreaType = type;
     params.AreaWidth = width;
     params.AreaHeight = height;
-    // Multiplied before dividing, with pi as a float, as the angle has always been stored.
+    // Multiplied before dividing, with pi as a float: this order gives the stored angle's bits.
     params.AreaAngle = angle * 3.1415927f / 180.0f;
 }
 
@@ -302,82 +302,6 @@ void LoadEffectText(Engine& engine, Emitter* emitter, std::string_view text,
     // Its lines joined as a file's are, so a text and a file of the same bytes agree.
     ApplyEffectText(engine, emitter->Params(), JoinedLines(text, false).Text(), chain);
     FinishLoad(engine, *emitter, settings);
-}
-
-int32_t SetLayer(Emitter* emitter, int32_t layer) {
-    if (emitter != nullptr) emitter->Layer = layer;
-    return 0;
-}
-
-int32_t SetPosition(Emitter* emitter, float x, float y) {
-    if (emitter == nullptr) return 0;
-    emitter->PositionX = x;
-    emitter->PositionY = y;
-    return 0;
-}
-
-int32_t SetArea(Emitter* emitter, int32_t type, float width, float height, float angle) {
-    if (emitter != nullptr) StoreArea(emitter->Params(), type, width, height, angle);
-    return 0;
-}
-
-int32_t SetAcceleration(Emitter* emitter, float x, float y) {
-    if (emitter == nullptr) return 0;
-    emitter->AccelerationX = x;
-    emitter->AccelerationY = y;
-    return 0;
-}
-
-int32_t SetRaise(Emitter* emitter, float value) {
-    if (emitter != nullptr) emitter->Raise = value;
-    return 0;
-}
-
-int32_t SetFade(Emitter* emitter, float value) {
-    if (emitter != nullptr) emitter->Fade = value;
-    return 0;
-}
-
-int32_t SetBlendingMode(Emitter* emitter, int32_t source, int32_t destination) {
-    if (emitter == nullptr) return 0;
-    emitter->BlendSource = source;
-    emitter->BlendDestination = destination;
-    return 0;
-}
-
-int32_t SetEmissionAngle(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->EmissionAngle, min, max, inc);
-    return 0;
-}
-
-int32_t SetEmissionVelocity(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->EmissionVelocity, min, max, inc);
-    return 0;
-}
-
-int32_t SetLifeTime(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->LifeTime, min, max, inc);
-    return 0;
-}
-
-int32_t SetEmissionRate(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->EmissionRate, min, max, inc);
-    return 0;
-}
-
-int32_t SetSize(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->Size, min, max, inc);
-    return 0;
-}
-
-int32_t SetRotation(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->Rotation, min, max, inc);
-    return 0;
-}
-
-int32_t SetTransparency(Emitter* emitter, float min, float max, float inc) {
-    if (emitter != nullptr) SetValueSpec(emitter->Transparency, min, max, inc);
-    return 0;
 }
 
 }  // namespace pp

@@ -38,7 +38,7 @@ std::string FolderOf(std::string_view openPath);
 
 // A sprite range set by the setting rule of SetSpriteRange.
 struct SpriteRange {
-    int32_t Min = 0, Max = -65535, Inc = 1;
+    int32_t Min = 0, Max = kSameAsMin<int32_t>, Inc = 1;
 };
 
 // What a load applies beyond the effect's text. The sprite is set before the prewarm, so the
@@ -92,24 +92,5 @@ std::string NameInFolder(const std::string& openPath, const std::string& folder)
 
 // The sprite number the emitter's SpriteFile has, or -1 for none.
 int32_t SpriteFileNumber(const Engine& engine, const EmitterParams& params);
-
-// The loader's setters; each returns 0 and does nothing for a nullptr emitter. Triples follow
-// the setting rule (max -65535 means "same as min", inc <= 0 means 1).
-int32_t SetLayer(Emitter* emitter, int32_t layer);
-int32_t SetPosition(Emitter* emitter, float x, float y);
-// Only for 0 <= type <= 5; any other type changes nothing. The angle is given in degrees and
-// stored in radians.
-int32_t SetArea(Emitter* emitter, int32_t type, float width, float height, float angle);
-int32_t SetAcceleration(Emitter* emitter, float x, float y);
-int32_t SetRaise(Emitter* emitter, float value);
-int32_t SetFade(Emitter* emitter, float value);
-int32_t SetBlendingMode(Emitter* emitter, int32_t source, int32_t destination);
-int32_t SetEmissionAngle(Emitter* emitter, float min, float max, float inc);
-int32_t SetEmissionVelocity(Emitter* emitter, float min, float max, float inc);
-int32_t SetLifeTime(Emitter* emitter, float min, float max, float inc);
-int32_t SetEmissionRate(Emitter* emitter, float min, float max, float inc);
-int32_t SetSize(Emitter* emitter, float min, float max, float inc);
-int32_t SetRotation(Emitter* emitter, float min, float max, float inc);
-int32_t SetTransparency(Emitter* emitter, float min, float max, float inc);
 
 }  // namespace pp

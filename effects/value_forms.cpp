@@ -73,7 +73,7 @@ void ReadNamedForm(std::string_view text, ValueForm<T>& form) {
 }  // namespace
 
 ValueForm<float> ParseValueSpec(std::string_view text) {
-    ValueForm<float> form{0.0f, kNoSecondValue, 1.0f};
+    ValueForm<float> form{0.0f, kSameAsMin<float>, 1.0f};
     // Without a second entry the whole text is one number, however it is written.
     if (Lookup(text, "2").empty()) {
         form.First = FloatOr(text, 0.0f);

@@ -5,13 +5,12 @@
 #include <cstdint>
 #include <string_view>
 
+#include "particles/particles.h"
+
 namespace pp {
 
-// Marks a missing second value; the setting rule then stores the first value for both.
-inline constexpr float kNoSecondValue = -65535.0f;
-inline constexpr int32_t kNoSecondIntValue = -65535;
-
-// What a parser hands to the setter of one emitter triple, unchanged: (min, max, inc).
+// What a parser hands to the setter of one emitter triple, unchanged: (min, max, inc). A
+// missing second value is kSameAsMin, so that the setting rule stores the first for both.
 template <typename T>
 struct ValueForm {
     T First;

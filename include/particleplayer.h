@@ -219,13 +219,16 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
 /** Applies length bytes of effect text as a new effect at (x, y). */
 pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
                                     float y, uint32_t* effect);
-/** Sets the sprite numbers of the effect's new particles (max -65535: same as min). */
+/** A max of exactly this value means "the same as min" in the range setters below. */
+#define PP_SAME_AS_MIN (-65535)
+
+/** Sets the sprite numbers of the effect's new particles (max PP_SAME_AS_MIN: same as min). */
 pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,
                                     int32_t inc);
 /** Moves the effect's emitter. */
 pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
-/** Sets the effect's emission rate in particles per second (max -65535: same as min; inc <= 0
- * means 1). */
+/** Sets the effect's emission rate in particles per second (max PP_SAME_AS_MIN: same as min; inc <=
+ * 0 means 1). */
 pp_status pp_world_set_emission_rate(pp_world* world, uint32_t effect, float min, float max,
                                      float inc);
 /** Stops (disabled non-zero) or resumes the effect's emission; its particles go on. */

@@ -54,6 +54,8 @@ pp_status Guard(F&& f) {
     }
 }
 
+static_assert(PP_SAME_AS_MIN == particleplayer::kSameAsMin);
+
 // The C particle is the C++ one field for field, so a list converts by copying bytes.
 #define PP_SAME_PARTICLE_FIELD(c, cpp)                                                   \
     static_assert(offsetof(pp_particle, c) == offsetof(particleplayer::Particle, cpp) && \

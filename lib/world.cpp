@@ -263,6 +263,8 @@ Result<Effect> World::LoadEffectText(std::string_view text, float x, float y,
     return result;
 }
 
+static_assert(kSameAsMin == pp::kSameAsMin<int32_t>);
+
 Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
@@ -273,7 +275,8 @@ Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t in
 Status World::SetPosition(Effect effect, float x, float y) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
-    pp::SetPosition(emitter, x, y);
+    emitter->PositionX = x;
+    emitter->PositionY = y;
     return {};
 }
 
@@ -361,7 +364,7 @@ Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
 Status World::SetDisabled(Effect effect, bool disabled) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return {"no such effect in this world"};
-    pp::SetDisable(emitter, disabled ? 1 : 0, 0);
+    emitter->Disable = disabled ? 1 : 0;
     return {};
 }
 

@@ -244,14 +244,14 @@ void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now) {
     }
 }
 
-int32_t SpawnParticle(Engine& engine, Emitter& emitter) {
+void SpawnParticle(Engine& engine, Emitter& emitter) {
     if (engine.BudgetLeft <= 0) {
         if (engine.DroppedBirths < INT64_MAX) ++engine.DroppedBirths;
-        return 0;
+        return;
     }
     --engine.BudgetLeft;
     Particle* p = ListInsert(emitter.Particles);
-    if (p == nullptr) return 0;
+    if (p == nullptr) return;
     p->Sprite = SampleValueSpec(engine, emitter.Sprite);
     p->Size = SampleValueSpec(engine, emitter.Size);
     PlaceInArea(engine, emitter, *p);
@@ -272,7 +272,6 @@ int32_t SpawnParticle(Engine& engine, Emitter& emitter) {
     p->RotationStep = SampleValueSpec(engine, emitter.Rotation);
     // The optional keys' draws come after all of the above.
     if (emitter.ExtrasOn) AddParticleLife(engine, emitter, p, t, life * 1000.0f);
-    return 0;
 }
 
 }  // namespace pp

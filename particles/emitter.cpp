@@ -5,12 +5,6 @@
 #include "runtime/convert.h"
 
 namespace pp {
-namespace {
-
-constexpr float kFloatSentinel = -65535.0f;
-constexpr int32_t kIntSentinel = -65535;
-
-}  // namespace
 
 void FillAreaTypes(Engine& engine) {
     static const char* const kNames[] = {"Point",     "Line",   "Square",
@@ -35,31 +29,20 @@ Emitter* CreateEmitter(Engine& engine, float x, float y) {
     return e;
 }
 
-int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles) {
-    if (emitter == nullptr) return 0;
-    if (discardParticles != 0 && value == 1 && emitter->Disable == 0) {
-        ListRemoveAll(emitter->Particles);
-        ListRemoveAll(emitter->Life);
-    }
-    emitter->Disable = value;
-    return 0;
-}
-
-int32_t SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc) {
+void SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc) {
     if (emitter != nullptr) SetIntValueSpec(emitter->Sprite, min, max, inc);
-    return 0;
 }
 
 void SetValueSpec(ValueSpec& spec, float min, float max, float inc) {
     spec.Min = min;
-    spec.Max = max == kFloatSentinel ? min : max;
+    spec.Max = max == kSameAsMin<float> ? min : max;
     // Written as "not above 0" so that a NaN step becomes 1 too: a stored Inc is always > 0.
     spec.Inc = inc > 0.0f ? inc : 1.0f;
 }
 
 void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc) {
     spec.Min = min;
-    spec.Max = max == kIntSentinel ? min : max;
+    spec.Max = max == kSameAsMin<int32_t> ? min : max;
     spec.Inc = inc > 0 ? inc : 1;
 }
 

@@ -1,5 +1,5 @@
 // The particle engine: emitters and their particles, randomised parameters, emission and the
-// per-frame update. Knows nothing of the display; drawing lives beside it in draw*.
+// per-frame update. Knows nothing of the display: drawing reads the engine from above it.
 // All arithmetic is 32-bit float in the written order, so a seed gives the same particles.
 #pragma once
 
@@ -202,14 +202,15 @@ void FillAreaTypes(Engine& engine);
 // moves onto it); NextEmission is the clock now. nullptr when out of memory.
 Emitter* CreateEmitter(Engine& engine, float x, float y);
 
-// Sets Disable to value. Only when discardParticles is non-zero, value is exactly 1 and the
-// emitter was enabled are its particles removed at once. Always 0.
-int32_t SetDisable(Emitter* emitter, int32_t value, int32_t discardParticles);
+// A max of exactly this value means "the same as min" to the setting rule (the loader reads a
+// missing second value as it, so one number stands for both).
+template <typename T>
+inline constexpr T kSameAsMin = static_cast<T>(-65535);
 
-// Sets the Sprite triple by the setting rule (max -65535 means "same as min"). Always 0.
-int32_t SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc);
+// Sets the Sprite triple by the setting rule.
+void SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc);
 
-// The setting rule: Max = min when max is exactly -65535; Inc = 1 unless inc > 0 (a NaN inc
+// The setting rule: Max = min when max is exactly kSameAsMin; Inc = 1 unless inc > 0 (a NaN inc
 // also becomes 1, so a stored Inc is always positive).
 void SetValueSpec(ValueSpec& spec, float min, float max, float inc);
 void SetIntValueSpec(IntValueSpec& spec, int32_t min, int32_t max, int32_t inc);
@@ -257,9 +258,9 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 // A particle or burst due at clock reading t is spawned by the first update whose now > t.
 void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now);
 
-// Appends one new particle with all its random draws in their fixed order. Always 0. A birth
-// the budget has no room for (BudgetLeft 0) is dropped before any draw and counted.
-int32_t SpawnParticle(Engine& engine, Emitter& emitter);
+// Appends one new particle with all its random draws in their fixed order. A birth the budget
+// has no room for (BudgetLeft 0) is dropped before any draw and counted.
+void SpawnParticle(Engine& engine, Emitter& emitter);
 
 // Advances every emitter and particle by the time since the previous update, emitting first,
 // then moving, ageing and removing dead particles. Then starts the sub-effects that the

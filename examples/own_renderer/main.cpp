@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
                      effect.Ok() ? "cannot read the sprite" : effect.Error.c_str());
         return 1;
     }
-    world.SetSpriteRange(effect.Value, 1, -65535, 1);  // the one sprite loaded
+    world.SetSpriteRange(effect.Value, 1, particleplayer::kSameAsMin, 1);  // the one sprite loaded
     GLuint vao, vbo;
     glGenVertexArrays(1, &vao);
     glGenBuffers(1, &vbo);

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
                      (status.Ok() ? effect.Error : status.Error).c_str());
         return 1;
     }
-    world.SetSpriteRange(effect.Value, 1, -65535, 1);
+    world.SetSpriteRange(effect.Value, 1, particleplayer::kSameAsMin, 1);
     std::vector<uint8_t> rgb(kWidth * kHeight * 3);
     const uint32_t start = SDL_GetTicks();
     for (long frame = 1; !scripted || frame <= frames; ++frame) {

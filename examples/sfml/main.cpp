@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
                      effect.Ok() ? "cannot read the sprite" : effect.Error.c_str());
         return 1;
     }
-    world.SetSpriteRange(effect.Value, 1, -65535, 1);
+    world.SetSpriteRange(effect.Value, 1, particleplayer::kSameAsMin, 1);
     particleplayer::VertexArray quads;
     sf::VertexArray triangles(sf::Triangles);
     sf::Clock clock;

@@ -12,9 +12,9 @@
 /// that the host sets or advances (SetTime, AdvanceTime) - the way to deterministic runs.
 /// Update() moves every particle by the time since the previous Update().
 ///
-/// Effects: an effect is an effect description text (keys such as "EmissionRate\" or
-/// "Extends\"), loaded from a file or handed over as text, placed at a position. Paths inside
-/// effect texts name folders with '\' or '/'. Relative paths (the effect file's own, "Extends\",
+/// Effects: an effect is an effect description text (keys such as EmissionRate or Extends),
+/// loaded from a file or handed over as text, placed at a position. Paths inside
+/// effect texts name folders with '\' or '/'. Relative paths (the effect file's own, Extends,
 /// OnBirth, OnDeath) are opened from the world's base folder (WorldOptions::BaseFolder), or
 /// from the folder one load is given (LoadOptions::Folder); without either, from the
 /// process's working directory. A SpriteFile path is relative to the folder of the file that
@@ -92,6 +92,10 @@ struct ValueRange {
     float Max;  ///< Largest value.
     float Inc;  ///< Step between values; always positive once set.
 };
+
+/// A Max of exactly this value (-65535, for a ValueRange -65535.0f) means "the same as Min"
+/// when a range is set, as an effect file without a second value does.
+inline constexpr int32_t kSameAsMin = -65535;
 
 /// The integer form of ValueRange (sprite numbers).
 struct IntValueRange {
@@ -285,7 +289,7 @@ class World {
     /// Seeds the random generator (effects loaded later and every update draw from it).
     void Seed(uint32_t seed);
 
-    /// Loads the effect file at path (with its "Extends\" chain) into a new effect at (x, y).
+    /// Loads the effect file at path (with its Extends chain) into a new effect at (x, y).
     /// With MissingFile::UseNameAsText an unreadable file still gives an effect, and the
     /// Result carries both the effect and the error; check Value.Id to tell.
     Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
@@ -302,7 +306,7 @@ class World {
                                   const LoadOptions& options);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
-    /// max -65535 means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
+    /// max kSameAsMin means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a
     /// load's Prewarm made included: LoadOptions::Sprite gives them the sprite too.
     Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
     /// Moves the effect's emitter; live particles stay where they are.
@@ -329,7 +333,7 @@ class World {
 
     /// Applies the effect file at path again to an effect of this world, as an edit of the
     /// file would have it: every parameter back to its creation default at (x, y) (the
-    /// optional keys and the sprite range included), then the file with its "Extends\"
+    /// optional keys and the sprite range included), then the file with its Extends
     /// chain, exactly as LoadEffectFile applies it. The effect keeps its handle, its live
     /// particles and its emission time (its next emission, bursts and Duration count on), and
     /// is not prewarmed again. Fails, leaving the effect as it was, for a handle that names
@@ -367,7 +371,7 @@ class World {
     /// for a number no effect has.
     Result<StartedEffect> StartedEffectOf(int32_t number);
     /// Sets the rate at which the effect emits, in particles per second: min, min + inc, ...
-    /// max, one drawn for each gap. max -65535 means "same as min"; inc <= 0 (or NaN) means 1.
+    /// max, one drawn for each gap. max kSameAsMin means "same as min"; inc <= 0 (or NaN) means 1.
     Status SetEmissionRate(Effect effect, float min, float max, float inc);
     /// The image files the world's effects (those started by particles included) named with
     /// SpriteFile, in number order. RemoveAllEffects forgets them.

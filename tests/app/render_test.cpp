@@ -12,18 +12,18 @@ extern "C" {
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 #include <map>
 #include <optional>
 #include <random>
+#include <regex>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "particleplayer/screen.h"
-#include "particleplayer/world.h"
 #include "app/frame_palette.h"
 #include "app/video_writer.h"
+#include "particleplayer/screen.h"
+#include "particleplayer/world.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -236,7 +236,7 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
     options.Seed = 1;
     particleplayer::World world(options);
     particleplayer::LoadOptions load;
-    load.Sprite = particleplayer::IntValueRange{1, -65535, 1};
+    load.Sprite = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile(effect, 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SetTime(1016).Ok());
     ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
@@ -281,7 +281,7 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
     particleplayer::World world(options);
     particleplayer::LoadOptions load;
     load.Folder = "art";
-    load.SpriteUnlessFile = particleplayer::IntValueRange{1, -65535, 1};
+    load.SpriteUnlessFile = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile("fw.txt", 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SpriteFiles().size() == 2u);
     ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());

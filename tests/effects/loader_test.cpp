@@ -104,12 +104,6 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     const P area = Load("EmitterArea = {Width = 80, Type = Ellipse, Height = 20, Angle = 75}");
     EXPECT_EQ(std::tuple(area.AreaType, area.AreaWidth, area.AreaHeight, area.AreaAngle),
               std::tuple(5, 80.0f, 20.0f, 1.30899704f));
-    // Setters ignore bad area types and a missing emitter.
-    Emitter* e = CreateEmitter(engine_, 0, 0);
-    SetArea(e, 4, 10.0f, 20.0f, 90.0f), SetArea(e, 6, 1, 1, 1), SetArea(e, -1, 1, 1, 1);
-    EXPECT_EQ(std::tuple(e->AreaType, e->AreaWidth, e->AreaHeight, e->AreaAngle),
-              std::tuple(4, 10.0f, 20.0f, 1.57079637f));
-    EXPECT_EQ(SetLayer(nullptr, 1) | SetSize(nullptr, 1.0f, 2.0f, 1.0f), 0);
     const int32_t emitters = engine_.Emitters.Count();
     LoadEffectFile(engine_, nullptr, "Size=5.txt");
     EXPECT_EQ(engine_.Emitters.Count(), emitters);

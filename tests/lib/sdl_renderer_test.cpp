@@ -236,7 +236,7 @@ void FireAndTurned(World& world) {
         "Transparency = 160,\nBlendingMode = {7, 6},\nColour = {200, 120, 60}",
         30, 30);
     ASSERT_TRUE(fire.Ok() && turned.Ok());
-    for (const Effect e : {fire.Value, turned.Value}) world.SetSpriteRange(e, 1, -65535, 1);
+    for (const Effect e : {fire.Value, turned.Value}) world.SetSpriteRange(e, 1, kSameAsMin, 1);
     world.Update();
     world.AdvanceTime(400);
     world.Update();

@@ -379,7 +379,7 @@ TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
     options.BaseFolder = fx;
     options.FirstSpriteFileNumber = 50;
     World world(options);
-    const IntValueRange given{9, -65535, 1};
+    const IntValueRange given{9, kSameAsMin, 1};
     LoadOptions asGiven, unlessFile;
     asGiven.Sprite = given;
     unlessFile.SpriteUnlessFile = given;

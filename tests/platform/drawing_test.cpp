@@ -451,12 +451,12 @@ Frames DrawCrowd(int32_t threads, int32_t frames, bool batching, int64_t budget 
     engine.MaxParticles = budget;
     EmitterParams spark;  // started where the particles of every sixth emitter die
     SetValueSpec(spark.LifeTime, 0.4f, 0.8f, 0.1f);
-    SetValueSpec(spark.Size, 3.0f, -65535.0f, 1.0f);
+    SetValueSpec(spark.Size, 3.0f, kSameAsMin<float>, 1.0f);
     spark.Sprite = {2, 2, 1};
     engine.SubEffects.push_back(spark);
     for (int32_t i = 0; i < 24; ++i) {
         Emitter* e = CreateEmitter(engine, 30 + 31 * i, 40 + 21 * i);
-        SetValueSpec(e->EmissionRate, 1000.0f, -65535.0f, 1.0f);
+        SetValueSpec(e->EmissionRate, 1000.0f, kSameAsMin<float>, 1.0f);
         SetValueSpec(e->LifeTime, 0.3f, 1.5f, 0.1f);
         SetValueSpec(e->Size, 1.0f, 12.0f, 0.5f);
         SetValueSpec(e->EmissionVelocity, 5.0f, 90.0f, 1.0f);
