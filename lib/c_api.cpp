@@ -13,7 +13,6 @@
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
-#include "platform/screen.h"
 
 struct pp_vertices {
     particleplayer::VertexArray Array;
@@ -31,15 +30,47 @@ pp_status Fail(pp_world* world, pp_status status, std::string message) {
     return status;
 }
 
+// The code of a failure's kind; `code` stands for a failure of no particular kind.
+pp_status CodeOf(particleplayer::ErrorKind kind, pp_status code) {
+    using particleplayer::ErrorKind;
+    switch (kind) {
+        case ErrorKind::Other:
+            return code;
+        case ErrorKind::Argument:
+            return PP_ERROR_ARGUMENT;
+        case ErrorKind::File:
+            return PP_ERROR_FILE;
+        case ErrorKind::Memory:
+            return PP_ERROR_MEMORY;
+        case ErrorKind::State:
+        case ErrorKind::NoVideo:
+        case ErrorKind::NoWindow:
+        case ErrorKind::NoScreen:
+            return PP_ERROR_STATE;
+    }
+    return code;
+}
+
 pp_status Report(pp_world* world, const particleplayer::Status& status, pp_status code) {
     if (status.Ok()) return PP_OK;
-    return Fail(world, code, status.Error);
+    return Fail(world, CodeOf(status.Kind, code), status.Error);
+}
+
+template <class T>
+pp_status Report(pp_world* world, const particleplayer::Result<T>& result, pp_status code) {
+    if (result.Ok()) return PP_OK;
+    return Fail(world, CodeOf(result.Kind, code), result.Error);
 }
 
 pp_status Report(pp_renderer* renderer, const particleplayer::Status& status, pp_status code) {
     if (status.Ok()) return PP_OK;
     renderer->LastError = status.Error;
-    return code;
+    return CodeOf(status.Kind, code);
+}
+
+// The screen's calls keep no message, only the code.
+pp_status CodeOf(const particleplayer::Status& status, pp_status code) {
+    return status.Ok() ? PP_OK : CodeOf(status.Kind, code);
 }
 
 // Runs f, turning an allocation failure into a code instead of letting it cross into C.
@@ -249,7 +280,7 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
     *effect = 0;
     return Guard([&] {
         const auto result = world->World.LoadEffectFile(path, x, y);
-        if (!result.Ok()) return Fail(world, PP_ERROR_FILE, result.Error);
+        if (!result.Ok()) return Report(world, result, PP_ERROR_FILE);
         *effect = result.Value.Id;
         return PP_OK;
     });
@@ -265,7 +296,7 @@ pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t le
     return Guard([&] {
         const auto result = world->World.LoadEffectText(
             std::string_view(text == nullptr ? "" : text, length), x, y);
-        if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+        if (!result.Ok()) return Report(world, result, PP_ERROR_ARGUMENT);
         *effect = result.Value.Id;
         return PP_OK;
     });
@@ -309,9 +340,6 @@ pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const c
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     return Guard([&] {
-        // An unknown effect is a bad argument, a file that cannot be read a file error.
-        const auto known = world->World.ParticleCount({effect});
-        if (!known.Ok()) return Fail(world, PP_ERROR_ARGUMENT, known.Error);
         return Report(world, world->World.ReapplyEffectFile({effect}, path, x, y), PP_ERROR_FILE);
     });
 }
@@ -327,7 +355,7 @@ pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64
     if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     const auto result = world->World.ParticleCount({effect});
     *count = result.Value;
-    return Report(world, {result.Error}, PP_ERROR_ARGUMENT);
+    return Report(world, result, PP_ERROR_ARGUMENT);
 }
 
 pp_status pp_world_update(pp_world* world, float* seconds) {
@@ -487,33 +515,25 @@ pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int h
         options.Width = width;
         options.Height = height;
         options.Hidden = hidden != 0;
-        const particleplayer::Status s = particleplayer::OpenScreen(options);
-        if (s.Ok()) return PP_OK;
-        return width < 1 || height < 1 || width > 16384 || height > 16384 ? PP_ERROR_ARGUMENT
-                                                                          : PP_ERROR_STATE;
+        return CodeOf(particleplayer::OpenScreen(options), PP_ERROR_STATE);
     });
 }
 
 pp_status pp_screen_load_sprite(int32_t number, const char* path) {
     if (path == nullptr) return PP_ERROR_NULL;
-    if (number < 0) return PP_ERROR_ARGUMENT;
-    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
-    return Guard(
-        [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
+    return Guard([&] { return CodeOf(particleplayer::LoadSprite(number, path), PP_ERROR_FILE); });
 }
 
 pp_status pp_screen_set_background(uint8_t red, uint8_t green, uint8_t blue) {
-    return particleplayer::SetBackground(red, green, blue).Ok() ? PP_OK : PP_ERROR_STATE;
+    return CodeOf(particleplayer::SetBackground(red, green, blue), PP_ERROR_STATE);
 }
 
 pp_status pp_screen_set_background_image(const uint8_t* rgb, size_t size, int32_t width,
                                          int32_t height) {
     if (rgb == nullptr) return PP_ERROR_NULL;
-    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
     return Guard([&] {
-        return particleplayer::SetBackgroundImage({rgb, size}, width, height).Ok()
-                   ? PP_OK
-                   : PP_ERROR_ARGUMENT;
+        return CodeOf(particleplayer::SetBackgroundImage({rgb, size}, width, height),
+                      PP_ERROR_ARGUMENT);
     });
 }
 
