@@ -259,8 +259,8 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
     return effects;
 }
 
-std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags, FrameSize size) {
-    return OpenSceneScreen(kPlayTitle, extraWindowFlags, size);
+std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
+    return OpenSceneScreen(kPlayTitle, hidden, size);
 }
 
 void PausableClock::Pause() {
