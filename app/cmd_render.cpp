@@ -29,7 +29,6 @@
 #include "platform/frame.h"
 #include "platform/screen.h"
 #include "platform/video.h"
-#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {

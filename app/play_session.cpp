@@ -15,11 +15,7 @@
 #include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/quad_sprites.h"
 #include "platform/screen.h"
-#include "platform/sprites.h"
-#include "platform/video.h"
-#include "platform/window.h"
 
 namespace pp {
 namespace {
