@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -30,47 +31,30 @@ pp_status Fail(pp_world* world, pp_status status, std::string message) {
     return status;
 }
 
-// The code of a failure's kind; `code` stands for a failure of no particular kind.
-pp_status CodeOf(particleplayer::ErrorKind kind, pp_status code) {
-    using particleplayer::ErrorKind;
-    switch (kind) {
-        case ErrorKind::Other:
-            return code;
-        case ErrorKind::Argument:
-            return PP_ERROR_ARGUMENT;
-        case ErrorKind::File:
-            return PP_ERROR_FILE;
-        case ErrorKind::Memory:
-            return PP_ERROR_MEMORY;
-        case ErrorKind::State:
-        case ErrorKind::NoVideo:
-        case ErrorKind::NoWindow:
-        case ErrorKind::NoScreen:
-            return PP_ERROR_STATE;
-    }
-    return code;
+// The code of each ErrorKind, in the enum's order; Other stands for the call's own code.
+constexpr pp_status kCodeOfKind[] = {PP_OK,          PP_ERROR_ARGUMENT, PP_ERROR_FILE,
+                                     PP_ERROR_STATE, PP_ERROR_MEMORY,   PP_ERROR_STATE,
+                                     PP_ERROR_STATE, PP_ERROR_STATE};
+static_assert(std::size(kCodeOfKind) ==
+              static_cast<size_t>(particleplayer::ErrorKind::NoScreen) + 1);
+
+// A Status's or a Result's code: by its kind, `code` for a failure of no particular kind.
+template <class Outcome>
+pp_status CodeOf(const Outcome& outcome, pp_status code) {
+    if (outcome.Ok()) return PP_OK;
+    if (outcome.Kind == particleplayer::ErrorKind::Other) return code;
+    return kCodeOfKind[static_cast<size_t>(outcome.Kind)];
 }
 
-pp_status Report(pp_world* world, const particleplayer::Status& status, pp_status code) {
-    if (status.Ok()) return PP_OK;
-    return Fail(world, CodeOf(status.Kind, code), status.Error);
-}
-
-template <class T>
-pp_status Report(pp_world* world, const particleplayer::Result<T>& result, pp_status code) {
-    if (result.Ok()) return PP_OK;
-    return Fail(world, CodeOf(result.Kind, code), result.Error);
+template <class Outcome>
+pp_status Report(pp_world* world, const Outcome& outcome, pp_status code) {
+    if (!outcome.Ok()) world->LastError = outcome.Error;
+    return CodeOf(outcome, code);
 }
 
 pp_status Report(pp_renderer* renderer, const particleplayer::Status& status, pp_status code) {
-    if (status.Ok()) return PP_OK;
-    renderer->LastError = status.Error;
-    return CodeOf(status.Kind, code);
-}
-
-// The screen's calls keep no message, only the code.
-pp_status CodeOf(const particleplayer::Status& status, pp_status code) {
-    return status.Ok() ? PP_OK : CodeOf(status.Kind, code);
+    if (!status.Ok()) renderer->LastError = status.Error;
+    return CodeOf(status, code);
 }
 
 // Runs f, turning an allocation failure into a code instead of letting it cross into C.
@@ -280,9 +264,8 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
     *effect = 0;
     return Guard([&] {
         const auto result = world->World.LoadEffectFile(path, x, y);
-        if (!result.Ok()) return Report(world, result, PP_ERROR_FILE);
-        *effect = result.Value.Id;
-        return PP_OK;
+        if (result.Ok()) *effect = result.Value.Id;
+        return Report(world, result, PP_ERROR_FILE);
     });
 }
 
@@ -296,9 +279,8 @@ pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t le
     return Guard([&] {
         const auto result = world->World.LoadEffectText(
             std::string_view(text == nullptr ? "" : text, length), x, y);
-        if (!result.Ok()) return Report(world, result, PP_ERROR_ARGUMENT);
-        *effect = result.Value.Id;
-        return PP_OK;
+        if (result.Ok()) *effect = result.Value.Id;
+        return Report(world, result, PP_ERROR_ARGUMENT);
     });
 }
 
