@@ -163,7 +163,7 @@ int RunPlay(CommandArgs args) {
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     session.GetWorld().SetThreads(static_cast<int32_t>(threads));
     session.GetWorld().SetMaxParticles(maxParticles);
-    if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
+    if (const std::optional<SceneProblem> problem = OpenPlayScreen(false)) {
         ReportWindowProblem("particleplayer play", *problem);
         StopScene();
         return 1;

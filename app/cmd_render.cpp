@@ -29,7 +29,6 @@
 #include "platform/frame.h"
 #include "platform/screen.h"
 #include "platform/video.h"
-#include "platform/window.h"
 #include "runtime/clock.h"
 
 namespace pp {
@@ -210,24 +209,9 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
 }
 
 void ReportProblem(const SceneProblem& problem, FrameSize size) {
-    const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
-    std::string what;
-    switch (problem.What) {
-        case SceneProblem::NoDisplay:
-            what = std::string("cannot start ") + kOffscreenVideoName;
-            break;
-        case SceneProblem::NoWindow:
-            what = "cannot open the hidden " + std::to_string(size.Width) + " x " +
-                   std::to_string(size.Height) + " window";
-            break;
-        case SceneProblem::NoScreen:
-            what = "cannot get an OpenGL 3.3 context without a display";
-            break;
-    }
-    std::fprintf(stderr,
-                 "particleplayer render: %s%s; it needs Mesa's EGL and OpenGL drivers "
-                 "(libegl-mesa0, libgl1-mesa-dri)\n",
-                 what.c_str(), detail.c_str());
+    std::fprintf(stderr, "particleplayer render: %s; %s\n",
+                 SceneProblemText(problem, ScenePlace::HiddenWindow, size).c_str(),
+                 SceneProblemAdvice(problem, ScenePlace::HiddenWindow).c_str());
 }
 
 void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
@@ -413,7 +397,7 @@ void ReportFindings(std::optional<PlaySession>& session, int64_t budget) {
 
 // The given effects on a hidden window, loaded as play loads them.
 std::optional<SceneProblem> StartEffects(PlaySession& session, FrameSize size) {
-    if (std::optional<SceneProblem> problem = OpenPlayScreen(kWindowHidden, size)) return problem;
+    if (std::optional<SceneProblem> problem = OpenPlayScreen(true, size)) return problem;
     session.Start();
     return std::nullopt;
 }
@@ -483,7 +467,7 @@ int RunRender(CommandArgs args) {
     const auto sceneStart = std::chrono::steady_clock::now();
     const FrameSize size = options.Export.Size;
     if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session, size) : StartScene(world, kWindowHidden, size)) {
+            session ? StartEffects(*session, size) : StartScene(world, true, size)) {
         ReportProblem(*problem, size);
         StopScene();
         return 1;

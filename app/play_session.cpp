@@ -15,11 +15,7 @@
 #include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/quad_sprites.h"
 #include "platform/screen.h"
-#include "platform/sprites.h"
-#include "platform/video.h"
-#include "platform/window.h"
 
 namespace pp {
 namespace {
@@ -259,8 +255,8 @@ std::vector<PlayEffect> BuiltInPlayEffects() {
     return effects;
 }
 
-std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags, FrameSize size) {
-    return OpenSceneScreen(kPlayTitle, extraWindowFlags, size);
+std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
+    return OpenSceneScreen(kPlayTitle, hidden, size);
 }
 
 void PausableClock::Pause() {

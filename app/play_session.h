@@ -65,11 +65,10 @@ void PrintFindings(const std::vector<std::string>& lines);
 // The built-in scene as play effects.
 std::vector<PlayEffect> BuiltInPlayEffects();
 
-// Starts graphics and opens window 0 ("particleplayer play", 800 x 600 unless `size` says
-// otherwise, with
-// kSceneWindowFlags | extraWindowFlags) with its screen, and enables PNG. Returns what went
-// wrong, if anything; call StopScene afterwards in either case.
-std::optional<SceneProblem> OpenPlayScreen(uint32_t extraWindowFlags, FrameSize size = {});
+// Opens the screen titled "particleplayer play" as OpenSceneScreen does, hidden or shown, 800 x
+// 600 unless `size` says otherwise. Returns what went wrong, if anything; call StopScene
+// afterwards in either case.
+std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size = {});
 
 // A clock that stops while paused and, on resuming, goes on from where it stopped, so the
 // world sees no time pass during a pause.

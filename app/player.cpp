@@ -38,7 +38,7 @@ int RunPlayer(CommandArgs args) {
     particleplayer::World world(options);
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     world.SetThreads(static_cast<int32_t>(threads));
-    if (const std::optional<SceneProblem> problem = StartScene(world, 0)) {
+    if (const std::optional<SceneProblem> problem = StartScene(world, false)) {
         ReportWindowProblem("particleplayer", *problem);
         StopScene();
         return 1;

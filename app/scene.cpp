@@ -7,11 +7,7 @@
 #include <filesystem>
 
 #include "effects/loader.h"
-#include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 #include "platform/window.h"
 
@@ -55,59 +51,36 @@ std::optional<SceneProblem> ChooseVideoDriver() {
 }
 
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
-    const std::string detail = problem.Text.empty() ? "" : " (" + problem.Text + ")";
-    const char* what = "";
-    const char* advice = "";
-    switch (problem.What) {
-        case SceneProblem::NoDisplay:
-            what = "no display found";
-            advice =
-                "run it in a desktop session, or use 'particleplayer render' to draw frames "
-                "without a display";
-            break;
-        case SceneProblem::NoWindow:
-            what = "cannot open the 800 x 600 window";
-            advice = "check the display, or use 'particleplayer render' to draw frames without one";
-            break;
-        case SceneProblem::NoScreen:
-            what = "cannot draw with OpenGL 3.3 in the window";
-            advice =
-                "install or fix the OpenGL driver (Mesa: libgl1-mesa-dri), or use "
-                "'particleplayer render' to draw frames without a display";
-            break;
-    }
-    std::fprintf(stderr, "%.*s: %s%s; %s\n", static_cast<int>(who.size()), who.data(), what,
-                 detail.c_str(), advice);
+    std::fprintf(stderr, "%.*s: %s; %s\n", static_cast<int>(who.size()), who.data(),
+                 SceneProblemText(problem, ScenePlace::Window).c_str(),
+                 SceneProblemAdvice(problem, ScenePlace::Window).c_str());
 }
 
-std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags,
-                                            FrameSize size) {
-    // The runtime services first; the image-decoder registry already holds the BMP decoder.
-    ClearVideoError();
-    const bool graphics = InitGraphics() != 0;
-    const std::string graphicsError = graphics ? "" : VideoErrorText();
-    InitQuadSprites();
-
+std::optional<SceneProblem> OpenSceneScreen(const char* title, bool hidden, FrameSize size) {
+    particleplayer::ScreenOptions options;
+    options.Title = title;
+    options.Width = size.Width;
+    options.Height = size.Height;
+    options.Hidden = hidden;
+    const particleplayer::Status status = particleplayer::OpenScreen(options);
+    if (status.Ok()) return std::nullopt;
     // Without a video system there is nothing to draw into; the frame loop would spin
-    // without ever showing anything.
-    if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
-    ClearVideoError();
-    if (WindowOpen(0, 0, 0, size.Width, size.Height, title, kSceneWindowFlags | extraWindowFlags,
-                   nullptr) == nullptr) {
-        return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
+    // without ever showing anything. A size or state the scene never asks for reads as a
+    // screen that does not open.
+    switch (status.Kind) {
+        case particleplayer::ErrorKind::NoVideo:
+            return SceneProblem{SceneProblem::NoDisplay, status.Cause};
+        case particleplayer::ErrorKind::NoWindow:
+            return SceneProblem{SceneProblem::NoWindow, status.Cause};
+        case particleplayer::ErrorKind::NoScreen:
+            return SceneProblem{SceneProblem::NoScreen, status.Cause};
+        default:
+            return SceneProblem{SceneProblem::NoScreen, status.Error};
     }
-    ClearVideoError();
-    if (OpenScreenInWindow(WindowHandle(0), 0, 0, size.Width, size.Height, 0, 0, 0) == 0) {
-        return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
-    }
-    EnablePngDecoder();
-    return std::nullopt;
 }
 
-std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags,
-                                       FrameSize size) {
-    if (std::optional<SceneProblem> problem =
-            OpenSceneScreen(kSceneTitle, extraWindowFlags, size)) {
+std::optional<SceneProblem> StartScene(particleplayer::World& world, bool hidden, FrameSize size) {
+    if (std::optional<SceneProblem> problem = OpenSceneScreen(kSceneTitle, hidden, size)) {
         return problem;
     }
 
@@ -136,11 +109,7 @@ void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<vo
 }
 
 void StopScene() {
-    KeepLoadedLibrariesUntilExit();
-    CloseAllWindows();
-    ShutdownGraphics();
-    FreeAllQuadSprites();
-    EndVideo();
+    particleplayer::CloseScreen();
 }
 
 std::filesystem::path SceneFolder() {

@@ -41,8 +41,6 @@ struct FrameSize {
     int32_t Height = kSceneHeight;
 };
 inline constexpr char kSceneTitle[] = "SCREEN";
-// A caption with a system menu, centred on the desktop.
-inline constexpr uint32_t kSceneWindowFlags = 0x00C80001;
 
 // Why the scene could not start. Text says more (the video library's own message), or is
 // empty.
@@ -50,6 +48,20 @@ struct SceneProblem {
     enum Kind { NoDisplay, NoWindow, NoScreen } What;
     std::string Text;
 };
+
+// Where the scene was to be shown, which decides how its problems are worded.
+enum class ScenePlace {
+    Window,        // the player's window on a display
+    HiddenWindow,  // render's hidden window, drawn without a display
+    Canvas,        // the page's canvas
+};
+
+// What went wrong, in a few words, with the problem's Text in brackets when it has one; the
+// hidden window's words name its size.
+std::string SceneProblemText(const SceneProblem& problem, ScenePlace place, FrameSize size = {});
+
+// What the user can do about the problem; empty when there is no advice.
+std::string SceneProblemAdvice(const SceneProblem& problem, ScenePlace place);
 
 // Limits the video drivers to those that show a window on an announced display, unless the
 // user named drivers (ChooseDisplayDrivers of platform/video.h). A NoDisplay problem when no
@@ -59,19 +71,16 @@ std::optional<SceneProblem> ChooseVideoDriver();
 // One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
-// Starts the graphics services, opens window 0 (titled title, with
-// kSceneWindowFlags | extraWindowFlags) with its screen (800 x 600 unless `size` says
-// otherwise) and enables PNG. A problem when any of them fails; call StopScene afterwards in
-// either case.
-std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWindowFlags,
-                                            FrameSize size = {});
+// Opens the library's screen in a window titled title, hidden or shown, 800 x 600 unless
+// `size` says otherwise. A problem when the video system, the window or its screen fails; call
+// StopScene afterwards in either case.
+std::optional<SceneProblem> OpenSceneScreen(const char* title, bool hidden, FrameSize size = {});
 
-// Starts the graphics services, opens window 0 (with
-// kSceneWindowFlags | extraWindowFlags) and its screen, enables PNG and loads the four
-// effects with their sprites (from SceneFolder()), in that order. Missing or broken data files are
-// no problem: their effects run and draw nothing. Returns a problem, having loaded nothing, when
-// the window or the screen cannot be opened. Call StopScene afterwards in either case.
-std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t extraWindowFlags,
+// Opens the screen as OpenSceneScreen does and loads the four effects with their sprites (from
+// SceneFolder()), in that order. Missing or broken data files are no problem: their effects
+// run and draw nothing. Returns a problem, having loaded nothing, when the screen cannot be
+// opened. Call StopScene afterwards in either case.
+std::optional<SceneProblem> StartScene(particleplayer::World& world, bool hidden,
                                        FrameSize size = {});
 
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
@@ -80,8 +89,8 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, uint32_t ex
 // close request) and ends the loop by returning false; a close request ends it too.
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);
 
-// Closes the window, releases the screen, frees the sprites and quad sprites and ends the use
-// of the video library. The world, with every effect and particle, goes with its owner
+// Closes the library's screen with its window and sprites and ends the use of the video
+// library. The world, with every effect and particle, goes with its owner
 // afterwards.
 void StopScene();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <string>
 #include <vector>
@@ -13,7 +14,6 @@
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
-#include "platform/screen.h"
 
 struct pp_vertices {
     particleplayer::VertexArray Array;
@@ -31,15 +31,30 @@ pp_status Fail(pp_world* world, pp_status status, std::string message) {
     return status;
 }
 
-pp_status Report(pp_world* world, const particleplayer::Status& status, pp_status code) {
-    if (status.Ok()) return PP_OK;
-    return Fail(world, code, status.Error);
+// The code of each ErrorKind, in the enum's order; Other stands for the call's own code.
+constexpr pp_status kCodeOfKind[] = {PP_OK,          PP_ERROR_ARGUMENT, PP_ERROR_FILE,
+                                     PP_ERROR_STATE, PP_ERROR_MEMORY,   PP_ERROR_STATE,
+                                     PP_ERROR_STATE, PP_ERROR_STATE};
+static_assert(std::size(kCodeOfKind) ==
+              static_cast<size_t>(particleplayer::ErrorKind::NoScreen) + 1);
+
+// A Status's or a Result's code: by its kind, `code` for a failure of no particular kind.
+template <class Outcome>
+pp_status CodeOf(const Outcome& outcome, pp_status code) {
+    if (outcome.Ok()) return PP_OK;
+    if (outcome.Kind == particleplayer::ErrorKind::Other) return code;
+    return kCodeOfKind[static_cast<size_t>(outcome.Kind)];
+}
+
+template <class Outcome>
+pp_status Report(pp_world* world, const Outcome& outcome, pp_status code) {
+    if (!outcome.Ok()) world->LastError = outcome.Error;
+    return CodeOf(outcome, code);
 }
 
 pp_status Report(pp_renderer* renderer, const particleplayer::Status& status, pp_status code) {
-    if (status.Ok()) return PP_OK;
-    renderer->LastError = status.Error;
-    return code;
+    if (!status.Ok()) renderer->LastError = status.Error;
+    return CodeOf(status, code);
 }
 
 // Runs f, turning an allocation failure into a code instead of letting it cross into C.
@@ -243,9 +258,8 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
     *effect = 0;
     return Guard([&] {
         const auto result = world->World.LoadEffectFile(path, x, y);
-        if (!result.Ok()) return Fail(world, PP_ERROR_FILE, result.Error);
-        *effect = result.Value.Id;
-        return PP_OK;
+        if (result.Ok()) *effect = result.Value.Id;
+        return Report(world, result, PP_ERROR_FILE);
     });
 }
 
@@ -259,9 +273,8 @@ pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t le
     return Guard([&] {
         const auto result = world->World.LoadEffectText(
             std::string_view(text == nullptr ? "" : text, length), x, y);
-        if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
-        *effect = result.Value.Id;
-        return PP_OK;
+        if (result.Ok()) *effect = result.Value.Id;
+        return Report(world, result, PP_ERROR_ARGUMENT);
     });
 }
 
@@ -303,9 +316,6 @@ pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const c
     if (world == nullptr) return PP_ERROR_NULL;
     if (path == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     return Guard([&] {
-        // An unknown effect is a bad argument, a file that cannot be read a file error.
-        const auto known = world->World.ParticleCount({effect});
-        if (!known.Ok()) return Fail(world, PP_ERROR_ARGUMENT, known.Error);
         return Report(world, world->World.ReapplyEffectFile({effect}, path, x, y), PP_ERROR_FILE);
     });
 }
@@ -321,7 +331,7 @@ pp_status pp_world_effect_particle_count(pp_world* world, uint32_t effect, int64
     if (count == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     const auto result = world->World.ParticleCount({effect});
     *count = result.Value;
-    return Report(world, {result.Error}, PP_ERROR_ARGUMENT);
+    return Report(world, result, PP_ERROR_ARGUMENT);
 }
 
 pp_status pp_world_update(pp_world* world, float* seconds) {
@@ -481,33 +491,25 @@ pp_status pp_screen_open(const char* title, int32_t width, int32_t height, int h
         options.Width = width;
         options.Height = height;
         options.Hidden = hidden != 0;
-        const particleplayer::Status s = particleplayer::OpenScreen(options);
-        if (s.Ok()) return PP_OK;
-        return width < 1 || height < 1 || width > 16384 || height > 16384 ? PP_ERROR_ARGUMENT
-                                                                          : PP_ERROR_STATE;
+        return CodeOf(particleplayer::OpenScreen(options), PP_ERROR_STATE);
     });
 }
 
 pp_status pp_screen_load_sprite(int32_t number, const char* path) {
     if (path == nullptr) return PP_ERROR_NULL;
-    if (number < 0) return PP_ERROR_ARGUMENT;
-    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
-    return Guard(
-        [&] { return particleplayer::LoadSprite(number, path).Ok() ? PP_OK : PP_ERROR_FILE; });
+    return Guard([&] { return CodeOf(particleplayer::LoadSprite(number, path), PP_ERROR_FILE); });
 }
 
 pp_status pp_screen_set_background(uint8_t red, uint8_t green, uint8_t blue) {
-    return particleplayer::SetBackground(red, green, blue).Ok() ? PP_OK : PP_ERROR_STATE;
+    return CodeOf(particleplayer::SetBackground(red, green, blue), PP_ERROR_STATE);
 }
 
 pp_status pp_screen_set_background_image(const uint8_t* rgb, size_t size, int32_t width,
                                          int32_t height) {
     if (rgb == nullptr) return PP_ERROR_NULL;
-    if (pp::ScreenWidth() == 0 || pp::ScreenInHostContext()) return PP_ERROR_STATE;
     return Guard([&] {
-        return particleplayer::SetBackgroundImage({rgb, size}, width, height).Ok()
-                   ? PP_OK
-                   : PP_ERROR_ARGUMENT;
+        return CodeOf(particleplayer::SetBackgroundImage({rgb, size}, width, height),
+                      PP_ERROR_ARGUMENT);
     });
 }
 

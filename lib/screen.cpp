@@ -21,9 +21,12 @@ constexpr int32_t kWindow = 0;
 // A caption with a system menu, centred on the desktop.
 constexpr uint32_t kWindowFlags = 0x00C80001;
 
-Status VideoProblem(const char* what) {
+constexpr char kNoScreenOpen[] = "no screen is open";
+
+// A failed step of the start-up, with the video library's own words as its cause.
+Status VideoProblem(const char* what, ErrorKind kind) {
     std::string text = pp::VideoErrorText();
-    return {std::string(what) + (text.empty() ? "" : ": " + text)};
+    return {std::string(what) + (text.empty() ? "" : ": " + text), kind, text};
 }
 
 // The library's own window screen is open (not a Renderer's screen in the host's context).
@@ -36,23 +39,25 @@ bool WindowScreenOpen() {
 Status OpenScreen(const ScreenOptions& options) {
     if (options.Width < 1 || options.Width > 16384 || options.Height < 1 ||
         options.Height > 16384) {
-        return {"the screen size must be 1 to 16384 pixels each way"};
+        return {"the screen size must be 1 to 16384 pixels each way", ErrorKind::Argument};
     }
-    if (pp::ScreenInHostContext()) return {"a Renderer is open"};
+    if (pp::ScreenInHostContext()) return {"a Renderer is open", ErrorKind::State};
     pp::ClearVideoError();
-    pp::InitGraphics();  // 0 also when already started, which is fine
+    const bool graphics = pp::InitGraphics() != 0;
     pp::InitQuadSprites();
+    // Without a video system no window opens; its own words say why.
+    if (!graphics) return VideoProblem("cannot start the video system", ErrorKind::NoVideo);
     const uint32_t flags = kWindowFlags | (options.Hidden ? pp::kWindowHidden : 0u);
     const char* title = options.Title != nullptr ? options.Title : "";
     if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags, nullptr) ==
         nullptr) {
-        return VideoProblem("cannot open the window");
+        return VideoProblem("cannot open the window", ErrorKind::NoWindow);
     }
     pp::ClearVideoError();
     if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height, 0, 0,
                                0) == 0) {
         pp::WindowClose(kWindow);
-        return VideoProblem("cannot open an OpenGL 3.3 screen");
+        return VideoProblem("cannot open an OpenGL 3.3 screen", ErrorKind::NoScreen);
     }
     pp::EnablePngDecoder();
     return {};
@@ -82,31 +87,35 @@ void LoadSpriteFilesOf(World& world) {
 }  // namespace
 
 Status LoadSprite(int32_t number, std::string_view path) {
-    if (number < 0) return {"sprite numbers start at 0"};
-    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (number < 0) return {"sprite numbers start at 0", ErrorKind::Argument};
+    if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     KeepHostSprite(number);
-    return {LoadWindowSprite(number, std::string(path))};
+    std::string why = LoadWindowSprite(number, std::string(path));
+    if (why.empty()) return {};
+    return {std::move(why), ErrorKind::File};
 }
 
 Status SetBackground(uint8_t red, uint8_t green, uint8_t blue) {
-    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     pp::SetScreenBackground(int32_t{red} | int32_t{green} << 8 | int32_t{blue} << 16);
     return {};
 }
 
 Status SetBackgroundImage(std::span<const uint8_t> rgb, int32_t width, int32_t height) {
-    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     if (width != pp::ScreenWidth() || height != pp::ScreenHeight()) {
         return {"the background is " + std::to_string(width) + " x " + std::to_string(height) +
-                ", the screen " + std::to_string(pp::ScreenWidth()) + " x " +
-                std::to_string(pp::ScreenHeight())};
+                    ", the screen " + std::to_string(pp::ScreenWidth()) + " x " +
+                    std::to_string(pp::ScreenHeight()),
+                ErrorKind::Argument};
     }
-    if (!pp::SetScreenBackgroundImage(rgb)) return {"the background's bytes do not fit its size"};
+    if (!pp::SetScreenBackgroundImage(rgb))
+        return {"the background's bytes do not fit its size", ErrorKind::Argument};
     return {};
 }
 
 Status DrawFrame(World& world, bool update) {
-    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     LoadSpriteFilesOf(world);
     pp::DrawFrame(WorldAccess::EngineOf(world),
                   update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
@@ -114,7 +123,7 @@ Status DrawFrame(World& world, bool update) {
 }
 
 Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
-    if (!WindowScreenOpen()) return {"no screen is open"};
+    if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     LoadSpriteFilesOf(world);
     pp::FrameTiming timing;
     pp::DrawFrame(WorldAccess::EngineOf(world),
@@ -130,7 +139,7 @@ Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
 
 Status ReadPixels(std::vector<uint8_t>& rgb) {
     rgb.clear();
-    if (!WindowScreenOpen() || !pp::ReadScreenPixels(rgb)) return {"no screen is open"};
+    if (!WindowScreenOpen() || !pp::ReadScreenPixels(rgb)) return {kNoScreenOpen, ErrorKind::State};
     for (size_t i = 0; i + 2 < rgb.size(); i += 3) std::swap(rgb[i], rgb[i + 2]);
     return {};
 }

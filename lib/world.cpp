@@ -15,6 +15,12 @@
 namespace particleplayer {
 namespace {
 
+constexpr char kNoSuchEffect[] = "no such effect in this world";
+
+Status NoSuchEffect() {
+    return {kNoSuchEffect, ErrorKind::Argument};
+}
+
 // The host's milliseconds behind the engine's clock interface.
 class HostClock : public pp::MillisecondClock {
   public:
@@ -184,6 +190,7 @@ struct World::State {
         pp::Emitter* emitter = pp::CreateEmitter(Engine, x, y);
         if (emitter == nullptr) {
             result.Error = "out of memory creating the effect";
+            result.Kind = ErrorKind::Memory;
             return result;
         }
         Emitters.push_back(emitter);
@@ -203,13 +210,15 @@ World::World(World&&) noexcept = default;
 World& World::operator=(World&&) noexcept = default;
 
 Status World::SetTime(uint32_t ms) {
-    if (state_->UsesHost) return {"this world reads the host's clock; it cannot be set"};
+    if (state_->UsesHost)
+        return {"this world reads the host's clock; it cannot be set", ErrorKind::State};
     state_->Virtual.Set(ms);
     return {};
 }
 
 Status World::AdvanceTime(uint32_t ms) {
-    if (state_->UsesHost) return {"this world reads the host's clock; it cannot be advanced"};
+    if (state_->UsesHost)
+        return {"this world reads the host's clock; it cannot be advanced", ErrorKind::State};
     state_->Virtual.Advance(ms);
     return {};
 }
@@ -238,11 +247,12 @@ Result<Effect> World::LoadEffectFile(std::string_view path, float x, float y,
     } else if (!pp::ReadEffectText(pp::EffectOpenPathIn(settings.Folder, name)).has_value()) {
         why = "could not read the effect file '" + name + "'";
     }
-    if (!why.empty() && options.Missing == MissingFile::Fail) return {{}, why};
+    if (!why.empty() && options.Missing == MissingFile::Fail) return {{}, why, ErrorKind::File};
     Result<Effect> result = state_->Create(x, y);
     if (!result.Ok()) return result;
     pp::LoadEffectFile(state_->Engine, state_->Find(result.Value), name, settings);
     result.Error = why;
+    if (!why.empty()) result.Kind = ErrorKind::File;
     return result;
 }
 
@@ -253,7 +263,7 @@ Result<Effect> World::LoadEffectText(std::string_view text, float x, float y) {
 Result<Effect> World::LoadEffectText(std::string_view text, float x, float y,
                                      const LoadOptions& options) {
     if (text.size() > pp::kMaxEffectFileBytes) {
-        return {{}, "the effect text is longer than an effect file may be"};
+        return {{}, "the effect text is longer than an effect file may be", ErrorKind::Argument};
     }
     Result<Effect> result = state_->Create(x, y);
     if (result.Ok()) {
@@ -267,14 +277,14 @@ static_assert(kSameAsMin == pp::kSameAsMin<int32_t>);
 
 Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc) {
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     pp::SetSpriteRange(emitter, min, max, inc);
     return {};
 }
 
 Status World::SetPosition(Effect effect, float x, float y) {
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     emitter->PositionX = x;
     emitter->PositionY = y;
     return {};
@@ -286,7 +296,7 @@ float World::Update() {
 
 Status World::RemoveEffect(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     state_->Remove(emitter);
     state_->Emitters[effect.Id - 1] = nullptr;
     return {};
@@ -303,20 +313,20 @@ std::vector<Effect> World::Effects() {
 
 Result<EffectParams> World::Params(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {{}, "no such effect in this world"};
+    if (emitter == nullptr) return {{}, kNoSuchEffect, ErrorKind::Argument};
     return {PublicParams(emitter->Params()), ""};
 }
 
 Result<EffectExtras> World::Extras(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {{}, "no such effect in this world"};
+    if (emitter == nullptr) return {{}, kNoSuchEffect, ErrorKind::Argument};
     return {PublicExtras(state_->Engine, emitter->Params()), ""};
 }
 
 Status World::Particles(Effect effect, std::vector<Particle>& out) {
     out.clear();
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     out.reserve(static_cast<size_t>(emitter->Particles.Count()));
     // A full pass leaves the cursor on the last record, where every engine pass leaves it.
     pp::ListVisit(emitter->Particles,
@@ -334,7 +344,7 @@ int64_t World::ParticleCount() {
 Result<StartedEffect> World::StartedEffectOf(int32_t number) {
     const std::vector<pp::EmitterParams>& kept = state_->Engine.SubEffects;
     if (number < 0 || static_cast<size_t>(number) >= kept.size()) {
-        return {{}, "no effect started by particles has this number"};
+        return {{}, "no effect started by particles has this number", ErrorKind::Argument};
     }
     const pp::EmitterParams& params = kept[static_cast<size_t>(number)];
     const std::vector<std::string>& files = state_->Engine.SubEffectFiles;
@@ -356,21 +366,21 @@ std::vector<SpriteFile> World::SpriteFiles() {
 
 Status World::SetEmissionRate(Effect effect, float min, float max, float inc) {
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     pp::SetValueSpec(emitter->EmissionRate, min, max, inc);
     return {};
 }
 
 Status World::SetDisabled(Effect effect, bool disabled) {
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     emitter->Disable = disabled ? 1 : 0;
     return {};
 }
 
 Status World::SetThreads(int32_t threads) {
     if (threads < 0 || threads > pp::WorkerPool::kMaxThreads) {
-        return {"the thread count must be 0 (one per hardware thread) to 256"};
+        return {"the thread count must be 0 (one per hardware thread) to 256", ErrorKind::Argument};
     }
     pp::Engine& engine = state_->Engine;
     // The old pool's threads end before the new one's start.
@@ -395,14 +405,14 @@ Status World::ReapplyEffectFile(Effect effect, std::string_view path, float x, f
 Status World::ReapplyEffectFile(Effect effect, std::string_view path, float x, float y,
                                 const LoadOptions& options) {
     pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {"no such effect in this world"};
+    if (emitter == nullptr) return NoSuchEffect();
     const std::string name(path);
-    if (name.empty()) return {"the effect file name is empty"};
+    if (name.empty()) return {"the effect file name is empty", ErrorKind::File};
     const pp::LoadSettings settings = state_->Settings(options);
     // Defaults would wipe the effect, so an unreadable file leaves it as it was.
     if (std::string why;
         !pp::ReadEffectFile(pp::EffectOpenPathIn(settings.Folder, name), 1, &why)) {
-        return {"could not read the effect file '" + name + "' (" + why + ")"};
+        return {"could not read the effect file '" + name + "' (" + why + ")", ErrorKind::File};
     }
     // The parameters start afresh, so a key the file no longer names loses what it set; the
     // emitter's running state (schedule, particles, prewarm done) is not a parameter.
@@ -430,12 +440,12 @@ void World::RemoveAllEffects() {
 
 Result<int64_t> World::ParticleCount(Effect effect) {
     const pp::Emitter* emitter = state_->Find(effect);
-    if (emitter == nullptr) return {0, "no such effect in this world"};
+    if (emitter == nullptr) return {0, kNoSuchEffect, ErrorKind::Argument};
     return {emitter->Particles.Count(), ""};
 }
 
 Status World::SetMaxParticles(int64_t max) {
-    if (max < 0) return {"the particle budget cannot be below 0"};
+    if (max < 0) return {"the particle budget cannot be below 0", ErrorKind::Argument};
     state_->Engine.MaxParticles = max;
     pp::CountBudget(state_->Engine);
     return {};

@@ -199,7 +199,7 @@ void BindBackBuffer() {
 
 int32_t InitGraphics() {
     ScreenState& s = State();
-    if (s.GraphicsInitialised) return 0;
+    if (s.GraphicsInitialised) return 1;
     if (!StartContextVideo()) return 0;
     s.GraphicsInitialised = true;
     return 1;

@@ -13,8 +13,8 @@ struct SDL_Window;
 
 namespace pp {
 
-// Starts SDL video and prepares the context settings. Returns 1, or 0 when already
-// initialised or SDL video cannot start.
+// Starts SDL video and prepares the context settings. Returns 1 when they run (started now or
+// before), 0 when SDL video cannot start.
 int32_t InitGraphics();
 
 // Opens a screen of width x height at (x, y) in the window's client area, closing the screen

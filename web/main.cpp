@@ -82,22 +82,6 @@ std::vector<std::string> SplitArgs(const char* text) {
     return args;
 }
 
-std::string SceneProblemText(const SceneProblem& problem) {
-    std::string what;
-    switch (problem.What) {
-        case SceneProblem::NoDisplay:
-            what = "cannot start the browser's graphics";
-            break;
-        case SceneProblem::NoWindow:
-            what = "cannot size the 800 x 600 canvas";
-            break;
-        case SceneProblem::NoScreen:
-            what = "cannot draw with WebGL 2 in this browser";
-            break;
-    }
-    return what + (problem.Text.empty() ? "" : " (" + problem.Text + ")");
-}
-
 void StopEverything() {
     WebState& s = State();
     emscripten_cancel_main_loop();
@@ -191,8 +175,8 @@ bool StartPlay(std::vector<PlayEffect> effects, const std::vector<std::string>& 
     // A world runs on the calling thread unless told otherwise: the browser build has no
     // others.
     s.Play->Session = std::make_unique<PlaySession>(s.Play->Real, std::move(effects));
-    if (const std::optional<SceneProblem> problem = OpenPlayScreen(0)) {
-        Say(SceneProblemText(*problem));
+    if (const std::optional<SceneProblem> problem = OpenPlayScreen(false)) {
+        Say(SceneProblemText(*problem, ScenePlace::Canvas));
         StopEverything();
         return false;
     }
@@ -245,8 +229,8 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     run->World = std::make_unique<particleplayer::World>(options);
     if (run->Options.Seed) run->World->Seed(*run->Options.Seed);
     State().Render = std::move(run);
-    if (const std::optional<SceneProblem> problem = StartScene(*State().Render->World, 0)) {
-        Say("particleplayer render: " + SceneProblemText(*problem));
+    if (const std::optional<SceneProblem> problem = StartScene(*State().Render->World, false)) {
+        Say("particleplayer render: " + SceneProblemText(*problem, ScenePlace::Canvas));
         StopEverything();
         return 0;
     }

@@ -55,6 +55,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "particleplayer/effect_params.h"
@@ -64,9 +65,30 @@ namespace particleplayer {
 /// The library's version as "MAJOR.MINOR.PATCH".
 const char* Version();
 
+/// What sort of failure an error is, for a host that acts on it (the C API's codes, a player
+/// that words the failed step of its start-up itself).
+enum class ErrorKind : uint8_t {
+    Other,     ///< Success, or a failure no other kind fits.
+    Argument,  ///< An argument is out of range, or the handle names no effect of the world.
+    File,      ///< A file cannot be read.
+    State,     ///< The call does not fit the state (no screen open, a clock the host owns).
+    Memory,    ///< Out of memory.
+    NoVideo,   ///< OpenScreen: the video system does not start (no display, no driver).
+    NoWindow,  ///< OpenScreen: the window does not open.
+    NoScreen,  ///< OpenScreen: the window gets no OpenGL 3.3 screen.
+};
+
 /// The outcome of a call that returns no value: Error is empty on success.
 struct Status {
-    std::string Error;  ///< One sentence saying what went wrong; empty on success.
+    std::string Error;                  ///< One sentence saying what went wrong; empty on success.
+    ErrorKind Kind = ErrorKind::Other;  ///< What sort of failure Error is.
+    /// The words of the layer below (the video driver's own message), when it gave any.
+    std::string Cause;
+
+    Status() = default;
+    /// A failure (or, with no error, success) of the given kind.
+    Status(std::string error, ErrorKind kind = ErrorKind::Other, std::string cause = {})
+        : Error(std::move(error)), Kind(kind), Cause(std::move(cause)) {}
     /// True on success.
     bool Ok() const { return Error.empty(); }
 };
@@ -74,8 +96,14 @@ struct Status {
 /// A value, or an error that says why there is none.
 template <class T>
 struct Result {
-    T Value{};          ///< Meaningful only when Ok().
-    std::string Error;  ///< One sentence saying what went wrong; empty on success.
+    T Value{};                          ///< Meaningful only when Ok().
+    std::string Error;                  ///< One sentence saying what went wrong; empty on success.
+    ErrorKind Kind = ErrorKind::Other;  ///< What sort of failure Error is.
+
+    Result() = default;
+    /// A value, with the error of the given kind when there is one.
+    Result(T value, std::string error = {}, ErrorKind kind = ErrorKind::Other)
+        : Value(std::move(value)), Error(std::move(error)), Kind(kind) {}
     /// True on success.
     bool Ok() const { return Error.empty(); }
 };

@@ -107,7 +107,7 @@ class Play : public ::testing::Test {
     void SetUp() override {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);  // set here, the tests keep their label
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        ASSERT_FALSE(OpenPlayScreen(kWindowHidden)) << SDL_GetError();
+        ASSERT_FALSE(OpenPlayScreen(true)) << SDL_GetError();
     }
     void TearDown() override { StopScene(); }
 

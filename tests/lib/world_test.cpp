@@ -293,7 +293,7 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     EXPECT_EQ(world.StartedEffectOf(0).Value.File, "examples/effects/FireworkBurst.txt");
     world.Particles(kept, keptBefore);
     const EffectParams keptParams = world.Params(kept).Value;
-    EXPECT_FALSE(world.ReapplyEffectFile(kept, "/no/such/file.txt", 0, 0).Ok());
+    EXPECT_EQ(world.ReapplyEffectFile(kept, "/no/such/file.txt", 0, 0).Kind, ErrorKind::File);
     const EffectParams keptAfter = world.Params(kept).Value;
     EXPECT_EQ(std::memcmp(&keptAfter, &keptParams, sizeof keptParams), 0);
     EXPECT_TRUE(world.ReapplyEffectFile(kept, "Data\\Feuer.txt", 10, 10).Ok());
@@ -309,13 +309,18 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     EXPECT_TRUE(effects.size() == 2 && effects[0].Id == kept.Id && effects[1].Id == 5u);
     world.Particles(kept, particles);
     EXPECT_TRUE(SameBytes(particles, keptBefore));
+    // A dead handle is a bad argument, whatever else the call would check (the file here).
     for (const Effect dead : {gone, removed, firework, Effect{0}, Effect{9}}) {
-        EXPECT_FALSE(world.Params(dead).Ok() || world.Particles(dead, particles).Ok() ||
-                     world.Extras(dead).Ok() || world.SetPosition(dead, 1, 1).Ok() ||
-                     world.SetSpriteRange(dead, 1, 1, 1).Ok() || world.RemoveEffect(dead).Ok() ||
-                     world.SetEmissionRate(dead, 1, 1, 1).Ok() ||
-                     world.SetDisabled(dead, true).Ok() || world.ParticleCount(dead).Ok() ||
-                     world.ReapplyEffectFile(dead, "Data/Feuer.txt", 0, 0).Ok())
+        const auto refused = [](const auto& outcome) {
+            return !outcome.Ok() && outcome.Kind == ErrorKind::Argument;
+        };
+        EXPECT_TRUE(refused(world.Params(dead)) && refused(world.Particles(dead, particles)) &&
+                    refused(world.Extras(dead)) && refused(world.SetPosition(dead, 1, 1)) &&
+                    refused(world.SetSpriteRange(dead, 1, 1, 1)) &&
+                    refused(world.RemoveEffect(dead)) &&
+                    refused(world.SetEmissionRate(dead, 1, 1, 1)) &&
+                    refused(world.SetDisabled(dead, true)) && refused(world.ParticleCount(dead)) &&
+                    refused(world.ReapplyEffectFile(dead, "/no/such/file.txt", 0, 0)))
             << dead.Id;
     }
     // The host's changes to a live effect land in its parameters, by the setting rule.
