@@ -10,14 +10,14 @@
 #include <utility>
 
 #include "app/png_writer.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "effects/check.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 #include "platform/window.h"
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 #include "platform/window.h"
 

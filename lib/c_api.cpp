@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "draw/gl_screen.h"
 #include "lib/c_handles.h"
 #include "particleplayer.h"
 #include "particleplayer/renderer.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
-#include "platform/screen.h"
 
 struct pp_vertices {
     particleplayer::VertexArray Array;

@@ -2,14 +2,14 @@
 
 #include <string>
 
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
 #include "lib/sprite_files.h"
 #include "lib/world_access.h"
-#include "platform/frame.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 #include "platform/window.h"
 

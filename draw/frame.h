@@ -2,8 +2,8 @@
 // engine's clock, draw layer 0 as quad sprites and show the frame.
 #pragma once
 
+#include "draw/quad_stats.h"
 #include "particles/particles.h"
-#include "platform/quad_stats.h"
 
 namespace pp {
 

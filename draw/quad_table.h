@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/blend.h"
-#include "platform/quad_geometry.h"
-#include "platform/sprites.h"
+#include "draw/blend.h"
+#include "draw/sprites.h"
+#include "geometry/quad_geometry.h"
 #include "runtime/object_table.h"
 
 namespace pp {

@@ -1,10 +1,10 @@
-#include "platform/screen.h"
+#include "draw/gl_screen.h"
 
+#include "draw/gl_device.h"
+#include "draw/sprites.h"
 #include "platform/gl_api.h"
 #include "platform/gl_context.h"
-#include "platform/gl_device.h"
 #include "platform/gl_program.h"
-#include "platform/sprites.h"
 #include "platform/window.h"
 
 namespace pp {

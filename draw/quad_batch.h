@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/blend.h"
+#include "draw/blend.h"
+#include "draw/quad_stats.h"
 #include "platform/gl_api.h"
-#include "platform/quad_stats.h"
 
 namespace pp {
 

@@ -12,12 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "draw/draw_particles.h"
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
-#include "platform/draw_particles.h"
-#include "platform/frame.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
