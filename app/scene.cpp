@@ -92,12 +92,12 @@ std::optional<SceneProblem> OpenSceneScreen(const char* title, uint32_t extraWin
     // without ever showing anything.
     if (!graphics) return SceneProblem{SceneProblem::NoDisplay, graphicsError};
     ClearVideoError();
-    if (WindowOpen(0, 0, 0, size.Width, size.Height, title, kSceneWindowFlags | extraWindowFlags,
-                   nullptr) == nullptr) {
+    if (WindowOpen(0, 0, 0, size.Width, size.Height, title, kSceneWindowFlags | extraWindowFlags) ==
+        nullptr) {
         return SceneProblem{SceneProblem::NoWindow, VideoErrorText()};
     }
     ClearVideoError();
-    if (OpenScreenInWindow(WindowHandle(0), 0, 0, size.Width, size.Height, 0, 0, 0) == 0) {
+    if (OpenScreenInWindow(WindowHandle(0), 0, 0, size.Width, size.Height) == 0) {
         return SceneProblem{SceneProblem::NoScreen, VideoErrorText()};
     }
     EnablePngDecoder();

@@ -44,13 +44,12 @@ Status OpenScreen(const ScreenOptions& options) {
     pp::InitQuadSprites();
     const uint32_t flags = kWindowFlags | (options.Hidden ? pp::kWindowHidden : 0u);
     const char* title = options.Title != nullptr ? options.Title : "";
-    if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags, nullptr) ==
-        nullptr) {
+    if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags) == nullptr) {
         return VideoProblem("cannot open the window");
     }
     pp::ClearVideoError();
-    if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height, 0, 0,
-                               0) == 0) {
+    if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height) ==
+        0) {
         pp::WindowClose(kWindow);
         return VideoProblem("cannot open an OpenGL 3.3 screen");
     }

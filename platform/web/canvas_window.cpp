@@ -64,7 +64,7 @@ void Listen() {
 }  // namespace
 
 SDL_Window* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t height,
-                       const char* title, uint32_t, SDL_Window*) {
+                       const char* title, uint32_t) {
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
