@@ -342,7 +342,7 @@ void BM_FrameSmallParticles(benchmark::State& state) {
             const Clock::time_point start = Clock::now();
             FrameTiming timing;
             timing.WallTime = true;
-            DrawFrame(engine, FrameUpdate::Run, &timing);
+            RunEngineFrame(engine, FrameUpdate::Run, &timing);
             glFinish();
             update[pass] += timing.UpdateSeconds;
             submission[pass] += timing.DrawSeconds - timing.Quads.DrawSeconds;

@@ -42,7 +42,7 @@ void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
 
 }  // namespace
 
-void DrawFrame(Engine& engine, FrameUpdate update, FrameTiming* timing) {
+void RunEngineFrame(Engine& engine, FrameUpdate update, FrameTiming* timing) {
     if (timing != nullptr) {
         DrawTimedFrame(engine, update, *timing);
         return;

@@ -1,6 +1,6 @@
 // The quad batch behind the quad sprites: the GL program, vertex array and streaming vertex
 // buffer they draw through, the quads waiting in it, and whether quad drawing is on. Not for
-// use outside platform/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
+// use outside draw/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
 #pragma once
 
 #include <cstddef>

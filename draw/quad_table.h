@@ -1,5 +1,5 @@
 // The quad sprite table and the blend codes set for the following draws, shared by the quad
-// sprites' functions and their vertex paths. Not for use outside platform/.
+// sprites' functions and their vertex paths. Not for use outside draw/.
 #pragma once
 
 #include <cstdint>

@@ -107,8 +107,8 @@ Status SetBackgroundImage(std::span<const uint8_t> rgb, int32_t width, int32_t h
 Status DrawFrame(World& world, bool update) {
     if (!WindowScreenOpen()) return {"no screen is open"};
     LoadSpriteFilesOf(world);
-    pp::DrawFrame(WorldAccess::EngineOf(world),
-                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
+    pp::RunEngineFrame(WorldAccess::EngineOf(world),
+                       update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
     return {};
 }
 
@@ -116,8 +116,8 @@ Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
     if (!WindowScreenOpen()) return {"no screen is open"};
     LoadSpriteFilesOf(world);
     pp::FrameTiming timing;
-    pp::DrawFrame(WorldAccess::EngineOf(world),
-                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
+    pp::RunEngineFrame(WorldAccess::EngineOf(world),
+                       update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
     times.UpdateSeconds = update ? timing.UpdateSeconds : 0.0;
     times.SubmissionSeconds = timing.DrawSeconds - timing.Quads.DrawSeconds;
     times.DrawCallSeconds = timing.Quads.DrawSeconds;

@@ -473,7 +473,7 @@ Frames DrawCrowd(int32_t threads, int32_t frames, bool batching, int64_t budget 
     for (int32_t k = 1; k <= frames; ++k) {
         clock.Set(static_cast<uint32_t>(1000 + 400 * k));
         FrameTiming timing;
-        DrawFrame(engine, FrameUpdate::Run, &timing);
+        RunEngineFrame(engine, FrameUpdate::Run, &timing);
         run.push_back({Frame().Bytes, {timing.Quads.Quads, timing.Quads.Batches}});
         EXPECT_GT(timing.Quads.Quads, k == 4 ? 16384 : 0);
         EXPECT_LE(timing.Quads.Quads, budget);
