@@ -35,7 +35,7 @@ tsan-test: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPP_TSAN=ON -DPP_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target tsan_tests
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/platform/third_party_races.supp $(TSAN_OPTIONS)" \
-	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'runtime|particles|platform|lib' \
+	  ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -L 'runtime|particles|geometry|draw|lib' \
 	    -E 'QuadCosSin|QuadVertices|Soak'
 
 # The player, the libraries, their headers, CMake package, pkg-config file and the scene's

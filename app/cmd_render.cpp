@@ -23,11 +23,11 @@
 #include "app/render_output.h"
 #include "app/scene.h"
 #include "app/video_writer.h"
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
 #include "effects/loader.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "platform/frame.h"
-#include "platform/screen.h"
 #include "platform/video.h"
 #include "runtime/clock.h"
 

@@ -10,12 +10,12 @@
 #include <utility>
 
 #include "app/png_writer.h"
+#include "draw/gl_screen.h"
 #include "effects/check.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "particleplayer/screen.h"
-#include "platform/screen.h"
 
 namespace pp {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "app/json_text.h"
 #include "app/png_writer.h"
+#include "draw/gl_screen.h"
 #include "particleplayer/screen.h"
-#include "platform/screen.h"
 
 namespace pp {
 namespace {

@@ -84,7 +84,7 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, bool hidden
                                        FrameSize size = {});
 
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
-// with `frame` (DrawFrame of platform/frame.h for the bare scene), a pass that handled one draws
+// with `frame` (RunEngineFrame of draw/frame.h for the bare scene), a pass that handled one draws
 // nothing, so the next quiet 5 ms bring the frame. `afterWait` runs after every wait (not after a
 // close request) and ends the loop by returning false; a close request ends it too.
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);

@@ -17,13 +17,13 @@
 #include <cstdlib>
 
 #include "app/scene.h"
+#include "draw/host_context.h"
+#include "draw/quad_stats.h"
 #include "effects/loader.h"
 #include "particleplayer/renderer.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "particles/particles.h"
-#include "platform/host_context.h"
-#include "platform/quad_stats.h"
 #include "runtime/clock.h"
 
 namespace particleplayer {

@@ -24,14 +24,14 @@
 
 #include "app/scene.h"
 #include "bench/extras_features.h"
+#include "draw/draw_particles.h"
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/quad_stats.h"
+#include "geometry/quad_geometry.h"
 #include "particleplayer/screen.h"
 #include "particles/particles.h"
-#include "platform/draw_particles.h"
-#include "platform/frame.h"
-#include "platform/quad_geometry.h"
-#include "platform/quad_sprites.h"
-#include "platform/quad_stats.h"
-#include "platform/screen.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/random.h"
@@ -342,7 +342,7 @@ void BM_FrameSmallParticles(benchmark::State& state) {
             const Clock::time_point start = Clock::now();
             FrameTiming timing;
             timing.WallTime = true;
-            DrawFrame(engine, FrameUpdate::Run, &timing);
+            RunEngineFrame(engine, FrameUpdate::Run, &timing);
             glFinish();
             update[pass] += timing.UpdateSeconds;
             submission[pass] += timing.DrawSeconds - timing.Quads.DrawSeconds;

@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
+#include "draw/host_context.h"
 #include "lib/sprite_files.h"
 #include "lib/world_access.h"
-#include "platform/host_context.h"
 
 namespace particleplayer {
 namespace {

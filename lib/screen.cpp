@@ -2,14 +2,14 @@
 
 #include <string>
 
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
 #include "lib/sprite_files.h"
 #include "lib/world_access.h"
-#include "platform/frame.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 #include "platform/window.h"
 
@@ -49,13 +49,12 @@ Status OpenScreen(const ScreenOptions& options) {
     if (!graphics) return VideoProblem("cannot start the video system", ErrorKind::NoVideo);
     const uint32_t flags = kWindowFlags | (options.Hidden ? pp::kWindowHidden : 0u);
     const char* title = options.Title != nullptr ? options.Title : "";
-    if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags, nullptr) ==
-        nullptr) {
+    if (pp::WindowOpen(kWindow, 0, 0, options.Width, options.Height, title, flags) == nullptr) {
         return VideoProblem("cannot open the window", ErrorKind::NoWindow);
     }
     pp::ClearVideoError();
-    if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height, 0, 0,
-                               0) == 0) {
+    if (pp::OpenScreenInWindow(pp::WindowHandle(kWindow), 0, 0, options.Width, options.Height) ==
+        0) {
         pp::WindowClose(kWindow);
         return VideoProblem("cannot open an OpenGL 3.3 screen", ErrorKind::NoScreen);
     }
@@ -117,8 +116,8 @@ Status SetBackgroundImage(std::span<const uint8_t> rgb, int32_t width, int32_t h
 Status DrawFrame(World& world, bool update) {
     if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     LoadSpriteFilesOf(world);
-    pp::DrawFrame(WorldAccess::EngineOf(world),
-                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
+    pp::RunEngineFrame(WorldAccess::EngineOf(world),
+                       update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip);
     return {};
 }
 
@@ -126,8 +125,8 @@ Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
     if (!WindowScreenOpen()) return {kNoScreenOpen, ErrorKind::State};
     LoadSpriteFilesOf(world);
     pp::FrameTiming timing;
-    pp::DrawFrame(WorldAccess::EngineOf(world),
-                  update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
+    pp::RunEngineFrame(WorldAccess::EngineOf(world),
+                       update ? pp::FrameUpdate::Run : pp::FrameUpdate::Skip, &timing);
     times.UpdateSeconds = update ? timing.UpdateSeconds : 0.0;
     times.SubmissionSeconds = timing.DrawSeconds - timing.Quads.DrawSeconds;
     times.DrawCallSeconds = timing.Quads.DrawSeconds;

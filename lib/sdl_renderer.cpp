@@ -10,11 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "draw/blend.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
 #include "particleplayer/vertices.h"
-#include "platform/blend.h"
-#include "platform/sprites.h"
 
 namespace particleplayer {
 namespace {

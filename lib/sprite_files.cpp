@@ -4,7 +4,7 @@
 #include <map>
 #include <set>
 
-#include "platform/sprites.h"
+#include "draw/sprites.h"
 
 namespace particleplayer {
 namespace {

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <vector>
 
+#include "draw/particle_runs.h"
+#include "draw/quad_draws.h"
+#include "geometry/quad_geometry.h"
 #include "lib/world_access.h"
 #include "particles/looks.h"
-#include "platform/particle_runs.h"
-#include "platform/quad_draws.h"
-#include "platform/quad_geometry.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
 

@@ -12,8 +12,6 @@ constexpr uint32_t kStyleCaption = 0x00C00000;
 constexpr uint32_t kStyleSizingBorder = 0x00040000;
 constexpr uint32_t kStyleMinimize = 0x20000000;
 constexpr uint32_t kStyleMaximize = 0x01000000;
-constexpr uint32_t kStyleMinimizeBox = 0x00020000;
-constexpr uint32_t kStyleMaximizeBox = 0x00010000;
 constexpr int32_t kSystemChoosesPosition = -65535;
 constexpr int32_t kMaxClientSize = 16384;
 
@@ -159,21 +157,10 @@ struct Placement {
     int32_t X, Y;
 };
 
-Placement PlaceWindow(int32_t x, int32_t y, int32_t width, int32_t height, uint32_t flags,
-                      SDL_Window* parent) {
+Placement PlaceWindow(int32_t x, int32_t y, uint32_t flags) {
     if ((flags & kWindowCentreOnScreen) != 0) {
         return {static_cast<int32_t>(SDL_WINDOWPOS_CENTERED),
                 static_cast<int32_t>(SDL_WINDOWPOS_CENTERED)};
-    }
-    if ((flags & kWindowCentreOnParent) != 0) {
-        SDL_Window* around = parent != nullptr ? parent : SDL_GetKeyboardFocus();
-        if (around == nullptr) return {x, y};
-        int px = 0, py = 0, pw = 0, ph = 0;
-        SDL_GetWindowPosition(around, &px, &py);
-        SDL_GetWindowSize(around, &pw, &ph);
-        const int64_t cx = px + (static_cast<int64_t>(pw) - width) / 2;
-        const int64_t cy = py + (static_cast<int64_t>(ph) - height) / 2;
-        return {static_cast<int32_t>(cx < 0 ? 0 : cx), static_cast<int32_t>(cy < 0 ? 0 : cy)};
     }
     if (x == kSystemChoosesPosition || y == kSystemChoosesPosition) {
         return {static_cast<int32_t>(SDL_WINDOWPOS_UNDEFINED),
@@ -183,16 +170,10 @@ Placement PlaceWindow(int32_t x, int32_t y, int32_t width, int32_t height, uint3
 }
 
 uint32_t SdlFlagsFor(uint32_t flags) {
-    uint32_t style = flags & ~(kWindowCentreOnScreen | kWindowCentreOnParent | kWindowTool |
-                               kWindowNotControlParent | kWindowHidden);
+    uint32_t style = flags & ~(kWindowCentreOnScreen | kWindowHidden);
     if (style == 0) style |= kStyleCaption;
-    if ((flags & kWindowTool) != 0) {
-        style |= kStyleCaption;
-        style &= ~(kStyleMinimize | kStyleMaximize | kStyleMinimizeBox | kStyleMaximizeBox);
-    }
     uint32_t sdl = SDL_WINDOW_OPENGL;
     if ((flags & kWindowHidden) != 0) sdl |= SDL_WINDOW_HIDDEN;
-    if ((flags & kWindowTool) != 0) sdl |= SDL_WINDOW_UTILITY;
     if ((style & kStyleCaption) == 0) sdl |= SDL_WINDOW_BORDERLESS;
     if ((style & kStyleSizingBorder) != 0) sdl |= SDL_WINDOW_RESIZABLE;
     if ((style & kStyleMaximize) != 0) {
@@ -206,7 +187,7 @@ uint32_t SdlFlagsFor(uint32_t flags) {
 }  // namespace
 
 SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                       const char* title, uint32_t flags, SDL_Window* parent) {
+                       const char* title, uint32_t flags) {
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
@@ -216,7 +197,7 @@ SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int3
         return nullptr;
     }
     StartEvents();
-    const Placement at = PlaceWindow(x, y, width, height, flags, parent);
+    const Placement at = PlaceWindow(x, y, flags);
     const uint32_t sdlFlags = SdlFlagsFor(flags);
     SDL_Window* native =
         SDL_CreateWindow(title != nullptr ? title : "", at.X, at.Y, width, height, sdlFlags);

@@ -21,16 +21,13 @@ inline constexpr int32_t kEventRestored = 13109;
 // WindowOpen flags; all other bits are window style bits, of which caption (0x00C00000),
 // sizing border (0x00040000), minimize (0x20000000) and maximize (0x01000000) are honoured.
 inline constexpr uint32_t kWindowCentreOnScreen = 0x00000001;
-inline constexpr uint32_t kWindowCentreOnParent = 0x00000002;
-inline constexpr uint32_t kWindowTool = 0x00000004;
-inline constexpr uint32_t kWindowNotControlParent = 0x00000008;
 inline constexpr uint32_t kWindowHidden = 0x10000000;
 
 // Opens window `number` with a client area of width x height (closing a window already open
 // under that number first). x or y of -65535 lets the system place it. Returns the native
 // window, or nullptr on failure (also for sizes outside 1..16384).
 SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                       const char* title, uint32_t flags, SDL_Window* parent);
+                       const char* title, uint32_t flags);
 
 // Returns the native window open under number, or nullptr.
 SDL_Window* WindowHandle(int32_t number);

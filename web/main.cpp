@@ -21,10 +21,10 @@
 #include "app/play_session.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
+#include "draw/gl_screen.h"
 #include "effects/loader.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "platform/screen.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 

@@ -11,9 +11,9 @@
 #include "app/hot_reload.h"
 #include "app/play_session.h"
 #include "app/png_writer.h"
+#include "draw/gl_screen.h"
+#include "draw/sprites.h"
 #include "lib/world_access.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/window.h"
 #include "tests/effects/temp_dir.h"
 

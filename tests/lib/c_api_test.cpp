@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "draw/host_context.h"
 #include "particleplayer.h"
-#include "platform/host_context.h"
 #include "tests/effects/temp_dir.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <tuple>
 #include <vector>
 
+#include "geometry/quad_geometry.h"
 #include "lib/world_access.h"
 #include "particleplayer/vertices.h"
 #include "particles/looks.h"
-#include "platform/quad_geometry.h"
 #include "runtime/convert.h"
 #include "tests/effects/temp_dir.h"
 

@@ -1,10 +1,10 @@
-#include "platform/screen.h"
+#include "draw/gl_screen.h"
 
+#include "draw/gl_device.h"
+#include "draw/sprites.h"
 #include "platform/gl_api.h"
 #include "platform/gl_context.h"
-#include "platform/gl_device.h"
 #include "platform/gl_program.h"
-#include "platform/sprites.h"
 #include "platform/window.h"
 
 namespace pp {
@@ -35,7 +35,6 @@ struct ScreenState {
     int32_t X = 0, Y = 0;
     int32_t Width = 0, Height = 0;          // the back buffer
     int32_t AreaWidth = 0, AreaHeight = 0;  // where it is shown in the window
-    int32_t StretchToWindow = 0, RightOffset = 0, BottomOffset = 0;
     // What a frame starts from: the colour word, or these top-down R, G, B rows when given.
     int32_t BackgroundColour = 0;
     std::vector<uint8_t> BackgroundRgb;
@@ -46,17 +45,6 @@ ScreenState& State() {
     return state;
 }
 
-// Sizes the shown area to the window minus the offsets when the screen follows the window.
-void StretchArea() {
-    ScreenState& s = State();
-    if (s.StretchToWindow == 0 || s.Parent == nullptr) return;
-    const WindowSizes sizes = SizesOf(s.Parent);
-    const int64_t areaW = static_cast<int64_t>(sizes.Width) - s.RightOffset - s.X;
-    const int64_t areaH = static_cast<int64_t>(sizes.Height) - s.BottomOffset - s.Y;
-    s.AreaWidth = static_cast<int32_t>(areaW < 0 ? 0 : areaW);
-    s.AreaHeight = static_cast<int32_t>(areaH < 0 ? 0 : areaH);
-}
-
 // What the screen does about its window's events: a repaint or resize of its
 // window shows the last frame again, and a window that goes takes the screen with it, since
 // the context cannot outlive the window it draws into.
@@ -65,10 +53,7 @@ void OnWindowEvent(SDL_Window* window, int32_t code) {
     if (!s.ScreenOpen || window != s.Parent) return;
     if (code == kWindowDestroying) {
         ReleaseScreen();
-    } else if (code == kEventResized) {
-        StretchArea();
-        if (s.Width != 0) PresentFrame();
-    } else if (code == kEventExposed) {
+    } else if (code == kEventResized || code == kEventExposed) {
         if (s.Width != 0) PresentFrame();
     }
 }
@@ -205,8 +190,8 @@ int32_t InitGraphics() {
     return 1;
 }
 
-int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height,
-                           int32_t stretchToWindow, int32_t rightOffset, int32_t bottomOffset) {
+int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width,
+                           int32_t height) {
     ReleaseScreen();
     ScreenState& s = State();
     if (window == nullptr || !s.GraphicsInitialised || width < 1 || height < 1) {
@@ -218,10 +203,6 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
     s.Y = y;
     s.AreaWidth = width;
     s.AreaHeight = height;
-    s.StretchToWindow = stretchToWindow;
-    s.RightOffset = rightOffset;
-    s.BottomOffset = bottomOffset;
-    StretchArea();
 
     s.Context = CreateGlContext(window);
     if (s.Context == nullptr || !CreateBackBuffer(width, height)) {
@@ -461,9 +442,6 @@ int32_t ScreenWidth() {
 }
 int32_t ScreenHeight() {
     return State().Height;
-}
-int32_t ScreenDepth() {
-    return State().ScreenOpen ? 32 : 0;
 }
 
 bool ReadScreenPixels(std::vector<uint8_t>& bgr) {

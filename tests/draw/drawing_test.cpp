@@ -12,12 +12,12 @@
 #include <random>
 #include <vector>
 
+#include "draw/draw_particles.h"
+#include "draw/frame.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
-#include "platform/draw_particles.h"
-#include "platform/frame.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
@@ -39,8 +39,8 @@ class Gl : public ::testing::Test {
         ASSERT_TRUE(loaded) << SDL_GetError();
         if (ScreenWidth() != 800 || WindowHandle(0) == nullptr) {
             InitGraphics();
-            SDL_Window* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001, nullptr);
-            ASSERT_EQ(OpenScreenInWindow(window, 0, 0, 800, 600, 0, 0, 0), 1) << SDL_GetError();
+            SDL_Window* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001);
+            ASSERT_EQ(OpenScreenInWindow(window, 0, 0, 800, 600), 1) << SDL_GetError();
             EnablePngDecoder();
         }
         InitQuadSprites();
@@ -144,7 +144,7 @@ TEST_F(Gl, EventsRaiseTheirCodesInOrder) {
               SDL_WINDOW_OPENGL);
     for (const auto& [number, width, height] :
          {std::array{-2, 100, 100}, {1, 0, 100}, {1, 100, -5}, {1, 1 << 20, 100}})
-        EXPECT_EQ(WindowOpen(number, 0, 0, width, height, "x", 1, nullptr), nullptr) << number;
+        EXPECT_EQ(WindowOpen(number, 0, 0, width, height, "x", 1), nullptr) << number;
     Collect();
     const std::pair<std::vector<uint8_t>, std::vector<int32_t>> rows[] = {
         {{SDL_WINDOWEVENT_MOVED}, {kEventMoved}},
@@ -196,7 +196,7 @@ TEST_F(Gl, FillScreenConvertsTheColourForTheWholeBackBuffer) {
 // Presenting shows the back buffer top row first at the screen's place, black around, kept.
 TEST_F(Gl, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
     for (const auto& [x, y, w, h] : {std::array{0, 0, 800, 600}, std::array{10, 20, 320, 200}}) {
-        ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), x, y, w, h, 0, 0, 0), 1);
+        ASSERT_EQ(OpenScreenInWindow(WindowHandle(0), x, y, w, h), 1);
         ASSERT_TRUE(MakeQuad(1, 3, 2, Palette(6)));
         FillScreen(0x00FFFFFF);
         DrawOne(1, 1, 0);
@@ -213,8 +213,8 @@ TEST_F(Gl, PresentingShowsTheBackBufferAtItsPlaceTopRowFirst) {
 // Bad sizes or no window open no screen; without one every call does nothing or fails.
 TEST_F(Gl, WithoutAScreenEverythingDoesNothingOrFails) {
     for (const auto& [w, h] : {std::pair{0, 600}, {800, -1}, {1 << 30, 600}})
-        EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, w, h, 0, 0, 0), 0);
-    EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 800, 600, 0, 0, 0), 0);
+        EXPECT_EQ(OpenScreenInWindow(WindowHandle(0), 0, 0, w, h), 0);
+    EXPECT_EQ(OpenScreenInWindow(nullptr, 0, 0, 800, 600), 0);
     FillScreen(255), ApplyDefaultStates(), DrawQuadSprite(1, 0, 0, 255), EndQuads();
     EXPECT_EQ(ScreenWidth() + ScreenHeight() + EnsureScene() + BeginQuads() + PresentFrame(), 1);
     std::vector<uint8_t> bgr{1, 2, 3};
@@ -473,7 +473,7 @@ Frames DrawCrowd(int32_t threads, int32_t frames, bool batching, int64_t budget 
     for (int32_t k = 1; k <= frames; ++k) {
         clock.Set(static_cast<uint32_t>(1000 + 400 * k));
         FrameTiming timing;
-        DrawFrame(engine, FrameUpdate::Run, &timing);
+        RunEngineFrame(engine, FrameUpdate::Run, &timing);
         run.push_back({Frame().Bytes, {timing.Quads.Quads, timing.Quads.Batches}});
         EXPECT_GT(timing.Quads.Quads, k == 4 ? 16384 : 0);
         EXPECT_LE(timing.Quads.Quads, budget);

@@ -1,12 +1,12 @@
-#include "platform/sprites.h"
+#include "draw/sprites.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "draw/gl_device.h"
 #include "image/image_decoders.h"
 #include "platform/gl_api.h"
-#include "platform/gl_device.h"
 #include "runtime/object_table.h"
 
 namespace pp {

@@ -1,10 +1,10 @@
 // The quad sprite table: entries made from sprites, with their size, angle and corners, and
 // the blend codes of the following draws.
-#include "platform/quad_sprites.h"
+#include "draw/quad_sprites.h"
 
-#include "platform/gl_device.h"
-#include "platform/quad_batch.h"
-#include "platform/quad_table.h"
+#include "draw/gl_device.h"
+#include "draw/quad_batch.h"
+#include "draw/quad_table.h"
 
 namespace pp {
 

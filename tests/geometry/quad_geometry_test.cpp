@@ -1,5 +1,5 @@
 // The fast cosine/sine, corners, vertices and radians against their plain ones, bit for bit.
-#include "platform/quad_geometry.h"
+#include "geometry/quad_geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/particle_runs.h"
+#include "draw/particle_runs.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

@@ -1,5 +1,5 @@
 // What the screen, the sprites and the quad renderer share about the OpenGL device; not for
-// use outside platform/.
+// use outside draw/.
 #pragma once
 
 namespace pp {

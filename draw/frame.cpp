@@ -1,10 +1,10 @@
-#include "platform/frame.h"
+#include "draw/frame.h"
 
 #include <chrono>
 
-#include "platform/draw_particles.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
+#include "draw/draw_particles.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
 #include "runtime/clock.h"
 #include "runtime/worker_pool.h"
 
@@ -42,7 +42,7 @@ void DrawTimedFrame(Engine& engine, FrameUpdate update, FrameTiming& timing) {
 
 }  // namespace
 
-void DrawFrame(Engine& engine, FrameUpdate update, FrameTiming* timing) {
+void RunEngineFrame(Engine& engine, FrameUpdate update, FrameTiming* timing) {
     if (timing != nullptr) {
         DrawTimedFrame(engine, update, *timing);
         return;

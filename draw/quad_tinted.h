@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/quad_draws.h"
+#include "draw/quad_draws.h"
 
 namespace pp {
 

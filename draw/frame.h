@@ -2,8 +2,8 @@
 // engine's clock, draw layer 0 as quad sprites and show the frame.
 #pragma once
 
+#include "draw/quad_stats.h"
 #include "particles/particles.h"
-#include "platform/quad_stats.h"
 
 namespace pp {
 
@@ -15,7 +15,7 @@ enum class FrameUpdate { Run, Skip };
 // work moved to a worker goes uncounted.
 struct FrameTiming {
     bool WallTime = false;        // set by the caller for wall time on one thread too; set
-                                  // by DrawFrame when more than one thread works
+                                  // by RunEngineFrame when more than one thread works
     int32_t Threads = 1;          // threads the update and drawing could use
     double UpdateSeconds = 0.0;   // time of the update
     double DrawSeconds = 0.0;     // time from BeginQuads to EndQuads, GL's calls included
@@ -23,10 +23,10 @@ struct FrameTiming {
     double PresentSeconds = 0.0;  // wall time of the present
 };
 
-// Draws one frame; Skip leaves the particles as they are (a paused clock). With timing the
-// steps are timed and the quad counters are reset before the quads; without it no clock is
-// read.
-void DrawFrame(Engine& engine, FrameUpdate update = FrameUpdate::Run,
-               FrameTiming* timing = nullptr);
+// Clears, updates the engine (unless Skip), draws and shows one frame; Skip leaves the particles as
+// they are (a paused clock). With timing the steps are timed and the quad counters are reset before
+// the quads; without it no clock is read.
+void RunEngineFrame(Engine& engine, FrameUpdate update = FrameUpdate::Run,
+                    FrameTiming* timing = nullptr);
 
 }  // namespace pp

@@ -4,12 +4,12 @@
 #include <cstddef>
 #include <cstring>
 
-#include "platform/gl_device.h"
-#include "platform/quad_batch.h"
-#include "platform/quad_draws.h"
-#include "platform/quad_geometry.h"
-#include "platform/quad_sprites.h"
-#include "platform/quad_table.h"
+#include "draw/gl_device.h"
+#include "draw/quad_batch.h"
+#include "draw/quad_draws.h"
+#include "draw/quad_sprites.h"
+#include "draw/quad_table.h"
+#include "geometry/quad_geometry.h"
 
 namespace pp {
 namespace {

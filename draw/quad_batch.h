@@ -1,15 +1,15 @@
 // The quad batch behind the quad sprites: the GL program, vertex array and streaming vertex
 // buffer they draw through, the quads waiting in it, and whether quad drawing is on. Not for
-// use outside platform/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
+// use outside draw/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 
-#include "platform/blend.h"
+#include "draw/blend.h"
+#include "draw/quad_stats.h"
 #include "platform/gl_api.h"
-#include "platform/quad_stats.h"
 
 namespace pp {
 

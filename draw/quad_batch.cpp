@@ -1,16 +1,16 @@
 // The quad batch: the GL program and buffers the quad sprites draw through, the streaming of
 // their vertices into GL's buffer, and the flush that draws what is batched.
-#include "platform/quad_batch.h"
+#include "draw/quad_batch.h"
 
 #include <time.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/gl_device.h"
+#include "draw/gl_device.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
 #include "platform/gl_program.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
 
 namespace pp {
 namespace {

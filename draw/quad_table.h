@@ -1,13 +1,13 @@
 // The quad sprite table and the blend codes set for the following draws, shared by the quad
-// sprites' functions and their vertex paths. Not for use outside platform/.
+// sprites' functions and their vertex paths. Not for use outside draw/.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
-#include "platform/blend.h"
-#include "platform/quad_geometry.h"
-#include "platform/sprites.h"
+#include "draw/blend.h"
+#include "draw/sprites.h"
+#include "geometry/quad_geometry.h"
 #include "runtime/object_table.h"
 
 namespace pp {

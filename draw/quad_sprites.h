@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/blend.h"
+#include "draw/blend.h"
 
 namespace pp {
 

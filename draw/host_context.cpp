@@ -1,16 +1,16 @@
-#include "platform/host_context.h"
+#include "draw/host_context.h"
 
 #include <SDL.h>
 
 #include <vector>
 
+#include "draw/draw_particles.h"
+#include "draw/gl_screen.h"
+#include "draw/quad_sprites.h"
+#include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
-#include "platform/draw_particles.h"
 #include "platform/gl_api.h"
-#include "platform/quad_sprites.h"
-#include "platform/screen.h"
-#include "platform/sprites.h"
 #include "platform/video.h"
 
 namespace pp {

@@ -18,11 +18,9 @@ namespace pp {
 int32_t InitGraphics();
 
 // Opens a screen of width x height at (x, y) in the window's client area, closing the screen
-// that is open first. With stretchToWindow the area follows the window's size minus the right
-// and bottom offsets, and the back buffer is stretched into it. Returns 1 or 0; every failure
-// frees all sprites.
-int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height,
-                           int32_t stretchToWindow, int32_t rightOffset, int32_t bottomOffset);
+// that is open first; the back buffer is shown there pixel for pixel. Returns 1 or 0; every
+// failure frees all sprites.
+int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height);
 
 // Clears the whole back buffer; colour holds red in bits 0-7, green 8-15, blue 16-23.
 void FillScreen(int32_t colour);
@@ -86,8 +84,6 @@ void ShutdownGraphics();
 // Size of the back buffer; 0 while no screen is open.
 int32_t ScreenWidth();
 int32_t ScreenHeight();
-// Bits per pixel of the back buffer: 32 while a screen is open, else 0.
-int32_t ScreenDepth();
 
 // Reads the back buffer as top-down rows of B, G, R bytes (ScreenWidth * 3 per row, no
 // padding). Returns false, leaving bgr empty, when no screen is open or it has no back buffer

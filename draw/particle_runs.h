@@ -5,8 +5,8 @@
 
 #include <cstddef>
 
+#include "draw/quad_draws.h"
 #include "particles/particles.h"
-#include "platform/quad_draws.h"
 
 namespace pp {
 

@@ -1,4 +1,4 @@
-#include "platform/blend.h"
+#include "draw/blend.h"
 
 #include <initializer_list>
 #include <type_traits>

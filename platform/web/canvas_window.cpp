@@ -1,7 +1,7 @@
 // Windows and events in the browser: every window is the page's canvas, and the keys pressed
 // while the canvas has the focus are its events. Nothing here blocks: the browser's own loop
 // calls the frames, so WaitEvent only hands out what came in meanwhile.
-#include "platform/window.h"
+#include "platform/web/canvas_window.h"
 
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <deque>
 
-#include "platform/web/canvas_window.h"
+#include "platform/window.h"
 #include "platform/window_events.h"
 #include "runtime/object_table.h"
 
@@ -64,7 +64,7 @@ void Listen() {
 }  // namespace
 
 SDL_Window* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t height,
-                       const char* title, uint32_t, SDL_Window*) {
+                       const char* title, uint32_t) {
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;

@@ -1,4 +1,4 @@
-#include "platform/quad_geometry.h"
+#include "geometry/quad_geometry.h"
 
 #include <bit>
 #include <cmath>

@@ -1,16 +1,16 @@
 // Tinted quad sprite draws: one quad at a time into the quad batch, with its colour and
 // texture coordinates beside its corners and alpha.
-#include "platform/quad_tinted.h"
+#include "draw/quad_tinted.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/gl_device.h"
-#include "platform/quad_batch.h"
-#include "platform/quad_draws.h"
-#include "platform/quad_geometry.h"
-#include "platform/quad_sprites.h"
-#include "platform/quad_table.h"
+#include "draw/gl_device.h"
+#include "draw/quad_batch.h"
+#include "draw/quad_draws.h"
+#include "draw/quad_sprites.h"
+#include "draw/quad_table.h"
+#include "geometry/quad_geometry.h"
 
 namespace pp {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/draw_particles.h"
+#include "draw/draw_particles.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
+#include "draw/particle_runs.h"
+#include "draw/quad_draws.h"
+#include "draw/quad_tinted.h"
 #include "particles/looks.h"
-#include "platform/particle_runs.h"
-#include "platform/quad_draws.h"
-#include "platform/quad_tinted.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/quad_geometry.h"
+#include "geometry/quad_geometry.h"
 
 namespace pp {
 
