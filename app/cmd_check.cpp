@@ -6,7 +6,7 @@
 
 #include "app/cli_args.h"
 #include "app/commands.h"
-#include "effects/check.h"
+#include "particleplayer/check.h"
 
 namespace pp {
 namespace {
@@ -29,7 +29,7 @@ constexpr const char* kUsage =
 
 int RunCheck(CommandArgs args) {
     std::vector<std::string> files;
-    int64_t budget = kDefaultParticleBudget;
+    int64_t budget = particleplayer::kDefaultMaxParticles;
     ArgWalker walk(args);
     while (walk.Next()) {
         const std::string_view name = walk.Name();
@@ -49,10 +49,11 @@ int RunCheck(CommandArgs args) {
     if (files.empty())
         return UsageError(kCommand, "missing FILE (see particleplayer check --help)");
 
-    const std::vector<CheckFinding> findings = CheckEffectFiles(files, budget);
+    const std::vector<particleplayer::CheckFinding> findings =
+        particleplayer::CheckFiles(files, budget);
     std::string out;
-    for (const CheckFinding& finding : findings) {
-        out += FormatFinding(finding);
+    for (const particleplayer::CheckFinding& finding : findings) {
+        out += particleplayer::FormatFinding(finding);
         out += '\n';
     }
     const bool written =

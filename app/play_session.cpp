@@ -11,10 +11,10 @@
 
 #include "app/png_writer.h"
 #include "draw/gl_screen.h"
-#include "effects/check.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "image/image_decoders.h"
+#include "particleplayer/check.h"
 #include "particleplayer/screen.h"
 
 namespace pp {
@@ -387,8 +387,9 @@ std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t 
         if (FileProblem(EffectOpenPath(path)).empty()) readable.push_back(path);
     }
     std::vector<std::string> lines;
-    for (const CheckFinding& finding : CheckEffectFiles(readable, budget)) {
-        lines.push_back(FormatFinding(finding));
+    for (const particleplayer::CheckFinding& finding :
+         particleplayer::CheckFiles(readable, budget)) {
+        lines.push_back(particleplayer::FormatFinding(finding));
     }
     return lines;
 }
