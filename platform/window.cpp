@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "particleplayer/world.h"
 #include "platform/window_events.h"
 #include "runtime/object_table.h"
 
@@ -15,7 +16,6 @@ constexpr uint32_t kStyleMaximize = 0x01000000;
 constexpr uint32_t kStyleMinimizeBox = 0x00020000;
 constexpr uint32_t kStyleMaximizeBox = 0x00010000;
 constexpr int32_t kSystemChoosesPosition = -65535;
-constexpr int32_t kMaxClientSize = 16384;
 
 struct WindowRecord {
     SDL_Window* Native = nullptr;
@@ -210,8 +210,8 @@ SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int3
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
-    if (width < 1 || height < 1 || width > kMaxClientSize || height > kMaxClientSize ||
-        !StartVideo()) {
+    if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide || !StartVideo()) {
         ObjectRelease(s.Windows, number);
         return nullptr;
     }
