@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "particleplayer/world.h"
+
 namespace pp {
 
 namespace {
@@ -14,8 +16,10 @@ std::optional<std::vector<uint8_t>> EncodePng(int32_t width, int32_t height,
                                               std::span<const uint8_t> pixels, size_t channels,
                                               png_uint_32 format) {
     // Bounded so that the row and byte counts stay far inside their types.
-    constexpr int32_t kMaxSide = 16384;
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide) return std::nullopt;
+    using particleplayer::kMaxPixelSide;
+    if (width < 1 || height < 1 || width > kMaxPixelSide || height > kMaxPixelSide) {
+        return std::nullopt;
+    }
     const size_t rowBytes = static_cast<size_t>(width) * channels;
     if (pixels.size() != rowBytes * static_cast<size_t>(height)) return std::nullopt;
 

@@ -17,7 +17,7 @@ namespace {
 
 // Frames, sheets and pictures of render stay within these.
 constexpr int32_t kMaxFrameSide = 4096;
-constexpr int64_t kMaxSheetSide = 16384;  // the PNG writer's limit
+constexpr int64_t kMaxSheetSide = particleplayer::kMaxPixelSide;  // the PNG writer's limit
 constexpr int64_t kMaxSheetBytes = int64_t{1} << 30;
 // A clip held for --crop auto: every frame as R, G, B, A bytes.
 constexpr int64_t kMaxHeldBytes = int64_t{2} << 30;

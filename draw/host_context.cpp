@@ -221,7 +221,8 @@ std::string LoadHostSprite(int32_t number, const char* path) {
 std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
                                  std::span<const uint8_t> rgba) {
     if (!ScreenInHostContext()) return "the renderer is closed";
-    if (width < 1 || height < 1 || width > MaxImageSide || height > MaxImageSide) {
+    if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide) {
         return "the sprite size must be 1 to 16384 pixels each way";
     }
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4u;

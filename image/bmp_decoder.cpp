@@ -37,7 +37,7 @@ struct BmpData final : DecoderData {
 };
 
 // Bytes of one stored row that hold pixels, and the stored row's length with its padding to a
-// multiple of 4 bytes. Width is at most MaxImageSide here, so nothing overflows.
+// multiple of 4 bytes. Width is at most particleplayer::kMaxPixelSide here, so nothing overflows.
 int64_t RowPixelBytes(int32_t width, int32_t bitCount) {
     return (int64_t{width} * bitCount + 7) / 8;
 }
@@ -100,7 +100,7 @@ bool CheckBmp(DecodeContext& context) {
     if (width <= 0) return Fail(context, "bmp: width is 0 or less");
     // A negative height marks rows stored top-down, which this decoder does not read.
     if (height <= 0) return Fail(context, "bmp: height is 0 or less (top-down or empty image)");
-    if (width > MaxImageSide || height > MaxImageSide) {
+    if (width > particleplayer::kMaxPixelSide || height > particleplayer::kMaxPixelSide) {
         return Fail(context, "bmp: image is larger than 16384 pixels on a side");
     }
     if (data->BitCount == 4 && data->Compression == RleCompression4) {

@@ -44,7 +44,8 @@ std::optional<DecodedImage> DecodeChosen(DecodeContext& context, int32_t flags,
         SetError(error, name + ": image has no pixels (width or height is 0 or less)");
         return std::nullopt;
     }
-    if (image.Width > MaxImageSide || image.Height > MaxImageSide) {
+    if (image.Width > particleplayer::kMaxPixelSide ||
+        image.Height > particleplayer::kMaxPixelSide) {
         decoder.CleanUp(context);
         SetError(error, name + ": image is larger than 16384 pixels on a side");
         return std::nullopt;
@@ -77,7 +78,7 @@ std::optional<DecodedImage> DecodeChosen(DecodeContext& context, int32_t flags,
 }  // namespace
 
 int32_t DecodePitch(int32_t width, int32_t depth) {
-    if (width <= 0 || width > MaxImageSide) return 0;
+    if (width <= 0 || width > particleplayer::kMaxPixelSide) return 0;
     if (depth == 32) return 4 * width;
     if (depth == 24) return 3 * width + width % 4;
     return 0;

@@ -11,14 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "particleplayer/world.h"
+
 namespace pp {
 
 // Decode flags. Without DecodeBottomUp the first buffer row is the image's top row.
 inline constexpr int32_t DecodeBottomUp = 2;
 
-// Refused before anything is allocated: a side longer than this, or a decode buffer larger
-// than MaxDecodeBytes.
-inline constexpr int32_t MaxImageSide = 16384;
+// Refused before anything is allocated: a side longer than particleplayer::kMaxPixelSide, or a
+// decode buffer larger than MaxDecodeBytes.
 inline constexpr int64_t MaxDecodeBytes = int64_t{256} << 20;
 
 // Room in the registry; RegisterImageDecoder refuses more.

@@ -114,7 +114,7 @@ bool CheckPng(DecodeContext& context) {
     if (data->Png == nullptr) return false;
     data->Info = png_create_info_struct(data->Png);
     if (data->Info == nullptr) return false;
-    png_set_user_limits(data->Png, MaxImageSide, MaxImageSide);
+    png_set_user_limits(data->Png, particleplayer::kMaxPixelSide, particleplayer::kMaxPixelSide);
 
     PngData& state = *data;
     if (setjmp(png_jmpbuf(state.Png)) != 0) {

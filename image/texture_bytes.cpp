@@ -12,7 +12,8 @@ std::optional<std::vector<uint8_t>> MakeTextureBytes(const DecodedImage& image, 
     if (!SpriteFlagsValid(flags)) return std::nullopt;
     const int32_t width = image.Width;
     const int32_t height = image.Height;
-    if (width <= 0 || height <= 0 || width > MaxImageSide || height > MaxImageSide) {
+    if (width <= 0 || height <= 0 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide) {
         return std::nullopt;
     }
     if (image.Depth != 24 && image.Depth != 32) return std::nullopt;

@@ -37,8 +37,8 @@ bool WindowScreenOpen() {
 }  // namespace
 
 Status OpenScreen(const ScreenOptions& options) {
-    if (options.Width < 1 || options.Width > 16384 || options.Height < 1 ||
-        options.Height > 16384) {
+    if (options.Width < 1 || options.Width > kMaxPixelSide || options.Height < 1 ||
+        options.Height > kMaxPixelSide) {
         return {"the screen size must be 1 to 16384 pixels each way", ErrorKind::Argument};
     }
     if (pp::ScreenInHostContext()) return {"a Renderer is open", ErrorKind::State};

@@ -196,7 +196,8 @@ Status SdlRenderer::LoadSpritePixels(int32_t number, int32_t width, int32_t heig
     if (!state_) return Closed();
     if (number < 0) return {"sprite numbers start at 0"};
     if (rgba == nullptr) return {"no pixels given"};
-    if (width < 1 || height < 1 || width > pp::MaxImageSide || height > pp::MaxImageSide) {
+    if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide) {
         return {"the sprite size must be 1 to 16384 pixels each way"};
     }
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4u;

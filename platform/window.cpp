@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "particleplayer/world.h"
 #include "platform/window_events.h"
 #include "runtime/object_table.h"
 
@@ -13,7 +14,6 @@ constexpr uint32_t kStyleSizingBorder = 0x00040000;
 constexpr uint32_t kStyleMinimize = 0x20000000;
 constexpr uint32_t kStyleMaximize = 0x01000000;
 constexpr int32_t kSystemChoosesPosition = -65535;
-constexpr int32_t kMaxClientSize = 16384;
 
 struct WindowRecord {
     SDL_Window* Native = nullptr;
@@ -191,8 +191,8 @@ SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int3
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
-    if (width < 1 || height < 1 || width > kMaxClientSize || height > kMaxClientSize ||
-        !StartVideo()) {
+    if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide || !StartVideo()) {
         ObjectRelease(s.Windows, number);
         return nullptr;
     }

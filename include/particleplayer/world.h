@@ -65,6 +65,10 @@ namespace particleplayer {
 /// The library's version as "MAJOR.MINOR.PATCH".
 const char* Version();
 
+/// The longest side, in pixels, of anything the library makes or reads: a screen, a frame, a
+/// window, a sprite or decoded image, a PNG it writes.
+inline constexpr int32_t kMaxPixelSide = 16384;
+
 /// What sort of failure an error is, for a host that acts on it (the C API's codes, a player
 /// that words the failed step of its start-up itself).
 enum class ErrorKind : uint8_t {

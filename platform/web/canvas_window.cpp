@@ -9,6 +9,7 @@
 #include <cstring>
 #include <deque>
 
+#include "particleplayer/world.h"
 #include "platform/window.h"
 #include "platform/window_events.h"
 #include "runtime/object_table.h"
@@ -16,7 +17,6 @@
 namespace pp {
 namespace {
 
-constexpr int32_t kMaxClientSize = 16384;
 // What WaitEvent returns for a key it handed to the key-press hook: any value of 256 or more
 // that is no event code.
 constexpr int32_t kKeyEventType = 0x300;
@@ -68,7 +68,8 @@ SDL_Window* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t 
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
-    if (width < 1 || height < 1 || width > kMaxClientSize || height > kMaxClientSize ||
+    if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
+        height > particleplayer::kMaxPixelSide ||
         emscripten_set_canvas_element_size(kCanvasSelector, width, height) !=
             EMSCRIPTEN_RESULT_SUCCESS) {
         SetVideoError("the page has no canvas of that size");
