@@ -91,6 +91,10 @@ class PausableClock : public MillisecondClock {
 // the decoder's reason); "" when it is an image that decodes whole.
 std::string SpriteProblem(const std::string& path);
 
+// Why a file given on the command line cannot be used ("no such file", "not a regular file",
+// the system's reason); "" when it can be read.
+std::string FileProblem(const std::string& path);
+
 // What one PollReload did for one effect (0-based index into the session's effects).
 struct PlayReload {
     std::size_t Effect = 0;
