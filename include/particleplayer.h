@@ -125,13 +125,15 @@ typedef struct pp_int_value_range {
     int32_t inc; /**< Step between values. */
 } pp_int_value_range;
 
-/** Every parameter of an effect (particleplayer/world.h's EffectParams, field by field): one
- * field per row of particleplayer/effect_params.h, which describes each, under its c_name. */
+/** \cond */
 #define PARTICLEPLAYER_C_TYPE_INT int32_t
 #define PARTICLEPLAYER_C_TYPE_FLOAT float
 #define PARTICLEPLAYER_C_TYPE_RANGE pp_value_range
 #define PARTICLEPLAYER_C_TYPE_INT_RANGE pp_int_value_range
 #define PARTICLEPLAYER_C_FIELD(kind, name, cName, doc, ...) PARTICLEPLAYER_C_TYPE_##kind cName;
+/** \endcond */
+/** Every parameter of an effect (particleplayer/world.h's EffectParams, field by field): one
+ * field per row of particleplayer/effect_params.h, which describes each, under its c_name. */
 typedef struct pp_effect_params {
     PARTICLEPLAYER_EFFECT_PARAMS(PARTICLEPLAYER_C_FIELD)
 } pp_effect_params;

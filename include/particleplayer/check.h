@@ -25,12 +25,13 @@ enum class Severity : int32_t { Error = 0, Warning = 1 };
 /// One finding. Path is the file as opened ('/' for '\'); Line and Column are 1-based, the
 /// column counting bytes of the line as written.
 struct CheckFinding {
-    std::string Path;
-    int32_t Line = 0;
-    int32_t Column = 0;
-    Severity Level = Severity::Error;
+    std::string Path;                  ///< The file as opened.
+    int32_t Line = 0;                  ///< 1-based line.
+    int32_t Column = 0;                ///< 1-based byte in the line.
+    Severity Level = Severity::Error;  ///< Error or Warning.
     std::string Message;  ///< Without the file and position; a warning begins "warning: ".
 
+    /// Field by field.
     bool operator==(const CheckFinding&) const = default;
 };
 

@@ -141,11 +141,13 @@ struct IntValueRange {
 /// (params.LifeTime). AreaAngle is in radians, every other angle in degrees; speeds and
 /// accelerations are per second, lifetimes in seconds.
 struct EffectParams {
+    /// @cond
 #define PARTICLEPLAYER_TYPE_INT int32_t
 #define PARTICLEPLAYER_TYPE_FLOAT float
 #define PARTICLEPLAYER_TYPE_RANGE ValueRange
 #define PARTICLEPLAYER_TYPE_INT_RANGE IntValueRange
 #define PARTICLEPLAYER_FIELD(kind, name, cName, doc, ...) PARTICLEPLAYER_TYPE_##kind name;
+    /// @endcond
     PARTICLEPLAYER_EFFECT_PARAMS(PARTICLEPLAYER_FIELD)
 #undef PARTICLEPLAYER_FIELD
 #undef PARTICLEPLAYER_TYPE_INT
