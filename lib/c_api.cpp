@@ -395,7 +395,7 @@ pp_status pp_world_particles(pp_world* world, uint32_t effect, pp_particle* out,
     }
     return Guard([&] {
         const particleplayer::Status status = world->World.Particles({effect}, world->Particles);
-        if (!status.Ok()) return Fail(world, PP_ERROR_ARGUMENT, status.Error);
+        if (!status.Ok()) return Report(world, status, PP_ERROR_ARGUMENT);
         return GiveParticles(world->Particles, nullptr, out, nullptr, capacity, count);
     });
 }
@@ -416,7 +416,7 @@ pp_status pp_world_effect_params(pp_world* world, uint32_t effect, pp_effect_par
     if (world == nullptr) return PP_ERROR_NULL;
     if (params == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     const auto result = world->World.Params({effect});
-    if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+    if (!result.Ok()) return Report(world, result, PP_ERROR_ARGUMENT);
     *params = CParams(result.Value);
     return PP_OK;
 }
@@ -425,7 +425,7 @@ pp_status pp_world_effect_extras(pp_world* world, uint32_t effect, pp_effect_ext
     if (world == nullptr) return PP_ERROR_NULL;
     if (extras == nullptr) return Fail(world, PP_ERROR_NULL, "null argument");
     const auto result = world->World.Extras({effect});
-    if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+    if (!result.Ok()) return Report(world, result, PP_ERROR_ARGUMENT);
     *extras = CExtras(result.Value);
     return PP_OK;
 }
@@ -435,7 +435,7 @@ pp_status pp_world_started_effect(pp_world* world, int32_t number, pp_effect_par
     if (world == nullptr) return PP_ERROR_NULL;
     return Guard([&] {
         auto result = world->World.StartedEffectOf(number);
-        if (!result.Ok()) return Fail(world, PP_ERROR_ARGUMENT, result.Error);
+        if (!result.Ok()) return Report(world, result, PP_ERROR_ARGUMENT);
         if (params != nullptr) *params = CParams(result.Value.Params);
         if (extras != nullptr) *extras = CExtras(result.Value.Extras);
         world->StartedFile = std::move(result.Value.File);
