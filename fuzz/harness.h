@@ -27,5 +27,13 @@ std::string LoaderInput(std::span<const uint8_t> data);
 // Input: an image file, through one decoder and, when it decodes, the texture bytes.
 std::string PngInput(std::span<const uint8_t> data);
 std::string BmpInput(std::span<const uint8_t> data);
+std::string TiffInput(std::span<const uint8_t> data);
+
+// Input: a flags byte, then the rest. With bit 0 set the rest is the text of an embedded image
+// as it stands; otherwise the rest is compressed (bit 1: gzip, bit 2: zlib, else stored) and
+// base64-encoded here, so that the fuzzer reaches the image decoders behind. The decode must
+// give a well-formed 32-bit image or a one-line reason; an encoded text decodes the same
+// broken into lines of 57 characters.
+std::string EmbeddedImageInput(std::span<const uint8_t> data);
 
 }  // namespace pp::fuzz

@@ -27,7 +27,9 @@ TEST(FuzzReplay, SavedFindingsAndSeedsKeepEveryInvariant) {
                    {"value_spec", fuzz::ValueSpecInput},
                    {"loader", fuzz::LoaderInput},
                    {"png", fuzz::PngInput},
-                   {"bmp", fuzz::BmpInput}};
+                   {"bmp", fuzz::BmpInput},
+                   {"tiff", fuzz::TiffInput},
+                   {"embedded_image", fuzz::EmbeddedImageInput}};
     testing::TempDir scratch;  // the loader's harness writes its files into the working folder
     testing::InFolder in(scratch.Path());
     for (const auto& target : targets) {
