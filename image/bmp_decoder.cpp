@@ -80,6 +80,9 @@ void ReadPalette(std::span<const uint8_t> bytes, BmpData& data) {
     }
 }
 
+bool DecodeRle8(DecodeContext& context, const BmpData& data, uint8_t* buffer, int64_t pitch,
+                bool bottomUp);
+
 bool CheckBmp(DecodeContext& context) {
     const std::span<const uint8_t> bytes = context.Bytes;
     if (bytes.size() < 10 || bytes[0] != 'B' || bytes[1] != 'M') return false;
@@ -119,11 +122,19 @@ bool CheckBmp(DecodeContext& context) {
         if (end > size) return Fail(context, "bmp: pixel data runs past the end of the file");
     }
     if (data->BitCount == 4 || data->BitCount == 8) ReadPalette(bytes, *data);
+    // Run-length data may stand for any size, so it is read through once without a buffer:
+    // data that could not be decoded is refused before the buffer for its size exists. Sizes
+    // past the limit are left to the caller's refusal.
+    const int64_t buffer = int64_t{DecodePitch(width, 24)} * height;
+    if (rle && buffer <= MaxDecodeBytes && !DecodeRle8(context, *data, nullptr, 0, false)) {
+        return false;
+    }
     context.Data = std::move(data);
     return true;
 }
 
-// Writes palette entry `index` to `out`; false (with the reason) when there is no such entry.
+// Writes palette entry `index` to `out` (when not null); false (with the reason) when there is
+// no such entry.
 bool PutPaletteColour(DecodeContext& context, const BmpData& data, uint32_t index, uint8_t* out) {
     if (index >= static_cast<uint32_t>(data.PaletteCount)) {
         return Fail(context, "bmp: palette index past the palette");
@@ -131,7 +142,7 @@ bool PutPaletteColour(DecodeContext& context, const BmpData& data, uint32_t inde
     if (index >= static_cast<uint32_t>(data.PaletteInFile)) {
         return Fail(context, "bmp: palette entry past the end of the file");
     }
-    std::memcpy(out, data.Palette[index].data(), 3);
+    if (out != nullptr) std::memcpy(out, data.Palette[index].data(), 3);
     return true;
 }
 
@@ -187,7 +198,8 @@ bool DecodeRows(DecodeContext& context, const BmpData& data, uint8_t* buffer, in
 
 // Standard 8-bit run-length data. Positions count from the bottom-left corner; a run never
 // wraps onto the next row, and a pixel outside the image refuses the data. Positions are kept
-// in 64 bits because delta codes may move them far outside before the data ends.
+// in 64 bits because delta codes may move them far outside before the data ends. Without a
+// buffer it only checks that the data decodes.
 bool DecodeRle8(DecodeContext& context, const BmpData& data, uint8_t* buffer, int64_t pitch,
                 bool bottomUp) {
     const std::span<const uint8_t> bytes = context.Bytes;
@@ -197,7 +209,8 @@ bool DecodeRle8(DecodeContext& context, const BmpData& data, uint8_t* buffer, in
     int64_t at = data.PixelOffset;
     int64_t x = 0;
     int64_t y = 0;
-    auto pixel = [&](int64_t px) {
+    auto pixel = [&](int64_t px) -> uint8_t* {
+        if (buffer == nullptr) return nullptr;
         const int64_t destRow = bottomUp ? y : height - 1 - y;
         return buffer + destRow * pitch + px * 3;
     };

@@ -4,7 +4,10 @@
 // B,G,R,A (straight alpha) for colour+alpha, grey+alpha, palette images with a tRNS chunk and
 // grey images of fewer than 8 bits with a tRNS chunk. 16-bit samples keep their high byte.
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstring>
 
@@ -15,6 +18,70 @@ namespace {
 
 constexpr size_t PngSignatureBytes = 8;
 
+// Above this decode buffer size the image data is inflated once before the buffer exists, so
+// that a small file whose data ends early never costs a large buffer. Smaller images skip it.
+constexpr int64_t InflateFirstAbove = int64_t{16} << 20;
+
+// Calls `use(data)` for the data of every IDAT chunk in order, as far as the file holds it.
+// Stops at IEND, at the end of the file, or when `use` returns false.
+template <typename Use>
+void ForEachIdat(std::span<const uint8_t> bytes, Use use) {
+    size_t at = PngSignatureBytes;
+    while (bytes.size() - at >= 8) {
+        const uint32_t length = uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
+                                uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        const std::span<const uint8_t> type = bytes.subspan(at + 4, 4);
+        at += 8;
+        const size_t present = std::min<size_t>(length, bytes.size() - at);
+        if (std::memcmp(type.data(), "IEND", 4) == 0) return;
+        if (std::memcmp(type.data(), "IDAT", 4) == 0 && !use(bytes.subspan(at, present))) return;
+        if (present < length || bytes.size() - at - present < 4) return;
+        at += present + 4;  // the data and its checksum
+    }
+}
+
+// The bytes the image data must inflate to: every row of every pass with its filter byte.
+uint64_t FilteredBytes(png_uint_32 width, png_uint_32 height, uint64_t bitsPerPixel,
+                       bool interlaced) {
+    if (!interlaced) return uint64_t{height} * (1 + (uint64_t{width} * bitsPerPixel + 7) / 8);
+    uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        const uint64_t columns = PNG_PASS_COLS(uint64_t{width}, pass);
+        const uint64_t rows = PNG_PASS_ROWS(uint64_t{height}, pass);
+        if (columns != 0) total += rows * (1 + (columns * bitsPerPixel + 7) / 8);
+    }
+    return total;
+}
+
+// How many bytes the image data inflates to, counted up to `wanted`, without keeping them.
+uint64_t InflatedBytes(std::span<const uint8_t> bytes, uint64_t wanted) {
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK) return 0;
+    std::array<uint8_t, 1 << 16> scratch;
+    uint64_t produced = 0;
+    bool ended = false;
+    ForEachIdat(bytes, [&](std::span<const uint8_t> data) {
+        stream.next_in = const_cast<Bytef*>(data.data());
+        stream.avail_in = static_cast<uInt>(data.size());
+        while (produced < wanted) {
+            stream.next_out = scratch.data();
+            stream.avail_out = static_cast<uInt>(scratch.size());
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            produced += scratch.size() - stream.avail_out;
+            if (result == Z_BUF_ERROR && stream.avail_in == 0) break;  // on in the next chunk
+            if (result != Z_OK) {
+                ended = true;  // the stream's end, or broken data
+                break;
+            }
+            // Output still pending inside zlib shows as a full scratch buffer.
+            if (stream.avail_in == 0 && stream.avail_out != 0) break;
+        }
+        return !ended && produced < wanted;
+    });
+    inflateEnd(&stream);
+    return produced;
+}
+
 struct PngData final : DecoderData {
     png_structp Png = nullptr;
     png_infop Info = nullptr;
@@ -24,6 +91,7 @@ struct PngData final : DecoderData {
     int ColourType = 0;
     int BitDepth = 0;
     int Passes = 1;
+    uint64_t Filtered = 0;  // bytes the image data inflates to
     // libpng reports errors from inside C code that we leave with longjmp, so the message is
     // copied into plain storage rather than into anything with a destructor.
     char Message[128] = {};
@@ -66,15 +134,21 @@ void ReadHeaderAndRequestTransforms(PngData& data) {
     int bitDepth = 0, colourType = 0;
     png_get_IHDR(data.Png, data.Info, &width, &height, &bitDepth, &colourType, nullptr, nullptr,
                  nullptr);
-    // Deflate expands at most 1032 bytes per compressed byte, so a file too short to hold its
-    // declared rows is refused here, before the caller allocates a buffer for them.
+    // Deflate expands at most 1032 bytes per compressed byte, so image data too short to hold
+    // the declared rows is refused here, before the caller allocates a buffer for them.
     const int channels = colourType == PNG_COLOR_TYPE_RGB          ? 3
                          : colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
                          : colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
                                                                    : 1;
-    const uint64_t rowBits = uint64_t{width} * static_cast<uint64_t>(channels * bitDepth);
-    const uint64_t rawBytes = uint64_t{height} * ((rowBits + 7) / 8);
-    if (rawBytes > uint64_t{1032} * data.Size + 4096) {
+    const bool interlaced = png_get_interlace_type(data.Png, data.Info) != PNG_INTERLACE_NONE;
+    data.Filtered =
+        FilteredBytes(width, height, static_cast<uint64_t>(channels * bitDepth), interlaced);
+    uint64_t idatBytes = 0;
+    ForEachIdat({data.Bytes, data.Size}, [&](std::span<const uint8_t> idat) {
+        idatBytes += idat.size();
+        return true;
+    });
+    if (data.Filtered > uint64_t{1032} * idatBytes) {
         png_error(data.Png, "file is too short to hold the image it declares");
     }
     if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_PALETTE ||
@@ -136,6 +210,12 @@ bool CheckPng(DecodeContext& context) {
     context.Width = static_cast<int32_t>(width);
     context.Height = static_cast<int32_t>(height);
     context.Depth = state.ColourType == PNG_COLOR_TYPE_RGB ? 24 : 32;
+    const int64_t buffer = int64_t{DecodePitch(context.Width, context.Depth)} * context.Height;
+    if (buffer > InflateFirstAbove && buffer <= MaxDecodeBytes &&
+        InflatedBytes(bytes, state.Filtered) < state.Filtered) {
+        context.Error = "png: image data ends before the last row";
+        return false;
+    }
     context.Data = std::move(data);
     return true;
 }

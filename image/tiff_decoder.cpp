@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "image/image_decoders.h"
 
@@ -109,6 +110,34 @@ uint64_t BestRatio(uint16_t compression) {
     }
 }
 
+// Above this decode buffer size the image data is decoded once, row by row or tile by tile,
+// before the buffer exists, so that a small file whose data ends early never costs a large
+// buffer. Smaller images skip it.
+constexpr int64_t ReadFirstAbove = int64_t{16} << 20;
+
+bool EveryPieceDecodes(TIFF* tiff) {
+    std::vector<uint8_t> scratch;
+    if (TIFFIsTiled(tiff)) {
+        scratch.resize(static_cast<size_t>(TIFFTileSize64(tiff)));
+        for (uint32_t tile = 0; tile < TIFFNumberOfTiles(tiff); ++tile) {
+            if (TIFFReadEncodedTile(tiff, tile, scratch.data(), -1) < 0) return false;
+        }
+        return true;
+    }
+    uint32_t height = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG, samples = 1;
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    scratch.resize(static_cast<size_t>(TIFFScanlineSize64(tiff)));
+    for (uint16_t plane = 0; plane < (planar == PLANARCONFIG_SEPARATE ? samples : 1); ++plane) {
+        for (uint32_t row = 0; row < height; ++row) {
+            if (TIFFReadScanline(tiff, scratch.data(), row, plane) < 0) return false;
+        }
+    }
+    return true;
+}
+
 bool IsTiffSignature(std::span<const uint8_t> bytes) {
     if (bytes.size() < 8) return false;
     const bool little = bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0;
@@ -169,6 +198,10 @@ bool CheckTiff(DecodeContext& context) {
         reason[sizeof reason - 1] = '\0';
         context.Error = std::string("tiff: ") + reason;
         return false;
+    }
+    if (int64_t{width} * height * 4 > ReadFirstAbove &&
+        int64_t{width} * height * 4 <= MaxDecodeBytes && !EveryPieceDecodes(state.Tiff)) {
+        return Fail(context, state, "image data ends before the last row");
     }
     // The RGBA reader premultiplies unassociated alpha; declaring it associated hands the
     // stored colours through unchanged. Associated alpha is divided out after reading.

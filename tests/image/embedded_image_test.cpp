@@ -320,6 +320,23 @@ TEST(EmbeddedImage, DecodesEveryCompressionAndLayoutToStraightBgraAndRefusesHost
     }
 }
 
+// A large TIFF is read through once by its check, so data that ends early is refused before
+// the caller allocates the buffer; complete data decodes.
+TEST(TiffDecoder, LargeImageWhoseDataEndsEarlyIsRefusedByItsCheck) {
+    testing::TempDir dir;
+    const int side = 2100;  // 17 MiB of decode buffer
+    const Bytes good = WriteTiff(dir, side, side, Bytes(size_t{side} * side * 4, 0),
+                                 {.Compression = COMPRESSION_LZW});
+    const Bytes cut = WithTag(good, TIFFTAG_STRIPBYTECOUNTS, 10);  // the first strip's count
+    for (const Bytes* file : {&good, &cut}) {
+        DecodeContext context;
+        context.Bytes = *file;
+        EXPECT_EQ(TiffDecoder().Check(context), file == &good) << context.Error;
+        TiffDecoder().CleanUp(context);
+    }
+    EXPECT_TRUE(DecodeImageWith(TiffDecoder(), good, 0).has_value());
+}
+
 // The text between `open` and `close` after `key`, empty when absent.
 std::string Between(const std::string& text, const std::string& key, const std::string& open,
                     const std::string& close) {

@@ -217,6 +217,78 @@ TEST(HostileImages, AreRefusedWithAReasonWithinASecondAsIsEveryCut) {
     }
 }
 
+// A zlib stream of `raw`, as PNG image data.
+Bytes Zlib(const Bytes& raw) {
+    Bytes out(compressBound(static_cast<uLong>(raw.size())));
+    uLongf size = out.size();
+    EXPECT_EQ(compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+// Large decode buffers are allocated only for data that can fill them: a header's size is
+// refused by its check (before the caller allocates) when the file's data cannot produce it,
+// and complete data of the same size still decodes.
+TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDecodes) {
+    // Rows of filter byte 0 and zero pixels; noise that stays about as long when deflated.
+    const auto rows = [](uint32_t height, uint32_t rowBytes) {
+        return Bytes(size_t{height} * (rowBytes + 1), 0);
+    };
+    Bytes noise(300000);
+    uint32_t state = 1;
+    for (uint8_t& byte : noise) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        byte = uint8_t(state >> 24);
+    }
+    const Bytes bigRgb =
+        Png({{"IHDR", Ihdr(4096, 2048, 2)}, {"IDAT", Zlib(rows(2048, 4096 * 3))}, {"IEND", {}}});
+    Bytes grey1 = Ihdr(16384, 4000, 0);
+    grey1[8] = 1;  // one bit a pixel: 32 MiB of 24-bit buffer from 8 MiB of rows
+    const Bytes bigRle = Bmp8(3000, 3000, 1, {0, 1});  // the end code at once: all black
+    Bytes runsOf255;  // 32 runs of 255 pixels: the last one leaves a row of 8000
+    for (int i = 0; i < 32; ++i) runsOf255.insert(runsOf255.end(), {255, 1});
+    const struct {
+        const char* Name;
+        const ImageDecoder& Decoder;
+        Bytes File;
+        bool Decodes;
+        const char* Reason;
+    } cases[] = {
+        {"png 4096 x 2048 of deflated zeros", PngDecoder(), bigRgb, true, ""},
+        {"png whose data inflates to a part of its rows", PngDecoder(),
+         Png({{"IHDR", Ihdr(8192, 8192, 6)}, {"IDAT", Zlib(noise)}, {"IEND", {}}}), false,
+         "png: image data ends before the last row"},
+        {"png 1-bit 16384 x 4000 in 2 KB", PngDecoder(),
+         Png({{"IHDR", grey1}, {"IDAT", Bytes(2048, 0x55)}, {"IEND", {}}}), false,
+         "png: file is too short to hold the image it declares"},
+        {"png 1-bit 16384 x 4000, 8 KB not deflate", PngDecoder(),
+         Png({{"IHDR", grey1}, {"IDAT", Bytes(8192, 0x55)}, {"IEND", {}}}), false,
+         "png: image data ends before the last row"},
+        {"png data split over chunks", PngDecoder(),
+         Png({{"IHDR", Ihdr(4096, 2048, 2)},
+              {"IDAT", Bytes(bigRgb.begin() + 41, bigRgb.begin() + 60)},
+              {"IDAT", Bytes(bigRgb.begin() + 60, bigRgb.end() - 16)},
+              {"IEND", {}}}),
+         true, ""},
+        {"bmp run-length 3000 x 3000 ending at once", BmpDecoder(), bigRle, true, ""},
+        {"bmp run-length 8000 x 8000 running off its row", BmpDecoder(),
+         Bmp8(8000, 8000, 1, runsOf255), false, "bmp: run-length data writes outside the image"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        DecodeContext context;
+        context.Bytes = c.File;
+        EXPECT_EQ(c.Decoder.Check(context), c.Decodes);
+        EXPECT_EQ(context.Error, c.Reason);
+        c.Decoder.CleanUp(context);
+        const auto image = DecodeImageWith(c.Decoder, c.File, 0);
+        ASSERT_EQ(image.has_value(), c.Decodes);
+        if (image) {
+            EXPECT_EQ(image->Pixels, Bytes(image->Pixels.size(), 0));
+        }
+    }
+}
+
 // SHA-256; its constants are the fractional bits of the square and cube roots of the primes.
 std::string Sha256Hex(Bytes m) {
     std::array<uint32_t, 64> k{}, w{};
