@@ -174,10 +174,33 @@ void ReadHeaderAndRequestTransforms(PngData& data) {
     data.BitDepth = bitDepth;
 }
 
+// libpng allocates and zero-fills a buffer of each chunk's declared length before reading it
+// (an oversized ancillary chunk is only a warning), so a chunk before the image data that
+// claims more bytes than the file holds is refused here: libpng reads every such chunk whole
+// and would fail on it anyway, after allocating up to 2 GiB.
+bool ChunksBeforeTheImageDataFit(std::span<const uint8_t> bytes) {
+    size_t at = PngSignatureBytes;
+    while (bytes.size() - at >= 8) {
+        const uint32_t length = uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 |
+                                uint32_t{bytes[at + 2]} << 8 | bytes[at + 3];
+        if (std::memcmp(bytes.data() + at + 4, "IDAT", 4) == 0) return true;
+        at += 8;
+        if (length > bytes.size() - at) return false;
+        at += length;
+        if (bytes.size() - at < 4) return true;  // libpng finds the end itself
+        at += 4;
+    }
+    return true;
+}
+
 bool CheckPng(DecodeContext& context) {
     const std::span<const uint8_t> bytes = context.Bytes;
     if (bytes.size() < PngSignatureBytes) return false;
     if (png_sig_cmp(bytes.data(), 0, PngSignatureBytes) != 0) return false;
+    if (!ChunksBeforeTheImageDataFit(bytes)) {
+        context.Error = "png: a chunk before the image data runs past the end of the file";
+        return false;
+    }
 
     // Everything that owns memory exists before setjmp, so a longjmp back here skips no
     // destructor and leaves nothing behind: PngData frees the libpng structures.

@@ -244,6 +244,9 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
         Png({{"IHDR", Ihdr(4096, 2048, 2)}, {"IDAT", Zlib(rows(2048, 4096 * 3))}, {"IEND", {}}});
     Bytes grey1 = Ihdr(16384, 4000, 0);
     grey1[8] = 1;  // one bit a pixel: 32 MiB of 24-bit buffer from 8 MiB of rows
+    Bytes textPastTheFile = Png({{"IHDR", Ihdr(32, 32, 0)}});  // its length from a fuzz finding
+    AppendU32Be(textPastTheFile, 0x763200EBu);
+    textPastTheFile.insert(textPastTheFile.end(), {'i', 'T', 'X', 't', 'T', 0, 0, 0});
     const Bytes bigRle = Bmp8(3000, 3000, 1, {0, 1});  // the end code at once: all black
     Bytes runsOf255;  // 32 runs of 255 pixels: the last one leaves a row of 8000
     for (int i = 0; i < 32; ++i) runsOf255.insert(runsOf255.end(), {255, 1});
@@ -264,6 +267,8 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
         {"png 1-bit 16384 x 4000, 8 KB not deflate", PngDecoder(),
          Png({{"IHDR", grey1}, {"IDAT", Bytes(8192, 0x55)}, {"IEND", {}}}), false,
          "png: image data ends before the last row"},
+        {"png text chunk of 1.9 GB in a file of 49 bytes", PngDecoder(), textPastTheFile, false,
+         "png: a chunk before the image data runs past the end of the file"},
         {"png data split over chunks", PngDecoder(),
          Png({{"IHDR", Ihdr(4096, 2048, 2)},
               {"IDAT", Bytes(bigRgb.begin() + 41, bigRgb.begin() + 60)},
