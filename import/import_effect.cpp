@@ -12,8 +12,9 @@
 namespace pp {
 namespace {
 
+// A number as the shortest text that reads back as the same float; -0 is written 0.
 std::string Num(double value) {
-    return ShortestFloatText(static_cast<float>(value));
+    return ShortestFloatText(static_cast<float>(value) + 0.0f);
 }
 
 // OpenGL's blend factor numbers and our blend codes for the same factor.
@@ -144,7 +145,6 @@ void Composer::Motion(ImportMode mode, float flip) {
     }
     direction = std::fmod(direction, 360.0);
     if (direction < 0) direction += 360;
-    direction += 0.0;  // -0 written as 0
     Key("EmissionAngle", Randomised(direction, V(kAngleVariance)));
     Turns(direction);
 }
@@ -152,7 +152,8 @@ void Composer::Motion(ImportMode mode, float flip) {
 void Composer::Emission() {
     const double count = V(kMaxParticles);
     const double rate = count / life_;
-    Key("EmissionRate", Num(rate));
+    // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
+    Key("EmissionRate", Num(std::min(rate, 1000.0)));
     if (count < 1) {
         Key("Disable", "1");
         Find(kMaxParticles, "below 1: the effect emits nothing");

@@ -140,7 +140,13 @@ bool LooksLikeParticleDict(std::string_view bytes) {
     bytes = Trim(bytes.substr(0, 4096));
     for (std::string_view start :
          {"<?xml", "<!DOCTYPE plist", "<plist", "<particleEmitterConfig"}) {
-        if (bytes.starts_with(start)) return true;
+        if (!bytes.starts_with(start)) continue;
+        // The whole name: "<plistish" is no property list.
+        const char next = bytes.size() > start.size() ? bytes[start.size()] : '>';
+        if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\r' ||
+            next == '\n') {
+            return true;
+        }
     }
     return false;
 }
