@@ -28,4 +28,10 @@ std::string LoaderInput(std::span<const uint8_t> data);
 std::string PngInput(std::span<const uint8_t> data);
 std::string BmpInput(std::span<const uint8_t> data);
 
+// Input: a .plist (or .pex) file, imported as it is and again inside the format's root
+// elements. When it imports, check must find no error in the text and every finding must
+// stand on a line of the file.
+std::string PlistInput(std::span<const uint8_t> data);
+std::string PexInput(std::span<const uint8_t> data);
+
 }  // namespace pp::fuzz

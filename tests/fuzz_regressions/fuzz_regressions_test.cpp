@@ -27,7 +27,9 @@ TEST(FuzzReplay, SavedFindingsAndSeedsKeepEveryInvariant) {
                    {"value_spec", fuzz::ValueSpecInput},
                    {"loader", fuzz::LoaderInput},
                    {"png", fuzz::PngInput},
-                   {"bmp", fuzz::BmpInput}};
+                   {"bmp", fuzz::BmpInput},
+                   {"plist", fuzz::PlistInput},
+                   {"pex", fuzz::PexInput}};
     testing::TempDir scratch;  // the loader's harness writes its files into the working folder
     testing::InFolder in(scratch.Path());
     for (const auto& target : targets) {
