@@ -65,6 +65,9 @@ struct ImageDecoder {
 // The decoders themselves, for callers that want one format only (tests, fuzzing).
 const ImageDecoder& BmpDecoder();
 const ImageDecoder& PngDecoder();
+// TIFF through libtiff, always 32-bit. Not in the registry: sprite files are BMP or PNG; it
+// reads the TIFFs other tools embed in their effect files (image/embedded_image.h).
+const ImageDecoder& TiffDecoder();
 
 // The registry is set up statically: from program start it holds the BMP decoder, so start-up
 // has nothing to call. ResetImageDecoders puts it back into that state (BMP only, PNG not

@@ -1,0 +1,247 @@
+// TIFF decoder on libtiff, reading the first image of a file held in memory. libtiff reads
+// through our own I/O functions over the caller's bytes, so nothing is read outside them, and
+// its errors come to us instead of stderr. Output: 32-bit B,G,R,A with straight alpha, from
+// any layout libtiff's RGBA reader takes (strips or tiles, grey, palette, RGB, 1 to 16 bits).
+// Only uncompressed, PackBits, LZW and Deflate data are read: Particle Designer writes
+// uncompressed TIFFs, and each of these has a known best ratio, so a small file that declares
+// a large image is refused before the buffer for it is allocated.
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "image/image_decoders.h"
+
+namespace pp {
+namespace {
+
+struct TiffData final : DecoderData {
+    const uint8_t* Bytes = nullptr;
+    uint64_t Size = 0;
+    uint64_t Position = 0;  // may lie past the end after a seek; reads there return nothing
+    TIFF* Tiff = nullptr;
+    bool AssociatedAlpha = false;  // stored colours are premultiplied by alpha
+    char Message[160] = {};        // libtiff's first error, the one the others follow from
+
+    ~TiffData() override {
+        if (Tiff != nullptr) TIFFClose(Tiff);
+    }
+};
+
+TiffData& FileOf(thandle_t handle) {
+    return *static_cast<TiffData*>(handle);
+}
+
+tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t size) {
+    TiffData& file = FileOf(handle);
+    if (size <= 0 || file.Position >= file.Size) return 0;
+    uint64_t count = file.Size - file.Position;
+    if (count > static_cast<uint64_t>(size)) count = static_cast<uint64_t>(size);
+    std::memcpy(out, file.Bytes + file.Position, static_cast<size_t>(count));
+    file.Position += count;
+    return static_cast<tmsize_t>(count);
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) {
+    return 0;
+}
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    TiffData& file = FileOf(handle);
+    const uint64_t base = whence == SEEK_CUR ? file.Position : whence == SEEK_END ? file.Size : 0;
+    // libtiff passes negative offsets as their two's complement; a position below 0 or past
+    // 2^62 is an error rather than a wrapped number.
+    const auto delta = static_cast<int64_t>(offset);
+    if (whence != SEEK_SET && delta < 0 && static_cast<uint64_t>(-(delta + 1)) >= base) {
+        return static_cast<toff_t>(-1);
+    }
+    const uint64_t position = whence == SEEK_SET ? offset : base + static_cast<uint64_t>(delta);
+    if (position > (uint64_t{1} << 62)) return static_cast<toff_t>(-1);
+    file.Position = position;
+    return position;
+}
+
+int CloseProc(thandle_t) {
+    return 0;
+}
+
+toff_t SizeProc(thandle_t handle) {
+    return FileOf(handle).Size;
+}
+
+// Keeps libtiff's first error as one line; returning 1 keeps it from the global handler
+// (stderr). Warnings (an unknown tag, for instance) change nothing about the pixels.
+int OnTiffError(TIFF*, void* user, const char*, const char* format, va_list args) {
+    auto* data = static_cast<TiffData*>(user);
+    if (data->Message[0] == '\0') {
+        std::vsnprintf(data->Message, sizeof data->Message, format, args);
+        for (char& c : data->Message) c = c == '\n' || c == '\r' ? ' ' : c;
+    }
+    return 1;
+}
+
+int OnTiffWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+bool Fail(DecodeContext& context, const TiffData& data, const char* fallback) {
+    context.Error = std::string("tiff: ") + (data.Message[0] != '\0' ? data.Message : fallback);
+    return false;
+}
+
+// The most bytes one byte of each readable compression can expand to, 0 for the others:
+// PackBits repeats a byte at most 128 times for two bytes, Deflate gives 1032 bytes a byte at
+// best, and an LZW code of at least 9 bits stands for at most 4096 bytes.
+uint64_t BestRatio(uint16_t compression) {
+    switch (compression) {
+        case COMPRESSION_NONE:
+            return 1;
+        case COMPRESSION_PACKBITS:
+            return 64;
+        case COMPRESSION_ADOBE_DEFLATE:
+        case COMPRESSION_DEFLATE:
+            return 1032;
+        case COMPRESSION_LZW:
+            return 4096;
+        default:
+            return 0;
+    }
+}
+
+bool IsTiffSignature(std::span<const uint8_t> bytes) {
+    if (bytes.size() < 8) return false;
+    const bool little = bytes[0] == 'I' && bytes[1] == 'I' && bytes[2] == 42 && bytes[3] == 0;
+    const bool big = bytes[0] == 'M' && bytes[1] == 'M' && bytes[2] == 0 && bytes[3] == 42;
+    return little || big;
+}
+
+bool CheckTiff(DecodeContext& context) {
+    if (!IsTiffSignature(context.Bytes)) return false;
+    auto data = std::make_unique<TiffData>();
+    data->Bytes = context.Bytes.data();
+    data->Size = context.Bytes.size();
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (options == nullptr) return Fail(context, *data, "out of memory");
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, data.get());
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, data.get());
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, MaxDecodeBytes);
+    // "m": never map the file, so every read goes through ReadProc.
+    data->Tiff = TIFFClientOpenExt("tiff", "rm", data.get(), ReadProc, WriteProc, SeekProc,
+                                   CloseProc, SizeProc, nullptr, nullptr, options);
+    TIFFOpenOptionsFree(options);
+    TiffData& state = *data;
+    if (state.Tiff == nullptr) return Fail(context, state, "cannot read the header");
+
+    uint32_t width = 0, height = 0;
+    uint16_t compression = COMPRESSION_NONE;
+    if (TIFFGetField(state.Tiff, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
+        TIFFGetField(state.Tiff, TIFFTAG_IMAGELENGTH, &height) != 1) {
+        return Fail(context, state, "image size missing");
+    }
+    if (width == 0 || height == 0) return Fail(context, state, "image has no pixels");
+    if (width > uint32_t{particleplayer::kMaxPixelSide} ||
+        height > uint32_t{particleplayer::kMaxPixelSide}) {
+        context.Error = "tiff: image is larger than 16384 pixels on a side";
+        return false;
+    }
+    TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_COMPRESSION, &compression);
+    const uint64_t ratio = BestRatio(compression);
+    if (ratio == 0) {
+        context.Error = "tiff: compression " + std::to_string(compression) + " is not read";
+        return false;
+    }
+    // Every strip or tile decodes to its full size, so the stored bytes must be able to hold
+    // them all: the file's whole length at the compression's best ratio.
+    const uint64_t pieces =
+        TIFFIsTiled(state.Tiff) ? TIFFNumberOfTiles(state.Tiff) : TIFFNumberOfStrips(state.Tiff);
+    const uint64_t pieceBytes =
+        TIFFIsTiled(state.Tiff) ? TIFFTileSize64(state.Tiff) : TIFFStripSize64(state.Tiff);
+    if (pieceBytes == 0) return Fail(context, state, "unreadable strip or tile layout");
+    // pieces is at most 2^32 and the bound at most 2^62 / pieceBytes, so nothing overflows.
+    const uint64_t available = state.Size * ratio;
+    if (pieces > available / pieceBytes) {
+        context.Error = "tiff: file is too short to hold the image it declares";
+        return false;
+    }
+    char reason[1024] = {};
+    if (TIFFRGBAImageOK(state.Tiff, reason) != 1) {
+        reason[sizeof reason - 1] = '\0';
+        context.Error = std::string("tiff: ") + reason;
+        return false;
+    }
+    // The RGBA reader premultiplies unassociated alpha; declaring it associated hands the
+    // stored colours through unchanged. Associated alpha is divided out after reading.
+    uint16_t extraCount = 0;
+    uint16_t* extraKinds = nullptr;
+    if (TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) == 1 &&
+        extraCount >= 1 && extraKinds != nullptr) {
+        if (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA) state.AssociatedAlpha = true;
+        if (extraKinds[0] == EXTRASAMPLE_UNASSALPHA) {
+            const uint16_t associated = EXTRASAMPLE_ASSOCALPHA;
+            TIFFSetField(state.Tiff, TIFFTAG_EXTRASAMPLES, 1, &associated);
+        }
+    }
+    context.Width = static_cast<int32_t>(width);
+    context.Height = static_cast<int32_t>(height);
+    context.Depth = 32;
+    context.Data = std::move(data);
+    return true;
+}
+
+// Colour in premultiplied form back to straight, rounded; colours above their alpha (invalid
+// in premultiplied data) saturate at 255.
+uint8_t Unpremultiply(uint32_t colour, uint32_t alpha) {
+    if (alpha == 0 || alpha == 255) return static_cast<uint8_t>(colour);
+    const uint32_t straight = (colour * 255 + alpha / 2) / alpha;
+    return static_cast<uint8_t>(straight > 255 ? 255 : straight);
+}
+
+bool DecodeTiff(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch, int32_t flags) {
+    auto* data = dynamic_cast<TiffData*>(context.Data.get());
+    if (data == nullptr) {
+        context.Error = "tiff: decode without a successful check";
+        return false;
+    }
+    const auto width = static_cast<uint32_t>(context.Width);
+    const auto height = static_cast<uint32_t>(context.Height);
+    const size_t pixels = size_t{width} * height;
+    // The RGBA reader writes whole rows of packed 32-bit pixels, so rows must not be padded.
+    if (int64_t{pitch} != int64_t{width} * 4 || buffer.size() < pixels * 4) {
+        context.Error = "tiff: decode buffer is too small";
+        return false;
+    }
+    auto* raster = reinterpret_cast<uint32_t*>(buffer.data());
+    const int orientation =
+        (flags & DecodeBottomUp) != 0 ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT;
+    if (TIFFReadRGBAImageOriented(data->Tiff, width, height, raster, orientation, 1) != 1) {
+        return Fail(context, *data, "cannot read the pixels");
+    }
+    // Each pixel is A,B,G,R from the high byte down; the buffer wants the bytes B,G,R,A.
+    uint8_t* out = buffer.data();
+    for (size_t i = 0; i < pixels; ++i, out += 4) {
+        const uint32_t p = raster[i];
+        const uint32_t a = TIFFGetA(p);
+        out[0] = static_cast<uint8_t>(TIFFGetB(p));
+        out[1] = static_cast<uint8_t>(TIFFGetG(p));
+        out[2] = static_cast<uint8_t>(TIFFGetR(p));
+        out[3] = static_cast<uint8_t>(a);
+        if (data->AssociatedAlpha) {
+            for (int c = 0; c < 3; ++c) out[c] = Unpremultiply(out[c], a);
+        }
+    }
+    return true;
+}
+
+void CleanUpTiff(DecodeContext& context) {
+    context.Data.reset();
+}
+
+}  // namespace
+
+const ImageDecoder& TiffDecoder() {
+    static const ImageDecoder decoder{"tiff", CheckTiff, DecodeTiff, CleanUpTiff};
+    return decoder;
+}
+
+}  // namespace pp
