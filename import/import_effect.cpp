@@ -293,7 +293,10 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     }
     Sizes();
     Colours();
-    const int32_t source = BlendCode(kBlendSource, 5);
+    // The public loaders draw with textures whose colours are multiplied by their alpha, where
+    // a source factor of ONE is what SRC_ALPHA is to our sprites, whose alpha is separate.
+    int32_t source = BlendCode(kBlendSource, 5);
+    if (source == 2) source = 5;
     const int32_t destination = BlendCode(kBlendDestination, 6);
     if (source != 5 || destination != 6) {
         Key("BlendingMode",

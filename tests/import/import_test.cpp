@@ -104,11 +104,14 @@ TEST(ImportMapping, ConventionsMapExactly) {
          "{0 = {255, 0, 0}, 1 = {0, 255, 0}}"},
         {Key("startColorAlpha", "1") + Key("finishColorAlpha", "0"), "TransparencyOverLife",
          "{0 = 1, 1 = 0}"},
-        // GL blend factors: SRC_ALPHA, ONE is glow; ONE, ONE_MINUS_SRC_ALPHA.
+        // GL blend factors: SRC_ALPHA, ONE is glow.
         {Key("blendFuncSource", "770", "integer") + Key("blendFuncDestination", "1", "integer"),
          "BlendingMode", "{5, 2}"},
+        // ONE over a texture with its colour multiplied by alpha is SRC_ALPHA over ours.
         {Key("blendFuncSource", "1", "integer") + Key("blendFuncDestination", "771", "integer"),
-         "BlendingMode", "{2, 6}"},
+         "BlendingMode", ""},
+        {Key("blendFuncSource", "1", "integer") + Key("blendFuncDestination", "1", "integer"),
+         "BlendingMode", "{5, 2}"},
         {Key("blendFuncSource", "774", "integer") + Key("blendFuncDestination", "0", "integer"),
          "BlendingMode", "{9, 1}"},
         {Key("rotationStart", "0") + Key("rotationEnd", "180"), "Spin", "90"},
