@@ -344,6 +344,10 @@ std::optional<ImportedEffect> ImportParticleEffect(std::string_view bytes,
     return Composer(*dict).Run(sprite_file);
 }
 
+ImportedEffect ImportParticleDict(const ParticleDict& dict, std::string_view sprite_file) {
+    return Composer(dict).Run(sprite_file);
+}
+
 std::string FormatImportFinding(std::string_view path, const ImportFinding& finding) {
     return std::string(path) + ":" + std::to_string(finding.Line) + ": " + finding.Message;
 }

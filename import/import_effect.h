@@ -39,6 +39,11 @@ std::optional<ImportedEffect> ImportParticleEffect(std::string_view bytes,
                                                    std::string_view sprite_file,
                                                    std::string* error);
 
+struct ParticleDict;
+
+// The same for a file already read.
+ImportedEffect ImportParticleDict(const ParticleDict& dict, std::string_view sprite_file);
+
 // "PATH:LINE: message", the form the import command and check print.
 std::string FormatImportFinding(std::string_view path, const ImportFinding& finding);
 

@@ -105,5 +105,32 @@ TEST(ImportCommand, RefusalsAreOneLineAndWriteNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 2);
 }
 
+// play's and render's effect arguments, check and inspect take the files directly.
+TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
+    testing::TempDir out;
+    const std::string plist = PP_IMPORT_SAMPLES "/plist/cocos2d-objc__Spiral.plist";
+    const std::string pex = PP_IMPORT_SAMPLES "/pex/starling__jellyfish.pex";
+    for (const std::string& file : {plist, pex}) {
+        const fs::path frame = out.Path() / "frame.png";
+        const auto rendered = RunBinary(
+            {"render", "--seed", "1", "--frames", "30", "--out", frame.string(), file + "@400,300"},
+            {.Env = {"SDL_VIDEODRIVER=offscreen"}});
+        ASSERT_EQ(rendered.Status, 0) << file << rendered.Err;
+        EXPECT_GT(LitPixels(frame), 0) << file;
+        // render prints check's findings: the import's, as warnings at the keys.
+        EXPECT_NE(rendered.Err.find(file + ":"), std::string::npos) << rendered.Err;
+        EXPECT_NE(rendered.Err.find(": warning: 'rotationStart'"), std::string::npos)
+            << rendered.Err;
+    }
+    const auto checked = RunBinary({"check", plist});
+    EXPECT_EQ(checked.Status, 1);
+    EXPECT_NE(checked.Out.find(plist + ":55:2: warning: 'radialAcceleration'"), std::string::npos)
+        << checked.Out;
+    const auto inspected = RunBinary({"inspect", "--quiet", pex});
+    EXPECT_EQ(inspected.Status, 0) << inspected.Err;
+    EXPECT_NE(inspected.Out.find("\"EmissionRate\": {\"Min\": 428.571442"), std::string::npos)
+        << inspected.Out;
+}
+
 }  // namespace
 }  // namespace pp

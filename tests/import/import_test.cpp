@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -295,6 +296,38 @@ TEST(ImportSamples, EverySampleImportsChecksAndEmits) {
         EXPECT_FALSE(particles.empty()) << entry.path() << "\n" << effect.Text;
     }
     EXPECT_EQ(samples, 17);
+}
+
+// A .plist or .pex loads directly as the text its import gives, naming itself as its sprite
+// when it embeds one and the file it names otherwise.
+TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
+    struct Case {
+        const char* File;
+        const char* Sprite;  // the sprite file the world lists, in the sample's folder
+    } cases[] = {
+        {"plist/cocos2d-objc__Comet.plist", "cocos2d-objc__Comet.plist"},
+        {"pex/sparrow__sun.pex", "sparrow__sun.pex"},
+        {"pex/starling__drugs.pex", "drugs_particle.png"},
+    };
+    for (const Case& c : cases) {
+        const std::filesystem::path path = std::filesystem::path(PP_IMPORT_SAMPLES) / c.File;
+        particleplayer::World direct, text;
+        const auto loaded = direct.LoadEffectFile(path.string(), 10, 20);
+        ASSERT_TRUE(loaded.Ok()) << loaded.Error;
+        std::string error;
+        const auto effect = ImportParticleEffect(Slurp(path), c.Sprite, &error);
+        ASSERT_TRUE(effect) << error;
+        particleplayer::LoadOptions options;
+        options.Folder = path.parent_path().string();
+        const auto expected = text.LoadEffectText(effect->Text, 10, 20, options);
+        ASSERT_TRUE(expected.Ok()) << expected.Error;
+        const particleplayer::EffectParams a = direct.Params(loaded.Value).Value;
+        const particleplayer::EffectParams b = text.Params(expected.Value).Value;
+        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << c.File;
+        const auto files = direct.SpriteFiles();
+        ASSERT_EQ(files.size(), 1u) << c.File;
+        EXPECT_EQ(std::filesystem::path(files[0].Path).filename(), c.Sprite) << c.File;
+    }
 }
 
 // Effect texts of our own are never taken for the other format.
