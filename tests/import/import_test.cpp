@@ -10,6 +10,7 @@
 #include <string>
 
 #include "import/import_effect.h"
+#include "import/import_fields.h"
 #include "import/particle_dict.h"
 #include "particleplayer/check.h"
 #include "particleplayer/world.h"
@@ -327,6 +328,21 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
         const auto files = direct.SpriteFiles();
         ASSERT_EQ(files.size(), 1u) << c.File;
         EXPECT_EQ(std::filesystem::path(files[0].Path).filename(), c.Sprite) << c.File;
+    }
+}
+
+// The reference names every key of the table, so a row added is a row documented.
+TEST(ImportDocs, TheMappingTableNamesEveryKey) {
+    const std::string doc = Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
+    for (const ImportField& row : kImportFields) {
+        const std::string name(row.Name);
+        // The colour variances are named together, as `startColorVariance*`.
+        const std::size_t variance = name.find("ColorVariance");
+        const bool named =
+            doc.find("`" + name + "`") != std::string::npos ||
+            (variance != std::string::npos &&
+             doc.find("`" + name.substr(0, variance + 13) + "*`") != std::string::npos);
+        EXPECT_TRUE(named) << name;
     }
 }
 
