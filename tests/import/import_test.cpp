@@ -156,6 +156,29 @@ TEST(ImportMapping, WhatPlaysOtherwiseIsFoundAtItsLine) {
               "radialAcceleration"));
 }
 
+// The rate finding names the interval our emitter rounds to, half to even, as the engine does.
+TEST(ImportMapping, TheRateFindingNamesTheRoundedInterval) {
+    const struct {
+        const char* MaxParticles;
+        const char* Says;  // "" for no finding
+    } cases[] = {
+        {"600", "here one every 2 ms, 500 a second"},    // 1.67 ms
+        {"400", "here one every 2 ms, 500 a second"},    // 2.5 ms, to even
+        {"1600", "here one every 1 ms, 1000 a second"},  // 0.625 ms, at least 1
+        {"250", ""},                                     // 4 ms exactly
+    };
+    for (const auto& c : cases) {
+        const ImportedEffect effect =
+            Import(Plist(Key("maxParticles", c.MaxParticles) + Key("particleLifespan", "1")));
+        std::string said;
+        for (const ImportFinding& finding : effect.Findings) {
+            if (finding.Message.starts_with("'maxParticles' / ")) said = finding.Message;
+        }
+        EXPECT_EQ(said.empty(), *c.Says == '\0') << c.MaxParticles << ": " << said;
+        EXPECT_NE(said.find(c.Says), std::string::npos) << c.MaxParticles << ": " << said;
+    }
+}
+
 // The same effect written as .plist and as .pex gives the same text.
 TEST(ImportReaders, PlistAndPexOfOneEffectGiveOneText) {
     const std::string plist = Plist(
