@@ -59,17 +59,21 @@ std::optional<std::vector<CheckFinding>> ImportFindings([[maybe_unused]] const s
 
 std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths, int64_t max_particles) {
     std::vector<CheckFinding> out;
-    std::vector<std::string> ours;
-    // Files of ours keep their order among themselves; an imported one's findings come first.
+    std::vector<std::string> ours;  // files of ours since the last imported one
+    const auto flush = [&] {
+        std::vector<CheckFinding> checked = ToPublic(pp::CheckEffectFiles(ours, max_particles));
+        out.insert(out.end(), checked.begin(), checked.end());
+        ours.clear();
+    };
     for (const std::string& path : paths) {
         if (auto found = ImportFindings(path)) {
+            flush();
             out.insert(out.end(), found->begin(), found->end());
         } else {
             ours.push_back(path);
         }
     }
-    std::vector<CheckFinding> checked = ToPublic(pp::CheckEffectFiles(ours, max_particles));
-    out.insert(out.end(), checked.begin(), checked.end());
+    flush();
     return out;
 }
 
