@@ -38,4 +38,8 @@ int RunCheck(CommandArgs args);
 // saves a screenshot, Escape quits.
 int RunPlay(CommandArgs args);
 
+// import FILE... [--out DIR]: Particle Designer effects (.plist, .pex) written as effect texts
+// with their sprites, and a finding for each value that plays otherwise here.
+int RunImport(CommandArgs args);
+
 }  // namespace pp

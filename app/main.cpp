@@ -36,6 +36,9 @@ const Command kCommands[] = {
      "      frames as PNGs or as an .mp4, .webm or .gif video of F frames a second"},
     {"check", RunCheck, "check [--max-particles N] FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
+    {"import", RunImport, "import FILE... [--out DIR]",
+     "write Particle Designer effects (.plist, .pex) as effect texts with their sprites, and\n"
+     "      what plays otherwise as FILE:LINE: message"},
     {"play", RunPlay, "play [--threads N] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };

@@ -59,7 +59,7 @@ set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "real-time 2D particle effects - shared 
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${PP_DEB_DEV})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${PP_DEB_RUNTIME} (= ${PROJECT_VERSION}-1), libsdl2-dev, libepoxy-dev, libpng-dev, libtiff-dev, zlib1g-dev")
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${PP_DEB_RUNTIME} (= ${PROJECT_VERSION}-1), libsdl2-dev, libepoxy-dev, libpng-dev, libtiff-dev, zlib1g-dev, libpugixml-dev")
 set(CPACK_COMPONENT_DEV_DESCRIPTION "real-time 2D particle effects - development files
  The C++ and C headers of the particle library, its static library, its
  CMake package (find_package(particleplayer)) and its pkg-config file.")

@@ -10,6 +10,7 @@
 #include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
+#include "import/effect_file.h"
 #include "platform/gl_api.h"
 #include "platform/video.h"
 
@@ -209,6 +210,7 @@ std::string OpenHostContextScreen() {
     if (OpenScreenInCurrentContext() == 0) return "the screen cannot be opened";
     InitQuadSprites();
     EnablePngDecoder();
+    EnableEffectFileSprites();
     return {};
 }
 

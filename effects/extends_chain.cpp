@@ -4,11 +4,21 @@
 #include <utility>
 
 #include "effects/loader.h"
+#if PP_IMPORT
+#include "import/effect_file.h"
+#endif
 
 namespace pp {
 
 std::string ChainFile::TakeText() {
     if (!File) return PathText;
+#if PP_IMPORT
+    // A Particle Designer effect is read as the effect text it imports to.
+    if (std::optional<std::string> imported = EffectTextOfImport(File->Bytes, OpenPath)) {
+        File->Bytes = std::string();
+        return JoinedLines(*imported, false).TakeText();
+    }
+#endif
     std::string text = JoinedLines(File->Bytes, false).TakeText();
     File->Bytes = std::string();
     return text;

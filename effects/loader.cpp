@@ -10,6 +10,9 @@
 #include "effects/extends_chain.h"
 #include "effects/extra_values.h"
 #include "effects/value_forms.h"
+#if PP_IMPORT
+#include "import/effect_file.h"
+#endif
 
 namespace pp {
 namespace {
@@ -260,6 +263,14 @@ std::string FolderOf(std::string_view openPath) {
 }
 
 bool NamesSpriteFile(const std::string& openPath) {
+#if PP_IMPORT
+    // A Particle Designer effect names its sprite as the text it imports to does.
+    if (const std::optional<EffectFile> file = ReadEffectFile(openPath, kMaxEffectFileBytes)) {
+        if (std::optional<std::string> text = EffectTextOfImport(file->Bytes, openPath)) {
+            return !FindEntry(JoinedLines(*text, false).Text(), "SpriteFile\\").empty();
+        }
+    }
+#endif
     const std::optional<std::string> text = ReadEffectText(openPath);
     return text && !FindEntry(*text, "SpriteFile\\").empty();
 }

@@ -36,4 +36,10 @@ std::string TiffInput(std::span<const uint8_t> data);
 // broken into lines of 57 characters.
 std::string EmbeddedImageInput(std::span<const uint8_t> data);
 
+// Input: a .plist (or .pex) file, imported as it is and again inside the format's root
+// elements. When it imports, check must find no error in the text and every finding must
+// stand on a line of the file.
+std::string PlistInput(std::span<const uint8_t> data);
+std::string PexInput(std::span<const uint8_t> data);
+
 }  // namespace pp::fuzz

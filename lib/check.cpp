@@ -1,9 +1,16 @@
 // Public face of the effect checker: the engine's findings with their severity made explicit.
 #include "particleplayer/check.h"
 
+#include <optional>
 #include <string_view>
 
 #include "effects/check.h"
+#include "effects/effect_text.h"
+#include "effects/loader.h"
+#if PP_IMPORT
+#include "import/effect_file.h"
+#include "import/particle_dict.h"
+#endif
 
 namespace particleplayer {
 namespace {
@@ -26,8 +33,48 @@ std::vector<CheckFinding> ToPublic(std::vector<pp::CheckFinding> found) {
 
 }  // namespace
 
+// A Particle Designer effect's findings are what its import cannot reproduce, as warnings at
+// its keys; nullopt for a file of ours.
+std::optional<std::vector<CheckFinding>> ImportFindings([[maybe_unused]] const std::string& path) {
+#if !PP_IMPORT
+    return std::nullopt;
+#else
+    const std::optional<pp::EffectFile> file =
+        pp::ReadEffectFile(pp::EffectOpenPath(path), pp::kMaxParticleDictBytes);
+    if (!file || !pp::LooksLikeParticleDict(file->Bytes)) return std::nullopt;
+    std::string why;
+    const auto found = pp::ImportFindingsOf(file->Bytes, &why);
+    const std::string shown = pp::EffectOpenPath(path);
+    if (!found) {
+        return std::vector<CheckFinding>{
+            {shown, 1, 1, Severity::Error, "not a .plist or .pex effect we read: " + why}};
+    }
+    std::vector<CheckFinding> out;
+    for (const pp::ImportFinding& f : *found) {
+        out.push_back({shown, f.Line, f.Column, Severity::Warning, "warning: " + f.Message});
+    }
+    return out;
+#endif
+}
+
 std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths, int64_t max_particles) {
-    return ToPublic(pp::CheckEffectFiles(paths, max_particles));
+    std::vector<CheckFinding> out;
+    std::vector<std::string> ours;  // files of ours since the last imported one
+    const auto flush = [&] {
+        std::vector<CheckFinding> checked = ToPublic(pp::CheckEffectFiles(ours, max_particles));
+        out.insert(out.end(), checked.begin(), checked.end());
+        ours.clear();
+    };
+    for (const std::string& path : paths) {
+        if (auto found = ImportFindings(path)) {
+            flush();
+            out.insert(out.end(), found->begin(), found->end());
+        } else {
+            ours.push_back(path);
+        }
+    }
+    flush();
+    return out;
 }
 
 std::vector<CheckFinding> CheckText(std::string_view text, const std::string& path,

@@ -12,6 +12,9 @@
 #include "lib/world_access.h"
 #include "platform/video.h"
 #include "platform/window.h"
+#if PP_IMPORT
+#include "import/effect_file.h"
+#endif
 
 namespace particleplayer {
 namespace {
@@ -59,6 +62,9 @@ Status OpenScreen(const ScreenOptions& options) {
         return VideoProblem("cannot open an OpenGL 3.3 screen", ErrorKind::NoScreen);
     }
     pp::EnablePngDecoder();
+#if PP_IMPORT
+    pp::EnableEffectFileSprites();
+#endif
     return {};
 }
 

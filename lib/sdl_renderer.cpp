@@ -14,6 +14,7 @@
 #include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "image/texture_bytes.h"
+#include "import/effect_file.h"
 #include "particleplayer/vertices.h"
 
 namespace particleplayer {
@@ -174,6 +175,7 @@ Result<SdlRenderer> SdlRenderer::Create(SDL_Renderer* renderer) {
     result.Value.state_ = std::make_unique<State>();
     result.Value.state_->Renderer = renderer;
     pp::EnablePngDecoder();
+    pp::EnableEffectFileSprites();
     return result;
 }
 

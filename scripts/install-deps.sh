@@ -11,7 +11,7 @@ packages=(
   cmake ninja-build g++ pkg-config make
   libsdl2-dev libepoxy-dev libpng-dev libtiff-dev zlib1g-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libgtest-dev libgmock-dev libbenchmark-dev python3
+  libgtest-dev libgmock-dev libbenchmark-dev python3 libpugixml-dev
   libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth libsfml-dev
 )
 if [[ "${1:-}" == "--fuzz" ]]; then

@@ -38,7 +38,9 @@ struct CheckFinding {
 /// Checks each file in order and the files it extends, depth-first; a file met twice is
 /// checked once. Findings come grouped per file in the order first met, sorted by position.
 /// A file that cannot be opened gives one finding at 1:1. `max_particles` is the budget the
-/// effects' started effects are measured against (WorldOptions::MaxParticles).
+/// effects' started effects are measured against (WorldOptions::MaxParticles). A Particle
+/// Designer effect (.plist or .pex) gives, as warnings at its keys, what its import cannot
+/// reproduce.
 std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths,
                                      int64_t max_particles = kDefaultMaxParticles);
 

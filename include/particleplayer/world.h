@@ -325,7 +325,11 @@ class World {
 
     /// Loads the effect file at path (with its Extends chain) into a new effect at (x, y).
     /// With MissingFile::UseNameAsText an unreadable file still gives an effect, and the
-    /// Result carries both the effect and the error; check Value.Id to tell.
+    /// Result carries both the effect and the error; check Value.Id to tell. A Particle
+    /// Designer effect (.plist or .pex, told by its content) loads as the effect text
+    /// `particleplayer import` writes for it, its embedded sprite (or the textureFileName it
+    /// names, beside it) as its SpriteFile; the bundled renderers decode the embedded image
+    /// from the file itself.
     Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
                                   MissingFile missing = MissingFile::Fail);
     /// LoadEffectFile with the sprite, folder and missing-file rule of `options`.

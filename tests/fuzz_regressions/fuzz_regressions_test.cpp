@@ -29,7 +29,9 @@ TEST(FuzzReplay, SavedFindingsAndSeedsKeepEveryInvariant) {
                    {"png", fuzz::PngInput},
                    {"bmp", fuzz::BmpInput},
                    {"tiff", fuzz::TiffInput},
-                   {"embedded_image", fuzz::EmbeddedImageInput}};
+                   {"embedded_image", fuzz::EmbeddedImageInput},
+                   {"plist", fuzz::PlistInput},
+                   {"pex", fuzz::PexInput}};
     testing::TempDir scratch;  // the loader's harness writes its files into the working folder
     testing::InFolder in(scratch.Path());
     for (const auto& target : targets) {

@@ -1,0 +1,53 @@
+// The import readers' fuzz work: the bytes as a whole file, and wrapped in the format's own
+// frame so that the fuzzer reaches the keys without first finding the frame.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "fuzz/harness.h"
+#include "import/import_effect.h"
+#include "effects/check.h"
+
+namespace pp::fuzz {
+namespace {
+
+// Imports the bytes; when they import, the text must check without errors and every finding
+// stand on a line of the file.
+std::string ImportOne(std::string_view bytes) {
+    std::string error;
+    const auto effect = ImportParticleEffect(bytes, "", &error);
+    if (!effect)
+        return error.empty() || error.find('\n') != std::string::npos
+                   ? "a refusal without its one-line reason"
+                   : "";
+    const long lines = std::count(bytes.begin(), bytes.end(), '\n') + 1;
+    for (const ImportFinding& finding : effect->Findings) {
+        if (finding.Line < 1 || finding.Line > lines || finding.Column < 1) {
+            return "a finding off the file: " + FormatImportFinding("f", finding);
+        }
+    }
+    for (const CheckFinding& finding : CheckEffectBytes(effect->Text, "imported.txt")) {
+        if (!finding.Message.starts_with("warning: ")) {
+            return "the imported text has an error: " + FormatFinding(finding);
+        }
+    }
+    return "";
+}
+
+std::string Both(std::span<const uint8_t> data, std::string_view open, std::string_view close) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    if (std::string broken = ImportOne(bytes); !broken.empty()) return broken;
+    return ImportOne(std::string(open) + std::string(bytes) + std::string(close));
+}
+
+}  // namespace
+
+std::string PlistInput(std::span<const uint8_t> data) {
+    return Both(data, "<plist version=\"1.0\"><dict>", "</dict></plist>");
+}
+
+std::string PexInput(std::span<const uint8_t> data) {
+    return Both(data, "<particleEmitterConfig>", "</particleEmitterConfig>");
+}
+
+}  // namespace pp::fuzz
