@@ -106,6 +106,37 @@ std::array<float, 5> PlainLooks(const Followed& f, const ExtraParams& x) {
     return {size, alpha, byte(rgb[0]), byte(rgb[1]), byte(rgb[2])};
 }
 
+// What a particle's birth gives its record by the reference: its origin the emitter's position,
+// each key that is set drawn within its values, each that is not at its default.
+void ExpectBirthRules(const Followed& f, const Emitter& e) {
+    const MotionParams& k = e.Extras.Motion;
+    const ParticleMotion& m = f.M;
+    EXPECT_TRUE(m.OriginX == e.PositionX && m.OriginY == e.PositionY);
+    auto within = [](const RandomKey& key, float v, float unset) {
+        return key.Set ? v >= key.Spec.Min && v <= key.Spec.Max : v == unset;
+    };
+    EXPECT_TRUE(within(k.RadialAcceleration, m.Radial, 0) &&
+                within(k.TangentialAcceleration, m.Tangential, 0));
+    if (InOrbit(k)) {
+        EXPECT_TRUE(within(k.OrbitRadius, m.OrbitRadius, 0) &&
+                    within(k.OrbitEndRadius, m.OrbitEndRadius, m.OrbitRadius) &&
+                    within(k.OrbitSpin, m.OrbitSpin, 0));
+        EXPECT_EQ(m.OrbitRadiusRate, (m.OrbitEndRadius - m.OrbitRadius) / (f.L.LifeMs * 0.001f));
+    }
+    EXPECT_TRUE(k.EndSize.Set || m.SizeChange == 0);
+    EXPECT_TRUE(k.EndAngle.Set || m.TurnChange == 0);
+    for (size_t c = 0; c < 4; ++c) {
+        const float start = k.StartColour.Set ? k.StartColour.Value[c] : 255.0f;
+        const float spread = k.StartColourVariance.Set ? k.StartColourVariance.Value[c] : 0.0f;
+        EXPECT_TRUE(m.Colour[c] >= std::max(0.0f, start - spread) &&
+                    m.Colour[c] <= std::min(255.0f, start + spread));
+        if (!k.EndColour.Set && !k.EndColourVariance.Set) EXPECT_EQ(m.ColourChange[c], 0.0f);
+        if (k.EndColour.Set && !k.EndColourVariance.Set) {
+            EXPECT_EQ(m.Colour[c] + m.ColourChange[c], k.EndColour.Value[c]);
+        }
+    }
+}
+
 // Each row an effect of one behaviour, on an emitter that wanders; its particles are followed
 // from their first update on through 400 frames of varied lengths, and every frame's particles
 // and looks are the rules' to the bit.
@@ -117,11 +148,13 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         {"gravity with radial and tangential acceleration",
          "EmissionRate = 60, LifeTime = {Min = 0.5, Max = 2, Inc = 0.1},\n"
          "EmitterArea = {Type = Circle, Width = 30}, Acceleration = {0, 98},\n"
-         "RadialAcceleration = {Value = 80, Blur = 30}, TangentialAcceleration = {Min = -60, Max = 40},\n"
+         "RadialAcceleration = {Value = 80, Blur = 30}, TangentialAcceleration = {Min = -60, Max = "
+         "40},\n"
          "Drag = 0.3"},
         {"attached, pushed around a moving emitter",
          "EmissionRate = 40, LifeTime = 1.5, EmitterArea = {Type = Square, Width = 20},\n"
-         "TangentialAcceleration = 300, RadialAcceleration = -50, Attached = 1"},
+         "TangentialAcceleration = 300, RadialAcceleration = -50, Attached = 1,\n"
+         "StartColour = {200, 100, 50, 255}, StartColourVariance = {20, 20, 20, 20}"},
         {"orbit turned to its motion",
          "EmissionRate = 50, LifeTime = {Min = 0.8, Max = 3, Inc = 0.2},\n"
          "EmitterArea = {Type = Circle, Width = 40},\n"
@@ -181,6 +214,7 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
             // The particles born in this update are followed from here on.
             for (int32_t i = static_cast<int32_t>(kept.size()); i < count; ++i) {
                 kept.push_back({e->Particles.First()[i], e->Life.First()[i], e->Motion.First()[i]});
+                ExpectBirthRules(kept.back(), *e);
             }
             followed = kept;
         }
@@ -296,14 +330,41 @@ TEST(Motion, MaxAliveSkipsBirthsWithoutDebt) {
     }
 }
 
+// Keys given to an effect with live particles (as a reload gives them) draw nothing for those
+// particles: they stay where they are, an orbit of their own distance without spin.
+TEST(Motion, KeysArrivingOnLiveParticlesDrawNothingAndLeaveThemInPlace) {
+    TestEngine with(8), without(8);
+    Emitter* e = CreateEmitter(with.engine, 200, 100);
+    Emitter* p = CreateEmitter(without.engine, 200, 100);
+    for (Emitter* x : {e, p}) {
+        SetValueSpec(x->EmissionRate, 50, 50, 1), SetValueSpec(x->EmissionVelocity, 40, 90, 1);
+    }
+    for (int n = 0; n < 30; ++n) with.Step(16), without.Step(16);
+    const std::vector<Particle> before = ParticlesOf(*e);
+    e->Extras.Motion.OrbitEndRadius = {1, {0, 0, 1}};
+    e->Extras.Motion.EndColour = {1, {0, 0, 0, 0}};
+    e->Disable = p->Disable = 1;
+    with.Step(0), without.Step(0);
+    const std::vector<Particle> after = ParticlesOf(*e);
+    ASSERT_TRUE(after.size() == before.size() && before.size() > 20);
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_NEAR(after[i].X, before[i].X, 1e-3) << i;
+        EXPECT_NEAR(after[i].Y, before[i].Y, 1e-3) << i;
+        EXPECT_EQ(e->Motion.First()[i].ColourChange[3], -255.0f);
+    }
+    EXPECT_EQ(RandomInt(with.engine.Random, -1), RandomInt(without.engine.Random, -1));
+}
+
 // A crowd of plain emitters large enough for the threads to share it, among emitters with
 // every motion key: the same particles, records and generator on 1, 2 and 4 threads.
 TEST(Motion, TheSameParticlesOnOneTwoAndFourThreads) {
     const char* effects[] = {
         "EmissionRate = 1000, LifeTime = {Min = 3, Max = 5, Inc = 0.25}",
-        "EmissionRate = 200, RadialAcceleration = {Min = 40, Max = 90}, TangentialAcceleration = -30, "
+        "EmissionRate = 200, RadialAcceleration = {Min = 40, Max = 90}, TangentialAcceleration = "
+        "-30, "
         "Attached = 1, EndSize = 2, StartColourVariance = {9, 9, 9, 9}, MaxAlive = 150",
-        "EmissionRate = 300, OrbitRadius = {Min = 5, Max = 25}, OrbitSpin = 120, AlignToMotion = 1, "
+        "EmissionRate = 300, OrbitRadius = {Min = 5, Max = 25}, OrbitSpin = 120, AlignToMotion = "
+        "1, "
         "EndAngle = 360, EndColour = {0, 0, 0, 0}",
     };
     const uint32_t steps[] = {16, 50, 17, 33, 1, 250, 16, 0, 100};
