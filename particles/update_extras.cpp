@@ -151,29 +151,38 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
         extras.AlignToMotion != 0,
         extras.Attached != 0};
-    const bool met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
-        ParticleLife life{};
-        if (lives != nullptr) {
-            life = lives[&in - first];
-            life.Fraction = LifeFractionAt(life, now);
-            if (sheet) {
-                life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
-                                        ClockDiff(now, life.BirthTime), life.Fraction);
-            }
+    auto aged = [&](ParticleLife life) {
+        life.Fraction = LifeFractionAt(life, now);
+        if (sheet) {
+            life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
+                                    ClockDiff(now, life.BirthTime), life.Fraction);
         }
-        bool dead;
-        if (motions != nullptr) {
-            ParticleMotion motion = motions[&in - first];
-            dead = AdvanceWithMotion(in, out, motion, life, f);
-            motions[&out - first] = motion;
-        } else {
-            dead = AdvanceWithExtras(in, out, m);
-        }
-        // Where the particle died, for the effect it starts: the place its last move left it.
+        return life;
+    };
+    // Where a particle died, for the effect it starts: the place its last move left it.
+    auto recordDeath = [&](bool dead, const Particle& out) {
         if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
-        if (lives != nullptr) lives[&out - first] = life;
-        return dead;
-    });
+    };
+    bool met;
+    if (motions == nullptr) {
+        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+            const bool dead = AdvanceWithExtras(in, out, m);
+            recordDeath(dead, out);
+            if (lives != nullptr) lives[&out - first] = aged(lives[&in - first]);
+            return dead;
+        });
+    } else {
+        // The motion step reads the life fraction at now, so the life is aged first.
+        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+            const ParticleLife life = aged(lives[&in - first]);
+            ParticleMotion motion = motions[&in - first];
+            const bool dead = AdvanceWithMotion(in, out, motion, life, f);
+            recordDeath(dead, out);
+            lives[&out - first] = life;
+            motions[&out - first] = motion;
+            return dead;
+        });
+    }
     e.Life.Truncate(e.Particles.Count());
     if (motions != nullptr) e.Motion.Truncate(e.Particles.Count());
     return met;

@@ -285,6 +285,11 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
            "AlignToMotion = 1, Angle = 30"}},
          {"simulate"},
          {"255, 101016, 120, 0]"}},
+        {"a randomised one as `{\"Min\", \"Max\", \"Inc\"}`, a colour as `[R, G, B, A]`",
+         {{"e.txt", "OrbitRadius = {Value = 30, Blur = 5}, EndColour = {1, 2, 3}"}},
+         inspect,
+         {"\"OrbitRadius\": {\"Min\": 25, \"Max\": 35, \"Inc\": 1}, \"EndColour\": [1, 2, 3, "
+          "255]}"}},
         {"effects that load alike share a number",
          {{"e.txt", "OnDeath = {Effect = a.txt}, OnBirth = {Effect = b.txt}"},
           {"a.txt", "Size = 6"},

@@ -383,8 +383,12 @@ TEST(World, ExtrasGiveTheOptionalKeys) {
         "Colour = {10, 20, 30},\nSpriteSheet = {4, 2, 6, 12, 1},\nDuration = 2,\nDrag = 0.5,\n"
         "Spin = 9,\nBurst = {Count = 5, Interval = 0.5, Repeat = 3},\nSizeOverLife = {1 = 2},\n"
         "ColourOverLife = {0.5 = {1, 2, 3}},\nOnDeath = {Effect = Data\\Feuer.txt, Count = 6, "
-        "Inherit = 1}";
+        "Inherit = 1},\nOrbitSpin = {Value = 90, Blur = 10, Inc = 5},\nEndSize = -3,\n"
+        "StartColourVariance = {9, 8},\nEndColour = {1, 2, 3, 4},\nMaxAlive = 12,\nAttached = 1";
     EffectExtras x;
+    x.OrbitSpin = {true, 80, 100, 5}, x.EndSize = {true, 0, 0, 1};
+    x.StartColourVariance = {true, {9, 8, 0, 0}}, x.EndColour = {true, {1, 2, 3, 4}};
+    x.MaxAlive = 12, x.Attached = 1;
     x.Colour = {10, 20, 30};
     x.SheetColumns = 4, x.SheetRows = 2, x.SheetFrames = 6, x.SheetRate = 12, x.SheetRandom = 1;
     x.BurstCount = 5, x.BurstInterval = 0.5f, x.BurstRepeat = 3, x.Duration = 2, x.Drag = 0.5f;
