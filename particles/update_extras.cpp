@@ -81,6 +81,17 @@ bool InsertAt(RecordArray<T>& list, int32_t index, int32_t particles, const T& r
     return true;
 }
 
+// The life record at now: its fraction, and its sheet frame when there is a sheet.
+[[gnu::always_inline]] inline ParticleLife AgedLife(ParticleLife life, const ExtraParams& extras,
+                                                    bool sheet, int32_t now) {
+    life.Fraction = LifeFractionAt(life, now);
+    if (sheet) {
+        life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame, ClockDiff(now, life.BirthTime),
+                                life.Fraction);
+    }
+    return life;
+}
+
 }  // namespace
 
 void AddParticleLife(Engine& engine, Emitter& emitter, Particle* p, int32_t birth, float lifeMs) {
@@ -151,33 +162,23 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
         extras.AlignToMotion != 0,
         extras.Attached != 0};
-    auto aged = [&](ParticleLife life) {
-        life.Fraction = LifeFractionAt(life, now);
-        if (sheet) {
-            life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
-                                    ClockDiff(now, life.BirthTime), life.Fraction);
-        }
-        return life;
-    };
-    // Where a particle died, for the effect it starts: the place its last move left it.
-    auto recordDeath = [&](bool dead, const Particle& out) {
-        if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
-    };
     bool met;
     if (motions == nullptr) {
         met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
             const bool dead = AdvanceWithExtras(in, out, m);
-            recordDeath(dead, out);
-            if (lives != nullptr) lives[&out - first] = aged(lives[&in - first]);
+            // Where the particle died, for the effect it starts: the place its last move left it.
+            if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
+            if (lives != nullptr)
+                lives[&out - first] = AgedLife(lives[&in - first], extras, sheet, now);
             return dead;
         });
     } else {
         // The motion step reads the life fraction at now, so the life is aged first.
         met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
-            const ParticleLife life = aged(lives[&in - first]);
+            const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
             ParticleMotion motion = motions[&in - first];
             const bool dead = AdvanceWithMotion(in, out, motion, life, f);
-            recordDeath(dead, out);
+            if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
             lives[&out - first] = life;
             motions[&out - first] = motion;
             return dead;
