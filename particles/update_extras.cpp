@@ -168,8 +168,17 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
             const bool dead = AdvanceWithExtras(in, out, m);
             // Where the particle died, for the effect it starts: the place its last move left it.
             if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
-            if (lives != nullptr)
-                lives[&out - first] = AgedLife(lives[&in - first], extras, sheet, now);
+            if (lives != nullptr) {
+                // AgedLife's steps written out: through the helper this pass measured 2 to 6 %
+                // slower.
+                ParticleLife life = lives[&in - first];
+                life.Fraction = LifeFractionAt(life, now);
+                if (sheet) {
+                    life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
+                                            ClockDiff(now, life.BirthTime), life.Fraction);
+                }
+                lives[&out - first] = life;
+            }
             return dead;
         });
     } else {
