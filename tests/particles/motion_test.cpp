@@ -130,7 +130,9 @@ void ExpectBirthRules(const Followed& f, const Emitter& e) {
         const float spread = k.StartColourVariance.Set ? k.StartColourVariance.Value[c] : 0.0f;
         EXPECT_TRUE(m.Colour[c] >= std::max(0.0f, start - spread) &&
                     m.Colour[c] <= std::min(255.0f, start + spread));
-        if (!k.EndColour.Set && !k.EndColourVariance.Set) EXPECT_EQ(m.ColourChange[c], 0.0f);
+        if (!k.EndColour.Set && !k.EndColourVariance.Set) {
+            EXPECT_EQ(m.ColourChange[c], 0.0f);
+        }
         if (k.EndColour.Set && !k.EndColourVariance.Set) {
             EXPECT_EQ(m.Colour[c] + m.ColourChange[c], k.EndColour.Value[c]);
         }
