@@ -40,7 +40,8 @@ namespace pp {
 
 // Whether the emitter's particles keep Motion records.
 inline bool HasMotion(const ExtraParams& x) {
-    return x.AlignToMotion != 0 || x.Attached != 0 || !(x.Motion == MotionParams{});
+    static const MotionParams kNone{};
+    return x.AlignToMotion != 0 || x.Attached != 0 || !(x.Motion == kNone);
 }
 
 inline bool InOrbit(const MotionParams& m) {
