@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 
 #include "app/json_text.h"
 #include "effects/loader.h"
@@ -138,6 +139,34 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     if (!x.SpriteFile.empty()) {
         AppendKey(out, "SpriteFile");
         AppendJsonString(out, x.SpriteFile);
+    }
+    // The motion keys likewise, each only when the file gives it.
+    const std::pair<std::string_view, const particleplayer::MotionValue*> values[] = {
+        {"RadialAcceleration", &x.RadialAcceleration},
+        {"TangentialAcceleration", &x.TangentialAcceleration},
+        {"OrbitRadius", &x.OrbitRadius},
+        {"OrbitEndRadius", &x.OrbitEndRadius},
+        {"OrbitSpin", &x.OrbitSpin},
+        {"EndSize", &x.EndSize},
+        {"Angle", &x.Angle},
+        {"EndAngle", &x.EndAngle}};
+    for (const auto& [name, v] : values) {
+        if (v->Set) AppendField(out, name, ValueRange{v->Min, v->Max, v->Inc});
+    }
+    const std::pair<std::string_view, const particleplayer::MotionColour*> colours[] = {
+        {"StartColour", &x.StartColour},
+        {"StartColourVariance", &x.StartColourVariance},
+        {"EndColour", &x.EndColour},
+        {"EndColourVariance", &x.EndColourVariance}};
+    for (const auto& [name, c] : colours) {
+        if (!c->Set) continue;
+        AppendKey(out, name);
+        AppendFloats(out, c->Value.data(), c->Value.size());
+    }
+    const std::pair<std::string_view, int32_t> switches[] = {
+        {"AlignToMotion", x.AlignToMotion}, {"MaxAlive", x.MaxAlive}, {"Attached", x.Attached}};
+    for (const auto& [name, v] : switches) {
+        if (v != 0) AppendField(out, name, v);
     }
     out += "}";
 }

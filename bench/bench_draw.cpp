@@ -200,7 +200,7 @@ void BM_DrawWithExtras(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawWithExtras)
     ->ArgNames({"feature", "particles"})
-    ->ArgsProduct({{0, 1, 2, 3}, {100000}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kFeatures - 1, 1), {100000}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

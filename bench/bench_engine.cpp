@@ -500,7 +500,7 @@ void BM_UpdateWithExtras(benchmark::State& state) {
 }
 BENCHMARK(BM_UpdateWithExtras)
     ->ArgNames({"feature", "particles"})
-    ->ArgsProduct({{0, 1, 2, 3}, {100000}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, kFeatures - 1, 1), {100000}})
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 

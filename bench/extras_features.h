@@ -8,8 +8,12 @@
 
 namespace pp {
 
-inline constexpr const char* kFeatureNames[] = {"colour curve", "size curve", "drag + spin",
-                                                "sprite sheet"};
+inline constexpr const char* kFeatureNames[] = {
+    "colour curve",        "size curve", "drag + spin",      "sprite sheet",
+    "radial + tangential", "orbit",      "end size + angle", "start + end colour",
+    "align to motion",     "attached"};
+// How many features the benchmarks sweep.
+inline constexpr int64_t kFeatures = 10;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -30,8 +34,33 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
             x.Drag = 0.5f;
             x.Spin = 45.0f;
             break;
-        default:
+        case 3:
             x.SpriteSheet = {4, 4, 16, 12.0f, 1};
+            break;
+        case 4:
+            x.Motion.RadialAcceleration = {1, {20.0f, 40.0f, 1.0f}};
+            x.Motion.TangentialAcceleration = {1, {-30.0f, 30.0f, 1.0f}};
+            break;
+        case 5:
+            x.Motion.OrbitRadius = {1, {10.0f, 30.0f, 1.0f}};
+            x.Motion.OrbitEndRadius = {1, {100.0f, 100.0f, 1.0f}};
+            x.Motion.OrbitSpin = {1, {90.0f, 180.0f, 1.0f}};
+            break;
+        case 6:
+            x.Motion.EndSize = {1, {4.0f, 4.0f, 1.0f}};
+            x.Motion.Angle = {1, {0.0f, 359.0f, 1.0f}};
+            x.Motion.EndAngle = {1, {720.0f, 720.0f, 1.0f}};
+            break;
+        case 7:
+            x.Motion.StartColour = {1, {255.0f, 200.0f, 80.0f, 255.0f}};
+            x.Motion.StartColourVariance = {1, {0.0f, 30.0f, 30.0f, 0.0f}};
+            x.Motion.EndColour = {1, {200.0f, 0.0f, 0.0f, 0.0f}};
+            break;
+        case 8:
+            x.AlignToMotion = 1;
+            break;
+        default:
+            x.Attached = 1;
             break;
     }
 }

@@ -44,9 +44,12 @@ void DrawWithExtras(Emitter& e, float dx, float dy) {
     QuadDrawRun run;
     QuadLooksRun looks;
     const ParticleLife* life = e.Life.First();
+    const ParticleMotion* motion =
+        e.Motion.Count() == e.Particles.Count() ? e.Motion.First() : nullptr;
     size_t n = 0;
     ListVisit(e.Particles, [&](const Particle& p) {
-        const ParticleLooks l = LooksOf(e.Extras, p, *life++);
+        const ParticleLooks l = LooksOf(e.Extras, p, *life++, motion);
+        if (motion != nullptr) ++motion;
         run.Quad[n] = p.Sprite;
         run.Degrees[n] = p.Angle;
         const float half = l.Size * 0.5f;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "effects/check_text.h"
 #include "effects/extra_values.h"
@@ -10,7 +11,7 @@
 namespace pp::effect_check {
 namespace {
 
-constexpr std::string_view kChannels[] = {"red", "green", "blue"};
+constexpr std::string_view kChannels[] = {"red", "green", "blue", "alpha"};
 
 template <std::size_t N>
 constexpr std::array<std::string_view, N> NamesOf(const std::array<BlockField, N>& fields) {
@@ -73,22 +74,47 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
             CheckHeld(v, "'" + name + "'", TextToFloat(Slice(v)), to.Min, to.Max);
             break;
         }
+        case EffectValueKind::Randomised: {
+            CheckSpec(e, v, key);
+            const auto& to = std::get<RandomKeyField>(key.Target);
+            const float inf = std::numeric_limits<float>::infinity();
+            const ValueSpec raw = ParseRandomKey(Slice(v), -inf, inf).Spec;
+            if (raw.Min == raw.Max) {
+                CheckHeld(v, "'" + name + "'", raw.Min, to.Min, to.Max);
+            } else {
+                CheckHeld(v, "the lowest '" + name + "'", raw.Min, to.Min, to.Max);
+                CheckHeld(v, "the highest '" + name + "'", raw.Max, to.Min, to.Max);
+            }
+            break;
+        }
+        case EffectValueKind::Rgba:
+            CheckColour(v, "'" + name + "'", 4, std::get<RgbaKeyField>(key.Target).Missing);
+            break;
+        case EffectValueKind::Whole: {
+            const auto& to = std::get<WholeKeyField>(key.Target);
+            CheckNumber(v, NumberKind::Int);
+            CheckHeld(v, "'" + name + "'", TextToInt(Slice(v)), to.Min, to.Max);
+            break;
+        }
         default:
             CheckBlock(e, v, key);
             break;
     }
 }
 
-// {R, G, B} by position; a missing channel is white.
-void TextCheck::CheckColour(TextRange v, const std::string& what) {
+// {R, G, B} (or {R, G, B, A}) by position; a missing channel reads `absent`.
+void TextCheck::CheckColour(TextRange v, const std::string& what, std::size_t channels,
+                            float absent) {
     const EntryList inner = ScanEntries(text_, v);
     std::vector<std::string_view> missing;
-    for (std::size_t i = 0; i < inner.Entries.size() || i < 3; ++i) {
+    for (std::size_t i = 0; i < inner.Entries.size() || i < channels; ++i) {
         const ListEntry* part = i < inner.Entries.size() ? &inner.Entries[i] : nullptr;
-        if (i >= 3) {
+        if (i >= channels) {
             if (TrimSpaces(text_, part->Whole).Empty()) continue;
-            Report(part->Value.Begin, "only the first three entries of " + what + " are read: " +
-                                          Quote(Slice(part->Value)) + " is ignored");
+            Report(part->Value.Begin,
+                   "only the first " + std::string(channels == 3 ? "three" : "four") +
+                       " entries of " + what + " are read: " + Quote(Slice(part->Value)) +
+                       " is ignored");
             break;
         }
         if (part == nullptr || part->Value.Empty()) {
@@ -109,8 +135,8 @@ void TextCheck::CheckColour(TextRange v, const std::string& what) {
         names += (i == 0 ? "" : i + 1 == missing.size() ? " and " : ", ") + std::string(missing[i]);
     }
     Report(v.Begin, "warning: " + what + " gives no " + names + ": " +
-                        (missing.size() == 1 ? "it is" : "they are") +
-                        " 255; write {R, G, B}, each from 0 to 255");
+                        (missing.size() == 1 ? "it is " : "they are ") + Show(absent) + "; write " +
+                        (channels == 3 ? "{R, G, B}" : "{R, G, B, A}") + ", each from 0 to 255");
 }
 
 // {t = v, ...}: times that are fractions of the life, in order, at most kMaxLifeKeys of them.

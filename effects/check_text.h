@@ -190,7 +190,8 @@ class TextCheck {
     void CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key);
     void CheckHeld(TextRange r, const std::string& what, float value, float min, float max);
     void CheckHeld(TextRange r, const std::string& what, int32_t value, int32_t min, int32_t max);
-    void CheckColour(TextRange v, const std::string& what);
+    void CheckColour(TextRange v, const std::string& what, std::size_t channels = 3,
+                     float absent = 255.0f);
     void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
     void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
 

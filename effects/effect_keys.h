@@ -34,6 +34,9 @@ enum class EffectValueKind {
     Burst,        // {Count, Interval, Repeat}: by name, or by position
     SubEffect,    // {Effect = path, Count, Inherit}: by name, or by position
     SpriteFile,   // an image file, relative to the folder of the file that names it
+    Randomised,   // a Spec form into a RandomKey of Extras.Motion, its bounds held to a range
+    Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
+    Whole,        // one whole number, read as Layer is, held to a range
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -70,6 +73,32 @@ struct AmountKeyField {
     float Min;
     float Max;
 };
+
+// Randomised rows: the form's Min and Max (after the setting rule) each held to [Min, Max].
+struct RandomKeyField {
+    RandomKey MotionParams::*Field;
+    float Min;
+    float Max;
+};
+
+// Rgba rows: a missing channel reads Missing.
+struct RgbaKeyField {
+    ColourKey MotionParams::*Field;
+    float Missing;
+};
+
+// Whole rows: the number held to [Min, Max] into Field.
+struct WholeKeyField {
+    int32_t ExtraParams::*Field;
+    int32_t Min;
+    int32_t Max;
+};
+
+// The motion keys' ranges: far beyond any effect's use, small enough that no sum of them
+// overflows a float.
+inline constexpr float kMaxMotionAmount = 1.0e6f;
+// The most particles MaxAlive caps an effect at.
+inline constexpr int32_t kMaxAliveCap = 1000000000;
 
 // One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath): its name, whether only
 // whole numbers are read, the range it is held to and what a missing entry gives. A block
@@ -113,13 +142,14 @@ inline constexpr std::array<BlockField, 3> kSubEffectFields{{
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
-//   the loader's chain walk, into EmitterParams::SpriteFile.
+//   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
+//   Rgba: RgbaKeyField; Whole: WholeKeyField.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
-                 SubEffectParams ExtraParams::*>;
+                 SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField>;
 
 struct EffectKey {
     std::string_view Name;
@@ -129,7 +159,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 30> kEffectKeys{{
+inline constexpr std::array<EffectKey, 45> kEffectKeys{{
     {"Extends", EffectValueKind::Path},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0}},
     {"EmitterPosition", EffectValueKind::Pair,
@@ -169,6 +199,32 @@ inline constexpr std::array<EffectKey, 30> kEffectKeys{{
     {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth},
     {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath},
     {"SpriteFile", EffectValueKind::SpriteFile},
+    // The motion keys (particles/motion.h), in the order a birth draws them.
+    {"RadialAcceleration", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}},
+    {"TangentialAcceleration", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::TangentialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}},
+    {"OrbitRadius", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount}},
+    {"OrbitEndRadius", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount}},
+    {"OrbitSpin", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount}},
+    {"EndSize", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount}},
+    {"Angle", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount}},
+    {"EndAngle", EffectValueKind::Randomised,
+     RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount}},
+    {"StartColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::StartColour, 255.0f}},
+    {"StartColourVariance", EffectValueKind::Rgba,
+     RgbaKeyField{&MotionParams::StartColourVariance, 0.0f}},
+    {"EndColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::EndColour, 255.0f}},
+    {"EndColourVariance", EffectValueKind::Rgba,
+     RgbaKeyField{&MotionParams::EndColourVariance, 0.0f}},
+    {"AlignToMotion", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1}},
+    {"MaxAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap}},
+    {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1}},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -218,6 +274,12 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<BurstParams ExtraParams::*>(key.Target);
         case EffectValueKind::SubEffect:
             return std::holds_alternative<SubEffectParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Randomised:
+            return std::holds_alternative<RandomKeyField>(key.Target);
+        case EffectValueKind::Rgba:
+            return std::holds_alternative<RgbaKeyField>(key.Target);
+        case EffectValueKind::Whole:
+            return std::holds_alternative<WholeKeyField>(key.Target);
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "effects/effect_text.h"
+#include "effects/value_forms.h"
 
 namespace pp {
 namespace {
@@ -78,6 +79,32 @@ LifeCurve<3> ParseColourCurve(std::string_view text) {
 
 float ParseAmount(std::string_view text, float min, float max) {
     return HoldInRange(FloatOr(text, 0.0f), min, max, 0.0f);
+}
+
+RandomKey ParseRandomKey(std::string_view text, float min, float max) {
+    const ValueForm<float> form = ParseValueSpec(text);
+    RandomKey key;
+    key.Set = 1;
+    SetValueSpec(key.Spec, form.First, form.Second, form.Step);
+    const float nearZero = HoldInRange(0.0f, min, max, 0.0f);
+    key.Spec.Min = HoldInRange(key.Spec.Min, min, max, nearZero);
+    key.Spec.Max = HoldInRange(key.Spec.Max, min, max, nearZero);
+    return key;
+}
+
+ColourKey ParseRgba(std::string_view text, float missing) {
+    ColourKey colour;
+    colour.Set = 1;
+    static constexpr std::string_view kPositions[] = {"1", "2", "3", "4"};
+    for (std::size_t i = 0; i < colour.Value.size(); ++i) {
+        colour.Value[i] =
+            HoldInRange(FloatOr(FindEntry(text, kPositions[i]), missing), 0.0f, kWhite, missing);
+    }
+    return colour;
+}
+
+int32_t ParseWhole(std::string_view text, int32_t min, int32_t max) {
+    return static_cast<int32_t>(std::clamp<int64_t>(TextToInt(text), min, max));
 }
 
 bool BlockIsPositional(std::string_view text) {

@@ -31,6 +31,15 @@ LifeCurve<3> ParseColourCurve(std::string_view text);
 // One number held to [min, max].
 float ParseAmount(std::string_view text, float min, float max);
 
+// A randomised value in any of its forms, by the setting rule, its Min and Max then each held
+// to [min, max] (NaN gives the nearest of them to 0); Set.
+RandomKey ParseRandomKey(std::string_view text, float min, float max);
+// {R, G, B, A} by position, a missing channel `missing`, each held to 0..255; Set.
+ColourKey ParseRgba(std::string_view text, float missing);
+// One whole number read as Layer is (a fraction cut off, '$' hex, '%' binary), held to
+// [min, max].
+int32_t ParseWhole(std::string_view text, int32_t min, int32_t max);
+
 // The text of a block's field `index` of `fields`: by name, or by position when no entry of
 // the block has a name. Empty when missing.
 std::string BlockFieldText(std::string_view text, std::span<const BlockField> fields,

@@ -116,6 +116,18 @@ void Store(EmitterParams& params, BurstParams ExtraParams::*to, std::string_view
     params.Extras.*to = ParseBurst(v);
 }
 
+void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
+    params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
+}
+
+void Store(EmitterParams& params, const RgbaKeyField& to, std::string_view v) {
+    params.Extras.Motion.*to.Field = ParseRgba(v, to.Missing);
+}
+
+void Store(EmitterParams& params, const WholeKeyField& to, std::string_view v) {
+    params.Extras.*to.Field = ParseWhole(v, to.Min, to.Max);
+}
+
 // The effect is loaded once the whole chain is applied (see LoadSubEffects).
 void Store(EmitterParams& params, SubEffectParams ExtraParams::*to, std::string_view v) {
     params.Extras.*to = ParseSubEffect(v);

@@ -148,6 +148,31 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
         x.Burst.Repeat < 0) {
         return "a burst is outside its range";
     }
+    // The motion keys, through their rows.
+    for (const EffectKey& key : kEffectKeys) {
+        std::string problem;
+        std::visit(
+            [&](const auto& to) {
+                using Target = std::decay_t<decltype(to)>;
+                if constexpr (std::is_same_v<Target, RandomKeyField>) {
+                    const RandomKey& k = x.Motion.*to.Field;
+                    if (k.Set != 0 && (!inRange(k.Spec.Min, to.Min, to.Max) ||
+                                       !inRange(k.Spec.Max, to.Min, to.Max) || !(k.Spec.Inc > 0))) {
+                        problem = "a randomised motion key is outside its range";
+                    }
+                } else if constexpr (std::is_same_v<Target, RgbaKeyField>) {
+                    for (float c : (x.Motion.*to.Field).Value) {
+                        if (!inRange(c, 0, 255)) problem = "a motion colour is outside 0..255";
+                    }
+                } else if constexpr (std::is_same_v<Target, WholeKeyField>) {
+                    const int32_t v = x.*to.Field;
+                    if (v < to.Min || v > to.Max)
+                        problem = "a whole motion key is outside its range";
+                }
+            },
+            key.Target);
+        if (!problem.empty()) return problem;
+    }
     for (const SubEffectParams* sub : {&x.OnBirth, &x.OnDeath}) {
         if (sub->Count < 0 || sub->Count > kMaxBurstCount) return "a sub-effect count is too large";
         if (sub->Effect < -1 || sub->Effect >= static_cast<int32_t>(subEffects.size())) {

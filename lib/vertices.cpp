@@ -68,6 +68,7 @@ struct Stretch {
     const pp::Emitter* E;
     const pp::Particle* First;
     const pp::ParticleLife* Life;
+    const pp::ParticleMotion* Motion;  // set beside Life when the emitter keeps motion records
     size_t Count;
     size_t Base;
 };
@@ -99,7 +100,8 @@ void PrepareDraws(const Stretch& s, float dx, float dy, StretchDraws& d) {
     } else {
         for (size_t n = 0; n < s.Count; ++n) {
             const pp::Particle& p = s.First[n];
-            const pp::ParticleLooks l = pp::LooksOf(s.E->Extras, p, s.Life[n]);
+            const pp::ParticleLooks l = pp::LooksOf(s.E->Extras, p, s.Life[n],
+                                                    s.Motion != nullptr ? s.Motion + n : nullptr);
             d.Looks[n] = l;
             d.Run.Quad[n] = p.Sprite;
             d.Run.Degrees[n] = p.Angle;
@@ -319,10 +321,11 @@ Status Build(World& world, std::vector<typename Form::Element>& elements,
         const auto count = static_cast<size_t>(e->Particles.Count());
         // An emitter with optional keys draws by its Life records while they are in step.
         const bool own = e->Life.Count() == e->Particles.Count() && pp::HasExtras(*e);
+        const bool moving = own && e->Motion.Count() == e->Particles.Count();
         for (size_t i = 0; i < count; i += kRun) {
             const size_t n = std::min(kRun, count - i);
-            stretches.push_back(
-                {e, e->Particles.First() + i, own ? e->Life.First() + i : nullptr, n, total});
+            stretches.push_back({e, e->Particles.First() + i, own ? e->Life.First() + i : nullptr,
+                                 moving ? e->Motion.First() + i : nullptr, n, total});
             total += n;
         }
     }

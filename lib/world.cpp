@@ -106,6 +106,26 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Prewarm = x.Prewarm;
     out.OnBirth = PublicSubEffect(x.OnBirth);
     out.OnDeath = PublicSubEffect(x.OnDeath);
+    const pp::MotionParams& m = x.Motion;
+    auto value = [](const pp::RandomKey& k) {
+        return MotionValue{k.Set != 0, k.Spec.Min, k.Spec.Max, k.Spec.Inc};
+    };
+    auto colour = [](const pp::ColourKey& k) { return MotionColour{k.Set != 0, k.Value}; };
+    out.RadialAcceleration = value(m.RadialAcceleration);
+    out.TangentialAcceleration = value(m.TangentialAcceleration);
+    out.OrbitRadius = value(m.OrbitRadius);
+    out.OrbitEndRadius = value(m.OrbitEndRadius);
+    out.OrbitSpin = value(m.OrbitSpin);
+    out.EndSize = value(m.EndSize);
+    out.Angle = value(m.Angle);
+    out.EndAngle = value(m.EndAngle);
+    out.StartColour = colour(m.StartColour);
+    out.StartColourVariance = colour(m.StartColourVariance);
+    out.EndColour = colour(m.EndColour);
+    out.EndColourVariance = colour(m.EndColourVariance);
+    out.AlignToMotion = x.AlignToMotion;
+    out.MaxAlive = x.MaxAlive;
+    out.Attached = x.Attached;
     return out;
 }
 

@@ -150,9 +150,11 @@ bool BeforeEnd(Emitter& e, int32_t now) {
     return e.EmissionOver == 0;
 }
 
-// SpawnParticle, and the start that the birth records when the emitter has OnBirth.
+// SpawnParticle, and the start that the birth records when the emitter has OnBirth. A birth
+// due while MaxAlive particles are alive is skipped before any draw; the schedule goes on.
 void SpawnRecordingBirth(Engine& engine, Emitter& e) {
     const int32_t before = e.Particles.Count();
+    if (e.Extras.MaxAlive > 0 && before >= e.Extras.MaxAlive) return;
     SpawnParticle(engine, e);
     if (e.Extras.OnBirth.Effect >= 0 && e.Particles.Count() != before) {
         RecordSubEffect(engine, e, e.Extras.OnBirth, *e.Particles.Last());
@@ -217,7 +219,8 @@ void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
 
 bool HasEmissionExtras(const Emitter& e) {
     const ExtraParams& x = e.Extras;
-    return e.StartCount >= 0 || x.Burst.Count > 0 || x.Duration > 0.0f || x.OnBirth.Effect >= 0;
+    return e.StartCount >= 0 || x.Burst.Count > 0 || x.Duration > 0.0f || x.OnBirth.Effect >= 0 ||
+           x.MaxAlive > 0;
 }
 
 }  // namespace

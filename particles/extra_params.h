@@ -17,6 +17,13 @@ inline constexpr float kMaxPrewarmSeconds = 10.0f;
 // Sub-effects nest at most this deep (a sub-effect's own sub-effect is depth 2).
 inline constexpr int32_t kMaxSubEffectDepth = 4;
 
+// A randomised parameter: Min, Min + Inc, ... up to Max, equally likely.
+struct ValueSpec {
+    float Min, Max, Inc;
+
+    bool operator==(const ValueSpec&) const = default;
+};
+
 // Keys of a curve over a particle's life: at most this many.
 inline constexpr int32_t kMaxLifeKeys = 8;
 
@@ -64,6 +71,43 @@ struct SubEffectParams {
     bool operator==(const SubEffectParams&) const = default;
 };
 
+// A randomised optional key (RadialAcceleration, OrbitRadius, EndSize, ...): Set once a file
+// gives it; only then is it drawn for every new particle, one generator step, in the order of
+// MotionParams' fields. An unset key draws nothing and leaves the particle as without it.
+struct RandomKey {
+    int32_t Set = 0;
+    ValueSpec Spec{0.0f, 0.0f, 0.0f};  // by the setting rule once Set
+
+    bool operator==(const RandomKey&) const = default;
+};
+
+// {R, G, B, A}, 0 to 255 each, Set once a file gives it.
+struct ColourKey {
+    int32_t Set = 0;
+    std::array<float, 4> Value{0.0f, 0.0f, 0.0f, 0.0f};
+
+    bool operator==(const ColourKey&) const = default;
+};
+
+// The motion and looks that each particle draws at its birth (see motion.h for the rules).
+// All unset: the particles move and look as without them, and draw nothing more.
+struct MotionParams {
+    RandomKey RadialAcceleration;      // px/s², away from the particle's origin
+    RandomKey TangentialAcceleration;  // px/s², at right angles to it, clockwise on screen
+    RandomKey OrbitRadius;             // px: any orbit key puts the emitter in orbit mode
+    RandomKey OrbitEndRadius;          // px at the particle's death; unset: its start radius
+    RandomKey OrbitSpin;               // degrees per second, clockwise on screen
+    RandomKey EndSize;                 // px at death, linear from the birth size
+    RandomKey Angle;                   // the sprite's angle at birth, degrees clockwise
+    RandomKey EndAngle;                // and at death
+    ColourKey StartColour;             // unset: {255, 255, 255, 255}
+    ColourKey StartColourVariance;     // plus or minus, per channel
+    ColourKey EndColour;               // unset: the start colour
+    ColourKey EndColourVariance;
+
+    bool operator==(const MotionParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -77,6 +121,10 @@ struct ExtraParams {
     float Prewarm = 0.0f;   // seconds run at the load, so that a looping effect starts full
     SubEffectParams OnBirth;
     SubEffectParams OnDeath;
+    MotionParams Motion;
+    int32_t AlignToMotion = 0;  // 1: each sprite turned to its direction of travel
+    int32_t Attached = 0;       // 1: particles move with their emitter
+    int32_t MaxAlive = 0;       // at most this many live particles; 0: no cap
 
     bool operator==(const ExtraParams&) const = default;
 };

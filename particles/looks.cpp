@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "particles/motion.h"
 #include "runtime/convert.h"
 
 namespace pp {
@@ -90,12 +91,20 @@ void AdvanceLife(const ExtraParams& extras, ParticleLife& life, int32_t now) {
                             life.Fraction);
 }
 
-ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life) {
+ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life,
+                      const ParticleMotion* motion) {
     const float t = life.Fraction;
+    const bool endSize = motion != nullptr && extras.Motion.EndSize.Set != 0;
+    const bool colours = motion != nullptr && HasColours(extras.Motion);
     ParticleLooks looks{};
-    looks.Size = p.Size;
+    float size = p.Size;
+    if (endSize) {
+        size = p.Size + motion->SizeChange * t;
+        if (!(size > 0.0f)) size = 0.0f;
+    }
+    looks.Size = size;
     if (extras.SizeOverLife.Count > 0)
-        looks.Size = p.Size * EvaluateLifeCurve(extras.SizeOverLife, t)[0];
+        looks.Size = size * EvaluateLifeCurve(extras.SizeOverLife, t)[0];
     looks.Transparency = p.Transparency;
     if (extras.TransparencyOverLife.Count > 0) {
         looks.Transparency = p.Transparency * EvaluateLifeCurve(extras.TransparencyOverLife, t)[0];
@@ -104,6 +113,12 @@ ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const Partic
     if (extras.ColourOverLife.Count > 0) {
         const std::array<float, 3> curve = EvaluateLifeCurve(extras.ColourOverLife, t);
         for (size_t c = 0; c < 3; ++c) colour[c] = colour[c] * curve[c] / 255.0f;
+    }
+    if (colours) {
+        std::array<float, 4> own;
+        for (size_t c = 0; c < 4; ++c) own[c] = motion->Colour[c] + motion->ColourChange[c] * t;
+        for (size_t c = 0; c < 3; ++c) colour[c] = colour[c] * own[c] / 255.0f;
+        looks.Transparency = looks.Transparency * own[3] / 255.0f;
     }
     looks.Red = ChannelByte(colour[0]);
     looks.Green = ChannelByte(colour[1]);

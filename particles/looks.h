@@ -84,13 +84,18 @@ struct ParticleLooks {
     uint8_t Red, Green, Blue;
     SheetCell Cell;
 };
-ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life);
+// With the particle's Motion record (nullptr for none), EndSize adds its share to the size
+// before SizeOverLife, and the start and end colours multiply the colour and the transparency
+// (see motion.h).
+ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life,
+                      const ParticleMotion* motion = nullptr);
 
 // For the engine. Gives the particle `p`, just inserted into emitter.Particles, its Life
-// record at the same place (StartLife, so its random draw comes after all of the spawn's).
-// When the two lists are out of step the record is dropped; the next update rebuilds them.
-void AddParticleLife(Engine& engine, Emitter& emitter, const Particle* p, int32_t birth,
-                     float lifeMs);
+// record at the same place (StartLife, so its random draw comes after all of the spawn's),
+// and with motion keys its Motion record (StartMotion's draws after that; it may place and
+// turn the particle). When the lists are out of step the record is dropped; the next update
+// rebuilds them.
+void AddParticleLife(Engine& engine, Emitter& emitter, Particle* p, int32_t birth, float lifeMs);
 
 // For the engine: one update pass over an emitter with optional keys, as the plain pass
 // moves, ages and removes the particles (the same float operations on the same fields), then

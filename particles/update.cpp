@@ -175,6 +175,7 @@ bool UpdateList(Emitter& e, const Lanes& lanes) {
 bool MoveEmitter(Engine& engine, Emitter& e, const Lanes& lanes, float dt, int32_t now) {
     if (e.ExtrasOn) return UpdateParticlesWithExtras(engine, e, dt, now);
     if (e.Life.Count() != 0) ListRemoveAll(e.Life);  // the keys are gone
+    if (e.Motion.Count() != 0) ListRemoveAll(e.Motion);
     return UpdateList(e, lanes);
 }
 

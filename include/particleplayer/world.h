@@ -179,6 +179,25 @@ struct SubEffect {
     bool operator==(const SubEffect&) const = default;
 };
 
+/// A randomised motion key (RadialAcceleration, OrbitRadius, EndSize, ...) as loading left it:
+/// drawn for each particle at its birth, Min + k * Inc up to Max, once the file gave it.
+struct MotionValue {
+    bool Set = false;  ///< False: the file does not give it, and nothing is drawn.
+    float Min = 0.0f;  ///< Smallest value.
+    float Max = 0.0f;  ///< Largest value.
+    float Inc = 0.0f;  ///< Step between values; positive once Set.
+    /// Field by field.
+    bool operator==(const MotionValue&) const = default;
+};
+
+/// A motion colour key (StartColour, EndColourVariance, ...): red, green, blue, alpha, 0 to 255.
+struct MotionColour {
+    bool Set = false;              ///< False: the file does not give it.
+    std::array<float, 4> Value{};  ///< Red, green, blue and alpha.
+    /// Field by field.
+    bool operator==(const MotionColour&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -204,6 +223,21 @@ struct EffectExtras {
     /// The image the SpriteFile key names, as opened (relative to the working directory, or
     /// absolute); empty for none. Its number is in the effect's Sprite parameters.
     std::string SpriteFile;
+    MotionValue RadialAcceleration;      ///< Pixels per second², away from the origin.
+    MotionValue TangentialAcceleration;  ///< Pixels per second², clockwise about the origin.
+    MotionValue OrbitRadius;             ///< Orbit mode: pixels at birth.
+    MotionValue OrbitEndRadius;          ///< Orbit mode: pixels at death.
+    MotionValue OrbitSpin;               ///< Orbit mode: degrees per second, clockwise.
+    MotionValue EndSize;                 ///< Pixels drawn at death.
+    MotionValue Angle;                   ///< The sprite's angle at birth, degrees.
+    MotionValue EndAngle;                ///< The sprite's angle at death, degrees.
+    MotionColour StartColour;            ///< Colour and opacity at birth.
+    MotionColour StartColourVariance;    ///< Plus or minus, per particle and channel.
+    MotionColour EndColour;              ///< Colour and opacity at death.
+    MotionColour EndColourVariance;      ///< Plus or minus, per particle and channel.
+    int32_t AlignToMotion = 0;           ///< 1: sprites turned to their direction of travel.
+    int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
+    int32_t Attached = 0;                ///< 1: particles move with their emitter.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

@@ -264,6 +264,32 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
           "\"Params\": {",
           "\"Size\": {\"Min\": 7,", "\"OnDeath\": {\"Effect\": 2,", "\"Size\": {\"Min\": 5,",
           "\"OnDeath\": {\"Effect\": 1,", "\"Size\": {\"Min\": 6,"}},
+        {"a value outside its range is held at the nearest end and `check` says so",
+         {{"e.txt", "EndSize = -5"}},
+         check,
+         {"1:11: 'EndSize' -5 is below 0: held at 0"}},
+        {"is skipped before it draws anything; the schedule goes on as if it had happened",
+         {{"e.txt", still + "EmissionRate = 1000, MaxAlive = 50"}},
+         {"simulate", "--frames", "3", "--frame-ms", "100"},
+         {"50 50 50\n"}},
+        {"A particle is then born on the circle of its start radius around its origin, at its "
+         "emission angle",
+         {{"e.txt", still +
+                        "EmissionRate = 1, EmissionAngle = 90, OrbitRadius = 10, EmitterPosition = "
+                        "{100, 50}"}},
+         {"simulate"},
+         {"[0, 32, 100, 60,"}},
+        {"the direction of its speed (0 right, 90 down; 0 for no speed) plus `Angle`",
+         {{"e.txt",
+           "LifeTime = 100, EmissionRate = 1, EmissionAngle = 90, EmissionVelocity = 50, "
+           "AlignToMotion = 1, Angle = 30"}},
+         {"simulate"},
+         {"255, 101016, 120, 0]"}},
+        {"a randomised one as `{\"Min\", \"Max\", \"Inc\"}`, a colour as `[R, G, B, A]`",
+         {{"e.txt", "OrbitRadius = {Value = 30, Blur = 5}, EndColour = {1, 2, 3}"}},
+         inspect,
+         {"\"OrbitRadius\": {\"Min\": 25, \"Max\": 35, \"Inc\": 1}, \"EndColour\": [1, 2, 3, "
+          "255]}"}},
         {"effects that load alike share a number",
          {{"e.txt", "OnDeath = {Effect = a.txt}, OnBirth = {Effect = b.txt}"},
           {"a.txt", "Size = 6"},

@@ -439,6 +439,28 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
     }
 }
 
+// A quad of a motion effect takes its end size's share and its start-to-end colour at its life
+// fraction: 5 + 10 * 0.5 pixels, red and blue halfway from 255 to 0 (127.5, rounded to 128).
+TEST_F(Gl, MotionQuadsTakeTheirEndSizeAndColours) {
+    ASSERT_TRUE(MakeQuad(1, 1, 1, {0xFFFFFFFF}));
+    Emitter* e = CreateEmitter(engine, 0, 0);
+    e->Extras.Motion.EndSize = {1, {15.0f, 15.0f, 1.0f}};
+    e->Extras.Motion.EndColour = {1, {0.0f, 255.0f, 0.0f, 255.0f}};
+    AddParticle(e, 1, 5.0f, 100.0f, 100.0f, 255.0f, 0.0f, 0.5f);
+    ParticleMotion m{};
+    m.SizeChange = 10.0f;
+    m.Colour = {255.0f, 255.0f, 255.0f, 255.0f};
+    m.ColourChange = {-255.0f, 0.0f, -255.0f, 0.0f};
+    *ListInsert(e->Motion) = m;
+    FillScreen(0);
+    ASSERT_EQ(BeginQuads(), 1);
+    DrawParticles(engine, 0, 0, 0);
+    EndQuads();
+    const Frame frame;
+    EXPECT_EQ(frame.CountNot(0x80FF80, 95, 95, 105, 105), 0);
+    EXPECT_EQ(frame.CountNot(0, 75, 75, 125, 125), 100);
+}
+
 // Pixels, quads and GL draws of each frame of 24 emitters, above the size the workers take on;
 // with a particle budget below what they would bear, also the births it dropped.
 using Frames = std::vector<std::pair<std::vector<uint8_t>, std::array<int64_t, 2>>>;

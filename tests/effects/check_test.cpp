@@ -112,6 +112,27 @@ TEST(Check, EachKindOfFindingOnce) {
         {"SpriteSheet = {Columns = 0, Rows = 300}",
          {"1:26 'Columns' 0 is below 1", "1:36 'Rows' 300 is above 256"}},
         {"OnDeath = {Count = 3}", {"1:11 'OnDeath' names no 'Effect', so no effect is started"}},
+        // The motion keys through their rows: a randomised key's ends, four channels, switches.
+        {"EndSize = -5", {"1:11 'EndSize' -5 is below 0: held at 0"}},
+        {"OrbitSpin = {Min = -2e6, Max = 5}",
+         {"1:14 the lowest 'OrbitSpin' -2e+06 is below -1e+06: held at -1e+06"}},
+        {"OrbitRadius = {Value = 1, Blur = 3}", {"1:16 the lowest 'OrbitRadius' -2 is below 0"}},
+        {"TangentialAcceleration = {-60, 40}", {"1:26 '{-60, 40}' is not a range"}},
+        {"StartColour = {9, 9}",
+         {"1:16 warning: 'StartColour' gives no blue and alpha: they "
+          "are 255; write {R, G, B, A}"}},
+        {"EndColourVariance = {9, 9, 9, -1, 5}",
+         {"1:31 alpha -1 is below 0: held at 0", "1:35 only the first four entries of"}},
+        {"StartColourVariance = {9}", {"1:24 gives no green, blue and alpha: they are 0"}},
+        {"MaxAlive = -3", {"1:12 'MaxAlive' -3 is below 0: held at 0"}},
+        {"AlignToMotion = 2", {"1:17 'AlignToMotion' 2 is above 1: held at 1"}},
+        {"Attached = 1.5", {"1:12 '1.5' is read as 1: only whole numbers are read here"}},
+        {"RadialAcceleration = {Value = 30, Blur = 5}, TangentialAcceleration = {Min = -10, "
+         "Max = 10, Inc = 2}, OrbitRadius = 5, OrbitEndRadius = 0, OrbitSpin = -90, EndSize = "
+         "0, Angle = {Min = 0, Max = 359}, EndAngle = 720, StartColour = {255, 255, 255, 255}, "
+         "StartColourVariance = {0, 0, 0, 0}, EndColour = {0, 0, 0, 0}, EndColourVariance = "
+         "{255, 255, 255, 255}, AlignToMotion = 1, MaxAlive = 1000000000, Attached = 0",
+         {}},
         // The optional keys, many at their least value, come out clean.
         {"Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 1 = {60, 60, 60}}, "
          "SizeOverLife = {0 = 0, 0.5 = 1, 0.5 = 2, 1 = 2}, TransparencyOverLife = {0 = 1, "

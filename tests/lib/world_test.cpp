@@ -337,6 +337,44 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     EXPECT_EQ(world.Update(), 0.0f) << "the first update of a world made anew";
 }
 
+// The vertex array of an effect with an end size and start and end colours draws each quad
+// with the looks its Motion record gives: its side, colour and opacity.
+TEST(World, VertexArraysDrawTheMotionLooks) {
+    WorldOptions options;
+    options.Seed = 3;
+    World world(options);
+    const Effect effect =
+        world
+            .LoadEffectText(
+                "EmissionRate = 40, LifeTime = {Min = 0.5, Max = 1.5, Inc = 0.1}, "
+                "Angle = 0, EndSize = 4, StartColour = {255, 128, 0, 200}, "
+                "StartColourVariance = {0, 60, 0, 40}, EndColour = {0, 0, 255, 100}",
+                300, 200)
+            .Value;
+    pp::Emitter* e = WorldAccess::EmitterOf(world, effect);
+    int64_t quads = 0;
+    for (uint32_t t = 1016; t <= 2500; t += 16) {
+        world.SetTime(t);
+        world.Update();
+        VertexArray built;
+        ASSERT_TRUE(BuildVertices(world, built, 0, 0, 0).Ok());
+        ASSERT_EQ(e->Motion.Count(), e->Particles.Count());
+        ASSERT_EQ(built.Vertices.size(), static_cast<size_t>(e->Particles.Count()) * 6);
+        for (int32_t i = 0; i < e->Particles.Count(); ++i) {
+            const pp::ParticleLooks l = pp::LooksOf(e->Extras, e->Particles.First()[i],
+                                                    e->Life.First()[i], e->Motion.First() + i);
+            const Vertex& v = built.Vertices[static_cast<size_t>(i) * 6];
+            const Vertex& right = built.Vertices[static_cast<size_t>(i) * 6 + 1];
+            ASSERT_EQ(
+                (std::vector<int>{v.Red, v.Green, v.Blue, v.Alpha}),
+                (std::vector<int>{l.Red, l.Green, l.Blue, pp::RoundToInt(l.Transparency) & 0xFF}));
+            ASSERT_EQ(right.X - v.X, static_cast<float>(pp::RoundToInt(l.Size)));
+            ++quads;
+        }
+    }
+    EXPECT_GT(quads, 1000);
+}
+
 // Each optional key lands in its own public field, the keys not given keep their defaults.
 TEST(World, ExtrasGiveTheOptionalKeys) {
     pp::testing::InFolder root(PP_SOURCE_DIR);
@@ -345,8 +383,12 @@ TEST(World, ExtrasGiveTheOptionalKeys) {
         "Colour = {10, 20, 30},\nSpriteSheet = {4, 2, 6, 12, 1},\nDuration = 2,\nDrag = 0.5,\n"
         "Spin = 9,\nBurst = {Count = 5, Interval = 0.5, Repeat = 3},\nSizeOverLife = {1 = 2},\n"
         "ColourOverLife = {0.5 = {1, 2, 3}},\nOnDeath = {Effect = Data\\Feuer.txt, Count = 6, "
-        "Inherit = 1}";
+        "Inherit = 1},\nOrbitSpin = {Value = 90, Blur = 10, Inc = 5},\nEndSize = -3,\n"
+        "StartColourVariance = {9, 8},\nEndColour = {1, 2, 3, 4},\nMaxAlive = 12,\nAttached = 1";
     EffectExtras x;
+    x.OrbitSpin = {true, 80, 100, 5}, x.EndSize = {true, 0, 0, 1};
+    x.StartColourVariance = {true, {9, 8, 0, 0}}, x.EndColour = {true, {1, 2, 3, 4}};
+    x.MaxAlive = 12, x.Attached = 1;
     x.Colour = {10, 20, 30};
     x.SheetColumns = 4, x.SheetRows = 2, x.SheetFrames = 6, x.SheetRate = 12, x.SheetRandom = 1;
     x.BurstCount = 5, x.BurstInterval = 0.5f, x.BurstRepeat = 3, x.Duration = 2, x.Drag = 0.5f;
