@@ -22,6 +22,7 @@
 #include "app/png_writer.h"
 #include "app/render_output.h"
 #include "app/scene.h"
+#include "app/stress_scene.h"
 #include "app/video_writer.h"
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
@@ -86,13 +87,6 @@ constexpr int64_t kMaxFrames = 99999;
 // Progress goes to stderr every this many frames.
 constexpr int64_t kProgressStep = 60;
 
-// The scale scene: emitters of this effect, each making up to 1000 particles a second that
-// live 1 to 3 seconds (2 on average), the whole population there after 3 seconds.
-constexpr const char* kStressEffect = "Data\\bench\\Stress.txt";
-constexpr int64_t kMaxStress = 4000000;
-constexpr int64_t kStressPerEmitter = 2000;
-constexpr float kStressLifeSeconds = 2.0f;
-constexpr int64_t kStressWarmUpMs = 3000;
 // A loop starts after this long, so that the effects are as full as they get.
 constexpr int64_t kLoopWarmUpMs = 10000;
 
@@ -346,38 +340,11 @@ int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Option
     return 0;
 }
 
-// The scale scene: emitters of kStressEffect at the centre of the screen, drawn with the
-// star sprite, whose rates together keep about n particles alive. A one-line reason when the
-// effect file cannot be read.
-std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64_t n) {
-    const std::string path = EffectOpenPath(kStressEffect);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return "cannot read " + path + ", the effect of --stress";
-    std::fclose(file);
-    const int64_t emitters = (n + kStressPerEmitter - 1) / kStressPerEmitter;
-    const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
-    for (int64_t i = 0; i < emitters; ++i) {
-        particleplayer::LoadOptions stress;
-        stress.Sprite =
-            particleplayer::IntValueRange{kScene[0].Number, particleplayer::kSameAsMin, 1};
-        const auto loaded =
-            world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2, stress);
-        if (!loaded.Ok() ||
-            !world.SetEmissionRate(loaded.Value, rate, particleplayer::kSameAsMin, 1.0f).Ok()) {
-            return std::string("out of memory for the --stress emitters");
-        }
-    }
-    return std::nullopt;
-}
-
 // Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
 // take no time), so that the scale scene's population is complete when drawing starts.
 void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& options) {
     const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
-    for (int64_t t = step; t <= options.WarmUpMs(); t += step) {
-        clock.Set(static_cast<uint32_t>(int64_t{options.ClockStart} + t));
-        world.Update();
-    }
+    WarmUpWorld(world, clock, options.ClockStart, step, options.WarmUpMs());
 }
 
 // What check finds in the files of the given effects, or of the scene.
