@@ -40,9 +40,10 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
-    "                             [--max-particles N] [--quiet] [--background B] [--size WxH]\n"
-    "                             [--crop C] [--scale F] [--alpha-from A] [--sheet S]\n"
-    "                             [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "                             [--cpu P] [--max-particles N] [--quiet] [--background B]\n"
+    "                             [--size WxH] [--crop C] [--scale F] [--alpha-from A]\n"
+    "                             [--sheet S] [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] "
+    "...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
     "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
@@ -66,6 +67,8 @@ constexpr const char* kUsage =
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
     "pixels are the same for every N.\n"
+    "--cpu scalar|sse2|avx2 runs the update and the vertex work in plain code, SSE2 or AVX2 in\n"
+    "place of the widest this processor has; every file is the same on each.\n"
     "--max-particles N (1 to 1000000000; default 1000000, plus the N of --stress) is the\n"
     "particle budget: births beyond N live particles are dropped, in the same order on every\n"
     "run and thread count; one line on stderr says when.\n"
@@ -102,8 +105,9 @@ struct Options : ClockOptions {
     std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
     bool Quiet = false;
-    int64_t Stress = 0;        // particles the scale scene keeps alive; 0 for none
-    int64_t Threads = 0;       // 0: one per hardware thread
+    int64_t Stress = 0;   // particles the scale scene keeps alive; 0 for none
+    int64_t Threads = 0;  // 0: one per hardware thread
+    std::optional<particleplayer::CpuPath> Cpu;  // the widest the processor has when not given
     int64_t MaxParticles = 0;  // 0: the default budget, with room for the scale scene
     ExportOptions Export;      // background, size, crop, scale, sheet
 
@@ -118,6 +122,24 @@ struct Options : ClockOptions {
         return Stress > 0 ? kStressWarmUpMs : 0;
     }
 };
+
+std::optional<std::string> ReadCpuOption(ArgWalker& walk,
+                                         std::optional<particleplayer::CpuPath>& cpu) {
+    const std::optional<std::string_view> value = walk.Value();
+    constexpr struct {
+        std::string_view Name;
+        particleplayer::CpuPath Path;
+    } kPaths[] = {{"scalar", particleplayer::CpuPath::Scalar},
+                  {"sse2", particleplayer::CpuPath::Sse2},
+                  {"avx2", particleplayer::CpuPath::Avx2}};
+    for (const auto& path : kPaths) {
+        if (value && *value == path.Name) {
+            cpu = path.Path;
+            return std::nullopt;
+        }
+    }
+    return "--cpu takes scalar, sse2 or avx2";
+}
 
 bool EndsWith(std::string_view path, std::string_view ending) {
     if (path.size() < ending.size()) return false;
@@ -165,6 +187,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Stats = true;
         } else if (name == "--threads") {
             error = ReadThreadsOption(walk, options.Threads);
+        } else if (name == "--cpu") {
+            error = ReadCpuOption(walk, options.Cpu);
         } else if (name == "--quiet") {
             if (walk.HasInlineValue()) return "--quiet takes no value";
             options.Quiet = true;
@@ -427,6 +451,13 @@ int RunRender(CommandArgs args) {
     particleplayer::World& shown = session ? session->GetWorld() : world;
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
+    if (options.Cpu) {
+        if (const particleplayer::Status forced = particleplayer::ForceCpuPath(*options.Cpu);
+            !forced.Ok()) {
+            std::fprintf(stderr, "particleplayer render: --cpu: %s\n", forced.Error.c_str());
+            return 2;
+        }
+    }
     shown.SetMaxParticles(options.Budget());
     BudgetNote budget(kCommand);
     if (options.Seed) shown.Seed(*options.Seed);
