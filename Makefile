@@ -9,7 +9,7 @@ CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
 .PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images \
-	install consumer-test docs web web-test deb
+	install consumer-test docs web web-plain web-test deb
 
 all: build
 
@@ -114,9 +114,20 @@ web:
 	  $(CMAKE_ARGS) >/dev/null
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/cmake -j $(JOBS)
 
+# The same page without WebAssembly SIMD in $(WEB_BUILD)/plain, whose frame times web-test
+# prints beside the page's.
+web-plain: web
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B $(WEB_BUILD)/cmake-plain -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DPP_TESTS=OFF -DPP_BENCH=OFF -DPP_WEB_SIMD=OFF \
+	  -DPP_WEB_OUT=$(CURDIR)/$(WEB_BUILD)/plain \
+	  -DPNG_LIBRARY=$(WEB_PREFIX)/lib/libpng.a -DPNG_PNG_INCLUDE_DIR=$(WEB_PREFIX)/include \
+	  -DZLIB_LIBRARY=$(WEB_PREFIX)/lib/libz.a -DZLIB_INCLUDE_DIR=$(WEB_PREFIX)/include \
+	  $(CMAKE_ARGS) >/dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/cmake-plain -j $(JOBS)
+
 # The page in headless Chromium (tests/web/web_test.mjs): the desktop player renders the
 # reference frame, playwright-core goes into a scratch $(WEB_BUILD)/test/node_modules.
-web-test: web
+web-test: web web-plain
 	@scripts/install-deps.sh --web-test
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target particleplayer

@@ -22,6 +22,7 @@
 #include "app/png_writer.h"
 #include "app/render_output.h"
 #include "app/scene.h"
+#include "app/stress_scene.h"
 #include "app/video_writer.h"
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
@@ -39,9 +40,10 @@ constexpr std::string_view kCommand = "render";
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
-    "                             [--max-particles N] [--quiet] [--background B] [--size WxH]\n"
-    "                             [--crop C] [--scale F] [--alpha-from A] [--sheet S]\n"
-    "                             [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "                             [--cpu P] [--max-particles N] [--quiet] [--background B]\n"
+    "                             [--size WxH] [--crop C] [--scale F] [--alpha-from A]\n"
+    "                             [--sheet S] [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] "
+    "...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
     "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
@@ -65,6 +67,8 @@ constexpr const char* kUsage =
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
     "pixels are the same for every N.\n"
+    "--cpu scalar|sse2|avx2 runs the update and the vertex work in plain code, SSE2 or AVX2 in\n"
+    "place of the widest this processor has; every file is the same on each.\n"
     "--max-particles N (1 to 1000000000; default 1000000, plus the N of --stress) is the\n"
     "particle budget: births beyond N live particles are dropped, in the same order on every\n"
     "run and thread count; one line on stderr says when.\n"
@@ -86,13 +90,6 @@ constexpr int64_t kMaxFrames = 99999;
 // Progress goes to stderr every this many frames.
 constexpr int64_t kProgressStep = 60;
 
-// The scale scene: emitters of this effect, each making up to 1000 particles a second that
-// live 1 to 3 seconds (2 on average), the whole population there after 3 seconds.
-constexpr const char* kStressEffect = "Data\\bench\\Stress.txt";
-constexpr int64_t kMaxStress = 4000000;
-constexpr int64_t kStressPerEmitter = 2000;
-constexpr float kStressLifeSeconds = 2.0f;
-constexpr int64_t kStressWarmUpMs = 3000;
 // A loop starts after this long, so that the effects are as full as they get.
 constexpr int64_t kLoopWarmUpMs = 10000;
 
@@ -108,8 +105,9 @@ struct Options : ClockOptions {
     std::optional<FrameRate> Fps;           // a video's frames per second when given
     bool Stats = false;
     bool Quiet = false;
-    int64_t Stress = 0;        // particles the scale scene keeps alive; 0 for none
-    int64_t Threads = 0;       // 0: one per hardware thread
+    int64_t Stress = 0;   // particles the scale scene keeps alive; 0 for none
+    int64_t Threads = 0;  // 0: one per hardware thread
+    std::optional<particleplayer::CpuPath> Cpu;  // the widest the processor has when not given
     int64_t MaxParticles = 0;  // 0: the default budget, with room for the scale scene
     ExportOptions Export;      // background, size, crop, scale, sheet
 
@@ -124,6 +122,24 @@ struct Options : ClockOptions {
         return Stress > 0 ? kStressWarmUpMs : 0;
     }
 };
+
+std::optional<std::string> ReadCpuOption(ArgWalker& walk,
+                                         std::optional<particleplayer::CpuPath>& cpu) {
+    const std::optional<std::string_view> value = walk.Value();
+    constexpr struct {
+        std::string_view Name;
+        particleplayer::CpuPath Path;
+    } kPaths[] = {{"scalar", particleplayer::CpuPath::Scalar},
+                  {"sse2", particleplayer::CpuPath::Sse2},
+                  {"avx2", particleplayer::CpuPath::Avx2}};
+    for (const auto& path : kPaths) {
+        if (value && *value == path.Name) {
+            cpu = path.Path;
+            return std::nullopt;
+        }
+    }
+    return "--cpu takes scalar, sse2 or avx2";
+}
 
 bool EndsWith(std::string_view path, std::string_view ending) {
     if (path.size() < ending.size()) return false;
@@ -171,6 +187,8 @@ std::optional<std::string> ParseOptions(CommandArgs args, Options& options) {
             options.Stats = true;
         } else if (name == "--threads") {
             error = ReadThreadsOption(walk, options.Threads);
+        } else if (name == "--cpu") {
+            error = ReadCpuOption(walk, options.Cpu);
         } else if (name == "--quiet") {
             if (walk.HasInlineValue()) return "--quiet takes no value";
             options.Quiet = true;
@@ -346,38 +364,11 @@ int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Option
     return 0;
 }
 
-// The scale scene: emitters of kStressEffect at the centre of the screen, drawn with the
-// star sprite, whose rates together keep about n particles alive. A one-line reason when the
-// effect file cannot be read.
-std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64_t n) {
-    const std::string path = EffectOpenPath(kStressEffect);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return "cannot read " + path + ", the effect of --stress";
-    std::fclose(file);
-    const int64_t emitters = (n + kStressPerEmitter - 1) / kStressPerEmitter;
-    const float rate = static_cast<float>(n) / static_cast<float>(emitters) / kStressLifeSeconds;
-    for (int64_t i = 0; i < emitters; ++i) {
-        particleplayer::LoadOptions stress;
-        stress.Sprite =
-            particleplayer::IntValueRange{kScene[0].Number, particleplayer::kSameAsMin, 1};
-        const auto loaded =
-            world.LoadEffectFile(kStressEffect, kSceneWidth / 2, kSceneHeight / 2, stress);
-        if (!loaded.Ok() ||
-            !world.SetEmissionRate(loaded.Value, rate, particleplayer::kSameAsMin, 1.0f).Ok()) {
-            return std::string("out of memory for the --stress emitters");
-        }
-    }
-    return std::nullopt;
-}
-
 // Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
 // take no time), so that the scale scene's population is complete when drawing starts.
 void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& options) {
     const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
-    for (int64_t t = step; t <= options.WarmUpMs(); t += step) {
-        clock.Set(static_cast<uint32_t>(int64_t{options.ClockStart} + t));
-        world.Update();
-    }
+    WarmUpWorld(world, clock, options.ClockStart, step, options.WarmUpMs());
 }
 
 // What check finds in the files of the given effects, or of the scene.
@@ -460,6 +451,13 @@ int RunRender(CommandArgs args) {
     particleplayer::World& shown = session ? session->GetWorld() : world;
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
+    if (options.Cpu) {
+        if (const particleplayer::Status forced = particleplayer::ForceCpuPath(*options.Cpu);
+            !forced.Ok()) {
+            std::fprintf(stderr, "particleplayer render: --cpu: %s\n", forced.Error.c_str());
+            return 2;
+        }
+    }
     shown.SetMaxParticles(options.Budget());
     BudgetNote budget(kCommand);
     if (options.Seed) shown.Seed(*options.Seed);

@@ -5,6 +5,7 @@
 #endif
 
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 
 namespace pp {
 namespace {
@@ -31,8 +32,6 @@ namespace {
     }
     return i;
 }
-
-const bool kCentreAndRoundAvx2 = __builtin_cpu_supports("avx2");
 #endif
 
 }  // namespace
@@ -57,7 +56,7 @@ void CentreAndRoundEach(const ParticleRun& particles, QuadDrawRun& run, size_t f
 void CentreAndRound(const ParticleRun& particles, QuadDrawRun& run, size_t n, float dx, float dy) {
     size_t i = 0;
 #if defined(__x86_64__)
-    if (kCentreAndRoundAvx2) i = CentreAndRoundAvx2(particles, run, n, dx, dy);
+    if (UseAvx2()) i = CentreAndRoundAvx2(particles, run, n, dx, dy);
 #endif
     CentreAndRoundEach(particles, run, i, n, dx, dy);
 }

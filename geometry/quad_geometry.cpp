@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "runtime/cpu_path.h"
+
 namespace pp {
 namespace {
 
@@ -429,28 +431,31 @@ size_t CosSinManyPairs(const float* angles, size_t count, float* cosOut, float* 
 }
 
 using CosSinManyFunction = size_t (*)(const float*, size_t, float*, float*);
+using WriteVerticesFunction = size_t (*)(const QuadVertexSource&, size_t, float*, uint8_t*);
+using RadiansManyFunction = size_t (*)(const float*, size_t, float*);
 
-CosSinManyFunction ChooseCosSinMany() {
+// The eight-wide loops where the path that runs is AVX2 (ActiveCpuPath), the others otherwise:
+// the same operations, lane by lane.
+CosSinManyFunction CosSinManyOnPath() {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return CosSinManyAvx2;
+    if (UseAvx2()) return CosSinManyAvx2;
 #endif
     return CosSinManyPairs;
 }
 
-const CosSinManyFunction kCosSinMany = ChooseCosSinMany();
-
-using WriteVerticesFunction = size_t (*)(const QuadVertexSource&, size_t, float*, uint8_t*);
-using RadiansManyFunction = size_t (*)(const float*, size_t, float*);
-
+WriteVerticesFunction WriteVerticesOnPath() {
 #if defined(__x86_64__)
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
-const WriteVerticesFunction kWriteVertices =
-    kHasAvx2 ? WriteQuadVerticesAvx2 : WriteQuadVerticesFourWide;
-const RadiansManyFunction kRadiansMany = kHasAvx2 ? RadiansManyAvx2 : RadiansManyPairs;
-#else
-const WriteVerticesFunction kWriteVertices = WriteQuadVerticesFourWide;
-const RadiansManyFunction kRadiansMany = RadiansManyPairs;
+    if (UseAvx2()) return WriteQuadVerticesAvx2;
 #endif
+    return WriteQuadVerticesFourWide;
+}
+
+RadiansManyFunction RadiansManyOnPath() {
+#if defined(__x86_64__)
+    if (UseAvx2()) return RadiansManyAvx2;
+#endif
+    return RadiansManyPairs;
+}
 
 }  // namespace
 
@@ -480,7 +485,7 @@ void QuadCosSin(float angle, float& cosA, float& sinA) {
 }
 
 void QuadCosSinMany(const float* angles, size_t count, float* cosOut, float* sinOut) {
-    size_t i = kCosSinMany(angles, count, cosOut, sinOut);
+    size_t i = CosSinManyOnPath()(angles, count, cosOut, sinOut);
     for (; i < count; ++i) QuadCosSin(angles[i], cosOut[i], sinOut[i]);
 }
 
@@ -490,11 +495,11 @@ size_t WriteQuadVerticesFourWide(const QuadVertexSource& source, size_t count, f
 }
 
 size_t WriteQuadVertices(const QuadVertexSource& source, size_t count, float* xy, uint8_t* alpha) {
-    return kWriteVertices(source, count, xy, alpha);
+    return WriteVerticesOnPath()(source, count, xy, alpha);
 }
 
 void QuadRadiansMany(const float* degrees, size_t count, float* radians) {
-    size_t i = kRadiansMany(degrees, count, radians);
+    size_t i = RadiansManyOnPath()(degrees, count, radians);
     for (; i < count; ++i) radians[i] = QuadAngleRadians(degrees[i], 0.0f, 0);
 }
 

@@ -12,6 +12,7 @@
 #include "lib/world_access.h"
 #include "particles/looks.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 
 namespace particleplayer {
@@ -131,7 +132,7 @@ template <int kCorners>
 struct VertexForm {
     using Element = Vertex;
     static constexpr size_t kPerQuad = kCorners;
-    static const ExpandFunction<kCorners> kExpand;
+    static ExpandFunction<kCorners> Expand();
 
     // The quad's vertices as whole vectors of four floats (the colour's four bytes travel in
     // a float lane, moved but never computed with): seven and a half stores for six vertices,
@@ -183,7 +184,7 @@ struct VertexForm {
                 d.Run.Size + i,       d.Run.X + i,          d.Run.Y + i,       d.Run.Alpha + i,
                 d.Angles.Radians + i, d.Angles.Cosines + i, d.Angles.Sines + i};
             const size_t n = pp::WriteQuadVertices(source, end - i, d.Xy, d.Alpha);
-            kExpand(d.Xy, d.Alpha, n, out);
+            Expand()(d.Xy, d.Alpha, n, out);
             return n;
         }
         size_t n = 0;
@@ -233,16 +234,14 @@ template <int kCorners>
 }
 #endif
 
+// The path that runs (ActiveCpuPath) picks the encoding.
 template <int kCorners>
-ExpandFunction<kCorners> ChooseExpand() {
+ExpandFunction<kCorners> VertexForm<kCorners>::Expand() {
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return ExpandPlainAvx2<kCorners>;
+    if (pp::UseAvx2()) return ExpandPlainAvx2<kCorners>;
 #endif
     return ExpandPlain<kCorners>;
 }
-
-template <int kCorners>
-const ExpandFunction<kCorners> VertexForm<kCorners>::kExpand = ChooseExpand<kCorners>();
 
 // The instance form: what a vertex shader needs to make the corners.
 struct InstanceForm {

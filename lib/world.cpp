@@ -10,6 +10,7 @@
 #include "particles/budget.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
+#include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 
 namespace particleplayer {
@@ -501,6 +502,18 @@ pp::Engine& WorldAccess::EngineOf(World& world) {
 
 pp::Emitter* WorldAccess::EmitterOf(World& world, Effect effect) {
     return world.state_->Find(effect);
+}
+
+Status ForceCpuPath(CpuPath path) {
+    static_assert(static_cast<int>(CpuPath::Avx2) == static_cast<int>(pp::CpuPath::Avx2));
+    if (path > CpuPath::Avx2 || !pp::ForceCpuPath(static_cast<pp::CpuPath>(path))) {
+        return {"this processor has no such instructions", ErrorKind::Argument};
+    }
+    return {};
+}
+
+CpuPath ActiveCpuPath() {
+    return static_cast<CpuPath>(pp::ActiveCpuPath());
 }
 
 }  // namespace particleplayer

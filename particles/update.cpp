@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -14,6 +16,7 @@
 #include "particles/sub_effects.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 
 namespace pp {
@@ -27,6 +30,40 @@ struct Motion {
     int32_t Now;
 };
 
+// ParticleStateIsFinite of the new state without a branch per field: x - x is 0 for every
+// finite x and NaN for infinities and NaN, and a NaN survives every sum.
+bool AllFinite(float a0, float a1, float a2, float a3, float b0, float b1, float b2, float b3) {
+    const float zero = (((a0 - a0) + (a1 - a1)) + ((a2 - a2) + (a3 - a3))) +
+                       (((b0 - b0) + (b1 - b1)) + ((b2 - b2) + (b3 - b3)));
+    return zero == 0.0f;
+}
+
+// Explicit Euler: the position moves with the old velocity, then the velocity takes up the
+// acceleration. Writes the new state to `out` (the particle's own place or an earlier one) and
+// returns true when the particle has died by age, size or opacity, or its state is no longer
+// finite. The vector paths below compute exactly these sums and products, lane by lane.
+[[gnu::always_inline]] inline bool AdvancePlain(const Particle& in, Particle& out,
+                                                const Motion& m) {
+    const float vx = in.VelocityX;
+    const float vy = in.VelocityY;
+    const float x = in.X + m.Dt * vx;
+    const float y = in.Y + m.Dt * vy;
+    const float newVx = vx + m.Dt * m.AccelerationX;
+    const float newVy = vy + m.Dt * m.AccelerationY;
+    const float size = in.Size + m.Dt * m.Raise;
+    const float step = in.RotationStep;
+    const float angle = in.Angle + step;
+    const float transparency = in.Transparency + m.Dt * m.Fade;
+    const int32_t sprite = in.Sprite;
+    const int32_t deathTime = in.DeathTime;
+    out = Particle{sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
+    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
+    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
+    const int broken =
+        static_cast<int>(!AllFinite(x, y, newVx, newVy, size, transparency, angle, step));
+    return (old | faded | broken) != 0;
+}
+
 #if defined(__SSE2__)
 
 // The record seen as vectors: (Sprite, Size, X, Y), (VelocityX, VelocityY, Transparency,
@@ -39,8 +76,8 @@ static_assert(offsetof(Particle, Sprite) == 0 && offsetof(Particle, Size) == 4 &
               "the update reads a particle as three vectors");
 
 // The per-pass constants in the lanes where the vectors below need them.
-struct Lanes {
-    explicit Lanes(const Motion& m)
+struct Sse2Lanes {
+    explicit Sse2Lanes(const Motion& m)
         : Dt(_mm_set1_ps(m.Dt)),
           Raise(_mm_setr_ps(0.0f, m.Raise, 0.0f, 0.0f)),
           // dt * acceleration and dt * fade are the same for every particle: worked out once,
@@ -58,14 +95,11 @@ struct Lanes {
     int32_t Now;
 };
 
-// Explicit Euler: the position moves with the old velocity, then the velocity takes up the
-// acceleration. Writes the new state to `out` (the particle's own place or an earlier one) and
-// returns true when the particle has died by age, size or opacity. Each lane computes exactly
-// the scalar sum or product in the scalar order: SSE arithmetic is IEEE single precision,
-// lane by lane. The new state is tested in registers, never read back from the record being
-// stored (that stalls the processor on every particle). Inlined into both loops of the pass.
-[[gnu::always_inline]] inline bool AdvanceParticle(const Particle& in, Particle& out,
-                                                   const Lanes& c) {
+// AdvancePlain in SSE2. Each lane computes exactly the plain sum or product in the plain order: SSE
+// arithmetic is IEEE single precision, lane by lane. The new state is tested in registers, never
+// read back from the record being stored (that stalls the processor on every particle).
+[[gnu::always_inline]] inline bool AdvanceSse2(const Particle& in, Particle& out,
+                                               const Sse2Lanes& c) {
     const auto* src = reinterpret_cast<const float*>(&in);
     const __m128 head = _mm_loadu_ps(src);        // Sprite, Size, X, Y
     const __m128 moving = _mm_loadu_ps(src + 4);  // VelocityX, VelocityY, Transparency, Death
@@ -102,46 +136,113 @@ struct Lanes {
     return (faded | old) != 0;
 }
 
-#else
+#endif
 
-// ParticleStateIsFinite of the new state without a branch per field: x - x is 0 for every
-// finite x and NaN for infinities and NaN, and a NaN survives every sum.
-bool AllFinite(float a0, float a1, float a2, float a3, float b0, float b1, float b2, float b3) {
-    const float zero = (((a0 - a0) + (a1 - a1)) + ((a2 - a2) + (a3 - a3))) +
-                       (((b0 - b0) + (b1 - b1)) + ((b2 - b2) + (b3 - b3)));
-    return zero == 0.0f;
-}
+#if defined(__x86_64__)
 
-struct Lanes {
-    explicit Lanes(const Motion& m) : M(m) {}
-    Motion M;
+// AdvancePlain in AVX2: the record's first eight fields (Sprite, Size, X, Y, VelocityX,
+// VelocityY, Transparency, DeathTime) as one vector, (Angle, RotationStep) as a pair. The
+// same sums and products as the SSE2 path, lane by lane; Sprite and DeathTime are cleared
+// before the arithmetic and put back bit for bit after it.
+struct Avx2Lanes {
+    [[gnu::target("avx2")]] explicit Avx2Lanes(const Motion& m)
+        : Dt(_mm256_set1_ps(m.Dt)),
+          Raise(_mm256_setr_ps(0.0f, m.Raise, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f)),
+          VelocityStep(_mm256_setr_ps(0.0f, 0.0f, 0.0f, 0.0f, m.Dt * m.AccelerationX,
+                                      m.Dt * m.AccelerationY, m.Dt * m.Fade, 0.0f)),
+          NoIntegers(_mm256_castsi256_ps(_mm256_setr_epi32(0, -1, -1, -1, -1, -1, -1, 0))),
+          // VelocityX and VelocityY into the lanes of X and Y.
+          Velocities(_mm256_setr_epi32(0, 0, 4, 5, 0, 0, 0, 0)),
+          One(_mm256_set1_ps(1.0f)),
+          Floor(_mm256_setr_ps(-__builtin_inff(), 1.0f, -__builtin_inff(), -__builtin_inff(),
+                               -__builtin_inff(), -__builtin_inff(), 1.0f, -__builtin_inff())),
+          Now(m.Now) {}
+    __m256 Dt, Raise, VelocityStep, NoIntegers;
+    __m256i Velocities;
+    __m256 One, Floor;
+    int32_t Now;
 };
 
-// Explicit Euler, as above, one field at a time.
-[[gnu::always_inline]] inline bool AdvanceParticle(const Particle& in, Particle& out,
-                                                   const Lanes& c) {
-    const Motion& m = c.M;
-    const float vx = in.VelocityX;
-    const float vy = in.VelocityY;
-    const float x = in.X + m.Dt * vx;
-    const float y = in.Y + m.Dt * vy;
-    const float newVx = vx + m.Dt * m.AccelerationX;
-    const float newVy = vy + m.Dt * m.AccelerationY;
-    const float size = in.Size + m.Dt * m.Raise;
-    const float step = in.RotationStep;
-    const float angle = in.Angle + step;
-    const float transparency = in.Transparency + m.Dt * m.Fade;
-    const int32_t sprite = in.Sprite;
+[[gnu::target("avx2"), gnu::always_inline]] inline bool AdvanceAvx2(const Particle& in,
+                                                                    Particle& out,
+                                                                    const Avx2Lanes& c) {
+    const auto* src = reinterpret_cast<const float*>(&in);
+    const __m256 fields = _mm256_loadu_ps(src);
+    const __m128 turn = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(src + 8)));
     const int32_t deathTime = in.DeathTime;
-    out = Particle{sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
-    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
-    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
-    const int broken =
-        static_cast<int>(!AllFinite(x, y, newVx, newVy, size, transparency, angle, step));
-    return (old | faded | broken) != 0;
+
+    // dt * (0, Raise, VelocityX, VelocityY), then (dt * ax, dt * ay, dt * fade, 0) beside it.
+    const __m256 factors =
+        _mm256_blend_ps(c.Raise, _mm256_permutevar8x32_ps(fields, c.Velocities), 0x0C);
+    const __m256 steps = _mm256_blend_ps(_mm256_mul_ps(c.Dt, factors), c.VelocityStep, 0xF0);
+    const __m256 sums = _mm256_add_ps(_mm256_and_ps(fields, c.NoIntegers), steps);
+    const __m128 newTurn = _mm_add_ss(turn, _mm_shuffle_ps(turn, turn, _MM_SHUFFLE(1, 1, 1, 1)));
+
+    auto* dst = reinterpret_cast<float*>(&out);
+    _mm256_storeu_ps(dst, _mm256_blend_ps(sums, fields, 0x81));
+    _mm_store_sd(reinterpret_cast<double*>(dst + 8), _mm_castps_pd(newTurn));
+
+    // Each float of the new state is itself while finite and NaN otherwise (v + (v - v)); not
+    // at or above the floor is below it, or NaN. The integer lanes are tested as 1.
+    const __m256 floats = _mm256_blend_ps(sums, c.One, 0x81);
+    const __m256 checked = _mm256_add_ps(floats, _mm256_sub_ps(floats, floats));
+    const int faded = _mm256_movemask_ps(_mm256_cmp_ps(checked, c.Floor, _CMP_NGE_UQ));
+    const __m128 turnChecked = _mm_sub_ps(newTurn, newTurn);
+    const int turned = _mm_movemask_ps(_mm_cmpunord_ps(turnChecked, turnChecked)) & 3;
+    const int expired = static_cast<int>(ClockDiff(c.Now, deathTime) > 0);
+    return (faded | turned | expired) != 0;
 }
 
 #endif
+
+// Each path's pass over records [begin, end): every particle moved, the dead left out, the
+// survivors moved down in order; returns the end of the survivors. What the list's own
+// rewriting pass does, with the path's arithmetic inlined.
+using CompactFunction = Particle* (*)(Particle* begin, Particle* end, const Motion& m);
+
+Particle* CompactPlain(Particle* begin, Particle* end, const Motion& m) {
+    Particle* out = begin;
+    for (const Particle* in = begin; in != end; ++in) out += AdvancePlain(*in, *out, m) ? 0 : 1;
+    return out;
+}
+
+#if defined(__SSE2__)
+Particle* CompactSse2(Particle* begin, Particle* end, const Motion& m) {
+    const Sse2Lanes lanes(m);
+    Particle* out = begin;
+    for (const Particle* in = begin; in != end; ++in) {
+        out += AdvanceSse2(*in, *out, lanes) ? 0 : 1;
+    }
+    return out;
+}
+#endif
+
+#if defined(__x86_64__)
+[[gnu::target("avx2")]] Particle* CompactAvx2(Particle* begin, Particle* end, const Motion& m) {
+    const Avx2Lanes lanes(m);
+    Particle* out = begin;
+    for (const Particle* in = begin; in != end; ++in) {
+        out += AdvanceAvx2(*in, *out, lanes) ? 0 : 1;
+    }
+    return out;
+}
+#endif
+
+// The pass of the path that runs (ActiveCpuPath).
+CompactFunction ActiveCompact() {
+    switch (ActiveCpuPath()) {
+#if defined(__x86_64__)
+        case CpuPath::Avx2:
+            return CompactAvx2;
+#endif
+#if defined(__SSE2__)
+        case CpuPath::Sse2:
+            return CompactSse2;
+#endif
+        default:
+            return CompactPlain;
+    }
+}
 
 // Below this many particles in all lists together the update stays on the calling thread:
 // waking the workers costs more than they save.
@@ -156,27 +257,27 @@ constexpr size_t kTaskParticles = 2048;
 // An emitter whose particles are to be moved, with the constants of its pass.
 struct PendingUpdate {
     Emitter* E;
-    Lanes L;
+    Motion M;
     size_t Chunks = 0;          // the list is cut into this many chunks (0: moved whole)
     Particle** Kept = nullptr;  // where each chunk's survivors end
 };
 
-bool UpdateList(Emitter& e, const Lanes& lanes) {
+bool UpdateList(Emitter& e, const Motion& m) {
     // One pass in list order, removing the dead as it goes, exactly as ListRewind, ListNext
     // and ListRemove of each dead particle would.
-    return ListRewriteRemoving(e.Particles, [&lanes](const Particle& in, Particle& out) {
-        return AdvanceParticle(in, out, lanes);
-    });
+    const CompactFunction compact = ActiveCompact();
+    return e.Particles.CompactRemoving(
+        [compact, &m](Particle* begin, Particle* end) { return compact(begin, end, m); });
 }
 
 // An emitter's pass: today's for a plain emitter, the one that keeps Life (and records where
 // particles die, for OnDeath) for an emitter with optional keys. Returns whether the list held
 // a particle.
-bool MoveEmitter(Engine& engine, Emitter& e, const Lanes& lanes, float dt, int32_t now) {
+bool MoveEmitter(Engine& engine, Emitter& e, const Motion& m, float dt, int32_t now) {
     if (e.ExtrasOn) return UpdateParticlesWithExtras(engine, e, dt, now);
     if (e.Life.Count() != 0) ListRemoveAll(e.Life);  // the keys are gone
     if (e.Motion.Count() != 0) ListRemoveAll(e.Motion);
-    return UpdateList(e, lanes);
+    return UpdateList(e, m);
 }
 
 // Whether the emitter goes after its pass that met (or did not meet) a particle: an emitter
@@ -213,19 +314,19 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         }
         e->ExtrasOn = false;
         EmitDueParticles(engine, *e, now);
-        const Lanes lanes(Motion{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now});
+        const Motion m{dt, e->AccelerationX, e->AccelerationY, e->Raise, e->Fade, now};
         const auto count = static_cast<size_t>(e->Particles.Count());
         if (count == 0) {
-            UpdateList(*e, lanes);  // puts the cursor where the pass leaves it
+            UpdateList(*e, m);  // puts the cursor where the pass leaves it
         } else {
-            pending.push_back({e, lanes});
+            pending.push_back({e, m});
             total += count;
         }
         // An emitter that goes has no particles, so nothing pending refers to it.
         if (AutoRemoved(*e, count != 0)) RemoveEmitter(engine, *e);
     }
     if (total < kParallelUpdateMin) {
-        for (const PendingUpdate& p : pending) UpdateList(*p.E, p.L);
+        for (const PendingUpdate& p : pending) UpdateList(*p.E, p.M);
         return;
     }
     // A task is a run [Begin, End) of pending lists moved whole, or chunk Chunk of the cut list
@@ -258,19 +359,20 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         }
     }
     if (openParticles != 0) tasks.push_back({open, pending.size(), kWhole});
+    const CompactFunction compact = ActiveCompact();
     pool.Run(tasks.size(), [&](size_t t) {
         const Task& task = tasks[t];
         if (task.Chunk != kWhole) {
             const PendingUpdate& p = pending[task.Begin];
-            auto advance = [&lanes = p.L](const Particle& in, Particle& out) {
-                return AdvanceParticle(in, out, lanes);
-            };
-            p.Kept[task.Chunk] = p.E->Particles.RewriteChunk(task.Chunk, p.Chunks, advance);
+            p.Kept[task.Chunk] = p.E->Particles.CompactChunk(
+                task.Chunk, p.Chunks, [compact, &m = p.M](Particle* begin, Particle* end) {
+                    return compact(begin, end, m);
+                });
             return;
         }
         for (size_t i = task.Begin; i < task.End; ++i) {
             // A cut list inside the run has tasks of its own.
-            if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].L);
+            if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].M);
         }
     });
     // The chunks of each cut list joined in order, as one pass would have left them.
@@ -287,8 +389,8 @@ constexpr int32_t kPrewarmStepMs = 16;
 bool UpdateEmitter(Engine& engine, Emitter& e, float dt, int32_t now) {
     e.ExtrasOn = HasExtras(e);  // before the emission: a spawn with extras starts a Life
     EmitDueParticles(engine, e, now);
-    const Lanes lanes(Motion{dt, e.AccelerationX, e.AccelerationY, e.Raise, e.Fade, now});
-    return MoveEmitter(engine, e, lanes, dt, now);
+    const Motion m{dt, e.AccelerationX, e.AccelerationY, e.Raise, e.Fade, now};
+    return MoveEmitter(engine, e, m, dt, now);
 }
 
 void PrewarmEmitter(Engine& engine, Emitter& emitter) {

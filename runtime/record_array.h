@@ -93,6 +93,15 @@ class RecordArray {
         return CompactRange(ChunkBegin(k, chunks), ChunkBegin(k + 1, chunks), rewrite);
     }
     void JoinChunks(size_t chunks, T* const* kept);
+    // RewriteRemoving and RewriteChunk with the whole pass handed over: compact(begin, end)
+    // rewrites records [begin, end) in place, leaving the removed ones out as the rewriting pass
+    // does, and returns the end of those it keeps (for a pass compiled for other instructions).
+    template <class Compact>
+    bool CompactRemoving(Compact&& compact);
+    template <class Compact>
+    T* CompactChunk(size_t k, size_t chunks, Compact&& compact) {
+        return compact(ChunkBegin(k, chunks), ChunkBegin(k + 1, chunks));
+    }
     // Puts the cursor on the last record, as a walk to the end does.
     void CursorToLast() { cursor_ = count_ - 1; }
     // Keeps the first `count` records (all when count is not below Count()) and puts the
@@ -253,6 +262,19 @@ bool RecordArray<T>::RewriteRemoving(Rewriter&& rewrite) {
         return false;
     }
     count_ = static_cast<int32_t>(CompactRange(data_, data_ + count_, rewrite) - data_);
+    cursor_ = count_ - 1;
+    ShrinkIfSparse();
+    return true;
+}
+
+template <class T>
+template <class Compact>
+bool RecordArray<T>::CompactRemoving(Compact&& compact) {
+    if (count_ == 0) {
+        cursor_ = -1;
+        return false;
+    }
+    count_ = static_cast<int32_t>(compact(data_, data_ + count_) - data_);
     cursor_ = count_ - 1;
     ShrinkIfSparse();
     return true;

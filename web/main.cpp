@@ -21,6 +21,7 @@
 #include "app/play_session.h"
 #include "app/png_writer.h"
 #include "app/scene.h"
+#include "app/stress_scene.h"
 #include "draw/gl_screen.h"
 #include "effects/loader.h"
 #include "particleplayer/screen.h"
@@ -38,6 +39,8 @@ struct RenderRun {
     ClockOptions Options{60};
     VirtualClock Clock{kVirtualStartTime};
     std::unique_ptr<particleplayer::World> World;
+    int64_t Stress = 0;    // particles of the scale scene, as render's --stress
+    int64_t WarmUpMs = 0;  // updates before frame 1, as render makes them
     int64_t Frame = 0;
 };
 
@@ -101,8 +104,8 @@ void RenderStep(void*) {
     RenderRun& run = *State().Render;
     const double start = emscripten_get_now();
     ++run.Frame;
-    run.Clock.Set(
-        static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.Frame * run.Options.FrameMs));
+    run.Clock.Set(static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.WarmUpMs +
+                                        run.Frame * run.Options.FrameMs));
     particleplayer::DrawFrame(*run.World);
     RecordFrameTime(start);
     if (run.Frame == 1) emscripten_run_script("window.ppFirstFrameMs = performance.now()");
@@ -199,7 +202,8 @@ using namespace pp;
 
 extern "C" {
 
-// Render mode: `args` are render's clock options ("--seed 1 --frames 60 --frame-ms 16").
+// Render mode: `args` are render's clock options ("--seed 1 --frames 60 --frame-ms 16") and
+// its --stress N.
 // Returns 1 when the run started; 0 with the reason in the messages.
 EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     StopEverything();
@@ -209,7 +213,9 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     ArgWalker walk(views);
     while (walk.Next()) {
         std::optional<std::string> error;
-        if (!ReadClockOption(walk, kMaxFrames, run->Options, error)) {
+        if (walk.Name() == "--stress") {
+            error = ReadIntOption(walk, 1, kMaxStress, run->Stress);
+        } else if (!ReadClockOption(walk, kMaxFrames, run->Options, error)) {
             error = "unknown option '" + std::string(walk.Name()) + "'";
         }
         if (error) {
@@ -217,7 +223,8 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
             return 0;
         }
     }
-    if (const std::optional<std::string> error = CheckClockRange(run->Options, 0)) {
+    run->WarmUpMs = run->Stress > 0 ? kStressWarmUpMs : 0;
+    if (const std::optional<std::string> error = CheckClockRange(run->Options, run->WarmUpMs)) {
         Say("particleplayer render: " + *error);
         return 0;
     }
@@ -226,6 +233,7 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     VirtualClock* clock = &run->Clock;
     options.HostClock = [clock] { return clock->Now(); };
     // On the calling thread, as a world runs unless told otherwise.
+    options.MaxParticles = particleplayer::kDefaultMaxParticles + run->Stress;
     run->World = std::make_unique<particleplayer::World>(options);
     if (run->Options.Seed) run->World->Seed(*run->Options.Seed);
     State().Render = std::move(run);
@@ -236,6 +244,18 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     }
     if (const std::string note = MissingDataNote(); !note.empty()) {
         Say("particleplayer render: " + note);
+    }
+    RenderRun& started = *State().Render;
+    if (started.Stress > 0) {
+        if (const std::optional<std::string> error =
+                AddStressEmitters(*started.World, started.Stress)) {
+            Say("particleplayer render: " + *error);
+            StopEverything();
+            return 0;
+        }
+        const int64_t step = started.Options.FrameMs > 0 ? started.Options.FrameMs : 16;
+        WarmUpWorld(*started.World, started.Clock, started.Options.ClockStart, step,
+                    started.WarmUpMs);
     }
     emscripten_set_main_loop_arg(&RenderStep, nullptr, 0, 0);
     return 1;

@@ -1,6 +1,7 @@
 // The page around the player: writes the scene's files into the in-memory file system,
-// starts render mode (?seed=S&frames=N&frame-ms=MS[&bare=1]) or play mode, and wires the
-// effect text, its findings, the buttons, dropped files and the share link to the player.
+// starts render mode (?seed=S&frames=N&frame-ms=MS[&stress=N][&bare=1]) or play mode, and
+// wires the effect text, its findings, the buttons, dropped files and the share link to the
+// player.
 'use strict';
 
 const query = new URLSearchParams(location.search);
@@ -84,7 +85,7 @@ window.ppScreenshot = () => {
 async function start() {
   await writeScene();
   window.ppDataReadyMs = performance.now();
-  const renderKeys = ['seed', 'frames', 'frame-ms'];
+  const renderKeys = ['seed', 'frames', 'frame-ms', 'stress'];
   if (renderKeys.some((key) => query.has(key))) {
     const args = renderKeys.filter((key) => query.has(key))
                      .map((key) => `--${key} ${query.get(key)}`).join(' ');

@@ -267,6 +267,23 @@ struct Particle {
     float RotationStep;  ///< Degrees added per update.
 };
 
+/// The instructions of the update's and the vertex work's loops. Every path gives the same
+/// particles, vertices and pixels, bit for bit; the widest one the processor has runs unless
+/// ForceCpuPath picks another.
+enum class CpuPath : uint8_t {
+    Scalar,  ///< Plain code, one field at a time.
+    Sse2,    ///< SSE2 (every x86-64 processor; WebAssembly SIMD in the browser).
+    Avx2     ///< AVX2, where the processor has it.
+};
+
+/// Makes the updates and draws of every world take `path` from the next call on (for tests
+/// and benchmarks). An Argument error, and nothing changed, when this processor or build lacks
+/// it. Not to be called while a world updates or draws on another thread.
+Status ForceCpuPath(CpuPath path);
+
+/// The path that runs.
+CpuPath ActiveCpuPath();
+
 /// The particle budget of a world made with the default options.
 inline constexpr int64_t kDefaultMaxParticles = 1000000;
 

@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "runtime/cpu_path.h"
+
 namespace pp {
 namespace {
 
@@ -103,8 +105,32 @@ void ExpectSameVertices(const Quads& q, size_t first, size_t count) {
     }
 }
 
-// A million quads of every kind, runs of every length and start; single draws' corners too.
+void ManyQuadsOnePath();
+void AnglesOnePath();
+
+// The loops of the paths this machine has: AVX2's eight-wide ones and the others.
+std::vector<CpuPath> VertexPathsHere() {
+    std::vector<CpuPath> paths = {CpuPath::Sse2};
+    if (HasCpuPath(CpuPath::Avx2)) paths.push_back(CpuPath::Avx2);
+    return paths;
+}
+
+struct BestPathAfterwards {
+    ~BestPathAfterwards() { ForceCpuPath(BestCpuPath()); }
+};
+
+// A million quads of every kind, runs of every length and start; single draws' corners too;
+// on every path.
 TEST(QuadVertices, ManyQuadsAndCornersMatchThePlainCornersBitForBit) {
+    const BestPathAfterwards restore;
+    for (const CpuPath path : VertexPathsHere()) {
+        ForceCpuPath(path);
+        SCOPED_TRACE(CpuPathName(path));
+        ManyQuadsOnePath();
+    }
+}
+
+void ManyQuadsOnePath() {
     std::mt19937 rng(11);
     const int32_t positions[] = {0, -1, INT32_MAX, INT32_MIN, 16777217, -16777219, 1 << 30};
     auto pick = [&rng](const auto& values) { return values[rng() % std::size(values)]; };
@@ -140,8 +166,18 @@ TEST(QuadVertices, ManyQuadsAndCornersMatchThePlainCornersBitForBit) {
         for (size_t first = 0; first < 8; ++first) ExpectSameVertices(q, 1000 + first, count);
 }
 
-// Any float (outside the fast range the library decides) and count; a sum past range is infinite.
+// Any float (outside the fast range the library decides) and count; a sum past range is
+// infinite; on every path.
 TEST(QuadAngles, AnyFloatAndAnyCountMatchThePlainComputation) {
+    const BestPathAfterwards restore;
+    for (const CpuPath path : VertexPathsHere()) {
+        ForceCpuPath(path);
+        SCOPED_TRACE(CpuPathName(path));
+        AnglesOnePath();
+    }
+}
+
+void AnglesOnePath() {
     std::vector<float> angles = {-0.0f, 1e-45f, FLT_MIN,   FLT_MAX,    -FLT_MAX,  kInf,
                                  -kInf, -kNan,  131072.0f, 131072.01f, -131073.0f};
     std::mt19937 rng(5);

@@ -20,6 +20,7 @@
 #include "effects/loader.h"
 #include "engine_test_util.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 #include "tests/particles/params_test_util.h"
 
@@ -118,8 +119,39 @@ bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
     return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f || !Finite(p);
 }
 
-// Mostly plain particles with one or two edge fields under ordinary and hostile motion.
+// Each test that runs every path forces them in turn and leaves the best one on.
+struct BestPathAfterwards {
+    ~BestPathAfterwards() { ForceCpuPath(BestCpuPath()); }
+};
+
+// Mostly plain particles with one or two edge fields under ordinary and hostile motion, on
+// every path.
+void EdgeValuesOnePath();
 TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
+    const BestPathAfterwards restore;
+    for (const CpuPath path : AvailableCpuPaths()) {
+        ASSERT_TRUE(ForceCpuPath(path));
+        SCOPED_TRACE(CpuPathName(path));
+        EdgeValuesOnePath();
+    }
+}
+
+TEST(Update, PathsAreOnlyForcedWhereTheProcessorHasThem) {
+    EXPECT_EQ(ActiveCpuPath(), BestCpuPath());
+    EXPECT_TRUE(HasCpuPath(CpuPath::Scalar));
+    EXPECT_EQ(HasCpuPath(CpuPath::Avx2), BestCpuPath() == CpuPath::Avx2);
+    if (!HasCpuPath(CpuPath::Avx2)) {
+        EXPECT_FALSE(ForceCpuPath(CpuPath::Avx2));
+        EXPECT_EQ(ActiveCpuPath(), BestCpuPath());
+    }
+    for (const CpuPath path : {CpuPath::Scalar, CpuPath::Sse2, CpuPath::Avx2}) {
+        EXPECT_EQ(CpuPathNamed(CpuPathName(path)), path);
+    }
+    EXPECT_EQ(CpuPathNamed("AVX2"), std::nullopt);
+    EXPECT_EQ(CpuPathNamed(""), std::nullopt);
+}
+
+void EdgeValuesOnePath() {
     const float floats[] = {
         0.0f,  -0.0f,  1.0f,  0.99999994f, 1.0000001f, 255.0f,
         -3.5f, 1e-40f, 1e30f, -1e30f,      3e38f,      -3e38f,
@@ -329,25 +361,31 @@ std::vector<uint8_t> StateOf(Engine& engine) {
     return bytes;
 }
 
+// On every path too: the first run, on the plain path and no pool, is the reference.
 TEST(Threads, UpdateIsTheSameOnOneTwoAndThreeThreads) {
     const uint32_t steps[] = {16, 50, 17, 33, 1, 250, 16, 0, 100, 1200, 40};
     std::vector<std::vector<uint8_t>> reference;
-    for (const int32_t threads : {0, 1, 2, 3}) {
-        TestEngine t(5, 2000);
-        std::unique_ptr<WorkerPool> pool;
-        if (threads > 0) pool = std::make_unique<WorkerPool>(threads);
-        t.engine.Workers = pool.get();
-        Emitter* dry = BuildCrowd(t.engine);
-        size_t most = 0;
-        for (size_t u = 0; u < 40; ++u) {
-            if (u == 24) dry->Disable = 1;
-            t.Step(steps[u % std::size(steps)]);
-            std::vector<uint8_t> state = StateOf(t.engine);
-            most = std::max(most, state.size());
-            if (threads == 0) reference.push_back(state);
-            ASSERT_TRUE(state == reference[u]) << threads << " threads, update " << u;
+    const BestPathAfterwards restore;
+    for (const CpuPath path : AvailableCpuPaths()) {
+        ASSERT_TRUE(ForceCpuPath(path));
+        for (const int32_t threads : {0, 1, 2, 3}) {
+            TestEngine t(5, 2000);
+            std::unique_ptr<WorkerPool> pool;
+            if (threads > 0) pool = std::make_unique<WorkerPool>(threads);
+            t.engine.Workers = pool.get();
+            Emitter* dry = BuildCrowd(t.engine);
+            size_t most = 0;
+            for (size_t u = 0; u < 40; ++u) {
+                if (u == 24) dry->Disable = 1;
+                t.Step(steps[u % std::size(steps)]);
+                std::vector<uint8_t> state = StateOf(t.engine);
+                most = std::max(most, state.size());
+                if (reference.size() == u) reference.push_back(state);
+                ASSERT_TRUE(state == reference[u])
+                    << CpuPathName(path) << ", " << threads << " threads, update " << u;
+            }
+            EXPECT_GT(most, 20000 * sizeof(Particle));
         }
-        EXPECT_GT(most, 20000 * sizeof(Particle));
     }
 }
 
