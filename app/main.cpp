@@ -36,6 +36,8 @@ const Command kCommands[] = {
      "      frames as PNGs or as an .mp4, .webm or .gif video of F frames a second"},
     {"check", RunCheck, "check [--max-particles N] FILE...",
      "report what the effect reader ignores or misreads, as FILE:LINE:COLUMN: message"},
+    {"edit", RunEdit, "edit [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+     "edit an effect in a window: the live preview beside a panel of every key and the text"},
     {"set", RunSet, "set FILE KEY=VALUE...",
      "set keys of an effect file, rewriting only their values; refuses what check would report"},
     {"play", RunPlay, "play [--threads N] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",

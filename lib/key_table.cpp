@@ -185,6 +185,10 @@ const KeyInfo* FindEffectKey(std::string_view name) {
     return nullptr;
 }
 
+std::span<const std::string_view> AreaTypeNames() {
+    return pp::effect_check::kAreaTypeNames;
+}
+
 std::string_view KeyKindName(KeyKind kind) {
     switch (kind) {
         case KeyKind::Path:

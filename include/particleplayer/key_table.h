@@ -63,6 +63,10 @@ std::span<const KeyInfo> EffectKeys();
 /// The key of that exact name (case and spaces count), or nullptr.
 const KeyInfo* FindEffectKey(std::string_view name);
 
+/// The names an Area's Type takes, its shape codes in order (0 is Point); any other name is a
+/// Point.
+std::span<const std::string_view> AreaTypeNames();
+
 /// The kind as a word of the format reference ("randomised number", "colour curve", ...).
 std::string_view KeyKindName(KeyKind kind);
 

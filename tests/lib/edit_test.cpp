@@ -205,7 +205,7 @@ TEST(EditModel, NumbersGoToTextAndBackBitForBit) {
     }
     EXPECT_FALSE(KeyValueText(raise, std::numeric_limits<float>::infinity()));
     EXPECT_FALSE(KeyValueText(raise, int32_t{1}));
-    EXPECT_FALSE(KeyValueText(*FindEffectKey("Sprite"), RandomValue{RandomForm::Plain, 1.5}));
+    EXPECT_FALSE(KeyValueText(*FindEffectKey("Sprite"), RandomValue{RandomForm::Plain, 1.5, 0, std::nullopt}));
 }
 
 // An edit the reader would take otherwise changes nothing and leaves no step.
