@@ -2,9 +2,9 @@
 // play draws it, beside a panel of every key and the effect's text, all editing the first
 // effect's file through the edit model. The preview restarts from its seed on every edit.
 #include <SDL.h>
-#include <imgui.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
+#include <imgui.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -26,8 +26,8 @@ constexpr std::string_view kCommand = "edit";
 
 constexpr const char* kUsage =
     "Usage: particleplayer edit [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
-    "Opens one window: the effects (or the scene of Data/) playing on the left, exactly as\n"
-    "render draws them, and on the right a panel with every key of the first effect's file and\n"
+    "Opens one window: the effects (or the scene of Data/) playing on the left as play\n"
+    "draws them, and on the right a panel with every key of the first effect's file and\n"
     "its text. A panel edit rewrites only that value's characters (or appends one entry); the\n"
     "text box edits the file as a whole; check's findings show above the preview. The preview\n"
     "restarts from its seed on every edit.\n"

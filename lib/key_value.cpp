@@ -22,7 +22,7 @@ using pp::IntOr;
 using pp::TextToFloat;
 using pp::TextToInt;
 
-// The internal row behind a public one: the tables share their order.
+// The internal row behind a row of the public table: the tables share their order.
 const pp::EffectKey& RowOf(const KeyInfo& key) {
     return pp::kEffectKeys[static_cast<std::size_t>(&key - EffectKeys().data())];
 }
@@ -140,7 +140,12 @@ std::optional<std::string> CurveText(const std::vector<CurvePoint>& points, bool
 
 }  // namespace
 
-KeyValue ReadKeyValue(const KeyInfo& key, std::string_view text) {
+// Both directions use the table's own row of the key, so a caller's copy of a KeyInfo, or
+// one made up, never reaches past the table.
+KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
+    const KeyInfo* table = FindEffectKey(asked.Name);
+    if (table == nullptr) return std::string(text);
+    const KeyInfo& key = *table;
     const std::string_view inside = pp::BlockInside(text, {0, text.size()}).Of(text);
     const pp::EffectKey& row = RowOf(key);
     switch (key.Kind) {
@@ -196,7 +201,10 @@ KeyValue ReadKeyValue(const KeyInfo& key, std::string_view text) {
     return std::string(text);
 }
 
-std::optional<std::string> KeyValueText(const KeyInfo& key, const KeyValue& value) {
+std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& value) {
+    const KeyInfo* table = FindEffectKey(asked.Name);
+    if (table == nullptr) return std::nullopt;
+    const KeyInfo& key = *table;
     switch (key.Kind) {
         case KeyKind::Path:
             if (const auto* path = std::get_if<std::string>(&value)) return *path;

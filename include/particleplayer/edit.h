@@ -131,12 +131,14 @@ using KeyValue =
                  RandomValue, AreaValue, std::vector<CurvePoint>, BlockValue>;
 
 /// The value text `text` (as KeySpan::Text) read into its parts as the file writes them; a
-/// part the text lacks takes what the reader gives it.
+/// part the text lacks takes what the reader gives it. The key is looked up by its name in
+/// EffectKeys(); a name that is no key gives the text itself.
 KeyValue ReadKeyValue(const KeyInfo& key, std::string_view text);
 
 /// The text of a value in the file's syntax. Every number is written as the shortest text
 /// that reads back as the same 32-bit float, so ReadKeyValue gives the value back exactly.
-/// std::nullopt when the alternative does not fit the key's kind or a number is not finite.
+/// std::nullopt when the name is no key, the alternative does not fit the key's kind, a
+/// whole number is not one, or a number is not finite.
 std::optional<std::string> KeyValueText(const KeyInfo& key, const KeyValue& value);
 
 }  // namespace particleplayer

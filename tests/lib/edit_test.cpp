@@ -205,7 +205,15 @@ TEST(EditModel, NumbersGoToTextAndBackBitForBit) {
     }
     EXPECT_FALSE(KeyValueText(raise, std::numeric_limits<float>::infinity()));
     EXPECT_FALSE(KeyValueText(raise, int32_t{1}));
-    EXPECT_FALSE(KeyValueText(*FindEffectKey("Sprite"), RandomValue{RandomForm::Plain, 1.5, 0, std::nullopt}));
+    // A made-up row is looked up by its name, never read past the table.
+    KeyInfo madeUp = raise;
+    madeUp.Kind = KeyKind::Block;
+    EXPECT_EQ(KeyValueText(madeUp, 2.5f), "2.5");
+    madeUp.Name = "Glow";
+    EXPECT_FALSE(KeyValueText(madeUp, 2.5f));
+    EXPECT_EQ(ReadKeyValue(madeUp, "5"), KeyValue(std::string("5")));
+    EXPECT_FALSE(KeyValueText(*FindEffectKey("Sprite"),
+                              RandomValue{RandomForm::Plain, 1.5, 0, std::nullopt}));
 }
 
 // An edit the reader would take otherwise changes nothing and leaves no step.

@@ -123,5 +123,15 @@ TEST(KeyTable, BlockFieldsHoldTheirRangeAndDefault) {
     }
 }
 
+TEST(KeyTable, AreaTypeNamesAreTheShapeCodesInOrder) {
+    ASSERT_EQ(AreaTypeNames().size(), 6u);
+    for (std::size_t i = 0; i < AreaTypeNames().size(); ++i) {
+        const std::string name(AreaTypeNames()[i]);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Load("EmitterArea = {Type = " + name + ", Width = 4}").Params.AreaType,
+                  static_cast<int32_t>(i));
+    }
+}
+
 }  // namespace
 }  // namespace particleplayer
