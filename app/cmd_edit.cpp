@@ -47,6 +47,9 @@ struct Preview {
     std::vector<PlayEffect> Effects;
     uint32_t Seed = 1;
     bool Paused = false;
+    bool RestartOnEdit = true;
+    // Starts again once every particle has died (a Duration or a burst count has run out).
+    bool Loop = false;
     float Speed = 1.0f;
     double Carry = 0.0;  // the fraction of a millisecond that scaled time has not yet spent
     uint32_t Elapsed = 0;
@@ -89,6 +92,8 @@ struct Preview {
         Elapsed += whole;
         World.Update();
     }
+
+    bool Ended() { return Loop && Elapsed > 0 && World.ParticleCount() == 0; }
 };
 
 struct Editor {
@@ -128,6 +133,9 @@ void DrawBar(Editor& editor, Preview& preview, bool& restart) {
         restart = true;
     }
     ImGui::SameLine();
+    ImGui::Checkbox("restart on edit", &preview.RestartOnEdit);
+    ImGui::SameLine();
+    ImGui::Checkbox("loop", &preview.Loop);
     ImGui::Text("%.2f s  %lld particles", preview.Elapsed / 1000.0,
                 static_cast<long long>(preview.World.ParticleCount()));
     const bool dirty = editor.Edit.Bytes() != editor.Saved;
@@ -224,8 +232,9 @@ int RunWindow(Editor& editor, Preview& preview) {
         if (editor.Edit.Bytes() != shown) {
             shown = editor.Edit.Bytes();
             editor.Recheck();
-            restart = true;
+            restart |= preview.RestartOnEdit;
         }
+        restart |= preview.Ended();
         if (restart) preview.Restart(editor.Edit);
         const uint32_t now = SDL_GetTicks();
         preview.Advance(std::min<uint32_t>(now - last, 100));
