@@ -274,7 +274,9 @@ int RunEdit(CommandArgs args) {
     if (preview.Effects.empty()) preview.Effects = BuiltInPlayEffects();
     if (preview.Effects.empty()) return UsageError(kCommand, "no effect to edit");
     Editor editor;
+    // The scene's paths are written with '\', which the loader reads as '/'.
     editor.Path = preview.Effects[0].Effect;
+    std::replace(editor.Path.begin(), editor.Path.end(), '\\', '/');
     particleplayer::Result<particleplayer::EffectEdit> opened =
         particleplayer::EffectEdit::Open(editor.Path);
     if (!opened.Ok()) {
