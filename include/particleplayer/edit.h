@@ -58,14 +58,20 @@ class EffectEdit {
     /// Replaces the whole text, as a typing author does; one undo step.
     void SetBytes(std::string bytes);
 
-    /// Between these, every Set and SetBytes is one undo step together (a drag of a widget).
+    /// From here to EndDrag, every Set and SetBytes is one undo step together (a drag of a
+    /// widget, a typed value).
     void BeginDrag();
+    /// Ends the step BeginDrag opened.
     void EndDrag();
 
-    /// Back to before the last step, or forward again; false when there is nothing to do.
+    /// Back to before the last step; false when there is nothing to undo.
     bool Undo();
+    /// Forward again over the last undone step; false when there is none. An edit after an
+    /// undo drops the steps that could be redone.
     bool Redo();
+    /// Whether Undo has a step to take back.
     bool CanUndo() const { return !undo_.empty(); }
+    /// Whether Redo has a step to take again.
     bool CanRedo() const { return !redo_.empty(); }
 
     /// Writes Bytes() to `path` atomically: a temporary file beside it, then renamed over it,
@@ -91,33 +97,37 @@ enum class RandomForm : int32_t {
 
 /// A randomised number or whole number, its 32-bit floats or integers held exactly in doubles.
 struct RandomValue {
-    RandomForm Form = RandomForm::Plain;
-    double First = 0;
-    double Second = 0;
-    std::optional<double> Inc;  ///< Written only when present.
+    RandomForm Form = RandomForm::Plain;  ///< Which form the file writes.
+    double First = 0;                     ///< Min, or Value, or the plain number.
+    double Second = 0;                    ///< Max, Range or Blur; unused when Plain.
+    std::optional<double> Inc;            ///< The step, written only when present.
+    /// Field by field.
     bool operator==(const RandomValue&) const = default;
 };
 
 /// An emission area: its Type name and sizes, Angle in degrees as written.
 struct AreaValue {
-    std::string Type = "Point";
-    float Width = 0.0f;
-    float Height = 0.0f;
-    float Angle = 0.0f;
+    std::string Type = "Point";  ///< One of AreaTypeNames(), or any other name (a Point).
+    float Width = 0.0f;          ///< Pixels; a circle's diameter.
+    float Height = 0.0f;         ///< Pixels.
+    float Angle = 0.0f;          ///< Degrees, clockwise.
+    /// Field by field.
     bool operator==(const AreaValue&) const = default;
 };
 
 /// One point of a curve: its time and its value (one channel, or R, G, B for a colour curve).
 struct CurvePoint {
-    float Time = 0.0f;
-    std::array<float, 3> Value{};
+    float Time = 0.0f;             ///< Fraction of the particle's life, 0 to 1.
+    std::array<float, 3> Value{};  ///< Value[0] for a curve; R, G, B for a colour curve.
+    /// Field by field.
     bool operator==(const CurvePoint&) const = default;
 };
 
 /// A block's fields in KeyInfo::Fields order: numbers, and the text of a Text field.
 struct BlockValue {
-    std::vector<double> Numbers;
-    std::string Text;
+    std::vector<double> Numbers;  ///< One per field; a Text field's is unused.
+    std::string Text;             ///< The Text field's value (a started effect's file).
+    /// Field by field.
     bool operator==(const BlockValue&) const = default;
 };
 

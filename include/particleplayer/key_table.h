@@ -43,8 +43,8 @@ struct KeyField {
 
 /// One key of the effect text.
 struct KeyInfo {
-    std::string_view Name;  ///< As the file writes it, case included.
-    KeyKind Kind = KeyKind::Number;
+    std::string_view Name;           ///< As the file writes it, case included.
+    KeyKind Kind = KeyKind::Number;  ///< What its value is.
     /// The value an effect has without the key, written as the file would write it; empty when
     /// the key's absence means "none" (no parent, no curve, no sheet, ...).
     std::string_view Default;
