@@ -33,6 +33,14 @@ int RunRender(CommandArgs args);
 // extends, one "FILE:LINE:COLUMN: message" line per finding; 1 when anything was reported.
 int RunCheck(CommandArgs args);
 
+// edit [EFFECT.txt[:SPRITE.png][@X,Y] ...]: the preview of the effects beside a panel of every
+// key of the first one's file and its text, edited through the edit model.
+int RunEdit(CommandArgs args);
+
+// set FILE KEY=VALUE...: each key of the effect file set to its value, only the value's bytes
+// rewritten; a value check reports as misread is refused and the file left as it was.
+int RunSet(CommandArgs args);
+
 // play [EFFECT.txt[:SPRITE.png][@X,Y] ...]: the given effects (or the scene) in a window on the
 // real clock, each applied again when one of its files changes; Space pauses, R restarts, S
 // saves a screenshot, Escape quits.

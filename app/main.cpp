@@ -39,6 +39,10 @@ const Command kCommands[] = {
     {"import", RunImport, "import FILE... [--out DIR]",
      "write Particle Designer effects (.plist, .pex) as effect texts with their sprites, and\n"
      "      what plays otherwise as FILE:LINE: message"},
+    {"edit", RunEdit, "edit [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+     "edit an effect in a window: the live preview beside a panel of every key and the text"},
+    {"set", RunSet, "set FILE KEY=VALUE...",
+     "set keys of an effect file, rewriting only their values; refuses what check would report"},
     {"play", RunPlay, "play [--threads N] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };

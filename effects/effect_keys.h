@@ -102,13 +102,15 @@ inline constexpr int32_t kMaxAliveCap = 1000000000;
 
 // One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath): its name, whether only
 // whole numbers are read, the range it is held to and what a missing entry gives. A block
-// whose entries all lack names is read by position, in the order of its fields.
+// whose entries all lack names is read by position, in the order of its fields. A Path field
+// holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
     bool Integer;
     float Min;
     float Max;
     float Default;
+    bool Path = false;
 };
 
 // The most cells a sprite sheet has along either side.
@@ -131,7 +133,7 @@ inline constexpr std::array<BlockField, 3> kBurstFields{{
 }};
 // Effect is a path, not a number: its row only names it.
 inline constexpr std::array<BlockField, 3> kSubEffectFields{{
-    {"Effect", false, 0.0f, 0.0f, 0.0f},
+    {"Effect", false, 0.0f, 0.0f, 0.0f, true},
     {"Count", true, 0.0f, kMaxBurstCount, 1.0f},
     {"Inherit", true, 0.0f, 1.0f, 0.0f},
 }};
@@ -151,80 +153,129 @@ using EffectKeyTarget =
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField>;
 
+// Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
     std::string_view Name;
     EffectValueKind Kind;
     EffectKeyTarget Target{};
+    std::string_view Description{};
 };
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
 inline constexpr std::array<EffectKey, 45> kEffectKeys{{
-    {"Extends", EffectValueKind::Path},
-    {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0}},
+    {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
+    {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
+     "Drawing layer; only layer 0 is drawn."},
     {"EmitterPosition", EffectValueKind::Pair,
-     PairKeyFields{&EmitterParams::PositionX, &EmitterParams::PositionY}},
-    {"EmitterArea", EffectValueKind::Area},
-    {"EmissionAngle", EffectValueKind::Spec, &EmitterParams::EmissionAngle},
-    {"EmissionVelocity", EffectValueKind::Spec, &EmitterParams::EmissionVelocity},
+     PairKeyFields{&EmitterParams::PositionX, &EmitterParams::PositionY},
+     "Centre of the emission area, in pixels."},
+    {"EmitterArea",
+     EffectValueKind::Area,
+     {},
+     "Where particles are born: a point, line, square, rectangle, circle or ellipse."},
+    {"EmissionAngle", EffectValueKind::Spec, &EmitterParams::EmissionAngle,
+     "Direction of flight of a new particle, in degrees (90 points down)."},
+    {"EmissionVelocity", EffectValueKind::Spec, &EmitterParams::EmissionVelocity,
+     "Starting speed, in pixels per second."},
     {"Acceleration", EffectValueKind::Pair,
-     PairKeyFields{&EmitterParams::AccelerationX, &EmitterParams::AccelerationY}},
-    {"LifeTime", EffectValueKind::Spec, &EmitterParams::LifeTime},
-    {"EmissionRate", EffectValueKind::Spec, &EmitterParams::EmissionRate},
-    {"Sprite", EffectValueKind::IntSpec, &EmitterParams::Sprite},
-    {"Size", EffectValueKind::Spec, &EmitterParams::Size},
-    {"Raise", EffectValueKind::Float, &EmitterParams::Raise},
-    {"Rotation", EffectValueKind::Spec, &EmitterParams::Rotation},
-    {"Transparency", EffectValueKind::Spec, &EmitterParams::Transparency},
-    {"Fade", EffectValueKind::Float, &EmitterParams::Fade},
+     PairKeyFields{&EmitterParams::AccelerationX, &EmitterParams::AccelerationY},
+     "Constant pull on every particle, in pixels per second squared."},
+    {"LifeTime", EffectValueKind::Spec, &EmitterParams::LifeTime,
+     "Seconds a particle lives at most."},
+    {"EmissionRate", EffectValueKind::Spec, &EmitterParams::EmissionRate,
+     "Particles per second, at most 1000."},
+    {"Sprite", EffectValueKind::IntSpec, &EmitterParams::Sprite,
+     "Sprite number a new particle draws with."},
+    {"Size", EffectValueKind::Spec, &EmitterParams::Size,
+     "Starting edge of a particle's square, in pixels."},
+    {"Raise", EffectValueKind::Float, &EmitterParams::Raise,
+     "Growth of the size, in pixels per second."},
+    {"Rotation", EffectValueKind::Spec, &EmitterParams::Rotation,
+     "Spin of a new particle, in degrees added every frame."},
+    {"Transparency", EffectValueKind::Spec, &EmitterParams::Transparency,
+     "Starting opacity, 0 (invisible) to 255 (opaque)."},
+    {"Fade", EffectValueKind::Float, &EmitterParams::Fade, "Change of opacity per second."},
     {"BlendingMode", EffectValueKind::IntPair,
      // A missing part takes the creation default.
      IntPairKeyFields{&EmitterParams::BlendSource, EmitterParams{}.BlendSource,
-                      &EmitterParams::BlendDestination, EmitterParams{}.BlendDestination}},
-    {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1}},
-    {"Colour", EffectValueKind::Colour, &ExtraParams::Colour},
-    {"ColourOverLife", EffectValueKind::ColourCurve, &ExtraParams::ColourOverLife},
+                      &EmitterParams::BlendDestination, EmitterParams{}.BlendDestination},
+     "Source and destination blend factor codes, 1 to 13."},
+    {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1},
+     "Anything but 0 stops emission."},
+    {"Colour", EffectValueKind::Colour, &ExtraParams::Colour,
+     "Multiplies the sprite's red, green and blue, 0 to 255 each."},
+    {"ColourOverLife", EffectValueKind::ColourCurve, &ExtraParams::ColourOverLife,
+     "A colour over each particle's life, multiplying Colour."},
     {"SizeOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor}},
+     CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor},
+     "A factor over each particle's life, multiplying its drawn size."},
     {"TransparencyOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor}},
-    {"Drag", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f}},
-    {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}},
-    {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet},
-    {"Burst", EffectValueKind::Burst, &ExtraParams::Burst},
+     CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor},
+     "A factor over each particle's life, multiplying its drawn opacity."},
+    {"Drag", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f},
+     "Fraction of the speed lost per second."},
+    {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f},
+     "Turn in degrees per second, beside Rotation's per-frame step."},
+    {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet,
+     "Animates the sprite through the cells of one texture."},
+    {"Burst", EffectValueKind::Burst, &ExtraParams::Burst,
+     "Emits Count particles at once, in place of the steady rate."},
     // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
-    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f}},
+    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f},
+     "Seconds of emission after creation; 0 is no end."},
     {"Prewarm", EffectValueKind::Amount,
-     AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}},
-    {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth},
-    {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath},
-    {"SpriteFile", EffectValueKind::SpriteFile},
+     AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds},
+     "Seconds run while loading, so that the effect starts full."},
+    {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth,
+     "An effect started where each particle is born."},
+    {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath,
+     "An effect started where each particle dies."},
+    {"SpriteFile",
+     EffectValueKind::SpriteFile,
+     {},
+     "The PNG or BMP image the particles draw with, beside this file."},
     // The motion keys (particles/motion.h), in the order a birth draws them.
     {"RadialAcceleration", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
+     "Push away from the point a particle was born around, pixels per second squared (negative pulls)."},
     {"TangentialAcceleration", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::TangentialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::TangentialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
+     "Push at right angles to that point, pixels per second squared, clockwise on screen when positive."},
     {"OrbitRadius", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount},
+     "Orbit mode: the start radius of a particle's circle about the emitter, in pixels."},
     {"OrbitEndRadius", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount},
+     "Orbit mode: the radius reached at death, in pixels."},
     {"OrbitSpin", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount},
+     "Orbit mode: degrees a second a particle turns about the emitter."},
     {"EndSize", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount},
+     "The size a particle reaches at death, linear from its birth size."},
     {"Angle", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount}},
+     RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount},
+     "The sprite's angle at birth, degrees clockwise."},
     {"EndAngle", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount}},
-    {"StartColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::StartColour, 255.0f}},
+     RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount},
+     "The sprite's angle at death, degrees clockwise, reached linearly."},
+    {"StartColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::StartColour, 255.0f},
+     "Colour and opacity at birth, {R, G, B, A} 0 to 255."},
     {"StartColourVariance", EffectValueKind::Rgba,
-     RgbaKeyField{&MotionParams::StartColourVariance, 0.0f}},
-    {"EndColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::EndColour, 255.0f}},
+     RgbaKeyField{&MotionParams::StartColourVariance, 0.0f},
+     "Plus or minus this much of each StartColour channel, drawn at birth."},
+    {"EndColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::EndColour, 255.0f},
+     "Colour and opacity at death, {R, G, B, A} 0 to 255."},
     {"EndColourVariance", EffectValueKind::Rgba,
-     RgbaKeyField{&MotionParams::EndColourVariance, 0.0f}},
-    {"AlignToMotion", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1}},
-    {"MaxAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap}},
-    {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1}},
+     RgbaKeyField{&MotionParams::EndColourVariance, 0.0f},
+     "Plus or minus this much of each EndColour channel, drawn at birth."},
+    {"AlignToMotion", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
+     "1: the sprite turns to its direction of travel."},
+    {"MaxAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap},
+     "At most this many live particles of this effect; 0 is no cap."},
+    {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
+     "1: particles move with their emitter."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

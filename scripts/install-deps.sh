@@ -9,7 +9,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config make
-  libsdl2-dev libepoxy-dev libpng-dev libtiff-dev zlib1g-dev
+  libsdl2-dev libepoxy-dev libpng-dev libtiff-dev zlib1g-dev libimgui-dev libstb-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libgtest-dev libgmock-dev libbenchmark-dev python3 libpugixml-dev
   libegl-mesa0 libgl1-mesa-dri libgles2 xvfb xauth libsfml-dev

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "effects/check.h"
-#include "effects/effect_keys.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
+#include "particleplayer/key_table.h"
 #include "particleplayer/world.h"
 #include "particles/budget.h"
 #include "particles/extra_params.h"
@@ -365,7 +365,7 @@ TEST(Docs, EveryKeyHasARowEveryPictureExistsAndEveryEffectFileIsClean) {
     const fs::path root(PP_SOURCE_DIR);
     const std::string doc = test::Slurp(root / "docs" / "effect-format.md");
     const std::string dictionary = test::Slurp(root / "fuzz" / "effect.dict");
-    for (const EffectKey& key : kEffectKeys) {
+    for (const particleplayer::KeyInfo& key : particleplayer::EffectKeys()) {
         EXPECT_NE(doc.find("\n| `" + std::string(key.Name) + "` |"), std::string::npos) << key.Name;
         EXPECT_NE(dictionary.find("=\"" + std::string(key.Name) + " = \""), std::string::npos)
             << key.Name << " is not in the fuzz dictionary";

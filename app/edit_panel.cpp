@@ -1,0 +1,286 @@
+// The editor's panel, generated from the public key table: each kind of value gets its widgets,
+// every value is shown as the file writes it (or the key's default, greyed, when the file has
+// none) and every change goes through the edit model as the value's new text.
+#include "app/edit_panel.h"
+
+#include <imgui.h>
+#include <imgui_internal.h>
+#include <imgui_stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "particleplayer/key_table.h"
+
+namespace pp {
+namespace {
+
+using particleplayer::AreaValue;
+using particleplayer::BlockValue;
+using particleplayer::CurvePoint;
+using particleplayer::KeyInfo;
+using particleplayer::KeyKind;
+using particleplayer::KeyValue;
+using particleplayer::RandomForm;
+using particleplayer::RandomValue;
+
+// Enough digits that any float typed or dragged shows as itself.
+constexpr const char* kFloatFormat = "%.9g";
+
+float Lowest(const KeyInfo& key) {
+    return key.Bounded ? key.Min : 0.0f;
+}
+float Highest(const KeyInfo& key) {
+    return key.Bounded ? key.Max : 0.0f;
+}
+
+bool DragNumber(const char* label, float& value, float min = 0.0f, float max = 0.0f) {
+    const float speed = max > min ? (max - min) / 500.0f : 0.1f;
+    return ImGui::DragFloat(label, &value, speed, min, max, kFloatFormat,
+                            max > min ? ImGuiSliderFlags_AlwaysClamp : ImGuiSliderFlags_None);
+}
+
+bool DragDouble(const char* label, double& value, bool integer, float min = 0.0f,
+                float max = 0.0f) {
+    if (integer) {
+        int n = static_cast<int>(value);
+        const bool changed =
+            ImGui::DragInt(label, &n, 0.2f, static_cast<int>(min), static_cast<int>(max));
+        if (changed) value = n;
+        return changed;
+    }
+    float f = static_cast<float>(value);
+    const bool changed = DragNumber(label, f, min, max);
+    if (changed) value = f;
+    return changed;
+}
+
+bool RandomWidgets(RandomValue& v, bool integer) {
+    static const char* const kForms[] = {"plain", "Min/Max", "Value/Range", "Value/Blur"};
+    static const char* const kFirst[] = {"##first", "Min", "Value", "Value"};
+    static const char* const kSecond[] = {"", "Max", "Range", "Blur"};
+    int form = static_cast<int>(v.Form);
+    bool changed = false;
+    ImGui::SetNextItemWidth(110.0f);
+    if (ImGui::Combo("##form", &form, kForms, 4)) {
+        if (v.Form == RandomForm::Plain && form == 1) v.Second = v.First;
+        v.Form = static_cast<RandomForm>(form);
+        changed = true;
+    }
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(80.0f);
+    changed |= DragDouble(kFirst[form], v.First, integer);
+    if (v.Form == RandomForm::Plain) return changed;
+    ImGui::SameLine();
+    ImGui::SetNextItemWidth(80.0f);
+    changed |= DragDouble(kSecond[form], v.Second, integer);
+    ImGui::SameLine();
+    bool hasInc = v.Inc.has_value();
+    if (ImGui::Checkbox("Inc", &hasInc)) {
+        v.Inc = hasInc ? std::optional<double>(1.0) : std::nullopt;
+        changed = true;
+    }
+    if (v.Inc) {
+        ImGui::SameLine();
+        ImGui::SetNextItemWidth(70.0f);
+        changed |= DragDouble("##inc", *v.Inc, integer);
+    }
+    return changed;
+}
+
+bool AreaWidgets(AreaValue& a) {
+    const std::span<const std::string_view> names = particleplayer::AreaTypeNames();
+    bool changed = false;
+    ImGui::SetNextItemWidth(110.0f);
+    if (ImGui::BeginCombo("##type", a.Type.c_str())) {
+        for (const std::string_view name : names) {
+            if (ImGui::Selectable(std::string(name).c_str(), name == a.Type)) {
+                a.Type = name;
+                changed = true;
+            }
+        }
+        ImGui::EndCombo();
+    }
+    ImGui::SameLine();
+    float sizes[3] = {a.Width, a.Height, a.Angle};
+    if (ImGui::DragFloat3("W H Angle", sizes, 0.5f, 0.0f, 0.0f, kFloatFormat)) {
+        a.Width = sizes[0];
+        a.Height = sizes[1];
+        a.Angle = sizes[2];
+        changed = true;
+    }
+    return changed;
+}
+
+bool CurveWidgets(const KeyInfo& key, std::vector<CurvePoint>& points, EditPanelState& state) {
+    const bool colour = key.Kind == KeyKind::ColourCurve;
+    bool changed = false;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        ImGui::PushID(static_cast<int>(i));
+        ImGui::SetNextItemWidth(70.0f);
+        changed |= DragNumber("##t", points[i].Time, 0.0f, 1.0f);
+        ImGui::SameLine();
+        ImGui::SetNextItemWidth(colour ? 200.0f : 80.0f);
+        if (colour) {
+            changed |= ImGui::DragFloat3("##v", points[i].Value.data(), 1.0f, 0.0f, 255.0f,
+                                         kFloatFormat, ImGuiSliderFlags_AlwaysClamp);
+        } else {
+            changed |= DragNumber("##v", points[i].Value[0], Lowest(key), Highest(key));
+        }
+        ImGui::SameLine();
+        if (ImGui::SmallButton("x")) {
+            points.erase(points.begin() + static_cast<std::ptrdiff_t>(i));
+            changed = true;
+            ImGui::PopID();
+            break;
+        }
+        ImGui::PopID();
+    }
+    if (ImGui::SmallButton("+ point")) {
+        CurvePoint point = points.empty() ? CurvePoint{} : points.back();
+        point.Time = points.empty() ? 0.0f : std::min(1.0f, point.Time + 0.25f);
+        if (points.empty()) point.Value = {colour ? 255.0f : 1.0f, 255.0f, 255.0f};
+        points.push_back(point);
+        changed = true;
+    }
+    ImGui::SameLine();
+    if (ImGui::SmallButton("copy")) {
+        state.CopiedCurve = points;
+        state.HaveCopiedCurve = true;
+    }
+    if (state.HaveCopiedCurve) {
+        ImGui::SameLine();
+        if (ImGui::SmallButton("paste")) {
+            points = state.CopiedCurve;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool BlockWidgets(const KeyInfo& key, BlockValue& b) {
+    bool changed = false;
+    for (std::size_t i = 0; i < key.Fields.size() && i < b.Numbers.size(); ++i) {
+        const particleplayer::KeyField& field = key.Fields[i];
+        const std::string label(field.Name);
+        ImGui::SetNextItemWidth(160.0f);
+        if (field.Text) {
+            changed |= ImGui::InputText(label.c_str(), &b.Text);
+        } else {
+            changed |= DragDouble(label.c_str(), b.Numbers[i], field.Integer, field.Min, field.Max);
+        }
+    }
+    return changed;
+}
+
+// The widgets of one value; true when the author changed it.
+bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
+    ImGui::SetNextItemWidth(220.0f);
+    switch (key.Kind) {
+        case KeyKind::Path:
+            return ImGui::InputText("##path", &std::get<std::string>(value));
+        case KeyKind::Integer:
+            return ImGui::InputInt("##int", &std::get<int32_t>(value));
+        case KeyKind::Number:
+        case KeyKind::Amount:
+            return DragNumber("##number", std::get<float>(value), Lowest(key), Highest(key));
+        case KeyKind::Pair:
+            return ImGui::DragFloat2("##pair", std::get<std::vector<float>>(value).data(), 0.5f,
+                                     0.0f, 0.0f, kFloatFormat);
+        case KeyKind::Colour: {
+            std::vector<float>& c = std::get<std::vector<float>>(value);
+            bool changed = ImGui::DragFloat3("##rgb", c.data(), 1.0f, 0.0f, 255.0f, kFloatFormat,
+                                             ImGuiSliderFlags_AlwaysClamp);
+            ImGui::SameLine();
+            float unit[3] = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f};
+            if (ImGui::ColorEdit3("##picker", unit, ImGuiColorEditFlags_NoInputs)) {
+                for (int i = 0; i < 3; ++i) c[i] = std::clamp(unit[i] * 255.0f, 0.0f, 255.0f);
+                changed = true;
+            }
+            return changed;
+        }
+        case KeyKind::Rgba: {
+            std::vector<float>& c = std::get<std::vector<float>>(value);
+            bool changed = ImGui::DragFloat4("##rgba", c.data(), 1.0f, 0.0f, 255.0f, kFloatFormat,
+                                             ImGuiSliderFlags_AlwaysClamp);
+            ImGui::SameLine();
+            float unit[4] = {c[0] / 255.0f, c[1] / 255.0f, c[2] / 255.0f, c[3] / 255.0f};
+            if (ImGui::ColorEdit4("##picker", unit, ImGuiColorEditFlags_NoInputs)) {
+                for (int i = 0; i < 4; ++i) c[i] = std::clamp(unit[i] * 255.0f, 0.0f, 255.0f);
+                changed = true;
+            }
+            return changed;
+        }
+        case KeyKind::IntegerPair:
+            return ImGui::InputInt2("##codes", std::get<std::array<int32_t, 2>>(value).data());
+        case KeyKind::RandomNumber:
+        case KeyKind::RandomInteger:
+            return RandomWidgets(std::get<RandomValue>(value), key.Kind == KeyKind::RandomInteger);
+        case KeyKind::Area:
+            return AreaWidgets(std::get<AreaValue>(value));
+        case KeyKind::Curve:
+        case KeyKind::ColourCurve:
+            return CurveWidgets(key, std::get<std::vector<CurvePoint>>(value), state);
+        case KeyKind::Block:
+            return BlockWidgets(key, std::get<BlockValue>(value));
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
+    bool changed = false;
+    for (const KeyInfo& key : particleplayer::EffectKeys()) {
+        const std::string name(key.Name);
+        ImGui::PushID(name.c_str());
+        const std::optional<particleplayer::KeySpan> span = edit.Find(key.Name);
+        if (span) {
+            ImGui::TextUnformatted(name.c_str());
+        } else {
+            ImGui::TextDisabled("%s", name.c_str());
+        }
+        if (ImGui::IsItemHovered()) {
+            ImGui::SetTooltip("%s\n%s; default %s", std::string(key.Description).c_str(),
+                              std::string(particleplayer::KeyKindName(key.Kind)).c_str(),
+                              key.Default.empty() ? "none" : std::string(key.Default).c_str());
+        }
+        KeyValue value = particleplayer::ReadKeyValue(key, span ? span->Text : key.Default);
+        ImGui::Indent();
+        if (ValueWidgets(key, value, state)) {
+            const std::optional<std::string> text = particleplayer::KeyValueText(key, value);
+            const particleplayer::Status status =
+                text ? edit.Set(key.Name, *text)
+                     : particleplayer::Status("that value cannot be written");
+            state.Refusal = status.Ok() ? "" : status.Error;
+            changed |= status.Ok();
+        }
+        ImGui::Unindent();
+        ImGui::PopID();
+    }
+    if (!state.Refusal.empty())
+        ImGui::TextColored({1.0f, 0.4f, 0.3f, 1.0f}, "%s", state.Refusal.c_str());
+    return changed;
+}
+
+bool DrawTextBox(particleplayer::EffectEdit& edit, EditPanelState& state, float height) {
+    const ImGuiID id = ImGui::GetID("##text");
+    if (ImGui::GetActiveID() != id && state.Text != edit.Bytes()) state.Text = edit.Bytes();
+    if (!ImGui::InputTextMultiline("##text", &state.Text, {-1.0f, height})) return false;
+    const bool changed = state.Text != edit.Bytes();
+    edit.SetBytes(state.Text);
+    return changed;
+}
+
+void GroupEditsByHeldWidget(particleplayer::EffectEdit& edit, EditPanelState& state) {
+    const bool held = ImGui::IsAnyItemActive();
+    if (held && !state.Holding) edit.BeginDrag();
+    if (!held && state.Holding) edit.EndDrag();
+    state.Holding = held;
+}
+
+}  // namespace pp

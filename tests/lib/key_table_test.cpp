@@ -1,0 +1,139 @@
+// The public key table against the loader: every default it writes loads to what an effect
+// without the key holds, and every range it states is where the loader holds numbers.
+#include "particleplayer/key_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "particleplayer/world.h"
+
+namespace particleplayer {
+namespace {
+
+struct Loaded {
+    EffectParams Params{};
+    EffectExtras Extras{};
+};
+
+Loaded Load(const std::string& text) {
+    World world;
+    const Result<Effect> effect = world.LoadEffectText(text, 0.0f, 0.0f);
+    EXPECT_TRUE(effect.Ok()) << effect.Error;
+    return {world.Params(effect.Value).Value, world.Extras(effect.Value).Value};
+}
+
+// A range whose ends agree draws its Min whatever its step: the creation defaults' step 0
+// (Sprite, Rotation) is one no text writes, and draws as the step 1 a plain number gives.
+void DropStepOfOneValue(ValueRange& range) {
+    if (range.Min == range.Max) range.Inc = 0;
+}
+void DropStepOfOneValue(IntValueRange& range) {
+    if (range.Min == range.Max) range.Inc = 0;
+}
+template <typename T>
+void DropStepOfOneValue(T&) {}
+
+EffectParams Drawn(EffectParams params) {
+#define DROP_STEP(kind, name, ...) DropStepOfOneValue(params.name);
+    PARTICLEPLAYER_EFFECT_PARAMS(DROP_STEP)
+#undef DROP_STEP
+    return params;
+}
+
+bool Same(const Loaded& a, const Loaded& b) {
+    const EffectParams pa = Drawn(a.Params), pb = Drawn(b.Params);
+    return std::memcmp(&pa, &pb, sizeof pa) == 0 && a.Extras == b.Extras;
+}
+
+TEST(KeyTable, EveryKeyIsDescribedOnceAndFoundByItsName) {
+    ASSERT_FALSE(EffectKeys().empty());
+    for (const KeyInfo& key : EffectKeys()) {
+        SCOPED_TRACE(std::string(key.Name));
+        EXPECT_FALSE(key.Description.empty());
+        EXPECT_EQ(key.Description.find('\n'), std::string_view::npos);
+        EXPECT_EQ(FindEffectKey(key.Name), &key);
+        EXPECT_FALSE(KeyKindName(key.Kind).empty());
+        EXPECT_EQ(!key.Fields.empty(), key.Kind == KeyKind::Block || key.Kind == KeyKind::Area);
+    }
+    EXPECT_EQ(FindEffectKey("size"), nullptr);
+    EXPECT_EQ(FindEffectKey(" Size"), nullptr);
+}
+
+// Written into a file, a key's default changes nothing the loader stores.
+TEST(KeyTable, EachDefaultLoadsAsTheKeyLeftOut) {
+    const Loaded none = Load("");
+    int written = 0;
+    for (const KeyInfo& key : EffectKeys()) {
+        if (key.Default.empty()) continue;
+        SCOPED_TRACE(std::string(key.Name) + " = " + std::string(key.Default));
+        EXPECT_TRUE(Same(Load(std::string(key.Name) + " = " + std::string(key.Default)), none));
+        ++written;
+    }
+    EXPECT_GE(written, 20);
+}
+
+// A number past either end of a bounded key loads as that end; inside, as written.
+TEST(KeyTable, BoundedKeysHoldTheirNumbersToTheStatedRange) {
+    int bounded = 0;
+    for (const KeyInfo& key : EffectKeys()) {
+        if (!key.Bounded) continue;
+        SCOPED_TRACE(std::string(key.Name));
+        ASSERT_LT(key.Min, key.Max);
+        auto text = [&](const std::string& n) {
+            switch (key.Kind) {
+                case KeyKind::Colour:
+                    return "{" + n + ", " + n + ", " + n + "}";
+                case KeyKind::Rgba:
+                    return "{" + n + ", " + n + ", " + n + ", " + n + "}";
+                case KeyKind::Curve:
+                    return "{0 = " + n + "}";
+                case KeyKind::ColourCurve:
+                    return "{0 = {" + n + ", " + n + ", " + n + "}}";
+                default:
+                    return n;
+            }
+        };
+        auto load = [&](const std::string& n) {
+            return Load(std::string(key.Name) + " = " + text(n));
+        };
+        EXPECT_TRUE(Same(load("1e30"), load(std::to_string(key.Max))));
+        EXPECT_TRUE(Same(load("-1e30"), load(std::to_string(key.Min))));
+        EXPECT_FALSE(Same(load(std::to_string(key.Max)), load(std::to_string(key.Min))));
+        ++bounded;
+    }
+    EXPECT_GE(bounded, 8);
+}
+
+// A block's fields, each alone past its end, load as that end; a missing field as its default.
+TEST(KeyTable, BlockFieldsHoldTheirRangeAndDefault) {
+    for (const KeyInfo& key : EffectKeys()) {
+        if (key.Kind != KeyKind::Block) continue;
+        for (const KeyField& field : key.Fields) {
+            if (field.Text) continue;
+            SCOPED_TRACE(std::string(key.Name) + "." + std::string(field.Name));
+            auto load = [&](const std::string& n) {
+                return Load(std::string(key.Name) + " = {" + std::string(field.Name) + " = " + n +
+                            "}");
+            };
+            // Whole-number fields read no exponent.
+            EXPECT_TRUE(Same(load("2000000000"), load(std::to_string(field.Max))));
+            EXPECT_TRUE(Same(load("-2000000000"), load(std::to_string(field.Min))));
+            EXPECT_TRUE(Same(load(""), load(std::to_string(field.Default))));
+        }
+    }
+}
+
+TEST(KeyTable, AreaTypeNamesAreTheShapeCodesInOrder) {
+    ASSERT_EQ(AreaTypeNames().size(), 6u);
+    for (std::size_t i = 0; i < AreaTypeNames().size(); ++i) {
+        const std::string name(AreaTypeNames()[i]);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Load("EmitterArea = {Type = " + name + ", Width = 4}").Params.AreaType,
+                  static_cast<int32_t>(i));
+    }
+}
+
+}  // namespace
+}  // namespace particleplayer
