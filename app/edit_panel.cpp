@@ -205,6 +205,7 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
         }
         case KeyKind::Rgba: {
             std::vector<float>& c = std::get<std::vector<float>>(value);
+            if (c.size() != 4) c.assign(4, 255.0f);  // an empty value: the widgets start white
             bool changed = ImGui::DragFloat4("##rgba", c.data(), 1.0f, 0.0f, 255.0f, kFloatFormat,
                                              ImGuiSliderFlags_AlwaysClamp);
             ImGui::SameLine();

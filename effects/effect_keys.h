@@ -238,10 +238,12 @@ inline constexpr std::array<EffectKey, 45> kEffectKeys{{
     // The motion keys (particles/motion.h), in the order a birth draws them.
     {"RadialAcceleration", EffectValueKind::Randomised,
      RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
-     "Push away from the point a particle was born around, pixels per second squared (negative pulls)."},
+     "Push away from the point a particle was born around, pixels per second squared (negative "
+     "pulls)."},
     {"TangentialAcceleration", EffectValueKind::Randomised,
      RandomKeyField{&MotionParams::TangentialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
-     "Push at right angles to that point, pixels per second squared, clockwise on screen when positive."},
+     "Push at right angles to that point, pixels per second squared, clockwise on screen when "
+     "positive."},
     {"OrbitRadius", EffectValueKind::Randomised,
      RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount},
      "Orbit mode: the start radius of a particle's circle about the emitter, in pixels."},

@@ -105,7 +105,8 @@ struct DefaultText {
     std::string operator()(const pp::WholeKeyField& to) const {
         return std::to_string(params.Extras.*to.Field);
     }
-    // Curves, sheets, bursts, the motion keys' randomised values and colours and started effects are absent until a key gives them.
+    // Curves, sheets, bursts, the motion keys' randomised values and colours and started effects
+    // are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";

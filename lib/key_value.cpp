@@ -165,11 +165,14 @@ KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
             return std::vector<float>(c.begin(), c.end());
         }
         case KeyKind::Rgba: {
+            // An empty value sets nothing, as the loader skips it: it stays empty.
+            if (inside.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+                return std::vector<float>{};
+            }
             const float missing = std::get<pp::RgbaKeyField>(row.Target).Missing;
-            return std::vector<float>{FloatOr(FindEntry(inside, "1"), missing),
-                                      FloatOr(FindEntry(inside, "2"), missing),
-                                      FloatOr(FindEntry(inside, "3"), missing),
-                                      FloatOr(FindEntry(inside, "4"), missing)};
+            return std::vector<float>{
+                FloatOr(FindEntry(inside, "1"), missing), FloatOr(FindEntry(inside, "2"), missing),
+                FloatOr(FindEntry(inside, "3"), missing), FloatOr(FindEntry(inside, "4"), missing)};
         }
         case KeyKind::IntegerPair: {
             const auto& to = std::get<pp::IntPairKeyFields>(row.Target);
@@ -234,6 +237,7 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
         }
         case KeyKind::Rgba: {
             const auto* n = std::get_if<std::vector<float>>(&value);
+            if (n != nullptr && n->empty()) return "{}";
             if (n == nullptr || n->size() != 4) break;
             return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2]), Num((*n)[3])});
         }
