@@ -16,6 +16,7 @@
 #include <string>
 
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/loaded_effect.h"
 
 namespace particleplayer {
 namespace {
@@ -40,18 +41,6 @@ const std::string kBase =
     "                    1 = {0, 0, 255}},\r\n"
     "  Burst = {Count = 5},\r\n"
     "  Raise = -3\r\n";
-
-struct Loaded {
-    EffectParams Params{};
-    EffectExtras Extras{};
-};
-
-Loaded Load(const std::string& text) {
-    World world;
-    const Result<Effect> effect = world.LoadEffectText(text, 0.0f, 0.0f);
-    EXPECT_TRUE(effect.Ok()) << effect.Error;
-    return {world.Params(effect.Value).Value, world.Extras(effect.Value).Value};
-}
 
 bool Same(const Loaded& a, const Loaded& b) {
     return std::memcmp(&a.Params, &b.Params, sizeof a.Params) == 0 && a.Extras == b.Extras;

@@ -8,21 +8,10 @@
 #include <string>
 
 #include "particleplayer/world.h"
+#include "tests/lib/loaded_effect.h"
 
 namespace particleplayer {
 namespace {
-
-struct Loaded {
-    EffectParams Params{};
-    EffectExtras Extras{};
-};
-
-Loaded Load(const std::string& text) {
-    World world;
-    const Result<Effect> effect = world.LoadEffectText(text, 0.0f, 0.0f);
-    EXPECT_TRUE(effect.Ok()) << effect.Error;
-    return {world.Params(effect.Value).Value, world.Extras(effect.Value).Value};
-}
 
 // A range whose ends agree draws its Min whatever its step: the creation defaults' step 0
 // (Sprite, Rotation) is one no text writes, and draws as the step 1 a plain number gives.
