@@ -12,8 +12,8 @@
 #include "app/commands.h"
 #include "app/play_session.h"
 #include "app/scene.h"
+#include "particleplayer/clock.h"
 #include "platform/window.h"
-#include "runtime/clock.h"
 
 namespace pp {
 namespace {
@@ -113,7 +113,7 @@ bool HandleKeys(PlaySession& session, BudgetNote& budget) {
 // The player's loop, with keys and file polling after every wait and the title after every
 // frame. Files and title go by the real clock, which runs on while the session's clock is
 // paused.
-void RunLoop(PlaySession& session, MillisecondClock& real) {
+void RunLoop(PlaySession& session, particleplayer::MillisecondClock& real) {
     uint32_t lastPoll = real.Now();
     uint32_t lastTitle = lastPoll;
     int64_t frames = 0;
@@ -158,7 +158,7 @@ int RunPlay(CommandArgs args) {
         ReportWindowProblem("particleplayer play", *problem);
         return 1;
     }
-    RealClock real;
+    particleplayer::RealClock real;
     PlaySession session(real, std::move(effects));
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     session.GetWorld().SetThreads(static_cast<int32_t>(threads));

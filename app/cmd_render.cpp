@@ -27,10 +27,10 @@
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
 #include "effects/loader.h"
+#include "particleplayer/clock.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
 #include "platform/video.h"
-#include "runtime/clock.h"
 
 namespace pp {
 namespace {
@@ -328,8 +328,9 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
 
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
-int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Options& options,
-                 const Output& output, FrameStats& stats, FrameExporter* exporter) {
+int RenderFrames(particleplayer::World& world, particleplayer::VirtualClock& clock,
+                 const Options& options, const Output& output, FrameStats& stats,
+                 FrameExporter* exporter) {
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
@@ -366,7 +367,8 @@ int RenderFrames(particleplayer::World& world, VirtualClock& clock, const Option
 
 // Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
 // take no time), so that the scale scene's population is complete when drawing starts.
-void WarmUp(particleplayer::World& world, VirtualClock& clock, const Options& options) {
+void WarmUp(particleplayer::World& world, particleplayer::VirtualClock& clock,
+            const Options& options) {
     const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
     WarmUpWorld(world, clock, options.ClockStart, step, options.WarmUpMs());
 }
@@ -440,7 +442,7 @@ int RunRender(CommandArgs args) {
     // stopped; without them the signals end the process as usual.
     UseOffscreenVideo();
 
-    VirtualClock clock(options.ClockStart);
+    particleplayer::VirtualClock clock(options.ClockStart);
     // The scene's world reads the clock the frames set.
     particleplayer::WorldOptions worldOptions;
     worldOptions.HostClock = [&clock] { return clock.Now(); };

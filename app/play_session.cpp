@@ -37,7 +37,7 @@ particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t nu
     return options;
 }
 
-particleplayer::WorldOptions ReadingClock(MillisecondClock& clock) {
+particleplayer::WorldOptions ReadingClock(particleplayer::MillisecondClock& clock) {
     particleplayer::WorldOptions options;
     options.HostClock = [&clock] { return clock.Now(); };
     return options;
@@ -49,7 +49,7 @@ std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
     return OpenSceneScreen(kPlayTitle, hidden, size);
 }
 
-PlaySession::PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects)
+PlaySession::PlaySession(particleplayer::MillisecondClock& source, std::vector<PlayEffect> effects)
     : clock_(source), effects_(std::move(effects)), world_(ReadingClock(clock_)) {}
 
 void PlaySession::Start() {

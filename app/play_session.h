@@ -17,8 +17,8 @@
 #include "app/cli_args.h"
 #include "app/hot_reload.h"
 #include "app/scene.h"
+#include "particleplayer/clock.h"
 #include "particleplayer/world.h"
-#include "runtime/clock.h"
 
 namespace pp {
 
@@ -72,16 +72,16 @@ std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size = {});
 
 // A clock that stops while paused and, on resuming, goes on from where it stopped, so the
 // world sees no time pass during a pause.
-class PausableClock : public MillisecondClock {
+class PausableClock : public particleplayer::MillisecondClock {
   public:
-    explicit PausableClock(MillisecondClock& source) : source_(&source) {}
+    explicit PausableClock(particleplayer::MillisecondClock& source) : source_(&source) {}
     uint32_t Now() override { return paused_ ? frozen_ : source_->Now() - offset_; }
     void Pause();
     void Resume();
     bool Paused() const { return paused_; }
 
   private:
-    MillisecondClock* source_;
+    particleplayer::MillisecondClock* source_;
     uint32_t offset_ = 0;  // wraps with the source: time spent paused so far
     uint32_t frozen_ = 0;
     bool paused_ = false;
@@ -112,7 +112,7 @@ class PlaySession {
   public:
     // Nothing is loaded until Start. The world reads the pausable clock over source, on one
     // thread until told otherwise (GetWorld().SetThreads).
-    PlaySession(MillisecondClock& source, std::vector<PlayEffect> effects);
+    PlaySession(particleplayer::MillisecondClock& source, std::vector<PlayEffect> effects);
     // The world reads this session's clock, so the session stays where it was made.
     PlaySession(const PlaySession&) = delete;
     PlaySession& operator=(const PlaySession&) = delete;

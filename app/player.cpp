@@ -6,9 +6,9 @@
 #include "app/cli_args.h"
 #include "app/commands.h"
 #include "app/scene.h"
+#include "particleplayer/clock.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "runtime/clock.h"
 
 namespace pp {
 
@@ -32,7 +32,7 @@ int RunPlayer(CommandArgs args) {
         ReportWindowProblem("particleplayer", *problem);
         return 1;
     }
-    RealClock clock;
+    particleplayer::RealClock clock;
     particleplayer::WorldOptions options;
     options.HostClock = [&clock] { return clock.Now(); };
     particleplayer::World world(options);

@@ -37,8 +37,8 @@ std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64
     return std::nullopt;
 }
 
-void WarmUpWorld(particleplayer::World& world, VirtualClock& clock, uint32_t clockStart,
-                 int64_t stepMs, int64_t spanMs) {
+void WarmUpWorld(particleplayer::World& world, particleplayer::VirtualClock& clock,
+                 uint32_t clockStart, int64_t stepMs, int64_t spanMs) {
     for (int64_t t = stepMs; t <= spanMs; t += stepMs) {
         clock.Set(static_cast<uint32_t>(int64_t{clockStart} + t));
         world.Update();

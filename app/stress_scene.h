@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "particleplayer/clock.h"
 #include "particleplayer/world.h"
-#include "runtime/clock.h"
 
 namespace pp {
 
@@ -23,7 +23,7 @@ std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64
 
 // Updates the world at clockStart + stepMs, + 2 * stepMs ... up to clockStart + spanMs, so that
 // what the effects make in that span is there when drawing starts.
-void WarmUpWorld(particleplayer::World& world, VirtualClock& clock, uint32_t clockStart,
-                 int64_t stepMs, int64_t spanMs);
+void WarmUpWorld(particleplayer::World& world, particleplayer::VirtualClock& clock,
+                 uint32_t clockStart, int64_t stepMs, int64_t spanMs);
 
 }  // namespace pp

@@ -18,11 +18,6 @@ uint32_t ClockReadingAfter(uint64_t ms) {
     return reading == 0 ? 1u : reading;
 }
 
-uint32_t RealClock::Now() {
-    auto elapsed = std::chrono::steady_clock::now() - kProgramStart;
-    return ClockReadingAfter(static_cast<uint64_t>(elapsed / std::chrono::milliseconds(1)));
-}
-
 double ThreadCpuSeconds() {
     timespec ts{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
@@ -30,3 +25,12 @@ double ThreadCpuSeconds() {
 }
 
 }  // namespace pp
+
+namespace particleplayer {
+
+uint32_t RealClock::Now() {
+    auto elapsed = std::chrono::steady_clock::now() - pp::kProgramStart;
+    return pp::ClockReadingAfter(static_cast<uint64_t>(elapsed / std::chrono::milliseconds(1)));
+}
+
+}  // namespace particleplayer

@@ -24,10 +24,10 @@
 #include "app/stress_scene.h"
 #include "draw/gl_screen.h"
 #include "effects/loader.h"
+#include "particleplayer/clock.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
 #include "platform/window.h"
-#include "runtime/clock.h"
 
 namespace pp {
 namespace {
@@ -37,7 +37,7 @@ constexpr int64_t kMaxFrames = 99999;
 
 struct RenderRun {
     ClockOptions Options{60};
-    VirtualClock Clock{kVirtualStartTime};
+    particleplayer::VirtualClock Clock{kVirtualStartTime};
     std::unique_ptr<particleplayer::World> World;
     int64_t Stress = 0;    // particles of the scale scene, as render's --stress
     int64_t WarmUpMs = 0;  // updates before frame 1, as render makes them
@@ -45,7 +45,7 @@ struct RenderRun {
 };
 
 struct PlayRun {
-    RealClock Real;
+    particleplayer::RealClock Real;
     std::unique_ptr<PlaySession> Session;
     std::vector<int32_t> Keys;  // pressed since the last frame
 };
@@ -230,7 +230,7 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     }
     run->Clock.Set(run->Options.ClockStart);
     particleplayer::WorldOptions options;
-    VirtualClock* clock = &run->Clock;
+    particleplayer::VirtualClock* clock = &run->Clock;
     options.HostClock = [clock] { return clock->Now(); };
     // On the calling thread, as a world runs unless told otherwise.
     options.MaxParticles = particleplayer::kDefaultMaxParticles + run->Stress;
