@@ -200,7 +200,9 @@ void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, f
 void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key) {
     const std::span<const BlockField> fields = BlockFieldsOf(key.Kind);
     const std::span<const std::string_view> names = FieldNamesOf(key.Kind);
-    const std::string what = "'" + std::string(key.Name) + "'";
+    std::string what = "'";
+    what += key.Name;
+    what += '\'';
     const EntryList inner = ScanEntries(text_, v);
     std::vector<const ListEntry*> given(fields.size(), nullptr);
     if (BlockIsPositional(Slice(v))) {
@@ -227,8 +229,10 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
             const ListEntry* entry = named.Find(fields[i].Name);
             if (entry == nullptr) continue;
             if (entry->Value.Empty()) {
-                Report(entry->Name.Begin, "'" + std::string(fields[i].Name) + "' in " + what +
-                                              " has no value, so it is ignored");
+                std::string message = "'";
+                message += fields[i].Name;
+                message += "' in " + what + " has no value, so it is ignored";
+                Report(entry->Name.Begin, message);
                 continue;
             }
             given[i] = entry;
@@ -242,7 +246,9 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
             subEffects_.push_back(ExtendsRef{std::string(Slice(r)), r.Begin});
             continue;
         }
-        const std::string what = "'" + std::string(field.Name) + "'";
+        std::string what = "'";
+        what += field.Name;
+        what += '\'';
         if (!field.Integer) {
             CheckNumber(r, NumberKind::Float);
             CheckHeld(r, what, TextToFloat(Slice(r)), field.Min, field.Max);

@@ -31,8 +31,12 @@ void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key)
     };
     for (const auto& [name, entry] : names.Named) {
         if (entry->Value.Empty()) {
-            Report(entry->Name.Begin, "'" + std::string(name) + "' in '" + std::string(key.Name) +
-                                          "' has no value, so it is ignored");
+            std::string message = "'";
+            message += name;
+            message += "' in '";
+            message += key.Name;
+            message += "' has no value, so it is ignored";
+            Report(entry->Name.Begin, message);
         }
     }
     const ListEntry* min = given("Min");
@@ -74,7 +78,9 @@ void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key)
         std::string list;
         for (std::size_t i = 0; i < ignored.size(); ++i) {
             if (i > 0) list += i + 1 == ignored.size() ? " and " : ", ";
-            list += "'" + std::string(ignored[i]) + "'";
+            list += '\'';
+            list += ignored[i];
+            list += '\'';
         }
         Report(first->Name.Begin,
                "warning: " + list + (ignored.size() > 1 ? " are" : " is") +

@@ -212,9 +212,11 @@ void TextCheck::CheckArea(const ListEntry& e, TextRange v) {
     for (const auto& [name, entry] : names.Named) {
         const std::string_view value = Slice(entry->Value);
         if (value.empty()) {
-            Report(entry->Name.Begin,
-                   "'" + std::string(name) + "' has no value" +
-                       (name == "Type" ? ", so the area is a Point" : ": read as 0"));
+            std::string message = "'";
+            message += name;
+            message += name == "Type" ? "' has no value, so the area is a Point"
+                                      : "' has no value: read as 0";
+            Report(entry->Name.Begin, message);
         } else if (name == "Type") {
             CheckAreaType(entry->Value);
         } else {

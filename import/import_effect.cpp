@@ -60,7 +60,9 @@ class Composer {
         keys_.emplace_back(std::move(name), std::move(value));
     }
     void Find(std::size_t row, const std::string& message) {
-        FindAt(at_[row], "'" + std::string(kImportFields[row].Name) + "' " + message);
+        std::string quoted = "'";
+        quoted += kImportFields[row].Name;
+        FindAt(at_[row], quoted + "' " + message);
     }
     void FindAt(const ParticleDictField* field, std::string message) {
         out_.Findings.push_back(
@@ -139,8 +141,11 @@ void Composer::Motion(ImportMode mode, float flip) {
         if (flip < 0) direction += 180;
         Key("EmissionVelocity", Randomised(V(kSpeed), V(kSpeedVariance)));
         if (V(kGravityX) != 0 || V(kGravityY) != 0) {
-            Key("Acceleration",
-                "{" + Num(flip * V(kGravityX)) + ", " + Num(-flip * V(kGravityY)) + "}");
+            Key("Acceleration", std::string("{")
+                                    .append(Num(flip * V(kGravityX)))
+                                    .append(", ")
+                                    .append(Num(-flip * V(kGravityY)))
+                                    .append("}"));
         }
     }
     direction = std::fmod(direction, 360.0);
@@ -221,7 +226,13 @@ void Composer::Sizes() {
 void Composer::Colours() {
     const auto byte = [&](std::size_t row) { return Num(V(row) * 255); };
     const auto rgb = [&](std::size_t red) {
-        return "{" + byte(red) + ", " + byte(red + 1) + ", " + byte(red + 2) + "}";
+        return std::string("{")
+            .append(byte(red))
+            .append(", ")
+            .append(byte(red + 1))
+            .append(", ")
+            .append(byte(red + 2))
+            .append("}");
     };
     const bool same = V(kStartRed) == V(kFinishRed) && V(kStartGreen) == V(kFinishGreen) &&
                       V(kStartBlue) == V(kFinishBlue);
@@ -299,8 +310,11 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     if (source == 2) source = 5;
     const int32_t destination = BlendCode(kBlendDestination, 6);
     if (source != 5 || destination != 6) {
-        Key("BlendingMode",
-            "{" + std::to_string(source) + ", " + std::to_string(destination) + "}");
+        Key("BlendingMode", std::string("{")
+                                .append(std::to_string(source))
+                                .append(", ")
+                                .append(std::to_string(destination))
+                                .append("}"));
     }
 
     const double x = V(kSourceX), y = kImportCanvasHeight - V(kSourceY);

@@ -125,7 +125,10 @@ std::optional<KeySpan> EffectEdit::Find(std::string_view key) const {
 
 Status EffectEdit::Set(std::string_view key, std::string_view value) {
     if (FindEffectKey(key) == nullptr) {
-        return Status("'" + std::string(key) + "' is not a key", ErrorKind::Argument);
+        std::string message = "'";
+        message += key;
+        message += "' is not a key";
+        return Status(message, ErrorKind::Argument);
     }
     while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     while (!value.empty() && value.back() == ' ') value.remove_suffix(1);

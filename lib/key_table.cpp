@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <deque>
+#include <initializer_list>
 #include <string>
 #include <type_traits>
 #include <variant>
@@ -65,6 +66,20 @@ std::string Num(float value) {
     return pp::ShortestFloatText(value);
 }
 
+// "{a, b, ...}", the file's form of a list. Built by appending: GCC 12 takes the joins of
+// `"{" + text` for overlapping copies and warns in optimised builds.
+std::string Braced(std::initializer_list<std::string> parts) {
+    std::string out = "{";
+    const char* separator = "";
+    for (const std::string& part : parts) {
+        out += separator;
+        out += part;
+        separator = ", ";
+    }
+    out += '}';
+    return out;
+}
+
 template <typename Spec>
 std::string SpecText(const Spec& spec) {
     if (spec.Min == spec.Max) return Num(static_cast<float>(spec.Min));
@@ -83,11 +98,10 @@ struct DefaultText {
     }
     std::string operator()(float pp::EmitterParams::*to) const { return Num(params.*to); }
     std::string operator()(const pp::PairKeyFields& to) const {
-        return "{" + Num(params.*to.X) + ", " + Num(params.*to.Y) + "}";
+        return Braced({Num(params.*to.X), Num(params.*to.Y)});
     }
     std::string operator()(const pp::IntPairKeyFields& to) const {
-        return "{" + std::to_string(params.*to.First) + ", " + std::to_string(params.*to.Second) +
-               "}";
+        return Braced({std::to_string(params.*to.First), std::to_string(params.*to.Second)});
     }
     std::string operator()(pp::ValueSpec pp::EmitterParams::*to) const {
         return SpecText(params.*to);
@@ -97,7 +111,7 @@ struct DefaultText {
     }
     std::string operator()(std::array<float, 3> pp::ExtraParams::*to) const {
         const std::array<float, 3>& c = params.Extras.*to;
-        return "{" + Num(c[0]) + ", " + Num(c[1]) + ", " + Num(c[2]) + "}";
+        return Braced({Num(c[0]), Num(c[1]), Num(c[2])});
     }
     std::string operator()(const pp::AmountKeyField& to) const {
         return Num(params.Extras.*to.Field);
@@ -120,9 +134,11 @@ std::string AreaDefault() {
                                       ? pp::effect_check::kAreaTypeNames[type]
                                       : pp::effect_check::kAreaTypeNames[0];
     const auto& fields = pp::effect_check::kAreaNames;
-    return "{" + std::string(fields[0]) + " = " + std::string(name) + ", " +
-           std::string(fields[1]) + " = " + Num(params.AreaWidth) + ", " + std::string(fields[2]) +
-           " = " + Num(params.AreaHeight) + ", " + std::string(fields[3]) + " = 0}";
+    const auto named = [&](std::size_t i, std::string_view value) {
+        return std::string(fields[i]).append(" = ").append(value);
+    };
+    return Braced({named(0, name), named(1, Num(params.AreaWidth)),
+                   named(2, Num(params.AreaHeight)), named(3, "0")});
 }
 
 struct Table {
