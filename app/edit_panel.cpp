@@ -205,7 +205,6 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
         }
         case KeyKind::Rgba: {
             std::vector<float>& c = std::get<std::vector<float>>(value);
-            if (c.size() != 4) c.assign(4, 255.0f);  // an empty value: the widgets start white
             bool changed = ImGui::DragFloat4("##rgba", c.data(), 1.0f, 0.0f, 255.0f, kFloatFormat,
                                              ImGuiSliderFlags_AlwaysClamp);
             ImGui::SameLine();
@@ -240,7 +239,9 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
         const std::string name(key.Name);
         ImGui::PushID(name.c_str());
         const std::optional<particleplayer::KeySpan> span = edit.Find(key.Name);
-        if (span) {
+        KeyValue value = span ? particleplayer::ReadKeyValue(key, span->Text) : std::monostate{};
+        const bool set = !std::holds_alternative<std::monostate>(value);
+        if (set) {
             ImGui::TextUnformatted(name.c_str());
         } else {
             ImGui::TextDisabled("%s", name.c_str());
@@ -250,7 +251,8 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
                               std::string(particleplayer::KeyKindName(key.Kind)).c_str(),
                               key.Default.empty() ? "none" : std::string(key.Default).c_str());
         }
-        KeyValue value = particleplayer::ReadKeyValue(key, span ? span->Text : key.Default);
+        // A missing or empty value sets nothing: the widgets start from the default.
+        if (!set) value = particleplayer::DefaultKeyValue(key);
         ImGui::Indent();
         if (ValueWidgets(key, value, state)) {
             const std::optional<std::string> text = particleplayer::KeyValueText(key, value);
