@@ -29,8 +29,9 @@ constexpr const char* kUsage =
     "Opens one window: the effects (or the scene of Data/) playing on the left as play\n"
     "draws them, and on the right a panel with every key of the first effect's file and\n"
     "its text. A panel edit rewrites only that value's characters (or appends one entry); the\n"
-    "text box edits the file as a whole; check's findings show above the preview. The preview\n"
-    "restarts from its seed on every edit.\n"
+    "text box edits the file as a whole; check's findings show above the preview and beside\n"
+    "their widgets, and choosing one selects its place in the text. The preview restarts\n"
+    "from its seed on every edit.\n"
     "Keys (outside the text box): Ctrl+Z undo, Ctrl+Y or Ctrl+Shift+Z redo, Ctrl+S save,\n"
     "Space pause, R restart, Escape quits.\n";
 
@@ -100,11 +101,13 @@ struct Editor {
     particleplayer::EffectEdit Edit;
     std::string Path;
     std::string Saved;  // the bytes last read or written
-    std::vector<particleplayer::CheckFinding> Findings;
     std::string Note;
     EditPanelState Panel;
 
-    void Recheck() { Findings = particleplayer::CheckText(Edit.Bytes(), Path); }
+    void Recheck() {
+        Panel.Path = Path;
+        Panel.Findings = particleplayer::CheckText(Edit.Bytes(), Path);
+    }
     void Save() {
         const particleplayer::Status status = Edit.Save(Path);
         Note = status.Ok() ? "saved " + Path : status.Error;
@@ -147,10 +150,7 @@ void DrawBar(Editor& editor, Preview& preview, bool& restart) {
     ImGui::SameLine();
     ImGui::Text("%s%s  %s", editor.Path.c_str(), dirty ? " (not saved)" : "", editor.Note.c_str());
     ImGui::BeginChild("findings");
-    for (const particleplayer::CheckFinding& f : editor.Findings) {
-        ImGui::TextWrapped("%s", particleplayer::FormatFinding(f).c_str());
-    }
-    if (editor.Findings.empty()) ImGui::TextDisabled("check finds nothing");
+    DrawFindings(editor.Edit, editor.Panel);
     ImGui::EndChild();
     ImGui::End();
 }

@@ -9,10 +9,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 #include "particleplayer/key_table.h"
 
@@ -30,6 +33,10 @@ using particleplayer::RandomValue;
 
 // Enough digits that any float typed or dragged shows as itself.
 constexpr const char* kFloatFormat = "%.9g";
+
+bool IsLineEndByte(char c) {
+    return c == '\n' || c == '\r' || c == '\0';
+}
 
 float Lowest(const KeyInfo& key) {
     return key.Bounded ? key.Min : 0.0f;
@@ -177,6 +184,51 @@ bool BlockWidgets(const KeyInfo& key, BlockValue& b) {
     return changed;
 }
 
+// The byte of `bytes` at a finding's line and column, lines ending as the reader ends them (CR
+// LF, CR, LF or NUL); a column past its line's end gives that end.
+std::size_t ByteAt(std::string_view bytes, int32_t line, int32_t column) {
+    std::size_t at = 0;
+    for (int32_t l = 1; l < line && at < bytes.size(); ++l) {
+        while (at < bytes.size() && !IsLineEndByte(bytes[at])) ++at;
+        if (at + 1 < bytes.size() && bytes[at] == '\r' && bytes[at + 1] == '\n') ++at;
+        if (at < bytes.size()) ++at;
+    }
+    for (int32_t c = 1; c < column && at < bytes.size() && !IsLineEndByte(bytes[at]); ++c) ++at;
+    return at;
+}
+
+// A finding's place: the whole entry of the key it lies in, or the rest of its line.
+std::pair<std::size_t, std::size_t> PlaceOf(const particleplayer::EffectEdit& edit,
+                                            const particleplayer::CheckFinding& finding) {
+    const std::string& bytes = edit.Bytes();
+    const std::size_t at = ByteAt(bytes, finding.Line, finding.Column);
+    for (const KeyInfo& key : particleplayer::EffectKeys()) {
+        const std::optional<particleplayer::KeySpan> span = edit.Find(key.Name);
+        if (span && span->NameBegin <= at && at < std::max(span->End, span->NameBegin + 1)) {
+            return {span->NameBegin, span->End};
+        }
+    }
+    std::size_t end = at;
+    while (end < bytes.size() && !IsLineEndByte(bytes[end])) ++end;
+    return {at, end};
+}
+
+// One finding, coloured by its level; choosing it selects its place in the text.
+void FindingEntry(const particleplayer::EffectEdit& edit, EditPanelState& state,
+                  const particleplayer::CheckFinding& finding, const std::string& text, int index) {
+    const bool here = finding.Path == state.Path;
+    const ImVec4 colour = finding.Level == particleplayer::Severity::Error
+                              ? ImVec4{1.0f, 0.45f, 0.35f, 1.0f}
+                              : ImVec4{1.0f, 0.8f, 0.3f, 1.0f};
+    ImGui::PushID(index);
+    ImGui::PushStyleColor(ImGuiCol_Text, colour);
+    if (ImGui::Selectable(text.c_str(), false, here ? 0 : ImGuiSelectableFlags_Disabled) && here) {
+        state.Select = PlaceOf(edit, finding);
+    }
+    ImGui::PopStyleColor();
+    ImGui::PopID();
+}
+
 // The widgets of one value; true when the author changed it.
 bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
     ImGui::SetNextItemWidth(220.0f);
@@ -205,7 +257,6 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
         }
         case KeyKind::Rgba: {
             std::vector<float>& c = std::get<std::vector<float>>(value);
-            if (c.size() != 4) c.assign(4, 255.0f);  // an empty value: the widgets start white
             bool changed = ImGui::DragFloat4("##rgba", c.data(), 1.0f, 0.0f, 255.0f, kFloatFormat,
                                              ImGuiSliderFlags_AlwaysClamp);
             ImGui::SameLine();
@@ -236,11 +287,19 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
 
 bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
     bool changed = false;
+    // Where in the text each finding of this file lies (npos for the other files').
+    std::vector<std::size_t> findingAt;
+    for (const particleplayer::CheckFinding& f : state.Findings) {
+        findingAt.push_back(f.Path == state.Path ? ByteAt(edit.Bytes(), f.Line, f.Column)
+                                                 : std::string::npos);
+    }
     for (const KeyInfo& key : particleplayer::EffectKeys()) {
         const std::string name(key.Name);
         ImGui::PushID(name.c_str());
         const std::optional<particleplayer::KeySpan> span = edit.Find(key.Name);
-        if (span) {
+        KeyValue value = span ? particleplayer::ReadKeyValue(key, span->Text) : std::monostate{};
+        const bool set = !std::holds_alternative<std::monostate>(value);
+        if (set) {
             ImGui::TextUnformatted(name.c_str());
         } else {
             ImGui::TextDisabled("%s", name.c_str());
@@ -250,7 +309,8 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
                               std::string(particleplayer::KeyKindName(key.Kind)).c_str(),
                               key.Default.empty() ? "none" : std::string(key.Default).c_str());
         }
-        KeyValue value = particleplayer::ReadKeyValue(key, span ? span->Text : key.Default);
+        // A missing or empty value sets nothing: the widgets start from the default.
+        if (!set) value = particleplayer::DefaultKeyValue(key);
         ImGui::Indent();
         if (ValueWidgets(key, value, state)) {
             const std::optional<std::string> text = particleplayer::KeyValueText(key, value);
@@ -260,6 +320,13 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
             state.Refusal = status.Ok() ? "" : status.Error;
             changed |= status.Ok();
         }
+        // Check's findings in this entry, beside its widgets.
+        for (std::size_t i = 0; span && i < findingAt.size(); ++i) {
+            const std::size_t at = findingAt[i];
+            if (at < span->NameBegin || at >= std::max(span->End, span->NameBegin + 1)) continue;
+            FindingEntry(edit, state, state.Findings[i], state.Findings[i].Message,
+                         static_cast<int>(i));
+        }
         ImGui::Unindent();
         ImGui::PopID();
     }
@@ -268,10 +335,35 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
     return changed;
 }
 
+void DrawFindings(const particleplayer::EffectEdit& edit, EditPanelState& state) {
+    for (std::size_t i = 0; i < state.Findings.size(); ++i) {
+        FindingEntry(edit, state, state.Findings[i],
+                     particleplayer::FormatFinding(state.Findings[i]), static_cast<int>(i));
+    }
+    if (state.Findings.empty()) ImGui::TextDisabled("check finds nothing");
+}
+
 bool DrawTextBox(particleplayer::EffectEdit& edit, EditPanelState& state, float height) {
     const ImGuiID id = ImGui::GetID("##text");
     if (ImGui::GetActiveID() != id && state.Text != edit.Bytes()) state.Text = edit.Bytes();
-    if (!ImGui::InputTextMultiline("##text", &state.Text, {-1.0f, height})) return false;
+    // A chosen place: the box takes the focus, then selects it once it is active.
+    if (state.Select && ImGui::GetActiveID() != id) ImGui::SetKeyboardFocusHere();
+    const auto select = [](ImGuiInputTextCallbackData* data) {
+        auto& place =
+            *static_cast<std::optional<std::pair<std::size_t, std::size_t>>*>(data->UserData);
+        if (!place) return 0;
+        const auto clamp = [&](std::size_t byte) {
+            return static_cast<int>(std::min<std::size_t>(byte, data->BufTextLen));
+        };
+        data->SelectionStart = clamp(place->first);
+        data->SelectionEnd = data->CursorPos = clamp(place->second);
+        place.reset();
+        return 0;
+    };
+    if (!ImGui::InputTextMultiline("##text", &state.Text, {-1.0f, height},
+                                   ImGuiInputTextFlags_CallbackAlways, select, &state.Select)) {
+        return false;
+    }
     const bool changed = state.Text != edit.Bytes();
     edit.SetBytes(state.Text);
     return changed;

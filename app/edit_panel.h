@@ -3,9 +3,13 @@
 // current ImGui frame, so tests drive it through ImGui's input queue without a window.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "particleplayer/check.h"
 #include "particleplayer/edit.h"
 
 namespace pp {
@@ -21,6 +25,11 @@ struct EditPanelState {
     bool HaveCopiedCurve = false;
     // A widget or the text box is held: its edits are one undo step until it lets go.
     bool Holding = false;
+    // The edited file's name as check names it, and check's findings of the text as it stands.
+    std::string Path;
+    std::vector<particleplayer::CheckFinding> Findings;
+    // Bytes [first, second) of the text for the text box to select once it has the focus.
+    std::optional<std::pair<std::size_t, std::size_t>> Select;
 };
 
 // Groups the model's edits by the widget held: call once a frame after the panel is drawn.
@@ -29,6 +38,9 @@ void GroupEditsByHeldWidget(particleplayer::EffectEdit& edit, EditPanelState& st
 // The widgets of every key. A drag, or a typed value, is one undo step. Returns true when the
 // model's bytes changed.
 bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state);
+
+// Check's findings in a list; choosing one of the edited file selects its place in the text.
+void DrawFindings(const particleplayer::EffectEdit& edit, EditPanelState& state);
 
 // The effect's text in a multiline box; typing replaces the model's bytes. Returns true when
 // they changed.

@@ -138,15 +138,13 @@ std::optional<std::string> CurveText(const std::vector<CurvePoint>& points, bool
     return out + "}";
 }
 
-}  // namespace
+std::string_view InsideOf(std::string_view text) {
+    return pp::BlockInside(text, {0, text.size()}).Of(text);
+}
 
-// Both directions use the table's own row of the key, so a caller's copy of a KeyInfo, or
-// one made up, never reaches past the table.
-KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
-    const KeyInfo* table = FindEffectKey(asked.Name);
-    if (table == nullptr) return std::string(text);
-    const KeyInfo& key = *table;
-    const std::string_view inside = pp::BlockInside(text, {0, text.size()}).Of(text);
+// The parts of a value whose inside (a block's, or a plain value itself) is `inside`; an
+// empty inside gives what the reader gives each missing part.
+KeyValue ReadParts(const KeyInfo& key, std::string_view inside) {
     const pp::EffectKey& row = RowOf(key);
     switch (key.Kind) {
         case KeyKind::Path:
@@ -165,10 +163,6 @@ KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
             return std::vector<float>(c.begin(), c.end());
         }
         case KeyKind::Rgba: {
-            // An empty value sets nothing, as the loader skips it: it stays empty.
-            if (inside.find_first_not_of(" \t\r\n") == std::string_view::npos) {
-                return std::vector<float>{};
-            }
             const float missing = std::get<pp::RgbaKeyField>(row.Target).Missing;
             return std::vector<float>{
                 FloatOr(FindEntry(inside, "1"), missing), FloatOr(FindEntry(inside, "2"), missing),
@@ -209,13 +203,33 @@ KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
             return block;
         }
     }
-    return std::string(text);
+    return std::string(inside);
+}
+
+}  // namespace
+
+// Both directions use the table's own row of the key, so a caller's copy of a KeyInfo, or
+// one made up, never reaches past the table.
+KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
+    const KeyInfo* key = FindEffectKey(asked.Name);
+    if (key == nullptr) return std::string(text);
+    const std::string_view inside = InsideOf(text);
+    // An empty value sets nothing, as the loader skips it: it stays empty.
+    if (inside.find_first_not_of(" \t\r\n") == std::string_view::npos) return std::monostate{};
+    return ReadParts(*key, inside);
+}
+
+KeyValue DefaultKeyValue(const KeyInfo& asked) {
+    const KeyInfo* key = FindEffectKey(asked.Name);
+    if (key == nullptr) return std::monostate{};
+    return ReadParts(*key, InsideOf(key->Default));
 }
 
 std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& value) {
     const KeyInfo* table = FindEffectKey(asked.Name);
     if (table == nullptr) return std::nullopt;
     const KeyInfo& key = *table;
+    if (std::holds_alternative<std::monostate>(value)) return "{}";
     switch (key.Kind) {
         case KeyKind::Path:
             if (const auto* path = std::get_if<std::string>(&value)) return *path;
@@ -237,7 +251,6 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
         }
         case KeyKind::Rgba: {
             const auto* n = std::get_if<std::vector<float>>(&value);
-            if (n != nullptr && n->empty()) return "{}";
             if (n == nullptr || n->size() != 4) break;
             return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2]), Num((*n)[3])});
         }

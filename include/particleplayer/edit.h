@@ -132,23 +132,31 @@ struct BlockValue {
 };
 
 /// A key's value split into what a panel edits. The alternative follows the key's kind:
-/// Path: std::string; Integer: int32_t; Number and Amount: float; Pair and Colour (three):
-/// std::vector<float>; IntegerPair: std::array<int32_t, 2>; RandomNumber and RandomInteger:
-/// RandomValue; Area: AreaValue; Curve and ColourCurve: std::vector<CurvePoint>; Block:
-/// BlockValue.
+/// Path: std::string; Integer: int32_t; Number and Amount: float; Pair, Colour (three) and
+/// Rgba (four): std::vector<float>; IntegerPair: std::array<int32_t, 2>; RandomNumber and
+/// RandomInteger: RandomValue; Area: AreaValue; Curve and ColourCurve:
+/// std::vector<CurvePoint>; Block: BlockValue. Of any kind, std::monostate is an empty value
+/// (`Key = {}`), which sets nothing: the effect keeps its default or its parent's value.
 using KeyValue =
     std::variant<std::string, int32_t, float, std::vector<float>, std::array<int32_t, 2>,
-                 RandomValue, AreaValue, std::vector<CurvePoint>, BlockValue>;
+                 RandomValue, AreaValue, std::vector<CurvePoint>, BlockValue, std::monostate>;
 
 /// The value text `text` (as KeySpan::Text) read into its parts as the file writes them; a
-/// part the text lacks takes what the reader gives it. The key is looked up by its name in
-/// EffectKeys(); a name that is no key gives the text itself.
+/// part the text lacks takes what the reader gives it, and an empty value (nothing but spaces,
+/// or an empty block) gives std::monostate. The key is looked up by its name in EffectKeys();
+/// a name that is no key gives the text itself.
 KeyValue ReadKeyValue(const KeyInfo& key, std::string_view text);
+
+/// The value an effect has without the key, in parts (its Default read; for a key whose
+/// absence means none, the parts a missing entry gives: no curve points, the block's field
+/// defaults), so that a panel has widgets to start from. std::monostate when the name is no
+/// key.
+KeyValue DefaultKeyValue(const KeyInfo& key);
 
 /// The text of a value in the file's syntax. Every number is written as the shortest text
 /// that reads back as the same 32-bit float, so ReadKeyValue gives the value back exactly.
-/// std::nullopt when the name is no key, the alternative does not fit the key's kind, a
-/// whole number is not one, or a number is not finite.
+/// std::monostate is written "{}". std::nullopt when the name is no key, the alternative does not
+/// fit the key's kind, a whole number is not one, or a number is not finite.
 std::optional<std::string> KeyValueText(const KeyInfo& key, const KeyValue& value);
 
 }  // namespace particleplayer

@@ -6,8 +6,10 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pp {
 namespace {
@@ -31,27 +33,33 @@ class HeadlessPanel {
     HeadlessPanel(const HeadlessPanel&) = delete;
     HeadlessPanel& operator=(const HeadlessPanel&) = delete;
 
-    // One frame of the panel as the editor draws it; returns the id of widget `label` of key.
-    ImGuiID Frame(const char* key = "", const char* label = "") {
+    // One frame of the panel as the editor draws it; returns the id of widget `label` of key
+    // (of none when key is empty), under the finding numbered `index` when there is one.
+    ImGuiID Frame(const char* key = "", const char* label = "", int index = -1) {
         ImGui::NewFrame();
         ImGui::SetNextWindowPos({0, 0});
         ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
         ImGui::Begin("panel", nullptr, ImGuiWindowFlags_NoDecoration);
         DrawKeyWidgets(edit_, state_);
+        DrawFindings(edit_, state_);
+        DrawTextBox(edit_, state_, 100.0f);
         GroupEditsByHeldWidget(edit_, state_);
-        ImGui::PushID(key);
+        if (*key != '\0') ImGui::PushID(key);
+        if (index >= 0) ImGui::PushID(index);
         const ImGuiID id = ImGui::GetID(label);
-        ImGui::PopID();
+        if (index >= 0) ImGui::PopID();
+        if (*key != '\0') ImGui::PopID();
+        textBox_ = ImGui::GetID("##text");
         ImGui::End();
         ImGui::Render();
         return id;
     }
 
     // Where the mouse hovers the widget, sweeping down the column of the first widgets.
-    std::optional<ImVec2> Find(const char* key, const char* label) {
+    std::optional<ImVec2> Find(const char* key, const char* label, int index = -1) {
         for (float y = 0; y < ImGui::GetIO().DisplaySize.y; y += 4.0f) {
             ImGui::GetIO().MousePos = {120.0f, y};
-            const ImGuiID id = Frame(key, label);
+            const ImGuiID id = Frame(key, label, index);
             if (ImGui::GetCurrentContext()->HoveredId == id) return ImVec2{120.0f, y};
         }
         return std::nullopt;
@@ -64,10 +72,21 @@ class HeadlessPanel {
     }
 
     particleplayer::EffectEdit& Edit() { return edit_; }
+    EditPanelState& State() { return state_; }
+
+    // The bytes the text box has selected.
+    std::string Selected() {
+        const ImGuiInputTextState* box = ImGui::GetInputTextState(textBox_);
+        if (box == nullptr) return "";
+        const auto [from, to] = std::minmax(box->Stb.select_start, box->Stb.select_end);
+        return edit_.Bytes().substr(static_cast<std::size_t>(from),
+                                    static_cast<std::size_t>(to - from));
+    }
 
   private:
     particleplayer::EffectEdit edit_;
     EditPanelState state_;
+    ImGuiID textBox_ = 0;
 };
 
 const std::string kFile = "Size = {Min = 4, Max = 8},\n  Raise = -3\n";
@@ -112,6 +131,37 @@ TEST(EditPanel, ATypedValueIsWrittenExactly) {
     EXPECT_EQ(panel.Edit().Bytes(), "Size = {Min = 4, Max = 8},\n  Raise = 0.1\n");
     ASSERT_TRUE(panel.Edit().Undo());
     EXPECT_EQ(panel.Edit().Bytes(), kFile);
+}
+
+// A finding beside its widget, or in the list, selects its place in the text (the lines end in
+// CR LF, each one line as check counts them).
+TEST(EditPanel, ChoosingAFindingSelectsItsPlaceInTheText) {
+    const std::string file = "Size = {Min = 4, Max = 8},\r\n  Raise = abc,\r\n  Glow = 5\r\n";
+    const std::vector<particleplayer::CheckFinding> findings =
+        particleplayer::CheckText(file, "f.txt");
+    ASSERT_EQ(findings.size(), 2u);
+    const struct {
+        const char* Key;
+        std::string Label;
+        int Index;
+        std::string Selected;
+    } rows[] = {
+        {"Raise", findings[0].Message, 0, "Raise = abc"},
+        {"", particleplayer::FormatFinding(findings[0]), 0, "Raise = abc"},
+        {"", particleplayer::FormatFinding(findings[1]), 1, "Glow = 5"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Label);
+        HeadlessPanel panel(file);
+        panel.State().Path = "f.txt";
+        panel.State().Findings = findings;
+        const std::optional<ImVec2> at = panel.Find(row.Key, row.Label.c_str(), row.Index);
+        ASSERT_TRUE(at);
+        panel.Mouse(*at, true);
+        panel.Mouse(*at, false, 3);
+        EXPECT_EQ(panel.Selected(), row.Selected);
+        EXPECT_EQ(panel.Edit().Bytes(), file);
+    }
 }
 
 }  // namespace

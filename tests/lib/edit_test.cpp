@@ -152,6 +152,16 @@ TEST(EditModel, EachKindRewritesOnlyItsValueAndLoadsAsSet) {
              l.Extras.BurstInterval = 0.25f;
              l.Extras.BurstRepeat = 3;
          }},
+        // An empty value sets nothing, of any kind: the default stands.
+        {"Size", std::monostate{}, Replaced(kBase, "{Min = 4, Max = 8}", "{}"),
+         [](Loaded& l) { l.Params.Size = Load("").Params.Size; }},
+        {"EmitterArea", std::monostate{}, Replaced(kBase, "{Type = Line,  Width = 40}", "{}"),
+         [](Loaded& l) {
+             const EffectParams none = Load("").Params;
+             l.Params.AreaType = none.AreaType;
+             l.Params.AreaWidth = none.AreaWidth;
+         }},
+        {"OrbitRadius", std::monostate{}, Appended("OrbitRadius = {}"), [](Loaded&) {}},
         {"OnDeath", BlockValue{{0, 2, 1}, "spark.txt"},
          Appended("OnDeath = {Effect = spark.txt, Count = 2, Inherit = 1}"), nullptr},
     };
@@ -215,6 +225,26 @@ TEST(EditModel, EveryValueOfTheProjectsFilesSurvivesThePanelsRoute) {
         }
     }
     EXPECT_GT(values, 100);
+}
+
+// The parts a panel starts from for a key the file lacks write what the effect already has
+// (where the key has a default: without one, any value sets something).
+TEST(EditModel, EachKeysDefaultPartsLoadAsTheKeysAbsence) {
+    const Loaded none = Load("");
+    for (const KeyInfo& key : EffectKeys()) {
+        if (key.Default.empty()) continue;
+        SCOPED_TRACE(key.Name);
+        const std::optional<std::string> text = KeyValueText(key, DefaultKeyValue(key));
+        ASSERT_TRUE(text);
+        EffectEdit edit;
+        ASSERT_TRUE(edit.Set(key.Name, *text).Ok()) << *text;
+        Loaded got = Load(edit.Bytes());
+        // A plain number gives its value a step of 1, which draws nothing different while Min
+        // and Max agree.
+        if (got.Params.Sprite.Min == got.Params.Sprite.Max) got.Params.Sprite.Inc = 0;
+        if (got.Params.Rotation.Min == got.Params.Rotation.Max) got.Params.Rotation.Inc = 0;
+        EXPECT_TRUE(Same(got, none)) << *text;
+    }
 }
 
 // Whatever is written reads back as the same 32-bit float, bit for bit, in the model and in
