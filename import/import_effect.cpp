@@ -60,21 +60,19 @@ class Composer {
         keys_.emplace_back(std::move(name), std::move(value));
     }
     void Find(std::size_t row, const std::string& message) {
-        std::string quoted = "'";
-        quoted += kImportFields[row].Name;
-        FindAt(at_[row], quoted + "' " + message);
+        FindAt(at_[row], "'" + std::string(kImportFields[row].Name) + "' " + message);
     }
     void FindAt(const ParticleDictField* field, std::string message) {
         out_.Findings.push_back(
             {field ? field->Line : 1, field ? field->Column : 1, std::move(message)});
     }
     void ReadValues();
-    void TableFindings(ImportMode mode);
     void Motion(ImportMode mode, float flip);
     void Emission();
     void Sizes();
     void Colours();
-    void Turns(double direction);
+    void Turns(ImportMode mode);
+    std::string AtLeast(std::size_t row, double value, double variance, double low);
     int32_t BlendCode(std::size_t row, int32_t fallback);
 
     const ParticleDict& dict_;
@@ -115,29 +113,26 @@ void Composer::ReadValues() {
     }
 }
 
-void Composer::TableFindings(ImportMode mode) {
-    for (std::size_t row = 0; row < kImportFieldCount; ++row) {
-        const ImportField& spec = kImportFields[row];
-        if (spec.Lost.empty() || V(row) == spec.Neutral) continue;
-        if (spec.Mode != ImportMode::Any && spec.Mode != mode) continue;
-        Find(row, std::string(spec.Lost));
-    }
-}
-
 // Directions: the file's degrees turn counter-clockwise with y up; ours clockwise with y down.
 // yCoordFlipped = -1 reverses the whole motion in gravity mode and mirrors y in radial mode,
 // as cocos2d-x applies it.
 void Composer::Motion(ImportMode mode, float flip) {
     double direction = -V(kAngle);
     if (mode == ImportMode::Radial) {
-        // Particles start opposite the angle and move from maxRadius to minRadius.
+        // The file puts a particle at -r (cos a, sin a) from the source, y up, turning a by
+        // rotatePerSecond: opposite the angle, and the other way round on our y-down frame.
         direction = flip < 0 ? V(kAngle) + 180 : 180 - V(kAngle);
-        FindAt(at_[kEmitterType],
-               "'emitterType' = 1 (radial): particles orbit the emitter there; here they fly "
-               "straight out at (minRadius - maxRadius) / particleLifespan (OrbitRadius, "
-               "OrbitEndRadius, OrbitSpin)");
-        Key("EmissionVelocity", Num((V(kMinRadius) - V(kMaxRadius)) / life_));
+        Key("OrbitRadius", AtLeast(kMaxRadius, V(kMaxRadius), V(kMaxRadiusVariance), 0));
+        // -1 keeps each particle on its start radius.
+        if (V(kMinRadius) != -1) {
+            Key("OrbitEndRadius", AtLeast(kMinRadius, V(kMinRadius), V(kMinRadiusVariance), 0));
+        }
+        const double spin = flip < 0 ? V(kRotatePerSecond) : -V(kRotatePerSecond);
+        if (spin != 0 || V(kRotatePerSecondVariance) != 0) {
+            Key("OrbitSpin", Randomised(spin, V(kRotatePerSecondVariance)));
+        }
     } else {
+        // yCoordFlipped = -1 reverses the whole step, the file's pushes included.
         if (flip < 0) direction += 180;
         Key("EmissionVelocity", Randomised(V(kSpeed), V(kSpeedVariance)));
         if (V(kGravityX) != 0 || V(kGravityY) != 0) {
@@ -147,15 +142,39 @@ void Composer::Motion(ImportMode mode, float flip) {
                                     .append(Num(-flip * V(kGravityY)))
                                     .append("}"));
         }
+        if (V(kRadialAccel) != 0 || V(kRadialAccelVariance) != 0) {
+            Key("RadialAcceleration", Randomised(flip * V(kRadialAccel), V(kRadialAccelVariance)));
+        }
+        // Counter-clockwise with y up is clockwise with y down: the push turns the other way.
+        if (V(kTangentialAccel) != 0 || V(kTangentialAccelVariance) != 0) {
+            Key("TangentialAcceleration",
+                Randomised(-flip * V(kTangentialAccel), V(kTangentialAccelVariance)));
+        }
     }
     direction = std::fmod(direction, 360.0);
     if (direction < 0) direction += 360;
     Key("EmissionAngle", Randomised(direction, V(kAngleVariance)));
-    Turns(direction);
+    Turns(mode);
+}
+
+// A randomised value whose draws the file holds at `low` (sizes, radii): ours draws within the
+// range cut at `low`, which spreads the draws the file piles on `low` across the rest.
+std::string Composer::AtLeast(std::size_t row, double value, double variance, double low) {
+    const double blur = std::fabs(variance);
+    if (value - blur >= low) return Randomised(value, variance);
+    const double high = std::max(low, value + blur);
+    if (value < low || blur != 0) {
+        Find(row, "= " + Num(value) + " can draw below " + Num(low) + ": held at " + Num(low) +
+                      " there; here drawn from " + Num(low) + " to " + Num(high));
+    }
+    if (high == low) return Num(low);
+    return "{Min = " + Num(low) + ", Max = " + Num(high) +
+           ", Inc = " + Num(VarianceStep((high - low) / 2)) + "}";
 }
 
 void Composer::Emission() {
-    const double count = V(kMaxParticles);
+    // The file's pool holds a whole number of particles.
+    const double count = std::floor(V(kMaxParticles));
     const double rate = count / life_;
     // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
     Key("EmissionRate", Num(std::min(rate, 1000.0)));
@@ -172,10 +191,7 @@ void Composer::Emission() {
                                 " a second there; here one every " + Num(interval) + " ms, " +
                                 Num(ours) + " a second");
     }
-    if (V(kLifespanVariance) != 0) {
-        Find(kMaxParticles, "caps the particles alive at " + Num(count) +
-                                " there; here none is capped (MaxAlive)");
-    }
+    Key("MaxAlive", std::to_string(static_cast<int64_t>(count)));
     const double duration = V(kDuration);
     if (duration == 0) {
         Key("Disable", "1");
@@ -195,75 +211,81 @@ void Composer::Sizes() {
         Find(kFinishSize, "= " + Num(end) + " is below 0: read as 0");
         end = 0;
     }
-    if (end == -1 || end == start) {
-        // -1 keeps every particle at its start size.
-        Key("Size", Randomised(start, start_var));
-        if (end == start && end_var != 0) {
-            Find(kFinishSizeVariance,
-                 "is drawn per particle there; here every particle keeps "
-                 "its start size (EndSize)");
+    // Our particles below 1 pixel at birth die at once; one that grows from there is stored at
+    // the finish size and scaled up by a curve instead.
+    if (start - std::fabs(start_var) < 1 && end != -1 && end > start) {
+        Key("Size", Randomised(end, end_var));
+        Key("SizeOverLife", "{0 = " + Num(start / end) + ", 1 = 1}");
+        if (start_var != 0) {
+            Find(kStartSizeVariance,
+                 "is drawn per particle there; here each particle grows from the mean start "
+                 "size's share of its finish size");
+        }
+        if (end - std::fabs(end_var) < 1) {
+            Find(kFinishSize, "gives particles below 1 pixel, which die at birth here");
         }
         return;
     }
-    // The larger of the two is the size a particle is stored with; the curve scales it.
-    const bool shrinks = start > end;
-    const double base = shrinks ? start : end, base_var = shrinks ? start_var : end_var;
-    Key("Size", Randomised(base, base_var));
-    Key("SizeOverLife", shrinks ? "{0 = 1, 1 = " + Num(end / start) + "}"
-                                : "{0 = " + Num(start / end) + ", 1 = 1}");
-    const std::size_t other = shrinks ? kFinishSizeVariance : kStartSizeVariance;
-    if (V(other) != 0) {
-        Find(other,
-             "is drawn per particle there; here each particle's size follows one curve "
-             "(EndSize)");
+    Key("Size", Randomised(start, start_var));
+    if (start - std::fabs(start_var) < 1) {
+        Find(kStartSize, "gives particles below 1 pixel, which die at birth here");
     }
-    if (base - std::fabs(base_var) < 1) {
-        Find(shrinks ? kStartSize : kFinishSize,
-             "gives particles below 1 pixel, which die at birth here");
+    // -1 keeps every particle at its start size.
+    if (end != -1 && (end != start || end_var != 0)) {
+        Key("EndSize", AtLeast(kFinishSize, end, end_var, 0));
     }
 }
 
 void Composer::Colours() {
-    const auto byte = [&](std::size_t row) { return Num(V(row) * 255); };
-    const auto rgb = [&](std::size_t red) {
-        return std::string("{")
-            .append(byte(red))
-            .append(", ")
-            .append(byte(red + 1))
-            .append(", ")
-            .append(byte(red + 2))
-            .append("}");
+    const auto channels = [&](std::size_t red, bool spread) {
+        std::array<double, 4> c{};
+        for (std::size_t i = 0; i < 4; ++i) {
+            c[i] = (spread ? std::fabs(V(red + i)) : V(red + i)) * 255;
+        }
+        return c;
     };
-    const bool same = V(kStartRed) == V(kFinishRed) && V(kStartGreen) == V(kFinishGreen) &&
-                      V(kStartBlue) == V(kFinishBlue);
-    if (!same) {
-        Key("ColourOverLife", "{0 = " + rgb(kStartRed) + ", 1 = " + rgb(kFinishRed) + "}");
-    } else if (V(kStartRed) != 1 || V(kStartGreen) != 1 || V(kStartBlue) != 1) {
-        Key("Colour", rgb(kStartRed));
-    }
-    if (V(kStartAlpha) != 1 || V(kFinishAlpha) != 1) {
-        Key("TransparencyOverLife",
-            "{0 = " + Num(V(kStartAlpha)) + ", 1 = " + Num(V(kFinishAlpha)) + "}");
-    }
+    const auto text = [](const std::array<double, 4>& c) {
+        std::string out = "{";
+        for (std::size_t i = 0; i < c.size(); ++i) {
+            out.append(i == 0 ? "" : ", ").append(Num(c[i]));
+        }
+        return out.append("}");
+    };
+    const std::array<double, 4> start = channels(kStartRed, false);
+    const std::array<double, 4> end = channels(kFinishRed, false);
+    const std::array<double, 4> start_var = channels(kStartVarianceRed, true);
+    const std::array<double, 4> end_var = channels(kFinishVarianceRed, true);
+    const std::array<double, 4> white{255, 255, 255, 255}, none{};
+    if (start != white) Key("StartColour", text(start));
+    if (start_var != none) Key("StartColourVariance", text(start_var));
+    if (end != start) Key("EndColour", text(end));
+    if (end_var != none) Key("EndColourVariance", text(end_var));
 }
 
-// The sprite's turn: ours starts at the direction of flight and turns at Spin degrees a
-// second; the file's goes from rotationStart to rotationEnd over each particle's life.
-void Composer::Turns(double direction) {
-    const bool starts_alike = V(kRotationStartVariance) == 0 && V(kAngleVariance) == 0 &&
-                              std::fmod(V(kRotationStart) - direction, 360.0) == 0;
-    if (!starts_alike) {
-        Find(kRotationStart,
-             "turns the sprite at birth there; here each particle starts "
-             "turned to its direction of flight (Angle)");
+// The sprite's turn goes from rotationStart to rotationEnd over each particle's life, both
+// clockwise as ours. rotationIsDir turns each particle to its direction of flight at birth only,
+// as ours start without Angle, and adds the turn from start to end over the mean lifespan.
+void Composer::Turns(ImportMode mode) {
+    if (mode == ImportMode::Gravity && V(kRotationIsDir) != 0) {
+        if (V(kSpeed) - std::fabs(V(kSpeedVariance)) < 0) {
+            Find(kRotationIsDir,
+                 "turns a particle flying backwards to its flight there; here to its emission "
+                 "angle");
+        }
+        const double spin = (V(kRotationEnd) - V(kRotationStart)) / life_;
+        if (spin != 0) Key("Spin", Num(std::clamp(spin, -kBig, kBig)));
+        if (V(kRotationStartVariance) != 0 || V(kRotationEndVariance) != 0 ||
+            (spin != 0 && V(kLifespanVariance) != 0)) {
+            Find(kRotationIsDir,
+                 "with rotationStart and rotationEnd turns each particle by its own draws "
+                 "over its own life there; here every particle by the means at the mean "
+                 "lifespan's rate");
+        }
+        return;
     }
-    const double spin = (V(kRotationEnd) - V(kRotationStart)) / life_;
-    if (spin == 0) return;
-    Key("Spin", Num(std::clamp(spin, -kBig, kBig)));
-    if (V(kLifespanVariance) != 0) {
-        Find(kRotationEnd,
-             "is reached at each particle's own death there; here every particle "
-             "turns at the mean lifespan's rate (EndAngle)");
+    Key("Angle", Randomised(V(kRotationStart), V(kRotationStartVariance)));
+    if (V(kRotationEnd) != V(kRotationStart) || V(kRotationEndVariance) != 0) {
+        Key("EndAngle", Randomised(V(kRotationEnd), V(kRotationEndVariance)));
     }
 }
 
@@ -293,7 +315,6 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         Find(kLifespan, "is below a millisecond: read as 0.001");
         life_ = 0.001;
     }
-    TableFindings(mode);
 
     Key("LifeTime", Randomised(life_, V(kLifespanVariance)));
     Emission();
@@ -304,6 +325,8 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     }
     Sizes();
     Colours();
+    // Relative and grouped particles move with their emitter.
+    if (V(kPositionType) != 0) Key("Attached", "1");
     // The public loaders draw with textures whose colours are multiplied by their alpha, where
     // a source factor of ONE is what SRC_ALPHA is to our sprites, whose alpha is separate.
     int32_t source = BlendCode(kBlendSource, 5);

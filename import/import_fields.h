@@ -1,7 +1,6 @@
 // The keys of a Particle Designer effect, one row each: what a missing key reads, the range a
-// value is held to, which emitter type's motion reads it, the key of ours it becomes, and the
-// finding it gives when our format cannot reproduce it. import_effect.cpp writes the effect
-// text from the values; turning a finding into a key of ours is this row's Ours and Lost.
+// value is held to, which emitter type's motion reads it and the key of ours it becomes.
+// import_effect.cpp writes the effect text from the values and says what still plays otherwise.
 #pragma once
 
 #include <array>
@@ -16,11 +15,8 @@ struct ImportField {
     std::string_view Name;  // the .plist spelling
     double Default;         // a missing key, as the public loaders' dictionaries read it
     double Min, Max;        // held to, with a finding
-    ImportMode Mode;        // the emitter type that reads it (its findings only there)
-    std::string_view Ours;  // the key of ours it goes into, or "" when none does yet
-    // Said when the value is not Neutral (and the mode applies); empty when reproduced.
-    std::string_view Lost{};
-    double Neutral = 0;
+    ImportMode Mode;        // the emitter type whose motion reads it
+    std::string_view Ours;  // the key of ours it goes into, or "" when none does
 };
 
 // Row indices, in the order of kImportFields.
@@ -84,11 +80,8 @@ enum ImportFieldIndex : std::size_t {
 
 inline constexpr double kBig = 1.0e6;  // the widest range a motion value is held to
 
-inline constexpr std::string_view kPerParticleColour =
-    "is drawn per particle there; here every particle takes the mean colour";
-
 inline constexpr std::array<ImportField, kImportFieldCount> kImportFields{{
-    {"maxParticles", 0, 0, 1.0e9, ImportMode::Any, "EmissionRate"},
+    {"maxParticles", 0, 0, 1.0e9, ImportMode::Any, "MaxAlive"},
     {"duration", -1, -kBig, kBig, ImportMode::Any, "Duration"},
     {"particleLifespan", 0, 0, 1.0e5, ImportMode::Any, "LifeTime"},
     {"particleLifespanVariance", 0, -1.0e5, 1.0e5, ImportMode::Any, "LifeTime"},
@@ -103,64 +96,46 @@ inline constexpr std::array<ImportField, kImportFieldCount> kImportFields{{
     {"gravityy", 0, -kBig, kBig, ImportMode::Gravity, "Acceleration"},
     {"speed", 0, -kBig, kBig, ImportMode::Gravity, "EmissionVelocity"},
     {"speedVariance", 0, -kBig, kBig, ImportMode::Gravity, "EmissionVelocity"},
-    {"radialAcceleration", 0, -kBig, kBig, ImportMode::Gravity, "",
-     "pulls each particle away from the emitter there; not reproduced here yet "
-     "(RadialAcceleration)"},
-    {"radialAccelVariance", 0, -kBig, kBig, ImportMode::Gravity, "",
-     "is drawn per particle there; not reproduced here yet (RadialAcceleration)"},
-    {"tangentialAcceleration", 0, -kBig, kBig, ImportMode::Gravity, "",
-     "bends each particle's path about the emitter there; not reproduced here yet "
-     "(TangentialAcceleration)"},
-    {"tangentialAccelVariance", 0, -kBig, kBig, ImportMode::Gravity, "",
-     "is drawn per particle there; not reproduced here yet (TangentialAcceleration)"},
-    {"rotationIsDir", 0, 0, 1, ImportMode::Gravity, "",
-     "turns each particle to its direction of travel every frame there; here only at birth "
-     "(AlignToMotion)"},
-    {"maxRadius", 0, -kBig, kBig, ImportMode::Radial, "EmissionVelocity",
-     "is the radius particles start on there; here they start at the emitter (OrbitRadius)"},
-    {"maxRadiusVariance", 0, -kBig, kBig, ImportMode::Radial, "",
-     "is drawn per particle there; not reproduced here yet (OrbitRadius)"},
-    {"minRadius", 0, -kBig, kBig, ImportMode::Radial, "EmissionVelocity"},
-    {"minRadiusVariance", 0, -kBig, kBig, ImportMode::Radial, "",
-     "is drawn per particle there; not reproduced here yet (OrbitEndRadius)"},
-    {"rotatePerSecond", 0, -kBig, kBig, ImportMode::Radial, "",
-     "turns the particles about the emitter there; here they fly straight out (OrbitSpin)"},
-    {"rotatePerSecondVariance", 0, -kBig, kBig, ImportMode::Radial, "",
-     "is drawn per particle there; not reproduced here yet (OrbitSpin)"},
+    {"radialAcceleration", 0, -kBig, kBig, ImportMode::Gravity, "RadialAcceleration"},
+    {"radialAccelVariance", 0, -kBig, kBig, ImportMode::Gravity, "RadialAcceleration"},
+    {"tangentialAcceleration", 0, -kBig, kBig, ImportMode::Gravity, "TangentialAcceleration"},
+    {"tangentialAccelVariance", 0, -kBig, kBig, ImportMode::Gravity, "TangentialAcceleration"},
+    {"rotationIsDir", 0, 0, 1, ImportMode::Gravity, "Spin"},
+    {"maxRadius", 0, -kBig, kBig, ImportMode::Radial, "OrbitRadius"},
+    {"maxRadiusVariance", 0, -kBig, kBig, ImportMode::Radial, "OrbitRadius"},
+    {"minRadius", 0, -kBig, kBig, ImportMode::Radial, "OrbitEndRadius"},
+    {"minRadiusVariance", 0, -kBig, kBig, ImportMode::Radial, "OrbitEndRadius"},
+    {"rotatePerSecond", 0, -kBig, kBig, ImportMode::Radial, "OrbitSpin"},
+    {"rotatePerSecondVariance", 0, -kBig, kBig, ImportMode::Radial, "OrbitSpin"},
     {"startParticleSize", 0, 0, 1.0e5, ImportMode::Any, "Size"},
     {"startParticleSizeVariance", 0, -1.0e5, 1.0e5, ImportMode::Any, "Size"},
-    {"finishParticleSize", 0, -1, 1.0e5, ImportMode::Any, "SizeOverLife"},
-    {"finishParticleSizeVariance", 0, -1.0e5, 1.0e5, ImportMode::Any, "SizeOverLife"},
-    {"rotationStart", 0, -kBig, kBig, ImportMode::Any, ""},
-    {"rotationStartVariance", 0, -kBig, kBig, ImportMode::Any, "",
-     "is drawn per particle there; here each particle starts turned to its direction of "
-     "flight (Angle)"},
-    {"rotationEnd", 0, -kBig, kBig, ImportMode::Any, "Spin"},
-    {"rotationEndVariance", 0, -kBig, kBig, ImportMode::Any, "",
-     "is drawn per particle there; here every particle turns at the same rate (EndAngle)"},
-    {"startColorRed", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"startColorGreen", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"startColorBlue", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"startColorAlpha", 0, 0, 1, ImportMode::Any, "TransparencyOverLife"},
-    {"startColorVarianceRed", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"startColorVarianceGreen", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"startColorVarianceBlue", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"startColorVarianceAlpha", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"finishColorRed", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"finishColorGreen", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"finishColorBlue", 0, 0, 1, ImportMode::Any, "ColourOverLife"},
-    {"finishColorAlpha", 0, 0, 1, ImportMode::Any, "TransparencyOverLife"},
-    {"finishColorVarianceRed", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"finishColorVarianceGreen", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"finishColorVarianceBlue", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
-    {"finishColorVarianceAlpha", 0, -1, 1, ImportMode::Any, "", kPerParticleColour},
+    {"finishParticleSize", 0, -1, 1.0e5, ImportMode::Any, "EndSize"},
+    {"finishParticleSizeVariance", 0, -1.0e5, 1.0e5, ImportMode::Any, "EndSize"},
+    {"rotationStart", 0, -kBig, kBig, ImportMode::Any, "Angle"},
+    {"rotationStartVariance", 0, -kBig, kBig, ImportMode::Any, "Angle"},
+    {"rotationEnd", 0, -kBig, kBig, ImportMode::Any, "EndAngle"},
+    {"rotationEndVariance", 0, -kBig, kBig, ImportMode::Any, "EndAngle"},
+    {"startColorRed", 0, 0, 1, ImportMode::Any, "StartColour"},
+    {"startColorGreen", 0, 0, 1, ImportMode::Any, "StartColour"},
+    {"startColorBlue", 0, 0, 1, ImportMode::Any, "StartColour"},
+    {"startColorAlpha", 0, 0, 1, ImportMode::Any, "StartColour"},
+    {"startColorVarianceRed", 0, -1, 1, ImportMode::Any, "StartColourVariance"},
+    {"startColorVarianceGreen", 0, -1, 1, ImportMode::Any, "StartColourVariance"},
+    {"startColorVarianceBlue", 0, -1, 1, ImportMode::Any, "StartColourVariance"},
+    {"startColorVarianceAlpha", 0, -1, 1, ImportMode::Any, "StartColourVariance"},
+    {"finishColorRed", 0, 0, 1, ImportMode::Any, "EndColour"},
+    {"finishColorGreen", 0, 0, 1, ImportMode::Any, "EndColour"},
+    {"finishColorBlue", 0, 0, 1, ImportMode::Any, "EndColour"},
+    {"finishColorAlpha", 0, 0, 1, ImportMode::Any, "EndColour"},
+    {"finishColorVarianceRed", 0, -1, 1, ImportMode::Any, "EndColourVariance"},
+    {"finishColorVarianceGreen", 0, -1, 1, ImportMode::Any, "EndColourVariance"},
+    {"finishColorVarianceBlue", 0, -1, 1, ImportMode::Any, "EndColourVariance"},
+    {"finishColorVarianceAlpha", 0, -1, 1, ImportMode::Any, "EndColourVariance"},
     // Particle Designer's own defaults: ordinary transparency.
     {"blendFuncSource", 770, 0, 65535, ImportMode::Any, "BlendingMode"},
     {"blendFuncDestination", 771, 0, 65535, ImportMode::Any, "BlendingMode"},
     {"yCoordFlipped", 1, -1, 1, ImportMode::Any, "EmissionAngle"},
-    {"positionType", 0, 0, 2, ImportMode::Any, "",
-     "keeps the particles with a moving emitter there; here they stay where they are born "
-     "(Attached)"},
+    {"positionType", 0, 0, 2, ImportMode::Any, "Attached"},
 }};
 
 // Keys that the files carry and that change nothing of the effect.

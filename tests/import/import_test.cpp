@@ -91,21 +91,47 @@ TEST(ImportMapping, ConventionsMapExactly) {
         {Key("duration", "1.5"), "Duration", "1.5"},
         {Key("sourcePositionVariancex", "20") + Key("sourcePositionVariancey", "4"), "EmitterArea",
          "{Type = Rectangle, Width = 40, Height = 8}"},
-        {Key("startParticleSize", "40") + Key("finishParticleSize", "10"), "SizeOverLife",
-         "{0 = 1, 1 = 0.25}"},
-        {Key("startParticleSize", "10") + Key("finishParticleSize", "40"), "Size", "40"},
-        {Key("startParticleSize", "10") + Key("finishParticleSize", "40"), "SizeOverLife",
-         "{0 = 0.25, 1 = 1}"},
-        {Key("startParticleSize", "10") + Key("finishParticleSize", "-1"), "SizeOverLife", ""},
-        // 0-1 colours are 0-255; alpha goes into the opacity curve.
-        {Key("startColorRed", "1") + Key("startColorGreen", "0.5") + Key("startColorBlue", "0") +
-             Key("finishColorRed", "1") + Key("finishColorGreen", "0.5") +
-             Key("finishColorBlue", "0"),
-         "Colour", "{255, 127.5, 0}"},
-        {Key("startColorRed", "1") + Key("finishColorGreen", "1"), "ColourOverLife",
-         "{0 = {255, 0, 0}, 1 = {0, 255, 0}}"},
-        {Key("startColorAlpha", "1") + Key("finishColorAlpha", "0"), "TransparencyOverLife",
-         "{0 = 1, 1 = 0}"},
+        {Key("startParticleSize", "40") + Key("finishParticleSize", "10"), "EndSize", "10"},
+        {Key("startParticleSize", "40") + Key("finishParticleSizeVariance", "5"), "EndSize",
+         "{Min = 0, Max = 5, Inc = 0.0009765625}"},
+        {Key("startParticleSize", "10") + Key("finishParticleSize", "-1"), "EndSize", ""},
+        // Growing from below a pixel: stored at the finish size, scaled by the curve.
+        {Key("startParticleSize", "0") + Key("finishParticleSize", "40"), "SizeOverLife",
+         "{0 = 0, 1 = 1}"},
+        // 0-1 colours are 0-255, alpha included; the variances too.
+        {Key("startColorRed", "1") + Key("startColorGreen", "0.5") + Key("startColorAlpha", "1"),
+         "StartColour", "{255, 127.5, 0, 255}"},
+        {Key("startColorVarianceRed", "-0.2"), "StartColourVariance", "{51, 0, 0, 0}"},
+        {Key("finishColorGreen", "1"), "EndColour", "{0, 255, 0, 0}"},
+        {Key("finishColorVarianceAlpha", "1"), "EndColourVariance", "{0, 0, 0, 255}"},
+        // Accelerations keep their sign pulling out; the turn flips to our clockwise frame.
+        {Key("radialAcceleration", "30") + Key("radialAccelVariance", "5"), "RadialAcceleration",
+         "{Value = 30, Blur = 5, Inc = 0.001953125}"},
+        {Key("tangentialAcceleration", "30"), "TangentialAcceleration", "-30"},
+        {Key("tangentialAcceleration", "30") + Key("yCoordFlipped", "-1", "integer"),
+         "TangentialAcceleration", "30"},
+        {Key("radialAcceleration", "30") + Key("yCoordFlipped", "-1", "integer"),
+         "RadialAcceleration", "-30"},
+        // Radial mode: an orbit from maxRadius to minRadius, opposite the angle.
+        {Key("emitterType", "1") + Key("maxRadius", "100") + Key("minRadius", "10"),
+         "OrbitEndRadius", "10"},
+        {Key("emitterType", "1") + Key("maxRadius", "100") + Key("minRadius", "-1"),
+         "OrbitEndRadius", ""},
+        {Key("emitterType", "1") + Key("rotatePerSecond", "90"), "OrbitSpin", "-90"},
+        {Key("emitterType", "1") + Key("rotatePerSecond", "90") +
+             Key("yCoordFlipped", "-1", "integer"),
+         "OrbitSpin", "90"},
+        {Key("emitterType", "1") + Key("angle", "30"), "EmissionAngle", "150"},
+        {Key("emitterType", "1") + Key("maxRadius", "5") + Key("maxRadiusVariance", "10"),
+         "OrbitRadius", "{Min = 0, Max = 15, Inc = 0.001953125}"},
+        {Key("rotationStart", "10") + Key("rotationStartVariance", "4"), "Angle",
+         "{Value = 10, Blur = 4, Inc = 0.001953125}"},
+        {Key("rotationEnd", "180"), "EndAngle", "180"},
+        {"", "Angle", "0"},
+        {Key("rotationIsDir", "", "true"), "Angle", ""},
+        {Key("rotationIsDir", "", "true") + Key("rotationEnd", "180"), "Spin", "90"},
+        {"", "MaxAlive", "100"},
+        {Key("positionType", "2", "integer"), "Attached", "1"},
         // GL blend factors: SRC_ALPHA, ONE is glow.
         {Key("blendFuncSource", "770", "integer") + Key("blendFuncDestination", "1", "integer"),
          "BlendingMode", "{5, 2}"},
@@ -116,7 +142,6 @@ TEST(ImportMapping, ConventionsMapExactly) {
          "BlendingMode", "{5, 2}"},
         {Key("blendFuncSource", "774", "integer") + Key("blendFuncDestination", "0", "integer"),
          "BlendingMode", "{9, 1}"},
-        {Key("rotationStart", "0") + Key("rotationEnd", "180"), "Spin", "90"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Value(Import(Plist(base + c.Entries)), c.Key), c.Value) << c.Entries;
@@ -129,13 +154,11 @@ TEST(ImportMapping, WhatPlaysOtherwiseIsFoundAtItsLine) {
     struct Case {
         std::string Entries, Key;
     } cases[] = {
-        {Key("radialAcceleration", "30"), "radialAcceleration"},
-        {Key("tangentialAcceleration", "30"), "tangentialAcceleration"},
-        {Key("rotationEndVariance", "30"), "rotationEndVariance"},
-        {Key("startColorVarianceRed", "0.2"), "startColorVarianceRed"},
-        {Key("emitterType", "1"), "emitterType"},
-        {Key("rotationIsDir", "", "true"), "rotationIsDir"},
-        {Key("positionType", "1", "integer"), "positionType"},
+        {Key("rotationIsDir", "", "true") + Key("rotationEndVariance", "30"), "rotationIsDir"},
+        {Key("finishParticleSize", "2") + Key("finishParticleSizeVariance", "5") +
+             Key("startParticleSize", "40"),
+         "finishParticleSize"},
+        {Key("minRadius", "-5") + Key("emitterType", "1"), "minRadius"},
         {Key("blendFuncSource", "32769", "integer"), "blendFuncSource"},
         {Key("maxParticles", "300"), "maxParticles"},  // 3.33 ms rounds to 3: 333 a second
         {Key("somethingNew", "1"), "somethingNew"},
@@ -149,11 +172,11 @@ TEST(ImportMapping, WhatPlaysOtherwiseIsFoundAtItsLine) {
             }
         }
     }
-    // Radial-mode keys say nothing in gravity mode, and the other way round.
-    EXPECT_FALSE(Found(Import(Plist(base + Key("rotatePerSecond", "90"))), "rotatePerSecond"));
-    EXPECT_FALSE(
-        Found(Import(Plist(base + Key("emitterType", "1") + Key("radialAcceleration", "9"))),
-              "radialAcceleration"));
+    // Radial-mode keys give nothing in gravity mode, and the other way round.
+    EXPECT_EQ(Value(Import(Plist(base + Key("rotatePerSecond", "90"))), "OrbitSpin"), "");
+    EXPECT_EQ(Value(Import(Plist(base + Key("emitterType", "1") + Key("radialAcceleration", "9"))),
+                    "RadialAcceleration"),
+              "");
 }
 
 // The rate finding names the interval our emitter rounds to, half to even, as the engine does.
