@@ -22,10 +22,12 @@ constexpr std::array<std::string_view, N> NamesOf(const std::array<BlockField, N
 constexpr auto kSpriteSheetNames = NamesOf(kSpriteSheetFields);
 constexpr auto kBurstNames = NamesOf(kBurstFields);
 constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
+constexpr auto kForceNames = NamesOf(kForceFields);
 
 std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
     if (kind == EffectValueKind::Burst) return kBurstNames;
+    if (kind == EffectValueKind::Force) return kForceNames;
     return kSubEffectNames;
 }
 

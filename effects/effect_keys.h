@@ -37,6 +37,7 @@ enum class EffectValueKind {
     Randomised,   // a Spec form into a RandomKey of Extras.Motion, its bounds held to a range
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
+    Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -100,9 +101,9 @@ inline constexpr float kMaxMotionAmount = 1.0e6f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath): its name, whether only
-// whole numbers are read, the range it is held to and what a missing entry gives. A block
-// whose entries all lack names is read by position, in the order of its fields. A Path field
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex): its name,
+// whether only whole numbers are read, the range it is held to and what a missing entry gives. A
+// block whose entries all lack names is read by position, in the order of its fields. A Path field
 // holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
@@ -137,6 +138,14 @@ inline constexpr std::array<BlockField, 3> kSubEffectFields{{
     {"Count", true, 0.0f, kMaxBurstCount, 1.0f},
     {"Inherit", true, 0.0f, 1.0f, 0.0f},
 }};
+inline constexpr std::array<BlockField, 6> kForceFields{{
+    {"X", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Y", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Radius", false, 0.0f, kMaxMotionAmount, 0.0f},
+    {"Falloff", true, 0.0f, 4.0f, 0.0f},
+    {"Screen", true, 0.0f, 1.0f, 0.0f},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -145,13 +154,14 @@ inline constexpr std::array<BlockField, 3> kSubEffectFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
-                 SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField>;
+                 SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
+                 ForcePoint ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -163,7 +173,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 45> kEffectKeys{{
+inline constexpr std::array<EffectKey, 47> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -278,6 +288,11 @@ inline constexpr std::array<EffectKey, 45> kEffectKeys{{
      "At most this many live particles of this effect; 0 is no cap."},
     {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
      "1: particles move with their emitter."},
+    // The forces (particles/forces.h).
+    {"Attractor", EffectValueKind::Force, &ExtraParams::Attractor,
+     "A point that pulls particles (or pushes, with a negative Strength), px/s²."},
+    {"Vortex", EffectValueKind::Force, &ExtraParams::Vortex,
+     "A point that particles swirl about, px/s², clockwise on screen when positive."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -289,6 +304,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kBurstFields;
         case EffectValueKind::SubEffect:
             return kSubEffectFields;
+        case EffectValueKind::Force:
+            return kForceFields;
         default:
             return {};
     }
@@ -333,6 +350,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<RgbaKeyField>(key.Target);
         case EffectValueKind::Whole:
             return std::holds_alternative<WholeKeyField>(key.Target);
+        case EffectValueKind::Force:
+            return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
     }
     return false;
 }

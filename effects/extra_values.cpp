@@ -144,6 +144,17 @@ SubEffectParams ParseSubEffect(std::string_view text) {
     return sub;
 }
 
+ForcePoint ParseForcePoint(std::string_view text) {
+    ForcePoint point;
+    point.X = ReadFieldAt(text, kForceFields, 0);
+    point.Y = ReadFieldAt(text, kForceFields, 1);
+    point.Strength = ReadFieldAt(text, kForceFields, 2);
+    point.Radius = ReadFieldAt(text, kForceFields, 3);
+    point.Falloff = ReadIntAt(text, kForceFields, 4);
+    point.Screen = ReadIntAt(text, kForceFields, 5);
+    return point;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

@@ -116,6 +116,10 @@ void Store(EmitterParams& params, BurstParams ExtraParams::*to, std::string_view
     params.Extras.*to = ParseBurst(v);
 }
 
+void Store(EmitterParams& params, ForcePoint ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseForcePoint(v);
+}
+
 void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
     params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
 }

@@ -229,6 +229,8 @@ pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t mi
                                     int32_t inc);
 /** Moves the effect's emitter. */
 pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float y);
+/** Puts the effect's Attractor (vortex 0) or Vortex (vortex 1) at (x, y) on the screen. */
+pp_status pp_world_set_force_point(pp_world* world, uint32_t effect, int vortex, float x, float y);
 /** Sets the effect's emission rate in particles per second (max PP_SAME_AS_MIN: same as min; inc <=
  * 0 means 1). */
 pp_status pp_world_set_emission_rate(pp_world* world, uint32_t effect, float min, float max,

@@ -290,6 +290,12 @@ pp_status pp_world_set_position(pp_world* world, uint32_t effect, float x, float
     return Report(world, world->World.SetPosition({effect}, x, y), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_set_force_point(pp_world* world, uint32_t effect, int vortex, float x, float y) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetForcePoint({effect}, vortex != 0, x, y),
+                  PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_set_emission_rate(pp_world* world, uint32_t effect, float min, float max,
                                      float inc) {
     if (world == nullptr) return PP_ERROR_NULL;

@@ -57,6 +57,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::SpriteSheet:
         case EffectValueKind::Burst:
         case EffectValueKind::SubEffect:
+        case EffectValueKind::Force:
             return KeyKind::Block;
     }
     return KeyKind::Number;
@@ -119,8 +120,8 @@ struct DefaultText {
     std::string operator()(const pp::WholeKeyField& to) const {
         return std::to_string(params.Extras.*to.Field);
     }
-    // Curves, sheets, bursts, the motion keys' randomised values and colours and started effects
-    // are absent until a key gives them.
+    // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects
+    // and forces are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";

@@ -311,6 +311,16 @@ Status World::SetPosition(Effect effect, float x, float y) {
     return {};
 }
 
+Status World::SetForcePoint(Effect effect, bool vortex, float x, float y) {
+    pp::Emitter* emitter = state_->Find(effect);
+    if (emitter == nullptr) return NoSuchEffect();
+    pp::ForcePoint& point = vortex ? emitter->Extras.Vortex : emitter->Extras.Attractor;
+    point.X = x;
+    point.Y = y;
+    point.Screen = 1;
+    return {};
+}
+
 float World::Update() {
     return pp::UpdateParticles(state_->Engine);
 }

@@ -108,6 +108,18 @@ struct MotionParams {
     bool operator==(const MotionParams&) const = default;
 };
 
+// A point that pulls particles towards it (Attractor) or swirls them about it (Vortex); see
+// forces.h for the rule. Strength 0: none.
+struct ForcePoint {
+    float X = 0.0f, Y = 0.0f;  // px from the emitter's position, or on the screen with Screen
+    float Strength = 0.0f;     // px/s² at the point: positive pulls, or turns clockwise
+    float Radius = 0.0f;       // px beyond which it does nothing; 0: no limit
+    int32_t Falloff = 0;       // the power of (1 - distance / Radius) it is scaled by
+    int32_t Screen = 0;        // 1: X and Y are screen pixels, not from the emitter
+
+    bool operator==(const ForcePoint&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -125,6 +137,8 @@ struct ExtraParams {
     int32_t AlignToMotion = 0;  // 1: each sprite turned to its direction of travel
     int32_t Attached = 0;       // 1: particles move with their emitter
     int32_t MaxAlive = 0;       // at most this many live particles; 0: no cap
+    ForcePoint Attractor;
+    ForcePoint Vortex;
 
     bool operator==(const ExtraParams&) const = default;
 };

@@ -151,6 +151,7 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
             vx = vx * f.DragFactor;
             vy = vy * f.DragFactor;
         }
+        if (f.Pulled) ApplyForces(f.Pulls, x0, y0, vx, vy);
     }
     const float size = in.Size + f.Growth;
     const float step = in.RotationStep;

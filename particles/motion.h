@@ -34,6 +34,7 @@
 
 #include <cstdint>
 
+#include "particles/forces.h"
 #include "particles/particles.h"
 
 namespace pp {
@@ -74,6 +75,8 @@ struct MotionFrame {
     int32_t Now;
     float EmitterX, EmitterY;
     bool Orbit, Forces, Align, Attached;
+    bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)
+    ForceFrame Pulls;
 };
 
 // One particle's step (the rules above) with its records; `life` is already at now. Returns

@@ -161,11 +161,17 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         InOrbit(extras.Motion),
         extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
         extras.AlignToMotion != 0,
-        extras.Attached != 0};
+        extras.Attached != 0,
+        HasForces(extras),
+        ForcesOf(e, dt)};
     bool met;
     if (motions == nullptr) {
         met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
-            const bool dead = AdvanceWithExtras(in, out, m);
+            bool dead = AdvanceWithExtras(in, out, m);
+            if (f.Pulled) {
+                ApplyForces(f.Pulls, in.X, in.Y, out.VelocityX, out.VelocityY);
+                dead = dead || !ParticleStateIsFinite(out);
+            }
             // Where the particle died, for the effect it starts: the place its last move left it.
             if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
             if (lives != nullptr) {

@@ -400,6 +400,10 @@ class World {
     Status SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc);
     /// Moves the effect's emitter; live particles stay where they are.
     Status SetPosition(Effect effect, float x, float y);
+    /// Puts the point the effect's Attractor (vortex false) or Vortex (true) acts from at (x, y)
+    /// on the screen, for every particle from the next update on; its strength, radius and
+    /// falloff stay as the file gave them. A reload puts back the file's point.
+    Status SetForcePoint(Effect effect, bool vortex, float x, float y);
 
     /// Advances every effect by the time since the previous update: emits, moves, ages and
     /// removes dead particles. Returns that time in seconds (0 on the first update).

@@ -67,6 +67,25 @@ bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now) {
         }
         const float drag = std::max(0.0f, 1.0f - x.Drag * dt);
         if (x.Drag != 0.0f) vx = vx * drag, vy = vy * drag;
+        // The Attractor pulls along the unit vector to its point, the Vortex at right angles.
+        for (const ForcePoint* force : {&x.Attractor, &x.Vortex}) {
+            const float fx = force->Screen ? force->X : e.PositionX + force->X;
+            const float fy = force->Screen ? force->Y : e.PositionY + force->Y;
+            const float ax = fx - x0, ay = fy - y0;
+            const float d = std::sqrt(ax * ax + ay * ay);
+            if (force->Strength == 0.0f || d == 0.0f) continue;
+            if (force->Radius > 0.0f && d >= force->Radius) continue;
+            float w = 1.0f;
+            for (int32_t i = 0; force->Radius > 0.0f && i < force->Falloff; ++i) {
+                w = w * (1.0f - d / force->Radius);
+            }
+            const float k = dt * force->Strength * w;
+            if (force == &x.Attractor) {
+                vx = vx + k * (ax / d), vy = vy + k * (ay / d);
+            } else {
+                vx = vx - k * (ay / d), vy = vy + k * (ax / d);
+            }
+        }
     }
     p.VelocityX = vx, p.VelocityY = vy;
     p.Size = p.Size + dt * e.Raise;
@@ -162,6 +181,14 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
          "EmitterArea = {Type = Circle, Width = 40},\n"
          "OrbitRadius = {Value = 10, Blur = 5}, OrbitEndRadius = 120,\n"
          "OrbitSpin = {Min = -90, Max = 180}, AlignToMotion = 1, Angle = 90"},
+        {"attractor with falloff and a vortex on the screen, after drag",
+         "EmissionRate = 60, LifeTime = 2, EmissionVelocity = {Min = 20, Max = 200},\n"
+         "EmissionAngle = {Min = 0, Max = 359}, Drag = 0.5, RadialAcceleration = 10,\n"
+         "Attractor = {X = 0, Y = -120, Strength = 400, Radius = 300, Falloff = 2},\n"
+         "Vortex = {250, 250, -150, 0, 0, 1}"},
+        {"a pushing attractor everywhere, particles attached",
+         "EmissionRate = 40, LifeTime = 1.5, EmitterArea = {Type = Circle, Width = 60},\n"
+         "Attached = 1, Attractor = {X = 5, Y = 5, Strength = -300}"},
         {"attached orbit", "EmissionRate = 30, LifeTime = 2, OrbitRadius = 40, Attached = 1"},
         {"end size and angle",
          "EmissionRate = 80, LifeTime = {Min = 0.5, Max = 1.5, Inc = 0.25}, Raise = -4,\n"
