@@ -97,6 +97,8 @@ struct WholeKeyField {
 // The motion keys' ranges: far beyond any effect's use, small enough that no sum of them
 // overflows a float.
 inline constexpr float kMaxMotionAmount = 1.0e6f;
+// The widest quad over its height Aspect asks for (and its inverse the tallest).
+inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
@@ -163,7 +165,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 45> kEffectKeys{{
+inline constexpr std::array<EffectKey, 46> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -278,6 +280,10 @@ inline constexpr std::array<EffectKey, 45> kEffectKeys{{
      "At most this many live particles of this effect; 0 is no cap."},
     {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
      "1: particles move with their emitter."},
+    // The drawn shape (particles/looks.h).
+    {"Aspect", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect},
+     "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "
+     "draws squares."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

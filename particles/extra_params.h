@@ -125,6 +125,8 @@ struct ExtraParams {
     int32_t AlignToMotion = 0;  // 1: each sprite turned to its direction of travel
     int32_t Attached = 0;       // 1: particles move with their emitter
     int32_t MaxAlive = 0;       // at most this many live particles; 0: no cap
+    // The drawn shape (see looks.h): the quad's width over its height; 0 draws squares.
+    float Aspect = 0.0f;
 
     bool operator==(const ExtraParams&) const = default;
 };
