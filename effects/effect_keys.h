@@ -165,7 +165,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 46> kEffectKeys{{
+inline constexpr std::array<EffectKey, 47> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -280,6 +280,10 @@ inline constexpr std::array<EffectKey, 46> kEffectKeys{{
      "At most this many live particles of this effect; 0 is no cap."},
     {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
      "1: particles move with their emitter."},
+    // The same switch as AlignToMotion under the name other tools give it; the later of the two
+    // in a file wins, as the rows apply in order.
+    {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
+     "1: the sprite turns to its direction of travel (the same as AlignToMotion)."},
     // The drawn shape (particles/looks.h).
     {"Aspect", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect},
      "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "
