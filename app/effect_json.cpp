@@ -168,6 +168,7 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     for (const auto& [name, v] : switches) {
         if (v != 0) AppendField(out, name, v);
     }
+    if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
     out += "}";
 }
 

@@ -28,17 +28,19 @@ void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
     b.PendingBlend = blend;
 }
 
-// Whether draw i shows something: a side that is not 0 and finite corners, which WriteQuadVertices
-// writes into xy (eight floats) as it writes them.
-bool CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, float* xy) {
-    const int32_t size = run.Size[i];
-    if (size == 0) return false;
+// Whether draw i shows something: sides that are not 0 and finite corners, which
+// WriteQuadVertices writes into xy (eight floats) as it writes them for a square.
+bool CornersOfDraw(const QuadDrawRun& run, const QuadLooksRun& looks, const RunAngles& angles,
+                   size_t i, float* xy) {
+    const int32_t width = run.Size[i];
+    const int32_t height = looks.Height[i];
+    if (width == 0 || height == 0) return false;
     CornerFloats x;
     CornerFloats y;
     if (angles.Radians[i] == 0.0f) {
-        RectangleCorners(size, size, x, y);
+        RectangleCorners(width, height, x, y);
     } else {
-        TurnedCorners(size, size, angles.Cosines[i], angles.Sines[i], x, y);
+        TurnedCorners(width, height, angles.Cosines[i], angles.Sines[i], x, y);
     }
     const float fx = static_cast<float>(run.X[i]);
     const float fy = static_cast<float>(run.Y[i]);
@@ -66,7 +68,8 @@ void StoreLooks(QuadBatch& b, size_t n, const QuadLooksRun& looks, size_t i) {
 void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
                const QuadLooksRun& looks, const RunAngles& angles, size_t begin, size_t end) {
     // Each draw sets size and angle; the last one stays on the quad sprite.
-    q.Width = q.Height = run.Size[end - 1];
+    q.Width = run.Size[end - 1];
+    q.Height = looks.Height[end - 1];
     q.Angle = angles.Radians[end - 1];
     q.CornersValid = 0;
     if (!b.QuadStatesApplied) ApplyQuadStates();
@@ -75,7 +78,7 @@ void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& ru
     if (!b.Batching) {
         for (size_t i = begin; i < end; ++i) {
             UseTintedBatch(b, texture, blend);
-            if (!CornersOfDraw(run, angles, i, b.Xy)) continue;
+            if (!CornersOfDraw(run, looks, angles, i, b.Xy)) continue;
             const uint32_t alpha = static_cast<uint32_t>(run.Alpha[i] & 0xFF) * 0x01010101u;
             std::memcpy(b.Alpha, &alpha, 4);
             StoreLooks(b, 0, looks, i);
@@ -90,6 +93,19 @@ void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& ru
         UseTintedBatch(b, texture, blend);
     }
     const size_t first = b.PendingQuads;
+    if (!std::equal(run.Size + begin, run.Size + end, looks.Height + begin)) {
+        // Quads that are not all square: one at a time, in the same order.
+        size_t n = first;
+        for (size_t i = begin; i < end; ++i) {
+            if (CornersOfDraw(run, looks, angles, i, b.Xy + n * 8)) {
+                const uint32_t alpha = static_cast<uint32_t>(run.Alpha[i] & 0xFF) * 0x01010101u;
+                std::memcpy(b.Alpha + n * 4, &alpha, 4);
+                StoreLooks(b, n++, looks, i);
+            }
+        }
+        b.PendingQuads = n;
+        return;
+    }
     const QuadVertexSource source = {
         run.Size + begin,       run.X + begin,          run.Y + begin,       run.Alpha + begin,
         angles.Radians + begin, angles.Cosines + begin, angles.Sines + begin};
@@ -102,7 +118,7 @@ void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& ru
         float xy[8];
         size_t n = first;
         for (size_t i = begin; i < end; ++i) {
-            if (CornersOfDraw(run, angles, i, xy)) StoreLooks(b, n++, looks, i);
+            if (CornersOfDraw(run, looks, angles, i, xy)) StoreLooks(b, n++, looks, i);
         }
     }
     b.PendingQuads += written;

@@ -1,7 +1,7 @@
 // Quad sprite draws with a colour and a texture cell each, for particles of emitters with
 // optional keys: the same quads as DrawQuadSprites makes of the same run, each with a colour
-// multiplying its texels and its corners' texture coordinates taken from a cell of the
-// texture instead of the whole of it.
+// multiplying its texels, its corners' texture coordinates taken from a cell of the texture
+// instead of the whole of it, and a height of its own.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +11,11 @@
 
 namespace pp {
 
-// Per draw of a QuadDrawRun: red, green, blue (0 to 255, 255 leaves the texel as it is) and
-// the cell (U0, V0) to (U1, V1) of the texture, top-left to bottom-right.
+// Per draw of a QuadDrawRun: red, green, blue (0 to 255, 255 leaves the texel as it is), the
+// cell (U0, V0) to (U1, V1) of the texture, top-left to bottom-right, and the quad's height
+// (its width is the run's Size).
 struct QuadLooksRun {
+    alignas(64) int32_t Height[QuadDrawRun::kCapacity];
     alignas(64) uint8_t Red[QuadDrawRun::kCapacity];
     alignas(64) uint8_t Green[QuadDrawRun::kCapacity];
     alignas(64) uint8_t Blue[QuadDrawRun::kCapacity];

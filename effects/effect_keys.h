@@ -98,6 +98,8 @@ struct WholeKeyField {
 // The motion keys' ranges: far beyond any effect's use, small enough that no sum of them
 // overflows a float.
 inline constexpr float kMaxMotionAmount = 1.0e6f;
+// The widest quad over its height Aspect asks for (and its inverse the tallest).
+inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
@@ -293,6 +295,14 @@ inline constexpr std::array<EffectKey, 47> kEffectKeys{{
      "A point that pulls particles (or pushes, with a negative Strength), px/s²."},
     {"Vortex", EffectValueKind::Force, &ExtraParams::Vortex,
      "A point that particles swirl about, px/s², clockwise on screen when positive."},
+    // The same switch as AlignToMotion under the name other tools give it; the later of the two
+    // in a file wins, as the rows apply in order.
+    {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
+     "1: the sprite turns to its direction of travel (the same as AlignToMotion)."},
+    // The drawn shape (particles/looks.h).
+    {"Aspect", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect},
+     "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "
+     "draws squares."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

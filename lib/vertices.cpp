@@ -22,7 +22,7 @@ const char* const kInstanceVertexShader = R"(#version 330 core
 #if __VERSION__ < 400 && !defined(GL_ARB_gpu_shader5)
 #define precise
 #endif
-layout(location = 0) in vec3 Place;  // Left, Top, Side
+layout(location = 0) in vec4 Place;  // Left, Top, Side, Height
 layout(location = 1) in vec2 Turn;   // Cos, Sin
 layout(location = 2) in vec4 Cells;  // U0, V0, U1, V1
 layout(location = 3) in vec4 Colour;
@@ -32,20 +32,22 @@ out vec4 Tint;
 void main() {
     int k = gl_VertexID;
     float r = Place.z - 0.5;
+    float b = Place.w - 0.5;
     float x = (k & 1) != 0 ? r : -0.5;
-    float y = (k & 2) != 0 ? r : -0.5;
+    float y = (k & 2) != 0 ? b : -0.5;
     precise vec2 corner;
     if (Turn.y == 0.0) {
         corner = vec2(x, y) + Place.xy;
     } else {
-        precise float c = (((-0.5 + r) + -0.5) + r) * 0.25;
-        precise float dx = x - c;
-        precise float dy = y - c;
+        precise float mx = (((-0.5 + r) + -0.5) + r) * 0.25;
+        precise float my = (((-0.5 + -0.5) + b) + b) * 0.25;
+        precise float dx = x - mx;
+        precise float dy = y - my;
         precise float cs = Turn.x * dx;
         precise float sn = Turn.y * dy;
         precise float sx = Turn.y * dx;
         precise float cy = Turn.x * dy;
-        corner = vec2(((cs - sn) + c) + Place.x, ((sx + cy) + c) + Place.y);
+        corner = vec2(((cs - sn) + mx) + Place.x, ((sx + cy) + my) + Place.y);
     }
     gl_Position = vec4((corner.x + 0.5) * 2.0 / Viewport.x - 1.0,
                        1.0 - (corner.y + 0.5) * 2.0 / Viewport.y, 0.0, 1.0);
@@ -80,9 +82,11 @@ struct Group {
     uint32_t Quads;
 };
 
-// A stretch's draws as the renderer sees them, with each quad's looks where they are its own.
+// A stretch's draws as the renderer sees them, with each quad's looks and height where they
+// are its own.
 struct StretchDraws {
     pp::QuadDrawRun Run;
+    alignas(64) int32_t Height[kRun];
     pp::RunAngles Angles;
     pp::ParticleLooks Looks[kRun];
     alignas(64) float Xy[kRun * 8];
@@ -90,7 +94,8 @@ struct StretchDraws {
 };
 
 // How a particle of a plain emitter is drawn: white, the whole texture.
-constexpr pp::ParticleLooks kPlainLooks = {0.0f, 0.0f, 255, 255, 255, {0.0f, 0.0f, 1.0f, 1.0f}};
+constexpr pp::ParticleLooks kPlainLooks = {0.0f, 0.0f, 255, 255, 255, {0.0f, 0.0f, 1.0f, 1.0f},
+                                           0.0f};
 
 // Gathers, centres and rounds the stretch and works out its angles, as the renderer does.
 void PrepareDraws(const Stretch& s, float dx, float dy, StretchDraws& d) {
@@ -106,14 +111,12 @@ void PrepareDraws(const Stretch& s, float dx, float dy, StretchDraws& d) {
             d.Looks[n] = l;
             d.Run.Quad[n] = p.Sprite;
             d.Run.Degrees[n] = p.Angle;
-            const float half = l.Size * 0.5f;
-            const float values[4] = {l.Size, dx + p.X - half, dy + p.Y - half, l.Transparency};
-            int32_t rounded[4];
-            pp::RoundFloatsToInt(values, rounded);
-            d.Run.Size[n] = rounded[0];
-            d.Run.X[n] = rounded[1];
-            d.Run.Y[n] = rounded[2];
-            d.Run.Alpha[n] = rounded[3];
+            const pp::RoundedQuad q = pp::RoundLooks(p, l, dx, dy);
+            d.Run.Size[n] = q.Width;
+            d.Run.X[n] = q.X;
+            d.Run.Y[n] = q.Y;
+            d.Run.Alpha[n] = q.Alpha;
+            d.Height[n] = q.Height;
         }
     }
     pp::AnglesOfRun(d.Run, s.Count, d.Angles);
@@ -190,13 +193,14 @@ struct VertexForm {
         size_t n = 0;
         for (; i < end; ++i) {
             const int32_t side = d.Run.Size[i];
-            if (side == 0) continue;
+            const int32_t height = d.Height[i];
+            if (side == 0 || height == 0) continue;
             pp::CornerFloats x;
             pp::CornerFloats y;
             if (d.Angles.Radians[i] == 0.0f) {
-                pp::RectangleCorners(side, side, x, y);
+                pp::RectangleCorners(side, height, x, y);
             } else {
-                pp::TurnedCorners(side, side, d.Angles.Cosines[i], d.Angles.Sines[i], x, y);
+                pp::TurnedCorners(side, height, d.Angles.Cosines[i], d.Angles.Sines[i], x, y);
             }
             const float left = static_cast<float>(d.Run.X[i]);
             const float top = static_cast<float>(d.Run.Y[i]);
@@ -252,16 +256,19 @@ struct InstanceForm {
         size_t n = 0;
         for (; i < end; ++i) {
             const int32_t side = d.Run.Size[i];
+            const int32_t height = own ? d.Height[i] : side;
             const bool turned = d.Angles.Radians[i] != 0.0f;
             const float c = d.Angles.Cosines[i];
             const float s = d.Angles.Sines[i];
-            // The corners of a whole-number square at a whole-number place are finite unless
+            // The corners of a whole-number rectangle at a whole-number place are finite unless
             // the turn is not (an angle that is infinite or NaN).
-            if (side == 0 || (turned && !(std::isfinite(c) && std::isfinite(s)))) continue;
+            if (side == 0 || height == 0 || (turned && !(std::isfinite(c) && std::isfinite(s))))
+                continue;
             const pp::ParticleLooks& l = own ? d.Looks[i] : kPlainLooks;
             out[n++] = {static_cast<float>(d.Run.X[i]),
                         static_cast<float>(d.Run.Y[i]),
                         static_cast<float>(side),
+                        static_cast<float>(height),
                         turned ? c : 1.0f,
                         turned ? s : 0.0f,
                         l.Cell.U0,

@@ -127,6 +127,7 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.AlignToMotion = x.AlignToMotion;
     out.MaxAlive = x.MaxAlive;
     out.Attached = x.Attached;
+    out.Aspect = x.Aspect;
     return out;
 }
 

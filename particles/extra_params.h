@@ -139,6 +139,8 @@ struct ExtraParams {
     int32_t MaxAlive = 0;       // at most this many live particles; 0: no cap
     ForcePoint Attractor;
     ForcePoint Vortex;
+    // The drawn shape (see looks.h): the quad's width over its height; 0 draws squares.
+    float Aspect = 0.0f;
 
     bool operator==(const ExtraParams&) const = default;
 };

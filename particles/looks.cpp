@@ -105,6 +105,8 @@ ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const Partic
     looks.Size = size;
     if (extras.SizeOverLife.Count > 0)
         looks.Size = size * EvaluateLifeCurve(extras.SizeOverLife, t)[0];
+    looks.Height = looks.Size;
+    if (extras.Aspect > 0.0f) looks.Height = looks.Size / extras.Aspect;
     looks.Transparency = p.Transparency;
     if (extras.TransparencyOverLife.Count > 0) {
         looks.Transparency = p.Transparency * EvaluateLifeCurve(extras.TransparencyOverLife, t)[0];

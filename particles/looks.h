@@ -77,18 +77,40 @@ void AdvanceLife(const ExtraParams& extras, ParticleLife& life, int32_t now);
 
 // What the renderer draws for one particle: its size and transparency as drawn (before
 // rounding; the curves multiply the stored ones), the colour multiplying its sprite (0 to
-// 255: Colour times ColourOverLife / 255 per channel, held in range and rounded half to even)
-// and its texture cell.
+// 255: Colour times ColourOverLife / 255 per channel, held in range and rounded half to even),
+// its texture cell, and the quad's height: Size is its width, along the sprite's own x axis.
+// The height is the width, or with Aspect above 0 the width / Aspect.
 struct ParticleLooks {
     float Size, Transparency;
     uint8_t Red, Green, Blue;
     SheetCell Cell;
+    float Height;
 };
 // With the particle's Motion record (nullptr for none), EndSize adds its share to the size
 // before SizeOverLife, and the start and end colours multiply the colour and the transparency
 // (see motion.h).
 ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life,
                       const ParticleMotion* motion = nullptr);
+
+// A particle's quad as drawn from its looks, moved by (dx, dy): the width and height rounded
+// half to even, the top-left corner the position less half of each, rounded the same way, and
+// the transparency rounded. A square's four numbers are rounded together, as the plain runs
+// round theirs.
+struct RoundedQuad {
+    int32_t Width, Height, X, Y, Alpha;
+};
+inline RoundedQuad RoundLooks(const Particle& p, const ParticleLooks& l, float dx, float dy) {
+    const float half = l.Size * 0.5f;
+    const float values[4] = {l.Size, dx + p.X - half, dy + p.Y - half, l.Transparency};
+    int32_t rounded[4];
+    RoundFloatsToInt(values, rounded);
+    RoundedQuad q{rounded[0], rounded[0], rounded[1], rounded[2], rounded[3]};
+    if (!(l.Height == l.Size)) {
+        q.Height = RoundFloatToInt(l.Height);
+        q.Y = RoundFloatToInt(dy + p.Y - l.Height * 0.5f);
+    }
+    return q;
+}
 
 // For the engine. Gives the particle `p`, just inserted into emitter.Particles, its Life
 // record at the same place (StartLife, so its random draw comes after all of the spawn's),

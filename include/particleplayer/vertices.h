@@ -4,7 +4,8 @@
 ///
 /// BuildVertices gives exactly the quads the bundled renderer draws for one layer: every
 /// effect of the layer in load order, every particle oldest first, each a square whose side
-/// is its size rounded half to even, centred on its position (the top-left corner rounded the
+/// is its size rounded half to even (a rectangle, its width and height each rounded, for an
+/// effect with Aspect or Stretch), centred on its position (the top-left corner rounded the
 /// same way), turned clockwise by its angle about its centre. Each quad is two triangles, six
 /// vertices: top-left, top-right, bottom-left, then bottom-left, top-right, bottom-right.
 ///
@@ -84,22 +85,25 @@ struct IndexedVertexArray {
     std::vector<VertexRun> Runs;    ///< In drawing order; First and Count count indices.
 };
 
-/// One quad for a vertex shader to expand. Left and Top are the rounded top-left corner and
-/// Side the rounded size, all whole numbers. Cos and Sin are the float cosine and sine of the
+/// One quad for a vertex shader to expand. Left and Top are the rounded top-left corner, Side
+/// the rounded width and Height the rounded height (the same as Side for a square), all whole
+/// numbers. Cos and Sin are the float cosine and sine of the
 /// angle in radians that the bundled renderer turns the quad by; an unturned quad (an angle
 /// of 0) has Cos 1 and Sin 0, and a turned one never has a Sin of zero. Corner k (0 top-left, 1
 /// top-right, 2 bottom-left, 3 bottom-right) is, in float arithmetic in this order, with r = Side -
-/// 0.5:
-///   x = (k & 1) ? r : -0.5,  y = (k & 2) ? r : -0.5,
+/// 0.5 and b = Height - 0.5:
+///   x = (k & 1) ? r : -0.5,  y = (k & 2) ? b : -0.5,
 ///   unturned:  X = x + Left, Y = y + Top;
-///   turned:    c = (((-0.5 + r) + -0.5) + r) * 0.25 (the centre, the same both ways),
-///              X = ((Cos * (x - c) - Sin * (y - c)) + c) + Left,
-///              Y = ((Sin * (x - c) + Cos * (y - c)) + c) + Top.
+///   turned:    cx = (((-0.5 + r) + -0.5) + r) * 0.25, cy = (((-0.5 + -0.5) + b) + b) * 0.25
+///              (the centre),
+///              X = ((Cos * (x - cx) - Sin * (y - cy)) + cx) + Left,
+///              Y = ((Sin * (x - cx) + Cos * (y - cy)) + cy) + Top.
 /// The centre is kept apart from Left and Top because adding them first rounds differently.
 struct QuadInstance {
     float Left;     ///< Rounded left edge's pixel, a whole number.
     float Top;      ///< Rounded top edge's pixel, a whole number.
-    float Side;     ///< Rounded size in pixels, a whole number above 0.
+    float Side;     ///< Rounded width in pixels, a whole number above 0.
+    float Height;   ///< Rounded height in pixels, a whole number above 0.
     float Cos;      ///< Cosine of the turn, as the renderer rounds it.
     float Sin;      ///< Sine of the turn; zero only for an unturned quad.
     float U0;       ///< Texture coordinate u of the left edge.
@@ -118,7 +122,7 @@ struct InstanceArray {
     std::vector<VertexRun> Runs;          ///< In drawing order; First and Count count instances.
 };
 
-/// A GLSL 3.30 vertex shader that expands a QuadInstance (attribute 0: Left, Top and Side;
+/// A GLSL 3.30 vertex shader that expands a QuadInstance (attribute 0: Left, Top, Side and Height;
 /// 1: Cos and Sin; 2: U0, V0, U1, V1; 3: the colour as four normalised bytes; each advancing
 /// once per instance) into corner gl_VertexID of a GL_TRIANGLE_STRIP of four vertices, with the
 /// corner formulas above, and hands the fragment shader `Cell` (texture coordinates) and `Tint`

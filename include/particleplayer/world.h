@@ -238,6 +238,7 @@ struct EffectExtras {
     int32_t AlignToMotion = 0;           ///< 1: sprites turned to their direction of travel.
     int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
     int32_t Attached = 0;                ///< 1: particles move with their emitter.
+    float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

@@ -121,7 +121,7 @@ TEST(InstanceShader, DrawsThePixelsOfTheSixVertexArray) {
         GLint Size;
         GLenum Type;
         size_t Offset;
-    } fields[] = {{3, GL_FLOAT, offsetof(QuadInstance, Left)},
+    } fields[] = {{4, GL_FLOAT, offsetof(QuadInstance, Left)},
                   {2, GL_FLOAT, offsetof(QuadInstance, Cos)},
                   {4, GL_FLOAT, offsetof(QuadInstance, U0)},
                   {4, GL_UNSIGNED_BYTE, offsetof(QuadInstance, Red)}};

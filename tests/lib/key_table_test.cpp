@@ -63,6 +63,13 @@ TEST(KeyTable, EachDefaultLoadsAsTheKeyLeftOut) {
     EXPECT_GE(written, 20);
 }
 
+// AlignToVelocity is AlignToMotion under another name: one switch, the later row winning.
+TEST(KeyTable, AlignToVelocityIsAlignToMotion) {
+    EXPECT_TRUE(Same(Load("AlignToVelocity = 1"), Load("AlignToMotion = 1")));
+    EXPECT_FALSE(Same(Load("AlignToVelocity = 1"), Load("")));
+    EXPECT_TRUE(Same(Load("AlignToMotion = 1, AlignToVelocity = 0"), Load("")));
+}
+
 // A number past either end of a bounded key loads as that end; inside, as written.
 TEST(KeyTable, BoundedKeysHoldTheirNumbersToTheStatedRange) {
     int bounded = 0;

@@ -91,8 +91,12 @@ pp::ParticleLooks LooksByTheRules(const Particle& p, const pp::ParticleLife& lif
             red,
             64,
             0,
-            {column / 3.0f, row / 2.0f, (column + 1.0f) / 3.0f, (row + 1.0f) / 2.0f}};
+            {column / 3.0f, row / 2.0f, (column + 1.0f) / 3.0f, (row + 1.0f) / 2.0f},
+            p.Size * (1.0f + 2.0f * t)};
 }
+
+// An effect whose only key draws quads 0.4 times as wide as they are tall.
+constexpr const char* kAspect = "Aspect = 0.4";
 
 // The renderer's quads written plainly with the library's cos and sin, one particle at a time,
 // in the curves' size, transparency, colour and sheet cell where an effect has Life records.
@@ -105,16 +109,23 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
         world.Particles(effect, particles);
         for (size_t i = 0; i < particles.size(); ++i) {
             const Particle& p = particles[i];
-            const pp::ParticleLooks l =
-                lives.empty()
-                    ? pp::ParticleLooks{p.Size, p.Transparency, 255, 255, 255, {0, 0, 1, 1}}
-                    : LooksByTheRules(p, lives[i]);
+            const bool aspect = e->Extras.Aspect != 0.0f;
+            const pp::ParticleLooks l = lives.empty() || aspect
+                                            ? pp::ParticleLooks{p.Size,
+                                                                p.Transparency,
+                                                                255,
+                                                                255,
+                                                                255,
+                                                                {0, 0, 1, 1},
+                                                                aspect ? p.Size / 0.4f : p.Size}
+                                            : LooksByTheRules(p, lives[i]);
             const int32_t size = pp::RoundToInt(l.Size);
+            const int32_t height = pp::RoundToInt(l.Height);
             const auto left = static_cast<float>(pp::RoundToInt(ox + p.X - l.Size * 0.5f));
-            const auto top = static_cast<float>(pp::RoundToInt(oy + p.Y - l.Size * 0.5f));
+            const auto top = static_cast<float>(pp::RoundToInt(oy + p.Y - l.Height * 0.5f));
             const pp::QuadCorners c =
-                pp::ReferenceQuadCorners(size, size, pp::QuadAngleRadians(p.Angle, 0.0f, 0));
-            bool shows = size != 0 && e->Layer == layer;
+                pp::ReferenceQuadCorners(size, height, pp::QuadAngleRadians(p.Angle, 0.0f, 0));
+            bool shows = size != 0 && height != 0 && e->Layer == layer;
             for (const pp::QuadCorner& k : c)
                 shows = shows && std::isfinite(k.X + left + k.Y + top);
             if (!shows) continue;
@@ -152,12 +163,15 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         {3, 0.2f, 0.0f, 0.0f, 0, 0, 1.0f, 0, INFINITY, 0},
     };
     const char* looks = kLooks;
+    const char* aspect = kAspect;
     for (const char* text : {"BlendingMode = {2, 6}", "Layer = 1", "BlendingMode = {2, 2}",
-                             "BlendingMode = {5, 2}", looks, ""}) {
+                             "BlendingMode = {5, 2}", looks, aspect, ""}) {
         pp::Emitter* e = WorldAccess::EmitterOf(world, world.LoadEffectText(text, 0, 0).Value);
         for (int i = 0; i < 8; ++i) {
             *pp::ListInsert(e->Particles) = WorldAccess::EngineParticle(hand[i]);
-            if (text == looks) *pp::ListInsert(e->Life) = {0, 1000.0f, 0, 0.25f * (i % 5), i % 6};
+            if (text == looks || text == aspect) {
+                *pp::ListInsert(e->Life) = {0, 1000.0f, 0, 0.25f * (i % 5), i % 6};
+            }
         }
     }
     for (const auto& [layer, ox, oy] : {std::tuple{0, 0, 0}, {1, 0, 0}, {0, 3, -7}}) {
@@ -165,7 +179,7 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         ReferenceVertices(world, layer, ox, oy, plain);
         ExpectEveryFormIs(world, plain, layer, ox, oy);
         if (layer == 0) {
-            EXPECT_EQ(plain.Runs.size(), 5u * 4u - 1u) << "the last two effects join";
+            EXPECT_EQ(plain.Runs.size(), 6u * 4u - 2u) << "the last three effects join";
         }
     }
 }
@@ -173,8 +187,9 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
 // The corners of an instance by the formulas its header gives a vertex shader.
 Vertex InstanceCorner(const QuadInstance& q, int k) {
     const float r = q.Side - 0.5f;
+    const float b = q.Height - 0.5f;
     const float x = (k & 1) != 0 ? r : -0.5f;
-    const float y = (k & 2) != 0 ? r : -0.5f;
+    const float y = (k & 2) != 0 ? b : -0.5f;
     Vertex v{x + q.Left,
              y + q.Top,
              (k & 1) != 0 ? q.U1 : q.U0,
@@ -184,9 +199,10 @@ Vertex InstanceCorner(const QuadInstance& q, int k) {
              q.Blue,
              q.Alpha};
     if (q.Sin != 0.0f) {
-        const float c = (((-0.5f + r) + -0.5f) + r) * 0.25f;
-        v.X = ((q.Cos * (x - c) - q.Sin * (y - c)) + c) + q.Left;
-        v.Y = ((q.Sin * (x - c) + q.Cos * (y - c)) + c) + q.Top;
+        const float cx = (((-0.5f + r) + -0.5f) + r) * 0.25f;
+        const float cy = (((-0.5f + -0.5f) + b) + b) * 0.25f;
+        v.X = ((q.Cos * (x - cx) - q.Sin * (y - cy)) + cx) + q.Left;
+        v.Y = ((q.Sin * (x - cx) + q.Cos * (y - cy)) + cy) + q.Top;
     }
     return v;
 }
