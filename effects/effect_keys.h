@@ -175,7 +175,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 47> kEffectKeys{{
+inline constexpr std::array<EffectKey, 49> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
