@@ -336,6 +336,7 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
                     refused(world.RemoveEffect(dead)) &&
                     refused(world.SetEmissionRate(dead, 1, 1, 1)) &&
                     refused(world.SetDisabled(dead, true)) && refused(world.ParticleCount(dead)) &&
+                    refused(world.SetForcePoint(dead, false, 1, 1)) &&
                     refused(world.ReapplyEffectFile(dead, "/no/such/file.txt", 0, 0)))
             << dead.Id;
     }
@@ -345,6 +346,11 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     const EffectParams changed = world.Params(kept).Value;
     EXPECT_TRUE(changed.Disable == 1 && changed.EmissionRate.Min == 7 &&
                 changed.EmissionRate.Max == 7 && changed.EmissionRate.Inc == 1);
+    // A moved force point is on the screen, the other force untouched.
+    ASSERT_TRUE(world.SetForcePoint(kept, true, 40, -5).Ok());
+    const pp::ExtraParams& forces = WorldAccess::EmitterOf(world, kept)->Extras;
+    EXPECT_TRUE(forces.Vortex == (pp::ForcePoint{40, -5, 0, 0, 0, 1}) &&
+                forces.Attractor == pp::ForcePoint{});
     world.RemoveAllEffects();
     EXPECT_TRUE(world.ParticleCount() == 0 && world.Effects().empty() && !world.Params(kept).Ok() &&
                 !world.StartedEffectOf(0).Ok());
