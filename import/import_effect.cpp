@@ -73,6 +73,7 @@ class Composer {
     void Colours();
     void Turns(ImportMode mode);
     std::string AtLeast(std::size_t row, double value, double variance, double low);
+    std::string Within(std::size_t row, double value, double variance);
     int32_t BlendCode(std::size_t row, int32_t fallback);
 
     const ParticleDict& dict_;
@@ -129,7 +130,7 @@ void Composer::Motion(ImportMode mode, float flip) {
         }
         const double spin = flip < 0 ? V(kRotatePerSecond) : -V(kRotatePerSecond);
         if (spin != 0 || V(kRotatePerSecondVariance) != 0) {
-            Key("OrbitSpin", Randomised(spin, V(kRotatePerSecondVariance)));
+            Key("OrbitSpin", Within(kRotatePerSecond, spin, V(kRotatePerSecondVariance)));
         }
     } else {
         // yCoordFlipped = -1 reverses the whole step, the file's pushes included.
@@ -143,12 +144,13 @@ void Composer::Motion(ImportMode mode, float flip) {
                                     .append("}"));
         }
         if (V(kRadialAccel) != 0 || V(kRadialAccelVariance) != 0) {
-            Key("RadialAcceleration", Randomised(flip * V(kRadialAccel), V(kRadialAccelVariance)));
+            Key("RadialAcceleration",
+                Within(kRadialAccel, flip * V(kRadialAccel), V(kRadialAccelVariance)));
         }
         // Counter-clockwise with y up is clockwise with y down: the push turns the other way.
         if (V(kTangentialAccel) != 0 || V(kTangentialAccelVariance) != 0) {
             Key("TangentialAcceleration",
-                Randomised(-flip * V(kTangentialAccel), V(kTangentialAccelVariance)));
+                Within(kTangentialAccel, -flip * V(kTangentialAccel), V(kTangentialAccelVariance)));
         }
     }
     direction = std::fmod(direction, 360.0);
@@ -157,12 +159,29 @@ void Composer::Motion(ImportMode mode, float flip) {
     Turns(mode);
 }
 
+// A randomised motion value whose draws must stay within our keys' range: a value and a
+// variance each inside the range can still reach past it together, so the drawn range is cut
+// at the range's ends (compared as the loader adds them, in float).
+std::string Composer::Within(std::size_t row, double value, double variance) {
+    const double blur = std::fabs(variance);
+    const float limit = static_cast<float>(kBig);
+    const float lowest = static_cast<float>(value) - static_cast<float>(blur);
+    const float highest = static_cast<float>(value) + static_cast<float>(blur);
+    if (lowest >= -limit && highest <= limit) return Randomised(value, variance);
+    const double low = std::max(value - blur, -kBig), high = std::min(value + blur, kBig);
+    Find(row, "= " + Num(value) + " can draw beyond " + Num(kBig) +
+                  " either way: here drawn from " + Num(low) + " to " + Num(high));
+    if (low >= high) return Num(low);
+    return "{Min = " + Num(low) + ", Max = " + Num(high) +
+           ", Inc = " + Num(VarianceStep((high - low) / 2)) + "}";
+}
+
 // A randomised value whose draws the file holds at `low` (sizes, radii): ours draws within the
 // range cut at `low`, which spreads the draws the file piles on `low` across the rest.
 std::string Composer::AtLeast(std::size_t row, double value, double variance, double low) {
     const double blur = std::fabs(variance);
-    if (value - blur >= low) return Randomised(value, variance);
-    const double high = std::max(low, value + blur);
+    if (value - blur >= low) return Within(row, value, variance);
+    const double high = std::clamp(value + blur, low, kBig);
     if (value < low || blur != 0) {
         Find(row, "= " + Num(value) + " can draw below " + Num(low) + ": held at " + Num(low) +
                       " there; here drawn from " + Num(low) + " to " + Num(high));
@@ -283,9 +302,9 @@ void Composer::Turns(ImportMode mode) {
         }
         return;
     }
-    Key("Angle", Randomised(V(kRotationStart), V(kRotationStartVariance)));
+    Key("Angle", Within(kRotationStart, V(kRotationStart), V(kRotationStartVariance)));
     if (V(kRotationEnd) != V(kRotationStart) || V(kRotationEndVariance) != 0) {
-        Key("EndAngle", Randomised(V(kRotationEnd), V(kRotationEndVariance)));
+        Key("EndAngle", Within(kRotationEnd, V(kRotationEnd), V(kRotationEndVariance)));
     }
 }
 

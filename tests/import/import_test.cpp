@@ -280,6 +280,13 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
          "<particleEmitterConfig><speed/><gravity x=\"a\"/>"
          "</particleEmitterConfig>",
          false, "gravityx"},
+        {"push and its variance past the range together",
+         Plist(Key("radialAcceleration", "-999000") + Key("radialAccelVariance", "1380")), false,
+         "radialAcceleration"},
+        {"orbit past the range together",
+         Plist(Key("emitterType", "1") + Key("maxRadius", "1e6") + Key("maxRadiusVariance", "1e6") +
+               Key("rotatePerSecond", "9e5") + Key("rotatePerSecondVariance", "9e5")),
+         false, "rotatePerSecond"},
         {"10 MB of keys", Plist(ManyKeys(10 << 20)), true, ""},
     };
     for (const Case& c : cases) {
