@@ -5,9 +5,11 @@
 #include <png.h>
 #include <zlib.h>
 
-#include <array>
-#include <bit>
-#include <cmath>
+extern "C" {
+#include <libavutil/mem.h>
+#include <libavutil/sha.h>
+}
+
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -294,43 +296,17 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
     }
 }
 
-// SHA-256; its constants are the fractional bits of the square and cube roots of the primes.
-std::string Sha256Hex(Bytes m) {
-    std::array<uint32_t, 64> k{}, w{};
-    std::array<uint32_t, 8> h{};
-    const auto rotr = [](uint32_t x, int a, int b, int c) {
-        return std::rotr(x, a) ^ std::rotr(x, b) ^ std::rotr(x, c);
-    };
-    for (int n = 2, found = 0; found < 64; ++n) {
-        bool prime = true;
-        for (int d = 2; d * d <= n; ++d) prime = prime && n % d != 0;
-        auto fraction = [](double x) { return uint32_t((x - std::floor(x)) * 0x1p32); };
-        if (prime && found < 8) h[found] = fraction(std::sqrt(n));
-        if (prime) k[found++] = fraction(std::cbrt(n));
-    }
-    const uint64_t bits = uint64_t{m.size()} * 8;  // then 0x80, zeros, the length big-endian
-    for (m.push_back(0x80); m.size() % 64 != 56;) m.push_back(0);
-    for (int i = 7; i >= 0; --i) m.push_back(static_cast<uint8_t>(bits >> 8 * i));
-    for (size_t block = 0; block < m.size(); block += 64) {
-        for (int i = 0; i < 64; ++i) {
-            const uint8_t* b = &m[block + 4 * (i & 15)];
-            const uint32_t a = w[(i + 49) & 63], c = w[(i + 62) & 63];  // w[i-15], w[i-2]
-            w[i] = i < 16 ? uint32_t{b[0]} << 24 | b[1] << 16 | b[2] << 8 | b[3]
-                          : w[i - 16] + (std::rotr(a, 7) ^ std::rotr(a, 18) ^ (a >> 3)) + w[i - 7] +
-                                (std::rotr(c, 17) ^ std::rotr(c, 19) ^ (c >> 10));
-        }
-        std::array<uint32_t, 8> v = h;
-        for (int i = 0; i < 64; ++i) {
-            const uint32_t t1 =
-                v[7] + rotr(v[4], 6, 11, 25) + ((v[4] & v[5]) ^ (~v[4] & v[6])) + k[i] + w[i];
-            const uint32_t t2 =
-                rotr(v[0], 2, 13, 22) + ((v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]));
-            v = {t1 + t2, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
-        }
-        for (int i = 0; i < 8; ++i) h[i] += v[i];
-    }
-    std::string hex(64, ' ');
-    for (int i = 0; i < 64; ++i) hex[i] = "0123456789abcdef"[h[i / 8] >> (28 - 4 * (i % 8)) & 15];
+// SHA-256 in hex, by FFmpeg's utility library.
+std::string Sha256Hex(const Bytes& m) {
+    uint8_t digest[32];
+    AVSHA* sha = av_sha_alloc();
+    av_sha_init(sha, 256);
+    av_sha_update(sha, m.data(), m.size());
+    av_sha_final(sha, digest);
+    av_free(sha);
+    std::string hex;
+    for (const uint8_t byte : digest)
+        hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
     return hex;
 }
 
