@@ -27,32 +27,10 @@ constexpr int kSide = 16;
 // One factor of a blend code at a position, as the bundled renderer takes it (the destination
 // alpha read as 1): a multiplier of a channel given the source and destination colours.
 double Factor(int code, bool source, double s, double sa, double d) {
-    switch (code) {
-        case 1:
-            return 0;
-        case 2:
-            return 1;
-        case 3:
-            return s;
-        case 4:
-            return 1 - s;
-        case 5:
-            return sa;
-        case 6:
-            return 1 - sa;
-        case 7:
-            return 1;  // destination alpha
-        case 8:
-            return 0;
-        case 9:
-            return d;
-        case 10:
-            return 1 - d;
-        case 11:
-            return source ? std::min(sa, 0.0) : 0;
-        default:
-            return source ? sa : 1 - sa;
-    }
+    // Codes 1 to 11: 7 and 8 read the destination alpha as 1; 12 and 13 set both factors.
+    const double factors[] = {
+        0, 1, s, 1 - s, sa, 1 - sa, 1, 0, d, 1 - d, source ? std::min(sa, 0.0) : 0};
+    return factors[code - 1];
 }
 
 // A channel after blending s (alpha sa) over d with the codes, clamped to 0..1.
@@ -77,20 +55,13 @@ std::string OneParticle(int source, int destination) {
 enum class BuiltIn { None, Blend, Add, Mod, Mul, Nothing };
 
 double BuiltInBlend(BuiltIn mode, double s, double sa, double d) {
-    switch (mode) {
-        case BuiltIn::None:
-            return s;
-        case BuiltIn::Blend:
-            return s * sa + d * (1 - sa);
-        case BuiltIn::Add:
-            return std::min(s * sa + d, 1.0);
-        case BuiltIn::Mod:
-            return s * d;
-        case BuiltIn::Mul:
-            return std::min(s * d + d * (1 - sa), 1.0);
-        default:
-            return d;
-    }
+    const double results[] = {s,
+                              s * sa + d * (1 - sa),
+                              std::min(s * sa + d, 1.0),
+                              s * d,
+                              std::min(s * d + d * (1 - sa), 1.0),
+                              d};
+    return results[static_cast<int>(mode)];
 }
 
 // SDL's OpenGL renderer on a hidden 96 x 72 window of SDL's offscreen driver, made once and
