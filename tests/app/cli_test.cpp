@@ -5,6 +5,7 @@
 #include <bit>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/effect_json.h"
@@ -197,9 +198,41 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }
 
-// simulate seeds, names the area shapes, loads at the clock's start and updates every 16 ms,
-// also across the wrap past 2^32: replaying that in-process prints the same.
-TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
+// simulate's line for each frame, as the engine replayed in-process gives it: seeded, the area
+// shapes named, loaded at the clock's start, updated every 16 ms. With `started`, the last
+// frame only, each particle marked with the number of the effect it was started as.
+std::string Replay(const std::string& file, uint32_t start, int32_t x, int32_t y, uint32_t seed,
+                   int frames, bool started) {
+    VirtualClock clock(start);
+    Engine engine(clock);
+    SeedRandom(engine.Random, seed);
+    FillAreaTypes(engine);
+    LoadEffect(engine, file, x, y);
+    std::string out;
+    for (int k = 1; k <= frames; ++k) {
+        clock.Set(start + 16 * k);
+        const float dt = UpdateParticles(engine);
+        if (started && k < frames) continue;
+        out += "{\"frame\": " + std::to_string(k) +
+               ", \"time\": " + std::to_string(static_cast<int32_t>(start + 16 * k)) + ", \"dt\": ";
+        AppendJsonFloat(out, dt);
+        out += ", \"particles\": [";
+        const char* sep = "";
+        ListVisit(engine.Emitters, [&](Emitter& e) {
+            ListVisit(e.Particles, [&](const Particle& p) {
+                out += std::exchange(sep, ", ");
+                AppendParticleJson(out, std::bit_cast<particleplayer::Particle>(p));
+                if (started) out.back() = ',', out += e.SubEffectDepth > 0 ? " 0]" : " -1]";
+            });
+        });
+        out += "]}\n";
+    }
+    return out;
+}
+
+// simulate matches the replay, also across the clock's wrap past 2^32; with --started the
+// started effects' particles follow the file's own, each marked with its effect.
+TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrapAndMarksStartedEffects) {
     testing::TempDir dir;
     const std::string file =
         dir.Write("e.txt",
@@ -212,73 +245,23 @@ TEST(Cli, SimulateMatchesTheEngineReplayedAlsoAcrossTheClocksWrap) {
             RunBinary({"simulate", file, "--at", "320,-40", "--seed", "4242", "--frames", "45",
                        "--print", "all", "--clock-start", std::to_string(start)});
         ASSERT_EQ(r.Status, 0) << r.Err;
-        VirtualClock clock(start);
-        Engine engine(clock);
-        SeedRandom(engine.Random, 4242);
-        FillAreaTypes(engine);
-        Emitter* emitter = LoadEffect(engine, file, 320, -40);
-        std::string expected;
-        for (int k = 1; k <= 45; ++k) {
-            clock.Set(start + 16 * k);
-            const float dt = UpdateParticles(engine);
-            expected += "{\"frame\": " + std::to_string(k) +
-                        ", \"time\": " + std::to_string(static_cast<int32_t>(start + 16 * k)) +
-                        ", \"dt\": ";
-            AppendJsonFloat(expected, dt);
-            expected += ", \"particles\": [";
-            ListRewind(emitter->Particles);
-            for (const char* sep = ""; const Particle* p = ListNext(emitter->Particles);
-                 sep = ", ") {
-                expected += sep;
-                AppendParticleJson(expected, std::bit_cast<particleplayer::Particle>(*p));
-            }
-            expected += "]}\n";
-        }
+        const std::string expected = Replay(file, start, 320, -40, 4242, 45, false);
         EXPECT_GT(std::count(expected.begin(), expected.end(), '['), 500);
         EXPECT_EQ(r.Out, expected) << "start " << start;
     }
-}
-
-// simulate --started lists every emitter's particles, the started effects' after the file's
-// own, each marked with the number of the effect it was started as: the engine walked plainly.
-TEST(Cli, SimulateStartedMarksEachParticleWithItsEffect) {
-    testing::TempDir dir;
     const std::string spark = dir.Write("spark.txt", "LifeTime = 0.3, Size = 3");
-    const std::string file =
-        dir.Write("e.txt", "EmissionRate = 30, LifeTime = 0.2, OnDeath = {Effect = " + spark +
+    const std::string parent =
+        dir.Write("p.txt", "EmissionRate = 30, LifeTime = 0.2, OnDeath = {Effect = " + spark +
                                ", Count = 4}, OnBirth = {Effect = " + spark + ", Count = 1}");
     const RunResult r =
-        RunBinary({"simulate", file, "--seed", "9", "--frames", "40", "--started", "--quiet"});
+        RunBinary({"simulate", parent, "--seed", "9", "--frames", "40", "--started", "--quiet"});
     ASSERT_EQ(r.Status, 0) << r.Err;
-    VirtualClock clock(1000);
-    Engine engine(clock);
-    SeedRandom(engine.Random, 9);
-    FillAreaTypes(engine);
-    LoadEffect(engine, file, 0, 0);
-    float dt = 0.0f;
-    for (int k = 1; k <= 40; ++k) {
-        clock.Set(1000 + 16 * k);
-        dt = UpdateParticles(engine);
-    }
-    std::string expected = "{\"frame\": 40, \"time\": 1640, \"dt\": ";
-    AppendJsonFloat(expected, dt);
-    expected += ", \"particles\": [";
-    int32_t started = 0;
-    const char* sep = "";
-    ListRewind(engine.Emitters);
-    while (Emitter* e = ListNext(engine.Emitters)) {
-        ListRewind(e->Particles);
-        while (const Particle* p = ListNext(e->Particles)) {
-            expected += sep;
-            sep = ", ";
-            AppendParticleJson(expected, std::bit_cast<particleplayer::Particle>(*p));
-            expected.back() = ',';
-            expected += " " + std::to_string(e->SubEffectDepth > 0 ? 0 : -1) + "]";
-            started += e->SubEffectDepth > 0 ? 1 : 0;
-        }
-    }
-    expected += "]}\n";
-    EXPECT_GT(started, 10);
+    const std::string expected = Replay(parent, 1000, 0, 0, 9, 40, true);
+    size_t marks = 0;  // particles of started effects
+    for (size_t at = expected.find(" 0]"); at != std::string::npos;
+         at = expected.find(" 0]", at + 1))
+        ++marks;
+    EXPECT_GT(marks, 10u);
     EXPECT_EQ(r.Out, expected);
 }
 
