@@ -3,11 +3,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -15,6 +10,7 @@ extern "C" {
 #include <vector>
 
 #include "app/png_writer.h"
+#include "tests/app/decode_frames.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -67,49 +63,21 @@ Miss OverDifference(const Picture& straight, const Picture& opaque, std::array<i
     return miss;
 }
 
-// The frame's alpha plane, or for a GIF its pixels' alpha, of every frame of a video; the
-// VP9 decoder of libvpx reads the alpha that FFmpeg's own leaves out.
+// The frame's alpha plane, or for a GIF its pixels' alpha, of every frame of a video.
 std::vector<std::vector<uint8_t>> DecodeAlpha(const std::string& path) {
     std::vector<std::vector<uint8_t>> frames;
-    av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return frames;
-    avformat_find_stream_info(format, nullptr);
-    const AVCodecParameters* parameters = format->streams[0]->codecpar;
-    const AVCodec* codec = parameters->codec_id == AV_CODEC_ID_VP9
-                               ? avcodec_find_decoder_by_name("libvpx-vp9")
-                               : avcodec_find_decoder(parameters->codec_id);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(context, parameters);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    const auto take = [&] {
-        while (avcodec_receive_frame(context, frame) == 0) {
-            std::vector<uint8_t>& alpha = frames.emplace_back();
-            for (int y = 0; y < frame->height; ++y) {
-                for (int x = 0; x < frame->width; ++x) {
-                    if (frame->format == AV_PIX_FMT_YUVA420P) {
-                        alpha.push_back(frame->data[3][y * frame->linesize[3] + x]);
-                    } else if (frame->format == AV_PIX_FMT_BGRA) {
-                        alpha.push_back(frame->data[0][y * frame->linesize[0] + x * 4 + 3]);
-                    }
+    test::DecodeFrames(path, [&](const AVFrame& frame, double) {
+        std::vector<uint8_t>& alpha = frames.emplace_back();
+        for (int y = 0; y < frame.height; ++y) {
+            for (int x = 0; x < frame.width; ++x) {
+                if (frame.format == AV_PIX_FMT_YUVA420P) {
+                    alpha.push_back(frame.data[3][y * frame.linesize[3] + x]);
+                } else if (frame.format == AV_PIX_FMT_BGRA) {
+                    alpha.push_back(frame.data[0][y * frame.linesize[0] + x * 4 + 3]);
                 }
             }
         }
-    };
-    if (avcodec_open2(context, codec, nullptr) >= 0) {
-        while (av_read_frame(format, packet) >= 0) {
-            avcodec_send_packet(context, packet);
-            av_packet_unref(packet);
-            take();
-        }
-        avcodec_send_packet(context, nullptr);
-        take();
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
+    });
     return frames;
 }
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libswscale/swscale.h>
 }
 
@@ -24,6 +22,7 @@ extern "C" {
 #include "app/video_writer.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
+#include "tests/app/decode_frames.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 
@@ -44,47 +43,21 @@ struct Decoded {
 // Every frame of a video (or of a PNG series "frame_%05d.png") as B, G, R rows; empty on failure.
 Decoded DecodeVideo(const std::string& path) {
     Decoded out;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return out;
-    const AVCodec* codec = nullptr;
-    const int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    const auto take = [&] {
-        while (avcodec_receive_frame(context, frame) == 0) {
-            SwsContext* scale = sws_getContext(
-                frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
-                frame->width, frame->height, AV_PIX_FMT_BGR24,
-                SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND | SWS_BITEXACT, nullptr, nullptr, nullptr);
-            const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-            sws_setColorspaceDetails(scale, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
-            Pixels& bgr =
-                out.Frames.emplace_back(static_cast<size_t>(frame->width * frame->height * 3));
-            uint8_t* planes[1] = {bgr.data()};
-            const int strides[1] = {frame->width * 3};
-            sws_scale(scale, frame->data, frame->linesize, 0, frame->height, planes, strides);
-            sws_freeContext(scale);
-            out.LastSeconds = static_cast<double>(frame->best_effort_timestamp) *
-                              av_q2d(format->streams[index]->time_base);
-            out.Seconds.push_back(out.LastSeconds);
-        }
-    };
-    if (avformat_find_stream_info(format, nullptr) >= 0 && index >= 0 &&
-        avcodec_parameters_to_context(context, format->streams[index]->codecpar) >= 0 &&
-        avcodec_open2(context, codec, nullptr) >= 0) {
-        while (av_read_frame(format, packet) >= 0) {
-            if (packet->stream_index == index) avcodec_send_packet(context, packet);
-            av_packet_unref(packet);
-            take();
-        }
-        avcodec_send_packet(context, nullptr);
-        take();
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avcodec_free_context(&context);
-    avformat_close_input(&format);
+    test::DecodeFrames(path, [&](const AVFrame& frame, double seconds) {
+        SwsContext* scale = sws_getContext(
+            frame.width, frame.height, static_cast<AVPixelFormat>(frame.format), frame.width,
+            frame.height, AV_PIX_FMT_BGR24, SWS_FULL_CHR_H_INT | SWS_ACCURATE_RND | SWS_BITEXACT,
+            nullptr, nullptr, nullptr);
+        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+        sws_setColorspaceDetails(scale, bt709, 0, bt709, 1, 0, 1 << 16, 1 << 16);
+        Pixels& bgr = out.Frames.emplace_back(static_cast<size_t>(frame.width * frame.height * 3));
+        uint8_t* planes[1] = {bgr.data()};
+        const int strides[1] = {frame.width * 3};
+        sws_scale(scale, frame.data, frame.linesize, 0, frame.height, planes, strides);
+        sws_freeContext(scale);
+        out.LastSeconds = seconds;
+        out.Seconds.push_back(seconds);
+    });
     return out;
 }
 
@@ -213,6 +186,24 @@ std::vector<std::array<float, 2>> SimulatedPlaces(const std::string& line) {
     return places;
 }
 
+// Render's frame in `png` as R, G, B rows, as the library's screen reads its pixels.
+Pixels RgbOf(const std::string& png) {
+    Pixels bgr = DecodeVideo(png).Frames.at(0);
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    return bgr;
+}
+
+// The pixels (R, G, B) of the library's hidden 800 x 600 screen after draw() ran on it; empty
+// when it fails.
+template <class Draw>
+Pixels ScreenAfter(Draw&& draw) {
+    Pixels rgb;
+    if (particleplayer::OpenScreen({"", 800, 600, true}).Ok() && draw())
+        particleplayer::ReadPixels(rgb);
+    particleplayer::CloseScreen();
+    return rgb;
+}
+
 // A prewarmed fire on its first frame: render draws as many particles as simulate lists, a
 // host's World holds them at simulate's places, and that World drawn by the library's screen
 // gives render's picture. Every particle of the prewarm takes the sprite the load was given,
@@ -239,12 +230,9 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
     load.Sprite = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile(effect, 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SetTime(1016).Ok());
-    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
-    ASSERT_TRUE(particleplayer::LoadSprite(1, sprite).Ok());
-    ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
-    particleplayer::CloseScreen();
+    const Pixels rgb = ScreenAfter([&] {
+        return particleplayer::LoadSprite(1, sprite).Ok() && particleplayer::DrawFrame(world).Ok();
+    });
     std::vector<particleplayer::Particle> held;
     ASSERT_TRUE(world.Particles(fire.Value, held).Ok());
     ASSERT_EQ(held.size(), places.size());
@@ -252,9 +240,7 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
         EXPECT_TRUE(held[i].X == places[i][0] && held[i].Y == places[i][1] && held[i].Sprite == 1)
             << "particle " << i;
     }
-    Pixels bgr = DecodeVideo(Out("fire.png")).Frames.at(0);
-    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
-    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+    EXPECT_TRUE(RgbOf(Out("fire.png")) == rgb) << "render's frame is not the World's";
 }
 
 // An effect folder elsewhere: an effect argument that names SpriteFile draws with its own image,
@@ -284,21 +270,18 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
     load.SpriteUnlessFile = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile("fw.txt", 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SpriteFiles().size() == 2u);
-    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
-    for (uint32_t k = 1; k <= 30; ++k) {
-        world.SetTime(1000 + 16 * k);
-        ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
-    }
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
-    particleplayer::CloseScreen();
+    const Pixels rgb = ScreenAfter([&] {
+        bool drawn = true;
+        for (uint32_t k = 1; k <= 30; ++k)
+            drawn = world.SetTime(1000 + 16 * k).Ok() && particleplayer::DrawFrame(world).Ok();
+        return drawn;
+    });
     EXPECT_GT(world.ParticleCount(), world.ParticleCount(fire.Value).Value) << "no burst";
-    Pixels bgr = DecodeVideo(Out("f.png")).Frames.at(0);
+    const Pixels rendered = RgbOf(Out("f.png"));
     // Energie's sprite is blue, Feuer's red: both images show.
-    EXPECT_TRUE(Energy(bgr, 300, 200, 500, 400, 0) > 20000 &&
-                Energy(bgr, 300, 200, 500, 400, 2) > 20000);
-    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
-    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
+    EXPECT_TRUE(Energy(rendered, 300, 200, 500, 400, 0) > 20000 &&
+                Energy(rendered, 300, 200, 500, 400, 2) > 20000);
+    EXPECT_TRUE(rendered == rgb) << "render's frame is not the World's";
 }
 
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
