@@ -90,8 +90,10 @@ std::string FrameFile(const std::string& folder, int k) {
 class RenderExport : public ::testing::Test {
   protected:
     // render of one effect with `blend` (a BlendingMode pair) at the middle of a 240 x 160
-    // frame, seed 3, 40 ms frames.
-    RunResult Run(const std::string& blend, std::vector<std::string> more) {
+    // frame, seed 3, 40 ms frames; the options `more`, then `extra`.
+    RunResult Run(const std::string& blend, std::vector<std::string> more,
+                  const std::vector<std::string>& extra = {}) {
+        more.insert(more.end(), extra.begin(), extra.end());
         std::string name = "e" + blend + ".txt";
         std::replace_if(
             name.begin(), name.end(), [](char c) { return c == ',' || c == ' '; }, '_');
@@ -200,12 +202,8 @@ TEST_F(RenderExport, APictureBackgroundLiesUnderTheParticles) {
 TEST_F(RenderExport, SheetCellsAreTheCutFramesAndAutoCropHoldsEveryLitPixel) {
     const std::vector<std::string> cut = {"--background",  "transparent", "--crop",
                                           "50,20,150,110", "--scale",     "0.5"};
-    auto frames = cut;
-    frames.insert(frames.end(), {"--out", Out("cut")});
-    ASSERT_EQ(Run("5, 6", frames).Status, 0);
-    auto sheet = cut;
-    sheet.insert(sheet.end(), {"--sheet", "5x3", "--out", Out("sh\"eet.png")});
-    const RunResult made = Run("5, 6", sheet);
+    ASSERT_EQ(Run("5, 6", cut, {"--out", Out("cut")}).Status, 0);
+    const RunResult made = Run("5, 6", cut, {"--sheet", "5x3", "--out", Out("sh\"eet.png")});
     EXPECT_EQ(made.Out, "SpriteSheet = {Columns = 5, Rows = 3, Frames = 12, Rate = 25}\n");
     const Picture atlas = ReadPng(Out("sh\"eet.png"));
     ASSERT_EQ(atlas.Width, 5 * 75);
@@ -280,9 +278,7 @@ TEST_F(RenderExport, VideoKeepsTheFramesAlpha) {
     const std::vector<std::string> clip = {"--background", "transparent", "--crop",
                                            "40,20,160,120"};
     std::vector<std::vector<uint8_t>> pngs;
-    auto frames = clip;
-    frames.insert(frames.end(), {"--out", Out("png")});
-    ASSERT_EQ(Run("5, 6", frames).Status, 0);
+    ASSERT_EQ(Run("5, 6", clip, {"--out", Out("png")}).Status, 0);
     for (int k = 1; k <= 12; ++k) {
         const Picture frame = ReadPng(FrameFile(Out("png"), k));
         std::vector<uint8_t>& alpha = pngs.emplace_back();
@@ -290,9 +286,7 @@ TEST_F(RenderExport, VideoKeepsTheFramesAlpha) {
     }
     for (const char* name : {"clip.webm", "clip.gif"}) {
         SCOPED_TRACE(name);
-        auto video = clip;
-        video.insert(video.end(), {"--out", Out(name)});
-        ASSERT_EQ(Run("5, 6", video).Status, 0);
+        ASSERT_EQ(Run("5, 6", clip, {"--out", Out(name)}).Status, 0);
         const std::vector<std::vector<uint8_t>> alpha = DecodeAlpha(Out(name));
         ASSERT_EQ(alpha.size(), 12u);
         for (size_t k = 0; k < 12; ++k) {
@@ -307,9 +301,7 @@ TEST_F(RenderExport, VideoKeepsTheFramesAlpha) {
             }
             EXPECT_LE(off, static_cast<int64_t>(pngs[k].size()) * (name[5] == 'g' ? 0 : 2)) << k;
         }
-        auto again = clip;
-        again.insert(again.end(), {"--out", Out(std::string("again") + name)});
-        ASSERT_EQ(Run("5, 6", again).Status, 0);
+        ASSERT_EQ(Run("5, 6", clip, {"--out", Out(std::string("again") + name)}).Status, 0);
         EXPECT_TRUE(Slurp(Out(std::string("again") + name)) == Slurp(Out(name)));
     }
 }
