@@ -2,7 +2,6 @@
 #include "image/image_decoders.h"
 
 #include <gtest/gtest.h>
-#include <png.h>
 #include <zlib.h>
 
 extern "C" {
@@ -86,21 +85,6 @@ TEST(ImageRegistry, TriesDecodersInOrderWithinItsRoomAndRefusesSizesBeforeDecodi
         EXPECT_EQ(std::pair(fake.Decodes, fake.CleanUps),
                   std::pair(row.DecodeSucceeds ? int(allowed) : 1, 1));
     }
-}
-
-// The refusal of files too short for their rows leaves room for deflate's best ratio.
-TEST(PngDecoder, HighlyCompressedLargeImageStillDecodes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION, image.width = image.height = 2048;
-    image.format = PNG_FORMAT_RGB;
-    const Bytes pixels(size_t{2048} * 2048 * 3, 0);
-    Bytes file(1 << 20);
-    png_alloc_size_t size = file.size();
-    ASSERT_TRUE(
-        png_image_write_to_memory(&image, file.data(), &size, 0, pixels.data(), 0, nullptr));
-    file.resize(size);
-    ASSERT_LT(file.size() * 500, pixels.size()) << "the fixture should compress hard";
-    EXPECT_EQ(DecodeImageWith(PngDecoder(), file, 0).value().Height, 2048);
 }
 
 // Alpha is kept only for 32-bit quad sprites, else black is keyed; malformed images give none.
@@ -259,7 +243,7 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
         bool Decodes;
         const char* Reason;
     } cases[] = {
-        {"png 4096 x 2048 of deflated zeros", PngDecoder(), bigRgb, true, ""},
+        {"png 4096 x 2048 of deflated zeros (about 1000:1)", PngDecoder(), bigRgb, true, ""},
         {"png whose data inflates to a part of its rows", PngDecoder(),
          Png({{"IHDR", Ihdr(8192, 8192, 6)}, {"IDAT", Zlib(noise)}, {"IEND", {}}}), false,
          "png: image data ends before the last row"},
