@@ -15,13 +15,10 @@
 namespace particleplayer {
 namespace {
 
-// Every particle of every effect the host loaded, in load order, as bytes.
+// Every particle, started effects' too, as the world lists them.
 std::vector<Particle> AllParticles(World& world) {
-    std::vector<Particle> all, one;
-    for (const Effect effect : world.Effects()) {
-        world.Particles(effect, one);
-        all.insert(all.end(), one.begin(), one.end());
-    }
+    std::vector<Particle> all;
+    world.AllParticles(all);
     return all;
 }
 
