@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/cpu_path.h"
+#include "tests/runtime/cpu_path_helpers.h"
 
 namespace pp {
 namespace {
@@ -115,19 +116,10 @@ std::vector<CpuPath> VertexPathsHere() {
     return paths;
 }
 
-struct BestPathAfterwards {
-    ~BestPathAfterwards() { ForceCpuPath(BestCpuPath()); }
-};
-
 // A million quads of every kind, runs of every length and start; single draws' corners too;
 // on every path.
 TEST(QuadVertices, ManyQuadsAndCornersMatchThePlainCornersBitForBit) {
-    const BestPathAfterwards restore;
-    for (const CpuPath path : VertexPathsHere()) {
-        ForceCpuPath(path);
-        SCOPED_TRACE(CpuPathName(path));
-        ManyQuadsOnePath();
-    }
+    OnEachCpuPath(VertexPathsHere(), ManyQuadsOnePath);
 }
 
 void ManyQuadsOnePath() {
@@ -169,12 +161,7 @@ void ManyQuadsOnePath() {
 // Any float (outside the fast range the library decides) and count; a sum past range is
 // infinite; on every path.
 TEST(QuadAngles, AnyFloatAndAnyCountMatchThePlainComputation) {
-    const BestPathAfterwards restore;
-    for (const CpuPath path : VertexPathsHere()) {
-        ForceCpuPath(path);
-        SCOPED_TRACE(CpuPathName(path));
-        AnglesOnePath();
-    }
+    OnEachCpuPath(VertexPathsHere(), AnglesOnePath);
 }
 
 void AnglesOnePath() {

@@ -23,6 +23,7 @@
 #include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 #include "tests/particles/params_test_util.h"
+#include "tests/runtime/cpu_path_helpers.h"
 
 namespace pp {
 namespace {
@@ -119,21 +120,11 @@ bool PlainAdvance(Particle& p, float dt, const Emitter& e, int32_t now) {
     return ClockDiff(now, p.DeathTime) > 0 || p.Size < 1.0f || p.Transparency < 1.0f || !Finite(p);
 }
 
-// Each test that runs every path forces them in turn and leaves the best one on.
-struct BestPathAfterwards {
-    ~BestPathAfterwards() { ForceCpuPath(BestCpuPath()); }
-};
-
 // Mostly plain particles with one or two edge fields under ordinary and hostile motion, on
 // every path.
 void EdgeValuesOnePath();
 TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
-    const BestPathAfterwards restore;
-    for (const CpuPath path : AvailableCpuPaths()) {
-        ASSERT_TRUE(ForceCpuPath(path));
-        SCOPED_TRACE(CpuPathName(path));
-        EdgeValuesOnePath();
-    }
+    OnEachCpuPath(AvailableCpuPaths(), EdgeValuesOnePath);
 }
 
 TEST(Update, PathsAreOnlyForcedWhereTheProcessorHasThem) {
@@ -365,9 +356,7 @@ std::vector<uint8_t> StateOf(Engine& engine) {
 TEST(Threads, UpdateIsTheSameOnOneTwoAndThreeThreads) {
     const uint32_t steps[] = {16, 50, 17, 33, 1, 250, 16, 0, 100, 1200, 40};
     std::vector<std::vector<uint8_t>> reference;
-    const BestPathAfterwards restore;
-    for (const CpuPath path : AvailableCpuPaths()) {
-        ASSERT_TRUE(ForceCpuPath(path));
+    OnEachCpuPath(AvailableCpuPaths(), [&] {
         for (const int32_t threads : {0, 1, 2, 3}) {
             TestEngine t(5, 2000);
             std::unique_ptr<WorkerPool> pool;
@@ -381,12 +370,11 @@ TEST(Threads, UpdateIsTheSameOnOneTwoAndThreeThreads) {
                 std::vector<uint8_t> state = StateOf(t.engine);
                 most = std::max(most, state.size());
                 if (reference.size() == u) reference.push_back(state);
-                ASSERT_TRUE(state == reference[u])
-                    << CpuPathName(path) << ", " << threads << " threads, update " << u;
+                ASSERT_TRUE(state == reference[u]) << threads << " threads, update " << u;
             }
             EXPECT_GT(most, 20000 * sizeof(Particle));
         }
-    }
+    });
 }
 
 }  // namespace
