@@ -154,34 +154,26 @@ TEST(ExtrasUpdate, RandomStartFramesDrawAfterTheSpawnsDraws) {
 }
 
 // Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far. An
-// interval of 15.7 ms is 16, rounded.
+// interval of 15.7 ms is 16, rounded. What the plain schedule below covers (whole-millisecond
+// intervals, Repeat, the 1000 bursts an update emits at most, Duration, the clock's wrap) has no
+// row here beyond a first example.
 TEST(Emission, BurstAndDurationCountsOverTime) {
     const struct {
-        uint32_t start;
         BurstParams burst;
         float duration;
         const char* steps;
     } rows[] = {
-        {1000, {10, 0.5f, 3}, 0, "0:0 1:10 499:10 1:20 500:30 2000:30"},
-        {1000, {5, 0.1f, 0}, 0, "1:5 100:10 5000:260 1:260 99:265"},
-        {1000, {2, 0.001f, 0}, 0, "1:2 3000:2002 1:2004"},
-        {1000, {1, 0.0f, 0}, 0, "16:16 16:32"},
-        {1000, {1, 0.0126f, 0}, 0, "26:2 13:3"},
-        {1000, {2, 0.1f, 4}, 0, "350:8 350:8"},
-        {1000, {4, 0.1f, 0}, 0, "1:4 100d:4 100d:4 100:8 100:12"},
-        {1000, {5000, 1.0f, 1}, 0, "1:1000 5000:1000"},
-        {1000, {}, 0.5f, "1:1 200:21 1000:21"},
-        {1000, {}, 0.05f, "30:3 20:5 1:5"},
-        {1000, {}, 0.125f, "120:12 5:13 10:13"},
-        {1000, {2, 0.1f, 0}, 0.2f, "5000:0"},
-        {1000, {1, 0.0157f, 0}, 0, "1:1 15:1 1:2 15:2 1:3"},
-        {1000, {3, 0.25f, 0}, 0.6f, "1:3 250:6 250:9 250:9 1000:9"},
-        {4294967000u, {2, 0.2f, 0}, 0.5f, "1:2 200:4 200:6 200:6 200:6"},
-        {1000, {}, 0.01f, "20d:0 2147484000d:0 1000:0"},
+        {{10, 0.5f, 3}, 0, "0:0 1:10 499:10 1:20 500:30 2000:30"},
+        {{1, 0.0126f, 0}, 0, "26:2 13:3"},
+        {{4, 0.1f, 0}, 0, "1:4 100d:4 100d:4 100:8 100:12"},
+        {{5000, 1.0f, 1}, 0, "1:1000 5000:1000"},
+        {{}, 0.05f, "30:3 20:5 1:5"},
+        {{1, 0.0157f, 0}, 0, "1:1 15:1 1:2 15:2 1:3"},
+        {{}, 0.01f, "20d:0 2147484000d:0 1000:0"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.steps);
-        TestEngine t(3, r.start);
+        TestEngine t(3);
         Emitter* e = CreateEmitter(t.engine, 10, 10);
         SetValueSpec(e->LifeTime, 1e7f, 1e7f, 1);
         e->Extras.Burst = r.burst, e->Extras.Duration = r.duration;
