@@ -296,8 +296,10 @@ void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& rest
     }
     ImGui::SameLine();
     ImGui::Checkbox("handles", &look.Handles);
-    ImGui::SameLine();
-    if (!look.Problem.empty()) ImGui::TextColored({1, 0.45f, 0.35f, 1}, "%s", look.Problem.c_str());
+    if (!look.Problem.empty()) {
+        ImGui::SameLine();
+        ImGui::TextColored({1, 0.45f, 0.35f, 1}, "%s", look.Problem.c_str());
+    }
     Document& doc = editor.Doc();
     const bool dirty = doc.Edit.Bytes() != doc.Saved;
     if (ImGui::Button("Save")) editor.Save();
