@@ -113,7 +113,9 @@ bool CodeCombo(const char* label, int place, int32_t& code) {
                                      : "code " + std::to_string(c);
     };
     ImGui::SetNextItemWidth(170.0f);
-    if (!ImGui::BeginCombo(label, name(code).c_str())) return false;
+    if (!ImGui::BeginCombo(label, name(code).c_str(), ImGuiComboFlags_HeightLargest)) {
+        return false;
+    }
     bool changed = false;
     const float side = kCells * kCellPixels;
     for (int c = 1; c <= kCodes; ++c) {

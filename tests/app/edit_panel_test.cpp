@@ -265,5 +265,43 @@ TEST(EditPanel, APreviewHandleDragIsOneEditOfItsKey) {
     }
 }
 
+// The blend pair's codes are chosen by name from lists (one per place), each choice one edit
+// that writes the pair's two codes.
+TEST(EditPanel, ABlendCodeChosenFromItsListWritesThePair) {
+    const struct {
+        const char* Combo;
+        int Code;
+        std::string Bytes;
+    } rows[] = {
+        {"##source", 2, "Raise = 1,\nBlendingMode = {2, 6}\n"},
+        {"##destination", 9, "Raise = 1,\nBlendingMode = {5, 9}\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Combo);
+        HeadlessPanel panel("Raise = 1\n");
+        std::optional<ImVec2> at = panel.Find("BlendingMode", row.Combo);
+        for (float x = 120.0f; !at && x < 400.0f; x += 40.0f) {
+            at = panel.Find("BlendingMode", row.Combo, -1, x);
+        }
+        ASSERT_TRUE(at);
+        panel.Click(*at);
+        // The list's entry of the code, under its number in the list's own window.
+        const ImGuiWindow* list = ImGui::FindWindowByName("##Combo_00");
+        ASSERT_NE(list, nullptr);
+        const ImGuiID entry = ImHashStr("##code", 0, ImHashData(&row.Code, sizeof(int), list->ID));
+        std::optional<ImVec2> choice;
+        for (float y = list->Pos.y; !choice && y < list->Pos.y + list->Size.y; y += 4.0f) {
+            panel.Mouse({list->Pos.x + 10.0f, y}, false);
+            if (ImGui::GetCurrentContext()->HoveredId == entry)
+                choice = ImVec2{list->Pos.x + 10.0f, y};
+        }
+        ASSERT_TRUE(choice);
+        panel.Click(*choice);
+        EXPECT_EQ(panel.Edit().Bytes(), row.Bytes);
+        ASSERT_TRUE(panel.Edit().Undo());
+        EXPECT_FALSE(panel.Edit().CanUndo());
+    }
+}
+
 }  // namespace
 }  // namespace pp
