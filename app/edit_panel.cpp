@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "app/edit_blend.h"
 #include "particleplayer/key_table.h"
 
 namespace pp {
@@ -169,7 +170,38 @@ bool CurveWidgets(const KeyInfo& key, std::vector<CurvePoint>& points, EditPanel
     return changed;
 }
 
-bool BlockWidgets(const KeyInfo& key, BlockValue& b) {
+// The sprite divided into a block's Columns x Rows cells, when the block has both and the
+// host gave the sprite; the cells the sheet plays (its first Frames, all without) are outlined
+// brighter.
+void SheetPicture(const KeyInfo& key, const BlockValue& b, const EditPanelState& state) {
+    if (state.SpriteTexture == nullptr || state.SpriteSize.x <= 0 || state.SpriteSize.y <= 0) {
+        return;
+    }
+    std::optional<double> columns, rows, frames;
+    for (std::size_t i = 0; i < key.Fields.size() && i < b.Numbers.size(); ++i) {
+        if (key.Fields[i].Name == "Columns") columns = b.Numbers[i];
+        if (key.Fields[i].Name == "Rows") rows = b.Numbers[i];
+        if (key.Fields[i].Name == "Frames") frames = b.Numbers[i];
+    }
+    if (!columns || !rows || *columns < 1 || *rows < 1) return;
+    const float scale = 128.0f / std::max(state.SpriteSize.x, state.SpriteSize.y);
+    const ImVec2 size{state.SpriteSize.x * scale, state.SpriteSize.y * scale};
+    const ImVec2 at = ImGui::GetCursorScreenPos();
+    ImGui::Image(state.SpriteTexture, size);
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    const int across = static_cast<int>(std::min(*columns, 256.0));
+    const int down = static_cast<int>(std::min(*rows, 256.0));
+    const double played = frames ? *frames : static_cast<double>(across) * down;
+    const ImVec2 cell{size.x / static_cast<float>(across), size.y / static_cast<float>(down)};
+    for (int n = 0; n < across * down; ++n) {
+        const ImVec2 min{at.x + static_cast<float>(n % across) * cell.x,
+                         at.y + static_cast<float>(n / across) * cell.y};
+        draw->AddRect(min, {min.x + cell.x, min.y + cell.y},
+                      n < played ? IM_COL32(120, 220, 255, 230) : IM_COL32(120, 120, 120, 120));
+    }
+}
+
+bool BlockWidgets(const KeyInfo& key, BlockValue& b, const EditPanelState& state) {
     bool changed = false;
     for (std::size_t i = 0; i < key.Fields.size() && i < b.Numbers.size(); ++i) {
         const particleplayer::KeyField& field = key.Fields[i];
@@ -181,6 +213,7 @@ bool BlockWidgets(const KeyInfo& key, BlockValue& b) {
             changed |= DragDouble(label.c_str(), b.Numbers[i], field.Integer, field.Min, field.Max);
         }
     }
+    SheetPicture(key, b, state);
     return changed;
 }
 
@@ -268,7 +301,7 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
             return changed;
         }
         case KeyKind::IntegerPair:
-            return ImGui::InputInt2("##codes", std::get<std::array<int32_t, 2>>(value).data());
+            return BlendPairWidgets(std::get<std::array<int32_t, 2>>(value));
         case KeyKind::RandomNumber:
         case KeyKind::RandomInteger:
             return RandomWidgets(std::get<RandomValue>(value), key.Kind == KeyKind::RandomInteger);
@@ -278,9 +311,48 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
         case KeyKind::ColourCurve:
             return CurveWidgets(key, std::get<std::vector<CurvePoint>>(value), state);
         case KeyKind::Block:
-            return BlockWidgets(key, std::get<BlockValue>(value));
+            return BlockWidgets(key, std::get<BlockValue>(value), state);
     }
     return false;
+}
+
+// The file name of a path, for a line of the panel.
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Reads the Extends chain again when the file's Extends value has changed or the editor asks.
+void RefreshParents(const particleplayer::EffectEdit& edit, EditPanelState& state) {
+    const std::optional<particleplayer::KeySpan> extends = edit.Find("Extends");
+    const std::string of = extends ? extends->Text : std::string();
+    if (!state.ParentsStale && state.ParentsOf == of) return;
+    state.Parents = particleplayer::OpenParents(edit, state.Path, state.Folder);
+    state.ParentsOf = of;
+    state.ParentsStale = false;
+}
+
+// Where an inherited value comes from, with "set here" (the parent's value written into this
+// file, one undo step) and "open the parent". Fills `value` with the parent's; true when the
+// file changed.
+bool InheritedLine(particleplayer::EffectEdit& edit, EditPanelState& state, const KeyInfo& key,
+                   const particleplayer::ParentFile& parent, KeyValue& value) {
+    const std::string text = parent.Edit.Find(key.Name)->Text;
+    value = particleplayer::ReadKeyValue(key, text);
+    bool changed = false;
+    if (ImGui::SmallButton("set here")) {
+        // The parent's own text, or, for one broken over lines, the same value on one line.
+        particleplayer::Status status = edit.Set(key.Name, text);
+        const std::optional<std::string> oneLine = particleplayer::KeyValueText(key, value);
+        if (!status.Ok() && oneLine) status = edit.Set(key.Name, *oneLine);
+        state.Refusal = status.Ok() ? "" : status.Error;
+        changed = status.Ok();
+    }
+    ImGui::SameLine();
+    if (ImGui::SmallButton("open the parent")) state.OpenRequest = parent.Path;
+    ImGui::SameLine();
+    ImGui::TextDisabled("from %s", FileNameOf(parent.Path).c_str());
+    return changed;
 }
 
 }  // namespace
@@ -293,12 +365,15 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
         findingAt.push_back(f.Path == state.Path ? ByteAt(edit.Bytes(), f.Line, f.Column)
                                                  : std::string::npos);
     }
+    RefreshParents(edit, state);
     for (const KeyInfo& key : particleplayer::EffectKeys()) {
         const std::string name(key.Name);
         ImGui::PushID(name.c_str());
         const std::optional<particleplayer::KeySpan> span = edit.Find(key.Name);
         KeyValue value = span ? particleplayer::ReadKeyValue(key, span->Text) : std::monostate{};
         const bool set = !std::holds_alternative<std::monostate>(value);
+        const particleplayer::ParentFile* parent =
+            set ? nullptr : particleplayer::InheritedFrom(state.Parents, key.Name);
         if (set) {
             ImGui::TextUnformatted(name.c_str());
         } else {
@@ -309,9 +384,11 @@ bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state) {
                               std::string(particleplayer::KeyKindName(key.Kind)).c_str(),
                               key.Default.empty() ? "none" : std::string(key.Default).c_str());
         }
-        // A missing or empty value sets nothing: the widgets start from the default.
-        if (!set) value = particleplayer::DefaultKeyValue(key);
+        // A missing or empty value sets nothing: the widgets start from the parent's value or
+        // the default.
+        if (!set && parent == nullptr) value = particleplayer::DefaultKeyValue(key);
         ImGui::Indent();
+        if (parent != nullptr) changed |= InheritedLine(edit, state, key, *parent, value);
         if (ValueWidgets(key, value, state)) {
             const std::optional<std::string> text = particleplayer::KeyValueText(key, value);
             const particleplayer::Status status =

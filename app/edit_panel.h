@@ -3,6 +3,8 @@
 // current ImGui frame, so tests drive it through ImGui's input queue without a window.
 #pragma once
 
+#include <imgui.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -30,6 +32,19 @@ struct EditPanelState {
     std::vector<particleplayer::CheckFinding> Findings;
     // Bytes [first, second) of the text for the text box to select once it has the focus.
     std::optional<std::pair<std::size_t, std::size_t>> Select;
+    // The folder the effect's Extends paths are opened from ("" for the working directory).
+    std::string Folder;
+    // The files up the Extends chain, read again whenever the Extends value (ParentsOf) changes
+    // or ParentsStale is set (a parent saved, another file opened).
+    std::vector<particleplayer::ParentFile> Parents;
+    std::optional<std::string> ParentsOf;
+    bool ParentsStale = false;
+    // A parent the author chose to open, for the editor to take up and clear.
+    std::string OpenRequest;
+    // The sprite the preview draws the effect with, as the host gave it to ImGui (none: no
+    // picture of a sprite sheet's cells), and its size in pixels.
+    ImTextureID SpriteTexture = nullptr;
+    ImVec2 SpriteSize{};
 };
 
 // Groups the model's edits by the widget held: call once a frame after the panel is drawn.
@@ -38,6 +53,12 @@ void GroupEditsByHeldWidget(particleplayer::EffectEdit& edit, EditPanelState& st
 // The widgets of every key. A drag, or a typed value, is one undo step. Returns true when the
 // model's bytes changed.
 bool DrawKeyWidgets(particleplayer::EffectEdit& edit, EditPanelState& state);
+
+// Handles over the preview, whose top-left corner is at `origin` on the screen: the emitter's
+// position (at `place`, the player's, when the effect sets none) and the emission area's
+// extent and angle. Each drag is one undo step. Returns true when the model's bytes changed.
+bool DrawHandles(particleplayer::EffectEdit& edit, EditPanelState& state, ImVec2 origin,
+                 ImVec2 place);
 
 // Check's findings in a list; choosing one of the edited file selects its place in the text.
 void DrawFindings(const particleplayer::EffectEdit& edit, EditPanelState& state);

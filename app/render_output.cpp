@@ -111,40 +111,6 @@ PixelBox EvenBox(PixelBox box) {
     return box;
 }
 
-// The picture as the screen's background, alpha laid over black; a one-line reason when it
-// cannot be read or is not the frame's size.
-std::optional<std::string> LoadBackground(const std::string& path, int32_t width, int32_t height,
-                                          RgbaFrame& frame) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        png_image_free(&image);
-        return "cannot read the background picture " + path;
-    }
-    if (image.width != static_cast<png_uint_32>(width) ||
-        image.height != static_cast<png_uint_32>(height)) {
-        const std::string size = std::to_string(image.width) + " x " + std::to_string(image.height);
-        png_image_free(&image);
-        return "the background picture " + path + " is " + size + ", the frame " +
-               std::to_string(width) + " x " + std::to_string(height) + " (see --size)";
-    }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return "cannot read the background picture " + path;
-    }
-    frame = RgbaFrame{width, height, std::move(rgba)};
-    for (size_t i = 0; i + 3 < frame.Pixels.size(); i += 4) {
-        const int alpha = frame.Pixels[i + 3];
-        for (size_t c = 0; c < 3; ++c) {
-            frame.Pixels[i + c] = static_cast<uint8_t>((frame.Pixels[i + c] * alpha + 127) / 255);
-        }
-        frame.Pixels[i + 3] = 255;
-    }
-    return std::nullopt;
-}
-
 std::string SizeText(int64_t width, int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
@@ -202,6 +168,38 @@ std::string SheetJson(int64_t frames, int32_t columns, int32_t cellWidth, int32_
 }
 
 }  // namespace
+
+std::optional<std::string> LoadBackground(const std::string& path, int32_t width, int32_t height,
+                                          RgbaFrame& frame) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        png_image_free(&image);
+        return "cannot read the background picture " + path;
+    }
+    if (image.width != static_cast<png_uint_32>(width) ||
+        image.height != static_cast<png_uint_32>(height)) {
+        const std::string size = std::to_string(image.width) + " x " + std::to_string(image.height);
+        png_image_free(&image);
+        return "the background picture " + path + " is " + size + ", the frame " +
+               std::to_string(width) + " x " + std::to_string(height) + " (see --size)";
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return "cannot read the background picture " + path;
+    }
+    frame = RgbaFrame{width, height, std::move(rgba)};
+    for (size_t i = 0; i + 3 < frame.Pixels.size(); i += 4) {
+        const int alpha = frame.Pixels[i + 3];
+        for (size_t c = 0; c < 3; ++c) {
+            frame.Pixels[i + c] = static_cast<uint8_t>((frame.Pixels[i + c] * alpha + 127) / 255);
+        }
+        frame.Pixels[i + 3] = 255;
+    }
+    return std::nullopt;
+}
 
 bool ReadExportOption(ArgWalker& walk, ExportOptions& options, std::optional<std::string>& error) {
     const std::string_view name = walk.Name();

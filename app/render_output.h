@@ -110,6 +110,11 @@ class FrameExporter {
     std::vector<uint8_t> black_, white_;
 };
 
+// The PNG picture at path as a background, alpha laid over black; a one-line reason when it
+// cannot be read or is not width x height.
+std::optional<std::string> LoadBackground(const std::string& path, int32_t width, int32_t height,
+                                          RgbaFrame& frame);
+
 // Creates the folder the frames go into; a one-line reason when that fails.
 std::optional<std::string> PrepareOutput(const std::string& out, Output& output);
 

@@ -6,13 +6,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "effects/effect_text.h"
+#include "effects/loader.h"
 
 namespace particleplayer {
 namespace {
@@ -229,6 +232,38 @@ Status EffectEdit::Save(const std::string& path) const {
         return status;
     }
     return {};
+}
+
+std::vector<ParentFile> OpenParents(const EffectEdit& edit, const std::string& path,
+                                    const std::string& folder) {
+    std::vector<ParentFile> parents;
+    // The paths opened so far, the edited file's first, as the loader's chain holds them.
+    std::vector<std::string> chain = {pp::EffectOpenPathIn(folder, path)};
+    const EffectEdit* child = &edit;
+    while (chain.size() < static_cast<std::size_t>(pp::kMaxExtendsDepth)) {
+        const std::optional<KeySpan> extends = child->Find("Extends");
+        if (!extends || extends->Text.empty()) break;
+        std::string open = pp::EffectOpenPathIn(folder, extends->Text);
+        if (std::find(chain.begin(), chain.end(), open) != chain.end()) break;
+        Result<EffectEdit> opened = EffectEdit::Open(open);
+        if (!opened.Ok()) break;
+        chain.push_back(open);
+        parents.push_back(ParentFile{std::move(open), std::move(opened.Value)});
+        child = &parents.back().Edit;
+    }
+    return parents;
+}
+
+const ParentFile* InheritedFrom(std::span<const ParentFile> parents, std::string_view key) {
+    const KeyInfo* info = FindEffectKey(key);
+    if (info == nullptr) return nullptr;
+    for (const ParentFile& parent : parents) {
+        const std::optional<KeySpan> span = parent.Edit.Find(key);
+        if (span && !std::holds_alternative<std::monostate>(ReadKeyValue(*info, span->Text))) {
+            return &parent;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace particleplayer

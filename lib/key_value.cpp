@@ -213,7 +213,13 @@ KeyValue ReadParts(const KeyInfo& key, std::string_view inside) {
 KeyValue ReadKeyValue(const KeyInfo& asked, std::string_view text) {
     const KeyInfo* key = FindEffectKey(asked.Name);
     if (key == nullptr) return std::string(text);
-    const std::string_view inside = InsideOf(text);
+    // The reader joins a file's lines before it reads a value, so one broken over lines reads
+    // as the same value on one line.
+    std::string joined;
+    for (const char c : text) {
+        if (c != '\n' && c != '\r' && c != '\0') joined += c;
+    }
+    const std::string_view inside = InsideOf(joined);
     // An empty value sets nothing, as the loader skips it: it stays empty.
     if (inside.find_first_not_of(" \t\r\n") == std::string_view::npos) return std::monostate{};
     return ReadParts(*key, inside);

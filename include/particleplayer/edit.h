@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -87,6 +88,23 @@ class EffectEdit {
     bool dragStepped_ = false;
 };
 
+/// One file up an effect's Extends chain, as the loader opens it.
+struct ParentFile {
+    std::string Path;  ///< The path opened ('/' for '\\', inside the folder when relative).
+    EffectEdit Edit;   ///< Its bytes.
+};
+
+/// The files that `edit`, the file opened at `path`, extends: nearest first, each Extends path
+/// opened as the loader opens it (relative to `folder`, the working directory when empty). The
+/// chain ends at a file already in it, after 64 files, or at one that cannot be read whole.
+std::vector<ParentFile> OpenParents(const EffectEdit& edit, const std::string& path,
+                                    const std::string& folder = {});
+
+/// Where a file that does not set `key` itself (no entry, or an empty one) takes the key's
+/// value from: the nearest of `parents` that sets it, or nullptr when none does (the key's
+/// default then stands).
+const ParentFile* InheritedFrom(std::span<const ParentFile> parents, std::string_view key);
+
 /// A randomised value as the file writes it.
 enum class RandomForm : int32_t {
     Plain,       ///< One number (First).
@@ -141,9 +159,9 @@ using KeyValue =
     std::variant<std::string, int32_t, float, std::vector<float>, std::array<int32_t, 2>,
                  RandomValue, AreaValue, std::vector<CurvePoint>, BlockValue, std::monostate>;
 
-/// The value text `text` (as KeySpan::Text) read into its parts as the file writes them; a
-/// part the text lacks takes what the reader gives it, and an empty value (nothing but spaces,
-/// or an empty block) gives std::monostate. The key is looked up by its name in EffectKeys();
+/// The value text `text` (as KeySpan::Text, line ends dropped as the reader drops them) read
+/// into its parts as the file writes them; a part the text lacks takes what the reader gives
+/// it, and an empty value (nothing but spaces, or an empty block) gives std::monostate. The key is looked up by its name in EffectKeys();
 /// a name that is no key gives the text itself.
 KeyValue ReadKeyValue(const KeyInfo& key, std::string_view text);
 

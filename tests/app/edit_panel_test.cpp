@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/effects/temp_dir.h"
+
 namespace pp {
 namespace {
 
@@ -18,7 +20,10 @@ constexpr int kEnterKey = 1;
 
 class HeadlessPanel {
   public:
-    explicit HeadlessPanel(std::string bytes) : edit_(std::move(bytes)) {
+    // With `handles`, each frame draws the preview's handles (its origin at 0, 0, the player's
+    // place at 400, 300) in place of the panel.
+    explicit HeadlessPanel(std::string bytes, bool handles = false)
+        : edit_(std::move(bytes)), handles_(handles) {
         ImGui::CreateContext();
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
@@ -40,9 +45,13 @@ class HeadlessPanel {
         ImGui::SetNextWindowPos({0, 0});
         ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
         ImGui::Begin("panel", nullptr, ImGuiWindowFlags_NoDecoration);
-        DrawKeyWidgets(edit_, state_);
-        DrawFindings(edit_, state_);
-        DrawTextBox(edit_, state_, 100.0f);
+        if (handles_) {
+            DrawHandles(edit_, state_, {0.0f, 0.0f}, {400.0f, 300.0f});
+        } else {
+            DrawKeyWidgets(edit_, state_);
+            DrawFindings(edit_, state_);
+            DrawTextBox(edit_, state_, 100.0f);
+        }
         GroupEditsByHeldWidget(edit_, state_);
         if (*key != '\0') ImGui::PushID(key);
         if (index >= 0) ImGui::PushID(index);
@@ -55,14 +64,20 @@ class HeadlessPanel {
         return id;
     }
 
-    // Where the mouse hovers the widget, sweeping down the column of the first widgets.
-    std::optional<ImVec2> Find(const char* key, const char* label, int index = -1) {
+    // Where the mouse hovers the widget, sweeping down the column at x.
+    std::optional<ImVec2> Find(const char* key, const char* label, int index = -1,
+                               float x = 120.0f) {
         for (float y = 0; y < ImGui::GetIO().DisplaySize.y; y += 4.0f) {
-            ImGui::GetIO().MousePos = {120.0f, y};
+            ImGui::GetIO().MousePos = {x, y};
             const ImGuiID id = Frame(key, label, index);
-            if (ImGui::GetCurrentContext()->HoveredId == id) return ImVec2{120.0f, y};
+            if (ImGui::GetCurrentContext()->HoveredId == id) return ImVec2{x, y};
         }
         return std::nullopt;
+    }
+
+    void Click(ImVec2 at) {
+        Mouse(at, true);
+        Mouse(at, false, 2);
     }
 
     void Mouse(ImVec2 at, bool down, int frames = 1) {
@@ -86,6 +101,7 @@ class HeadlessPanel {
   private:
     particleplayer::EffectEdit edit_;
     EditPanelState state_;
+    bool handles_;
     ImGuiID textBox_ = 0;
 };
 
@@ -161,6 +177,129 @@ TEST(EditPanel, ChoosingAFindingSelectsItsPlaceInTheText) {
         panel.Mouse(*at, false, 3);
         EXPECT_EQ(panel.Selected(), row.Selected);
         EXPECT_EQ(panel.Edit().Bytes(), file);
+    }
+}
+
+// A value from the Extends parent shows it: "set here" writes the parent's value into this file
+// (on one line) as one undo step, "open the parent" asks the editor for that file; a key set here
+// has neither.
+TEST(EditPanel, AnInheritedValueIsSetHereOrOpensItsParent) {
+    testing::TempDir dir;
+    const std::string parent = dir.Write("parent.txt", "Raise = 7, Size = {Min = 2,\n  Max = 3}");
+    const std::string file = "Extends = parent.txt,\n  Raise = {}\n";
+    const struct {
+        const char* Key;
+        const char* Button;
+        float X;
+        std::string Bytes;
+        std::string Open;
+    } rows[] = {
+        {"Raise", "set here", 40.0f, "Extends = parent.txt,\n  Raise = 7\n", ""},
+        {"Size", "set here", 40.0f,
+         "Extends = parent.txt,\n  Raise = {},\n  Size = {Min = 2, Max = 3}\n", ""},
+        {"Size", "open the parent", 120.0f, file, parent},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.Key) + " " + row.Button);
+        HeadlessPanel panel(file);
+        panel.State().Path = (dir.Path() / "child.txt").string();
+        panel.State().Folder = dir.Path().string();
+        EXPECT_FALSE(panel.Find("Extends", row.Button, -1, row.X));
+        const std::optional<ImVec2> at = panel.Find(row.Key, row.Button, -1, row.X);
+        ASSERT_TRUE(at);
+        panel.Click(*at);
+        EXPECT_EQ(panel.Edit().Bytes(), row.Bytes);
+        EXPECT_EQ(panel.State().OpenRequest, row.Open);
+        if (row.Bytes == file) continue;
+        ASSERT_TRUE(panel.Edit().Undo());
+        EXPECT_EQ(panel.Edit().Bytes(), file);
+        EXPECT_FALSE(panel.Edit().CanUndo());
+    }
+}
+
+// A handle on the preview dragged in steps writes the emitter's position, or the area's
+// extent (a circle's diameter from the farther side) or angle, in whole pixels and degrees, as
+// one undo step; the area's handles sit around the position the file gives.
+TEST(EditPanel, APreviewHandleDragIsOneEditOfItsKey) {
+    const std::string rect = "EmitterArea = {Type = Rectangle, Width = 100, Height = 40}\n";
+    const std::string circle =
+        "EmitterPosition = {100, 100}, EmitterArea = {Type = Circle, "
+        "Width = 40}";
+    const struct {
+        std::string File;
+        ImVec2 From, To;
+        std::string Bytes;
+    } rows[] = {
+        {"Raise = 1\n", {400, 300}, {450, 280}, "Raise = 1,\nEmitterPosition = {450, 280}\n"},
+        {rect,
+         {450, 320},
+         {470, 330},
+         "EmitterArea = {Type = Rectangle, Width = 140, Height = 60, Angle = 0}\n"},
+        {rect,
+         {474, 300},
+         {400, 400},
+         "EmitterArea = {Type = Rectangle, Width = 100, Height = 40, Angle = 90}\n"},
+        {circle,
+         {120, 120},
+         {130, 125},
+         "EmitterPosition = {100, 100}, EmitterArea = {Type = Circle, Width = 60, Height = 0, "
+         "Angle = 0}"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Bytes);
+        HeadlessPanel panel(row.File, true);
+        // The press comes with a move, which the hold's first frame does not write.
+        panel.Mouse({row.From.x - 2.0f, row.From.y - 2.0f}, false);
+        panel.Mouse(row.From, true, 2);
+        for (int step = 1; step <= 4; ++step) {
+            const float f = static_cast<float>(step) / 4.0f;
+            panel.Mouse({row.From.x + (row.To.x - row.From.x) * f,
+                         row.From.y + (row.To.y - row.From.y) * f},
+                        true);
+        }
+        panel.Mouse(row.To, false, 2);
+        EXPECT_EQ(panel.Edit().Bytes(), row.Bytes);
+        ASSERT_TRUE(panel.Edit().Undo());
+        EXPECT_EQ(panel.Edit().Bytes(), row.File);
+        EXPECT_FALSE(panel.Edit().CanUndo());
+    }
+}
+
+// The blend pair's codes are chosen by name from lists (one per place), each choice one edit
+// that writes the pair's two codes.
+TEST(EditPanel, ABlendCodeChosenFromItsListWritesThePair) {
+    const struct {
+        const char* Combo;
+        int Code;
+        std::string Bytes;
+    } rows[] = {
+        {"##source", 2, "Raise = 1,\nBlendingMode = {2, 6}\n"},
+        {"##destination", 9, "Raise = 1,\nBlendingMode = {5, 9}\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Combo);
+        HeadlessPanel panel("Raise = 1\n");
+        std::optional<ImVec2> at = panel.Find("BlendingMode", row.Combo);
+        for (float x = 120.0f; !at && x < 400.0f; x += 40.0f) {
+            at = panel.Find("BlendingMode", row.Combo, -1, x);
+        }
+        ASSERT_TRUE(at);
+        panel.Click(*at);
+        // The list's entry of the code, under its number in the list's own window.
+        const ImGuiWindow* list = ImGui::FindWindowByName("##Combo_00");
+        ASSERT_NE(list, nullptr);
+        const ImGuiID entry = ImHashStr("##code", 0, ImHashData(&row.Code, sizeof(int), list->ID));
+        std::optional<ImVec2> choice;
+        for (float y = list->Pos.y; !choice && y < list->Pos.y + list->Size.y; y += 4.0f) {
+            panel.Mouse({list->Pos.x + 10.0f, y}, false);
+            if (ImGui::GetCurrentContext()->HoveredId == entry)
+                choice = ImVec2{list->Pos.x + 10.0f, y};
+        }
+        ASSERT_TRUE(choice);
+        panel.Click(*choice);
+        EXPECT_EQ(panel.Edit().Bytes(), row.Bytes);
+        ASSERT_TRUE(panel.Edit().Undo());
+        EXPECT_FALSE(panel.Edit().CanUndo());
     }
 }
 

@@ -247,6 +247,47 @@ TEST(EditModel, EachKeysDefaultPartsLoadAsTheKeysAbsence) {
     }
 }
 
+// A key the file leaves unset (or empty) comes from the nearest file up its Extends chain that
+// sets it, the chain opened from the folder as the loader opens it and ending where it would
+// meet a file again or one that cannot be read.
+TEST(EditModel, AnUnsetKeyShowsTheNearestParentThatSetsIt) {
+    TempDir dir;
+    dir.Write("a.txt", "Extends = b.txt, Size = 5, Raise = {}");
+    dir.Write("b.txt", "Extends = c.txt,\n  Raise = 2, Fade = {}\n");
+    dir.Write("c.txt", "Extends = a.txt, Raise = 9, Fade = 4, Rotation = 1, Size = 7");
+    dir.Write("d.txt", "Extends = gone.txt, Raise = 1");
+    const std::string folder = dir.Path().string();
+    const auto at = [&](const char* name) { return (dir.Path() / name).string(); };
+    const struct {
+        const char* File;
+        std::vector<std::string> Parents;
+        std::vector<std::pair<const char*, const char*>> From;  // key, parent (nullptr: none)
+    } rows[] = {
+        {"a.txt",
+         {at("b.txt"), at("c.txt")},
+         {{"Raise", "b.txt"},
+          {"Fade", "c.txt"},
+          {"Rotation", "c.txt"},
+          {"Spin", nullptr},
+          {"NoSuchKey", nullptr}}},
+        {"b.txt", {at("c.txt"), at("a.txt")}, {{"Size", "c.txt"}, {"Fade", "c.txt"}}},
+        {"d.txt", {}, {{"Size", nullptr}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.File);
+        const Result<EffectEdit> edit = EffectEdit::Open(at(row.File));
+        ASSERT_TRUE(edit.Ok());
+        const std::vector<ParentFile> parents = OpenParents(edit.Value, row.File, folder);
+        std::vector<std::string> paths;
+        for (const ParentFile& p : parents) paths.push_back(p.Path);
+        EXPECT_EQ(paths, row.Parents);
+        for (const auto& [key, from] : row.From) {
+            const ParentFile* parent = InheritedFrom(parents, key);
+            EXPECT_EQ(parent ? parent->Path : "", from ? at(from) : "") << key;
+        }
+    }
+}
+
 // Whatever is written reads back as the same 32-bit float, bit for bit, in the model and in
 // the loader.
 TEST(EditModel, NumbersGoToTextAndBackBitForBit) {
