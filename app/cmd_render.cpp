@@ -24,18 +24,19 @@
 #include "app/scene.h"
 #include "app/stress_scene.h"
 #include "app/video_writer.h"
-#include "draw/frame.h"
-#include "draw/gl_screen.h"
-#include "effects/loader.h"
 #include "particleplayer/clock.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "platform/video.h"
 
 namespace pp {
 namespace {
 
 constexpr std::string_view kCommand = "render";
+
+// Prints "particleplayer render: TEXT" on stderr.
+void Say(const std::string& text) {
+    std::fprintf(stderr, "particleplayer render: %s\n", text.c_str());
+}
 
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
@@ -321,7 +322,8 @@ void PrintStats(const FrameStats& stats) {
 std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
                                       const std::vector<uint8_t>& pixels) {
     if (output.Video != nullptr) return output.Video->AddFrameBgr(pixels);
-    const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    const auto png = EncodePngFromBgr(size.Width, size.Height, pixels);
     if (!png) return std::string("cannot encode the frame as PNG");
     return WriteFileAtomically(output.PathOf(frame), *png);
 }
@@ -346,14 +348,14 @@ int RenderFrames(particleplayer::World& world, particleplayer::VirtualClock& clo
             const auto outputStart = std::chrono::steady_clock::now();
             if (exporter != nullptr) {
                 if (const auto error = exporter->TakeFrame(world, frame)) {
-                    std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                    Say(*error);
                     return 1;
                 }
-            } else if (!ReadScreenPixels(pixels)) {
+            } else if (!particleplayer::ReadPixels(pixels, particleplayer::PixelOrder::Bgr).Ok()) {
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
             } else if (const auto error = WriteFrame(output, frame, pixels)) {
-                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                Say(*error);
                 return 1;
             }
             if (options.Stats) stats.Output.push_back(SecondsSince(outputStart) * 1e3);
@@ -395,91 +397,104 @@ std::optional<SceneProblem> StartEffects(PlaySession& session, FrameSize size) {
     return std::nullopt;
 }
 
-}  // namespace
+// The effects given after the options, read as play reads them, with play's notes said; an
+// exit status when they are refused.
+std::optional<int> ReadEffects(const Options& options, std::vector<PlayEffect>& effects) {
+    if (options.Effects.empty()) return std::nullopt;
+    // Play reads them; after "--" each is an effect, whatever it starts with.
+    std::vector<std::string_view> effectArgs = {"--"};
+    effectArgs.insert(effectArgs.end(), options.Effects.begin(), options.Effects.end());
+    std::vector<std::string> notes;
+    if (const std::optional<std::string> error = ParsePlayArgs(effectArgs, effects, notes)) {
+        return UsageError(kCommand, *error);
+    }
+    for (const std::string& note : notes) Say(note);
+    return std::nullopt;
+}
 
-int RunRender(CommandArgs args) {
-    Options options;
-    if (const std::optional<std::string> error = ParseOptions(args, options)) {
-        return error->empty() ? 0 : UsageError(kCommand, *error);
-    }
-    std::vector<PlayEffect> effects;
-    if (!options.Effects.empty()) {
-        // Play reads them; after "--" each is an effect, whatever it starts with.
-        std::vector<std::string_view> effectArgs = {"--"};
-        effectArgs.insert(effectArgs.end(), options.Effects.begin(), options.Effects.end());
-        std::vector<std::string> notes;
-        if (const std::optional<std::string> error = ParsePlayArgs(effectArgs, effects, notes)) {
-            return UsageError(kCommand, *error);
-        }
-        for (const std::string& note : notes) {
-            std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
-        }
-    }
-    Output output;
+// The folder, file or video the frames go to. The video is started before anything is drawn,
+// so that a missing encoder costs nothing. An exit status when the output cannot be made.
+std::optional<int> OpenOutput(const Options& options, Output& output, VideoWriter& video) {
     if (const std::optional<std::string> error = PrepareOutput(options.Out, output)) {
-        std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+        Say(*error);
         return 1;
     }
     output.Every = options.Export.Sheet || options.Export.LoopFrames > 0;
-    // The video is started before anything is drawn, so that a missing encoder costs nothing.
-    VideoWriter video;
-    if (options.Export.Any && !output.VideoPath.empty()) {
-        if (const std::optional<VideoError> error = CheckVideoEncoder(output.VideoPath.string())) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
-            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
-        }
-    } else if (!output.VideoPath.empty()) {
-        if (const std::optional<VideoError> error = video.Open(
-                output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options))) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
-            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
-        }
-        output.Video = &video;
+    if (output.VideoPath.empty()) return std::nullopt;
+    // An export opens its video itself once it knows its frames' size; only its encoder is
+    // looked for here.
+    const std::optional<VideoError> error =
+        options.Export.Any
+            ? CheckVideoEncoder(output.VideoPath.string())
+            : video.Open(output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options));
+    if (error) {
+        Say(error->Text);
+        return error->What == VideoError::NoEncoder ? kExitUsage : 1;
     }
+    if (!options.Export.Any) output.Video = &video;
+    return std::nullopt;
+}
 
-    // Chosen before video starts: no display is needed or used. Signal handlers would turn
-    // Ctrl+C into a close request that nothing here reads, so a long render could not be
-    // stopped; without them the signals end the process as usual.
-    UseOffscreenVideo();
-
-    particleplayer::VirtualClock clock(options.ClockStart);
-    // The scene's world reads the clock the frames set.
-    particleplayer::WorldOptions worldOptions;
-    worldOptions.HostClock = [&clock] { return clock.Now(); };
-    particleplayer::World world(worldOptions);
-    std::optional<PlaySession> session;
-    if (!effects.empty()) session.emplace(clock, std::move(effects));
-    // The given effects play in the session's world, the scene in this one.
-    particleplayer::World& shown = session ? session->GetWorld() : world;
+// The shown world's threads, instructions, budget and seed as the options give them; an exit
+// status for a --cpu path this processor or build lacks.
+std::optional<int> SetUpWorld(particleplayer::World& shown, const Options& options) {
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
     if (options.Cpu) {
         if (const particleplayer::Status forced = particleplayer::ForceCpuPath(*options.Cpu);
             !forced.Ok()) {
-            std::fprintf(stderr, "particleplayer render: --cpu: %s\n", forced.Error.c_str());
+            Say("--cpu: " + forced.Error);
             return 2;
         }
     }
     shown.SetMaxParticles(options.Budget());
-    BudgetNote budget(kCommand);
     if (options.Seed) shown.Seed(*options.Seed);
-    FrameStats stats;
+    return std::nullopt;
+}
+
+// The worlds of one render: the scene's, or the given effects' in their play session, both
+// on the virtual clock the frames set.
+struct RenderWorlds {
+    explicit RenderWorlds(particleplayer::VirtualClock& clock, std::vector<PlayEffect> effects)
+        : Scene(ReadingClock(clock)) {
+        if (!effects.empty()) Session.emplace(clock, std::move(effects));
+    }
+    static particleplayer::WorldOptions ReadingClock(particleplayer::VirtualClock& clock) {
+        particleplayer::WorldOptions options;
+        options.HostClock = [&clock] { return clock.Now(); };
+        return options;
+    }
+    // The world the frames show.
+    particleplayer::World& Shown() { return Session ? Session->GetWorld() : Scene; }
+
+    particleplayer::World Scene;
+    std::optional<PlaySession> Session;
+};
+
+// Opens the hidden screen with the scene or the given effects, and does what comes before
+// frame 1: check's findings, the missing-data note, the stress emitters, the warm-up and the
+// export's start. An exit status, the screen closed, when any of it fails.
+std::optional<int> StartDrawing(RenderWorlds& worlds, particleplayer::VirtualClock& clock,
+                                const Options& options, Output& output, FrameStats& stats,
+                                std::optional<FrameExporter>& exporter) {
+    particleplayer::World& shown = worlds.Shown();
     const auto sceneStart = std::chrono::steady_clock::now();
     const FrameSize size = options.Export.Size;
-    if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session, size) : StartScene(world, true, size)) {
+    if (const std::optional<SceneProblem> problem = worlds.Session
+                                                        ? StartEffects(*worlds.Session, size)
+                                                        : StartScene(worlds.Scene, true, size)) {
         ReportProblem(*problem, size);
         StopScene();
         return 1;
     }
     stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
-    if (!options.Quiet) ReportFindings(session, options.Budget());
-    if (const std::string note = session ? "" : MissingDataNote(); !note.empty()) {
-        std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
+    if (!options.Quiet) ReportFindings(worlds.Session, options.Budget());
+    if (const std::string note = worlds.Session ? "" : MissingDataNote(); !note.empty()) {
+        Say(note);
     }
     if (options.Stress > 0) {
         if (const std::optional<std::string> error = AddStressEmitters(shown, options.Stress)) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            Say(*error);
             StopScene();
             return 1;
         }
@@ -490,54 +505,92 @@ int RunRender(CommandArgs args) {
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
         stats.WarmUpSpanMs = options.WarmUpMs();
     }
-    std::optional<FrameExporter> exporter;
     if (options.Export.Any) {
         exporter.emplace(options.Export, output, options.Frames, options.FrameMs,
                          output.VideoPath.empty() ? FrameRate{} : *VideoRate(options));
         if (const std::optional<std::string> error = exporter->Start(shown)) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            Say(*error);
             StopScene();
             return 1;
         }
     }
-    int status =
-        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
-    budget.Check(shown);
-    StopScene();
-    if (exporter) {
-        std::string wrote, spriteSheet;
-        if (status == 0) {
-            if (const std::optional<std::string> error = exporter->Finish(wrote, spriteSheet)) {
-                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
-                status = 1;
-            }
-        }
-        if (status == 0 && options.Stats) PrintStats(stats);
-        if (status == 0) std::fprintf(stderr, "particleplayer render: %s\n", wrote.c_str());
-        if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
-        return status;
-    }
-    if (status == 0 && output.Video != nullptr) {
-        if (const std::optional<std::string> error = video.Finish()) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+    return std::nullopt;
+}
+
+// After the last frame of an export: its files written, the statistics and the line that
+// names what was written; a sprite sheet's description on stdout.
+int FinishExport(FrameExporter& exporter, int status, const Options& options,
+                 const FrameStats& stats) {
+    std::string wrote, spriteSheet;
+    if (status == 0) {
+        if (const std::optional<std::string> error = exporter.Finish(wrote, spriteSheet)) {
+            Say(*error);
             status = 1;
         }
     }
     if (status == 0 && options.Stats) PrintStats(stats);
-    if (status == 0) {
-        const char* plural = options.Frames == 1 ? "" : "s";
-        if (output.Video != nullptr) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s to %s\n",
-                         static_cast<long long>(options.Frames), plural, output.VideoPath.c_str());
-        } else if (output.File.empty()) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n",
-                         static_cast<long long>(options.Frames), plural, output.Folder.c_str());
-        } else {
-            std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n",
-                         static_cast<long long>(options.Frames), output.File.c_str());
+    if (status == 0) Say(wrote);
+    if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
+    return status;
+}
+
+// After the last plain frame: the video closed, the statistics and the line that says where
+// the frames went.
+int FinishFrames(const Output& output, VideoWriter& video, int status, const Options& options,
+                 const FrameStats& stats) {
+    if (status == 0 && output.Video != nullptr) {
+        if (const std::optional<std::string> error = video.Finish()) {
+            Say(*error);
+            status = 1;
         }
     }
+    if (status == 0 && options.Stats) PrintStats(stats);
+    if (status != 0) return status;
+    const long long frames = static_cast<long long>(options.Frames);
+    const char* plural = options.Frames == 1 ? "" : "s";
+    if (output.Video != nullptr) {
+        std::fprintf(stderr, "particleplayer render: wrote %lld frame%s to %s\n", frames, plural,
+                     output.VideoPath.c_str());
+    } else if (output.File.empty()) {
+        std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n", frames, plural,
+                     output.Folder.c_str());
+    } else {
+        std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n", frames,
+                     output.File.c_str());
+    }
     return status;
+}
+
+}  // namespace
+
+int RunRender(CommandArgs args) {
+    Options options;
+    if (const std::optional<std::string> error = ParseOptions(args, options)) {
+        return error->empty() ? 0 : UsageError(kCommand, *error);
+    }
+    std::vector<PlayEffect> effects;
+    if (const std::optional<int> status = ReadEffects(options, effects)) return *status;
+    Output output;
+    VideoWriter video;
+    if (const std::optional<int> status = OpenOutput(options, output, video)) return *status;
+
+    particleplayer::VirtualClock clock(options.ClockStart);
+    RenderWorlds worlds(clock, std::move(effects));
+    particleplayer::World& shown = worlds.Shown();
+    if (const std::optional<int> status = SetUpWorld(shown, options)) return *status;
+    BudgetNote budget(kCommand);
+    FrameStats stats;
+    std::optional<FrameExporter> exporter;
+    if (const std::optional<int> status =
+            StartDrawing(worlds, clock, options, output, stats, exporter)) {
+        return *status;
+    }
+    const int status =
+        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
+    budget.Check(shown);
+    StopScene();
+    if (exporter) return FinishExport(*exporter, status, options, stats);
+    return FinishFrames(output, video, status, options, stats);
 }
 
 }  // namespace pp

@@ -242,9 +242,13 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
     ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
     ASSERT_TRUE(particleplayer::LoadSprite(1, sprite).Ok());
     ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
-    std::vector<uint8_t> rgb;
-    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    std::vector<uint8_t> rgb, screenOrder;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok() &&
+                particleplayer::ReadPixels(screenOrder, particleplayer::PixelOrder::Bgr).Ok());
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    EXPECT_TRUE(size.Width == 800 && size.Height == 600);
     particleplayer::CloseScreen();
+    EXPECT_EQ(particleplayer::ScreenSize().Width, 0);
     std::vector<particleplayer::Particle> held;
     ASSERT_TRUE(world.Particles(fire.Value, held).Ok());
     ASSERT_EQ(held.size(), places.size());
@@ -253,6 +257,7 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
             << "particle " << i;
     }
     Pixels bgr = DecodeVideo(Out("fire.png")).Frames.at(0);
+    EXPECT_TRUE(bgr == screenOrder) << "blue, green, red are not the screen's bytes";
     for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
     EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
 }
