@@ -42,6 +42,31 @@ int UsageError(std::string_view command, std::string_view message) {
     return kExitUsage;
 }
 
+std::string UnknownOption(std::string_view name) {
+    return "unknown option '" + std::string(name) + "'";
+}
+
+std::optional<int> ReadFileArgs(CommandArgs args, std::string_view command, const char* usage,
+                                std::vector<std::string>& files, const OptionReader& option) {
+    ArgWalker walk(args);
+    while (walk.Next()) {
+        const std::string_view name = walk.Name();
+        if (!walk.IsOption()) {
+            files.emplace_back(name);
+        } else if (name == "--help" || name == "-h") {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (const std::optional<std::string> error = option(name, walk)) {
+            return UsageError(command, *error);
+        }
+    }
+    if (files.empty()) {
+        return UsageError(command,
+                          "missing FILE (see particleplayer " + std::string(command) + " --help)");
+    }
+    return std::nullopt;
+}
+
 bool ArgWalker::Next() {
     if (next_ >= args_.size()) return false;
     const std::string_view arg = args_[next_++];

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace pp {
 
@@ -51,6 +53,20 @@ class ArgWalker {
     std::string_view name_;
     std::optional<std::string_view> inlineValue_;
 };
+
+// The message for an option a command does not take: "unknown option 'NAME'".
+std::string UnknownOption(std::string_view name);
+
+// Reads the value of option `name` from the walker; nullopt when it is good, else a one-line
+// message (UnknownOption for a name the command does not take).
+using OptionReader = std::function<std::optional<std::string>(std::string_view name, ArgWalker&)>;
+
+// The arguments of a command that works on files: every operand is a file, appended to
+// `files`; --help and -h print `usage` on stdout; every other option goes to `option`. At
+// least one file is wanted. nullopt to go on, else the exit status to return: 0 after the
+// usage, kExitUsage after a message on stderr ("particleplayer COMMAND: ...").
+std::optional<int> ReadFileArgs(CommandArgs args, std::string_view command, const char* usage,
+                                std::vector<std::string>& files, const OptionReader& option);
 
 // Reads the current option's value as a whole number from min to max into result. Returns a
 // one-line message ("--frames wants a whole number from 1 to 10, not 'x'") when the value is

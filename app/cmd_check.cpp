@@ -30,24 +30,14 @@ constexpr const char* kUsage =
 int RunCheck(CommandArgs args) {
     std::vector<std::string> files;
     int64_t budget = particleplayer::kDefaultMaxParticles;
-    ArgWalker walk(args);
-    while (walk.Next()) {
-        const std::string_view name = walk.Name();
-        if (!walk.IsOption()) {
-            files.emplace_back(name);
-        } else if (name == "--help" || name == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (name == "--max-particles") {
-            if (auto error = ReadMaxParticlesOption(walk, budget)) {
-                return UsageError(kCommand, *error);
-            }
-        } else {
-            return UsageError(kCommand, "unknown option '" + std::string(name) + "'");
-        }
+    const auto option = [&budget](std::string_view name,
+                                  ArgWalker& walk) -> std::optional<std::string> {
+        if (name == "--max-particles") return ReadMaxParticlesOption(walk, budget);
+        return UnknownOption(name);
+    };
+    if (const std::optional<int> status = ReadFileArgs(args, kCommand, kUsage, files, option)) {
+        return *status;
     }
-    if (files.empty())
-        return UsageError(kCommand, "missing FILE (see particleplayer check --help)");
 
     const std::vector<particleplayer::CheckFinding> findings =
         particleplayer::CheckFiles(files, budget);

@@ -148,24 +148,16 @@ bool ImportOne(const std::string& path, const std::filesystem::path& out) {
 int RunImport(CommandArgs args) {
     std::vector<std::string> files;
     std::string out = ".";
-    ArgWalker walk(args);
-    while (walk.Next()) {
-        const std::string_view name = walk.Name();
-        if (!walk.IsOption()) {
-            files.emplace_back(name);
-        } else if (name == "--help" || name == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (name == "--out") {
-            const auto value = walk.Value();
-            if (!value || value->empty()) return UsageError(kCommand, "--out wants a folder");
-            out = std::string(*value);
-        } else {
-            return UsageError(kCommand, "unknown option '" + std::string(name) + "'");
-        }
-    }
-    if (files.empty()) {
-        return UsageError(kCommand, "missing FILE (see particleplayer import --help)");
+    const auto option = [&out](std::string_view name,
+                               ArgWalker& walk) -> std::optional<std::string> {
+        if (name != "--out") return UnknownOption(name);
+        const auto value = walk.Value();
+        if (!value || value->empty()) return "--out wants a folder";
+        out = std::string(*value);
+        return std::nullopt;
+    };
+    if (const std::optional<int> status = ReadFileArgs(args, kCommand, kUsage, files, option)) {
+        return *status;
     }
     std::error_code error;
     if (!std::filesystem::is_directory(out, error)) {

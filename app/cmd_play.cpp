@@ -13,7 +13,7 @@
 #include "app/play_session.h"
 #include "app/scene.h"
 #include "particleplayer/clock.h"
-#include "platform/window.h"
+#include "particleplayer/screen.h"
 
 namespace pp {
 namespace {
@@ -22,13 +22,13 @@ constexpr std::string_view kCommand = "play";
 
 // Keys pressed since the loop last looked; filled by the window's key hook. Bounded so that a
 // stuck loop cannot grow it without end.
-std::vector<int32_t>& PressedKeys() {
-    static std::vector<int32_t> keys;
+std::vector<particleplayer::KeyboardKey>& PressedKeys() {
+    static std::vector<particleplayer::KeyboardKey> keys;
     return keys;
 }
 
-void QueueKey(int32_t key) {
-    std::vector<int32_t>& keys = PressedKeys();
+void QueueKey(particleplayer::KeyboardKey key) {
+    std::vector<particleplayer::KeyboardKey>& keys = PressedKeys();
     if (keys.size() < 64) keys.push_back(key);
 }
 
@@ -37,7 +37,7 @@ void ShowTitle(PlaySession& session, double fps) {
     std::snprintf(title, sizeof title, "particleplayer play: %d particles, %.1f fps%s",
                   static_cast<int>(session.LiveParticles()), fps,
                   session.Paused() ? " (paused)" : "");
-    SetWindowTitle(0, title);
+    particleplayer::SetScreenTitle(title);
 }
 
 // check's lines, as `particleplayer check` prints them, so that a broken save is seen.
@@ -82,25 +82,25 @@ void TakeScreenshot() {
 
 // Acts on the keys pressed since the last pass; false when the user asked to quit.
 bool HandleKeys(PlaySession& session, BudgetNote& budget) {
-    std::vector<int32_t> keys;
+    std::vector<particleplayer::KeyboardKey> keys;
     keys.swap(PressedKeys());
-    for (const int32_t key : keys) {
+    for (const particleplayer::KeyboardKey key : keys) {
         switch (key) {
-            case kKeyEscape:
+            case particleplayer::KeyboardKey::Escape:
                 return false;
-            case kKeySpace:
+            case particleplayer::KeyboardKey::Space:
                 if (session.Paused()) {
                     session.Resume();
                 } else {
                     session.Pause();
                 }
                 break;
-            case kKeyR:
+            case particleplayer::KeyboardKey::R:
                 session.Restart();
                 ReportFindings(session);
                 budget.Reset(session.GetWorld());
                 break;
-            case kKeyS:
+            case particleplayer::KeyboardKey::S:
                 TakeScreenshot();
                 break;
             default:
@@ -154,10 +154,6 @@ int RunPlay(CommandArgs args) {
             ParsePlayArgs(args, effects, notes, &threads, &maxParticles)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
-    if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
-        ReportWindowProblem("particleplayer play", *problem);
-        return 1;
-    }
     particleplayer::RealClock real;
     PlaySession session(real, std::move(effects));
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
@@ -173,9 +169,9 @@ int RunPlay(CommandArgs args) {
     }
     session.Start();
     ReportFindings(session);
-    SetKeyPressHook(&QueueKey);
+    particleplayer::SetKeyboardHook(&QueueKey);
     RunLoop(session, real);
-    SetKeyPressHook(nullptr);
+    particleplayer::SetKeyboardHook(nullptr);
     StopScene();
     return 0;
 }

@@ -21,21 +21,23 @@
 #include "app/play_session.h"
 #include "app/png_writer.h"
 #include "app/render_output.h"
+#include "app/render_stats.h"
 #include "app/scene.h"
 #include "app/stress_scene.h"
 #include "app/video_writer.h"
-#include "draw/frame.h"
-#include "draw/gl_screen.h"
-#include "effects/loader.h"
 #include "particleplayer/clock.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "platform/video.h"
 
 namespace pp {
 namespace {
 
 constexpr std::string_view kCommand = "render";
+
+// Prints "particleplayer render: TEXT" on stderr.
+void Say(const std::string& text) {
+    std::fprintf(stderr, "particleplayer render: %s\n", text.c_str());
+}
 
 constexpr const char* kUsage =
     "Usage: particleplayer render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T]\n"
@@ -92,10 +94,6 @@ constexpr int64_t kProgressStep = 60;
 
 // A loop starts after this long, so that the effects are as full as they get.
 constexpr int64_t kLoopWarmUpMs = 10000;
-
-// Taken while the program starts (static initialisation, after the dynamic loader): start-up
-// to the first frame is measured from here.
-const std::chrono::steady_clock::time_point kProgramStart = std::chrono::steady_clock::now();
 
 struct Options : ClockOptions {
     Options() : ClockOptions(60) {}
@@ -243,85 +241,12 @@ void ReportProgress(bool terminal, int64_t frame, int64_t frames) {
     }
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// What --stats collects: one value per frame and part, in milliseconds.
-struct FrameStats {
-    std::vector<double> Update, Submission, DrawCalls, Present, Output, Frame, Particles;
-    int32_t Threads = 1;        // threads of the update and submission; above 1 they are wall times
-    double SceneStartMs = 0.0;  // graphics, window, screen, sprites and effects
-    double WarmUpMs = 0.0;      // the updates before frame 1 (scale scene, loop)
-    int64_t WarmUpSpanMs = 0;   // the clock time they covered
-    double FirstFrameMs = -1.0;  // program start to the end of frame 1's present
-};
-
-// One frame as the window draws it, with the time of each step.
-void DrawFrameWithStats(particleplayer::World& world, FrameStats& stats) {
-    const auto frameStart = std::chrono::steady_clock::now();
-    particleplayer::FrameTimes times;
-    particleplayer::DrawTimedFrame(world, times);
-    stats.Threads = times.Threads;
-    stats.Present.push_back(times.PresentSeconds * 1e3);
-    stats.Update.push_back(times.UpdateSeconds * 1e3);
-    stats.Submission.push_back(times.SubmissionSeconds * 1e3);
-    stats.DrawCalls.push_back(times.DrawCallSeconds * 1e3);
-    stats.Particles.push_back(static_cast<double>(times.Quads));
-    stats.Frame.push_back(SecondsSince(frameStart) * 1e3);
-    if (stats.FirstFrameMs < 0.0) stats.FirstFrameMs = SecondsSince(kProgramStart) * 1e3;
-}
-
-void PrintStatsRow(const char* name, std::vector<double> values, const char* note) {
-    if (values.empty()) return;
-    std::sort(values.begin(), values.end());
-    const auto at = [&](double q) {
-        return values[static_cast<size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
-    };
-    std::fprintf(stderr, "  %-16s %9.3f %9.3f %9.3f %9.3f  %s\n", name, values.front(), at(0.5),
-                 at(0.95), values.back(), note);
-}
-
-void PrintStats(const FrameStats& stats) {
-    std::vector<double> particles = stats.Particles;
-    std::sort(particles.begin(), particles.end());
-    std::fprintf(stderr,
-                 "particleplayer render: %zu frames, %.0f particles drawn per frame (median)\n"
-                 "  per frame, ms          min    median       p95       max\n",
-                 stats.Frame.size(), particles.empty() ? 0.0 : particles[particles.size() / 2]);
-    if (stats.Threads > 1) {
-        const std::string update = "wall time, " + std::to_string(stats.Threads) + " threads";
-        const std::string submission =
-            update + ": particles to vertices in GL's buffer, less the draw calls";
-        PrintStatsRow("update", stats.Update, update.c_str());
-        PrintStatsRow("draw submission", stats.Submission, submission.c_str());
-    } else {
-        PrintStatsRow("update", stats.Update, "CPU time");
-        PrintStatsRow("draw submission", stats.Submission,
-                      "CPU time: particles to vertices in GL's buffer");
-    }
-    PrintStatsRow("GL draw calls", stats.DrawCalls,
-                  stats.Threads > 1 ? "wall time; llvmpipe's vertex stage runs in them"
-                                    : "CPU time; llvmpipe's vertex stage runs in them");
-    PrintStatsRow("present", stats.Present, "wall time; the frame is rasterised and shown");
-    PrintStatsRow("read back, PNG", stats.Output, "wall time, frames written");
-    PrintStatsRow("whole frame", stats.Frame, "wall time");
-    std::fprintf(stderr,
-                 "  start-up: first frame shown %.1f ms after the program started (graphics, "
-                 "window and scene %.1f ms",
-                 stats.FirstFrameMs, stats.SceneStartMs);
-    if (stats.WarmUpMs > 0.0) {
-        std::fprintf(stderr, ", %lld ms of warm-up updates %.1f ms",
-                     static_cast<long long>(stats.WarmUpSpanMs), stats.WarmUpMs);
-    }
-    std::fputs(")\n", stderr);
-}
-
 // Adds the frame to the video, or writes it as its PNG file. A one-line reason on failure.
 std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
                                       const std::vector<uint8_t>& pixels) {
     if (output.Video != nullptr) return output.Video->AddFrameBgr(pixels);
-    const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    const auto png = EncodePngFromBgr(size.Width, size.Height, pixels);
     if (!png) return std::string("cannot encode the frame as PNG");
     return WriteFileAtomically(output.PathOf(frame), *png);
 }
@@ -346,14 +271,14 @@ int RenderFrames(particleplayer::World& world, particleplayer::VirtualClock& clo
             const auto outputStart = std::chrono::steady_clock::now();
             if (exporter != nullptr) {
                 if (const auto error = exporter->TakeFrame(world, frame)) {
-                    std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                    Say(*error);
                     return 1;
                 }
-            } else if (!ReadScreenPixels(pixels)) {
+            } else if (!particleplayer::ReadPixels(pixels, particleplayer::PixelOrder::Bgr).Ok()) {
                 std::fputs("particleplayer render: the screen went away while drawing\n", stderr);
                 return 1;
             } else if (const auto error = WriteFrame(output, frame, pixels)) {
-                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+                Say(*error);
                 return 1;
             }
             if (options.Stats) stats.Output.push_back(SecondsSince(outputStart) * 1e3);
@@ -395,91 +320,104 @@ std::optional<SceneProblem> StartEffects(PlaySession& session, FrameSize size) {
     return std::nullopt;
 }
 
-}  // namespace
+// The effects given after the options, read as play reads them, with play's notes said; an
+// exit status when they are refused.
+std::optional<int> ReadEffects(const Options& options, std::vector<PlayEffect>& effects) {
+    if (options.Effects.empty()) return std::nullopt;
+    // Play reads them; after "--" each is an effect, whatever it starts with.
+    std::vector<std::string_view> effectArgs = {"--"};
+    effectArgs.insert(effectArgs.end(), options.Effects.begin(), options.Effects.end());
+    std::vector<std::string> notes;
+    if (const std::optional<std::string> error = ParsePlayArgs(effectArgs, effects, notes)) {
+        return UsageError(kCommand, *error);
+    }
+    for (const std::string& note : notes) Say(note);
+    return std::nullopt;
+}
 
-int RunRender(CommandArgs args) {
-    Options options;
-    if (const std::optional<std::string> error = ParseOptions(args, options)) {
-        return error->empty() ? 0 : UsageError(kCommand, *error);
-    }
-    std::vector<PlayEffect> effects;
-    if (!options.Effects.empty()) {
-        // Play reads them; after "--" each is an effect, whatever it starts with.
-        std::vector<std::string_view> effectArgs = {"--"};
-        effectArgs.insert(effectArgs.end(), options.Effects.begin(), options.Effects.end());
-        std::vector<std::string> notes;
-        if (const std::optional<std::string> error = ParsePlayArgs(effectArgs, effects, notes)) {
-            return UsageError(kCommand, *error);
-        }
-        for (const std::string& note : notes) {
-            std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
-        }
-    }
-    Output output;
+// The folder, file or video the frames go to. The video is started before anything is drawn,
+// so that a missing encoder costs nothing. An exit status when the output cannot be made.
+std::optional<int> OpenOutput(const Options& options, Output& output, VideoWriter& video) {
     if (const std::optional<std::string> error = PrepareOutput(options.Out, output)) {
-        std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+        Say(*error);
         return 1;
     }
     output.Every = options.Export.Sheet || options.Export.LoopFrames > 0;
-    // The video is started before anything is drawn, so that a missing encoder costs nothing.
-    VideoWriter video;
-    if (options.Export.Any && !output.VideoPath.empty()) {
-        if (const std::optional<VideoError> error = CheckVideoEncoder(output.VideoPath.string())) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
-            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
-        }
-    } else if (!output.VideoPath.empty()) {
-        if (const std::optional<VideoError> error = video.Open(
-                output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options))) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->Text.c_str());
-            return error->What == VideoError::NoEncoder ? kExitUsage : 1;
-        }
-        output.Video = &video;
+    if (output.VideoPath.empty()) return std::nullopt;
+    // An export opens its video itself once it knows its frames' size; only its encoder is
+    // looked for here.
+    const std::optional<VideoError> error =
+        options.Export.Any
+            ? CheckVideoEncoder(output.VideoPath.string())
+            : video.Open(output.VideoPath.string(), kSceneWidth, kSceneHeight, *VideoRate(options));
+    if (error) {
+        Say(error->Text);
+        return error->What == VideoError::NoEncoder ? kExitUsage : 1;
     }
+    if (!options.Export.Any) output.Video = &video;
+    return std::nullopt;
+}
 
-    // Chosen before video starts: no display is needed or used. Signal handlers would turn
-    // Ctrl+C into a close request that nothing here reads, so a long render could not be
-    // stopped; without them the signals end the process as usual.
-    UseOffscreenVideo();
-
-    particleplayer::VirtualClock clock(options.ClockStart);
-    // The scene's world reads the clock the frames set.
-    particleplayer::WorldOptions worldOptions;
-    worldOptions.HostClock = [&clock] { return clock.Now(); };
-    particleplayer::World world(worldOptions);
-    std::optional<PlaySession> session;
-    if (!effects.empty()) session.emplace(clock, std::move(effects));
-    // The given effects play in the session's world, the scene in this one.
-    particleplayer::World& shown = session ? session->GetWorld() : world;
+// The shown world's threads, instructions, budget and seed as the options give them; an exit
+// status for a --cpu path this processor or build lacks.
+std::optional<int> SetUpWorld(particleplayer::World& shown, const Options& options) {
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
     if (options.Cpu) {
         if (const particleplayer::Status forced = particleplayer::ForceCpuPath(*options.Cpu);
             !forced.Ok()) {
-            std::fprintf(stderr, "particleplayer render: --cpu: %s\n", forced.Error.c_str());
+            Say("--cpu: " + forced.Error);
             return 2;
         }
     }
     shown.SetMaxParticles(options.Budget());
-    BudgetNote budget(kCommand);
     if (options.Seed) shown.Seed(*options.Seed);
-    FrameStats stats;
+    return std::nullopt;
+}
+
+// The worlds of one render: the scene's, or the given effects' in their play session, both
+// on the virtual clock the frames set.
+struct RenderWorlds {
+    explicit RenderWorlds(particleplayer::VirtualClock& clock, std::vector<PlayEffect> effects)
+        : Scene(ReadingClock(clock)) {
+        if (!effects.empty()) Session.emplace(clock, std::move(effects));
+    }
+    static particleplayer::WorldOptions ReadingClock(particleplayer::VirtualClock& clock) {
+        particleplayer::WorldOptions options;
+        options.HostClock = [&clock] { return clock.Now(); };
+        return options;
+    }
+    // The world the frames show.
+    particleplayer::World& Shown() { return Session ? Session->GetWorld() : Scene; }
+
+    particleplayer::World Scene;
+    std::optional<PlaySession> Session;
+};
+
+// Opens the hidden screen with the scene or the given effects, and does what comes before
+// frame 1: check's findings, the missing-data note, the stress emitters, the warm-up and the
+// export's start. An exit status, the screen closed, when any of it fails.
+std::optional<int> StartDrawing(RenderWorlds& worlds, particleplayer::VirtualClock& clock,
+                                const Options& options, Output& output, FrameStats& stats,
+                                std::optional<FrameExporter>& exporter) {
+    particleplayer::World& shown = worlds.Shown();
     const auto sceneStart = std::chrono::steady_clock::now();
     const FrameSize size = options.Export.Size;
-    if (const std::optional<SceneProblem> problem =
-            session ? StartEffects(*session, size) : StartScene(world, true, size)) {
+    if (const std::optional<SceneProblem> problem = worlds.Session
+                                                        ? StartEffects(*worlds.Session, size)
+                                                        : StartScene(worlds.Scene, true, size)) {
         ReportProblem(*problem, size);
         StopScene();
         return 1;
     }
     stats.SceneStartMs = SecondsSince(sceneStart) * 1e3;
-    if (!options.Quiet) ReportFindings(session, options.Budget());
-    if (const std::string note = session ? "" : MissingDataNote(); !note.empty()) {
-        std::fprintf(stderr, "particleplayer render: %s\n", note.c_str());
+    if (!options.Quiet) ReportFindings(worlds.Session, options.Budget());
+    if (const std::string note = worlds.Session ? "" : MissingDataNote(); !note.empty()) {
+        Say(note);
     }
     if (options.Stress > 0) {
         if (const std::optional<std::string> error = AddStressEmitters(shown, options.Stress)) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            Say(*error);
             StopScene();
             return 1;
         }
@@ -490,54 +428,92 @@ int RunRender(CommandArgs args) {
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
         stats.WarmUpSpanMs = options.WarmUpMs();
     }
-    std::optional<FrameExporter> exporter;
     if (options.Export.Any) {
         exporter.emplace(options.Export, output, options.Frames, options.FrameMs,
                          output.VideoPath.empty() ? FrameRate{} : *VideoRate(options));
         if (const std::optional<std::string> error = exporter->Start(shown)) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+            Say(*error);
             StopScene();
             return 1;
         }
     }
-    int status =
-        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
-    budget.Check(shown);
-    StopScene();
-    if (exporter) {
-        std::string wrote, spriteSheet;
-        if (status == 0) {
-            if (const std::optional<std::string> error = exporter->Finish(wrote, spriteSheet)) {
-                std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
-                status = 1;
-            }
-        }
-        if (status == 0 && options.Stats) PrintStats(stats);
-        if (status == 0) std::fprintf(stderr, "particleplayer render: %s\n", wrote.c_str());
-        if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
-        return status;
-    }
-    if (status == 0 && output.Video != nullptr) {
-        if (const std::optional<std::string> error = video.Finish()) {
-            std::fprintf(stderr, "particleplayer render: %s\n", error->c_str());
+    return std::nullopt;
+}
+
+// After the last frame of an export: its files written, the statistics and the line that
+// names what was written; a sprite sheet's description on stdout.
+int FinishExport(FrameExporter& exporter, int status, const Options& options,
+                 const FrameStats& stats) {
+    std::string wrote, spriteSheet;
+    if (status == 0) {
+        if (const std::optional<std::string> error = exporter.Finish(wrote, spriteSheet)) {
+            Say(*error);
             status = 1;
         }
     }
     if (status == 0 && options.Stats) PrintStats(stats);
-    if (status == 0) {
-        const char* plural = options.Frames == 1 ? "" : "s";
-        if (output.Video != nullptr) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s to %s\n",
-                         static_cast<long long>(options.Frames), plural, output.VideoPath.c_str());
-        } else if (output.File.empty()) {
-            std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n",
-                         static_cast<long long>(options.Frames), plural, output.Folder.c_str());
-        } else {
-            std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n",
-                         static_cast<long long>(options.Frames), output.File.c_str());
+    if (status == 0) Say(wrote);
+    if (!spriteSheet.empty() && status == 0) std::printf("%s\n", spriteSheet.c_str());
+    return status;
+}
+
+// After the last plain frame: the video closed, the statistics and the line that says where
+// the frames went.
+int FinishFrames(const Output& output, VideoWriter& video, int status, const Options& options,
+                 const FrameStats& stats) {
+    if (status == 0 && output.Video != nullptr) {
+        if (const std::optional<std::string> error = video.Finish()) {
+            Say(*error);
+            status = 1;
         }
     }
+    if (status == 0 && options.Stats) PrintStats(stats);
+    if (status != 0) return status;
+    const long long frames = static_cast<long long>(options.Frames);
+    const char* plural = options.Frames == 1 ? "" : "s";
+    if (output.Video != nullptr) {
+        std::fprintf(stderr, "particleplayer render: wrote %lld frame%s to %s\n", frames, plural,
+                     output.VideoPath.c_str());
+    } else if (output.File.empty()) {
+        std::fprintf(stderr, "particleplayer render: wrote %lld frame%s into %s\n", frames, plural,
+                     output.Folder.c_str());
+    } else {
+        std::fprintf(stderr, "particleplayer render: wrote frame %lld to %s\n", frames,
+                     output.File.c_str());
+    }
     return status;
+}
+
+}  // namespace
+
+int RunRender(CommandArgs args) {
+    Options options;
+    if (const std::optional<std::string> error = ParseOptions(args, options)) {
+        return error->empty() ? 0 : UsageError(kCommand, *error);
+    }
+    std::vector<PlayEffect> effects;
+    if (const std::optional<int> status = ReadEffects(options, effects)) return *status;
+    Output output;
+    VideoWriter video;
+    if (const std::optional<int> status = OpenOutput(options, output, video)) return *status;
+
+    particleplayer::VirtualClock clock(options.ClockStart);
+    RenderWorlds worlds(clock, std::move(effects));
+    particleplayer::World& shown = worlds.Shown();
+    if (const std::optional<int> status = SetUpWorld(shown, options)) return *status;
+    BudgetNote budget(kCommand);
+    FrameStats stats;
+    std::optional<FrameExporter> exporter;
+    if (const std::optional<int> status =
+            StartDrawing(worlds, clock, options, output, stats, exporter)) {
+        return *status;
+    }
+    const int status =
+        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
+    budget.Check(shown);
+    StopScene();
+    if (exporter) return FinishExport(*exporter, status, options, stats);
+    return FinishFrames(output, video, status, options, stats);
 }
 
 }  // namespace pp

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/json_text.h"
-#include "effects/loader.h"
+#include "particleplayer/effect_files.h"
 
 namespace pp {
 
@@ -16,11 +16,11 @@ particleplayer::Result<particleplayer::Effect> LoadEffectArgument(particleplayer
                                                                   float y) {
     particleplayer::LoadOptions load;
     load.Missing = particleplayer::MissingFile::UseNameAsText;
-    const std::string open = EffectOpenPath(path);
-    const std::string folder = CommandLineFolder(open);
+    const std::string open = particleplayer::EffectOpenPath(path);
+    const std::string folder = particleplayer::CommandLineFolder(open);
     if (folder.empty()) return world.LoadEffectFile(path, x, y, load);
     load.Folder = folder;
-    return world.LoadEffectFile(NameInFolder(open, folder), x, y, load);
+    return world.LoadEffectFile(particleplayer::NameInFolder(open, folder), x, y, load);
 }
 
 namespace {

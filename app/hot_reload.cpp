@@ -2,13 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-
-#include "effects/effect_text.h"
-#include "effects/extends_chain.h"
-#include "effects/extra_values.h"
-#include "effects/loader.h"
-
 namespace pp {
 namespace {
 
@@ -47,45 +40,6 @@ bool FileWatch::Changed() {
         }
     }
     return changed;
-}
-
-namespace {
-
-// The Extends chain from `path` into `files`, then the chains of the effects its files start,
-// as deep as the loader loads them; a file already in `files` is not walked again.
-void AddEffectFiles(const std::string& path, const std::string& folder, int32_t depth,
-                    std::vector<std::string>& files) {
-    ExtendsChain chain;
-    chain.SetFolder(folder);
-    std::vector<std::string> started;
-    std::string next = path;
-    while (!next.empty()) {
-        ChainFile file = chain.Open(next);
-        if (file.Stop != ChainStop::None) break;
-        chain.Enter(file);
-        files.push_back(file.OpenPath);
-        const std::string text = file.TakeText();
-        for (const char* key : {"OnBirth\\", "OnDeath\\"}) {
-            std::string sub = SubEffectPath(FindEntry(text, key));
-            if (!sub.empty()) started.push_back(std::move(sub));
-        }
-        next = FindEntry(text, "Extends\\");
-    }
-    if (depth >= kMaxSubEffectDepth) return;
-    for (const std::string& sub : started) {
-        const std::string open = EffectOpenPathIn(folder, sub);
-        if (std::find(files.begin(), files.end(), open) != files.end()) continue;
-        if (!ReadEffectFile(open, 0)) continue;
-        AddEffectFiles(sub, folder, depth + 1, files);
-    }
-}
-
-}  // namespace
-
-std::vector<std::string> EffectFileChain(const std::string& path, const std::string& folder) {
-    std::vector<std::string> files;
-    AddEffectFiles(path, folder, 0, files);
-    return files;
 }
 
 }  // namespace pp

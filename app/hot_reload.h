@@ -41,12 +41,4 @@ class FileWatch {
     std::vector<FileStamp> stamps_;
 };
 
-// The files that loading the effect file at path reads, as paths to open: the file itself,
-// then the file it extends, and so on, followed as the loader follows them (paths as written,
-// relative to folder, "" being the working directory; a file that cannot be read takes its path
-// text as its content; the chain ends at a repeated file, at the loader's depth limit or where the
-// loader's bytes for one effect are spent). Then, as deep as the loader nests sub-effects, the
-// files of the effects that OnBirth and OnDeath name (those that can be opened), each once.
-std::vector<std::string> EffectFileChain(const std::string& path, const std::string& folder = "");
-
 }  // namespace pp

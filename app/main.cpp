@@ -6,7 +6,7 @@
 
 #include "app/cli_args.h"
 #include "app/commands.h"
-#include "effects/check_text.h"
+#include "particleplayer/check.h"
 
 namespace pp {
 namespace {
@@ -73,8 +73,8 @@ void PrintUsage(std::FILE* out) {
 std::string NearestCommand(std::string_view name) {
     std::vector<std::string_view> names = {"help"};
     for (const Command& command : kCommands) names.emplace_back(command.Name);
-    const auto near = effect_check::Suggest(name, names);
-    return near ? "; did you mean '" + std::string(near->Name) + "'?" : "";
+    const std::optional<std::string_view> near = particleplayer::NearestName(name, names);
+    return near ? "; did you mean '" + std::string(*near) + "'?" : "";
 }
 
 int UnknownCommand(std::string_view name) {

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/play_session.h"
-#include "effects/loader.h"
+#include "particleplayer/effect_files.h"
 
 namespace pp {
 namespace {
@@ -69,17 +69,21 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
     }
     if (rest.empty()) return "'" + std::string(arg) + "' names no effect file";
     effect.Effect = rest;
-    if (const std::string problem = FileProblem(EffectOpenPath(effect.Effect)); !problem.empty()) {
+    if (const std::string problem = FileProblem(particleplayer::EffectOpenPath(effect.Effect));
+        !problem.empty()) {
         return "cannot read the effect file '" + effect.Effect + "': " + problem +
                (positioned ? "" : atHint);
     }
     // A file of the new kind, with an image of its own, keeps its paths beside it.
-    effect.Folder = CommandLineFolder(EffectOpenPath(effect.Effect));
-    if (sprite.empty() && NamesSpriteFile(EffectOpenPath(effect.Effect))) return std::nullopt;
+    effect.Folder =
+        particleplayer::CommandLineFolder(particleplayer::EffectOpenPath(effect.Effect));
+    if (sprite.empty() &&
+        particleplayer::NamesSpriteFile(particleplayer::EffectOpenPath(effect.Effect)))
+        return std::nullopt;
     if (!sprite.empty()) {
         effect.SpriteGiven = true;
         effect.Sprite = sprite;
-        if (const std::string problem = FileProblem(EffectOpenPath(effect.Sprite));
+        if (const std::string problem = FileProblem(particleplayer::EffectOpenPath(effect.Sprite));
             !problem.empty()) {
             return "cannot read the sprite '" + effect.Sprite + "': " + problem +
                    (positioned ? "" : atHint);
@@ -88,9 +92,10 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
         effect.Sprite = std::filesystem::path(effect.Effect).replace_extension(".png").string();
         // A missing default sprite is only a note (see ParsePlayArgs); one that is there
         // must be an image like any other.
-        if (!FileProblem(EffectOpenPath(effect.Sprite)).empty()) return std::nullopt;
+        if (!FileProblem(particleplayer::EffectOpenPath(effect.Sprite)).empty())
+            return std::nullopt;
     }
-    if (const std::string problem = SpriteProblem(EffectOpenPath(effect.Sprite));
+    if (const std::string problem = SpriteProblem(particleplayer::EffectOpenPath(effect.Sprite));
         !problem.empty()) {
         return "cannot use the sprite '" + effect.Sprite + "': " + problem;
     }
@@ -165,7 +170,8 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
         effects[i].Y = kSceneHeight / 2;
     }
     for (std::size_t i = 0; i < effects.size(); ++i) {
-        if (effects[i].Sprite.empty() || FileProblem(EffectOpenPath(effects[i].Sprite)).empty()) {
+        if (effects[i].Sprite.empty() ||
+            FileProblem(particleplayer::EffectOpenPath(effects[i].Sprite)).empty()) {
             continue;
         }
         notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +

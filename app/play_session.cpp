@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "effects/effect_text.h"
-#include "effects/loader.h"
 #include "particleplayer/check.h"
+#include "particleplayer/effect_files.h"
 #include "particleplayer/screen.h"
 
 namespace pp {
@@ -20,7 +19,8 @@ void LoadSprite(const PlayEffect& effect, int32_t number) {
 // The effect file as the world opens it: inside its folder when it has one.
 std::string PathInFolder(const PlayEffect& effect) {
     if (effect.Folder.empty()) return effect.Effect;
-    return NameInFolder(EffectOpenPath(effect.Effect), effect.Folder);
+    return particleplayer::NameInFolder(particleplayer::EffectOpenPath(effect.Effect),
+                                        effect.Folder);
 }
 
 // Sprite n for an effect given one; otherwise n unless its file names an image of its own.
@@ -60,8 +60,10 @@ void PlaySession::Start() {
         const int32_t number = static_cast<int32_t>(i + 1);
         Loaded& loaded = loaded_[i];
         // Stamped before reading, so an edit made while loading is seen at the next look.
-        loaded.EffectFiles.Watch(EffectFileChain(PathInFolder(effect), effect.Folder));
-        if (!effect.Sprite.empty()) loaded.SpriteFile.Watch({EffectOpenPath(effect.Sprite)});
+        loaded.EffectFiles.Watch(
+            particleplayer::EffectFileChain(PathInFolder(effect), effect.Folder));
+        if (!effect.Sprite.empty())
+            loaded.SpriteFile.Watch({particleplayer::EffectOpenPath(effect.Sprite)});
         LoadSprite(effect, number);
         loaded.Target =
             world_
@@ -83,7 +85,7 @@ void PlaySession::WatchOwnSprite(std::size_t index) {
 std::pair<int32_t, std::string> PlaySession::SpriteOf(std::size_t index) {
     const PlayEffect& effect = effects_[index];
     if (!effect.Sprite.empty())
-        return {static_cast<int32_t>(index + 1), EffectOpenPath(effect.Sprite)};
+        return {static_cast<int32_t>(index + 1), particleplayer::EffectOpenPath(effect.Sprite)};
     const particleplayer::Effect target = loaded_[index].Target;
     return {world_.Params(target).Value.Sprite.Min, world_.Extras(target).Value.SpriteFile};
 }
@@ -111,9 +113,11 @@ std::vector<PlayReload> PlaySession::PollReload() {
         reload.Effect = i;
         if (loaded.EffectFiles.Changed()) {
             // The chain may have changed with the edit; its files are stamped before reading.
-            loaded.EffectFiles.Watch(EffectFileChain(PathInFolder(effect), effect.Folder));
-            std::string whyNot;
-            if (!ReadEffectFile(EffectOpenPath(effect.Effect), 1, &whyNot)) {
+            loaded.EffectFiles.Watch(
+                particleplayer::EffectFileChain(PathInFolder(effect), effect.Folder));
+            if (std::string whyNot = particleplayer::EffectFileProblem(
+                    particleplayer::EffectOpenPath(effect.Effect));
+                !whyNot.empty()) {
                 // Deleted or unreadable: defaults would wipe the effect, so it plays on as it
                 // was until the file can be read again.
                 reload.EffectKept = whyNot;
@@ -151,7 +155,7 @@ std::vector<std::string> PlaySession::Findings(std::size_t index) {
 std::vector<std::string> FindingsOf(std::span<const std::string> paths, int64_t budget) {
     std::vector<std::string> readable;
     for (const std::string& path : paths) {
-        if (FileProblem(EffectOpenPath(path)).empty()) readable.push_back(path);
+        if (FileProblem(particleplayer::EffectOpenPath(path)).empty()) readable.push_back(path);
     }
     std::vector<std::string> lines;
     for (const particleplayer::CheckFinding& finding :

@@ -28,10 +28,6 @@ int RunPlayer(CommandArgs args) {
             return kExitUsage;
         }
     }
-    if (const std::optional<SceneProblem> problem = ChooseVideoDriver()) {
-        ReportWindowProblem("particleplayer", *problem);
-        return 1;
-    }
     particleplayer::RealClock clock;
     particleplayer::WorldOptions options;
     options.HostClock = [&clock] { return clock.Now(); };

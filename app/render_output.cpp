@@ -9,7 +9,6 @@
 
 #include "app/json_text.h"
 #include "app/png_writer.h"
-#include "draw/gl_screen.h"
 #include "particleplayer/screen.h"
 
 namespace pp {
@@ -423,7 +422,8 @@ std::optional<std::string> FrameExporter::OpenVideo(int32_t width, int32_t heigh
 }
 
 std::optional<std::string> FrameExporter::TakeFrame(particleplayer::World& world, int64_t frame) {
-    if (!ReadScreenPixels(black_)) return std::string("the screen went away while drawing");
+    if (!particleplayer::ReadPixels(black_, particleplayer::PixelOrder::Bgr).Ok())
+        return std::string("the screen went away while drawing");
     const int32_t width = options_.Size.Width, height = options_.Size.Height;
     RgbaFrame drawn;
     if (options_.Transparent()) {
@@ -431,7 +431,8 @@ std::optional<std::string> FrameExporter::TakeFrame(particleplayer::World& world
         particleplayer::SetBackground(255, 255, 255);
         particleplayer::DrawFrame(world, false);
         particleplayer::SetBackground(0, 0, 0);
-        if (!ReadScreenPixels(white_)) return std::string("the screen went away while drawing");
+        if (!particleplayer::ReadPixels(white_, particleplayer::PixelOrder::Bgr).Ok())
+            return std::string("the screen went away while drawing");
         drawn = AlphaFromBlackAndWhite(width, height, black_, white_, options_.Alpha);
     } else {
         drawn = OpaqueFrame(width, height, black_);

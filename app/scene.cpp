@@ -6,10 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "effects/loader.h"
+#include "particleplayer/effect_files.h"
 #include "particleplayer/screen.h"
-#include "platform/video.h"
-#include "platform/window.h"
 
 namespace pp {
 namespace {
@@ -43,13 +41,6 @@ class InSceneFolder {
 
 }  // namespace
 
-std::optional<SceneProblem> ChooseVideoDriver() {
-    if (ChooseDisplayDrivers() == DisplayDrivers::NoDisplay) {
-        return SceneProblem{SceneProblem::NoDisplay, "DISPLAY and WAYLAND_DISPLAY are unset"};
-    }
-    return std::nullopt;
-}
-
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem) {
     std::fprintf(stderr, "%.*s: %s; %s\n", static_cast<int>(who.size()), who.data(),
                  SceneProblemText(problem, ScenePlace::Window).c_str(),
@@ -62,6 +53,9 @@ std::optional<SceneProblem> OpenSceneScreen(const char* title, bool hidden, Fram
     options.Width = size.Width;
     options.Height = size.Height;
     options.Hidden = hidden;
+    // A shown window needs a display someone looks at; a hidden one needs none at all.
+    options.Display =
+        hidden ? particleplayer::ScreenDisplay::None : particleplayer::ScreenDisplay::Announced;
     const particleplayer::Status status = particleplayer::OpenScreen(options);
     if (status.Ok()) return std::nullopt;
     // Without a video system there is nothing to draw into; the frame loop would spin
@@ -101,9 +95,9 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, bool hidden
 
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame) {
     for (;;) {
-        const int32_t event = WaitEvent(5);
-        if (event == kEventCloseRequested || !afterWait()) break;
-        if (event != 0) continue;
+        const particleplayer::ScreenEvent event = particleplayer::WaitScreenEvent(5);
+        if (event == particleplayer::ScreenEvent::CloseRequested || !afterWait()) break;
+        if (event != particleplayer::ScreenEvent::None) continue;
         frame();
     }
 }
@@ -128,7 +122,7 @@ std::vector<std::string> MissingSceneFiles() {
     std::vector<std::string> missing;
     for (const SceneEffect& row : kScene) {
         for (const char* file : {row.Image, row.Effect}) {
-            const std::string path = EffectOpenPath(file);
+            const std::string path = particleplayer::EffectOpenPath(file);
             std::FILE* opened = std::fopen(path.c_str(), "rb");
             if (opened == nullptr) {
                 missing.push_back(path);

@@ -63,17 +63,13 @@ std::string SceneProblemText(const SceneProblem& problem, ScenePlace place, Fram
 // What the user can do about the problem; empty when there is no advice.
 std::string SceneProblemAdvice(const SceneProblem& problem, ScenePlace place);
 
-// Limits the video drivers to those that show a window on an announced display, unless the
-// user named drivers (ChooseDisplayDrivers of platform/video.h). A NoDisplay problem when no
-// display is announced at all. Call before StartScene.
-std::optional<SceneProblem> ChooseVideoDriver();
-
 // One line on stderr, "WHO: ...": why the window cannot be shown, and what to do instead.
 void ReportWindowProblem(std::string_view who, const SceneProblem& problem);
 
-// Opens the library's screen in a window titled title, hidden or shown, 800 x 600 unless
-// `size` says otherwise. A problem when the video system, the window or its screen fails; call
-// StopScene afterwards in either case.
+// Opens the library's screen in a window titled title, 800 x 600 unless `size` says otherwise:
+// shown on a display the environment announces, or hidden on SDL's offscreen driver, which
+// needs no display. A problem when there is no display to show it on, or when the video
+// system, the window or its screen fails; call StopScene afterwards in either case.
 std::optional<SceneProblem> OpenSceneScreen(const char* title, bool hidden, FrameSize size = {});
 
 // Opens the screen as OpenSceneScreen does and loads the four effects with their sprites (from
@@ -84,7 +80,7 @@ std::optional<SceneProblem> StartScene(particleplayer::World& world, bool hidden
                                        FrameSize size = {});
 
 // The player's frame loop: waits up to 5 ms for an event; a pass without one draws a frame
-// with `frame` (RunEngineFrame of draw/frame.h for the bare scene), a pass that handled one draws
+// with `frame` (particleplayer::DrawFrame for the bare scene), a pass that handled one draws
 // nothing, so the next quiet 5 ms bring the frame. `afterWait` runs after every wait (not after a
 // close request) and ends the loop by returning false; a close request ends it too.
 void RunFrameLoop(const std::function<bool()>& afterWait, const std::function<void()>& frame);

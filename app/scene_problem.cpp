@@ -3,13 +3,12 @@
 #include <string>
 
 #include "app/scene.h"
-#include "platform/video.h"
 
 namespace pp {
 namespace {
 
 struct ProblemWords {
-    const char* What;    // "{size}" and "{driver}" stand for the screen's size and the driver
+    const char* What;    // "{size}" stands for the screen's size
     const char* Advice;  // empty for none
 };
 
@@ -22,7 +21,7 @@ constexpr ProblemWords kProblemWords[3][3] = {
         {"no display found",
          "run it in a desktop session, or use 'particleplayer render' to draw frames without a "
          "display"},
-        {"cannot start {driver}", kMesaAdvice},
+        {"cannot start SDL's offscreen video driver", kMesaAdvice},
         {"cannot start the browser's graphics", ""},
     },
     {
@@ -56,7 +55,6 @@ void ReplaceAll(std::string& text, const std::string& mark, const std::string& w
 std::string SceneProblemText(const SceneProblem& problem, ScenePlace place, FrameSize size) {
     std::string what = WordsOf(problem, place).What;
     ReplaceAll(what, "{size}", std::to_string(size.Width) + " x " + std::to_string(size.Height));
-    ReplaceAll(what, "{driver}", kOffscreenVideoName);
     return what + (problem.Text.empty() ? "" : " (" + problem.Text + ")");
 }
 

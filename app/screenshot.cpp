@@ -3,7 +3,6 @@
 
 #include "app/play_session.h"
 #include "app/png_writer.h"
-#include "draw/gl_screen.h"
 #include "particleplayer/screen.h"
 
 namespace pp {
@@ -24,11 +23,12 @@ std::string TimeStampName() {
 std::optional<std::filesystem::path> SaveScreenshot(const std::filesystem::path& folder,
                                                     std::string& error) {
     std::vector<uint8_t> pixels;
-    if (!ReadScreenPixels(pixels)) {
+    if (!particleplayer::ReadPixels(pixels, particleplayer::PixelOrder::Bgr).Ok()) {
         error = "no screen to take a screenshot of";
         return std::nullopt;
     }
-    const auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), pixels);
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    const auto png = EncodePngFromBgr(size.Width, size.Height, pixels);
     if (!png) {
         error = "cannot encode the screenshot as PNG";
         return std::nullopt;

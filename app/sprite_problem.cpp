@@ -1,11 +1,10 @@
 // Whether a file can serve play as a sprite: readable, and a PNG or BMP image that decodes.
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/play_session.h"
-#include "image/image_decoders.h"
+#include "particleplayer/screen.h"
 
 namespace pp {
 namespace {
@@ -25,19 +24,7 @@ std::string SpriteProblem(const std::string& path) {
     std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                std::istreambuf_iterator<char>());
     if (in.bad()) return "cannot be read";
-    // The decoders the player uses: BMP always, PNG once the screen is open.
-    std::string bmpError;
-    std::string pngError;
-    if (DecodeImageWith(BmpDecoder(), bytes, 0, &bmpError)) return "";
-    if (DecodeImageWith(PngDecoder(), bytes, 0, &pngError)) return "";
-    const auto startsWith = [&](std::string_view magic) {
-        return bytes.size() >= magic.size() &&
-               std::equal(magic.begin(), magic.end(), bytes.begin(),
-                          [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
-    };
-    if (startsWith("\x89PNG") && !pngError.empty()) return "a broken PNG (" + pngError + ")";
-    if (startsWith("BM") && !bmpError.empty()) return "a broken BMP (" + bmpError + ")";
-    return bytes.empty() ? "an empty file, not an image" : "not a PNG or BMP image";
+    return particleplayer::SpriteImageProblem(bytes);
 }
 
 }  // namespace pp

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/scene.h"
-#include "effects/loader.h"
+#include "particleplayer/effect_files.h"
 
 namespace pp {
 namespace {
@@ -17,7 +17,7 @@ constexpr float kStressLifeSeconds = 2.0f;
 }  // namespace
 
 std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64_t n) {
-    const std::string path = EffectOpenPath(kStressEffect);
+    const std::string path = particleplayer::EffectOpenPath(kStressEffect);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return "cannot read " + path + ", the effect of --stress";
     std::fclose(file);

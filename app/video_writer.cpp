@@ -207,6 +207,14 @@ struct VideoWriter::State {
         if (FileExists) std::remove(Temporary.c_str());
     }
 
+    // The steps of Open, in order; each gives the reason it fails.
+    std::optional<std::string> Allocate(const AVCodec* codec);  // muxer, stream, encoder, frame
+    // Bit-exact, one thread, a key frame every two seconds; BT.709 YUV except for GIF.
+    void ConfigureEncoder();
+    std::optional<std::string> StartEncoder(const AVCodec* codec);
+    std::optional<std::string> PrepareFrames();  // the frame buffer and the YUV conversion
+    std::optional<std::string> StartFile();      // the temporary file and the header
+
     std::string Failure(const std::string& what, int code) const {
         return "cannot write " + Path + ": " + what + " (" + AvError(code) + ")";
     }
@@ -232,66 +240,48 @@ struct VideoWriter::State {
 VideoWriter::VideoWriter() = default;
 VideoWriter::~VideoWriter() = default;
 
-std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t width, int32_t height,
-                                            FrameRate rate, std::string_view encoder, bool alpha) {
-    const auto failed = [](std::string text) {
-        return VideoError{VideoError::Failed, std::move(text)};
-    };
-    if (state_ != nullptr) return failed("a video is already being written");
-    const FormatInfo* info = FormatInfoOf(path);
-    if (info == nullptr) return failed(path + " is not a .mp4, .webm or .gif file name");
+namespace {
+
+// The YUV layout of a video's frames, with an alpha plane or without.
+AVPixelFormat YuvFormatOf(bool alpha) {
+    return alpha ? AV_PIX_FMT_YUVA420P : AV_PIX_FMT_YUV420P;
+}
+
+// Why a video of this name, size, rate and alpha cannot be written, or nullopt.
+std::optional<std::string> RequestProblem(const FormatInfo* info, const std::string& path,
+                                          int32_t width, int32_t height, FrameRate rate,
+                                          bool alpha) {
+    if (info == nullptr) return path + " is not a .mp4, .webm or .gif file name";
     constexpr int32_t kMaxSide = 4096;
     if (width < 2 || height < 2 || width > kMaxSide || height > kMaxSide || width % 2 != 0 ||
         height % 2 != 0) {
-        return failed("a video's width and height are even numbers from 2 to 4096");
+        return "a video's width and height are even numbers from 2 to 4096";
     }
-    if (rate.Num <= 0 || rate.Den <= 0) return failed("a video's frame rate must be positive");
+    if (rate.Num <= 0 || rate.Den <= 0) return "a video's frame rate must be positive";
     if (alpha && info->Format == VideoFormat::Mp4) {
-        return failed(
-            "an .mp4 (H.264) has no alpha channel; a .webm, a .gif or PNG frames keep it");
+        return "an .mp4 (H.264) has no alpha channel; a .webm, a .gif or PNG frames keep it";
     }
+    return std::nullopt;
+}
 
-    const AVCodec* codec = nullptr;
-    if (std::optional<VideoError> missing = FindEncoder(*info, path, encoder, codec)) {
-        return missing;
-    }
+}  // namespace
 
-    auto state = std::make_unique<State>();
-    state->Info = info;
-    state->Path = path;
-    state->Temporary = path + ".part";
-    state->Width = width;
-    state->Rate = rate;
-    state->Height = height;
-    state->Alpha = alpha;
-    int code = avformat_alloc_output_context2(&state->Format, nullptr, info->Muxer,
-                                              state->Temporary.c_str());
-    if (code < 0) return failed(state->Failure("no muxer", code));
-    state->Format->flags |= AVFMT_FLAG_BITEXACT;
-    state->Stream = avformat_new_stream(state->Format, nullptr);
-    state->Codec = avcodec_alloc_context3(codec);
-    state->Frame = av_frame_alloc();
-    state->Packet = av_packet_alloc();
-    if (state->Stream == nullptr || state->Codec == nullptr || state->Frame == nullptr ||
-        state->Packet == nullptr) {
-        return failed(state->Failure("out of memory", AVERROR(ENOMEM)));
-    }
-
-    AVCodecContext& context = *state->Codec;
-    const bool paletted = info->Format == VideoFormat::Gif;
-    context.width = width;
-    context.height = height;
+void VideoWriter::State::ConfigureEncoder() {
+    AVCodecContext& context = *Codec;
+    const bool paletted = Info->Format == VideoFormat::Gif;
+    const FrameRate rate = Rate;
+    context.width = Width;
+    context.height = Height;
     // GIF counts time in hundredths of a second; the others count frames.
     context.time_base = paletted ? AVRational{1, 100} : AVRational{rate.Den, rate.Num};
     context.framerate = AVRational{rate.Num, rate.Den};
-    const AVPixelFormat yuv = alpha ? AV_PIX_FMT_YUVA420P : AV_PIX_FMT_YUV420P;
-    context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : yuv;
+    context.pix_fmt = paletted ? AV_PIX_FMT_PAL8 : YuvFormatOf(Alpha);
     // A key frame every two seconds, so that players can seek.
     context.gop_size =
         static_cast<int>(std::clamp<int64_t>(2 * int64_t{rate.Num} / rate.Den, 1, 600));
     context.thread_count = 1;
     context.flags |= AV_CODEC_FLAG_BITEXACT;
-    if (state->Format->oformat->flags & AVFMT_GLOBALHEADER) {
+    if (Format->oformat->flags & AVFMT_GLOBALHEADER) {
         context.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
     if (!paletted) {
@@ -301,43 +291,95 @@ std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t wid
         context.color_primaries = AVCOL_PRI_BT709;
         context.color_trc = AVCOL_TRC_IEC61966_2_1;
     }
+}
+
+std::optional<std::string> VideoWriter::State::Allocate(const AVCodec* codec) {
+    int code = avformat_alloc_output_context2(&Format, nullptr, Info->Muxer, Temporary.c_str());
+    if (code < 0) return Failure("no muxer", code);
+    Format->flags |= AVFMT_FLAG_BITEXACT;
+    Stream = avformat_new_stream(Format, nullptr);
+    Codec = avcodec_alloc_context3(codec);
+    Frame = av_frame_alloc();
+    Packet = av_packet_alloc();
+    if (Stream == nullptr || Codec == nullptr || Frame == nullptr || Packet == nullptr) {
+        return Failure("out of memory", AVERROR(ENOMEM));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> VideoWriter::State::StartEncoder(const AVCodec* codec) {
+    ConfigureEncoder();
+    AVCodecContext& context = *Codec;
     AVDictionary* options = nullptr;
     SetEncoderOptions(*codec, context, &options);
-    code = avcodec_open2(&context, codec, &options);
+    int code = avcodec_open2(&context, codec, &options);
     av_dict_free(&options);
-    if (code < 0) return failed(state->Failure(std::string("cannot start ") + codec->name, code));
-    code = avcodec_parameters_from_context(state->Stream->codecpar, &context);
-    if (code < 0) return failed(state->Failure("bad encoder parameters", code));
-    state->Stream->time_base = context.time_base;
-    state->Stream->avg_frame_rate = context.framerate;
+    if (code < 0) return Failure(std::string("cannot start ") + codec->name, code);
+    code = avcodec_parameters_from_context(Stream->codecpar, &context);
+    if (code < 0) return Failure("bad encoder parameters", code);
+    Stream->time_base = context.time_base;
+    Stream->avg_frame_rate = context.framerate;
+    return std::nullopt;
+}
 
-    state->Frame->format = context.pix_fmt;
-    state->Frame->width = width;
-    state->Frame->height = height;
-    code = av_frame_get_buffer(state->Frame, 0);
-    if (code < 0) return failed(state->Failure("out of memory", code));
-    if (!paletted) {
-        state->Scale =
-            sws_getContext(width, height, alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_BGR24, width, height,
-                           yuv, SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
+std::optional<std::string> VideoWriter::State::PrepareFrames() {
+    Frame->format = Codec->pix_fmt;
+    Frame->width = Width;
+    Frame->height = Height;
+    const int code = av_frame_get_buffer(Frame, 0);
+    if (code < 0) return Failure("out of memory", code);
+    if (Info->Format == VideoFormat::Gif) return std::nullopt;
+    Scale = sws_getContext(Width, Height, Alpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_BGR24, Width, Height,
+                           YuvFormatOf(Alpha),
+                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_BITEXACT | SWS_FULL_CHR_H_INP,
                            nullptr, nullptr, nullptr);
-        if (state->Scale == nullptr)
-            return failed(state->Failure("no colour conversion", AVERROR(EINVAL)));
-        const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
-        sws_setColorspaceDetails(state->Scale, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
-    }
+    if (Scale == nullptr) return Failure("no colour conversion", AVERROR(EINVAL));
+    const int* bt709 = sws_getCoefficients(SWS_CS_ITU709);
+    sws_setColorspaceDetails(Scale, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    return std::nullopt;
+}
 
-    code = avio_open(&state->Format->pb, state->Temporary.c_str(), AVIO_FLAG_WRITE);
-    if (code < 0) {
-        return failed("cannot create " + state->Temporary + ": " + AvError(code));
-    }
-    state->FileExists = true;
+std::optional<std::string> VideoWriter::State::StartFile() {
+    int code = avio_open(&Format->pb, Temporary.c_str(), AVIO_FLAG_WRITE);
+    if (code < 0) return "cannot create " + Temporary + ": " + AvError(code);
+    FileExists = true;
     AVDictionary* muxerOptions = nullptr;
     // The index goes first, so that a browser can start playing before the whole file is in.
-    if (info->Format == VideoFormat::Mp4) av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
-    code = avformat_write_header(state->Format, &muxerOptions);
+    if (Info->Format == VideoFormat::Mp4) av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+    code = avformat_write_header(Format, &muxerOptions);
     av_dict_free(&muxerOptions);
-    if (code < 0) return failed(state->Failure("cannot write the header", code));
+    if (code < 0) return Failure("cannot write the header", code);
+    return std::nullopt;
+}
+
+std::optional<VideoError> VideoWriter::Open(const std::string& path, int32_t width, int32_t height,
+                                            FrameRate rate, std::string_view encoder, bool alpha) {
+    const auto failed = [](std::string text) {
+        return VideoError{VideoError::Failed, std::move(text)};
+    };
+    if (state_ != nullptr) return failed("a video is already being written");
+    const FormatInfo* info = FormatInfoOf(path);
+    if (std::optional<std::string> problem =
+            RequestProblem(info, path, width, height, rate, alpha)) {
+        return failed(std::move(*problem));
+    }
+    const AVCodec* codec = nullptr;
+    if (std::optional<VideoError> missing = FindEncoder(*info, path, encoder, codec)) {
+        return missing;
+    }
+    auto state = std::make_unique<State>();
+    state->Info = info;
+    state->Path = path;
+    state->Temporary = path + ".part";
+    state->Width = width;
+    state->Rate = rate;
+    state->Height = height;
+    state->Alpha = alpha;
+    std::optional<std::string> error = state->Allocate(codec);
+    if (!error) error = state->StartEncoder(codec);
+    if (!error) error = state->PrepareFrames();
+    if (!error) error = state->StartFile();
+    if (error) return failed(std::move(*error));
     state_ = std::move(state);
     return std::nullopt;
 }

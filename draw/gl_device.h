@@ -1,5 +1,7 @@
 // What the screen, the sprites and the quad renderer share about the OpenGL device; not for
-// use outside draw/.
+// use outside draw/. The screen keeps the device and everything else draws through it; the
+// one thing the screen needs of what queues draws (the quad batch) is handed to it as two
+// calls, so that the dependency runs one way, from the queue to the screen.
 #pragma once
 
 namespace pp {
@@ -10,11 +12,18 @@ bool DeviceReady();
 // Makes the back buffer the draw target with a viewport covering the whole screen.
 void BindBackBuffer();
 
-// Draws the quads still waiting in the batch. The screen calls it before anything that reads,
-// clears or shows the back buffer; sprites call it before releasing a texture.
-void FlushQuadBatch();
+// What the screen asks of the draws queued for its back buffer: Flush draws them now (before
+// anything reads, clears or shows the back buffer); Drop forgets their GL objects and
+// whatever is still queued (before the context goes).
+struct QueuedDraws {
+    void (*Flush)() = nullptr;
+    void (*Drop)() = nullptr;
+};
 
-// Forgets the quad renderer's GL objects and pending quads; called before the context goes.
-void DropQuadDeviceObjects();
+// Set by the queue when the program starts; the screen calls them from then on.
+void SetQueuedDraws(QueuedDraws draws);
+
+// Draws what is queued now: sprites call it before they release a texture.
+void FlushQueuedDraws();
 
 }  // namespace pp

@@ -45,6 +45,13 @@ ScreenState& State() {
     return state;
 }
 
+// Constant-initialised, so that the queue's start-up call finds it ready in any order.
+constinit QueuedDraws gQueued{};
+
+void DropQueuedDraws() {
+    if (gQueued.Drop != nullptr) gQueued.Drop();
+}
+
 // What the screen does about its window's events: a repaint or resize of its
 // window shows the last frame again, and a window that goes takes the screen with it, since
 // the context cannot outlive the window it draws into.
@@ -167,6 +174,14 @@ void DrawCopy(GLuint texture, GLint left, GLint bottom, GLsizei width, GLsizei h
 
 }  // namespace
 
+void SetQueuedDraws(QueuedDraws draws) {
+    gQueued = draws;
+}
+
+void FlushQueuedDraws() {
+    if (gQueued.Flush != nullptr) gQueued.Flush();
+}
+
 bool DeviceReady() {
     const ScreenState& s = State();
     return s.ScreenOpen && (s.Context != nullptr || s.Host);
@@ -229,7 +244,7 @@ int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t wid
 
 void FillScreen(int32_t colour) {
     if (!DeviceReady()) return;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     // The colour word's bytes are red, green, blue from the low end; the device colour is
     // 0xAARRGGBB. A non-zero top byte lands in the green bits and a set bit 31 fills bits
     // 16-31, exactly as the shifts below do (>> of a negative int is arithmetic in C++20).
@@ -264,7 +279,7 @@ void ClearToBackground() {
         FillScreen(s.BackgroundColour);
         return;
     }
-    FlushQuadBatch();
+    FlushQueuedDraws();
     BindBackBuffer();
     // The back buffer is a texture whose first row is the top one, as the picture's rows are.
     glBindTexture(GL_TEXTURE_2D, s.ColourBuffer);
@@ -288,7 +303,7 @@ void ApplyDefaultStates() {
 int32_t PresentFrame() {
     ScreenState& s = State();
     if (!DeviceReady() || s.Host) return 1;
-    FlushQuadBatch();
+    FlushQueuedDraws();
 
     const WindowSizes sizes = SizesOf(s.Parent);
     const int windowW = sizes.Width, windowH = sizes.Height;
@@ -327,7 +342,7 @@ void ReleaseScreen() {
     if (!s.ScreenOpen) return;
     FreeAllSprites();
     if (s.Context != nullptr) MakeGlContextCurrent(s.Parent, s.Context);
-    DropQuadDeviceObjects();
+    DropQueuedDraws();
     // Cleared before the context goes, so that nothing below counts the device as ready.
     s.ScreenOpen = false;
     DeleteDeviceObjects();
@@ -360,7 +375,7 @@ int32_t SizeHostScreen(int32_t width, int32_t height) {
     ScreenState& s = State();
     if (!s.Host) return 0;
     if (!s.Direct && width == s.Width && height == s.Height) return 1;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     s.Direct = false;
     s.Target = 0;
     // Back from drawing straight: the back buffer kept meanwhile may be the right size.
@@ -385,7 +400,7 @@ int32_t SizeHostScreen(int32_t width, int32_t height) {
 int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height) {
     ScreenState& s = State();
     if (!s.Host || width < 1 || height < 1) return 0;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     s.Direct = true;
     s.Target = framebuffer;
     s.Width = width;
@@ -396,7 +411,7 @@ int32_t AimHostScreen(uint32_t framebuffer, int32_t width, int32_t height) {
 void CopyFramebufferToScreen(uint32_t framebuffer) {
     const ScreenState& s = State();
     if (!s.Host || s.Direct || s.Width == 0) return;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, s.Framebuffer);
     if (s.CopyProgram == 0) {
@@ -415,7 +430,7 @@ void CopyFramebufferToScreen(uint32_t framebuffer) {
 void CopyScreenToFramebuffer(uint32_t framebuffer) {
     const ScreenState& s = State();
     if (!s.Host || s.Direct || s.Width == 0) return;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, framebuffer);
     // The back buffer has no alpha; the host's keeps what it held.
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
@@ -448,7 +463,7 @@ bool ReadScreenPixels(std::vector<uint8_t>& bgr) {
     bgr.clear();
     const ScreenState& s = State();
     if (!DeviceReady() || s.Direct) return false;
-    FlushQuadBatch();
+    FlushQueuedDraws();
     bgr.resize(static_cast<size_t>(s.Width) * static_cast<size_t>(s.Height) * 3u);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, s.Framebuffer);
     ReadPixelsBgr(s.Width, s.Height, bgr.data());

@@ -268,6 +268,11 @@ bool UnmapLooks(QuadBatch& b) {
 
 }  // namespace
 
+// The screen draws the batch's quads before it reads, clears or shows its back buffer, and has
+// it let go of its GL objects before the context goes.
+[[maybe_unused]] const bool kHandedToScreen =
+    (SetQueuedDraws({&FlushQuadBatch, &DropQuadDeviceObjects}), true);
+
 void FlushQuadBatch() {
     QuadBatch& b = Batch();
     const bool tinted = b.PendingTinted;

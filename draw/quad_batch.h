@@ -1,6 +1,6 @@
 // The quad batch behind the quad sprites: the GL program, vertex array and streaming vertex
 // buffer they draw through, the quads waiting in it, and whether quad drawing is on. Not for
-// use outside draw/; FlushQuadBatch and DropQuadDeviceObjects are in gl_device.h.
+// use outside draw/.
 #pragma once
 
 #include <cstddef>
@@ -60,6 +60,15 @@ inline QuadBatch& Batch() {
     static auto* batch = new QuadBatch;
     return *batch;
 }
+
+// Draws the quads still waiting in the batch. The screen calls it (as its QueuedDraws'
+// Flush) before anything that reads, clears or shows the back buffer, and before a sprite
+// releases its texture; the vertex paths when the batch is full or its texture or blend changes.
+void FlushQuadBatch();
+
+// Forgets the batch's GL objects and pending quads; the screen calls it (as its QueuedDraws'
+// Drop) before the context goes.
+void DropQuadDeviceObjects();
 
 // Makes the quad states take effect: only while quad drawing is active, and only once the
 // pipeline exists. Returns 1, or 0 leaving QuadStatesApplied clear so the next draw tries

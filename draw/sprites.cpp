@@ -76,7 +76,7 @@ std::optional<std::vector<uint8_t>> ReadSpriteFile(const char* fileName) {
 SpriteTexture::~SpriteTexture() {
     if (Texture == 0 || !DeviceReady()) return;
     // Quads still waiting in the batch may use this texture; they were drawn before it went.
-    FlushQuadBatch();
+    FlushQueuedDraws();
     glDeleteTextures(1, &Texture);
 }
 

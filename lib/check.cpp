@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "effects/check.h"
+#include "effects/check_text.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #if PP_IMPORT
@@ -80,6 +81,13 @@ std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths, int64_t
 std::vector<CheckFinding> CheckText(std::string_view text, const std::string& path,
                                     int64_t max_particles) {
     return ToPublic(pp::CheckEffectBytes(text, path, max_particles));
+}
+
+std::optional<std::string_view> NearestName(std::string_view name,
+                                            std::span<const std::string_view> names) {
+    const std::optional<pp::effect_check::Suggestion> near = pp::effect_check::Suggest(name, names);
+    if (!near) return std::nullopt;
+    return near->Name;
 }
 
 std::string FormatFinding(const CheckFinding& finding) {

@@ -1,5 +1,6 @@
 #include "particleplayer/screen.h"
 
+#include <algorithm>
 #include <string>
 
 #include "draw/frame.h"
@@ -32,6 +33,18 @@ Status VideoProblem(const char* what, ErrorKind kind) {
     return {std::string(what) + (text.empty() ? "" : ": " + text), kind, text};
 }
 
+// Limits the video drivers as `display` asks, before the video system starts.
+Status ChooseDisplay(ScreenDisplay display) {
+    if (display == ScreenDisplay::None) {
+        pp::UseOffscreenVideo();
+    } else if (display == ScreenDisplay::Announced &&
+               pp::ChooseDisplayDrivers() == pp::DisplayDrivers::NoDisplay) {
+        constexpr char kUnset[] = "DISPLAY and WAYLAND_DISPLAY are unset";
+        return {std::string("no display is announced: ") + kUnset, ErrorKind::NoVideo, kUnset};
+    }
+    return {};
+}
+
 // The library's own window screen is open (not a Renderer's screen in the host's context).
 bool WindowScreenOpen() {
     return pp::ScreenWidth() != 0 && !pp::ScreenInHostContext();
@@ -45,6 +58,7 @@ Status OpenScreen(const ScreenOptions& options) {
         return {"the screen size must be 1 to 16384 pixels each way", ErrorKind::Argument};
     }
     if (pp::ScreenInHostContext()) return {"a Renderer is open", ErrorKind::State};
+    if (Status chosen = ChooseDisplay(options.Display); !chosen.Ok()) return chosen;
     pp::ClearVideoError();
     const bool graphics = pp::InitGraphics() != 0;
     pp::InitQuadSprites();
@@ -143,10 +157,73 @@ Status DrawTimedFrame(World& world, FrameTimes& times, bool update) {
 }
 
 Status ReadPixels(std::vector<uint8_t>& rgb) {
-    rgb.clear();
-    if (!WindowScreenOpen() || !pp::ReadScreenPixels(rgb)) return {kNoScreenOpen, ErrorKind::State};
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3) std::swap(rgb[i], rgb[i + 2]);
+    return ReadPixels(rgb, PixelOrder::Rgb);
+}
+
+Status ReadPixels(std::vector<uint8_t>& pixels, PixelOrder order) {
+    pixels.clear();
+    if (!WindowScreenOpen() || !pp::ReadScreenPixels(pixels)) {
+        return {kNoScreenOpen, ErrorKind::State};
+    }
+    if (order == PixelOrder::Rgb) {
+        for (size_t i = 0; i + 2 < pixels.size(); i += 3) std::swap(pixels[i], pixels[i + 2]);
+    }
     return {};
+}
+
+PixelSize ScreenSize() {
+    return {pp::ScreenWidth(), pp::ScreenHeight()};
+}
+
+void SetScreenTitle(const char* title) {
+    pp::SetWindowTitle(kWindow, title);
+}
+
+ScreenEvent WaitScreenEvent(int32_t timeout_ms) {
+    const int32_t event = pp::WaitEvent(timeout_ms);
+    if (event == 0) return ScreenEvent::None;
+    return event == pp::kEventCloseRequested ? ScreenEvent::CloseRequested : ScreenEvent::Other;
+}
+
+namespace {
+
+KeyboardHook& HostKeyboardHook() {
+    static KeyboardHook hook = nullptr;
+    return hook;
+}
+
+// The window's key names are the public ones, number for number.
+void PassKey(int32_t key) {
+    if (const KeyboardHook hook = HostKeyboardHook()) hook(static_cast<KeyboardKey>(key));
+}
+
+static_assert(static_cast<int32_t>(KeyboardKey::Other) == pp::kKeyOther &&
+              static_cast<int32_t>(KeyboardKey::Escape) == pp::kKeyEscape &&
+              static_cast<int32_t>(KeyboardKey::Space) == pp::kKeySpace &&
+              static_cast<int32_t>(KeyboardKey::R) == pp::kKeyR &&
+              static_cast<int32_t>(KeyboardKey::S) == pp::kKeyS);
+
+}  // namespace
+
+void SetKeyboardHook(KeyboardHook hook) {
+    HostKeyboardHook() = hook;
+    pp::SetKeyPressHook(hook != nullptr ? &PassKey : nullptr);
+}
+
+std::string SpriteImageProblem(std::span<const uint8_t> bytes) {
+    // The decoders the screen loads sprites with: BMP always, PNG once a screen is open.
+    std::string bmpError;
+    std::string pngError;
+    if (pp::DecodeImageWith(pp::BmpDecoder(), bytes, 0, &bmpError)) return "";
+    if (pp::DecodeImageWith(pp::PngDecoder(), bytes, 0, &pngError)) return "";
+    const auto startsWith = [&](std::string_view magic) {
+        return bytes.size() >= magic.size() &&
+               std::equal(magic.begin(), magic.end(), bytes.begin(),
+                          [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
+    };
+    if (startsWith("\x89PNG") && !pngError.empty()) return "a broken PNG (" + pngError + ")";
+    if (startsWith("BM") && !bmpError.empty()) return "a broken BMP (" + bmpError + ")";
+    return bytes.empty() ? "an empty file, not an image" : "not a PNG or BMP image";
 }
 
 void CloseScreen() {

@@ -23,9 +23,6 @@ DisplayDrivers ChooseDisplayDrivers();
 // window opens.
 void UseOffscreenVideo();
 
-// What messages call the driver UseOffscreenVideo chooses.
-inline constexpr char kOffscreenVideoName[] = "SDL's offscreen video driver";
-
 // Forgets the video system's last error.
 void ClearVideoError();
 

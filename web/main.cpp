@@ -22,12 +22,10 @@
 #include "app/png_writer.h"
 #include "app/scene.h"
 #include "app/stress_scene.h"
-#include "draw/gl_screen.h"
-#include "effects/loader.h"
 #include "particleplayer/clock.h"
+#include "particleplayer/effect_files.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
-#include "platform/window.h"
 
 namespace pp {
 namespace {
@@ -47,7 +45,7 @@ struct RenderRun {
 struct PlayRun {
     particleplayer::RealClock Real;
     std::unique_ptr<PlaySession> Session;
-    std::vector<int32_t> Keys;  // pressed since the last frame
+    std::vector<particleplayer::KeyboardKey> Keys;  // pressed since the last frame
 };
 
 struct WebState {
@@ -116,7 +114,7 @@ void RenderStep(void*) {
     }
 }
 
-void QueueKey(int32_t key) {
+void QueueKey(particleplayer::KeyboardKey key) {
     PlayRun* play = State().Play.get();
     if (play != nullptr && play->Keys.size() < 64) play->Keys.push_back(key);
 }
@@ -142,8 +140,9 @@ void ReportReloads(const PlaySession& session, const std::vector<PlayReload>& re
 // Encodes the screen's last frame as the PNG that render writes; false without a screen.
 bool FramePng() {
     std::vector<uint8_t> bgr;
-    if (!ReadScreenPixels(bgr)) return false;
-    auto png = EncodePngFromBgr(ScreenWidth(), ScreenHeight(), bgr);
+    if (!particleplayer::ReadPixels(bgr, particleplayer::PixelOrder::Bgr).Ok()) return false;
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    auto png = EncodePngFromBgr(size.Width, size.Height, bgr);
     if (!png) return false;
     State().Png = std::move(*png);
     return true;
@@ -153,16 +152,16 @@ void PlayStep(void*) {
     PlayRun& run = *State().Play;
     const double start = emscripten_get_now();
     // Key presses come in through the window's key hook while events are taken.
-    while (WaitEvent(0) != 0) {
+    while (particleplayer::WaitScreenEvent(0) != particleplayer::ScreenEvent::None) {
     }
-    std::vector<int32_t> keys;
+    std::vector<particleplayer::KeyboardKey> keys;
     keys.swap(run.Keys);
-    for (const int32_t key : keys) {
-        if (key == kKeySpace) {
+    for (const particleplayer::KeyboardKey key : keys) {
+        if (key == particleplayer::KeyboardKey::Space) {
             run.Session->Paused() ? run.Session->Resume() : run.Session->Pause();
-        } else if (key == kKeyR) {
+        } else if (key == particleplayer::KeyboardKey::R) {
             run.Session->Restart();
-        } else if (key == kKeyS) {
+        } else if (key == particleplayer::KeyboardKey::S) {
             emscripten_run_script("window.ppScreenshot && window.ppScreenshot()");
         }
     }
@@ -185,7 +184,7 @@ bool StartPlay(std::vector<PlayEffect> effects, const std::vector<std::string>& 
     }
     for (const std::string& note : notes) Say(note);
     s.Play->Session->Start();
-    SetKeyPressHook(&QueueKey);
+    particleplayer::SetKeyboardHook(&QueueKey);
     emscripten_set_main_loop_arg(&PlayStep, nullptr, 0, 0);
     return true;
 }
@@ -287,9 +286,9 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_effects() {
             // An effect drawing with its own image names that one.
             const std::string sprite =
                 e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(i)).Value.SpriteFile
-                                 : EffectOpenPath(e.Sprite);
-            lines += EffectOpenPath(e.Effect) + ":" + sprite + "@" + std::to_string(e.X) + "," +
-                     std::to_string(e.Y) + "\n";
+                                 : particleplayer::EffectOpenPath(e.Sprite);
+            lines += particleplayer::EffectOpenPath(e.Effect) + ":" + sprite + "@" +
+                     std::to_string(e.X) + "," + std::to_string(e.Y) + "\n";
         }
     }
     return Hand(std::move(lines));

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,6 +49,12 @@ std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths,
 /// disk, relative to the working directory, as LoadEffect opens them.
 std::vector<CheckFinding> CheckText(std::string_view text, const std::string& path,
                                     int64_t max_particles = kDefaultMaxParticles);
+
+/// The name among `names` that `name` most likely meant, as check's findings suggest one: one
+/// that differs only in case, else the nearest within a small edit distance (1 for names of up
+/// to 3 letters, 2 up to 8, else 3); nullopt for none.
+std::optional<std::string_view> NearestName(std::string_view name,
+                                            std::span<const std::string_view> names);
 
 /// "PATH:LINE:COLUMN: message", without a line end: the form compilers and editors read.
 std::string FormatFinding(const CheckFinding& finding);

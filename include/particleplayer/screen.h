@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,12 +22,27 @@
 
 namespace particleplayer {
 
+/// Which displays a screen may open on.
+enum class ScreenDisplay : uint8_t {
+    /// The video system's own choice (SDL_VIDEODRIVER where set).
+    Any,
+    /// Only a display the environment announces (X11 for DISPLAY, Wayland for
+    /// WAYLAND_DISPLAY) unless SDL_VIDEODRIVER names the drivers: left alone, the video system
+    /// falls back to drawing offscreen, where a window shows frames nobody can see. A NoVideo
+    /// error when neither is set.
+    Announced,
+    /// No display, whatever DISPLAY says: SDL's offscreen driver, for hidden screens. SIGINT
+    /// and SIGTERM then end the process as usual instead of turning into close requests.
+    None,
+};
+
 /// How a screen is opened.
 struct ScreenOptions {
-    const char* Title = "particleplayer";  ///< Window caption.
-    int32_t Width = 800;                   ///< Back buffer width, 1 to 16384.
-    int32_t Height = 600;                  ///< Back buffer height, 1 to 16384.
-    bool Hidden = false;                   ///< Draw without showing a window.
+    const char* Title = "particleplayer";        ///< Window caption.
+    int32_t Width = 800;                         ///< Back buffer width, 1 to 16384.
+    int32_t Height = 600;                        ///< Back buffer height, 1 to 16384.
+    bool Hidden = false;                         ///< Draw without showing a window.
+    ScreenDisplay Display = ScreenDisplay::Any;  ///< Which displays it may open on.
 };
 
 /// Starts SDL video, opens the window and its screen. Opening again closes the old one first.
@@ -67,6 +83,52 @@ Status DrawTimedFrame(World& world, FrameTimes& times, bool update = true);
 
 /// The last frame drawn, as top-down rows of R, G, B bytes (Width * 3 bytes each).
 Status ReadPixels(std::vector<uint8_t>& rgb);
+
+/// The order of the bytes of one pixel.
+enum class PixelOrder : uint8_t {
+    Rgb,  ///< Red, green, blue.
+    Bgr,  ///< Blue, green, red: the screen's own order, read without reordering.
+};
+
+/// ReadPixels with each pixel's bytes in `order`.
+Status ReadPixels(std::vector<uint8_t>& pixels, PixelOrder order);
+
+/// A size in pixels.
+struct PixelSize {
+    int32_t Width = 0;   ///< Pixels across.
+    int32_t Height = 0;  ///< Pixels down.
+};
+
+/// The open screen's size; 0 x 0 while none is open.
+PixelSize ScreenSize();
+
+/// Sets the window's caption; does nothing while no screen is open.
+void SetScreenTitle(const char* title);
+
+/// What WaitScreenEvent saw.
+enum class ScreenEvent : uint8_t {
+    None,            ///< Nothing came in time.
+    CloseRequested,  ///< The user asked to close the window (or the process was told to end).
+    Other,           ///< Any other event; the screen has handled what it needs to (repaints).
+};
+
+/// Waits up to `timeout_ms` milliseconds (0: just look, -1: no limit) for the window's next
+/// event.
+ScreenEvent WaitScreenEvent(int32_t timeout_ms);
+
+/// The keyboard keys a KeyboardHook names; every other key comes as Other.
+enum class KeyboardKey : int32_t { Other = 0, Escape = 1, Space = 2, R = 3, S = 4 };
+
+/// Called for every keyboard key pressed while the window has the focus (a held key's repeats
+/// excluded), as WaitScreenEvent takes the event in.
+using KeyboardHook = void (*)(KeyboardKey key);
+
+/// Sets the one keyboard hook; nullptr removes it.
+void SetKeyboardHook(KeyboardHook hook);
+
+/// "" when the bytes are an image LoadSprite can use (a PNG or BMP file that decodes);
+/// otherwise why not, in a few words ("a broken PNG (...)", "not a PNG or BMP image").
+std::string SpriteImageProblem(std::span<const uint8_t> bytes);
 
 /// Closes the window, frees the sprites and ends the library's use of SDL video.
 void CloseScreen();

@@ -233,9 +233,16 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
     load.Sprite = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile(effect, 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SetTime(1016).Ok());
-    const Pixels rgb = ScreenAfter([&] {
-        return particleplayer::LoadSprite(1, sprite).Ok() && particleplayer::DrawFrame(world).Ok();
-    });
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    ASSERT_TRUE(particleplayer::LoadSprite(1, sprite).Ok());
+    ASSERT_TRUE(particleplayer::DrawFrame(world).Ok());
+    std::vector<uint8_t> rgb, screenOrder;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok() &&
+                particleplayer::ReadPixels(screenOrder, particleplayer::PixelOrder::Bgr).Ok());
+    const particleplayer::PixelSize size = particleplayer::ScreenSize();
+    EXPECT_TRUE(size.Width == 800 && size.Height == 600);
+    particleplayer::CloseScreen();
+    EXPECT_EQ(particleplayer::ScreenSize().Width, 0);
     std::vector<particleplayer::Particle> held;
     ASSERT_TRUE(world.Particles(fire.Value, held).Ok());
     ASSERT_EQ(held.size(), places.size());
@@ -243,7 +250,10 @@ TEST_F(Render, PrewarmedEffectDrawsWhatSimulateAndAWorldHold) {
         EXPECT_TRUE(held[i].X == places[i][0] && held[i].Y == places[i][1] && held[i].Sprite == 1)
             << "particle " << i;
     }
-    EXPECT_TRUE(RgbOf(Out("fire.png")) == rgb) << "render's frame is not the World's";
+    Pixels bgr = DecodeVideo(Out("fire.png")).Frames.at(0);
+    EXPECT_TRUE(bgr == screenOrder) << "blue, green, red are not the screen's bytes";
+    for (size_t i = 0; i + 2 < bgr.size(); i += 3) std::swap(bgr[i], bgr[i + 2]);
+    EXPECT_TRUE(bgr == rgb) << "render's frame is not the World's";
 }
 
 // An effect folder elsewhere: an effect argument that names SpriteFile draws with its own image,
