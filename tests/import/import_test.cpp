@@ -352,8 +352,9 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
     }
 }
 
-// The reference names every key of the table, so a row added is a row documented.
-TEST(ImportDocs, TheMappingTableNamesEveryKey) {
+// The reference names every key of the table, so a row added is a row documented; the gallery
+// has a row for every shared sample, with its picture and the import's findings of today.
+TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
     const std::string doc = Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
     for (const ImportField& row : kImportFields) {
         const std::string name(row.Name);
@@ -364,6 +365,25 @@ TEST(ImportDocs, TheMappingTableNamesEveryKey) {
             (variance != std::string::npos &&
              doc.find("`" + name.substr(0, variance + 13) + "*`") != std::string::npos);
         EXPECT_TRUE(named) << name;
+    }
+    const std::filesystem::path docs = std::filesystem::path(PP_SOURCE_DIR) / "docs";
+    const std::string gallery = Slurp(docs / "import-gallery.md");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".plist" && ext != ".pex") continue;
+        const std::string name =
+            entry.path().parent_path().filename().string() + "/" + entry.path().filename().string();
+        const std::size_t at = gallery.find("\n| `" + name + "` at ");
+        ASSERT_NE(at, std::string::npos) << name;
+        const std::string row = gallery.substr(at + 1, gallery.find('\n', at + 1) - at - 1);
+        const std::string picture = "images/import/" + entry.path().stem().string() + ".png";
+        EXPECT_NE(row.find("(" + picture + ")"), std::string::npos) << row;
+        EXPECT_TRUE(std::filesystem::is_regular_file(docs / picture)) << picture;
+        for (const ImportFinding& finding : Import(Slurp(entry.path())).Findings) {
+            EXPECT_NE(row.find("line " + std::to_string(finding.Line) + ": " + finding.Message),
+                      std::string::npos)
+                << name << ": " << finding.Message;
+        }
     }
 }
 
