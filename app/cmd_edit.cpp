@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "app/commands.h"
 #include "app/edit_panel.h"
 #include "app/play_session.h"
+#include "import/effect_file.h"
 #include "particleplayer/check.h"
 #include "particleplayer/edit.h"
 #include "particleplayer/renderer.h"
@@ -31,7 +34,8 @@ constexpr const char* kUsage =
     "its text. A panel edit rewrites only that value's characters (or appends one entry); the\n"
     "text box edits the file as a whole; check's findings show above the preview and beside\n"
     "their widgets, and choosing one selects its place in the text. The preview restarts\n"
-    "from its seed on every edit.\n"
+    "from its seed on every edit. A .plist or .pex is edited as the text import writes for\n"
+    "it and saved as NAME.txt beside it; the file itself is never written.\n"
     "Keys (outside the text box): Ctrl+Z undo, Ctrl+Y or Ctrl+Shift+Z redo, Ctrl+S save,\n"
     "Space pause, R restart, Escape quits.\n";
 
@@ -282,6 +286,21 @@ int RunEdit(CommandArgs args) {
     if (!opened.Ok()) {
         std::fprintf(stderr, "particleplayer edit: %s\n", opened.Error.c_str());
         return 1;
+    }
+    // A .plist or .pex is edited as the effect text its import gives and saved as NAME.txt
+    // beside it, so the file itself is never written over.
+    if (std::optional<std::string> text = EffectTextOfImport(opened.Value.Bytes(), editor.Path)) {
+        const std::string source = editor.Path;
+        editor.Path = std::filesystem::path(source).replace_extension(".txt").string();
+        opened.Value = particleplayer::EffectEdit(std::move(*text));
+        editor.Note = "the import of " + source + "; saving writes " + editor.Path +
+                      (std::filesystem::exists(editor.Path) ? ", which exists" : "");
+        std::fprintf(stderr,
+                     "particleplayer edit: %s is edited as its imported text; saving writes %s%s, "
+                     "never %s\n",
+                     source.c_str(), editor.Path.c_str(),
+                     std::filesystem::exists(editor.Path) ? " (it exists: saving replaces it)" : "",
+                     source.c_str());
     }
     editor.Edit = std::move(opened.Value);
     editor.Saved = editor.Edit.Bytes();

@@ -140,7 +140,7 @@ TEST(ImportCommand, RefusalsAreOneLineAndWriteNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 2);
 }
 
-// play's and render's effect arguments, check and inspect take the files directly.
+// play's and render's effect arguments, check, inspect and edit take the files directly.
 TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
     testing::TempDir out;
     const std::string plist = PP_IMPORT_SAMPLES "/plist/cocos2d-objc__Spiral.plist";
@@ -166,6 +166,17 @@ TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
     EXPECT_EQ(inspected.Status, 0) << inspected.Err;
     EXPECT_NE(inspected.Out.find("\"EmissionRate\": {\"Min\": 428.571442"), std::string::npos)
         << inspected.Out;
+    // edit opens the imported text, to be saved beside the file and never over it (here it
+    // stops for want of an OpenGL window, after saying so).
+    const std::string bytes = test::Slurp(pex);
+    const std::string copy = out.Write("jelly.pex", bytes);
+    const auto edited = RunBinary({"edit", copy}, {.Env = {"SDL_VIDEODRIVER=dummy"}});
+    EXPECT_NE(edited.Err.find("jelly.pex is edited as its imported text; saving writes " +
+                              (out.Path() / "jelly.txt").string() + ", never"),
+              std::string::npos)
+        << edited.Err;
+    EXPECT_EQ(test::Slurp(copy), bytes);
+    EXPECT_FALSE(fs::exists(out.Path() / "jelly.txt"));
 }
 
 }  // namespace
