@@ -8,7 +8,7 @@ DEB_BUILD  ?= build-deb
 CMAKE_ARGS ?=
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images \
+.PHONY: all deps build test asan-test tsan-test run bench fuzz format clean docs-images import-gallery \
 	install consumer-test docs web web-plain web-test deb
 
 all: build
@@ -92,6 +92,12 @@ docs-images: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
 	tools/docs-images $(BUILD)/app/particleplayer
+
+# docs/import-gallery.md: the shared import samples as `render` draws them, with the findings.
+import-gallery: deps
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_ARGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target particleplayer
+	tools/import-gallery $(BUILD)/app/particleplayer
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -26,6 +26,7 @@
 #include "app/edit_preview.h"
 #include "app/play_session.h"
 #include "app/render_output.h"
+#include "import/effect_file.h"
 #include "particleplayer/check.h"
 #include "particleplayer/edit.h"
 #include "particleplayer/renderer.h"
@@ -46,6 +47,8 @@ constexpr const char* kUsage =
     "place in the text. Handles on the preview drag the emitter's position and its area's\n"
     "extent and angle. The preview restarts from its seed on every edit; the time slider\n"
     "replays from the seed to the chosen time. New starts from a preset of examples/effects/.\n"
+    "A .plist or .pex is edited as the text import writes for it and saved as NAME.txt beside\n"
+    "it; the file itself is never written.\n"
     "Keys (outside the text box): Ctrl+Z undo, Ctrl+Y or Ctrl+Shift+Z redo, Ctrl+S save,\n"
     "Space pause, R restart, Escape quits.\n";
 
@@ -141,8 +144,23 @@ struct Editor {
             Note = opened.Error;
             return;
         }
+        std::string saveTo = path;
+        // A .plist or .pex is edited as the effect text its import gives and saved as NAME.txt
+        // beside it, so the file itself is never written over.
+        if (std::optional<std::string> text = EffectTextOfImport(opened.Value.Bytes(), path)) {
+            saveTo = std::filesystem::path(path).replace_extension(".txt").string();
+            const bool exists = std::filesystem::exists(saveTo);
+            opened.Value = particleplayer::EffectEdit(std::move(*text));
+            Note = "the import of " + path + "; saving writes " + saveTo +
+                   (exists ? ", which exists" : "");
+            std::fprintf(stderr,
+                         "particleplayer edit: %s is edited as its imported text; saving writes "
+                         "%s%s, never %s\n",
+                         path.c_str(), saveTo.c_str(),
+                         exists ? " (it exists: saving replaces it)" : "", path.c_str());
+        }
         const std::string bytes = opened.Value.Bytes();
-        Docs.push_back(Document{std::move(opened.Value), path, bytes, ""});
+        Docs.push_back(Document{std::move(opened.Value), saveTo, bytes, ""});
         Switch(Docs.size() - 1);
     }
     void Switch(std::size_t index) {

@@ -18,6 +18,15 @@
 #include "particles/particles.h"
 #include "runtime/clock.h"
 
+#if PP_IMPORT
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "import/effect_file.h"
+#include "import/particle_dict.h"
+#endif
+
 namespace pp {
 namespace {
 
@@ -244,10 +253,22 @@ class Checker {
         const bool png =
             got == 4 && magic[0] == 0x89 && magic[1] == 'P' && magic[2] == 'N' && magic[3] == 'G';
         const bool bmp = got >= 2 && magic[0] == 'B' && magic[1] == 'M';
-        return png || bmp ? "" : "is no PNG or BMP image";
+        if (png || bmp) return "";
+#if PP_IMPORT
+        // A .plist or .pex serves with the sprite it embeds, as the loader names it for them.
+        if (magic[0] != 0x89 && info.st_size <= static_cast<off_t>(kMaxParticleDictBytes)) {
+            std::ifstream in(path, std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+            if (EmbedsSprite(bytes)) return "";
+            if (LooksLikeParticleDict(bytes)) return "is a .plist or .pex that embeds no sprite";
+        }
+#endif
+        return "is no PNG or BMP image";
     }
 
-    static std::string ErrnoText() { return std::strerror(errno); }
+    static std::string ErrnoText() {
+        return std::strerror(errno);
+    }
 
     // A started effect that names no image draws with its Sprite number; one below 1 is a
     // number the player, play and render never load.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace pp::fuzz {
 
@@ -23,6 +24,11 @@ std::string ValueSpecInput(std::span<const uint8_t> data);
 // runs 200 updates (one a stall of 1.2 s) on a virtual clock that starts at 1000 or, for
 // inputs of odd length, shortly before 2^31 ms.
 std::string LoaderInput(std::span<const uint8_t> data);
+
+// The bytes as base64 text, `lineBreak` after every `lineLength` characters (0: one line); the
+// embedded-image target and its tests write their texts with it.
+std::string Base64Text(std::span<const uint8_t> bytes, size_t lineLength = 0,
+                       std::string_view lineBreak = "\n");
 
 // Input: an image file, through one decoder and, when it decodes, the texture bytes.
 std::string PngInput(std::span<const uint8_t> data);

@@ -38,23 +38,6 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> in, int windowBits) {
     return out;
 }
 
-std::string Base64(std::span<const uint8_t> bytes, size_t lineLength) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    size_t column = 0;
-    for (size_t i = 0; i < bytes.size(); i += 3) {
-        uint32_t group = uint32_t{bytes[i]} << 16;
-        if (i + 1 < bytes.size()) group |= uint32_t{bytes[i + 1]} << 8;
-        if (i + 2 < bytes.size()) group |= bytes[i + 2];
-        for (size_t k = 0; k < 4; ++k) {
-            text += i + k <= bytes.size() ? kAlphabet[group >> (18 - 6 * k) & 63] : '=';
-            if (lineLength != 0 && ++column % lineLength == 0) text += '\n';
-        }
-    }
-    return text;
-}
-
 std::string CheckEmbedded(std::string_view text, std::optional<DecodedImage>& image) {
     std::string error;
     image = DecodeEmbeddedImage(text, &error);
@@ -71,6 +54,24 @@ std::string CheckEmbedded(std::string_view text, std::optional<DecodedImage>& im
 }
 
 }  // namespace
+
+std::string Base64Text(std::span<const uint8_t> bytes, size_t lineLength,
+                       std::string_view lineBreak) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    size_t column = 0;
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t group = uint32_t{bytes[i]} << 16;
+        if (i + 1 < bytes.size()) group |= uint32_t{bytes[i + 1]} << 8;
+        if (i + 2 < bytes.size()) group |= bytes[i + 2];
+        for (size_t k = 0; k < 4; ++k) {
+            text += i + k <= bytes.size() ? kAlphabet[group >> (18 - 6 * k) & 63] : '=';
+            if (lineLength != 0 && ++column % lineLength == 0) text += lineBreak;
+        }
+    }
+    return text;
+}
 
 std::string PngInput(std::span<const uint8_t> data) {
     return DecodeWith(PngDecoder(), data);
@@ -94,10 +95,10 @@ std::string EmbeddedImageInput(std::span<const uint8_t> data) {
     }
     std::vector<uint8_t> stored(rest.begin(), rest.end());
     if ((flags & 6) != 0) stored = Compress(rest, (flags & 2) != 0 ? 31 : 15);
-    std::string broken = CheckEmbedded(Base64(stored, 0), image);
+    std::string broken = CheckEmbedded(Base64Text(stored), image);
     if (!broken.empty()) return broken;
     std::optional<DecodedImage> inLines;
-    broken = CheckEmbedded(Base64(stored, 57), inLines);
+    broken = CheckEmbedded(Base64Text(stored, 57), inLines);
     if (!broken.empty()) return broken;
     if (image.has_value() != inLines.has_value() ||
         (image && (image->Width != inLines->Width || image->Pixels != inLines->Pixels))) {

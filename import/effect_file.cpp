@@ -95,6 +95,13 @@ std::optional<std::vector<ImportFinding>> ImportFindingsOf(std::string_view byte
     return std::move(effect->Findings);
 }
 
+bool EmbedsSprite(std::string_view bytes) {
+    if (!LooksLikeParticleDict(bytes)) return false;
+    const std::optional<ParticleDict> dict = ReadParticleDict(bytes, nullptr);
+    const ParticleDictField* data = dict ? dict->Find("textureImageData") : nullptr;
+    return data != nullptr && !data->Text.empty();
+}
+
 void EnableEffectFileSprites() {
     static const bool registered = RegisterImageDecoder(kEmbeddedSpriteDecoder) != 0;
     (void)registered;

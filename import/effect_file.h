@@ -22,6 +22,10 @@ std::optional<std::string> EffectTextOfImport(std::string_view bytes, std::strin
 std::optional<std::vector<ImportFinding>> ImportFindingsOf(std::string_view bytes,
                                                            std::string* error);
 
+// Whether the bytes are a .plist or .pex effect that embeds its sprite (textureImageData): a
+// SpriteFile the decoder EnableEffectFileSprites registers reads.
+bool EmbedsSprite(std::string_view bytes);
+
 // Registers, once, the decoder that reads the sprite a .plist or .pex file embeds; the
 // renderers call it where they enable the PNG decoder.
 void EnableEffectFileSprites();

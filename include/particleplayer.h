@@ -165,26 +165,68 @@ typedef struct pp_sub_effect {
     int32_t effect;  /**< Its number for pp_world_started_effect; -1 when set is 0. */
 } pp_sub_effect;
 
-/** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field). */
+/** A randomised motion key: set 0 when the file does not give it. */
+typedef struct pp_motion_value {
+    int32_t set; /**< 1: the file gives it. */
+    float min;   /**< Smallest value. */
+    float max;   /**< Largest value. */
+    float inc;   /**< Step between values. */
+} pp_motion_value;
+
+/** A motion colour key: red, green, blue, alpha, 0 to 255. */
+typedef struct pp_motion_colour {
+    int32_t set;    /**< 1: the file gives it. */
+    float value[4]; /**< Red, green, blue, alpha. */
+} pp_motion_colour;
+
+/** A point that pulls particles (Attractor) or turns them about it (Vortex). */
+typedef struct pp_force_point {
+    float x, y;      /**< Pixels from the emitter, or on the screen with screen 1. */
+    float strength;  /**< Pixels per second² at the point: positive pulls, or turns clockwise. */
+    float radius;    /**< Pixels beyond which it does nothing; 0: no limit. */
+    int32_t falloff; /**< The power of (1 - distance / radius) it is scaled by. */
+    int32_t screen;  /**< 1: x and y are screen pixels. */
+} pp_force_point;
+
+/** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field).
+ * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
-    float colour[3];                  /**< Multiplies the sprite's red, green, blue. */
-    pp_colour_curve colour_over_life; /**< Multiplies colour over each particle's life. */
-    pp_curve size_over_life;          /**< Multiplies the drawn size over the life. */
-    pp_curve transparency_over_life;  /**< Multiplies the drawn transparency. */
-    float drag;                       /**< Fraction of the speed lost per second. */
-    float spin;                       /**< Degrees per second. */
-    int32_t sheet_columns;            /**< Sprite sheet: cells across. */
-    int32_t sheet_rows;               /**< Sprite sheet: cells down. */
-    int32_t sheet_frames;             /**< Sprite sheet: frames shown; 0 is no sheet. */
-    float sheet_rate;                 /**< Frames per second; 0 spreads them over the life. */
-    int32_t sheet_random;             /**< 1 starts each particle on a random frame. */
-    int32_t burst_count;              /**< Particles per burst; 0 is none. */
-    float burst_interval;             /**< Seconds between bursts. */
-    int32_t burst_repeat;             /**< Bursts in all; 0 is forever. */
-    float duration;                   /**< Seconds of emission; 0 is no end. */
-    float prewarm;                    /**< Seconds run while loading. */
-    pp_sub_effect on_birth;           /**< Started where each particle is born. */
-    pp_sub_effect on_death;           /**< Started where each particle dies. */
+    float colour[3];                     /**< Multiplies the sprite's red, green, blue. */
+    pp_colour_curve colour_over_life;    /**< Multiplies colour over each particle's life. */
+    pp_curve size_over_life;             /**< Multiplies the drawn size over the life. */
+    pp_curve transparency_over_life;     /**< Multiplies the drawn transparency. */
+    float drag;                          /**< Fraction of the speed lost per second. */
+    float spin;                          /**< Degrees per second. */
+    int32_t sheet_columns;               /**< Sprite sheet: cells across. */
+    int32_t sheet_rows;                  /**< Sprite sheet: cells down. */
+    int32_t sheet_frames;                /**< Sprite sheet: frames shown; 0 is no sheet. */
+    float sheet_rate;                    /**< Frames per second; 0 spreads them over the life. */
+    int32_t sheet_random;                /**< 1 starts each particle on a random frame. */
+    int32_t burst_count;                 /**< Particles per burst; 0 is none. */
+    float burst_interval;                /**< Seconds between bursts. */
+    int32_t burst_repeat;                /**< Bursts in all; 0 is forever. */
+    float duration;                      /**< Seconds of emission; 0 is no end. */
+    float prewarm;                       /**< Seconds run while loading. */
+    pp_sub_effect on_birth;              /**< Started where each particle is born. */
+    pp_sub_effect on_death;              /**< Started where each particle dies. */
+    pp_motion_value radial_acceleration; /**< Pixels per second², away from the origin. */
+    pp_motion_value tangential_acceleration; /**< Pixels per second², clockwise about it. */
+    pp_motion_value orbit_radius;            /**< Orbit mode: pixels at birth. */
+    pp_motion_value orbit_end_radius;        /**< Orbit mode: pixels at death. */
+    pp_motion_value orbit_spin;              /**< Orbit mode: degrees per second, clockwise. */
+    pp_motion_value end_size;                /**< Pixels drawn at death. */
+    pp_motion_value angle;                   /**< The sprite's angle at birth, degrees. */
+    pp_motion_value end_angle;               /**< The sprite's angle at death, degrees. */
+    pp_motion_colour start_colour;           /**< Colour and opacity at birth. */
+    pp_motion_colour start_colour_variance;  /**< Plus or minus, per particle and channel. */
+    pp_motion_colour end_colour;             /**< Colour and opacity at death. */
+    pp_motion_colour end_colour_variance;    /**< Plus or minus, per particle and channel. */
+    int32_t align_to_motion;                 /**< 1: sprites turned to their direction of travel. */
+    int32_t max_alive;                       /**< At most this many live particles; 0 is no cap. */
+    int32_t attached;                        /**< 1: particles move with their emitter. */
+    float aspect;             /**< Width over height of the drawn quads; 0: squares. */
+    pp_force_point attractor; /**< Pulls particles towards its point. */
+    pp_force_point vortex;    /**< Turns particles about its point. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -158,6 +158,33 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.prewarm = x.Prewarm;
     out.on_birth = CSubEffect(x.OnBirth);
     out.on_death = CSubEffect(x.OnDeath);
+    auto value = [](const particleplayer::MotionValue& v) {
+        return pp_motion_value{v.Set ? 1 : 0, v.Min, v.Max, v.Inc};
+    };
+    auto colour = [](const particleplayer::MotionColour& c) {
+        return pp_motion_colour{c.Set ? 1 : 0, {c.Value[0], c.Value[1], c.Value[2], c.Value[3]}};
+    };
+    auto force = [](const particleplayer::ForcePoint& f) {
+        return pp_force_point{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
+    };
+    out.radial_acceleration = value(x.RadialAcceleration);
+    out.tangential_acceleration = value(x.TangentialAcceleration);
+    out.orbit_radius = value(x.OrbitRadius);
+    out.orbit_end_radius = value(x.OrbitEndRadius);
+    out.orbit_spin = value(x.OrbitSpin);
+    out.end_size = value(x.EndSize);
+    out.angle = value(x.Angle);
+    out.end_angle = value(x.EndAngle);
+    out.start_colour = colour(x.StartColour);
+    out.start_colour_variance = colour(x.StartColourVariance);
+    out.end_colour = colour(x.EndColour);
+    out.end_colour_variance = colour(x.EndColourVariance);
+    out.align_to_motion = x.AlignToMotion;
+    out.max_alive = x.MaxAlive;
+    out.attached = x.Attached;
+    out.aspect = x.Aspect;
+    out.attractor = force(x.Attractor);
+    out.vortex = force(x.Vortex);
     return out;
 }
 

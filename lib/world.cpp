@@ -128,6 +128,11 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.MaxAlive = x.MaxAlive;
     out.Attached = x.Attached;
     out.Aspect = x.Aspect;
+    auto force = [](const pp::ForcePoint& f) {
+        return ForcePoint{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
+    };
+    out.Attractor = force(x.Attractor);
+    out.Vortex = force(x.Vortex);
     return out;
 }
 

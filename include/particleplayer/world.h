@@ -198,6 +198,19 @@ struct MotionColour {
     bool operator==(const MotionColour&) const = default;
 };
 
+/// A point that pulls particles (Attractor) or turns them about it (Vortex).
+struct ForcePoint {
+    float X = 0.0f;  ///< Pixels from the emitter, or on the screen with Screen.
+    float Y = 0.0f;  ///< Pixels from the emitter, or on the screen with Screen.
+    float Strength =
+        0.0f;             ///< Pixels per second² at the point: positive pulls, or turns clockwise.
+    float Radius = 0.0f;  ///< Pixels beyond which it does nothing; 0: no limit.
+    int32_t Falloff = 0;  ///< The power of (1 - distance / Radius) it is scaled by.
+    int32_t Screen = 0;   ///< 1: X and Y are screen pixels.
+    /// Field by field.
+    bool operator==(const ForcePoint&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -239,6 +252,8 @@ struct EffectExtras {
     int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
     int32_t Attached = 0;                ///< 1: particles move with their emitter.
     float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
+    ForcePoint Attractor;                ///< Pulls particles towards its point.
+    ForcePoint Vortex;                   ///< Turns particles about its point.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

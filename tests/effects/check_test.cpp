@@ -274,10 +274,17 @@ TEST(Check, SpriteFilesAndTheSpritesOfStartedEffects) {
               "OnBirth = {Effect = own.txt}");
     dir.Write("art/bad.txt", "SpriteFile = text.png, OnDeath = {Effect = zero.txt}");
     dir.Write("art/pipe.txt", "SpriteFile = pipe.png");
+    // A .plist or .pex serves with the sprite it embeds, as the loader names them.
+    const std::string plist = "<plist><dict><key>textureImageData</key><string>";
+    dir.Write("art/embeds.plist", plist + "H4sI</string></dict></plist>");
+    dir.Write("art/bare.plist", plist + "</string></dict></plist>");
+    dir.Write("art/plist.txt", "SpriteFile = embeds.plist");
+    dir.Write("art/bare.txt", "SpriteFile = bare.plist");
     dir.Write("missing.txt", "SpriteFile = art\\none.png, OnDeath = {Effect = art/plain.txt}");
     dir.Write("long.txt", "SpriteFile = " + std::string(kMaxSpriteFilePath + 1, 'x'));
     ExpectFindings(
-        {"art/top.txt", "art/bad.txt", "art/pipe.txt", "missing.txt", "long.txt"},
+        {"art/top.txt", "art/bad.txt", "art/pipe.txt", "art/plist.txt", "art/bare.txt",
+         "missing.txt", "long.txt"},
         {"art/top.txt:2:21 warning: 'plain.txt' names no SpriteFile, so the particles it starts "
          "draw with sprite 0",
          "art/bad.txt:1:14 the sprite 'text.png' (art/text.png, relative to the folder of this "
@@ -286,6 +293,8 @@ TEST(Check, SpriteFilesAndTheSpritesOfStartedEffects) {
          "draw with sprite -2",
          "art/pipe.txt:1:14 (art/pipe.png, relative to the folder of this file) is not a regular "
          "file",
+         "art/bare.txt:1:14 the sprite 'bare.plist' (art/bare.plist, relative to the folder of "
+         "this file) is a .plist or .pex that embeds no sprite",
          "missing.txt:1:14 the sprite 'art\\none.png' cannot be opened (No such file or directory)",
          "missing.txt:1:48 warning: 'art/plain.txt' names no SpriteFile",
          "long.txt:1:14 'SpriteFile' is longer than 4096 bytes or holds a zero byte"});

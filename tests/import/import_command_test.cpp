@@ -1,13 +1,19 @@
-// particleplayer import end to end: the samples written as texts and sprites that render, the
-// refusals, and nothing half-written.
+// particleplayer import end to end: every shared sample imported, checked and rendered, the
+// sprites, the refusals with nothing half-written, and the commands taking the files directly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "../app/run_binary.h"
 #include "../effects/temp_dir.h"
 #include "image/image_decoders.h"
+#include "import/particle_dict.h"
+#include "particleplayer/check.h"
 
 namespace pp {
 namespace {
@@ -15,51 +21,80 @@ namespace {
 using test::RunBinary;
 namespace fs = std::filesystem;
 
-// Pixels of a PNG that are not black.
-int LitPixels(const fs::path& png) {
+// The box around the pixels of a PNG that are not black, and how many they are (-1 when the
+// file does not decode).
+struct Lit {
+    int Count = -1;
+    int32_t Left = INT32_MAX, Top = INT32_MAX, Right = -1, Bottom = -1;
+};
+Lit LitPixels(const fs::path& png) {
     EnablePngDecoder();
     const std::string bytes = test::Slurp(png);
     const auto image =
         DecodeImage({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, 0, nullptr);
-    if (!image) return -1;
-    int lit = 0;
+    if (!image) return {};
+    Lit lit{0};
     const int32_t step = image->Depth / 8;
     for (int32_t y = 0; y < image->Height; ++y) {
         for (int32_t x = 0; x < image->Width; ++x) {
             const uint8_t* p = image->Pixels.data() + y * image->Pitch + x * step;
-            lit += (p[0] | p[1] | p[2]) != 0;
+            if ((p[0] | p[1] | p[2]) == 0) continue;
+            ++lit.Count;
+            lit.Left = std::min(lit.Left, x), lit.Right = std::max(lit.Right, x);
+            lit.Top = std::min(lit.Top, y), lit.Bottom = std::max(lit.Bottom, y);
         }
     }
     return lit;
 }
 
-// Every sample becomes a text and a sprite beside it; each renders something.
-TEST(ImportCommand, SamplesImportAndRender) {
+// Every shared sample is told from our texts by its content, imports (one line on stdout
+// each: the text, the sprite and the placement; findings as "PATH:LINE: 'key' ..."), passes
+// check without errors, and its text and sprite render particles around the placement.
+TEST(ImportSamples, EverySampleImportsChecksAndEmits) {
     testing::TempDir out;
     std::vector<std::string> args = {"import", "--out", out.Path().string()};
     std::vector<std::string> stems;
     for (const auto& entry : fs::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".plist" && ext != ".pex") continue;
+        EXPECT_TRUE(LooksLikeParticleDict(test::Slurp(entry.path()))) << entry.path();
         args.push_back(entry.path().string());
         stems.push_back(entry.path().stem().string());
     }
+    EXPECT_EQ(stems.size(), 17u);
     const auto imported = RunBinary(args);
     ASSERT_EQ(imported.Status, 0) << imported.Err;
     EXPECT_EQ(std::count(imported.Out.begin(), imported.Out.end(), '\n'),
               static_cast<long>(stems.size()));
-    // Findings name the file and the line: "PATH:LINE: 'key' ...".
     EXPECT_NE(imported.Err.find(".plist:41: 'maxParticles'"), std::string::npos);
+    std::istringstream lines(imported.Out);
     for (const std::string& stem : stems) {
+        SCOPED_TRACE(stem);
         const fs::path text = out.Path() / (stem + ".txt");
-        ASSERT_TRUE(fs::exists(text)) << stem;
-        ASSERT_GT(LitPixels(out.Path() / (stem + ".png")), -1) << stem;
+        std::string written, sprite, at;
+        lines >> written >> sprite >> at;
+        ASSERT_EQ(written, text.string());
+        ASSERT_EQ(sprite, (out.Path() / (stem + ".png")).string());
+        for (const auto& finding : particleplayer::CheckText(test::Slurp(text), text.string())) {
+            EXPECT_NE(finding.Level, particleplayer::Severity::Error)
+                << particleplayer::FormatFinding(finding);
+        }
+        ASSERT_GT(LitPixels(sprite).Count, -1);
+        int32_t x = -1, y = -1;
+        ASSERT_EQ(std::sscanf(at.c_str(), "@%d,%d", &x, &y), 2) << at;
         const fs::path frame = out.Path() / (stem + "-frame.png");
         const auto rendered = RunBinary({"render", "--seed", "1", "--frames", "30", "--quiet",
-                                         "--out", frame.string(), text.string() + "@400,300"},
+                                         "--out", frame.string(), text.string() + at},
                                         {.Env = {"SDL_VIDEODRIVER=offscreen"}});
-        ASSERT_EQ(rendered.Status, 0) << stem << rendered.Err;
-        EXPECT_GT(LitPixels(frame), 0) << stem;
+        ASSERT_EQ(rendered.Status, 0) << rendered.Err;
+        // Particles spread from their emitter: the placement lies in the box of what is drawn,
+        // give or take a sprite's size (one at the frame's corner draws only inside it).
+        const Lit lit = LitPixels(frame);
+        EXPECT_GT(lit.Count, 0);
+        EXPECT_TRUE(x >= lit.Left - 32 && x <= lit.Right + 32 && y >= lit.Top - 32 &&
+                    y <= lit.Bottom + 32)
+            << at << " outside " << lit.Left << "," << lit.Top << " " << lit.Right << ","
+            << lit.Bottom;
     }
 }
 
@@ -75,8 +110,8 @@ TEST(ImportCommand, SpritesBesideOrStandIn) {
     EXPECT_NE(run.Err.find("ButterFlyYFlipped.plist:113: 'textureFileName' names particle.png"),
               std::string::npos)
         << run.Err;
-    EXPECT_GT(LitPixels(out.Path() / "cocos2d-x__ButterFlyYFlipped.png"), 0);
-    EXPECT_GT(LitPixels(out.Path() / "starling__drugs.png"), 0);
+    EXPECT_GT(LitPixels(out.Path() / "cocos2d-x__ButterFlyYFlipped.png").Count, 0);
+    EXPECT_GT(LitPixels(out.Path() / "starling__drugs.png").Count, 0);
 }
 
 // Refusals: one line each, the status of the README's table, and no file left behind.
@@ -105,7 +140,7 @@ TEST(ImportCommand, RefusalsAreOneLineAndWriteNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out.Path()), fs::directory_iterator()), 2);
 }
 
-// play's and render's effect arguments, check and inspect take the files directly.
+// play's and render's effect arguments, check, inspect and edit take the files directly.
 TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
     testing::TempDir out;
     const std::string plist = PP_IMPORT_SAMPLES "/plist/cocos2d-objc__Spiral.plist";
@@ -116,7 +151,7 @@ TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
             {"render", "--seed", "1", "--frames", "30", "--out", frame.string(), file + "@400,300"},
             {.Env = {"SDL_VIDEODRIVER=offscreen"}});
         ASSERT_EQ(rendered.Status, 0) << file << rendered.Err;
-        EXPECT_GT(LitPixels(frame), 0) << file;
+        EXPECT_GT(LitPixels(frame).Count, 0) << file;
         // render prints check's findings: the import's, as warnings at the keys.
         EXPECT_EQ(rendered.Err.find(pex + ":21:3: warning: 'maxParticles'") != std::string::npos,
                   file == pex)
@@ -131,6 +166,17 @@ TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
     EXPECT_EQ(inspected.Status, 0) << inspected.Err;
     EXPECT_NE(inspected.Out.find("\"EmissionRate\": {\"Min\": 428.571442"), std::string::npos)
         << inspected.Out;
+    // edit opens the imported text, to be saved beside the file and never over it (here it
+    // stops for want of an OpenGL window, after saying so).
+    const std::string bytes = test::Slurp(pex);
+    const std::string copy = out.Write("jelly.pex", bytes);
+    const auto edited = RunBinary({"edit", copy}, {.Env = {"SDL_VIDEODRIVER=dummy"}});
+    EXPECT_NE(edited.Err.find("jelly.pex is edited as its imported text; saving writes " +
+                              (out.Path() / "jelly.txt").string() + ", never"),
+              std::string::npos)
+        << edited.Err;
+    EXPECT_EQ(test::Slurp(copy), bytes);
+    EXPECT_FALSE(fs::exists(out.Path() / "jelly.txt"));
 }
 
 }  // namespace

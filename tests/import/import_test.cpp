@@ -260,7 +260,8 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
     struct Case {
         std::string Name, Bytes;
         bool Refused;
-        std::string FoundKey;  // a key with a finding, or ""
+        std::string FoundKey;               // a key with a finding, or ""
+        std::string Ours = "", Value = "";  // a key of the text it gives, and its value
     } cases[] = {
         {"entities stay unexpanded", billion_laughs, false, ""},
         {"truncated", Plist(Key("maxParticles", "10")).substr(0, 200), true, ""},
@@ -288,6 +289,10 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
                Key("rotatePerSecond", "9e5") + Key("rotatePerSecondVariance", "9e5")),
          false, "rotatePerSecond"},
         {"10 MB of keys", Plist(ManyKeys(10 << 20)), true, ""},
+        // A run of keys just under the size limit is read whole, to its last key.
+        {"many keys under the limit",
+         Plist(ManyKeys(kMaxParticleDictBytes - 4096) + Key("maxParticles", "5")), false, "",
+         "MaxAlive", "5"},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -298,8 +303,12 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
             EXPECT_EQ(error.find('\n'), std::string::npos) << c.Name;
             continue;
         }
+        EXPECT_LE(c.Bytes.size(), kMaxParticleDictBytes) << c.Name;
         if (!c.FoundKey.empty()) {
             EXPECT_TRUE(Found(*effect, c.FoundKey)) << c.Name;
+        }
+        if (!c.Ours.empty()) {
+            EXPECT_EQ(Value(*effect, c.Ours), c.Value) << c.Name;
         }
         EXPECT_EQ(effect->SpriteName.find("/etc"), std::string::npos) << c.Name;
         EXPECT_LT(effect->SpriteName.size(), 64u) << c.Name;
@@ -309,47 +318,6 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
                 << c.Name << ": " << particleplayer::FormatFinding(finding);
         }
     }
-}
-
-// A run of many keys just under the size limit is read whole.
-TEST(ImportHostile, ManyKeysUnderTheLimitAreRead) {
-    const std::string bytes =
-        Plist(ManyKeys(kMaxParticleDictBytes - 4096) + Key("maxParticles", "5"));
-    ASSERT_LE(bytes.size(), kMaxParticleDictBytes);
-    const auto dict = ReadParticleDict(bytes, nullptr);
-    ASSERT_TRUE(dict);
-    ASSERT_NE(dict->Find("maxParticles"), nullptr);
-    EXPECT_EQ(dict->Find("maxParticles")->Number, 5);
-}
-
-// Every shared sample imports, passes check without errors and makes particles.
-TEST(ImportSamples, EverySampleImportsChecksAndEmits) {
-    int samples = 0;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
-        const std::string ext = entry.path().extension().string();
-        if (ext != ".plist" && ext != ".pex") continue;
-        ++samples;
-        const std::string bytes = Slurp(entry.path());
-        EXPECT_TRUE(LooksLikeParticleDict(bytes)) << entry.path();
-        const ImportedEffect effect = Import(bytes);
-        for (const auto& finding : particleplayer::CheckText(effect.Text, "x.txt")) {
-            EXPECT_NE(finding.Level, particleplayer::Severity::Error)
-                << entry.path() << ": " << particleplayer::FormatFinding(finding);
-        }
-        particleplayer::WorldOptions options;
-        options.Seed = 1;
-        particleplayer::World world(options);
-        const auto loaded = world.LoadEffectText(effect.Text, 400, 300);
-        ASSERT_TRUE(loaded.Ok()) << loaded.Error;
-        for (int frame = 0; frame < 30; ++frame) {
-            world.AdvanceTime(16);
-            world.Update();
-        }
-        std::vector<particleplayer::Particle> particles;
-        ASSERT_TRUE(world.Particles(loaded.Value, particles).Ok());
-        EXPECT_FALSE(particles.empty()) << entry.path() << "\n" << effect.Text;
-    }
-    EXPECT_EQ(samples, 17);
 }
 
 // A .plist or .pex loads directly as the text its import gives, naming itself as its sprite
@@ -384,8 +352,9 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
     }
 }
 
-// The reference names every key of the table, so a row added is a row documented.
-TEST(ImportDocs, TheMappingTableNamesEveryKey) {
+// The reference names every key of the table, so a row added is a row documented; the gallery
+// has a row for every shared sample, with its picture and the import's findings of today.
+TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
     const std::string doc = Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
     for (const ImportField& row : kImportFields) {
         const std::string name(row.Name);
@@ -396,6 +365,25 @@ TEST(ImportDocs, TheMappingTableNamesEveryKey) {
             (variance != std::string::npos &&
              doc.find("`" + name.substr(0, variance + 13) + "*`") != std::string::npos);
         EXPECT_TRUE(named) << name;
+    }
+    const std::filesystem::path docs = std::filesystem::path(PP_SOURCE_DIR) / "docs";
+    const std::string gallery = Slurp(docs / "import-gallery.md");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
+        const std::string ext = entry.path().extension().string();
+        if (ext != ".plist" && ext != ".pex") continue;
+        const std::string name =
+            entry.path().parent_path().filename().string() + "/" + entry.path().filename().string();
+        const std::size_t at = gallery.find("\n| `" + name + "` at ");
+        ASSERT_NE(at, std::string::npos) << name;
+        const std::string row = gallery.substr(at + 1, gallery.find('\n', at + 1) - at - 1);
+        const std::string picture = "images/import/" + entry.path().stem().string() + ".png";
+        EXPECT_NE(row.find("(" + picture + ")"), std::string::npos) << row;
+        EXPECT_TRUE(std::filesystem::is_regular_file(docs / picture)) << picture;
+        for (const ImportFinding& finding : Import(Slurp(entry.path())).Findings) {
+            EXPECT_NE(row.find("line " + std::to_string(finding.Line) + ": " + finding.Message),
+                      std::string::npos)
+                << name << ": " << finding.Message;
+        }
     }
 }
 

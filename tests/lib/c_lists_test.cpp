@@ -22,7 +22,11 @@ constexpr const char* kEveryKey =
     "Drag = 0.5, Spin = 90, SpriteSheet = {Columns = 2, Rows = 3, Frames = 5, Rate = 10,\n"
     "Random = 1}, Duration = 4, Prewarm = 0.5, EmissionRate = 200, LifeTime = 0.3,\n"
     "OnDeath = {Effect = examples/effects/FireworkBurst.txt, Count = 7, Inherit = 1},\n"
-    "OnBirth = {Effect = examples/effects/FireworkBurst.txt, Count = 1}";
+    "OnBirth = {Effect = examples/effects/FireworkBurst.txt, Count = 1},\n"
+    "RadialAcceleration = {Min = 5, Max = 9}, EndAngle = 90, EndColour = {1, 2, 3, 4},\n"
+    "MaxAlive = 90, Attached = 1, AlignToMotion = 1, Aspect = 2,\n"
+    "Attractor = {X = 1, Y = 2, Strength = 3, Radius = 4, Falloff = 2}, Vortex = {5, 6, 7, 8, 1, "
+    "1}";
 
 bool SameBytes(const void* a, const void* b, size_t size) {
     return std::memcmp(a, b, size) == 0;
@@ -105,6 +109,30 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
                 x.on_death.effect == 0);
     EXPECT_TRUE(x.on_birth.set == 1 && x.on_birth.count == 1 && x.on_birth.inherit == 0 &&
                 x.on_birth.effect == 0);
+    const auto same = [](const pp_motion_value& c, const particleplayer::MotionValue& v) {
+        return c.set == int32_t{v.Set} && c.min == v.Min && c.max == v.Max && c.inc == v.Inc;
+    };
+    EXPECT_TRUE(same(x.radial_acceleration, e.RadialAcceleration) &&
+                x.radial_acceleration.set == 1 && x.radial_acceleration.max == 9.0f);
+    EXPECT_TRUE(same(x.tangential_acceleration, e.TangentialAcceleration) &&
+                same(x.orbit_radius, e.OrbitRadius) && same(x.orbit_end_radius, e.OrbitEndRadius) &&
+                same(x.orbit_spin, e.OrbitSpin) && same(x.end_size, e.EndSize) &&
+                same(x.angle, e.Angle) && same(x.end_angle, e.EndAngle) && x.end_angle.set == 1);
+    const pp_motion_colour* colours[] = {&x.start_colour, &x.start_colour_variance, &x.end_colour,
+                                         &x.end_colour_variance};
+    const particleplayer::MotionColour* theirs[] = {&e.StartColour, &e.StartColourVariance,
+                                                    &e.EndColour, &e.EndColourVariance};
+    for (size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(colours[k]->set, int32_t{theirs[k]->Set}) << k;
+        EXPECT_TRUE(SameBytes(colours[k]->value, theirs[k]->Value.data(), 16)) << k;
+    }
+    EXPECT_TRUE(x.end_colour.set == 1 && x.end_colour.value[3] == 4.0f);
+    EXPECT_TRUE(x.align_to_motion == 1 && x.max_alive == 90 && x.attached == 1 && x.aspect == 2.0f);
+    EXPECT_TRUE(x.attractor.x == 1.0f && x.attractor.y == 2.0f && x.attractor.strength == 3.0f &&
+                x.attractor.radius == 4.0f && x.attractor.falloff == 2 && x.attractor.screen == 0);
+    EXPECT_TRUE(x.vortex.x == 5.0f && x.vortex.y == 6.0f && x.vortex.strength == 7.0f &&
+                x.vortex.radius == 8.0f && x.vortex.falloff == 1 && x.vortex.screen == 1);
+    EXPECT_TRUE(e.Attractor == (particleplayer::ForcePoint{1, 2, 3, 4, 2, 0}));
 
     // The started effect, with its file.
     const char* file = nullptr;
