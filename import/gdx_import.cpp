@@ -24,8 +24,8 @@ namespace {
 
 class Composer {
   public:
-    Composer(const GdxEmitter& emitter, std::vector<ImportFinding>& findings)
-        : e_(emitter), findings_(findings) {}
+    Composer(const GdxEmitter& emitter, std::vector<ImportFinding>& findings, double ms)
+        : e_(emitter), findings_(findings), ms_(ms) {}
     ImportedEffect Run(std::string_view sprite_file);
 
   private:
@@ -63,6 +63,7 @@ class Composer {
     const GdxEmitter& e_;
     std::vector<ImportFinding>& findings_;
     std::vector<std::pair<std::string, std::string>> keys_;
+    double ms_;  // milliseconds in one of the file's time units
 };
 
 const GdxSection* Composer::Section(std::size_t row, bool needed) {
@@ -259,12 +260,14 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
             Find(row, "follows a curve over the emitter's duration there: here its mean");
         }
     }
-    Key("LifeTime", Drawn(kGdxLife, life, life.Shape.Mean(), 0.001));
+    Key("LifeTime", Drawn(kGdxLife, life, life.Shape.Mean(), ms_ / 1000));
     const double mean_rate = rate.Mix(rate.Low.Mean(), rate.High.Mean(), rate.Shape.Mean());
     if (!(rate.Low.Fixed() && rate.High.Fixed())) {
         Find(kGdxEmission, "is drawn once per cycle of the duration there: here for each particle");
     }
-    Key("EmissionRate", Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
+    // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
+    Key("EmissionRate",
+        mean_rate > 1000 ? std::string("1000") : Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
     if (mean_rate <= 0) {
         Key("Disable", "1");
         Find(kGdxEmission, "is 0: the emitter emits nothing (its minimum count aside)");
@@ -288,7 +291,7 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
     } else {
         Key("MaxAlive", std::to_string(static_cast<int64_t>(max)));
     }
-    const double ms = duration.Low.Mean();
+    const double ms = duration.Low.Mean() * ms_;
     if (!duration.Low.Fixed()) {
         Find(kGdxDuration, "is drawn once per cycle there: here its mean");
     }
@@ -541,6 +544,27 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     return out;
 }
 
+// The oldest files give times in seconds: a file whose durations and lifetimes are all at most
+// 10 (milliseconds no one could see) is read so.
+bool TimesInSeconds(const GdxFile& file) {
+    double most = 0;
+    for (const GdxEmitter& emitter : file.Emitters) {
+        for (std::string_view name : {"Duration", "Life"}) {
+            const GdxSection* s = emitter.Find(name);
+            if (s == nullptr) continue;
+            for (std::string_view key : {"lowMin", "lowMax", "highMin", "highMax"}) {
+                const GdxField* field = s->Find(key);
+                double value = 0;
+                if (field == nullptr) continue;
+                const char* begin = field->Value.data();
+                std::from_chars(begin, begin + field->Value.size(), value);
+                if (std::isfinite(value)) most = std::max(most, std::fabs(value));
+            }
+        }
+    }
+    return most > 0 && most <= 10;
+}
+
 bool ByLine(const ImportFinding& a, const ImportFinding& b) {
     return a.Line < b.Line;
 }
@@ -550,12 +574,19 @@ bool ByLine(const ImportFinding& a, const ImportFinding& b) {
 GdxImport ImportGdxFile(const GdxFile& file, const GdxSpriteNamer& sprite) {
     GdxImport out;
     out.Findings = file.Findings;
+    const bool seconds = TimesInSeconds(file);
+    if (seconds) {
+        out.Findings.push_back({file.Emitters[0].Line, 1,
+                                "every duration and lifetime is at most 10: read as seconds, as "
+                                "the oldest files give them"});
+    }
     for (std::size_t i = 0; i < file.Emitters.size(); ++i) {
         const GdxEmitter& emitter = file.Emitters[i];
         std::vector<ImportFinding> findings;
         const std::string image =
             emitter.ImagePaths.empty() ? "" : std::string(GdxFileName(emitter.ImagePaths[0].Path));
-        ImportedEffect effect = Composer(emitter, findings).Run(sprite ? sprite(i, image) : image);
+        ImportedEffect effect =
+            Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite ? sprite(i, image) : image);
         std::stable_sort(findings.begin(), findings.end(), ByLine);
         out.Findings.insert(out.Findings.end(), findings.begin(), findings.end());
         effect.Findings = std::move(findings);
