@@ -63,7 +63,8 @@ class Composer {
     const GdxEmitter& e_;
     std::vector<ImportFinding>& findings_;
     std::vector<std::pair<std::string, std::string>> keys_;
-    double ms_;  // milliseconds in one of the file's time units
+    double ms_;              // milliseconds in one of the file's time units
+    bool disabled_ = false;  // the emitter emits nothing: one Disable key
 };
 
 const GdxSection* Composer::Section(std::size_t row, bool needed) {
@@ -269,7 +270,7 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
     Key("EmissionRate",
         mean_rate > 1000 ? std::string("1000") : Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
     if (mean_rate <= 0) {
-        Key("Disable", "1");
+        disabled_ = true;
         Find(kGdxEmission, "is 0: the emitter emits nothing (its minimum count aside)");
     } else {
         // Our emitter times each particle in whole milliseconds, at least one apart.
@@ -286,7 +287,7 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
         Find(kGdxCount, "min = " + GdxNum(min) + " keeps that many alive there: not here");
     }
     if (max < 1) {
-        Key("Disable", "1");
+        disabled_ = true;
         Find(kGdxCount, "max below 1: the emitter emits nothing");
     } else {
         Key("MaxAlive", std::to_string(static_cast<int64_t>(max)));
@@ -297,7 +298,7 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
     }
     if (!continuous) {
         if (ms <= 0) {
-            Key("Disable", "1");
+            disabled_ = true;
             Find(kGdxDuration, "is 0 for a one-shot emitter: it emits nothing");
         } else {
             Key("Duration", GdxNum(std::min(ms / 1000, kGdxBig)));
@@ -523,6 +524,7 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         }
     }
     keys_.insert(keys_.end(), options.begin(), options.end());
+    if (disabled_) Key("Disable", "1");
     for (const GdxSection& s : e_.Sections) {
         if (std::none_of(kGdxSections.begin(), kGdxSections.end(),
                          [&](const GdxSectionSpec& spec) { return spec.Name == s.Name; })) {
