@@ -52,8 +52,9 @@ class Reader {
             out_.Findings.push_back({static_cast<int32_t>(index + 1), 1, std::move(message)});
         }
     }
-    // A line that names an emitter: any line but a section's, a field's or a blank one, and a
-    // field-like line followed by the "- Delay -" that starts every emitter.
+    // A line that names an emitter: any line but a section's, a field's or a blank one, and,
+    // outside a section, a field-like line followed by the "- Delay -" that starts every
+    // emitter.
     bool IsName(std::size_t index) const;
     void StartEmitter(std::size_t index, std::string name);
     void StartSection(std::size_t index, std::string_view name);
@@ -68,13 +69,16 @@ class Reader {
 bool Reader::IsName(std::size_t index) const {
     const std::string_view line = lines_[index];
     if (line.empty() || SectionName(line)) return false;
+    const bool field = line.find(':') != std::string_view::npos;
+    // Inside a section a field-like line is a field, whatever follows it.
+    if (field && section_ != nullptr) return false;
     for (std::size_t next = index + 1; next < lines_.size(); ++next) {
         if (lines_[next].empty()) continue;
         const auto name = SectionName(lines_[next]);
         if (name && *name == "Delay") return true;
         break;
     }
-    return line.find(':') == std::string_view::npos;
+    return !field;
 }
 
 void Reader::StartEmitter(std::size_t index, std::string name) {
@@ -195,7 +199,10 @@ std::optional<GdxFile> ReadGdxFile(std::string_view bytes, std::string* error) {
         return fail("larger than any .p effect (" + std::to_string(kMaxGdxBytes >> 20) + " MiB)");
     }
     GdxFile file = Reader(LinesOf(bytes)).Run();
-    if (file.Emitters.empty()) return fail("no emitter: no line names one before its sections");
+    if (std::none_of(file.Emitters.begin(), file.Emitters.end(),
+                     [](const GdxEmitter& e) { return !e.Sections.empty(); })) {
+        return fail("no emitter: no line names one before its sections");
+    }
     return file;
 }
 
