@@ -1,5 +1,6 @@
-// particleplayer import: Particle Designer effects (.plist, .pex) written as our effect texts,
-// each with its sprite as a PNG beside it, and a finding for each value that plays otherwise.
+// particleplayer import: Particle Designer effects (.plist, .pex) and libGDX effects (.p)
+// written as our effect texts, each with its sprite as a PNG beside it, and a finding for each
+// value that plays otherwise.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -31,6 +32,8 @@ constexpr const char* kUsage =
     "is neither. DIR (default: the working directory) must exist. Prints what was written and\n"
     "the @X,Y that places the effect as the file places it on an 800 x 600 frame on stdout,\n"
     "and each value our format cannot reproduce exactly as FILE:LINE: message on stderr.\n"
+    "A libGDX effect (.p) gives one text and sprite per emitter, NAME-1, NAME-2 ... when it\n"
+    "has several, each sprite the image its first path names, by file name, beside the file.\n"
     "Files are written whole or not at all.\n"
     "Exit status: 0 done, 1 a FILE could not be read or imported or an output not written,\n"
     "2 bad usage.\n";

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "import/effect_file.h"
+#include "import/gdx_fields.h"
 #include "import/gdx_import.h"
 #include "import/gdx_reader.h"
 #include "particleplayer/check.h"
@@ -297,6 +298,14 @@ TEST(GdxReader, ImageNamesAndRecognition) {
         EXPECT_FALSE(LooksLikeGdxEffect(text)) << text;
     }
     EXPECT_TRUE(LooksLikeGdxEffect("\xEF\xBB\xBFname\r\n- Delay - \r\n"));
+}
+
+// The reference names every section of the table, so a row added is a row documented.
+TEST(GdxDocs, TheSectionTableNamesEverySection) {
+    const std::string doc = Slurp(fs::path(PP_SOURCE_DIR) / "docs" / "import-libgdx.md");
+    for (const GdxSectionSpec& row : kGdxSections) {
+        EXPECT_NE(doc.find("`" + std::string(row.Name) + "`"), std::string::npos) << row.Name;
+    }
 }
 
 }  // namespace
