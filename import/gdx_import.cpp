@@ -283,8 +283,12 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
     const GdxSection* count = Section(kGdxCount, true);
     const double min = Number(count, "min", 0, 0, 1.0e9);
     const double max = Number(count, "max", 4, 0, 1.0e9);
-    if (min > 0) {
-        Find(kGdxCount, "min = " + GdxNum(min) + " keeps that many alive there: not here");
+    if (min > kMaxBurstCount) {
+        Find(kGdxCount, "min = " + GdxNum(min) + " is held to " + std::to_string(kMaxBurstCount));
+    }
+    if (min >= 1) {
+        Key("MinAlive",
+            std::to_string(std::min(static_cast<int64_t>(min), int64_t{kMaxBurstCount})));
     }
     if (max < 1) {
         disabled_ = true;
@@ -305,8 +309,15 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
         }
     }
     const GdxScaled delay = Read(kGdxDelay);
-    if (delay.Active && (delay.Low.Lo != 0 || delay.Low.Hi != 0)) {
-        Find(kGdxDelay, "holds the emission back there: here it starts at once");
+    const double delay_ms = delay.Low.Mean() * ms_;
+    if (delay.Active && delay_ms > 0) {
+        Key("Delay", GdxNum(std::min(delay_ms / 1000, kGdxBig)));
+        if (!delay.Low.Fixed()) Find(kGdxDelay, "is drawn once per cycle there: here its mean");
+        if (continuous) {
+            Find(kGdxDelay,
+                 "comes again before each cycle of the duration there: here once, at "
+                 "the start");
+        }
     }
     const GdxScaled offset = Read(kGdxLifeOffset);
     if (offset.Active)
@@ -546,27 +557,6 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     return out;
 }
 
-// The oldest files give times in seconds: a file whose durations and lifetimes are all at most
-// 10 (milliseconds no one could see) is read so.
-bool TimesInSeconds(const GdxFile& file) {
-    double most = 0;
-    for (const GdxEmitter& emitter : file.Emitters) {
-        for (std::string_view name : {"Duration", "Life"}) {
-            const GdxSection* s = emitter.Find(name);
-            if (s == nullptr) continue;
-            for (std::string_view key : {"lowMin", "lowMax", "highMin", "highMax"}) {
-                const GdxField* field = s->Find(key);
-                double value = 0;
-                if (field == nullptr) continue;
-                const char* begin = field->Value.data();
-                std::from_chars(begin, begin + field->Value.size(), value);
-                if (std::isfinite(value)) most = std::max(most, std::fabs(value));
-            }
-        }
-    }
-    return most > 0 && most <= 10;
-}
-
 bool ByLine(const ImportFinding& a, const ImportFinding& b) {
     return a.Line < b.Line;
 }
@@ -576,7 +566,7 @@ bool ByLine(const ImportFinding& a, const ImportFinding& b) {
 GdxImport ImportGdxFile(const GdxFile& file, const GdxSpriteNamer& sprite) {
     GdxImport out;
     out.Findings = file.Findings;
-    const bool seconds = TimesInSeconds(file);
+    const bool seconds = GdxTimesInSeconds(file);
     if (seconds) {
         out.Findings.push_back({file.Emitters[0].Line, 1,
                                 "every duration and lifetime is at most 10: read as seconds, as "

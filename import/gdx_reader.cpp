@@ -2,6 +2,8 @@
 #include "import/gdx_reader.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 
 namespace pp {
 namespace {
@@ -204,6 +206,25 @@ std::optional<GdxFile> ReadGdxFile(std::string_view bytes, std::string* error) {
         return fail("no emitter: no line names one before its sections");
     }
     return file;
+}
+
+bool GdxTimesInSeconds(const GdxFile& file) {
+    double most = 0;
+    for (const GdxEmitter& emitter : file.Emitters) {
+        for (std::string_view name : {"Duration", "Life"}) {
+            const GdxSection* s = emitter.Find(name);
+            if (s == nullptr) continue;
+            for (std::string_view key : {"lowMin", "lowMax", "highMin", "highMax"}) {
+                const GdxField* field = s->Find(key);
+                double value = 0;
+                if (field == nullptr) continue;
+                const char* begin = field->Value.data();
+                std::from_chars(begin, begin + field->Value.size(), value);
+                if (std::isfinite(value)) most = std::max(most, std::fabs(value));
+            }
+        }
+    }
+    return most > 0 && most <= 10;
 }
 
 std::string_view GdxFileName(std::string_view path) {

@@ -65,6 +65,10 @@ bool LooksLikeGdxEffect(std::string_view bytes);
 // Reads the bytes; nullopt with a one-line reason in *error when they hold no emitter.
 std::optional<GdxFile> ReadGdxFile(std::string_view bytes, std::string* error);
 
+// Whether the file gives its times in seconds, as the oldest files do: every Duration and Life
+// value is at most 10 (milliseconds no one could see).
+bool GdxTimesInSeconds(const GdxFile& file);
+
 // The file name of an image path written on any machine: after the last '/' or '\'.
 std::string_view GdxFileName(std::string_view path);
 

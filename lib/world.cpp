@@ -128,6 +128,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.MaxAlive = x.MaxAlive;
     out.Attached = x.Attached;
     out.Aspect = x.Aspect;
+    out.Delay = x.Delay;
+    out.MinAlive = x.MinAlive;
     return out;
 }
 

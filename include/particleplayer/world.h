@@ -239,6 +239,8 @@ struct EffectExtras {
     int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
     int32_t Attached = 0;                ///< 1: particles move with their emitter.
     float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
+    float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
+    int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
