@@ -245,7 +245,7 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
         {head + "- Spawn Shape -\nshape: star\n", "5: 'Spawn Shape' shape: 'star'"},
         {head + "- Wobble -\nx: 1\n", "4: 'Wobble' is no section of this format we know"},
         {head + "- Image Paths -\nC:\\art\\x.png\nD:/y.png\n", ""},
-        {"e\r- Delay -\r\n- Count -\rmax: 3\r", "1: 'Duration' is missing"},
+        {"e\r- Delay -\r\n- Count -\rmax: x\r", "4: 'Count' max: 'x' is no number"},
         {head + std::string(5000, 'x') + ": 1\n", ""},
     };
     for (const Case& c : cases) {
