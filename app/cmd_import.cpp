@@ -1,5 +1,6 @@
-// particleplayer import: Particle Designer effects (.plist, .pex) written as our effect texts,
-// each with its sprite as a PNG beside it, and a finding for each value that plays otherwise.
+// particleplayer import: Particle Designer effects (.plist, .pex) and libGDX effects (.p)
+// written as our effect texts, each with its sprite as a PNG beside it, and a finding for each
+// value that plays otherwise.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "effects/effect_text.h"
 #include "image/embedded_image.h"
 #include "image/image_decoders.h"
+#include "import/gdx_import.h"
+#include "import/gdx_reader.h"
 #include "import/import_effect.h"
 #include "import/particle_dict.h"
 
@@ -29,6 +32,8 @@ constexpr const char* kUsage =
     "is neither. DIR (default: the working directory) must exist. Prints what was written and\n"
     "the @X,Y that places the effect as the file places it on an 800 x 600 frame on stdout,\n"
     "and each value our format cannot reproduce exactly as FILE:LINE: message on stderr.\n"
+    "A libGDX effect (.p) gives one text and sprite per emitter, NAME-1, NAME-2 ... when it\n"
+    "has several, each sprite the image its first path names, by file name, beside the file.\n"
     "Files are written whole or not at all.\n"
     "Exit status: 0 done, 1 a FILE could not be read or imported or an output not written,\n"
     "2 bad usage.\n";
@@ -73,7 +78,7 @@ DecodedImage StandInSprite() {
 // The sprite of an imported effect: embedded, or the named file beside the effect, or the
 // stand-in, with a note of what was missing.
 DecodedImage SpriteOf(const ImportedEffect& effect, const std::filesystem::path& folder,
-                      std::string* missing) {
+                      std::string_view key, std::string* missing) {
     std::string why;
     if (!effect.EmbeddedSprite.empty()) {
         if (auto image = DecodeEmbeddedImage(effect.EmbeddedSprite, &why)) return *image;
@@ -89,13 +94,79 @@ DecodedImage SpriteOf(const ImportedEffect& effect, const std::filesystem::path&
             if (auto image = DecodeImage({data, file->Bytes.size()}, 0, &why)) return *image;
         }
         if (missing->empty()) {
-            *missing = "'textureFileName' names " + effect.SpriteName +
+            *missing = "'" + std::string(key) + "' names " + effect.SpriteName +
                        ", which is not beside the file or no image we decode";
         }
     }
     if (missing->empty()) *missing = "the file names no sprite";
     *missing += ": a soft white disc stands in";
     return StandInSprite();
+}
+
+// The findings of a file by line, as FILE:LINE: message on stderr.
+void PrintFindings(const std::string& path, std::vector<ImportFinding> findings) {
+    std::stable_sort(
+        findings.begin(), findings.end(),
+        [](const ImportFinding& a, const ImportFinding& b) { return a.Line < b.Line; });
+    for (const ImportFinding& finding : findings) {
+        std::fprintf(stderr, "%s\n", FormatImportFinding(path, finding).c_str());
+    }
+}
+
+// Writes one imported effect and its sprite as DIR/NAME.txt and DIR/NAME.png; a missing sprite
+// adds a finding. `place` follows the names on stdout. False when nothing could be written.
+bool WriteImported(const std::string& path, const ImportedEffect& effect,
+                   const std::filesystem::path& folder, const std::filesystem::path& out,
+                   const std::string& name, const std::string& place, std::string_view key,
+                   std::vector<ImportFinding>* findings) {
+    const auto fail = [&](const std::string& reason) {
+        std::fprintf(stderr, "particleplayer import: %s: %s\n", path.c_str(), reason.c_str());
+        return false;
+    };
+    std::string missing;
+    const DecodedImage sprite = SpriteOf(effect, folder, key, &missing);
+    if (!missing.empty()) findings->push_back({effect.SpriteLine, 1, missing});
+    const std::string text_path = (out / (name + ".txt")).string();
+    const std::string png_path = (out / (name + ".png")).string();
+    const auto png = EncodePngFromRgba(sprite.Width, sprite.Height, RgbaOf(sprite));
+    if (!png) return fail("its sprite could not be encoded as PNG");
+    const auto* text = reinterpret_cast<const uint8_t*>(effect.Text.data());
+    if (auto error = WriteFileAtomically(png_path, *png)) return fail(*error);
+    if (auto error = WriteFileAtomically(text_path, {text, effect.Text.size()})) {
+        return fail(*error);
+    }
+    std::printf("%s %s%s\n", text_path.c_str(), png_path.c_str(), place.c_str());
+    return true;
+}
+
+// A libGDX effect: one text and sprite per emitter, NAME-1, NAME-2 ... when there are several,
+// in the file's order, which is the order they are drawn in.
+bool ImportGdx(const std::string& path, std::string_view bytes, const std::filesystem::path& out) {
+    const std::filesystem::path source(path);
+    const std::string stem = source.stem().string();
+    std::size_t count = 0;
+    const auto name_of = [&](std::size_t i) {
+        return count > 1 ? stem + "-" + std::to_string(i + 1) : stem;
+    };
+    std::string why;
+    if (const std::optional<GdxFile> file = ReadGdxFile(bytes, &why)) {
+        count = file->Emitters.size();
+        // The texts name the sprites written beside them.
+        const GdxImport effect = ImportGdxFile(
+            *file, [&](std::size_t i, std::string_view) { return name_of(i) + ".png"; });
+        std::vector<ImportFinding> findings = effect.Findings;
+        bool all = true;
+        for (std::size_t i = 0; i < count; ++i) {
+            all = WriteImported(path, effect.Emitters[i], source.parent_path(), out, name_of(i), "",
+                                "Image Path", &findings) &&
+                  all;
+        }
+        PrintFindings(path, std::move(findings));
+        return all;
+    }
+    std::fprintf(stderr, "particleplayer import: %s: not a .p effect: %s\n", path.c_str(),
+                 why.c_str());
+    return false;
 }
 
 // Imports one file into `out`; false when nothing could be written.
@@ -110,37 +181,20 @@ bool ImportOne(const std::string& path, const std::filesystem::path& out) {
     if (file->More)
         return fail("larger than any effect file (" + std::to_string(kMaxParticleDictBytes >> 20) +
                     " MiB)");
+    if (LooksLikeGdxEffect(file->Bytes)) return ImportGdx(path, file->Bytes, out);
     const std::filesystem::path source(path);
     const std::string stem = source.stem().string();
     const std::optional<ImportedEffect> effect =
         ImportParticleEffect(file->Bytes, stem + ".png", &why);
     if (!effect) return fail("not a .plist or .pex effect: " + why);
 
-    std::string missing;
-    const DecodedImage sprite = SpriteOf(*effect, source.parent_path(), &missing);
     std::vector<ImportFinding> findings = effect->Findings;
-    if (!missing.empty()) {
-        findings.push_back({effect->SpriteLine, 1, missing});
-        std::stable_sort(
-            findings.begin(), findings.end(),
-            [](const ImportFinding& a, const ImportFinding& b) { return a.Line < b.Line; });
-    }
-    for (const ImportFinding& finding : findings) {
-        std::fprintf(stderr, "%s\n", FormatImportFinding(path, finding).c_str());
-    }
-
-    const std::string text_path = (out / (stem + ".txt")).string();
-    const std::string png_path = (out / (stem + ".png")).string();
-    const auto png = EncodePngFromRgba(sprite.Width, sprite.Height, RgbaOf(sprite));
-    if (!png) return fail("its sprite could not be encoded as PNG");
-    const auto* text = reinterpret_cast<const uint8_t*>(effect->Text.data());
-    if (auto error = WriteFileAtomically(png_path, *png)) return fail(*error);
-    if (auto error = WriteFileAtomically(text_path, {text, effect->Text.size()})) {
-        return fail(*error);
-    }
-    std::printf("%s %s @%ld,%ld\n", text_path.c_str(), png_path.c_str(),
-                std::lround(effect->PlaceX), std::lround(effect->PlaceY));
-    return true;
+    const bool written = WriteImported(path, *effect, source.parent_path(), out, stem,
+                                       " @" + std::to_string(std::lround(effect->PlaceX)) + "," +
+                                           std::to_string(std::lround(effect->PlaceY)),
+                                       "textureFileName", &findings);
+    PrintFindings(path, std::move(findings));
+    return written;
 }
 
 }  // namespace

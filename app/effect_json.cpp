@@ -169,6 +169,8 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
         if (v != 0) AppendField(out, name, v);
     }
     if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
+    if (x.Delay != 0.0f) AppendField(out, "Delay", x.Delay);
+    if (x.MinAlive != 0) AppendField(out, "MinAlive", x.MinAlive);
     out += "}";
 }
 

@@ -175,7 +175,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 49> kEffectKeys{{
+inline constexpr std::array<EffectKey, 51> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -303,6 +303,12 @@ inline constexpr std::array<EffectKey, 49> kEffectKeys{{
     {"Aspect", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect},
      "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "
      "draws squares."},
+    // The start of emission (particles/emission.cpp). Delay and Duration together stay below
+    // 2^31 ms, so that both ends are clock differences read exactly.
+    {"Delay", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Delay, 0.0f, 1.0e6f},
+     "Seconds after creation before emission starts; Duration and bursts count from then."},
+    {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
+     "Each emitting frame, particles are born until at least this many are alive."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

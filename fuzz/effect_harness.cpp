@@ -312,9 +312,11 @@ std::string LoaderInput(std::span<const uint8_t> data) {
         const auto now = static_cast<int32_t>(clock.Now());
         if (u > 0 && dt != static_cast<float>(step) * 0.001f) return "dt is not the frame step";
         // A steady rate spawns at most one particle a millisecond, bursts at most one burst a
-        // millisecond, and neither more than a thousand of them in one update.
+        // millisecond, and neither more than a thousand of them in one update; MinAlive tops
+        // up by at most its own count.
         const int32_t most =
-            std::max(e->Extras.Burst.Count, 1) * static_cast<int32_t>(std::min(step, 1000u));
+            std::max(e->Extras.Burst.Count, 1) * static_cast<int32_t>(std::min(step, 1000u)) +
+            e->Extras.MinAlive;
         if (e->Particles.Count() - before > most) return "more particles than the schedule allows";
         // A steady schedule keeps up with the clock; one with an end (Burst's Repeat,
         // Duration) stays where it ended.

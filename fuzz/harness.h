@@ -48,4 +48,9 @@ std::string EmbeddedImageInput(std::span<const uint8_t> data);
 std::string PlistInput(std::span<const uint8_t> data);
 std::string PexInput(std::span<const uint8_t> data);
 
+// Input: a libGDX .p file, imported as it is and again behind an emitter's first lines. When it
+// imports, check must find no error in any emitter's text and every finding must stand on a
+// line of the file.
+std::string GdxInput(std::span<const uint8_t> data);
+
 }  // namespace pp::fuzz

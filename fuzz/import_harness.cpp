@@ -4,9 +4,10 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz/harness.h"
-#include "import/import_effect.h"
 #include "effects/check.h"
+#include "fuzz/harness.h"
+#include "import/gdx_import.h"
+#include "import/import_effect.h"
 
 namespace pp::fuzz {
 namespace {
@@ -40,7 +41,46 @@ std::string Both(std::span<const uint8_t> data, std::string_view open, std::stri
     return ImportOne(std::string(open) + std::string(bytes) + std::string(close));
 }
 
+// The .p import: each emitter's text must check without errors and every finding stand on a
+// line of the file.
+std::string GdxOne(std::string_view bytes) {
+    std::string error;
+    // No SpriteFile: the check would look for the image in the working folder.
+    const auto effect = ImportGdxEffect(
+        bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+    if (!effect) {
+        return error.empty() || error.find('\n') != std::string::npos
+                   ? "a refusal without its one-line reason"
+                   : "";
+    }
+    const long lines = std::count(bytes.begin(), bytes.end(), '\n') +
+                       std::count(bytes.begin(), bytes.end(), '\r') + 1;
+    for (const ImportFinding& finding : effect->Findings) {
+        if (finding.Line < 1 || finding.Line > lines || finding.Column < 1) {
+            return "a finding off the file: " + FormatImportFinding("f", finding);
+        }
+    }
+    if (effect->Emitters.empty() || effect->Emitters.size() != effect->Names.size()) {
+        return "an import without its emitters";
+    }
+    for (const ImportedEffect& emitter : effect->Emitters) {
+        for (const CheckFinding& finding : CheckEffectBytes(emitter.Text, "imported.txt")) {
+            if (!finding.Message.starts_with("warning: ")) {
+                return "the imported text has an error: " + FormatFinding(finding);
+            }
+        }
+    }
+    return "";
+}
+
 }  // namespace
+
+std::string GdxInput(std::span<const uint8_t> data) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    if (std::string broken = GdxOne(bytes); !broken.empty()) return broken;
+    // Behind a name line, so that the fuzzer reaches the sections without first finding one.
+    return GdxOne("e\n- Delay -\n" + std::string(bytes));
+}
 
 std::string PlistInput(std::span<const uint8_t> data) {
     return Both(data, "<plist version=\"1.0\"><dict>", "</dict></plist>");

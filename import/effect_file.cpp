@@ -7,6 +7,8 @@
 
 #include "image/embedded_image.h"
 #include "image/image_decoders.h"
+#include "import/gdx_import.h"
+#include "import/gdx_reader.h"
 #include "import/particle_dict.h"
 
 namespace pp {
@@ -73,7 +75,17 @@ constexpr ImageDecoder kEmbeddedSpriteDecoder{"effect file", CheckEmbedded, Deco
 
 }  // namespace
 
+bool LooksLikeImport(std::string_view bytes) {
+    return LooksLikeParticleDict(bytes) || LooksLikeGdxEffect(bytes);
+}
+
 std::optional<std::string> EffectTextOfImport(std::string_view bytes, std::string_view path) {
+    if (LooksLikeGdxEffect(bytes)) {
+        // The first emitter plays; its sprite is the image of that file name beside the file.
+        std::optional<GdxImport> effect = ImportGdxEffect(bytes, nullptr, nullptr);
+        if (!effect) return std::nullopt;
+        return std::move(effect->Emitters.front().Text);
+    }
     if (!LooksLikeParticleDict(bytes)) return std::nullopt;
     const std::optional<ParticleDict> dict = ReadParticleDict(bytes, nullptr);
     if (!dict) return std::nullopt;
@@ -89,6 +101,17 @@ std::optional<std::string> EffectTextOfImport(std::string_view bytes, std::strin
 
 std::optional<std::vector<ImportFinding>> ImportFindingsOf(std::string_view bytes,
                                                            std::string* error) {
+    if (LooksLikeGdxEffect(bytes)) {
+        std::optional<GdxImport> effect = ImportGdxEffect(bytes, nullptr, error);
+        if (!effect) return std::nullopt;
+        for (std::size_t i = 1; i < effect->Names.size(); ++i) {
+            effect->Findings.push_back({effect->Lines[i], 1,
+                                        "emitter '" + effect->Names[i] +
+                                            "' is left out: a file read as one effect "
+                                            "plays its first emitter (import writes all)"});
+        }
+        return std::move(effect->Findings);
+    }
     if (!LooksLikeParticleDict(bytes)) return std::nullopt;
     std::optional<ImportedEffect> effect = ImportParticleEffect(bytes, "", error);
     if (!effect) return std::nullopt;

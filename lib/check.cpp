@@ -42,13 +42,13 @@ std::optional<std::vector<CheckFinding>> ImportFindings([[maybe_unused]] const s
 #else
     const std::optional<pp::EffectFile> file =
         pp::ReadEffectFile(pp::EffectOpenPath(path), pp::kMaxParticleDictBytes);
-    if (!file || !pp::LooksLikeParticleDict(file->Bytes)) return std::nullopt;
+    if (!file || !pp::LooksLikeImport(file->Bytes)) return std::nullopt;
     std::string why;
     const auto found = pp::ImportFindingsOf(file->Bytes, &why);
     const std::string shown = pp::EffectOpenPath(path);
     if (!found) {
         return std::vector<CheckFinding>{
-            {shown, 1, 1, Severity::Error, "not a .plist or .pex effect we read: " + why}};
+            {shown, 1, 1, Severity::Error, "not an effect of another tool we read: " + why}};
     }
     std::vector<CheckFinding> out;
     for (const pp::ImportFinding& f : *found) {

@@ -133,6 +133,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     };
     out.Attractor = force(x.Attractor);
     out.Vortex = force(x.Vortex);
+    out.Delay = x.Delay;
+    out.MinAlive = x.MinAlive;
     return out;
 }
 

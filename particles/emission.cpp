@@ -185,6 +185,27 @@ void EmitBursts(Engine& engine, Emitter& e, int32_t now, bool spawn) {
     }
 }
 
+// Whether Delay still holds the emission back at clock reading now; the first reading past
+// it starts the schedule then. Once over, it is over for good, as Duration's end is.
+bool Delayed(Emitter& e, int32_t now) {
+    if (!(e.Extras.Delay > 0.0f) || e.DelayOver != 0) return false;
+    const int32_t delay = RoundToInt(e.Extras.Delay * 1000.0f);
+    if (ClockDiff(now, e.StartTime) < delay) {
+        e.NextEmission = now;
+        return true;
+    }
+    e.DelayOver = 1;
+    e.StartTime = WrapAdd(e.StartTime, delay);
+    e.NextEmission = e.StartTime;
+    return false;
+}
+
+// MinAlive: births until that many particles are in the list, at most kMaxBurstCount.
+void TopUp(Engine& engine, Emitter& e) {
+    const int32_t missing = std::min(e.Extras.MinAlive - e.Particles.Count(), kMaxBurstCount);
+    for (int32_t i = 0; i < missing; ++i) SpawnRecordingBirth(engine, e);
+}
+
 // The schedule of an emitter with an optional emission key (see EmitDueParticles). Apart from
 // its own form, so that an emitter without them runs the plain loop below untouched.
 void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
@@ -195,8 +216,10 @@ void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
         for (int32_t i = 0; i < count; ++i) SpawnRecordingBirth(engine, e);
         return;
     }
+    if (Delayed(e, now)) return;
     if (e.Extras.Burst.Count > 0) {
         EmitBursts(engine, e, now, e.Disable == 0);
+        if (e.Disable == 0 && BeforeEnd(e, now)) TopUp(engine, e);
         return;
     }
     if (e.Disable != 0) {
@@ -215,12 +238,13 @@ void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
         float rate = SampleValueSpec(engine, e.EmissionRate);
         e.NextEmission = WrapAdd(e.NextEmission, EmissionInterval(rate));
     }
+    TopUp(engine, e);
 }
 
 bool HasEmissionExtras(const Emitter& e) {
     const ExtraParams& x = e.Extras;
     return e.StartCount >= 0 || x.Burst.Count > 0 || x.Duration > 0.0f || x.OnBirth.Effect >= 0 ||
-           x.MaxAlive > 0;
+           x.MaxAlive > 0 || x.Delay > 0.0f || x.MinAlive > 0;
 }
 
 }  // namespace

@@ -141,6 +141,10 @@ struct ExtraParams {
     ForcePoint Vortex;
     // The drawn shape (see looks.h): the quad's width over its height; 0 draws squares.
     float Aspect = 0.0f;
+    // The start of emission (see EmitDueParticles): seconds after creation before anything is
+    // emitted, and the fewest live particles each emitting update tops the effect up to.
+    float Delay = 0.0f;
+    int32_t MinAlive = 0;
 
     bool operator==(const ExtraParams&) const = default;
 };

@@ -121,6 +121,7 @@ struct Emitter : EmitterParams {
     int32_t StartTime = 0;     // clock reading at creation: Duration and bursts count from it
     int32_t BurstsDone = 0;    // bursts emitted or dropped so far (saturates)
     int32_t EmissionOver = 0;  // 1 once Duration has run out; stays 1 whatever the clock does
+    int32_t DelayOver = 0;     // 1 once Delay has run out (StartTime then moved by it)
     int32_t Prewarmed = 0;     // 1 once a load has prewarmed it (a reload does not again)
     // A sub-effect started by a particle spawns this many particles in its first update, then
     // 0 and no more; -1 for every other emitter.
@@ -268,6 +269,12 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 //   - Duration > 0: no update later than StartTime + Duration spawns anything (one at that
 //     very reading still does); once that end has passed EmissionOver stays set;
 //   - OnBirth: every new particle records a start in Engine::PendingStarts;
+//   - Delay > 0: nothing is emitted while the clock reads less than Delay after StartTime;
+//     the first update at or past that moves StartTime (and NextEmission) on by Delay
+//     (rounded to whole ms), so that the steady rate, the bursts and Duration start then;
+//   - MinAlive > 0: after the update's emission, while it may emit (not disabled, delayed or
+//     past Duration), births follow until MinAlive particles are in the list (at most 1000 in
+//     one update), each under MaxAlive and the budget as any other;
 //   - a started sub-effect (StartCount >= 0) spawns StartCount particles in its first update
 //     and none after, whatever its rate, bursts and duration.
 // A particle or burst due at clock reading t is spawned by the first update whose now > t.

@@ -254,6 +254,8 @@ struct EffectExtras {
     float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
     ForcePoint Attractor;                ///< Pulls particles towards its point.
     ForcePoint Vortex;                   ///< Turns particles about its point.
+    float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
+    int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

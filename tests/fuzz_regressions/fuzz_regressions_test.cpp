@@ -31,7 +31,8 @@ TEST(FuzzReplay, SavedFindingsAndSeedsKeepEveryInvariant) {
                    {"tiff", fuzz::TiffInput},
                    {"embedded_image", fuzz::EmbeddedImageInput},
                    {"plist", fuzz::PlistInput},
-                   {"pex", fuzz::PexInput}};
+                   {"pex", fuzz::PexInput},
+                   {"gdx", fuzz::GdxInput}};
     testing::TempDir scratch;  // the loader's harness writes its files into the working folder
     testing::InFolder in(scratch.Path());
     for (const auto& target : targets) {

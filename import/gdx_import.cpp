@@ -1,0 +1,600 @@
+// Writes each emitter of a libGDX effect as our effect text, section by section of
+// kGdxSections.
+//
+// A scaled value of the file is drawn per particle (or per cycle of the emitter's duration) as
+// low in [lowMin, lowMax] and high in [highMin, highMax], and at time t of its curve it is
+// low + (high - low) * curve(t), or low + high * curve(t) when relative. Ours is a draw at
+// birth times a curve over the life: the two agree exactly when low is 0 or both draws are
+// fixed, and otherwise the import says what differs.
+#include "import/gdx_import.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+#include "effects/float_text.h"
+#include "import/gdx_fields.h"
+#include "import/gdx_reader.h"
+#include "import/gdx_values.h"
+#include "particles/extra_params.h"
+
+namespace pp {
+namespace {
+
+class Composer {
+  public:
+    Composer(const GdxEmitter& emitter, std::vector<ImportFinding>& findings, double ms)
+        : e_(emitter), findings_(findings), ms_(ms) {}
+    ImportedEffect Run(std::string_view sprite_file);
+
+  private:
+    void Key(std::string name, std::string value) {
+        keys_.emplace_back(std::move(name), std::move(value));
+    }
+    void FindAt(int32_t line, std::string message) {
+        findings_.push_back({line, 1, std::move(message)});
+    }
+    void Find(std::size_t row, const std::string& message) {
+        const GdxSection* s = e_.Find(kGdxSections[row].Name);
+        FindAt(s ? s->Line : e_.Line, "'" + std::string(kGdxSections[row].Name) + "' " + message);
+    }
+    const GdxSection* Section(std::size_t row, bool needed);
+    double Number(const GdxSection* s, std::string_view key, double fallback, double lo, double hi);
+    bool Flag(const GdxSection* s, std::string_view key, bool fallback);
+    std::vector<double> List(const GdxSection* s, std::string_view name, std::size_t per);
+    GdxCurve CurveOf(const GdxSection* s, std::string_view values, std::size_t per);
+    GdxScaled Read(std::size_t row, bool needed = true);
+
+    // A value drawn at birth that holds over the life (or the duration), at curve value s.
+    std::string Drawn(std::size_t row, const GdxScaled& v, double s, double scale);
+    // The base our key draws and the curve of factors over the life it is multiplied by.
+    std::string BaseAndCurve(std::size_t row, const GdxScaled& v, double scale, std::string* curve);
+    std::string CurveText(std::size_t row, const std::vector<double>& time,
+                          const std::vector<std::string>& value);
+
+    void Emission(const GdxScaled& duration, bool continuous);
+    void Sizes();
+    void Motion(bool aligned);
+    void Area();
+    void Colours();
+    void Options(bool* continuous, bool* aligned);
+
+    const GdxEmitter& e_;
+    std::vector<ImportFinding>& findings_;
+    std::vector<std::pair<std::string, std::string>> keys_;
+    double ms_;              // milliseconds in one of the file's time units
+    bool disabled_ = false;  // the emitter emits nothing: one Disable key
+};
+
+const GdxSection* Composer::Section(std::size_t row, bool needed) {
+    const GdxSection* s = e_.Find(kGdxSections[row].Name);
+    if (s == nullptr && needed) {
+        FindAt(e_.Line, "'" + std::string(kGdxSections[row].Name) + "' is missing in emitter '" +
+                            e_.Name + "': read as the editor's default");
+    }
+    return s;
+}
+
+double Composer::Number(const GdxSection* s, std::string_view key, double fallback, double lo,
+                        double hi) {
+    const GdxField* field = s ? s->Find(key) : nullptr;
+    if (field == nullptr) return fallback;
+    std::string_view text = field->Value;
+    // Java's number reader takes a type letter after the digits.
+    if (!text.empty() && std::string_view("fFdD").find(text.back()) != std::string_view::npos) {
+        text.remove_suffix(1);
+    }
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const auto where = "'" + s->Name + "' " + std::string(key) + ": ";
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        FindAt(field->Line,
+               where + "'" + field->Value + "' is no number: read as " + GdxNum(fallback));
+        return fallback;
+    }
+    if (value < lo || value > hi) {
+        const double held = std::clamp(value, lo, hi);
+        FindAt(field->Line, where + GdxNum(value) + " is held to " + GdxNum(held));
+        return held;
+    }
+    return value;
+}
+
+bool Composer::Flag(const GdxSection* s, std::string_view key, bool fallback) {
+    const GdxField* field = s ? s->Find(key) : nullptr;
+    if (field == nullptr) return fallback;
+    std::string lower = field->Value;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    // Java reads anything but "true" as false.
+    if (lower != "true" && lower != "false") {
+        FindAt(field->Line, "'" + s->Name + "' " + std::string(key) + ": '" + field->Value +
+                                "' is neither true nor false: read as false");
+    }
+    return lower == "true";
+}
+
+// name0, name1 ... up to nameCount; a missing entry ends the list there.
+std::vector<double> Composer::List(const GdxSection* s, std::string_view name, std::size_t per) {
+    const std::string count_key = std::string(name) + "Count";
+    const auto count = static_cast<std::size_t>(
+        Number(s, count_key, 0, 0, static_cast<double>(kMaxGdxCurvePoints * per)));
+    std::vector<double> out;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string key = std::string(name) + std::to_string(i);
+        if (s->Find(key) == nullptr) {
+            FindAt(s->Line, "'" + s->Name + "' has " + std::to_string(count) + " " +
+                                std::string(name) + " entries but no " + key + ": " +
+                                std::to_string(i) + " read");
+            break;
+        }
+        out.push_back(Number(s, key, 0, -kGdxBig, kGdxBig));
+    }
+    return out;
+}
+
+GdxCurve Composer::CurveOf(const GdxSection* s, std::string_view values, std::size_t per) {
+    GdxCurve curve;
+    if (s == nullptr) {
+        curve.Value.assign(per, 1.0);
+        return curve;
+    }
+    std::vector<double> value = List(s, values, per);
+    std::vector<double> time = List(s, "timeline", 1);
+    std::size_t n = std::min(value.size() / per, time.size());
+    if (n != value.size() / per || n != time.size() || value.size() % per != 0) {
+        FindAt(s->Line, "'" + s->Name + "' has " + std::to_string(value.size()) + " values for " +
+                            std::to_string(time.size()) + " times: the first " + std::to_string(n) +
+                            " keys read");
+    }
+    if (n == 0) {
+        curve.Value.assign(per, 1.0);
+        return curve;
+    }
+    curve.Time.clear();
+    curve.Value.clear();
+    bool dropped = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = std::clamp(time[i], 0.0, 1.0);
+        if (!curve.Time.empty() && t <= curve.Time.back()) {
+            dropped = true;
+            continue;
+        }
+        curve.Time.push_back(t);
+        curve.Value.insert(curve.Value.end(), value.begin() + static_cast<std::ptrdiff_t>(i * per),
+                           value.begin() + static_cast<std::ptrdiff_t>((i + 1) * per));
+    }
+    if (dropped || time[0] != curve.Time[0]) {
+        FindAt(s->Line, "'" + s->Name +
+                            "' has times outside 0 to 1 or out of order: those "
+                            "keys are left out");
+    }
+    return curve;
+}
+
+GdxScaled Composer::Read(std::size_t row, bool needed) {
+    const GdxSectionSpec& spec = kGdxSections[row];
+    GdxScaled v;
+    v.At = Section(row, needed);
+    const GdxSection* s = v.At;
+    v.Active = spec.AlwaysActive || Flag(s, "active", false);
+    if (!v.Active || s == nullptr) return v;
+    v.Low = {Number(s, "lowMin", 0, -kGdxBig, kGdxBig), Number(s, "lowMax", 0, -kGdxBig, kGdxBig)};
+    if (spec.Kind != GdxKind::Scaled) return v;
+    v.High = {Number(s, "highMin", 0, -kGdxBig, kGdxBig),
+              Number(s, "highMax", 0, -kGdxBig, kGdxBig)};
+    v.Relative = Flag(s, "relative", false);
+    v.Shape = CurveOf(s, "scaling", 1);
+    return v;
+}
+
+std::string Composer::Drawn(std::size_t row, const GdxScaled& v, double s, double scale) {
+    // low * (1 - s) + high * s (or low + high * s): one uniform draw when either draw is fixed
+    // or weighs nothing, else the sum of two, which ours draws as one over the same range.
+    const double wl = v.Relative ? 1 : 1 - s;
+    const GdxRange a{v.Low.Lo * wl, v.Low.Hi * wl}, b{v.High.Lo * s, v.High.Hi * s};
+    if (!a.Fixed() && !b.Fixed()) {
+        Find(row,
+             "adds two draws per particle there (low and high): here one draw over the same "
+             "range");
+    }
+    return GdxUniform((a.Lo + b.Lo) * scale, (a.Hi + b.Hi) * scale);
+}
+
+std::string Composer::CurveText(std::size_t row, const std::vector<double>& time,
+                                const std::vector<std::string>& value) {
+    std::size_t n = time.size();
+    if (n > static_cast<std::size_t>(kMaxLifeKeys)) {
+        Find(row, "has " + std::to_string(n) + " keys on its curve: here its first " +
+                      std::to_string(kMaxLifeKeys - 1) + " and its last");
+    }
+    std::string out = "{";
+    for (std::size_t i = 0; i < n; ++i) {
+        if (n > static_cast<std::size_t>(kMaxLifeKeys) && i + 1 >= kMaxLifeKeys && i + 1 < n) {
+            continue;
+        }
+        out.append(out.size() > 1 ? ", " : "")
+            .append(GdxNum(time[i]))
+            .append(" = ")
+            .append(value[i]);
+    }
+    return out.append("}");
+}
+
+std::string Composer::BaseAndCurve(std::size_t row, const GdxScaled& v, double scale,
+                                   std::string* curve) {
+    curve->clear();
+    if (v.Shape.Constant()) return Drawn(row, v, v.Shape.Value[0], scale);
+    std::vector<std::string> factors;
+    if (v.LowZero() || (!v.Relative && v.High.Lo == 0 && v.High.Hi == 0)) {
+        // One draw times the curve (or times one less the curve).
+        const bool low = !v.LowZero();
+        const GdxRange draw = low ? v.Low : v.High;
+        for (double s : v.Shape.Value) factors.push_back(GdxNum(low ? 1 - s : s));
+        *curve = CurveText(row, v.Shape.Time, factors);
+        return GdxUniform(draw.Lo * scale, draw.Hi * scale);
+    }
+    if (!v.Low.Fixed() || !v.High.Fixed()) {
+        Find(row, "draws low and high per particle there: here their means, on the same curve");
+    }
+    std::vector<double> values;
+    for (double s : v.Shape.Value) values.push_back(v.Mix(v.Low.Mean(), v.High.Mean(), s));
+    double base = 0;
+    for (double value : values) base = std::max(base, std::fabs(value));
+    if (base == 0) return GdxNum(0);
+    for (double value : values) factors.push_back(GdxNum(std::max(value, 0.0) / base));
+    if (*std::min_element(values.begin(), values.end()) < 0) {
+        Find(row, "goes below 0 on its curve: held at 0 there");
+    }
+    *curve = CurveText(row, v.Shape.Time, factors);
+    return GdxNum(base * scale);
+}
+
+void Composer::Emission(const GdxScaled& duration, bool continuous) {
+    const GdxScaled rate = Read(kGdxEmission);
+    const GdxScaled life = Read(kGdxLife);
+    // Both follow their curves over the emitter's duration; ours hold, at the curve's mean.
+    for (const auto& [row, value] : {std::pair{kGdxEmission, &rate}, std::pair{kGdxLife, &life}}) {
+        if (!value->Shape.Constant()) {
+            Find(row, "follows a curve over the emitter's duration there: here its mean");
+        }
+    }
+    Key("LifeTime", Drawn(kGdxLife, life, life.Shape.Mean(), ms_ / 1000));
+    const double mean_rate = rate.Mix(rate.Low.Mean(), rate.High.Mean(), rate.Shape.Mean());
+    if (!(rate.Low.Fixed() && rate.High.Fixed())) {
+        Find(kGdxEmission, "is drawn once per cycle of the duration there: here for each particle");
+    }
+    // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
+    Key("EmissionRate",
+        mean_rate > 1000 ? std::string("1000") : Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
+    if (mean_rate <= 0) {
+        disabled_ = true;
+        Find(kGdxEmission, "is 0: the emitter emits nothing (its minimum count aside)");
+    } else {
+        // Our emitter times each particle in whole milliseconds, at least one apart.
+        const double gap = std::clamp(std::nearbyint(1000 / mean_rate), 1.0, 1.0e9);
+        if (std::fabs(1000 / gap - mean_rate) > mean_rate * 1e-6) {
+            Find(kGdxEmission, "emits " + GdxNum(mean_rate) + " a second there; here one every " +
+                                   GdxNum(gap) + " ms, " + GdxNum(1000 / gap) + " a second");
+        }
+    }
+    const GdxSection* count = Section(kGdxCount, true);
+    const double min = Number(count, "min", 0, 0, 1.0e9);
+    const double max = Number(count, "max", 4, 0, 1.0e9);
+    if (min > kMaxBurstCount) {
+        Find(kGdxCount, "min = " + GdxNum(min) + " is held to " + std::to_string(kMaxBurstCount));
+    }
+    if (min >= 1) {
+        Key("MinAlive",
+            std::to_string(std::min(static_cast<int64_t>(min), int64_t{kMaxBurstCount})));
+    }
+    if (max < 1) {
+        disabled_ = true;
+        Find(kGdxCount, "max below 1: the emitter emits nothing");
+    } else {
+        Key("MaxAlive", std::to_string(static_cast<int64_t>(max)));
+    }
+    const double ms = duration.Low.Mean() * ms_;
+    if (!duration.Low.Fixed()) {
+        Find(kGdxDuration, "is drawn once per cycle there: here its mean");
+    }
+    if (!continuous) {
+        if (ms <= 0) {
+            disabled_ = true;
+            Find(kGdxDuration, "is 0 for a one-shot emitter: it emits nothing");
+        } else {
+            Key("Duration", GdxNum(std::min(ms / 1000, kGdxBig)));
+        }
+    }
+    const GdxScaled delay = Read(kGdxDelay);
+    const double delay_ms = delay.Low.Mean() * ms_;
+    if (delay.Active && delay_ms > 0) {
+        Key("Delay", GdxNum(std::min(delay_ms / 1000, kGdxBig)));
+        if (!delay.Low.Fixed()) Find(kGdxDelay, "is drawn once per cycle there: here its mean");
+        if (continuous) {
+            Find(kGdxDelay,
+                 "comes again before each cycle of the duration there: here once, at "
+                 "the start");
+        }
+    }
+    const GdxScaled offset = Read(kGdxLifeOffset);
+    if (offset.Active)
+        Find(kGdxLifeOffset,
+             "starts particles part-way through their life there: "
+             "here at birth");
+}
+
+void Composer::Sizes() {
+    const bool old = e_.Find("Scale") != nullptr;
+    const std::size_t x_row = old ? kGdxScale : kGdxXScale;
+    const GdxScaled x = Read(x_row);
+    std::string curve;
+    const std::string base = BaseAndCurve(x_row, x, 1, &curve);
+    Key("Size", base);
+    if (!curve.empty()) Key("SizeOverLife", curve);
+    const double birth = x.Mix(x.Low.Mean(), x.High.Mean(), x.Shape.Value[0]);
+    if (x.Mix(x.Low.Mean(), x.High.Mean(), 1) < 1 && birth < 1 && curve.empty()) {
+        Find(x_row, "gives particles below 1 pixel, which die at birth here");
+    }
+    if (old) return;
+    const GdxScaled y = Read(kGdxYScale);
+    if (!y.Active) return;
+    // Ours keeps one aspect for the life: the height's curve must follow the width's.
+    const double xm = x.Mix(x.Low.Mean(), x.High.Mean(), x.Shape.Mean());
+    const double ym = y.Mix(y.Low.Mean(), y.High.Mean(), y.Shape.Mean());
+    if (ym <= 0 || xm <= 0) {
+        Find(kGdxYScale, "is 0 or below: drawn square here");
+        return;
+    }
+    if (y.Shape.Value != x.Shape.Value || y.Shape.Time != x.Shape.Time || !y.Low.Fixed() ||
+        !y.High.Fixed()) {
+        Find(kGdxYScale,
+             "draws the height apart over the life there: here at the width's mean "
+             "aspect");
+    }
+    Key("Aspect", GdxNum(std::clamp(xm / ym, 0.01, 100.0)));
+}
+
+void Composer::Motion(bool aligned) {
+    const GdxScaled speed = Read(kGdxVelocity);
+    const GdxScaled angle = Read(kGdxAngle);
+    const GdxScaled rotation = Read(kGdxRotation);
+    if (speed.Active && !speed.Shape.Constant()) {
+        Find(kGdxVelocity,
+             "follows a curve over the life there: here its mean, the same path "
+             "length");
+    }
+    Key("EmissionVelocity",
+        speed.Active ? Drawn(kGdxVelocity, speed, speed.Shape.Mean(), 1) : std::string("0"));
+    if (angle.Active && !angle.Shape.Constant()) {
+        Find(kGdxAngle,
+             "turns the direction over the life there: here it keeps its birth "
+             "direction");
+    }
+    // Counter-clockwise with y up is clockwise with y down: the angle's negative, with the
+    // range moved into 0 to 360.
+    double lo = 0, hi = 0;
+    if (angle.Active) {
+        const double s = angle.Shape.Value[0];
+        const double wl = angle.Relative ? 1 : 1 - s;
+        lo = -(std::max(angle.Low.Lo, angle.Low.Hi) * wl +
+               std::max(angle.High.Lo, angle.High.Hi) * s);
+        hi = -(std::min(angle.Low.Lo, angle.Low.Hi) * wl +
+               std::min(angle.High.Lo, angle.High.Hi) * s);
+        if (wl != 0 && s != 0 && !angle.Low.Fixed() && !angle.High.Fixed()) {
+            Find(kGdxAngle, "adds two draws per particle there: here one over the same range");
+        }
+    }
+    const double turns = std::floor(lo / 360);
+    Key("EmissionAngle", GdxUniform(lo - 360 * turns, hi - 360 * turns));
+    // The sprite: upright unless turned; aligned adds the direction of travel.
+    if (aligned) Key("AlignToMotion", "1");
+    if (!rotation.Active) {
+        Key("Angle", "0");
+        return;
+    }
+    const GdxCurve& c = rotation.Shape;
+    const bool straight = c.Time.size() == 2 && c.Time[0] == 0 && c.Time[1] == 1;
+    const bool exact =
+        (rotation.Low.Fixed() && rotation.High.Fixed()) ||
+        (!rotation.Relative && c.Value[0] == 0 && (c.Constant() || c.Value.back() == 1));
+    if (!c.Constant() && !straight) {
+        Find(kGdxRotation,
+             "turns the sprite along a curve over the life there: here straight "
+             "from its birth angle to its end angle");
+    } else if (!exact) {
+        Find(kGdxRotation,
+             "draws low and high per particle there: here the birth and end "
+             "angles apart");
+    }
+    const auto at = [&](double s) {
+        const double wl = rotation.Relative ? 1 : 1 - s;
+        return std::pair{-(rotation.Low.Hi * wl + rotation.High.Hi * s),
+                         -(rotation.Low.Lo * wl + rotation.High.Lo * s)};
+    };
+    const auto [blo, bhi] = at(c.Value[0]);
+    Key("Angle", GdxUniform(blo, bhi));
+    if (!c.Constant()) {
+        const auto [elo, ehi] = at(c.At(1));
+        Key("EndAngle", GdxUniform(elo, ehi));
+    }
+}
+
+void Composer::Area() {
+    const GdxSection* shape = Section(kGdxSpawnShape, true);
+    const GdxField* field = shape ? shape->Find("shape") : nullptr;
+    const std::string kind = field ? field->Value : "point";
+    const GdxScaled width = Read(kGdxSpawnWidth), height = Read(kGdxSpawnHeight);
+    for (const auto& [row, v] :
+         {std::pair{kGdxSpawnWidth, &width}, std::pair{kGdxSpawnHeight, &height}}) {
+        if (kind != "point" && (!v->Shape.Constant() || !v->Low.Fixed() || !v->High.Fixed())) {
+            Find(row, "changes or is drawn over the emitter's duration there: here its mean");
+        }
+    }
+    const double w = std::fabs(width.Mix(width.Low.Mean(), width.High.Mean(), width.Shape.Mean()));
+    const double h =
+        std::fabs(height.Mix(height.Low.Mean(), height.High.Mean(), height.Shape.Mean()));
+    if (kind == "point") return;
+    if (kind == "square") {
+        Key("EmitterArea",
+            "{Type = Rectangle, Width = " + GdxNum(w) + ", Height = " + GdxNum(h) + "}");
+    } else if (kind == "ellipse") {
+        Key("EmitterArea",
+            "{Type = Ellipse, Width = " + GdxNum(w) + ", Height = " + GdxNum(h) + "}");
+        Find(kGdxSpawnShape,
+             "ellipse: spread evenly over its area there, crowding towards its "
+             "centre here");
+        if (Flag(shape, "edges", false)) {
+            Find(kGdxSpawnShape, "edges: on the rim only there: here over the whole ellipse");
+        }
+    } else if (kind == "line") {
+        // The file's line runs from the emitter to (width, height), y up; ours is centred.
+        const double length = std::hypot(w, h);
+        const double turn = -std::atan2(h, w) * 180 / 3.14159265358979323846;
+        Key("EmitterArea",
+            "{Type = Line, Width = " + GdxNum(length) + ", Angle = " + GdxNum(turn) + "}");
+        Find(kGdxSpawnShape, "line: starts at the emitter there, centred on it here");
+    } else {
+        FindAt(field->Line, "'Spawn Shape' shape: '" + kind + "' is no shape we know: a point");
+    }
+}
+
+void Composer::Colours() {
+    const GdxSection* tint = Section(kGdxTint, true);
+    const GdxCurve colours = CurveOf(tint, "colors", 3);
+    const auto rgb = [&](std::size_t i) {
+        std::string out = "{";
+        for (std::size_t c = 0; c < 3; ++c) {
+            out.append(c ? ", " : "")
+                .append(GdxNum(std::clamp(colours.Value[i * 3 + c], 0.0, 1.0) * 255));
+        }
+        return out.append("}");
+    };
+    const std::size_t stops = colours.Time.size();
+    if (stops == 1) {
+        if (rgb(0) != "{255, 255, 255}") Key("Colour", rgb(0));
+    } else {
+        std::vector<std::string> values;
+        for (std::size_t i = 0; i < stops; ++i) values.push_back(rgb(i));
+        Key("ColourOverLife", CurveText(kGdxTint, colours.Time, values));
+    }
+    GdxScaled alpha = Read(kGdxTransparency);
+    alpha.Relative = false;  // the file's particles ignore it for the transparency
+    std::string curve;
+    const std::string base = BaseAndCurve(kGdxTransparency, alpha, 255, &curve);
+    Key("Transparency", base);
+    if (!curve.empty()) Key("TransparencyOverLife", curve);
+}
+
+void Composer::Options(bool* continuous, bool* aligned) {
+    const GdxSection* s = Section(kGdxOptions, true);
+    std::array<bool, kGdxOptionLines.size()> on{};
+    for (std::size_t i = 0; i < on.size(); ++i) {
+        on[i] = Flag(s, kGdxOptionLines[i].Name, kGdxOptionLines[i].Default);
+    }
+    const auto [attached, cont, align, additive, behind, premultiplied] = on;
+    *continuous = cont;
+    *aligned = align;
+    if (attached) Key("Attached", "1");
+    if (behind) Find(kGdxOptions, "behind: drawn behind the host's own drawing there: not here");
+    // Premultiplied sprites add their colour as it is; ours are drawn as stored.
+    const int32_t source = premultiplied ? 2 : 5;
+    const int32_t destination = additive ? 2 : 6;
+    if (source != 5 || destination != 6) {
+        Key("BlendingMode",
+            "{" + std::to_string(source) + ", " + std::to_string(destination) + "}");
+    }
+    const GdxField* mode = s ? s->Find("spriteMode") : nullptr;
+    if (mode != nullptr && mode->Value != "single" && e_.ImagePaths.size() > 1) {
+        FindAt(mode->Line, "'Options' spriteMode: " + mode->Value +
+                               " takes several sprites there: here the first");
+    }
+}
+
+ImportedEffect Composer::Run(std::string_view sprite_file) {
+    const GdxScaled duration = Read(kGdxDuration);
+    bool continuous = false, aligned = false;
+    // The options come last in the file but decide the duration's meaning.
+    std::vector<std::pair<std::string, std::string>> options;
+    Options(&continuous, &aligned);
+    options.swap(keys_);
+    Emission(duration, continuous);
+    Motion(aligned);
+    Area();
+    Sizes();
+    Colours();
+    for (std::size_t row : {kGdxXOffset, kGdxYOffset, kGdxWind, kGdxGravity}) {
+        const GdxScaled v = Read(row, false);
+        const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
+        if (v.Active && !zero) {
+            Find(row, row == kGdxXOffset || row == kGdxYOffset
+                          ? "moves where particles are born there: not here"
+                          : "adds to the particles' motion there: not here");
+        }
+    }
+    keys_.insert(keys_.end(), options.begin(), options.end());
+    if (disabled_) Key("Disable", "1");
+    for (const GdxSection& s : e_.Sections) {
+        if (std::none_of(kGdxSections.begin(), kGdxSections.end(),
+                         [&](const GdxSectionSpec& spec) { return spec.Name == s.Name; })) {
+            FindAt(s.Line, "'" + s.Name + "' is no section of this format we know: ignored");
+        }
+    }
+    ImportedEffect out;
+    if (!e_.ImagePaths.empty()) {
+        out.SpriteName = std::string(GdxFileName(e_.ImagePaths[0].Path));
+        out.SpriteLine = e_.ImagePaths[0].Line;
+    } else {
+        FindAt(e_.Line, "emitter '" + e_.Name + "' names no image");
+    }
+    if (!sprite_file.empty()) Key("SpriteFile", std::string(sprite_file));
+    for (std::size_t i = 0; i < keys_.size(); ++i) {
+        out.Text +=
+            keys_[i].first + " = " + keys_[i].second + (i + 1 < keys_.size() ? ",\n" : "\n");
+    }
+    return out;
+}
+
+bool ByLine(const ImportFinding& a, const ImportFinding& b) {
+    return a.Line < b.Line;
+}
+
+}  // namespace
+
+GdxImport ImportGdxFile(const GdxFile& file, const GdxSpriteNamer& sprite) {
+    GdxImport out;
+    out.Findings = file.Findings;
+    const bool seconds = GdxTimesInSeconds(file);
+    if (seconds) {
+        out.Findings.push_back({file.Emitters[0].Line, 1,
+                                "every duration and lifetime is at most 10: read as seconds, as "
+                                "the oldest files give them"});
+    }
+    for (std::size_t i = 0; i < file.Emitters.size(); ++i) {
+        const GdxEmitter& emitter = file.Emitters[i];
+        std::vector<ImportFinding> findings;
+        const std::string image =
+            emitter.ImagePaths.empty() ? "" : std::string(GdxFileName(emitter.ImagePaths[0].Path));
+        ImportedEffect effect =
+            Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite ? sprite(i, image) : image);
+        std::stable_sort(findings.begin(), findings.end(), ByLine);
+        out.Findings.insert(out.Findings.end(), findings.begin(), findings.end());
+        effect.Findings = std::move(findings);
+        out.Emitters.push_back(std::move(effect));
+        out.Names.push_back(emitter.Name);
+        out.Lines.push_back(emitter.Line);
+    }
+    std::stable_sort(out.Findings.begin(), out.Findings.end(), ByLine);
+    return out;
+}
+
+std::optional<GdxImport> ImportGdxEffect(std::string_view bytes, const GdxSpriteNamer& sprite,
+                                         std::string* error) {
+    const std::optional<GdxFile> file = ReadGdxFile(bytes, error);
+    if (!file) return std::nullopt;
+    return ImportGdxFile(*file, sprite);
+}
+
+}  // namespace pp

@@ -1,0 +1,312 @@
+// The libGDX .p import: the scaled-value and gradient rules against imported particles, the
+// real samples, and files made to hurt.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "import/effect_file.h"
+#include "import/gdx_fields.h"
+#include "import/gdx_import.h"
+#include "import/gdx_reader.h"
+#include "particleplayer/check.h"
+#include "particleplayer/vertices.h"
+#include "particleplayer/world.h"
+
+namespace pp {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Slurp(const fs::path& path) {
+    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
+}
+
+// A scaled section: fixed low and high, the curve's keys as "time value" pairs.
+std::string ScaledSection(const std::string& name, double low, double high,
+                          const std::vector<std::pair<double, double>>& keys) {
+    std::ostringstream out;
+    out << "- " << name << " - \nactive: true\nlowMin: " << low << "\nlowMax: " << low
+        << "\nhighMin: " << high << "\nhighMax: " << high
+        << "\nrelative: false\nscalingCount: " << keys.size() << "\n";
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        out << "scaling" << i << ": " << keys[i].second << "\n";
+    out << "timelineCount: " << keys.size() << "\n";
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        out << "timeline" << i << ": " << keys[i].first << "\n";
+    return out.str();
+}
+
+// libGDX's rule for a curve: linear between the keys, the last value after them.
+double CurveAt(const std::vector<std::pair<double, double>>& keys, double t) {
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        if (keys[i].first > t) {
+            const double f = (t - keys[i - 1].first) / (keys[i].first - keys[i - 1].first);
+            return keys[i - 1].second + (keys[i].second - keys[i - 1].second) * f;
+        }
+    }
+    return keys.back().second;
+}
+
+// One emitter whose draws are all fixed, so that each value of its one live particle follows
+// from its age alone.
+struct Rules {
+    double LifeMs = 1000, Speed = 90, Direction = 30;  // degrees counter-clockwise, y up
+    double SizeLow = 8, SizeHigh = 40;
+    std::vector<std::pair<double, double>> SizeCurve{{0, 0.25}, {0.4, 1}, {1, 0.5}};
+    double RotationLow = 10, RotationHigh = 100;  // the sprite, counter-clockwise
+    std::vector<std::pair<double, double>> RotationCurve{{0, 0}, {1, 1}};
+    double AlphaLow = 0.2, AlphaHigh = 1;
+    std::vector<std::pair<double, double>> AlphaCurve{{0, 1}, {0.7, 0.6}, {1, 0}};
+    std::vector<std::array<double, 3>> Tint{{1, 0.5, 0}, {0.2, 0.4, 1}};
+    std::vector<double> TintTime{0, 0.6};
+
+    std::string File() const {
+        std::ostringstream tint;
+        tint << "- Tint - \ncolorsCount: " << Tint.size() * 3 << "\n";
+        for (std::size_t i = 0; i < Tint.size() * 3; ++i) {
+            tint << "colors" << i << ": " << Tint[i / 3][i % 3] << "\n";
+        }
+        tint << "timelineCount: " << TintTime.size() << "\n";
+        for (std::size_t i = 0; i < TintTime.size(); ++i) {
+            tint << "timeline" << i << ": " << TintTime[i] << "\n";
+        }
+        return "rules\n- Delay -\nactive: false\n- Duration - \nlowMin: 3000.0\nlowMax: 3000.0\n"
+               "- Count - \nmin: 0\nmax: 1\n" +
+               ScaledSection("Emission", 0, 1, {{0, 1}}) +
+               ScaledSection("Life", 0, LifeMs, {{0, 1}}) +
+               "- Life Offset - \nactive: false\n- X Offset - \nactive: false\n"
+               "- Y Offset - \nactive: false\n- Spawn Shape - \nshape: point\n" +
+               ScaledSection("Spawn Width", 0, 0, {{0, 1}}) +
+               ScaledSection("Spawn Height", 0, 0, {{0, 1}}) +
+               ScaledSection("X Scale", SizeLow, SizeHigh, SizeCurve) +
+               "- Y Scale - \nactive: false\n" + ScaledSection("Velocity", 0, Speed, {{0, 1}}) +
+               ScaledSection("Angle", 0, Direction, {{0, 1}}) +
+               ScaledSection("Rotation", RotationLow, RotationHigh, RotationCurve) +
+               "- Wind - \nactive: false\n- Gravity - \nactive: false\n" + tint.str() +
+               ScaledSection("Transparency", AlphaLow, AlphaHigh, AlphaCurve) +
+               "- Options - \nattached: false\ncontinuous: true\naligned: false\nadditive: "
+               "false\nbehind: false\npremultipliedAlpha: false\nspriteMode: single\n"
+               "- Image Paths -\nparticle.png\n\n";
+    }
+    double Value(double low, double high, const std::vector<std::pair<double, double>>& curve,
+                 double t) const {
+        return low + (high - low) * CurveAt(curve, t);
+    }
+    double Channel(std::size_t c, double t) const {
+        for (std::size_t i = 1; i < TintTime.size(); ++i) {
+            if (TintTime[i] > t) {
+                const double f = (t - TintTime[i - 1]) / (TintTime[i] - TintTime[i - 1]);
+                return Tint[i - 1][c] + (Tint[i][c] - Tint[i - 1][c]) * f;
+            }
+        }
+        return Tint.back()[c];
+    }
+};
+
+// The imported particle against the file's rules, frame by frame over its whole life: size,
+// transparency, colour, the sprite's angle and the position (y up turned y down).
+TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
+    const Rules rules;
+    std::string error;
+    const auto imported = ImportGdxEffect(
+        rules.File(), [](std::size_t, std::string_view) { return ""; }, &error);
+    ASSERT_TRUE(imported) << error;
+    ASSERT_EQ(imported->Emitters.size(), 1u);
+    const std::string& text = imported->Emitters[0].Text;
+    for (const ImportFinding& finding : imported->Findings) ADD_FAILURE() << finding.Message;
+    particleplayer::WorldOptions options;
+    options.Seed = 3;
+    particleplayer::World world(options);
+    const auto loaded = world.LoadEffectText(text, 400, 300);
+    ASSERT_TRUE(loaded.Ok()) << loaded.Error;
+    int compared = 0;
+    for (int frame = 0; frame < 300; ++frame) {
+        world.AdvanceTime(10);
+        world.Update();
+        std::vector<particleplayer::Particle> particles;
+        ASSERT_TRUE(world.Particles(loaded.Value, particles).Ok());
+        particleplayer::InstanceArray quads;
+        ASSERT_TRUE(particleplayer::BuildInstances(world, quads).Ok());
+        if (particles.size() != 1 || quads.Instances.size() != 1) continue;
+        const particleplayer::Particle& p = particles[0];
+        const particleplayer::QuadInstance& q = quads.Instances[0];
+        const double age = rules.LifeMs - (p.DeathTime - static_cast<int32_t>(world.Time()));
+        const double t = std::clamp(age / rules.LifeMs, 0.0, 1.0);
+        SCOPED_TRACE("frame " + std::to_string(frame) + ", life " + std::to_string(t));
+        const double size = rules.Value(rules.SizeLow, rules.SizeHigh, rules.SizeCurve, t);
+        EXPECT_NEAR(q.Side, size, 1.0);
+        const double alpha =
+            255 * rules.Value(rules.AlphaLow, rules.AlphaHigh, rules.AlphaCurve, t);
+        EXPECT_NEAR(q.Alpha, alpha, 1.5);
+        EXPECT_NEAR(q.Red, 255 * rules.Channel(0, t), 1.5);
+        EXPECT_NEAR(q.Green, 255 * rules.Channel(1, t), 1.5);
+        EXPECT_NEAR(q.Blue, 255 * rules.Channel(2, t), 1.5);
+        // Counter-clockwise on a y-up frame is clockwise on ours.
+        const double turn =
+            -rules.Value(rules.RotationLow, rules.RotationHigh, rules.RotationCurve, t);
+        const double drawn = std::atan2(q.Sin, q.Cos) * 180 / std::numbers::pi;
+        EXPECT_NEAR(std::remainder(drawn - turn, 360.0), 0.0, 0.5);
+        // Within one frame's travel: a particle born inside a frame is moved from that frame on.
+        const double rad = rules.Direction * std::numbers::pi / 180;
+        const double frame_travel = rules.Speed * 0.010 + 0.01;
+        EXPECT_NEAR(p.X, 400 + rules.Speed * std::cos(rad) * age / 1000, frame_travel);
+        EXPECT_NEAR(p.Y, 300 - rules.Speed * std::sin(rad) * age / 1000, frame_travel);
+        ++compared;
+    }
+    EXPECT_GT(compared, 200);
+}
+
+// Every sample imports, each emitter's text passes check without errors and emits, and the
+// file loads directly as its first emitter's text.
+TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
+    int samples = 0, emitters = 0;
+    for (const auto& entry : fs::directory_iterator(fs::path(PP_IMPORT_SAMPLES) / "p")) {
+        if (entry.path().extension() != ".p") continue;
+        ++samples;
+        const std::string bytes = Slurp(entry.path());
+        ASSERT_TRUE(LooksLikeGdxEffect(bytes)) << entry.path();
+        std::string error;
+        // The texts name no sprite here: check would look for it in the working folder.
+        const auto imported = ImportGdxEffect(
+            bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+        ASSERT_TRUE(imported) << error;
+        for (const ImportedEffect& effect : imported->Emitters) {
+            ++emitters;
+            for (const auto& finding : particleplayer::CheckText(effect.Text, "x.txt")) {
+                EXPECT_NE(finding.Level, particleplayer::Severity::Error)
+                    << entry.path() << ": " << particleplayer::FormatFinding(finding);
+            }
+            particleplayer::WorldOptions options;
+            options.Seed = 1;
+            particleplayer::World world(options);
+            const auto loaded = world.LoadEffectText(effect.Text, 400, 300);
+            ASSERT_TRUE(loaded.Ok()) << loaded.Error;
+            bool emitted = false;
+            for (int frame = 0; frame < 60 && !emitted; ++frame) {
+                world.AdvanceTime(16);
+                world.Update();
+                std::vector<particleplayer::Particle> particles;
+                ASSERT_TRUE(world.Particles(loaded.Value, particles).Ok());
+                emitted = !particles.empty();
+            }
+            EXPECT_TRUE(emitted) << entry.path() << "\n" << effect.Text;
+        }
+        particleplayer::World direct, text;
+        const auto a = direct.LoadEffectFile(entry.path().string(), 10, 20);
+        ASSERT_TRUE(a.Ok()) << a.Error;
+        particleplayer::LoadOptions folder;
+        folder.Folder = entry.path().parent_path().string();
+        const auto named = ImportGdxEffect(bytes, nullptr, &error);
+        ASSERT_TRUE(named) << error;
+        const auto b = text.LoadEffectText(named->Emitters[0].Text, 10, 20, folder);
+        ASSERT_TRUE(b.Ok()) << b.Error;
+        const particleplayer::EffectParams pa = direct.Params(a.Value).Value;
+        const particleplayer::EffectParams pb = text.Params(b.Value).Value;
+        EXPECT_EQ(std::memcmp(&pa, &pb, sizeof pa), 0) << entry.path();
+    }
+    EXPECT_EQ(samples, 9);
+    EXPECT_EQ(emitters, 17);
+}
+
+// Files out of shape: each imports (or is refused with a reason), says what it met at the line
+// it met it, and gives texts that check finds no error in.
+TEST(GdxHostile, EveryFileRefusedOrHeld) {
+    const std::string head = "e\n- Delay -\nactive: false\n";
+    struct Case {
+        std::string Bytes;
+        std::string Finding;  // a finding's start, "LINE: text", or "refused"
+    } cases[] = {
+        {"", "refused"},
+        {"\n\n\n", "refused"},
+        {"just words\n", "refused"},
+        {head, "1: 'Duration' is missing in emitter 'e'"},
+        {head + "- Delay -\n", "4: 'Delay' is repeated"},
+        {"- Delay -\n", "1: 'Delay' comes before any emitter's name"},
+        {head + "lowMin 5\n", ""},  // a line without ':' names an emitter of its own
+        {head + "- Count -\nmin: 2\nmax: 1e30\n", "6: 'Count' max: 1e+30 is held to 1e+09"},
+        {head + "- Count -\nmax: nan\n", "5: 'Count' max: 'nan' is no number: read as 4"},
+        {head + "- Emission -\nlowMin: 1\nlowMax: 1\nhighMin: 3\nhighMax: 3\nscalingCount: "
+                "99999\n",
+         "9: 'Emission' scalingCount: 99999 is held to 256"},
+        {head + "- Tint -\ncolorsCount: 6\ncolors0: 2\ncolors1: 0\ncolors2: 0\ntimelineCount: "
+                "1\ntimeline0: 0\n",
+         "4: 'Tint' has 6 colors entries but no colors3"},
+        {head + "- Tint -\ncolorsCount: 6\ncolors0: 1\ncolors1: 0\ncolors2: 0\ncolors3: 1\n"
+                "colors4: 1\ncolors5: 1\ntimelineCount: 2\ntimeline0: 0.5\ntimeline1: 0.2\n",
+         "4: 'Tint' has times outside 0 to 1 or out of order"},
+        {head + "- Options -\nattached: maybe\n", "5: 'Options' attached: 'maybe' is neither"},
+        {head + "- Spawn Shape -\nshape: star\n", "5: 'Spawn Shape' shape: 'star'"},
+        {head + "- Wobble -\nx: 1\n", "4: 'Wobble' is no section of this format we know"},
+        {head + "- Image Paths -\nC:\\art\\x.png\nD:/y.png\n", ""},
+        {"e\r- Delay -\r\n- Count -\rmax: x\r", "4: 'Count' max: 'x' is no number"},
+        {head + std::string(5000, 'x') + ": 1\n", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Bytes.substr(0, 200));
+        std::string error;
+        const auto imported = ImportGdxEffect(
+            c.Bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+        if (c.Finding == "refused") {
+            EXPECT_FALSE(imported);
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        ASSERT_TRUE(imported) << error;
+        bool found = c.Finding.empty();
+        for (const ImportFinding& f : imported->Findings) {
+            found = found || (std::to_string(f.Line) + ": " + f.Message).starts_with(c.Finding);
+        }
+        EXPECT_TRUE(found) << c.Finding;
+        for (const ImportedEffect& effect : imported->Emitters) {
+            for (const auto& finding : particleplayer::CheckText(effect.Text, "x.txt")) {
+                EXPECT_NE(finding.Level, particleplayer::Severity::Error)
+                    << particleplayer::FormatFinding(finding) << "\n"
+                    << effect.Text;
+            }
+        }
+    }
+    // Too many emitters: the first ones are kept, with one finding.
+    std::string many;
+    for (int i = 0; i < 100; ++i) many += "e" + std::to_string(i) + "\n- Delay -\n";
+    const auto imported = ImportGdxEffect(many, nullptr, nullptr);
+    ASSERT_TRUE(imported);
+    EXPECT_EQ(imported->Emitters.size(), kMaxGdxEmitters);
+}
+
+// Image paths of the author's machine give the file name the sprite is looked for by; our own
+// texts and the XML formats are never taken for a .p file.
+TEST(GdxReader, ImageNamesAndRecognition) {
+    const auto imported = ImportGdxEffect(
+        "e\n- Delay -\n- Image Path -\n\\Dev\\data/fire.png\n\nf\n- Delay -\n- Image Paths -\n"
+        "C:\\art\\a.png\nb.png\n\n",
+        nullptr, nullptr);
+    ASSERT_TRUE(imported);
+    ASSERT_EQ(imported->Emitters.size(), 2u);
+    EXPECT_EQ(imported->Emitters[0].SpriteName, "fire.png");
+    EXPECT_NE(imported->Emitters[0].Text.find("SpriteFile = fire.png"), std::string::npos);
+    EXPECT_EQ(imported->Emitters[1].SpriteName, "a.png");
+    EXPECT_EQ(imported->Names, (std::vector<std::string>{"e", "f"}));
+    for (const char* text : {"Size = 20", "", "Name\nSize = 3", "<?xml?>\n- Delay -",
+                             "Extends = a.p\n- Delay -", "a\nb\n- Delay -"}) {
+        EXPECT_FALSE(LooksLikeGdxEffect(text)) << text;
+    }
+    EXPECT_TRUE(LooksLikeGdxEffect("\xEF\xBB\xBFname\r\n- Delay - \r\n"));
+}
+
+// The reference names every section of the table, so a row added is a row documented.
+TEST(GdxDocs, TheSectionTableNamesEverySection) {
+    const std::string doc = Slurp(fs::path(PP_SOURCE_DIR) / "docs" / "import-libgdx.md");
+    for (const GdxSectionSpec& row : kGdxSections) {
+        EXPECT_NE(doc.find("`" + std::string(row.Name) + "`"), std::string::npos) << row.Name;
+    }
+}
+
+}  // namespace
+}  // namespace pp
