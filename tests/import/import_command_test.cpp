@@ -144,7 +144,7 @@ TEST(ImportCommand, LibgdxEmittersEachImportAndRender) {
                                              "--out", frame.string(), effect + "@400,300"},
                                             {.Env = {"SDL_VIDEODRIVER=offscreen"}});
             ASSERT_EQ(rendered.Status, 0) << effect << rendered.Err;
-            EXPECT_GT(LitPixels(frame), 0) << effect;
+            EXPECT_GT(LitPixels(frame).Count, 0) << effect;
         }
     }
 }
