@@ -181,7 +181,8 @@ typedef struct pp_motion_colour {
 
 /** A point that pulls particles (Attractor) or turns them about it (Vortex). */
 typedef struct pp_force_point {
-    float x, y;      /**< Pixels from the emitter, or on the screen with screen 1. */
+    float x;         /**< Pixels from the emitter across, or on the screen with screen 1. */
+    float y;         /**< Pixels from the emitter down, or on the screen with screen 1. */
     float strength;  /**< Pixels per second² at the point: positive pulls, or turns clockwise. */
     float radius;    /**< Pixels beyond which it does nothing; 0: no limit. */
     int32_t falloff; /**< The power of (1 - distance / radius) it is scaled by. */
