@@ -166,6 +166,15 @@ GdxCurve Composer::CurveOf(const GdxSection* s, std::string_view values, std::si
         curve.Value.insert(curve.Value.end(), value.begin() + static_cast<std::ptrdiff_t>(i * per),
                            value.begin() + static_cast<std::ptrdiff_t>((i + 1) * per));
     }
+    // The file's curves hold factors and colours of 0 to 1; a value outside would reach past
+    // what our curve keys take.
+    bool held = false;
+    for (double& v : curve.Value) {
+        const double in = std::clamp(v, 0.0, 1.0);
+        held = held || in != v;
+        v = in;
+    }
+    if (held) FindAt(s->Line, "'" + s->Name + "' has values outside 0 to 1: held within them");
     if (dropped || time[0] != curve.Time[0]) {
         FindAt(s->Line, "'" + s->Name +
                             "' has times outside 0 to 1 or out of order: those "
