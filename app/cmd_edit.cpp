@@ -26,9 +26,9 @@
 #include "app/edit_preview.h"
 #include "app/play_session.h"
 #include "app/render_output.h"
-#include "import/effect_file.h"
 #include "particleplayer/check.h"
 #include "particleplayer/edit.h"
+#include "particleplayer/import.h"
 #include "particleplayer/renderer.h"
 
 namespace pp {
@@ -147,7 +147,8 @@ struct Editor {
         std::string saveTo = path;
         // A .plist or .pex is edited as the effect text its import gives and saved as NAME.txt
         // beside it, so the file itself is never written over.
-        if (std::optional<std::string> text = EffectTextOfImport(opened.Value.Bytes(), path)) {
+        if (std::optional<std::string> text =
+                particleplayer::ImportedEffectText(opened.Value.Bytes(), path)) {
             saveTo = std::filesystem::path(path).replace_extension(".txt").string();
             const bool exists = std::filesystem::exists(saveTo);
             opened.Value = particleplayer::EffectEdit(std::move(*text));

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "draw/gl_screen.h"
 #include "lib/c_handles.h"
 #include "particleplayer.h"
 #include "particleplayer/renderer.h"
