@@ -85,6 +85,12 @@ ImportedImage SpriteOf(const pp::ImportedEffect& effect, const std::filesystem::
     return StandInSprite();
 }
 
+void AddFindings(const std::vector<pp::ImportFinding>& findings, EffectImport& out) {
+    for (const pp::ImportFinding& f : findings) {
+        out.Findings.push_back({f.Line, f.Column, f.Message});
+    }
+}
+
 // Adds one imported effect under `name`, its sprite looked for in `folder`.
 void Add(pp::ImportedEffect effect, std::string name, bool placed,
          const std::filesystem::path& folder, std::string_view key, EffectImport& out) {
@@ -113,8 +119,7 @@ Result<EffectImport> ImportGdx(std::string_view bytes, const std::filesystem::pa
     pp::GdxImport gdx = pp::ImportGdxFile(
         *file, [&](std::size_t i, std::string_view) { return name_of(i) + ".png"; });
     EffectImport out;
-    for (const pp::ImportFinding& f : gdx.Findings)
-        out.Findings.push_back({f.Line, f.Column, f.Message});
+    AddFindings(gdx.Findings, out);
     for (std::size_t i = 0; i < count; ++i) {
         Add(std::move(gdx.Emitters[i]), name_of(i), false, source.parent_path(), "Image Path", out);
     }
@@ -126,8 +131,7 @@ Result<EffectImport> ImportGdx(std::string_view bytes, const std::filesystem::pa
 Result<EffectImport> ImportEffectFile(const std::string& path) {
     pp::EnablePngDecoder();
     std::string why;
-    const std::optional<pp::EffectFile> file =
-        pp::ReadEffectFile(path, pp::kMaxImportBytes, &why);
+    const std::optional<pp::EffectFile> file = pp::ReadEffectFile(path, pp::kMaxImportBytes, &why);
     if (!file) return Failed(why);
     if (file->More) return Failed(pp::ImportTooLarge());
     const std::filesystem::path source(path);
@@ -139,9 +143,7 @@ Result<EffectImport> ImportEffectFile(const std::string& path) {
         std::optional<pp::ImportedEffect> effect =
             pp::ImportParticleEffect(file->Bytes, stem + ".png", &why);
         if (!effect) return Failed("not a .plist or .pex effect: " + why);
-        for (const pp::ImportFinding& f : effect->Findings) {
-            out.Value.Findings.push_back({f.Line, f.Column, f.Message});
-        }
+        AddFindings(effect->Findings, out.Value);
         Add(std::move(*effect), stem, true, source.parent_path(), "textureFileName", out.Value);
     }
     std::stable_sort(
