@@ -11,11 +11,14 @@
 
 namespace pp {
 
+// The milliseconds between two frames without --frame-ms.
+inline constexpr int64_t kDefaultFrameMs = 16;
+
 struct ClockOptions {
     explicit ClockOptions(int64_t frames) : Frames(frames) {}
 
     int64_t Frames;
-    int64_t FrameMs = 16;
+    int64_t FrameMs = kDefaultFrameMs;
     std::optional<uint32_t> Seed;
     // The clock reading through start-up; frame k reads ClockStart + k * FrameMs.
     uint32_t ClockStart = kVirtualStartTime;

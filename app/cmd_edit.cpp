@@ -26,9 +26,10 @@
 #include "app/edit_preview.h"
 #include "app/play_session.h"
 #include "app/render_output.h"
-#include "import/effect_file.h"
 #include "particleplayer/check.h"
 #include "particleplayer/edit.h"
+#include "particleplayer/effect_files.h"
+#include "particleplayer/import.h"
 #include "particleplayer/renderer.h"
 
 namespace pp {
@@ -56,6 +57,19 @@ constexpr int kBarHeight = 170;
 constexpr int kPanelWidth = 500;
 constexpr int kWindowWidth = kPreviewWidth + kPanelWidth;
 constexpr int kWindowHeight = kPreviewHeight + kBarHeight;
+
+// A texture of tightly packed top-down RGB (or, with alpha, RGBA) rows, filtered by `filter`.
+GLuint MakeTexture(GLsizei width, GLsizei height, bool alpha, GLint filter, const uint8_t* pixels) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, alpha ? GL_RGBA8 : GL_RGB8, width, height, 0,
+                 alpha ? GL_RGBA : GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    return texture;
+}
 
 // One open file: its model, its name ("" until a new one is saved as one) and the bytes last
 // read or written; a preset's sprite, which the preview then draws it with.
@@ -147,7 +161,8 @@ struct Editor {
         std::string saveTo = path;
         // A .plist or .pex is edited as the effect text its import gives and saved as NAME.txt
         // beside it, so the file itself is never written over.
-        if (std::optional<std::string> text = EffectTextOfImport(opened.Value.Bytes(), path)) {
+        if (std::optional<std::string> text =
+                particleplayer::ImportedEffectText(opened.Value.Bytes(), path)) {
             saveTo = std::filesystem::path(path).replace_extension(".txt").string();
             const bool exists = std::filesystem::exists(saveTo);
             opened.Value = particleplayer::EffectEdit(std::move(*text));
@@ -212,13 +227,7 @@ struct PreviewLook {
         for (std::size_t p = 0; p * 4 < frame.Pixels.size(); ++p) {
             std::copy_n(&frame.Pixels[p * 4], 3, &rgb[p * 3]);
         }
-        glGenTextures(1, &Texture);
-        glBindTexture(GL_TEXTURE_2D, Texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB8, kPreviewWidth, kPreviewHeight, 0, GL_RGB,
-                     GL_UNSIGNED_BYTE, rgb.data());
+        Texture = MakeTexture(kPreviewWidth, kPreviewHeight, false, GL_NEAREST, rgb.data());
     }
 };
 
@@ -236,8 +245,7 @@ struct SpritePicture {
         panel.SpriteTexture = nullptr;
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
-        std::string file = path;
-        std::replace(file.begin(), file.end(), '\\', '/');
+        const std::string file = particleplayer::EffectOpenPath(path);
         if (file.empty() || !png_image_begin_read_from_file(&image, file.c_str())) {
             png_image_free(&image);
             return;
@@ -252,13 +260,8 @@ struct SpritePicture {
             png_image_free(&image);
             return;
         }
-        glGenTextures(1, &Texture);
-        glBindTexture(GL_TEXTURE_2D, Texture);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width),
-                     static_cast<GLsizei>(image.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        Texture = MakeTexture(static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height),
+                              true, GL_LINEAR, rgba.data());
         panel.SpriteTexture = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(Texture));
         panel.SpriteSize = {static_cast<float>(image.width), static_cast<float>(image.height)};
     }
@@ -547,8 +550,7 @@ int RunEdit(CommandArgs args) {
     if (preview.Effects.empty()) return UsageError(kCommand, "no effect to edit");
     Editor editor;
     // The scene's paths are written with '\', which the loader reads as '/'.
-    std::string path = preview.Effects[0].Effect;
-    std::replace(path.begin(), path.end(), '\\', '/');
+    const std::string path = particleplayer::EffectOpenPath(preview.Effects[0].Effect);
     editor.Panel.Folder = preview.Effects[0].Folder;
     editor.Open(path);
     if (editor.Docs.empty()) {

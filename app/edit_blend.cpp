@@ -36,30 +36,35 @@ struct Rgb {
     float R, G, B;
 };
 
+Rgb Grey(float v) {
+    return {v, v, v};
+}
+Rgb Inverse(Rgb c) {
+    return {1 - c.R, 1 - c.G, 1 - c.B};
+}
+
 // One factor of code `code` for a source colour and alpha over a destination colour, whose
-// alpha is always 1.
+// alpha is always 1: so the destination alpha's inverse and the saturated source alpha are 0.
 Rgb Factor(int code, Rgb s, float a, Rgb d) {
     switch (code) {
         case 1:
-            return {0, 0, 0};
+        case 8:
+        case 11:
+            return Grey(0);
         case 3:
             return s;
         case 4:
-            return {1 - s.R, 1 - s.G, 1 - s.B};
+            return Inverse(s);
         case 5:
-            return {a, a, a};
+            return Grey(a);
         case 6:
-            return {1 - a, 1 - a, 1 - a};
-        case 8:
-            return {0, 0, 0};
+            return Grey(1 - a);
         case 9:
             return d;
         case 10:
-            return {1 - d.R, 1 - d.G, 1 - d.B};
-        case 11:
-            return {0, 0, 0};
+            return Inverse(d);
         default:
-            return {1, 1, 1};  // 2 one, 7 the destination's alpha
+            return Grey(1);  // 2 one, 7 the destination's alpha
     }
 }
 

@@ -25,11 +25,7 @@ void EditPreview::Restart(std::string_view bytes) {
         const PlayEffect& e = Effects[i];
         const int32_t n = static_cast<int32_t>(i) + 1;
         if (Renderer != nullptr && !e.Sprite.empty()) (void)Renderer->LoadSprite(n, e.Sprite);
-        particleplayer::LoadOptions options;
-        (e.SpriteGiven ? options.Sprite : options.SpriteUnlessFile) =
-            particleplayer::IntValueRange{n, n, 1};
-        if (!e.Folder.empty()) options.Folder = e.Folder;
-        options.Missing = particleplayer::MissingFile::UseNameAsText;
+        const particleplayer::LoadOptions options = PlayLoadOptions(e, n);
         const float x = static_cast<float>(e.X), y = static_cast<float>(e.Y);
         if (i == 0) {
             (void)world_.LoadEffectText(bytes_, x, y, options);

@@ -12,17 +12,18 @@
 #include <string_view>
 #include <vector>
 
+#include "app/clock_options.h"
 #include "app/play_session.h"
+#include "app/scene.h"
 #include "particleplayer/renderer.h"
 #include "particleplayer/world.h"
 
 namespace pp {
 
-// The milliseconds between two frames of the preview, render's default --frame-ms.
-inline constexpr uint32_t kPreviewFrameMs = 16;
-// The preview's size, render's frame.
-inline constexpr int32_t kPreviewWidth = 800;
-inline constexpr int32_t kPreviewHeight = 600;
+// The preview's clock step and size: render's default --frame-ms and its frame.
+inline constexpr uint32_t kPreviewFrameMs = kDefaultFrameMs;
+inline constexpr int32_t kPreviewWidth = kSceneWidth;
+inline constexpr int32_t kPreviewHeight = kSceneHeight;
 
 class EditPreview {
   public:

@@ -23,7 +23,14 @@ std::string PathInFolder(const PlayEffect& effect) {
                                         effect.Folder);
 }
 
-// Sprite n for an effect given one; otherwise n unless its file names an image of its own.
+particleplayer::WorldOptions ReadingClock(particleplayer::MillisecondClock& clock) {
+    particleplayer::WorldOptions options;
+    options.HostClock = [&clock] { return clock.Now(); };
+    return options;
+}
+
+}  // namespace
+
 particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t number) {
     particleplayer::LoadOptions options;
     options.Missing = particleplayer::MissingFile::UseNameAsText;
@@ -36,14 +43,6 @@ particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t nu
     if (!effect.Folder.empty()) options.Folder = effect.Folder;
     return options;
 }
-
-particleplayer::WorldOptions ReadingClock(particleplayer::MillisecondClock& clock) {
-    particleplayer::WorldOptions options;
-    options.HostClock = [&clock] { return clock.Now(); };
-    return options;
-}
-
-}  // namespace
 
 std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
     return OpenSceneScreen(kPlayTitle, hidden, size);

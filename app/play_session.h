@@ -34,6 +34,10 @@ struct PlayEffect {
     std::string Folder;
 };
 
+// How play loads an effect drawn with sprite `number`: that sprite when one is given, otherwise
+// it unless the file names an image of its own; its paths opened from its folder.
+particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t number);
+
 // More effects than this on one screen is a mistake, not a scene.
 inline constexpr std::size_t kMaxPlayEffects = 64;
 

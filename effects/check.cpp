@@ -256,7 +256,7 @@ class Checker {
         if (png || bmp) return "";
 #if PP_IMPORT
         // A .plist or .pex serves with the sprite it embeds, as the loader names it for them.
-        if (magic[0] != 0x89 && info.st_size <= static_cast<off_t>(kMaxParticleDictBytes)) {
+        if (magic[0] != 0x89 && info.st_size <= static_cast<off_t>(kMaxImportBytes)) {
             std::ifstream in(path, std::ios::binary);
             const std::string bytes{std::istreambuf_iterator<char>(in), {}};
             if (EmbedsSprite(bytes)) return "";

@@ -193,13 +193,10 @@ bool LooksLikeGdxEffect(std::string_view bytes) {
 }
 
 std::optional<GdxFile> ReadGdxFile(std::string_view bytes, std::string* error) {
-    const auto fail = [&](std::string why) -> std::optional<GdxFile> {
-        if (error != nullptr) *error = std::move(why);
-        return std::nullopt;
+    const auto fail = [error](std::string why) {
+        return RefuseImport<GdxFile>(error, std::move(why));
     };
-    if (bytes.size() > kMaxGdxBytes) {
-        return fail("larger than any .p effect (" + std::to_string(kMaxGdxBytes >> 20) + " MiB)");
-    }
+    if (bytes.size() > kMaxImportBytes) return fail(ImportTooLarge());
     GdxFile file = Reader(LinesOf(bytes)).Run();
     if (std::none_of(file.Emitters.begin(), file.Emitters.end(),
                      [](const GdxEmitter& e) { return !e.Sections.empty(); })) {

@@ -17,7 +17,6 @@
 namespace pp {
 
 // Bounds of what a file may hold; real files are a few kilobytes with a handful of emitters.
-inline constexpr std::size_t kMaxGdxBytes = std::size_t{4} << 20;
 inline constexpr std::size_t kMaxGdxEmitters = 64;
 inline constexpr std::size_t kMaxGdxSections = 64;     // per emitter
 inline constexpr std::size_t kMaxGdxFields = 1024;     // per section

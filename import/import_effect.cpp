@@ -404,6 +404,10 @@ ImportedEffect ImportParticleDict(const ParticleDict& dict, std::string_view spr
     return Composer(dict).Run(sprite_file);
 }
 
+std::string ImportTooLarge() {
+    return "larger than any effect file (" + std::to_string(kMaxImportBytes >> 20) + " MiB)";
+}
+
 std::string FormatImportFinding(std::string_view path, const ImportFinding& finding) {
     return std::string(path) + ":" + std::to_string(finding.Line) + ": " + finding.Message;
 }

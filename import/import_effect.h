@@ -4,13 +4,29 @@
 // blend factor numbers our blend codes, maxParticles / particleLifespan the emission rate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pp {
+
+// Files of other tools larger than this are refused before they are parsed: the largest real
+// effect, embedded sprite included, is a few tens of kilobytes.
+inline constexpr std::size_t kMaxImportBytes = std::size_t{4} << 20;
+
+// Why a file is refused for being larger than kMaxImportBytes.
+std::string ImportTooLarge();
+
+// The readers' refusal: nullopt, with `why` in *error when one is given.
+template <class T>
+std::optional<T> RefuseImport(std::string* error, std::string why) {
+    if (error != nullptr) *error = std::move(why);
+    return std::nullopt;
+}
 
 // The frame the source position is placed on: the player's window.
 inline constexpr float kImportCanvasWidth = 800.0f;

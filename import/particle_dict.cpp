@@ -152,14 +152,10 @@ bool LooksLikeParticleDict(std::string_view bytes) {
 }
 
 std::optional<ParticleDict> ReadParticleDict(std::string_view bytes, std::string* error) {
-    const auto fail = [&](std::string reason) -> std::optional<ParticleDict> {
-        if (error != nullptr) *error = std::move(reason);
-        return std::nullopt;
+    const auto fail = [error](std::string why) {
+        return RefuseImport<ParticleDict>(error, std::move(why));
     };
-    if (bytes.size() > kMaxParticleDictBytes) {
-        return fail("larger than " + std::to_string(kMaxParticleDictBytes >> 20) +
-                    " MiB, more than any effect file");
-    }
+    if (bytes.size() > kMaxImportBytes) return fail(ImportTooLarge());
     pugi::xml_document document;
     // XML's own five entities and character references only; no DTD, no external files.
     const unsigned options = pugi::parse_cdata | pugi::parse_escapes | pugi::parse_eol;

@@ -11,11 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace pp {
+#include "import/import_effect.h"
 
-// Larger files are refused before they are parsed: the largest real effect, embedded sprite
-// included, is a few tens of kilobytes.
-inline constexpr std::size_t kMaxParticleDictBytes = std::size_t{4} << 20;
+namespace pp {
 
 enum class ParticleDictFormat { Plist, Pex };
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "draw/gl_screen.h"
 #include "lib/c_handles.h"
+#include "lib/motion_fields.h"
 #include "particleplayer.h"
 #include "particleplayer/renderer.h"
 #include "particleplayer/screen.h"
@@ -129,6 +129,13 @@ pp_sub_effect CSubEffect(const particleplayer::SubEffect& sub) {
     return {sub.Set ? 1 : 0, sub.Count, sub.Inherit, sub.Effect};
 }
 
+pp_motion_value CMotion(const particleplayer::MotionValue& v) {
+    return {v.Set ? 1 : 0, v.Min, v.Max, v.Inc};
+}
+pp_motion_colour CMotion(const particleplayer::MotionColour& c) {
+    return {c.Set ? 1 : 0, {c.Value[0], c.Value[1], c.Value[2], c.Value[3]}};
+}
+
 pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     pp_effect_extras out{};
     std::copy(x.Colour.begin(), x.Colour.end(), out.colour);
@@ -158,27 +165,12 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.prewarm = x.Prewarm;
     out.on_birth = CSubEffect(x.OnBirth);
     out.on_death = CSubEffect(x.OnDeath);
-    auto value = [](const particleplayer::MotionValue& v) {
-        return pp_motion_value{v.Set ? 1 : 0, v.Min, v.Max, v.Inc};
-    };
-    auto colour = [](const particleplayer::MotionColour& c) {
-        return pp_motion_colour{c.Set ? 1 : 0, {c.Value[0], c.Value[1], c.Value[2], c.Value[3]}};
-    };
     auto force = [](const particleplayer::ForcePoint& f) {
         return pp_force_point{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
     };
-    out.radial_acceleration = value(x.RadialAcceleration);
-    out.tangential_acceleration = value(x.TangentialAcceleration);
-    out.orbit_radius = value(x.OrbitRadius);
-    out.orbit_end_radius = value(x.OrbitEndRadius);
-    out.orbit_spin = value(x.OrbitSpin);
-    out.end_size = value(x.EndSize);
-    out.angle = value(x.Angle);
-    out.end_angle = value(x.EndAngle);
-    out.start_colour = colour(x.StartColour);
-    out.start_colour_variance = colour(x.StartColourVariance);
-    out.end_colour = colour(x.EndColour);
-    out.end_colour_variance = colour(x.EndColourVariance);
+#define PP_C_MOTION(name, c_name) out.c_name = CMotion(x.name);
+    PP_MOTION_FIELDS(PP_C_MOTION)
+#undef PP_C_MOTION
     out.align_to_motion = x.AlignToMotion;
     out.max_alive = x.MaxAlive;
     out.attached = x.Attached;

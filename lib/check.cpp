@@ -41,7 +41,7 @@ std::optional<std::vector<CheckFinding>> ImportFindings([[maybe_unused]] const s
     return std::nullopt;
 #else
     const std::optional<pp::EffectFile> file =
-        pp::ReadEffectFile(pp::EffectOpenPath(path), pp::kMaxParticleDictBytes);
+        pp::ReadEffectFile(pp::EffectOpenPath(path), pp::kMaxImportBytes);
     if (!file || !pp::LooksLikeImport(file->Bytes)) return std::nullopt;
     std::string why;
     const auto found = pp::ImportFindingsOf(file->Bytes, &why);

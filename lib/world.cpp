@@ -6,6 +6,7 @@
 
 #include "effects/effect_text.h"
 #include "effects/loader.h"
+#include "lib/motion_fields.h"
 #include "lib/world_access.h"
 #include "particles/budget.h"
 #include "particles/particles.h"
@@ -87,6 +88,13 @@ SubEffect PublicSubEffect(const pp::SubEffectParams& sub) {
     return {sub.Effect >= 0, sub.Count, sub.Inherit, sub.Effect >= 0 ? sub.Effect : -1};
 }
 
+MotionValue PublicMotion(const pp::RandomKey& k) {
+    return {k.Set != 0, k.Spec.Min, k.Spec.Max, k.Spec.Inc};
+}
+MotionColour PublicMotion(const pp::ColourKey& k) {
+    return {k.Set != 0, k.Value};
+}
+
 EffectExtras PublicExtras(const pp::ExtraParams& x) {
     EffectExtras out;
     out.Colour = x.Colour;
@@ -107,23 +115,9 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Prewarm = x.Prewarm;
     out.OnBirth = PublicSubEffect(x.OnBirth);
     out.OnDeath = PublicSubEffect(x.OnDeath);
-    const pp::MotionParams& m = x.Motion;
-    auto value = [](const pp::RandomKey& k) {
-        return MotionValue{k.Set != 0, k.Spec.Min, k.Spec.Max, k.Spec.Inc};
-    };
-    auto colour = [](const pp::ColourKey& k) { return MotionColour{k.Set != 0, k.Value}; };
-    out.RadialAcceleration = value(m.RadialAcceleration);
-    out.TangentialAcceleration = value(m.TangentialAcceleration);
-    out.OrbitRadius = value(m.OrbitRadius);
-    out.OrbitEndRadius = value(m.OrbitEndRadius);
-    out.OrbitSpin = value(m.OrbitSpin);
-    out.EndSize = value(m.EndSize);
-    out.Angle = value(m.Angle);
-    out.EndAngle = value(m.EndAngle);
-    out.StartColour = colour(m.StartColour);
-    out.StartColourVariance = colour(m.StartColourVariance);
-    out.EndColour = colour(m.EndColour);
-    out.EndColourVariance = colour(m.EndColourVariance);
+#define PP_PUBLIC_MOTION(name, c_name) out.name = PublicMotion(x.Motion.name);
+    PP_MOTION_FIELDS(PP_PUBLIC_MOTION)
+#undef PP_PUBLIC_MOTION
     out.AlignToMotion = x.AlignToMotion;
     out.MaxAlive = x.MaxAlive;
     out.Attached = x.Attached;

@@ -291,8 +291,8 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
         {"10 MB of keys", Plist(ManyKeys(10 << 20)), true, ""},
         // A run of keys just under the size limit is read whole, to its last key.
         {"many keys under the limit",
-         Plist(ManyKeys(kMaxParticleDictBytes - 4096) + Key("maxParticles", "5")), false, "",
-         "MaxAlive", "5"},
+         Plist(ManyKeys(kMaxImportBytes - 4096) + Key("maxParticles", "5")), false, "", "MaxAlive",
+         "5"},
     };
     for (const Case& c : cases) {
         std::string error;
@@ -303,7 +303,7 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
             EXPECT_EQ(error.find('\n'), std::string::npos) << c.Name;
             continue;
         }
-        EXPECT_LE(c.Bytes.size(), kMaxParticleDictBytes) << c.Name;
+        EXPECT_LE(c.Bytes.size(), kMaxImportBytes) << c.Name;
         if (!c.FoundKey.empty()) {
             EXPECT_TRUE(Found(*effect, c.FoundKey)) << c.Name;
         }
