@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 #include "runtime/worker_pool.h"
 
@@ -11,10 +12,11 @@ namespace pp {
 namespace {
 
 constexpr float kSpeedScale = 0.8f;
-constexpr uint32_t kCellMask = 0xFFFFu;     // the lattice repeats every 2^16 cells
+constexpr uint32_t kCellMask = 0xFFu;       // the lattice repeats every 256 cells
 constexpr uint32_t kSliceMask = 0xFFFFFFu;  // and every 2^24 slices
-constexpr float kCellPeriod = 65536.0f;
 constexpr float kSlicePeriod = 16777216.0f;
+// Below this a float may have a fraction; at or above it every float is whole.
+constexpr float kWholeFrom = 8388608.0f;
 // The pass shares the field's work out in tasks of this many particles, once a list has this
 // many: below it waking the threads costs more than they save.
 constexpr size_t kTaskParticles = 2048;
@@ -29,9 +31,9 @@ uint32_t Mix(uint32_t h) {
     return h;
 }
 
-// The lattice value of point (i, j) of the slice whose seed is s, in [-1, 1).
-inline float Lattice(uint32_t i, uint32_t j, uint32_t s) {
-    const uint32_t h = Mix((i * 0x8DA6B343u + j * 0xD8163841u) ^ s);
+// Value m of the slice whose seed is s, in [-1, 1).
+float Lattice(uint32_t m, uint32_t s) {
+    const uint32_t h = Mix((m * 0x8DA6B343u) ^ s);
     return static_cast<float>(h >> 8) * (1.0f / 8388608.0f) - 1.0f;
 }
 
@@ -50,6 +52,20 @@ inline uint32_t Wrapped(float v, float period) {
     return r >= 0.0f && r < period ? static_cast<uint32_t>(r) : 0u;
 }
 
+// floor(u) mod 256 and u - floor(u); through a whole number where u may have a fraction, which
+// is exact and spares the library's floor.
+inline void Split(float u, uint32_t& cell, float& fraction) {
+    if (u > -kWholeFrom && u < kWholeFrom) {
+        auto i = static_cast<int32_t>(u);
+        if (static_cast<float>(i) > u) --i;
+        fraction = u - static_cast<float>(i);
+        cell = static_cast<uint32_t>(i) & kCellMask;
+    } else {
+        fraction = u - u;  // 0, or NaN for what is not finite
+        cell = Wrapped(u, 256.0f);
+    }
+}
+
 // The four corners of the cell about (u, v) and the fractions within it.
 struct Cell {
     float A, B, C, D;  // (i, j), (i + 1, j), (i, j + 1), (i + 1, j + 1)
@@ -57,20 +73,19 @@ struct Cell {
 };
 
 inline Cell CellAt(const TurbulenceFrame& f, float x, float y) {
-    const float u = x * f.InvScale;
-    const float v = y * f.InvScale;
-    const float cu = std::floor(u);
-    const float cv = std::floor(v);
-    const uint32_t i = Wrapped(cu, kCellPeriod);
-    const uint32_t j = Wrapped(cv, kCellPeriod);
-    const uint32_t i1 = (i + 1u) & kCellMask;
-    const uint32_t j1 = (j + 1u) & kCellMask;
-    auto corner = [&f](uint32_t a, uint32_t b) {
-        const float h0 = Lattice(a, b, f.Seed0);
-        const float h1 = Lattice(a, b, f.Seed1);
-        return h0 + (h1 - h0) * f.Blend;
-    };
-    return Cell{corner(i, j), corner(i1, j), corner(i, j1), corner(i1, j1), u - cu, v - cv};
+    uint32_t i;
+    uint32_t j;
+    Cell c;
+    Split(x * f.InvScale, i, c.Fu);
+    Split(y * f.InvScale, j, c.Fv);
+    const uint32_t pi = f.Perm[i];
+    const uint32_t pi1 = f.Perm[(i + 1u) & kCellMask];
+    const uint32_t j1 = j + 1u;
+    c.A = f.Value[f.Perm[(pi + j) & kCellMask]];
+    c.B = f.Value[f.Perm[(pi1 + j) & kCellMask]];
+    c.C = f.Value[f.Perm[(pi + j1) & kCellMask]];
+    c.D = f.Value[f.Perm[(pi1 + j1) & kCellMask]];
+    return c;
 }
 
 uint32_t SliceSeed(uint32_t seed, uint32_t slice) {
@@ -91,12 +106,20 @@ NoiseClock AdvanceNoise(NoiseClock clock, float dt, float speed) {
 TurbulenceFrame TurbulenceOf(const TurbulenceParams& t, NoiseClock clock, uint32_t worldSeed,
                              float dt) {
     const uint32_t seed = Mix(worldSeed ^ Mix(static_cast<uint32_t>(t.Seed) + 0x9E3779B9u));
-    return TurbulenceFrame{t.Strength != 0.0f,
-                           dt * t.Strength * kSpeedScale,
-                           1.0f / t.Scale,
-                           Fade(clock.Phase),
-                           SliceSeed(seed, clock.Slice),
-                           SliceSeed(seed, (clock.Slice + 1u) & kSliceMask)};
+    TurbulenceFrame f{t.Strength != 0.0f, dt * t.Strength * kSpeedScale, 1.0f / t.Scale, {}, {}};
+    for (uint32_t m = 0; m < 256; ++m) f.Perm[m] = static_cast<uint8_t>(m);
+    for (uint32_t m = 255; m > 0; --m) {
+        const uint32_t k = Mix(seed + m * 0x632BE5ABu) % (m + 1u);
+        std::swap(f.Perm[m], f.Perm[k]);
+    }
+    const uint32_t s0 = SliceSeed(seed, clock.Slice);
+    const uint32_t s1 = SliceSeed(seed, (clock.Slice + 1u) & kSliceMask);
+    const float blend = Fade(clock.Phase);
+    for (uint32_t m = 0; m < 256; ++m) {
+        const float h0 = Lattice(m, s0);
+        f.Value[m] = h0 + (Lattice(m, s1) - h0) * blend;
+    }
+    return f;
 }
 
 void TurbulenceAt(const TurbulenceFrame& f, float x, float y, float& dx, float& dy) {

@@ -3,8 +3,10 @@
 // The rules, in 32-bit float in the written order, each update with frame time dt:
 //   - the field's time: before the pass, Phase += dt * Speed (dt above 0 only); its whole part
 //     w = floor(Phase) moves Slice on by w (mod 2^24) and Phase keeps the rest, 0 to 1;
-//   - the lattice: point (i, j) of slice k holds a value in [-1, 1) hashed from i, j, k and the
-//     seed (the world's seed mixed with the block's Seed), i and j taken mod 2^16;
+//   - the lattice: point (i, j) holds value number P[(P[i] + j) mod 256] of its slice, P a
+//     permutation of 0 to 255 shuffled from the seed (the world's seed mixed with the block's
+//     Seed), i and j taken mod 256; slice k's 256 values, in [-1, 1), are hashed from k and
+//     the seed;
 //   - at (x, y): u = x * (1 / Scale), v = y * (1 / Scale), cells floor(u), floor(v) and
 //     fractions fu, fv; each of the cell's four corners takes the value of slice k blended
 //     towards k + 1 by fade(Phase); psi = the corners blended by fade(fu) and fade(fv), with
@@ -18,6 +20,7 @@
 // give the same particles; a state that is not finite still ends the particle as ever.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -29,13 +32,14 @@ inline bool HasTurbulence(const ExtraParams& x) {
     return x.Turbulence.Strength != 0.0f;
 }
 
-// One pass's field: its constants and the two slices it blends.
+// One pass's field: its constants, the permutation and the lattice values of this pass's time
+// (the two slices already blended).
 struct TurbulenceFrame {
     bool On;
     float Step;      // dt * Strength * 0.8
     float InvScale;  // 1 / Scale
-    float Blend;     // fade(Phase)
-    uint32_t Seed0, Seed1;
+    std::array<uint8_t, 256> Perm;
+    std::array<float, 256> Value;
 };
 
 // The clock after an update of dt seconds at Speed.
