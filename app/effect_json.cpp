@@ -171,6 +171,15 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
     if (x.Delay != 0.0f) AppendField(out, "Delay", x.Delay);
     if (x.MinAlive != 0) AppendField(out, "MinAlive", x.MinAlive);
+    if (x.Turbulence != particleplayer::TurbulenceField{}) {
+        AppendKey(out, "Turbulence");
+        out += "{";
+        AppendField(out, "Strength", x.Turbulence.Strength);
+        AppendField(out, "Scale", x.Turbulence.Scale);
+        AppendField(out, "Speed", x.Turbulence.Speed);
+        AppendField(out, "Seed", x.Turbulence.Seed);
+        out += "}";
+    }
     out += "}";
 }
 

@@ -547,6 +547,45 @@ BENCHMARK(BM_UpdateWithExtras)
     ->UseManualTime()
     ->Unit(benchmark::kMicrosecond);
 
+// A million long-lived particles in a turbulence field, on the threads given (0: all), against
+// the same million without it on the same threads; wall time, the field's work being spread.
+void BM_UpdateTurbulentMillion(benchmark::State& state) {
+    constexpr int32_t kMillion = 1000000;
+    WorkerPool pool(static_cast<int32_t>(state.range(0)));
+    VirtualClock clock(1000);
+    Engine plain(clock);
+    Engine turbulent(clock);
+    plain.Workers = turbulent.Workers = &pool;
+    SteadyEmitter(plain, kMillion);
+    Emitter* e = SteadyEmitter(turbulent, kMillion);
+    SetFeature(e->Extras, kFeatures - 1);
+    UpdateParticles(turbulent);  // makes the Life records
+    double plainSeconds = 0.0;
+    double turbulentSeconds = 0.0;
+    for (auto _ : state) {
+        clock.Advance(16);
+        double t0 = WallSeconds();
+        UpdateParticles(turbulent);
+        const double seconds = WallSeconds() - t0;
+        turbulentSeconds += seconds;
+        state.SetIterationTime(seconds);
+        t0 = WallSeconds();
+        UpdateParticles(plain);
+        plainSeconds += WallSeconds() - t0;
+    }
+    if (e->Particles.Count() != kMillion) state.SkipWithError("population changed");
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["turbulent_ms"] = turbulentSeconds * 1e3 / n;
+    state.counters["plain_ms"] = plainSeconds * 1e3 / n;
+    state.counters["ratio_to_plain"] = turbulentSeconds / plainSeconds;
+}
+BENCHMARK(BM_UpdateTurbulentMillion)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace pp
 

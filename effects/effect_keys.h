@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
+    Turbulence,   // {Strength, Scale, Speed, Seed}: by name, or by position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -148,6 +149,13 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
     {"Falloff", true, 0.0f, 4.0f, 0.0f},
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
+// The defaults are TurbulenceParams'; a Scale of at least a pixel keeps 1 / Scale finite.
+inline constexpr std::array<BlockField, 4> kTurbulenceFields{{
+    {"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Scale", false, 1.0f, kMaxMotionAmount, 100.0f},
+    {"Speed", false, 0.0f, 1000.0f, 1.0f},
+    {"Seed", true, 0.0f, 1.0e6f, 0.0f},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -156,14 +164,14 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force: the record of Extras.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*>;
+                 ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -175,7 +183,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 51> kEffectKeys{{
+inline constexpr std::array<EffectKey, 52> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -309,6 +317,9 @@ inline constexpr std::array<EffectKey, 51> kEffectKeys{{
      "Seconds after creation before emission starts; Duration and bursts count from then."},
     {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
      "Each emitting frame, particles are born until at least this many are alive."},
+    // The noise field (particles/turbulence.h).
+    {"Turbulence", EffectValueKind::Turbulence, &ExtraParams::Turbulence,
+     "A swirling noise field that carries particles along, px/s, swirls Scale px wide."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -322,6 +333,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kSubEffectFields;
         case EffectValueKind::Force:
             return kForceFields;
+        case EffectValueKind::Turbulence:
+            return kTurbulenceFields;
         default:
             return {};
     }
@@ -368,6 +381,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<WholeKeyField>(key.Target);
         case EffectValueKind::Force:
             return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
+        case EffectValueKind::Turbulence:
+            return std::holds_alternative<TurbulenceParams ExtraParams::*>(key.Target);
     }
     return false;
 }

@@ -155,6 +155,15 @@ ForcePoint ParseForcePoint(std::string_view text) {
     return point;
 }
 
+TurbulenceParams ParseTurbulence(std::string_view text) {
+    TurbulenceParams t;
+    t.Strength = ReadFieldAt(text, kTurbulenceFields, 0);
+    t.Scale = ReadFieldAt(text, kTurbulenceFields, 1);
+    t.Speed = ReadFieldAt(text, kTurbulenceFields, 2);
+    t.Seed = ReadIntAt(text, kTurbulenceFields, 3);
+    return t;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

@@ -189,6 +189,14 @@ typedef struct pp_force_point {
     int32_t screen;  /**< 1: x and y are screen pixels. */
 } pp_force_point;
 
+/** A swirling noise field that carries particles along (the Turbulence key). */
+typedef struct pp_turbulence {
+    float strength; /**< Pixels per second, about the field's mean speed; 0: none. */
+    float scale;    /**< Pixels: the size of the field's swirls. */
+    float speed;    /**< How many times a second the field turns into a new one. */
+    int32_t seed;   /**< Mixed with the world's seed. */
+} pp_turbulence;
+
 /** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
@@ -228,6 +236,7 @@ typedef struct pp_effect_extras {
     float aspect;             /**< Width over height of the drawn quads; 0: squares. */
     pp_force_point attractor; /**< Pulls particles towards its point. */
     pp_force_point vortex;    /**< Turns particles about its point. */
+    pp_turbulence turbulence; /**< A noise field that carries particles along. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -177,6 +177,8 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.aspect = x.Aspect;
     out.attractor = force(x.Attractor);
     out.vortex = force(x.Vortex);
+    const particleplayer::TurbulenceField& t = x.Turbulence;
+    out.turbulence = pp_turbulence{t.Strength, t.Scale, t.Speed, t.Seed};
     return out;
 }
 

@@ -129,6 +129,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Vortex = force(x.Vortex);
     out.Delay = x.Delay;
     out.MinAlive = x.MinAlive;
+    const pp::TurbulenceParams& t = x.Turbulence;
+    out.Turbulence = TurbulenceField{t.Strength, t.Scale, t.Speed, t.Seed};
     return out;
 }
 

@@ -120,6 +120,17 @@ struct ForcePoint {
     bool operator==(const ForcePoint&) const = default;
 };
 
+// A smooth, divergence-free noise field that carries the particles along (see turbulence.h).
+// Strength 0: none.
+struct TurbulenceParams {
+    float Strength = 0.0f;  // px/s: about the field's root-mean-square speed
+    float Scale = 100.0f;   // px: the size of the field's swirls (its lattice's spacing)
+    float Speed = 1.0f;     // how many times a second the field turns into a new one
+    int32_t Seed = 0;       // mixed with the world's seed, so effects can differ
+
+    bool operator==(const TurbulenceParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -145,6 +156,7 @@ struct ExtraParams {
     // emitted, and the fewest live particles each emitting update tops the effect up to.
     float Delay = 0.0f;
     int32_t MinAlive = 0;
+    TurbulenceParams Turbulence;
 
     bool operator==(const ExtraParams&) const = default;
 };

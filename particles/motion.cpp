@@ -152,6 +152,13 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
             vy = vy * f.DragFactor;
         }
         if (f.Pulled) ApplyForces(f.Pulls, x0, y0, vx, vy);
+        if (f.Turbulence.On) {
+            float dx;
+            float dy;
+            TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
+            x = x + dx;
+            y = y + dy;
+        }
     }
     const float size = in.Size + f.Growth;
     const float step = in.RotationStep;

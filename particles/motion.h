@@ -36,6 +36,7 @@
 
 #include "particles/forces.h"
 #include "particles/particles.h"
+#include "particles/turbulence.h"
 
 namespace pp {
 
@@ -77,6 +78,7 @@ struct MotionFrame {
     bool Orbit, Forces, Align, Attached;
     bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)
     ForceFrame Pulls;
+    TurbulenceFrame Turbulence;  // in gravity mode
 };
 
 // One particle's step (the rules above) with its records; `life` is already at now. Returns

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,13 @@ struct ParticleMotion {
     float TurnChange;                   // EndAngle less the birth angle
     std::array<float, 4> Colour;        // red, green, blue, alpha at birth, 0 to 255
     std::array<float, 4> ColourChange;  // the colour at death less that at birth
+};
+
+// The turbulence field's time (see turbulence.h): the slice of its lattice along time it stands
+// past, and how far it is on towards the next one, 0 to 1.
+struct NoiseClock {
+    uint32_t Slice = 0;
+    float Phase = 0.0f;
 };
 
 // What an emitter is told to do: every parameter an effect file can set, plus AutoRemove,
@@ -133,6 +142,8 @@ struct Emitter : EmitterParams {
     uint32_t OwnerTag = 0;
     // A started emitter: the index into Engine::SubEffects it was made from; -1 otherwise.
     int32_t StartedAs = -1;
+    // The turbulence field's time, advanced by the updates of an emitter with Turbulence.
+    NoiseClock Noise;
 
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
@@ -209,6 +220,10 @@ struct Engine {
     int64_t MaxParticles = kNoBudget;
     int64_t BudgetLeft = kNoBudget;
     int64_t DroppedBirths = 0;
+    // Room for the turbulence field's moves of the longest list it was read for on the threads
+    // (see turbulence.h): two floats per particle, DriftCapacity particles.
+    std::unique_ptr<float[]> Drift;
+    size_t DriftCapacity = 0;
 };
 
 // Adds "Point" 0, "Line" 1, "Square" 2, "Rectangle" 3, "Circle" 4, "Ellipse" 5, in that order.

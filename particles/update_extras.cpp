@@ -125,6 +125,8 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     if (!motion && e.Motion.Count() != 0) ListRemoveAll(e.Motion);
     if (motion && e.Motion.Count() != e.Particles.Count()) RebuildMotion(e);
     const ExtraParams& extras = e.Extras;
+    const bool turbulent = HasTurbulence(extras);
+    if (turbulent) e.Noise = AdvanceNoise(e.Noise, dt, extras.Turbulence.Speed);
     float dragFactor = 1.0f - extras.Drag * dt;
     if (!(dragFactor > 0.0f)) dragFactor = 0.0f;
     const ExtraMotion m{dt,
@@ -163,13 +165,38 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         extras.AlignToMotion != 0,
         extras.Attached != 0,
         HasForces(extras),
-        ForcesOf(e, dt)};
+        ForcesOf(e, dt),
+        turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, dt)
+                  : TurbulenceFrame{}};
     bool met;
     if (motions == nullptr) {
+        // The field's moves, read on the threads for a long list before the pass.
+        float* drift = nullptr;
+        if (turbulent) {
+            FillTurbulence(engine, f.Turbulence, first, static_cast<size_t>(e.Particles.Count()),
+                           drift);
+        }
         met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+            // `out` may be `in` itself: where it stood is read before the step writes it.
+            const float x0 = in.X;
+            const float y0 = in.Y;
+            const ptrdiff_t at = &in - first;
             bool dead = AdvanceWithExtras(in, out, m);
             if (f.Pulled) {
-                ApplyForces(f.Pulls, in.X, in.Y, out.VelocityX, out.VelocityY);
+                ApplyForces(f.Pulls, x0, y0, out.VelocityX, out.VelocityY);
+                dead = dead || !ParticleStateIsFinite(out);
+            }
+            if (turbulent) {
+                float dx;
+                float dy;
+                if (drift != nullptr) {
+                    dx = drift[2 * at];
+                    dy = drift[2 * at + 1];
+                } else {
+                    TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
+                }
+                out.X = out.X + dx;
+                out.Y = out.Y + dy;
                 dead = dead || !ParticleStateIsFinite(out);
             }
             // Where the particle died, for the effect it starts: the place its last move left it.
@@ -177,7 +204,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
             if (lives != nullptr) {
                 // AgedLife's steps written out: through the helper this pass measured 2 to 6 %
                 // slower.
-                ParticleLife life = lives[&in - first];
+                ParticleLife life = lives[at];
                 life.Fraction = LifeFractionAt(life, now);
                 if (sheet) {
                     life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,

@@ -35,6 +35,7 @@ uint32_t AutomaticSeed() {
 
 void SeedRandom(RandomGenerator& gen, uint32_t seed) {
     gen.seeded = true;
+    gen.seed = seed;
     uint32_t s = seed;
     for (int k = 0; k < 17; ++k) {
         s = 1u - s * kSeedMultiplier;

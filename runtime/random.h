@@ -12,6 +12,7 @@ struct RandomGenerator {
     int32_t i = 0;
     int32_t j = 0;
     bool seeded = false;
+    uint32_t seed = 0;  // the last seed SeedRandom took (the turbulence field is made from it)
 };
 
 // Sets the whole state from seed and discards the first 31 outputs.

@@ -211,6 +211,16 @@ struct ForcePoint {
     bool operator==(const ForcePoint&) const = default;
 };
 
+/// A swirling noise field that carries particles along (the Turbulence key).
+struct TurbulenceField {
+    float Strength = 0.0f;  ///< Pixels per second, about the field's mean speed; 0: none.
+    float Scale = 100.0f;   ///< Pixels: the size of the field's swirls.
+    float Speed = 1.0f;     ///< How many times a second the field turns into a new one.
+    int32_t Seed = 0;       ///< Mixed with the world's seed.
+    /// Field by field.
+    bool operator==(const TurbulenceField&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -256,6 +266,7 @@ struct EffectExtras {
     ForcePoint Vortex;                   ///< Turns particles about its point.
     float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
     int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
+    TurbulenceField Turbulence;          ///< A noise field that carries particles along.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

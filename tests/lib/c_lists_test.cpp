@@ -26,7 +26,7 @@ constexpr const char* kEveryKey =
     "RadialAcceleration = {Min = 5, Max = 9}, EndAngle = 90, EndColour = {1, 2, 3, 4},\n"
     "MaxAlive = 90, Attached = 1, AlignToMotion = 1, Aspect = 2,\n"
     "Attractor = {X = 1, Y = 2, Strength = 3, Radius = 4, Falloff = 2}, Vortex = {5, 6, 7, 8, 1, "
-    "1}";
+    "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}";
 
 bool SameBytes(const void* a, const void* b, size_t size) {
     return std::memcmp(a, b, size) == 0;
@@ -133,6 +133,8 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_TRUE(x.vortex.x == 5.0f && x.vortex.y == 6.0f && x.vortex.strength == 7.0f &&
                 x.vortex.radius == 8.0f && x.vortex.falloff == 1 && x.vortex.screen == 1);
     EXPECT_TRUE(e.Attractor == (particleplayer::ForcePoint{1, 2, 3, 4, 2, 0}));
+    EXPECT_TRUE(x.turbulence.strength == 30.0f && x.turbulence.scale == 40.0f &&
+                x.turbulence.speed == 1.0f && x.turbulence.seed == 9);
 
     // The started effect, with its file.
     const char* file = nullptr;

@@ -86,6 +86,14 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
          "EmissionRate = 40, LifeTime = 1.5, EmitterArea = {Type = Circle, Width = 60},\n"
          "Attached = 1, Attractor = {X = 5, Y = 5, Strength = -300}"},
         {"attached orbit", "EmissionRate = 30, LifeTime = 2, OrbitRadius = 40, Attached = 1"},
+        {"an attractor and a vortex without motion records, after drag",
+         "EmissionRate = 60, LifeTime = 2, EmissionVelocity = {Min = 20, Max = 200},\n"
+         "EmissionAngle = {Min = 0, Max = 359}, Drag = 0.5, Vortex = {250, 250, -150, 0, 0, 1},\n"
+         "Attractor = {X = 0, Y = -120, Strength = 400, Radius = 300, Falloff = 2}"},
+        {"turbulence alone", "EmissionRate = 60, LifeTime = 3, Turbulence = {120, 40, 3, 7}"},
+        {"turbulence on attached particles, after drag and an attractor",
+         "EmissionRate = 50, LifeTime = 2, Attached = 1, Drag = 0.4,\n"
+         "Attractor = {X = 30, Y = 0, Strength = 200}, Turbulence = {Strength = -60, Scale = 9}"},
         {"end size and angle",
          "EmissionRate = 80, LifeTime = {Min = 0.5, Max = 1.5, Inc = 0.25}, Raise = -4,\n"
          "Size = {Value = 30, Blur = 10}, EndSize = {Min = 0, Max = 8},\n"
@@ -116,6 +124,43 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         FollowParticles(t, e, 400, hooks, checked);
         EXPECT_GT(checked, 5000);
     }
+}
+
+// The turbulence field, by finite differences over a grid that crosses cells (negative places
+// included), between two slices: it is the curl of its potential, so its divergence is near 0
+// while its slopes are not. Its clock keeps the time of many frames of varied lengths.
+TEST(Motion, TurbulenceIsTheCurlOfItsPotentialWithoutDivergence) {
+    const TurbulenceParams params{1.25f, 50.0f, 1.0f, 3};  // 1.25 * 0.8: a Step of 1
+    const TurbulenceFrame f = TurbulenceOf(params, {41, 0.3f}, 11, 1.0f);
+    const float h = 0.25f;
+    const double across = 2 * h;
+    double divergence = 0, slope = 0, curl = 0;
+    for (float x = -160; x < 160; x += 7.3f) {
+        for (float y = -130; y < 170; y += 6.1f) {
+            float vx, vy, ax, ay, bx, by, cx, cy, dx, dy;
+            TurbulenceAt(f, x, y, vx, vy);
+            TurbulenceAt(f, x + h, y, ax, ay), TurbulenceAt(f, x - h, y, bx, by);
+            TurbulenceAt(f, x, y + h, cx, cy), TurbulenceAt(f, x, y - h, dx, dy);
+            const double psiY =
+                (TurbulencePotential(f, x, y + h) - TurbulencePotential(f, x, y - h)) / across;
+            const double psiX =
+                (TurbulencePotential(f, x + h, y) - TurbulencePotential(f, x - h, y)) / across;
+            curl = std::max({curl, std::abs(vx - psiY), std::abs(vy + psiX)});
+            divergence = std::max(divergence, std::abs((ax - bx) + (cy - dy)) / across);
+            slope = std::max(slope, std::abs(ax - bx) / across);
+        }
+    }
+    EXPECT_LT(curl, 0.01);
+    EXPECT_GT(slope, 0.02);
+    EXPECT_LT(divergence, 0.01 * slope);
+    NoiseClock c;
+    double seconds = 0;
+    for (int32_t n = 0; n < 2000; ++n) {
+        const float dt =
+            static_cast<float>(kFollowFrameTimes[n % std::size(kFollowFrameTimes)]) * 0.001f;
+        c = AdvanceNoise(c, dt, 2.5f), seconds += dt;
+    }
+    EXPECT_NEAR(c.Slice + c.Phase, seconds * 2.5, 0.01);
 }
 
 // Each key that is set draws once at the birth, after the spawn's own draws and the sheet's
@@ -252,20 +297,22 @@ TEST(Motion, KeysArrivingOnLiveParticlesDrawNothingAndLeaveThemInPlace) {
 }
 
 // A crowd of plain emitters large enough for the threads to share it, among emitters with
-// every motion key: the same particles, records and generator on 1, 2 and 4 threads.
-TEST(Motion, TheSameParticlesOnOneTwoAndFourThreads) {
+// every motion key, and a turbulent effect whose field the threads read: the same particles,
+// records and generator on 1, 2, 3 and 8 threads.
+TEST(Motion, TheSameParticlesOnEveryThreadCount) {
     const char* effects[] = {
         "EmissionRate = 1000, LifeTime = {Min = 3, Max = 5, Inc = 0.25}",
         "EmissionRate = 200, RadialAcceleration = {Min = 40, Max = 90}, TangentialAcceleration = "
         "-30, "
-        "Attached = 1, EndSize = 2, StartColourVariance = {9, 9, 9, 9}, MaxAlive = 150",
+        "Attached = 1, EndSize = 2, StartColourVariance = {9, 9, 9, 9}, MaxAlive = 150,\n"
+        "Turbulence = {Strength = 50, Scale = 30}",
         "EmissionRate = 300, OrbitRadius = {Min = 5, Max = 25}, OrbitSpin = 120, AlignToMotion = "
         "1, "
         "EndAngle = 360, EndColour = {0, 0, 0, 0}",
     };
     const uint32_t steps[] = {16, 50, 17, 33, 1, 250, 16, 0, 100};
     std::vector<std::vector<uint8_t>> reference;
-    for (const int32_t threads : {1, 2, 4}) {
+    for (const int32_t threads : {1, 2, 3, 8}) {
         TestEngine t(5, 2000);
         const auto pool = std::make_unique<WorkerPool>(threads);
         t.engine.Workers = pool.get();
@@ -274,6 +321,10 @@ TEST(Motion, TheSameParticlesOnOneTwoAndFourThreads) {
             emitters.push_back(CreateEmitter(t.engine, 40.0f * i, 100));
             LoadEffectText(t.engine, emitters.back(), effects[i % 3]);
         }
+        emitters.push_back(CreateEmitter(t.engine, 400, 300));
+        LoadEffectText(t.engine, emitters.back(),
+                       "Burst = {Count = 1000, Interval = 0.001}, LifeTime = 60, MaxAlive = 17000, "
+                       "Turbulence = {Strength = 90, Scale = 25, Speed = 4}");
         for (size_t u = 0; u < 60; ++u) {
             for (Emitter* e : emitters) e->PositionY += 1.5f;
             t.Step(steps[u % std::size(steps)]);
