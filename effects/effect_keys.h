@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
+    Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -103,10 +104,10 @@ inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex): its name,
-// whether only whole numbers are read, the range it is held to and what a missing entry gives. A
-// block whose entries all lack names is read by position, in the order of its fields. A Path field
-// holds a file name instead, and its numbers mean nothing.
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide): its
+// name, whether only whole numbers are read, the range it is held to and what a missing entry
+// gives. A block whose entries all lack names is read by position, in the order of its fields. A
+// Path field holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
     bool Integer;
@@ -148,6 +149,22 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
     {"Falloff", true, 0.0f, 4.0f, 0.0f},
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
+// The fields of one Collide block: each of Floor, Ceiling, Left and Right it names gives a line,
+// and any of X1, Y1, X2, Y2 a segment (a missing end number 0), all sharing the rest.
+inline constexpr std::array<BlockField, 12> kCollideFields{{
+    {"Floor", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Ceiling", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Left", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Right", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"X1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Y1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"X2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Y2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Bounce", false, 0.0f, 1.0f, 1.0f},
+    {"Friction", false, 0.0f, 1.0f, 0.0f},
+    {"Die", true, 0.0f, 1.0f, 0.0f},
+    {"Screen", true, 0.0f, 1.0f, 0.0f},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -156,14 +173,14 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force: the record of Extras.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Collide: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*>;
+                 ForcePoint ExtraParams::*, CollideParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -175,7 +192,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 51> kEffectKeys{{
+inline constexpr std::array<EffectKey, 53> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -309,6 +326,11 @@ inline constexpr std::array<EffectKey, 51> kEffectKeys{{
      "Seconds after creation before emission starts; Duration and bursts count from then."},
     {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
      "Each emitting frame, particles are born until at least this many are alive."},
+    // Collision (particles/collide.h).
+    {"Collide", EffectValueKind::Collide, &ExtraParams::Collide,
+     "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment."},
+    {"OnCollide", EffectValueKind::SubEffect, &ExtraParams::OnCollide,
+     "An effect started where a particle hits a Collide line."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -322,6 +344,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kSubEffectFields;
         case EffectValueKind::Force:
             return kForceFields;
+        case EffectValueKind::Collide:
+            return kCollideFields;
         default:
             return {};
     }
@@ -368,6 +392,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<WholeKeyField>(key.Target);
         case EffectValueKind::Force:
             return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
+        case EffectValueKind::Collide:
+            return std::holds_alternative<CollideParams ExtraParams::*>(key.Target);
     }
     return false;
 }

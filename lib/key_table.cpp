@@ -58,6 +58,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Burst:
         case EffectValueKind::SubEffect:
         case EffectValueKind::Force:
+        case EffectValueKind::Collide:
             return KeyKind::Block;
     }
     return KeyKind::Number;
@@ -121,7 +122,7 @@ struct DefaultText {
         return std::to_string(params.Extras.*to.Field);
     }
     // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects
-    // and forces are absent until a key gives them.
+    // forces and lines are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";
