@@ -185,6 +185,19 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.aspect = x.Aspect;
     out.attractor = force(x.Attractor);
     out.vortex = force(x.Vortex);
+    for (const particleplayer::CollideLine& l : x.Collide) {
+        if (out.collide_count == PP_MAX_COLLIDE_LINES) break;
+        out.collide[out.collide_count++] = {static_cast<int32_t>(l.Shape),
+                                            l.A,
+                                            l.B,
+                                            l.C,
+                                            l.D,
+                                            l.Bounce,
+                                            l.Friction,
+                                            l.Die,
+                                            l.Screen};
+    }
+    out.on_collide = CSubEffect(x.OnCollide);
     return out;
 }
 

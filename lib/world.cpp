@@ -135,6 +135,12 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Vortex = force(x.Vortex);
     out.Delay = x.Delay;
     out.MinAlive = x.MinAlive;
+    for (int32_t i = 0; i < x.Collide.Count && i < pp::kMaxCollideLines; ++i) {
+        const pp::CollideLine& l = x.Collide.Lines[static_cast<size_t>(i)];
+        out.Collide.push_back({static_cast<CollideLine::Form>(l.Form), l.A, l.B, l.C, l.D, l.Bounce,
+                               l.Friction, l.Die, l.Screen});
+    }
+    out.OnCollide = PublicSubEffect(x.OnCollide);
     return out;
 }
 
