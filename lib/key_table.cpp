@@ -58,8 +58,9 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Burst:
         case EffectValueKind::SubEffect:
         case EffectValueKind::Force:
-        case EffectValueKind::Collide:
             return KeyKind::Block;
+        case EffectValueKind::Collide:
+            return KeyKind::Lines;
     }
     return KeyKind::Number;
 }
@@ -192,8 +193,9 @@ struct Table {
             info.Min = amount->Min;
             info.Max = amount->Max;
         }
+        // Collide's lines are edited as written, a block or a list of them.
         const std::span<const pp::BlockField> block = pp::BlockFieldsOf(key.Kind);
-        if (!block.empty()) {
+        if (!block.empty() && info.Kind == KeyKind::Block) {
             std::vector<KeyField>& out = fields.emplace_back();
             for (const pp::BlockField& f : block) {
                 out.push_back({f.Name, f.Integer, f.Path, f.Min, f.Max, f.Default});
@@ -256,6 +258,8 @@ std::string_view KeyKindName(KeyKind kind) {
             return "block";
         case KeyKind::Rgba:
             return "colour with opacity";
+        case KeyKind::Lines:
+            return "lines";
     }
     return "";
 }
