@@ -124,7 +124,7 @@ void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& k
                 continue;
             }
             Report(part.Value.Begin,
-                   Quote(Slice(part.Whole)) + " is no block of lines, so " + what + " ignores it");
+                   Quote(Slice(part.Value)) + " is no block of lines, so " + what + " ignores it");
         }
     }
     int32_t lines = 0;
