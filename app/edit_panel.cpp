@@ -267,6 +267,7 @@ bool ValueWidgets(const KeyInfo& key, KeyValue& value, EditPanelState& state) {
     ImGui::SetNextItemWidth(220.0f);
     switch (key.Kind) {
         case KeyKind::Path:
+        case KeyKind::Lines:
             return ImGui::InputText("##path", &std::get<std::string>(value));
         case KeyKind::Integer:
             return ImGui::InputInt("##int", &std::get<int32_t>(value));

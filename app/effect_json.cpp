@@ -180,6 +180,32 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
         AppendField(out, "Seed", x.Turbulence.Seed);
         out += "}";
     }
+    if (!x.Collide.empty()) {
+        static constexpr std::string_view kForms[] = {"Floor", "Ceiling", "Left", "Right"};
+        AppendKey(out, "Collide");
+        out += "[";
+        for (const particleplayer::CollideLine& l : x.Collide) {
+            if (&l != &x.Collide.front()) out += ", ";
+            out += "{";
+            const auto form = static_cast<size_t>(l.Shape);
+            if (form < std::size(kForms)) {
+                AppendField(out, kForms[form], l.A);
+            } else {
+                AppendField(out, "X1", l.A);
+                AppendField(out, "Y1", l.B);
+                AppendField(out, "X2", l.C);
+                AppendField(out, "Y2", l.D);
+            }
+            AppendField(out, "Bounce", l.Bounce);
+            AppendField(out, "Friction", l.Friction);
+            AppendField(out, "Die", l.Die);
+            AppendField(out, "Screen", l.Screen);
+            out += "}";
+        }
+        out += "]";
+    }
+    if (x.OnCollide != particleplayer::SubEffect{})
+        AppendField(out, "OnCollide", x.OnCollide, started);
     out += "}";
 }
 

@@ -1,5 +1,6 @@
 // The optional keys the benchmarks weigh one at a time against a plain emitter: a colour curve,
-// a size curve, drag and spin, and a sprite sheet, each as an effect author would set it.
+// a size curve, drag and spin, a sprite sheet, the motion keys and collision, each as an effect
+// author would set it.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,9 @@ namespace pp {
 inline constexpr const char* kFeatureNames[] = {
     "colour curve",        "size curve", "drag + spin",      "sprite sheet",
     "radial + tangential", "orbit",      "end size + angle", "start + end colour",
-    "align to motion",     "attached",   "turbulence"};
+    "align to motion",     "attached",   "turbulence",       "collide"};
 // How many features the benchmarks sweep.
-inline constexpr int64_t kFeatures = 11;
+inline constexpr int64_t kFeatures = 12;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -62,9 +63,20 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
         case 9:
             x.Attached = 1;
             break;
-        default:
+        case 10:
             x.Turbulence = {60.0f, 80.0f, 1.0f, 0};
             break;
+        default: {
+            // A box the particles bounce about in without losing speed, and a segment below it
+            // that none reaches: five lines tested per particle, some of them hit.
+            x.Collide.Count = 5;
+            x.Collide.Lines[0].Form = CollideForm::Floor, x.Collide.Lines[0].A = 150.0f;
+            x.Collide.Lines[1].Form = CollideForm::Ceiling, x.Collide.Lines[1].A = -150.0f;
+            x.Collide.Lines[2].Form = CollideForm::Left, x.Collide.Lines[2].A = -150.0f;
+            x.Collide.Lines[3].Form = CollideForm::Right, x.Collide.Lines[3].A = 150.0f;
+            x.Collide.Lines[4] = {CollideForm::Segment, -100.0f, 400.0f, 100.0f, 420.0f};
+            break;
+        }
     }
 }
 

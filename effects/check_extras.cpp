@@ -24,12 +24,14 @@ constexpr auto kBurstNames = NamesOf(kBurstFields);
 constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
 constexpr auto kForceNames = NamesOf(kForceFields);
 constexpr auto kTurbulenceNames = NamesOf(kTurbulenceFields);
+constexpr auto kCollideNames = NamesOf(kCollideFields);
 
 std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
     if (kind == EffectValueKind::Burst) return kBurstNames;
     if (kind == EffectValueKind::Force) return kForceNames;
     if (kind == EffectValueKind::Turbulence) return kTurbulenceNames;
+    if (kind == EffectValueKind::Collide) return kCollideNames;
     return kSubEffectNames;
 }
 
@@ -100,9 +102,46 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
             CheckHeld(v, "'" + name + "'", TextToInt(Slice(v)), to.Min, to.Max);
             break;
         }
+        case EffectValueKind::Collide:
+            CheckCollide(e, v, key);
+            break;
         default:
             CheckBlock(e, v, key);
             break;
+    }
+}
+
+// One block of lines, or a list of them; each block is checked as a block, and one that names
+// no line, the blocks beyond the lines' bound and entries of a list that are no blocks are said.
+void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& key) {
+    const std::string what = "'" + std::string(key.Name) + "'";
+    std::vector<std::pair<const ListEntry*, TextRange>> blocks;
+    const EntryList inner = ScanEntries(text_, v, false);
+    if (!IsCollideList(Slice(v))) {
+        blocks.emplace_back(&e, v);
+    } else {
+        for (const ListEntry& part : inner.Entries) {
+            if (!part.HasEquals() && Slice(part.Value).starts_with('{')) {
+                blocks.emplace_back(&part, BlockInside(text_, part.Value));
+                continue;
+            }
+            Report(part.Value.Begin,
+                   Quote(Slice(part.Value)) + " is no block of lines, so " + what + " ignores it");
+        }
+    }
+    int32_t lines = 0;
+    for (const auto& [entry, range] : blocks) {
+        CheckBlock(*entry, range, key);
+        const int32_t named = ParseCollide(Slice(range)).Count;
+        if (named == 0) {
+            Report(range.Begin, "a block of " + what +
+                                    " names no line (Floor, Ceiling, Left, Right or X1, Y1, X2, "
+                                    "Y2), so it collides with nothing");
+        } else if (lines + named > kMaxCollideLines) {
+            Report(range.Begin, what + " takes the first " + Show(kMaxCollideLines) +
+                                    " lines: the ones beyond are left out");
+        }
+        lines += named;
     }
 }
 

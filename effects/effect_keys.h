@@ -39,6 +39,7 @@ enum class EffectValueKind {
     Whole,        // one whole number, read as Layer is, held to a range
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
     Turbulence,   // {Strength, Scale, Speed, Seed}: by name, or by position
+    Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -104,10 +105,10 @@ inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex): its name,
-// whether only whole numbers are read, the range it is held to and what a missing entry gives. A
-// block whose entries all lack names is read by position, in the order of its fields. A Path field
-// holds a file name instead, and its numbers mean nothing.
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide): its
+// name, whether only whole numbers are read, the range it is held to and what a missing entry
+// gives. A block whose entries all lack names is read by position, in the order of its fields. A
+// Path field holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
     bool Integer;
@@ -156,6 +157,22 @@ inline constexpr std::array<BlockField, 4> kTurbulenceFields{{
     {"Speed", false, 0.0f, 1000.0f, 1.0f},
     {"Seed", true, 0.0f, 1.0e6f, 0.0f},
 }};
+// The fields of one Collide block: each of Floor, Ceiling, Left and Right it names gives a line,
+// and any of X1, Y1, X2, Y2 a segment (a missing end number 0), all sharing the rest.
+inline constexpr std::array<BlockField, 12> kCollideFields{{
+    {"Floor", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Ceiling", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Left", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Right", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"X1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Y1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"X2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Y2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
+    {"Bounce", false, 0.0f, 1.0f, 1.0f},
+    {"Friction", false, 0.0f, 1.0f, 0.0f},
+    {"Die", true, 0.0f, 1.0f, 0.0f},
+    {"Screen", true, 0.0f, 1.0f, 0.0f},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -164,14 +181,16 @@ inline constexpr std::array<BlockField, 4> kTurbulenceFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence: the record of Extras.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide: the record of
+//   Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*>;
+                 ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*,
+                 CollideParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -183,7 +202,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 52> kEffectKeys{{
+inline constexpr std::array<EffectKey, 54> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -320,6 +339,11 @@ inline constexpr std::array<EffectKey, 52> kEffectKeys{{
     // The noise field (particles/turbulence.h).
     {"Turbulence", EffectValueKind::Turbulence, &ExtraParams::Turbulence,
      "A swirling noise field that carries particles along, px/s, swirls Scale px wide."},
+    // Collision (particles/collide.h).
+    {"Collide", EffectValueKind::Collide, &ExtraParams::Collide,
+     "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment."},
+    {"OnCollide", EffectValueKind::SubEffect, &ExtraParams::OnCollide,
+     "An effect started where a particle hits a Collide line."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -335,6 +359,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kForceFields;
         case EffectValueKind::Turbulence:
             return kTurbulenceFields;
+        case EffectValueKind::Collide:
+            return kCollideFields;
         default:
             return {};
     }
@@ -383,6 +409,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
         case EffectValueKind::Turbulence:
             return std::holds_alternative<TurbulenceParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Collide:
+            return std::holds_alternative<CollideParams ExtraParams::*>(key.Target);
     }
     return false;
 }

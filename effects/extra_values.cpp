@@ -164,6 +164,57 @@ TurbulenceParams ParseTurbulence(std::string_view text) {
     return t;
 }
 
+namespace {
+
+// The lines one Collide block names, appended while there is room.
+void AddCollideLines(CollideParams& c, std::string_view text) {
+    auto given = [&](std::size_t i) { return !BlockFieldText(text, kCollideFields, i).empty(); };
+    CollideLine line;
+    line.Bounce = ReadFieldAt(text, kCollideFields, 8);
+    line.Friction = ReadFieldAt(text, kCollideFields, 9);
+    line.Die = ReadIntAt(text, kCollideFields, 10);
+    line.Screen = ReadIntAt(text, kCollideFields, 11);
+    auto add = [&c](const CollideLine& l) {
+        if (c.Count < kMaxCollideLines) c.Lines[static_cast<std::size_t>(c.Count++)] = l;
+    };
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (!given(i)) continue;
+        line.Form = static_cast<CollideForm>(i);
+        line.A = ReadFieldAt(text, kCollideFields, i);
+        add(line);
+    }
+    if (given(4) || given(5) || given(6) || given(7)) {
+        line.Form = CollideForm::Segment;
+        line.A = ReadFieldAt(text, kCollideFields, 4);
+        line.B = ReadFieldAt(text, kCollideFields, 5);
+        line.C = ReadFieldAt(text, kCollideFields, 6);
+        line.D = ReadFieldAt(text, kCollideFields, 7);
+        add(line);
+    }
+}
+
+}  // namespace
+
+bool IsCollideList(std::string_view text) {
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    return !list.Entries.empty() && !list.Entries.front().HasEquals() &&
+           list.Entries.front().Value.Of(text).starts_with('{');
+}
+
+CollideParams ParseCollide(std::string_view text) {
+    CollideParams c;
+    if (!IsCollideList(text)) {
+        AddCollideLines(c, text);
+        return c;
+    }
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    for (const ListEntry& e : list.Entries) {
+        if (e.HasEquals() || !e.Value.Of(text).starts_with('{')) continue;
+        AddCollideLines(c, BlockInside(text, e.Value).Of(text));
+    }
+    return c;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

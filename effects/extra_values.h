@@ -54,6 +54,11 @@ BurstParams ParseBurst(std::string_view text);
 SubEffectParams ParseSubEffect(std::string_view text);
 ForcePoint ParseForcePoint(std::string_view text);
 TurbulenceParams ParseTurbulence(std::string_view text);
+// One block's lines (Floor, Ceiling, Left, Right, then a segment, each that it names), or a list
+// of such blocks (entries without names whose values are blocks), at most kMaxCollideLines.
+CollideParams ParseCollide(std::string_view text);
+// Whether a Collide value is a list of line blocks rather than one block.
+bool IsCollideList(std::string_view text);
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

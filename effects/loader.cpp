@@ -19,7 +19,8 @@ namespace {
 
 // The files being loaded, outermost first, and the effect text the chain may still take; and
 // for the sub-effects named by what is loaded: the effect files started above this one (so a
-// file cannot start itself), how deep it is, and the paths its OnBirth and OnDeath name.
+// file cannot start itself), how deep it is, and the paths its OnBirth, OnDeath and OnCollide
+// name.
 struct LoadChain : ExtendsChain {
     LoadChain() = default;
     LoadChain(std::size_t bytes, std::vector<ChainLink> started, int32_t depth)
@@ -28,8 +29,8 @@ struct LoadChain : ExtendsChain {
     std::vector<ChainLink> Started;
     int32_t Depth = 0;     // 0 for an effect of its own, 1 for its sub-effects, ...
     int32_t Applying = 0;  // effect texts being applied, the parents' included
-    std::optional<std::string> OnBirth, OnDeath;  // the last path each key named
-    std::optional<std::string> SpriteFile;        // the last image named, as opened
+    std::optional<std::string> OnBirth, OnDeath, OnCollide;  // the last path each key named
+    std::optional<std::string> SpriteFile;                   // the last image named, as opened
 };
 
 void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& path,
@@ -124,6 +125,10 @@ void Store(EmitterParams& params, TurbulenceParams ExtraParams::*to, std::string
     params.Extras.*to = ParseTurbulence(v);
 }
 
+void Store(EmitterParams& params, CollideParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseCollide(v);
+}
+
 void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
     params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
 }
@@ -200,11 +205,15 @@ void StoreSpriteFile(Engine& engine, EmitterParams& params,
     SetIntValueSpec(params.Sprite, number, number, 1);
 }
 
-// After the whole chain: its image, then the effects the last OnBirth and OnDeath named.
+// After the whole chain: its image, then the effects the last OnBirth, OnDeath and OnCollide
+// named.
 void LoadSubEffects(Engine& engine, EmitterParams& params, LoadChain& chain) {
     StoreSpriteFile(engine, params, chain.SpriteFile);
     if (chain.OnBirth) params.Extras.OnBirth.Effect = LoadSubEffect(engine, *chain.OnBirth, chain);
     if (chain.OnDeath) params.Extras.OnDeath.Effect = LoadSubEffect(engine, *chain.OnDeath, chain);
+    if (chain.OnCollide) {
+        params.Extras.OnCollide.Effect = LoadSubEffect(engine, *chain.OnCollide, chain);
+    }
 }
 
 // The keys in the table's order. Every key path ends in '\' so that a block gives its inside
@@ -227,7 +236,10 @@ void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view tex
             std::visit([&](const auto& to) { Store(params, to, v); }, key.Target);
         }
         if (key.Kind == EffectValueKind::SubEffect) {
-            (key.Name == "OnBirth" ? chain.OnBirth : chain.OnDeath) = SubEffectPath(v);
+            std::optional<std::string>& named = key.Name == "OnBirth"   ? chain.OnBirth
+                                                : key.Name == "OnDeath" ? chain.OnDeath
+                                                                        : chain.OnCollide;
+            named = SubEffectPath(v);
         }
         if (key.Kind == EffectValueKind::SpriteFile) {
             if (auto path = SpriteFilePath(v, chain)) chain.SpriteFile = std::move(path);

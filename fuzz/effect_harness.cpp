@@ -173,10 +173,18 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
             key.Target);
         if (!problem.empty()) return problem;
     }
-    for (const SubEffectParams* sub : {&x.OnBirth, &x.OnDeath}) {
+    for (const SubEffectParams* sub : {&x.OnBirth, &x.OnDeath, &x.OnCollide}) {
         if (sub->Count < 0 || sub->Count > kMaxBurstCount) return "a sub-effect count is too large";
         if (sub->Effect < -1 || sub->Effect >= static_cast<int32_t>(subEffects.size())) {
             return "a sub-effect index is outside the list";
+        }
+    }
+    if (x.Collide.Count < 0 || x.Collide.Count > kMaxCollideLines) return "too many lines";
+    for (const CollideLine& l : x.Collide.Lines) {
+        if (!inRange(l.Bounce, 0, 1) || !inRange(l.Friction, 0, 1) || !inRange(l.A, -1e6f, 1e6f) ||
+            !inRange(l.B, -1e6f, 1e6f) || !inRange(l.C, -1e6f, 1e6f) ||
+            !inRange(l.D, -1e6f, 1e6f)) {
+            return "a line is outside its ranges";
         }
     }
     return {};

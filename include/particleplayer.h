@@ -197,6 +197,23 @@ typedef struct pp_turbulence {
     int32_t seed;   /**< Mixed with the world's seed. */
 } pp_turbulence;
 
+/** The most lines pp_effect_extras holds. */
+#define PP_MAX_COLLIDE_LINES 8
+
+/** One line of Collide; form 0 floor (y = a), 1 ceiling, 2 left wall (x = a), 3 right wall,
+ * 4 segment from (a, b) to (c, d). */
+typedef struct pp_collide_line {
+    int32_t form;   /**< 0 floor, 1 ceiling, 2 left wall, 3 right wall, 4 segment. */
+    float a;        /**< Pixels: the floor's y, the wall's x, or the segment's x1. */
+    float b;        /**< Pixels: the segment's y1. */
+    float c;        /**< Pixels: the segment's x2. */
+    float d;        /**< Pixels: the segment's y2. */
+    float bounce;   /**< The fraction of the speed across the line kept, reversed. */
+    float friction; /**< The fraction of the speed along the line lost at a hit. */
+    int32_t die;    /**< 1: the particle dies where it meets the line. */
+    int32_t screen; /**< 1: the numbers are screen pixels, not from the emitter. */
+} pp_collide_line;
+
 /** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
@@ -237,6 +254,9 @@ typedef struct pp_effect_extras {
     pp_force_point attractor; /**< Pulls particles towards its point. */
     pp_force_point vortex;    /**< Turns particles about its point. */
     pp_turbulence turbulence; /**< A noise field that carries particles along. */
+    int32_t collide_count;    /**< Lines in collide. */
+    pp_collide_line collide[PP_MAX_COLLIDE_LINES]; /**< The lines particles collide with. */
+    pp_sub_effect on_collide;                      /**< Started where a particle hits a line. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

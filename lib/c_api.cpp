@@ -179,6 +179,19 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.vortex = force(x.Vortex);
     const particleplayer::TurbulenceField& t = x.Turbulence;
     out.turbulence = pp_turbulence{t.Strength, t.Scale, t.Speed, t.Seed};
+    for (const particleplayer::CollideLine& l : x.Collide) {
+        if (out.collide_count == PP_MAX_COLLIDE_LINES) break;
+        out.collide[out.collide_count++] = {static_cast<int32_t>(l.Shape),
+                                            l.A,
+                                            l.B,
+                                            l.C,
+                                            l.D,
+                                            l.Bounce,
+                                            l.Friction,
+                                            l.Die,
+                                            l.Screen};
+    }
+    out.on_collide = CSubEffect(x.OnCollide);
     return out;
 }
 

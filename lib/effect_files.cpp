@@ -48,7 +48,7 @@ void AddEffectFiles(const std::string& path, const std::string& folder, int32_t 
         chain.Enter(file);
         files.push_back(file.OpenPath);
         const std::string text = file.TakeText();
-        for (const char* key : {"OnBirth\\", "OnDeath\\"}) {
+        for (const char* key : {"OnBirth\\", "OnDeath\\", "OnCollide\\"}) {
             std::string sub = pp::SubEffectPath(pp::FindEntry(text, key));
             if (!sub.empty()) started.push_back(std::move(sub));
         }

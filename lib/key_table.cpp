@@ -60,6 +60,8 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Force:
         case EffectValueKind::Turbulence:
             return KeyKind::Block;
+        case EffectValueKind::Collide:
+            return KeyKind::Lines;
     }
     return KeyKind::Number;
 }
@@ -122,7 +124,7 @@ struct DefaultText {
         return std::to_string(params.Extras.*to.Field);
     }
     // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects
-    // and forces are absent until a key gives them.
+    // forces and lines are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";
@@ -192,8 +194,9 @@ struct Table {
             info.Min = amount->Min;
             info.Max = amount->Max;
         }
+        // Collide's lines are edited as written, a block or a list of them.
         const std::span<const pp::BlockField> block = pp::BlockFieldsOf(key.Kind);
-        if (!block.empty()) {
+        if (!block.empty() && info.Kind == KeyKind::Block) {
             std::vector<KeyField>& out = fields.emplace_back();
             for (const pp::BlockField& f : block) {
                 out.push_back({f.Name, f.Integer, f.Path, f.Min, f.Max, f.Default});
@@ -256,6 +259,8 @@ std::string_view KeyKindName(KeyKind kind) {
             return "block";
         case KeyKind::Rgba:
             return "colour with opacity";
+        case KeyKind::Lines:
+            return "lines";
     }
     return "";
 }

@@ -148,6 +148,7 @@ KeyValue ReadParts(const KeyInfo& key, std::string_view inside) {
     const pp::EffectKey& row = RowOf(key);
     switch (key.Kind) {
         case KeyKind::Path:
+        case KeyKind::Lines:
             return std::string(inside);
         case KeyKind::Integer:
             if (std::holds_alternative<pp::WholeKeyField>(row.Target)) return IntOr(inside, 0);
@@ -239,6 +240,9 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
     switch (key.Kind) {
         case KeyKind::Path:
             if (const auto* path = std::get_if<std::string>(&value)) return *path;
+            break;
+        case KeyKind::Lines:
+            if (const auto* lines = std::get_if<std::string>(&value)) return "{" + *lines + "}";
             break;
         case KeyKind::Integer:
             if (const auto* n = std::get_if<int32_t>(&value)) return std::to_string(*n);

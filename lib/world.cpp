@@ -131,6 +131,12 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.MinAlive = x.MinAlive;
     const pp::TurbulenceParams& t = x.Turbulence;
     out.Turbulence = TurbulenceField{t.Strength, t.Scale, t.Speed, t.Seed};
+    for (int32_t i = 0; i < x.Collide.Count && i < pp::kMaxCollideLines; ++i) {
+        const pp::CollideLine& l = x.Collide.Lines[static_cast<size_t>(i)];
+        out.Collide.push_back({static_cast<CollideLine::Form>(l.Form), l.A, l.B, l.C, l.D, l.Bounce,
+                               l.Friction, l.Die, l.Screen});
+    }
+    out.OnCollide = PublicSubEffect(x.OnCollide);
     return out;
 }
 

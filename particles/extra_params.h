@@ -131,6 +131,30 @@ struct TurbulenceParams {
     bool operator==(const TurbulenceParams&) const = default;
 };
 
+// The most lines one effect's Collide gives; further ones are left out.
+inline constexpr int32_t kMaxCollideLines = 8;
+
+// One line particles collide with (see collide.h for the rule). A floor and a ceiling lie
+// along Y = A, a left and a right wall along X = A, a segment runs from (A, B) to (C, D); all
+// from the emitter's position unless Screen.
+enum class CollideForm : int32_t { Floor, Ceiling, Left, Right, Segment };
+struct CollideLine {
+    CollideForm Form = CollideForm::Floor;
+    float A = 0.0f, B = 0.0f, C = 0.0f, D = 0.0f;  // px
+    float Bounce = 1.0f;    // the fraction of the speed across the line kept, reversed
+    float Friction = 0.0f;  // the fraction of the speed along the line lost at a hit
+    int32_t Die = 0;        // 1: the particle dies where it meets the line
+    int32_t Screen = 0;     // 1: the numbers are screen pixels, not from the emitter
+
+    bool operator==(const CollideLine&) const = default;
+};
+struct CollideParams {
+    int32_t Count = 0;  // 0: no collision
+    std::array<CollideLine, kMaxCollideLines> Lines{};
+
+    bool operator==(const CollideParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -157,6 +181,9 @@ struct ExtraParams {
     float Delay = 0.0f;
     int32_t MinAlive = 0;
     TurbulenceParams Turbulence;
+    // The lines particles bounce off or die at, and the effect each hit starts (collide.h).
+    CollideParams Collide;
+    SubEffectParams OnCollide;
 
     bool operator==(const ExtraParams&) const = default;
 };

@@ -110,7 +110,7 @@ ParticleMotion RestingMotion(const Emitter& e, const Particle& p) {
 }
 
 bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
-                       const ParticleLife& life, const MotionFrame& f) {
+                       const ParticleLife& life, const MotionFrame& f, CollideHit& hit) {
     float x0 = in.X;
     float y0 = in.Y;
     if (f.Attached) {
@@ -159,6 +159,8 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
             x = x + dx;
             y = y + dy;
         }
+        // Before the angle, which may follow the velocity the bounce gave.
+        if (f.Lines != nullptr) hit = Collide(*f.Lines, x0, y0, x, y, vx, vy);
     }
     const float size = in.Size + f.Growth;
     const float step = in.RotationStep;
@@ -173,7 +175,7 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
     const bool finite = ParticleStateIsFinite(out);
     const int old = static_cast<int>(ClockDiff(f.Now, deathTime) > 0);
     const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
-    return (old | faded | static_cast<int>(!finite)) != 0;
+    return (old | faded | static_cast<int>(!finite) | static_cast<int>(hit.Dies)) != 0;
 }
 
 }  // namespace pp

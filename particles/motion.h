@@ -34,6 +34,7 @@
 
 #include <cstdint>
 
+#include "particles/collide.h"
 #include "particles/forces.h"
 #include "particles/particles.h"
 #include "particles/turbulence.h"
@@ -79,12 +80,13 @@ struct MotionFrame {
     bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)
     ForceFrame Pulls;
     TurbulenceFrame Turbulence;  // in gravity mode
+    const CollideFrame* Lines;  // Collide's lines in gravity mode (see collide.h); nullptr: none
 };
 
 // One particle's step (the rules above) with its records; `life` is already at now. Returns
-// whether it died, by the plain pass's rules.
+// whether it died, by the plain pass's rules or at a line; `hit` tells what the lines met.
 bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& motion,
-                       const ParticleLife& life, const MotionFrame& f);
+                       const ParticleLife& life, const MotionFrame& f, CollideHit& hit);
 
 // The direction of a velocity in degrees, 0 for none.
 float DirectionOf(float vx, float vy);

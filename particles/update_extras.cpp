@@ -92,6 +92,14 @@ bool InsertAt(RecordArray<T>& list, int32_t index, int32_t particles, const T& r
     return life;
 }
 
+// OnCollide's start at the hit, with the velocity the particle leaves the update with.
+void RecordHit(Engine& engine, const Emitter& e, const Particle& p, const CollideHit& hit) {
+    Particle at = p;
+    at.X = hit.X;
+    at.Y = hit.Y;
+    RecordSubEffect(engine, e, e.Extras.OnCollide, at);
+}
+
 }  // namespace
 
 void AddParticleLife(Engine& engine, Emitter& emitter, Particle* p, int32_t birth, float lifeMs) {
@@ -144,6 +152,12 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     const Particle* const first = e.Particles.First();
     const bool sheet = SheetFrames(extras.SpriteSheet) > 0;
     const bool recordDeaths = extras.OnDeath.Effect >= 0;
+    const bool collide = HasCollide(extras);
+    // Filled only for an emitter with lines: the frame is a few hundred bytes.
+    CollideFrame lines;
+    lines.Count = 0;
+    if (collide) lines = CollideOf(e);
+    const bool recordHits = collide && extras.OnCollide.Effect >= 0;
     // Motion records move only with their Life records.
     ParticleMotion* const motions =
         lives != nullptr && e.Motion.Count() == e.Particles.Count() ? e.Motion.First() : nullptr;
@@ -167,7 +181,8 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         HasForces(extras),
         ForcesOf(e, dt),
         turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, dt)
-                  : TurbulenceFrame{}};
+                  : TurbulenceFrame{},
+        collide ? &lines : nullptr};
     bool met;
     if (motions == nullptr) {
         // The field's moves, read on the threads for a long list before the pass.
@@ -199,6 +214,12 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                 out.Y = out.Y + dy;
                 dead = dead || !ParticleStateIsFinite(out);
             }
+            if (collide) {
+                const CollideHit hit =
+                    Collide(lines, x0, y0, out.X, out.Y, out.VelocityX, out.VelocityY);
+                dead = dead || hit.Dies || !ParticleStateIsFinite(out);
+                if (hit.Hit && recordHits) RecordHit(engine, e, out, hit);
+            }
             // Where the particle died, for the effect it starts: the place its last move left it.
             if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
             if (lives != nullptr) {
@@ -219,7 +240,9 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
             const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
             ParticleMotion motion = motions[&in - first];
-            const bool dead = AdvanceWithMotion(in, out, motion, life, f);
+            CollideHit hit;
+            const bool dead = AdvanceWithMotion(in, out, motion, life, f, hit);
+            if (hit.Hit && recordHits) RecordHit(engine, e, out, hit);
             if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
             lives[&out - first] = life;
             motions[&out - first] = motion;

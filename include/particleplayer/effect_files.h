@@ -39,8 +39,8 @@ std::string EffectFileProblem(const std::string& open_path);
 /// relative to `folder`, "" being the working directory; a file that cannot be read takes its
 /// path text as its content; the chain ends at a repeated file, at the loader's depth limit or
 /// where the loader's bytes for one effect are spent). Then, as deep as the loader nests the
-/// effects particles start, the files of the effects that OnBirth and OnDeath name (those that
-/// can be opened), each once.
+/// effects particles start, the files of the effects that OnBirth, OnDeath and OnCollide name
+/// (those that can be opened), each once.
 std::vector<std::string> EffectFileChain(const std::string& path, const std::string& folder = "");
 
 }  // namespace particleplayer

@@ -221,6 +221,30 @@ struct TurbulenceField {
     bool operator==(const TurbulenceField&) const = default;
 };
 
+/// One line of Collide: a floor, a ceiling, a wall or a segment that particles bounce off or
+/// die at.
+struct CollideLine {
+    /// The line's form: which of A to D it reads.
+    enum class Form : int32_t {
+        Floor,    ///< y = A, met from above.
+        Ceiling,  ///< y = A, met from below.
+        Left,     ///< x = A, met from its right.
+        Right,    ///< x = A, met from its left.
+        Segment,  ///< From (A, B) to (C, D), met from either side.
+    };
+    Form Shape = Form::Floor;  ///< Which line it is.
+    float A = 0.0f;            ///< Pixels: the floor's y, the wall's x, or the segment's x1.
+    float B = 0.0f;            ///< Pixels: the segment's y1.
+    float C = 0.0f;            ///< Pixels: the segment's x2.
+    float D = 0.0f;            ///< Pixels: the segment's y2.
+    float Bounce = 1.0f;       ///< The fraction of the speed across the line kept, reversed.
+    float Friction = 0.0f;     ///< The fraction of the speed along the line lost at a hit.
+    int32_t Die = 0;           ///< 1: the particle dies where it meets the line.
+    int32_t Screen = 0;        ///< 1: the numbers are screen pixels, not from the emitter.
+    /// Field by field.
+    bool operator==(const CollideLine&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -267,6 +291,8 @@ struct EffectExtras {
     float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
     int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
     TurbulenceField Turbulence;          ///< A noise field that carries particles along.
+    std::vector<CollideLine> Collide;    ///< The lines particles collide with, in order.
+    SubEffect OnCollide;                 ///< Started where a particle hits a line.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

@@ -192,6 +192,12 @@ TEST(Check, EachKindOfFindingOnce) {
         {"SizeOverLife = {0 = {3}, 1 = {}}", {"1:26 the key at time 1 has no value: read as 1"}},
         {"Burst = {Count = 2, Repeat = 2147483647}",
          {"1:30 'Repeat' 2147483647 is above 1000000: held at 1000000"}},
+        {"Collide = {{Bounce = 0.5}, 3, {Floor = 2e6}}",
+         {"1:13 a block of 'Collide' names no line", "1:28 '3' is no block of lines",
+          "1:40 'Floor' 2e+06 is above 1e+06: held at 1e+06"}},
+        {"Collide = {{Floor = 1, Ceiling = 2, Left = 3, Right = 4, Y1 = 5}, {Floor = 6, Ceiling = "
+         "7, Left = 8, Right = 9}}",
+         {"1:68 'Collide' takes the first 8 lines"}},
     };
     TempDir dir;
     InFolder in(dir.Path());

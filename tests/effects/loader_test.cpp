@@ -85,6 +85,13 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         {"Burst = {Count = -4, Interval = -1, Repeat = 99999999999}", "Burst = {0, 0, 1000000}"},
         {"OnDeath = {Effect = nowhere.txt, Count = 2000, Inherit = 1}, OnBirth = {nowhere.txt}",
          "OnDeath = {Count = 1000, Inherit = 1}, OnBirth = {Count = 1}"},
+        {"Collide = {Floor = 50, Left = -9e9, Bounce = 3, Friction = -1, Die = 0.5}",
+         "Collide = {{Floor = 50, Friction = 0}, {Left = -1e6, Bounce = 1}}"},
+        {"Collide = {{Floor = 1, Ceiling = 2, Left = 3, Right = 4, Y2 = 5}, 7, {Floor = 6, "
+         "Ceiling = 7, Left = 8, Right = 9}}",
+         "Collide = {{Floor = 1, Ceiling = 2, Left = 3, Right = 4}, {X1 = 0, Y1 = 0, X2 = 0, Y2 = "
+         "5}, {Floor = 6, Ceiling = 7, Left = 8}}"},
+        {"Collide = 30, OnCollide = {nowhere.txt, 2}", "Collide = {Floor = 30}, OnCollide = {, 2}"},
     };
     const std::string marked =
         "Disable = 7, Layer = 9, EmitterPosition = {1, 2}, EmitterArea = {Type = Square, Width = "
@@ -113,12 +120,17 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     x.TransparencyOverLife = {1, {0.25f}, {{{3}}}};
     x.Drag = 0.5f, x.Spin = -90, x.Duration = 2.5f, x.Prewarm = 1, x.Colour = {255, 128, 0};
     x.SpriteSheet = {4, 2, 8, 12, 1}, x.Burst = {50, 0.5f, 3}, x.OnBirth = {-1, 3, 1};
+    x.Collide.Count = 2;
+    x.Collide.Lines[0] = {CollideForm::Right, 50, 0, 0, 0, 0.5f, 0.25f, 1, 1};
+    x.Collide.Lines[1] = {CollideForm::Segment, 1, 2, 3, 4, 0.5f, 0.25f, 1, 1};
     EXPECT_EQ(
         Load("Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}}, "
              "SizeOverLife = {1 = 2, 0.5 = 7, 0 = 0.5, 0.5 = 3}, TransparencyOverLife = {0.25 = "
              "3}, Drag = 0.5, "
              "Spin = -90, SpriteSheet = {Columns = 4, Rows = 2, Rate = 12, Random = 1}, Burst = "
-             "{50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = {Count = 3, Inherit = 1}")
+             "{50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = {Count = 3, Inherit = 1}, "
+             "Collide = {Right = 50, X1 = 1, Y1 = 2, X2 = 3, Y2 = 4, Bounce = 0.5, Friction = "
+             "0.25, Die = 1, Screen = 1}")
             .Extras,
         x);
 }

@@ -85,6 +85,19 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         {"a pushing attractor everywhere, particles attached",
          "EmissionRate = 40, LifeTime = 1.5, EmitterArea = {Type = Circle, Width = 60},\n"
          "Attached = 1, Attractor = {X = 5, Y = 5, Strength = -300}"},
+        {"an attractor and a vortex without motion keys, read from before the move",
+         "EmissionRate = 60, LifeTime = 2, Drag = 0.2,\n"
+         "Attractor = {X = 0, Y = -120, Strength = 400}, Vortex = {250, 250, -150, 0, 0, 1}"},
+        {"rain dying on a floor between walls it bounces off, OnCollide where it hits",
+         "EmissionRate = 80, LifeTime = 2, EmitterArea = {Type = Line, Width = 200},\n"
+         "EmissionAngle = {Value = 90, Blur = 60}, EmissionVelocity = {Min = 100, Max = 500},\n"
+         "Acceleration = {0, 400}, Collide = {{Floor = 120, Die = 1},\n"
+         "{Left = -60, Right = 60, Bounce = 0.8, Friction = 0.3}}"},
+        {"a slanted segment, a screen floor and a ceiling, attached and turned to the motion",
+         "EmissionRate = 60, LifeTime = 3, EmissionVelocity = {Min = 50, Max = 400},\n"
+         "Acceleration = {0, 300}, Drag = 0.1, AlignToMotion = 1, Attached = 1,\n"
+         "Collide = {{X1 = -80, Y1 = 40, X2 = 80, Y2 = 90, Bounce = 0.6, Friction = 0.2},\n"
+         "{Floor = 330, Bounce = 0, Friction = 0.5, Screen = 1}, {Ceiling = -50}}"},
         {"attached orbit", "EmissionRate = 30, LifeTime = 2, OrbitRadius = 40, Attached = 1"},
         {"an attractor and a vortex without motion records, after drag",
          "EmissionRate = 60, LifeTime = 2, EmissionVelocity = {Min = 20, Max = 200},\n"
@@ -114,15 +127,22 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         TestEngine t(11, 5000);
         Emitter* e = CreateEmitter(t.engine, 300, 200);
         LoadEffectText(t.engine, e, row.text);
+        // Hits start an effect of one particle each, whose places the harness compares.
+        const bool collide = HasCollide(e->Extras);
+        if (collide) t.engine.SubEffects.push_back(DefaultParamsAt(0, 0));
+        if (collide) e->Extras.OnCollide = {0, 1, 1};
         int64_t checked = 0;
         FollowHooks hooks;
         hooks.Before = [e](int32_t n) {
             e->PositionX = 300.0f + 80.0f * std::sin(static_cast<float>(n) * 0.05f);
             e->PositionY = 200.0f + static_cast<float>(n % 50);
         };
-        hooks.Born = [e](Followed& f) { ExpectBirthRules(f, *e); };
+        hooks.Born = [e](Followed& f) {
+            if (HasMotion(e->Extras)) ExpectBirthRules(f, *e);
+        };
         FollowParticles(t, e, 400, hooks, checked);
         EXPECT_GT(checked, 5000);
+        EXPECT_TRUE(!collide || t.engine.Emitters.Count() > 20) << t.engine.Emitters.Count();
     }
 }
 

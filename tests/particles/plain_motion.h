@@ -30,9 +30,54 @@ struct Followed {
     std::array<double, 8> Own{};  // what a test keeps of its own about the particle
 };
 
+// Collide's lines as the reference states them: the move from (x0, y0) to p meets each line in
+// turn from the side it is met from; the particle dies at the hit point or bounces. The first
+// hit point goes to `hits`. Returns whether the particle dies.
+inline bool PlainCollide(const Emitter& e, float x0, float y0, Particle& p, float& vx, float& vy,
+                         std::vector<std::array<float, 2>>& hits) {
+    bool hit = false;
+    for (int32_t i = 0; i < e.Extras.Collide.Count; ++i) {
+        const CollideLine& l = e.Extras.Collide.Lines[static_cast<size_t>(i)];
+        const float ox = l.Screen ? 0.0f : e.PositionX, oy = l.Screen ? 0.0f : e.PositionY;
+        const bool segment = l.Form == CollideForm::Segment;
+        float ax = 0, ay = 0, dx = 0, dy = 0, nx = 0, ny = 0;
+        if (l.Form == CollideForm::Floor || l.Form == CollideForm::Ceiling) {
+            ay = oy + l.A, ny = l.Form == CollideForm::Floor ? -1.0f : 1.0f;
+        } else if (!segment) {
+            ax = ox + l.A, nx = l.Form == CollideForm::Left ? 1.0f : -1.0f;
+        } else {
+            ax = ox + l.A, ay = oy + l.B, dx = (ox + l.C) - ax, dy = (oy + l.D) - ay;
+            const float length = std::sqrt(dx * dx + dy * dy);
+            if (length == 0.0f) continue;
+            nx = -dy / length, ny = dx / length;
+        }
+        float s0 = (x0 - ax) * nx + (y0 - ay) * ny, s = (p.X - ax) * nx + (p.Y - ay) * ny;
+        if (segment && s0 < 0.0f) nx = -nx, ny = -ny, s0 = -s0, s = -s;
+        if (s0 < 0.0f || s >= 0.0f) continue;
+        const float t = s0 / (s0 - s);
+        const float hx = x0 + t * (p.X - x0), hy = y0 + t * (p.Y - y0);
+        const float along = (hx - ax) * dx + (hy - ay) * dy;
+        if (segment && (along < 0.0f || along > dx * dx + dy * dy)) continue;
+        if (!hit) hits.push_back({hx, hy});
+        hit = true;
+        if (l.Die) {
+            p.X = hx, p.Y = hy;
+            return true;
+        }
+        p.X = p.X - nx * (s * (1.0f + l.Bounce)), p.Y = p.Y - ny * (s * (1.0f + l.Bounce));
+        const float vn = vx * nx + vy * ny;
+        const float w = vn < 0.0f ? -l.Bounce * vn : vn;
+        vx = (vx - nx * vn) * (1.0f - l.Friction) + nx * w;
+        vy = (vy - ny * vn) * (1.0f - l.Friction) + ny * w;
+    }
+    return false;
+}
+
 // The rules of the reference, for one particle and one frame ending at clock reading now, in a
-// world of the given seed. Returns whether the particle dies.
-inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint32_t seed) {
+// world of the given seed. Returns whether the particle dies; Collide's first hit point goes to
+// `hits`.
+inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint32_t seed,
+                      std::vector<std::array<float, 2>>& hits) {
     const ExtraParams& x = e.Extras;
     const MotionParams& k = x.Motion;
     Particle& p = f.P;
@@ -46,6 +91,7 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
         m.OriginX = e.PositionX, m.OriginY = e.PositionY;
     }
     float vx, vy;
+    bool collided = false;
     if (k.OrbitRadius.Set || k.OrbitEndRadius.Set || k.OrbitSpin.Set) {
         const float age = static_cast<float>(now - f.L.BirthTime) * 0.001f;
         const float radians = (m.OrbitAngle + m.OrbitSpin * age) * kFloatPi / 180.0f;
@@ -92,6 +138,7 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
                 vx = vx - k * (ay / d), vy = vy + k * (ax / d);
             }
         }
+        collided = PlainCollide(e, x0, y0, p, vx, vy, hits);
     }
     p.VelocityX = vx, p.VelocityY = vy;
     p.Size = p.Size + dt * e.Raise;
@@ -104,7 +151,7 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
     }
     p.Transparency = p.Transparency + dt * e.Fade;
     return now - p.DeathTime > 0 || p.Size < 1.0f || p.Transparency < 1.0f ||
-           !ParticleStateIsFinite(p);
+           !ParticleStateIsFinite(p) || collided;
 }
 
 // How the reference says the particle is drawn: size, transparency, red, green, blue.
@@ -142,7 +189,9 @@ struct FollowHooks {
 };
 
 // Runs `frames` updates of kFollowFrameTimes; every particle is followed from its birth on
-// with PlainStep and each frame's particles and looks must be the rules' to the bit. The
+// with PlainStep and each frame's particles and looks must be the rules' to the bit, and so
+// must the places of the effects OnCollide starts. An emitter without motion keys is followed
+// with a record of its angle alone. The
 // update's emission is run first on its own (the update then finds nothing due), so that each
 // particle is seen at its birth, before the step of the update it is born in. `checked` counts
 // the particle-frames compared.
@@ -173,10 +222,18 @@ inline void FollowParticles(TestEngine& t, Emitter* e, int32_t frames, const Fol
             if (hooks.Born) hooks.Born(followed.back());
         }
         std::vector<Followed> kept;
+        std::vector<std::array<float, 2>> hits;
         for (Followed f : followed) {
-            if (!PlainStep(f, *e, dt, t.Now(), t.engine.Random.seed)) kept.push_back(f);
+            if (!PlainStep(f, *e, dt, t.Now(), t.engine.Random.seed, hits)) kept.push_back(f);
         }
+        // The emitters there before the update are marked, so that those it starts stand out.
+        ListVisit(t.engine.Emitters, [](Emitter& x) { x.OwnerTag = 1; });
         UpdateParticles(t.engine);
+        t.engine.RemovedTags.clear();
+        std::vector<std::array<float, 2>> started;
+        ListVisit(t.engine.Emitters, [&started](const Emitter& x) {
+            if (x.OwnerTag == 0) started.push_back({x.PositionX, x.PositionY});
+        });
         ASSERT_EQ(kept.size(), static_cast<size_t>(e->Particles.Count())) << n;
         for (size_t i = 0; i < kept.size(); ++i) {
             const Particle& p = e->Particles.First()[i];
@@ -191,6 +248,9 @@ inline void FollowParticles(TestEngine& t, Emitter* e, int32_t frames, const Fol
                 << "frame " << n << ", particle " << i;
             if (hooks.Seen) hooks.Seen(kept[i], dt, l);
             ++checked;
+        }
+        if (e->Extras.OnCollide.Effect >= 0) {
+            ASSERT_EQ(started, hits) << "frame " << n;
         }
         followed = kept;
     }
