@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
+    Trail,        // {Points, Length, Width, EndWidth, Fade, Darken, Behind}: by name or position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -103,10 +104,10 @@ inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex): its name,
-// whether only whole numbers are read, the range it is held to and what a missing entry gives. A
-// block whose entries all lack names is read by position, in the order of its fields. A Path field
-// holds a file name instead, and its numbers mean nothing.
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Trail): its
+// name, whether only whole numbers are read, the range it is held to and what a missing entry
+// gives. A block whose entries all lack names is read by position, in the order of its fields. A
+// Path field holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
     bool Integer;
@@ -149,6 +150,16 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
 
+inline constexpr std::array<BlockField, 7> kTrailFields{{
+    {"Points", true, 0.0f, kMaxTrailPoints, 8.0f},
+    {"Length", false, 0.0f, 1.0e6f, 0.0f},
+    {"Width", false, 0.0f, kMaxMotionAmount, 0.0f},
+    {"EndWidth", false, 0.0f, kMaxMotionAmount, 0.0f},
+    {"Fade", false, 0.0f, 1.0f, 1.0f},
+    {"Darken", false, 0.0f, 1.0f, 0.0f},
+    {"Behind", true, 0.0f, 1.0f, 0.0f},
+}};
+
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
@@ -156,14 +167,14 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force: the record of Extras.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Trail: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*>;
+                 ForcePoint ExtraParams::*, TrailParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -175,7 +186,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 51> kEffectKeys{{
+inline constexpr std::array<EffectKey, 52> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -309,6 +320,9 @@ inline constexpr std::array<EffectKey, 51> kEffectKeys{{
      "Seconds after creation before emission starts; Duration and bursts count from then."},
     {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
      "Each emitting frame, particles are born until at least this many are alive."},
+    // The ribbons behind particles (particles/trails.h).
+    {"Trail", EffectValueKind::Trail, &ExtraParams::Trail,
+     "A ribbon behind each particle through its last Points places, fading along it."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -322,6 +336,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kSubEffectFields;
         case EffectValueKind::Force:
             return kForceFields;
+        case EffectValueKind::Trail:
+            return kTrailFields;
         default:
             return {};
     }
@@ -368,6 +384,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<WholeKeyField>(key.Target);
         case EffectValueKind::Force:
             return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
+        case EffectValueKind::Trail:
+            return std::holds_alternative<TrailParams ExtraParams::*>(key.Target);
     }
     return false;
 }

@@ -53,6 +53,8 @@ BurstParams ParseBurst(std::string_view text);
 // Count and Inherit; Effect stays -1 until the loader has loaded the file SubEffectPath names.
 SubEffectParams ParseSubEffect(std::string_view text);
 ForcePoint ParseForcePoint(std::string_view text);
+// A trail of Points 8 unless the block says otherwise.
+TrailParams ParseTrail(std::string_view text);
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

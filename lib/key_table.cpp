@@ -58,6 +58,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Burst:
         case EffectValueKind::SubEffect:
         case EffectValueKind::Force:
+        case EffectValueKind::Trail:
             return KeyKind::Block;
     }
     return KeyKind::Number;
@@ -120,8 +121,8 @@ struct DefaultText {
     std::string operator()(const pp::WholeKeyField& to) const {
         return std::to_string(params.Extras.*to.Field);
     }
-    // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects
-    // and forces are absent until a key gives them.
+    // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects,
+    // forces and trails are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";
