@@ -135,6 +135,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Vortex = force(x.Vortex);
     out.Delay = x.Delay;
     out.MinAlive = x.MinAlive;
+    const pp::TrailParams& t = x.Trail;
+    out.Trail = Trail{t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind};
     return out;
 }
 
