@@ -119,6 +119,7 @@ std::vector<SpriteImage> PaintGallerySprites() {
     sprites.push_back(Paint("MagicSwirl", 32, 1, 1, FourRays));
     sprites.push_back(Paint("Rain", 32, 1, 1, Drop));
     sprites.push_back(Paint("Explosion", 64, 1, 1, Puff));
+    sprites.push_back(Paint("SparkTrails", 32, 1, 1, Glow));
     return sprites;
 }
 
