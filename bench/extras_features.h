@@ -1,5 +1,6 @@
 // The optional keys the benchmarks weigh one at a time against a plain emitter: a colour curve,
-// a size curve, drag and spin, and a sprite sheet, each as an effect author would set it.
+// a size curve, drag and spin, a sprite sheet, the motion keys and a trail, each as an effect
+// author would set it.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +12,9 @@ namespace pp {
 inline constexpr const char* kFeatureNames[] = {
     "colour curve",        "size curve", "drag + spin",      "sprite sheet",
     "radial + tangential", "orbit",      "end size + angle", "start + end colour",
-    "align to motion",     "attached"};
+    "align to motion",     "attached",   "trail (8)"};
 // How many features the benchmarks sweep.
-inline constexpr int64_t kFeatures = 10;
+inline constexpr int64_t kFeatures = 11;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -59,8 +60,11 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
         case 8:
             x.AlignToMotion = 1;
             break;
-        default:
+        case 9:
             x.Attached = 1;
+            break;
+        default:
+            x.Trail.Points = 8;
             break;
     }
 }

@@ -67,8 +67,9 @@ int32_t TrailPlaces(const Emitter& e, int32_t index, TrailPoint* places) {
     const int32_t head = e.TrailHead % points;
     const float longest = trail.Length * 1000.0f;
     int32_t n = 0;
-    for (int32_t j = 0; j < points; ++j) {
-        const TrailPoint& place = ring[(head - j + points) % points];
+    int32_t slot = head;
+    for (int32_t j = 0; j < points; ++j, slot = slot == 0 ? points - 1 : slot - 1) {
+        const TrailPoint& place = ring[slot];
         if (place.Set == 0) break;
         if (trail.Length > 0.0f &&
             static_cast<float>(ClockDiff(e.TrailTime, place.Time)) > longest) {
