@@ -206,6 +206,19 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     }
     if (x.OnCollide != particleplayer::SubEffect{})
         AppendField(out, "OnCollide", x.OnCollide, started);
+    if (x.Trail.Points != 0) {
+        const particleplayer::Trail& t = x.Trail;
+        AppendKey(out, "Trail");
+        out += "{";
+        AppendField(out, "Points", t.Points);
+        AppendField(out, "Length", t.Length);
+        AppendField(out, "Width", t.Width);
+        AppendField(out, "EndWidth", t.EndWidth);
+        AppendField(out, "Fade", t.Fade);
+        AppendField(out, "Darken", t.Darken);
+        AppendField(out, "Behind", t.Behind);
+        out += "}";
+    }
     out += "}";
 }
 

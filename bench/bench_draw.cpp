@@ -180,7 +180,11 @@ void BM_DrawWithExtras(benchmark::State& state) {
     SmallParticles featured(n);
     Emitter* e = featured.SmallEngine.Emitters.First();
     SetFeature(e->Extras, state.range(0));
-    UpdateParticles(featured.SmallEngine);  // makes the Life records
+    // Makes the Life records, and fills the trails' rings.
+    for (int32_t i = 0; i < std::max(1, e->Extras.Trail.Points); ++i) {
+        featured.Clock.Advance(16);
+        UpdateParticles(featured.SmallEngine);
+    }
     SpreadLives(*e);
     double plainSeconds = 0.0;
     double featuredSeconds = 0.0;

@@ -1,6 +1,6 @@
 // The optional keys the benchmarks weigh one at a time against a plain emitter: a colour curve,
-// a size curve, drag and spin, a sprite sheet, the motion keys and collision, each as an effect
-// author would set it.
+// a size curve, drag and spin, a sprite sheet, the motion keys, collision and a trail, each as an
+// effect author would set it.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +10,13 @@
 namespace pp {
 
 inline constexpr const char* kFeatureNames[] = {
-    "colour curve",        "size curve", "drag + spin",      "sprite sheet",
-    "radial + tangential", "orbit",      "end size + angle", "start + end colour",
-    "align to motion",     "attached",   "turbulence",       "collide"};
+    "colour curve",     "size curve",          "drag + spin",
+    "sprite sheet",     "radial + tangential", "orbit",
+    "end size + angle", "start + end colour",  "align to motion",
+    "attached",         "turbulence",          "collide",
+    "trail (8)"};
 // How many features the benchmarks sweep.
-inline constexpr int64_t kFeatures = 12;
+inline constexpr int64_t kFeatures = 13;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -66,7 +68,7 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
         case 10:
             x.Turbulence = {60.0f, 80.0f, 1.0f, 0};
             break;
-        default: {
+        case 11: {
             // A box the particles bounce about in without losing speed, and a segment below it
             // that none reaches: five lines tested per particle, some of them hit.
             x.Collide.Count = 5;
@@ -77,6 +79,9 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
             x.Collide.Lines[4] = {CollideForm::Segment, -100.0f, 400.0f, 100.0f, 420.0f};
             break;
         }
+        default:
+            x.Trail.Points = 8;
+            break;
     }
 }
 

@@ -14,7 +14,9 @@
 #include "draw/particle_runs.h"
 #include "draw/quad_draws.h"
 #include "draw/quad_tinted.h"
+#include "draw/trail_draws.h"
 #include "particles/looks.h"
+#include "particles/trails.h"
 #include "runtime/convert.h"
 #include "runtime/worker_pool.h"
 
@@ -39,13 +41,17 @@ bool DrawsWithExtras(const Emitter& e) {
 
 // An emitter with optional keys, on this thread: each particle's size and transparency as its
 // curves make them, centred and rounded as the plain runs are, with its colour and its
-// sprite sheet cell. The list's cursor ends on its last record.
+// sprite sheet cell, and its trail after it (or before it) when it has one. The list's cursor
+// ends on its last record.
 void DrawWithExtras(Emitter& e, float dx, float dy) {
     QuadDrawRun run;
     QuadLooksRun looks;
     const ParticleLife* life = e.Life.First();
     const ParticleMotion* motion =
         e.Motion.Count() == e.Particles.Count() ? e.Motion.First() : nullptr;
+    const bool trails = HasTrail(e.Extras) && TrailsInStep(e);
+    const bool behind = e.Extras.Trail.Behind != 0;
+    int32_t index = 0;
     size_t n = 0;
     ListVisit(e.Particles, [&](const Particle& p) {
         const ParticleLooks l = LooksOf(e.Extras, p, *life++, motion);
@@ -65,6 +71,14 @@ void DrawWithExtras(Emitter& e, float dx, float dy) {
         looks.V0[n] = l.Cell.V0;
         looks.U1[n] = l.Cell.U1;
         looks.V1[n] = l.Cell.V1;
+        if (trails) {
+            // Each particle drawn alone, so that its ribbon comes right before or after it.
+            if (behind) DrawTrailOf(e, index, p, l, dx, dy);
+            DrawTintedQuadSprites(e.BlendSource, e.BlendDestination, run, looks, 1);
+            if (!behind) DrawTrailOf(e, index, p, l, dx, dy);
+            ++index;
+            return;
+        }
         if (++n == kRun) {
             DrawTintedQuadSprites(e.BlendSource, e.BlendDestination, run, looks, n);
             n = 0;

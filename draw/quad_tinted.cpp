@@ -143,6 +143,37 @@ void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRu
     });
 }
 
+void DrawTintedQuads(int32_t source, int32_t destination, int32_t quad, const TintedQuads& quads) {
+    QuadTableState& t = QuadTable();
+    SetQuadBlending(source, destination);
+    const GlBlend blend = MapBlend(t.BlendSource, t.BlendDestination);
+    const QuadSprite* q = ObjectLookup(t.Table, quad);
+    if (q == nullptr || quads.Count == 0) return;
+    QuadBatch& b = Batch();
+    if (!b.QuadStatesApplied) ApplyQuadStates();
+    if (!b.QuadStatesApplied || !EnsureTintedPipeline()) return;
+    const GLuint texture = q->Texture->Texture;
+    for (size_t i = 0; i < quads.Count; ++i) {
+        const float* xy = quads.Xy + i * 8;
+        float zero = 0.0f;
+        for (size_t c = 0; c < 8; ++c) zero = zero + (xy[c] - xy[c]);
+        if (!(zero == 0.0f)) continue;
+        UseTintedBatch(b, texture, blend);
+        if (b.PendingQuads == kMaxBatchQuads) {
+            FlushQuadBatch();
+            UseTintedBatch(b, texture, blend);
+        }
+        const size_t n = b.PendingQuads;
+        std::memcpy(b.Xy + n * 8, xy, 8 * sizeof(float));
+        std::memcpy(b.Alpha + n * 4, quads.Alpha + i * 4, 4);
+        std::memcpy(b.Uv + n * 8, quads.Uv + i * 8, 8 * sizeof(float));
+        const uint8_t corner[4] = {quads.Rgb[i * 3], quads.Rgb[i * 3 + 1], quads.Rgb[i * 3 + 2], 0};
+        for (size_t c = 0; c < 4; ++c) std::memcpy(b.Tint + n * 16 + 4 * c, corner, 4);
+        b.PendingQuads = n + 1;
+        if (!b.Batching) FlushQuadBatch();
+    }
+}
+
 void EndTintedQuads() {
     if (Batch().PendingTinted) FlushQuadBatch();
 }

@@ -31,6 +31,23 @@ struct QuadLooksRun {
 void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run,
                            const QuadLooksRun& looks, size_t count);
 
+// Quads given corner by corner (top-left, top-right, bottom-left, bottom-right, so that a strip
+// of them is a ribbon): for quad i, Xy[8i .. 8i + 7] its corners' x, y in pixels, Alpha[4i ..
+// 4i + 3] their alphas, Rgb[3i .. 3i + 2] its colour and Uv[8i .. 8i + 7] its corners' texture
+// coordinates.
+struct TintedQuads {
+    size_t Count = 0;
+    const float* Xy = nullptr;
+    const uint8_t* Alpha = nullptr;
+    const uint8_t* Rgb = nullptr;
+    const float* Uv = nullptr;
+};
+
+// Draws the quads with quad sprite `quad`'s texture and the blend factors, behind what waits in
+// the tinted batch, leaving out those with a corner that is not finite. The quad sprite's size
+// and angle stay as they are; a number without a quad sprite draws nothing.
+void DrawTintedQuads(int32_t source, int32_t destination, int32_t quad, const TintedQuads& quads);
+
 // Draws the tinted quads that wait.
 void EndTintedQuads();
 

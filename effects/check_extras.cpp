@@ -25,6 +25,7 @@ constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
 constexpr auto kForceNames = NamesOf(kForceFields);
 constexpr auto kTurbulenceNames = NamesOf(kTurbulenceFields);
 constexpr auto kCollideNames = NamesOf(kCollideFields);
+constexpr auto kTrailNames = NamesOf(kTrailFields);
 
 std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
@@ -32,6 +33,7 @@ std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::Force) return kForceNames;
     if (kind == EffectValueKind::Turbulence) return kTurbulenceNames;
     if (kind == EffectValueKind::Collide) return kCollideNames;
+    if (kind == EffectValueKind::Trail) return kTrailNames;
     return kSubEffectNames;
 }
 

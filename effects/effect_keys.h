@@ -40,6 +40,7 @@ enum class EffectValueKind {
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
     Turbulence,   // {Strength, Scale, Speed, Seed}: by name, or by position
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
+    Trail,        // {Points, Length, Width, EndWidth, Fade, Darken, Behind}: by name or position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -105,10 +106,10 @@ inline constexpr float kMaxAspect = 100.0f;
 // The most particles MaxAlive caps an effect at.
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide): its
-// name, whether only whole numbers are read, the range it is held to and what a missing entry
-// gives. A block whose entries all lack names is read by position, in the order of its fields. A
-// Path field holds a file name instead, and its numbers mean nothing.
+// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide,
+// Trail): its name, whether only whole numbers are read, the range it is held to and what a
+// missing entry gives. A block whose entries all lack names is read by position, in the order of
+// its fields. A Path field holds a file name instead, and its numbers mean nothing.
 struct BlockField {
     std::string_view Name;
     bool Integer;
@@ -174,6 +175,16 @@ inline constexpr std::array<BlockField, 12> kCollideFields{{
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
 
+inline constexpr std::array<BlockField, 7> kTrailFields{{
+    {"Points", true, 0.0f, kMaxTrailPoints, 8.0f},
+    {"Length", false, 0.0f, 1.0e6f, 0.0f},
+    {"Width", false, 0.0f, kMaxMotionAmount, 0.0f},
+    {"EndWidth", false, 0.0f, kMaxMotionAmount, 0.0f},
+    {"Fade", false, 0.0f, 1.0f, 1.0f},
+    {"Darken", false, 0.0f, 1.0f, 0.0f},
+    {"Behind", true, 0.0f, 1.0f, 0.0f},
+}};
+
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
@@ -181,7 +192,7 @@ inline constexpr std::array<BlockField, 12> kCollideFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide: the record of
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide, Trail: the record of
 //   Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
@@ -190,7 +201,7 @@ using EffectKeyTarget =
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
                  ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*,
-                 CollideParams ExtraParams::*>;
+                 CollideParams ExtraParams::*, TrailParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -202,7 +213,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 54> kEffectKeys{{
+inline constexpr std::array<EffectKey, 55> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -344,6 +355,9 @@ inline constexpr std::array<EffectKey, 54> kEffectKeys{{
      "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment."},
     {"OnCollide", EffectValueKind::SubEffect, &ExtraParams::OnCollide,
      "An effect started where a particle hits a Collide line."},
+    // The ribbons behind particles (particles/trails.h).
+    {"Trail", EffectValueKind::Trail, &ExtraParams::Trail,
+     "A ribbon behind each particle through its last Points places, fading along it."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -361,6 +375,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kTurbulenceFields;
         case EffectValueKind::Collide:
             return kCollideFields;
+        case EffectValueKind::Trail:
+            return kTrailFields;
         default:
             return {};
     }
@@ -411,6 +427,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<TurbulenceParams ExtraParams::*>(key.Target);
         case EffectValueKind::Collide:
             return std::holds_alternative<CollideParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Trail:
+            return std::holds_alternative<TrailParams ExtraParams::*>(key.Target);
     }
     return false;
 }

@@ -215,6 +215,18 @@ CollideParams ParseCollide(std::string_view text) {
     return c;
 }
 
+TrailParams ParseTrail(std::string_view text) {
+    TrailParams trail;
+    trail.Points = ReadIntAt(text, kTrailFields, 0);
+    trail.Length = ReadFieldAt(text, kTrailFields, 1);
+    trail.Width = ReadFieldAt(text, kTrailFields, 2);
+    trail.EndWidth = ReadFieldAt(text, kTrailFields, 3);
+    trail.Fade = ReadFieldAt(text, kTrailFields, 4);
+    trail.Darken = ReadFieldAt(text, kTrailFields, 5);
+    trail.Behind = ReadIntAt(text, kTrailFields, 6);
+    return trail;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

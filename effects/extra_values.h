@@ -59,6 +59,8 @@ TurbulenceParams ParseTurbulence(std::string_view text);
 CollideParams ParseCollide(std::string_view text);
 // Whether a Collide value is a list of line blocks rather than one block.
 bool IsCollideList(std::string_view text);
+// A trail of Points 8 unless the block says otherwise.
+TrailParams ParseTrail(std::string_view text);
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

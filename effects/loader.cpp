@@ -129,6 +129,10 @@ void Store(EmitterParams& params, CollideParams ExtraParams::*to, std::string_vi
     params.Extras.*to = ParseCollide(v);
 }
 
+void Store(EmitterParams& params, TrailParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseTrail(v);
+}
+
 void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
     params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
 }

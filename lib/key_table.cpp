@@ -59,6 +59,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::SubEffect:
         case EffectValueKind::Force:
         case EffectValueKind::Turbulence:
+        case EffectValueKind::Trail:
             return KeyKind::Block;
         case EffectValueKind::Collide:
             return KeyKind::Lines;
@@ -123,8 +124,8 @@ struct DefaultText {
     std::string operator()(const pp::WholeKeyField& to) const {
         return std::to_string(params.Extras.*to.Field);
     }
-    // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects
-    // forces and lines are absent until a key gives them.
+    // Curves, sheets, bursts, the motion keys' randomised values and colours, started effects,
+    // forces, lines and trails are absent until a key gives them.
     template <typename T>
     std::string operator()(const T&) const {
         return "";

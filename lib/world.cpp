@@ -137,6 +137,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
                                l.Friction, l.Die, l.Screen});
     }
     out.OnCollide = PublicSubEffect(x.OnCollide);
+    const pp::TrailParams& t = x.Trail;
+    out.Trail = Trail{t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind};
     return out;
 }
 

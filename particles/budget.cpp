@@ -16,7 +16,7 @@ void CountDropped(Engine& engine, int64_t births) {
 
 int64_t LiveParticles(Engine& engine) {
     int64_t live = 0;
-    ListVisit(engine.Emitters, [&live](const Emitter& e) { live += e.Particles.Count(); });
+    ListVisit(engine.Emitters, [&live](const Emitter& e) { live += BudgetCostOf(e); });
     return live;
 }
 
@@ -43,7 +43,7 @@ void DropStartsBeyondBudget(Engine& engine) {
         const EmitterParams& started =
             engine.SubEffects[static_cast<std::size_t>(starts[kept].Effect)];
         // A disabled effect bears nothing when started.
-        if (started.Disable == 0) coming += starts[kept].Count;
+        if (started.Disable == 0) coming += starts[kept].Count * ParticleCost(started);
     }
     for (std::size_t i = kept; i < starts.size(); ++i) {
         if (engine.SubEffects[static_cast<std::size_t>(starts[i].Effect)].Disable == 0) {

@@ -12,7 +12,19 @@ namespace pp {
 // The budget of a world made with the default options (particleplayer::kDefaultMaxParticles).
 inline constexpr int64_t kDefaultParticleBudget = 1000000;
 
-// The particles alive in every emitter. Leaves the emitter list's cursor on the last emitter.
+// What one particle of the effect takes of the budget: 1, and 1 more for each place its trail
+// keeps (see trails.h).
+inline int64_t ParticleCost(const EmitterParams& e) {
+    return 1 + int64_t{e.Extras.Trail.Points};
+}
+
+// What the emitter's live particles take of the budget.
+inline int64_t BudgetCostOf(const Emitter& e) {
+    return int64_t{e.Particles.Count()} * ParticleCost(e);
+}
+
+// What the particles alive in every emitter take of the budget (their count, without trails).
+// Leaves the emitter list's cursor on the last emitter.
 int64_t LiveParticles(Engine& engine);
 
 // Sets BudgetLeft to MaxParticles less `live` (at least 0). An update counts once, before its

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "particles/budget.h"
 #include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
@@ -272,11 +273,13 @@ void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now) {
 }
 
 void SpawnParticle(Engine& engine, Emitter& emitter) {
-    if (engine.BudgetLeft <= 0) {
+    // A particle with a trail takes room for its places too.
+    const int64_t cost = emitter.ExtrasOn ? ParticleCost(emitter) : 1;
+    if (engine.BudgetLeft < cost) {
         if (engine.DroppedBirths < INT64_MAX) ++engine.DroppedBirths;
         return;
     }
-    --engine.BudgetLeft;
+    engine.BudgetLeft -= cost;
     Particle* p = ListInsert(emitter.Particles);
     if (p == nullptr) return;
     p->Sprite = SampleValueSpec(engine, emitter.Sprite);

@@ -155,6 +155,23 @@ struct CollideParams {
     bool operator==(const CollideParams&) const = default;
 };
 
+// The most points a particle's trail keeps.
+inline constexpr int32_t kMaxTrailPoints = 64;
+
+// A ribbon behind each particle through the places it stood at its last Points updates (see
+// trails.h). Points 0: none.
+struct TrailParams {
+    int32_t Points = 0;     // places kept, the particle's own among them; 0: no trail
+    float Length = 0.0f;    // seconds a place is kept at most; 0: as many as Points keeps
+    float Width = 0.0f;     // px at the particle; 0: the particle's drawn size
+    float EndWidth = 0.0f;  // px at the trail's end
+    float Fade = 1.0f;      // share of the opacity lost from the particle to the end
+    float Darken = 0.0f;    // share of the colour lost from the particle to the end
+    int32_t Behind = 0;     // 1: drawn before its particle, 0: after it
+
+    bool operator==(const TrailParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -184,6 +201,7 @@ struct ExtraParams {
     // The lines particles bounce off or die at, and the effect each hit starts (collide.h).
     CollideParams Collide;
     SubEffectParams OnCollide;
+    TrailParams Trail;
 
     bool operator==(const ExtraParams&) const = default;
 };

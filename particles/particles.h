@@ -73,6 +73,14 @@ struct NoiseClock {
     float Phase = 0.0f;
 };
 
+// One place of a particle's trail (see trails.h): where it stood after the update at clock
+// reading Time. Set 0: the slot holds no place yet (a new record is all zeros).
+struct TrailPoint {
+    float X, Y;
+    int32_t Time;
+    int32_t Set;
+};
+
 // What an emitter is told to do: every parameter an effect file can set, plus AutoRemove,
 // which only the host sets (and the update steps once it is set). The member initialisers are
 // the creation defaults, so EmitterParams{} is a fresh emitter's record but for its position:
@@ -123,6 +131,12 @@ struct Emitter : EmitterParams {
     // One record per particle, in step with Particles and Life, only while the emitter has
     // motion keys (see motion.h); empty otherwise.
     RecordArray<ParticleMotion> Motion;
+    // With a Trail, Extras.Trail.Points records per particle, in step with Particles: particle
+    // i's ring is records i * Points to (i + 1) * Points - 1, and slot TrailHead of every ring
+    // holds the place of the last update, at clock reading TrailTime. Empty otherwise.
+    RecordArray<TrailPoint> Trail;
+    int32_t TrailHead = 0;
+    int32_t TrailTime = 0;
     // HasExtras as the last update found it: spawns between updates read it.
     bool ExtrasOn = false;
 

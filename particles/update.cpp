@@ -277,6 +277,7 @@ bool MoveEmitter(Engine& engine, Emitter& e, const Motion& m, float dt, int32_t 
     if (e.ExtrasOn) return UpdateParticlesWithExtras(engine, e, dt, now);
     if (e.Life.Count() != 0) ListRemoveAll(e.Life);  // the keys are gone
     if (e.Motion.Count() != 0) ListRemoveAll(e.Motion);
+    if (e.Trail.Count() != 0) ListRemoveAll(e.Trail);
     return UpdateList(e, m);
 }
 
@@ -409,13 +410,13 @@ void PrewarmEmitter(Engine& engine, Emitter& emitter) {
     const size_t recorded = engine.PendingStarts.size();
     // The emitter runs alone: the others' particles take the same room at every step.
     const bool budget = engine.MaxParticles != kNoBudget;
-    const int64_t others = budget ? LiveParticles(engine) - emitter.Particles.Count() : 0;
+    const int64_t others = budget ? LiveParticles(engine) - BudgetCostOf(emitter) : 0;
     for (int32_t done = 0; done < span;) {
         const int32_t step = std::min(kPrewarmStepMs, span - done);
         done += step;
         const int32_t t = WrapAdd(start, done);
         past.Set(static_cast<uint32_t>(t));
-        if (budget) SetBudgetLeft(engine, others + emitter.Particles.Count());
+        if (budget) SetBudgetLeft(engine, others + BudgetCostOf(emitter));
         UpdateEmitter(engine, emitter, static_cast<float>(step) * 0.001f, t);
     }
     engine.PendingStarts.resize(recorded);

@@ -121,6 +121,7 @@ std::vector<SpriteImage> PaintGallerySprites() {
     sprites.push_back(Paint("Explosion", 64, 1, 1, Puff));
     sprites.push_back(Paint("Smoke", 64, 1, 1, Puff));
     sprites.push_back(Paint("RainOnFloor", 32, 1, 1, Drop));
+    sprites.push_back(Paint("SparkTrails", 32, 1, 1, Glow));
     return sprites;
 }
 

@@ -18,7 +18,8 @@
 /// colour (255 leaves it as it is): white unless the effect sets a colour; alpha is the low 8
 /// bits of the particle's rounded transparency, straight (not premultiplied): the texel's
 /// alpha times Alpha / 255 is the source alpha. An effect's curves over life change the size
-/// and transparency used here as they change the drawn ones.
+/// and transparency used here as they change the drawn ones. The ribbons of an effect with a
+/// Trail are not in these arrays: only the bundled renderer draws them; its particles are.
 ///
 /// Three forms of the same quads, for three ways of drawing:
 /// - VertexArray (BuildVertices): six vertices a quad, drawn as GL_TRIANGLES with no index list.

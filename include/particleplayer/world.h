@@ -245,6 +245,19 @@ struct CollideLine {
     bool operator==(const CollideLine&) const = default;
 };
 
+/// A ribbon behind each particle through the places of its last Points frames.
+struct Trail {
+    int32_t Points = 0;     ///< Places kept; 0: no trail.
+    float Length = 0.0f;    ///< Seconds a place is kept at most; 0: as many as Points.
+    float Width = 0.0f;     ///< Pixels at the particle; 0: its drawn size.
+    float EndWidth = 0.0f;  ///< Pixels at the trail's end.
+    float Fade = 1.0f;      ///< Share of the opacity lost along it.
+    float Darken = 0.0f;    ///< Share of the colour lost along it.
+    int32_t Behind = 0;     ///< 1: drawn before its particle, 0: after it.
+    /// Field by field.
+    bool operator==(const Trail&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -293,6 +306,7 @@ struct EffectExtras {
     TurbulenceField Turbulence;          ///< A noise field that carries particles along.
     std::vector<CollideLine> Collide;    ///< The lines particles collide with, in order.
     SubEffect OnCollide;                 ///< Started where a particle hits a line.
+    particleplayer::Trail Trail;         ///< The ribbon behind each particle.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

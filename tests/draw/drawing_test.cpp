@@ -439,6 +439,44 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
     }
 }
 
+// A trail's ribbon covers the way back through its places, whichever way its particle flew
+// (every quad wound as a sprite's, so that culling keeps it), and nothing beyond its end.
+TEST_F(Gl, TrailRibbonsCoverTheWayBackInEveryDirection) {
+    ASSERT_TRUE(MakeQuad(1, 1, 1, {0xFFFFFFFF}));
+    Emitter* e = CreateEmitter(engine, 0, 0);
+    e->Extras.Trail = {3, 0.0f, 8.0f, 8.0f, 0.0f, 0.0f, 0};
+    const int32_t ways[][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (int32_t k = 0; k < 4; ++k) AddParticle(e, 1, 2.0f, 150.0f * float(k + 1), 300.0f);
+    // Slot 0 of each ring (TrailHead) is the particle's place, slot 2 the one 20 pixels back,
+    // slot 1 the one 40 back.
+    for (int32_t k = 0; k < 4; ++k) {
+        for (const int32_t back : {0, 40, 20}) {
+            *ListInsert(e->Trail) = TrailPoint{150.0f * float(k + 1) - float(back * ways[k][0]),
+                                               300.0f - float(back * ways[k][1]), 0, 1};
+        }
+    }
+    FillScreen(0);
+    ASSERT_EQ(BeginQuads(), 1);
+    DrawParticles(engine, 0, 0, 0);
+    EndQuads();
+    const Frame frame;
+    for (int32_t k = 0; k < 4; ++k) {
+        const int32_t x = 150 * (k + 1), dx = ways[k][0], dy = ways[k][1];
+        // The box from 4 to 36 pixels back, 2 to either side, and the one from 44 to 60 back.
+        auto box = [&](int32_t from, int32_t to, int32_t side) {
+            const int32_t ax = x - from * dx, bx = x - to * dx, ay = 300 - from * dy,
+                          by = 300 - to * dy;
+            return std::array<int32_t, 4>{
+                std::min(ax, bx) - side * (dx == 0), std::min(ay, by) - side * (dy == 0),
+                std::max(ax, bx) + side * (dx == 0), std::max(ay, by) + side * (dy == 0)};
+        };
+        const auto inside = box(4, 36, 2);
+        EXPECT_EQ(frame.CountNot(0xFFFFFF, inside[0], inside[1], inside[2], inside[3]), 0) << k;
+        const auto beyond = box(44, 60, 6);
+        EXPECT_EQ(frame.CountNot(0, beyond[0], beyond[1], beyond[2], beyond[3]), 0) << k;
+    }
+}
+
 // A quad of a motion effect takes its end size's share and its start-to-end colour at its life
 // fraction: 5 + 10 * 0.5 pixels, red and blue halfway from 255 to 0 (127.5, rounded to 128).
 TEST_F(Gl, MotionQuadsTakeTheirEndSizeAndColours) {

@@ -46,6 +46,7 @@ TEST(Emitter, DefaultsAndSettingRules) {
     expected.Extras.Turbulence.Scale = 100, expected.Extras.Turbulence.Speed = 1;
     expected.Extras.OnCollide.Effect = -1;
     for (CollideLine& l : expected.Extras.Collide.Lines) l.Bounce = 1.0f;
+    expected.Extras.Trail.Fade = 1.0f;
     expected.SpriteFile = -1;
     EXPECT_EQ(CreateEmitter(t.engine, 100, -200)->Params(), expected);
     const ValueSpec in[] = {
