@@ -89,10 +89,13 @@ struct Edge {
     std::vector<std::string> Holds;  // fragments of the output in order; "!x": no x anywhere
 };
 
-// A row of the table below whose one file is e.txt.
+// A row of the table below whose file run is e.txt, beside the `others`.
 Edge One(std::string_view says, std::string text, std::vector<std::string> args,
-         std::vector<std::string> holds) {
-    return {says, {{"e.txt", std::move(text)}}, std::move(args), std::move(holds)};
+         std::vector<std::string> holds,
+         const std::vector<std::pair<std::string, std::string>>& others = {}) {
+    Edge row{says, {{"e.txt", std::move(text)}}, std::move(args), std::move(holds)};
+    row.Files.insert(row.Files.end(), others.begin(), others.end());
+    return row;
 }
 
 // Each row: a sentence the reference says, and a run that shows it. simulate runs with seed 1
@@ -179,41 +182,27 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
         One("the last one shorter when that span is no multiple of 16",
             still + "EmissionRate = 1000, Prewarm = 0.02", {"simulate", "--frame-ms", "0"},
             {"20\n", "255, 100996,", "255, 101000,", "!255, 100992,"}),
-        {"A prewarming emitter starts no `OnBirth` or `OnDeath` effects",
-         {{"e.txt",
-           "EmissionVelocity = 0, LifeTime = 0.01, EmissionRate = 1000, Prewarm = 1, "
-           "OnDeath = {Effect = l.txt}"},
-          lasting},
-         {"started"},
-         {"16/0\n"}},
-        {"A started effect joins after the frame that started it and emits its `Count` particles "
-         "in the next frame",
-         {{"e.txt", "LifeTime = 0.02, EmissionRate = 1, OnDeath = {Effect = l.txt, Count = 3}"},
-          lasting},
-         {"started", "--frames", "4"},
-         {"1/0 1/0 0/0 0/3\n"}},
-        {"`Count = 0` starts nothing",
-         {{"e.txt", "LifeTime = 0.02, EmissionRate = 1, OnDeath = {Effect = l.txt, Count = 0}"},
-          lasting},
-         {"started", "--frames", "4"},
-         {"1/0 1/0 0/0 0/0\n"}},
-        {"at most 4096 started effects are alive at once",
-         {{"e.txt", flood + "OnDeath = {Effect = l.txt}"}, lasting},
-         flood5,
-         {"0/0 0/4096 0/4096 0/4096 0/4096\n"}},
-        {"A started effect whose file sets `Disable` emits nothing, yet counts toward the 4096 "
-         "until the next frame removes it",
-         {{"e.txt", flood + "OnBirth = {Effect = d.txt}, OnDeath = {Effect = l.txt}"},
-          {"d.txt", "Disable = 1"},
-          lasting},
-         flood5,
-         {"0/0 0/0 0/0 0/0 0/0\n"}},
+        One("A prewarming emitter starts no `OnBirth` or `OnDeath` effects",
+            "EmissionVelocity = 0, LifeTime = 0.01, EmissionRate = 1000, Prewarm = 1, OnDeath = "
+            "{Effect = l.txt}",
+            {"started"}, {"16/0\n"}, {lasting}),
+        One("A started effect joins after the frame that started it and emits its `Count` "
+            "particles in the next frame",
+            "LifeTime = 0.02, EmissionRate = 1, OnDeath = {Effect = l.txt, Count = 3}",
+            {"started", "--frames", "4"}, {"1/0 1/0 0/0 0/3\n"}, {lasting}),
+        One("`Count = 0` starts nothing",
+            "LifeTime = 0.02, EmissionRate = 1, OnDeath = {Effect = l.txt, Count = 0}",
+            {"started", "--frames", "4"}, {"1/0 1/0 0/0 0/0\n"}, {lasting}),
+        One("at most 4096 started effects are alive at once", flood + "OnDeath = {Effect = l.txt}",
+            flood5, {"0/0 0/4096 0/4096 0/4096 0/4096\n"}, {lasting}),
+        One("A started effect whose file sets `Disable` emits nothing, yet counts toward the 4096 "
+            "until the next frame removes it",
+            flood + "OnBirth = {Effect = d.txt}, OnDeath = {Effect = l.txt}", flood5,
+            {"0/0 0/0 0/0 0/0 0/0\n"}, {{"d.txt", "Disable = 1"}, lasting}),
         // Each lives through the frame its particle dies in and goes in the frame after.
-        {"The 4096 are counted after the frame's removals, so the effects that end in a frame make "
-         "room for the starts of that frame",
-         {{"e.txt", flood + "OnDeath = {Effect = b.txt}"}, brief},
-         flood5,
-         {"0/0 0/4096 0/0 0/0 0/4096\n"}},
+        One("The 4096 are counted after the frame's removals, so the effects that end in a frame "
+            "make room for the starts of that frame",
+            flood + "OnDeath = {Effect = b.txt}", flood5, {"0/0 0/4096 0/0 0/0 0/4096\n"}, {brief}),
         {"`OnDeath = {Effect = ./Splash.txt}` inside `Splash.txt` starts nothing",
          {{"Splash.txt", "OnDeath = {Effect = ./Splash.txt}"}},
          inspect,
@@ -222,17 +211,16 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
          {{"Splash.txt", "OnDeath = {Effect = ./Splash.txt}"}},
          check,
          {"an effect never starts itself, so the loader starts nothing here"}},
-        {"the `OnBirth` effect before the `OnDeath` effect, and an effect's own started effects "
-         "before it",
-         {{"e.txt", "OnDeath = {Effect = a.txt}, OnBirth = {Effect = c.txt}"},
-          {"a.txt", "Size = 5, OnDeath = {Effect = b.txt}"},
-          {"b.txt", "Size = 6"},
-          {"c.txt", "Size = 7"}},
-         inspect,
-         {"\"OnBirth\": {\"Effect\": 0, \"File\": \"c.txt\", \"Count\": 1, \"Inherit\": 0, "
-          "\"Params\": {",
-          "\"Size\": {\"Min\": 7,", "\"OnDeath\": {\"Effect\": 2,", "\"Size\": {\"Min\": 5,",
-          "\"OnDeath\": {\"Effect\": 1,", "\"Size\": {\"Min\": 6,"}},
+        One("the `OnBirth` effect before the `OnDeath` effect, and an effect's own started effects "
+            "before it",
+            "OnDeath = {Effect = a.txt}, OnBirth = {Effect = c.txt}", inspect,
+            {"\"OnBirth\": {\"Effect\": 0, \"File\": \"c.txt\", \"Count\": 1, \"Inherit\": 0, "
+             "\"Params\": {",
+             "\"Size\": {\"Min\": 7,", "\"OnDeath\": {\"Effect\": 2,", "\"Size\": {\"Min\": 5,",
+             "\"OnDeath\": {\"Effect\": 1,", "\"Size\": {\"Min\": 6,"},
+            {{"a.txt", "Size = 5, OnDeath = {Effect = b.txt}"},
+             {"b.txt", "Size = 6"},
+             {"c.txt", "Size = 7"}}),
         One("a value outside its range is held at the nearest end and `check` says so",
             "EndSize = -5", check, {"1:11: 'EndSize' -5 is below 0: held at 0"}),
         One("is skipped before it draws anything; the schedule goes on as if it had happened",
@@ -251,12 +239,10 @@ TEST(Docs, TheOptionalKeysAtTheirEdgesDoWhatTheReferenceSays) {
             "OrbitRadius = {Value = 30, Blur = 5}, EndColour = {1, 2, 3}", inspect,
             {"\"OrbitRadius\": {\"Min\": 25, \"Max\": 35, \"Inc\": 1}, \"EndColour\": [1, 2, 3, "
              "255]}"}),
-        {"effects that load alike share a number",
-         {{"e.txt", "OnDeath = {Effect = a.txt}, OnBirth = {Effect = b.txt}"},
-          {"a.txt", "Size = 6"},
-          {"b.txt", "Size = {6}"}},
-         inspect,
-         {"\"OnBirth\": {\"Effect\": 0,", "\"OnDeath\": {\"Effect\": 0,"}},
+        One("effects that load alike share a number",
+            "OnDeath = {Effect = a.txt}, OnBirth = {Effect = b.txt}", inspect,
+            {"\"OnBirth\": {\"Effect\": 0,", "\"OnDeath\": {\"Effect\": 0,"},
+            {{"a.txt", "Size = 6"}, {"b.txt", "Size = {6}"}}),
     };
     const std::string reference = FlatReference();
     for (const Edge& row : rows) {
