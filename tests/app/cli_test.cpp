@@ -103,6 +103,10 @@ const StatusRow kStatusRows[] = {
      "cannot read the back"},
     {{"check"}, 2, "", "particleplayer check: missing FILE (see particleplayer check --help)\n"},
     {{"play", "no-such.txt"}, 2, "", "particleplayer play: cannot read the effect file"},
+    // edit reads play's arguments and its file before it opens any window.
+    {{"help", "edit"}, 0, "Usage: particleplayer edit", ""},
+    {{"edit", "no-such.txt"}, 2, "", "particleplayer edit: cannot read the effect file"},
+    {{"edit", "no-such.txt@1"}, 2, "", "particleplayer edit: '@1' in 'no-such.txt@1' is not a"},
     {{"inspect", "no-such.txt"}, 1, "\"Layer\": 0,", "could not read 'no-such.txt'"},
     {{"inspect", "FULL", "--quiet"},
      0,

@@ -1,5 +1,5 @@
-// particleplayer set end to end (the minimal rewrite on disk, and every refusal leaving the
-// file as it was with one clear message), and edit up to its window.
+// particleplayer set end to end: the minimal rewrite on disk, and every refusal leaving the file
+// as it was with one clear message.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,22 +72,6 @@ TEST(Set, RefusesWhatCheckReportsOrTheReaderWouldTakeOtherwise) {
         RunBinary({"set", "none.txt", "Size=1"}, {.WorkingDir = dir.Path().string()});
     EXPECT_EQ(missing.Status, 1);
     EXPECT_EQ(missing.ErrLines(), 1);
-}
-
-// edit reads play's arguments and its file before it opens any window.
-TEST(Edit, BadArgumentsAndUnreadableFilesStopBeforeAWindow) {
-    const test::RunResult help = RunBinary({"help", "edit"});
-    EXPECT_EQ(help.Status, 0);
-    EXPECT_TRUE(help.Out.starts_with("Usage: particleplayer edit")) << help.Out;
-    TempDir dir;
-    const test::RunResult missing =
-        RunBinary({"edit", "none.txt"}, {.WorkingDir = dir.Path().string()});
-    EXPECT_EQ(missing.Status, 2);
-    EXPECT_EQ(missing.ErrLines(), 1) << missing.Err;
-    const test::RunResult where =
-        RunBinary({"edit", "none.txt@1"}, {.WorkingDir = dir.Path().string()});
-    EXPECT_EQ(where.Status, 2);
-    EXPECT_EQ(where.ErrLines(), 1) << where.Err;
 }
 
 }  // namespace

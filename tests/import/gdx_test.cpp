@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <sstream>
 #include <string>
@@ -18,15 +17,12 @@
 #include "particleplayer/check.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
+#include "tests/import/import_test_util.h"
 
 namespace pp {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Slurp(const fs::path& path) {
-    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
-}
 
 // A scaled section: fixed low and high, the curve's keys as "time value" pairs.
 std::string ScaledSection(const std::string& name, double low, double high,
@@ -170,7 +166,7 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
     for (const auto& entry : fs::directory_iterator(fs::path(PP_IMPORT_SAMPLES) / "p")) {
         if (entry.path().extension() != ".p") continue;
         ++samples;
-        const std::string bytes = Slurp(entry.path());
+        const std::string bytes = test::Slurp(entry.path());
         ASSERT_TRUE(LooksLikeGdxEffect(bytes)) << entry.path();
         std::string error;
         // The texts name no sprite here: check would look for it in the working folder.
@@ -179,10 +175,8 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
         ASSERT_TRUE(imported) << error;
         for (const ImportedEffect& effect : imported->Emitters) {
             ++emitters;
-            for (const auto& finding : particleplayer::CheckText(effect.Text, "x.txt")) {
-                EXPECT_NE(finding.Level, particleplayer::Severity::Error)
-                    << entry.path() << ": " << particleplayer::FormatFinding(finding);
-            }
+            SCOPED_TRACE(entry.path());
+            test::ExpectNoCheckErrors(effect.Text);
             particleplayer::WorldOptions options;
             options.Seed = 1;
             particleplayer::World world(options);
@@ -198,18 +192,10 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
             }
             EXPECT_TRUE(emitted) << entry.path() << "\n" << effect.Text;
         }
-        particleplayer::World direct, text;
-        const auto a = direct.LoadEffectFile(entry.path().string(), 10, 20);
-        ASSERT_TRUE(a.Ok()) << a.Error;
-        particleplayer::LoadOptions folder;
-        folder.Folder = entry.path().parent_path().string();
         const auto named = ImportGdxEffect(bytes, nullptr, &error);
         ASSERT_TRUE(named) << error;
-        const auto b = text.LoadEffectText(named->Emitters[0].Text, 10, 20, folder);
-        ASSERT_TRUE(b.Ok()) << b.Error;
-        const particleplayer::EffectParams pa = direct.Params(a.Value).Value;
-        const particleplayer::EffectParams pb = text.Params(b.Value).Value;
-        EXPECT_EQ(std::memcmp(&pa, &pb, sizeof pa), 0) << entry.path();
+        particleplayer::World direct;
+        test::ExpectLoadsAsText(direct, entry.path(), named->Emitters[0].Text);
     }
     EXPECT_EQ(samples, 9);
     EXPECT_EQ(emitters, 17);
@@ -264,13 +250,8 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
             found = found || (std::to_string(f.Line) + ": " + f.Message).starts_with(c.Finding);
         }
         EXPECT_TRUE(found) << c.Finding;
-        for (const ImportedEffect& effect : imported->Emitters) {
-            for (const auto& finding : particleplayer::CheckText(effect.Text, "x.txt")) {
-                EXPECT_NE(finding.Level, particleplayer::Severity::Error)
-                    << particleplayer::FormatFinding(finding) << "\n"
-                    << effect.Text;
-            }
-        }
+        for (const ImportedEffect& effect : imported->Emitters)
+            test::ExpectNoCheckErrors(effect.Text);
     }
     // Too many emitters: the first ones are kept, with one finding.
     std::string many;
@@ -302,7 +283,7 @@ TEST(GdxReader, ImageNamesAndRecognition) {
 
 // The reference names every section of the table, so a row added is a row documented.
 TEST(GdxDocs, TheSectionTableNamesEverySection) {
-    const std::string doc = Slurp(fs::path(PP_SOURCE_DIR) / "docs" / "import-libgdx.md");
+    const std::string doc = test::Slurp(fs::path(PP_SOURCE_DIR) / "docs" / "import-libgdx.md");
     for (const GdxSectionSpec& row : kGdxSections) {
         EXPECT_NE(doc.find("`" + std::string(row.Name) + "`"), std::string::npos) << row.Name;
     }

@@ -13,7 +13,7 @@
 #include "../effects/temp_dir.h"
 #include "image/image_decoders.h"
 #include "import/particle_dict.h"
-#include "particleplayer/check.h"
+#include "tests/import/import_test_util.h"
 
 namespace pp {
 namespace {
@@ -47,6 +47,15 @@ Lit LitPixels(const fs::path& png) {
     return lit;
 }
 
+// render's 30th frame (seed 1) of an effect argument, written to `frame`; check's findings on
+// stderr unless quiet.
+test::RunResult Render(const std::string& effect, const fs::path& frame, bool quiet = true) {
+    std::vector<std::string> args = {"render", "--seed",       "1",   "--frames", "30",
+                                     "--out",  frame.string(), effect};
+    if (quiet) args.push_back("--quiet");
+    return RunBinary(args, {.Env = {"SDL_VIDEODRIVER=offscreen"}});
+}
+
 // Every shared sample is told from our texts by its content, imports (one line on stdout
 // each: the text, the sprite and the placement; findings as "PATH:LINE: 'key' ..."), passes
 // check without errors, and its text and sprite render particles around the placement.
@@ -75,17 +84,12 @@ TEST(ImportSamples, EverySampleImportsChecksAndEmits) {
         lines >> written >> sprite >> at;
         ASSERT_EQ(written, text.string());
         ASSERT_EQ(sprite, (out.Path() / (stem + ".png")).string());
-        for (const auto& finding : particleplayer::CheckText(test::Slurp(text), text.string())) {
-            EXPECT_NE(finding.Level, particleplayer::Severity::Error)
-                << particleplayer::FormatFinding(finding);
-        }
+        test::ExpectNoCheckErrors(test::Slurp(text), text.string());
         ASSERT_GT(LitPixels(sprite).Count, -1);
         int32_t x = -1, y = -1;
         ASSERT_EQ(std::sscanf(at.c_str(), "@%d,%d", &x, &y), 2) << at;
         const fs::path frame = out.Path() / (stem + "-frame.png");
-        const auto rendered = RunBinary({"render", "--seed", "1", "--frames", "30", "--quiet",
-                                         "--out", frame.string(), text.string() + at},
-                                        {.Env = {"SDL_VIDEODRIVER=offscreen"}});
+        const auto rendered = Render(text.string() + at, frame);
         ASSERT_EQ(rendered.Status, 0) << rendered.Err;
         // Particles spread from their emitter: the placement lies in the box of what is drawn,
         // give or take a sprite's size (one at the frame's corner draws only inside it).
@@ -140,9 +144,7 @@ TEST(ImportCommand, LibgdxEmittersEachImportAndRender) {
                                                                                           : ""}) {
             if (effect.empty()) continue;
             const fs::path frame = out.Path() / (stem + "-frame.png");
-            const auto rendered = RunBinary({"render", "--seed", "1", "--frames", "30", "--quiet",
-                                             "--out", frame.string(), effect + "@400,300"},
-                                            {.Env = {"SDL_VIDEODRIVER=offscreen"}});
+            const auto rendered = Render(effect + "@400,300", frame);
             ASSERT_EQ(rendered.Status, 0) << effect << rendered.Err;
             EXPECT_GT(LitPixels(frame).Count, 0) << effect;
         }
@@ -182,9 +184,7 @@ TEST(ImportCommand, CommandsTakeTheFilesDirectly) {
     const std::string pex = PP_IMPORT_SAMPLES "/pex/starling__jellyfish.pex";
     for (const std::string& file : {plist, pex}) {
         const fs::path frame = out.Path() / "frame.png";
-        const auto rendered = RunBinary(
-            {"render", "--seed", "1", "--frames", "30", "--out", frame.string(), file + "@400,300"},
-            {.Env = {"SDL_VIDEODRIVER=offscreen"}});
+        const auto rendered = Render(file + "@400,300", frame, false);
         ASSERT_EQ(rendered.Status, 0) << file << rendered.Err;
         EXPECT_GT(LitPixels(frame).Count, 0) << file;
         // render prints check's findings: the import's, as warnings at the keys.

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -14,13 +13,10 @@
 #include "import/particle_dict.h"
 #include "particleplayer/check.h"
 #include "particleplayer/world.h"
+#include "tests/import/import_test_util.h"
 
 namespace pp {
 namespace {
-
-std::string Slurp(const std::filesystem::path& path) {
-    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
-}
 
 // A .plist holding the given <key>/<value> lines.
 std::string Plist(const std::string& entries) {
@@ -312,11 +308,8 @@ TEST(ImportHostile, EveryFileRefusedOrHeld) {
         }
         EXPECT_EQ(effect->SpriteName.find("/etc"), std::string::npos) << c.Name;
         EXPECT_LT(effect->SpriteName.size(), 64u) << c.Name;
-        const auto findings = particleplayer::CheckText(effect->Text, "x.txt");
-        for (const auto& finding : findings) {
-            EXPECT_NE(finding.Level, particleplayer::Severity::Error)
-                << c.Name << ": " << particleplayer::FormatFinding(finding);
-        }
+        SCOPED_TRACE(c.Name);
+        test::ExpectNoCheckErrors(effect->Text);
     }
 }
 
@@ -333,19 +326,11 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
     };
     for (const Case& c : cases) {
         const std::filesystem::path path = std::filesystem::path(PP_IMPORT_SAMPLES) / c.File;
-        particleplayer::World direct, text;
-        const auto loaded = direct.LoadEffectFile(path.string(), 10, 20);
-        ASSERT_TRUE(loaded.Ok()) << loaded.Error;
         std::string error;
-        const auto effect = ImportParticleEffect(Slurp(path), c.Sprite, &error);
+        const auto effect = ImportParticleEffect(test::Slurp(path), c.Sprite, &error);
         ASSERT_TRUE(effect) << error;
-        particleplayer::LoadOptions options;
-        options.Folder = path.parent_path().string();
-        const auto expected = text.LoadEffectText(effect->Text, 10, 20, options);
-        ASSERT_TRUE(expected.Ok()) << expected.Error;
-        const particleplayer::EffectParams a = direct.Params(loaded.Value).Value;
-        const particleplayer::EffectParams b = text.Params(expected.Value).Value;
-        EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0) << c.File;
+        particleplayer::World direct;
+        test::ExpectLoadsAsText(direct, path, effect->Text);
         const auto files = direct.SpriteFiles();
         ASSERT_EQ(files.size(), 1u) << c.File;
         EXPECT_EQ(std::filesystem::path(files[0].Path).filename(), c.Sprite) << c.File;
@@ -355,7 +340,8 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
 // The reference names every key of the table, so a row added is a row documented; the gallery
 // has a row for every shared sample, with its picture and the import's findings of today.
 TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
-    const std::string doc = Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
+    const std::string doc =
+        test::Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
     for (const ImportField& row : kImportFields) {
         const std::string name(row.Name);
         // The colour variances are named together, as `startColorVariance*`.
@@ -367,7 +353,7 @@ TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
         EXPECT_TRUE(named) << name;
     }
     const std::filesystem::path docs = std::filesystem::path(PP_SOURCE_DIR) / "docs";
-    const std::string gallery = Slurp(docs / "import-gallery.md");
+    const std::string gallery = test::Slurp(docs / "import-gallery.md");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".plist" && ext != ".pex") continue;
@@ -379,7 +365,7 @@ TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
         const std::string picture = "images/import/" + entry.path().stem().string() + ".png";
         EXPECT_NE(row.find("(" + picture + ")"), std::string::npos) << row;
         EXPECT_TRUE(std::filesystem::is_regular_file(docs / picture)) << picture;
-        for (const ImportFinding& finding : Import(Slurp(entry.path())).Findings) {
+        for (const ImportFinding& finding : Import(test::Slurp(entry.path())).Findings) {
             EXPECT_NE(row.find("line " + std::to_string(finding.Line) + ": " + finding.Message),
                       std::string::npos)
                 << name << ": " << finding.Message;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "particleplayer.h"
 #include "particleplayer/world.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/loaded_effect.h"
 
 namespace particleplayer {
 namespace {
@@ -20,11 +20,6 @@ std::vector<Particle> AllParticles(World& world) {
     std::vector<Particle> all;
     world.AllParticles(all);
     return all;
-}
-
-bool SameBytes(const std::vector<Particle>& a, const std::vector<Particle>& b) {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(Particle)) == 0);
 }
 
 using Counts = std::pair<int64_t, int64_t>;

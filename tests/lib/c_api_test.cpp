@@ -11,31 +11,13 @@
 #include "draw/host_context.h"
 #include "particleplayer.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/host_window.h"
 
 namespace {
 
 constexpr int kWidth = 96, kHeight = 72;
 
-// A hidden window with an OpenGL 3.3 core context of its own and an alpha channel (so that a
-// renderer writing the host's alpha shows), current while it lives.
-struct HostWindow {
-    explicit HostWindow(int width, int height) {
-        SDL_InitSubSystem(SDL_INIT_VIDEO);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-        Window = SDL_CreateWindow("", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        Context = SDL_GL_CreateContext(Window);
-    }
-    ~HostWindow() {
-        SDL_GL_DeleteContext(Context);
-        SDL_DestroyWindow(Window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-    SDL_Window* Window;
-    SDL_GLContext Context;
-};
+using pp::testing::HostWindow;
 
 uint32_t ReadClock(void* user) {
     return *static_cast<uint32_t*>(user);
@@ -323,14 +305,8 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
 
     // A solid red sprite from memory over the host's blue framebuffer object, with the host's
     // own state all around, which must come back: another framebuffer bound for reading.
-    GLuint texture = 0, framebuffer = 0, readFramebuffer = 0, vertexArray = 0, buffer = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 nullptr);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
+    GLuint texture = 0, readFramebuffer = 0, vertexArray = 0, buffer = 0;
+    const GLuint framebuffer = pp::testing::TextureFramebuffer(kWidth, kHeight, texture);
     glClearColor(0.0f, 0.0f, 1.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
     glGenFramebuffers(1, &readFramebuffer);
@@ -411,16 +387,9 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
     for (const auto& row : rows) {
         const int width = row.Width == 0 ? kWidth : row.Width;
         const int height = row.Height == 0 ? kHeight : row.Height;
-        GLuint texture = 0, framebuffer = 0;
-        if (row.Width != 0) {
-            glGenTextures(1, &texture);
-            glBindTexture(GL_TEXTURE_2D, texture);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                         nullptr);
-            glGenFramebuffers(1, &framebuffer);
-            glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-            glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-        }
+        GLuint texture = 0;
+        const GLuint framebuffer =
+            row.Width == 0 ? 0 : pp::testing::TextureFramebuffer(width, height, texture);
         std::vector<uint8_t> frames[2];  // straight, copied: R, G, B, A rows from the bottom
         for (int copies = 0; copies < 2; ++copies) {
             pp::DrawHostFramesThroughCopies(copies == 1);

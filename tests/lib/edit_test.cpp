@@ -9,12 +9,11 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <limits>
-#include <sstream>
 #include <string>
 
+#include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 #include "tests/lib/loaded_effect.h"
 
@@ -23,12 +22,7 @@ namespace {
 
 using pp::testing::TempDir;
 
-std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using pp::test::Slurp;
 
 // CR LF line ends, two-space indentation, a key the reader ignores, a value over two lines.
 const std::string kBase =

@@ -1,7 +1,5 @@
 // The library's instance vertex shader on the GPU against the six-vertex array: every pixel of
 // many turned, scaled and translucent quads the same when a host expands the instances.
-#include <SDL.h>
-#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -9,7 +7,7 @@
 
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
-#include "platform/video.h"
+#include "tests/lib/host_window.h"
 
 namespace particleplayer {
 namespace {
@@ -66,15 +64,8 @@ void Clear() {
 }
 
 TEST(InstanceShader, DrawsThePixelsOfTheSixVertexArray) {
-    SDL_InitSubSystem(SDL_INIT_VIDEO);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_Window* window =
-        SDL_CreateWindow("", 0, 0, kWidth, kHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
+    const pp::testing::HostWindow host(kWidth, kHeight);
+    ASSERT_NE(host.Context, nullptr);
 
     WorldOptions options;
     options.Seed = 11;
@@ -149,12 +140,6 @@ TEST(InstanceShader, DrawsThePixelsOfTheSixVertexArray) {
     glDeleteProgram(instanced);
     glDeleteBuffers(2, buffers);
     glDeleteVertexArrays(2, arrays);
-    // Mesa's driver stays loaded until exit, as the library's own screen and renderer keep it:
-    // once unloaded, what it leaves behind is a leak the checker cannot name.
-    pp::KeepLoadedLibrariesUntilExit();
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace

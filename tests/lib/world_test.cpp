@@ -18,15 +18,10 @@
 #include "particles/looks.h"
 #include "runtime/convert.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/loaded_effect.h"
 
 namespace particleplayer {
 namespace {
-
-template <class T>
-bool SameBytes(const std::vector<T>& a, const std::vector<T>& b) {
-    return a.size() == b.size() &&
-           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
-}
 
 // The second world runs other frames in between, drawing on its own generator; the first runs
 // on three threads, over enough particles for them to share the work, the second on two (after

@@ -345,30 +345,38 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
 namespace pp {
 namespace {
 
-// Delay and MinAlive against the schedule written out: a birth is due every 10 ms from the
-// end of the delay (the start, from which Duration counts), each lives 95 ms and dies in the
-// first update past it; after its emission each update that may emit tops the list up to
-// MinAlive. Rows: delay (s), MinAlive, Duration (s), then frames of 10, 30 and 1 ms.
-TEST(Extras, DelayAndMinAliveFollowTheirSchedule) {
+// Delay, MinAlive and MaxAlive against the schedule written out: a birth is due every 10 ms
+// (first update's backlog included) from the end of the delay (the start, from which Duration
+// counts), each lives 95 ms and dies in the first update past it; a birth due while MaxAlive are
+// listed is skipped; after its emission each update that may emit tops the list up to MinAlive.
+// Rows: delay (s), MinAlive, Duration (s), MaxAlive, then frames of 10, 30 and 1 ms.
+TEST(Extras, DelayMinAliveAndMaxAliveFollowTheirSchedule) {
     const struct {
         const char* Delay;
         int32_t Min;
         const char* Duration;
-    } rows[] = {
-        {"0", 3, "0"}, {"0.25", 0, "0"}, {"0.25", 12, "0.5"}, {"0.033", 1, "0"}, {"0", 20, "0.2"}};
+        int32_t Max;
+    } rows[] = {{"0", 3, "0", 0},     {"0.25", 0, "0", 0}, {"0.25", 12, "0.5", 0},
+                {"0.033", 1, "0", 0}, {"0", 20, "0.2", 0}, {"0", 0, "0", 1},
+                {"0", 0, "0", 4},     {"0", 0, "0", 7},    {"0", 0, "0", 1000}};
     for (const auto& row : rows) {
         for (const uint32_t ms : {10u, 30u, 1u}) {
-            SCOPED_TRACE(std::string(row.Delay) + " s, " + std::to_string(row.Min) + " alive, " +
-                         row.Duration + " s, frames of " + std::to_string(ms));
+            SCOPED_TRACE(std::string(row.Delay) + " s, " + std::to_string(row.Min) + " to " +
+                         std::to_string(row.Max) + " alive, " + row.Duration + " s, frames of " +
+                         std::to_string(ms));
             TestEngine t(3, 1000);
             Emitter* e = CreateEmitter(t.engine, 0, 0);
             LoadEffectText(t.engine, e,
                            std::string("EmissionRate = 100, LifeTime = 0.095, Delay = ") +
                                row.Delay + ", MinAlive = " + std::to_string(row.Min) +
-                               ", Duration = " + row.Duration);
+                               ", Duration = " + row.Duration + ", EmissionVelocity = 0" +
+                               ", MaxAlive = " + std::to_string(row.Max));
             const int32_t delay = RoundToInt(std::stof(row.Delay) * 1000.0f);
             const int32_t duration = RoundToInt(std::stof(row.Duration) * 1000.0f);
             const int32_t start = 1000 + delay;
+            const auto room = [&](size_t alive) {
+                return row.Max == 0 || static_cast<int32_t>(alive) < row.Max;
+            };
             std::vector<int32_t> deaths;  // the plain list
             int32_t next = 1000;
             for (int32_t n = 0; n < 300; ++n) {
@@ -379,7 +387,9 @@ TEST(Extras, DelayAndMinAliveFollowTheirSchedule) {
                 } else {
                     next = std::max(std::max(next, start), now - 1000);
                     if (duration == 0 || now - start <= duration) {
-                        for (; now - next > 0; next += 10) deaths.push_back(now + 95);
+                        for (; now - next > 0; next += 10) {
+                            if (room(deaths.size())) deaths.push_back(now + 95);
+                        }
                         while (static_cast<int32_t>(deaths.size()) < row.Min) {
                             deaths.push_back(now + 95);
                         }
@@ -388,6 +398,9 @@ TEST(Extras, DelayAndMinAliveFollowTheirSchedule) {
                 std::erase_if(deaths, [now](int32_t d) { return now - d > 0; });
                 UpdateParticles(t.engine);
                 ASSERT_EQ(e->Particles.Count(), static_cast<int32_t>(deaths.size())) << n;
+            }
+            if (delay == 0 && duration == 0) {
+                EXPECT_EQ(e->NextEmission, next);
             }
         }
     }

@@ -260,37 +260,6 @@ TEST(Motion, BirthDrawsComeLastInTheirOrderAndOnlyWhenSet) {
     }
 }
 
-// MaxAlive against the schedule written out: a birth is due every 10 ms (first update's
-// backlog included), each lives 95 ms and dies in the first update past it; a birth due while
-// MaxAlive are listed is skipped. Rows: the cap, then frames of 10, 30 and 1 ms.
-TEST(Motion, MaxAliveSkipsBirthsWithoutDebt) {
-    for (const int32_t cap : {1, 4, 7, 1000}) {
-        for (const uint32_t ms : {10u, 30u, 1u}) {
-            SCOPED_TRACE(std::to_string(cap) + " alive, frames of " + std::to_string(ms));
-            TestEngine t(3, 1000);
-            Emitter* e = CreateEmitter(t.engine, 0, 0);
-            LoadEffectText(
-                t.engine, e,
-                "EmissionRate = 100, LifeTime = 0.095, EmissionVelocity = 0, MaxAlive = " +
-                    std::to_string(cap));
-            std::vector<int32_t> deaths;  // the plain list
-            int32_t next = 1000;
-            for (int32_t n = 0; n < 300; ++n) {
-                t.clock.Advance(ms);
-                const int32_t now = t.Now();
-                next = std::max(next, now - 1000);
-                for (; now - next > 0; next += 10) {
-                    if (static_cast<int32_t>(deaths.size()) < cap) deaths.push_back(now + 95);
-                }
-                std::erase_if(deaths, [now](int32_t d) { return now - d > 0; });
-                UpdateParticles(t.engine);
-                ASSERT_EQ(e->Particles.Count(), static_cast<int32_t>(deaths.size())) << n;
-            }
-            EXPECT_EQ(e->NextEmission, next);
-        }
-    }
-}
-
 // Keys given to an effect with live particles (as a reload gives them) draw nothing for those
 // particles: they stay where they are, an orbit of their own distance without spin.
 TEST(Motion, KeysArrivingOnLiveParticlesDrawNothingAndLeaveThemInPlace) {
