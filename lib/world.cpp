@@ -137,8 +137,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
                                l.Friction, l.Die, l.Screen});
     }
     out.OnCollide = PublicSubEffect(x.OnCollide);
-    const pp::TrailParams& t = x.Trail;
-    out.Trail = Trail{t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind};
+    const pp::TrailParams& r = x.Trail;
+    out.Trail = Trail{r.Points, r.Length, r.Width, r.EndWidth, r.Fade, r.Darken, r.Behind};
     return out;
 }
 
