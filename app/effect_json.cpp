@@ -171,6 +171,10 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
     if (x.Delay != 0.0f) AppendField(out, "Delay", x.Delay);
     if (x.MinAlive != 0) AppendField(out, "MinAlive", x.MinAlive);
+    if (x.StretchFactor != 0.0f) {
+        AppendField(out, "StretchFactor", x.StretchFactor);
+        AppendField(out, "StretchMax", x.StretchMax);
+    }
     out += "}";
 }
 

@@ -11,9 +11,9 @@ namespace pp {
 inline constexpr const char* kFeatureNames[] = {
     "colour curve",        "size curve", "drag + spin",      "sprite sheet",
     "radial + tangential", "orbit",      "end size + angle", "start + end colour",
-    "align to motion",     "attached"};
+    "align to motion",     "attached",   "stretch"};
 // How many features the benchmarks sweep.
-inline constexpr int64_t kFeatures = 10;
+inline constexpr int64_t kFeatures = 11;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -59,8 +59,11 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
         case 8:
             x.AlignToMotion = 1;
             break;
-        default:
+        case 9:
             x.Attached = 1;
+            break;
+        default:
+            x.Stretch = {0.02f, 4.0f};
             break;
     }
 }

@@ -23,11 +23,13 @@ constexpr auto kSpriteSheetNames = NamesOf(kSpriteSheetFields);
 constexpr auto kBurstNames = NamesOf(kBurstFields);
 constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
 constexpr auto kForceNames = NamesOf(kForceFields);
+constexpr auto kStretchNames = NamesOf(kStretchFields);
 
 std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
     if (kind == EffectValueKind::Burst) return kBurstNames;
     if (kind == EffectValueKind::Force) return kForceNames;
+    if (kind == EffectValueKind::Stretch) return kStretchNames;
     return kSubEffectNames;
 }
 

@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
     Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
+    Stretch,      // {Factor, Max}: by name, or by position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -148,6 +149,12 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
     {"Falloff", true, 0.0f, 4.0f, 0.0f},
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
+// Max's default is its top, so that a Factor alone stretches up to a thousand sizes.
+inline constexpr float kMaxStretch = StretchParams{}.Max;
+inline constexpr std::array<BlockField, 2> kStretchFields{{
+    {"Factor", false, 0.0f, 1000.0f, 0.0f},
+    {"Max", false, 1.0f, kMaxStretch, kMaxStretch},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -156,14 +163,14 @@ inline constexpr std::array<BlockField, 6> kForceFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force: the record of Extras.
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Stretch: the record of Extras.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
                  std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
                  AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
                  SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*>;
+                 ForcePoint ExtraParams::*, StretchParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -175,7 +182,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 51> kEffectKeys{{
+inline constexpr std::array<EffectKey, 52> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -309,6 +316,9 @@ inline constexpr std::array<EffectKey, 51> kEffectKeys{{
      "Seconds after creation before emission starts; Duration and bursts count from then."},
     {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
      "Each emitting frame, particles are born until at least this many are alive."},
+    // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
+    {"Stretch", EffectValueKind::Stretch, &ExtraParams::Stretch,
+     "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -322,6 +332,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kSubEffectFields;
         case EffectValueKind::Force:
             return kForceFields;
+        case EffectValueKind::Stretch:
+            return kStretchFields;
         default:
             return {};
     }
@@ -368,6 +380,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<WholeKeyField>(key.Target);
         case EffectValueKind::Force:
             return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
+        case EffectValueKind::Stretch:
+            return std::holds_alternative<StretchParams ExtraParams::*>(key.Target);
     }
     return false;
 }

@@ -155,6 +155,13 @@ ForcePoint ParseForcePoint(std::string_view text) {
     return point;
 }
 
+StretchParams ParseStretch(std::string_view text) {
+    StretchParams stretch;
+    stretch.Factor = ReadFieldAt(text, kStretchFields, 0);
+    stretch.Max = ReadFieldAt(text, kStretchFields, 1);
+    return stretch;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

@@ -53,6 +53,7 @@ BurstParams ParseBurst(std::string_view text);
 // Count and Inherit; Effect stays -1 until the loader has loaded the file SubEffectPath names.
 SubEffectParams ParseSubEffect(std::string_view text);
 ForcePoint ParseForcePoint(std::string_view text);
+StretchParams ParseStretch(std::string_view text);
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

@@ -58,6 +58,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Burst:
         case EffectValueKind::SubEffect:
         case EffectValueKind::Force:
+        case EffectValueKind::Stretch:
             return KeyKind::Block;
     }
     return KeyKind::Number;

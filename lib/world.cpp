@@ -135,6 +135,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.Vortex = force(x.Vortex);
     out.Delay = x.Delay;
     out.MinAlive = x.MinAlive;
+    out.StretchFactor = x.Stretch.Factor;
+    out.StretchMax = x.Stretch.Max;
     return out;
 }
 

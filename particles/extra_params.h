@@ -120,6 +120,15 @@ struct ForcePoint {
     bool operator==(const ForcePoint&) const = default;
 };
 
+// Quads lengthened along their velocity (see looks.h): the drawn width times
+// min(1 + Factor * speed, Max), the sprite turned to where it flies. Factor 0: none.
+struct StretchParams {
+    float Factor = 0.0f;  // the width's growth per px/s of speed, in sizes
+    float Max = 1000.0f;  // the most times its size a quad is stretched to
+
+    bool operator==(const StretchParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -145,6 +154,7 @@ struct ExtraParams {
     // emitted, and the fewest live particles each emitting update tops the effect up to.
     float Delay = 0.0f;
     int32_t MinAlive = 0;
+    StretchParams Stretch;
 
     bool operator==(const ExtraParams&) const = default;
 };

@@ -256,6 +256,8 @@ struct EffectExtras {
     ForcePoint Vortex;                   ///< Turns particles about its point.
     float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
     int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
+    float StretchFactor = 0.0f;          ///< Quads' width grows by this many sizes per px/s.
+    float StretchMax = 1000.0f;          ///< Quads stretched to at most this many sizes.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
