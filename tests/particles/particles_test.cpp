@@ -43,6 +43,7 @@ TEST(Emitter, DefaultsAndSettingRules) {
     expected.Extras.Colour = {255.0f, 255.0f, 255.0f};
     expected.Extras.SpriteSheet.Columns = 1, expected.Extras.SpriteSheet.Rows = 1;
     expected.Extras.OnBirth.Effect = -1, expected.Extras.OnDeath.Effect = -1;
+    expected.Extras.Stretch.Max = 1000.0f;
     expected.SpriteFile = -1;
     EXPECT_EQ(CreateEmitter(t.engine, 100, -200)->Params(), expected);
     const ValueSpec in[] = {
