@@ -182,7 +182,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 52> kEffectKeys{{
+inline constexpr std::array<EffectKey, 54> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -319,6 +319,12 @@ inline constexpr std::array<EffectKey, 52> kEffectKeys{{
     // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
     {"Stretch", EffectValueKind::Stretch, &ExtraParams::Stretch,
      "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
+    // Emission along the emitter's move (particles/emission.cpp).
+    {"EmitAlongPath", EffectValueKind::Whole, WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1},
+     "1: a moving emitter's births spread along its move and over the frame."},
+    {"EmitByDistance", EffectValueKind::Amount,
+     AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount},
+     "Particles per 100 pixels the emitter moves, in place of the steady rate."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

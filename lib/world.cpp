@@ -137,6 +137,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.MinAlive = x.MinAlive;
     out.StretchFactor = x.Stretch.Factor;
     out.StretchMax = x.Stretch.Max;
+    out.EmitAlongPath = x.EmitAlongPath;
+    out.EmitByDistance = x.EmitByDistance;
     return out;
 }
 

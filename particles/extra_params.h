@@ -155,6 +155,12 @@ struct ExtraParams {
     float Delay = 0.0f;
     int32_t MinAlive = 0;
     StretchParams Stretch;
+    // Emission along the emitter's move (see EmitDueParticles): 1 spreads an update's births
+    // along the segment the emitter moved since the last one and over its time;
+    // EmitByDistance, particles per 100 px moved, emits by distance in place of the steady
+    // rate, spread the same way.
+    int32_t EmitAlongPath = 0;
+    float EmitByDistance = 0.0f;
 
     bool operator==(const ExtraParams&) const = default;
 };
