@@ -219,6 +219,12 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
         AppendField(out, "Behind", t.Behind);
         out += "}";
     }
+    if (x.StretchFactor != 0.0f) {
+        AppendField(out, "StretchFactor", x.StretchFactor);
+        AppendField(out, "StretchMax", x.StretchMax);
+    }
+    if (x.EmitAlongPath != 0) AppendField(out, "EmitAlongPath", x.EmitAlongPath);
+    if (x.EmitByDistance != 0.0f) AppendField(out, "EmitByDistance", x.EmitByDistance);
     out += "}";
 }
 

@@ -10,13 +10,12 @@
 namespace pp {
 
 inline constexpr const char* kFeatureNames[] = {
-    "colour curve",     "size curve",          "drag + spin",
-    "sprite sheet",     "radial + tangential", "orbit",
-    "end size + angle", "start + end colour",  "align to motion",
-    "attached",         "turbulence",          "collide",
-    "trail (8)"};
+    "colour curve",        "size curve", "drag + spin",      "sprite sheet",
+    "radial + tangential", "orbit",      "end size + angle", "start + end colour",
+    "align to motion",     "attached",   "turbulence",       "collide",
+    "trail (8)",           "stretch"};
 // How many features the benchmarks sweep.
-inline constexpr int64_t kFeatures = 13;
+inline constexpr int64_t kFeatures = 14;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -79,8 +78,11 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
             x.Collide.Lines[4] = {CollideForm::Segment, -100.0f, 400.0f, 100.0f, 420.0f};
             break;
         }
-        default:
+        case 12:
             x.Trail.Points = 8;
+            break;
+        default:
+            x.Stretch = {0.02f, 4.0f};
             break;
     }
 }

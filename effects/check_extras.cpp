@@ -26,6 +26,7 @@ constexpr auto kForceNames = NamesOf(kForceFields);
 constexpr auto kTurbulenceNames = NamesOf(kTurbulenceFields);
 constexpr auto kCollideNames = NamesOf(kCollideFields);
 constexpr auto kTrailNames = NamesOf(kTrailFields);
+constexpr auto kStretchNames = NamesOf(kStretchFields);
 
 std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
@@ -34,6 +35,7 @@ std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
     if (kind == EffectValueKind::Turbulence) return kTurbulenceNames;
     if (kind == EffectValueKind::Collide) return kCollideNames;
     if (kind == EffectValueKind::Trail) return kTrailNames;
+    if (kind == EffectValueKind::Stretch) return kStretchNames;
     return kSubEffectNames;
 }
 

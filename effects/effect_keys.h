@@ -41,6 +41,7 @@ enum class EffectValueKind {
     Turbulence,   // {Strength, Scale, Speed, Seed}: by name, or by position
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
     Trail,        // {Points, Length, Width, EndWidth, Fade, Darken, Behind}: by name or position
+    Stretch,      // {Factor, Max}: by name, or by position
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -184,6 +185,12 @@ inline constexpr std::array<BlockField, 7> kTrailFields{{
     {"Darken", false, 0.0f, 1.0f, 0.0f},
     {"Behind", true, 0.0f, 1.0f, 0.0f},
 }};
+// Max's default is its top, so that a Factor alone stretches up to a thousand sizes.
+inline constexpr float kMaxStretch = StretchParams{}.Max;
+inline constexpr std::array<BlockField, 2> kStretchFields{{
+    {"Factor", false, 0.0f, 1000.0f, 0.0f},
+    {"Max", false, 1.0f, kMaxStretch, kMaxStretch},
+}};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
@@ -192,16 +199,15 @@ inline constexpr std::array<BlockField, 7> kTrailFields{{
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
 //   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide, Trail: the record of
-//   Extras.
-using EffectKeyTarget =
-    std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
-                 IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
-                 std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
-                 AmountKeyField, SpriteSheetParams ExtraParams::*, BurstParams ExtraParams::*,
-                 SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField, WholeKeyField,
-                 ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*,
-                 CollideParams ExtraParams::*, TrailParams ExtraParams::*>;
+//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide, Trail, Stretch: the
+//   record of Extras.
+using EffectKeyTarget = std::variant<
+    std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields, IntPairKeyFields,
+    ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*, std::array<float, 3> ExtraParams::*,
+    CurveKeyField, LifeCurve<3> ExtraParams::*, AmountKeyField, SpriteSheetParams ExtraParams::*,
+    BurstParams ExtraParams::*, SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField,
+    WholeKeyField, ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*,
+    CollideParams ExtraParams::*, TrailParams ExtraParams::*, StretchParams ExtraParams::*>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -213,7 +219,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 55> kEffectKeys{{
+inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -358,6 +364,15 @@ inline constexpr std::array<EffectKey, 55> kEffectKeys{{
     // The ribbons behind particles (particles/trails.h).
     {"Trail", EffectValueKind::Trail, &ExtraParams::Trail,
      "A ribbon behind each particle through its last Points places, fading along it."},
+    // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
+    {"Stretch", EffectValueKind::Stretch, &ExtraParams::Stretch,
+     "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
+    // Emission along the emitter's move (particles/emission.cpp).
+    {"EmitAlongPath", EffectValueKind::Whole, WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1},
+     "1: a moving emitter's births spread along its move and over the frame."},
+    {"EmitByDistance", EffectValueKind::Amount,
+     AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount},
+     "Particles per 100 pixels the emitter moves, in place of the steady rate."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -377,6 +392,8 @@ constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
             return kCollideFields;
         case EffectValueKind::Trail:
             return kTrailFields;
+        case EffectValueKind::Stretch:
+            return kStretchFields;
         default:
             return {};
     }
@@ -429,6 +446,8 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<CollideParams ExtraParams::*>(key.Target);
         case EffectValueKind::Trail:
             return std::holds_alternative<TrailParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Stretch:
+            return std::holds_alternative<StretchParams ExtraParams::*>(key.Target);
     }
     return false;
 }

@@ -227,6 +227,13 @@ TrailParams ParseTrail(std::string_view text) {
     return trail;
 }
 
+StretchParams ParseStretch(std::string_view text) {
+    StretchParams stretch;
+    stretch.Factor = ReadFieldAt(text, kStretchFields, 0);
+    stretch.Max = ReadFieldAt(text, kStretchFields, 1);
+    return stretch;
+}
+
 std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kSubEffectFields, 0);
 }

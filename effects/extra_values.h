@@ -61,6 +61,7 @@ CollideParams ParseCollide(std::string_view text);
 bool IsCollideList(std::string_view text);
 // A trail of Points 8 unless the block says otherwise.
 TrailParams ParseTrail(std::string_view text);
+StretchParams ParseStretch(std::string_view text);
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

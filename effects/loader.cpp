@@ -133,6 +133,10 @@ void Store(EmitterParams& params, TrailParams ExtraParams::*to, std::string_view
     params.Extras.*to = ParseTrail(v);
 }
 
+void Store(EmitterParams& params, StretchParams ExtraParams::*to, std::string_view v) {
+    params.Extras.*to = ParseStretch(v);
+}
+
 void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
     params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
 }

@@ -60,6 +60,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Force:
         case EffectValueKind::Turbulence:
         case EffectValueKind::Trail:
+        case EffectValueKind::Stretch:
             return KeyKind::Block;
         case EffectValueKind::Collide:
             return KeyKind::Lines;

@@ -139,6 +139,10 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.OnCollide = PublicSubEffect(x.OnCollide);
     const pp::TrailParams& r = x.Trail;
     out.Trail = Trail{r.Points, r.Length, r.Width, r.EndWidth, r.Fade, r.Darken, r.Behind};
+    out.StretchFactor = x.Stretch.Factor;
+    out.StretchMax = x.Stretch.Max;
+    out.EmitAlongPath = x.EmitAlongPath;
+    out.EmitByDistance = x.EmitByDistance;
     return out;
 }
 

@@ -153,10 +153,10 @@ bool BeforeEnd(Emitter& e, int32_t now) {
 
 // SpawnParticle, and the start that the birth records when the emitter has OnBirth. A birth
 // due while MaxAlive particles are alive is skipped before any draw; the schedule goes on.
-void SpawnRecordingBirth(Engine& engine, Emitter& e) {
+void SpawnRecordingBirth(Engine& engine, Emitter& e, const int32_t* birth = nullptr) {
     const int32_t before = e.Particles.Count();
     if (e.Extras.MaxAlive > 0 && before >= e.Extras.MaxAlive) return;
-    SpawnParticle(engine, e);
+    SpawnParticle(engine, e, birth);
     if (e.Extras.OnBirth.Effect >= 0 && e.Particles.Count() != before) {
         RecordSubEffect(engine, e, e.Extras.OnBirth, *e.Particles.Last());
     }
@@ -207,9 +207,72 @@ void TopUp(Engine& engine, Emitter& e) {
     for (int32_t i = 0; i < missing; ++i) SpawnRecordingBirth(engine, e);
 }
 
+// A birth at fraction f of the emitter's move since its last emission and at clock reading
+// `birth`: the emitter stands at that point while the particle is spawned (so that its area,
+// origin and OnBirth start are there), and the particle is moved back along its velocity by
+// the time from PathTime to its birth.
+void SpawnOnPath(Engine& engine, Emitter& e, float f, int32_t birth) {
+    const float x = e.PositionX;
+    const float y = e.PositionY;
+    e.PositionX = e.PathX + (x - e.PathX) * f;
+    e.PositionY = e.PathY + (y - e.PathY) * f;
+    const int32_t before = e.Particles.Count();
+    SpawnRecordingBirth(engine, e, &birth);
+    e.PositionX = x;
+    e.PositionY = y;
+    if (e.Particles.Count() == before) return;
+    Particle& p = *e.Particles.Last();
+    const float back = static_cast<float>(ClockDiff(birth, e.PathTime)) * 0.001f;
+    p.X = p.X - p.VelocityX * back;
+    p.Y = p.Y - p.VelocityY * back;
+}
+
+// The steady rate's birth due at t, on the path: t held to [PathTime, now].
+void SpawnDueOnPath(Engine& engine, Emitter& e, int32_t t, int32_t now) {
+    const int32_t span = ClockDiff(now, e.PathTime);
+    if (span <= 0) {
+        SpawnOnPath(engine, e, 1.0f, now);
+        return;
+    }
+    const int32_t into = std::clamp(ClockDiff(t, e.PathTime), 0, span);
+    SpawnOnPath(engine, e, static_cast<float>(into) / static_cast<float>(span),
+                WrapAdd(e.PathTime, into));
+}
+
+// The most births one update's move gives by distance.
+constexpr int32_t kMaxDistanceBirths = 1000;
+
+// EmitByDistance's births for the move since the last emission (see EmitDueParticles).
+void EmitByDistance(Engine& engine, Emitter& e, int32_t now) {
+    const float dx = e.PositionX - e.PathX;
+    const float dy = e.PositionY - e.PathY;
+    const float added = std::sqrt(dx * dx + dy * dy) * e.Extras.EmitByDistance / 100.0f;
+    const float owed = e.DistanceOwed + added;
+    const float span = static_cast<float>(std::max(ClockDiff(now, e.PathTime), 0));
+    if (!(owed < static_cast<float>(kMaxDistanceBirths) + 1.0f)) {
+        // A jump (or a move too long for a float): the last thousand, evenly along it.
+        for (int32_t k = 1; k <= kMaxDistanceBirths; ++k) {
+            const float f = static_cast<float>(k) / static_cast<float>(kMaxDistanceBirths);
+            SpawnOnPath(engine, e, f, WrapAdd(e.PathTime, RoundToInt(f * span)));
+        }
+        e.DistanceOwed = 0.0f;
+        return;
+    }
+    if (!(owed >= 1.0f)) {
+        e.DistanceOwed = owed >= 0.0f ? owed : 0.0f;
+        return;
+    }
+    const int32_t count = TruncToInt(owed);
+    for (int32_t k = 1; k <= count; ++k) {
+        const float f = std::min((static_cast<float>(k) - e.DistanceOwed) / added, 1.0f);
+        SpawnOnPath(engine, e, f, WrapAdd(e.PathTime, RoundToInt(f * span)));
+    }
+    e.DistanceOwed = owed - static_cast<float>(count);
+}
+
 // The schedule of an emitter with an optional emission key (see EmitDueParticles). Apart from
 // its own form, so that an emitter without them runs the plain loop below untouched.
-void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
+void EmitOnSchedule(Engine& engine, Emitter& e, int32_t now) {
     if (e.StartCount >= 0) {
         const int32_t count = e.Disable != 0 ? 0 : e.StartCount;
         e.StartCount = 0;
@@ -234,18 +297,43 @@ void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
         e.NextEmission = WrapAdd(now, -kBacklogLimit);
     }
     if (!BeforeEnd(e, now)) return;
+    if (e.Extras.EmitByDistance > 0.0f) {
+        EmitByDistance(engine, e, now);
+        e.NextEmission = now;
+    }
+    const bool path = e.Extras.EmitAlongPath != 0;
     while (ClockDiff(now, e.NextEmission) > 0) {
-        SpawnRecordingBirth(engine, e);
+        if (path) {
+            SpawnDueOnPath(engine, e, e.NextEmission, now);
+        } else {
+            SpawnRecordingBirth(engine, e);
+        }
         float rate = SampleValueSpec(engine, e.EmissionRate);
         e.NextEmission = WrapAdd(e.NextEmission, EmissionInterval(rate));
     }
     TopUp(engine, e);
 }
 
+// The schedule, then the emitter's place and time kept for the next one's path; the first
+// emission has no path behind it.
+void EmitWithExtras(Engine& engine, Emitter& e, int32_t now) {
+    if (e.PathSet == 0) {
+        e.PathX = e.PositionX;
+        e.PathY = e.PositionY;
+        e.PathTime = now;
+        e.PathSet = 1;
+    }
+    EmitOnSchedule(engine, e, now);
+    e.PathX = e.PositionX;
+    e.PathY = e.PositionY;
+    e.PathTime = now;
+}
+
 bool HasEmissionExtras(const Emitter& e) {
     const ExtraParams& x = e.Extras;
     return e.StartCount >= 0 || x.Burst.Count > 0 || x.Duration > 0.0f || x.OnBirth.Effect >= 0 ||
-           x.MaxAlive > 0 || x.Delay > 0.0f || x.MinAlive > 0;
+           x.MaxAlive > 0 || x.Delay > 0.0f || x.MinAlive > 0 || x.EmitAlongPath != 0 ||
+           x.EmitByDistance > 0.0f;
 }
 
 }  // namespace
@@ -272,7 +360,7 @@ void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now) {
     }
 }
 
-void SpawnParticle(Engine& engine, Emitter& emitter) {
+void SpawnParticle(Engine& engine, Emitter& emitter, const int32_t* birth) {
     // A particle with a trail takes room for its places too.
     const int64_t cost = emitter.ExtrasOn ? ParticleCost(emitter) : 1;
     if (engine.BudgetLeft < cost) {
@@ -295,7 +383,7 @@ void SpawnParticle(Engine& engine, Emitter& emitter) {
         p->VelocityY += emitter.InheritedVelocity[1];
     }
     p->Transparency = SampleValueSpec(engine, emitter.Transparency);
-    auto t = static_cast<int32_t>(engine.Clock->Now());
+    const int32_t t = birth != nullptr ? *birth : static_cast<int32_t>(engine.Clock->Now());
     float life = SampleValueSpec(engine, emitter.LifeTime);
     p->DeathTime = DeathTimeAfter(t, life * 1000.0f);
     p->Angle = theta;

@@ -172,6 +172,15 @@ struct TrailParams {
     bool operator==(const TrailParams&) const = default;
 };
 
+// Quads lengthened along their velocity (see looks.h): the drawn width times
+// min(1 + Factor * speed, Max), the sprite turned to where it flies. Factor 0: none.
+struct StretchParams {
+    float Factor = 0.0f;  // the width's growth per px/s of speed, in sizes
+    float Max = 1000.0f;  // the most times its size a quad is stretched to
+
+    bool operator==(const StretchParams&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -202,6 +211,13 @@ struct ExtraParams {
     CollideParams Collide;
     SubEffectParams OnCollide;
     TrailParams Trail;
+    StretchParams Stretch;
+    // Emission along the emitter's move (see EmitDueParticles): 1 spreads an update's births
+    // along the segment the emitter moved since the last one and over its time;
+    // EmitByDistance, particles per 100 px moved, emits by distance in place of the steady
+    // rate, spread the same way.
+    int32_t EmitAlongPath = 0;
+    float EmitByDistance = 0.0f;
 
     bool operator==(const ExtraParams&) const = default;
 };

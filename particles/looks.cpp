@@ -107,6 +107,9 @@ ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const Partic
         looks.Size = size * EvaluateLifeCurve(extras.SizeOverLife, t)[0];
     looks.Height = looks.Size;
     if (extras.Aspect > 0.0f) looks.Height = looks.Size / extras.Aspect;
+    if (extras.Stretch.Factor > 0.0f) {
+        looks.Size = looks.Size * StretchOf(extras.Stretch, p.VelocityX, p.VelocityY);
+    }
     looks.Transparency = p.Transparency;
     if (extras.TransparencyOverLife.Count > 0) {
         looks.Transparency = p.Transparency * EvaluateLifeCurve(extras.TransparencyOverLife, t)[0];

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "particles/particles.h"
@@ -79,13 +80,20 @@ void AdvanceLife(const ExtraParams& extras, ParticleLife& life, int32_t now);
 // rounding; the curves multiply the stored ones), the colour multiplying its sprite (0 to
 // 255: Colour times ColourOverLife / 255 per channel, held in range and rounded half to even),
 // its texture cell, and the quad's height: Size is its width, along the sprite's own x axis.
-// The height is the width, or with Aspect above 0 the width / Aspect.
+// The height is the width, or with Aspect above 0 the width / Aspect. With Stretch the width
+// then grows by its speed (StretchOf); the height stays.
 struct ParticleLooks {
     float Size, Transparency;
     uint8_t Red, Green, Blue;
     SheetCell Cell;
     float Height;
 };
+// How many times its size a particle of speed |(vx, vy)| is drawn long: 1 + Factor * speed,
+// at most Max (a speed too large for a float, or NaN, gives Max).
+inline float StretchOf(const StretchParams& stretch, float vx, float vy) {
+    const float m = 1.0f + stretch.Factor * std::sqrt(vx * vx + vy * vy);
+    return m < stretch.Max ? m : stretch.Max;
+}
 // With the particle's Motion record (nullptr for none), EndSize adds its share to the size
 // before SizeOverLife, and the start and end colours multiply the colour and the transparency
 // (see motion.h).

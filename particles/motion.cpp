@@ -52,7 +52,7 @@ float DirectionOf(float vx, float vy) {
 
 ParticleMotion StartMotion(Engine& engine, const Emitter& e, Particle& p, float lifeMs) {
     const MotionParams& k = e.Extras.Motion;
-    const bool align = e.Extras.AlignToMotion != 0;
+    const bool align = TurnsToMotion(e.Extras);
     ParticleMotion m{};
     m.OriginX = e.PositionX;
     m.OriginY = e.PositionY;
@@ -100,7 +100,7 @@ ParticleMotion RestingMotion(const Emitter& e, const Particle& p) {
     m.OrbitAngle = DirectionOf(dx, dy);
     m.OrbitRadius = std::sqrt(dx * dx + dy * dy);
     m.OrbitEndRadius = m.OrbitRadius;
-    m.Turn = e.Extras.AlignToMotion != 0 ? 0.0f : p.Angle;
+    m.Turn = TurnsToMotion(e.Extras) ? 0.0f : p.Angle;
     std::array<float, 4> start{kWhite, kWhite, kWhite, kWhite};
     if (k.StartColour.Set != 0) start = k.StartColour.Value;
     const std::array<float, 4> end = k.EndColour.Set != 0 ? k.EndColour.Value : start;

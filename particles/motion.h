@@ -26,7 +26,8 @@
 //     emitter's move since the particle's origin was last set (origin = the emitter's position).
 // Angle: turn = Angle (or, without it, the emission angle; 0 with AlignToMotion), plus
 // Rotation's steps and Spin as ever; the particle's angle is turn + (EndAngle - birth turn) * f,
-// with AlignToMotion plus the direction of its velocity (atan2, 0 for no velocity).
+// with AlignToMotion plus the direction of its velocity (atan2, 0 for no velocity). Stretch
+// turns the sprites as AlignToMotion does.
 // Looks (LooksOf): size as drawn = max(0, size + (EndSize - birth size) * f), then SizeOverLife;
 // the colour c = start + (end - start) * f per channel multiplies Colour (and ColourOverLife)
 // by c / 255 and the drawn transparency by alpha / 255.
@@ -41,10 +42,16 @@
 
 namespace pp {
 
+// Whether the sprites turn to their direction of travel: AlignToMotion, or Stretch, which
+// lengthens them along it.
+inline bool TurnsToMotion(const ExtraParams& x) {
+    return x.AlignToMotion != 0 || x.Stretch.Factor > 0.0f;
+}
+
 // Whether the emitter's particles keep Motion records.
 inline bool HasMotion(const ExtraParams& x) {
     static const MotionParams kNone{};
-    return x.AlignToMotion != 0 || x.Attached != 0 || !(x.Motion == kNone);
+    return TurnsToMotion(x) || x.Attached != 0 || !(x.Motion == kNone);
 }
 
 inline bool InOrbit(const MotionParams& m) {

@@ -158,6 +158,13 @@ struct Emitter : EmitterParams {
     int32_t StartedAs = -1;
     // The turbulence field's time, advanced by the updates of an emitter with Turbulence.
     NoiseClock Noise;
+    // Where the emitter stood and the clock's reading at its last emission with optional keys
+    // (PathSet 0 before the first), and the share of a particle its moves have earned towards
+    // the next birth by distance (0 to 1).
+    float PathX = 0.0f, PathY = 0.0f;
+    int32_t PathTime = 0;
+    int32_t PathSet = 0;
+    float DistanceOwed = 0.0f;
 
     EmitterParams& Params() { return *this; }
     const EmitterParams& Params() const { return *this; }
@@ -305,13 +312,26 @@ inline bool ParticleStateIsFinite(const Particle& p) {
 //     past Duration), births follow until MinAlive particles are in the list (at most 1000 in
 //     one update), each under MaxAlive and the budget as any other;
 //   - a started sub-effect (StartCount >= 0) spawns StartCount particles in its first update
-//     and none after, whatever its rate, bursts and duration.
+//     and none after, whatever its rate, bursts and duration;
+//   - EmitAlongPath: the steady rate's birth due at t is placed as if the emitter stood at
+//     the point of its move since the last emission (PathX, PathY at PathTime) to now at the
+//     fraction (t - PathTime) / (now - PathTime) (t held to that span; 1 when it is empty),
+//     is born at t (its death time and Life count from it) and is moved back along its
+//     velocity by (t - PathTime) seconds, so that the update's move leaves it where it would
+//     be had it flown since t. Bursts, MinAlive's births and started sub-effects are born as
+//     without it;
+//   - EmitByDistance > 0 replaces the steady rate: DistanceOwed + the move's length x
+//     EmitByDistance / 100 particles are due, the k-th of them (k = 1, 2, ...) at fraction
+//     (k - DistanceOwed) / (the move's share) of the move, born at PathTime + that fraction
+//     of the span (rounded), placed as with EmitAlongPath; what is left under 1 is owed to
+//     the next update. More than 1000 due at once (a jump) give 1000 spread evenly.
 // A particle or burst due at clock reading t is spawned by the first update whose now > t.
 void EmitDueParticles(Engine& engine, Emitter& emitter, int32_t now);
 
 // Appends one new particle with all its random draws in their fixed order. A birth the budget
-// has no room for (BudgetLeft 0) is dropped before any draw and counted.
-void SpawnParticle(Engine& engine, Emitter& emitter);
+// has no room for (BudgetLeft 0) is dropped before any draw and counted. The particle is born
+// at the clock's reading, or at *birth when given.
+void SpawnParticle(Engine& engine, Emitter& emitter, const int32_t* birth = nullptr);
 
 // Advances every emitter and particle by the time since the previous update, emitting first,
 // then moving, ageing and removing dead particles. Then starts the sub-effects that the

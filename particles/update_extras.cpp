@@ -178,7 +178,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         e.PositionY,
         InOrbit(extras.Motion),
         extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
-        extras.AlignToMotion != 0,
+        TurnsToMotion(extras),
         extras.Attached != 0,
         HasForces(extras),
         ForcesOf(e, dt),

@@ -87,6 +87,16 @@ Texel Drop(float u, float v, int32_t) {
     return {0.85f, 0.92f, 1.0f, Edge(u, v) * across * along};
 }
 
+// A comet flying at angle 0: a round head at the front (u = 0.5) and a tail that widens and
+// fades behind it, for the engine to turn and stretch along the flight.
+Texel Comet(float u, float v, int32_t) {
+    const float du = u - 0.5f;
+    const float head = std::exp(-(du * du + v * v) / 0.03f);
+    const float behind = std::fmax(0.0f, std::fmin(1.0f, (u + 0.9f) / 1.4f));
+    const float tail = u < 0.5f ? behind * std::exp(-(v * v) / (0.06f - 0.05f * behind)) : 0.0f;
+    return {1.0f, 0.92f, 0.75f, Edge(u, v) * std::fmin(1.0f, head + 0.7f * tail)};
+}
+
 // A star of `points` rays turned by `turn` radians, its rays `length` long.
 float Star(float u, float v, int32_t points, float turn, float length) {
     const float r = std::sqrt(u * u + v * v);
@@ -122,6 +132,7 @@ std::vector<SpriteImage> PaintGallerySprites() {
     sprites.push_back(Paint("Smoke", 64, 1, 1, Puff));
     sprites.push_back(Paint("RainOnFloor", 32, 1, 1, Drop));
     sprites.push_back(Paint("SparkTrails", 32, 1, 1, Glow));
+    sprites.push_back(Paint("Comet", 64, 1, 1, Comet));
     return sprites;
 }
 

@@ -307,6 +307,10 @@ struct EffectExtras {
     std::vector<CollideLine> Collide;    ///< The lines particles collide with, in order.
     SubEffect OnCollide;                 ///< Started where a particle hits a line.
     particleplayer::Trail Trail;         ///< The ribbon behind each particle.
+    float StretchFactor = 0.0f;          ///< Quads' width grows by this many sizes per px/s.
+    float StretchMax = 1000.0f;          ///< Quads stretched to at most this many sizes.
+    int32_t EmitAlongPath = 0;           ///< 1: births spread along the emitter's move.
+    float EmitByDistance = 0.0f;         ///< Births per 100 px moved, in place of the rate.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

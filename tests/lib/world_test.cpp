@@ -92,6 +92,8 @@ pp::ParticleLooks LooksByTheRules(const Particle& p, const pp::ParticleLife& lif
 
 // An effect whose only key draws quads 0.4 times as wide as they are tall.
 constexpr const char* kAspect = "Aspect = 0.4";
+// One that draws them 1 + speed / 100 times as long as they are wide, at most 2.5 times.
+constexpr const char* kStretch = "Stretch = {0.01, 2.5}";
 
 // The renderer's quads written plainly with the library's cos and sin, one particle at a time,
 // in the curves' size, transparency, colour and sheet cell where an effect has Life records.
@@ -105,8 +107,11 @@ void ReferenceVertices(World& world, int32_t layer, int32_t ox, int32_t oy, Vert
         for (size_t i = 0; i < particles.size(); ++i) {
             const Particle& p = particles[i];
             const bool aspect = e->Extras.Aspect != 0.0f;
-            const pp::ParticleLooks l = lives.empty() || aspect
-                                            ? pp::ParticleLooks{p.Size,
+            const bool stretch = e->Extras.Stretch.Factor != 0.0f;
+            const float speed = std::sqrt(p.VelocityX * p.VelocityX + p.VelocityY * p.VelocityY);
+            const float length = stretch ? p.Size * std::min(1.0f + 0.01f * speed, 2.5f) : p.Size;
+            const pp::ParticleLooks l = lives.empty() || aspect || stretch
+                                            ? pp::ParticleLooks{length,
                                                                 p.Transparency,
                                                                 255,
                                                                 255,
@@ -147,24 +152,27 @@ void ExpectEveryFormIs(World& world, const VertexArray& plain, int32_t layer, in
 // across effects.
 TEST(World, VertexArrayMatchesThePlainComputation) {
     World world;
+    // The velocities matter to the stretched effect alone: none, 50, 500 (held), 100 and one
+    // whose square is no float.
     const Particle hand[] = {
         {3, 32.0f, 100.0f, 200.0f, 0, 0, 255.0f, 0, 0.0f, 0},
-        {1, 33.0f, 97.5f, 98.5f, 0, 0, 127.5f, 0, 45.0f, 0},
-        {2, 0.4f, 10.0f, 10.0f, 0, 0, 300.0f, 0, 0.0f, 0},
-        {2, 7.5f, -3.25f, 1e9f, 0, 0, -1.0f, 0, 359.0f, 0},
-        {3, -6.0f, 50.0f, 50.0f, 0, 0, 256.0f, 0, -90.0f, 0},
-        {3, 1e30f, 0.0f, 0.0f, 0, 0, 1.0f, 0, 30.0f, 0},
+        {1, 33.0f, 97.5f, 98.5f, 30.0f, -40.0f, 127.5f, 0, 45.0f, 0},
+        {2, 0.4f, 10.0f, 10.0f, 300.0f, 400.0f, 300.0f, 0, 0.0f, 0},
+        {2, 7.5f, -3.25f, 1e9f, -100.0f, 0, -1.0f, 0, 359.0f, 0},
+        {3, -6.0f, 50.0f, 50.0f, 0, 30.0f, 256.0f, 0, -90.0f, 0},
+        {3, 1e30f, 0.0f, 0.0f, 0, 1e30f, 1.0f, 0, 30.0f, 0},
         {3, NAN, 0.0f, 0.0f, 0, 0, NAN, 0, 0.0f, 0},
         {3, 0.2f, 0.0f, 0.0f, 0, 0, 1.0f, 0, INFINITY, 0},
     };
     const char* looks = kLooks;
     const char* aspect = kAspect;
+    const char* stretch = kStretch;
     for (const char* text : {"BlendingMode = {2, 6}", "Layer = 1", "BlendingMode = {2, 2}",
-                             "BlendingMode = {5, 2}", looks, aspect, ""}) {
+                             "BlendingMode = {5, 2}", looks, aspect, stretch, ""}) {
         pp::Emitter* e = WorldAccess::EmitterOf(world, world.LoadEffectText(text, 0, 0).Value);
         for (int i = 0; i < 8; ++i) {
             *pp::ListInsert(e->Particles) = WorldAccess::EngineParticle(hand[i]);
-            if (text == looks || text == aspect) {
+            if (text == looks || text == aspect || text == stretch) {
                 *pp::ListInsert(e->Life) = {0, 1000.0f, 0, 0.25f * (i % 5), i % 6};
             }
         }
@@ -174,7 +182,7 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
         ReferenceVertices(world, layer, ox, oy, plain);
         ExpectEveryFormIs(world, plain, layer, ox, oy);
         if (layer == 0) {
-            EXPECT_EQ(plain.Runs.size(), 6u * 4u - 2u) << "the last three effects join";
+            EXPECT_EQ(plain.Runs.size(), 7u * 4u - 3u) << "the last four effects join";
         }
     }
 }

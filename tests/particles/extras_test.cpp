@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -403,6 +404,59 @@ TEST(Extras, DelayMinAliveAndMaxAliveFollowTheirSchedule) {
                 EXPECT_EQ(e->NextEmission, next);
             }
         }
+    }
+}
+
+// Births of an emitter that moves between its emissions, against the paths worked out plainly.
+// Along the path: the rate's birth due at m (every 10 ms from 1000) of the emission from a to
+// b stands at the fraction (m - a) / (b - a) of the move (m held to [a, b]; the first emission
+// has no move), is born at that m and is set back by its 100 px/s flight from a to m. By
+// distance (one per 10 px, the rate left out): birth k stands 10 k px along the emitter's
+// line, born when the emitter was there, to the millisecond.
+TEST(Emission, BirthsSpreadAlongTheEmittersPath) {
+    for (const bool byDistance : {false, true}) {
+        SCOPED_TRACE(byDistance ? "by distance" : "along the path");
+        TestEngine t(5, 1000);
+        Emitter* e = CreateEmitter(t.engine, 0, 50);
+        LoadEffectText(t.engine, e,
+                       byDistance ? "EmitByDistance = 10, EmissionVelocity = 0, LifeTime = 9"
+                                  : "EmitAlongPath = 1, EmissionRate = 100, EmissionAngle = 0, "
+                                    "LifeTime = 2");
+        e->ExtrasOn = HasExtras(*e);
+        float ax = 0.0f;
+        int32_t a = 1000, due = 1000, born = 0;
+        for (int32_t n = 0; n < 200; ++n) {
+            const uint32_t ms = std::array<uint32_t, 8>{16, 17, 33, 1, 50, 0, 16, 250}[n % 8];
+            t.clock.Advance(ms);
+            const int32_t b = t.Now();
+            if (n == 0) a = b;
+            const float bx = ax + static_cast<float>(n % 5) * 12.5f;
+            e->PositionX = bx;
+            const int32_t before = e->Particles.Count();
+            EmitDueParticles(t.engine, *e, b);
+            for (int32_t i = before; i < e->Particles.Count(); ++i) {
+                const Particle& p = e->Particles.First()[i];
+                if (byDistance) {
+                    ++born;
+                    const float along = 10.0f * static_cast<float>(born);
+                    ASSERT_NEAR(p.X, along, 0.01f) << n;
+                    const float m = static_cast<float>(a) + (along - ax) / (bx - ax) * (b - a);
+                    ASSERT_NEAR(static_cast<float>(p.DeathTime - 9000), m, 1.0f) << n;
+                    continue;
+                }
+                const int32_t m = std::clamp(due, a, b);
+                due += 10;
+                const float f = b == a ? 1.0f : static_cast<float>(m - a) / (b - a);
+                const float back = static_cast<float>(m - a) * 0.001f;
+                ASSERT_EQ(p.X, (ax + (bx - ax) * f) - 100.0f * back) << n;
+                ASSERT_TRUE(p.Y == 50.0f && p.DeathTime == m + 2000) << n;
+            }
+            if (!byDistance) {
+                ASSERT_TRUE(b <= due && due < b + 10) << n;
+            }
+            ax = bx, a = b;
+        }
+        EXPECT_NEAR(born, byDistance ? ax / 10.0f : 0.0f, 1.0f);
     }
 }
 

@@ -121,6 +121,10 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         {"an end colour alone, turned to its motion under gravity",
          "EmissionRate = 50, LifeTime = 1, Acceleration = {0, 200},\n"
          "EndColour = {255, 255, 255, 0}, AlignToMotion = 1"},
+        {"stretched by its speed, and so turned to its motion",
+         "EmissionRate = 50, LifeTime = 1.5, EmissionVelocity = {Min = 0, Max = 300},\n"
+         "EmissionAngle = {Min = 0, Max = 359}, Acceleration = {0, 200}, Aspect = 2,\n"
+         "Stretch = {Factor = 0.02, Max = 4}"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -47,6 +47,7 @@ TEST(Emitter, DefaultsAndSettingRules) {
     expected.Extras.OnCollide.Effect = -1;
     for (CollideLine& l : expected.Extras.Collide.Lines) l.Bounce = 1.0f;
     expected.Extras.Trail.Fade = 1.0f;
+    expected.Extras.Stretch.Max = 1000.0f;
     expected.SpriteFile = -1;
     EXPECT_EQ(CreateEmitter(t.engine, 100, -200)->Params(), expected);
     const ValueSpec in[] = {

@@ -145,7 +145,7 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
     m.Turn = m.Turn + p.RotationStep;
     if (x.Spin != 0.0f) m.Turn = m.Turn + x.Spin * dt;
     p.Angle = m.Turn + m.TurnChange * t;
-    if (x.AlignToMotion != 0) {
+    if (x.AlignToMotion != 0 || x.Stretch.Factor > 0.0f) {
         p.Angle =
             (vx == 0.0f && vy == 0.0f ? 0.0f : std::atan2(vy, vx) * 180.0f / kFloatPi) + p.Angle;
     }
@@ -160,6 +160,10 @@ inline std::array<float, 5> PlainLooks(const Followed& f, const ExtraParams& x) 
     float size = f.P.Size;
     if (x.Motion.EndSize.Set) size = std::max(0.0f, f.P.Size + f.M.SizeChange * t);
     if (x.SizeOverLife.Count > 0) size = size * EvaluateLifeCurve(x.SizeOverLife, t)[0];
+    // Stretch: as long as 1 + Factor * speed sizes, at most Max.
+    const float speed = std::sqrt(f.P.VelocityX * f.P.VelocityX + f.P.VelocityY * f.P.VelocityY);
+    if (x.Stretch.Factor > 0.0f)
+        size = size * std::min(1.0f + x.Stretch.Factor * speed, x.Stretch.Max);
     float alpha = f.P.Transparency;
     if (x.TransparencyOverLife.Count > 0) {
         alpha = alpha * EvaluateLifeCurve(x.TransparencyOverLife, t)[0];
