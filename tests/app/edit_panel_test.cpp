@@ -27,7 +27,7 @@ class HeadlessPanel {
         ImGui::CreateContext();
         ImGuiIO& io = ImGui::GetIO();
         io.IniFilename = nullptr;
-        io.DisplaySize = {600.0f, 3000.0f};
+        io.DisplaySize = {600.0f, 8000.0f};
         io.DeltaTime = 1.0f / 60.0f;
         io.KeyMap[ImGuiKey_Enter] = kEnterKey;
         unsigned char* pixels = nullptr;
