@@ -228,6 +228,8 @@ typedef struct pp_effect_extras {
     float aspect;             /**< Width over height of the drawn quads; 0: squares. */
     pp_force_point attractor; /**< Pulls particles towards its point. */
     pp_force_point vortex;    /**< Turns particles about its point. */
+    float delay;              /**< Seconds after creation before emission starts. */
+    int32_t min_alive;        /**< Births each emitting frame up to this many alive. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -177,6 +177,8 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.aspect = x.Aspect;
     out.attractor = force(x.Attractor);
     out.vortex = force(x.Vortex);
+    out.delay = x.Delay;
+    out.min_alive = x.MinAlive;
     return out;
 }
 
