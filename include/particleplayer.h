@@ -257,6 +257,8 @@ typedef struct pp_effect_extras {
     int32_t collide_count;    /**< Lines in collide. */
     pp_collide_line collide[PP_MAX_COLLIDE_LINES]; /**< The lines particles collide with. */
     pp_sub_effect on_collide;                      /**< Started where a particle hits a line. */
+    float delay;       /**< Seconds after creation before emission starts. */
+    int32_t min_alive; /**< Births each emitting frame up to this many alive. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

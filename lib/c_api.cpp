@@ -192,6 +192,8 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
                                             l.Screen};
     }
     out.on_collide = CSubEffect(x.OnCollide);
+    out.delay = x.Delay;
+    out.min_alive = x.MinAlive;
     return out;
 }
 

@@ -24,7 +24,7 @@ constexpr const char* kEveryKey =
     "OnDeath = {Effect = examples/effects/FireworkBurst.txt, Count = 7, Inherit = 1},\n"
     "OnBirth = {Effect = examples/effects/FireworkBurst.txt, Count = 1},\n"
     "RadialAcceleration = {Min = 5, Max = 9}, EndAngle = 90, EndColour = {1, 2, 3, 4},\n"
-    "MaxAlive = 90, Attached = 1, AlignToMotion = 1, Aspect = 2,\n"
+    "MaxAlive = 90, Attached = 1, AlignToMotion = 1, Aspect = 2, Delay = 0.25, MinAlive = 3,\n"
     "Attractor = {X = 1, Y = 2, Strength = 3, Radius = 4, Falloff = 2}, Vortex = {5, 6, 7, 8, 1, "
     "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}";
 
@@ -135,6 +135,7 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_TRUE(e.Attractor == (particleplayer::ForcePoint{1, 2, 3, 4, 2, 0}));
     EXPECT_TRUE(x.turbulence.strength == 30.0f && x.turbulence.scale == 40.0f &&
                 x.turbulence.speed == 1.0f && x.turbulence.seed == 9);
+    EXPECT_TRUE(x.delay == 0.25f && x.min_alive == 3);
 
     // The started effect, with its file.
     const char* file = nullptr;
