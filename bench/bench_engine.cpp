@@ -558,7 +558,7 @@ void BM_UpdateTurbulentMillion(benchmark::State& state) {
     plain.Workers = turbulent.Workers = &pool;
     SteadyEmitter(plain, kMillion);
     Emitter* e = SteadyEmitter(turbulent, kMillion);
-    SetFeature(e->Extras, kFeatures - 1);
+    SetFeature(e->Extras, kTurbulenceFeature);
     UpdateParticles(turbulent);  // makes the Life records
     double plainSeconds = 0.0;
     double turbulentSeconds = 0.0;

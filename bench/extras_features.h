@@ -16,6 +16,8 @@ inline constexpr const char* kFeatureNames[] = {
     "trail (8)",           "stretch"};
 // How many features the benchmarks sweep.
 inline constexpr int64_t kFeatures = 14;
+// The turbulence feature, which the million-particle benchmark takes by name.
+inline constexpr int64_t kTurbulenceFeature = 10;
 
 inline void SetFeature(ExtraParams& x, int64_t feature) {
     switch (feature) {
@@ -64,7 +66,7 @@ inline void SetFeature(ExtraParams& x, int64_t feature) {
         case 9:
             x.Attached = 1;
             break;
-        case 10:
+        case kTurbulenceFeature:
             x.Turbulence = {60.0f, 80.0f, 1.0f, 0};
             break;
         case 11: {
