@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/extras_features.h"
@@ -508,6 +509,27 @@ void BM_MemoryPerParticle(benchmark::State& state) {
 }
 BENCHMARK(BM_MemoryPerParticle)->Arg(100000)->Arg(1000000)->Iterations(1);
 
+// Updates `featured` then `plain` each iteration, 16 ms apart, timed by `now`; the featured
+// update is the iteration's time. Returns the seconds of each in all.
+template <class Now>
+std::pair<double, double> UpdatesInTurns(benchmark::State& state, VirtualClock& clock,
+                                         Engine& featured, Engine& plain, Now now) {
+    double featuredSeconds = 0.0;
+    double plainSeconds = 0.0;
+    for (auto _ : state) {
+        clock.Advance(16);
+        double t0 = now();
+        UpdateParticles(featured);
+        const double seconds = now() - t0;
+        featuredSeconds += seconds;
+        state.SetIterationTime(seconds);
+        t0 = now();
+        UpdateParticles(plain);
+        plainSeconds += now() - t0;
+    }
+    return {featuredSeconds, plainSeconds};
+}
+
 // The update of n long-lived particles of an emitter with one optional key (kFeatureNames),
 // alternating with the same update of a plain emitter's n, thread CPU time, one thread.
 void BM_UpdateWithExtras(benchmark::State& state) {
@@ -519,19 +541,8 @@ void BM_UpdateWithExtras(benchmark::State& state) {
     Emitter* e = SteadyEmitter(featured, n);
     SetFeature(e->Extras, state.range(0));
     UpdateParticles(featured);  // makes the Life records
-    double plainSeconds = 0.0;
-    double featuredSeconds = 0.0;
-    for (auto _ : state) {
-        clock.Advance(16);
-        double t0 = ThreadCpuSeconds();
-        UpdateParticles(featured);
-        const double seconds = ThreadCpuSeconds() - t0;
-        featuredSeconds += seconds;
-        state.SetIterationTime(seconds);
-        t0 = ThreadCpuSeconds();
-        UpdateParticles(plain);
-        plainSeconds += ThreadCpuSeconds() - t0;
-    }
+    const auto [featuredSeconds, plainSeconds] =
+        UpdatesInTurns(state, clock, featured, plain, ThreadCpuSeconds);
     if (e->Particles.Count() != n || e->Life.Count() != n) {
         state.SkipWithError("population changed during the run");
     }
@@ -560,19 +571,8 @@ void BM_UpdateTurbulentMillion(benchmark::State& state) {
     Emitter* e = SteadyEmitter(turbulent, kMillion);
     SetFeature(e->Extras, kTurbulenceFeature);
     UpdateParticles(turbulent);  // makes the Life records
-    double plainSeconds = 0.0;
-    double turbulentSeconds = 0.0;
-    for (auto _ : state) {
-        clock.Advance(16);
-        double t0 = WallSeconds();
-        UpdateParticles(turbulent);
-        const double seconds = WallSeconds() - t0;
-        turbulentSeconds += seconds;
-        state.SetIterationTime(seconds);
-        t0 = WallSeconds();
-        UpdateParticles(plain);
-        plainSeconds += WallSeconds() - t0;
-    }
+    const auto [turbulentSeconds, plainSeconds] =
+        UpdatesInTurns(state, clock, turbulent, plain, WallSeconds);
     if (e->Particles.Count() != kMillion) state.SkipWithError("population changed");
     const auto n = static_cast<double>(state.iterations());
     state.counters["turbulent_ms"] = turbulentSeconds * 1e3 / n;
