@@ -1,7 +1,7 @@
 // The page around the player: writes the scene's files into the in-memory file system,
 // starts render mode (?seed=S&frames=N&frame-ms=MS[&stress=N][&bare=1]) or play mode, and
-// wires the effect text, its findings, the buttons, dropped files and the share link to the
-// player.
+// wires the effect text, its findings, the editor's panel, the buttons, dropped files and the
+// share link to the player.
 'use strict';
 
 const query = new URLSearchParams(location.search);
@@ -97,6 +97,7 @@ async function start() {
   }
   $('panel').classList.remove('hidden');
   if (call('pp_web_play', ['']) !== 1) return;
+  $('edit-panel').classList.remove('hidden');
   readEffects();
   openShared();
   showSelected();
@@ -140,7 +141,14 @@ function showSelected() {
   if (effects.length === 0) return;
   $('text').value = readText(effects[selected].effect);
   showFindings();
+  call('pp_web_panel_open', [selected]);
 }
+
+// The editor's panel saved an edit of the selected effect: its text and findings as they are now.
+window.ppPanelEdited = () => {
+  $('text').value = readText(effects[selected].effect);
+  showFindings();
+};
 
 // Saves the text as an editor does (a new file renamed over the old one), then lets the
 // player notice it as play notices a save.
@@ -149,6 +157,7 @@ function applyText(text) {
   Module.FS.writeFile(path + '.saving', text);
   Module.FS.rename(path + '.saving', path);
   call('pp_web_poll', []);
+  callAs('number', 'pp_web_panel_text', [text]);
   showFindings();
 }
 
