@@ -31,7 +31,8 @@ struct InputEvent {
     std::string Chars;  // Text
 };
 
-// Our numbers of the keys ImGui's text fields need, as KeysDown indices.
+// The keys ImGui's text fields and the undo keys need, by the browser's names; a key's place
+// in this list is its index in ImGui's KeysDown.
 constexpr struct {
     const char* Name;
     ImGuiKey_ Key;
