@@ -48,7 +48,8 @@ struct PlayRun {
     particleplayer::RealClock Real;
     std::unique_ptr<PlaySession> Session;
     std::vector<particleplayer::KeyboardKey> Keys;  // pressed since the last frame
-    std::string PanelFile;  // the file the editor's panel edits ("" while it edits none)
+    std::string PanelFile;    // the file the editor's panel edits ("" while it edits none)
+    std::string PanelFolder;  // the folder its Extends paths are opened from
 };
 
 struct WebState {
@@ -151,6 +152,24 @@ bool FramePng() {
     return true;
 }
 
+// The panel edits the file at `path` (Extends paths in it opened from `folder`); false with the
+// reason said when it cannot.
+bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& folder) {
+    particleplayer::Result<particleplayer::EffectEdit> opened =
+        particleplayer::EffectEdit::Open(path);
+    if (!opened.Ok()) {
+        Say("the panel cannot open " + path + ": " + opened.Error);
+        return false;
+    }
+    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder)) {
+        Say("this browser offers the panel no WebGL 2 context");
+        return false;
+    }
+    run.PanelFile = path;
+    run.PanelFolder = folder;
+    return true;
+}
+
 void PlayStep(void*) {
     PlayRun& run = *State().Play;
     const double start = emscripten_get_now();
@@ -178,6 +197,12 @@ void PlayStep(void*) {
         if (!saved.Ok()) Say("cannot save " + run.PanelFile + ": " + saved.Error);
         ReportReloads(*run.Session, run.Session->PollReload());
         emscripten_run_script("window.ppPanelEdited && window.ppPanelEdited()");
+    }
+    // "open the parent": the panel and the text box edit that file from the next frame on (play
+    // applies its saves to the effects extending it).
+    if (const std::string parent = TakePagePanelOpenRequest(); !parent.empty()) {
+        OpenPanelFile(run, parent, std::string(run.PanelFolder));
+        emscripten_run_script("window.ppPanelOpened && window.ppPanelOpened()");
     }
 }
 
@@ -352,19 +377,14 @@ EMSCRIPTEN_KEEPALIVE int pp_web_panel_open(int index) {
         return 0;
     }
     const PlayEffect& effect = play->Session->Effects()[static_cast<std::size_t>(index)];
-    const std::string path = particleplayer::EffectOpenPath(effect.Effect);
-    particleplayer::Result<particleplayer::EffectEdit> opened =
-        particleplayer::EffectEdit::Open(path);
-    if (!opened.Ok()) {
-        Say("the panel cannot open " + path + ": " + opened.Error);
-        return 0;
-    }
-    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, effect.Folder)) {
-        Say("this browser offers the panel no WebGL 2 context");
-        return 0;
-    }
-    play->PanelFile = path;
-    return 1;
+    return OpenPanelFile(*play, particleplayer::EffectOpenPath(effect.Effect), effect.Folder) ? 1
+                                                                                              : 0;
+}
+
+// The file the panel edits, as opened ("" for none).
+EMSCRIPTEN_KEEPALIVE const char* pp_web_panel_file() {
+    const PlayRun* play = State().Play.get();
+    return Hand(play != nullptr ? play->PanelFile : "");
 }
 
 // The page's text box holds `text` now (after the page saved it): the panel shows it.

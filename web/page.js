@@ -8,6 +8,7 @@ const query = new URLSearchParams(location.search);
 const $ = (id) => document.getElementById(id);
 let effects = [];  // the played effects: {effect, sprite, at}
 let selected = 0;
+let edited = '';  // the file the text box and the panel edit: the selected effect's or a parent
 
 var Module = {
   canvas: $('canvas'),
@@ -139,21 +140,29 @@ function showFindings() {
 
 function showSelected() {
   if (effects.length === 0) return;
-  $('text').value = readText(effects[selected].effect);
+  edited = effects[selected].effect;
+  $('text').value = readText(edited);
   showFindings();
   call('pp_web_panel_open', [selected]);
 }
 
-// The editor's panel saved an edit of the selected effect: its text and findings as they are now.
+// The editor's panel saved an edit: the file's text and the findings as they are now.
 window.ppPanelEdited = () => {
-  $('text').value = readText(effects[selected].effect);
+  $('text').value = readText(edited);
   showFindings();
+};
+
+// The panel opened the file an inherited value comes from: the text box edits that one now.
+window.ppPanelOpened = () => {
+  takeMessages();
+  edited = callText('pp_web_panel_file', []);
+  window.ppPanelEdited();
 };
 
 // Saves the text as an editor does (a new file renamed over the old one), then lets the
 // player notice it as play notices a save.
 function applyText(text) {
-  const path = effects[selected].effect;
+  const path = edited || effects[selected].effect;
   Module.FS.writeFile(path + '.saving', text);
   Module.FS.rename(path + '.saving', path);
   call('pp_web_poll', []);

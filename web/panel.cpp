@@ -301,6 +301,10 @@ std::string PagePanelWidgetRect(const char* key, const char* label, int index) {
     return "";
 }
 
+std::string TakePagePanelOpenRequest() {
+    return std::exchange(State().Panel.OpenRequest, std::string());
+}
+
 int PagePanelFrames() {
     return State().Frames;
 }

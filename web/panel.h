@@ -26,6 +26,9 @@ std::optional<std::string> PagePanelFrame();
 // tests; "" when that frame had no such widget.
 std::string PagePanelWidgetRect(const char* key, const char* label, int index);
 
+// The parent file the author chose to open ("open the parent"), once; "" when none was chosen.
+std::string TakePagePanelOpenRequest();
+
 // Frames the panel has drawn since it started.
 int PagePanelFrames();
 
