@@ -105,8 +105,8 @@ format:
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
 
-# The player in the browser: emscripten (Debian's), libpng and zlib compiled from their Debian
-# source packages into $(WEB_BUILD)/deps, the page in $(WEB_BUILD)/ (index.html, .js, .wasm,
+# The player in the browser: emscripten (Debian's), libpng, zlib and Dear ImGui compiled from
+# their Debian source packages into $(WEB_BUILD)/deps, the page in $(WEB_BUILD)/ (index.html, .js, .wasm,
 # Data/). Emscripten's tools find acorn in Debian's Node.js module folder.
 WEB_PREFIX = $(CURDIR)/$(WEB_BUILD)/deps/prefix
 web:
@@ -117,7 +117,7 @@ web:
 	  -DPP_WEB_OUT=$(CURDIR)/$(WEB_BUILD) \
 	  -DPNG_LIBRARY=$(WEB_PREFIX)/lib/libpng.a -DPNG_PNG_INCLUDE_DIR=$(WEB_PREFIX)/include \
 	  -DZLIB_LIBRARY=$(WEB_PREFIX)/lib/libz.a -DZLIB_INCLUDE_DIR=$(WEB_PREFIX)/include \
-	  $(CMAKE_ARGS) >/dev/null
+	  -DPP_WEB_IMGUI_PREFIX=$(WEB_PREFIX) $(CMAKE_ARGS) >/dev/null
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/cmake -j $(JOBS)
 
 # The same page without WebAssembly SIMD in $(WEB_BUILD)/plain, whose frame times web-test
@@ -128,7 +128,7 @@ web-plain: web
 	  -DPP_WEB_OUT=$(CURDIR)/$(WEB_BUILD)/plain \
 	  -DPNG_LIBRARY=$(WEB_PREFIX)/lib/libpng.a -DPNG_PNG_INCLUDE_DIR=$(WEB_PREFIX)/include \
 	  -DZLIB_LIBRARY=$(WEB_PREFIX)/lib/libz.a -DZLIB_INCLUDE_DIR=$(WEB_PREFIX)/include \
-	  $(CMAKE_ARGS) >/dev/null
+	  -DPP_WEB_IMGUI_PREFIX=$(WEB_PREFIX) $(CMAKE_ARGS) >/dev/null
 	NODE_PATH=/usr/share/nodejs cmake --build $(WEB_BUILD)/cmake-plain -j $(JOBS)
 
 # The page in headless Chromium (tests/web/web_test.mjs): the desktop player renders the

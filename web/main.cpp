@@ -23,9 +23,11 @@
 #include "app/scene.h"
 #include "app/stress_scene.h"
 #include "particleplayer/clock.h"
+#include "particleplayer/edit.h"
 #include "particleplayer/effect_files.h"
 #include "particleplayer/screen.h"
 #include "particleplayer/world.h"
+#include "web/panel.h"
 
 namespace pp {
 namespace {
@@ -46,6 +48,8 @@ struct PlayRun {
     particleplayer::RealClock Real;
     std::unique_ptr<PlaySession> Session;
     std::vector<particleplayer::KeyboardKey> Keys;  // pressed since the last frame
+    std::string PanelFile;    // the file the editor's panel edits ("" while it edits none)
+    std::string PanelFolder;  // the folder its Extends paths are opened from
 };
 
 struct WebState {
@@ -148,6 +152,24 @@ bool FramePng() {
     return true;
 }
 
+// The panel edits the file at `path` (Extends paths in it opened from `folder`); false with the
+// reason said when it cannot.
+bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& folder) {
+    particleplayer::Result<particleplayer::EffectEdit> opened =
+        particleplayer::EffectEdit::Open(path);
+    if (!opened.Ok()) {
+        Say("the panel cannot open " + path + ": " + opened.Error);
+        return false;
+    }
+    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder)) {
+        Say("this browser offers the panel no WebGL 2 context");
+        return false;
+    }
+    run.PanelFile = path;
+    run.PanelFolder = folder;
+    return true;
+}
+
 void PlayStep(void*) {
     PlayRun& run = *State().Play;
     const double start = emscripten_get_now();
@@ -167,6 +189,21 @@ void PlayStep(void*) {
     }
     run.Session->Frame();
     RecordFrameTime(start);
+    // The panel's edit is saved as the page saves a typed text, and applied as play applies a
+    // save; the page then shows the file's new text.
+    if (const std::optional<std::string> bytes = PagePanelFrame();
+        bytes && !run.PanelFile.empty()) {
+        const particleplayer::Status saved = particleplayer::EffectEdit(*bytes).Save(run.PanelFile);
+        if (!saved.Ok()) Say("cannot save " + run.PanelFile + ": " + saved.Error);
+        ReportReloads(*run.Session, run.Session->PollReload());
+        emscripten_run_script("window.ppPanelEdited && window.ppPanelEdited()");
+    }
+    // "open the parent": the panel and the text box edit that file from the next frame on (play
+    // applies its saves to the effects extending it).
+    if (const std::string parent = TakePagePanelOpenRequest(); !parent.empty()) {
+        OpenPanelFile(run, parent, std::string(run.PanelFolder));
+        emscripten_run_script("window.ppPanelOpened && window.ppPanelOpened()");
+    }
 }
 
 // Starts a play run of effects; false with the reason said when the canvas cannot draw.
@@ -328,6 +365,43 @@ EMSCRIPTEN_KEEPALIVE int pp_web_paused() {
 
 EMSCRIPTEN_KEEPALIVE void pp_web_restart() {
     if (PlayRun* play = State().Play.get()) play->Session->Restart();
+}
+
+// The editor's panel on the canvas #edit-panel edits played effect `index`'s file from here on.
+// Returns 1 when it does; 0 (with the reason in the messages) when there is no such effect or
+// the browser gives the panel no canvas.
+EMSCRIPTEN_KEEPALIVE int pp_web_panel_open(int index) {
+    PlayRun* play = State().Play.get();
+    if (play == nullptr || index < 0 ||
+        static_cast<std::size_t>(index) >= play->Session->Effects().size()) {
+        return 0;
+    }
+    const PlayEffect& effect = play->Session->Effects()[static_cast<std::size_t>(index)];
+    return OpenPanelFile(*play, particleplayer::EffectOpenPath(effect.Effect), effect.Folder) ? 1
+                                                                                              : 0;
+}
+
+// The file the panel edits, as opened ("" for none).
+EMSCRIPTEN_KEEPALIVE const char* pp_web_panel_file() {
+    const PlayRun* play = State().Play.get();
+    return Hand(play != nullptr ? play->PanelFile : "");
+}
+
+// The page's text box holds `text` now (after the page saved it): the panel shows it.
+EMSCRIPTEN_KEEPALIVE void pp_web_panel_text(const char* text) {
+    if (text != nullptr) SetPagePanelText(text);
+}
+
+// For the page's tests: where the panel's last frame put a widget, found by its id (the widget
+// `label` of key `key`, under the number `index` when not negative), as "x y width height" in
+// the panel canvas's pixels ("" when it drew no such widget), and how many frames it has drawn.
+EMSCRIPTEN_KEEPALIVE const char* pp_web_panel_rect(const char* key, const char* label, int index) {
+    return Hand(
+        PagePanelWidgetRect(key != nullptr ? key : "", label != nullptr ? label : "", index));
+}
+
+EMSCRIPTEN_KEEPALIVE int pp_web_panel_frames() {
+    return PagePanelFrames();
 }
 
 // The screen's last frame as PNG bytes (render's encoding): the size, then the bytes at

@@ -1,13 +1,14 @@
 // The page around the player: writes the scene's files into the in-memory file system,
 // starts render mode (?seed=S&frames=N&frame-ms=MS[&stress=N][&bare=1]) or play mode, and
-// wires the effect text, its findings, the buttons, dropped files and the share link to the
-// player.
+// wires the effect text, its findings, the editor's panel, the buttons, dropped files and the
+// share link to the player.
 'use strict';
 
 const query = new URLSearchParams(location.search);
 const $ = (id) => document.getElementById(id);
 let effects = [];  // the played effects: {effect, sprite, at}
 let selected = 0;
+let edited = '';  // the file the text box and the panel edit: the selected effect's or a parent
 
 var Module = {
   canvas: $('canvas'),
@@ -97,6 +98,7 @@ async function start() {
   }
   $('panel').classList.remove('hidden');
   if (call('pp_web_play', ['']) !== 1) return;
+  $('edit-panel').classList.remove('hidden');
   readEffects();
   openShared();
   showSelected();
@@ -138,17 +140,33 @@ function showFindings() {
 
 function showSelected() {
   if (effects.length === 0) return;
-  $('text').value = readText(effects[selected].effect);
+  edited = effects[selected].effect;
+  $('text').value = readText(edited);
   showFindings();
+  call('pp_web_panel_open', [selected]);
 }
+
+// The editor's panel saved an edit: the file's text and the findings as they are now.
+window.ppPanelEdited = () => {
+  $('text').value = readText(edited);
+  showFindings();
+};
+
+// The panel opened the file an inherited value comes from: the text box edits that one now.
+window.ppPanelOpened = () => {
+  takeMessages();
+  edited = callText('pp_web_panel_file', []);
+  window.ppPanelEdited();
+};
 
 // Saves the text as an editor does (a new file renamed over the old one), then lets the
 // player notice it as play notices a save.
 function applyText(text) {
-  const path = effects[selected].effect;
+  const path = edited || effects[selected].effect;
   Module.FS.writeFile(path + '.saving', text);
   Module.FS.rename(path + '.saving', path);
   call('pp_web_poll', []);
+  callAs('number', 'pp_web_panel_text', [text]);
   showFindings();
 }
 

@@ -1,16 +1,25 @@
 // The editor's panel driven through Dear ImGui's own input queue, without a window: a widget
 // found by its id is dragged and typed into, and the file's text changes as the model says.
+// The bar over the preview, whose pictures need GL, on SDL's offscreen driver.
 #include "app/edit_panel.h"
 
+#include <SDL.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/edit_window.h"
+#include "app/png_writer.h"
 #include "tests/effects/temp_dir.h"
 
 namespace pp {
@@ -38,30 +47,35 @@ class HeadlessPanel {
     HeadlessPanel(const HeadlessPanel&) = delete;
     HeadlessPanel& operator=(const HeadlessPanel&) = delete;
 
-    // One frame of the panel as the editor draws it; returns the id of widget `label` of key
-    // (of none when key is empty), under the finding numbered `index` when there is one.
+    // One frame of the panel as the editor draws it (or, with Bar set, of the editor's bar);
+    // returns the id of widget `label` of key (of none when key is empty), under the finding
+    // numbered `index` when there is one.
     ImGuiID Frame(const char* key = "", const char* label = "", int index = -1) {
         ImGui::NewFrame();
-        ImGui::SetNextWindowPos({0, 0});
-        ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
-        ImGui::Begin("panel", nullptr, ImGuiWindowFlags_NoDecoration);
-        if (handles_) {
-            DrawHandles(edit_, state_, {0.0f, 0.0f}, {400.0f, 300.0f});
+        if (Bar != nullptr) {
+            bool restart = false;
+            DrawBar(*Bar, Preview, Look, restart);
         } else {
-            DrawKeyWidgets(edit_, state_);
-            DrawFindings(edit_, state_);
-            DrawTextBox(edit_, state_, 100.0f);
+            ImGui::SetNextWindowPos({0, 0});
+            ImGui::SetNextWindowSize(ImGui::GetIO().DisplaySize);
+            ImGui::Begin("panel", nullptr, ImGuiWindowFlags_NoDecoration);
+            if (handles_) {
+                DrawHandles(edit_, state_, {0.0f, 0.0f}, {400.0f, 300.0f});
+            } else {
+                DrawKeyWidgets(edit_, state_);
+                DrawFindings(edit_, state_);
+                DrawTextBox(edit_, state_, 100.0f);
+            }
+            GroupEditsByHeldWidget(edit_, state_);
+            textBox_ = ImGui::GetID("##text");
+            ImGui::End();
         }
-        GroupEditsByHeldWidget(edit_, state_);
-        if (*key != '\0') ImGui::PushID(key);
-        if (index >= 0) ImGui::PushID(index);
-        const ImGuiID id = ImGui::GetID(label);
-        if (index >= 0) ImGui::PopID();
-        if (*key != '\0') ImGui::PopID();
-        textBox_ = ImGui::GetID("##text");
-        ImGui::End();
         ImGui::Render();
-        return id;
+        // The id the widget has in its window, as PushID and GetID make it.
+        ImGuiID seed = ImGui::FindWindowByName(Bar != nullptr ? "preview" : "panel")->ID;
+        if (*key != '\0') seed = ImHashStr(key, 0, seed);
+        if (index >= 0) seed = ImHashData(&index, sizeof index, seed);
+        return ImHashStr(label, 0, seed);
     }
 
     // Where the mouse hovers the widget, sweeping down the column at x.
@@ -88,6 +102,9 @@ class HeadlessPanel {
 
     particleplayer::EffectEdit& Edit() { return edit_; }
     EditPanelState& State() { return state_; }
+    Editor* Bar = nullptr;
+    EditPreview Preview;
+    PreviewLook Look;
 
     // The bytes the text box has selected.
     std::string Selected() {
@@ -301,6 +318,161 @@ TEST(EditPanel, ABlendCodeChosenFromItsListWritesThePair) {
         ASSERT_TRUE(panel.Edit().Undo());
         EXPECT_FALSE(panel.Edit().CanUndo());
     }
+}
+
+// A sprite sheet's Columns x Rows cells are outlined over the sprite, the cells it plays (its
+// first Frames, all without) brighter; a size the block leaves out is its default (1). Each
+// cell's outline is the same shape, so the bright and dim outlines' vertices count the cells.
+TEST(EditPanel, ASpriteSheetsCellsAreOutlinedOverItsSprite) {
+    const struct {
+        const char* Sheet;
+        int Played, Cells;
+    } rows[] = {{"{Columns = 4, Rows = 2, Frames = 5}", 5, 8},
+                {"{Columns = 3, Rows = 2}", 6, 6},
+                {"{Rows = 2}", 2, 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.Sheet);
+        HeadlessPanel panel(std::string("SpriteSheet = ") + row.Sheet + "\n");
+        const ImTextureID sprite = reinterpret_cast<ImTextureID>(intptr_t{7});
+        panel.State().SpriteTexture = sprite;
+        panel.State().SpriteSize = {64.0f, 32.0f};
+        panel.Frame();
+        const ImDrawList& list = *ImGui::FindWindowByName("panel")->DrawList;
+        const bool shown = std::any_of(list.CmdBuffer.begin(), list.CmdBuffer.end(),
+                                       [&](const ImDrawCmd& c) { return c.TextureId == sprite; });
+        EXPECT_TRUE(shown);
+        int bright = 0, dim = 0;
+        for (const ImDrawVert& v : list.VtxBuffer) {
+            bright += v.col == IM_COL32(120, 220, 255, 230);
+            dim += v.col == IM_COL32(120, 120, 120, 120);
+        }
+        EXPECT_GT(bright, 0);
+        EXPECT_EQ(bright * row.Cells, (bright + dim) * row.Played);
+    }
+}
+
+// The bar over the preview on the offscreen driver: Save as writes the file under the typed
+// name and edits it as that; New from a preset opens a new, unnamed file of the preset's text
+// drawn with its sprite; the preview lies over its background colour, or over the picture
+// whose name is typed (a file that is no picture is refused with the reason).
+TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePreview) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_Window* window = SDL_CreateWindow("bar", 0, 0, kWindowWidth, kWindowHeight,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    ASSERT_NE(context, nullptr) << SDL_GetError();
+    testing::TempDir dir;
+    std::vector<uint8_t> picture(800u * 600u * 3u);
+    for (std::size_t p = 0; p < picture.size(); ++p) picture[p] = static_cast<uint8_t>(p * 7 / 3);
+    const std::optional<std::vector<uint8_t>> encoded = EncodePngFromBgr(800, 600, picture);
+    ASSERT_TRUE(encoded);
+    const std::string png = dir.Write("under.png", std::string(encoded->begin(), encoded->end()));
+    {
+        Editor editor;
+        editor.PresetFolder = PP_SOURCE_DIR "/examples/effects";
+        editor.Docs.push_back(Document{particleplayer::EffectEdit(kFile), "", "", ""});
+        HeadlessPanel panel(kFile);
+        ImGui::GetIO().DisplaySize = {kWindowWidth, kWindowHeight};
+        ASSERT_TRUE(ImGui_ImplOpenGL3_Init("#version 330 core"));
+        panel.Bar = &editor;
+        const auto type = [&](const char* field, const std::string& text) {
+            std::optional<ImVec2> at;
+            for (float x = 10.0f; !at && x < kPreviewWidth; x += 20.0f)
+                at = panel.Find("", field, -1, x);
+            ASSERT_TRUE(at) << field;
+            panel.Click(*at);
+            ImGui::GetIO().AddInputCharactersUTF8(text.c_str());
+            panel.Mouse(*at, false);
+            ImGui::GetIO().KeysDown[kEnterKey] = true;
+            panel.Mouse(*at, false);
+            ImGui::GetIO().KeysDown[kEnterKey] = false;
+            panel.Mouse(*at, false, 2);
+        };
+        // The preview's pixels (bottom-up rows of R, G, B, as GL reads them) over an empty world.
+        particleplayer::Result<particleplayer::Renderer> renderer =
+            particleplayer::Renderer::Create();
+        ASSERT_TRUE(renderer.Ok()) << renderer.Error;
+        const auto preview = [&] {
+            ImGui_ImplOpenGL3_NewFrame();
+            panel.Frame();
+            glClear(GL_COLOR_BUFFER_BIT);
+            DrawPreview(panel.Preview, panel.Look, renderer.Value);
+            std::vector<uint8_t> rgb(800u * 600u * 3u);
+            glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+            return rgb;
+        };
+
+        const std::string saved = (dir.Path() / "saved.txt").string();
+        type("##saveas", saved);
+        EXPECT_EQ(editor.Doc().Path, saved);
+        std::ifstream file(saved, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), kFile);
+
+        panel.Look.Colour[0] = 51.0f / 255.0f;
+        panel.Look.Colour[2] = 204.0f / 255.0f;
+        const std::vector<uint8_t> coloured = preview();
+        for (std::size_t p = 0; p < coloured.size(); p += 3) {
+            ASSERT_EQ(coloured[p] * 65536 + coloured[p + 1] * 256 + coloured[p + 2],
+                      51 * 65536 + 204)
+                << p;
+        }
+        type("##image", saved);
+        EXPECT_FALSE(panel.Look.Problem.empty());
+        EXPECT_EQ(panel.Look.Texture, 0u);
+        panel.Look.ImagePath.clear();
+        type("##image", png);
+        EXPECT_EQ(panel.Look.Problem, "");
+        const std::vector<uint8_t> laid = preview();
+        for (std::size_t y = 0; y < 600; ++y) {
+            for (std::size_t x = 0; x < 800; ++x) {
+                for (std::size_t c = 0; c < 3; ++c) {
+                    ASSERT_EQ(laid[(y * 800 + x) * 3 + c],
+                              picture[((599 - y) * 800 + x) * 3 + 2 - c])
+                        << x << "," << y;
+                }
+            }
+        }
+
+        std::optional<ImVec2> at;
+        for (float x = 10.0f; !at && x < kPreviewWidth; x += 20.0f)
+            at = panel.Find("", "New", -1, x);
+        ASSERT_TRUE(at);
+        panel.Click(*at);
+        ASSERT_FALSE(ImGui::GetCurrentContext()->OpenPopupStack.empty());
+        const ImGuiWindow* list = ImGui::GetCurrentContext()->OpenPopupStack.back().Window;
+        ASSERT_NE(list, nullptr);
+        const std::filesystem::path preset = editor.PresetList.at(0);
+        const ImGuiID entry = ImHashStr(preset.stem().string().c_str(), 0, list->ID);
+        std::optional<ImVec2> choice;
+        for (float y = list->Pos.y; !choice && y < list->Pos.y + list->Size.y; y += 4.0f) {
+            panel.Mouse({list->Pos.x + 10.0f, y}, false);
+            if (ImGui::GetCurrentContext()->HoveredId == entry)
+                choice = ImVec2{list->Pos.x + 10.0f, y};
+        }
+        ASSERT_TRUE(choice);
+        panel.Click(*choice);
+        ASSERT_EQ(editor.Docs.size(), 2u);
+        EXPECT_EQ(editor.Current, 1u);
+        EXPECT_EQ(editor.Doc().Path, "");
+        EXPECT_EQ(editor.Doc().Edit.Bytes(),
+                  particleplayer::EffectEdit::Open(preset.string()).Value.Bytes());
+        EXPECT_EQ(editor.Doc().Sprite,
+                  std::filesystem::path(preset).replace_extension(".png").string());
+
+        if (panel.Look.Texture != 0) glDeleteTextures(1, &panel.Look.Texture);
+        renderer.Value.Close();
+        ImGui_ImplOpenGL3_Shutdown();
+    }
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The page in headless Chromium: it loads; render mode's frame 60 at seed 1 is render's PNG;
 // editing the effect text changes the picture; a broken text lists check's findings; a shared
-// link and dropped files play what they hold. Prints the measured budgets (first frame, the
+// link and dropped files play what they hold; a curve point dragged in the editor's panel
+// changes the text and the picture. Prints the measured budgets (first frame, the
 // median of three first visits; main-thread time of a frame, in play and with 100k particles).
 'use strict';
 const assert = require('node:assert/strict');
@@ -204,6 +205,86 @@ async function playMode(browser) {
   await page.close();
 }
 
+// Resolves once the editor's panel has drawn `count` more frames (each takes the mouse's events
+// since the one before, up to one press or release).
+async function panelFrames(page, count = 2) {
+  const frames = () => Module.ccall('pp_web_panel_frames', 'number', [], []);
+  const now = await page.evaluate(frames);
+  await page.waitForFunction(`(${frames})() >= ${now + count}`);
+}
+
+// The page's point of the middle of the panel's widget `label` of `key` (under `index`),
+// scrolled into the panel's view by the mouse wheel first.
+async function panelWidget(page, key, label, index = -1) {
+  const box = await page.locator('#edit-panel').boundingBox();
+  for (let turn = 0; turn < 200; ++turn) {
+    const rect = await page.evaluate(([k, l, i]) => Module.ccall('pp_web_panel_rect', 'string',
+        ['string', 'string', 'number'], [k, l, i]), [key, label, index]);
+    assert.notEqual(rect, '', `the panel draws ${key} ${label}`);
+    const [x, y, w, h] = rect.split(' ').map(Number);
+    if (y >= 0 && y + h <= box.height) return {x: box.x + x + w / 2, y: box.y + y + h / 2};
+    await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+    await page.mouse.wheel(0, y < 0 ? -100 : 100);
+    await panelFrames(page);
+  }
+  throw new Error(`${key} ${label} never scrolls into the panel's view`);
+}
+
+async function panelClick(page, at) {
+  await page.mouse.move(at.x, at.y);
+  await panelFrames(page);
+  await page.mouse.down();
+  await panelFrames(page);
+  await page.mouse.up();
+  await panelFrames(page);
+}
+
+// The lit pixels around the fire once `holds` is true of them, looked at every few frames.
+async function litOnce(page, holds) {
+  for (let turn = 0; turn < 100; ++turn) {
+    await panelFrames(page, 5);
+    const lit = litPixels(decodePng(await page.evaluate(() => window.ppFramePng())), 600, 470, 50);
+    if (holds(lit)) return lit;
+  }
+  throw new Error('the fire never looks as it should');
+}
+
+// The fire's SizeOverLife gets a point from the panel's "+ point", whose value is then dragged
+// down to 0 by the mouse: the text changes in that entry alone, the fire goes out, and Ctrl+Z on
+// the panel takes the whole drag back in one step.
+async function panelDrag(browser) {
+  const errors = [];
+  const page = await openPlay(browser, url, errors);
+  await page.selectOption('#effect', '1');
+  const original = await page.inputValue('#text');
+  const burning = await litOnce(page, (lit) => lit > 500);
+  await panelClick(page, await panelWidget(page, 'SizeOverLife', '+ point'));
+  const pointed = await page.inputValue('#text');
+  // One entry appended in the file's own line end, its point at time 0 with the value 1.
+  assert.equal(pointed, original.replace(/\n$/, '') + ',\nSizeOverLife = {0 = 1}\n');
+  const at = await panelWidget(page, 'SizeOverLife', '##v', 0);
+  await page.mouse.move(at.x, at.y);
+  await panelFrames(page);
+  await page.mouse.down();
+  await panelFrames(page);
+  for (let step = 1; step <= 10; ++step) {
+    await page.mouse.move(at.x - 40 * step, at.y);
+    await panelFrames(page);
+  }
+  await page.mouse.up();
+  await panelFrames(page);
+  const dragged = await page.inputValue('#text');
+  assert.equal(dragged, pointed.replace('{0 = 1}', '{0 = 0}'), 'the point dragged to 0 alone');
+  const out = await litOnce(page, (lit) => lit < burning / 4);
+  console.log(`web-test: the panel's drag of a SizeOverLife point to 0 puts the fire out ` +
+              `(${burning} -> ${out} lit pixels)`);
+  await page.keyboard.press('Control+z');
+  await panelFrames(page);
+  assert.equal(await page.inputValue('#text'), pointed, 'the drag is one undo step');
+  assert.deepEqual(errors, []);
+  await page.close();
+}
+
 (async () => {
   const browser = await chromium.launch({
     executablePath: '/usr/bin/chromium',
@@ -215,6 +296,7 @@ async function playMode(browser) {
       await renderMode(browser, process.env.PP_WEB_SCALAR_URL, 'the plain page');
     }
     await playMode(browser);
+    await panelDrag(browser);
     await firstFrameBudget(browser);
     await stressFrameTimes(browser);
   } finally {
