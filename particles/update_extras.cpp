@@ -1,13 +1,17 @@
 // The update pass of emitters with optional keys, and their particles' Life records.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "particles/looks.h"
 #include "particles/motion.h"
 #include "particles/sub_effects.h"
 #include "particles/trails.h"
 #include "runtime/convert.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -127,6 +131,68 @@ void RebuildMotion(Emitter& e) {
     }
 }
 
+// A list of at least this many particles has its pass cut into chunks of about kChunkParticles
+// on the world's threads; below it waking them costs more than they save.
+constexpr size_t kChunkedMin = 16384;
+constexpr size_t kChunkParticles = 2048;
+
+// The records that go with the particles, `stride` to a particle: chunk k's survivors, records
+// [begin[k], kept[k]) of particles, moved down behind those of the chunks before it.
+template <class T>
+void JoinRecords(T* records, size_t stride, const size_t* begin, const size_t* kept,
+                 size_t chunks) {
+    size_t out = kept[0];
+    for (size_t k = 1; k < chunks; ++k) {
+        const size_t n = kept[k] - begin[k];
+        if (out != begin[k] && n != 0) {
+            std::memmove(static_cast<void*>(records + out * stride),
+                         static_cast<const void*>(records + begin[k] * stride),
+                         n * stride * sizeof(T));
+        }
+        out += n;
+    }
+}
+
+// The records that go with each particle, by its place in the list.
+struct Companions {
+    ParticleLife* Lives;
+    ParticleMotion* Motions;
+    TrailPoint* Rings;
+    size_t RingPoints;
+};
+
+// The pass rewrite(in, out) over e's particles, as ListRewriteRemoving makes it: in one go on
+// this thread, or, for a long list on a world with threads, in chunks that each compact their
+// own particles and companions, joined in order after. Each particle's step reads nothing but
+// the particle and the pass's constants, so the records come out the same on every thread
+// count; a pass that records sub-effects keeps to one thread, where their order is the list's.
+template <class Rewriter>
+bool RewriteParticles(Engine& engine, Emitter& e, bool ordered, const Companions& with,
+                      Rewriter&& rewrite) {
+    WorkerPool* const pool = engine.Workers;
+    const auto n = static_cast<size_t>(e.Particles.Count());
+    if (ordered || pool == nullptr || pool->Threads() < 2 || n < kChunkedMin) {
+        return ListRewriteRemoving(e.Particles, rewrite);
+    }
+    const size_t chunks = std::min(n / kChunkParticles, RecordArray<Particle>::kMaxChunks);
+    std::vector<Particle*> kept(chunks);
+    pool->Run(chunks, [&](size_t k) { kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite); });
+    std::vector<size_t> begin(chunks);
+    std::vector<size_t> end(chunks);
+    const Particle* const first = e.Particles.First();
+    for (size_t k = 0; k < chunks; ++k) {
+        begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
+        end[k] = static_cast<size_t>(kept[k] - first);
+    }
+    if (with.Lives != nullptr) JoinRecords(with.Lives, 1, begin.data(), end.data(), chunks);
+    if (with.Motions != nullptr) JoinRecords(with.Motions, 1, begin.data(), end.data(), chunks);
+    if (with.Rings != nullptr) {
+        JoinRecords(with.Rings, with.RingPoints, begin.data(), end.data(), chunks);
+    }
+    e.Particles.JoinChunks(chunks, kept.data());
+    return true;
+}
+
 }  // namespace
 
 bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now) {
@@ -188,15 +254,17 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     TrailPoint* const rings = BeginTrailPass(e, now);
     const int32_t points = extras.Trail.Points;
     const int32_t head = e.TrailHead;
+    const bool ordered = recordDeaths || recordHits;
+    const Companions with{lives, motions, rings, static_cast<size_t>(points)};
     bool met;
     if (motions == nullptr) {
-        // The field's moves, read on the threads for a long list before the pass.
+        // The field's moves, read on the threads before a long list's pass that keeps to one.
         float* drift = nullptr;
-        if (turbulent) {
+        if (turbulent && ordered) {
             FillTurbulence(engine, f.Turbulence, first, static_cast<size_t>(e.Particles.Count()),
                            drift);
         }
-        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        met = RewriteParticles(engine, e, ordered, with, [&](const Particle& in, Particle& out) {
             // `out` may be `in` itself: where it stood is read before the step writes it.
             const float x0 = in.X;
             const float y0 = in.Y;
@@ -244,7 +312,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         });
     } else {
         // The motion step reads the life fraction at now, so the life is aged first.
-        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        met = RewriteParticles(engine, e, ordered, with, [&](const Particle& in, Particle& out) {
             const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
             ParticleMotion motion = motions[&in - first];
             CollideHit hit;
