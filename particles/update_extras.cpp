@@ -161,36 +161,42 @@ struct Companions {
     size_t RingPoints;
 };
 
-// The pass rewrite(in, out) over e's particles, as ListRewriteRemoving makes it: in one go on
-// this thread, or, for a long list on a world with threads, in chunks that each compact their
-// own particles and companions, joined in order after. Each particle's step reads nothing but
-// the particle and the pass's constants, so the records come out the same on every thread
-// count; a pass that records sub-effects keeps to one thread, where their order is the list's.
-template <class Rewriter>
-bool RewriteParticles(Engine& engine, Emitter& e, bool ordered, const Companions& with,
-                      Rewriter&& rewrite) {
-    WorkerPool* const pool = engine.Workers;
+// Whether e's pass runs in chunks on the world's threads: a long list whose pass records no
+// sub-effects (their order is the list's) on a world with threads.
+bool ChunkedPass(const Engine& engine, const Emitter& e, bool ordered) {
+    const WorkerPool* const pool = engine.Workers;
+    return !ordered && pool != nullptr && pool->Threads() > 1 &&
+           static_cast<size_t>(e.Particles.Count()) >= kChunkedMin;
+}
+
+// The pass rewrite(in, out) over e's particles, as ListRewriteRemoving makes it, in chunks on
+// the world's threads, each preceded by prepare(begin, end) over its particles' places: each
+// chunk compacts its own particles and companions, and the chunks are joined in order after.
+// Each particle's step reads nothing but the particle and the pass's constants, so the records
+// come out the same on every thread count.
+template <class Prepare, class Rewriter>
+void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare&& prepare,
+                     Rewriter&& rewrite) {
     const auto n = static_cast<size_t>(e.Particles.Count());
-    if (ordered || pool == nullptr || pool->Threads() < 2 || n < kChunkedMin) {
-        return ListRewriteRemoving(e.Particles, rewrite);
-    }
     const size_t chunks = std::min(n / kChunkParticles, RecordArray<Particle>::kMaxChunks);
+    std::vector<size_t> begin(chunks + 1);
+    for (size_t k = 0; k <= chunks; ++k) {
+        begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
+    }
     std::vector<Particle*> kept(chunks);
-    pool->Run(chunks, [&](size_t k) { kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite); });
-    std::vector<size_t> begin(chunks);
+    engine.Workers->Run(chunks, [&](size_t k) {
+        prepare(begin[k], begin[k + 1]);
+        kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite);
+    });
     std::vector<size_t> end(chunks);
     const Particle* const first = e.Particles.First();
-    for (size_t k = 0; k < chunks; ++k) {
-        begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
-        end[k] = static_cast<size_t>(kept[k] - first);
-    }
+    for (size_t k = 0; k < chunks; ++k) end[k] = static_cast<size_t>(kept[k] - first);
     if (with.Lives != nullptr) JoinRecords(with.Lives, 1, begin.data(), end.data(), chunks);
     if (with.Motions != nullptr) JoinRecords(with.Motions, 1, begin.data(), end.data(), chunks);
     if (with.Rings != nullptr) {
         JoinRecords(with.Rings, with.RingPoints, begin.data(), end.data(), chunks);
     }
     e.Particles.JoinChunks(chunks, kept.data());
-    return true;
 }
 
 }  // namespace
@@ -254,17 +260,27 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     TrailPoint* const rings = BeginTrailPass(e, now);
     const int32_t points = extras.Trail.Points;
     const int32_t head = e.TrailHead;
-    const bool ordered = recordDeaths || recordHits;
     const Companions with{lives, motions, rings, static_cast<size_t>(points)};
-    bool met;
+    const bool chunked = ChunkedPass(engine, e, recordDeaths || recordHits);
+    const bool met = e.Particles.Count() != 0;
     if (motions == nullptr) {
-        // The field's moves, read on the threads before a long list's pass that keeps to one.
+        // The field's moves where the particles stand, read before the pass (or before each
+        // chunk's), many at a time.
+        const auto n = static_cast<size_t>(e.Particles.Count());
+        // A pass on this thread reads it block by block just ahead of the particles, which
+        // are still in the cache when their turn comes; a long list's pass that records
+        // sub-effects has it read on the threads first.
         float* drift = nullptr;
-        if (turbulent && ordered) {
-            FillTurbulence(engine, f.Turbulence, first, static_cast<size_t>(e.Particles.Count()),
-                           drift);
-        }
-        met = RewriteParticles(engine, e, ordered, with, [&](const Particle& in, Particle& out) {
+        const bool spread =
+            turbulent && !chunked && FillTurbulence(engine, f.Turbulence, first, n, drift);
+        if (turbulent && !spread) drift = DriftRoom(engine, n);
+        size_t readTo = spread ? n : 0;
+        const auto prepare = [&](size_t begin, size_t end) {
+            if (drift != nullptr) {
+                TurbulenceRun(f.Turbulence, first + begin, end - begin, drift + 2 * begin);
+            }
+        };
+        const auto rewrite = [&](const Particle& in, Particle& out) {
             // `out` may be `in` itself: where it stood is read before the step writes it.
             const float x0 = in.X;
             const float y0 = in.Y;
@@ -309,10 +325,22 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                 lives[&out - first] = life;
             }
             return dead;
-        });
+        };
+        if (chunked) {
+            RewriteInChunks(engine, e, with, prepare, rewrite);
+        } else {
+            ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+                const auto at = static_cast<size_t>(&in - first);
+                if (at == readTo) {
+                    readTo = std::min(n, at + kChunkParticles);
+                    prepare(at, readTo);
+                }
+                return rewrite(in, out);
+            });
+        }
     } else {
         // The motion step reads the life fraction at now, so the life is aged first.
-        met = RewriteParticles(engine, e, ordered, with, [&](const Particle& in, Particle& out) {
+        const auto rewrite = [&](const Particle& in, Particle& out) {
             const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
             ParticleMotion motion = motions[&in - first];
             CollideHit hit;
@@ -324,7 +352,13 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
             lives[&out - first] = life;
             motions[&out - first] = motion;
             return dead;
-        });
+        };
+        if (chunked) {
+            RewriteInChunks(
+                engine, e, with, [](size_t, size_t) {}, rewrite);
+        } else {
+            ListRewriteRemoving(e.Particles, rewrite);
+        }
     }
     e.Life.Truncate(e.Particles.Count());
     if (motions != nullptr) e.Motion.Truncate(e.Particles.Count());
