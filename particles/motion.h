@@ -87,7 +87,7 @@ struct MotionFrame {
     bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)
     ForceFrame Pulls;
     TurbulenceFrame Turbulence;  // in gravity mode
-    const CollideFrame* Lines;   // Collide's lines in gravity mode (see collide.h); nullptr: none
+    const CollideFrame* Lines;  // Collide's lines in gravity mode (see collide.h); nullptr: none
 };
 
 // One particle's step (the rules above) with its records; `life` is already at now. Returns
