@@ -193,24 +193,10 @@ TEST(Motion, TurbulenceIsTheCurlOfItsPotentialWithoutDivergence) {
 // The field read many at a time, on every path, against TurbulenceAt particle by particle:
 // places within cells, on their edges and beyond where a float has a fraction, or is finite.
 TEST(Motion, TurbulenceReadManyAtATimeIsTurbulenceAtOnEveryPath) {
-    const float edges[] = {0.0f,
-                           -0.0f,
-                           0.5f,
-                           -0.5f,
-                           1e-45f,
-                           -1e-45f,
-                           255.75f,
-                           -256.25f,
-                           8388607.5f,
-                           -8388607.5f,
-                           8388608.0f,
-                           -8388609.0f,
-                           2.2e9f,
-                           -2.2e9f,
-                           -2147483648.0f,
-                           3e38f,
-                           -__builtin_inff(),
-                           __builtin_nanf("")};
+    const float inf = __builtin_inff(), nan = __builtin_nanf("");
+    const float edges[] = {0.0f,    -0.0f,    0.5f,           -0.5f,       1e-45f,     -1e-45f,
+                           255.75f, -256.25f, 8388607.5f,     -8388607.5f, 8388608.0f, -8388609.0f,
+                           2.2e9f,  -2.2e9f,  -2147483648.0f, 3e38f,       -inf,       nan};
     std::vector<Particle> places;
     for (const float x : edges) {
         for (const float y : {3.25f, -700.0f, x})
