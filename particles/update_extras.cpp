@@ -299,9 +299,12 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                 } else {
                     TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
                 }
-                out.X = out.X + dx;
-                out.Y = out.Y + dy;
-                dead = dead || !ParticleStateIsFinite(out);
+                const float x = out.X + dx;
+                const float y = out.Y + dy;
+                out.X = x;
+                out.Y = y;
+                // The rest of the state was finite unless dead says so: only the place moved.
+                dead = dead || !((x - x) + (y - y) == 0.0f);
             }
             if (collide) {
                 const CollideHit hit =
