@@ -199,6 +199,24 @@ void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare
     e.Particles.JoinChunks(chunks, kept.data());
 }
 
+// ListRewriteRemoving with prepare(begin, end) over each block of kChunkParticles particles
+// from `from` on, just before the first of them is rewritten: the pass has written no further
+// than it has read, so their places are still the ones they had.
+template <class Prepare, class Rewriter>
+void RewriteReadingAhead(Emitter& e, size_t from, Prepare&& prepare, Rewriter&& rewrite) {
+    const Particle* const first = e.Particles.First();
+    const auto n = static_cast<size_t>(e.Particles.Count());
+    size_t readTo = from;
+    ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const auto at = static_cast<size_t>(&in - first);
+        if (at == readTo) {
+            readTo = std::min(n, at + kChunkParticles);
+            prepare(at, readTo);
+        }
+        return rewrite(in, out);
+    });
+}
+
 }  // namespace
 
 bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now) {
@@ -264,17 +282,14 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     const bool chunked = ChunkedPass(engine, e, recordDeaths || recordHits);
     const bool met = e.Particles.Count() != 0;
     if (motions == nullptr) {
-        // The field's moves where the particles stand, read before the pass (or before each
-        // chunk's), many at a time.
+        // The field's moves where the particles stand, read many at a time before the pass
+        // reaches them: for each chunk before its pass, or, on this thread, block by block; a
+        // long list's pass that records sub-effects has them read on the threads first.
         const auto n = static_cast<size_t>(e.Particles.Count());
-        // A pass on this thread reads it block by block just ahead of the particles, which
-        // are still in the cache when their turn comes; a long list's pass that records
-        // sub-effects has it read on the threads first.
         float* drift = nullptr;
         const bool spread =
             turbulent && !chunked && FillTurbulence(engine, f.Turbulence, first, n, drift);
         if (turbulent && !spread) drift = DriftRoom(engine, n);
-        size_t readTo = spread ? n : 0;
         const auto prepare = [&](size_t begin, size_t end) {
             if (drift != nullptr) {
                 TurbulenceRun(f.Turbulence, first + begin, end - begin, drift + 2 * begin);
@@ -332,14 +347,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         if (chunked) {
             RewriteInChunks(engine, e, with, prepare, rewrite);
         } else {
-            ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
-                const auto at = static_cast<size_t>(&in - first);
-                if (at == readTo) {
-                    readTo = std::min(n, at + kChunkParticles);
-                    prepare(at, readTo);
-                }
-                return rewrite(in, out);
-            });
+            RewriteReadingAhead(e, spread ? n : 0, prepare, rewrite);
         }
     } else {
         // The motion step reads the life fraction at now, so the life is aged first.
