@@ -32,14 +32,19 @@ void AddTrailRing(Emitter& e, int32_t index) {
     const int32_t points = e.Extras.Trail.Points;
     const int32_t count = e.Particles.Count();
     if (int64_t{e.Trail.Count()} != int64_t{count - 1} * points) return;
-    if (index != count - 1) {
-        // Born inside the list rather than at its end: the next pass starts every ring anew.
-        ListRemoveAll(e.Trail);
-        return;
-    }
     e.Trail.CursorToLast();
     for (int32_t i = 0; i < points; ++i) {
         if (ListInsert(e.Trail) == nullptr) return;
+    }
+    // Born inside the list rather than at its end: the rings of the particles after it move up
+    // to make room for its own, so that every ring stays with its particle.
+    const auto n = static_cast<size_t>(points);
+    const auto from = static_cast<size_t>(index) * n;
+    const auto total = static_cast<size_t>(e.Trail.Count());
+    TrailPoint* const rings = e.Trail.First();
+    if (from + n < total) {
+        std::memmove(rings + from + n, rings + from, (total - n - from) * sizeof(TrailPoint));
+        std::memset(static_cast<void*>(rings + from), 0, n * sizeof(TrailPoint));
     }
 }
 

@@ -1,8 +1,8 @@
 // Trails: each particle of an emitter with a Trail keeps the places it stood at after its last
 // Points updates (its own among them), and is drawn with a ribbon through them. The rules:
 //   - every update pass, after a particle's move, its new place goes into its ring at the slot
-//     every ring shares (TrailHead), over the oldest; a new particle starts with an empty ring,
-//     and a ring goes with its particle when it dies;
+//     every ring shares (TrailHead), over the oldest; a new particle starts with an empty ring
+//     at its place in the list (inside it too), and a ring goes with its particle when it dies;
 //   - the ribbon runs through the places newest first, as many as are set and no older than
 //     Length seconds before the last update (all of them with Length 0); fewer than two draw
 //     nothing;

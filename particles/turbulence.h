@@ -33,13 +33,14 @@ inline bool HasTurbulence(const ExtraParams& x) {
 }
 
 // One pass's field: its constants, the permutation and the lattice values of this pass's time
-// (the two slices already blended).
+// (the two slices already blended). Both tables run on to 512 entries, entry m holding that of
+// m mod 256, so that a cell's corners are read without wrapping their numbers.
 struct TurbulenceFrame {
     bool On;
-    float Step;      // dt * Strength * 0.8
-    float InvScale;  // 1 / Scale
-    std::array<uint8_t, 256> Perm;
-    std::array<float, 256> Value;
+    float Step;                     // dt * Strength * 0.8
+    float InvScale;                 // 1 / Scale
+    std::array<int32_t, 512> Perm;  // P[m mod 256]
+    std::array<float, 512> Value;   // value number P[m mod 256]
 };
 
 // The clock after an update of dt seconds at Speed.
@@ -55,9 +56,16 @@ void TurbulenceAt(const TurbulenceFrame& f, float x, float y, float& dx, float& 
 // The potential psi at (x, y), scaled as the field is (Step / InvScale); for checking the field.
 float TurbulencePotential(const TurbulenceFrame& f, float x, float y);
 
-// TurbulenceAt for each of n particles into drift[2k], drift[2k + 1], on the engine's threads
-// when it has them and the list is long enough; false when it is not (the pass then reads the
-// field itself, with the same results).
+// TurbulenceAt at each of the n particles' places into drift[2k], drift[2k + 1], eight at a time
+// on the AVX2 path (the same sums and products, lane by lane).
+void TurbulenceRun(const TurbulenceFrame& f, const Particle* particles, size_t n, float* drift);
+
+// The engine's room for the moves of n particles, two floats each; nullptr when there is no
+// memory for it (the pass then reads the field particle by particle, with the same results).
+float* DriftRoom(Engine& engine, size_t n);
+
+// TurbulenceRun over n particles into DriftRoom on the engine's threads; false when it has none,
+// the list is too short for them to be worth waking, or there is no room.
 bool FillTurbulence(Engine& engine, const TurbulenceFrame& f, const Particle* particles, size_t n,
                     float*& drift);
 

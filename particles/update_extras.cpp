@@ -1,13 +1,17 @@
 // The update pass of emitters with optional keys, and their particles' Life records.
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "particles/looks.h"
 #include "particles/motion.h"
 #include "particles/sub_effects.h"
 #include "particles/trails.h"
 #include "runtime/convert.h"
+#include "runtime/worker_pool.h"
 
 namespace pp {
 namespace {
@@ -127,6 +131,92 @@ void RebuildMotion(Emitter& e) {
     }
 }
 
+// A list of at least this many particles has its pass cut into chunks of about kChunkParticles
+// on the world's threads; below it waking them costs more than they save.
+constexpr size_t kChunkedMin = 16384;
+constexpr size_t kChunkParticles = 2048;
+
+// The records that go with the particles, `stride` to a particle: chunk k's survivors, records
+// [begin[k], kept[k]) of particles, moved down behind those of the chunks before it.
+template <class T>
+void JoinRecords(T* records, size_t stride, const size_t* begin, const size_t* kept,
+                 size_t chunks) {
+    size_t out = kept[0];
+    for (size_t k = 1; k < chunks; ++k) {
+        const size_t n = kept[k] - begin[k];
+        if (out != begin[k] && n != 0) {
+            std::memmove(static_cast<void*>(records + out * stride),
+                         static_cast<const void*>(records + begin[k] * stride),
+                         n * stride * sizeof(T));
+        }
+        out += n;
+    }
+}
+
+// The records that go with each particle, by its place in the list.
+struct Companions {
+    ParticleLife* Lives;
+    ParticleMotion* Motions;
+    TrailPoint* Rings;
+    size_t RingPoints;
+};
+
+// Whether e's pass runs in chunks on the world's threads: a long list whose pass records no
+// sub-effects (their order is the list's) on a world with threads.
+bool ChunkedPass(const Engine& engine, const Emitter& e, bool ordered) {
+    const WorkerPool* const pool = engine.Workers;
+    return !ordered && pool != nullptr && pool->Threads() > 1 &&
+           static_cast<size_t>(e.Particles.Count()) >= kChunkedMin;
+}
+
+// The pass rewrite(in, out) over e's particles, as ListRewriteRemoving makes it, in chunks on
+// the world's threads, each preceded by prepare(begin, end) over its particles' places: each
+// chunk compacts its own particles and companions, and the chunks are joined in order after.
+// Each particle's step reads nothing but the particle and the pass's constants, so the records
+// come out the same on every thread count.
+template <class Prepare, class Rewriter>
+void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare&& prepare,
+                     Rewriter&& rewrite) {
+    const auto n = static_cast<size_t>(e.Particles.Count());
+    const size_t chunks = std::min(n / kChunkParticles, RecordArray<Particle>::kMaxChunks);
+    std::vector<size_t> begin(chunks + 1);
+    for (size_t k = 0; k <= chunks; ++k) {
+        begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
+    }
+    std::vector<Particle*> kept(chunks);
+    engine.Workers->Run(chunks, [&](size_t k) {
+        prepare(begin[k], begin[k + 1]);
+        kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite);
+    });
+    std::vector<size_t> end(chunks);
+    const Particle* const first = e.Particles.First();
+    for (size_t k = 0; k < chunks; ++k) end[k] = static_cast<size_t>(kept[k] - first);
+    if (with.Lives != nullptr) JoinRecords(with.Lives, 1, begin.data(), end.data(), chunks);
+    if (with.Motions != nullptr) JoinRecords(with.Motions, 1, begin.data(), end.data(), chunks);
+    if (with.Rings != nullptr) {
+        JoinRecords(with.Rings, with.RingPoints, begin.data(), end.data(), chunks);
+    }
+    e.Particles.JoinChunks(chunks, kept.data());
+}
+
+// ListRewriteRemoving with prepare(begin, end) over each block of kChunkParticles particles
+// from `from` on, just before the first of them is rewritten: the pass has written no further
+// than it has read, so their places are still the ones they had.
+template <class Prepare, class Rewriter>
+void RewriteReadingAhead(Emitter& e, size_t from, Prepare&& prepare, Rewriter&& rewrite) {
+    const Particle* const first = e.Particles.First();
+    const auto n = static_cast<size_t>(e.Particles.Count());
+    size_t readTo = from;
+    ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const auto at = static_cast<size_t>(&in - first);
+        if (at == readTo) {
+            readTo = std::min(n, at + kChunkParticles);
+            prepare(at, readTo);
+        }
+        return rewrite(in, out);
+    });
+}
+
 }  // namespace
 
 bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now) {
@@ -188,15 +278,24 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     TrailPoint* const rings = BeginTrailPass(e, now);
     const int32_t points = extras.Trail.Points;
     const int32_t head = e.TrailHead;
-    bool met;
+    const Companions with{lives, motions, rings, static_cast<size_t>(points)};
+    const bool chunked = ChunkedPass(engine, e, recordDeaths || recordHits);
+    const bool met = e.Particles.Count() != 0;
     if (motions == nullptr) {
-        // The field's moves, read on the threads for a long list before the pass.
+        // The field's moves where the particles stand, read many at a time before the pass
+        // reaches them: for each chunk before its pass, or, on this thread, block by block; a
+        // long list's pass that records sub-effects has them read on the threads first.
+        const auto n = static_cast<size_t>(e.Particles.Count());
         float* drift = nullptr;
-        if (turbulent) {
-            FillTurbulence(engine, f.Turbulence, first, static_cast<size_t>(e.Particles.Count()),
-                           drift);
-        }
-        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const bool spread =
+            turbulent && !chunked && FillTurbulence(engine, f.Turbulence, first, n, drift);
+        if (turbulent && !spread) drift = DriftRoom(engine, n);
+        const auto prepare = [&](size_t begin, size_t end) {
+            if (drift != nullptr) {
+                TurbulenceRun(f.Turbulence, first + begin, end - begin, drift + 2 * begin);
+            }
+        };
+        const auto rewrite = [&](const Particle& in, Particle& out) {
             // `out` may be `in` itself: where it stood is read before the step writes it.
             const float x0 = in.X;
             const float y0 = in.Y;
@@ -215,9 +314,12 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                 } else {
                     TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
                 }
-                out.X = out.X + dx;
-                out.Y = out.Y + dy;
-                dead = dead || !ParticleStateIsFinite(out);
+                const float x = out.X + dx;
+                const float y = out.Y + dy;
+                out.X = x;
+                out.Y = y;
+                // The rest of the state was finite unless dead says so: only the place moved.
+                dead = dead || !((x - x) + (y - y) == 0.0f);
             }
             if (collide) {
                 const CollideHit hit =
@@ -241,10 +343,15 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                 lives[&out - first] = life;
             }
             return dead;
-        });
+        };
+        if (chunked) {
+            RewriteInChunks(engine, e, with, prepare, rewrite);
+        } else {
+            RewriteReadingAhead(e, spread ? n : 0, prepare, rewrite);
+        }
     } else {
         // The motion step reads the life fraction at now, so the life is aged first.
-        met = ListRewriteRemoving(e.Particles, [&](const Particle& in, Particle& out) {
+        const auto rewrite = [&](const Particle& in, Particle& out) {
             const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
             ParticleMotion motion = motions[&in - first];
             CollideHit hit;
@@ -256,7 +363,13 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
             lives[&out - first] = life;
             motions[&out - first] = motion;
             return dead;
-        });
+        };
+        if (chunked) {
+            RewriteInChunks(
+                engine, e, with, [](size_t, size_t) {}, rewrite);
+        } else {
+            ListRewriteRemoving(e.Particles, rewrite);
+        }
     }
     e.Life.Truncate(e.Particles.Count());
     if (motions != nullptr) e.Motion.Truncate(e.Particles.Count());

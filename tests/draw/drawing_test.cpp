@@ -477,6 +477,29 @@ TEST_F(Gl, TrailRibbonsCoverTheWayBackInEveryDirection) {
     }
 }
 
+// A trail drawn after its particle (Behind = 0) covers the particle's half on its side, one
+// drawn before it (Behind = 1) lies under it: with a sprite red on top and green below, the
+// particle's lower half is the ribbon's red (the cell's top at the particle) or its own green.
+TEST_F(Gl, TrailsAreDrawnAfterOrBeforeTheirParticle) {
+    ASSERT_TRUE(MakeQuad(1, 1, 2, {0xFFFF0000, 0xFF00FF00}));
+    for (const auto& [behind, lower] : {std::pair(0, 0xFF0000u), std::pair(1, 0x00FF00u)}) {
+        ListRemoveAll(engine.Emitters);
+        Emitter* e = CreateEmitter(engine, 0, 0);
+        e->BlendSource = kBlendOne, e->BlendDestination = kBlendZero;
+        e->Extras.Trail = {2, 0.0f, 8.0f, 8.0f, 0.0f, 0.0f, behind};
+        AddParticle(e, 1, 20.0f, 100.0f, 100.0f);
+        *ListInsert(e->Trail) = TrailPoint{100.0f, 100.0f, 0, 1};  // slot 0 (TrailHead): here
+        *ListInsert(e->Trail) = TrailPoint{100.0f, 160.0f, 0, 1};  // 60 pixels below
+        FillScreen(0);
+        ASSERT_EQ(BeginQuads(), 1);
+        DrawParticles(engine, 0, 0, 0);
+        EndQuads();
+        const Frame frame;
+        EXPECT_EQ(frame.CountNot(0xFF0000, 91, 91, 109, 99), 0) << behind;
+        EXPECT_EQ(frame.CountNot(lower, 97, 101, 103, 109), 0) << behind;
+    }
+}
+
 // A quad of a motion effect takes its end size's share and its start-to-end colour at its life
 // fraction: 5 + 10 * 0.5 pixels, red and blue halfway from 255 to 0 (127.5, rounded to 128).
 TEST_F(Gl, MotionQuadsTakeTheirEndSizeAndColours) {

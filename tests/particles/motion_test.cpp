@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -16,7 +17,9 @@
 #include "effects/loader.h"
 #include "plain_motion.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
+#include "tests/runtime/cpu_path_helpers.h"
 
 namespace pp {
 namespace {
@@ -185,6 +188,38 @@ TEST(Motion, TurbulenceIsTheCurlOfItsPotentialWithoutDivergence) {
         c = AdvanceNoise(c, dt, 2.5f), seconds += dt;
     }
     EXPECT_NEAR(c.Slice + c.Phase, seconds * 2.5, 0.01);
+}
+
+// The field read many at a time, on every path, against TurbulenceAt particle by particle:
+// places within cells, on their edges and beyond where a float has a fraction, or is finite.
+TEST(Motion, TurbulenceReadManyAtATimeIsTurbulenceAtOnEveryPath) {
+    const float inf = __builtin_inff(), nan = __builtin_nanf("");
+    const float edges[] = {0.0f,    -0.0f,    0.5f,           -0.5f,       1e-45f,     -1e-45f,
+                           255.75f, -256.25f, 8388607.5f,     -8388607.5f, 8388608.0f, -8388609.0f,
+                           2.2e9f,  -2.2e9f,  -2147483648.0f, 3e38f,       -inf,       nan};
+    std::vector<Particle> places;
+    for (const float x : edges) {
+        for (const float y : {3.25f, -700.0f, x})
+            places.push_back(Particle{0, 1, x, y, 0, 0, 0, 0, 0, 0});
+    }
+    for (const float scale : {1.0f, 37.0f}) {
+        const TurbulenceFrame f = TurbulenceOf({90.0f, scale, 1.0f, 5}, {7, 0.6f}, 3, 0.016f);
+        OnEachCpuPath(AvailableCpuPaths(), [&] {
+            std::vector<float> drift(2 * places.size());
+            TurbulenceRun(f, places.data(), places.size(), drift.data());
+            for (size_t k = 0; k < places.size(); ++k) {
+                float expected[2];
+                TurbulenceAt(f, places[k].X, places[k].Y, expected[0], expected[1]);
+                for (int c = 0; c < 2; ++c) {
+                    const float got = drift[2 * k + c];
+                    EXPECT_TRUE(std::isnan(expected[c]) ? std::isnan(got)
+                                                        : std::bit_cast<uint32_t>(got) ==
+                                                              std::bit_cast<uint32_t>(expected[c]))
+                        << places[k].X << ", " << places[k].Y << ": " << got;
+                }
+            }
+        });
+    }
 }
 
 // Each key that is set draws once at the birth, after the spawn's own draws and the sheet's

@@ -316,7 +316,8 @@ TEST(HostileValues, UpdatesStayBoundedAndNoParticleKeepsANonFiniteState) {
 }
 
 // Over 16384 plain particles in long and short lists (one long enough for the threads to cut
-// it into chunks), beside sub-effects, bursts, drag, sheets.
+// it into chunks), beside sub-effects, bursts, drag, sheets, and long turbulent lists with
+// trails, one of them attached.
 Emitter* BuildCrowd(Engine& engine) {
     EmitterParams spark = DefaultParamsAt(0, 0), puff = DefaultParamsAt(0, 0);
     SetValueSpec(spark.LifeTime, 0.1f, 0.6f, 0.05f), SetValueSpec(spark.EmissionVelocity, 5, 60, 1);
@@ -331,6 +332,12 @@ Emitter* BuildCrowd(Engine& engine) {
         if (i % 6 == 1) e->Extras.OnDeath = {0, 1 + i % 4, 1}, e->Extras.Drag = 0.5f;
         if (i % 6 == 3) e->Extras.OnBirth = {1, 3, 0}, e->Extras.SpriteSheet = {2, 2, 4, 0, 1};
         if (i % 6 == 5) e->Extras.Burst = {400, 0.3f, 0};
+        if (i % 16 == 0 && i > 0) {  // turbulent lists long enough for the threads to cut
+            SetValueSpec(e->LifeTime, 8, 9, 0.25f);
+            e->Extras.Turbulence = {60, 30, 2, i}, e->Extras.Trail.Points = 3;
+            e->Extras.Attached = i == 32, e->Extras.Drag = 0.25f, e->Fade = -20;
+            for (int32_t k = 0; k < 40000; ++k) SpawnParticle(engine, *e);
+        }
     }
     Emitter* dry = CreateEmitter(engine, 10, 10);  // removes itself once disabled and dry
     SetValueSpec(dry->LifeTime, 0.2f, 0.4f, 0.1f);
@@ -353,6 +360,8 @@ std::vector<uint8_t> StateOf(Engine& engine) {
         add(fields, sizeof fields);
         add(e->Particles.First(), e->Particles.Count() * sizeof(Particle));
         add(e->Life.First(), e->Life.Count() * sizeof(ParticleLife));
+        add(e->Motion.First(), e->Motion.Count() * sizeof(ParticleMotion));
+        add(e->Trail.First(), e->Trail.Count() * sizeof(TrailPoint));
     }
     return bytes;
 }

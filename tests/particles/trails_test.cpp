@@ -7,6 +7,7 @@
 #include <cmath>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -41,14 +42,17 @@ void ExpectRibbonAround(const TrailParams& trail, const TrailPoint* places, int3
 }
 
 TEST(Trails, RingsHoldTheLastPlacesOfLiveParticlesWithinTheirLimits) {
-    const std::pair<const char*, int64_t> rows[] = {
-        {"Trail = {Points = 8}, Acceleration = {0, 300}", kNoBudget},
+    // Keys, the budget, and whether a particle is also born inside the list now and then (as
+    // a spawn behind a cursor that stands there does).
+    const std::tuple<const char*, int64_t, bool> rows[] = {
+        {"Trail = {Points = 8}, Acceleration = {0, 300}", kNoBudget, false},
         {"Trail = {Points = 5, Length = 0.05, Width = 6, EndWidth = 2, Fade = 0.5}, Drag = 1",
-         kNoBudget},
-        {"Trail = {12, 0.2, 0, 4, 1, 0, 1}, Attached = 1, OrbitSpin = 90", kNoBudget},
-        {"Trail = {Points = 64}, Raise = -20", 200},  // room for three
+         kNoBudget, false},
+        {"Trail = {12, 0.2, 0, 4, 1, 0, 1}, Attached = 1, OrbitSpin = 90", kNoBudget, false},
+        {"Trail = {Points = 64}, Raise = -20", 200, false},  // room for three
+        {"Trail = {Points = 6}, Drag = 0.5", kNoBudget, true},
     };
-    for (const auto& [keys, budget] : rows) {
+    for (const auto& [keys, budget, inside] : rows) {
         SCOPED_TRACE(keys);
         TestEngine t(5);
         t.engine.MaxParticles = budget;
@@ -61,11 +65,20 @@ TEST(Trails, RingsHoldTheLastPlacesOfLiveParticlesWithinTheirLimits) {
         const TrailParams& trail = e->Extras.Trail;
         // Each particle's places as seen after every update, by its spin and death time.
         std::map<std::pair<float, int32_t>, std::vector<TrailPoint>> seen;
+        float label = 0;
         for (int32_t frame = 0; frame < 120; ++frame) {
             if (frame == 80) e->Disable = 1;
+            if (inside && frame % 4 == 1 && frame < 80 && e->Particles.Count() > 1) {
+                ListRewind(e->Particles), ListNext(e->Particles);
+                SpawnParticle(t.engine, *e);
+            }
             t.Step(frame % 3 == 0 ? 7u : frame % 3 == 1 ? 16u : 33u);
             ASSERT_EQ(e->Trail.Count(), e->Particles.Count() * trail.Points);
             EXPECT_LE(LiveParticles(t.engine), budget);
+            for (int32_t i = 0; inside && i < e->Particles.Count(); ++i) {
+                float& spin = e->Particles.First()[i].RotationStep;
+                if (spin == 0) spin = ++label;  // a key of its own
+            }
             const std::vector<Particle> particles = ParticlesOf(*e);
             for (int32_t i = 0; i < static_cast<int32_t>(particles.size()); ++i) {
                 const Particle& p = particles[static_cast<size_t>(i)];
