@@ -311,8 +311,6 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
 /** Applies length bytes of effect text as a new effect at (x, y). */
 pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
                                     float y, uint32_t* effect);
-/** A max of exactly this value means "the same as min" in the range setters below. */
-#define PP_SAME_AS_MIN (-65535)
 
 /** Sets the sprite numbers of the effect's new particles (max PP_SAME_AS_MIN: same as min). */
 pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,

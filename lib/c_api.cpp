@@ -69,8 +69,6 @@ pp_status Guard(F&& f) {
     }
 }
 
-static_assert(PP_SAME_AS_MIN == particleplayer::kSameAsMin);
-
 }  // namespace
 
 extern "C" {
