@@ -295,6 +295,14 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
     EXPECT_TRUE(Energy(rendered, 300, 200, 500, 400, 0) > 20000 &&
                 Energy(rendered, 300, 200, 500, 400, 2) > 20000);
     EXPECT_TRUE(rendered == rgb) << "render's frame is not the World's";
+    // The editor's preview opens an extra effect inside its folder as play does.
+    EditPreview preview;
+    preview.Effects = {PlayEffect{}, PlayEffect{"art/fw.txt", "", 400, 300, false, "art"}};
+    preview.Restart("");
+    const std::vector<particleplayer::SpriteFile> opened = preview.GetWorld().SpriteFiles();
+    ASSERT_EQ(opened.size(), 2u) << "the preview opened another file";
+    EXPECT_TRUE(opened[0].Path == world.SpriteFiles()[0].Path &&
+                opened[1].Path == world.SpriteFiles()[1].Path);
 }
 
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
