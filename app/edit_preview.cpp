@@ -25,12 +25,11 @@ void EditPreview::Restart(std::string_view bytes) {
         const PlayEffect& e = Effects[i];
         const int32_t n = static_cast<int32_t>(i) + 1;
         if (Renderer != nullptr && !e.Sprite.empty()) (void)Renderer->LoadSprite(n, e.Sprite);
-        const particleplayer::LoadOptions options = PlayLoadOptions(e, n);
-        const float x = static_cast<float>(e.X), y = static_cast<float>(e.Y);
         if (i == 0) {
-            (void)world_.LoadEffectText(bytes_, x, y, options);
+            (void)world_.LoadEffectText(bytes_, static_cast<float>(e.X), static_cast<float>(e.Y),
+                                        PlayLoadOptions(e, n));
         } else {
-            (void)world_.LoadEffectFile(e.Effect, x, y, options);
+            (void)LoadPlayEffect(world_, e, n);
         }
     }
 }

@@ -44,6 +44,13 @@ particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t nu
     return options;
 }
 
+particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::World& world,
+                                                              const PlayEffect& effect,
+                                                              int32_t number) {
+    return world.LoadEffectFile(PathInFolder(effect), static_cast<float>(effect.X),
+                                static_cast<float>(effect.Y), PlayLoadOptions(effect, number));
+}
+
 std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
     return OpenSceneScreen(kPlayTitle, hidden, size);
 }
@@ -64,11 +71,7 @@ void PlaySession::Start() {
         if (!effect.Sprite.empty())
             loaded.SpriteFile.Watch({particleplayer::EffectOpenPath(effect.Sprite)});
         LoadSprite(effect, number);
-        loaded.Target =
-            world_
-                .LoadEffectFile(PathInFolder(effect), static_cast<float>(effect.X),
-                                static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
-                .Value;
+        loaded.Target = LoadPlayEffect(world_, effect, number).Value;
         WatchOwnSprite(i);
     }
 }

@@ -38,6 +38,12 @@ struct PlayEffect {
 // it unless the file names an image of its own; its paths opened from its folder.
 particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t number);
 
+// Loads the effect at its position as play does: its file opened inside its folder, with
+// PlayLoadOptions(effect, number). Play and the editor's preview both open effects this way.
+particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::World& world,
+                                                              const PlayEffect& effect,
+                                                              int32_t number);
+
 // More effects than this on one screen is a mistake, not a scene.
 inline constexpr std::size_t kMaxPlayEffects = 64;
 

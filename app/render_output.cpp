@@ -318,9 +318,9 @@ std::optional<std::string> CheckExportOptions(ExportOptions& options, const std:
     const int64_t sheetW = options.Columns * cellW;
     const int64_t sheetH = options.Rows * cellH;
     if (sheetW > kMaxSheetSide || sheetH > kMaxSheetSide || sheetW * sheetH * 4 > kMaxSheetBytes) {
-        return "a sheet of " + SizeText(sheetW, sheetH) +
-               " pixels is too large (at most 16384 a side and 1024 MB); use --scale, --crop or "
-               "fewer frames";
+        return "a sheet of " + SizeText(sheetW, sheetH) + " pixels is too large (at most " +
+               std::to_string(kMaxSheetSide) +
+               " a side and 1024 MB); use --scale, --crop or fewer frames";
     }
     return std::nullopt;
 }

@@ -36,6 +36,17 @@ inline void AnglesOfRun(const QuadDrawRun& run, size_t count, RunAngles& angles)
     QuadCosSinMany(angles.Radians, count, angles.Cosines, angles.Sines);
 }
 
+// The corners of draw i of a run, width its Size and the height given, about its centre:
+// the plain and the tinted vertex paths both take them from here.
+inline void DrawCorners(const QuadDrawRun& run, const RunAngles& angles, size_t i, int32_t height,
+                        CornerFloats& x, CornerFloats& y) {
+    if (angles.Radians[i] == 0.0f) {
+        RectangleCorners(run.Size[i], height, x, y);
+    } else {
+        TurnedCorners(run.Size[i], height, angles.Cosines[i], angles.Sines[i], x, y);
+    }
+}
+
 // Calls group(quad, begin, end) for each stretch [begin, end) of the first count draws that
 // share one quad sprite, in order: the vertex paths take a stretch at a time, as the table
 // does not change within it.

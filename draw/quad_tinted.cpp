@@ -32,16 +32,10 @@ void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
 // WriteQuadVertices writes into xy (eight floats) as it writes them for a square.
 bool CornersOfDraw(const QuadDrawRun& run, const QuadLooksRun& looks, const RunAngles& angles,
                    size_t i, float* xy) {
-    const int32_t width = run.Size[i];
-    const int32_t height = looks.Height[i];
-    if (width == 0 || height == 0) return false;
+    if (run.Size[i] == 0 || looks.Height[i] == 0) return false;
     CornerFloats x;
     CornerFloats y;
-    if (angles.Radians[i] == 0.0f) {
-        RectangleCorners(width, height, x, y);
-    } else {
-        TurnedCorners(width, height, angles.Cosines[i], angles.Sines[i], x, y);
-    }
+    DrawCorners(run, angles, i, looks.Height[i], x, y);
     const float fx = static_cast<float>(run.X[i]);
     const float fy = static_cast<float>(run.Y[i]);
     x += CornerFloats{fx, fx, fx, fx};

@@ -73,18 +73,6 @@ void AppendQuad(QuadBatch& b, const QuadSprite& q, int32_t x, int32_t y, int32_t
     if (!b.Batching || b.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
 }
 
-// The corners of draw i of a run.
-inline void CornersOfDraw(const QuadDrawRun& run, const RunAngles& angles, size_t i, Float4& x,
-                          Float4& y) {
-    if (angles.Radians[i] == 0.0f) {
-        RectangleCorners(run.Size[i], run.Size[i], x, y);
-    } else {
-        TurnedCorners(run.Size[i], run.Size[i], angles.Cosines[i], angles.Sines[i], x, y);
-    }
-}
-
-// Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
-// batch.
 // Makes the batch draw with this texture and blend, drawing what waits first when it holds
 // another texture or blend.
 void UseTextureAndBlend(QuadBatch& b, GLuint texture, GlBlend blend) {
@@ -95,6 +83,8 @@ void UseTextureAndBlend(QuadBatch& b, GLuint texture, GlBlend blend) {
     b.PendingBlend = blend;
 }
 
+// Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
+// batch.
 void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
              const RunAngles& angles, size_t begin, size_t end) {
     // Each draw sets size and angle; the last one stays on the quad sprite.
@@ -107,14 +97,14 @@ void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
     if (!b.QuadStatesApplied) return;
     Float4 x;
     Float4 y;
-    CornersOfDraw(run, angles, last, x, y);
+    DrawCorners(run, angles, last, run.Size[last], x, y);
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
     UseTextureAndBlend(b, q.Texture->Texture, blend);
     if (!b.Batching) {
         for (size_t i = begin; i < end; ++i) {
-            CornersOfDraw(run, angles, i, x, y);
+            DrawCorners(run, angles, i, run.Size[i], x, y);
             PrepareBatch(b);
             StoreQuad(b.Xy, b.Alpha, x, y, run.X[i], run.Y[i], run.Alpha[i]);
             if (run.Size[i] != 0 && AllFinite(b.Xy)) {

@@ -5,15 +5,13 @@
 #include <vector>
 
 #include "draw/gl_device.h"
+#include "effects/loader.h"
 #include "image/image_decoders.h"
 #include "platform/gl_api.h"
 #include "runtime/object_table.h"
 
 namespace pp {
 namespace {
-
-// Larger files are refused before anything is allocated, like an allocation that fails.
-constexpr long kMaxSpriteFileBytes = 64L << 20;
 
 ObjectTable<SpriteRecord>& Sprites() {
     // Never destroyed: a texture must not be deleted from a static destructor after the
@@ -53,16 +51,14 @@ GLuint UploadTexture(int32_t width, int32_t height, const std::vector<uint8_t>& 
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadSpriteFile(const char* fileName) {
-    std::string path = fileName;
-    for (char& c : path) {
-        if (c == '\\') c = '/';
-    }
+    const std::string path = EffectOpenPath(fileName);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return std::nullopt;
     std::optional<std::vector<uint8_t>> bytes;
     if (std::fseek(file, 0, SEEK_END) == 0) {
         const long size = std::ftell(file);
-        if (size >= 0 && size <= kMaxSpriteFileBytes && std::fseek(file, 0, SEEK_SET) == 0) {
+        if (size >= 0 && size <= particleplayer::kMaxSpriteFileBytes &&
+            std::fseek(file, 0, SEEK_SET) == 0) {
             std::vector<uint8_t> data(static_cast<size_t>(size));
             if (std::fread(data.data(), 1, data.size(), file) == data.size()) {
                 bytes = std::move(data);

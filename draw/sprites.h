@@ -36,7 +36,7 @@ struct SpriteRecord {
 };
 
 // The bytes of an image file (`\` in the name counts as `/`), or nothing when it cannot be
-// opened, is larger than 64 MiB or reads short.
+// opened, is larger than particleplayer::kMaxSpriteFileBytes or reads short.
 std::optional<std::vector<uint8_t>> ReadSpriteFile(const char* fileName);
 
 // Reads the whole file (`\` in the name counts as `/`) and loads it as sprite number. A file

@@ -15,6 +15,7 @@
 #include "effects/extends_chain.h"
 #include "effects/loader.h"
 #include "effects/value_forms.h"
+#include "particleplayer/world.h"
 #include "particles/particles.h"
 #include "runtime/clock.h"
 
@@ -31,9 +32,6 @@ namespace pp {
 namespace {
 
 using namespace effect_check;
-
-// The sprite loader reads images up to this size.
-constexpr off_t kMaxSpriteImageBytes = off_t{64} << 20;
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
     struct stat info {};
@@ -244,7 +242,9 @@ class Checker {
         struct stat info {};
         if (stat(path.c_str(), &info) != 0) return "cannot be opened (" + ErrnoText() + ")";
         if (!S_ISREG(info.st_mode)) return "is not a regular file";
-        if (info.st_size > kMaxSpriteImageBytes) return "is larger than 64 MiB";
+        if (info.st_size > particleplayer::kMaxSpriteFileBytes)
+            return "is larger than " + std::to_string(particleplayer::kMaxSpriteFileBytes >> 20) +
+                   " MiB";
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (file == nullptr) return "cannot be opened (" + ErrnoText() + ")";
         unsigned char magic[4] = {};

@@ -2,11 +2,21 @@
 // their order and steps.
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "effects/check_text.h"
 #include "runtime/convert.h"
 
 namespace pp::effect_check {
+namespace {
+
+// A Max written as the "same as Min" value is read as no Max at all.
+std::string SameAsMinMessage(const EffectKey& key) {
+    return "Max " + std::to_string(kSameAsMin<int32_t>) + " means 'no Max' to the reader: '" +
+           std::string(key.Name) + "' is fixed at Min";
+}
+
+}  // namespace
 
 void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key) {
     const bool integer = key.Kind == EffectValueKind::IntSpec;
@@ -176,8 +186,7 @@ void TextCheck::CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& fo
                               const ListEntry* max, const ListEntry* blur, const ListEntry* inc,
                               bool minMax, bool valueBlur, bool swappable) {
     if (minMax && form.Second == kSameAsMin<int32_t>) {
-        Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
-                                     std::string(key.Name) + "' is fixed at Min");
+        Report(max->Value.Begin, SameAsMinMessage(key));
     } else if (form.First > form.Second) {
         if (minMax) {
             if (swappable) {
@@ -201,8 +210,7 @@ void TextCheck::CheckFloatOrder(const EffectKey& key, const ValueForm<float>& fo
                                 const ListEntry* blur, const ListEntry* inc, bool minMax,
                                 bool valueRange, const ListEntry& e, bool swappable) {
     if (minMax && form.Second == kSameAsMin<float>) {
-        Report(max->Value.Begin, "Max -65535 means 'no Max' to the reader: '" +
-                                     std::string(key.Name) + "' is fixed at Min");
+        Report(max->Value.Begin, SameAsMinMessage(key));
         return;
     }
     const float low = form.First;

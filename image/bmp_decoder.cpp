@@ -4,6 +4,8 @@
 // end, palette indices past the palette and runs that leave the image all refuse the image.
 #include <array>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "image/image_decoders.h"
 
@@ -51,8 +53,8 @@ bool IsSupportedBitCount(int32_t bitCount) {
            bitCount == 32;
 }
 
-bool Fail(DecodeContext& context, const char* message) {
-    context.Error = message;
+bool Fail(DecodeContext& context, std::string message) {
+    context.Error = std::move(message);
     return false;
 }
 
@@ -104,7 +106,9 @@ bool CheckBmp(DecodeContext& context) {
     // A negative height marks rows stored top-down, which this decoder does not read.
     if (height <= 0) return Fail(context, "bmp: height is 0 or less (top-down or empty image)");
     if (width > particleplayer::kMaxPixelSide || height > particleplayer::kMaxPixelSide) {
-        return Fail(context, "bmp: image is larger than 16384 pixels on a side");
+        return Fail(context, "bmp: image is larger than " +
+                                 std::to_string(particleplayer::kMaxPixelSide) +
+                                 " pixels on a side");
     }
     if (data->BitCount == 4 && data->Compression == RleCompression4) {
         return Fail(context, "bmp: 4-bit run-length data is not supported");
@@ -272,14 +276,10 @@ bool DecodeBmp(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch,
     return DecodeRows(context, *data, buffer.data(), pitch, bottomUp);
 }
 
-void CleanUpBmp(DecodeContext& context) {
-    context.Data.reset();
-}
-
 }  // namespace
 
 const ImageDecoder& BmpDecoder() {
-    static const ImageDecoder decoder{"bmp", CheckBmp, DecodeBmp, CleanUpBmp};
+    static const ImageDecoder decoder{"bmp", CheckBmp, DecodeBmp};
     return decoder;
 }
 

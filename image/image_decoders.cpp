@@ -40,26 +40,27 @@ std::optional<DecodedImage> DecodeChosen(DecodeContext& context, int32_t flags,
     image.Height = context.Height;
     image.Depth = context.Depth;
     if (image.Width <= 0 || image.Height <= 0) {
-        decoder.CleanUp(context);
+        context.Data.reset();
         SetError(error, name + ": image has no pixels (width or height is 0 or less)");
         return std::nullopt;
     }
     if (image.Width > particleplayer::kMaxPixelSide ||
         image.Height > particleplayer::kMaxPixelSide) {
-        decoder.CleanUp(context);
-        SetError(error, name + ": image is larger than 16384 pixels on a side");
+        context.Data.reset();
+        SetError(error, name + ": image is larger than " +
+                            std::to_string(particleplayer::kMaxPixelSide) + " pixels on a side");
         return std::nullopt;
     }
     image.Pitch = DecodePitch(image.Width, image.Depth);
     if (image.Pitch == 0) {
-        decoder.CleanUp(context);
+        context.Data.reset();
         SetError(error, name + ": unsupported decode depth");
         return std::nullopt;
     }
     // Both factors are at most 16384 * 4, so the product fits comfortably in 64 bits.
     const int64_t size = int64_t{image.Pitch} * image.Height;
     if (size > MaxDecodeBytes) {
-        decoder.CleanUp(context);
+        context.Data.reset();
         SetError(error, name + ": decode buffer would exceed 256 MiB");
         return std::nullopt;
     }
@@ -67,7 +68,7 @@ std::optional<DecodedImage> DecodeChosen(DecodeContext& context, int32_t flags,
     // are black rather than whatever the memory held.
     image.Pixels.assign(static_cast<size_t>(size), 0);
     const bool decoded = decoder.Decode(context, image.Pixels, image.Pitch, flags);
-    decoder.CleanUp(context);
+    context.Data.reset();
     if (!decoded) {
         SetError(error, context.Error.empty() ? name + ": decode failed" : context.Error);
         return std::nullopt;
@@ -115,7 +116,7 @@ std::optional<DecodedImage> DecodeImage(std::span<const uint8_t> bytes, int32_t 
             context.Decoder = &decoder;
             return DecodeChosen(context, flags, error);
         }
-        decoder.CleanUp(context);
+        context.Data.reset();
         // Keep the reason of a decoder that knew the format but could not use the header.
         if (!context.Error.empty()) reason = context.Error;
     }
@@ -129,7 +130,7 @@ std::optional<DecodedImage> DecodeImageWith(const ImageDecoder& decoder,
     DecodeContext context;
     context.Bytes = bytes;
     if (!decoder.Check(context)) {
-        decoder.CleanUp(context);
+        context.Data.reset();
         SetError(error, context.Error.empty()
                             ? std::string(decoder.Name) + ": data is not in this format"
                             : context.Error);

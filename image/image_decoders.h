@@ -53,13 +53,12 @@ struct DecodeContext {
 // One image format. Check returns true when the bytes are in this format and their header
 // is usable, after filling Width, Height and Depth (on false it may leave a reason in Error).
 // Decode fills a buffer of at least Height * pitch bytes and returns false (with a reason in
-// Error) when the image cannot be decoded completely. CleanUp frees Data; it is called after
-// every check and decode, whatever they returned.
+// Error) when the image cannot be decoded completely. The registry frees Data after every
+// check and decode, whatever they returned.
 struct ImageDecoder {
     const char* Name;
     bool (*Check)(DecodeContext& context);
     bool (*Decode)(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch, int32_t flags);
-    void (*CleanUp)(DecodeContext& context);
 };
 
 // The decoders themselves, for callers that want one format only (tests, fuzzing).

@@ -273,14 +273,10 @@ bool DecodePng(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch,
     return true;
 }
 
-void CleanUpPng(DecodeContext& context) {
-    context.Data.reset();
-}
-
 }  // namespace
 
 const ImageDecoder& PngDecoder() {
-    static const ImageDecoder decoder{"png", CheckPng, DecodePng, CleanUpPng};
+    static const ImageDecoder decoder{"png", CheckPng, DecodePng};
     return decoder;
 }
 

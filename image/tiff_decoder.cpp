@@ -171,7 +171,8 @@ bool CheckTiff(DecodeContext& context) {
     if (width == 0 || height == 0) return Fail(context, state, "image has no pixels");
     if (width > uint32_t{particleplayer::kMaxPixelSide} ||
         height > uint32_t{particleplayer::kMaxPixelSide}) {
-        context.Error = "tiff: image is larger than 16384 pixels on a side";
+        context.Error = "tiff: image is larger than " +
+                        std::to_string(particleplayer::kMaxPixelSide) + " pixels on a side";
         return false;
     }
     TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_COMPRESSION, &compression);
@@ -266,14 +267,10 @@ bool DecodeTiff(DecodeContext& context, std::span<uint8_t> buffer, int32_t pitch
     return true;
 }
 
-void CleanUpTiff(DecodeContext& context) {
-    context.Data.reset();
-}
-
 }  // namespace
 
 const ImageDecoder& TiffDecoder() {
-    static const ImageDecoder decoder{"tiff", CheckTiff, DecodeTiff, CleanUpTiff};
+    static const ImageDecoder decoder{"tiff", CheckTiff, DecodeTiff};
     return decoder;
 }
 

@@ -20,14 +20,10 @@ bool DecodeTiff(DecodeContext& context, std::span<uint8_t>, int32_t, int32_t) {
     return false;
 }
 
-void CleanUpTiff(DecodeContext& context) {
-    context.Data.reset();
-}
-
 }  // namespace
 
 const ImageDecoder& TiffDecoder() {
-    static const ImageDecoder decoder{"tiff", CheckTiff, DecodeTiff, CleanUpTiff};
+    static const ImageDecoder decoder{"tiff", CheckTiff, DecodeTiff};
     return decoder;
 }
 

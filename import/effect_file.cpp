@@ -66,12 +66,7 @@ bool DecodeEmbedded(DecodeContext& context, std::span<uint8_t> buffer, int32_t p
     return true;
 }
 
-void CleanUpEmbedded(DecodeContext& context) {
-    context.Data.reset();
-}
-
-constexpr ImageDecoder kEmbeddedSpriteDecoder{"effect file", CheckEmbedded, DecodeEmbedded,
-                                              CleanUpEmbedded};
+constexpr ImageDecoder kEmbeddedSpriteDecoder{"effect file", CheckEmbedded, DecodeEmbedded};
 
 }  // namespace
 

@@ -214,6 +214,17 @@ typedef struct pp_collide_line {
     int32_t screen; /**< 1: the numbers are screen pixels, not from the emitter. */
 } pp_collide_line;
 
+/** A ribbon behind each particle through the places of its last points frames. */
+typedef struct pp_trail {
+    int32_t points;  /**< Places kept; 0: no trail. */
+    float length;    /**< Seconds a place is kept at most; 0: as many as points. */
+    float width;     /**< Pixels at the particle; 0: its drawn size. */
+    float end_width; /**< Pixels at the trail's end. */
+    float fade;      /**< Share of the opacity lost along it. */
+    float darken;    /**< Share of the colour lost along it. */
+    int32_t behind;  /**< 1: drawn before its particle, 0: after it. */
+} pp_trail;
+
 /** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
@@ -257,8 +268,13 @@ typedef struct pp_effect_extras {
     int32_t collide_count;    /**< Lines in collide. */
     pp_collide_line collide[PP_MAX_COLLIDE_LINES]; /**< The lines particles collide with. */
     pp_sub_effect on_collide;                      /**< Started where a particle hits a line. */
-    float delay;       /**< Seconds after creation before emission starts. */
-    int32_t min_alive; /**< Births each emitting frame up to this many alive. */
+    float delay;             /**< Seconds after creation before emission starts. */
+    int32_t min_alive;       /**< Births each emitting frame up to this many alive. */
+    pp_trail trail;          /**< The ribbon behind each particle. */
+    float stretch_factor;    /**< Quads' width grows by this many sizes per px/s. */
+    float stretch_max;       /**< Quads stretched to at most this many sizes. */
+    int32_t emit_along_path; /**< 1: births spread along the emitter's move. */
+    float emit_by_distance;  /**< Births per 100 px moved, in place of the rate. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */
@@ -295,8 +311,6 @@ pp_status pp_world_load_effect_file(pp_world* world, const char* path, float x, 
 /** Applies length bytes of effect text as a new effect at (x, y). */
 pp_status pp_world_load_effect_text(pp_world* world, const char* text, size_t length, float x,
                                     float y, uint32_t* effect);
-/** A max of exactly this value means "the same as min" in the range setters below. */
-#define PP_SAME_AS_MIN (-65535)
 
 /** Sets the sprite numbers of the effect's new particles (max PP_SAME_AS_MIN: same as min). */
 pp_status pp_world_set_sprite_range(pp_world* world, uint32_t effect, int32_t min, int32_t max,

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "effects/effect_text.h"
+#include "effects/extends_chain.h"
 #include "effects/loader.h"
 
 namespace particleplayer {
@@ -237,18 +238,20 @@ Status EffectEdit::Save(const std::string& path) const {
 std::vector<ParentFile> OpenParents(const EffectEdit& edit, const std::string& path,
                                     const std::string& folder) {
     std::vector<ParentFile> parents;
-    // The paths opened so far, the edited file's first, as the loader's chain holds them.
-    std::vector<std::string> chain = {pp::EffectOpenPathIn(folder, path)};
+    // The loader's own chain decides which files count: depth, cycles and the bytes read.
+    pp::ExtendsChain chain;
+    chain.SetFolder(folder);
+    chain.Enter(chain.Open(path));
     const EffectEdit* child = &edit;
-    while (chain.size() < static_cast<std::size_t>(pp::kMaxExtendsDepth)) {
+    for (;;) {
         const std::optional<KeySpan> extends = child->Find("Extends");
         if (!extends || extends->Text.empty()) break;
-        std::string open = pp::EffectOpenPathIn(folder, extends->Text);
-        if (std::find(chain.begin(), chain.end(), open) != chain.end()) break;
-        Result<EffectEdit> opened = EffectEdit::Open(open);
+        const pp::ChainFile next = chain.Open(extends->Text);
+        if (next.Stop != pp::ChainStop::None || !next.File) break;
+        Result<EffectEdit> opened = EffectEdit::Open(next.OpenPath);
         if (!opened.Ok()) break;
-        chain.push_back(open);
-        parents.push_back(ParentFile{std::move(open), std::move(opened.Value)});
+        chain.Enter(next);
+        parents.push_back(ParentFile{next.OpenPath, std::move(opened.Value)});
         child = &parents.back().Edit;
     }
     return parents;

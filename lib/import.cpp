@@ -67,8 +67,8 @@ ImportedImage SpriteOf(const pp::ImportedEffect& effect, const std::filesystem::
     if (!effect.SpriteName.empty()) {
         const std::filesystem::path named(effect.SpriteName);
         for (const std::filesystem::path& candidate : {folder / named, folder / named.filename()}) {
-            const std::optional<pp::EffectFile> file =
-                pp::ReadEffectFile(candidate.string(), std::size_t{64} << 20);
+            const std::optional<pp::EffectFile> file = pp::ReadEffectFile(
+                candidate.string(), static_cast<std::size_t>(kMaxSpriteFileBytes));
             if (!file || file->More) continue;
             const auto* data = reinterpret_cast<const uint8_t*>(file->Bytes.data());
             if (auto image = pp::DecodeImage({data, file->Bytes.size()}, 0, &why)) {

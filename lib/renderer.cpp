@@ -60,7 +60,8 @@ Status Renderer::LoadSpritePixels(int32_t number, int32_t width, int32_t height,
 Status Renderer::Draw(World& world, int32_t width, int32_t height, bool clear) {
     if (!open_) return Closed();
     if (width < 1 || width > kMaxPixelSide || height < 1 || height > kMaxPixelSide) {
-        return {"the frame size must be 1 to 16384 pixels each way"};
+        return {"the frame size must be 1 to " + std::to_string(kMaxPixelSide) +
+                " pixels each way"};
     }
     pp::Engine& engine = WorldAccess::EngineOf(world);
     // The world's own images first; a failure only leaves their particles undrawn.

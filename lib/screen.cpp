@@ -55,7 +55,9 @@ bool WindowScreenOpen() {
 Status OpenScreen(const ScreenOptions& options) {
     if (options.Width < 1 || options.Width > kMaxPixelSide || options.Height < 1 ||
         options.Height > kMaxPixelSide) {
-        return {"the screen size must be 1 to 16384 pixels each way", ErrorKind::Argument};
+        return {
+            "the screen size must be 1 to " + std::to_string(kMaxPixelSide) + " pixels each way",
+            ErrorKind::Argument};
     }
     if (pp::ScreenInHostContext()) return {"a Renderer is open", ErrorKind::State};
     if (Status chosen = ChooseDisplay(options.Display); !chosen.Ok()) return chosen;

@@ -200,7 +200,8 @@ Status SdlRenderer::LoadSpritePixels(int32_t number, int32_t width, int32_t heig
     if (rgba == nullptr) return {"no pixels given"};
     if (width < 1 || height < 1 || width > particleplayer::kMaxPixelSide ||
         height > particleplayer::kMaxPixelSide) {
-        return {"the sprite size must be 1 to 16384 pixels each way"};
+        return {"the sprite size must be 1 to " + std::to_string(particleplayer::kMaxPixelSide) +
+                " pixels each way"};
     }
     const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4u;
     if (size < bytes) return {"fewer pixels than width x height"};

@@ -310,8 +310,6 @@ Result<Effect> World::LoadEffectText(std::string_view text, float x, float y,
     return result;
 }
 
-static_assert(kSameAsMin == pp::kSameAsMin<int32_t>);
-
 Status World::SetSpriteRange(Effect effect, int32_t min, int32_t max, int32_t inc) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return NoSuchEffect();

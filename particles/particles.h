@@ -257,7 +257,7 @@ Emitter* CreateEmitter(Engine& engine, float x, float y);
 // A max of exactly this value means "the same as min" to the setting rule (the loader reads a
 // missing second value as it, so one number stands for both).
 template <typename T>
-inline constexpr T kSameAsMin = static_cast<T>(-65535);
+inline constexpr T kSameAsMin = static_cast<T>(PP_SAME_AS_MIN);
 
 // Sets the Sprite triple by the setting rule.
 void SetSpriteRange(Emitter* emitter, int32_t min, int32_t max, int32_t inc);

@@ -25,7 +25,7 @@ inline constexpr uint32_t kWindowHidden = 0x10000000;
 
 // Opens window `number` with a client area of width x height (closing a window already open
 // under that number first). x or y of -65535 lets the system place it. Returns the native
-// window, or nullptr on failure (also for sizes outside 1..16384).
+// window, or nullptr on failure (also for sizes outside 1..particleplayer::kMaxPixelSide).
 SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                        const char* title, uint32_t flags);
 

@@ -45,4 +45,8 @@
     X(INT, BlendSource, blend_source, "Source blend factor code (1 to 13).", 5)                    \
     X(INT, BlendDestination, blend_destination, "Destination blend factor code (1 to 13).", 6)
 
+/** A max of exactly this value means "the same as min" when a range is set, as an effect file
+ * without a second value does (the C API's range setters take it too). */
+#define PP_SAME_AS_MIN (-65535)
+
 #endif /* PARTICLEPLAYER_EFFECT_PARAMS_H */

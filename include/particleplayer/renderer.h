@@ -65,15 +65,15 @@ class Renderer {
     /// particles of that sprite number draw with it. An image without alpha draws its black
     /// pixels transparent.
     Status LoadSprite(int32_t number, std::string_view path);
-    /// Loads width x height pixels (each 1 to 16384) of top-down rows of R, G, B, A bytes
+    /// Loads width x height pixels (each 1 to kMaxPixelSide) of top-down rows of R, G, B, A bytes
     /// (width * 4 bytes each, straight alpha) as sprite `number`; size is the bytes readable
     /// at rgba, at least width * height * 4.
     Status LoadSpritePixels(int32_t number, int32_t width, int32_t height, const uint8_t* rgba,
                             size_t size);
 
     /// Draws the world's layer 0 as it stands over the lower-left width x height pixels of
-    /// the framebuffer bound for drawing (each 1 to 16384; normally the framebuffer's size),
-    /// after clearing them to black when clear is set. The world is not updated.
+    /// the framebuffer bound for drawing (each 1 to kMaxPixelSide; normally the framebuffer's
+    /// size), after clearing them to black when clear is set. The world is not updated.
     Status Draw(World& world, int32_t width, int32_t height, bool clear = false);
 
     /// Frees the sprites and GL objects now; the renderer is closed afterwards.

@@ -39,8 +39,8 @@ enum class ScreenDisplay : uint8_t {
 /// How a screen is opened.
 struct ScreenOptions {
     const char* Title = "particleplayer";        ///< Window caption.
-    int32_t Width = 800;                         ///< Back buffer width, 1 to 16384.
-    int32_t Height = 600;                        ///< Back buffer height, 1 to 16384.
+    int32_t Width = 800;                         ///< Back buffer width, 1 to kMaxPixelSide.
+    int32_t Height = 600;                        ///< Back buffer height, 1 to kMaxPixelSide.
     bool Hidden = false;                         ///< Draw without showing a window.
     ScreenDisplay Display = ScreenDisplay::Any;  ///< Which displays it may open on.
 };

@@ -75,7 +75,7 @@ class SdlRenderer {
     /// Loads a PNG or BMP file as sprite `number` (0 or more), replacing an older one. An
     /// image without alpha draws its black pixels transparent.
     Status LoadSprite(int32_t number, std::string_view path);
-    /// Loads width x height pixels (each 1 to 16384) of top-down rows of R, G, B, A bytes
+    /// Loads width x height pixels (each 1 to kMaxPixelSide) of top-down rows of R, G, B, A bytes
     /// (straight alpha) as sprite `number`; size is the bytes readable at rgba, at least
     /// width * height * 4.
     Status LoadSpritePixels(int32_t number, int32_t width, int32_t height, const uint8_t* rgba,

@@ -69,6 +69,10 @@ const char* Version();
 /// window, a sprite or decoded image, a PNG it writes.
 inline constexpr int32_t kMaxPixelSide = 16384;
 
+/// The largest image file, in bytes, the library reads as a sprite (64 MiB): a larger one is
+/// refused before anything is allocated.
+inline constexpr int64_t kMaxSpriteFileBytes = int64_t{64} << 20;
+
 /// What sort of failure an error is, for a host that acts on it (the C API's codes, a player
 /// that words the failed step of its start-up itself).
 enum class ErrorKind : uint8_t {
@@ -125,9 +129,9 @@ struct ValueRange {
     float Inc;  ///< Step between values; always positive once set.
 };
 
-/// A Max of exactly this value (-65535, for a ValueRange -65535.0f) means "the same as Min"
-/// when a range is set, as an effect file without a second value does.
-inline constexpr int32_t kSameAsMin = -65535;
+/// A Max of exactly this value (PP_SAME_AS_MIN, for a ValueRange as a float) means "the same
+/// as Min" when a range is set, as an effect file without a second value does.
+inline constexpr int32_t kSameAsMin = PP_SAME_AS_MIN;
 
 /// The integer form of ValueRange (sprite numbers).
 struct IntValueRange {

@@ -1,6 +1,5 @@
 // render end to end, every picture decoded back with FFmpeg; the video writer's frame rates and GIF
 // timing, and the GIF palette; the editor's preview against render's frames.
-#include <SDL.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
@@ -28,6 +27,7 @@ extern "C" {
 #include "tests/app/decode_frames.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/host_window.h"
 
 namespace pp {
 namespace {
@@ -295,6 +295,14 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
     EXPECT_TRUE(Energy(rendered, 300, 200, 500, 400, 0) > 20000 &&
                 Energy(rendered, 300, 200, 500, 400, 2) > 20000);
     EXPECT_TRUE(rendered == rgb) << "render's frame is not the World's";
+    // The editor's preview opens an extra effect inside its folder as play does.
+    EditPreview preview;
+    preview.Effects = {PlayEffect{}, PlayEffect{"art/fw.txt", "", 400, 300, false, "art"}};
+    preview.Restart("");
+    const std::vector<particleplayer::SpriteFile> opened = preview.GetWorld().SpriteFiles();
+    ASSERT_EQ(opened.size(), 2u) << "the preview opened another file";
+    EXPECT_TRUE(opened[0].Path == world.SpriteFiles()[0].Path &&
+                opened[1].Path == world.SpriteFiles()[1].Path);
 }
 
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
@@ -431,53 +439,40 @@ TEST_F(Render, TheEditorsPreviewDrawsRendersFramesExactly) {
 
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_Window* window =
-        SDL_CreateWindow("preview", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
-    {
-        const testing::InFolder here(PP_SOURCE_DIR);
-        particleplayer::Result<particleplayer::Renderer> renderer =
-            particleplayer::Renderer::Create();
-        ASSERT_TRUE(renderer.Ok()) << renderer.Error;
-        EditPreview preview;
-        preview.Effects = {PlayEffect{"Data/Feuer.txt", "Data/Feuer.png", 400, 300, true, ""}};
-        preview.Renderer = &renderer.Value;
-        const std::string bytes = Slurp("Data/Feuer.txt");
-        const auto drawn = [&] {
-            preview.Draw(renderer.Value, std::array<float, 3>{0.0f, 0.0f, 0.0f});
-            Pixels rgb(800u * 600u * 3u), bgr(rgb.size());
-            glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-            for (size_t y = 0; y < 600; ++y) {
-                for (size_t x = 0; x < 800; ++x) {
-                    for (size_t c = 0; c < 3; ++c)
-                        bgr[(y * 800 + x) * 3 + c] = rgb[((599 - y) * 800 + x) * 3 + 2 - c];
-                }
+    const testing::HostWindow window(800, 600);
+    ASSERT_NE(window.Context, nullptr);
+    const testing::InFolder here(PP_SOURCE_DIR);
+    particleplayer::Result<particleplayer::Renderer> renderer = particleplayer::Renderer::Create();
+    ASSERT_TRUE(renderer.Ok()) << renderer.Error;
+    EditPreview preview;
+    preview.Effects = {PlayEffect{"Data/Feuer.txt", "Data/Feuer.png", 400, 300, true, ""}};
+    preview.Renderer = &renderer.Value;
+    const std::string bytes = Slurp("Data/Feuer.txt");
+    const auto drawn = [&] {
+        preview.Draw(renderer.Value, std::array<float, 3>{0.0f, 0.0f, 0.0f});
+        Pixels rgb(800u * 600u * 3u), bgr(rgb.size());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+        for (size_t y = 0; y < 600; ++y) {
+            for (size_t x = 0; x < 800; ++x) {
+                for (size_t c = 0; c < 3; ++c)
+                    bgr[(y * 800 + x) * 3 + c] = rgb[((599 - y) * 800 + x) * 3 + 2 - c];
             }
-            return bgr;
-        };
-        for (const uint32_t seed : {3u, 4u}) {
-            SCOPED_TRACE(seed);
-            preview.Seed = seed;
-            preview.Restart(bytes);
-            for (int frame = 0; frame < kFrame; ++frame) preview.StepFrame();
-            EXPECT_TRUE(drawn() == rendered[seed - 3]);
-            preview.ScrubTo(kFrame + 1);
-            preview.ScrubTo(kFrame);
-            EXPECT_EQ(preview.Frame(), kFrame);
-            EXPECT_TRUE(drawn() == rendered[seed - 3]);
         }
-        renderer.Value.Close();
+        return bgr;
+    };
+    for (const uint32_t seed : {3u, 4u}) {
+        SCOPED_TRACE(seed);
+        preview.Seed = seed;
+        preview.Restart(bytes);
+        for (int frame = 0; frame < kFrame; ++frame) preview.StepFrame();
+        EXPECT_TRUE(drawn() == rendered[seed - 3]);
+        preview.ScrubTo(kFrame + 1);
+        preview.ScrubTo(kFrame);
+        EXPECT_EQ(preview.Frame(), kFrame);
+        EXPECT_TRUE(drawn() == rendered[seed - 3]);
     }
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
-    SDL_Quit();
+    renderer.Value.Close();
 }
 
 }  // namespace

@@ -11,6 +11,7 @@ extern "C" {
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 
 #include "image/texture_bytes.h"
@@ -31,17 +32,23 @@ Bytes Patched(Bytes bytes, size_t offset, uint32_t value) {
     return bytes;
 }
 
-// A decoder that takes any bytes and reports the size it is told to, counting its calls.
+// A decoder that takes any bytes and reports the size it is told to, counting its calls and
+// the frees of its state.
 struct FakeState {
     int32_t Width = 2, Height = 1, Depth = 24;
     bool DecodeSucceeds = true;
     int Checks = 0, Decodes = 0, CleanUps = 0;
 } fake;
 
+struct FakeData : DecoderData {
+    ~FakeData() override { ++fake.CleanUps; }
+};
+
 const ImageDecoder kFake{
     "fake",
     [](DecodeContext& context) {
         ++fake.Checks;
+        context.Data = std::make_unique<FakeData>();
         context.Width = fake.Width, context.Height = fake.Height, context.Depth = fake.Depth;
         return true;
     },
@@ -51,7 +58,6 @@ const ImageDecoder kFake{
         buffer[0] = 42;
         return fake.DecodeSucceeds;
     },
-    [](DecodeContext&) { ++fake.CleanUps; },
 };
 
 // BMP alone from the start; PNG once enabled, once only, after the decoders before it.
@@ -261,7 +267,6 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
         context.Bytes = c.File;
         EXPECT_EQ(c.Decoder.Check(context), c.Decodes);
         EXPECT_EQ(context.Error, c.Reason);
-        c.Decoder.CleanUp(context);
         const auto image = DecodeImageWith(c.Decoder, c.File, 0);
         ASSERT_EQ(image.has_value(), c.Decodes);
         if (image) {

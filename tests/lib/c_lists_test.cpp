@@ -26,7 +26,10 @@ constexpr const char* kEveryKey =
     "RadialAcceleration = {Min = 5, Max = 9}, EndAngle = 90, EndColour = {1, 2, 3, 4},\n"
     "MaxAlive = 90, Attached = 1, AlignToMotion = 1, Aspect = 2, Delay = 0.25, MinAlive = 3,\n"
     "Attractor = {X = 1, Y = 2, Strength = 3, Radius = 4, Falloff = 2}, Vortex = {5, 6, 7, 8, 1, "
-    "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}";
+    "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}, Collide = {{Floor = 5000}, {X1 = "
+    "1000,\n"
+    "Y1 = 2000, X2 = 3000, Y2 = 4000, Bounce = 0.5, Friction = 0.25, Die = 1, Screen = 1}},\n"
+    "Trail = {4, 0.5, 3, 2, 0.75, 0.25, 1}, Stretch = {0.5, 6}, EmitAlongPath = 1";
 
 bool SameBytes(const void* a, const void* b, size_t size) {
     return std::memcmp(a, b, size) == 0;
@@ -136,6 +139,21 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_TRUE(x.turbulence.strength == 30.0f && x.turbulence.scale == 40.0f &&
                 x.turbulence.speed == 1.0f && x.turbulence.seed == 9);
     EXPECT_TRUE(x.delay == 0.25f && x.min_alive == 3);
+    ASSERT_EQ(x.collide_count, 2);
+    EXPECT_TRUE(x.collide[0].form == 0 && x.collide[0].a == 5000.0f && x.collide[0].bounce == 1.0f);
+    const pp_collide_line& l = x.collide[1];
+    EXPECT_TRUE(l.form == 4 && l.a == 1000.0f && l.b == 2000.0f && l.c == 3000.0f &&
+                l.d == 4000.0f && l.bounce == 0.5f && l.friction == 0.25f && l.die == 1 &&
+                l.screen == 1);
+    const pp_trail& t = x.trail;
+    EXPECT_TRUE(t.points == 4 && t.length == 0.5f && t.width == 3.0f && t.end_width == 2.0f &&
+                t.fade == 0.75f && t.darken == 0.25f && t.behind == 1);
+    EXPECT_TRUE(x.stretch_factor == 0.5f && x.stretch_max == 6.0f && x.emit_along_path == 1 &&
+                x.emit_by_distance == 0.0f);
+    uint32_t moved = 0;
+    ASSERT_EQ(pp_world_load_effect_text(c, "EmitByDistance = 2", 18, 0, 0, &moved), PP_OK);
+    ASSERT_EQ(pp_world_effect_extras(c, moved, &x), PP_OK);
+    EXPECT_TRUE(x.emit_by_distance == 2.0f && x.stretch_max == 1000.0f && x.collide_count == 0);
 
     // The started effect, with its file.
     const char* file = nullptr;
