@@ -98,6 +98,15 @@ async function renderMode(browser, at = url, name = 'the page') {
   } else {
     console.log(`web-test: ${name}: frame 60 at seed 1 equals render's PNG byte for byte`);
   }
+  // Paused, scrubbed back to 59 (a replay from the seed, its frames only updated) and stepped
+  // once: frame 60 again, byte for byte.
+  const stepped = await page.evaluate(() => {
+    Module.ccall('pp_web_render_control', null, ['number', 'number', 'number'], [1, -1, -1]);
+    Module.ccall('pp_web_render_scrub', null, ['number'], [59]);
+    Module.ccall('pp_web_render_step', null, [], []);
+    return window.ppFramePng();
+  });
+  assert.ok(Buffer.from(stepped).equals(web), `${name}: scrubbed to 59 and stepped, frame 60`);
   await page.close();
 }
 
