@@ -59,6 +59,7 @@ struct PlayRun {
     std::vector<particleplayer::KeyboardKey> Keys;  // pressed since the last frame
     std::string PanelFile;    // the file the editor's panel edits ("" while it edits none)
     std::string PanelFolder;  // the folder its Extends paths are opened from
+    std::string PanelSprite;  // the image the effect draws with, pictured under its sheet
 };
 
 struct WebState {
@@ -210,6 +211,13 @@ bool FramePng() {
     return true;
 }
 
+// The image played effect `index` draws with: its sprite, or the one its file names.
+std::string SpriteOf(PlaySession& session, std::size_t index) {
+    const PlayEffect& e = session.Effects()[index];
+    return e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(index)).Value.SpriteFile
+                            : particleplayer::EffectOpenPath(e.Sprite);
+}
+
 // The panel edits the file at `path` (Extends paths in it opened from `folder`); false with the
 // reason said when it cannot.
 bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& folder) {
@@ -219,7 +227,7 @@ bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& fol
         Say("the panel cannot open " + path + ": " + opened.Error);
         return false;
     }
-    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder)) {
+    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder, run.PanelSprite)) {
         Say("this browser offers the panel no WebGL 2 context");
         return false;
     }
@@ -416,11 +424,7 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_effects() {
         PlaySession& session = *play->Session;
         for (std::size_t i = 0; i < session.Effects().size(); ++i) {
             const PlayEffect& e = session.Effects()[i];
-            // An effect drawing with its own image names that one.
-            const std::string sprite =
-                e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(i)).Value.SpriteFile
-                                 : particleplayer::EffectOpenPath(e.Sprite);
-            lines += particleplayer::EffectOpenPath(e.Effect) + ":" + sprite + "@" +
+            lines += particleplayer::EffectOpenPath(e.Effect) + ":" + SpriteOf(session, i) + "@" +
                      std::to_string(e.X) + "," + std::to_string(e.Y) + "\n";
         }
     }
@@ -473,6 +477,7 @@ EMSCRIPTEN_KEEPALIVE int pp_web_panel_open(int index) {
         return 0;
     }
     const PlayEffect& effect = play->Session->Effects()[static_cast<std::size_t>(index)];
+    play->PanelSprite = SpriteOf(*play->Session, static_cast<std::size_t>(index));
     return OpenPanelFile(*play, particleplayer::EffectOpenPath(effect.Effect), effect.Folder) ? 1
                                                                                               : 0;
 }
