@@ -42,6 +42,15 @@ struct RenderRun {
     int64_t Stress = 0;    // particles of the scale scene, as render's --stress
     int64_t WarmUpMs = 0;  // updates before frame 1, as render makes them
     int64_t Frame = 0;
+    // The preview controls: the run's arguments (to replay it from its seed), paused, the
+    // speed in frames per display frame and the part of a frame it has gathered, and whether
+    // it starts again at its end or once every particle has died.
+    std::string Args;
+    bool Paused = false;
+    bool Loop = false;
+    double Speed = 1.0;
+    double Gathered = 0.0;
+    double FrameMs = 0.0;  // the main-thread time of the last frame (update and drawing)
 };
 
 struct PlayRun {
@@ -50,6 +59,7 @@ struct PlayRun {
     std::vector<particleplayer::KeyboardKey> Keys;  // pressed since the last frame
     std::string PanelFile;    // the file the editor's panel edits ("" while it edits none)
     std::string PanelFolder;  // the folder its Extends paths are opened from
+    std::string PanelSprite;  // the image the effect draws with, pictured under its sheet
 };
 
 struct WebState {
@@ -102,20 +112,69 @@ void RecordFrameTime(double startMs) {
     times.push_back(emscripten_get_now() - startMs);
 }
 
-void RenderStep(void*) {
-    RenderRun& run = *State().Render;
+// A display frame takes at most this many frames, so that 4x on a slow display cannot fall
+// ever further behind.
+constexpr int kMaxFramesPerStep = 8;
+
+int StartRender(const std::string& args);
+
+// Render's next frame: the clock set to it, one update, drawn and shown.
+void NextFrame(RenderRun& run) {
     const double start = emscripten_get_now();
     ++run.Frame;
     run.Clock.Set(static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.WarmUpMs +
                                         run.Frame * run.Options.FrameMs));
-    particleplayer::DrawFrame(*run.World);
+    (void)particleplayer::DrawFrame(*run.World);
     RecordFrameTime(start);
+    run.FrameMs = State().FrameMs.back();
     if (run.Frame == 1) emscripten_run_script("window.ppFirstFrameMs = performance.now()");
-    if (run.Frame >= run.Options.Frames) {
-        // The last frame stays on the canvas.
-        emscripten_cancel_main_loop();
-        emscripten_run_script("document.title = 'done'");
+    if (run.Frame >= run.Options.Frames) emscripten_run_script("document.title = 'done'");
+}
+
+// Moves the run on to frame `frame` (at most its last): the frames before it only updated,
+// that one drawn.
+void MoveTo(RenderRun& run, int64_t frame) {
+    frame = std::min(frame, run.Options.Frames);
+    while (run.Frame + 1 < frame) {
+        ++run.Frame;
+        run.Clock.Set(static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.WarmUpMs +
+                                            run.Frame * run.Options.FrameMs));
+        (void)run.World->Update();
     }
+    if (run.Frame < frame) NextFrame(run);
+}
+
+// Replays the run from its seed to frame `frame`, keeping the controls (the engine is
+// deterministic, so going back is a replay).
+void ReplayTo(int64_t frame) {
+    const RenderRun& run = *State().Render;
+    const bool paused = run.Paused, loop = run.Loop;
+    const double speed = run.Speed;
+    if (StartRender(std::string(run.Args)) != 1) return;
+    RenderRun& again = *State().Render;
+    again.Paused = paused;
+    again.Loop = loop;
+    again.Speed = speed;
+    MoveTo(again, frame);
+}
+
+void RenderStep(void*) {
+    RenderRun& run = *State().Render;
+    if (run.Paused) return;
+    // The last frame stays on the canvas unless the run loops, when it also starts again once
+    // every particle has died (a Duration or a burst count has run out).
+    const bool ended = run.Frame >= run.Options.Frames;
+    if (ended || (run.Loop && run.Frame > 0 && run.World->ParticleCount() == 0)) {
+        if (run.Loop) ReplayTo(0);
+        return;
+    }
+    run.Gathered += std::clamp(run.Speed, 0.25, 4.0);
+    for (int i = 0; run.Gathered >= 1.0 && i < kMaxFramesPerStep; ++i) {
+        run.Gathered -= 1.0;
+        NextFrame(run);
+        if (run.Frame >= run.Options.Frames) break;
+    }
+    run.Gathered = std::min(run.Gathered, 1.0);
 }
 
 void QueueKey(particleplayer::KeyboardKey key) {
@@ -152,6 +211,13 @@ bool FramePng() {
     return true;
 }
 
+// The image played effect `index` draws with: its sprite, or the one its file names.
+std::string SpriteOf(PlaySession& session, std::size_t index) {
+    const PlayEffect& e = session.Effects()[index];
+    return e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(index)).Value.SpriteFile
+                            : particleplayer::EffectOpenPath(e.Sprite);
+}
+
 // The panel edits the file at `path` (Extends paths in it opened from `folder`); false with the
 // reason said when it cannot.
 bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& folder) {
@@ -161,7 +227,7 @@ bool OpenPanelFile(PlayRun& run, const std::string& path, const std::string& fol
         Say("the panel cannot open " + path + ": " + opened.Error);
         return false;
     }
-    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder)) {
+    if (!OpenPagePanel("#edit-panel", opened.Value.Bytes(), path, folder, run.PanelSprite)) {
         Say("this browser offers the panel no WebGL 2 context");
         return false;
     }
@@ -226,24 +292,11 @@ bool StartPlay(std::vector<PlayEffect> effects, const std::vector<std::string>& 
     return true;
 }
 
-const char* Hand(std::string text) {
-    State().Text = std::move(text);
-    return State().Text.c_str();
-}
-
-}  // namespace
-}  // namespace pp
-
-using namespace pp;
-
-extern "C" {
-
 // Render mode: `args` are render's clock options ("--seed 1 --frames 60 --frame-ms 16") and
-// its --stress N.
-// Returns 1 when the run started; 0 with the reason in the messages.
-EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
+// its --stress N. Returns 1 when the run started; 0 with the reason in the messages.
+int StartRender(const std::string& args) {
     StopEverything();
-    const std::vector<std::string> words = SplitArgs(args);
+    const std::vector<std::string> words = SplitArgs(args.c_str());
     const std::vector<std::string_view> views(words.begin(), words.end());
     auto run = std::make_unique<RenderRun>();
     ArgWalker walk(views);
@@ -264,6 +317,7 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
         Say("particleplayer render: " + *error);
         return 0;
     }
+    run->Args = args;
     run->Clock.Set(run->Options.ClockStart);
     particleplayer::WorldOptions options;
     particleplayer::VirtualClock* clock = &run->Clock;
@@ -297,6 +351,56 @@ EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
     return 1;
 }
 
+const char* Hand(std::string text) {
+    State().Text = std::move(text);
+    return State().Text.c_str();
+}
+
+}  // namespace
+}  // namespace pp
+
+using namespace pp;
+
+extern "C" {
+
+// Render mode, see StartRender.
+EMSCRIPTEN_KEEPALIVE int pp_web_render(const char* args) {
+    return StartRender(args != nullptr ? args : "");
+}
+
+// Render mode's preview controls. pp_web_render_control sets paused (0 or 1), the speed (0.25
+// to 4) and loop (0 or 1), a negative value leaving that one as it is; pp_web_render_step
+// draws the next frame (while paused); pp_web_render_scrub replays from the seed to a frame.
+EMSCRIPTEN_KEEPALIVE void pp_web_render_control(int paused, double speed, int loop) {
+    RenderRun* run = State().Render.get();
+    if (run == nullptr) return;
+    if (paused >= 0) run->Paused = paused != 0;
+    if (speed >= 0.0) run->Speed = std::clamp(speed, 0.25, 4.0);
+    if (loop >= 0) run->Loop = loop != 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void pp_web_render_step() {
+    RenderRun* run = State().Render.get();
+    if (run != nullptr && run->Frame < run->Options.Frames) NextFrame(*run);
+}
+
+EMSCRIPTEN_KEEPALIVE void pp_web_render_scrub(int frame) {
+    RenderRun* run = State().Render.get();
+    if (run == nullptr) return;
+    frame < run->Frame ? ReplayTo(std::max(frame, 0)) : MoveTo(*run, frame);
+}
+
+// Render mode's state: "FRAME FRAMES PARTICLES FRAME_MS" ("" outside render mode).
+EMSCRIPTEN_KEEPALIVE const char* pp_web_render_state() {
+    RenderRun* run = State().Render.get();
+    if (run == nullptr) return Hand("");
+    char text[96];
+    std::snprintf(text, sizeof text, "%lld %lld %lld %.3f", static_cast<long long>(run->Frame),
+                  static_cast<long long>(run->Options.Frames),
+                  static_cast<long long>(run->World->ParticleCount()), run->FrameMs);
+    return Hand(text);
+}
+
 // Play mode: `args` as play takes them (EFFECT[:SPRITE][@X,Y] ...); none plays the scene.
 // Returns 1 when playing; 0 with the reason in the messages (what played before stops only
 // when the new effects can start).
@@ -320,11 +424,7 @@ EMSCRIPTEN_KEEPALIVE const char* pp_web_effects() {
         PlaySession& session = *play->Session;
         for (std::size_t i = 0; i < session.Effects().size(); ++i) {
             const PlayEffect& e = session.Effects()[i];
-            // An effect drawing with its own image names that one.
-            const std::string sprite =
-                e.Sprite.empty() ? session.GetWorld().Extras(session.EffectOf(i)).Value.SpriteFile
-                                 : particleplayer::EffectOpenPath(e.Sprite);
-            lines += particleplayer::EffectOpenPath(e.Effect) + ":" + sprite + "@" +
+            lines += particleplayer::EffectOpenPath(e.Effect) + ":" + SpriteOf(session, i) + "@" +
                      std::to_string(e.X) + "," + std::to_string(e.Y) + "\n";
         }
     }
@@ -377,6 +477,7 @@ EMSCRIPTEN_KEEPALIVE int pp_web_panel_open(int index) {
         return 0;
     }
     const PlayEffect& effect = play->Session->Effects()[static_cast<std::size_t>(index)];
+    play->PanelSprite = SpriteOf(*play->Session, static_cast<std::size_t>(index));
     return OpenPanelFile(*play, particleplayer::EffectOpenPath(effect.Effect), effect.Folder) ? 1
                                                                                               : 0;
 }

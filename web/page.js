@@ -94,6 +94,7 @@ async function start() {
     if (call('pp_web_render', [args]) !== 1 || query.get('bare') !== '1') {
       $('panel').classList.remove('hidden');
     }
+    wirePreview();
     return;
   }
   $('panel').classList.remove('hidden');
@@ -103,6 +104,49 @@ async function start() {
   openShared();
   showSelected();
   wireControls();
+}
+
+// Render mode's preview controls. A new seed starts the run again from frame 0 with it;
+// scrubbing back replays from the seed, as the player does for a frame behind the current one.
+function wirePreview() {
+  $('preview').classList.remove('hidden');
+  $('play-controls').classList.add('hidden');
+  const state = () => callText('pp_web_render_state', []).split(' ').map(Number);
+  const control = (paused, speed, loop) =>
+      callAs('null', 'pp_web_render_control', [paused, speed, loop]);
+  let paused = false;
+  $('preview-pause').addEventListener('click', () => {
+    paused = !paused;
+    control(paused ? 1 : 0, -1, -1);
+    $('preview-pause').textContent = paused ? 'Play' : 'Pause';
+  });
+  $('preview-step').addEventListener('click', () => callAs('null', 'pp_web_render_step', []));
+  $('preview-speed').addEventListener('change', () =>
+      control(-1, Number($('preview-speed').value), -1));
+  $('preview-loop').addEventListener('change', () =>
+      control(-1, -1, $('preview-loop').checked ? 1 : 0));
+  $('preview-seed').value = query.get('seed') || '';
+  $('preview-seed').addEventListener('change', () => {
+    const args = ['frames', 'frame-ms', 'stress'].filter((key) => query.has(key))
+                     .map((key) => `--${key} ${query.get(key)}`);
+    if ($('preview-seed').value !== '') args.push(`--seed ${$('preview-seed').value}`);
+    if (call('pp_web_render', [args.join(' ')]) !== 1) return;
+    control(paused ? 1 : 0, Number($('preview-speed').value), $('preview-loop').checked ? 1 : 0);
+  });
+  $('preview-scrub').addEventListener('input', () => {
+    if (!paused) $('preview-pause').click();
+    callAs('null', 'pp_web_render_scrub', [Number($('preview-scrub').value)]);
+  });
+  const show = () => {
+    const [frame, frames, particles, frameMs] = state();
+    if (frames === undefined || Number.isNaN(frames)) return;
+    $('preview-scrub').max = String(frames);
+    if (document.activeElement !== $('preview-scrub')) $('preview-scrub').value = String(frame);
+    $('preview-state').textContent = `frame ${frame} of ${frames}, ${particles} particles, ` +
+        `engine ${frameMs.toFixed(2)} ms a frame`;
+    requestAnimationFrame(show);
+  };
+  requestAnimationFrame(show);
 }
 
 function readEffects() {

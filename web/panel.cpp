@@ -1,10 +1,12 @@
 #include "web/panel.h"
 
+#include <GLES3/gl3.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 #include <imgui.h>
 #include <imgui_internal.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +19,7 @@
 #include "app/edit_panel.h"
 #include "particleplayer/check.h"
 #include "particleplayer/edit.h"
+#include "particleplayer/effect_files.h"
 
 namespace pp {
 namespace {
@@ -73,6 +76,8 @@ struct PanelState {
     double LastMs = 0;
     int Frames = 0;
     std::vector<WidgetBox> Seen;  // the widgets of the frame drawn last
+    std::string SpriteOf;         // the image the sprite texture holds
+    GLuint Sprite = 0;            // in the panel's own context
 };
 
 PanelState& State() {
@@ -227,13 +232,51 @@ void UndoKeys(ImGuiIO& io, particleplayer::EffectEdit& edit) {
     }
 }
 
+// The sprite at `path` as a texture of the panel's context, for the picture of a sprite
+// sheet's cells; none for a file that is no PNG (or larger than 4096 on a side).
+void LoadSprite(PanelState& s, const std::string& path) {
+    if (path == s.SpriteOf) return;
+    s.SpriteOf = path;
+    if (s.Sprite != 0) glDeleteTextures(1, &s.Sprite);
+    s.Sprite = 0;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    const std::string file = particleplayer::EffectOpenPath(path);
+    if (file.empty() || !png_image_begin_read_from_file(&image, file.c_str()) ||
+        image.width > 4096 || image.height > 4096) {
+        png_image_free(&image);
+        return;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
+        return;
+    }
+    glGenTextures(1, &s.Sprite);
+    glBindTexture(GL_TEXTURE_2D, s.Sprite);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width),
+                 static_cast<GLsizei>(image.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    s.Panel.SpriteTexture = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(s.Sprite));
+    s.Panel.SpriteSize = {static_cast<float>(image.width), static_cast<float>(image.height)};
+}
+
 }  // namespace
 
-bool OpenPagePanel(const char* selector, std::string bytes, std::string path, std::string folder) {
+bool OpenPagePanel(const char* selector, std::string bytes, std::string path, std::string folder,
+                   const std::string& sprite) {
     if (!Start(selector)) return false;
     PanelState& s = State();
     s.Edit = particleplayer::EffectEdit(std::move(bytes));
     s.Panel = EditPanelState{};
+    const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE player = emscripten_webgl_get_current_context();
+    emscripten_webgl_make_context_current(s.Context);
+    s.SpriteOf = "\n";  // no path: the texture is made again for the fresh panel state
+    LoadSprite(s, sprite);
+    if (player > 0) emscripten_webgl_make_context_current(player);
     s.Panel.Path = std::move(path);
     s.Panel.Folder = std::move(folder);
     s.Panel.Findings = particleplayer::CheckText(s.Edit.Bytes(), s.Panel.Path);

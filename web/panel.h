@@ -11,9 +11,11 @@
 namespace pp {
 
 // Opens the model on `bytes`, the file `path` (check's name for it), its Extends paths opened
-// from `folder`; the panel starts on the canvas `selector` the first time. False when the
-// browser gives that canvas no WebGL 2 context.
-bool OpenPagePanel(const char* selector, std::string bytes, std::string path, std::string folder);
+// from `folder`, drawn with the image `sprite` (the picture of a sheet's cells; "" for none);
+// the panel starts on the canvas `selector` the first time. False when the browser gives that
+// canvas no WebGL 2 context.
+bool OpenPagePanel(const char* selector, std::string bytes, std::string path, std::string folder,
+                   const std::string& sprite);
 
 // The page's text box was typed in: the model takes the whole text, one undo step.
 void SetPagePanelText(std::string bytes);

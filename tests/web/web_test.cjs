@@ -69,7 +69,7 @@ function litPixels(image, cx, cy, half) {
   return lit;
 }
 
-// The page's last frame against render's PNG at referencePath.
+// The page's last frame against render's PNG at referencePath; returns the page's PNG.
 async function expectRenderPng(page, referencePath, name) {
   const web = Buffer.from(await page.evaluate(() => window.ppFramePng()));
   const reference = fs.readFileSync(referencePath);
@@ -91,6 +91,7 @@ async function expectRenderPng(page, referencePath, name) {
   } else {
     console.log(`web-test: ${name}: frame 60 at seed 1 equals render's PNG byte for byte`);
   }
+  return web;
 }
 
 async function renderMode(browser, at = url, name = 'the page') {
@@ -103,7 +104,16 @@ async function renderMode(browser, at = url, name = 'the page') {
   const box = await page.locator('#canvas').boundingBox();
   assert.deepEqual(box, {x: 0, y: 0, width: 800, height: 600}, 'the canvas alone, top left');
   assert.equal(await page.locator('#panel').isVisible(), false);
-  await expectRenderPng(page, process.env.PP_WEB_REFERENCE, name);
+  const web = await expectRenderPng(page, process.env.PP_WEB_REFERENCE, name);
+  // Paused, scrubbed back to 59 (a replay from the seed, its frames only updated) and stepped
+  // once: frame 60 again, byte for byte.
+  const stepped = await page.evaluate(() => {
+    Module.ccall('pp_web_render_control', null, ['number', 'number', 'number'], [1, -1, -1]);
+    Module.ccall('pp_web_render_scrub', null, ['number'], [59]);
+    Module.ccall('pp_web_render_step', null, [], []);
+    return window.ppFramePng();
+  });
+  assert.ok(Buffer.from(stepped).equals(web), `${name}: scrubbed to 59 and stepped, frame 60`);
   await page.close();
 }
 
