@@ -13,30 +13,10 @@ namespace {
 
 constexpr std::string_view kChannels[] = {"red", "green", "blue", "alpha"};
 
-template <std::size_t N>
-constexpr std::array<std::string_view, N> NamesOf(const std::array<BlockField, N>& fields) {
-    std::array<std::string_view, N> names{};
-    for (std::size_t i = 0; i < N; ++i) names[i] = fields[i].Name;
+std::vector<std::string_view> NamesOf(std::span<const BlockField> fields) {
+    std::vector<std::string_view> names;
+    for (const BlockField& field : fields) names.push_back(field.Name);
     return names;
-}
-constexpr auto kSpriteSheetNames = NamesOf(kSpriteSheetFields);
-constexpr auto kBurstNames = NamesOf(kBurstFields);
-constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
-constexpr auto kForceNames = NamesOf(kForceFields);
-constexpr auto kTurbulenceNames = NamesOf(kTurbulenceFields);
-constexpr auto kCollideNames = NamesOf(kCollideFields);
-constexpr auto kTrailNames = NamesOf(kTrailFields);
-constexpr auto kStretchNames = NamesOf(kStretchFields);
-
-std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
-    if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
-    if (kind == EffectValueKind::Burst) return kBurstNames;
-    if (kind == EffectValueKind::Force) return kForceNames;
-    if (kind == EffectValueKind::Turbulence) return kTurbulenceNames;
-    if (kind == EffectValueKind::Collide) return kCollideNames;
-    if (kind == EffectValueKind::Trail) return kTrailNames;
-    if (kind == EffectValueKind::Stretch) return kStretchNames;
-    return kSubEffectNames;
 }
 
 }  // namespace
@@ -245,8 +225,8 @@ void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, f
 // The named fields of SpriteSheet, Burst, OnBirth and OnDeath, or their entries by position
 // when none has a name.
 void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key) {
-    const std::span<const BlockField> fields = BlockFieldsOf(key.Kind);
-    const std::span<const std::string_view> names = FieldNamesOf(key.Kind);
+    const std::span<const BlockField> fields = BlockFieldsOf(key);
+    const std::vector<std::string_view> names = NamesOf(fields);
     std::string what = "'";
     what += key.Name;
     what += '\'';
@@ -306,8 +286,8 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
         const auto max = field.Name == "Frames" ? INT32_MAX : static_cast<int32_t>(field.Max);
         CheckHeld(r, what, TextToInt(Slice(r)), static_cast<int32_t>(field.Min), max);
     }
-    if (key.Kind == EffectValueKind::SpriteSheet && given[2] != nullptr) {
-        const SpriteSheetParams sheet = ParseSpriteSheet(Slice(v));
+    if (fields.data() == kReadRulesOf<kSpriteSheetFields>.data() && given[2] != nullptr) {
+        const SpriteSheetParams sheet = ReadRecord(Slice(v), kSpriteSheetFields);
         const int32_t frames = TextToInt(Slice(given[2]->Value));
         if (frames > sheet.Frames) {
             Report(given[2]->Value.Begin, "'Frames' " + Show(frames) + " is more than the " +
@@ -315,7 +295,7 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
                                               " cells of the sheet: held at " + Show(sheet.Frames));
         }
     }
-    if (key.Kind == EffectValueKind::SubEffect && given[0] == nullptr) {
+    if (StartsEffect(key) && given[0] == nullptr) {
         Report(e.Value.Begin, what + " names no 'Effect', so no effect is started");
     }
 }
