@@ -87,7 +87,8 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
             break;
         }
         case EffectValueKind::Collide:
-            CheckCollide(e, v, key);
+        case EffectValueKind::BlockList:
+            CheckBlockList(e, v, key);
             break;
         default:
             CheckBlock(e, v, key);
@@ -95,13 +96,15 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
     }
 }
 
-// One block of lines, or a list of them; each block is checked as a block, and one that names
-// no line, the blocks beyond the lines' bound and entries of a list that are no blocks are said.
-void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& key) {
+// One block, or a list of them (Collide's lines, Attractor's and Vortex's points); each block is
+// checked as a block, and a block of lines that names none, the blocks beyond the bound and
+// entries of a list that are no blocks are said.
+void TextCheck::CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key) {
     const std::string what = "'" + std::string(key.Name) + "'";
+    const bool lines = key.Kind == EffectValueKind::Collide;
     std::vector<std::pair<const ListEntry*, TextRange>> blocks;
     const EntryList inner = ScanEntries(text_, v, false);
-    if (!IsCollideList(Slice(v))) {
+    if (!IsBlockList(Slice(v))) {
         blocks.emplace_back(&e, v);
     } else {
         for (const ListEntry& part : inner.Entries) {
@@ -109,23 +112,26 @@ void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& k
                 blocks.emplace_back(&part, BlockInside(text_, part.Value));
                 continue;
             }
-            Report(part.Value.Begin,
-                   Quote(Slice(part.Value)) + " is no block of lines, so " + what + " ignores it");
+            Report(part.Value.Begin, Quote(Slice(part.Value)) + " is no block" +
+                                         (lines ? " of lines" : "") + ", so " + what +
+                                         " ignores it");
         }
     }
-    int32_t lines = 0;
+    const int32_t most = lines ? kMaxCollideLines : kMaxForcePoints;
+    int32_t taken = 0;
     for (const auto& [entry, range] : blocks) {
         CheckBlock(*entry, range, key);
-        const int32_t named = ParseCollide(Slice(range)).Count;
+        const int32_t named = lines ? ParseCollide(Slice(range)).Count : 1;
         if (named == 0) {
             Report(range.Begin, "a block of " + what +
                                     " names no line (Floor, Ceiling, Left, Right or X1, Y1, X2, "
                                     "Y2), so it collides with nothing");
-        } else if (lines + named > kMaxCollideLines) {
-            Report(range.Begin, what + " takes the first " + Show(kMaxCollideLines) +
-                                    " lines: the ones beyond are left out");
+        } else if (taken + named > most) {
+            Report(range.Begin, what + " takes the first " + Show(most) +
+                                    (lines ? " lines" : " blocks") +
+                                    ": the ones beyond are left out");
         }
-        lines += named;
+        taken += named;
     }
 }
 

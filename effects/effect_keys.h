@@ -37,6 +37,7 @@ enum class EffectValueKind {
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
+    BlockList,    // one Block, or a list of such blocks: {{X = 1, ...}, {X = 2, ...}}
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -257,13 +258,23 @@ inline constexpr BlockKeyTarget kBlockOf{kReadRulesOf<Fields>, &StoreRecord<Memb
 // Collide's reader (extra_values.cpp): one block of lines or a list of them.
 void StoreCollide(ExtraParams& extras, std::string_view text);
 
+// The points of an Attractor or a Vortex: one block of kForceFields, or a list of up to
+// kMaxForcePoints of them in the order written (extra_values.cpp).
+ForceList ReadForceList(std::string_view text);
+template <auto Member>
+void StoreForces(ExtraParams& extras, std::string_view text) {
+    extras.*Member = ReadForceList(text);
+}
+template <auto Member>
+inline constexpr BlockKeyTarget kForcesOf{kReadRulesOf<kForceFields>, &StoreForces<Member>};
+
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
 //   Amount: AmountKeyField; Randomised: RandomKeyField; Rgba: RgbaKeyField;
-//   Whole: WholeKeyField; Block and Collide: BlockKeyTarget.
+//   Whole: WholeKeyField; Block, Collide and BlockList: BlockKeyTarget.
 using EffectKeyTarget =
     std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
                  IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
@@ -396,10 +407,12 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
      "1: particles move with their emitter."},
     // The forces (particles/forces.h).
-    {"Attractor", EffectValueKind::Block, kBlockOf<&ExtraParams::Attractor, kForceFields>,
-     "A point that pulls particles (or pushes, with a negative Strength), px/s²."},
-    {"Vortex", EffectValueKind::Block, kBlockOf<&ExtraParams::Vortex, kForceFields>,
-     "A point that particles swirl about, px/s², clockwise on screen when positive."},
+    {"Attractor", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Attractor>,
+     "A point that pulls particles (or pushes, with a negative Strength), px/s²; a list of up to "
+     "8 blocks gives several."},
+    {"Vortex", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Vortex>,
+     "A point that particles swirl about, px/s², clockwise on screen when positive; a list of up "
+     "to 8 blocks gives several."},
     // The same switch as AlignToMotion under the name other tools give it; the later of the two
     // in a file wins, as the rows apply in order.
     {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
@@ -482,6 +495,7 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<WholeKeyField>(key.Target);
         case EffectValueKind::Block:
         case EffectValueKind::Collide:
+        case EffectValueKind::BlockList:
             return std::holds_alternative<BlockKeyTarget>(key.Target);
     }
     return false;

@@ -144,7 +144,7 @@ void AddCollideLines(CollideParams& c, std::string_view text) {
 
 }  // namespace
 
-bool IsCollideList(std::string_view text) {
+bool IsBlockList(std::string_view text) {
     const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
     return !list.Entries.empty() && !list.Entries.front().HasEquals() &&
            list.Entries.front().Value.Of(text).starts_with('{');
@@ -152,7 +152,7 @@ bool IsCollideList(std::string_view text) {
 
 CollideParams ParseCollide(std::string_view text) {
     CollideParams c;
-    if (!IsCollideList(text)) {
+    if (!IsBlockList(text)) {
         AddCollideLines(c, text);
         return c;
     }
@@ -162,6 +162,25 @@ CollideParams ParseCollide(std::string_view text) {
         AddCollideLines(c, BlockInside(text, e.Value).Of(text));
     }
     return c;
+}
+
+ForceList ReadForceList(std::string_view text) {
+    ForceList forces;
+    auto add = [&forces](std::string_view block) {
+        if (forces.Count == kMaxForcePoints) return;
+        forces.Points[static_cast<std::size_t>(forces.Count++)] = ReadRecord(block, kForceFields);
+    };
+    if (!IsBlockList(text)) {
+        add(text);
+        return forces;
+    }
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    for (const ListEntry& e : list.Entries) {
+        if (!e.HasEquals() && e.Value.Of(text).starts_with('{')) {
+            add(BlockInside(text, e.Value).Of(text));
+        }
+    }
+    return forces;
 }
 
 void StoreCollide(ExtraParams& extras, std::string_view text) {

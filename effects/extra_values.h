@@ -51,8 +51,8 @@ bool BlockIsPositional(std::string_view text);
 // One block's lines (Floor, Ceiling, Left, Right, then a segment, each that it names), or a list
 // of such blocks (entries without names whose values are blocks), at most kMaxCollideLines.
 CollideParams ParseCollide(std::string_view text);
-// Whether a Collide value is a list of line blocks rather than one block.
-bool IsCollideList(std::string_view text);
+// Whether a Collide, Attractor or Vortex value is a list of blocks rather than one block.
+bool IsBlockList(std::string_view text);
 // The file an OnBirth, OnDeath or OnCollide block names as its Effect.
 std::string SubEffectPath(std::string_view text);
 

@@ -57,6 +57,7 @@ KeyKind PublicKind(EffectValueKind kind) {
         case EffectValueKind::Block:
             return KeyKind::Block;
         case EffectValueKind::Collide:
+        case EffectValueKind::BlockList:
             return KeyKind::Lines;
     }
     return KeyKind::Number;
