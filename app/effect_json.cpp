@@ -5,9 +5,11 @@
 #include <string_view>
 #include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "app/json_text.h"
 #include "particleplayer/effect_files.h"
+#include "particleplayer/key_table.h"
 
 namespace pp {
 
@@ -85,6 +87,21 @@ void AppendField(std::string& out, std::string_view key, const LifeCurve<Channel
     out += "]";
 }
 
+// A block key's record as {"Field": value, ...}: its fields named and ordered as the key table
+// has them, each written as the whole number or the float it holds.
+void AppendBlock(std::string& out, std::string_view key,
+                 std::initializer_list<std::variant<int32_t, float>> values) {
+    const std::span<const particleplayer::KeyField> fields =
+        particleplayer::FindEffectKey(key)->Fields;
+    AppendKey(out, key);
+    out += "{";
+    std::size_t i = 0;
+    for (const auto& value : values) {
+        std::visit([&](auto number) { AppendField(out, fields[i++].Name, number); }, value);
+    }
+    out += "}";
+}
+
 // A started effect with its number, and the effect itself when `started` knows it.
 void AppendField(std::string& out, std::string_view key, const SubEffect& sub,
                  const StartedEffectLookup& started) {
@@ -117,20 +134,9 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     AppendField(out, "TransparencyOverLife", x.TransparencyOverLife);
     AppendField(out, "Drag", x.Drag);
     AppendField(out, "Spin", x.Spin);
-    AppendKey(out, "SpriteSheet");
-    out += "{";
-    AppendField(out, "Columns", x.SheetColumns);
-    AppendField(out, "Rows", x.SheetRows);
-    AppendField(out, "Frames", x.SheetFrames);
-    AppendField(out, "Rate", x.SheetRate);
-    AppendField(out, "Random", x.SheetRandom);
-    out += "}";
-    AppendKey(out, "Burst");
-    out += "{";
-    AppendField(out, "Count", x.BurstCount);
-    AppendField(out, "Interval", x.BurstInterval);
-    AppendField(out, "Repeat", x.BurstRepeat);
-    out += "}";
+    AppendBlock(out, "SpriteSheet",
+                {x.SheetColumns, x.SheetRows, x.SheetFrames, x.SheetRate, x.SheetRandom});
+    AppendBlock(out, "Burst", {x.BurstCount, x.BurstInterval, x.BurstRepeat});
     AppendField(out, "Duration", x.Duration);
     AppendField(out, "Prewarm", x.Prewarm);
     AppendField(out, "OnBirth", x.OnBirth, started);
@@ -171,14 +177,9 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
     if (x.Delay != 0.0f) AppendField(out, "Delay", x.Delay);
     if (x.MinAlive != 0) AppendField(out, "MinAlive", x.MinAlive);
-    if (x.Turbulence != particleplayer::TurbulenceField{}) {
-        AppendKey(out, "Turbulence");
-        out += "{";
-        AppendField(out, "Strength", x.Turbulence.Strength);
-        AppendField(out, "Scale", x.Turbulence.Scale);
-        AppendField(out, "Speed", x.Turbulence.Speed);
-        AppendField(out, "Seed", x.Turbulence.Seed);
-        out += "}";
+    if (const particleplayer::TurbulenceField& t = x.Turbulence;
+        t != particleplayer::TurbulenceField{}) {
+        AppendBlock(out, "Turbulence", {t.Strength, t.Scale, t.Speed, t.Seed});
     }
     if (!x.Collide.empty()) {
         static constexpr std::string_view kForms[] = {"Floor", "Ceiling", "Left", "Right"};
@@ -206,18 +207,9 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     }
     if (x.OnCollide != particleplayer::SubEffect{})
         AppendField(out, "OnCollide", x.OnCollide, started);
-    if (x.Trail.Points != 0) {
-        const particleplayer::Trail& t = x.Trail;
-        AppendKey(out, "Trail");
-        out += "{";
-        AppendField(out, "Points", t.Points);
-        AppendField(out, "Length", t.Length);
-        AppendField(out, "Width", t.Width);
-        AppendField(out, "EndWidth", t.EndWidth);
-        AppendField(out, "Fade", t.Fade);
-        AppendField(out, "Darken", t.Darken);
-        AppendField(out, "Behind", t.Behind);
-        out += "}";
+    if (const particleplayer::Trail& t = x.Trail; t.Points != 0) {
+        AppendBlock(out, "Trail",
+                    {t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind});
     }
     if (x.StretchFactor != 0.0f) {
         AppendField(out, "StretchFactor", x.StretchFactor);

@@ -13,30 +13,10 @@ namespace {
 
 constexpr std::string_view kChannels[] = {"red", "green", "blue", "alpha"};
 
-template <std::size_t N>
-constexpr std::array<std::string_view, N> NamesOf(const std::array<BlockField, N>& fields) {
-    std::array<std::string_view, N> names{};
-    for (std::size_t i = 0; i < N; ++i) names[i] = fields[i].Name;
+std::vector<std::string_view> NamesOf(std::span<const BlockField> fields) {
+    std::vector<std::string_view> names;
+    for (const BlockField& field : fields) names.push_back(field.Name);
     return names;
-}
-constexpr auto kSpriteSheetNames = NamesOf(kSpriteSheetFields);
-constexpr auto kBurstNames = NamesOf(kBurstFields);
-constexpr auto kSubEffectNames = NamesOf(kSubEffectFields);
-constexpr auto kForceNames = NamesOf(kForceFields);
-constexpr auto kTurbulenceNames = NamesOf(kTurbulenceFields);
-constexpr auto kCollideNames = NamesOf(kCollideFields);
-constexpr auto kTrailNames = NamesOf(kTrailFields);
-constexpr auto kStretchNames = NamesOf(kStretchFields);
-
-std::span<const std::string_view> FieldNamesOf(EffectValueKind kind) {
-    if (kind == EffectValueKind::SpriteSheet) return kSpriteSheetNames;
-    if (kind == EffectValueKind::Burst) return kBurstNames;
-    if (kind == EffectValueKind::Force) return kForceNames;
-    if (kind == EffectValueKind::Turbulence) return kTurbulenceNames;
-    if (kind == EffectValueKind::Collide) return kCollideNames;
-    if (kind == EffectValueKind::Trail) return kTrailNames;
-    if (kind == EffectValueKind::Stretch) return kStretchNames;
-    return kSubEffectNames;
 }
 
 }  // namespace
@@ -107,7 +87,8 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
             break;
         }
         case EffectValueKind::Collide:
-            CheckCollide(e, v, key);
+        case EffectValueKind::BlockList:
+            CheckBlockList(e, v, key);
             break;
         default:
             CheckBlock(e, v, key);
@@ -115,13 +96,15 @@ void TextCheck::CheckExtra(const ListEntry& e, TextRange v, const EffectKey& key
     }
 }
 
-// One block of lines, or a list of them; each block is checked as a block, and one that names
-// no line, the blocks beyond the lines' bound and entries of a list that are no blocks are said.
-void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& key) {
+// One block, or a list of them (Collide's lines, Attractor's and Vortex's points); each block is
+// checked as a block, and a block of lines that names none, the blocks beyond the bound and
+// entries of a list that are no blocks are said.
+void TextCheck::CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key) {
     const std::string what = "'" + std::string(key.Name) + "'";
+    const bool lines = key.Kind == EffectValueKind::Collide;
     std::vector<std::pair<const ListEntry*, TextRange>> blocks;
     const EntryList inner = ScanEntries(text_, v, false);
-    if (!IsCollideList(Slice(v))) {
+    if (!IsBlockList(Slice(v))) {
         blocks.emplace_back(&e, v);
     } else {
         for (const ListEntry& part : inner.Entries) {
@@ -129,23 +112,26 @@ void TextCheck::CheckCollide(const ListEntry& e, TextRange v, const EffectKey& k
                 blocks.emplace_back(&part, BlockInside(text_, part.Value));
                 continue;
             }
-            Report(part.Value.Begin,
-                   Quote(Slice(part.Value)) + " is no block of lines, so " + what + " ignores it");
+            Report(part.Value.Begin, Quote(Slice(part.Value)) + " is no block" +
+                                         (lines ? " of lines" : "") + ", so " + what +
+                                         " ignores it");
         }
     }
-    int32_t lines = 0;
+    const int32_t most = lines ? kMaxCollideLines : kMaxForcePoints;
+    int32_t taken = 0;
     for (const auto& [entry, range] : blocks) {
         CheckBlock(*entry, range, key);
-        const int32_t named = ParseCollide(Slice(range)).Count;
+        const int32_t named = lines ? ParseCollide(Slice(range)).Count : 1;
         if (named == 0) {
             Report(range.Begin, "a block of " + what +
                                     " names no line (Floor, Ceiling, Left, Right or X1, Y1, X2, "
                                     "Y2), so it collides with nothing");
-        } else if (lines + named > kMaxCollideLines) {
-            Report(range.Begin, what + " takes the first " + Show(kMaxCollideLines) +
-                                    " lines: the ones beyond are left out");
+        } else if (taken + named > most) {
+            Report(range.Begin, what + " takes the first " + Show(most) +
+                                    (lines ? " lines" : " blocks") +
+                                    ": the ones beyond are left out");
         }
-        lines += named;
+        taken += named;
     }
 }
 
@@ -245,8 +231,8 @@ void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, f
 // The named fields of SpriteSheet, Burst, OnBirth and OnDeath, or their entries by position
 // when none has a name.
 void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key) {
-    const std::span<const BlockField> fields = BlockFieldsOf(key.Kind);
-    const std::span<const std::string_view> names = FieldNamesOf(key.Kind);
+    const std::span<const BlockField> fields = BlockFieldsOf(key);
+    const std::vector<std::string_view> names = NamesOf(fields);
     std::string what = "'";
     what += key.Name;
     what += '\'';
@@ -306,8 +292,8 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
         const auto max = field.Name == "Frames" ? INT32_MAX : static_cast<int32_t>(field.Max);
         CheckHeld(r, what, TextToInt(Slice(r)), static_cast<int32_t>(field.Min), max);
     }
-    if (key.Kind == EffectValueKind::SpriteSheet && given[2] != nullptr) {
-        const SpriteSheetParams sheet = ParseSpriteSheet(Slice(v));
+    if (fields.data() == kReadRulesOf<kSpriteSheetFields>.data() && given[2] != nullptr) {
+        const SpriteSheetParams sheet = ReadRecord(Slice(v), kSpriteSheetFields);
         const int32_t frames = TextToInt(Slice(given[2]->Value));
         if (frames > sheet.Frames) {
             Report(given[2]->Value.Begin, "'Frames' " + Show(frames) + " is more than the " +
@@ -315,7 +301,7 @@ void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key
                                               " cells of the sheet: held at " + Show(sheet.Frames));
         }
     }
-    if (key.Kind == EffectValueKind::SubEffect && given[0] == nullptr) {
+    if (StartsEffect(key) && given[0] == nullptr) {
         Report(e.Value.Begin, what + " names no 'Effect', so no effect is started");
     }
 }

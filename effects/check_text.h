@@ -194,7 +194,7 @@ class TextCheck {
                      float absent = 255.0f);
     void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
     void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
-    void CheckCollide(const ListEntry& e, TextRange v, const EffectKey& key);
+    void CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key);
 
     JoinedLines map_;
     std::string_view text_;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "particles/particles.h"
@@ -30,18 +31,13 @@ enum class EffectValueKind {
     Curve,        // {t = v, ...}: keys at fractions of a particle's life
     ColourCurve,  // {t = {R, G, B}, ...}
     Amount,       // one number held to a range
-    SpriteSheet,  // {Columns, Rows, Frames, Rate, Random}: by name, or by position
-    Burst,        // {Count, Interval, Repeat}: by name, or by position
-    SubEffect,    // {Effect = path, Count, Inherit}: by name, or by position
+    Block,        // {Name = number, ...}: a record's fields by name, or by position
     SpriteFile,   // an image file, relative to the folder of the file that names it
     Randomised,   // a Spec form into a RandomKey of Extras.Motion, its bounds held to a range
     Rgba,         // {R, G, B, A}: four numbers by position, each held to 0..255
     Whole,        // one whole number, read as Layer is, held to a range
-    Force,        // {X, Y, Strength, Radius, Falloff, Screen}: by name, or by position
-    Turbulence,   // {Strength, Scale, Speed, Seed}: by name, or by position
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
-    Trail,        // {Points, Length, Width, EndWidth, Fade, Darken, Behind}: by name or position
-    Stretch,      // {Factor, Max}: by name, or by position
+    BlockList,    // one Block, or a list of such blocks: {{X = 1, ...}, {X = 2, ...}}
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -108,7 +104,7 @@ inline constexpr float kMaxAspect = 100.0f;
 inline constexpr int32_t kMaxAliveCap = 1000000000;
 
 // One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide,
-// Trail): its name, whether only whole numbers are read, the range it is held to and what a
+// Trail, ...): its name, whether only whole numbers are read, the range it is held to and what a
 // missing entry gives. A block whose entries all lack names is read by position, in the order of
 // its fields. A Path field holds a file name instead, and its numbers mean nothing.
 struct BlockField {
@@ -120,47 +116,60 @@ struct BlockField {
     bool Path = false;
 };
 
+// A block field and the member of Record its number is stored in: a float, or a whole number
+// for an Integer field; none for a Path field, which the loader follows by itself.
+template <class Record>
+struct RecordField {
+    BlockField Read;
+    std::variant<std::monostate, float Record::*, int32_t Record::*> Member{};
+};
+
 // The most cells a sprite sheet has along either side.
 inline constexpr int32_t kMaxSheetSide = 256;
 // Size and transparency curves multiply by at most this much.
 inline constexpr float kMaxLifeFactor = 1000.0f;
 
-// Frames is held to 1..Columns * Rows; a sheet without Frames shows every cell.
-inline constexpr std::array<BlockField, 5> kSpriteSheetFields{{
-    {"Columns", true, 1.0f, kMaxSheetSide, 1.0f},
-    {"Rows", true, 1.0f, kMaxSheetSide, 1.0f},
-    {"Frames", true, 1.0f, kMaxSheetSide* kMaxSheetSide, kMaxSheetSide* kMaxSheetSide},
-    {"Rate", false, 0.0f, 1000.0f, 0.0f},
-    {"Random", true, 0.0f, 1.0f, 0.0f},
+// Frames is held to 1..Columns * Rows (see FinishRecord); a sheet without Frames shows every
+// cell.
+inline constexpr std::array<RecordField<SpriteSheetParams>, 5> kSpriteSheetFields{{
+    {{"Columns", true, 1.0f, kMaxSheetSide, 1.0f}, &SpriteSheetParams::Columns},
+    {{"Rows", true, 1.0f, kMaxSheetSide, 1.0f}, &SpriteSheetParams::Rows},
+    {{"Frames", true, 1.0f, kMaxSheetSide* kMaxSheetSide, kMaxSheetSide* kMaxSheetSide},
+     &SpriteSheetParams::Frames},
+    {{"Rate", false, 0.0f, 1000.0f, 0.0f}, &SpriteSheetParams::Rate},
+    {{"Random", true, 0.0f, 1.0f, 0.0f}, &SpriteSheetParams::Random},
 }};
-inline constexpr std::array<BlockField, 3> kBurstFields{{
-    {"Count", true, 0.0f, kMaxBurstCount, 0.0f},
-    {"Interval", false, 0.0f, 1.0e6f, 1.0f},
-    {"Repeat", true, 0.0f, 1.0e6f, 0.0f},  // a million is as good as forever
+inline constexpr std::array<RecordField<BurstParams>, 3> kBurstFields{{
+    {{"Count", true, 0.0f, kMaxBurstCount, 0.0f}, &BurstParams::Count},
+    {{"Interval", false, 0.0f, 1.0e6f, 1.0f}, &BurstParams::Interval},
+    // A million is as good as forever.
+    {{"Repeat", true, 0.0f, 1.0e6f, 0.0f}, &BurstParams::Repeat},
 }};
-// Effect is a path, not a number: its row only names it.
-inline constexpr std::array<BlockField, 3> kSubEffectFields{{
-    {"Effect", false, 0.0f, 0.0f, 0.0f, true},
-    {"Count", true, 0.0f, kMaxBurstCount, 1.0f},
-    {"Inherit", true, 0.0f, 1.0f, 0.0f},
+// Effect is a path, not a number: the loader loads it once the whole chain is applied, and
+// SubEffectParams::Effect stays -1 until then.
+inline constexpr std::array<RecordField<SubEffectParams>, 3> kSubEffectFields{{
+    {{"Effect", false, 0.0f, 0.0f, 0.0f, true}},
+    {{"Count", true, 0.0f, kMaxBurstCount, 1.0f}, &SubEffectParams::Count},
+    {{"Inherit", true, 0.0f, 1.0f, 0.0f}, &SubEffectParams::Inherit},
 }};
-inline constexpr std::array<BlockField, 6> kForceFields{{
-    {"X", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Y", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Radius", false, 0.0f, kMaxMotionAmount, 0.0f},
-    {"Falloff", true, 0.0f, 4.0f, 0.0f},
-    {"Screen", true, 0.0f, 1.0f, 0.0f},
+inline constexpr std::array<RecordField<ForcePoint>, 6> kForceFields{{
+    {{"X", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::X},
+    {{"Y", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::Y},
+    {{"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::Strength},
+    {{"Radius", false, 0.0f, kMaxMotionAmount, 0.0f}, &ForcePoint::Radius},
+    {{"Falloff", true, 0.0f, 4.0f, 0.0f}, &ForcePoint::Falloff},
+    {{"Screen", true, 0.0f, 1.0f, 0.0f}, &ForcePoint::Screen},
 }};
 // The defaults are TurbulenceParams'; a Scale of at least a pixel keeps 1 / Scale finite.
-inline constexpr std::array<BlockField, 4> kTurbulenceFields{{
-    {"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Scale", false, 1.0f, kMaxMotionAmount, 100.0f},
-    {"Speed", false, 0.0f, 1000.0f, 1.0f},
-    {"Seed", true, 0.0f, 1.0e6f, 0.0f},
+inline constexpr std::array<RecordField<TurbulenceParams>, 4> kTurbulenceFields{{
+    {{"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &TurbulenceParams::Strength},
+    {{"Scale", false, 1.0f, kMaxMotionAmount, 100.0f}, &TurbulenceParams::Scale},
+    {{"Speed", false, 0.0f, 1000.0f, 1.0f}, &TurbulenceParams::Speed},
+    {{"Seed", true, 0.0f, 1.0e6f, 0.0f}, &TurbulenceParams::Seed},
 }};
 // The fields of one Collide block: each of Floor, Ceiling, Left and Right it names gives a line,
-// and any of X1, Y1, X2, Y2 a segment (a missing end number 0), all sharing the rest.
+// and any of X1, Y1, X2, Y2 a segment (a missing end number 0), all sharing the rest; its own
+// reader (ParseCollide) turns them into lines.
 inline constexpr std::array<BlockField, 12> kCollideFields{{
     {"Floor", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
     {"Ceiling", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
@@ -175,39 +184,102 @@ inline constexpr std::array<BlockField, 12> kCollideFields{{
     {"Die", true, 0.0f, 1.0f, 0.0f},
     {"Screen", true, 0.0f, 1.0f, 0.0f},
 }};
-
-inline constexpr std::array<BlockField, 7> kTrailFields{{
-    {"Points", true, 0.0f, kMaxTrailPoints, 8.0f},
-    {"Length", false, 0.0f, 1.0e6f, 0.0f},
-    {"Width", false, 0.0f, kMaxMotionAmount, 0.0f},
-    {"EndWidth", false, 0.0f, kMaxMotionAmount, 0.0f},
-    {"Fade", false, 0.0f, 1.0f, 1.0f},
-    {"Darken", false, 0.0f, 1.0f, 0.0f},
-    {"Behind", true, 0.0f, 1.0f, 0.0f},
+inline constexpr std::array<RecordField<TrailParams>, 7> kTrailFields{{
+    {{"Points", true, 0.0f, kMaxTrailPoints, 8.0f}, &TrailParams::Points},
+    {{"Length", false, 0.0f, 1.0e6f, 0.0f}, &TrailParams::Length},
+    {{"Width", false, 0.0f, kMaxMotionAmount, 0.0f}, &TrailParams::Width},
+    {{"EndWidth", false, 0.0f, kMaxMotionAmount, 0.0f}, &TrailParams::EndWidth},
+    {{"Fade", false, 0.0f, 1.0f, 1.0f}, &TrailParams::Fade},
+    {{"Darken", false, 0.0f, 1.0f, 0.0f}, &TrailParams::Darken},
+    {{"Behind", true, 0.0f, 1.0f, 0.0f}, &TrailParams::Behind},
 }};
 // Max's default is its top, so that a Factor alone stretches up to a thousand sizes.
 inline constexpr float kMaxStretch = StretchParams{}.Max;
-inline constexpr std::array<BlockField, 2> kStretchFields{{
-    {"Factor", false, 0.0f, 1000.0f, 0.0f},
-    {"Max", false, 1.0f, kMaxStretch, kMaxStretch},
+inline constexpr std::array<RecordField<StretchParams>, 2> kStretchFields{{
+    {{"Factor", false, 0.0f, 1000.0f, 0.0f}, &StretchParams::Factor},
+    {{"Max", false, 1.0f, kMaxStretch, kMaxStretch}, &StretchParams::Max},
 }};
+
+// The reading rules of a record's fields alone, for the readers that fill no record (the
+// checker, the editor's table).
+template <const auto& Record>
+inline constexpr auto kReadRulesOf = [] {
+    std::array<BlockField, std::tuple_size_v<std::remove_cvref_t<decltype(Record)>>> rules{};
+    for (std::size_t i = 0; i < rules.size(); ++i) rules[i] = Record[i].Read;
+    return rules;
+}();
+
+// A block field's number as the loader stores it: the entry of that name, or the one at
+// position index + 1 when no entry of `text` has a name, held to the field's range; a missing
+// entry gives its Default, and an Integer field reads as Layer does (extra_values.cpp).
+float ReadBlockField(std::string_view text, const BlockField& field, std::size_t index);
+
+// What the fields of a record keep between them once read: a sheet shows no more frames than
+// it has cells.
+template <class Record>
+constexpr void FinishRecord(Record&) {}
+constexpr void FinishRecord(SpriteSheetParams& sheet) {
+    sheet.Frames = std::min(sheet.Frames, sheet.Columns * sheet.Rows);
+}
+
+// A block's record: each field read by its rule into its member, from the record's defaults.
+template <class Record, std::size_t N>
+Record ReadRecord(std::string_view text, const std::array<RecordField<Record>, N>& fields) {
+    Record record;
+    for (std::size_t i = 0; i < N; ++i) {
+        const auto& member = fields[i].Member;
+        if (const auto* to = std::get_if<float Record::*>(&member)) {
+            record.** to = ReadBlockField(text, fields[i].Read, i);
+        } else if (const auto* to = std::get_if<int32_t Record::*>(&member)) {
+            // Held to a range within 32 bits, so the conversion is exact.
+            record.** to = static_cast<int32_t>(ReadBlockField(text, fields[i].Read, i));
+        }
+    }
+    FinishRecord(record);
+    return record;
+}
+
+// Block and Collide rows: the fields of the value, and the reader that stores the whole of it
+// into its record of Extras, replacing what an earlier file set.
+struct BlockKeyTarget {
+    std::span<const BlockField> Fields;
+    void (*Store)(ExtraParams&, std::string_view);
+};
+
+template <auto Member, const auto& Fields>
+void StoreRecord(ExtraParams& extras, std::string_view text) {
+    extras.*Member = ReadRecord(text, Fields);
+}
+
+// The row target of a block read by the table `Fields` into the record `Member` of Extras.
+template <auto Member, const auto& Fields>
+inline constexpr BlockKeyTarget kBlockOf{kReadRulesOf<Fields>, &StoreRecord<Member, Fields>};
+
+// Collide's reader (extra_values.cpp): one block of lines or a list of them.
+void StoreCollide(ExtraParams& extras, std::string_view text);
+
+// The points of an Attractor or a Vortex: one block of kForceFields, or a list of up to
+// kMaxForcePoints of them in the order written (extra_values.cpp).
+ForceList ReadForceList(std::string_view text);
+template <auto Member>
+void StoreForces(ExtraParams& extras, std::string_view text) {
+    extras.*Member = ReadForceList(text);
+}
+template <auto Member>
+inline constexpr BlockKeyTarget kForcesOf{kReadRulesOf<kForceFields>, &StoreForces<Member>};
 
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
-//   Amount: AmountKeyField; SpriteSheet, Burst, SubEffect: the record of Extras; SpriteFile:
-//   the loader's chain walk, into EmitterParams::SpriteFile; Randomised: RandomKeyField;
-//   Rgba: RgbaKeyField; Whole: WholeKeyField; Force, Turbulence, Collide, Trail, Stretch: the
-//   record of Extras.
-using EffectKeyTarget = std::variant<
-    std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields, IntPairKeyFields,
-    ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*, std::array<float, 3> ExtraParams::*,
-    CurveKeyField, LifeCurve<3> ExtraParams::*, AmountKeyField, SpriteSheetParams ExtraParams::*,
-    BurstParams ExtraParams::*, SubEffectParams ExtraParams::*, RandomKeyField, RgbaKeyField,
-    WholeKeyField, ForcePoint ExtraParams::*, TurbulenceParams ExtraParams::*,
-    CollideParams ExtraParams::*, TrailParams ExtraParams::*, StretchParams ExtraParams::*>;
+//   Amount: AmountKeyField; Randomised: RandomKeyField; Rgba: RgbaKeyField;
+//   Whole: WholeKeyField; Block, Collide and BlockList: BlockKeyTarget.
+using EffectKeyTarget =
+    std::variant<std::monostate, IntKeyField, float EmitterParams::*, PairKeyFields,
+                 IntPairKeyFields, ValueSpec EmitterParams::*, IntValueSpec EmitterParams::*,
+                 std::array<float, 3> ExtraParams::*, CurveKeyField, LifeCurve<3> ExtraParams::*,
+                 AmountKeyField, RandomKeyField, RgbaKeyField, WholeKeyField, BlockKeyTarget>;
 
 // Description: one line for an author, what the key does (the editor's panel shows it).
 struct EffectKey {
@@ -273,9 +345,9 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
      "Fraction of the speed lost per second."},
     {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f},
      "Turn in degrees per second, beside Rotation's per-frame step."},
-    {"SpriteSheet", EffectValueKind::SpriteSheet, &ExtraParams::SpriteSheet,
+    {"SpriteSheet", EffectValueKind::Block, kBlockOf<&ExtraParams::SpriteSheet, kSpriteSheetFields>,
      "Animates the sprite through the cells of one texture."},
-    {"Burst", EffectValueKind::Burst, &ExtraParams::Burst,
+    {"Burst", EffectValueKind::Block, kBlockOf<&ExtraParams::Burst, kBurstFields>,
      "Emits Count particles at once, in place of the steady rate."},
     // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
     {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f},
@@ -283,9 +355,9 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"Prewarm", EffectValueKind::Amount,
      AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds},
      "Seconds run while loading, so that the effect starts full."},
-    {"OnBirth", EffectValueKind::SubEffect, &ExtraParams::OnBirth,
+    {"OnBirth", EffectValueKind::Block, kBlockOf<&ExtraParams::OnBirth, kSubEffectFields>,
      "An effect started where each particle is born."},
-    {"OnDeath", EffectValueKind::SubEffect, &ExtraParams::OnDeath,
+    {"OnDeath", EffectValueKind::Block, kBlockOf<&ExtraParams::OnDeath, kSubEffectFields>,
      "An effect started where each particle dies."},
     {"SpriteFile",
      EffectValueKind::SpriteFile,
@@ -335,10 +407,12 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
      "1: particles move with their emitter."},
     // The forces (particles/forces.h).
-    {"Attractor", EffectValueKind::Force, &ExtraParams::Attractor,
-     "A point that pulls particles (or pushes, with a negative Strength), px/s²."},
-    {"Vortex", EffectValueKind::Force, &ExtraParams::Vortex,
-     "A point that particles swirl about, px/s², clockwise on screen when positive."},
+    {"Attractor", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Attractor>,
+     "A point that pulls particles (or pushes, with a negative Strength), px/s²; a list of up to "
+     "8 blocks gives several."},
+    {"Vortex", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Vortex>,
+     "A point that particles swirl about, px/s², clockwise on screen when positive; a list of up "
+     "to 8 blocks gives several."},
     // The same switch as AlignToMotion under the name other tools give it; the later of the two
     // in a file wins, as the rows apply in order.
     {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
@@ -354,18 +428,18 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
      "Each emitting frame, particles are born until at least this many are alive."},
     // The noise field (particles/turbulence.h).
-    {"Turbulence", EffectValueKind::Turbulence, &ExtraParams::Turbulence,
+    {"Turbulence", EffectValueKind::Block, kBlockOf<&ExtraParams::Turbulence, kTurbulenceFields>,
      "A swirling noise field that carries particles along, px/s, swirls Scale px wide."},
     // Collision (particles/collide.h).
-    {"Collide", EffectValueKind::Collide, &ExtraParams::Collide,
+    {"Collide", EffectValueKind::Collide, BlockKeyTarget{kCollideFields, &StoreCollide},
      "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment."},
-    {"OnCollide", EffectValueKind::SubEffect, &ExtraParams::OnCollide,
+    {"OnCollide", EffectValueKind::Block, kBlockOf<&ExtraParams::OnCollide, kSubEffectFields>,
      "An effect started where a particle hits a Collide line."},
     // The ribbons behind particles (particles/trails.h).
-    {"Trail", EffectValueKind::Trail, &ExtraParams::Trail,
+    {"Trail", EffectValueKind::Block, kBlockOf<&ExtraParams::Trail, kTrailFields>,
      "A ribbon behind each particle through its last Points places, fading along it."},
     // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
-    {"Stretch", EffectValueKind::Stretch, &ExtraParams::Stretch,
+    {"Stretch", EffectValueKind::Block, kBlockOf<&ExtraParams::Stretch, kStretchFields>,
      "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
     // Emission along the emitter's move (particles/emission.cpp).
     {"EmitAlongPath", EffectValueKind::Whole, WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1},
@@ -376,29 +450,16 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
-constexpr std::span<const BlockField> BlockFieldsOf(EffectValueKind kind) {
-    switch (kind) {
-        case EffectValueKind::SpriteSheet:
-            return kSpriteSheetFields;
-        case EffectValueKind::Burst:
-            return kBurstFields;
-        case EffectValueKind::SubEffect:
-            return kSubEffectFields;
-        case EffectValueKind::Force:
-            return kForceFields;
-        case EffectValueKind::Turbulence:
-            return kTurbulenceFields;
-        case EffectValueKind::Collide:
-            return kCollideFields;
-        case EffectValueKind::Trail:
-            return kTrailFields;
-        case EffectValueKind::Stretch:
-            return kStretchFields;
-        default:
-            return {};
-    }
+constexpr std::span<const BlockField> BlockFieldsOf(const EffectKey& key) {
+    const auto* block = std::get_if<BlockKeyTarget>(&key.Target);
+    return block != nullptr ? block->Fields : std::span<const BlockField>{};
 }
 
+// Whether a row's value names an effect started from each particle (OnBirth, OnDeath, ...).
+constexpr bool StartsEffect(const EffectKey& key) {
+    const std::span<const BlockField> fields = BlockFieldsOf(key);
+    return !fields.empty() && fields.front().Path;
+}
 // Whether a row's Target is the alternative its Kind reads into.
 constexpr bool TargetFitsKind(const EffectKey& key) {
     switch (key.Kind) {
@@ -426,28 +487,16 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
             return std::holds_alternative<LifeCurve<3> ExtraParams::*>(key.Target);
         case EffectValueKind::Amount:
             return std::holds_alternative<AmountKeyField>(key.Target);
-        case EffectValueKind::SpriteSheet:
-            return std::holds_alternative<SpriteSheetParams ExtraParams::*>(key.Target);
-        case EffectValueKind::Burst:
-            return std::holds_alternative<BurstParams ExtraParams::*>(key.Target);
-        case EffectValueKind::SubEffect:
-            return std::holds_alternative<SubEffectParams ExtraParams::*>(key.Target);
         case EffectValueKind::Randomised:
             return std::holds_alternative<RandomKeyField>(key.Target);
         case EffectValueKind::Rgba:
             return std::holds_alternative<RgbaKeyField>(key.Target);
         case EffectValueKind::Whole:
             return std::holds_alternative<WholeKeyField>(key.Target);
-        case EffectValueKind::Force:
-            return std::holds_alternative<ForcePoint ExtraParams::*>(key.Target);
-        case EffectValueKind::Turbulence:
-            return std::holds_alternative<TurbulenceParams ExtraParams::*>(key.Target);
+        case EffectValueKind::Block:
         case EffectValueKind::Collide:
-            return std::holds_alternative<CollideParams ExtraParams::*>(key.Target);
-        case EffectValueKind::Trail:
-            return std::holds_alternative<TrailParams ExtraParams::*>(key.Target);
-        case EffectValueKind::Stretch:
-            return std::holds_alternative<StretchParams ExtraParams::*>(key.Target);
+        case EffectValueKind::BlockList:
+            return std::holds_alternative<BlockKeyTarget>(key.Target);
     }
     return false;
 }

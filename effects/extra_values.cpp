@@ -12,22 +12,6 @@ namespace {
 
 constexpr float kWhite = 255.0f;
 
-// A field's number held to its range; a whole-number field reads as Layer does (a fraction cut
-// off, '$' hex and '%' binary, the low 32 bits of a longer number).
-float ReadFieldAt(std::string_view text, std::span<const BlockField> fields, std::size_t index) {
-    const std::string value = BlockFieldText(text, fields, index);
-    const BlockField& field = fields[index];
-    if (value.empty()) return field.Default;
-    if (!field.Integer) return HoldInRange(TextToFloat(value), field.Min, field.Max, field.Default);
-    return static_cast<float>(std::clamp<int64_t>(TextToInt(value), static_cast<int64_t>(field.Min),
-                                                  static_cast<int64_t>(field.Max)));
-}
-
-int32_t ReadIntAt(std::string_view text, std::span<const BlockField> fields, std::size_t index) {
-    // Held to a range within 32 bits, so the conversion is exact.
-    return static_cast<int32_t>(ReadFieldAt(text, fields, index));
-}
-
 template <int Channels, typename ReadValue>
 LifeCurve<Channels> ParseCurve(std::string_view text, ReadValue readValue) {
     LifeCurve<Channels> curve;
@@ -119,49 +103,13 @@ std::string BlockFieldText(std::string_view text, std::span<const BlockField> fi
     return FindEntry(text, std::to_string(index + 1));
 }
 
-SpriteSheetParams ParseSpriteSheet(std::string_view text) {
-    SpriteSheetParams sheet;
-    sheet.Columns = ReadIntAt(text, kSpriteSheetFields, 0);
-    sheet.Rows = ReadIntAt(text, kSpriteSheetFields, 1);
-    sheet.Frames = std::min(ReadIntAt(text, kSpriteSheetFields, 2), sheet.Columns * sheet.Rows);
-    sheet.Rate = ReadFieldAt(text, kSpriteSheetFields, 3);
-    sheet.Random = ReadIntAt(text, kSpriteSheetFields, 4);
-    return sheet;
-}
-
-BurstParams ParseBurst(std::string_view text) {
-    BurstParams burst;
-    burst.Count = ReadIntAt(text, kBurstFields, 0);
-    burst.Interval = ReadFieldAt(text, kBurstFields, 1);
-    burst.Repeat = ReadIntAt(text, kBurstFields, 2);
-    return burst;
-}
-
-SubEffectParams ParseSubEffect(std::string_view text) {
-    SubEffectParams sub;
-    sub.Count = ReadIntAt(text, kSubEffectFields, 1);
-    sub.Inherit = ReadIntAt(text, kSubEffectFields, 2);
-    return sub;
-}
-
-ForcePoint ParseForcePoint(std::string_view text) {
-    ForcePoint point;
-    point.X = ReadFieldAt(text, kForceFields, 0);
-    point.Y = ReadFieldAt(text, kForceFields, 1);
-    point.Strength = ReadFieldAt(text, kForceFields, 2);
-    point.Radius = ReadFieldAt(text, kForceFields, 3);
-    point.Falloff = ReadIntAt(text, kForceFields, 4);
-    point.Screen = ReadIntAt(text, kForceFields, 5);
-    return point;
-}
-
-TurbulenceParams ParseTurbulence(std::string_view text) {
-    TurbulenceParams t;
-    t.Strength = ReadFieldAt(text, kTurbulenceFields, 0);
-    t.Scale = ReadFieldAt(text, kTurbulenceFields, 1);
-    t.Speed = ReadFieldAt(text, kTurbulenceFields, 2);
-    t.Seed = ReadIntAt(text, kTurbulenceFields, 3);
-    return t;
+float ReadBlockField(std::string_view text, const BlockField& field, std::size_t index) {
+    const std::string value =
+        FindEntry(text, BlockIsPositional(text) ? std::to_string(index + 1) : field.Name);
+    if (value.empty()) return field.Default;
+    if (!field.Integer) return HoldInRange(TextToFloat(value), field.Min, field.Max, field.Default);
+    return static_cast<float>(std::clamp<int64_t>(TextToInt(value), static_cast<int64_t>(field.Min),
+                                                  static_cast<int64_t>(field.Max)));
 }
 
 namespace {
@@ -169,33 +117,34 @@ namespace {
 // The lines one Collide block names, appended while there is room.
 void AddCollideLines(CollideParams& c, std::string_view text) {
     auto given = [&](std::size_t i) { return !BlockFieldText(text, kCollideFields, i).empty(); };
+    auto number = [&](std::size_t i) { return ReadBlockField(text, kCollideFields[i], i); };
     CollideLine line;
-    line.Bounce = ReadFieldAt(text, kCollideFields, 8);
-    line.Friction = ReadFieldAt(text, kCollideFields, 9);
-    line.Die = ReadIntAt(text, kCollideFields, 10);
-    line.Screen = ReadIntAt(text, kCollideFields, 11);
+    line.Bounce = number(8);
+    line.Friction = number(9);
+    line.Die = static_cast<int32_t>(number(10));
+    line.Screen = static_cast<int32_t>(number(11));
     auto add = [&c](const CollideLine& l) {
         if (c.Count < kMaxCollideLines) c.Lines[static_cast<std::size_t>(c.Count++)] = l;
     };
     for (std::size_t i = 0; i < 4; ++i) {
         if (!given(i)) continue;
         line.Form = static_cast<CollideForm>(i);
-        line.A = ReadFieldAt(text, kCollideFields, i);
+        line.A = number(i);
         add(line);
     }
     if (given(4) || given(5) || given(6) || given(7)) {
         line.Form = CollideForm::Segment;
-        line.A = ReadFieldAt(text, kCollideFields, 4);
-        line.B = ReadFieldAt(text, kCollideFields, 5);
-        line.C = ReadFieldAt(text, kCollideFields, 6);
-        line.D = ReadFieldAt(text, kCollideFields, 7);
+        line.A = number(4);
+        line.B = number(5);
+        line.C = number(6);
+        line.D = number(7);
         add(line);
     }
 }
 
 }  // namespace
 
-bool IsCollideList(std::string_view text) {
+bool IsBlockList(std::string_view text) {
     const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
     return !list.Entries.empty() && !list.Entries.front().HasEquals() &&
            list.Entries.front().Value.Of(text).starts_with('{');
@@ -203,7 +152,7 @@ bool IsCollideList(std::string_view text) {
 
 CollideParams ParseCollide(std::string_view text) {
     CollideParams c;
-    if (!IsCollideList(text)) {
+    if (!IsBlockList(text)) {
         AddCollideLines(c, text);
         return c;
     }
@@ -215,27 +164,31 @@ CollideParams ParseCollide(std::string_view text) {
     return c;
 }
 
-TrailParams ParseTrail(std::string_view text) {
-    TrailParams trail;
-    trail.Points = ReadIntAt(text, kTrailFields, 0);
-    trail.Length = ReadFieldAt(text, kTrailFields, 1);
-    trail.Width = ReadFieldAt(text, kTrailFields, 2);
-    trail.EndWidth = ReadFieldAt(text, kTrailFields, 3);
-    trail.Fade = ReadFieldAt(text, kTrailFields, 4);
-    trail.Darken = ReadFieldAt(text, kTrailFields, 5);
-    trail.Behind = ReadIntAt(text, kTrailFields, 6);
-    return trail;
+ForceList ReadForceList(std::string_view text) {
+    ForceList forces;
+    auto add = [&forces](std::string_view block) {
+        if (forces.Count == kMaxForcePoints) return;
+        forces.Points[static_cast<std::size_t>(forces.Count++)] = ReadRecord(block, kForceFields);
+    };
+    if (!IsBlockList(text)) {
+        add(text);
+        return forces;
+    }
+    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
+    for (const ListEntry& e : list.Entries) {
+        if (!e.HasEquals() && e.Value.Of(text).starts_with('{')) {
+            add(BlockInside(text, e.Value).Of(text));
+        }
+    }
+    return forces;
 }
 
-StretchParams ParseStretch(std::string_view text) {
-    StretchParams stretch;
-    stretch.Factor = ReadFieldAt(text, kStretchFields, 0);
-    stretch.Max = ReadFieldAt(text, kStretchFields, 1);
-    return stretch;
+void StoreCollide(ExtraParams& extras, std::string_view text) {
+    extras.Collide = ParseCollide(text);
 }
 
 std::string SubEffectPath(std::string_view text) {
-    return BlockFieldText(text, kSubEffectFields, 0);
+    return BlockFieldText(text, kReadRulesOf<kSubEffectFields>, 0);
 }
 
 }  // namespace pp

@@ -1,7 +1,8 @@
-// The values of the optional effect keys (colours, curves over a particle's life, sprite sheets,
-// bursts, sub-effects) read from their text as the loader stores them: every number held to its
-// row's range, a missing entry given its default, an unreadable curve key left out. Pure
-// functions of the text; nothing is ever reported (the checker says what was held or dropped).
+// The values of the optional effect keys (colours, curves over a particle's life, the lines of
+// Collide; the other blocks read by their tables, effect_keys.h) read from their text as the loader
+// stores them: every number held to its row's range, a missing entry given its default, an
+// unreadable curve key left out. Pure functions of the text; nothing is ever reported (the checker
+// says what was held or dropped).
 #pragma once
 
 #include <array>
@@ -47,21 +48,12 @@ std::string BlockFieldText(std::string_view text, std::span<const BlockField> fi
 // Whether a block's entries are read by position (none of them has a name).
 bool BlockIsPositional(std::string_view text);
 
-// Frames is held to 1..Columns * Rows; without Frames every cell is shown.
-SpriteSheetParams ParseSpriteSheet(std::string_view text);
-BurstParams ParseBurst(std::string_view text);
-// Count and Inherit; Effect stays -1 until the loader has loaded the file SubEffectPath names.
-SubEffectParams ParseSubEffect(std::string_view text);
-ForcePoint ParseForcePoint(std::string_view text);
-TurbulenceParams ParseTurbulence(std::string_view text);
 // One block's lines (Floor, Ceiling, Left, Right, then a segment, each that it names), or a list
 // of such blocks (entries without names whose values are blocks), at most kMaxCollideLines.
 CollideParams ParseCollide(std::string_view text);
-// Whether a Collide value is a list of line blocks rather than one block.
-bool IsCollideList(std::string_view text);
-// A trail of Points 8 unless the block says otherwise.
-TrailParams ParseTrail(std::string_view text);
-StretchParams ParseStretch(std::string_view text);
+// Whether a Collide, Attractor or Vortex value is a list of blocks rather than one block.
+bool IsBlockList(std::string_view text);
+// The file an OnBirth, OnDeath or OnCollide block names as its Effect.
 std::string SubEffectPath(std::string_view text);
 
 }  // namespace pp

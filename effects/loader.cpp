@@ -109,34 +109,6 @@ void Store(EmitterParams& params, const AmountKeyField& to, std::string_view v) 
     params.Extras.*to.Field = ParseAmount(v, to.Min, to.Max);
 }
 
-void Store(EmitterParams& params, SpriteSheetParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseSpriteSheet(v);
-}
-
-void Store(EmitterParams& params, BurstParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseBurst(v);
-}
-
-void Store(EmitterParams& params, ForcePoint ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseForcePoint(v);
-}
-
-void Store(EmitterParams& params, TurbulenceParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseTurbulence(v);
-}
-
-void Store(EmitterParams& params, CollideParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseCollide(v);
-}
-
-void Store(EmitterParams& params, TrailParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseTrail(v);
-}
-
-void Store(EmitterParams& params, StretchParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseStretch(v);
-}
-
 void Store(EmitterParams& params, const RandomKeyField& to, std::string_view v) {
     params.Extras.Motion.*to.Field = ParseRandomKey(v, to.Min, to.Max);
 }
@@ -149,9 +121,10 @@ void Store(EmitterParams& params, const WholeKeyField& to, std::string_view v) {
     params.Extras.*to.Field = ParseWhole(v, to.Min, to.Max);
 }
 
-// The effect is loaded once the whole chain is applied (see LoadSubEffects).
-void Store(EmitterParams& params, SubEffectParams ExtraParams::*to, std::string_view v) {
-    params.Extras.*to = ParseSubEffect(v);
+// A block's record; a sub-effect's file is loaded once the whole chain is applied (see
+// LoadSubEffects).
+void Store(EmitterParams& params, const BlockKeyTarget& to, std::string_view v) {
+    to.Store(params.Extras, v);
 }
 
 // The index in engine.SubEffects of the effect at `path` started from an effect loaded with
@@ -243,7 +216,7 @@ void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view tex
             // Loading never discards particles: Disable is stored like any other field.
             std::visit([&](const auto& to) { Store(params, to, v); }, key.Target);
         }
-        if (key.Kind == EffectValueKind::SubEffect) {
+        if (StartsEffect(key)) {
             std::optional<std::string>& named = key.Name == "OnBirth"   ? chain.OnBirth
                                                 : key.Name == "OnDeath" ? chain.OnDeath
                                                                         : chain.OnCollide;

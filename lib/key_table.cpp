@@ -54,15 +54,10 @@ KeyKind PublicKind(EffectValueKind kind) {
             return KeyKind::Rgba;
         case EffectValueKind::Whole:
             return KeyKind::Integer;
-        case EffectValueKind::SpriteSheet:
-        case EffectValueKind::Burst:
-        case EffectValueKind::SubEffect:
-        case EffectValueKind::Force:
-        case EffectValueKind::Turbulence:
-        case EffectValueKind::Trail:
-        case EffectValueKind::Stretch:
+        case EffectValueKind::Block:
             return KeyKind::Block;
         case EffectValueKind::Collide:
+        case EffectValueKind::BlockList:
             return KeyKind::Lines;
     }
     return KeyKind::Number;
@@ -197,7 +192,7 @@ struct Table {
             info.Max = amount->Max;
         }
         // Collide's lines are edited as written, a block or a list of them.
-        const std::span<const pp::BlockField> block = pp::BlockFieldsOf(key.Kind);
+        const std::span<const pp::BlockField> block = pp::BlockFieldsOf(key);
         if (!block.empty() && info.Kind == KeyKind::Block) {
             std::vector<KeyField>& out = fields.emplace_back();
             for (const pp::BlockField& f : block) {

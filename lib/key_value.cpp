@@ -187,7 +187,7 @@ KeyValue ReadParts(const KeyInfo& key, std::string_view inside) {
         case KeyKind::ColourCurve:
             return ReadCurve(inside, key.Kind == KeyKind::ColourCurve);
         case KeyKind::Block: {
-            const std::span<const pp::BlockField> fields = pp::BlockFieldsOf(row.Kind);
+            const std::span<const pp::BlockField> fields = pp::BlockFieldsOf(row);
             BlockValue block;
             for (std::size_t i = 0; i < fields.size(); ++i) {
                 const std::string field = pp::BlockFieldText(inside, fields, i);

@@ -125,8 +125,8 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     auto force = [](const pp::ForcePoint& f) {
         return ForcePoint{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
     };
-    out.Attractor = force(x.Attractor);
-    out.Vortex = force(x.Vortex);
+    out.Attractor = force(x.Attractor.Points[0]);
+    out.Vortex = force(x.Vortex.Points[0]);
     out.Delay = x.Delay;
     out.MinAlive = x.MinAlive;
     const pp::TurbulenceParams& t = x.Turbulence;
@@ -143,6 +143,12 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.StretchMax = x.Stretch.Max;
     out.EmitAlongPath = x.EmitAlongPath;
     out.EmitByDistance = x.EmitByDistance;
+    for (int32_t i = 0; i < x.Attractor.Count; ++i) {
+        out.Attractors.push_back(force(x.Attractor.Points[static_cast<size_t>(i)]));
+    }
+    for (int32_t i = 0; i < x.Vortex.Count; ++i) {
+        out.Vortices.push_back(force(x.Vortex.Points[static_cast<size_t>(i)]));
+    }
     return out;
 }
 
@@ -325,10 +331,17 @@ Status World::SetPosition(Effect effect, float x, float y) {
     return {};
 }
 
-Status World::SetForcePoint(Effect effect, bool vortex, float x, float y) {
+Status World::SetForcePoint(Effect effect, bool vortex, float x, float y, int32_t index) {
     pp::Emitter* emitter = state_->Find(effect);
     if (emitter == nullptr) return NoSuchEffect();
-    pp::ForcePoint& point = vortex ? emitter->Extras.Vortex : emitter->Extras.Attractor;
+    if (index < 0 || index >= pp::kMaxForcePoints) {
+        return {"a force point's index must be 0 to 7", ErrorKind::Argument};
+    }
+    pp::ForceList& list = vortex ? emitter->Extras.Vortex : emitter->Extras.Attractor;
+    // The first point stands whether the file gives it or not; one beyond the file's blocks
+    // brings the ones before it into use too (with Strength 0 they do nothing).
+    if (index > 0) list.Count = std::max(list.Count, index + 1);
+    pp::ForcePoint& point = list.Points[static_cast<size_t>(index)];
     point.X = x;
     point.Y = y;
     point.Screen = 1;

@@ -120,6 +120,17 @@ struct ForcePoint {
     bool operator==(const ForcePoint&) const = default;
 };
 
+// The most points one Attractor or Vortex key gives (a list of up to this many blocks); further
+// blocks are left out.
+inline constexpr int32_t kMaxForcePoints = 8;
+// The points of one force key, in the order written; they act in that order.
+struct ForceList {
+    int32_t Count = 0;  // 0: none
+    std::array<ForcePoint, kMaxForcePoints> Points{};
+
+    bool operator==(const ForceList&) const = default;
+};
+
 // A smooth, divergence-free noise field that carries the particles along (see turbulence.h).
 // Strength 0: none.
 struct TurbulenceParams {
@@ -198,8 +209,8 @@ struct ExtraParams {
     int32_t AlignToMotion = 0;  // 1: each sprite turned to its direction of travel
     int32_t Attached = 0;       // 1: particles move with their emitter
     int32_t MaxAlive = 0;       // at most this many live particles; 0: no cap
-    ForcePoint Attractor;
-    ForcePoint Vortex;
+    ForceList Attractor;
+    ForceList Vortex;
     // The drawn shape (see looks.h): the quad's width over its height; 0 draws squares.
     float Aspect = 0.0f;
     // The start of emission (see EmitDueParticles): seconds after creation before anything is

@@ -2,6 +2,7 @@
 #include "particles/forces.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace pp {
@@ -38,18 +39,29 @@ bool Pull(const ForceAt& f, float x, float y, float& k, float& ux, float& uy) {
 }  // namespace
 
 ForceFrame ForcesOf(const Emitter& e, float dt) {
-    return ForceFrame{At(e.Extras.Attractor, e, dt), At(e.Extras.Vortex, e, dt)};
+    ForceFrame f{};
+    f.Attractors = e.Extras.Attractor.Count;
+    f.Vortices = e.Extras.Vortex.Count;
+    for (std::size_t i = 0; i < kMaxForcePoints; ++i) {
+        f.Attractor[i] = At(e.Extras.Attractor.Points[i], e, dt);
+        f.Vortex[i] = At(e.Extras.Vortex.Points[i], e, dt);
+    }
+    return f;
 }
 
 void ApplyForces(const ForceFrame& f, float x, float y, float& vx, float& vy) {
     float k;
     float ux;
     float uy;
-    if (f.Attractor.On && Pull(f.Attractor, x, y, k, ux, uy)) {
+    for (int32_t i = 0; i < f.Attractors; ++i) {
+        const ForceAt& a = f.Attractor[static_cast<std::size_t>(i)];
+        if (!a.On || !Pull(a, x, y, k, ux, uy)) continue;
         vx = vx + k * ux;
         vy = vy + k * uy;
     }
-    if (f.Vortex.On && Pull(f.Vortex, x, y, k, ux, uy)) {
+    for (int32_t i = 0; i < f.Vortices; ++i) {
+        const ForceAt& v = f.Vortex[static_cast<std::size_t>(i)];
+        if (!v.On || !Pull(v, x, y, k, ux, uy)) continue;
         vx = vx - k * uy;
         vy = vy + k * ux;
     }

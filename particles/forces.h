@@ -6,11 +6,14 @@
 //   - weight w = 1 without a Radius, else t^Falloff with t = 1 - d / Radius (0^0 is 1);
 //   - k = dt * Strength * w, u = (point - position) / d; the Attractor adds k * u to the
 //     velocity, the Vortex k * (-uy, ux) (clockwise on screen for a positive Strength, y
-//     growing down); the Attractor first, both after the move, the acceleration and Drag.
+//     growing down); each Attractor point in the order written, then each Vortex point, all
+//     after the move, the acceleration and Drag.
 // The pull is bounded by Strength (never by 1 / d), so a particle crossing the point keeps a
 // finite velocity; a state that is not finite still ends the particle as ever.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "particles/particles.h"
@@ -18,7 +21,12 @@
 namespace pp {
 
 inline bool HasForces(const ExtraParams& x) {
-    return x.Attractor.Strength != 0.0f || x.Vortex.Strength != 0.0f;
+    for (const ForceList* list : {&x.Attractor, &x.Vortex}) {
+        for (int32_t i = 0; i < list->Count; ++i) {
+            if (list->Points[static_cast<std::size_t>(i)].Strength != 0.0f) return true;
+        }
+    }
+    return false;
 }
 
 // One force of one pass: its point in screen pixels and its constants.
@@ -29,7 +37,8 @@ struct ForceAt {
 };
 
 struct ForceFrame {
-    ForceAt Attractor, Vortex;
+    int32_t Attractors, Vortices;  // points in use of each array
+    std::array<ForceAt, kMaxForcePoints> Attractor, Vortex;
 };
 
 // The pass's forces for emitter e with frame time dt.

@@ -303,8 +303,8 @@ struct EffectExtras {
     int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
     int32_t Attached = 0;                ///< 1: particles move with their emitter.
     float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
-    ForcePoint Attractor;                ///< Pulls particles towards its point.
-    ForcePoint Vortex;                   ///< Turns particles about its point.
+    ForcePoint Attractor;                ///< The first point pulling particles towards it.
+    ForcePoint Vortex;                   ///< The first point turning particles about it.
     float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
     int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
     TurbulenceField Turbulence;          ///< A noise field that carries particles along.
@@ -315,6 +315,11 @@ struct EffectExtras {
     float StretchMax = 1000.0f;          ///< Quads stretched to at most this many sizes.
     int32_t EmitAlongPath = 0;           ///< 1: births spread along the emitter's move.
     float EmitByDistance = 0.0f;         ///< Births per 100 px moved, in place of the rate.
+    /// Every point of the Attractor key, in the order written (at most 8); Attractor is the
+    /// first. They act in this order, before the Vortex points.
+    std::vector<ForcePoint> Attractors;
+    /// Every point of the Vortex key, in the order written (at most 8); Vortex is the first.
+    std::vector<ForcePoint> Vortices;
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
@@ -479,8 +484,11 @@ class World {
     Status SetPosition(Effect effect, float x, float y);
     /// Puts the point the effect's Attractor (vortex false) or Vortex (true) acts from at (x, y)
     /// on the screen, for every particle from the next update on; its strength, radius and
-    /// falloff stay as the file gave them. A reload puts back the file's point.
-    Status SetForcePoint(Effect effect, bool vortex, float x, float y);
+    /// falloff stay as the file gave them. A reload puts back the file's point. index picks one
+    /// of the key's blocks in the order written (0 to 7; 0, the first, without it); moving a
+    /// point beyond the file's blocks adds it, and the ones between, with Strength 0 until a
+    /// reload gives them one. An Argument error for any other index.
+    Status SetForcePoint(Effect effect, bool vortex, float x, float y, int32_t index = 0);
 
     /// Advances every effect by the time since the previous update: emits, moves, ages and
     /// removes dead particles. Returns that time in seconds (0 on the first update).

@@ -349,11 +349,16 @@ TEST(World, RemovedEffectsLeaveDeadHandlesAndStartedEffectsCount) {
     const EffectParams changed = world.Params(kept).Value;
     EXPECT_TRUE(changed.Disable == 1 && changed.EmissionRate.Min == 7 &&
                 changed.EmissionRate.Max == 7 && changed.EmissionRate.Inc == 1);
-    // A moved force point is on the screen, the other force untouched.
-    ASSERT_TRUE(world.SetForcePoint(kept, true, 40, -5).Ok());
+    // A moved force point is on the screen, the other force untouched; a point beyond the
+    // file's blocks brings the ones before it into use, and no key has a ninth.
+    ASSERT_TRUE(world.SetForcePoint(kept, true, 40, -5).Ok() &&
+                world.SetForcePoint(kept, true, 7, 8, 2).Ok());
+    EXPECT_FALSE(world.SetForcePoint(kept, true, 1, 1, 8).Ok() ||
+                 world.SetForcePoint(kept, true, 1, 1, -1).Ok());
     const pp::ExtraParams& forces = WorldAccess::EmitterOf(world, kept)->Extras;
-    EXPECT_TRUE(forces.Vortex == (pp::ForcePoint{40, -5, 0, 0, 0, 1}) &&
-                forces.Attractor == pp::ForcePoint{});
+    EXPECT_TRUE(forces.Vortex.Points[0] == (pp::ForcePoint{40, -5, 0, 0, 0, 1}) &&
+                forces.Vortex.Points[2] == (pp::ForcePoint{7, 8, 0, 0, 0, 1}) &&
+                forces.Vortex.Count == 3 && forces.Attractor == pp::ForceList{});
     world.RemoveAllEffects();
     EXPECT_TRUE(world.ParticleCount() == 0 && world.Effects().empty() && !world.Params(kept).Ok() &&
                 !world.StartedEffectOf(0).Ok());

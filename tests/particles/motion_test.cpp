@@ -88,6 +88,13 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
         {"a pushing attractor everywhere, particles attached",
          "EmissionRate = 40, LifeTime = 1.5, EmitterArea = {Type = Circle, Width = 60},\n"
          "Attached = 1, Attractor = {X = 5, Y = 5, Strength = -300}"},
+        {"three attractors, then two vortices in the order written, without motion keys",
+         "EmissionRate = 60, LifeTime = 2, Drag = 0.2, EmissionVelocity = {Min = 20, Max = 200},\n"
+         "Attractor = {{X = 0, Y = -120, Strength = 400}, {X = -150, Strength = 300, Radius = "
+         "200,\n"
+         "Falloff = 1}, {300, 300, -200, 0, 0, 1}},\n"
+         "Vortex = {{250, 250, -150, 0, 0, 1}, {X = 50, Strength = 250, Radius = 400, Falloff = "
+         "3}}"},
         {"rain dying on a floor between walls it bounces off, OnCollide where it hits",
          "EmissionRate = 80, LifeTime = 2, EmitterArea = {Type = Line, Width = 200},\n"
          "EmissionAngle = {Value = 90, Blur = 60}, EmissionVelocity = {Min = 100, Max = 500},\n"

@@ -119,8 +119,15 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
         }
         const float drag = std::max(0.0f, 1.0f - x.Drag * dt);
         if (x.Drag != 0.0f) vx = vx * drag, vy = vy * drag;
-        // The Attractor pulls along the unit vector to its point, the Vortex at right angles.
-        for (const ForcePoint* force : {&x.Attractor, &x.Vortex}) {
+        // Each Attractor point pulls along the unit vector to it, then each Vortex point at
+        // right angles, in the order written.
+        std::vector<std::pair<const ForcePoint*, bool>> forces;
+        for (const ForceList* list : {&x.Attractor, &x.Vortex}) {
+            for (int32_t i = 0; i < list->Count; ++i) {
+                forces.emplace_back(&list->Points[static_cast<std::size_t>(i)], list == &x.Vortex);
+            }
+        }
+        for (const auto& [force, vortex] : forces) {
             const float fx = force->Screen ? force->X : e.PositionX + force->X;
             const float fy = force->Screen ? force->Y : e.PositionY + force->Y;
             const float ax = fx - x0, ay = fy - y0;
@@ -132,7 +139,7 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
                 w = w * (1.0f - d / force->Radius);
             }
             const float k = dt * force->Strength * w;
-            if (force == &x.Attractor) {
+            if (!vortex) {
                 vx = vx + k * (ax / d), vy = vy + k * (ay / d);
             } else {
                 vx = vx - k * (ay / d), vy = vy + k * (ax / d);
