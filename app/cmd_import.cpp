@@ -26,7 +26,8 @@ constexpr const char* kUsage =
     "the @X,Y that places the effect as the file places it on an 800 x 600 frame on stdout,\n"
     "and each value our format cannot reproduce exactly as FILE:LINE: message on stderr.\n"
     "A libGDX effect (.p) gives one text and sprite per emitter, NAME-1, NAME-2 ... when it\n"
-    "has several, each sprite the image its first path names, by file name, beside the file.\n"
+    "has several, each sprite the image its first path names, by file name, beside the file,\n"
+    "and then DIR/NAME.txt, the group that plays them together in the file's order.\n"
     "Files are written whole or not at all.\n"
     "Exit status: 0 done, 1 a FILE could not be read or imported or an output not written,\n"
     "2 bad usage.\n";
@@ -55,6 +56,20 @@ bool WriteImported(const std::string& path, const particleplayer::ImportedText& 
     return true;
 }
 
+// Writes the group that plays a libGDX file's emitters together as DIR/NAME.txt, its name on
+// stdout. False when it could not be written.
+bool WriteGroup(const std::string& path, const particleplayer::EffectImport& imported,
+                const std::filesystem::path& out) {
+    const std::string group_path = (out / (imported.GroupName + ".txt")).string();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(imported.GroupText.data());
+    if (auto error = WriteFileAtomically(group_path, {bytes, imported.GroupText.size()})) {
+        std::fprintf(stderr, "particleplayer import: %s: %s\n", path.c_str(), error->c_str());
+        return false;
+    }
+    std::printf("%s\n", group_path.c_str());
+    return true;
+}
+
 // Imports one file into `out`, its findings by line on stderr; false when it could not be
 // read or any of its texts could not be written.
 bool ImportOne(const std::string& path, const std::filesystem::path& out) {
@@ -69,6 +84,7 @@ bool ImportOne(const std::string& path, const std::filesystem::path& out) {
     for (const particleplayer::ImportedText& text : imported.Value.Texts) {
         all = WriteImported(path, text, out) && all;
     }
+    if (!imported.Value.GroupText.empty()) all = WriteGroup(path, imported.Value, out) && all;
     for (const particleplayer::ImportFinding& finding : imported.Value.Findings) {
         std::fprintf(stderr, "%s\n", particleplayer::FormatImportFinding(path, finding).c_str());
     }

@@ -17,7 +17,8 @@ constexpr std::string_view kCommand = "inspect";
 constexpr const char* kUsage =
     "Usage: particleplayer inspect FILE [--at X,Y] [--quiet]\n"
     "Loads the effect file FILE into a new emitter at (X, Y) (default 0,0), with its Extends\n"
-    "chain, exactly as the player does, and prints the emitter's fields as one JSON object.\n"
+    "chain, exactly as the player does, and prints the emitter's fields as one JSON object\n"
+    "(a group file, or a libGDX file, gives one line per effect, in its order).\n"
     "A FILE that cannot be read still gives an emitter (the loader reads its name as the\n"
     "effect text); a note on stderr says so and the exit status is 1. Paths may use '\\' as\n"
     "folder separator. What 'particleplayer check' finds in FILE and the files it reaches\n"
@@ -62,7 +63,7 @@ int RunInspect(CommandArgs args) {
     const std::string path(*file);
     particleplayer::World world;
     const auto loaded =
-        LoadEffectArgument(world, path, static_cast<float>(x), static_cast<float>(y));
+        LoadGroupArgument(world, path, static_cast<float>(x), static_cast<float>(y));
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,
@@ -74,17 +75,24 @@ int RunInspect(CommandArgs args) {
         const std::string paths[] = {path};
         PrintFindings(FindingsOf(paths, world.MaxParticles()));
     }
-    const auto params = world.Params(loaded.Value);
-    const auto extras = world.Extras(loaded.Value);
-    if (!params.Ok() || !extras.Ok()) {
-        std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
+    if (loaded.Value.Members.empty()) {
+        std::fprintf(stderr, "particleplayer inspect: %s\n", loaded.Error.c_str());
         return 1;
     }
     std::string out;
-    // The optional keys show too, and with them the effects the particles start.
-    AppendEffectJson(out, params.Value, extras.Value,
-                     [&world](int32_t number) { return world.StartedEffectOf(number); });
-    out += '\n';
+    // A group's effects come one object a line, in its order.
+    for (const particleplayer::Effect member : loaded.Value.Members) {
+        const auto params = world.Params(member);
+        const auto extras = world.Extras(member);
+        if (!params.Ok() || !extras.Ok()) {
+            std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
+            return 1;
+        }
+        // The optional keys show too, and with them the effects the particles start.
+        AppendEffectJson(out, params.Value, extras.Value,
+                         [&world](int32_t number) { return world.StartedEffectOf(number); });
+        out += '\n';
+    }
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
         return 1;
     }

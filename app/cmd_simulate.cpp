@@ -159,8 +159,8 @@ int RunSimulate(CommandArgs args) {
     particleplayer::World world(worldOptions);
     BudgetNote budget(kCommand);
     const std::string path(*options.File);
-    const auto loaded = LoadEffectArgument(world, path, static_cast<float>(options.X),
-                                           static_cast<float>(options.Y));
+    const auto loaded = LoadGroupArgument(world, path, static_cast<float>(options.X),
+                                          static_cast<float>(options.Y));
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,
@@ -168,7 +168,7 @@ int RunSimulate(CommandArgs args) {
                      "makes without it\n",
                      path.c_str());
     }
-    if (loaded.Value.Id == 0) {
+    if (loaded.Value.Members.empty()) {
         std::fputs("particleplayer simulate: out of memory creating the emitter\n", stderr);
         return 1;
     }

@@ -25,6 +25,19 @@ particleplayer::Result<particleplayer::Effect> LoadEffectArgument(particleplayer
     return world.LoadEffectFile(particleplayer::NameInFolder(open, folder), x, y, load);
 }
 
+particleplayer::Result<particleplayer::EffectGroup> LoadGroupArgument(particleplayer::World& world,
+                                                                      const std::string& path,
+                                                                      float x, float y) {
+    if (particleplayer::LoadsAsGroup(particleplayer::EffectOpenPath(path))) {
+        return world.LoadEffectGroup(path, x, y);
+    }
+    const particleplayer::Result<particleplayer::Effect> one =
+        LoadEffectArgument(world, path, x, y);
+    particleplayer::EffectGroup group;
+    if (one.Value.Id != 0) group.Members.push_back(one.Value);
+    return {std::move(group), one.Error, one.Kind};
+}
+
 namespace {
 
 using particleplayer::EffectExtras;

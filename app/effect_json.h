@@ -29,6 +29,12 @@ particleplayer::Result<particleplayer::Effect> LoadEffectArgument(particleplayer
                                                                   const std::string& path, float x,
                                                                   float y);
 
+// The same for a file that loads as a group (a group file, a libGDX file): all its effects; any
+// other file as a group of one, with LoadEffectArgument's error.
+particleplayer::Result<particleplayer::EffectGroup> LoadGroupArgument(particleplayer::World& world,
+                                                                      const std::string& path,
+                                                                      float x, float y);
+
 // [Sprite, Size, X, Y, VelocityX, VelocityY, Transparency, DeathTime, Angle, RotationStep]
 void AppendParticleJson(std::string& out, const particleplayer::Particle& particle);
 

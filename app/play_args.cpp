@@ -102,6 +102,37 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
     return std::nullopt;
 }
 
+// Adds the effect, or the members of the group file it names in its place, each taking the
+// sprite and position the argument gives. A member is read as an argument of its own.
+std::optional<std::string> AddEffect(PlayEffect effect, bool hasPosition,
+                                     std::vector<PlayEffect>& effects,
+                                     std::vector<bool>& positioned, std::vector<bool>& joined) {
+    const std::optional<std::vector<std::string>> members =
+        particleplayer::EffectGroupMembers(effect.Effect);
+    if (!members) {
+        effects.push_back(std::move(effect));
+        positioned.push_back(hasPosition);
+        joined.push_back(false);
+        return std::nullopt;
+    }
+    if (members->empty()) return "the group '" + effect.Effect + "' has no member to play";
+    for (std::size_t i = 0; i < members->size(); ++i) {
+        if (effects.size() == kMaxPlayEffects) {
+            return "at most " + std::to_string(kMaxPlayEffects) + " effects at once";
+        }
+        const std::string arg = (*members)[i] + (effect.SpriteGiven ? ":" + effect.Sprite : "");
+        PlayEffect member;
+        bool unused = false;
+        if (auto error = ParseEffectArg(arg, member, unused)) return error;
+        member.X = effect.X;
+        member.Y = effect.Y;
+        effects.push_back(std::move(member));
+        positioned.push_back(hasPosition);
+        joined.push_back(i > 0);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string FileProblem(const std::string& path) {
@@ -125,6 +156,7 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
     effects.clear();
     notes.clear();
     std::vector<bool> positioned;
+    std::vector<bool> joined;  // a group's member after its first: it shares that one's place
     ArgWalker walk(args);
     while (walk.Next()) {
         const std::string_view name = walk.Name();
@@ -150,8 +182,9 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
         PlayEffect effect;
         bool hasPosition = false;
         if (auto error = ParseEffectArg(name, effect, hasPosition)) return error;
-        effects.push_back(std::move(effect));
-        positioned.push_back(hasPosition);
+        if (auto error = AddEffect(std::move(effect), hasPosition, effects, positioned, joined)) {
+            return error;
+        }
     }
     if (effects.empty()) {
         effects = BuiltInPlayEffects();
@@ -161,11 +194,12 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
 
     // Unplaced effects stand in a row across the middle: one in the centre, two at a third
     // and two thirds of the width, and so on.
-    const int64_t unplaced = std::count(positioned.begin(), positioned.end(), false);
+    int64_t unplaced = 0;
+    for (std::size_t i = 0; i < effects.size(); ++i) unplaced += !positioned[i] && !joined[i];
     int64_t slot = 0;
     for (std::size_t i = 0; i < effects.size(); ++i) {
         if (positioned[i]) continue;
-        ++slot;
+        slot += !joined[i];
         effects[i].X = static_cast<int32_t>(kSceneWidth * slot / (unplaced + 1));
         effects[i].Y = kSceneHeight / 2;
     }

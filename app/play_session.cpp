@@ -71,9 +71,29 @@ void PlaySession::Start() {
         if (!effect.Sprite.empty())
             loaded.SpriteFile.Watch({particleplayer::EffectOpenPath(effect.Sprite)});
         LoadSprite(effect, number);
-        loaded.Target = LoadPlayEffect(world_, effect, number).Value;
+        LoadTarget(i);
         WatchOwnSprite(i);
     }
+}
+
+void PlaySession::LoadTarget(std::size_t index) {
+    const PlayEffect& effect = effects_[index];
+    Loaded& loaded = loaded_[index];
+    const auto number = static_cast<int32_t>(index + 1);
+    loaded.Others.clear();
+    if (!particleplayer::LoadsAsGroup(particleplayer::EffectOpenPath(effect.Effect))) {
+        loaded.Target = LoadPlayEffect(world_, effect, number).Value;
+        return;
+    }
+    // A libGDX file's emitters play together; the first stands for them all.
+    particleplayer::EffectGroup group =
+        world_
+            .LoadEffectGroup(PathInFolder(effect), static_cast<float>(effect.X),
+                             static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
+            .Value;
+    loaded.Target = group.Members.empty() ? particleplayer::Effect{} : group.Members.front();
+    if (!group.Members.empty()) group.Members.erase(group.Members.begin());
+    loaded.Others = std::move(group.Members);
 }
 
 void PlaySession::WatchOwnSprite(std::size_t index) {
@@ -123,6 +143,10 @@ std::vector<PlayReload> PlaySession::PollReload() {
                 // Deleted or unreadable: defaults would wipe the effect, so it plays on as it
                 // was until the file can be read again.
                 reload.EffectKept = whyNot;
+            } else if (!loaded.Others.empty()) {
+                // Its emitters may have changed in number: they load again, as new ones.
+                (void)world_.RemoveGroup({ThoseOf(loaded)});
+                LoadTarget(i);
             } else if (const particleplayer::Status applied = world_.ReapplyEffectFile(
                            loaded.Target, PathInFolder(effect), static_cast<float>(effect.X),
                            static_cast<float>(effect.Y), PlayLoadOptions(effect, number));
@@ -173,7 +197,11 @@ void PrintFindings(const std::vector<std::string>& lines) {
 
 int32_t PlaySession::LiveParticles() {
     int64_t count = 0;
-    for (const Loaded& loaded : loaded_) count += world_.ParticleCount(loaded.Target).Value;
+    for (const Loaded& loaded : loaded_) {
+        for (const particleplayer::Effect effect : ThoseOf(loaded)) {
+            count += world_.ParticleCount(effect).Value;
+        }
+    }
     return count > INT32_MAX ? INT32_MAX : static_cast<int32_t>(count);
 }
 

@@ -172,7 +172,17 @@ class PlaySession {
         particleplayer::Effect Target;
         FileWatch EffectFiles;
         FileWatch SpriteFile;
+        // The emitters of a libGDX file after its first, which Target is.
+        std::vector<particleplayer::Effect> Others;
     };
+    // Loads effect `index` into loaded_[index].
+    void LoadTarget(std::size_t index);
+    // Target, then Others.
+    static std::vector<particleplayer::Effect> ThoseOf(const Loaded& loaded) {
+        std::vector<particleplayer::Effect> all{loaded.Target};
+        all.insert(all.end(), loaded.Others.begin(), loaded.Others.end());
+        return all;
+    }
 
     PausableClock clock_;
     std::vector<PlayEffect> effects_;

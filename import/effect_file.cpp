@@ -99,12 +99,6 @@ std::optional<std::vector<ImportFinding>> ImportFindingsOf(std::string_view byte
     if (LooksLikeGdxEffect(bytes)) {
         std::optional<GdxImport> effect = ImportGdxEffect(bytes, nullptr, error);
         if (!effect) return std::nullopt;
-        for (std::size_t i = 1; i < effect->Names.size(); ++i) {
-            effect->Findings.push_back({effect->Lines[i], 1,
-                                        "emitter '" + effect->Names[i] +
-                                            "' is left out: a file read as one effect "
-                                            "plays its first emitter (import writes all)"});
-        }
         return std::move(effect->Findings);
     }
     if (!LooksLikeParticleDict(bytes)) return std::nullopt;

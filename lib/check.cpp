@@ -6,6 +6,7 @@
 
 #include "effects/check.h"
 #include "effects/check_text.h"
+#include "effects/effect_group.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #if PP_IMPORT
@@ -66,13 +67,27 @@ std::vector<CheckFinding> CheckFiles(std::span<const std::string> paths, int64_t
         out.insert(out.end(), checked.begin(), checked.end());
         ours.clear();
     };
-    for (const std::string& path : paths) {
+    const auto add = [&](const std::string& path) {
         if (auto found = ImportFindings(path)) {
             flush();
             out.insert(out.end(), found->begin(), found->end());
         } else {
             ours.push_back(path);
         }
+    };
+    for (const std::string& path : paths) {
+        const std::optional<pp::EffectGroupFile> group = pp::ReadEffectGroupFile(path, "");
+        if (!group) {
+            add(path);
+            continue;
+        }
+        // A group's own findings are the members it leaves out; then each member is checked.
+        flush();
+        for (const pp::GroupProblem& problem : group->Problems) {
+            out.push_back({pp::EffectOpenPath(path), problem.Line, problem.Column, Severity::Error,
+                           problem.Message});
+        }
+        for (const std::string& member : group->Members) add(member);
     }
     flush();
     return out;

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
+#include "effects/effect_group.h"
 #include "effects/effect_text.h"
 #include "effects/extends_chain.h"
 #include "effects/extra_values.h"
 #include "effects/loader.h"
+#if PP_IMPORT
+#include "import/gdx_reader.h"
+#endif
 
 namespace particleplayer {
 
@@ -69,6 +73,23 @@ std::vector<std::string> EffectFileChain(const std::string& path, const std::str
     std::vector<std::string> files;
     AddEffectFiles(path, folder, 0, files);
     return files;
+}
+
+std::optional<std::vector<std::string>> EffectGroupMembers(const std::string& path,
+                                                           const std::string& folder) {
+    std::optional<pp::EffectGroupFile> group = pp::ReadEffectGroupFile(path, folder);
+    if (!group) return std::nullopt;
+    return std::move(group->Members);
+}
+
+bool LoadsAsGroup(const std::string& open_path) {
+    const std::optional<pp::EffectFile> file =
+        pp::ReadEffectFile(open_path, pp::kMaxEffectFileBytes);
+    if (!file) return false;
+#if PP_IMPORT
+    if (pp::LooksLikeGdxEffect(file->Bytes)) return true;
+#endif
+    return pp::IsGroupText(pp::JoinedLines(file->Bytes, false).Text());
 }
 
 }  // namespace particleplayer

@@ -123,6 +123,14 @@ Result<EffectImport> ImportGdx(std::string_view bytes, const std::filesystem::pa
     for (std::size_t i = 0; i < count; ++i) {
         Add(std::move(gdx.Emitters[i]), name_of(i), false, source.parent_path(), "Image Path", out);
     }
+    if (count > 1) {
+        out.GroupName = stem;
+        out.GroupText = "Group = {";
+        for (std::size_t i = 0; i < count; ++i) {
+            out.GroupText += (i > 0 ? ", " : "") + name_of(i) + ".txt";
+        }
+        out.GroupText += "}\n";
+    }
     return out;
 }
 

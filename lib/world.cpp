@@ -533,6 +533,10 @@ pp::Particle WorldAccess::EngineParticle(const Particle& particle) {
     return CopyRecord<pp::Particle>(particle);
 }
 
+std::string WorldAccess::LoadFolder(World& world, const LoadOptions& options) {
+    return world.state_->Settings(options).Folder;
+}
+
 pp::Engine& WorldAccess::EngineOf(World& world) {
     return world.state_->Engine;
 }

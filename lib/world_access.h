@@ -13,6 +13,8 @@ struct WorldAccess {
     static pp::Engine& EngineOf(World& world);
     // The effect's emitter, or nullptr for a handle this world never gave out.
     static pp::Emitter* EmitterOf(World& world, Effect effect);
+    // The folder a load with `options` opens relative paths from.
+    static std::string LoadFolder(World& world, const LoadOptions& options);
 };
 
 }  // namespace particleplayer

@@ -8,6 +8,7 @@
 /// watch them for edits. They read files but change nothing and need no world.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,5 +43,15 @@ std::string EffectFileProblem(const std::string& open_path);
 /// effects particles start, the files of the effects that OnBirth, OnDeath and OnCollide name
 /// (those that can be opened), each once.
 std::vector<std::string> EffectFileChain(const std::string& path, const std::string& folder = "");
+
+/// The members of the group file at `path` (see World::LoadEffectGroup) that load, named as
+/// `path` is, to be opened from the same `folder`; nullopt when the file cannot be read or is no
+/// group.
+std::optional<std::vector<std::string>> EffectGroupMembers(const std::string& path,
+                                                           const std::string& folder = "");
+
+/// Whether the effect file at `open_path` loads as several effects (World::LoadEffectGroup): a
+/// group file, or a libGDX effect (.p), told by its content.
+bool LoadsAsGroup(const std::string& open_path);
 
 }  // namespace particleplayer

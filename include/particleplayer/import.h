@@ -53,6 +53,11 @@ struct ImportedText {
 struct EffectImport {
     std::vector<ImportedText> Texts;      ///< One, or one per libGDX emitter.
     std::vector<ImportFinding> Findings;  ///< Of every text, by line.
+    /// For a libGDX file of several emitters, the group file (World::LoadEffectGroup) that
+    /// plays the texts together in their order, to be written as GroupName with ".txt" beside
+    /// them; empty otherwise.
+    std::string GroupText;
+    std::string GroupName;  ///< The file's name without its extension, with GroupText.
 };
 
 /// Imports the file at `path`. Fails (ErrorKind::File) with a reason when the file cannot be

@@ -122,6 +122,13 @@ struct Effect {
     uint32_t Id = 0;  ///< Load-order number of the effect, from 1.
 };
 
+/// Effects loaded together as one (World::LoadEffectGroup): a group file's members, or a
+/// libGDX file's emitters, at one place.
+struct EffectGroup {
+    /// In the file's order, the order they are drawn in: each over the ones before it.
+    std::vector<Effect> Members;
+};
+
 /// A randomised number: Min, Min + Inc, ... up to Max, each equally likely.
 struct ValueRange {
     float Min;  ///< Smallest value.
@@ -475,6 +482,22 @@ class World {
     /// LoadEffectText with the sprite and folder of `options`.
     Result<Effect> LoadEffectText(std::string_view text, float x, float y,
                                   const LoadOptions& options);
+
+    /// Loads the effects of a group file (an effect text whose Group key lists effect files,
+    /// named relative to the group file's folder) at (x, y), each as LoadEffectFile would with
+    /// `options`, in the listed order; members that cannot be read or are groups themselves
+    /// are left out (check names them). A libGDX effect (.p) loads all its emitters, in the
+    /// file's order, each drawing the image its path names beside the file; any other effect
+    /// file loads as a group of one. Fails, loading nothing, when the file cannot be read or
+    /// no member loads.
+    Result<EffectGroup> LoadEffectGroup(std::string_view path, float x, float y,
+                                        const LoadOptions& options = {});
+    /// Moves every member's emitter, as SetPosition does; members removed already are passed
+    /// over. Fails when the group has no member left in this world.
+    Status SetGroupPosition(const EffectGroup& group, float x, float y);
+    /// Removes every member that is still in the world, as RemoveEffect does. Fails when none
+    /// was.
+    Status RemoveGroup(const EffectGroup& group);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
     /// max kSameAsMin means "same as min"; inc <= 0 means 1. Particles alive keep theirs, those a

@@ -10,11 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "../effects/temp_dir.h"
+#include "effects/effect_group.h"
 #include "import/effect_file.h"
 #include "import/gdx_fields.h"
 #include "import/gdx_import.h"
 #include "import/gdx_reader.h"
 #include "particleplayer/check.h"
+#include "particleplayer/import.h"
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "tests/import/import_test_util.h"
@@ -199,6 +202,102 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
     }
     EXPECT_EQ(samples, 9);
     EXPECT_EQ(emitters, 17);
+}
+
+// A two-emitter file, loaded directly and through the group file its import writes, plays as
+// its emitters' texts loaded one by one in order (the same particles, bit for bit); moving and
+// removing the group moves and removes both.
+TEST(GdxGroup, TwoEmittersPlayAsOneGroupMovedAndRemovedAsOne) {
+    testing::TempDir out;
+    const fs::path file = fs::path(PP_IMPORT_SAMPLES) / "p" / "gdxjam__explosion.p";
+    const auto imported = particleplayer::ImportEffectFile(file.string());
+    ASSERT_TRUE(imported.Ok()) << imported.Error;
+    ASSERT_EQ(imported.Value.Texts.size(), 2u);
+    for (const auto& text : imported.Value.Texts) out.Write(text.Name + ".txt", text.Text);
+    const std::string group = out.Write("explosion.txt", imported.Value.GroupText);
+    const auto named = ImportGdxEffect(test::Slurp(file), nullptr, nullptr);
+    ASSERT_TRUE(named);
+    for (const auto& [path, texts_folder] :
+         {std::pair{file.string(), file.parent_path()}, std::pair{group, out.Path()}}) {
+        SCOPED_TRACE(path);
+        particleplayer::WorldOptions options;
+        options.Seed = 5;
+        particleplayer::World world(options), plain(options);
+        const auto loaded = world.LoadEffectGroup(path, 400, 300);
+        ASSERT_TRUE(loaded.Ok()) << loaded.Error;
+        ASSERT_EQ(loaded.Value.Members.size(), 2u);
+        particleplayer::LoadOptions folder;
+        folder.Folder = texts_folder.string();
+        for (std::size_t i = 0; i < 2; ++i) {
+            const std::string& text =
+                path == group ? imported.Value.Texts[i].Text : named->Emitters[i].Text;
+            ASSERT_TRUE(plain.LoadEffectText(text, 400, 300, folder).Ok());
+        }
+        std::vector<particleplayer::Particle> a, b, one;
+        for (int frame = 1; frame <= 60; ++frame) {
+            world.AdvanceTime(16), plain.AdvanceTime(16);
+            world.Update(), plain.Update();
+            if (frame == 30) {
+                ASSERT_TRUE(world.SetGroupPosition(loaded.Value, 100, 50).Ok());
+                plain.SetPosition({1}, 100, 50), plain.SetPosition({2}, 100, 50);
+            }
+            world.AllParticles(a), plain.AllParticles(b);
+            ASSERT_EQ(a.size(), b.size()) << frame;
+            EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]), 0) << frame;
+        }
+        for (const particleplayer::Effect member : loaded.Value.Members) {
+            EXPECT_EQ(world.Params(member).Value.PositionX, 100);
+            EXPECT_EQ(world.Params(member).Value.PositionY, 50);
+            ASSERT_TRUE(world.Particles(member, one).Ok());
+            EXPECT_FALSE(one.empty()) << member.Id;
+        }
+        EXPECT_TRUE(world.RemoveGroup(loaded.Value).Ok());
+        EXPECT_TRUE(world.Effects().empty());
+        EXPECT_EQ(world.ParticleCount(), 0);
+        EXPECT_FALSE(world.RemoveGroup(loaded.Value).Ok());
+        EXPECT_FALSE(world.SetGroupPosition(loaded.Value, 1, 1).Ok());
+    }
+}
+
+// Group files out of shape: what plays, and check's finding at the group file for each member
+// left out.
+TEST(GdxGroup, HostileGroupFilesLeaveMembersOutWithAFinding) {
+    testing::TempDir dir;
+    dir.Write("a.txt", "EmissionRate = 10");
+    dir.Write("inner.txt", "Group = {a.txt}");
+    dir.Write("self.txt", "Group = {self.txt, a.txt}");
+    std::string many = "Group = {";
+    for (std::size_t i = 0; i <= kMaxGroupMembers; ++i) many += "a.txt,";
+    const struct Case {
+        std::string Text;
+        std::size_t Members;
+        std::string Finding;  // the start of check's first finding; "" for none
+    } cases[] = {
+        {"Group = {a.txt, a.txt}", 2, ""},
+        {"Group = {a.txt, missing.txt}", 1, "1:17: 'Group': "},
+        {"Group = {a.txt, self.txt}", 1, "1:17: 'Group': "},
+        {"Group = {inner.txt}", 0, "1:10: 'Group': "},
+        {"Group = a.txt", 0, "1:1: 'Group': wants a list"},
+        {"Group = {,}", 0, "1:1: 'Group': lists no effect file"},
+        {many + "}", kMaxGroupMembers, "1:394: 'Group': more than 64 members"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        const std::string path = dir.Write("g.txt", c.Text);
+        particleplayer::World world;
+        const auto loaded = world.LoadEffectGroup(path, 0, 0);
+        EXPECT_EQ(loaded.Value.Members.size(), c.Members) << loaded.Error;
+        EXPECT_EQ(loaded.Ok(), c.Members > 0);
+        const std::string paths[] = {path};
+        const auto findings = particleplayer::CheckFiles(paths);
+        if (c.Finding.empty()) {
+            EXPECT_TRUE(findings.empty()) << particleplayer::FormatFinding(findings[0]);
+        } else {
+            ASSERT_FALSE(findings.empty());
+            EXPECT_EQ(particleplayer::FormatFinding(findings[0]).find(path + ":" + c.Finding), 0u)
+                << particleplayer::FormatFinding(findings[0]);
+        }
+    }
 }
 
 // Files out of shape: each imports (or is refused with a reason), says what it met at the line

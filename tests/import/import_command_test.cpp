@@ -118,8 +118,8 @@ TEST(ImportCommand, SpritesBesideOrStandIn) {
     EXPECT_GT(LitPixels(out.Path() / "starling__drugs.png").Count, 0);
 }
 
-// A .p file gives a text and a sprite per emitter (NAME-1, NAME-2 ... when there are several),
-// each of which renders, and renders directly as its first emitter.
+// A .p file gives a text and a sprite per emitter (NAME-1, NAME-2 ... when there are several)
+// and a group NAME of them, each of which renders, and renders directly.
 TEST(ImportCommand, LibgdxEmittersEachImportAndRender) {
     testing::TempDir out;
     const std::string two = PP_IMPORT_SAMPLES "/p/gdxjam__explosion.p";
@@ -127,18 +127,22 @@ TEST(ImportCommand, LibgdxEmittersEachImportAndRender) {
     const std::string four = PP_IMPORT_SAMPLES "/p/libgdx-tests-lwjgl__test.p";
     const auto run = RunBinary({"import", "--out", out.Path().string(), two, one, four});
     ASSERT_EQ(run.Status, 0) << run.Err;
-    EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 7) << run.Out;
+    EXPECT_EQ(std::count(run.Out.begin(), run.Out.end(), '\n'), 9) << run.Out;
+    EXPECT_EQ(test::Slurp(out.Path() / "gdxjam__explosion.txt"),
+              "Group = {gdxjam__explosion-1.txt, gdxjam__explosion-2.txt}\n");
     // The sprite is found by its file name beside the file, whatever folders the path names.
     EXPECT_EQ(run.Err.find("gdxjam__explosion.p:132: 'Image Path'"), std::string::npos);
     EXPECT_EQ(run.Err.find("lwjgl__test.p:126: 'Image Path'"), std::string::npos) << run.Err;
     EXPECT_NE(run.Err.find("lwjgl__test.p:263: 'Image Path' names particle-fire.png"),
               std::string::npos)
         << run.Err;
-    for (const std::string stem :
-         {"gdxjam__explosion-1", "gdxjam__explosion-2", "bitbrain-shelter__heal"}) {
+    for (const std::string stem : {"gdxjam__explosion-1", "gdxjam__explosion-2",
+                                   "bitbrain-shelter__heal", "gdxjam__explosion"}) {
         const fs::path text = out.Path() / (stem + ".txt");
         ASSERT_TRUE(fs::exists(text)) << stem;
-        EXPECT_NE(test::Slurp(text).find("SpriteFile = " + stem + ".png"), std::string::npos);
+        if (stem != "gdxjam__explosion") {
+            EXPECT_NE(test::Slurp(text).find("SpriteFile = " + stem + ".png"), std::string::npos);
+        }
         for (const std::string& effect : {text.string(), stem == "bitbrain-shelter__heal" ? one
                                                          : stem.ends_with("1")            ? two
                                                                                           : ""}) {
