@@ -69,8 +69,7 @@ const char* Version();
 /// window, a sprite or decoded image, a PNG it writes.
 inline constexpr int32_t kMaxPixelSide = 16384;
 
-/// The largest image file, in bytes, the library reads as a sprite (64 MiB): a larger one is
-/// refused before anything is allocated.
+/// The largest sprite file read, in bytes (64 MiB); a larger one is refused unread.
 inline constexpr int64_t kMaxSpriteFileBytes = int64_t{64} << 20;
 
 /// What sort of failure an error is, for a host that acts on it (the C API's codes, a player
@@ -483,20 +482,15 @@ class World {
     Result<Effect> LoadEffectText(std::string_view text, float x, float y,
                                   const LoadOptions& options);
 
-    /// Loads the effects of a group file (an effect text whose Group key lists effect files,
-    /// named relative to the group file's folder) at (x, y), each as LoadEffectFile would with
-    /// `options`, in the listed order; members that cannot be read or are groups themselves
-    /// are left out (check names them). A libGDX effect (.p) loads all its emitters, in the
-    /// file's order, each drawing the image its path names beside the file; any other effect
-    /// file loads as a group of one. Fails, loading nothing, when the file cannot be read or
-    /// no member loads.
+    /// Loads at (x, y), in the listed order, each effect a group file's Group key names
+    /// (relative to its folder), as LoadEffectFile would; members that cannot be read or are
+    /// groups are left out (check names them). A .p loads all its emitters; any other effect
+    /// file is a group of one. Fails, loading nothing, when no member loads.
     Result<EffectGroup> LoadEffectGroup(std::string_view path, float x, float y,
                                         const LoadOptions& options = {});
-    /// Moves every member's emitter, as SetPosition does; members removed already are passed
-    /// over. Fails when the group has no member left in this world.
+    /// Moves every member still in the world, as SetPosition does; fails when none is.
     Status SetGroupPosition(const EffectGroup& group, float x, float y);
-    /// Removes every member that is still in the world, as RemoveEffect does. Fails when none
-    /// was.
+    /// Removes every member still in the world, as RemoveEffect does; fails when none was.
     Status RemoveGroup(const EffectGroup& group);
 
     /// Sets the sprite numbers new particles of the effect take: min, min + inc, ... max.
