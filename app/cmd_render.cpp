@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -44,11 +45,12 @@ constexpr const char* kUsage =
     "                             [--out PATH] [--fps F] [--stats] [--stress N] [--threads N]\n"
     "                             [--cpu P] [--max-particles N] [--quiet] [--background B]\n"
     "                             [--size WxH] [--crop C] [--scale F] [--alpha-from A]\n"
-    "                             [--sheet S] [--loop SECONDS] [EFFECT.txt[:SPRITE.png][@X,Y] "
-    "...]\n"
+    "                             [--sheet S] [--loop SECONDS]\n"
+    "                             [EFFECT.txt[:SPRITE.png][@X,Y[+VX,VY]] ...]\n"
     "Draws the player's scene (Data/ of the working directory), or the effects given as play\n"
     "takes them (see particleplayer play --help), without a display and writes each frame as\n"
-    "an 800 x 600 RGB PNG. The clock reads 1000 while the scene loads; frame\n"
+    "an 800 x 600 RGB PNG. An effect given +VX,VY moves from X,Y at VX,VY pixels a second\n"
+    "of the clock from the load on. The clock reads 1000 while the scene loads; frame\n"
     "k = 1..N (default 60, at most 99999) is drawn at 1000 + k * MS (default 16). With --seed\n"
     "the random generator is seeded with S (0 to 4294967295) first, and the same arguments\n"
     "give byte-identical files; otherwise it seeds itself. PATH (default out/render) is a\n"
@@ -251,17 +253,37 @@ std::optional<std::string> WriteFrame(const Output& output, int64_t frame,
     return WriteFileAtomically(output.PathOf(frame), *png);
 }
 
+// The worlds of one render: the scene's, or the given effects' in their play session, both
+// on the virtual clock the frames set.
+struct RenderWorlds {
+    explicit RenderWorlds(particleplayer::VirtualClock& clock, std::vector<PlayEffect> effects)
+        : Scene(ReadingClock(clock)) {
+        if (!effects.empty()) Session.emplace(clock, std::move(effects));
+    }
+    static particleplayer::WorldOptions ReadingClock(particleplayer::VirtualClock& clock) {
+        particleplayer::WorldOptions options;
+        options.HostClock = [&clock] { return clock.Now(); };
+        return options;
+    }
+    // The world the frames show.
+    particleplayer::World& Shown() { return Session ? Session->GetWorld() : Scene; }
+
+    particleplayer::World Scene;
+    std::optional<PlaySession> Session;
+};
+
 // The frame loop: frame k at ClockStart + warm-up + k * FrameMs, drawn exactly as the window
 // would draw it, then read back and written when wanted. Returns the exit status.
-int RenderFrames(particleplayer::World& world, particleplayer::VirtualClock& clock,
-                 const Options& options, const Output& output, FrameStats& stats,
-                 FrameExporter* exporter) {
+int RenderFrames(RenderWorlds& worlds, particleplayer::VirtualClock& clock, const Options& options,
+                 const Output& output, FrameStats& stats, FrameExporter* exporter) {
+    particleplayer::World& world = worlds.Shown();
     const bool terminal = isatty(STDERR_FILENO) == 1;
     const bool progress = terminal || options.Frames >= kProgressStep;
     const int64_t first = int64_t{options.ClockStart} + options.WarmUpMs();
     std::vector<uint8_t> pixels;
     for (int64_t frame = 1; frame <= options.Frames; ++frame) {
         clock.Set(static_cast<uint32_t>(first + frame * options.FrameMs));
+        if (worlds.Session) worlds.Session->MoveEffects();
         if (options.Stats) {
             DrawFrameWithStats(world, stats);
         } else {
@@ -292,10 +314,11 @@ int RenderFrames(particleplayer::World& world, particleplayer::VirtualClock& clo
 
 // Updates from the start reading up to the first frame's, in frame steps (16 ms when frames
 // take no time), so that the scale scene's population is complete when drawing starts.
-void WarmUp(particleplayer::World& world, particleplayer::VirtualClock& clock,
-            const Options& options) {
+void WarmUp(RenderWorlds& worlds, particleplayer::VirtualClock& clock, const Options& options) {
     const int64_t step = options.FrameMs > 0 ? options.FrameMs : 16;
-    WarmUpWorld(world, clock, options.ClockStart, step, options.WarmUpMs());
+    std::function<void()> move;
+    if (worlds.Session) move = [&worlds] { worlds.Session->MoveEffects(); };
+    WarmUpWorld(worlds.Shown(), clock, options.ClockStart, step, options.WarmUpMs(), move);
 }
 
 // What check finds in the files of the given effects, or of the scene.
@@ -375,25 +398,6 @@ std::optional<int> SetUpWorld(particleplayer::World& shown, const Options& optio
     return std::nullopt;
 }
 
-// The worlds of one render: the scene's, or the given effects' in their play session, both
-// on the virtual clock the frames set.
-struct RenderWorlds {
-    explicit RenderWorlds(particleplayer::VirtualClock& clock, std::vector<PlayEffect> effects)
-        : Scene(ReadingClock(clock)) {
-        if (!effects.empty()) Session.emplace(clock, std::move(effects));
-    }
-    static particleplayer::WorldOptions ReadingClock(particleplayer::VirtualClock& clock) {
-        particleplayer::WorldOptions options;
-        options.HostClock = [&clock] { return clock.Now(); };
-        return options;
-    }
-    // The world the frames show.
-    particleplayer::World& Shown() { return Session ? Session->GetWorld() : Scene; }
-
-    particleplayer::World Scene;
-    std::optional<PlaySession> Session;
-};
-
 // Opens the hidden screen with the scene or the given effects, and does what comes before
 // frame 1: check's findings, the missing-data note, the stress emitters, the warm-up and the
 // export's start. An exit status, the screen closed, when any of it fails.
@@ -424,7 +428,7 @@ std::optional<int> StartDrawing(RenderWorlds& worlds, particleplayer::VirtualClo
     }
     if (options.WarmUpMs() > 0) {
         const auto warmUpStart = std::chrono::steady_clock::now();
-        WarmUp(shown, clock, options);
+        WarmUp(worlds, clock, options);
         stats.WarmUpMs = SecondsSince(warmUpStart) * 1e3;
         stats.WarmUpSpanMs = options.WarmUpMs();
     }
@@ -509,7 +513,7 @@ int RunRender(CommandArgs args) {
         return *status;
     }
     const int status =
-        RenderFrames(shown, clock, options, output, stats, exporter ? &*exporter : nullptr);
+        RenderFrames(worlds, clock, options, output, stats, exporter ? &*exporter : nullptr);
     budget.Check(shown);
     StopScene();
     if (exporter) return FinishExport(*exporter, status, options, stats);

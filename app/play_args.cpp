@@ -1,5 +1,5 @@
-// play's command line: EFFECT[:SPRITE][@X,Y] arguments, their files checked, unplaced effects
-// spread across the middle.
+// play's command line: EFFECT[:SPRITE][@X,Y[+VX,VY]] arguments, their files checked, unplaced
+// effects spread across the middle.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -14,13 +14,15 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: particleplayer play [--threads N] [--max-particles N]\n"
-    "                           [EFFECT.txt[:SPRITE.png][@X,Y] ...]\n"
+    "                           [EFFECT.txt[:SPRITE.png][@X,Y[+VX,VY]] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
     "the scene of Data/. SPRITE defaults to the image EFFECT names with SpriteFile, else to the\n"
     ".png beside EFFECT; a file that names SpriteFile opens its other paths from its folder.\n"
     "X,Y (pixels from the top left, y down) defaults to the centre, or to a row across the\n"
     "middle for several effects; an EmitterPosition in the file still wins. Paths with '@' or\n"
     "':' in them are read as written when what follows is no position or sprite.\n"
+    "+VX,VY after the position moves the emitter from X,Y at VX,VY pixels a second (whole\n"
+    "numbers, -1000000 to 1000000), as a host's SetPosition each frame would.\n"
     "Saving an effect file, a file it extends or its sprite applies it again within half a\n"
     "second; the particles already alive live on. Every load prints what 'particleplayer\n"
     "check' finds in the effect's files; an effect file that cannot be read, or a sprite that\n"
@@ -34,8 +36,38 @@ constexpr const char* kUsage =
     "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
     "beyond N live particles are dropped; one line on stderr says so, once per load.\n";
 
-// Splits "EFFECT[:SPRITE][@X,Y]". A trailing '@' followed only by what a position is made of
-// must be a position; otherwise the '@' belongs to the path.
+// Reads "X,Y" or "X,Y+VX,VY" (the tail after '@' of arg) into effect. No number carries a '+'
+// of its own, so the first one splits the position from the velocity.
+std::optional<std::string> ParsePlace(std::string_view tail, std::string_view arg,
+                                      PlayEffect& effect) {
+    const std::size_t plus = tail.find('+');
+    const auto point = ParsePointArg(tail.substr(0, plus));
+    if (!point) {
+        return "'@" + std::string(tail) + "' in '" + std::string(arg) +
+               "' is not a position; write @X,Y with whole numbers, as in @400,300";
+    }
+    effect.X = point->first;
+    effect.Y = point->second;
+    if (plus == std::string_view::npos) return std::nullopt;
+    const std::string_view speed = tail.substr(plus + 1);
+    const std::size_t comma = speed.find(',');
+    const auto vx = ParseIntArg(speed.substr(0, comma), -kMaxPlaySpeed, kMaxPlaySpeed);
+    const auto vy = comma == std::string_view::npos
+                        ? std::nullopt
+                        : ParseIntArg(speed.substr(comma + 1), -kMaxPlaySpeed, kMaxPlaySpeed);
+    if (!vx || !vy) {
+        return "'+" + std::string(speed) + "' in '" + std::string(arg) +
+               "' is not a velocity; write +VX,VY in whole pixels a second from -" +
+               std::to_string(kMaxPlaySpeed) + " to " + std::to_string(kMaxPlaySpeed) +
+               ", as in @100,300+400,0";
+    }
+    effect.VX = static_cast<int32_t>(*vx);
+    effect.VY = static_cast<int32_t>(*vy);
+    return std::nullopt;
+}
+
+// Splits "EFFECT[:SPRITE][@X,Y[+VX,VY]]". A trailing '@' followed only by what a position is made
+// of must be a position; otherwise the '@' belongs to the path.
 std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effect,
                                           bool& positioned) {
     std::string_view rest = arg;
@@ -48,13 +80,7 @@ std::optional<std::string> ParseEffectArg(std::string_view arg, PlayEffect& effe
             atHint = " ('@" + std::string(tail) + "' is no position X,Y)";
         }
         if (tail.find_first_not_of("0123456789+-, ") == std::string_view::npos) {
-            const auto point = ParsePointArg(tail);
-            if (!point) {
-                return "'@" + std::string(tail) + "' in '" + std::string(arg) +
-                       "' is not a position; write @X,Y with whole numbers, as in @400,300";
-            }
-            effect.X = point->first;
-            effect.Y = point->second;
+            if (auto error = ParsePlace(tail, arg, effect)) return error;
             positioned = true;
             rest = rest.substr(0, at);
         }
@@ -126,6 +152,8 @@ std::optional<std::string> AddEffect(PlayEffect effect, bool hasPosition,
         if (auto error = ParseEffectArg(arg, member, unused)) return error;
         member.X = effect.X;
         member.Y = effect.Y;
+        member.VX = effect.VX;
+        member.VY = effect.VY;
         effects.push_back(std::move(member));
         positioned.push_back(hasPosition);
         joined.push_back(i > 0);

@@ -59,6 +59,7 @@ PlaySession::PlaySession(particleplayer::MillisecondClock& source, std::vector<P
     : clock_(source), effects_(std::move(effects)), world_(ReadingClock(clock_)) {}
 
 void PlaySession::Start() {
+    startedAt_ = clock_.Now();
     loaded_.clear();
     loaded_.resize(effects_.size());
     for (std::size_t i = 0; i < effects_.size(); ++i) {
@@ -122,7 +123,22 @@ void PlaySession::Restart() {
 }
 
 void PlaySession::Frame() {
+    MoveEffects();
     particleplayer::DrawFrame(world_, !clock_.Paused());
+}
+
+void PlaySession::MoveEffects() {
+    // The difference wraps with the clock, so a session that crosses its wrap moves on.
+    const float seconds = static_cast<float>(clock_.Now() - startedAt_) / 1000.0f;
+    for (std::size_t i = 0; i < loaded_.size(); ++i) {
+        const PlayEffect& effect = effects_[i];
+        if (effect.VX == 0 && effect.VY == 0) continue;
+        const float x = static_cast<float>(effect.X) + static_cast<float>(effect.VX) * seconds;
+        const float y = static_cast<float>(effect.Y) + static_cast<float>(effect.VY) * seconds;
+        for (const particleplayer::Effect one : ThoseOf(loaded_[i])) {
+            (void)world_.SetPosition(one, x, y);
+        }
+    }
 }
 
 std::vector<PlayReload> PlaySession::PollReload() {

@@ -32,6 +32,8 @@ struct PlayEffect {
     // For an effect file that names SpriteFile: its folder, which its relative paths
     // ("Extends\", OnBirth, OnDeath) are opened from; "" for the working directory.
     std::string Folder;
+    // Pixels a second the emitter moves from X,Y once started; 0, 0 keeps it in place.
+    int32_t VX = 0, VY = 0;
 };
 
 // How play loads an effect drawn with sprite `number`: that sprite when one is given, otherwise
@@ -44,6 +46,9 @@ particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::Wo
                                                               const PlayEffect& effect,
                                                               int32_t number);
 
+// The largest speed, in pixels a second either way, that @X,Y+VX,VY takes.
+inline constexpr int32_t kMaxPlaySpeed = 1'000'000;
+
 // More effects than this on one screen is a mistake, not a scene.
 inline constexpr std::size_t kMaxPlayEffects = 64;
 
@@ -51,7 +56,7 @@ inline constexpr std::size_t kMaxPlayEffects = 64;
 inline constexpr uint32_t kReloadPollMs = 150;
 inline constexpr uint32_t kTitleUpdateMs = 500;
 
-// Reads play's arguments, EFFECT[:SPRITE][@X,Y] each, into effects; none gives the built-in
+// Reads play's arguments, EFFECT[:SPRITE][@X,Y[+VX,VY]] each, into effects; none gives the built-in
 // scene. The effect file and a named sprite must be readable files, and a sprite that is there
 // (named, or the default) must be a PNG or BMP image that decodes. An effect file that names
 // SpriteFile itself has no default sprite, and its paths are opened from its own folder. A missing
@@ -135,9 +140,12 @@ class PlaySession {
     // Replaces every effect and particle by a fresh start, as Start does, those started by
     // particles dropped too; playing resumes. The random generator goes on where it was.
     void Restart();
-    // One frame: clear to black, update (unless paused), draw layer 0, present. While paused
-    // the frozen frame is drawn again.
+    // One frame: the moving effects moved, clear to black, update (unless paused), draw layer
+    // 0, present. While paused the frozen frame is drawn again.
     void Frame();
+    // Puts each effect given a velocity at X,Y plus its velocity times the seconds the
+    // session's clock has run since Start; the others stay where they are.
+    void MoveEffects();
     // Looks at every effect's files: one whose effect file or any file of its "Extends\"
     // chain changed is re-applied to its effect (parameters back to creation defaults at its
     // given position, the file loaded again, sprite n again), keeping its emission time and
@@ -185,6 +193,7 @@ class PlaySession {
     }
 
     PausableClock clock_;
+    uint32_t startedAt_ = 0;  // the clock's reading at Start, which moves start from
     std::vector<PlayEffect> effects_;
     particleplayer::World world_;
     std::vector<Loaded> loaded_;

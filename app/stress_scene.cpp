@@ -38,9 +38,11 @@ std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64
 }
 
 void WarmUpWorld(particleplayer::World& world, particleplayer::VirtualClock& clock,
-                 uint32_t clockStart, int64_t stepMs, int64_t spanMs) {
+                 uint32_t clockStart, int64_t stepMs, int64_t spanMs,
+                 const std::function<void()>& beforeEach) {
     for (int64_t t = stepMs; t <= spanMs; t += stepMs) {
         clock.Set(static_cast<uint32_t>(int64_t{clockStart} + t));
+        if (beforeEach) beforeEach();
         world.Update();
     }
 }

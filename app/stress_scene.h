@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -22,8 +23,10 @@ inline constexpr int64_t kStressWarmUpMs = 3000;
 std::optional<std::string> AddStressEmitters(particleplayer::World& world, int64_t n);
 
 // Updates the world at clockStart + stepMs, + 2 * stepMs ... up to clockStart + spanMs, so that
-// what the effects make in that span is there when drawing starts.
+// what the effects make in that span is there when drawing starts. beforeEach, when given,
+// runs after each clock step and before its update (moving effects move there).
 void WarmUpWorld(particleplayer::World& world, particleplayer::VirtualClock& clock,
-                 uint32_t clockStart, int64_t stepMs, int64_t spanMs);
+                 uint32_t clockStart, int64_t stepMs, int64_t spanMs,
+                 const std::function<void()>& beforeEach = {});
 
 }  // namespace pp

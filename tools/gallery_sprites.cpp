@@ -133,6 +133,7 @@ std::vector<SpriteImage> PaintGallerySprites() {
     sprites.push_back(Paint("RainOnFloor", 32, 1, 1, Drop));
     sprites.push_back(Paint("SparkTrails", 32, 1, 1, Glow));
     sprites.push_back(Paint("Comet", 64, 1, 1, Comet));
+    sprites.push_back(Paint("RocketTrail", 64, 1, 1, Puff));
     return sprites;
 }
 

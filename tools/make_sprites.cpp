@@ -31,7 +31,7 @@ constexpr const char* kUsage =
     "OUTDIR/<Name>.png, creating OUTDIR when needed. The same files on every run; from the\n"
     "repository root 'make_sprites Data' renews the scene's sprites.\n"
     "--gallery paints the effect gallery's sprites instead (Fire, Firework, Sparks, MagicSwirl,\n"
-    "Rain, Explosion, Comet): 'make_sprites --gallery examples/effects'.\n";
+    "Rain, Explosion, Comet, RocketTrail ...): 'make_sprites --gallery examples/effects'.\n";
 
 int Usage(const std::string& message) {
     std::fprintf(stderr, "make_sprites: %s (see make_sprites --help)\n", message.c_str());

@@ -32,8 +32,8 @@ std::string WhitePng(int32_t width, int32_t height) {
 std::string Describe(const std::vector<PlayEffect>& effects) {
     std::string out;
     for (const PlayEffect& e : effects)
-        out +=
-            e.Effect + ":" + e.Sprite + "@" + std::to_string(e.X) + "," + std::to_string(e.Y) + " ";
+        out += e.Effect + ":" + e.Sprite + "@" + std::to_string(e.X) + "," + std::to_string(e.Y) +
+               (e.VX || e.VY ? "+" + std::to_string(e.VX) + "," + std::to_string(e.VY) : "") + " ";
     return out;
 }
 
@@ -61,6 +61,8 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
         {{":a.png"}, "':a.png' needs a path on both sides of ':'"},
         {{"@1,2"}, "'@1,2' names no effect file"},
         {{"a.txt@2147483648,0"}, "'@2147483648,0' in 'a.txt@2147483648,0' is not a position"},
+        {{"a.txt@1,2+-30,1000000"}, "a.txt:a.png@1,2+-30,1000000 "},
+        {{"a.txt@1,2+1000001,0"}, "'+1000001,0' in 'a.txt@1,2+1000001,0' is not a velocity"},
         {{"junk.txt"}, "cannot use the sprite 'junk.png': not a PNG or BMP image"},
         {{"a.txt", "--frames"}, "unknown option '--frames'"},
         {std::vector<std::string_view>(kMaxPlayEffects + 1, "a.txt"), "at most 64 effects"},

@@ -107,16 +107,18 @@ class Render : public ::testing::Test {
     testing::TempDir dir_;
 };
 
-// Given effects draw around their places only (here without the scene's Data/).
+// Given effects draw around their places only (here without the scene's Data/); one given a
+// velocity stands at start + velocity x seconds at each frame (frames 1 and 2: x 300, 500).
 TEST_F(Render, GivenEffectsDrawInPlace) {
     const std::string given =
         dir_.Write("e.txt", "EmissionRate = 20, EmissionVelocity = 0, LifeTime = 10, Size = 40") +
         ":" + PP_SOURCE_DIR + "/Data/Sternchen.png@";
-    Run({"--frames", "2", "--frame-ms", "80", given + "100,100", given + "600,450", "--out",
-         "f.png"},
+    Run({"--frames", "2", "--frame-ms", "80", given + "100,100", given + "600,450",
+         given + "100,300+2500,0", "--out", "f.png"},
         {dir_.Path().string()});
-    ExpectLitOnlyIn(DecodeVideo(Out("f.png")).Frames.at(0),
-                    {{70, 70, 130, 130}, {570, 420, 630, 480}});
+    ExpectLitOnlyIn(
+        DecodeVideo(Out("f.png")).Frames.at(0),
+        {{70, 70, 130, 130}, {570, 420, 630, 480}, {270, 270, 330, 330}, {470, 270, 530, 330}});
 }
 
 // The scene as PNGs (also as one .png), as H.264, VP9 and GIF, the same bytes again on two
