@@ -196,6 +196,12 @@ int RunEdit(CommandArgs args) {
     if (auto error = ParsePlayArgs(args, preview.Effects, notes)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
     }
+    // The preview keeps effects where they are placed, so a velocity would be a silent no-op.
+    for (const PlayEffect& e : preview.Effects) {
+        if (e.VX != 0 || e.VY != 0)
+            return UsageError(kCommand, "the preview does not move effects: '" + e.Effect +
+                                            "' takes @X,Y without +VX,VY here");
+    }
     for (const std::string& note : notes)
         std::fprintf(stderr, "particleplayer edit: %s\n", note.c_str());
     if (preview.Effects.empty()) preview.Effects = BuiltInPlayEffects();
