@@ -42,9 +42,13 @@ ForceFrame ForcesOf(const Emitter& e, float dt) {
     ForceFrame f{};
     f.Attractors = e.Extras.Attractor.Count;
     f.Vortices = e.Extras.Vortex.Count;
-    for (std::size_t i = 0; i < kMaxForcePoints; ++i) {
-        f.Attractor[i] = At(e.Extras.Attractor.Points[i], e, dt);
-        f.Vortex[i] = At(e.Extras.Vortex.Points[i], e, dt);
+    for (int32_t i = 0; i < f.Attractors; ++i) {
+        f.Attractor[static_cast<std::size_t>(i)] =
+            At(e.Extras.Attractor.Points[static_cast<std::size_t>(i)], e, dt);
+    }
+    for (int32_t i = 0; i < f.Vortices; ++i) {
+        f.Vortex[static_cast<std::size_t>(i)] =
+            At(e.Extras.Vortex.Points[static_cast<std::size_t>(i)], e, dt);
     }
     return f;
 }
