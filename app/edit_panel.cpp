@@ -6,6 +6,7 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 #include <imgui_stdlib.h>
+#include <png.h>
 
 #include <algorithm>
 #include <array>
@@ -14,10 +15,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
 #include "app/edit_blend.h"
+#include "particleplayer/effect_files.h"
 #include "particleplayer/key_table.h"
 
 namespace pp {
@@ -452,6 +455,26 @@ void GroupEditsByHeldWidget(particleplayer::EffectEdit& edit, EditPanelState& st
     if (held && !state.Holding) edit.BeginDrag();
     if (!held && state.Holding) edit.EndDrag();
     state.Holding = held;
+}
+
+std::optional<SpriteRgba> ReadSpriteRgba(const std::string& path) {
+    // The picture is only a guide to the cells, so a small bound keeps a huge sprite from
+    // costing the panel a large texture.
+    constexpr uint32_t kMaxSide = 4096;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    const std::string file = particleplayer::EffectOpenPath(path);
+    std::optional<SpriteRgba> sprite;
+    if (!file.empty() && png_image_begin_read_from_file(&image, file.c_str()) &&
+        image.width <= kMaxSide && image.height <= kMaxSide) {
+        image.format = PNG_FORMAT_RGBA;
+        SpriteRgba read{static_cast<int32_t>(image.width), static_cast<int32_t>(image.height),
+                        std::vector<uint8_t>(PNG_IMAGE_SIZE(image))};
+        if (png_image_finish_read(&image, nullptr, read.Pixels.data(), 0, nullptr))
+            sprite = std::move(read);
+    }
+    png_image_free(&image);
+    return sprite;
 }
 
 }  // namespace pp

@@ -6,6 +6,7 @@
 #include <imgui.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -66,5 +67,15 @@ void DrawFindings(const particleplayer::EffectEdit& edit, EditPanelState& state)
 // The effect's text in a multiline box; typing replaces the model's bytes. Returns true when
 // they changed.
 bool DrawTextBox(particleplayer::EffectEdit& edit, EditPanelState& state, float height);
+
+// A sprite's pixels for the panel's picture of its sheet: top-down RGBA rows.
+struct SpriteRgba {
+    int32_t Width = 0, Height = 0;
+    std::vector<uint8_t> Pixels;
+};
+
+// The PNG at `path` (written as an effect names it), or nothing for a file that is no PNG or
+// is larger than 4096 on a side; the desktop and the page each make their own texture of it.
+std::optional<SpriteRgba> ReadSpriteRgba(const std::string& path);
 
 }  // namespace pp

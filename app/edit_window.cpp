@@ -3,7 +3,6 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <epoxy/gl.h>
 #include <imgui_stdlib.h>
-#include <png.h>
 
 #include <algorithm>
 #include <array>
@@ -164,27 +163,11 @@ void SpritePicture::Load(const std::string& path, EditPanelState& panel) {
     if (Texture != 0) glDeleteTextures(1, &Texture);
     Texture = 0;
     panel.SpriteTexture = nullptr;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    const std::string file = particleplayer::EffectOpenPath(path);
-    if (file.empty() || !png_image_begin_read_from_file(&image, file.c_str())) {
-        png_image_free(&image);
-        return;
-    }
-    if (image.width > 4096 || image.height > 4096) {
-        png_image_free(&image);
-        return;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return;
-    }
-    Texture = MakeTexture(static_cast<GLsizei>(image.width), static_cast<GLsizei>(image.height),
-                          true, GL_LINEAR, rgba.data());
+    const std::optional<SpriteRgba> sprite = ReadSpriteRgba(path);
+    if (!sprite) return;
+    Texture = MakeTexture(sprite->Width, sprite->Height, true, GL_LINEAR, sprite->Pixels.data());
     panel.SpriteTexture = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(Texture));
-    panel.SpriteSize = {static_cast<float>(image.width), static_cast<float>(image.height)};
+    panel.SpriteSize = {static_cast<float>(sprite->Width), static_cast<float>(sprite->Height)};
 }
 
 void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& restart) {

@@ -6,7 +6,6 @@
 #include <emscripten/html5.h>
 #include <imgui.h>
 #include <imgui_internal.h>
-#include <png.h>
 
 #include <algorithm>
 #include <cstring>
@@ -239,29 +238,17 @@ void LoadSprite(PanelState& s, const std::string& path) {
     s.SpriteOf = path;
     if (s.Sprite != 0) glDeleteTextures(1, &s.Sprite);
     s.Sprite = 0;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    const std::string file = particleplayer::EffectOpenPath(path);
-    if (file.empty() || !png_image_begin_read_from_file(&image, file.c_str()) ||
-        image.width > 4096 || image.height > 4096) {
-        png_image_free(&image);
-        return;
-    }
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> rgba(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgba.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return;
-    }
+    const std::optional<SpriteRgba> sprite = ReadSpriteRgba(path);
+    if (!sprite) return;
     glGenTextures(1, &s.Sprite);
     glBindTexture(GL_TEXTURE_2D, s.Sprite);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, static_cast<GLsizei>(image.width),
-                 static_cast<GLsizei>(image.height), 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, sprite->Width, sprite->Height, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, sprite->Pixels.data());
     s.Panel.SpriteTexture = reinterpret_cast<ImTextureID>(static_cast<intptr_t>(s.Sprite));
-    s.Panel.SpriteSize = {static_cast<float>(image.width), static_cast<float>(image.height)};
+    s.Panel.SpriteSize = {static_cast<float>(sprite->Width), static_cast<float>(sprite->Height)};
 }
 
 }  // namespace
