@@ -150,36 +150,38 @@ bool IsBlockList(std::string_view text) {
            list.Entries.front().Value.Of(text).starts_with('{');
 }
 
-CollideParams ParseCollide(std::string_view text) {
-    CollideParams c;
+namespace {
+
+// Calls each(block) for the one block `text` is, or for each block of the list it is, in the
+// order written; entries of a list that are no blocks are passed over (check says so).
+template <class Each>
+void ForEachBlock(std::string_view text, Each&& each) {
     if (!IsBlockList(text)) {
-        AddCollideLines(c, text);
-        return c;
+        each(text);
+        return;
     }
     const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
     for (const ListEntry& e : list.Entries) {
-        if (e.HasEquals() || !e.Value.Of(text).starts_with('{')) continue;
-        AddCollideLines(c, BlockInside(text, e.Value).Of(text));
+        if (!e.HasEquals() && e.Value.Of(text).starts_with('{')) {
+            each(BlockInside(text, e.Value).Of(text));
+        }
     }
+}
+
+}  // namespace
+
+CollideParams ParseCollide(std::string_view text) {
+    CollideParams c;
+    ForEachBlock(text, [&c](std::string_view block) { AddCollideLines(c, block); });
     return c;
 }
 
 ForceList ReadForceList(std::string_view text) {
     ForceList forces;
-    auto add = [&forces](std::string_view block) {
+    ForEachBlock(text, [&forces](std::string_view block) {
         if (forces.Count == kMaxForcePoints) return;
         forces.Points[static_cast<std::size_t>(forces.Count++)] = ReadRecord(block, kForceFields);
-    };
-    if (!IsBlockList(text)) {
-        add(text);
-        return forces;
-    }
-    const EntryList list = ScanEntries(text, TextRange{0, text.size()}, false);
-    for (const ListEntry& e : list.Entries) {
-        if (!e.HasEquals() && e.Value.Of(text).starts_with('{')) {
-            add(BlockInside(text, e.Value).Of(text));
-        }
-    }
+    });
     return forces;
 }
 
