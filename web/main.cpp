@@ -118,12 +118,17 @@ constexpr int kMaxFramesPerStep = 8;
 
 int StartRender(const std::string& args);
 
-// Render's next frame: the clock set to it, one update, drawn and shown.
-void NextFrame(RenderRun& run) {
-    const double start = emscripten_get_now();
+// Moves the run on one frame and sets the clock to that frame's time, as render counts it.
+void StepClock(RenderRun& run) {
     ++run.Frame;
     run.Clock.Set(static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.WarmUpMs +
                                         run.Frame * run.Options.FrameMs));
+}
+
+// Render's next frame: the clock set to it, one update, drawn and shown.
+void NextFrame(RenderRun& run) {
+    const double start = emscripten_get_now();
+    StepClock(run);
     (void)particleplayer::DrawFrame(*run.World);
     RecordFrameTime(start);
     run.FrameMs = State().FrameMs.back();
@@ -136,9 +141,7 @@ void NextFrame(RenderRun& run) {
 void MoveTo(RenderRun& run, int64_t frame) {
     frame = std::min(frame, run.Options.Frames);
     while (run.Frame + 1 < frame) {
-        ++run.Frame;
-        run.Clock.Set(static_cast<uint32_t>(int64_t{run.Options.ClockStart} + run.WarmUpMs +
-                                            run.Frame * run.Options.FrameMs));
+        StepClock(run);
         (void)run.World->Update();
     }
     if (run.Frame < frame) NextFrame(run);
