@@ -215,11 +215,9 @@ TEST_F(RenderExport, SheetCellsAreTheCutFramesAndAutoCropHoldsEveryLitPixel) {
         for (int y = 0; y < 55; ++y) {
             for (int x = 0; x < 75; ++x) {
                 const uint8_t* cell = atlas.At(x0 + x, y0 + y);
-                const std::array<uint8_t, 4> want =
-                    k < 12 ? std::array{frame.At(x, y)[0], frame.At(x, y)[1], frame.At(x, y)[2],
-                                        frame.At(x, y)[3]}
-                           : std::array<uint8_t, 4>{};
-                ASSERT_TRUE(std::equal(want.begin(), want.end(), cell)) << x << "," << y;
+                static constexpr uint8_t kEmpty[4] = {};
+                const uint8_t* want = k < 12 ? frame.At(x, y) : kEmpty;
+                ASSERT_TRUE(std::equal(want, want + 4, cell)) << x << "," << y;
             }
         }
         char entry[200];
