@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -231,12 +232,8 @@ TEST_F(RenderExport, SheetCellsAreTheCutFramesAndAutoCropHoldsEveryLitPixel) {
     EXPECT_NE(json.find("\"image\": \"sh\\\"eet.png\", \"format\": \"RGBA8888\", \"size\": "
                         "{\"w\": 375, \"h\": 165}"),
               std::string::npos);
-    size_t durations = 0;
-    for (size_t at = json.find("\"duration\": 40}"); at != std::string::npos;
-         at = json.find("\"duration\": 40}", at + 1)) {
-        ++durations;
-    }
-    EXPECT_EQ(durations, 12u);
+    const std::regex duration("\"duration\": 40\\}");
+    EXPECT_EQ(std::distance(std::sregex_iterator(json.begin(), json.end(), duration), {}), 12);
 
     Run("5, 6", {"--background", "transparent", "--out", Out("full")});
     Run("5, 6", {"--background", "transparent", "--crop", "auto", "--out", Out("auto")});
