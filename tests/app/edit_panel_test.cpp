@@ -387,7 +387,7 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
             panel.Click(*at);
             panel.Type(*at, text);
         };
-        // The preview's pixels (bottom-up rows of R, G, B, as GL reads them) over an empty world.
+        // The preview's pixels (bottom-up rows of B, G, R, as GL reads them) over an empty world.
         particleplayer::Result<particleplayer::Renderer> renderer =
             particleplayer::Renderer::Create();
         ASSERT_TRUE(renderer.Ok()) << renderer.Error;
@@ -396,10 +396,10 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
             panel.Frame();
             glClear(GL_COLOR_BUFFER_BIT);
             DrawPreview(panel.Preview, panel.Look, renderer.Value);
-            std::vector<uint8_t> rgb(800u * 600u * 3u);
+            std::vector<uint8_t> bgr(800u * 600u * 3u);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-            return rgb;
+            glReadPixels(0, 0, 800, 600, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
+            return bgr;
         };
 
         const std::string saved = (dir.Path() / "saved.txt").string();
@@ -412,7 +412,7 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         panel.Look.Colour[2] = 204.0f / 255.0f;
         const std::vector<uint8_t> coloured = preview();
         for (std::size_t p = 0; p < coloured.size(); p += 3) {
-            ASSERT_EQ(coloured[p] * 65536 + coloured[p + 1] * 256 + coloured[p + 2],
+            ASSERT_EQ(coloured[p + 2] * 65536 + coloured[p + 1] * 256 + coloured[p],
                       51 * 65536 + 204)
                 << p;
         }
@@ -423,14 +423,9 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         type("##image", png);
         EXPECT_EQ(panel.Look.Problem, "");
         const std::vector<uint8_t> laid = preview();
-        for (std::size_t y = 0; y < 600; ++y) {
-            for (std::size_t x = 0; x < 800; ++x) {
-                for (std::size_t c = 0; c < 3; ++c) {
-                    ASSERT_EQ(laid[(y * 800 + x) * 3 + c],
-                              picture[((599 - y) * 800 + x) * 3 + 2 - c])
-                        << x << "," << y;
-                }
-            }
+        for (std::size_t y = 0, row = 800 * 3; y < 600; ++y) {
+            ASSERT_TRUE(std::equal(&laid[y * row], &laid[y * row] + row, &picture[(599 - y) * row]))
+                << "row " << y;
         }
 
         const std::optional<ImVec2> at = panel.FindAlong("", "New", 10, kPreviewWidth, 20);

@@ -450,15 +450,10 @@ TEST_F(Render, TheEditorsPreviewDrawsRendersFramesExactly) {
     const std::string bytes = Slurp("Data/Feuer.txt");
     const auto drawn = [&] {
         preview.Draw(renderer.Value, std::array<float, 3>{0.0f, 0.0f, 0.0f});
-        Pixels rgb(800u * 600u * 3u), bgr(rgb.size());
+        Pixels up(800u * 600u * 3u), bgr;  // GL's rows bottom-up, then render's order
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-        for (size_t y = 0; y < 600; ++y) {
-            for (size_t x = 0; x < 800; ++x) {
-                for (size_t c = 0; c < 3; ++c)
-                    bgr[(y * 800 + x) * 3 + c] = rgb[((599 - y) * 800 + x) * 3 + 2 - c];
-            }
-        }
+        glReadPixels(0, 0, 800, 600, GL_BGR, GL_UNSIGNED_BYTE, up.data());
+        for (size_t y = 600; y-- > 0;) bgr.insert(bgr.end(), &up[y * 2400], &up[y * 2400] + 2400);
         return bgr;
     };
     for (const uint32_t seed : {3u, 4u}) {
