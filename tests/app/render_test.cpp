@@ -198,17 +198,6 @@ Pixels RgbOf(const std::string& png) {
     return bgr;
 }
 
-// The pixels (R, G, B) of the library's hidden 800 x 600 screen after draw() ran on it; empty
-// when it fails.
-template <class Draw>
-Pixels ScreenAfter(Draw&& draw) {
-    Pixels rgb;
-    if (particleplayer::OpenScreen({"", 800, 600, true}).Ok() && draw())
-        particleplayer::ReadPixels(rgb);
-    particleplayer::CloseScreen();
-    return rgb;
-}
-
 // A prewarmed fire on its first frame: render draws as many particles as simulate lists, a
 // host's World holds them at simulate's places, and that World drawn by the library's screen
 // gives render's picture. Every particle of the prewarm takes the sprite the load was given,
@@ -283,12 +272,12 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
     load.SpriteUnlessFile = particleplayer::IntValueRange{1, particleplayer::kSameAsMin, 1};
     const auto fire = world.LoadEffectFile("fw.txt", 400.0f, 300.0f, load);
     ASSERT_TRUE(fire.Ok() && world.SpriteFiles().size() == 2u);
-    const Pixels rgb = ScreenAfter([&] {
-        bool drawn = true;
-        for (uint32_t k = 1; k <= 30; ++k)
-            drawn = world.SetTime(1000 + 16 * k).Ok() && particleplayer::DrawFrame(world).Ok();
-        return drawn;
-    });
+    ASSERT_TRUE(particleplayer::OpenScreen({"", 800, 600, true}).Ok());
+    for (uint32_t k = 1; k <= 30; ++k)
+        ASSERT_TRUE(world.SetTime(1000 + 16 * k).Ok() && particleplayer::DrawFrame(world).Ok());
+    Pixels rgb;
+    ASSERT_TRUE(particleplayer::ReadPixels(rgb).Ok());
+    particleplayer::CloseScreen();
     EXPECT_GT(world.ParticleCount(), world.ParticleCount(fire.Value).Value) << "no burst";
     const Pixels rendered = RgbOf(Out("f.png"));
     // Energie's sprite is blue, Feuer's red: both images show.
