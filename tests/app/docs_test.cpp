@@ -337,12 +337,9 @@ TEST(Docs, EveryKeyHasARowEveryPictureExistsAndEveryEffectFileIsClean) {
         ADD_FAILURE() << FormatFinding(finding);
 }
 
-// The limits the reference states, each written from the constant the code holds (the text
-// read with its line breaks and indents as single spaces).
+// The limits the reference states, each written from the constant the code holds.
 TEST(Docs, TheLimitsAreTheOnesTheCodeHolds) {
-    const std::string doc = std::regex_replace(
-        test::Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "effect-format.md"),
-        std::regex("\\s*\n\\s*"), " ");
+    const std::string doc = FlatReference();
     const std::string mib = std::to_string(kMaxEffectChainBytes >> 20) + " MiB of text";
     const std::string phrases[] = {
         std::to_string(kMaxExtendsDepth) + " files, or after " + mib,

@@ -3,7 +3,6 @@
 // The bar over the preview, whose pictures need GL, on SDL's offscreen driver.
 #include "app/edit_panel.h"
 
-#include <SDL.h>
 #include <backends/imgui_impl_opengl3.h>
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
@@ -21,6 +20,7 @@
 #include "app/edit_window.h"
 #include "app/png_writer.h"
 #include "tests/effects/temp_dir.h"
+#include "tests/lib/host_window.h"
 
 namespace pp {
 namespace {
@@ -88,6 +88,34 @@ class HeadlessPanel {
         }
         return std::nullopt;
     }
+    // The same along the row, column after column from `from` to `to`.
+    std::optional<ImVec2> FindAlong(const char* key, const char* label, float from, float to,
+                                    float step) {
+        std::optional<ImVec2> at;
+        for (float x = from; !at && x < to; x += step) at = Find(key, label, -1, x);
+        return at;
+    }
+
+    // Hovers down the open list until entry `entry` is under the mouse and clicks it.
+    bool Choose(const ImGuiWindow& list, ImGuiID entry) {
+        for (float y = list.Pos.y; y < list.Pos.y + list.Size.y; y += 4.0f) {
+            Mouse({list.Pos.x + 10.0f, y}, false);
+            if (ImGui::GetCurrentContext()->HoveredId != entry) continue;
+            Click({list.Pos.x + 10.0f, y});
+            return true;
+        }
+        return false;
+    }
+
+    // Types `text` into the field open for typing at `at` and presses Enter.
+    void Type(ImVec2 at, const std::string& text) {
+        ImGui::GetIO().AddInputCharactersUTF8(text.c_str());
+        Mouse(at, false);
+        ImGui::GetIO().KeysDown[kEnterKey] = true;
+        Mouse(at, false);
+        ImGui::GetIO().KeysDown[kEnterKey] = false;
+        Mouse(at, false, 2);
+    }
 
     void Click(ImVec2 at) {
         Mouse(at, true);
@@ -124,46 +152,35 @@ class HeadlessPanel {
 
 const std::string kFile = "Size = {Min = 4, Max = 8},\n  Raise = -3\n";
 
-TEST(EditPanel, ADragOnAWidgetRewritesItsValueAsOneUndoStep) {
-    HeadlessPanel panel(kFile);
-    const std::optional<ImVec2> at = panel.Find("Raise", "##number");
-    ASSERT_TRUE(at);
-    panel.Mouse(*at, true, 2);
-    for (int step = 1; step <= 6; ++step) panel.Mouse({at->x + 10.0f * step, at->y}, true);
-    panel.Mouse({at->x + 60.0f, at->y}, false, 2);
-
-    const std::string& bytes = panel.Edit().Bytes();
-    const std::optional<particleplayer::KeySpan> span = panel.Edit().Find("Raise");
-    ASSERT_TRUE(span);
-    EXPECT_NE(span->Text, "-3");
-    EXPECT_EQ(bytes.substr(0, span->Begin), kFile.substr(0, kFile.find("-3")));
-    EXPECT_EQ(bytes.substr(span->End), "\n");
-    const particleplayer::KeyInfo& raise = *particleplayer::FindEffectKey("Raise");
-    EXPECT_GT(std::get<float>(particleplayer::ReadKeyValue(raise, span->Text)), -3.0f);
-    // Many values on the way, one step back.
-    ASSERT_TRUE(panel.Edit().Undo());
-    EXPECT_EQ(panel.Edit().Bytes(), kFile);
-    EXPECT_FALSE(panel.Edit().CanUndo());
-}
-
-TEST(EditPanel, ATypedValueIsWrittenExactly) {
-    HeadlessPanel panel(kFile);
-    const std::optional<ImVec2> at = panel.Find("Raise", "##number");
-    ASSERT_TRUE(at);
-    // A double click opens the drag for typing, its text selected.
-    for (int click = 0; click < 2; ++click) {
-        panel.Mouse(*at, true);
-        panel.Mouse(*at, false);
+// A drag on a widget rewrites its value in place, many values on the way and one undo step;
+// a typed value is written exactly.
+TEST(EditPanel, ADragOrATypedValueRewritesTheValueAsOneUndoStep) {
+    for (const bool typed : {false, true}) {
+        SCOPED_TRACE(typed ? "typed" : "dragged");
+        HeadlessPanel panel(kFile);
+        const std::optional<ImVec2> at = panel.Find("Raise", "##number");
+        ASSERT_TRUE(at);
+        if (typed) {
+            // A double click opens the drag for typing, its text selected.
+            for (int click = 0; click < 2; ++click) panel.Click(*at);
+            panel.Type(*at, "0.1");
+            EXPECT_EQ(panel.Edit().Bytes(), "Size = {Min = 4, Max = 8},\n  Raise = 0.1\n");
+        } else {
+            panel.Mouse(*at, true, 2);
+            for (int step = 1; step <= 6; ++step) panel.Mouse({at->x + 10.0f * step, at->y}, true);
+            panel.Mouse({at->x + 60.0f, at->y}, false, 2);
+            const std::string& bytes = panel.Edit().Bytes();
+            const std::optional<particleplayer::KeySpan> span = panel.Edit().Find("Raise");
+            ASSERT_TRUE(span);
+            EXPECT_EQ(bytes.substr(0, span->Begin), kFile.substr(0, kFile.find("-3")));
+            EXPECT_EQ(bytes.substr(span->End), "\n");
+            const particleplayer::KeyInfo& raise = *particleplayer::FindEffectKey("Raise");
+            EXPECT_GT(std::get<float>(particleplayer::ReadKeyValue(raise, span->Text)), -3.0f);
+        }
+        ASSERT_TRUE(panel.Edit().Undo());
+        EXPECT_EQ(panel.Edit().Bytes(), kFile);
+        EXPECT_FALSE(panel.Edit().CanUndo());
     }
-    ImGui::GetIO().AddInputCharactersUTF8("0.1");
-    panel.Mouse(*at, false);
-    ImGui::GetIO().KeysDown[kEnterKey] = true;
-    panel.Mouse(*at, false);
-    ImGui::GetIO().KeysDown[kEnterKey] = false;
-    panel.Mouse(*at, false, 2);
-    EXPECT_EQ(panel.Edit().Bytes(), "Size = {Min = 4, Max = 8},\n  Raise = 0.1\n");
-    ASSERT_TRUE(panel.Edit().Undo());
-    EXPECT_EQ(panel.Edit().Bytes(), kFile);
 }
 
 // A finding beside its widget, or in the list, selects its place in the text (the lines end in
@@ -296,24 +313,14 @@ TEST(EditPanel, ABlendCodeChosenFromItsListWritesThePair) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Combo);
         HeadlessPanel panel("Raise = 1\n");
-        std::optional<ImVec2> at = panel.Find("BlendingMode", row.Combo);
-        for (float x = 120.0f; !at && x < 400.0f; x += 40.0f) {
-            at = panel.Find("BlendingMode", row.Combo, -1, x);
-        }
+        const std::optional<ImVec2> at = panel.FindAlong("BlendingMode", row.Combo, 120, 400, 40);
         ASSERT_TRUE(at);
         panel.Click(*at);
         // The list's entry of the code, under its number in the list's own window.
         const ImGuiWindow* list = ImGui::FindWindowByName("##Combo_00");
         ASSERT_NE(list, nullptr);
-        const ImGuiID entry = ImHashStr("##code", 0, ImHashData(&row.Code, sizeof(int), list->ID));
-        std::optional<ImVec2> choice;
-        for (float y = list->Pos.y; !choice && y < list->Pos.y + list->Size.y; y += 4.0f) {
-            panel.Mouse({list->Pos.x + 10.0f, y}, false);
-            if (ImGui::GetCurrentContext()->HoveredId == entry)
-                choice = ImVec2{list->Pos.x + 10.0f, y};
-        }
-        ASSERT_TRUE(choice);
-        panel.Click(*choice);
+        ASSERT_TRUE(panel.Choose(
+            *list, ImHashStr("##code", 0, ImHashData(&row.Code, sizeof(int), list->ID))));
         EXPECT_EQ(panel.Edit().Bytes(), row.Bytes);
         ASSERT_TRUE(panel.Edit().Undo());
         EXPECT_FALSE(panel.Edit().CanUndo());
@@ -358,15 +365,8 @@ TEST(EditPanel, ASpriteSheetsCellsAreOutlinedOverItsSprite) {
 TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePreview) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_Window* window = SDL_CreateWindow("bar", 0, 0, kWindowWidth, kWindowHeight,
-                                          SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window, nullptr) << SDL_GetError();
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    ASSERT_NE(context, nullptr) << SDL_GetError();
+    const testing::HostWindow window(kWindowWidth, kWindowHeight);
+    ASSERT_NE(window.Context, nullptr);
     testing::TempDir dir;
     std::vector<uint8_t> picture(800u * 600u * 3u);
     for (std::size_t p = 0; p < picture.size(); ++p) picture[p] = static_cast<uint8_t>(p * 7 / 3);
@@ -382,19 +382,12 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         ASSERT_TRUE(ImGui_ImplOpenGL3_Init("#version 330 core"));
         panel.Bar = &editor;
         const auto type = [&](const char* field, const std::string& text) {
-            std::optional<ImVec2> at;
-            for (float x = 10.0f; !at && x < kPreviewWidth; x += 20.0f)
-                at = panel.Find("", field, -1, x);
+            const std::optional<ImVec2> at = panel.FindAlong("", field, 10, kPreviewWidth, 20);
             ASSERT_TRUE(at) << field;
             panel.Click(*at);
-            ImGui::GetIO().AddInputCharactersUTF8(text.c_str());
-            panel.Mouse(*at, false);
-            ImGui::GetIO().KeysDown[kEnterKey] = true;
-            panel.Mouse(*at, false);
-            ImGui::GetIO().KeysDown[kEnterKey] = false;
-            panel.Mouse(*at, false, 2);
+            panel.Type(*at, text);
         };
-        // The preview's pixels (bottom-up rows of R, G, B, as GL reads them) over an empty world.
+        // The preview's pixels (bottom-up rows of B, G, R, as GL reads them) over an empty world.
         particleplayer::Result<particleplayer::Renderer> renderer =
             particleplayer::Renderer::Create();
         ASSERT_TRUE(renderer.Ok()) << renderer.Error;
@@ -403,10 +396,10 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
             panel.Frame();
             glClear(GL_COLOR_BUFFER_BIT);
             DrawPreview(panel.Preview, panel.Look, renderer.Value);
-            std::vector<uint8_t> rgb(800u * 600u * 3u);
+            std::vector<uint8_t> bgr(800u * 600u * 3u);
             glPixelStorei(GL_PACK_ALIGNMENT, 1);
-            glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
-            return rgb;
+            glReadPixels(0, 0, 800, 600, GL_BGR, GL_UNSIGNED_BYTE, bgr.data());
+            return bgr;
         };
 
         const std::string saved = (dir.Path() / "saved.txt").string();
@@ -419,7 +412,7 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         panel.Look.Colour[2] = 204.0f / 255.0f;
         const std::vector<uint8_t> coloured = preview();
         for (std::size_t p = 0; p < coloured.size(); p += 3) {
-            ASSERT_EQ(coloured[p] * 65536 + coloured[p + 1] * 256 + coloured[p + 2],
+            ASSERT_EQ(coloured[p + 2] * 65536 + coloured[p + 1] * 256 + coloured[p],
                       51 * 65536 + 204)
                 << p;
         }
@@ -430,34 +423,19 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         type("##image", png);
         EXPECT_EQ(panel.Look.Problem, "");
         const std::vector<uint8_t> laid = preview();
-        for (std::size_t y = 0; y < 600; ++y) {
-            for (std::size_t x = 0; x < 800; ++x) {
-                for (std::size_t c = 0; c < 3; ++c) {
-                    ASSERT_EQ(laid[(y * 800 + x) * 3 + c],
-                              picture[((599 - y) * 800 + x) * 3 + 2 - c])
-                        << x << "," << y;
-                }
-            }
+        for (std::size_t y = 0, row = 800 * 3; y < 600; ++y) {
+            ASSERT_TRUE(std::equal(&laid[y * row], &laid[y * row] + row, &picture[(599 - y) * row]))
+                << "row " << y;
         }
 
-        std::optional<ImVec2> at;
-        for (float x = 10.0f; !at && x < kPreviewWidth; x += 20.0f)
-            at = panel.Find("", "New", -1, x);
+        const std::optional<ImVec2> at = panel.FindAlong("", "New", 10, kPreviewWidth, 20);
         ASSERT_TRUE(at);
         panel.Click(*at);
         ASSERT_FALSE(ImGui::GetCurrentContext()->OpenPopupStack.empty());
         const ImGuiWindow* list = ImGui::GetCurrentContext()->OpenPopupStack.back().Window;
         ASSERT_NE(list, nullptr);
         const std::filesystem::path preset = editor.PresetList.at(0);
-        const ImGuiID entry = ImHashStr(preset.stem().string().c_str(), 0, list->ID);
-        std::optional<ImVec2> choice;
-        for (float y = list->Pos.y; !choice && y < list->Pos.y + list->Size.y; y += 4.0f) {
-            panel.Mouse({list->Pos.x + 10.0f, y}, false);
-            if (ImGui::GetCurrentContext()->HoveredId == entry)
-                choice = ImVec2{list->Pos.x + 10.0f, y};
-        }
-        ASSERT_TRUE(choice);
-        panel.Click(*choice);
+        ASSERT_TRUE(panel.Choose(*list, ImHashStr(preset.stem().string().c_str(), 0, list->ID)));
         ASSERT_EQ(editor.Docs.size(), 2u);
         EXPECT_EQ(editor.Current, 1u);
         EXPECT_EQ(editor.Doc().Path, "");
@@ -470,9 +448,6 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         renderer.Value.Close();
         ImGui_ImplOpenGL3_Shutdown();
     }
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(window);
-    SDL_Quit();
 }
 
 }  // namespace

@@ -89,6 +89,12 @@ TEST(PlayArgs, GivesEffectsWithSpritesAndPositionsOrSaysWhatIsWrong) {
     EXPECT_TRUE(notes.size() == 1 && notes[0].starts_with("no sprite lone.png beside lone.txt"));
 }
 
+// Sprite `number`'s size as width * 10 + height, or -1 when none is loaded under it.
+int SpriteSize(int32_t number) {
+    const auto* sprite = LookupSprite(number);
+    return sprite == nullptr ? -1 : sprite->Width * 10 + sprite->Height;
+}
+
 // The engine's record of played effect index, to see what the public records leave out.
 Emitter* EmitterOf(PlaySession& session, std::size_t index) {
     return particleplayer::WorldAccess::EmitterOf(session.GetWorld(), session.EffectOf(index));
@@ -186,8 +192,7 @@ TEST_F(Play, EditsReachTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
     EXPECT_TRUE(Reload("fx.png", WhitePng(4, 3)).Sprite);
     for (const std::string& bad : {std::string(), WhitePng(5, 5).substr(0, 40)}) {
         EXPECT_NE(Reload("fx.png", bad).SpriteKept, "") << bad.size();
-        ASSERT_NE(LookupSprite(1), nullptr);
-        EXPECT_EQ(LookupSprite(1)->Width * 10 + LookupSprite(1)->Height, 43);
+        EXPECT_EQ(SpriteSize(1), 43);
         RunFrames(3);
     }
 }
@@ -203,21 +208,18 @@ TEST_F(Play, AnEffectsOwnImageDrawsAndReloads) {
     Save("fx/own.txt", "SpriteFile = spark.png, Size = 4");
     PlaySession& session = Start({PlayEffect{"fx/own.txt", "", 400, 300, false, "fx"}});
     RunFrames(2);
-    ASSERT_NE(LookupSprite(1000), nullptr);
-    EXPECT_EQ(LookupSprite(1000)->Width, 2);
-    EXPECT_EQ(LookupSprite(1), nullptr) << "no default sprite";
+    EXPECT_EQ(SpriteSize(1000), 22);
+    EXPECT_EQ(SpriteSize(1), -1) << "no default sprite";
     EXPECT_TRUE(Reload("fx/spark.png", WhitePng(5, 3)).Sprite);
-    ASSERT_NE(LookupSprite(1000), nullptr);
-    EXPECT_EQ(LookupSprite(1000)->Width, 5);
+    EXPECT_EQ(SpriteSize(1000), 53);
     EXPECT_NE(Reload("fx/spark.png", "no image").SpriteKept, "");
-    EXPECT_EQ(LookupSprite(1000)->Width, 5);
+    EXPECT_EQ(SpriteSize(1000), 53);
     Save("fx/other.png", WhitePng(7, 1));
     EXPECT_TRUE(Reload("fx/own.txt", "SpriteFile = other.png").EffectFile);
     RunFrames(1);
     EXPECT_EQ(session.GetWorld().Params(session.EffectOf(0)).Value.Sprite.Min, 1001);
     EXPECT_TRUE(Reload("fx/other.png", WhitePng(6, 1)).Sprite);
-    ASSERT_NE(LookupSprite(1001), nullptr);
-    EXPECT_EQ(LookupSprite(1001)->Width, 6);
+    EXPECT_EQ(SpriteSize(1001), 61);
 }
 
 TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
@@ -271,8 +273,7 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
     EXPECT_TRUE(!session.Paused() && session.GetWorld().ParticleCount() == 0);
     EXPECT_EQ(session.GetWorld().Effects().size(), 2u);
     EXPECT_EQ(EmitterOf(session, 1)->PositionX, 700.0f);
-    ASSERT_NE(LookupSprite(2), nullptr);
-    EXPECT_EQ(LookupSprite(2)->Width, 3);
+    EXPECT_EQ(SpriteSize(2), 33);
     EXPECT_EQ(Reload("b.txt", "EmissionRate = 21").Effect, 1u);
     EXPECT_EQ(EmitterOf(session, 1)->EmissionRate, (ValueSpec{21, 21, 1}));
 }

@@ -103,6 +103,15 @@ struct Frame {
     std::vector<uint8_t> Bytes;
 };
 
+// The engine's layer 0 drawn on a black screen, read back.
+Frame DrawnOnBlack(Engine& engine) {
+    FillScreen(0);
+    EXPECT_EQ(BeginQuads(), 1);
+    DrawParticles(engine, 0, 0, 0);
+    EndQuads();
+    return Frame();
+}
+
 // What window 0 shows in the rectangle at (x, y), w x h, as top-down B, G, R rows.
 std::vector<uint8_t> WindowPixels(int32_t x, int32_t y, int32_t w, int32_t h) {
     std::vector<uint8_t> topDown(size_t(w) * 3 * size_t(h));
@@ -424,12 +433,8 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
     }
     for (const bool batching : {true, false}) {
         SetQuadBatching(batching);
-        FillScreen(0);
-        ASSERT_EQ(BeginQuads(), 1);
-        DrawParticles(engine, 0, 0, 0);
-        EndQuads();
+        const Frame frame = DrawnOnBlack(engine);
         SetQuadBatching(true);
-        const Frame frame;
         for (int32_t k = 0; k < 4; ++k) {
             const int32_t left = 100 * k + 95;  // side 5 doubled by its curve
             const uint32_t rgb = 0xC80064 | 32 * frames[k] << 8;
@@ -455,11 +460,7 @@ TEST_F(Gl, TrailRibbonsCoverTheWayBackInEveryDirection) {
                                                300.0f - float(back * ways[k][1]), 0, 1};
         }
     }
-    FillScreen(0);
-    ASSERT_EQ(BeginQuads(), 1);
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    const Frame frame;
+    const Frame frame = DrawnOnBlack(engine);
     for (int32_t k = 0; k < 4; ++k) {
         const int32_t x = 150 * (k + 1), dx = ways[k][0], dy = ways[k][1];
         // The box from 4 to 36 pixels back, 2 to either side, and the one from 44 to 60 back.
@@ -490,11 +491,7 @@ TEST_F(Gl, TrailsAreDrawnAfterOrBeforeTheirParticle) {
         AddParticle(e, 1, 20.0f, 100.0f, 100.0f);
         *ListInsert(e->Trail) = TrailPoint{100.0f, 100.0f, 0, 1};  // slot 0 (TrailHead): here
         *ListInsert(e->Trail) = TrailPoint{100.0f, 160.0f, 0, 1};  // 60 pixels below
-        FillScreen(0);
-        ASSERT_EQ(BeginQuads(), 1);
-        DrawParticles(engine, 0, 0, 0);
-        EndQuads();
-        const Frame frame;
+        const Frame frame = DrawnOnBlack(engine);
         EXPECT_EQ(frame.CountNot(0xFF0000, 91, 91, 109, 99), 0) << behind;
         EXPECT_EQ(frame.CountNot(lower, 97, 101, 103, 109), 0) << behind;
     }
@@ -513,11 +510,7 @@ TEST_F(Gl, MotionQuadsTakeTheirEndSizeAndColours) {
     m.Colour = {255.0f, 255.0f, 255.0f, 255.0f};
     m.ColourChange = {-255.0f, 0.0f, -255.0f, 0.0f};
     *ListInsert(e->Motion) = m;
-    FillScreen(0);
-    ASSERT_EQ(BeginQuads(), 1);
-    DrawParticles(engine, 0, 0, 0);
-    EndQuads();
-    const Frame frame;
+    const Frame frame = DrawnOnBlack(engine);
     EXPECT_EQ(frame.CountNot(0x80FF80, 95, 95, 105, 105), 0);
     EXPECT_EQ(frame.CountNot(0, 75, 75, 125, 125), 100);
 }

@@ -1,6 +1,4 @@
 // The browser build's shortest float text against std::to_chars, which it stands in for.
-#include "effects/float_text.h"
-
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,6 +7,8 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+
+#include "effects/float_text.h"
 
 namespace pp {
 namespace {
@@ -20,24 +20,11 @@ std::string ToChars(float value) {
 }
 
 TEST(ShortestFloatText, SameTextAsToCharsOverHandCasesPowersOfTwoAndASweep) {
-    std::vector<float> values = {0.0f,
-                                 -0.0f,
-                                 0.1f,
-                                 1.0f,
-                                 -3.5f,
-                                 100.0f,
-                                 1e20f,
-                                 1e-5f,
-                                 123456.0f,
-                                 1234567.0f,
-                                 12345678.0f,
-                                 0.001f,
-                                 1e-45f,
-                                 std::numeric_limits<float>::max(),
-                                 std::numeric_limits<float>::min(),
-                                 16777216.0f,
-                                 0.3f,
-                                 2.5e-3f};
+    constexpr float kMax = std::numeric_limits<float>::max();
+    constexpr float kMin = std::numeric_limits<float>::min();
+    std::vector<float> values = {0.0f,   -0.0f, 0.1f,      1.0f,        -3.5f,       100.0f,
+                                 1e20f,  1e-5f, 123456.0f, 1234567.0f,  12345678.0f, 0.001f,
+                                 1e-45f, kMax,  kMin,      16777216.0f, 0.3f,        2.5e-3f};
     // Powers of two and their neighbours, where the rounding interval is lopsided.
     for (int e = -149; e <= 127; ++e) {
         const float p = std::ldexp(1.0f, e);

@@ -66,8 +66,7 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
         {"layer = 1, Size\t= 3, Inner = {Layer = 4}, Layer = 1 Fade = 2", ""},
         {"EmissionVelocity = 20, EmissionRate = {Value = 4, Range = 1, Inc = 0.5}, Rotation = 8",
          "EmissionVelocity = {Min = 20, Max = 20}, EmissionRate = {Min = 4, Max = 5, Inc = 0.5}, "
-         "Rotation = "
-         "{Min = 8, Max = 8}"},
+         "Rotation = {Min = 8, Max = 8}"},
         {"Colour = {300, -5}", "Colour = {255, 0, 255}"},
         {"Colour = {R = 10, G = 20, B = 1e99}, Drag = {}", "Colour = {10, 20, 255}"},
         {"Colour = {red, 2, 3}", "Colour = {0, 2, 3}"},
@@ -119,13 +118,12 @@ TEST_F(Loader, TextsLoadAsThePlainTextBesideThem) {
     x.Collide.Lines[0] = {CollideForm::Right, 50, 0, 0, 0, 0.5f, 0.25f, 1, 1};
     x.Collide.Lines[1] = {CollideForm::Segment, 1, 2, 3, 4, 0.5f, 0.25f, 1, 1};
     EXPECT_EQ(
-        Load("Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, 20}}, "
-             "SizeOverLife = {1 = 2, 0.5 = 7, 0 = 0.5, 0.5 = 3}, TransparencyOverLife = {0.25 = "
-             "3}, Drag = 0.5, "
-             "Spin = -90, SpriteSheet = {Columns = 4, Rows = 2, Rate = 12, Random = 1}, Burst = "
-             "{50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = {Count = 3, Inherit = 1}, "
-             "Collide = {Right = 50, X1 = 1, Y1 = 2, X2 = 3, Y2 = 4, Bounce = 0.5, Friction = "
-             "0.25, Die = 1, Screen = 1}")
+        Load("Colour = {255, 128, 0}, ColourOverLife = {0 = {255, 230, 120}, 0.5 = {255, 90, "
+             "20}}, SizeOverLife = {1 = 2, 0.5 = 7, 0 = 0.5, 0.5 = 3}, TransparencyOverLife = "
+             "{0.25 = 3}, Drag = 0.5, Spin = -90, SpriteSheet = {Columns = 4, Rows = 2, Rate = "
+             "12, Random = 1}, Burst = {50, 0.5, 3}, Duration = 2.5, Prewarm = 1, OnBirth = "
+             "{Count = 3, Inherit = 1}, Collide = {Right = 50, X1 = 1, Y1 = 2, X2 = 3, Y2 = 4, "
+             "Bounce = 0.5, Friction = 0.25, Die = 1, Screen = 1}")
             .Extras,
         x);
 }

@@ -226,6 +226,11 @@ TEST(ImportReaders, PlistAndPexOfOneEffectGiveOneText) {
     EXPECT_EQ(a.PlaceX, 160);
     EXPECT_EQ(a.PlaceY, 360);  // y up on an 800 x 600 frame
     EXPECT_EQ(b.PlaceY, 360);
+    // Effect texts of our own are never taken for the other format.
+    for (const char* text : {"Size = 20", "", "  <", "<plistish", "Extends = a.plist"}) {
+        EXPECT_FALSE(LooksLikeParticleDict(text)) << text;
+    }
+    EXPECT_TRUE(LooksLikeParticleDict("\xEF\xBB\xBF  <particleEmitterConfig>"));
 }
 
 // The text's numbers read back as the floats the mapping worked out.
@@ -371,14 +376,6 @@ TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
                 << name << ": " << finding.Message;
         }
     }
-}
-
-// Effect texts of our own are never taken for the other format.
-TEST(ImportReaders, OurTextsAreNotRecognised) {
-    for (const char* text : {"Size = 20", "", "  <", "<plistish", "Extends = a.plist"}) {
-        EXPECT_FALSE(LooksLikeParticleDict(text)) << text;
-    }
-    EXPECT_TRUE(LooksLikeParticleDict("\xEF\xBB\xBF  <particleEmitterConfig>"));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -383,24 +384,18 @@ TEST(EditModel, ADragIsOneUndoStep) {
 TEST(EditModel, OpenAndSaveKeepTheBytes) {
     TempDir dir;
     const std::string path = dir.Write("smoke.txt", kBase + std::string("\0tail", 5));
-    std::filesystem::permissions(path, std::filesystem::perms::owner_read |
-                                           std::filesystem::perms::owner_write |
-                                           std::filesystem::perms::group_read);
+    using std::filesystem::perms;
+    const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
+    std::filesystem::permissions(path, mode);
     Result<EffectEdit> opened = EffectEdit::Open(path);
     ASSERT_TRUE(opened.Ok()) << opened.Error;
     ASSERT_TRUE(opened.Value.Save(path).Ok());
     EXPECT_EQ(Slurp(path), kBase + std::string("\0tail", 5));
-    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms::owner_read |
-                                                               std::filesystem::perms::owner_write |
-                                                               std::filesystem::perms::group_read);
+    EXPECT_EQ(std::filesystem::status(path).permissions(), mode);
     ASSERT_TRUE(opened.Value.Set("Fade", "1").Ok());
     ASSERT_TRUE(opened.Value.Save(path).Ok());
     EXPECT_EQ(Slurp(path), opened.Value.Bytes());
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-        ++files;
-    }
-    EXPECT_EQ(files, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
     EXPECT_FALSE(EffectEdit::Open((dir.Path() / "missing.txt").string()).Ok());
     EXPECT_FALSE(opened.Value.Save((dir.Path() / "no" / "such.txt").string()).Ok());
 }

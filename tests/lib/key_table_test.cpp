@@ -63,13 +63,6 @@ TEST(KeyTable, EachDefaultLoadsAsTheKeyLeftOut) {
     EXPECT_GE(written, 20);
 }
 
-// AlignToVelocity is AlignToMotion under another name: one switch, the later row winning.
-TEST(KeyTable, AlignToVelocityIsAlignToMotion) {
-    EXPECT_TRUE(Same(Load("AlignToVelocity = 1"), Load("AlignToMotion = 1")));
-    EXPECT_FALSE(Same(Load("AlignToVelocity = 1"), Load("")));
-    EXPECT_TRUE(Same(Load("AlignToMotion = 1, AlignToVelocity = 0"), Load("")));
-}
-
 // A number past either end of a bounded key loads as that end; inside, as written.
 TEST(KeyTable, BoundedKeysHoldTheirNumbersToTheStatedRange) {
     int bounded = 0;
@@ -122,7 +115,12 @@ TEST(KeyTable, BlockFieldsHoldTheirRangeAndDefault) {
     }
 }
 
-TEST(KeyTable, AreaTypeNamesAreTheShapeCodesInOrder) {
+// AlignToVelocity is AlignToMotion under another name: one switch, the later row winning. The
+// area type names are the shape codes in order.
+TEST(KeyTable, OtherNamesLoadAsTheirSwitchAndCodes) {
+    EXPECT_TRUE(Same(Load("AlignToVelocity = 1"), Load("AlignToMotion = 1")));
+    EXPECT_FALSE(Same(Load("AlignToVelocity = 1"), Load("")));
+    EXPECT_TRUE(Same(Load("AlignToMotion = 1, AlignToVelocity = 0"), Load("")));
     ASSERT_EQ(AreaTypeNames().size(), 6u);
     for (std::size_t i = 0; i < AreaTypeNames().size(); ++i) {
         const std::string name(AreaTypeNames()[i]);

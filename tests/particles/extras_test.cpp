@@ -141,19 +141,6 @@ TEST(ExtrasUpdate, DragAndSpinFollowThePlainComputation) {
     }
 }
 
-// A random start frame is drawn after the spawn's own draws.
-TEST(ExtrasUpdate, RandomStartFramesDrawAfterTheSpawnsDraws) {
-    TestEngine plain(3), sheet(3);
-    Emitter* a = CreateEmitter(plain.engine, 10, 10);
-    Emitter* b = CreateEmitter(sheet.engine, 10, 10);
-    b->Extras.SpriteSheet = {4, 4, 16, 12.0f, 1};
-    b->ExtrasOn = true;
-    SpawnParticle(plain.engine, *a), SpawnParticle(sheet.engine, *b);
-    ASSERT_TRUE(SameParticles(*a, *b) && b->Life.Count() == 1);
-    EXPECT_EQ(b->Life.First()->StartFrame, RandomInt(plain.engine.Random, 15));
-    EXPECT_EQ(RandomInt(plain.engine.Random, -1), RandomInt(sheet.engine.Random, -1));
-}
-
 // Steps "ADVANCE[d]:TOTAL": advance (disabled with 'd'), then the particles spawned so far. An
 // interval of 15.7 ms is 16, rounded. What the plain schedule below covers (whole-millisecond
 // intervals, Repeat, the 1000 bursts an update emits at most, Duration, the clock's wrap) has no
@@ -339,12 +326,6 @@ TEST(SubEffects, RunawayEffectStaysWithinTheCaps) {
         }
     }
 }
-
-}  // namespace
-}  // namespace pp
-
-namespace pp {
-namespace {
 
 // Delay, MinAlive and MaxAlive against the schedule written out: a birth is due every 10 ms
 // (first update's backlog included) from the end of the delay (the start, from which Duration

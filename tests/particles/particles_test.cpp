@@ -339,6 +339,17 @@ Emitter* BuildCrowd(Engine& engine) {
             for (int32_t k = 0; k < 40000; ++k) SpawnParticle(engine, *e);
         }
     }
+    // Every motion key, and a turbulent field under a cap that the threads read.
+    const char* motions[] = {
+        "EmissionRate = 200, RadialAcceleration = {Min = 40, Max = 90}, TangentialAcceleration = "
+        "-30, Attached = 1, EndSize = 2, StartColourVariance = {9, 9, 9, 9}, MaxAlive = 150, "
+        "Turbulence = {Strength = 50, Scale = 30}",
+        "EmissionRate = 300, OrbitRadius = {Min = 5, Max = 25}, OrbitSpin = 120, AlignToMotion = "
+        "1, EndAngle = 360, EndColour = {0, 0, 0, 0}",
+        "Burst = {Count = 1000, Interval = 0.001}, LifeTime = 60, MaxAlive = 17000, "
+        "Turbulence = {Strength = 90, Scale = 25, Speed = 4}"};
+    for (int32_t i = 0; i < 17; ++i)
+        LoadEffectText(engine, CreateEmitter(engine, 40.0f * i, 100), motions[i == 16 ? 2 : i % 2]);
     Emitter* dry = CreateEmitter(engine, 10, 10);  // removes itself once disabled and dry
     SetValueSpec(dry->LifeTime, 0.2f, 0.4f, 0.1f);
     dry->AutoRemove = 1;
@@ -366,12 +377,13 @@ std::vector<uint8_t> StateOf(Engine& engine) {
     return bytes;
 }
 
-// On every path too: the first run, on the plain path and no pool, is the reference.
+// On every path too: the first run, on the plain path and no pool, is the reference. The
+// emitters move, which attached particles follow; the generator is part of the state.
 TEST(Threads, UpdateIsTheSameOnOneTwoAndThreeThreads) {
     const uint32_t steps[] = {16, 50, 17, 33, 1, 250, 16, 0, 100, 1200, 40};
     std::vector<std::vector<uint8_t>> reference;
     OnEachCpuPath(AvailableCpuPaths(), [&] {
-        for (const int32_t threads : {0, 1, 2, 3}) {
+        for (const int32_t threads : {0, 1, 2, 3, 8}) {
             TestEngine t(5, 2000);
             std::unique_ptr<WorkerPool> pool;
             if (threads > 0) pool = std::make_unique<WorkerPool>(threads);
@@ -380,8 +392,11 @@ TEST(Threads, UpdateIsTheSameOnOneTwoAndThreeThreads) {
             size_t most = 0;
             for (size_t u = 0; u < 40; ++u) {
                 if (u == 24) dry->Disable = 1;
+                for (Emitter* e : EmittersOf(t.engine)) e->PositionY += 1.5f;
                 t.Step(steps[u % std::size(steps)]);
                 std::vector<uint8_t> state = StateOf(t.engine);
+                const int32_t draw = RandomInt(t.engine.Random, -1);
+                for (int shift = 0; shift < 32; shift += 8) state.push_back(uint8_t(draw >> shift));
                 most = std::max(most, state.size());
                 if (reference.size() == u) reference.push_back(state);
                 ASSERT_TRUE(state == reference[u]) << threads << " threads, update " << u;
