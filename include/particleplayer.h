@@ -225,7 +225,7 @@ typedef struct pp_trail {
     int32_t behind;  /**< 1: drawn before its particle, 0: after it. */
 } pp_trail;
 
-/** The optional keys of an effect (particleplayer/world.h's EffectExtras, field by field).
+/** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
     float colour[3];                     /**< Multiplies the sprite's red, green, blue. */
