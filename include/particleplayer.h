@@ -333,6 +333,19 @@ pp_status pp_world_remove_effect(pp_world* world, uint32_t effect);
  * count) on the calling thread only, 0 one per hardware thread, at most 256 (else
  * PP_ERROR_ARGUMENT). The particles are the same on any count. */
 pp_status pp_world_set_threads(pp_world* world, int32_t threads);
+/** The instructions of the update's and the vertex work's loops; every path gives the same
+ * particles, vertices and pixels, bit for bit. */
+typedef enum pp_cpu_path {
+    PP_CPU_SCALAR = 0, /**< Plain code, one field at a time. */
+    PP_CPU_SSE2 = 1,   /**< SSE2 (every x86-64 processor; WebAssembly SIMD in the browser). */
+    PP_CPU_AVX2 = 2    /**< AVX2, where the processor has it. */
+} pp_cpu_path;
+/** Makes the updates and draws of every world take path from the next call on (for tests and
+ * benchmarks); PP_ERROR_ARGUMENT, and nothing changed, when this processor or build lacks it.
+ * Not to be called while a world updates or draws on another thread. */
+pp_status pp_force_cpu_path(pp_cpu_path path);
+/** The path that runs: the widest the processor has unless pp_force_cpu_path picked another. */
+pp_cpu_path pp_active_cpu_path(void);
 /** Applies the effect file at path again to the effect: its parameters back to their
  * creation defaults at (x, y), then the file; its particles and emission time stay.
  * PP_ERROR_FILE, leaving the effect as it was, when the file cannot be read. */

@@ -226,6 +226,19 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
         [&] { return Report(world, world->World.SetThreads(threads), PP_ERROR_ARGUMENT); });
 }
 
+pp_status pp_force_cpu_path(pp_cpu_path path) {
+    static_assert(PP_CPU_AVX2 == static_cast<int>(particleplayer::CpuPath::Avx2));
+    // Checked before the cast: an enum from C may hold any int.
+    if (path < PP_CPU_SCALAR || path > PP_CPU_AVX2) return PP_ERROR_ARGUMENT;
+    const particleplayer::Status forced =
+        particleplayer::ForceCpuPath(static_cast<particleplayer::CpuPath>(path));
+    return forced.Ok() ? PP_OK : PP_ERROR_ARGUMENT;
+}
+
+pp_cpu_path pp_active_cpu_path(void) {
+    return static_cast<pp_cpu_path>(particleplayer::ActiveCpuPath());
+}
+
 pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,
                                        float y) {
     if (world == nullptr) return PP_ERROR_NULL;
