@@ -230,6 +230,14 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     }
     if (x.EmitAlongPath != 0) AppendField(out, "EmitAlongPath", x.EmitAlongPath);
     if (x.EmitByDistance != 0.0f) AppendField(out, "EmitByDistance", x.EmitByDistance);
+    // Written only when set, so that the text of an effect without them stays as it was.
+    for (const auto& [name, curve] :
+         {std::pair{"SpeedOverLife", &x.SpeedOverLife}, std::pair{"TurnOverLife", &x.TurnOverLife},
+          std::pair{"AngleOverLife", &x.AngleOverLife},
+          std::pair{"DriftXOverLife", &x.DriftXOverLife},
+          std::pair{"DriftYOverLife", &x.DriftYOverLife}}) {
+        if (curve->Count > 0) AppendField(out, name, *curve);
+    }
     out += "}";
 }
 

@@ -291,7 +291,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 58> kEffectKeys{{
+inline constexpr std::array<EffectKey, 63> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -447,6 +447,23 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"EmitByDistance", EffectValueKind::Amount,
      AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount},
      "Particles per 100 pixels the emitter moves, in place of the steady rate."},
+    // Motion over each particle's life (particles/motion.h).
+    {"SpeedOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor},
+     "A factor over each particle's life, multiplying the velocity it moves with."},
+    {"TurnOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Degrees over each particle's life, turning its direction of travel clockwise."},
+    {"AngleOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor},
+     "The share of the way from Angle to EndAngle over each particle's life, in place of "
+     "straight."},
+    {"DriftXOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Pixels per second added to each particle's move in x, over its life."},
+    {"DriftYOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Pixels per second added to each particle's move in y (down), over its life."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

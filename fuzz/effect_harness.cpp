@@ -130,7 +130,12 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
         if (!inRange(c, 0, 255)) return "a colour channel is outside 0..255";
     }
     if (!curveOk(x.ColourOverLife, 0, 255) || !curveOk(x.SizeOverLife, 0, kMaxLifeFactor) ||
-        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor)) {
+        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor) ||
+        !curveOk(x.SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
+        !curveOk(x.TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
+        !curveOk(x.AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
+        !curveOk(x.DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
+        !curveOk(x.DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount)) {
         return "a curve is out of order or out of range";
     }
     if (!inRange(x.Drag, 0, 1000) || !std::isfinite(x.Spin) || !inRange(x.Duration, 0, 1e9f) ||

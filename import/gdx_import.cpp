@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 #include "import/gdx_emitter_values.h"
 #include "import/gdx_fields.h"
@@ -34,6 +35,8 @@ class Composer : GdxEmitterValues {
     void Emission(const GdxScaled& duration, bool continuous);
     void Sizes();
     void Motion(bool aligned);
+    void Turn(const GdxScaled& angle);
+    void Drift(bool moving);
     void Area();
     void Colours();
     void Options(bool* continuous, bool* aligned);
@@ -152,18 +155,11 @@ void Composer::Motion(bool aligned) {
     const GdxScaled speed = Read(kGdxVelocity);
     const GdxScaled angle = Read(kGdxAngle);
     const GdxScaled rotation = Read(kGdxRotation);
-    if (speed.Active && !speed.Shape.Constant()) {
-        Find(kGdxVelocity,
-             "follows a curve over the life there: here its mean, the same path "
-             "length");
-    }
+    std::string speed_curve;
     Key("EmissionVelocity",
-        speed.Active ? Drawn(kGdxVelocity, speed, speed.Shape.Mean(), 1) : std::string("0"));
-    if (angle.Active && !angle.Shape.Constant()) {
-        Find(kGdxAngle,
-             "turns the direction over the life there: here it keeps its birth "
-             "direction");
-    }
+        speed.Active ? BaseAndCurve(kGdxVelocity, speed, 1, &speed_curve) : std::string("0"));
+    if (!speed_curve.empty()) Key("SpeedOverLife", speed_curve);
+    Drift(speed.Active);
     // Counter-clockwise with y up is clockwise with y down: the angle's negative, with the
     // range moved into 0 to 360.
     double lo = 0, hi = 0;
@@ -180,6 +176,7 @@ void Composer::Motion(bool aligned) {
     }
     const double turns = std::floor(lo / 360);
     Key("EmissionAngle", GdxUniform(lo - 360 * turns, hi - 360 * turns));
+    if (speed.Active && angle.Active && !angle.Shape.Constant()) Turn(angle);
     // The sprite: upright unless turned; aligned adds the direction of travel.
     if (aligned) Key("AlignToMotion", "1");
     if (!rotation.Active) {
@@ -187,15 +184,15 @@ void Composer::Motion(bool aligned) {
         return;
     }
     const GdxCurve& c = rotation.Shape;
-    const bool straight = c.Time.size() == 2 && c.Time[0] == 0 && c.Time[1] == 1;
-    const bool exact =
-        (rotation.Low.Fixed() && rotation.High.Fixed()) ||
-        (!rotation.Relative && c.Value[0] == 0 && (c.Constant() || c.Value.back() == 1));
-    if (!c.Constant() && !straight) {
-        Find(kGdxRotation,
-             "turns the sprite along a curve over the life there: here straight "
-             "from its birth angle to its end angle");
-    } else if (!exact) {
+    // The end angle is the one at the curve's value farthest from its first; AngleOverLife
+    // then goes the curve's way between the two.
+    double end = c.Value[0];
+    for (double v : c.Value) {
+        if (std::fabs(v - c.Value[0]) > std::fabs(end - c.Value[0])) end = v;
+    }
+    const bool exact = (rotation.Low.Fixed() && rotation.High.Fixed()) ||
+                       (!rotation.Relative && c.Value[0] == 0 && (c.Constant() || end == 1));
+    if (!exact) {
         Find(kGdxRotation,
              "draws low and high per particle there: here the birth and end "
              "angles apart");
@@ -207,9 +204,45 @@ void Composer::Motion(bool aligned) {
     };
     const auto [blo, bhi] = at(c.Value[0]);
     Key("Angle", GdxUniform(blo, bhi));
-    if (!c.Constant()) {
-        const auto [elo, ehi] = at(c.At(1));
-        Key("EndAngle", GdxUniform(elo, ehi));
+    if (c.Constant()) return;
+    const auto [elo, ehi] = at(end);
+    Key("EndAngle", GdxUniform(elo, ehi));
+    std::vector<std::string> shares;
+    for (double v : c.Value) shares.push_back(GdxNum((v - c.Value[0]) / (end - c.Value[0])));
+    const bool straight = c.Time == std::vector<double>{0, 1} && shares.back() == "1";
+    if (!straight) Key("AngleOverLife", CurveText(kGdxRotation, c.Time, shares));
+}
+
+// The direction's change from its birth over the life, clockwise with y down: the negative
+// of the file's.
+void Composer::Turn(const GdxScaled& angle) {
+    const GdxRange& high = angle.High;
+    const bool fixed = angle.Relative ? high.Fixed() : angle.Low.Fixed() && high.Fixed();
+    if (!fixed) Find(kGdxAngle, "turns each particle its own way there: here all by the mean");
+    const double diff = angle.Relative ? high.Mean() : high.Mean() - angle.Low.Mean();
+    std::vector<std::string> degrees;
+    for (double v : angle.Shape.Value)
+        degrees.push_back(GdxNum(-diff * (v - angle.Shape.Value[0])));
+    Key("TurnOverLife", CurveText(kGdxAngle, angle.Shape.Time, degrees));
+}
+
+// Wind and Gravity: pixels a second added to the move in x and y over the life, y up; the file
+// moves nothing, and adds neither, without a Velocity.
+void Composer::Drift(bool moving) {
+    for (const auto& [row, key, sign] : {std::tuple{kGdxWind, "DriftXOverLife", 1.0},
+                                         std::tuple{kGdxGravity, "DriftYOverLife", -1.0}}) {
+        const GdxScaled v = Read(row, false);
+        const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
+        if (!v.Active || zero || !moving) continue;
+        if (!v.Low.Fixed() || !v.High.Fixed()) {
+            Find(row, "is drawn per particle there: here its mean");
+        }
+        std::vector<std::string> values;
+        for (double s : v.Shape.Value) {
+            values.push_back(
+                GdxNum(std::clamp(sign * v.Mix(v.Low.Mean(), v.High.Mean(), s), -1.0e6, 1.0e6)));
+        }
+        Key(key, CurveText(row, v.Shape.Time, values));
     }
 }
 
@@ -316,14 +349,10 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     Area();
     Sizes();
     Colours();
-    for (std::size_t row : {kGdxXOffset, kGdxYOffset, kGdxWind, kGdxGravity}) {
+    for (std::size_t row : {kGdxXOffset, kGdxYOffset}) {
         const GdxScaled v = Read(row, false);
         const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
-        if (v.Active && !zero) {
-            Find(row, row == kGdxXOffset || row == kGdxYOffset
-                          ? "moves where particles are born there: not here"
-                          : "adds to the particles' motion there: not here");
-        }
+        if (v.Active && !zero) Find(row, "moves where particles are born there: not here");
     }
     keys_.insert(keys_.end(), options.begin(), options.end());
     if (disabled_) Key("Disable", "1");

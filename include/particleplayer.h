@@ -275,6 +275,13 @@ typedef struct pp_effect_extras {
     float stretch_max;       /**< Quads stretched to at most this many sizes. */
     int32_t emit_along_path; /**< 1: births spread along the emitter's move. */
     float emit_by_distance;  /**< Births per 100 px moved, in place of the rate. */
+
+    /* Motion over each particle's life. */
+    pp_curve speed_over_life;   /**< Multiplies the velocity a particle moves with. */
+    pp_curve turn_over_life;    /**< Degrees its direction of travel turns. */
+    pp_curve angle_over_life;   /**< Share of the way from angle to end angle. */
+    pp_curve drift_x_over_life; /**< Pixels per second added to the move in x. */
+    pp_curve drift_y_over_life; /**< Pixels per second added to the move in y. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -138,5 +138,17 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.stretch_max = x.StretchMax;
     out.emit_along_path = x.EmitAlongPath;
     out.emit_by_distance = x.EmitByDistance;
+    const auto curve = [](const particleplayer::LifeCurve<1>& from, pp_curve& to) {
+        to.count = from.Count;
+        for (size_t k = 0; k < 8; ++k) {
+            to.time[k] = from.Time[k];
+            to.value[k] = from.Value[k][0];
+        }
+    };
+    curve(x.SpeedOverLife, out.speed_over_life);
+    curve(x.TurnOverLife, out.turn_over_life);
+    curve(x.AngleOverLife, out.angle_over_life);
+    curve(x.DriftXOverLife, out.drift_x_over_life);
+    curve(x.DriftYOverLife, out.drift_y_over_life);
     return out;
 }

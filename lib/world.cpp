@@ -149,6 +149,11 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     for (int32_t i = 0; i < x.Vortex.Count; ++i) {
         out.Vortices.push_back(force(x.Vortex.Points[static_cast<size_t>(i)]));
     }
+    out.SpeedOverLife = PublicCurve(x.SpeedOverLife);
+    out.TurnOverLife = PublicCurve(x.TurnOverLife);
+    out.AngleOverLife = PublicCurve(x.AngleOverLife);
+    out.DriftXOverLife = PublicCurve(x.DriftXOverLife);
+    out.DriftYOverLife = PublicCurve(x.DriftYOverLife);
     return out;
 }
 

@@ -229,6 +229,14 @@ struct ExtraParams {
     // rate, spread the same way.
     int32_t EmitAlongPath = 0;
     float EmitByDistance = 0.0f;
+    // Motion over each particle's life (see motion.h): a factor of its velocity, degrees its
+    // direction turns from its own, the share of the way from Angle to EndAngle in place of the
+    // life fraction, and px/s added to its move in x and in y. Count 0: none.
+    LifeCurve<1> SpeedOverLife;
+    LifeCurve<1> TurnOverLife;
+    LifeCurve<1> AngleOverLife;
+    LifeCurve<1> DriftXOverLife;
+    LifeCurve<1> DriftYOverLife;
 
     bool operator==(const ExtraParams&) const = default;
 };

@@ -274,7 +274,9 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         ForcesOf(e, dt),
         turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, dt)
                   : TurbulenceFrame{},
-        collide ? &lines : nullptr};
+        collide ? &lines : nullptr,
+        &extras,
+        MovesOverLife(extras) && !InOrbit(extras.Motion)};
     TrailPoint* const rings = BeginTrailPass(e, now);
     const int32_t points = extras.Trail.Points;
     const int32_t head = e.TrailHead;

@@ -174,6 +174,11 @@ struct EffectExtras {
     std::vector<ForcePoint> Attractors;
     /// Every point of the Vortex key, in the order written (at most 8); Vortex is the first.
     std::vector<ForcePoint> Vortices;
+    LifeCurve<1> SpeedOverLife;   ///< Multiplies the velocity a particle moves with over its life.
+    LifeCurve<1> TurnOverLife;    ///< Degrees its direction of travel turns over its life.
+    LifeCurve<1> AngleOverLife;   ///< Share of the way from Angle to EndAngle over the life.
+    LifeCurve<1> DriftXOverLife;  ///< Pixels per second added to the move in x over the life.
+    LifeCurve<1> DriftYOverLife;  ///< Pixels per second added to the move in y over the life.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

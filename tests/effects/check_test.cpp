@@ -105,6 +105,8 @@ TEST(Check, EachKindOfFindingOnce) {
         {"SizeOverLife = {0.5}", {"1:17 '0.5' has no time and is ignored"}},
         {"TransparencyOverLife = {end = 0}", {"1:25 'end' is not a time, so this key of"}},
         {"SizeOverLife = {0 = }", {"1:17 the key at time 0 has no value: read as 1"}},
+        {"SpeedOverLife = {0 = -2000}", {"1:22 the value -2000 is below -1000: held at -1000"}},
+        {"DriftYOverLife = {0 = 2e6}", {"1:23 the value 2e+06 is above 1e+06: held at 1e+06"}},
         {"SizeOverLife = {0=1,0.1=1,0.2=1,0.3=1,0.4=1,0.5=1,0.6=1,0.7=1,0.8=1}",
          {"1:63 at most 8 keys"}},
         {"SpriteSheet = {Columns = 4, Rows = 4, Frames = 20}",

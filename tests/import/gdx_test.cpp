@@ -8,6 +8,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../effects/temp_dir.h"
@@ -56,11 +57,16 @@ double CurveAt(const std::vector<std::pair<double, double>>& keys, double t) {
 // One emitter whose draws are all fixed, so that each value of its one live particle follows
 // from its age alone.
 struct Rules {
-    double LifeMs = 1000, Speed = 90, Direction = 30;  // degrees counter-clockwise, y up
+    double LifeMs = 1000, Speed = 90;
+    std::vector<std::pair<double, double>> SpeedCurve{{0, 0.5}, {0.5, 1}, {1, 0.2}};
+    double DirectionLow = 30, DirectionHigh = 120;  // degrees counter-clockwise, y up
+    std::vector<std::pair<double, double>> DirectionCurve{{0, 0}, {0.6, 1}, {1, 0.5}};
+    double WindLow = 20, WindHigh = -40, GravityLow = 0, GravityHigh = -80;  // px/s, y up
+    std::vector<std::pair<double, double>> WindCurve{{0, 1}, {1, 0}}, GravityCurve{{0, 0}, {1, 1}};
     double SizeLow = 8, SizeHigh = 40;
     std::vector<std::pair<double, double>> SizeCurve{{0, 0.25}, {0.4, 1}, {1, 0.5}};
     double RotationLow = 10, RotationHigh = 100;  // the sprite, counter-clockwise
-    std::vector<std::pair<double, double>> RotationCurve{{0, 0}, {1, 1}};
+    std::vector<std::pair<double, double>> RotationCurve{{0, 0}, {0.3, 1}, {1, 0.4}};
     double AlphaLow = 0.2, AlphaHigh = 1;
     std::vector<std::pair<double, double>> AlphaCurve{{0, 1}, {0.7, 0.6}, {1, 0}};
     std::vector<std::array<double, 3>> Tint{{1, 0.5, 0}, {0.2, 0.4, 1}};
@@ -85,10 +91,11 @@ struct Rules {
                ScaledSection("Spawn Width", 0, 0, {{0, 1}}) +
                ScaledSection("Spawn Height", 0, 0, {{0, 1}}) +
                ScaledSection("X Scale", SizeLow, SizeHigh, SizeCurve) +
-               "- Y Scale - \nactive: false\n" + ScaledSection("Velocity", 0, Speed, {{0, 1}}) +
-               ScaledSection("Angle", 0, Direction, {{0, 1}}) +
+               "- Y Scale - \nactive: false\n" + ScaledSection("Velocity", 0, Speed, SpeedCurve) +
+               ScaledSection("Angle", DirectionLow, DirectionHigh, DirectionCurve) +
                ScaledSection("Rotation", RotationLow, RotationHigh, RotationCurve) +
-               "- Wind - \nactive: false\n- Gravity - \nactive: false\n" + tint.str() +
+               ScaledSection("Wind", WindLow, WindHigh, WindCurve) +
+               ScaledSection("Gravity", GravityLow, GravityHigh, GravityCurve) + tint.str() +
                ScaledSection("Transparency", AlphaLow, AlphaHigh, AlphaCurve) +
                "- Options - \nattached: false\ncontinuous: true\naligned: false\nadditive: "
                "false\nbehind: false\npremultipliedAlpha: false\nspriteMode: single\n"
@@ -126,6 +133,9 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
     const auto loaded = world.LoadEffectText(text, 400, 300);
     ASSERT_TRUE(loaded.Ok()) << loaded.Error;
     int compared = 0;
+    // Where libGDX's step puts the particle, from where each new one was first seen.
+    double x = 0, y = 0;
+    int32_t death = 0;
     for (int frame = 0; frame < 300; ++frame) {
         world.AdvanceTime(10);
         world.Update();
@@ -152,11 +162,21 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
             -rules.Value(rules.RotationLow, rules.RotationHigh, rules.RotationCurve, t);
         const double drawn = std::atan2(q.Sin, q.Cos) * 180 / std::numbers::pi;
         EXPECT_NEAR(std::remainder(drawn - turn, 360.0), 0.0, 0.5);
-        // Within one frame's travel: a particle born inside a frame is moved from that frame on.
-        const double rad = rules.Direction * std::numbers::pi / 180;
-        const double frame_travel = rules.Speed * 0.010 + 0.01;
-        EXPECT_NEAR(p.X, 400 + rules.Speed * std::cos(rad) * age / 1000, frame_travel);
-        EXPECT_NEAR(p.Y, 300 - rules.Speed * std::sin(rad) * age / 1000, frame_travel);
+        // libGDX's step: speed along the direction, plus wind and gravity, all at the life
+        // fraction after the step, for the step's seconds.
+        const double speed = rules.Speed * CurveAt(rules.SpeedCurve, t);
+        const double rad =
+            rules.Value(rules.DirectionLow, rules.DirectionHigh, rules.DirectionCurve, t) *
+            std::numbers::pi / 180;
+        x += (speed * std::cos(rad) +
+              rules.Value(rules.WindLow, rules.WindHigh, rules.WindCurve, t)) *
+             0.010;
+        y -= (speed * std::sin(rad) +
+              rules.Value(rules.GravityLow, rules.GravityHigh, rules.GravityCurve, t)) *
+             0.010;
+        if (std::exchange(death, p.DeathTime) != p.DeathTime) x = p.X, y = p.Y;
+        EXPECT_NEAR(p.X, x, 0.01);
+        EXPECT_NEAR(p.Y, y, 0.01);
         ++compared;
     }
     EXPECT_GT(compared, 200);
