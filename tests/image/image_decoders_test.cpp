@@ -267,7 +267,7 @@ TEST(LargeImages, DataThatCannotFillTheBufferIsRefusedByTheCheckCompleteDataDeco
         EXPECT_EQ(context.Error, c.Reason);
         const auto image = DecodeImageWith(decoder, c.File, 0);
         ASSERT_EQ(image.has_value(), decodes);
-        if (image) EXPECT_EQ(image->Pixels, Bytes(image->Pixels.size(), 0));
+        EXPECT_TRUE(!image || image->Pixels == Bytes(image->Pixels.size(), 0));
     }
 }
 
