@@ -39,9 +39,7 @@ class HeadlessPanel {
         io.DisplaySize = {600.0f, 8000.0f};
         io.DeltaTime = 1.0f / 60.0f;
         io.KeyMap[ImGuiKey_Enter] = kEnterKey;
-        unsigned char* pixels = nullptr;
-        int width = 0, height = 0;
-        io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+        io.Fonts->Build();
     }
     ~HeadlessPanel() { ImGui::DestroyContext(); }
     HeadlessPanel(const HeadlessPanel&) = delete;

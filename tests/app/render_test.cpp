@@ -352,8 +352,8 @@ TEST(FramePalette, FewColoursStayExactAndManyBecomeTheirRoundedMean) {
     for (int i = 255; i >= 0; --i) exact.insert(exact.end(), {uint8_t(i), 7, uint8_t(255 - i)});
     exact.push_back(9);  // a partial triple is ignored
     const PalettedFrame few = PaletteFromBgr(exact);
-    ASSERT_EQ(few.Palette.size(), 256u);
-    ASSERT_EQ(few.Indices.size(), 256u);
+    ASSERT_EQ(std::pair(few.Palette.size(), few.Indices.size()),
+              std::pair(size_t{256}, size_t{256}));
     for (size_t p = 0; p < 256; ++p) {
         const uint32_t colour =
             0xFF000000u | uint32_t{exact[3 * p + 2]} << 16 | 7u << 8 | exact[3 * p];
