@@ -297,18 +297,15 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
 // point at most, nothing but digits and one point.
 TEST(VideoWriter, FrameRatesAreDecimalsFromAThousandthToAThousand) {
-    const std::pair<const char*, std::pair<int32_t, int32_t>> rows[] = {
-        {"1000", {1000, 1}},  {"1000.000", {1000, 1}},
-        {"1000.001", {0, 0}}, {"999.999", {999999, 1000}},
-        {"0.001", {1, 1000}}, {"0.0005", {0, 0}},
-        {"0", {0, 0}},        {"23.976", {2997, 125}},
-        {"62.5", {125, 2}},   {".5", {1, 2}},
-        {"30.", {30, 1}},     {"", {0, 0}},
-        {"-1", {0, 0}},       {"1e3", {0, 0}},
-        {"1.2.3", {0, 0}},    {" 30", {0, 0}}};
-    for (const auto& [text, want] : rows) {
+    const std::tuple<const char*, int32_t, int32_t> rows[] = {
+        {"1000", 1000, 1},  {"1000.000", 1000, 1}, {"1000.001", 0, 0}, {"999.999", 999999, 1000},
+        {"0.001", 1, 1000}, {"0.0005", 0, 0},      {"0", 0, 0},        {"23.976", 2997, 125},
+        {"62.5", 125, 2},   {".5", 1, 2},          {"30.", 30, 1},     {"", 0, 0},
+        {"-1", 0, 0},       {"1e3", 0, 0},         {"1.2.3", 0, 0},    {" 30", 0, 0}};
+    for (const auto& [text, num, den] : rows) {
         const std::optional<FrameRate> rate = ParseFrameRate(text);
-        EXPECT_EQ(rate ? std::pair(rate->Num, rate->Den) : std::pair(0, 0), want) << text;
+        EXPECT_EQ(rate ? std::pair(rate->Num, rate->Den) : std::pair(0, 0), std::pair(num, den))
+            << text;
     }
 }
 
