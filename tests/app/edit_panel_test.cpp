@@ -15,6 +15,7 @@
 #include <iterator>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/edit_window.h"
@@ -354,9 +355,8 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
     testing::TempDir dir;
     std::vector<uint8_t> picture(800u * 600u * 3u);
     for (std::size_t p = 0; p < picture.size(); ++p) picture[p] = static_cast<uint8_t>(p * 7 / 3);
-    const std::optional<std::vector<uint8_t>> encoded = EncodePngFromBgr(800, 600, picture);
-    ASSERT_TRUE(encoded);
-    const std::string png = dir.Write("under.png", std::string(encoded->begin(), encoded->end()));
+    const std::vector<uint8_t> encoded = EncodePngFromBgr(800, 600, picture).value();
+    const std::string png = dir.Write("under.png", std::string(encoded.begin(), encoded.end()));
     {
         Editor editor;
         editor.PresetFolder = PP_SOURCE_DIR "/examples/effects";
@@ -419,13 +419,11 @@ TEST(EditPanel, TheBarSavesAsStartsFromAPresetAndLaysTheBackgroundUnderThePrevie
         ASSERT_NE(list, nullptr);
         const std::filesystem::path preset = editor.PresetList.at(0);
         ASSERT_TRUE(panel.Choose(*list, ImHashStr(preset.stem().string().c_str(), 0, list->ID)));
-        ASSERT_EQ(editor.Docs.size(), 2u);
-        EXPECT_EQ(editor.Current, 1u);
-        EXPECT_EQ(editor.Doc().Path, "");
-        EXPECT_EQ(editor.Doc().Edit.Bytes(),
-                  particleplayer::EffectEdit::Open(preset.string()).Value.Bytes());
-        EXPECT_EQ(editor.Doc().Sprite,
-                  std::filesystem::path(preset).replace_extension(".png").string());
+        ASSERT_EQ(std::tuple(editor.Docs.size(), editor.Current), std::tuple(2u, 1u));
+        EXPECT_EQ(std::tuple(editor.Doc().Path, editor.Doc().Edit.Bytes(), editor.Doc().Sprite),
+                  std::tuple(std::string(),
+                             particleplayer::EffectEdit::Open(preset.string()).Value.Bytes(),
+                             std::filesystem::path(preset).replace_extension(".png").string()));
 
         if (panel.Look.Texture != 0) glDeleteTextures(1, &panel.Look.Texture);
         renderer.Value.Close();
