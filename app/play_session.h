@@ -45,6 +45,10 @@ particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t nu
 particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::World& world,
                                                               const PlayEffect& effect,
                                                               int32_t number);
+// How play loads a file that holds several effects (LoadsAsGroup: a .p of several emitters):
+// all of them at its place in the file's order, each drawn over the ones before.
+particleplayer::EffectGroup LoadPlayGroup(particleplayer::World& world, const PlayEffect& effect,
+                                          int32_t number);
 
 // The largest speed, in pixels a second either way, that @X,Y+VX,VY takes.
 inline constexpr int32_t kMaxPlaySpeed = 1'000'000;

@@ -85,6 +85,10 @@ void TextCheck::CheckTopLevel(const EntryList& top) {
             case EffectValueKind::SpriteFile:
                 spriteFile_ = ExtendsRef{std::string(Slice(v)), v.Begin};
                 break;
+            case EffectValueKind::Paths:
+                // The members are files of their own: CheckFiles follows them through the group
+                // reader, which names the ones left out.
+                break;
             case EffectValueKind::Int:
                 CheckNumber(v, NumberKind::Int, key.Name);
                 if (key.Name == "Layer" && TextToInt(Slice(v)) != 0) {

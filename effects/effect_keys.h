@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Whole,        // one whole number, read as Layer is, held to a range
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
     BlockList,    // one Block, or a list of such blocks: {{X = 1, ...}, {X = 2, ...}}
+    Paths,        // {A.txt, B.txt}: effect files, read by the group reader (effect_group.h)
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -269,7 +270,8 @@ template <auto Member>
 inline constexpr BlockKeyTarget kForcesOf{kReadRulesOf<kForceFields>, &StoreForces<Member>};
 
 // Where a row's value goes; the alternative follows the row's Kind:
-//   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
+//   Path, Area, SpriteFile, Paths: none here (the loader's chain walk, SetArea with its own rule,
+//   the group reader);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
@@ -291,7 +293,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 63> kEffectKeys{{
+inline constexpr std::array<EffectKey, 64> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -464,6 +466,12 @@ inline constexpr std::array<EffectKey, 63> kEffectKeys{{
     {"DriftYOverLife", EffectValueKind::Curve,
      CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount},
      "Pixels per second added to each particle's move in y (down), over its life."},
+    // A group file's one key (effects/effect_group.h): the members load as effects of their own,
+    // so the loader of one effect passes over it.
+    {"Group",
+     EffectValueKind::Paths,
+     {},
+     "Effect files played together at one place, in this order, each drawn over those before."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -483,6 +491,7 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
         case EffectValueKind::Path:
         case EffectValueKind::Area:
         case EffectValueKind::SpriteFile:
+        case EffectValueKind::Paths:
             return std::holds_alternative<std::monostate>(key.Target);
         case EffectValueKind::Int:
             return std::holds_alternative<IntKeyField>(key.Target);

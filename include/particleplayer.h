@@ -380,6 +380,28 @@ pp_status pp_world_set_max_particles(pp_world* world, int64_t max);
 /** Births the particle budget refused since the world was made or last emptied. */
 pp_status pp_world_dropped_births(pp_world* world, int64_t* count);
 
+/** Loads at (x, y), in order, every effect the file at path holds (World::LoadEffectGroup:
+ * a group file's members, a .p file's emitters, or any other effect file as a group of one);
+ * *count gets how many, their numbers the first capacity of them into members (which may be
+ * null when capacity is 0). With fewer than *count places, the call loads nothing and gives
+ * PP_ERROR_ARGUMENT, so a second call with room for *count gets them all. PP_ERROR_FILE, loading
+ * nothing, when no member loads. */
+pp_status pp_world_load_effect_group(pp_world* world, const char* path, float x, float y,
+                                     uint32_t* members, size_t capacity, size_t* count);
+/** Moves the count effects of members (a group as pp_world_load_effect_group gives it) as
+ * pp_world_set_position does; PP_ERROR_ARGUMENT when none of them is in the world. */
+pp_status pp_world_set_group_position(pp_world* world, const uint32_t* members, size_t count,
+                                      float x, float y);
+/** Removes the count effects of members as pp_world_remove_effect does; PP_ERROR_ARGUMENT when
+ * none of them was in the world. */
+pp_status pp_world_remove_group(pp_world* world, const uint32_t* members, size_t count);
+/** pp_world_set_force_point for the point index of the key's blocks, in the order written (0 to
+ * 7; pp_world_set_force_point moves the first): moving one beyond the file's blocks adds it,
+ * and the ones between, with strength 0 until a reload gives them one. PP_ERROR_ARGUMENT for
+ * any other index. */
+pp_status pp_world_set_force_point_at(pp_world* world, uint32_t effect, int vortex, int32_t index,
+                                      float x, float y);
+
 /** The effect's live particles, oldest first: the first capacity of them into out (which may
  * be null when capacity is 0), and how many there are into *count, so a second call with room
  * for *count gets them all. */

@@ -294,6 +294,10 @@ Result<Effect> World::LoadEffectFile(std::string_view path, float x, float y,
         why = "the effect file name is empty";
     } else if (!pp::ReadEffectText(pp::EffectOpenPathIn(settings.Folder, name)).has_value()) {
         why = "could not read the effect file '" + name + "'";
+    } else if (std::string several =
+                   WorldAccess::SeveralEffects(pp::EffectOpenPathIn(settings.Folder, name), name);
+               !several.empty()) {
+        return {{}, std::move(several), ErrorKind::Argument};
     }
     if (!why.empty() && options.Missing == MissingFile::Fail) return {{}, why, ErrorKind::File};
     Result<Effect> result = state_->Create(x, y);

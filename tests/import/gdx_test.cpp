@@ -183,7 +183,7 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
 }
 
 // Every sample imports, each emitter's text passes check without errors and emits, and the
-// file loads directly as its first emitter's text.
+// file loads directly as its one emitter's text, or, holding several, is refused as one effect.
 TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
     int samples = 0, emitters = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(PP_IMPORT_SAMPLES) / "p")) {
@@ -218,7 +218,14 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
         const auto named = ImportGdxEffect(bytes, nullptr, &error);
         ASSERT_TRUE(named) << error;
         particleplayer::World direct;
-        test::ExpectLoadsAsText(direct, entry.path(), named->Emitters[0].Text);
+        if (named->Emitters.size() == 1) {
+            test::ExpectLoadsAsText(direct, entry.path(), named->Emitters[0].Text);
+        } else {
+            const auto several = direct.LoadEffectFile(entry.path().string(), 0, 0);
+            EXPECT_EQ(several.Kind, particleplayer::ErrorKind::Argument) << several.Error;
+            EXPECT_NE(several.Error.find("LoadEffectGroup"), std::string::npos);
+            EXPECT_TRUE(direct.Effects().empty());
+        }
     }
     EXPECT_EQ(samples, 9);
     EXPECT_EQ(emitters, 17);
@@ -308,6 +315,8 @@ TEST(GdxGroup, HostileGroupFilesLeaveMembersOutWithAFinding) {
         const auto loaded = world.LoadEffectGroup(path, 0, 0);
         EXPECT_EQ(loaded.Value.Members.size(), c.Members) << loaded.Error;
         EXPECT_EQ(loaded.Ok(), c.Members > 0);
+        // The text alone is a group's: its findings are all about the members.
+        EXPECT_TRUE(particleplayer::CheckText(c.Text, path).empty());
         const std::string paths[] = {path};
         const auto findings = particleplayer::CheckFiles(paths);
         if (c.Finding.empty()) {

@@ -49,6 +49,10 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     SDL_Renderer* soft = SDL_CreateSoftwareRenderer(surface);
     ASSERT_NE(soft, nullptr) << SDL_GetError();
     pp_sdl_renderer* sdl = nullptr;
+    pp::testing::TempDir dir;
+    dir.Write("a.txt", "Attractor = {X = 1}");
+    const std::string group = dir.Write("g.txt", "Group = {a.txt, a.txt}");
+    uint32_t members[2] = {};
 #define ROW(call, want) \
     { #call, call, want }
     const struct {
@@ -110,6 +114,18 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_sprite_file(world, 0, &number, &path), PP_ERROR_ARGUMENT),
         ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
         ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
+        ROW(pp_world_load_effect_group(world, nullptr, 0, 0, members, 2, &n), PP_ERROR_NULL),
+        ROW(pp_world_load_effect_group(world, "/no/such.txt", 0, 0, members, 2, &n), PP_ERROR_FILE),
+        ROW(pp_world_load_effect_group(world, group.c_str(), 0, 0, members, 1, &n),
+            PP_ERROR_ARGUMENT),  // too few places: none loaded
+        ROW(pp_world_effect_particle_count(world, 2, &count), PP_ERROR_ARGUMENT),
+        ROW(pp_world_load_effect_group(world, group.c_str(), 0, 0, members, 2, &n), PP_OK),
+        ROW(pp_world_set_force_point_at(world, members[1], 0, 8, 1, 1), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_force_point_at(world, members[1], 0, 1, 1, 1), PP_OK),
+        ROW(pp_world_set_group_position(world, members, 2, 5, 6), PP_OK),
+        ROW(pp_world_remove_group(world, members, 2), PP_OK),
+        ROW(pp_world_set_group_position(world, members, 2, 5, 6), PP_ERROR_ARGUMENT),
+        ROW(pp_world_remove_group(world, members, 2), PP_ERROR_ARGUMENT),
         ROW(pp_vertices_create(nullptr), PP_ERROR_NULL),
         ROW(pp_world_build_vertices(nullptr, 0, vertices), PP_ERROR_NULL),
         ROW(pp_vertices_data(nullptr, &data, &n), PP_ERROR_NULL),
