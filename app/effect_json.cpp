@@ -230,6 +230,16 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     }
     if (x.EmitAlongPath != 0) AppendField(out, "EmitAlongPath", x.EmitAlongPath);
     if (x.EmitByDistance != 0.0f) AppendField(out, "EmitByDistance", x.EmitByDistance);
+    if (x.SpriteMode != 0) AppendField(out, "SpriteMode", x.SpriteMode);
+    if (!x.SpriteFiles.empty()) {
+        AppendKey(out, "SpriteFiles");
+        out += "[";
+        for (const std::string& file : x.SpriteFiles) {
+            if (&file != &x.SpriteFiles.front()) out += ", ";
+            AppendJsonString(out, file);
+        }
+        out += "]";
+    }
     out += "}";
 }
 

@@ -275,6 +275,8 @@ typedef struct pp_effect_extras {
     float stretch_max;       /**< Quads stretched to at most this many sizes. */
     int32_t emit_along_path; /**< 1: births spread along the emitter's move. */
     float emit_by_distance;  /**< Births per 100 px moved, in place of the rate. */
+    int32_t sprite_mode; /**< 0 the first image, 1 one at random at birth, 2 each over the life. */
+    int32_t sprite_file_count; /**< Images of a SpriteFile list of more than one; 0 otherwise. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

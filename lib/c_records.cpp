@@ -138,5 +138,7 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.stretch_max = x.StretchMax;
     out.emit_along_path = x.EmitAlongPath;
     out.emit_by_distance = x.EmitByDistance;
+    out.sprite_mode = x.SpriteMode;
+    out.sprite_file_count = static_cast<int32_t>(x.SpriteFiles.size());
     return out;
 }

@@ -174,6 +174,13 @@ struct EffectExtras {
     std::vector<ForcePoint> Attractors;
     /// Every point of the Vortex key, in the order written (at most 8); Vortex is the first.
     std::vector<ForcePoint> Vortices;
+    /// How a particle picks among SpriteFiles: 0 the first, 1 a random one at its birth, 2
+    /// each in turn over its life.
+    int32_t SpriteMode = 0;
+    /// Every image of a SpriteFile list of more than one, as opened, in the order written (at
+    /// most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in
+    /// World::SpriteFiles.
+    std::vector<std::string> SpriteFiles;
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
