@@ -238,6 +238,16 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
           std::pair{"DriftYOverLife", &x.DriftYOverLife}}) {
         if (curve->Count > 0) AppendField(out, name, *curve);
     }
+    if (x.SpriteMode != 0) AppendField(out, "SpriteMode", x.SpriteMode);
+    if (!x.SpriteFiles.empty()) {
+        AppendKey(out, "SpriteFiles");
+        out += "[";
+        for (const std::string& file : x.SpriteFiles) {
+            if (&file != &x.SpriteFiles.front()) out += ", ";
+            AppendJsonString(out, file);
+        }
+        out += "]";
+    }
     out += "}";
 }
 

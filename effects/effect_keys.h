@@ -293,7 +293,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 64> kEffectKeys{{
+inline constexpr std::array<EffectKey, 65> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -364,7 +364,8 @@ inline constexpr std::array<EffectKey, 64> kEffectKeys{{
     {"SpriteFile",
      EffectValueKind::SpriteFile,
      {},
-     "The PNG or BMP image the particles draw with, beside this file."},
+     "The PNG or BMP image the particles draw with, beside this file; {A.png, B.png, ...} "
+     "lists up to 16 for SpriteMode."},
     // The motion keys (particles/motion.h), in the order a birth draws them.
     {"RadialAcceleration", EffectValueKind::Randomised,
      RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
@@ -472,6 +473,10 @@ inline constexpr std::array<EffectKey, 64> kEffectKeys{{
      EffectValueKind::Paths,
      {},
      "Effect files played together at one place, in this order, each drawn over those before."},
+    // How a particle picks among the images of a SpriteFile list (particles/looks.h).
+    {"SpriteMode", EffectValueKind::Whole, WholeKeyField{&ExtraParams::SpriteMode, 0, 2},
+     "With a SpriteFile list: 0 the first image, 1 a random one per particle, 2 each in turn "
+     "over the life."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

@@ -312,6 +312,18 @@ std::string LoaderInput(std::span<const uint8_t> data) {
         if (number >= 0 && (params->Sprite.Min != number || params->Sprite.Max != number)) {
             return "an effect with a sprite file draws with another number";
         }
+        const EmitterParams::SpriteFileList& list = params->SpriteList;
+        if (list.Count < 0 || list.Count > kMaxListedSprites || list.Count == 1 ||
+            (list.Count > 0 && list.Index[0] != params->SpriteFile)) {
+            return "a sprite file list is out of its bounds or misses its first image";
+        }
+        for (int32_t i = 0; i < list.Count; ++i) {
+            if (list.Index[static_cast<std::size_t>(i)] < 0 ||
+                list.Index[static_cast<std::size_t>(i)] >=
+                    static_cast<int32_t>(engine.SpriteFiles.size())) {
+                return "a sprite file list index is outside the list";
+            }
+        }
     }
 
     // Ordinary frames, now and then one of no time at all, and one long stall that brings a

@@ -25,7 +25,7 @@ class Composer : GdxEmitterValues {
   public:
     Composer(const GdxEmitter& emitter, std::vector<ImportFinding>& findings, double ms)
         : GdxEmitterValues(emitter, findings), ms_(ms) {}
-    ImportedEffect Run(std::string_view sprite_file);
+    ImportedEffect Run(const GdxSpriteNamer& sprite, std::size_t index);
 
   private:
     void Key(std::string name, std::string value) {
@@ -42,8 +42,9 @@ class Composer : GdxEmitterValues {
     void Options(bool* continuous, bool* aligned);
 
     std::vector<std::pair<std::string, std::string>> keys_;
-    double ms_;              // milliseconds in one of the file's time units
-    bool disabled_ = false;  // the emitter emits nothing: one Disable key
+    double ms_;                // milliseconds in one of the file's time units
+    bool disabled_ = false;    // the emitter emits nothing: one Disable key
+    std::size_t sprites_ = 1;  // the images it takes: several under random or animated
 };
 
 void Composer::Emission(const GdxScaled& duration, bool continuous) {
@@ -331,13 +332,22 @@ void Composer::Options(bool* continuous, bool* aligned) {
             "{" + std::to_string(source) + ", " + std::to_string(destination) + "}");
     }
     const GdxField* mode = s ? s->Find("spriteMode") : nullptr;
-    if (mode != nullptr && mode->Value != "single" && e_.ImagePaths.size() > 1) {
-        FindAt(mode->Line, "'Options' spriteMode: " + mode->Value +
-                               " takes several sprites there: here the first");
+    const std::string kind = mode ? mode->Value : "single";
+    const std::size_t paths = e_.ImagePaths.size();
+    if (kind != "single" && kind != "random" && kind != "animated") {
+        FindAt(mode->Line, "'Options' spriteMode: '" + kind + "' is no mode we know: single");
+    } else if (kind != "single" && paths > 1) {
+        Key("SpriteMode", kind == "random" ? "1" : "2");
+        sprites_ = std::min(paths, static_cast<std::size_t>(kMaxListedSprites));
+        if (paths > sprites_) {
+            FindAt(e_.ImagePaths[sprites_].Line, "'Image Paths' lists " + std::to_string(paths) +
+                                                     " images: here the first " +
+                                                     std::to_string(sprites_));
+        }
     }
 }
 
-ImportedEffect Composer::Run(std::string_view sprite_file) {
+ImportedEffect Composer::Run(const GdxSpriteNamer& sprite, std::size_t index) {
     const GdxScaled duration = Read(kGdxDuration);
     bool continuous = false, aligned = false;
     // The options come last in the file but decide the duration's meaning.
@@ -363,13 +373,26 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         }
     }
     ImportedEffect out;
-    if (!e_.ImagePaths.empty()) {
-        out.SpriteName = std::string(GdxFileName(e_.ImagePaths[0].Path));
-        out.SpriteLine = e_.ImagePaths[0].Line;
-    } else {
-        FindAt(e_.Line, "emitter '" + e_.Name + "' names no image");
+    if (e_.ImagePaths.empty()) FindAt(e_.Line, "emitter '" + e_.Name + "' names no image");
+    std::vector<std::string> files;
+    for (std::size_t k = 0; k < sprites_; ++k) {
+        const std::string name =
+            k < e_.ImagePaths.size() ? std::string(GdxFileName(e_.ImagePaths[k].Path)) : "";
+        if (k == 0 && !e_.ImagePaths.empty()) {
+            out.SpriteName = name;
+            out.SpriteLine = e_.ImagePaths[0].Line;
+        } else if (k > 0) {
+            out.MoreSprites.push_back({name, e_.ImagePaths[k].Line});
+        }
+        std::string file = sprite ? sprite(index, k, name) : name;
+        if (!file.empty()) files.push_back(std::move(file));
     }
-    if (!sprite_file.empty()) Key("SpriteFile", std::string(sprite_file));
+    if (files.size() == 1) Key("SpriteFile", files[0]);
+    if (files.size() > 1) {
+        std::string list = "{";
+        for (const std::string& file : files) list += (list.size() > 1 ? ", " : "") + file;
+        Key("SpriteFile", list + "}");
+    }
     for (std::size_t i = 0; i < keys_.size(); ++i) {
         out.Text +=
             keys_[i].first + " = " + keys_[i].second + (i + 1 < keys_.size() ? ",\n" : "\n");
@@ -395,10 +418,7 @@ GdxImport ImportGdxFile(const GdxFile& file, const GdxSpriteNamer& sprite) {
     for (std::size_t i = 0; i < file.Emitters.size(); ++i) {
         const GdxEmitter& emitter = file.Emitters[i];
         std::vector<ImportFinding> findings;
-        const std::string image =
-            emitter.ImagePaths.empty() ? "" : std::string(GdxFileName(emitter.ImagePaths[0].Path));
-        ImportedEffect effect =
-            Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite ? sprite(i, image) : image);
+        ImportedEffect effect = Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite, i);
         std::stable_sort(findings.begin(), findings.end(), ByLine);
         out.Findings.insert(out.Findings.end(), findings.begin(), findings.end());
         effect.Findings = std::move(findings);

@@ -282,6 +282,8 @@ typedef struct pp_effect_extras {
     pp_curve angle_over_life;   /**< Share of the way from angle to end angle. */
     pp_curve drift_x_over_life; /**< Pixels per second added to the move in x. */
     pp_curve drift_y_over_life; /**< Pixels per second added to the move in y. */
+    int32_t sprite_mode; /**< 0 the first image, 1 one at random at birth, 2 each over the life. */
+    int32_t sprite_file_count; /**< Images of a SpriteFile list of more than one; 0 otherwise. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -150,5 +150,7 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     curve(x.AngleOverLife, out.angle_over_life);
     curve(x.DriftXOverLife, out.drift_x_over_life);
     curve(x.DriftYOverLife, out.drift_y_over_life);
+    out.sprite_mode = x.SpriteMode;
+    out.sprite_file_count = static_cast<int32_t>(x.SpriteFiles.size());
     return out;
 }

@@ -154,12 +154,18 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.AngleOverLife = PublicCurve(x.AngleOverLife);
     out.DriftXOverLife = PublicCurve(x.DriftXOverLife);
     out.DriftYOverLife = PublicCurve(x.DriftYOverLife);
+    out.SpriteMode = x.SpriteMode;
     return out;
 }
 
 EffectExtras PublicExtras(const pp::Engine& engine, const pp::EmitterParams& params) {
     EffectExtras out = PublicExtras(params.Extras);
     if (params.SpriteFile >= 0) out.SpriteFile = engine.SpriteFiles[size_t(params.SpriteFile)];
+    for (int32_t i = 0; i < params.SpriteList.Count; ++i) {
+        out.SpriteFiles.push_back(
+            engine
+                .SpriteFiles[static_cast<size_t>(params.SpriteList.Index[static_cast<size_t>(i)])]);
+    }
     return out;
 }
 

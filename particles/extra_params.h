@@ -24,6 +24,9 @@ struct ValueSpec {
     bool operator==(const ValueSpec&) const = default;
 };
 
+// The most images one SpriteFile list names; further ones are left out.
+inline constexpr int32_t kMaxListedSprites = 16;
+
 // Keys of a curve over a particle's life: at most this many.
 inline constexpr int32_t kMaxLifeKeys = 8;
 
@@ -237,6 +240,9 @@ struct ExtraParams {
     LifeCurve<1> AngleOverLife;
     LifeCurve<1> DriftXOverLife;
     LifeCurve<1> DriftYOverLife;
+    // How a particle picks among the images of a SpriteFile list (EmitterParams::SpriteList):
+    // 0 shows the first, 1 draws one at birth, 2 steps through them over its life.
+    int32_t SpriteMode = 0;
 
     bool operator==(const ExtraParams&) const = default;
 };

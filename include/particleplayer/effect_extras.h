@@ -179,6 +179,13 @@ struct EffectExtras {
     LifeCurve<1> AngleOverLife;   ///< Share of the way from Angle to EndAngle over the life.
     LifeCurve<1> DriftXOverLife;  ///< Pixels per second added to the move in x over the life.
     LifeCurve<1> DriftYOverLife;  ///< Pixels per second added to the move in y over the life.
+    /// How a particle picks among SpriteFiles: 0 the first, 1 a random one at its birth, 2
+    /// each in turn over its life.
+    int32_t SpriteMode = 0;
+    /// Every image of a SpriteFile list of more than one, as opened, in the order written (at
+    /// most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in
+    /// World::SpriteFiles.
+    std::vector<std::string> SpriteFiles;
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

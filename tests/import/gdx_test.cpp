@@ -122,7 +122,7 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
     const Rules rules;
     std::string error;
     const auto imported = ImportGdxEffect(
-        rules.File(), [](std::size_t, std::string_view) { return ""; }, &error);
+        rules.File(), [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
     ASSERT_TRUE(imported) << error;
     ASSERT_EQ(imported->Emitters.size(), 1u);
     const std::string& text = imported->Emitters[0].Text;
@@ -194,7 +194,7 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
         std::string error;
         // The texts name no sprite here: check would look for it in the working folder.
         const auto imported = ImportGdxEffect(
-            bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+            bytes, [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
         ASSERT_TRUE(imported) << error;
         for (const ImportedEffect& effect : imported->Emitters) {
             ++emitters;
@@ -356,6 +356,7 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
                 "colors4: 1\ncolors5: 1\ntimelineCount: 2\ntimeline0: 0.5\ntimeline1: 0.2\n",
          "4: 'Tint' has times outside 0 to 1 or out of order"},
         {head + "- Options -\nattached: maybe\n", "5: 'Options' attached: 'maybe' is neither"},
+        {head + "- Options -\nspriteMode: swirl\n", "5: 'Options' spriteMode: 'swirl' is no mode"},
         {head + "- Spawn Shape -\nshape: star\n", "5: 'Spawn Shape' shape: 'star'"},
         {head + "- Wobble -\nx: 1\n", "4: 'Wobble' is no section of this format we know"},
         {head + "- Image Paths -\nC:\\art\\x.png\nD:/y.png\n", ""},
@@ -366,7 +367,7 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
         SCOPED_TRACE(c.Bytes.substr(0, 200));
         std::string error;
         const auto imported = ImportGdxEffect(
-            c.Bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+            c.Bytes, [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
         if (c.Finding == "refused") {
             EXPECT_FALSE(imported);
             EXPECT_FALSE(error.empty());
@@ -394,14 +395,21 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
 TEST(GdxReader, ImageNamesAndRecognition) {
     const auto imported = ImportGdxEffect(
         "e\n- Delay -\n- Image Path -\n\\Dev\\data/fire.png\n\nf\n- Delay -\n- Image Paths -\n"
+        "C:\\art\\a.png\nb.png\n\ng\n- Options -\nspriteMode: animated\n- Image Paths -\n"
         "C:\\art\\a.png\nb.png\n\n",
         nullptr, nullptr);
     ASSERT_TRUE(imported);
-    ASSERT_EQ(imported->Emitters.size(), 2u);
+    ASSERT_EQ(imported->Emitters.size(), 3u);
+    // Several images under random or animated: the list, with the mode.
+    const ImportedEffect& animated = imported->Emitters[2];
+    EXPECT_NE(animated.Text.find("SpriteMode = 2"), std::string::npos);
+    EXPECT_NE(animated.Text.find("SpriteFile = {a.png, b.png}"), std::string::npos);
+    EXPECT_TRUE(animated.MoreSprites.size() == 1 && animated.MoreSprites[0].Name == "b.png");
+    EXPECT_EQ(imported->Emitters[1].Text.find("SpriteMode"), std::string::npos) << "single";
     EXPECT_EQ(imported->Emitters[0].SpriteName, "fire.png");
     EXPECT_NE(imported->Emitters[0].Text.find("SpriteFile = fire.png"), std::string::npos);
     EXPECT_EQ(imported->Emitters[1].SpriteName, "a.png");
-    EXPECT_EQ(imported->Names, (std::vector<std::string>{"e", "f"}));
+    EXPECT_EQ(imported->Names, (std::vector<std::string>{"e", "f", "g"}));
     for (const char* text : {"Size = 20", "", "Name\nSize = 3", "<?xml?>\n- Delay -",
                              "Extends = a.p\n- Delay -", "a\nb\n- Delay -"}) {
         EXPECT_FALSE(LooksLikeGdxEffect(text)) << text;

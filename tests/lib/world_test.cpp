@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -514,6 +515,37 @@ TEST(World, SpriteFilesAreNumberedPerFileAndGivenSpritesWin) {
     World held(high);
     const Effect last = held.LoadEffectText("SpriteFile = a.png", 0, 0).Value;
     EXPECT_EQ(held.Params(last).Value.Sprite.Min, (1 << 20) - 1024) << "below the tables' end";
+    // A list: numbered as single files are; SpriteMode 1 gives each particle one of them,
+    // 2 image min(n - 1, floor(t n)) at life fraction t; 0 the first alone, as one file does.
+    World listed(options);
+    const std::string list = "SpriteFile = {spark.png, art\\fire.png, two.png}, LifeTime = 1, ";
+    const Effect modes[] = {listed.LoadEffectText(list + "SpriteMode = 0", 0, 0).Value,
+                            listed.LoadEffectText(list + "SpriteMode = 1", 0, 0).Value,
+                            listed.LoadEffectText(list + "SpriteMode = 2", 0, 0).Value};
+    ASSERT_EQ(listed.SpriteFiles().size(), 3u);
+    EXPECT_EQ(listed.SpriteFiles()[2].Path, fx + "/two.png");
+    EXPECT_EQ(listed.Extras(modes[1]).Value.SpriteFiles.size(), 3u);
+    EXPECT_EQ(listed.Extras(modes[0]).Value.SpriteFile, fx + "/spark.png");
+    std::set<int32_t> drawn[3];
+    for (int frame = 0; frame < 90; ++frame) {
+        listed.AdvanceTime(16);
+        listed.Update();
+        for (int mode = 0; mode < 3; ++mode) {
+            std::vector<Particle> particles;
+            ASSERT_TRUE(listed.Particles(modes[mode], particles).Ok());
+            for (const Particle& p : particles) {
+                drawn[mode].insert(p.Sprite);
+                if (mode != 2) continue;
+                const auto age =
+                    static_cast<float>(static_cast<int32_t>(listed.Time()) - (p.DeathTime - 1000));
+                const int32_t k = std::min(2, static_cast<int32_t>(age / 1000.0f * 3.0f));
+                ASSERT_EQ(p.Sprite, 50 + k) << "age " << age;
+            }
+        }
+    }
+    EXPECT_EQ(drawn[0], (std::set<int32_t>{50}));
+    EXPECT_EQ(drawn[1], (std::set<int32_t>{50, 51, 52}));
+    EXPECT_EQ(drawn[2], (std::set<int32_t>{50, 51, 52}));
 }
 
 }  // namespace
