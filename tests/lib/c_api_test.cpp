@@ -106,6 +106,9 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_sprite_file(world, 0, &number, nullptr), PP_ERROR_NULL),
         ROW(pp_world_sprite_file(world, 0, &number, &path), PP_ERROR_ARGUMENT),
         ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
+        ROW(pp_world_set_max_particles(nullptr, 5), PP_ERROR_NULL),
+        ROW(pp_world_set_max_particles(world, -1), PP_ERROR_ARGUMENT),
+        ROW(pp_world_dropped_births(world, nullptr), PP_ERROR_NULL),
         ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
         ROW(pp_vertices_create(nullptr), PP_ERROR_NULL),
         ROW(pp_world_build_vertices(nullptr, 0, vertices), PP_ERROR_NULL),
@@ -187,27 +190,6 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     EXPECT_EQ(pp_world_update(clocked, &seconds), PP_OK);
     EXPECT_FLOAT_EQ(seconds, 0.1f) << "a host-clock world reads the host's clock";
     for (pp_world* w : {static_cast<pp_world*>(nullptr), world, clocked}) pp_world_destroy(w);
-}
-
-// A world with a base folder opens relative effect paths there, takes float positions, and
-// lists the images its effects name under the numbers it gave them.
-TEST(CApi, BaseFolderAndSpriteFiles) {
-    pp_world* world = nullptr;
-    ASSERT_EQ(pp_world_create_in(&world, 1000, PP_SOURCE_DIR "/examples/effects", 7), PP_OK);
-    uint32_t rain = 0, own = 0;
-    EXPECT_EQ(pp_world_load_effect_file(world, "Rain.txt", 10.5f, 20.25f, &rain), PP_OK)
-        << pp_world_last_error(world);
-    const char text[] = "SpriteFile = Fire.png";
-    EXPECT_EQ(pp_world_load_effect_text(world, text, sizeof text - 1, 0.5f, 0, &own), PP_OK);
-    size_t files = 0;
-    int32_t number = -1;
-    const char* path = nullptr;
-    ASSERT_TRUE(pp_world_sprite_file_count(world, &files) == PP_OK && files == 1u);
-    ASSERT_EQ(pp_world_sprite_file(world, 0, &number, &path), PP_OK);
-    EXPECT_EQ(number, 7);
-    EXPECT_STREQ(path, PP_SOURCE_DIR "/examples/effects/Fire.png");
-    EXPECT_EQ(pp_world_sprite_file(world, 1, &number, &path), PP_ERROR_ARGUMENT);
-    pp_world_destroy(world);
 }
 
 // The bound read framebuffer as top-down R, G, B rows.

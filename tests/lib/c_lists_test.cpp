@@ -29,24 +29,26 @@ constexpr const char* kEveryKey =
     "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}, Collide = {{Floor = 5000}, {X1 = "
     "1000,\n"
     "Y1 = 2000, X2 = 3000, Y2 = 4000, Bounce = 0.5, Friction = 0.25, Die = 1, Screen = 1}},\n"
-    "Trail = {4, 0.5, 3, 2, 0.75, 0.25, 1}, Stretch = {0.5, 6}, EmitAlongPath = 1";
+    "Trail = {4, 0.5, 3, 2, 0.75, 0.25, 1}, Stretch = {0.5, 6}, EmitAlongPath = 1,\n"
+    "SpriteFile = examples/effects/Fire.png";
 
 bool SameBytes(const void* a, const void* b, size_t size) {
     return std::memcmp(a, b, size) == 0;
 }
 
+// Both worlds open the effects' files from the source folder and number the sprite files from 7.
 TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
-    pp::testing::InFolder root(PP_SOURCE_DIR);
     particleplayer::WorldOptions options;
-    options.Seed = 21;
+    options.Seed = 21, options.BaseFolder = PP_SOURCE_DIR, options.FirstSpriteFileNumber = 7;
     particleplayer::World world(options);
     pp_world* c = nullptr;
-    ASSERT_EQ(pp_world_create(&c, 1000), PP_OK);
+    ASSERT_EQ(pp_world_create_in(&c, 1000, PP_SOURCE_DIR, 7), PP_OK);
     ASSERT_EQ(pp_world_seed(c, 21), PP_OK);
     uint32_t effect = 0;
-    ASSERT_EQ(pp_world_load_effect_text(c, kEveryKey, std::strlen(kEveryKey), 300, 200, &effect),
-              PP_OK);
-    const particleplayer::Effect own = world.LoadEffectText(kEveryKey, 300, 200).Value;
+    ASSERT_EQ(
+        pp_world_load_effect_text(c, kEveryKey, std::strlen(kEveryKey), 300.5f, 200.25f, &effect),
+        PP_OK);
+    const particleplayer::Effect own = world.LoadEffectText(kEveryKey, 300.5f, 200.25f).Value;
     for (int k = 0; k < 40; ++k) {
         pp_world_advance_time(c, 16);
         pp_world_update(c, nullptr);
@@ -163,6 +165,27 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_EQ(std::string(file), started.File);
     EXPECT_EQ(x.on_death.set, 0);
     EXPECT_EQ(pp_world_started_effect(c, 0, nullptr, nullptr, nullptr), PP_OK);
+
+    // The images the effects name, under the numbers the world gave them.
+    size_t files = 0;
+    int32_t number = -1;
+    ASSERT_EQ(pp_world_sprite_file_count(c, &files), PP_OK);
+    const std::vector<particleplayer::SpriteFile> want = world.SpriteFiles();
+    ASSERT_TRUE(files == want.size() && want.at(0).Number == 7 &&
+                want[0].Path == PP_SOURCE_DIR "/examples/effects/Fire.png");
+    for (size_t i = 0; i < files; ++i) {
+        ASSERT_EQ(pp_world_sprite_file(c, i, &number, &file), PP_OK);
+        EXPECT_TRUE(number == want[i].Number && file == want[i].Path) << i;
+    }
+    EXPECT_EQ(pp_world_sprite_file(c, files, &number, &file), PP_ERROR_ARGUMENT);
+    // The budget set through C holds births back as the C++ world's does.
+    ASSERT_TRUE(pp_world_set_max_particles(c, 5) == PP_OK && world.SetMaxParticles(5).Ok());
+    pp_world_advance_time(c, 16), pp_world_update(c, nullptr), world.AdvanceTime(16);
+    world.Update();
+    int64_t live = 0, dropped = 0;
+    ASSERT_TRUE(pp_world_particle_count(c, &live) == PP_OK &&
+                pp_world_dropped_births(c, &dropped) == PP_OK);
+    EXPECT_TRUE(live == world.ParticleCount() && dropped == world.DroppedBirths() && dropped > 0);
 
     // Refusals.
     EXPECT_EQ(pp_world_particles(c, effect, nullptr, 1, &count), PP_ERROR_NULL);
