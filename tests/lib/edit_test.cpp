@@ -74,24 +74,16 @@ TEST(EditModel, EachKindRewritesOnlyItsValueAndLoadsAsSet) {
          }},
         {"EmissionAngle", RandomValue{RandomForm::ValueBlur, 270, 20, 5},
          Appended("EmissionAngle = {Value = 270, Blur = 20, Inc = 5}"),
-         [](Loaded& l) {
-             l.Params.EmissionAngle = {250, 290, 5};
-         }},
+         [](Loaded& l) { l.Params.EmissionAngle = ValueRange(250, 290, 5); }},
         {"Size", RandomValue{RandomForm::ValueRange, 10, 2.5, 0.5},
          Replaced(kBase, "{Min = 4, Max = 8}", "{Value = 10, Range = 2.5, Inc = 0.5}"),
-         [](Loaded& l) {
-             l.Params.Size = {10, 12.5f, 0.5f};
-         }},
+         [](Loaded& l) { l.Params.Size = ValueRange(10, 12.5f, 0.5f); }},
         {"Sprite", RandomValue{RandomForm::MinMax, 1, 3, std::nullopt},
          Appended("Sprite = {Min = 1, Max = 3}"),
-         [](Loaded& l) {
-             l.Params.Sprite = {1, 3, 1};
-         }},
+         [](Loaded& l) { l.Params.Sprite = IntValueRange(1, 3, 1); }},
         {"LifeTime", RandomValue{RandomForm::Plain, double{0.1f}, 0, std::nullopt},
          Appended("LifeTime = 0.1"),
-         [](Loaded& l) {
-             l.Params.LifeTime = {0.1f, 0.1f, 1};
-         }},
+         [](Loaded& l) { l.Params.LifeTime = ValueRange(0.1f, 0.1f, 1); }},
         {"Raise", 0.1f, Replaced(kBase, "-3\r\n", "0.1\r\n"),
          [](Loaded& l) { l.Params.Raise = 0.1f; }},
         {"BlendingMode", std::array<int32_t, 2>{5, 2}, Appended("BlendingMode = {5, 2}"),
