@@ -69,6 +69,13 @@ pp_status Guard(F&& f) {
     }
 }
 
+// The group whose members' numbers the host gives.
+particleplayer::EffectGroup GroupOf(const uint32_t* members, size_t count) {
+    particleplayer::EffectGroup group;
+    for (size_t i = 0; i < count; ++i) group.Members.push_back({members[i]});
+    return group;
+}
+
 }  // namespace
 
 extern "C" {
@@ -245,17 +252,6 @@ pp_status pp_world_load_effect_group(pp_world* world, const char* path, float x,
         return PP_OK;
     });
 }
-
-namespace {
-
-// The group whose members' numbers the host gives.
-particleplayer::EffectGroup GroupOf(const uint32_t* members, size_t count) {
-    particleplayer::EffectGroup group;
-    for (size_t i = 0; i < count; ++i) group.Members.push_back({members[i]});
-    return group;
-}
-
-}  // namespace
 
 pp_status pp_world_set_group_position(pp_world* world, const uint32_t* members, size_t count,
                                       float x, float y) {
