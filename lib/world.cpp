@@ -149,6 +149,15 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     for (int32_t i = 0; i < x.Vortex.Count; ++i) {
         out.Vortices.push_back(force(x.Vortex.Points[static_cast<size_t>(i)]));
     }
+    out.EmissionOverDuration = PublicCurve(x.EmissionOverDuration);
+    out.LifeOverDuration = PublicCurve(x.LifeOverDuration);
+    out.WidthOverDuration = PublicCurve(x.WidthOverDuration);
+    out.HeightOverDuration = PublicCurve(x.HeightOverDuration);
+    out.Continuous = x.Continuous;
+    auto range = [](const pp::DrawnRange& r) { return DrawnRange{r.Min, r.Max, r.Step}; };
+    out.LifeOffset = range(x.LifeOffset);
+    out.BirthOffsetX = range(x.BirthOffsetX);
+    out.BirthOffsetY = range(x.BirthOffsetY);
     return out;
 }
 
