@@ -248,6 +248,23 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
         }
         out += "]";
     }
+    // The duration's curves and offsets, each only when the file gives it.
+    const std::pair<std::string_view, const LifeCurve<1>*> overDuration[] = {
+        {"EmissionOverDuration", &x.EmissionOverDuration},
+        {"LifeOverDuration", &x.LifeOverDuration},
+        {"WidthOverDuration", &x.WidthOverDuration},
+        {"HeightOverDuration", &x.HeightOverDuration}};
+    for (const auto& [name, c] : overDuration) {
+        if (c->Count > 0) AppendField(out, name, *c);
+    }
+    if (x.Continuous != 0) AppendField(out, "Continuous", x.Continuous);
+    const std::pair<std::string_view, const particleplayer::DrawnRange*> offsets[] = {
+        {"LifeOffset", &x.LifeOffset},
+        {"BirthOffsetX", &x.BirthOffsetX},
+        {"BirthOffsetY", &x.BirthOffsetY}};
+    for (const auto& [name, r] : offsets) {
+        if (*r != particleplayer::DrawnRange{}) AppendBlock(out, name, {r->Min, r->Max, r->Step});
+    }
     out += "}";
 }
 

@@ -201,6 +201,19 @@ inline constexpr std::array<RecordField<StretchParams>, 2> kStretchFields{{
     {{"Max", false, 1.0f, kMaxStretch, kMaxStretch}, &StretchParams::Max},
 }};
 
+// The offsets drawn per particle: seconds of life past at birth, and pixels along x or y. A Max
+// below Min is held at Min (see FinishRecord).
+inline constexpr std::array<RecordField<DrawnRange>, 3> kLifeOffsetFields{{
+    {{"Min", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Min},
+    {{"Max", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Max},
+    {{"Step", false, 0.001f, 1.0e6f, 0.001f}, &DrawnRange::Step},
+}};
+inline constexpr std::array<RecordField<DrawnRange>, 3> kBirthOffsetFields{{
+    {{"Min", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Min},
+    {{"Max", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Max},
+    {{"Step", false, 0.01f, kMaxMotionAmount, 0.01f}, &DrawnRange::Step},
+}};
+
 // The reading rules of a record's fields alone, for the readers that fill no record (the
 // checker, the editor's table).
 template <const auto& Record>
@@ -221,6 +234,10 @@ template <class Record>
 constexpr void FinishRecord(Record&) {}
 constexpr void FinishRecord(SpriteSheetParams& sheet) {
     sheet.Frames = std::min(sheet.Frames, sheet.Columns * sheet.Rows);
+}
+// A drawn range runs upwards: the draws stay between its ends.
+constexpr void FinishRecord(DrawnRange& range) {
+    range.Max = std::max(range.Max, range.Min);
 }
 
 // A block's record: each field read by its rule into its member, from the record's defaults.
@@ -293,7 +310,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 65> kEffectKeys{{
+inline constexpr std::array<EffectKey, 73> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -477,6 +494,30 @@ inline constexpr std::array<EffectKey, 65> kEffectKeys{{
     {"SpriteMode", EffectValueKind::Whole, WholeKeyField{&ExtraParams::SpriteMode, 0, 2},
      "With a SpriteFile list: 0 the first image, 1 a random one per particle, 2 each in turn "
      "over the life."},
+    // Curves over the emitter's Duration and its repetition (particles/emission.cpp): each
+    // time is a fraction of the cycle.
+    {"EmissionOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::EmissionOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission rate."},
+    {"LifeOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::LifeOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the lifetime of particles born then."},
+    {"WidthOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::WidthOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission area's width."},
+    {"HeightOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::HeightOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission area's height."},
+    {"Continuous", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Continuous, 0, 1},
+     "1: the Duration repeats, with Delay before each cycle, instead of ending."},
+    {"LifeOffset", EffectValueKind::Block, kBlockOf<&ExtraParams::LifeOffset, kLifeOffsetFields>,
+     "Seconds of its life a particle has already lived at birth, drawn from Min to Max."},
+    {"BirthOffsetX", EffectValueKind::Block,
+     kBlockOf<&ExtraParams::BirthOffsetX, kBirthOffsetFields>,
+     "Pixels added to a particle's birth x, drawn from Min to Max."},
+    {"BirthOffsetY", EffectValueKind::Block,
+     kBlockOf<&ExtraParams::BirthOffsetY, kBirthOffsetFields>,
+     "Pixels added to a particle's birth y (down), drawn from Min to Max."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.

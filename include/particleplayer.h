@@ -225,6 +225,14 @@ typedef struct pp_trail {
     int32_t behind;  /**< 1: drawn before its particle, 0: after it. */
 } pp_trail;
 
+/** A number drawn for each particle at its birth, min + k * step up to max; min and max both 0
+ * draw nothing. */
+typedef struct pp_drawn_range {
+    float min;  /**< Smallest value. */
+    float max;  /**< Largest value. */
+    float step; /**< Step between values. */
+} pp_drawn_range;
+
 /** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
@@ -284,6 +292,15 @@ typedef struct pp_effect_extras {
     pp_curve drift_y_over_life; /**< Pixels per second added to the move in y. */
     int32_t sprite_mode; /**< 0 the first image, 1 one at random at birth, 2 each over the life. */
     int32_t sprite_file_count; /**< Images of a SpriteFile list of more than one; 0 otherwise. */
+
+    pp_curve emission_over_duration; /**< Multiplies the emission rate over the duration. */
+    pp_curve life_over_duration;     /**< Multiplies the lifetime of particles born then. */
+    pp_curve width_over_duration;    /**< Multiplies the emission area's width then. */
+    pp_curve height_over_duration;   /**< Multiplies the emission area's height then. */
+    int32_t continuous;              /**< 1: the duration repeats, delay before each cycle. */
+    pp_drawn_range life_offset;      /**< Seconds of life already lived at birth. */
+    pp_drawn_range birth_offset_x;   /**< Pixels added to the birth x. */
+    pp_drawn_range birth_offset_y;   /**< Pixels added to the birth y. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */

@@ -155,6 +155,15 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     out.DriftXOverLife = PublicCurve(x.DriftXOverLife);
     out.DriftYOverLife = PublicCurve(x.DriftYOverLife);
     out.SpriteMode = x.SpriteMode;
+    out.EmissionOverDuration = PublicCurve(x.EmissionOverDuration);
+    out.LifeOverDuration = PublicCurve(x.LifeOverDuration);
+    out.WidthOverDuration = PublicCurve(x.WidthOverDuration);
+    out.HeightOverDuration = PublicCurve(x.HeightOverDuration);
+    out.Continuous = x.Continuous;
+    auto range = [](const pp::DrawnRange& r) { return DrawnRange{r.Min, r.Max, r.Step}; };
+    out.LifeOffset = range(x.LifeOffset);
+    out.BirthOffsetX = range(x.BirthOffsetX);
+    out.BirthOffsetY = range(x.BirthOffsetY);
     return out;
 }
 

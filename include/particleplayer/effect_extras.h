@@ -116,6 +116,16 @@ struct Trail {
     bool operator==(const Trail&) const = default;
 };
 
+/// A number drawn for each particle at its birth, Min + k * Step up to Max; Min and Max both 0
+/// draw nothing.
+struct DrawnRange {
+    float Min = 0.0f;   ///< Smallest value.
+    float Max = 0.0f;   ///< Largest value.
+    float Step = 0.0f;  ///< Step between values; positive once read from a file.
+    /// Field by field.
+    bool operator==(const DrawnRange&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -186,6 +196,14 @@ struct EffectExtras {
     /// most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in
     /// World::SpriteFiles.
     std::vector<std::string> SpriteFiles;
+    LifeCurve<1> EmissionOverDuration;  ///< Multiplies the emission rate over the Duration.
+    LifeCurve<1> LifeOverDuration;      ///< Multiplies the lifetime of particles born then.
+    LifeCurve<1> WidthOverDuration;     ///< Multiplies the emission area's width then.
+    LifeCurve<1> HeightOverDuration;    ///< Multiplies the emission area's height then.
+    int32_t Continuous = 0;             ///< 1: the Duration repeats, Delay before each cycle.
+    DrawnRange LifeOffset;              ///< Seconds of life already lived at birth.
+    DrawnRange BirthOffsetX;            ///< Pixels added to the birth x.
+    DrawnRange BirthOffsetY;            ///< Pixels added to the birth y.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
