@@ -115,6 +115,8 @@ constexpr bool EveryFieldOnce() {
 }
 static_assert(EveryFieldOnce<pp::ExtraParams>());
 
+// A template over the engine's record only so that a name it lacks makes a requirement false
+// instead of an error.
 template <class Extras>
 EffectExtras PublicExtrasOf(const pp::Engine& engine, const pp::EmitterParams& params,
                             const Extras& x) {
