@@ -6,6 +6,7 @@
 #include <type_traits>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "app/json_text.h"
 #include "particleplayer/effect_files.h"
@@ -115,6 +116,75 @@ void AppendBlock(std::string& out, std::string_view key,
     out += "}";
 }
 
+void AppendField(std::string& out, std::string_view key, const std::array<float, 3>& colour) {
+    AppendKey(out, key);
+    AppendFloats(out, colour.data(), colour.size());
+}
+
+void AppendField(std::string& out, std::string_view key, const std::string& path) {
+    AppendKey(out, key);
+    AppendJsonString(out, path);
+}
+
+void AppendField(std::string& out, std::string_view key, const std::vector<std::string>& paths) {
+    AppendKey(out, key);
+    out += "[";
+    for (const std::string& path : paths) {
+        if (&path != &paths.front()) out += ", ";
+        AppendJsonString(out, path);
+    }
+    out += "]";
+}
+
+void AppendField(std::string& out, std::string_view key, const particleplayer::MotionValue& v) {
+    AppendField(out, key, ValueRange{v.Min, v.Max, v.Inc});
+}
+
+void AppendField(std::string& out, std::string_view key, const particleplayer::MotionColour& c) {
+    AppendKey(out, key);
+    AppendFloats(out, c.Value.data(), c.Value.size());
+}
+
+void AppendField(std::string& out, std::string_view key, const particleplayer::TurbulenceField& t) {
+    AppendBlock(out, key, {t.Strength, t.Scale, t.Speed, t.Seed});
+}
+
+void AppendField(std::string& out, std::string_view key, const particleplayer::Trail& t) {
+    AppendBlock(out, key, {t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind});
+}
+
+void AppendField(std::string& out, std::string_view key, const particleplayer::DrawnRange& r) {
+    AppendBlock(out, key, {r.Min, r.Max, r.Step});
+}
+
+// Each line as the key reads it: a floor, ceiling or wall by its one number, a segment by its
+// ends, then what every line has.
+void AppendField(std::string& out, std::string_view key,
+                 const std::vector<particleplayer::CollideLine>& lines) {
+    static constexpr std::string_view kForms[] = {"Floor", "Ceiling", "Left", "Right"};
+    AppendKey(out, key);
+    out += "[";
+    for (const particleplayer::CollideLine& l : lines) {
+        if (&l != &lines.front()) out += ", ";
+        out += "{";
+        const auto form = static_cast<size_t>(l.Shape);
+        if (form < std::size(kForms)) {
+            AppendField(out, kForms[form], l.A);
+        } else {
+            AppendField(out, "X1", l.A);
+            AppendField(out, "Y1", l.B);
+            AppendField(out, "X2", l.C);
+            AppendField(out, "Y2", l.D);
+        }
+        AppendField(out, "Bounce", l.Bounce);
+        AppendField(out, "Friction", l.Friction);
+        AppendField(out, "Die", l.Die);
+        AppendField(out, "Screen", l.Screen);
+        out += "}";
+    }
+    out += "]";
+}
+
 // A started effect with its number, and the effect itself when `started` knows it.
 void AppendField(std::string& out, std::string_view key, const SubEffect& sub,
                  const StartedEffectLookup& started) {
@@ -137,134 +207,121 @@ void AppendField(std::string& out, std::string_view key, const SubEffect& sub,
     out += "}";
 }
 
+// Whether the effect gives a field that is shown only then: a number other than 0, a curve
+// with keys, a motion key the file sets, a trail with points, any other value unlike its
+// record's default.
+template <class T>
+bool Given(const T& value) {
+    return value != T{};
+}
+template <int Channels>
+bool Given(const LifeCurve<Channels>& curve) {
+    return curve.Count > 0;
+}
+bool Given(const particleplayer::MotionValue& v) {
+    return v.Set;
+}
+bool Given(const particleplayer::MotionColour& c) {
+    return c.Set;
+}
+bool Given(const particleplayer::Trail& t) {
+    return t.Points != 0;
+}
+
+// The SHOWN column of the optional fields' list: when a field is written, and where.
+struct Always {};
+struct WhenGiven {};
+struct Never {};
+struct With {
+    bool OtherGiven;
+};
+struct In {
+    std::string_view Key;
+};
+
+// Writes the optional fields one row at a time, keeping the rows of one block key (IN) inside
+// one object.
+class ExtrasWriter {
+  public:
+    ExtrasWriter(std::string& out, const StartedEffectLookup& started)
+        : out_(out), started_(started) {}
+
+    template <class T>
+    void Row(std::string_view name, const T& value, Always) {
+        Close();
+        Write(name, value);
+    }
+    template <class T>
+    void Row(std::string_view name, const T& value, WhenGiven) {
+        if (Given(value)) Row(name, value, Always{});
+    }
+    template <class T>
+    void Row(std::string_view, const T&, Never) {}
+    template <class T>
+    void Row(std::string_view name, const T& value, With with) {
+        if (with.OtherGiven) Row(name, value, Always{});
+    }
+    template <class T>
+    void Row(std::string_view, const T& value, In in) {
+        if (in.Key != block_) {
+            Close();
+            AppendKey(out_, in.Key);
+            out_ += "{";
+            block_ = in.Key;
+            field_ = 0;
+        }
+        AppendField(out_, particleplayer::FindEffectKey(in.Key)->Fields[field_++].Name, value);
+    }
+
+    // Ends the open block, if any.
+    void Close() {
+        if (block_.empty()) return;
+        out_ += "}";
+        block_ = {};
+    }
+
+  private:
+    template <class T>
+    void Write(std::string_view name, const T& value) {
+        AppendField(out_, name, value);
+    }
+    void Write(std::string_view name, const SubEffect& sub) {
+        AppendField(out_, name, sub, started_);
+    }
+
+    std::string& out_;
+    const StartedEffectLookup& started_;
+    std::string_view block_;
+    std::size_t field_ = 0;
+};
+
 void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffectLookup& started) {
     AppendKey(out, "Extras");
     out += "{";
-    AppendKey(out, "Colour");
-    AppendFloats(out, x.Colour.data(), x.Colour.size());
-    AppendField(out, "ColourOverLife", x.ColourOverLife);
-    AppendField(out, "SizeOverLife", x.SizeOverLife);
-    AppendField(out, "TransparencyOverLife", x.TransparencyOverLife);
-    AppendField(out, "Drag", x.Drag);
-    AppendField(out, "Spin", x.Spin);
-    AppendBlock(out, "SpriteSheet",
-                {x.SheetColumns, x.SheetRows, x.SheetFrames, x.SheetRate, x.SheetRandom});
-    AppendBlock(out, "Burst", {x.BurstCount, x.BurstInterval, x.BurstRepeat});
-    AppendField(out, "Duration", x.Duration);
-    AppendField(out, "Prewarm", x.Prewarm);
-    AppendField(out, "OnBirth", x.OnBirth, started);
-    AppendField(out, "OnDeath", x.OnDeath, started);
-    // Only an effect that names an image shows one, so the other objects stay as they were.
-    if (!x.SpriteFile.empty()) {
-        AppendKey(out, "SpriteFile");
-        AppendJsonString(out, x.SpriteFile);
+    ExtrasWriter json(out, started);
+#define PP_SHOWN_ALWAYS \
+    Always {}
+#define PP_SHOWN_GIVEN \
+    WhenGiven {}
+#define PP_SHOWN_NEVER \
+    Never {}
+#define PP_SHOWN_WITH(other) \
+    With {                   \
+        Given(x.other)       \
     }
-    // The motion keys likewise, each only when the file gives it.
-    const std::pair<std::string_view, const particleplayer::MotionValue*> values[] = {
-        {"RadialAcceleration", &x.RadialAcceleration},
-        {"TangentialAcceleration", &x.TangentialAcceleration},
-        {"OrbitRadius", &x.OrbitRadius},
-        {"OrbitEndRadius", &x.OrbitEndRadius},
-        {"OrbitSpin", &x.OrbitSpin},
-        {"EndSize", &x.EndSize},
-        {"Angle", &x.Angle},
-        {"EndAngle", &x.EndAngle}};
-    for (const auto& [name, v] : values) {
-        if (v->Set) AppendField(out, name, ValueRange{v->Min, v->Max, v->Inc});
+#define PP_SHOWN_IN(key) \
+    In {                 \
+#key             \
     }
-    const std::pair<std::string_view, const particleplayer::MotionColour*> colours[] = {
-        {"StartColour", &x.StartColour},
-        {"StartColourVariance", &x.StartColourVariance},
-        {"EndColour", &x.EndColour},
-        {"EndColourVariance", &x.EndColourVariance}};
-    for (const auto& [name, c] : colours) {
-        if (!c->Set) continue;
-        AppendKey(out, name);
-        AppendFloats(out, c->Value.data(), c->Value.size());
-    }
-    const std::pair<std::string_view, int32_t> switches[] = {
-        {"AlignToMotion", x.AlignToMotion}, {"MaxAlive", x.MaxAlive}, {"Attached", x.Attached}};
-    for (const auto& [name, v] : switches) {
-        if (v != 0) AppendField(out, name, v);
-    }
-    if (x.Aspect != 0.0f) AppendField(out, "Aspect", x.Aspect);
-    if (x.Delay != 0.0f) AppendField(out, "Delay", x.Delay);
-    if (x.MinAlive != 0) AppendField(out, "MinAlive", x.MinAlive);
-    if (const particleplayer::TurbulenceField& t = x.Turbulence;
-        t != particleplayer::TurbulenceField{}) {
-        AppendBlock(out, "Turbulence", {t.Strength, t.Scale, t.Speed, t.Seed});
-    }
-    if (!x.Collide.empty()) {
-        static constexpr std::string_view kForms[] = {"Floor", "Ceiling", "Left", "Right"};
-        AppendKey(out, "Collide");
-        out += "[";
-        for (const particleplayer::CollideLine& l : x.Collide) {
-            if (&l != &x.Collide.front()) out += ", ";
-            out += "{";
-            const auto form = static_cast<size_t>(l.Shape);
-            if (form < std::size(kForms)) {
-                AppendField(out, kForms[form], l.A);
-            } else {
-                AppendField(out, "X1", l.A);
-                AppendField(out, "Y1", l.B);
-                AppendField(out, "X2", l.C);
-                AppendField(out, "Y2", l.D);
-            }
-            AppendField(out, "Bounce", l.Bounce);
-            AppendField(out, "Friction", l.Friction);
-            AppendField(out, "Die", l.Die);
-            AppendField(out, "Screen", l.Screen);
-            out += "}";
-        }
-        out += "]";
-    }
-    if (x.OnCollide != particleplayer::SubEffect{})
-        AppendField(out, "OnCollide", x.OnCollide, started);
-    if (const particleplayer::Trail& t = x.Trail; t.Points != 0) {
-        AppendBlock(out, "Trail",
-                    {t.Points, t.Length, t.Width, t.EndWidth, t.Fade, t.Darken, t.Behind});
-    }
-    if (x.StretchFactor != 0.0f) {
-        AppendField(out, "StretchFactor", x.StretchFactor);
-        AppendField(out, "StretchMax", x.StretchMax);
-    }
-    if (x.EmitAlongPath != 0) AppendField(out, "EmitAlongPath", x.EmitAlongPath);
-    if (x.EmitByDistance != 0.0f) AppendField(out, "EmitByDistance", x.EmitByDistance);
-    // Written only when set, so that the text of an effect without them stays as it was.
-    for (const auto& [name, curve] :
-         {std::pair{"SpeedOverLife", &x.SpeedOverLife}, std::pair{"TurnOverLife", &x.TurnOverLife},
-          std::pair{"AngleOverLife", &x.AngleOverLife},
-          std::pair{"DriftXOverLife", &x.DriftXOverLife},
-          std::pair{"DriftYOverLife", &x.DriftYOverLife}}) {
-        if (curve->Count > 0) AppendField(out, name, *curve);
-    }
-    if (x.SpriteMode != 0) AppendField(out, "SpriteMode", x.SpriteMode);
-    if (!x.SpriteFiles.empty()) {
-        AppendKey(out, "SpriteFiles");
-        out += "[";
-        for (const std::string& file : x.SpriteFiles) {
-            if (&file != &x.SpriteFiles.front()) out += ", ";
-            AppendJsonString(out, file);
-        }
-        out += "]";
-    }
-    // The duration's curves and offsets, each only when the file gives it.
-    const std::pair<std::string_view, const LifeCurve<1>*> overDuration[] = {
-        {"EmissionOverDuration", &x.EmissionOverDuration},
-        {"LifeOverDuration", &x.LifeOverDuration},
-        {"WidthOverDuration", &x.WidthOverDuration},
-        {"HeightOverDuration", &x.HeightOverDuration}};
-    for (const auto& [name, c] : overDuration) {
-        if (c->Count > 0) AppendField(out, name, *c);
-    }
-    if (x.Continuous != 0) AppendField(out, "Continuous", x.Continuous);
-    const std::pair<std::string_view, const particleplayer::DrawnRange*> offsets[] = {
-        {"LifeOffset", &x.LifeOffset},
-        {"BirthOffsetX", &x.BirthOffsetX},
-        {"BirthOffsetY", &x.BirthOffsetY}};
-    for (const auto& [name, r] : offsets) {
-        if (*r != particleplayer::DrawnRange{}) AppendBlock(out, name, {r->Min, r->Max, r->Step});
-    }
+#define PP_JSON_ROW(kind, name, cName, shown, ...) json.Row(#name, x.name, PP_SHOWN_##shown);
+    PARTICLEPLAYER_EFFECT_EXTRAS(PP_JSON_ROW)
+#undef PP_JSON_ROW
+#undef PP_SHOWN_IN
+#undef PP_SHOWN_WITH
+#undef PP_SHOWN_NEVER
+#undef PP_SHOWN_GIVEN
+#undef PP_SHOWN_ALWAYS
+    json.Close();
     out += "}";
 }
 

@@ -31,6 +31,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "particleplayer/effect_extras_list.h"
 #include "particleplayer/effect_params.h"
 
 #ifdef __cplusplus
@@ -233,75 +234,51 @@ typedef struct pp_drawn_range {
     float step; /**< Step between values. */
 } pp_drawn_range;
 
-/** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by field).
- * Fields are only ever added at the end. */
+/** \cond */
+#define PARTICLEPLAYER_C_EXTRA_FLOAT(c) float c;
+#define PARTICLEPLAYER_C_EXTRA_INT(c) int32_t c;
+#define PARTICLEPLAYER_C_EXTRA_COLOUR(c) float c[3];
+#define PARTICLEPLAYER_C_EXTRA_CURVE1(c) pp_curve c;
+#define PARTICLEPLAYER_C_EXTRA_CURVE3(c) pp_colour_curve c;
+#define PARTICLEPLAYER_C_EXTRA_SUB_EFFECT(c) pp_sub_effect c;
+#define PARTICLEPLAYER_C_EXTRA_STRING(c)
+#define PARTICLEPLAYER_C_EXTRA_MOTION_VALUE(c) pp_motion_value c;
+#define PARTICLEPLAYER_C_EXTRA_MOTION_COLOUR(c) pp_motion_colour c;
+#define PARTICLEPLAYER_C_EXTRA_FORCE(c) pp_force_point c;
+#define PARTICLEPLAYER_C_EXTRA_TURBULENCE(c) pp_turbulence c;
+#define PARTICLEPLAYER_C_EXTRA_COLLIDE_LIST(c) \
+    int32_t c##_count;                         \
+    pp_collide_line c[PP_MAX_COLLIDE_LINES];
+#define PARTICLEPLAYER_C_EXTRA_TRAIL(c) pp_trail c;
+#define PARTICLEPLAYER_C_EXTRA_FORCE_LIST(c)
+#define PARTICLEPLAYER_C_EXTRA_STRING_LIST(c) int32_t c;
+#define PARTICLEPLAYER_C_EXTRA_DRAWN_RANGE(c) pp_drawn_range c;
+#define PARTICLEPLAYER_C_EXTRA(kind, name, cName, shown, doc, ...) \
+    PARTICLEPLAYER_C_EXTRA_##kind(cName)
+/** \endcond */
+/** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by
+ * field): one field per row of particleplayer/effect_extras_list.h, which describes each, under
+ * its c_name, in the C order of that list. Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
-    float colour[3];                     /**< Multiplies the sprite's red, green, blue. */
-    pp_colour_curve colour_over_life;    /**< Multiplies colour over each particle's life. */
-    pp_curve size_over_life;             /**< Multiplies the drawn size over the life. */
-    pp_curve transparency_over_life;     /**< Multiplies the drawn transparency. */
-    float drag;                          /**< Fraction of the speed lost per second. */
-    float spin;                          /**< Degrees per second. */
-    int32_t sheet_columns;               /**< Sprite sheet: cells across. */
-    int32_t sheet_rows;                  /**< Sprite sheet: cells down. */
-    int32_t sheet_frames;                /**< Sprite sheet: frames shown; 0 is no sheet. */
-    float sheet_rate;                    /**< Frames per second; 0 spreads them over the life. */
-    int32_t sheet_random;                /**< 1 starts each particle on a random frame. */
-    int32_t burst_count;                 /**< Particles per burst; 0 is none. */
-    float burst_interval;                /**< Seconds between bursts. */
-    int32_t burst_repeat;                /**< Bursts in all; 0 is forever. */
-    float duration;                      /**< Seconds of emission; 0 is no end. */
-    float prewarm;                       /**< Seconds run while loading. */
-    pp_sub_effect on_birth;              /**< Started where each particle is born. */
-    pp_sub_effect on_death;              /**< Started where each particle dies. */
-    pp_motion_value radial_acceleration; /**< Pixels per second², away from the origin. */
-    pp_motion_value tangential_acceleration; /**< Pixels per second², clockwise about it. */
-    pp_motion_value orbit_radius;            /**< Orbit mode: pixels at birth. */
-    pp_motion_value orbit_end_radius;        /**< Orbit mode: pixels at death. */
-    pp_motion_value orbit_spin;              /**< Orbit mode: degrees per second, clockwise. */
-    pp_motion_value end_size;                /**< Pixels drawn at death. */
-    pp_motion_value angle;                   /**< The sprite's angle at birth, degrees. */
-    pp_motion_value end_angle;               /**< The sprite's angle at death, degrees. */
-    pp_motion_colour start_colour;           /**< Colour and opacity at birth. */
-    pp_motion_colour start_colour_variance;  /**< Plus or minus, per particle and channel. */
-    pp_motion_colour end_colour;             /**< Colour and opacity at death. */
-    pp_motion_colour end_colour_variance;    /**< Plus or minus, per particle and channel. */
-    int32_t align_to_motion;                 /**< 1: sprites turned to their direction of travel. */
-    int32_t max_alive;                       /**< At most this many live particles; 0 is no cap. */
-    int32_t attached;                        /**< 1: particles move with their emitter. */
-    float aspect;             /**< Width over height of the drawn quads; 0: squares. */
-    pp_force_point attractor; /**< Pulls particles towards its point. */
-    pp_force_point vortex;    /**< Turns particles about its point. */
-    pp_turbulence turbulence; /**< A noise field that carries particles along. */
-    int32_t collide_count;    /**< Lines in collide. */
-    pp_collide_line collide[PP_MAX_COLLIDE_LINES]; /**< The lines particles collide with. */
-    pp_sub_effect on_collide;                      /**< Started where a particle hits a line. */
-    float delay;             /**< Seconds after creation before emission starts. */
-    int32_t min_alive;       /**< Births each emitting frame up to this many alive. */
-    pp_trail trail;          /**< The ribbon behind each particle. */
-    float stretch_factor;    /**< Quads' width grows by this many sizes per px/s. */
-    float stretch_max;       /**< Quads stretched to at most this many sizes. */
-    int32_t emit_along_path; /**< 1: births spread along the emitter's move. */
-    float emit_by_distance;  /**< Births per 100 px moved, in place of the rate. */
-
-    /* Motion over each particle's life. */
-    pp_curve speed_over_life;   /**< Multiplies the velocity a particle moves with. */
-    pp_curve turn_over_life;    /**< Degrees its direction of travel turns. */
-    pp_curve angle_over_life;   /**< Share of the way from angle to end angle. */
-    pp_curve drift_x_over_life; /**< Pixels per second added to the move in x. */
-    pp_curve drift_y_over_life; /**< Pixels per second added to the move in y. */
-    int32_t sprite_mode; /**< 0 the first image, 1 one at random at birth, 2 each over the life. */
-    int32_t sprite_file_count; /**< Images of a SpriteFile list of more than one; 0 otherwise. */
-
-    pp_curve emission_over_duration; /**< Multiplies the emission rate over the duration. */
-    pp_curve life_over_duration;     /**< Multiplies the lifetime of particles born then. */
-    pp_curve width_over_duration;    /**< Multiplies the emission area's width then. */
-    pp_curve height_over_duration;   /**< Multiplies the emission area's height then. */
-    int32_t continuous;              /**< 1: the duration repeats, delay before each cycle. */
-    pp_drawn_range life_offset;      /**< Seconds of life already lived at birth. */
-    pp_drawn_range birth_offset_x;   /**< Pixels added to the birth x. */
-    pp_drawn_range birth_offset_y;   /**< Pixels added to the birth y. */
+    PARTICLEPLAYER_EFFECT_EXTRAS_C_ORDER(PARTICLEPLAYER_C_EXTRA)
 } pp_effect_extras;
+#undef PARTICLEPLAYER_C_EXTRA
+#undef PARTICLEPLAYER_C_EXTRA_FLOAT
+#undef PARTICLEPLAYER_C_EXTRA_INT
+#undef PARTICLEPLAYER_C_EXTRA_COLOUR
+#undef PARTICLEPLAYER_C_EXTRA_CURVE1
+#undef PARTICLEPLAYER_C_EXTRA_CURVE3
+#undef PARTICLEPLAYER_C_EXTRA_SUB_EFFECT
+#undef PARTICLEPLAYER_C_EXTRA_STRING
+#undef PARTICLEPLAYER_C_EXTRA_MOTION_VALUE
+#undef PARTICLEPLAYER_C_EXTRA_MOTION_COLOUR
+#undef PARTICLEPLAYER_C_EXTRA_FORCE
+#undef PARTICLEPLAYER_C_EXTRA_TURBULENCE
+#undef PARTICLEPLAYER_C_EXTRA_COLLIDE_LIST
+#undef PARTICLEPLAYER_C_EXTRA_TRAIL
+#undef PARTICLEPLAYER_C_EXTRA_FORCE_LIST
+#undef PARTICLEPLAYER_C_EXTRA_STRING_LIST
+#undef PARTICLEPLAYER_C_EXTRA_DRAWN_RANGE
 
 /** The library version as "MAJOR.MINOR.PATCH". */
 const char* pp_version(void);

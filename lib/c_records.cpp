@@ -3,10 +3,11 @@
 #include "lib/c_records.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
-
-#include "lib/motion_fields.h"
+#include <iterator>
+#include <string>
 
 // The C particle is the C++ one field for field, so a list converts by copying bytes.
 #define PP_SAME_PARTICLE_FIELD(c, cpp)                                                   \
@@ -53,16 +54,121 @@ pp_int_value_range CValue(const particleplayer::IntValueRange& r) {
     return {r.Min, r.Max, r.Inc};
 }
 
-pp_sub_effect CSubEffect(const particleplayer::SubEffect& sub) {
-    return {sub.Set ? 1 : 0, sub.Count, sub.Inherit, sub.Effect};
+// One optional key's field in its C form.
+void ToC(float& to, float from) {
+    to = from;
+}
+void ToC(int32_t& to, int32_t from) {
+    to = from;
+}
+void ToC(float (&to)[3], const std::array<float, 3>& from) {
+    std::copy(from.begin(), from.end(), to);
+}
+void ToC(pp_curve& to, const particleplayer::LifeCurve<1>& from) {
+    to.count = from.Count;
+    for (size_t k = 0; k < 8; ++k) {
+        to.time[k] = from.Time[k];
+        to.value[k] = from.Value[k][0];
+    }
+}
+void ToC(pp_colour_curve& to, const particleplayer::LifeCurve<3>& from) {
+    to.count = from.Count;
+    for (size_t k = 0; k < 8; ++k) {
+        to.time[k] = from.Time[k];
+        std::copy(from.Value[k].begin(), from.Value[k].end(), to.value[k]);
+    }
+}
+void ToC(pp_sub_effect& to, const particleplayer::SubEffect& from) {
+    to = {from.Set ? 1 : 0, from.Count, from.Inherit, from.Effect};
+}
+void ToC(pp_motion_value& to, const particleplayer::MotionValue& from) {
+    to = {from.Set ? 1 : 0, from.Min, from.Max, from.Inc};
+}
+void ToC(pp_motion_colour& to, const particleplayer::MotionColour& from) {
+    to.set = from.Set ? 1 : 0;
+    std::copy(from.Value.begin(), from.Value.end(), to.value);
+}
+void ToC(pp_force_point& to, const particleplayer::ForcePoint& f) {
+    to = {f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
+}
+void ToC(pp_turbulence& to, const particleplayer::TurbulenceField& t) {
+    to = {t.Strength, t.Scale, t.Speed, t.Seed};
+}
+void ToC(pp_trail& to, const particleplayer::Trail& r) {
+    to = {r.Points, r.Length, r.Width, r.EndWidth, r.Fade, r.Darken, r.Behind};
+}
+void ToC(pp_drawn_range& to, const particleplayer::DrawnRange& r) {
+    to = {r.Min, r.Max, r.Step};
+}
+// The first lines, as many as the record has room for.
+void ToC(int32_t& count, pp_collide_line (&lines)[PP_MAX_COLLIDE_LINES],
+         const std::vector<particleplayer::CollideLine>& from) {
+    count = 0;
+    for (const particleplayer::CollideLine& l : from) {
+        if (count == PP_MAX_COLLIDE_LINES) break;
+        lines[count++] = {static_cast<int32_t>(l.Shape),
+                          l.A,
+                          l.B,
+                          l.C,
+                          l.D,
+                          l.Bounce,
+                          l.Friction,
+                          l.Die,
+                          l.Screen};
+    }
+}
+// A list of at most 16 paths, so its count fits.
+void ToC(int32_t& count, const std::vector<std::string>& from) {
+    count = static_cast<int32_t>(from.size());
 }
 
-pp_motion_value CMotion(const particleplayer::MotionValue& v) {
-    return {v.Set ? 1 : 0, v.Min, v.Max, v.Inc};
-}
-pp_motion_colour CMotion(const particleplayer::MotionColour& c) {
-    return {c.Set ? 1 : 0, {c.Value[0], c.Value[1], c.Value[2], c.Value[3]}};
-}
+// Which C fields a row's KIND gives: one, none (the C++-only kinds), or a list's count and
+// array.
+#define PP_C_SHAPE_FLOAT ONE
+#define PP_C_SHAPE_INT ONE
+#define PP_C_SHAPE_COLOUR ONE
+#define PP_C_SHAPE_CURVE1 ONE
+#define PP_C_SHAPE_CURVE3 ONE
+#define PP_C_SHAPE_SUB_EFFECT ONE
+#define PP_C_SHAPE_STRING NONE
+#define PP_C_SHAPE_MOTION_VALUE ONE
+#define PP_C_SHAPE_MOTION_COLOUR ONE
+#define PP_C_SHAPE_FORCE ONE
+#define PP_C_SHAPE_TURBULENCE ONE
+#define PP_C_SHAPE_COLLIDE_LIST LIST
+#define PP_C_SHAPE_TRAIL ONE
+#define PP_C_SHAPE_FORCE_LIST NONE
+#define PP_C_SHAPE_STRING_LIST ONE
+#define PP_C_SHAPE_DRAWN_RANGE ONE
+#define PP_C_JOIN(a, b) PP_C_JOIN_NOW(a, b)
+#define PP_C_JOIN_NOW(a, b) a##b
+#define PP_C_BY_SHAPE(what, kind) PP_C_JOIN(what, PP_C_SHAPE_##kind)
+
+#define PP_TO_C_ONE(name, cName) ToC(out.cName, x.name);
+#define PP_TO_C_NONE(name, cName)
+#define PP_TO_C_LIST(name, cName) ToC(out.cName##_count, out.cName, x.name);
+#define PP_TO_C(kind, name, cName, ...) PP_C_BY_SHAPE(PP_TO_C_, kind)(name, cName)
+
+// The C record's layout as programs built against it know it, every field's offset in order
+// and the whole size: a row added anywhere but at the end, or of another size, stops the build.
+#define PP_C_OFFSET_ONE(cName) offsetof(pp_effect_extras, cName),
+#define PP_C_OFFSET_NONE(cName)
+#define PP_C_OFFSET_LIST(cName) offsetof(pp_effect_extras, cName##_count), PP_C_OFFSET_ONE(cName)
+#define PP_C_OFFSET(kind, name, cName, ...) PP_C_BY_SHAPE(PP_C_OFFSET_, kind)(cName)
+constexpr size_t kExtrasOffsets[] = {PARTICLEPLAYER_EFFECT_EXTRAS_C_ORDER(PP_C_OFFSET)};
+constexpr size_t kReleasedExtrasOffsets[] = {
+    0,    12,   144,  212,  280,  284,  288,  292,  296,  300,  304,  308,  312,  316,  320,  324,
+    328,  344,  360,  376,  392,  408,  424,  440,  456,  472,  488,  508,  528,  548,  568,  572,
+    576,  580,  584,  608,  632,  648,  652,  940,  956,  960,  964,  992,  996,  1000, 1004, 1008,
+    1076, 1144, 1212, 1280, 1348, 1352, 1356, 1424, 1492, 1560, 1628, 1632, 1644, 1656};
+static_assert(std::size(kExtrasOffsets) >= std::size(kReleasedExtrasOffsets) &&
+              std::equal(std::begin(kReleasedExtrasOffsets), std::end(kReleasedExtrasOffsets),
+                         std::begin(kExtrasOffsets)));
+static_assert(sizeof(pp_effect_extras) >= 1668);
+#undef PP_C_OFFSET
+#undef PP_C_OFFSET_LIST
+#undef PP_C_OFFSET_NONE
+#undef PP_C_OFFSET_ONE
 
 }  // namespace
 
@@ -76,88 +182,6 @@ pp_effect_params CParams(const particleplayer::EffectParams& p) {
 
 pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     pp_effect_extras out{};
-    std::copy(x.Colour.begin(), x.Colour.end(), out.colour);
-    const auto curve = [](const particleplayer::LifeCurve<1>& from, pp_curve& to) {
-        to.count = from.Count;
-        for (size_t k = 0; k < 8; ++k) {
-            to.time[k] = from.Time[k];
-            to.value[k] = from.Value[k][0];
-        }
-    };
-    out.colour_over_life.count = x.ColourOverLife.Count;
-    for (size_t k = 0; k < 8; ++k) {
-        out.colour_over_life.time[k] = x.ColourOverLife.Time[k];
-        std::copy(x.ColourOverLife.Value[k].begin(), x.ColourOverLife.Value[k].end(),
-                  out.colour_over_life.value[k]);
-    }
-    curve(x.SizeOverLife, out.size_over_life);
-    curve(x.TransparencyOverLife, out.transparency_over_life);
-    out.drag = x.Drag;
-    out.spin = x.Spin;
-    out.sheet_columns = x.SheetColumns;
-    out.sheet_rows = x.SheetRows;
-    out.sheet_frames = x.SheetFrames;
-    out.sheet_rate = x.SheetRate;
-    out.sheet_random = x.SheetRandom;
-    out.burst_count = x.BurstCount;
-    out.burst_interval = x.BurstInterval;
-    out.burst_repeat = x.BurstRepeat;
-    out.duration = x.Duration;
-    out.prewarm = x.Prewarm;
-    out.on_birth = CSubEffect(x.OnBirth);
-    out.on_death = CSubEffect(x.OnDeath);
-    auto force = [](const particleplayer::ForcePoint& f) {
-        return pp_force_point{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
-    };
-#define PP_C_MOTION(name, c_name) out.c_name = CMotion(x.name);
-    PP_MOTION_FIELDS(PP_C_MOTION)
-#undef PP_C_MOTION
-    out.align_to_motion = x.AlignToMotion;
-    out.max_alive = x.MaxAlive;
-    out.attached = x.Attached;
-    out.aspect = x.Aspect;
-    out.attractor = force(x.Attractor);
-    out.vortex = force(x.Vortex);
-    const particleplayer::TurbulenceField& t = x.Turbulence;
-    out.turbulence = pp_turbulence{t.Strength, t.Scale, t.Speed, t.Seed};
-    for (const particleplayer::CollideLine& l : x.Collide) {
-        if (out.collide_count == PP_MAX_COLLIDE_LINES) break;
-        out.collide[out.collide_count++] = {static_cast<int32_t>(l.Shape),
-                                            l.A,
-                                            l.B,
-                                            l.C,
-                                            l.D,
-                                            l.Bounce,
-                                            l.Friction,
-                                            l.Die,
-                                            l.Screen};
-    }
-    out.on_collide = CSubEffect(x.OnCollide);
-    out.delay = x.Delay;
-    out.min_alive = x.MinAlive;
-    const particleplayer::Trail& r = x.Trail;
-    out.trail = {r.Points, r.Length, r.Width, r.EndWidth, r.Fade, r.Darken, r.Behind};
-    out.stretch_factor = x.StretchFactor;
-    out.stretch_max = x.StretchMax;
-    out.emit_along_path = x.EmitAlongPath;
-    out.emit_by_distance = x.EmitByDistance;
-    curve(x.SpeedOverLife, out.speed_over_life);
-    curve(x.TurnOverLife, out.turn_over_life);
-    curve(x.AngleOverLife, out.angle_over_life);
-    curve(x.DriftXOverLife, out.drift_x_over_life);
-    curve(x.DriftYOverLife, out.drift_y_over_life);
-    out.sprite_mode = x.SpriteMode;
-    out.sprite_file_count = static_cast<int32_t>(x.SpriteFiles.size());
-    curve(x.EmissionOverDuration, out.emission_over_duration);
-    curve(x.LifeOverDuration, out.life_over_duration);
-    curve(x.WidthOverDuration, out.width_over_duration);
-    curve(x.HeightOverDuration, out.height_over_duration);
-    out.continuous = x.Continuous;
-    auto range = [](const particleplayer::DrawnRange& r) {
-        return pp_drawn_range{r.Min, r.Max, r.Step};
-    };
-    out.life_offset = range(x.LifeOffset);
-    out.birth_offset_x = range(x.BirthOffsetX);
-    out.birth_offset_y = range(x.BirthOffsetY);
+    PARTICLEPLAYER_EFFECT_EXTRAS(PP_TO_C)
     return out;
 }

@@ -6,7 +6,7 @@
 
 #include "effects/effect_text.h"
 #include "effects/loader.h"
-#include "lib/motion_fields.h"
+#include "lib/public_extras.h"
 #include "lib/world_access.h"
 #include "particles/budget.h"
 #include "particles/particles.h"
@@ -72,109 +72,6 @@ To CopyRecord(const From& from) {
 EffectParams PublicParams(const pp::EmitterParams& params) {
     EffectParams out;
     std::memcpy(&out, &params, sizeof out);
-    return out;
-}
-
-template <int Channels>
-LifeCurve<Channels> PublicCurve(const pp::LifeCurve<Channels>& curve) {
-    LifeCurve<Channels> out;
-    out.Count = curve.Count;
-    out.Time = curve.Time;
-    out.Value = curve.Value;
-    return out;
-}
-
-SubEffect PublicSubEffect(const pp::SubEffectParams& sub) {
-    return {sub.Effect >= 0, sub.Count, sub.Inherit, sub.Effect >= 0 ? sub.Effect : -1};
-}
-
-MotionValue PublicMotion(const pp::RandomKey& k) {
-    return {k.Set != 0, k.Spec.Min, k.Spec.Max, k.Spec.Inc};
-}
-MotionColour PublicMotion(const pp::ColourKey& k) {
-    return {k.Set != 0, k.Value};
-}
-
-EffectExtras PublicExtras(const pp::ExtraParams& x) {
-    EffectExtras out;
-    out.Colour = x.Colour;
-    out.ColourOverLife = PublicCurve(x.ColourOverLife);
-    out.SizeOverLife = PublicCurve(x.SizeOverLife);
-    out.TransparencyOverLife = PublicCurve(x.TransparencyOverLife);
-    out.Drag = x.Drag;
-    out.Spin = x.Spin;
-    out.SheetColumns = x.SpriteSheet.Columns;
-    out.SheetRows = x.SpriteSheet.Rows;
-    out.SheetFrames = x.SpriteSheet.Frames;
-    out.SheetRate = x.SpriteSheet.Rate;
-    out.SheetRandom = x.SpriteSheet.Random;
-    out.BurstCount = x.Burst.Count;
-    out.BurstInterval = x.Burst.Interval;
-    out.BurstRepeat = x.Burst.Repeat;
-    out.Duration = x.Duration;
-    out.Prewarm = x.Prewarm;
-    out.OnBirth = PublicSubEffect(x.OnBirth);
-    out.OnDeath = PublicSubEffect(x.OnDeath);
-#define PP_PUBLIC_MOTION(name, c_name) out.name = PublicMotion(x.Motion.name);
-    PP_MOTION_FIELDS(PP_PUBLIC_MOTION)
-#undef PP_PUBLIC_MOTION
-    out.AlignToMotion = x.AlignToMotion;
-    out.MaxAlive = x.MaxAlive;
-    out.Attached = x.Attached;
-    out.Aspect = x.Aspect;
-    auto force = [](const pp::ForcePoint& f) {
-        return ForcePoint{f.X, f.Y, f.Strength, f.Radius, f.Falloff, f.Screen};
-    };
-    out.Attractor = force(x.Attractor.Points[0]);
-    out.Vortex = force(x.Vortex.Points[0]);
-    out.Delay = x.Delay;
-    out.MinAlive = x.MinAlive;
-    const pp::TurbulenceParams& t = x.Turbulence;
-    out.Turbulence = TurbulenceField{t.Strength, t.Scale, t.Speed, t.Seed};
-    for (int32_t i = 0; i < x.Collide.Count && i < pp::kMaxCollideLines; ++i) {
-        const pp::CollideLine& l = x.Collide.Lines[static_cast<size_t>(i)];
-        out.Collide.push_back({static_cast<CollideLine::Form>(l.Form), l.A, l.B, l.C, l.D, l.Bounce,
-                               l.Friction, l.Die, l.Screen});
-    }
-    out.OnCollide = PublicSubEffect(x.OnCollide);
-    const pp::TrailParams& r = x.Trail;
-    out.Trail = Trail{r.Points, r.Length, r.Width, r.EndWidth, r.Fade, r.Darken, r.Behind};
-    out.StretchFactor = x.Stretch.Factor;
-    out.StretchMax = x.Stretch.Max;
-    out.EmitAlongPath = x.EmitAlongPath;
-    out.EmitByDistance = x.EmitByDistance;
-    for (int32_t i = 0; i < x.Attractor.Count; ++i) {
-        out.Attractors.push_back(force(x.Attractor.Points[static_cast<size_t>(i)]));
-    }
-    for (int32_t i = 0; i < x.Vortex.Count; ++i) {
-        out.Vortices.push_back(force(x.Vortex.Points[static_cast<size_t>(i)]));
-    }
-    out.SpeedOverLife = PublicCurve(x.SpeedOverLife);
-    out.TurnOverLife = PublicCurve(x.TurnOverLife);
-    out.AngleOverLife = PublicCurve(x.AngleOverLife);
-    out.DriftXOverLife = PublicCurve(x.DriftXOverLife);
-    out.DriftYOverLife = PublicCurve(x.DriftYOverLife);
-    out.SpriteMode = x.SpriteMode;
-    out.EmissionOverDuration = PublicCurve(x.EmissionOverDuration);
-    out.LifeOverDuration = PublicCurve(x.LifeOverDuration);
-    out.WidthOverDuration = PublicCurve(x.WidthOverDuration);
-    out.HeightOverDuration = PublicCurve(x.HeightOverDuration);
-    out.Continuous = x.Continuous;
-    auto range = [](const pp::DrawnRange& r) { return DrawnRange{r.Min, r.Max, r.Step}; };
-    out.LifeOffset = range(x.LifeOffset);
-    out.BirthOffsetX = range(x.BirthOffsetX);
-    out.BirthOffsetY = range(x.BirthOffsetY);
-    return out;
-}
-
-EffectExtras PublicExtras(const pp::Engine& engine, const pp::EmitterParams& params) {
-    EffectExtras out = PublicExtras(params.Extras);
-    if (params.SpriteFile >= 0) out.SpriteFile = engine.SpriteFiles[size_t(params.SpriteFile)];
-    for (int32_t i = 0; i < params.SpriteList.Count; ++i) {
-        out.SpriteFiles.push_back(
-            engine
-                .SpriteFiles[static_cast<size_t>(params.SpriteList.Index[static_cast<size_t>(i)])]);
-    }
     return out;
 }
 

@@ -1,16 +1,18 @@
 /// @file
 /// particleplayer/effect_extras.h - an effect's optional keys, as loading left them.
 ///
-/// EffectExtras is what World::Extras returns and SetExtras takes: one member per optional key
-/// (curves over the life, sub-effects, forces, collision, trails, the drawn shape). An effect
-/// that sets none of them has EffectExtras{}, which changes nothing. The record grows at its end
-/// only.
+/// EffectExtras is what World::Extras returns: one member per field of the optional keys
+/// (curves over the life, sub-effects, forces, collision, trails, the drawn shape), each a row of
+/// particleplayer/effect_extras_list.h. An effect that sets none of them has EffectExtras{},
+/// which changes nothing. The record grows at its end only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "particleplayer/effect_extras_list.h"
 
 namespace particleplayer {
 
@@ -126,84 +128,49 @@ struct DrawnRange {
     bool operator==(const DrawnRange&) const = default;
 };
 
-/// The optional keys of an effect, as loading left them; an effect that sets none of them
-/// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
+/// The optional keys of an effect, as loading left them: one field per row of
+/// particleplayer/effect_extras_list.h (which describes each), in that order, named as there
+/// (extras.Drag). An effect that sets none of them has EffectExtras{}, which changes nothing.
+/// Colours are 0 to 255 per channel.
 struct EffectExtras {
-    std::array<float, 3> Colour{255.0f, 255.0f,
-                                255.0f};  ///< Multiplies the sprite's red, green, blue.
-    LifeCurve<3> ColourOverLife;          ///< Multiplies Colour over each particle's life.
-    LifeCurve<1> SizeOverLife;            ///< Multiplies the drawn size over the life.
-    LifeCurve<1> TransparencyOverLife;    ///< Multiplies the drawn transparency over the life.
-    float Drag = 0.0f;                    ///< Fraction of the speed lost per second.
-    float Spin = 0.0f;                    ///< Degrees per second, beside Rotation's step.
-    int32_t SheetColumns = 1;             ///< Sprite sheet: cells across the texture.
-    int32_t SheetRows = 1;                ///< Sprite sheet: cells down the texture.
-    int32_t SheetFrames = 0;              ///< Sprite sheet: frames shown; 0 is no sheet.
-    float SheetRate = 0.0f;      ///< Sprite sheet: frames per second; 0 spreads them over the life.
-    int32_t SheetRandom = 0;     ///< Sprite sheet: 1 starts each particle on a random frame.
-    int32_t BurstCount = 0;      ///< Particles per burst, in place of the steady rate; 0 is none.
-    float BurstInterval = 0.0f;  ///< Seconds between bursts.
-    int32_t BurstRepeat = 0;     ///< Bursts in all; 0 is forever.
-    float Duration = 0.0f;       ///< Seconds of emission after creation; 0 is no end.
-    float Prewarm = 0.0f;        ///< Seconds run while loading.
-    SubEffect OnBirth;           ///< Started where each particle is born.
-    SubEffect OnDeath;           ///< Started where each particle dies.
-    /// The image the SpriteFile key names, as opened (relative to the working directory, or
-    /// absolute); empty for none. Its number is in the effect's Sprite parameters.
-    std::string SpriteFile;
-    MotionValue RadialAcceleration;      ///< Pixels per second², away from the origin.
-    MotionValue TangentialAcceleration;  ///< Pixels per second², clockwise about the origin.
-    MotionValue OrbitRadius;             ///< Orbit mode: pixels at birth.
-    MotionValue OrbitEndRadius;          ///< Orbit mode: pixels at death.
-    MotionValue OrbitSpin;               ///< Orbit mode: degrees per second, clockwise.
-    MotionValue EndSize;                 ///< Pixels drawn at death.
-    MotionValue Angle;                   ///< The sprite's angle at birth, degrees.
-    MotionValue EndAngle;                ///< The sprite's angle at death, degrees.
-    MotionColour StartColour;            ///< Colour and opacity at birth.
-    MotionColour StartColourVariance;    ///< Plus or minus, per particle and channel.
-    MotionColour EndColour;              ///< Colour and opacity at death.
-    MotionColour EndColourVariance;      ///< Plus or minus, per particle and channel.
-    int32_t AlignToMotion = 0;           ///< 1: sprites turned to their direction of travel.
-    int32_t MaxAlive = 0;                ///< At most this many live particles; 0 is no cap.
-    int32_t Attached = 0;                ///< 1: particles move with their emitter.
-    float Aspect = 0.0f;                 ///< Width over height of the drawn quads; 0: squares.
-    ForcePoint Attractor;                ///< The first point pulling particles towards it.
-    ForcePoint Vortex;                   ///< The first point turning particles about it.
-    float Delay = 0.0f;                  ///< Seconds after creation before emission starts.
-    int32_t MinAlive = 0;                ///< Births each emitting frame up to this many alive.
-    TurbulenceField Turbulence;          ///< A noise field that carries particles along.
-    std::vector<CollideLine> Collide;    ///< The lines particles collide with, in order.
-    SubEffect OnCollide;                 ///< Started where a particle hits a line.
-    particleplayer::Trail Trail;         ///< The ribbon behind each particle.
-    float StretchFactor = 0.0f;          ///< Quads' width grows by this many sizes per px/s.
-    float StretchMax = 1000.0f;          ///< Quads stretched to at most this many sizes.
-    int32_t EmitAlongPath = 0;           ///< 1: births spread along the emitter's move.
-    float EmitByDistance = 0.0f;         ///< Births per 100 px moved, in place of the rate.
-    /// Every point of the Attractor key, in the order written (at most 8); Attractor is the
-    /// first. They act in this order, before the Vortex points.
-    std::vector<ForcePoint> Attractors;
-    /// Every point of the Vortex key, in the order written (at most 8); Vortex is the first.
-    std::vector<ForcePoint> Vortices;
-    LifeCurve<1> SpeedOverLife;   ///< Multiplies the velocity a particle moves with over its life.
-    LifeCurve<1> TurnOverLife;    ///< Degrees its direction of travel turns over its life.
-    LifeCurve<1> AngleOverLife;   ///< Share of the way from Angle to EndAngle over the life.
-    LifeCurve<1> DriftXOverLife;  ///< Pixels per second added to the move in x over the life.
-    LifeCurve<1> DriftYOverLife;  ///< Pixels per second added to the move in y over the life.
-    /// How a particle picks among SpriteFiles: 0 the first, 1 a random one at its birth, 2
-    /// each in turn over its life.
-    int32_t SpriteMode = 0;
-    /// Every image of a SpriteFile list of more than one, as opened, in the order written (at
-    /// most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in
-    /// World::SpriteFiles.
-    std::vector<std::string> SpriteFiles;
-    LifeCurve<1> EmissionOverDuration;  ///< Multiplies the emission rate over the Duration.
-    LifeCurve<1> LifeOverDuration;      ///< Multiplies the lifetime of particles born then.
-    LifeCurve<1> WidthOverDuration;     ///< Multiplies the emission area's width then.
-    LifeCurve<1> HeightOverDuration;    ///< Multiplies the emission area's height then.
-    int32_t Continuous = 0;             ///< 1: the Duration repeats, Delay before each cycle.
-    DrawnRange LifeOffset;              ///< Seconds of life already lived at birth.
-    DrawnRange BirthOffsetX;            ///< Pixels added to the birth x.
-    DrawnRange BirthOffsetY;            ///< Pixels added to the birth y.
+    /// @cond
+#define PARTICLEPLAYER_EXTRA_FLOAT(name, ...) float name{__VA_ARGS__};
+#define PARTICLEPLAYER_EXTRA_INT(name, ...) int32_t name{__VA_ARGS__};
+#define PARTICLEPLAYER_EXTRA_COLOUR(name, ...) std::array<float, 3> name{__VA_ARGS__};
+#define PARTICLEPLAYER_EXTRA_CURVE1(name, ...) LifeCurve<1> name;
+#define PARTICLEPLAYER_EXTRA_CURVE3(name, ...) LifeCurve<3> name;
+#define PARTICLEPLAYER_EXTRA_SUB_EFFECT(name, ...) SubEffect name;
+#define PARTICLEPLAYER_EXTRA_STRING(name, ...) std::string name{__VA_ARGS__};
+#define PARTICLEPLAYER_EXTRA_MOTION_VALUE(name, ...) MotionValue name;
+#define PARTICLEPLAYER_EXTRA_MOTION_COLOUR(name, ...) MotionColour name;
+#define PARTICLEPLAYER_EXTRA_FORCE(name, ...) ForcePoint name;
+#define PARTICLEPLAYER_EXTRA_TURBULENCE(name, ...) TurbulenceField name;
+#define PARTICLEPLAYER_EXTRA_COLLIDE_LIST(name, ...) std::vector<CollideLine> name;
+#define PARTICLEPLAYER_EXTRA_TRAIL(name, ...) ::particleplayer::Trail name;
+#define PARTICLEPLAYER_EXTRA_FORCE_LIST(name, ...) std::vector<ForcePoint> name;
+#define PARTICLEPLAYER_EXTRA_STRING_LIST(name, ...) std::vector<std::string> name;
+#define PARTICLEPLAYER_EXTRA_DRAWN_RANGE(name, ...) DrawnRange name;
+#define PARTICLEPLAYER_EXTRA(kind, name, cName, shown, doc, ...) \
+    PARTICLEPLAYER_EXTRA_##kind(name, __VA_ARGS__)
+    /// @endcond
+    PARTICLEPLAYER_EFFECT_EXTRAS(PARTICLEPLAYER_EXTRA)
+#undef PARTICLEPLAYER_EXTRA
+#undef PARTICLEPLAYER_EXTRA_FLOAT
+#undef PARTICLEPLAYER_EXTRA_INT
+#undef PARTICLEPLAYER_EXTRA_COLOUR
+#undef PARTICLEPLAYER_EXTRA_CURVE1
+#undef PARTICLEPLAYER_EXTRA_CURVE3
+#undef PARTICLEPLAYER_EXTRA_SUB_EFFECT
+#undef PARTICLEPLAYER_EXTRA_STRING
+#undef PARTICLEPLAYER_EXTRA_MOTION_VALUE
+#undef PARTICLEPLAYER_EXTRA_MOTION_COLOUR
+#undef PARTICLEPLAYER_EXTRA_FORCE
+#undef PARTICLEPLAYER_EXTRA_TURBULENCE
+#undef PARTICLEPLAYER_EXTRA_COLLIDE_LIST
+#undef PARTICLEPLAYER_EXTRA_TRAIL
+#undef PARTICLEPLAYER_EXTRA_FORCE_LIST
+#undef PARTICLEPLAYER_EXTRA_STRING_LIST
+#undef PARTICLEPLAYER_EXTRA_DRAWN_RANGE
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };
