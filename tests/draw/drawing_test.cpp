@@ -18,6 +18,7 @@
 #include "draw/quad_sprites.h"
 #include "draw/sprites.h"
 #include "image/image_decoders.h"
+#include "platform/sdl_window.h"
 #include "platform/window.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
@@ -39,7 +40,7 @@ class Gl : public ::testing::Test {
         ASSERT_TRUE(loaded) << SDL_GetError();
         if (ScreenWidth() != 800 || WindowHandle(0) == nullptr) {
             InitGraphics();
-            SDL_Window* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001);
+            NativeWindow* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001);
             ASSERT_EQ(OpenScreenInWindow(window, 0, 0, 800, 600), 1) << SDL_GetError();
             EnablePngDecoder();
         }
@@ -132,7 +133,7 @@ void DrawOne(int32_t quad, int32_t x, int32_t y, int32_t alpha = 255) {
 void Push(uint32_t type, uint8_t windowEvent = 0, int32_t key = 0) {
     SDL_Event e{};
     e.type = type;
-    e.window.windowID = SDL_GetWindowID(WindowHandle(0));
+    e.window.windowID = SDL_GetWindowID(SdlWindowOf(WindowHandle(0)));
     e.window.event = windowEvent;
     if (type == SDL_KEYDOWN)
         e.key = {type, 0, e.window.windowID, 0, windowEvent, 0, 0, {{}, key, 0, 0}};
@@ -149,7 +150,8 @@ std::vector<int32_t> hooked;
 
 // Bad windows refused; the codes raised for each event, in order; key names; the queue; the wait.
 TEST_F(Gl, EventsRaiseTheirCodesInOrder) {
-    EXPECT_EQ(SDL_GetWindowFlags(WindowHandle(0)) & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
+    EXPECT_EQ(SDL_GetWindowFlags(SdlWindowOf(WindowHandle(0))) &
+                  (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
               SDL_WINDOW_OPENGL);
     for (const auto& [number, width, height] :
          {std::array{-2, 100, 100}, {1, 0, 100}, {1, 100, -5}, {1, 1 << 20, 100}})
