@@ -256,6 +256,23 @@ void PrepareTintedBatch(QuadBatch& b) {
     b.Uv = b.CopyUv.get();
 }
 
+void UseBatch(QuadBatch& b, GLuint texture, GlBlend blend, bool tinted) {
+    if (b.PendingQuads != 0 &&
+        (tinted != b.PendingTinted || texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    if (b.PendingQuads == 0) {
+        if (tinted) {
+            PrepareTintedBatch(b);
+        } else {
+            PrepareBatch(b);
+        }
+    }
+    b.PendingTinted = tinted;
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+}
+
 namespace {
 
 // Gives the looks buffer back when it is mapped; false when its contents were lost meanwhile.
