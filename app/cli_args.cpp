@@ -107,4 +107,29 @@ std::optional<std::string> ReadIntOption(ArgWalker& walk, int64_t min, int64_t m
     return std::nullopt;
 }
 
+std::optional<std::string> ReadCpuOption(ArgWalker& walk,
+                                         std::optional<particleplayer::CpuPath>& cpu) {
+    const std::optional<std::string_view> value = walk.Value();
+    constexpr struct {
+        std::string_view Name;
+        particleplayer::CpuPath Path;
+    } kPaths[] = {{"scalar", particleplayer::CpuPath::Scalar},
+                  {"sse2", particleplayer::CpuPath::Sse2},
+                  {"avx2", particleplayer::CpuPath::Avx2}};
+    for (const auto& path : kPaths) {
+        if (value && *value == path.Name) {
+            cpu = path.Path;
+            return std::nullopt;
+        }
+    }
+    return "--cpu takes scalar, sse2 or avx2";
+}
+
+std::optional<std::string> ApplyCpuOption(const std::optional<particleplayer::CpuPath>& cpu) {
+    if (!cpu) return std::nullopt;
+    const particleplayer::Status forced = particleplayer::ForceCpuPath(*cpu);
+    if (forced.Ok()) return std::nullopt;
+    return "--cpu: " + forced.Error;
+}
+
 }  // namespace pp

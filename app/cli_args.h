@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "particleplayer/world.h"
+
 namespace pp {
 
 inline constexpr int kExitUsage = 2;
@@ -80,6 +82,14 @@ inline constexpr int64_t kMaxThreadsOption = 256;
 inline std::optional<std::string> ReadThreadsOption(ArgWalker& walk, int64_t& threads) {
     return ReadIntOption(walk, 1, kMaxThreadsOption, threads);
 }
+
+// --cpu scalar|sse2|avx2: the instructions of the update and the vertex work (the widest the
+// processor has when not given).
+std::optional<std::string> ReadCpuOption(ArgWalker& walk,
+                                         std::optional<particleplayer::CpuPath>& cpu);
+
+// Forces the path --cpu gave, if any; a one-line message when this processor or build lacks it.
+std::optional<std::string> ApplyCpuOption(const std::optional<particleplayer::CpuPath>& cpu);
 
 // --max-particles N: the particle budget of the world, 1 to kMaxParticlesOption (default
 // particleplayer::kDefaultMaxParticles).

@@ -26,8 +26,9 @@ constexpr const char* kUsage =
     "the @X,Y that places the effect as the file places it on an 800 x 600 frame on stdout,\n"
     "and each value our format cannot reproduce exactly as FILE:LINE: message on stderr.\n"
     "A libGDX effect (.p) gives one text and sprite per emitter, NAME-1, NAME-2 ... when it\n"
-    "has several, each sprite the image its first path names, by file name, beside the file,\n"
-    "and then DIR/NAME.txt, the group that plays them together in the file's order.\n"
+    "has several, each sprite the image its first path names, by file name, beside the file\n"
+    "(under spriteMode random or animated every image it names, as NAME-2.png ... too), and\n"
+    "then DIR/NAME.txt, the group that plays them together in the file's order.\n"
     "Files are written whole or not at all.\n"
     "Exit status: 0 done, 1 a FILE could not be read or imported or an output not written,\n"
     "2 bad usage.\n";
@@ -46,6 +47,14 @@ bool WriteImported(const std::string& path, const particleplayer::ImportedText& 
     if (!png) return fail("its sprite could not be encoded as PNG");
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.Text.data());
     if (auto error = WriteFileAtomically(png_path, *png)) return fail(*error);
+    for (std::size_t k = 0; k < text.MoreSprites.size(); ++k) {
+        const particleplayer::ImportedImage& image = text.MoreSprites[k];
+        const auto more = EncodePngFromRgba(image.Width, image.Height, image.Rgba);
+        if (!more) return fail("a sprite could not be encoded as PNG");
+        const std::string more_path =
+            (out / (text.Name + "-" + std::to_string(k + 2) + ".png")).string();
+        if (auto error = WriteFileAtomically(more_path, *more)) return fail(*error);
+    }
     if (auto error = WriteFileAtomically(text_path, {bytes, text.Text.size()})) {
         return fail(*error);
     }

@@ -150,9 +150,13 @@ int RunPlay(CommandArgs args) {
     std::vector<std::string> notes;
     int64_t threads = 0;
     int64_t maxParticles = particleplayer::kDefaultMaxParticles;
+    std::optional<particleplayer::CpuPath> cpu;
     if (const std::optional<std::string> error =
-            ParsePlayArgs(args, effects, notes, &threads, &maxParticles)) {
+            ParsePlayArgs(args, effects, notes, &threads, &maxParticles, &cpu)) {
         return error->empty() ? 0 : UsageError(kCommand, *error);
+    }
+    if (const std::optional<std::string> error = ApplyCpuOption(cpu)) {
+        return UsageError(kCommand, *error);
     }
     particleplayer::RealClock real;
     PlaySession session(real, std::move(effects));

@@ -123,24 +123,6 @@ struct Options : ClockOptions {
     }
 };
 
-std::optional<std::string> ReadCpuOption(ArgWalker& walk,
-                                         std::optional<particleplayer::CpuPath>& cpu) {
-    const std::optional<std::string_view> value = walk.Value();
-    constexpr struct {
-        std::string_view Name;
-        particleplayer::CpuPath Path;
-    } kPaths[] = {{"scalar", particleplayer::CpuPath::Scalar},
-                  {"sse2", particleplayer::CpuPath::Sse2},
-                  {"avx2", particleplayer::CpuPath::Avx2}};
-    for (const auto& path : kPaths) {
-        if (value && *value == path.Name) {
-            cpu = path.Path;
-            return std::nullopt;
-        }
-    }
-    return "--cpu takes scalar, sse2 or avx2";
-}
-
 bool EndsWith(std::string_view path, std::string_view ending) {
     if (path.size() < ending.size()) return false;
     std::string tail(path.substr(path.size() - ending.size()));
@@ -386,12 +368,9 @@ std::optional<int> OpenOutput(const Options& options, Output& output, VideoWrite
 std::optional<int> SetUpWorld(particleplayer::World& shown, const Options& options) {
     // 0 (no --threads) is one per hardware thread; the option allows no other count.
     shown.SetThreads(static_cast<int32_t>(options.Threads));
-    if (options.Cpu) {
-        if (const particleplayer::Status forced = particleplayer::ForceCpuPath(*options.Cpu);
-            !forced.Ok()) {
-            Say("--cpu: " + forced.Error);
-            return 2;
-        }
+    if (const std::optional<std::string> error = ApplyCpuOption(options.Cpu)) {
+        Say(*error);
+        return 2;
     }
     shown.SetMaxParticles(options.Budget());
     if (options.Seed) shown.Seed(*options.Seed);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "particleplayer/effect_files.h"
+
 namespace pp {
 namespace {
 
@@ -25,9 +27,17 @@ void EditPreview::Restart(std::string_view bytes) {
         const PlayEffect& e = Effects[i];
         const int32_t n = static_cast<int32_t>(i) + 1;
         if (Renderer != nullptr && !e.Sprite.empty()) (void)Renderer->LoadSprite(n, e.Sprite);
+        const bool several = particleplayer::LoadsAsGroup(particleplayer::EffectOpenPath(e.Effect));
         if (i == 0) {
             (void)world_.LoadEffectText(bytes_, static_cast<float>(e.X), static_cast<float>(e.Y),
                                         PlayLoadOptions(e, n));
+            // The edited text is a .p file's first emitter: the others play beside it, in order.
+            if (several) {
+                const particleplayer::EffectGroup rest = LoadPlayGroup(world_, e, n);
+                if (!rest.Members.empty()) (void)world_.RemoveEffect(rest.Members.front());
+            }
+        } else if (several) {
+            (void)LoadPlayGroup(world_, e, n);
         } else {
             (void)LoadPlayEffect(world_, e, n);
         }

@@ -27,7 +27,8 @@ inline constexpr int32_t kPreviewHeight = kSceneHeight;
 
 class EditPreview {
   public:
-    // The first effect plays the edited bytes, the others their files.
+    // The first effect plays the edited bytes (beside the other emitters when it is a .p file's
+    // first), the others their files.
     std::vector<PlayEffect> Effects;
     uint32_t Seed = 1;
     bool Paused = false;

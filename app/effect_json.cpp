@@ -230,6 +230,41 @@ void AppendExtrasJson(std::string& out, const EffectExtras& x, const StartedEffe
     }
     if (x.EmitAlongPath != 0) AppendField(out, "EmitAlongPath", x.EmitAlongPath);
     if (x.EmitByDistance != 0.0f) AppendField(out, "EmitByDistance", x.EmitByDistance);
+    // Written only when set, so that the text of an effect without them stays as it was.
+    for (const auto& [name, curve] :
+         {std::pair{"SpeedOverLife", &x.SpeedOverLife}, std::pair{"TurnOverLife", &x.TurnOverLife},
+          std::pair{"AngleOverLife", &x.AngleOverLife},
+          std::pair{"DriftXOverLife", &x.DriftXOverLife},
+          std::pair{"DriftYOverLife", &x.DriftYOverLife}}) {
+        if (curve->Count > 0) AppendField(out, name, *curve);
+    }
+    if (x.SpriteMode != 0) AppendField(out, "SpriteMode", x.SpriteMode);
+    if (!x.SpriteFiles.empty()) {
+        AppendKey(out, "SpriteFiles");
+        out += "[";
+        for (const std::string& file : x.SpriteFiles) {
+            if (&file != &x.SpriteFiles.front()) out += ", ";
+            AppendJsonString(out, file);
+        }
+        out += "]";
+    }
+    // The duration's curves and offsets, each only when the file gives it.
+    const std::pair<std::string_view, const LifeCurve<1>*> overDuration[] = {
+        {"EmissionOverDuration", &x.EmissionOverDuration},
+        {"LifeOverDuration", &x.LifeOverDuration},
+        {"WidthOverDuration", &x.WidthOverDuration},
+        {"HeightOverDuration", &x.HeightOverDuration}};
+    for (const auto& [name, c] : overDuration) {
+        if (c->Count > 0) AppendField(out, name, *c);
+    }
+    if (x.Continuous != 0) AppendField(out, "Continuous", x.Continuous);
+    const std::pair<std::string_view, const particleplayer::DrawnRange*> offsets[] = {
+        {"LifeOffset", &x.LifeOffset},
+        {"BirthOffsetX", &x.BirthOffsetX},
+        {"BirthOffsetY", &x.BirthOffsetY}};
+    for (const auto& [name, r] : offsets) {
+        if (*r != particleplayer::DrawnRange{}) AppendBlock(out, name, {r->Min, r->Max, r->Step});
+    }
     out += "}";
 }
 

@@ -29,7 +29,7 @@ const Command kCommands[] = {
      "run an effect headless on a virtual clock, print its particles as JSON lines"},
     {"render", RunRender,
      "render [--frames N] [--frame-ms MS] [--seed S] [--clock-start T] [--out PATH] [--fps F]\n"
-     "         [--stats] [--stress N] [--threads N] [--max-particles N] [--quiet]\n"
+     "         [--stats] [--stress N] [--threads N] [--cpu P] [--max-particles N] [--quiet]\n"
      "         [--background B] [--size WxH] [--crop C] [--scale F] [--sheet S] [--loop SEC]\n"
      "         [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "draw the scene, or the effects given, without a display on a virtual clock, write the\n"
@@ -43,16 +43,17 @@ const Command kCommands[] = {
      "edit an effect in a window: the live preview beside a panel of every key and the text"},
     {"set", RunSet, "set FILE KEY=VALUE...",
      "set keys of an effect file, rewriting only their values; refuses what check would report"},
-    {"play", RunPlay, "play [--threads N] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
+    {"play", RunPlay,
+     "play [--threads N] [--cpu P] [--max-particles N] [EFFECT.txt[:SPRITE.png][@X,Y] ...]",
      "play effects in a window, applying edits to their files live; keys Space, R, S, Esc"},
 };
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: particleplayer [COMMAND [ARGS...]]\n"
-        "       particleplayer --threads N\n"
+        "       particleplayer [--threads N] [--cpu P]\n"
         "Without a command, plays the scene of Data/ in a window until it is closed; --threads N\n"
-        "(1 to 256, default one per hardware thread) as for render.\n"
+        "(1 to 256, default one per hardware thread) and --cpu P as for render.\n"
         "\n"
         "Commands:\n",
         out);
@@ -124,7 +125,10 @@ int Main(int argc, char** argv) {
         return 0;
     }
     if (first == "help") return RunHelp(rest);
-    if (first == "--threads" || first.starts_with("--threads=")) return RunPlayer(args);
+    if (first == "--threads" || first.starts_with("--threads=") || first == "--cpu" ||
+        first.starts_with("--cpu=")) {
+        return RunPlayer(args);
+    }
     if (const Command* command = FindCommand(first)) return command->Run(rest);
     return UnknownCommand(first);
 }

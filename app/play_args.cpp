@@ -13,7 +13,7 @@ namespace pp {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: particleplayer play [--threads N] [--max-particles N]\n"
+    "Usage: particleplayer play [--threads N] [--cpu P] [--max-particles N]\n"
     "                           [EFFECT.txt[:SPRITE.png][@X,Y[+VX,VY]] ...]\n"
     "Plays the given effect files in an 800 x 600 window, the n-th with sprite n; without any,\n"
     "the scene of Data/. SPRITE defaults to the image EFFECT names with SpriteFile, else to the\n"
@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
     "pixels are the same for every N.\n"
+    "--cpu scalar|sse2|avx2 runs the update and the vertex work in plain code, SSE2 or AVX2 in\n"
+    "place of the widest this processor has; the pixels are the same on each.\n"
     "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
     "beyond N live particles are dropped; one line on stderr says so, once per load.\n";
 
@@ -180,7 +182,8 @@ std::string FileProblem(const std::string& path) {
 
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes, int64_t* threads,
-                                         int64_t* maxParticles) {
+                                         int64_t* maxParticles,
+                                         std::optional<particleplayer::CpuPath>* cpu) {
     effects.clear();
     notes.clear();
     std::vector<bool> positioned;
@@ -195,6 +198,10 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
             }
             if (threads != nullptr && name == "--threads") {
                 if (auto error = ReadThreadsOption(walk, *threads)) return error;
+                continue;
+            }
+            if (cpu != nullptr && name == "--cpu") {
+                if (auto error = ReadCpuOption(walk, *cpu)) return error;
                 continue;
             }
             if (maxParticles != nullptr && name == "--max-particles") {

@@ -51,6 +51,14 @@ particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::Wo
                                 static_cast<float>(effect.Y), PlayLoadOptions(effect, number));
 }
 
+particleplayer::EffectGroup LoadPlayGroup(particleplayer::World& world, const PlayEffect& effect,
+                                          int32_t number) {
+    return world
+        .LoadEffectGroup(PathInFolder(effect), static_cast<float>(effect.X),
+                         static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
+        .Value;
+}
+
 std::optional<SceneProblem> OpenPlayScreen(bool hidden, FrameSize size) {
     return OpenSceneScreen(kPlayTitle, hidden, size);
 }
@@ -87,11 +95,7 @@ void PlaySession::LoadTarget(std::size_t index) {
         return;
     }
     // A libGDX file's emitters play together; the first stands for them all.
-    particleplayer::EffectGroup group =
-        world_
-            .LoadEffectGroup(PathInFolder(effect), static_cast<float>(effect.X),
-                             static_cast<float>(effect.Y), PlayLoadOptions(effect, number))
-            .Value;
+    particleplayer::EffectGroup group = LoadPlayGroup(world_, effect, number);
     loaded.Target = group.Members.empty() ? particleplayer::Effect{} : group.Members.front();
     if (!group.Members.empty()) group.Members.erase(group.Members.begin());
     loaded.Others = std::move(group.Members);

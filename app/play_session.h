@@ -45,6 +45,10 @@ particleplayer::LoadOptions PlayLoadOptions(const PlayEffect& effect, int32_t nu
 particleplayer::Result<particleplayer::Effect> LoadPlayEffect(particleplayer::World& world,
                                                               const PlayEffect& effect,
                                                               int32_t number);
+// How play loads a file that holds several effects (LoadsAsGroup: a .p of several emitters):
+// all of them at its place in the file's order, each drawn over the ones before.
+particleplayer::EffectGroup LoadPlayGroup(particleplayer::World& world, const PlayEffect& effect,
+                                          int32_t number);
 
 // The largest speed, in pixels a second either way, that @X,Y+VX,VY takes.
 inline constexpr int32_t kMaxPlaySpeed = 1'000'000;
@@ -63,11 +67,12 @@ inline constexpr uint32_t kTitleUpdateMs = 500;
 // default sprite (the .png beside the effect), or a missing data file of the built-in scene, is no
 // error but adds a sentence to notes. Returns one line for bad arguments, "" after printing --help,
 // nullopt when effects are ready. With threads given, --threads N is read into it, with
-// maxParticles --max-particles N; without, each is an unknown option.
+// maxParticles --max-particles N, with cpu --cpu P; without, each is an unknown option.
 std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffect>& effects,
                                          std::vector<std::string>& notes,
                                          int64_t* threads = nullptr,
-                                         int64_t* maxParticles = nullptr);
+                                         int64_t* maxParticles = nullptr,
+                                         std::optional<particleplayer::CpuPath>* cpu = nullptr);
 
 // What check finds in the effect files at paths (and the files they reach), one
 // "FILE:LINE:COLUMN: message" line each, for a world whose particle budget is budget. A file

@@ -14,19 +14,25 @@ namespace pp {
 
 int RunPlayer(CommandArgs args) {
     int64_t threads = 0;
+    std::optional<particleplayer::CpuPath> cpu;
     ArgWalker walk(args);
     while (walk.Next()) {
-        if (!walk.IsOption() || walk.Name() != "--threads") {
+        const bool isCpu = walk.IsOption() && walk.Name() == "--cpu";
+        if (!isCpu && (!walk.IsOption() || walk.Name() != "--threads")) {
             std::fprintf(stderr,
                          "particleplayer: unknown command or option '%.*s' (see particleplayer "
                          "--help)\n",
                          static_cast<int>(walk.Name().size()), walk.Name().data());
             return kExitUsage;
         }
-        if (auto error = ReadThreadsOption(walk, threads)) {
+        if (auto error = isCpu ? ReadCpuOption(walk, cpu) : ReadThreadsOption(walk, threads)) {
             std::fprintf(stderr, "particleplayer: %s\n", error->c_str());
             return kExitUsage;
         }
+    }
+    if (const std::optional<std::string> error = ApplyCpuOption(cpu)) {
+        std::fprintf(stderr, "particleplayer: %s\n", error->c_str());
+        return kExitUsage;
     }
     particleplayer::RealClock clock;
     particleplayer::WorldOptions options;

@@ -210,8 +210,8 @@ class Checker {
         if (check.Extends()) {
             FollowExtends(group, *check.Extends(), check.At(check.Extends()->Offset), chain);
         }
-        if (check.SpriteFile()) {
-            CheckSpriteFile(group, *check.SpriteFile(), check.At(check.SpriteFile()->Offset));
+        for (const ExtendsRef& ref : check.SpriteFiles()) {
+            CheckSpriteFile(group, ref, check.At(ref.Offset));
         }
         for (const ExtendsRef& ref : check.SubEffects()) {
             FollowSubEffect(group, ref, check.At(ref.Offset));

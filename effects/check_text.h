@@ -135,8 +135,8 @@ class TextCheck {
     const std::optional<ExtendsRef>& Extends() const { return extends_; }
     // The effect files that OnBirth and OnDeath name, in the order written.
     const std::vector<ExtendsRef>& SubEffects() const { return subEffects_; }
-    // The image SpriteFile names, as written.
-    const std::optional<ExtendsRef>& SpriteFile() const { return spriteFile_; }
+    // The images SpriteFile names, as written: one, or each of its list.
+    const std::vector<ExtendsRef>& SpriteFiles() const { return spriteFiles_; }
     TextPosition At(std::size_t offset) const { return map_.At(offset); }
 
   private:
@@ -195,6 +195,7 @@ class TextCheck {
     void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
     void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
     void CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key);
+    void CheckSpriteList(TextRange v);
 
     JoinedLines map_;
     std::string_view text_;
@@ -203,7 +204,7 @@ class TextCheck {
     std::vector<Located> findings_;
     std::optional<ExtendsRef> extends_;
     std::vector<ExtendsRef> subEffects_;
-    std::optional<ExtendsRef> spriteFile_;
+    std::vector<ExtendsRef> spriteFiles_;
 };
 
 }  // namespace pp::effect_check

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "effects/check_text.h"
+#include "effects/extra_values.h"
 
 namespace pp::effect_check {
 
@@ -83,7 +84,11 @@ void TextCheck::CheckTopLevel(const EntryList& top) {
                 extends_ = ExtendsRef{std::string(Slice(v)), v.Begin};
                 break;
             case EffectValueKind::SpriteFile:
-                spriteFile_ = ExtendsRef{std::string(Slice(v)), v.Begin};
+                CheckSpriteList(v);
+                break;
+            case EffectValueKind::Paths:
+                // The members are files of their own: CheckFiles follows them through the group
+                // reader, which names the ones left out.
                 break;
             case EffectValueKind::Int:
                 CheckNumber(v, NumberKind::Int, key.Name);
@@ -256,6 +261,19 @@ void TextCheck::CheckAreaType(TextRange r) {
         message += " (types: " + JoinNames(kAreaTypeNames) + ")";
     }
     Report(r.Begin, message);
+}
+
+// The images are looked for by the caller; beyond the loader's bound they are not loaded.
+void TextCheck::CheckSpriteList(TextRange v) {
+    const std::vector<TextRange> entries = SpriteFileEntries(text_, v);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i == static_cast<std::size_t>(kMaxListedSprites)) {
+            Report(entries[i].Begin, "'SpriteFile' lists more than " + Show(kMaxListedSprites) +
+                                         " images: this one and the rest are left out");
+            break;
+        }
+        spriteFiles_.push_back(ExtendsRef{std::string(Slice(entries[i])), entries[i].Begin});
+    }
 }
 
 }  // namespace pp::effect_check

@@ -38,6 +38,7 @@ enum class EffectValueKind {
     Whole,        // one whole number, read as Layer is, held to a range
     Collide,      // {Floor = Y, ..., Bounce, ...}: lines by name, or a list of such blocks
     BlockList,    // one Block, or a list of such blocks: {{X = 1, ...}, {X = 2, ...}}
+    Paths,        // {A.txt, B.txt}: effect files, read by the group reader (effect_group.h)
 };
 
 // Int rows: IntOr(value, Fallback) into Field.
@@ -200,6 +201,19 @@ inline constexpr std::array<RecordField<StretchParams>, 2> kStretchFields{{
     {{"Max", false, 1.0f, kMaxStretch, kMaxStretch}, &StretchParams::Max},
 }};
 
+// The offsets drawn per particle: seconds of life past at birth, and pixels along x or y. A Max
+// below Min is held at Min (see FinishRecord).
+inline constexpr std::array<RecordField<DrawnRange>, 3> kLifeOffsetFields{{
+    {{"Min", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Min},
+    {{"Max", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Max},
+    {{"Step", false, 0.001f, 1.0e6f, 0.001f}, &DrawnRange::Step},
+}};
+inline constexpr std::array<RecordField<DrawnRange>, 3> kBirthOffsetFields{{
+    {{"Min", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Min},
+    {{"Max", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Max},
+    {{"Step", false, 0.01f, kMaxMotionAmount, 0.01f}, &DrawnRange::Step},
+}};
+
 // The reading rules of a record's fields alone, for the readers that fill no record (the
 // checker, the editor's table).
 template <const auto& Record>
@@ -220,6 +234,10 @@ template <class Record>
 constexpr void FinishRecord(Record&) {}
 constexpr void FinishRecord(SpriteSheetParams& sheet) {
     sheet.Frames = std::min(sheet.Frames, sheet.Columns * sheet.Rows);
+}
+// A drawn range runs upwards: the draws stay between its ends.
+constexpr void FinishRecord(DrawnRange& range) {
+    range.Max = std::max(range.Max, range.Min);
 }
 
 // A block's record: each field read by its rule into its member, from the record's defaults.
@@ -269,7 +287,8 @@ template <auto Member>
 inline constexpr BlockKeyTarget kForcesOf{kReadRulesOf<kForceFields>, &StoreForces<Member>};
 
 // Where a row's value goes; the alternative follows the row's Kind:
-//   Path, Area, SpriteFile: none here (the loader's chain walk, and SetArea with its own rule);
+//   Path, Area, SpriteFile, Paths: none here (the loader's chain walk, SetArea with its own rule,
+//   the group reader);
 //   Int: IntKeyField; Float: the field, FloatOr(value, 0); Pair: PairKeyFields;
 //   IntPair: IntPairKeyFields; Spec and IntSpec: the triple, stored by the setting rule;
 //   Colour: the triple of Extras; Curve: CurveKeyField; ColourCurve: the curve of Extras;
@@ -291,7 +310,7 @@ struct EffectKey {
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 58> kEffectKeys{{
+inline constexpr std::array<EffectKey, 73> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
     {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
      "Drawing layer; only layer 0 is drawn."},
@@ -362,7 +381,8 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"SpriteFile",
      EffectValueKind::SpriteFile,
      {},
-     "The PNG or BMP image the particles draw with, beside this file."},
+     "The PNG or BMP image the particles draw with, beside this file; {A.png, B.png, ...} "
+     "lists up to 16 for SpriteMode."},
     // The motion keys (particles/motion.h), in the order a birth draws them.
     {"RadialAcceleration", EffectValueKind::Randomised,
      RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
@@ -447,6 +467,57 @@ inline constexpr std::array<EffectKey, 58> kEffectKeys{{
     {"EmitByDistance", EffectValueKind::Amount,
      AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount},
      "Particles per 100 pixels the emitter moves, in place of the steady rate."},
+    // Motion over each particle's life (particles/motion.h).
+    {"SpeedOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor},
+     "A factor over each particle's life, multiplying the velocity it moves with."},
+    {"TurnOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Degrees over each particle's life, turning its direction of travel clockwise."},
+    {"AngleOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor},
+     "The share of the way from Angle to EndAngle over each particle's life, in place of "
+     "straight."},
+    {"DriftXOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Pixels per second added to each particle's move in x, over its life."},
+    {"DriftYOverLife", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount},
+     "Pixels per second added to each particle's move in y (down), over its life."},
+    // A group file's one key (effects/effect_group.h): the members load as effects of their own,
+    // so the loader of one effect passes over it.
+    {"Group",
+     EffectValueKind::Paths,
+     {},
+     "Effect files played together at one place, in this order, each drawn over those before."},
+    // How a particle picks among the images of a SpriteFile list (particles/looks.h).
+    {"SpriteMode", EffectValueKind::Whole, WholeKeyField{&ExtraParams::SpriteMode, 0, 2},
+     "With a SpriteFile list: 0 the first image, 1 a random one per particle, 2 each in turn "
+     "over the life."},
+    // Curves over the emitter's Duration and its repetition (particles/emission.cpp): each
+    // time is a fraction of the cycle.
+    {"EmissionOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::EmissionOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission rate."},
+    {"LifeOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::LifeOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the lifetime of particles born then."},
+    {"WidthOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::WidthOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission area's width."},
+    {"HeightOverDuration", EffectValueKind::Curve,
+     CurveKeyField{&ExtraParams::HeightOverDuration, 0.0f, kMaxLifeFactor},
+     "A factor over the emitter's Duration, multiplying the emission area's height."},
+    {"Continuous", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Continuous, 0, 1},
+     "1: the Duration repeats, with Delay before each cycle, instead of ending."},
+    {"LifeOffset", EffectValueKind::Block, kBlockOf<&ExtraParams::LifeOffset, kLifeOffsetFields>,
+     "Seconds of its life a particle has already lived at birth, drawn from Min to Max."},
+    {"BirthOffsetX", EffectValueKind::Block,
+     kBlockOf<&ExtraParams::BirthOffsetX, kBirthOffsetFields>,
+     "Pixels added to a particle's birth x, drawn from Min to Max."},
+    {"BirthOffsetY", EffectValueKind::Block,
+     kBlockOf<&ExtraParams::BirthOffsetY, kBirthOffsetFields>,
+     "Pixels added to a particle's birth y (down), drawn from Min to Max."},
 }};
 
 // The named fields of a block row's value; empty for the other kinds.
@@ -466,6 +537,7 @@ constexpr bool TargetFitsKind(const EffectKey& key) {
         case EffectValueKind::Path:
         case EffectValueKind::Area:
         case EffectValueKind::SpriteFile:
+        case EffectValueKind::Paths:
             return std::holds_alternative<std::monostate>(key.Target);
         case EffectValueKind::Int:
             return std::holds_alternative<IntKeyField>(key.Target);

@@ -193,4 +193,13 @@ std::string SubEffectPath(std::string_view text) {
     return BlockFieldText(text, kReadRulesOf<kSubEffectFields>, 0);
 }
 
+std::vector<TextRange> SpriteFileEntries(std::string_view text, TextRange value) {
+    std::vector<TextRange> out;
+    for (const ListEntry& entry : ScanEntries(text, value, false).Entries) {
+        if (!entry.Value.Empty()) out.push_back(entry.Value);
+    }
+    if (out.size() < 2) return {value};
+    return out;
+}
+
 }  // namespace pp

@@ -10,8 +10,10 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "effects/effect_keys.h"
+#include "effects/effect_text.h"
 #include "particles/extra_params.h"
 
 namespace pp {
@@ -55,5 +57,8 @@ CollideParams ParseCollide(std::string_view text);
 bool IsBlockList(std::string_view text);
 // The file an OnBirth, OnDeath or OnCollide block names as its Effect.
 std::string SubEffectPath(std::string_view text);
+// The images a SpriteFile value (`value` of `text`, a list's inside) names: the value itself
+// unless it holds two or more entries with a value, and then each of those values, in order.
+std::vector<TextRange> SpriteFileEntries(std::string_view text, TextRange value);
 
 }  // namespace pp

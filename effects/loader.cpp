@@ -30,7 +30,7 @@ struct LoadChain : ExtendsChain {
     int32_t Depth = 0;     // 0 for an effect of its own, 1 for its sub-effects, ...
     int32_t Applying = 0;  // effect texts being applied, the parents' included
     std::optional<std::string> OnBirth, OnDeath, OnCollide;  // the last path each key named
-    std::optional<std::string> SpriteFile;                   // the last image named, as opened
+    std::vector<std::string> SpriteFiles;  // the images the last SpriteFile named, as opened
 };
 
 void ApplyEffectFile(Engine& engine, EmitterParams& params, const std::string& path,
@@ -170,26 +170,50 @@ std::optional<std::string> SpriteFilePath(std::string_view value, const LoadChai
     return EffectOpenPathIn(folder, value);
 }
 
-// The chain's image gets its number: the same file keeps the one it got first.
-void StoreSpriteFile(Engine& engine, EmitterParams& params,
-                     const std::optional<std::string>& path) {
-    if (!path) return;
+// The images a SpriteFile value names, opened as SpriteFilePath opens one; at most
+// kMaxListedSprites, each that a file can have as its name.
+std::vector<std::string> SpriteFilePaths(std::string_view value, const LoadChain& chain) {
+    std::vector<std::string> out;
+    for (const TextRange& entry : SpriteFileEntries(value, {0, value.size()})) {
+        if (out.size() == static_cast<std::size_t>(kMaxListedSprites)) break;
+        if (auto path = SpriteFilePath(entry.Of(value), chain)) out.push_back(std::move(*path));
+    }
+    return out;
+}
+
+// The image's index in engine.SpriteFiles: the same file keeps the one it got first; -1 when
+// the list is full.
+int32_t SpriteFileIndex(Engine& engine, const std::string& path) {
     std::vector<std::string>& files = engine.SpriteFiles;
     const auto index =
-        static_cast<std::size_t>(std::find(files.begin(), files.end(), *path) - files.begin());
+        static_cast<std::size_t>(std::find(files.begin(), files.end(), path) - files.begin());
     if (index == files.size()) {
-        if (files.size() >= static_cast<std::size_t>(kMaxSpriteFiles)) return;
-        files.push_back(*path);
+        if (files.size() >= static_cast<std::size_t>(kMaxSpriteFiles)) return -1;
+        files.push_back(path);
     }
-    params.SpriteFile = static_cast<int32_t>(index);
+    return static_cast<int32_t>(index);
+}
+
+// The chain's images get their numbers; the first is the one the Sprite triple names, and a
+// list of more than one is kept for SpriteMode.
+void StoreSpriteFiles(Engine& engine, EmitterParams& params,
+                      const std::vector<std::string>& paths) {
+    EmitterParams::SpriteFileList list;
+    for (const std::string& path : paths) {
+        const int32_t index = SpriteFileIndex(engine, path);
+        if (index >= 0) list.Index[static_cast<std::size_t>(list.Count++)] = index;
+    }
+    if (list.Count == 0) return;
+    params.SpriteFile = list.Index[0];
     const int32_t number = engine.FirstSpriteFileNumber + params.SpriteFile;
     SetIntValueSpec(params.Sprite, number, number, 1);
+    if (list.Count > 1) params.SpriteList = list;
 }
 
 // After the whole chain: its image, then the effects the last OnBirth, OnDeath and OnCollide
 // named.
 void LoadSubEffects(Engine& engine, EmitterParams& params, LoadChain& chain) {
-    StoreSpriteFile(engine, params, chain.SpriteFile);
+    StoreSpriteFiles(engine, params, chain.SpriteFiles);
     if (chain.OnBirth) params.Extras.OnBirth.Effect = LoadSubEffect(engine, *chain.OnBirth, chain);
     if (chain.OnDeath) params.Extras.OnDeath.Effect = LoadSubEffect(engine, *chain.OnDeath, chain);
     if (chain.OnCollide) {
@@ -223,7 +247,10 @@ void ApplyEffectText(Engine& engine, EmitterParams& params, std::string_view tex
             named = SubEffectPath(v);
         }
         if (key.Kind == EffectValueKind::SpriteFile) {
-            if (auto path = SpriteFilePath(v, chain)) chain.SpriteFile = std::move(path);
+            // A value that names no usable file leaves the images of earlier files.
+            if (auto paths = SpriteFilePaths(v, chain); !paths.empty()) {
+                chain.SpriteFiles = std::move(paths);
+            }
         }
     }
     if (--chain.Applying == 0) LoadSubEffects(engine, params, chain);
@@ -249,6 +276,8 @@ void FinishLoad(Engine& engine, Emitter& emitter, const LoadSettings& settings) 
     std::optional<SpriteRange> sprite = settings.Sprite;
     if (!sprite && emitter.SpriteFile < 0) sprite = settings.SpriteUnlessFile;
     if (sprite) SetSpriteRange(&emitter, sprite->Min, sprite->Max, sprite->Inc);
+    // The sprite given replaces a SpriteFile list as it does the one image.
+    if (settings.Sprite) emitter.SpriteList = {};
     // With its keys in place, a looping effect can start full.
     PrewarmEmitter(engine, emitter);
 }

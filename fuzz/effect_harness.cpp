@@ -130,7 +130,12 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
         if (!inRange(c, 0, 255)) return "a colour channel is outside 0..255";
     }
     if (!curveOk(x.ColourOverLife, 0, 255) || !curveOk(x.SizeOverLife, 0, kMaxLifeFactor) ||
-        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor)) {
+        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor) ||
+        !curveOk(x.SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
+        !curveOk(x.TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
+        !curveOk(x.AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
+        !curveOk(x.DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
+        !curveOk(x.DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount)) {
         return "a curve is out of order or out of range";
     }
     if (!inRange(x.Drag, 0, 1000) || !std::isfinite(x.Spin) || !inRange(x.Duration, 0, 1e9f) ||
@@ -306,6 +311,18 @@ std::string LoaderInput(std::span<const uint8_t> data) {
         const int32_t number = SpriteFileNumber(engine, *params);
         if (number >= 0 && (params->Sprite.Min != number || params->Sprite.Max != number)) {
             return "an effect with a sprite file draws with another number";
+        }
+        const EmitterParams::SpriteFileList& list = params->SpriteList;
+        if (list.Count < 0 || list.Count > kMaxListedSprites || list.Count == 1 ||
+            (list.Count > 0 && list.Index[0] != params->SpriteFile)) {
+            return "a sprite file list is out of its bounds or misses its first image";
+        }
+        for (int32_t i = 0; i < list.Count; ++i) {
+            if (list.Index[static_cast<std::size_t>(i)] < 0 ||
+                list.Index[static_cast<std::size_t>(i)] >=
+                    static_cast<int32_t>(engine.SpriteFiles.size())) {
+                return "a sprite file list index is outside the list";
+            }
         }
     }
 

@@ -47,7 +47,7 @@ std::string GdxOne(std::string_view bytes) {
     std::string error;
     // No SpriteFile: the check would look for the image in the working folder.
     const auto effect = ImportGdxEffect(
-        bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+        bytes, [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
     if (!effect) {
         return error.empty() || error.find('\n') != std::string::npos
                    ? "a refusal without its one-line reason"

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
 
 #include "import/gdx_emitter_values.h"
 #include "import/gdx_fields.h"
@@ -24,7 +25,7 @@ class Composer : GdxEmitterValues {
   public:
     Composer(const GdxEmitter& emitter, std::vector<ImportFinding>& findings, double ms)
         : GdxEmitterValues(emitter, findings), ms_(ms) {}
-    ImportedEffect Run(std::string_view sprite_file);
+    ImportedEffect Run(const GdxSpriteNamer& sprite, std::size_t index);
 
   private:
     void Key(std::string name, std::string value) {
@@ -34,13 +35,16 @@ class Composer : GdxEmitterValues {
     void Emission(const GdxScaled& duration, bool continuous);
     void Sizes();
     void Motion(bool aligned);
+    void Turn(const GdxScaled& angle);
+    void Drift(bool moving);
     void Area();
     void Colours();
     void Options(bool* continuous, bool* aligned);
 
     std::vector<std::pair<std::string, std::string>> keys_;
-    double ms_;              // milliseconds in one of the file's time units
-    bool disabled_ = false;  // the emitter emits nothing: one Disable key
+    double ms_;                // milliseconds in one of the file's time units
+    bool disabled_ = false;    // the emitter emits nothing: one Disable key
+    std::size_t sprites_ = 1;  // the images it takes: several under random or animated
 };
 
 void Composer::Emission(const GdxScaled& duration, bool continuous) {
@@ -152,18 +156,11 @@ void Composer::Motion(bool aligned) {
     const GdxScaled speed = Read(kGdxVelocity);
     const GdxScaled angle = Read(kGdxAngle);
     const GdxScaled rotation = Read(kGdxRotation);
-    if (speed.Active && !speed.Shape.Constant()) {
-        Find(kGdxVelocity,
-             "follows a curve over the life there: here its mean, the same path "
-             "length");
-    }
+    std::string speed_curve;
     Key("EmissionVelocity",
-        speed.Active ? Drawn(kGdxVelocity, speed, speed.Shape.Mean(), 1) : std::string("0"));
-    if (angle.Active && !angle.Shape.Constant()) {
-        Find(kGdxAngle,
-             "turns the direction over the life there: here it keeps its birth "
-             "direction");
-    }
+        speed.Active ? BaseAndCurve(kGdxVelocity, speed, 1, &speed_curve) : std::string("0"));
+    if (!speed_curve.empty()) Key("SpeedOverLife", speed_curve);
+    Drift(speed.Active);
     // Counter-clockwise with y up is clockwise with y down: the angle's negative, with the
     // range moved into 0 to 360.
     double lo = 0, hi = 0;
@@ -180,6 +177,7 @@ void Composer::Motion(bool aligned) {
     }
     const double turns = std::floor(lo / 360);
     Key("EmissionAngle", GdxUniform(lo - 360 * turns, hi - 360 * turns));
+    if (speed.Active && angle.Active && !angle.Shape.Constant()) Turn(angle);
     // The sprite: upright unless turned; aligned adds the direction of travel.
     if (aligned) Key("AlignToMotion", "1");
     if (!rotation.Active) {
@@ -187,15 +185,15 @@ void Composer::Motion(bool aligned) {
         return;
     }
     const GdxCurve& c = rotation.Shape;
-    const bool straight = c.Time.size() == 2 && c.Time[0] == 0 && c.Time[1] == 1;
-    const bool exact =
-        (rotation.Low.Fixed() && rotation.High.Fixed()) ||
-        (!rotation.Relative && c.Value[0] == 0 && (c.Constant() || c.Value.back() == 1));
-    if (!c.Constant() && !straight) {
-        Find(kGdxRotation,
-             "turns the sprite along a curve over the life there: here straight "
-             "from its birth angle to its end angle");
-    } else if (!exact) {
+    // The end angle is the one at the curve's value farthest from its first; AngleOverLife
+    // then goes the curve's way between the two.
+    double end = c.Value[0];
+    for (double v : c.Value) {
+        if (std::fabs(v - c.Value[0]) > std::fabs(end - c.Value[0])) end = v;
+    }
+    const bool exact = (rotation.Low.Fixed() && rotation.High.Fixed()) ||
+                       (!rotation.Relative && c.Value[0] == 0 && (c.Constant() || end == 1));
+    if (!exact) {
         Find(kGdxRotation,
              "draws low and high per particle there: here the birth and end "
              "angles apart");
@@ -207,9 +205,45 @@ void Composer::Motion(bool aligned) {
     };
     const auto [blo, bhi] = at(c.Value[0]);
     Key("Angle", GdxUniform(blo, bhi));
-    if (!c.Constant()) {
-        const auto [elo, ehi] = at(c.At(1));
-        Key("EndAngle", GdxUniform(elo, ehi));
+    if (c.Constant()) return;
+    const auto [elo, ehi] = at(end);
+    Key("EndAngle", GdxUniform(elo, ehi));
+    std::vector<std::string> shares;
+    for (double v : c.Value) shares.push_back(GdxNum((v - c.Value[0]) / (end - c.Value[0])));
+    const bool straight = c.Time == std::vector<double>{0, 1} && shares.back() == "1";
+    if (!straight) Key("AngleOverLife", CurveText(kGdxRotation, c.Time, shares));
+}
+
+// The direction's change from its birth over the life, clockwise with y down: the negative
+// of the file's.
+void Composer::Turn(const GdxScaled& angle) {
+    const GdxRange& high = angle.High;
+    const bool fixed = angle.Relative ? high.Fixed() : angle.Low.Fixed() && high.Fixed();
+    if (!fixed) Find(kGdxAngle, "turns each particle its own way there: here all by the mean");
+    const double diff = angle.Relative ? high.Mean() : high.Mean() - angle.Low.Mean();
+    std::vector<std::string> degrees;
+    for (double v : angle.Shape.Value)
+        degrees.push_back(GdxNum(-diff * (v - angle.Shape.Value[0])));
+    Key("TurnOverLife", CurveText(kGdxAngle, angle.Shape.Time, degrees));
+}
+
+// Wind and Gravity: pixels a second added to the move in x and y over the life, y up; the file
+// moves nothing, and adds neither, without a Velocity.
+void Composer::Drift(bool moving) {
+    for (const auto& [row, key, sign] : {std::tuple{kGdxWind, "DriftXOverLife", 1.0},
+                                         std::tuple{kGdxGravity, "DriftYOverLife", -1.0}}) {
+        const GdxScaled v = Read(row, false);
+        const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
+        if (!v.Active || zero || !moving) continue;
+        if (!v.Low.Fixed() || !v.High.Fixed()) {
+            Find(row, "is drawn per particle there: here its mean");
+        }
+        std::vector<std::string> values;
+        for (double s : v.Shape.Value) {
+            values.push_back(
+                GdxNum(std::clamp(sign * v.Mix(v.Low.Mean(), v.High.Mean(), s), -1.0e6, 1.0e6)));
+        }
+        Key(key, CurveText(row, v.Shape.Time, values));
     }
 }
 
@@ -298,13 +332,22 @@ void Composer::Options(bool* continuous, bool* aligned) {
             "{" + std::to_string(source) + ", " + std::to_string(destination) + "}");
     }
     const GdxField* mode = s ? s->Find("spriteMode") : nullptr;
-    if (mode != nullptr && mode->Value != "single" && e_.ImagePaths.size() > 1) {
-        FindAt(mode->Line, "'Options' spriteMode: " + mode->Value +
-                               " takes several sprites there: here the first");
+    const std::string kind = mode ? mode->Value : "single";
+    const std::size_t paths = e_.ImagePaths.size();
+    if (kind != "single" && kind != "random" && kind != "animated") {
+        FindAt(mode->Line, "'Options' spriteMode: '" + kind + "' is no mode we know: single");
+    } else if (kind != "single" && paths > 1) {
+        Key("SpriteMode", kind == "random" ? "1" : "2");
+        sprites_ = std::min(paths, static_cast<std::size_t>(kMaxListedSprites));
+        if (paths > sprites_) {
+            FindAt(e_.ImagePaths[sprites_].Line, "'Image Paths' lists " + std::to_string(paths) +
+                                                     " images: here the first " +
+                                                     std::to_string(sprites_));
+        }
     }
 }
 
-ImportedEffect Composer::Run(std::string_view sprite_file) {
+ImportedEffect Composer::Run(const GdxSpriteNamer& sprite, std::size_t index) {
     const GdxScaled duration = Read(kGdxDuration);
     bool continuous = false, aligned = false;
     // The options come last in the file but decide the duration's meaning.
@@ -316,14 +359,10 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     Area();
     Sizes();
     Colours();
-    for (std::size_t row : {kGdxXOffset, kGdxYOffset, kGdxWind, kGdxGravity}) {
+    for (std::size_t row : {kGdxXOffset, kGdxYOffset}) {
         const GdxScaled v = Read(row, false);
         const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
-        if (v.Active && !zero) {
-            Find(row, row == kGdxXOffset || row == kGdxYOffset
-                          ? "moves where particles are born there: not here"
-                          : "adds to the particles' motion there: not here");
-        }
+        if (v.Active && !zero) Find(row, "moves where particles are born there: not here");
     }
     keys_.insert(keys_.end(), options.begin(), options.end());
     if (disabled_) Key("Disable", "1");
@@ -334,13 +373,26 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         }
     }
     ImportedEffect out;
-    if (!e_.ImagePaths.empty()) {
-        out.SpriteName = std::string(GdxFileName(e_.ImagePaths[0].Path));
-        out.SpriteLine = e_.ImagePaths[0].Line;
-    } else {
-        FindAt(e_.Line, "emitter '" + e_.Name + "' names no image");
+    if (e_.ImagePaths.empty()) FindAt(e_.Line, "emitter '" + e_.Name + "' names no image");
+    std::vector<std::string> files;
+    for (std::size_t k = 0; k < sprites_; ++k) {
+        const std::string name =
+            k < e_.ImagePaths.size() ? std::string(GdxFileName(e_.ImagePaths[k].Path)) : "";
+        if (k == 0 && !e_.ImagePaths.empty()) {
+            out.SpriteName = name;
+            out.SpriteLine = e_.ImagePaths[0].Line;
+        } else if (k > 0) {
+            out.MoreSprites.push_back({name, e_.ImagePaths[k].Line});
+        }
+        std::string file = sprite ? sprite(index, k, name) : name;
+        if (!file.empty()) files.push_back(std::move(file));
     }
-    if (!sprite_file.empty()) Key("SpriteFile", std::string(sprite_file));
+    if (files.size() == 1) Key("SpriteFile", files[0]);
+    if (files.size() > 1) {
+        std::string list = "{";
+        for (const std::string& file : files) list += (list.size() > 1 ? ", " : "") + file;
+        Key("SpriteFile", list + "}");
+    }
     for (std::size_t i = 0; i < keys_.size(); ++i) {
         out.Text +=
             keys_[i].first + " = " + keys_[i].second + (i + 1 < keys_.size() ? ",\n" : "\n");
@@ -366,10 +418,7 @@ GdxImport ImportGdxFile(const GdxFile& file, const GdxSpriteNamer& sprite) {
     for (std::size_t i = 0; i < file.Emitters.size(); ++i) {
         const GdxEmitter& emitter = file.Emitters[i];
         std::vector<ImportFinding> findings;
-        const std::string image =
-            emitter.ImagePaths.empty() ? "" : std::string(GdxFileName(emitter.ImagePaths[0].Path));
-        ImportedEffect effect =
-            Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite ? sprite(i, image) : image);
+        ImportedEffect effect = Composer(emitter, findings, seconds ? 1000 : 1).Run(sprite, i);
         std::stable_sort(findings.begin(), findings.end(), ByLine);
         out.Findings.insert(out.Findings.end(), findings.begin(), findings.end());
         effect.Findings = std::move(findings);

@@ -47,6 +47,14 @@ struct ImportedEffect {
     std::string SpriteName;      // textureFileName as written, or ""
     std::string EmbeddedSprite;  // textureImageData (base64), or ""
     int32_t SpriteLine = 1;      // of textureImageData, else of textureFileName
+    // The further images a libGDX emitter takes under a random or animated spriteMode, file
+    // names as SpriteName is, with the lines of their paths, in the file's order; empty
+    // otherwise.
+    struct MoreSprite {
+        std::string Name;
+        int32_t Line = 1;
+    };
+    std::vector<MoreSprite> MoreSprites;
 };
 
 // Maps the bytes of a .plist or .pex file. `sprite_file` (when not empty) becomes the text's

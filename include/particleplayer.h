@@ -225,6 +225,14 @@ typedef struct pp_trail {
     int32_t behind;  /**< 1: drawn before its particle, 0: after it. */
 } pp_trail;
 
+/** A number drawn for each particle at its birth, min + k * step up to max; min and max both 0
+ * draw nothing. */
+typedef struct pp_drawn_range {
+    float min;  /**< Smallest value. */
+    float max;  /**< Largest value. */
+    float step; /**< Step between values. */
+} pp_drawn_range;
+
 /** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by field).
  * Fields are only ever added at the end. */
 typedef struct pp_effect_extras {
@@ -275,6 +283,24 @@ typedef struct pp_effect_extras {
     float stretch_max;       /**< Quads stretched to at most this many sizes. */
     int32_t emit_along_path; /**< 1: births spread along the emitter's move. */
     float emit_by_distance;  /**< Births per 100 px moved, in place of the rate. */
+
+    /* Motion over each particle's life. */
+    pp_curve speed_over_life;   /**< Multiplies the velocity a particle moves with. */
+    pp_curve turn_over_life;    /**< Degrees its direction of travel turns. */
+    pp_curve angle_over_life;   /**< Share of the way from angle to end angle. */
+    pp_curve drift_x_over_life; /**< Pixels per second added to the move in x. */
+    pp_curve drift_y_over_life; /**< Pixels per second added to the move in y. */
+    int32_t sprite_mode; /**< 0 the first image, 1 one at random at birth, 2 each over the life. */
+    int32_t sprite_file_count; /**< Images of a SpriteFile list of more than one; 0 otherwise. */
+
+    pp_curve emission_over_duration; /**< Multiplies the emission rate over the duration. */
+    pp_curve life_over_duration;     /**< Multiplies the lifetime of particles born then. */
+    pp_curve width_over_duration;    /**< Multiplies the emission area's width then. */
+    pp_curve height_over_duration;   /**< Multiplies the emission area's height then. */
+    int32_t continuous;              /**< 1: the duration repeats, delay before each cycle. */
+    pp_drawn_range life_offset;      /**< Seconds of life already lived at birth. */
+    pp_drawn_range birth_offset_x;   /**< Pixels added to the birth x. */
+    pp_drawn_range birth_offset_y;   /**< Pixels added to the birth y. */
 } pp_effect_extras;
 
 /** The library version as "MAJOR.MINOR.PATCH". */
@@ -333,6 +359,19 @@ pp_status pp_world_remove_effect(pp_world* world, uint32_t effect);
  * count) on the calling thread only, 0 one per hardware thread, at most 256 (else
  * PP_ERROR_ARGUMENT). The particles are the same on any count. */
 pp_status pp_world_set_threads(pp_world* world, int32_t threads);
+/** The instructions of the update's and the vertex work's loops; every path gives the same
+ * particles, vertices and pixels, bit for bit. */
+typedef enum pp_cpu_path {
+    PP_CPU_SCALAR = 0, /**< Plain code, one field at a time. */
+    PP_CPU_SSE2 = 1,   /**< SSE2 (every x86-64 processor; WebAssembly SIMD in the browser). */
+    PP_CPU_AVX2 = 2    /**< AVX2, where the processor has it. */
+} pp_cpu_path;
+/** Makes the updates and draws of every world take path from the next call on (for tests and
+ * benchmarks); PP_ERROR_ARGUMENT, and nothing changed, when this processor or build lacks it.
+ * Not to be called while a world updates or draws on another thread. */
+pp_status pp_force_cpu_path(pp_cpu_path path);
+/** The path that runs: the widest the processor has unless pp_force_cpu_path picked another. */
+pp_cpu_path pp_active_cpu_path(void);
 /** Applies the effect file at path again to the effect: its parameters back to their
  * creation defaults at (x, y), then the file; its particles and emission time stay.
  * PP_ERROR_FILE, leaving the effect as it was, when the file cannot be read. */
@@ -359,6 +398,28 @@ pp_status pp_world_sprite_file(pp_world* world, size_t index, int32_t* number, c
 pp_status pp_world_set_max_particles(pp_world* world, int64_t max);
 /** Births the particle budget refused since the world was made or last emptied. */
 pp_status pp_world_dropped_births(pp_world* world, int64_t* count);
+
+/** Loads at (x, y), in order, every effect the file at path holds (World::LoadEffectGroup:
+ * a group file's members, a .p file's emitters, or any other effect file as a group of one);
+ * *count gets how many, their numbers the first capacity of them into members (which may be
+ * null when capacity is 0). With fewer than *count places, the call loads nothing and gives
+ * PP_ERROR_ARGUMENT, so a second call with room for *count gets them all. PP_ERROR_FILE, loading
+ * nothing, when no member loads. */
+pp_status pp_world_load_effect_group(pp_world* world, const char* path, float x, float y,
+                                     uint32_t* members, size_t capacity, size_t* count);
+/** Moves the count effects of members (a group as pp_world_load_effect_group gives it) as
+ * pp_world_set_position does; PP_ERROR_ARGUMENT when none of them is in the world. */
+pp_status pp_world_set_group_position(pp_world* world, const uint32_t* members, size_t count,
+                                      float x, float y);
+/** Removes the count effects of members as pp_world_remove_effect does; PP_ERROR_ARGUMENT when
+ * none of them was in the world. */
+pp_status pp_world_remove_group(pp_world* world, const uint32_t* members, size_t count);
+/** pp_world_set_force_point for the point index of the key's blocks, in the order written (0 to
+ * 7; pp_world_set_force_point moves the first): moving one beyond the file's blocks adds it,
+ * and the ones between, with strength 0 until a reload gives them one. PP_ERROR_ARGUMENT for
+ * any other index. */
+pp_status pp_world_set_force_point_at(pp_world* world, uint32_t effect, int vortex, int32_t index,
+                                      float x, float y);
 
 /** The effect's live particles, oldest first: the first capacity of them into out (which may
  * be null when capacity is 0), and how many there are into *count, so a second call with room

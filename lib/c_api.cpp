@@ -69,6 +69,13 @@ pp_status Guard(F&& f) {
     }
 }
 
+// The group whose members' numbers the host gives.
+particleplayer::EffectGroup GroupOf(const uint32_t* members, size_t count) {
+    particleplayer::EffectGroup group;
+    for (size_t i = 0; i < count; ++i) group.Members.push_back({members[i]});
+    return group;
+}
+
 }  // namespace
 
 extern "C" {
@@ -220,10 +227,74 @@ pp_status pp_world_remove_effect(pp_world* world, uint32_t effect) {
     return Report(world, world->World.RemoveEffect({effect}), PP_ERROR_ARGUMENT);
 }
 
+pp_status pp_world_load_effect_group(pp_world* world, const char* path, float x, float y,
+                                     uint32_t* members, size_t capacity, size_t* count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (path == nullptr || count == nullptr || (members == nullptr && capacity != 0)) {
+        return Fail(world, PP_ERROR_NULL, "null argument");
+    }
+    *count = 0;
+    return Guard([&] {
+        const auto result = world->World.LoadEffectGroup(path, x, y);
+        if (!result.Ok()) return Report(world, result, PP_ERROR_FILE);
+        const std::vector<particleplayer::Effect>& loaded = result.Value.Members;
+        *count = loaded.size();
+        if (loaded.size() > capacity) {
+            // Kept only whole: a host that cannot name every member could never remove them.
+            (void)world->World.RemoveGroup(result.Value);
+            return Fail(world, PP_ERROR_ARGUMENT,
+                        "the group has " + std::to_string(loaded.size()) +
+                            " members, more than "
+                            "the " +
+                            std::to_string(capacity) + " places given: nothing loaded");
+        }
+        for (size_t i = 0; i < loaded.size(); ++i) members[i] = loaded[i].Id;
+        return PP_OK;
+    });
+}
+
+pp_status pp_world_set_group_position(pp_world* world, const uint32_t* members, size_t count,
+                                      float x, float y) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (members == nullptr && count != 0) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        return Report(world, world->World.SetGroupPosition(GroupOf(members, count), x, y),
+                      PP_ERROR_ARGUMENT);
+    });
+}
+
+pp_status pp_world_remove_group(pp_world* world, const uint32_t* members, size_t count) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    if (members == nullptr && count != 0) return Fail(world, PP_ERROR_NULL, "null argument");
+    return Guard([&] {
+        return Report(world, world->World.RemoveGroup(GroupOf(members, count)), PP_ERROR_ARGUMENT);
+    });
+}
+
+pp_status pp_world_set_force_point_at(pp_world* world, uint32_t effect, int vortex, int32_t index,
+                                      float x, float y) {
+    if (world == nullptr) return PP_ERROR_NULL;
+    return Report(world, world->World.SetForcePoint({effect}, vortex != 0, x, y, index),
+                  PP_ERROR_ARGUMENT);
+}
+
 pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
     if (world == nullptr) return PP_ERROR_NULL;
     return Guard(
         [&] { return Report(world, world->World.SetThreads(threads), PP_ERROR_ARGUMENT); });
+}
+
+pp_status pp_force_cpu_path(pp_cpu_path path) {
+    static_assert(PP_CPU_AVX2 == static_cast<int>(particleplayer::CpuPath::Avx2));
+    // Checked before the cast: an enum from C may hold any int.
+    if (path < PP_CPU_SCALAR || path > PP_CPU_AVX2) return PP_ERROR_ARGUMENT;
+    const particleplayer::Status forced =
+        particleplayer::ForceCpuPath(static_cast<particleplayer::CpuPath>(path));
+    return forced.Ok() ? PP_OK : PP_ERROR_ARGUMENT;
+}
+
+pp_cpu_path pp_active_cpu_path(void) {
+    return static_cast<pp_cpu_path>(particleplayer::ActiveCpuPath());
 }
 
 pp_status pp_world_reapply_effect_file(pp_world* world, uint32_t effect, const char* path, float x,

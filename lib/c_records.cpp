@@ -77,18 +77,21 @@ pp_effect_params CParams(const particleplayer::EffectParams& p) {
 pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     pp_effect_extras out{};
     std::copy(x.Colour.begin(), x.Colour.end(), out.colour);
+    const auto curve = [](const particleplayer::LifeCurve<1>& from, pp_curve& to) {
+        to.count = from.Count;
+        for (size_t k = 0; k < 8; ++k) {
+            to.time[k] = from.Time[k];
+            to.value[k] = from.Value[k][0];
+        }
+    };
     out.colour_over_life.count = x.ColourOverLife.Count;
-    out.size_over_life.count = x.SizeOverLife.Count;
-    out.transparency_over_life.count = x.TransparencyOverLife.Count;
     for (size_t k = 0; k < 8; ++k) {
         out.colour_over_life.time[k] = x.ColourOverLife.Time[k];
         std::copy(x.ColourOverLife.Value[k].begin(), x.ColourOverLife.Value[k].end(),
                   out.colour_over_life.value[k]);
-        out.size_over_life.time[k] = x.SizeOverLife.Time[k];
-        out.size_over_life.value[k] = x.SizeOverLife.Value[k][0];
-        out.transparency_over_life.time[k] = x.TransparencyOverLife.Time[k];
-        out.transparency_over_life.value[k] = x.TransparencyOverLife.Value[k][0];
     }
+    curve(x.SizeOverLife, out.size_over_life);
+    curve(x.TransparencyOverLife, out.transparency_over_life);
     out.drag = x.Drag;
     out.spin = x.Spin;
     out.sheet_columns = x.SheetColumns;
@@ -138,5 +141,32 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     out.stretch_max = x.StretchMax;
     out.emit_along_path = x.EmitAlongPath;
     out.emit_by_distance = x.EmitByDistance;
+    curve(x.SpeedOverLife, out.speed_over_life);
+    curve(x.TurnOverLife, out.turn_over_life);
+    curve(x.AngleOverLife, out.angle_over_life);
+    curve(x.DriftXOverLife, out.drift_x_over_life);
+    curve(x.DriftYOverLife, out.drift_y_over_life);
+    out.sprite_mode = x.SpriteMode;
+    out.sprite_file_count = static_cast<int32_t>(x.SpriteFiles.size());
+    auto curve = [](const particleplayer::LifeCurve<1>& c) {
+        pp_curve o{};
+        o.count = c.Count;
+        for (size_t k = 0; k < 8; ++k) {
+            o.time[k] = c.Time[k];
+            o.value[k] = c.Value[k][0];
+        }
+        return o;
+    };
+    out.emission_over_duration = curve(x.EmissionOverDuration);
+    out.life_over_duration = curve(x.LifeOverDuration);
+    out.width_over_duration = curve(x.WidthOverDuration);
+    out.height_over_duration = curve(x.HeightOverDuration);
+    out.continuous = x.Continuous;
+    auto range = [](const particleplayer::DrawnRange& r) {
+        return pp_drawn_range{r.Min, r.Max, r.Step};
+    };
+    out.life_offset = range(x.LifeOffset);
+    out.birth_offset_x = range(x.BirthOffsetX);
+    out.birth_offset_y = range(x.BirthOffsetY);
     return out;
 }

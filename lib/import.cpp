@@ -97,8 +97,28 @@ void Add(pp::ImportedEffect effect, std::string name, bool placed,
     std::string missing;
     ImportedImage sprite = SpriteOf(effect, folder, key, &missing);
     if (!missing.empty()) out.Findings.push_back({effect.SpriteLine, 1, std::move(missing)});
+    std::vector<ImportedImage> more;
+    bool shapes_differ = false;
+    for (const pp::ImportedEffect::MoreSprite& named : effect.MoreSprites) {
+        pp::ImportedEffect one;
+        one.SpriteName = named.Name;
+        std::string lost;
+        more.push_back(SpriteOf(one, folder, key, &lost));
+        if (!lost.empty()) out.Findings.push_back({named.Line, 1, std::move(lost)});
+        const ImportedImage& image = more.back();
+        shapes_differ =
+            shapes_differ ||
+            int64_t{image.Width} * sprite.Height != int64_t{image.Height} * sprite.Width ||
+            image.Width != sprite.Width;
+    }
+    if (shapes_differ) {
+        out.Findings.push_back({effect.MoreSprites.front().Line, 1,
+                                "'" + std::string(key) +
+                                    "' images differ in size or shape: each is drawn at its own "
+                                    "there, here all at the effect's one size and aspect"});
+    }
     out.Texts.push_back({std::move(name), std::move(effect.Text), std::move(sprite), placed,
-                         effect.PlaceX, effect.PlaceY});
+                         effect.PlaceX, effect.PlaceY, std::move(more)});
 }
 
 Result<EffectImport> Failed(std::string reason) {
@@ -116,8 +136,10 @@ Result<EffectImport> ImportGdx(std::string_view bytes, const std::filesystem::pa
         return count > 1 ? stem + "-" + std::to_string(i + 1) : stem;
     };
     // The texts name the sprites written beside them.
-    pp::GdxImport gdx = pp::ImportGdxFile(
-        *file, [&](std::size_t i, std::string_view) { return name_of(i) + ".png"; });
+    pp::GdxImport gdx =
+        pp::ImportGdxFile(*file, [&](std::size_t i, std::size_t number, std::string_view) {
+            return name_of(i) + (number == 0 ? "" : "-" + std::to_string(number + 1)) + ".png";
+        });
     EffectImport out;
     AddFindings(gdx.Findings, out);
     for (std::size_t i = 0; i < count; ++i) {

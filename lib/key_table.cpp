@@ -58,6 +58,7 @@ KeyKind PublicKind(EffectValueKind kind) {
             return KeyKind::Block;
         case EffectValueKind::Collide:
         case EffectValueKind::BlockList:
+        case EffectValueKind::Paths:
             return KeyKind::Lines;
     }
     return KeyKind::Number;

@@ -149,12 +149,32 @@ EffectExtras PublicExtras(const pp::ExtraParams& x) {
     for (int32_t i = 0; i < x.Vortex.Count; ++i) {
         out.Vortices.push_back(force(x.Vortex.Points[static_cast<size_t>(i)]));
     }
+    out.SpeedOverLife = PublicCurve(x.SpeedOverLife);
+    out.TurnOverLife = PublicCurve(x.TurnOverLife);
+    out.AngleOverLife = PublicCurve(x.AngleOverLife);
+    out.DriftXOverLife = PublicCurve(x.DriftXOverLife);
+    out.DriftYOverLife = PublicCurve(x.DriftYOverLife);
+    out.SpriteMode = x.SpriteMode;
+    out.EmissionOverDuration = PublicCurve(x.EmissionOverDuration);
+    out.LifeOverDuration = PublicCurve(x.LifeOverDuration);
+    out.WidthOverDuration = PublicCurve(x.WidthOverDuration);
+    out.HeightOverDuration = PublicCurve(x.HeightOverDuration);
+    out.Continuous = x.Continuous;
+    auto range = [](const pp::DrawnRange& r) { return DrawnRange{r.Min, r.Max, r.Step}; };
+    out.LifeOffset = range(x.LifeOffset);
+    out.BirthOffsetX = range(x.BirthOffsetX);
+    out.BirthOffsetY = range(x.BirthOffsetY);
     return out;
 }
 
 EffectExtras PublicExtras(const pp::Engine& engine, const pp::EmitterParams& params) {
     EffectExtras out = PublicExtras(params.Extras);
     if (params.SpriteFile >= 0) out.SpriteFile = engine.SpriteFiles[size_t(params.SpriteFile)];
+    for (int32_t i = 0; i < params.SpriteList.Count; ++i) {
+        out.SpriteFiles.push_back(
+            engine
+                .SpriteFiles[static_cast<size_t>(params.SpriteList.Index[static_cast<size_t>(i)])]);
+    }
     return out;
 }
 
@@ -289,6 +309,10 @@ Result<Effect> World::LoadEffectFile(std::string_view path, float x, float y,
         why = "the effect file name is empty";
     } else if (!pp::ReadEffectText(pp::EffectOpenPathIn(settings.Folder, name)).has_value()) {
         why = "could not read the effect file '" + name + "'";
+    } else if (std::string several =
+                   WorldAccess::SeveralEffects(pp::EffectOpenPathIn(settings.Folder, name), name);
+               !several.empty()) {
+        return {{}, std::move(several), ErrorKind::Argument};
     }
     if (!why.empty() && options.Missing == MissingFile::Fail) return {{}, why, ErrorKind::File};
     Result<Effect> result = state_->Create(x, y);

@@ -15,6 +15,9 @@ struct WorldAccess {
     static pp::Emitter* EmitterOf(World& world, Effect effect);
     // The folder a load with `options` opens relative paths from.
     static std::string LoadFolder(World& world, const LoadOptions& options);
+    // Why the file at `open_path` (named `name`) is more than one effect: a .p file of several
+    // emitters, which one handle cannot hold; "" for any other file (world_group.cpp).
+    static std::string SeveralEffects(const std::string& open_path, const std::string& name);
 };
 
 }  // namespace particleplayer

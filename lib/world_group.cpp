@@ -69,6 +69,21 @@ Result<EffectGroup> World::LoadEffectGroup(std::string_view path, float x, float
     return out;
 }
 
+std::string WorldAccess::SeveralEffects(const std::string& open_path, const std::string& name) {
+#if PP_IMPORT
+    const std::optional<pp::EffectFile> file =
+        pp::ReadEffectFile(open_path, pp::kMaxEffectFileBytes);
+    if (!file || !pp::LooksLikeGdxEffect(file->Bytes)) return {};
+    const std::optional<pp::GdxImport> gdx = pp::ImportGdxEffect(file->Bytes, nullptr, nullptr);
+    if (!gdx || gdx->Emitters.size() < 2) return {};
+    return "'" + name + "' holds " + std::to_string(gdx->Emitters.size()) +
+           " emitters, more than one effect: World::LoadEffectGroup loads them all";
+#else
+    (void)open_path, (void)name;
+    return {};
+#endif
+}
+
 Status World::SetGroupPosition(const EffectGroup& group, float x, float y) {
     bool any = false;
     for (const Effect member : group.Members) any = SetPosition(member, x, y).Ok() || any;

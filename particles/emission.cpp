@@ -51,11 +51,11 @@ float ScaleOffset(float offset, float other, float longer) {
     return offset * other / longer;
 }
 
-void PlaceInArea(Engine& engine, const Emitter& e, Particle& p) {
+// The area's width w and height h are the emitter's, or those times their curves over the
+// duration.
+void PlaceInArea(Engine& engine, const Emitter& e, Particle& p, float w, float h) {
     const float x = e.PositionX;
     const float y = e.PositionY;
-    const float w = e.AreaWidth;
-    const float h = e.AreaHeight;
     const float a = e.AreaAngle;
     switch (e.AreaType) {
         case 1: {
@@ -136,6 +136,64 @@ int32_t IntervalMs(float seconds) {
     return RoundToInt(ms);
 }
 
+// Duration in whole milliseconds, rounded, at least 1: the length of one cycle. The loader
+// holds Duration to a million seconds, so the product fits.
+int32_t CycleMs(float duration) {
+    return std::max(RoundToInt(duration * 1000.0f), 1);
+}
+
+// Where a reading t stands in the emitter's cycle: (t - StartTime) / its length, held in
+// [0, 1]; 0 without Duration.
+float DurationFraction(const Emitter& e, int32_t t) {
+    if (!(e.Extras.Duration > 0.0f)) return 0.0f;
+    const float f = static_cast<float>(ClockDiff(t, e.StartTime)) /
+                    static_cast<float>(CycleMs(e.Extras.Duration));
+    if (!(f > 0.0f)) return 0.0f;
+    return f > 1.0f ? 1.0f : f;
+}
+
+// A curve over the duration at reading t; 1 without keys or without Duration.
+float DurationFactor(const Emitter& e, const LifeCurve<1>& curve, int32_t t) {
+    if (curve.Count <= 0 || !(e.Extras.Duration > 0.0f)) return 1.0f;
+    return EvaluateLifeCurve(curve, DurationFraction(e, t))[0];
+}
+
+// Delay's end, when it has come by reading now: the schedule then starts (see Delayed).
+void EndDelay(Emitter& e, int32_t delay) {
+    e.DelayOver = 1;
+    e.StartTime = WrapAdd(e.StartTime, delay);
+    e.NextEmission = e.StartTime;
+}
+
+// Continuous: once a cycle has run its Duration, the next starts Delay after its end. The
+// cycles the clock passed over whole are skipped in one step, in exact clock differences, so
+// that StartTime stays within a cycle and a delay of now however long the emitter runs.
+void NextCycle(Emitter& e, int32_t now) {
+    if (e.Extras.Continuous == 0 || !(e.Extras.Duration > 0.0f)) return;
+    const int32_t delay = e.Extras.Delay > 0.0f ? RoundToInt(e.Extras.Delay * 1000.0f) : 0;
+    if (delay > 0 && e.DelayOver == 0) {
+        if (ClockDiff(now, e.StartTime) < delay) return;
+        EndDelay(e, delay);
+    }
+    const int32_t length = CycleMs(e.Extras.Duration);
+    const int32_t elapsed = ClockDiff(now, e.StartTime);
+    if (elapsed <= length) return;
+    const int64_t period = int64_t{length} + delay;
+    const int64_t skipped = (elapsed - 1) / period;
+    int64_t advance = skipped * period;
+    if (elapsed - advance > length) {
+        // In the delay after a cycle: Delayed holds the emission until the next one.
+        advance += length;
+        e.DelayOver = 0;
+    }
+    e.StartTime = WrapAdd(e.StartTime, static_cast<int32_t>(static_cast<uint32_t>(advance)));
+    // A delay passed over whole between two updates emits nothing: the new cycle's births
+    // count from its start.
+    if (delay > 0 && e.DelayOver != 0 && ClockDiff(e.StartTime, e.NextEmission) > 0) {
+        e.NextEmission = e.StartTime;
+    }
+}
+
 // Whether the emitter may still emit in an update at clock reading now: Duration's end is the
 // moment of emission, so that no particle is born later than Duration seconds after the
 // emitter's start, and one born exactly then still is. The loader holds Duration far below
@@ -143,7 +201,7 @@ int32_t IntervalMs(float seconds) {
 // passed, the emission is over for good: a clock that has run 24.8 days on would otherwise
 // read as before the end again.
 bool BeforeEnd(Emitter& e, int32_t now) {
-    if (!(e.Extras.Duration > 0.0f)) return true;
+    if (!(e.Extras.Duration > 0.0f) || e.Extras.Continuous != 0) return true;
     if (e.EmissionOver == 0) {
         const double end = static_cast<double>(e.Extras.Duration) * 1000.0;
         if (static_cast<double>(ClockDiff(now, e.StartTime)) > end) e.EmissionOver = 1;
@@ -195,9 +253,7 @@ bool Delayed(Emitter& e, int32_t now) {
         e.NextEmission = now;
         return true;
     }
-    e.DelayOver = 1;
-    e.StartTime = WrapAdd(e.StartTime, delay);
-    e.NextEmission = e.StartTime;
+    EndDelay(e, delay);
     return false;
 }
 
@@ -280,6 +336,7 @@ void EmitOnSchedule(Engine& engine, Emitter& e, int32_t now) {
         for (int32_t i = 0; i < count; ++i) SpawnRecordingBirth(engine, e);
         return;
     }
+    NextCycle(e, now);
     if (Delayed(e, now)) return;
     if (e.Extras.Burst.Count > 0) {
         EmitBursts(engine, e, now, e.Disable == 0);
@@ -302,13 +359,22 @@ void EmitOnSchedule(Engine& engine, Emitter& e, int32_t now) {
         e.NextEmission = now;
     }
     const bool path = e.Extras.EmitAlongPath != 0;
+    const LifeCurve<1>& curve = e.Extras.EmissionOverDuration;
     while (ClockDiff(now, e.NextEmission) > 0) {
+        // The rate of the birth due now times the curve there; at a factor of 0 or below the
+        // emitter waits, and the next update looks again.
+        const float factor = DurationFactor(e, curve, e.NextEmission);
+        if (!(factor > 0.0f)) {
+            e.NextEmission = now;
+            break;
+        }
         if (path) {
             SpawnDueOnPath(engine, e, e.NextEmission, now);
         } else {
             SpawnRecordingBirth(engine, e);
         }
         float rate = SampleValueSpec(engine, e.EmissionRate);
+        if (curve.Count > 0) rate = rate * factor;
         e.NextEmission = WrapAdd(e.NextEmission, EmissionInterval(rate));
     }
     TopUp(engine, e);
@@ -333,7 +399,39 @@ bool HasEmissionExtras(const Emitter& e) {
     const ExtraParams& x = e.Extras;
     return e.StartCount >= 0 || x.Burst.Count > 0 || x.Duration > 0.0f || x.OnBirth.Effect >= 0 ||
            x.MaxAlive > 0 || x.Delay > 0.0f || x.MinAlive > 0 || x.EmitAlongPath != 0 ||
-           x.EmitByDistance > 0.0f;
+           x.EmitByDistance > 0.0f || x.Continuous != 0;
+}
+
+// The lifetime's factor over the duration (after the draw, so the draws stay as they were).
+float ScaledLife(const Emitter& e, int32_t t, float life) {
+    if (e.Extras.LifeOverDuration.Count <= 0) return life;
+    return life * DurationFactor(e, e.Extras.LifeOverDuration, t);
+}
+
+bool Drawn(const DrawnRange& r) {
+    return r.Min != 0.0f || r.Max != 0.0f;
+}
+
+float Draw(Engine& engine, const DrawnRange& r) {
+    return SampleValueSpec(engine, ValueSpec{r.Min, r.Max, r.Step});
+}
+
+// The birth offsets, x then y, and the life offset, one draw each that is given. Returns the
+// birth reading the particle's age counts from: `t` less the life offset in whole
+// milliseconds, at most its life less 1 ms, so that it lives at least until the next
+// millisecond; its death comes as much sooner.
+int32_t DrawOffsets(Engine& engine, const Emitter& e, Particle& p, int32_t t) {
+    const ExtraParams& x = e.Extras;
+    if (Drawn(x.BirthOffsetX)) p.X = p.X + Draw(engine, x.BirthOffsetX);
+    if (Drawn(x.BirthOffsetY)) p.Y = p.Y + Draw(engine, x.BirthOffsetY);
+    if (!Drawn(x.LifeOffset)) return t;
+    // The loader holds the range to a million seconds; a NaN draw is no offset.
+    const float ms = Draw(engine, x.LifeOffset) * 1000.0f;
+    if (!(ms >= 0.5f)) return t;
+    const int32_t most = std::max(ClockDiff(p.DeathTime, t) - 1, 0);
+    const int32_t offset = ms < 2.0e9f ? std::min(RoundToInt(ms), most) : most;
+    p.DeathTime = WrapAdd(p.DeathTime, -offset);
+    return WrapAdd(t, -offset);
 }
 
 }  // namespace
@@ -372,7 +470,16 @@ void SpawnParticle(Engine& engine, Emitter& emitter, const int32_t* birth) {
     if (p == nullptr) return;
     p->Sprite = SampleValueSpec(engine, emitter.Sprite);
     p->Size = SampleValueSpec(engine, emitter.Size);
-    PlaceInArea(engine, emitter, *p);
+    const int32_t t = birth != nullptr ? *birth : static_cast<int32_t>(engine.Clock->Now());
+    float w = emitter.AreaWidth;
+    float h = emitter.AreaHeight;
+    if (emitter.ExtrasOn) {
+        if (emitter.Extras.WidthOverDuration.Count > 0)
+            w = w * DurationFactor(emitter, emitter.Extras.WidthOverDuration, t);
+        if (emitter.Extras.HeightOverDuration.Count > 0)
+            h = h * DurationFactor(emitter, emitter.Extras.HeightOverDuration, t);
+    }
+    PlaceInArea(engine, emitter, *p, w, h);
     float theta = SampleValueSpec(engine, emitter.EmissionAngle) + emitter.AngleOffset;
     float speed = SampleValueSpec(engine, emitter.EmissionVelocity);
     float radians = ToRadians(theta);
@@ -383,13 +490,16 @@ void SpawnParticle(Engine& engine, Emitter& emitter, const int32_t* birth) {
         p->VelocityY += emitter.InheritedVelocity[1];
     }
     p->Transparency = SampleValueSpec(engine, emitter.Transparency);
-    const int32_t t = birth != nullptr ? *birth : static_cast<int32_t>(engine.Clock->Now());
     float life = SampleValueSpec(engine, emitter.LifeTime);
+    if (emitter.ExtrasOn) life = ScaledLife(emitter, t, life);
     p->DeathTime = DeathTimeAfter(t, life * 1000.0f);
     p->Angle = theta;
     p->RotationStep = SampleValueSpec(engine, emitter.Rotation);
     // The optional keys' draws come after all of the above.
-    if (emitter.ExtrasOn) AddParticleLife(engine, emitter, p, t, life * 1000.0f);
+    if (emitter.ExtrasOn) {
+        const int32_t born = DrawOffsets(engine, emitter, *p, t);
+        AddParticleLife(engine, emitter, p, born, life * 1000.0f);
+    }
 }
 
 }  // namespace pp

@@ -24,6 +24,9 @@ struct ValueSpec {
     bool operator==(const ValueSpec&) const = default;
 };
 
+// The most images one SpriteFile list names; further ones are left out.
+inline constexpr int32_t kMaxListedSprites = 16;
+
 // Keys of a curve over a particle's life: at most this many.
 inline constexpr int32_t kMaxLifeKeys = 8;
 
@@ -192,6 +195,15 @@ struct StretchParams {
     bool operator==(const StretchParams&) const = default;
 };
 
+// A number drawn for each particle at its birth: Min + k * Step up to Max, equally likely (see
+// SampleValueSpec). Min and Max both 0: nothing is drawn.
+struct DrawnRange {
+    float Min = 0.0f, Max = 0.0f;
+    float Step = 0.0f;
+
+    bool operator==(const DrawnRange&) const = default;
+};
+
 struct ExtraParams {
     std::array<float, 3> Colour{255.0f, 255.0f, 255.0f};  // red, green, blue, 0 to 255
     LifeCurve<3> ColourOverLife;                          // multiplies Colour, channels 0 to 255
@@ -229,6 +241,31 @@ struct ExtraParams {
     // rate, spread the same way.
     int32_t EmitAlongPath = 0;
     float EmitByDistance = 0.0f;
+    // Motion over each particle's life (see motion.h): a factor of its velocity, degrees its
+    // direction turns from its own, the share of the way from Angle to EndAngle in place of the
+    // life fraction, and px/s added to its move in x and in y. Count 0: none.
+    LifeCurve<1> SpeedOverLife;
+    LifeCurve<1> TurnOverLife;
+    LifeCurve<1> AngleOverLife;
+    LifeCurve<1> DriftXOverLife;
+    LifeCurve<1> DriftYOverLife;
+    // How a particle picks among the images of a SpriteFile list (EmitterParams::SpriteList):
+    // 0 shows the first, 1 draws one at birth, 2 steps through them over its life.
+    int32_t SpriteMode = 0;
+    // Factors over the emitter's Duration (time 0 at the start of its cycle, 1 at its end; see
+    // EmitDueParticles) of the steady rate, of the lifetime of the particles born then and of
+    // the emission area's width and height; no Duration: they do nothing.
+    LifeCurve<1> EmissionOverDuration;
+    LifeCurve<1> LifeOverDuration;
+    LifeCurve<1> WidthOverDuration;
+    LifeCurve<1> HeightOverDuration;
+    // 1: the Duration repeats, Delay before each cycle, instead of ending the emission.
+    int32_t Continuous = 0;
+    // Drawn per particle: seconds of its life already past at its birth, and pixels added to
+    // its birth place along x and y.
+    DrawnRange LifeOffset;
+    DrawnRange BirthOffsetX;
+    DrawnRange BirthOffsetY;
 
     bool operator==(const ExtraParams&) const = default;
 };

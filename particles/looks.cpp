@@ -1,6 +1,7 @@
 // Curves over life, colours, sprite sheet frames and cells of particles with optional keys.
 #include "particles/looks.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -89,6 +90,13 @@ void AdvanceLife(const ExtraParams& extras, ParticleLife& life, int32_t now) {
     life.Fraction = LifeFractionAt(life, now);
     life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame, ClockDiff(now, life.BirthTime),
                             life.Fraction);
+}
+
+int32_t AnimatedSprite(const Engine& engine, const EmitterParams& e, float fraction) {
+    const int32_t count = e.SpriteList.Count;
+    // fraction x count lies in [0, 16], so the conversion is defined.
+    const int32_t k = std::min(count - 1, TruncToInt(fraction * static_cast<float>(count)));
+    return engine.FirstSpriteFileNumber + e.SpriteList.Index[static_cast<size_t>(k)];
 }
 
 ParticleLooks LooksOf(const ExtraParams& extras, const Particle& p, const ParticleLife& life,

@@ -120,11 +120,16 @@ inline RoundedQuad RoundLooks(const Particle& p, const ParticleLooks& l, float d
     return q;
 }
 
+// The sprite number a particle of an emitter with a SpriteFile list (SpriteList.Count > 0)
+// shows at life fraction `fraction` (0 to 1) under SpriteMode 2: its image
+// min(Count - 1, floor(fraction x Count)).
+int32_t AnimatedSprite(const Engine& engine, const EmitterParams& e, float fraction);
+
 // For the engine. Gives the particle `p`, just inserted into emitter.Particles, its Life
 // record at the same place (StartLife, so its random draw comes after all of the spawn's),
 // and with motion keys its Motion record (StartMotion's draws after that; it may place and
-// turn the particle). When the lists are out of step the record is dropped; the next update
-// rebuilds them.
+// turn the particle); under SpriteMode 1 with a SpriteFile list, last, the image it draws with.
+// When the lists are out of step the record is dropped; the next update rebuilds them.
 void AddParticleLife(Engine& engine, Emitter& emitter, Particle* p, int32_t birth, float lifeMs);
 
 // For the engine: one update pass over an emitter with optional keys, as the plain pass

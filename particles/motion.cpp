@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "particles/looks.h"
 #include "runtime/convert.h"
 
 namespace pp {
@@ -31,6 +32,26 @@ void OrbitAt(const ParticleMotion& m, float age, float fraction, float& x, float
     const float turning = r * (m.OrbitSpin * kPi / 180.0f);
     vx = m.OrbitRadiusRate * c - turning * s;
     vy = m.OrbitRadiusRate * s + turning * c;
+}
+
+// The velocity a particle moves with at life fraction t (the rule in motion.h).
+void MoveOverLife(const ExtraParams& x, float t, float& vx, float& vy) {
+    if (x.TurnOverLife.Count > 0) {
+        const float radians = EvaluateLifeCurve(x.TurnOverLife, t)[0] * kPi / 180.0f;
+        const float c = std::cos(radians);
+        const float s = std::sin(radians);
+        const float turnedX = c * vx - s * vy;
+        const float turnedY = s * vx + c * vy;
+        vx = turnedX;
+        vy = turnedY;
+    }
+    if (x.SpeedOverLife.Count > 0) {
+        const float k = EvaluateLifeCurve(x.SpeedOverLife, t)[0];
+        vx = vx * k;
+        vy = vy * k;
+    }
+    if (x.DriftXOverLife.Count > 0) vx = vx + EvaluateLifeCurve(x.DriftXOverLife, t)[0];
+    if (x.DriftYOverLife.Count > 0) vy = vy + EvaluateLifeCurve(x.DriftYOverLife, t)[0];
 }
 
 float HeldChannel(float value) {
@@ -130,8 +151,11 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
     } else {
         const float oldVx = in.VelocityX;
         const float oldVy = in.VelocityY;
-        x = x0 + f.Dt * oldVx;
-        y = y0 + f.Dt * oldVy;
+        float moveX = oldVx;
+        float moveY = oldVy;
+        if (f.LifeMoves) MoveOverLife(*f.Curves, fraction, moveX, moveY);
+        x = x0 + f.Dt * moveX;
+        y = y0 + f.Dt * moveY;
         vx = oldVx + f.StepX;
         vy = oldVy + f.StepY;
         if (f.Forces) {
@@ -167,8 +191,15 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
     float turn = m.Turn + step;
     if (f.Spin) turn = turn + f.SpinStep;
     m.Turn = turn;
-    float angle = turn + m.TurnChange * fraction;
-    if (f.Align) angle = DirectionOf(vx, vy) + angle;
+    const LifeCurve<1>& share = f.Curves->AngleOverLife;
+    const float along = share.Count > 0 ? EvaluateLifeCurve(share, fraction)[0] : fraction;
+    float angle = turn + m.TurnChange * along;
+    if (f.Align) {
+        float direction = DirectionOf(vx, vy);
+        const LifeCurve<1>& turning = f.Curves->TurnOverLife;
+        if (turning.Count > 0) direction = direction + EvaluateLifeCurve(turning, fraction)[0];
+        angle = direction + angle;
+    }
     const float transparency = in.Transparency + f.Fading;
     const int32_t deathTime = in.DeathTime;
     out = Particle{in.Sprite, size, x, y, vx, vy, transparency, deathTime, angle, step};

@@ -24,9 +24,16 @@
 //     EmissionVelocity, Acceleration, Drag and the two accelerations do not move it;
 //   - attached (Attached = 1): before the move, the particle and its origin are moved by the
 //     emitter's move since the particle's origin was last set (origin = the emitter's position).
+//   - over the life (gravity mode, SpeedOverLife, TurnOverLife, DriftXOverLife or
+//     DriftYOverLife set): the move is x += dt * mx, y += dt * my in place of the plain step's
+//     velocity, with the curves read at f and (mx, my) = the velocity before the step, turned by
+//     TurnOverLife's degrees (a = degrees * pi / 180, mx = cos a * vx - sin a * vy,
+//     my = sin a * vx + cos a * vy), then times SpeedOverLife, then plus DriftXOverLife and
+//     DriftYOverLife, each step only with its curve. The velocity itself changes as ever.
 // Angle: turn = Angle (or, without it, the emission angle; 0 with AlignToMotion), plus
-// Rotation's steps and Spin as ever; the particle's angle is turn + (EndAngle - birth turn) * f,
-// with AlignToMotion plus the direction of its velocity (atan2, 0 for no velocity). Stretch
+// Rotation's steps and Spin as ever; the particle's angle is turn + (EndAngle - birth turn) * s,
+// s = AngleOverLife at f (without it, f itself), with AlignToMotion plus the direction of its
+// velocity (atan2, 0 for no velocity) plus TurnOverLife at f, added in that order. Stretch
 // turns the sprites as AlignToMotion does.
 // Looks (LooksOf): size as drawn = max(0, size + (EndSize - birth size) * f), then SizeOverLife;
 // the colour c = start + (end - start) * f per channel multiplies Colour (and ColourOverLife)
@@ -48,10 +55,17 @@ inline bool TurnsToMotion(const ExtraParams& x) {
     return x.AlignToMotion != 0 || x.Stretch.Factor > 0.0f;
 }
 
+// Whether a curve over the life changes the particles' move (SpeedOverLife, TurnOverLife,
+// DriftXOverLife, DriftYOverLife).
+inline bool MovesOverLife(const ExtraParams& x) {
+    return x.SpeedOverLife.Count > 0 || x.TurnOverLife.Count > 0 || x.DriftXOverLife.Count > 0 ||
+           x.DriftYOverLife.Count > 0;
+}
+
 // Whether the emitter's particles keep Motion records.
 inline bool HasMotion(const ExtraParams& x) {
     static const MotionParams kNone{};
-    return TurnsToMotion(x) || x.Attached != 0 || !(x.Motion == kNone);
+    return TurnsToMotion(x) || x.Attached != 0 || !(x.Motion == kNone) || MovesOverLife(x);
 }
 
 inline bool InOrbit(const MotionParams& m) {
@@ -87,7 +101,9 @@ struct MotionFrame {
     bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)
     ForceFrame Pulls;
     TurbulenceFrame Turbulence;  // in gravity mode
-    const CollideFrame* Lines;  // Collide's lines in gravity mode (see collide.h); nullptr: none
+    const CollideFrame* Lines;   // Collide's lines in gravity mode (see collide.h); nullptr: none
+    const ExtraParams* Curves;   // the emitter's keys, for the curves over the life
+    bool LifeMoves;              // MovesOverLife, in gravity mode
 };
 
 // One particle's step (the rules above) with its records; `life` is already at now. Returns

@@ -107,6 +107,17 @@ struct EmitterParams {
     // Engine::SpriteFiles, or -1. Kept apart from Extras because it changes only which sprite
     // number the particles take, not how they move or are drawn.
     int32_t SpriteFile = -1;
+    // Every image of a SpriteFile list of more than one, as indices into Engine::SpriteFiles in
+    // the order written (SpriteFile is the first); Count 0 for one image or none. With
+    // Extras.SpriteMode 1 a particle draws one of them at its birth, after all its other draws
+    // (one generator step); with 2 it shows image min(Count - 1, floor(fraction x Count)) at
+    // life fraction `fraction`, set by each update.
+    struct SpriteFileList {
+        int32_t Count = 0;
+        std::array<int32_t, kMaxListedSprites> Index{};
+
+        bool operator==(const SpriteFileList&) const = default;
+    } SpriteList;
 
     bool operator==(const EmitterParams&) const = default;
 };

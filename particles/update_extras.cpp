@@ -113,9 +113,15 @@ void AddParticleLife(Engine& engine, Emitter& emitter, Particle* p, int32_t birt
     const auto index = static_cast<int32_t>(p - emitter.Particles.First());
     const bool inStep = InsertAt(emitter.Life, index, count, record);
     if (HasTrail(emitter.Extras)) AddTrailRing(emitter, index);
-    if (!HasMotion(emitter.Extras)) return;
-    const ParticleMotion motion = StartMotion(engine, emitter, *p, lifeMs);
-    if (inStep) InsertAt(emitter.Motion, index, count, motion);
+    if (HasMotion(emitter.Extras)) {
+        const ParticleMotion motion = StartMotion(engine, emitter, *p, lifeMs);
+        if (inStep) InsertAt(emitter.Motion, index, count, motion);
+    }
+    const EmitterParams::SpriteFileList& list = emitter.SpriteList;
+    if (emitter.Extras.SpriteMode == 1 && list.Count > 0) {
+        const int32_t k = RandomInt(engine.Random, list.Count - 1);
+        p->Sprite = engine.FirstSpriteFileNumber + list.Index[static_cast<size_t>(k)];
+    }
 }
 
 namespace {
@@ -243,6 +249,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
     ParticleLife* const lives = e.Life.Count() == e.Particles.Count() ? e.Life.First() : nullptr;
     const Particle* const first = e.Particles.First();
     const bool sheet = SheetFrames(extras.SpriteSheet) > 0;
+    const bool animated = extras.SpriteMode == 2 && e.SpriteList.Count > 0;
     const bool recordDeaths = extras.OnDeath.Effect >= 0;
     const bool collide = HasCollide(extras);
     // Filled only for an emitter with lines: the frame is a few hundred bytes.
@@ -274,7 +281,9 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
         ForcesOf(e, dt),
         turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, dt)
                   : TurbulenceFrame{},
-        collide ? &lines : nullptr};
+        collide ? &lines : nullptr,
+        &extras,
+        MovesOverLife(extras) && !InOrbit(extras.Motion)};
     TrailPoint* const rings = BeginTrailPass(e, now);
     const int32_t points = extras.Trail.Points;
     const int32_t head = e.TrailHead;
@@ -340,6 +349,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                     life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
                                             ClockDiff(now, life.BirthTime), life.Fraction);
                 }
+                if (animated) out.Sprite = AnimatedSprite(engine, e, life.Fraction);
                 lives[&out - first] = life;
             }
             return dead;
@@ -356,6 +366,7 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
             ParticleMotion motion = motions[&in - first];
             CollideHit hit;
             const bool dead = AdvanceWithMotion(in, out, motion, life, f, hit);
+            if (animated) out.Sprite = AnimatedSprite(engine, e, life.Fraction);
             if (hit.Hit && recordHits) RecordHit(engine, e, out, hit);
             if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
             if (rings != nullptr)

@@ -116,6 +116,16 @@ struct Trail {
     bool operator==(const Trail&) const = default;
 };
 
+/// A number drawn for each particle at its birth, Min + k * Step up to Max; Min and Max both 0
+/// draw nothing.
+struct DrawnRange {
+    float Min = 0.0f;   ///< Smallest value.
+    float Max = 0.0f;   ///< Largest value.
+    float Step = 0.0f;  ///< Step between values; positive once read from a file.
+    /// Field by field.
+    bool operator==(const DrawnRange&) const = default;
+};
+
 /// The optional keys of an effect, as loading left them; an effect that sets none of them
 /// has EffectExtras{}, which changes nothing. Colours are 0 to 255 per channel.
 struct EffectExtras {
@@ -174,6 +184,26 @@ struct EffectExtras {
     std::vector<ForcePoint> Attractors;
     /// Every point of the Vortex key, in the order written (at most 8); Vortex is the first.
     std::vector<ForcePoint> Vortices;
+    LifeCurve<1> SpeedOverLife;   ///< Multiplies the velocity a particle moves with over its life.
+    LifeCurve<1> TurnOverLife;    ///< Degrees its direction of travel turns over its life.
+    LifeCurve<1> AngleOverLife;   ///< Share of the way from Angle to EndAngle over the life.
+    LifeCurve<1> DriftXOverLife;  ///< Pixels per second added to the move in x over the life.
+    LifeCurve<1> DriftYOverLife;  ///< Pixels per second added to the move in y over the life.
+    /// How a particle picks among SpriteFiles: 0 the first, 1 a random one at its birth, 2
+    /// each in turn over its life.
+    int32_t SpriteMode = 0;
+    /// Every image of a SpriteFile list of more than one, as opened, in the order written (at
+    /// most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in
+    /// World::SpriteFiles.
+    std::vector<std::string> SpriteFiles;
+    LifeCurve<1> EmissionOverDuration;  ///< Multiplies the emission rate over the Duration.
+    LifeCurve<1> LifeOverDuration;      ///< Multiplies the lifetime of particles born then.
+    LifeCurve<1> WidthOverDuration;     ///< Multiplies the emission area's width then.
+    LifeCurve<1> HeightOverDuration;    ///< Multiplies the emission area's height then.
+    int32_t Continuous = 0;             ///< 1: the Duration repeats, Delay before each cycle.
+    DrawnRange LifeOffset;              ///< Seconds of life already lived at birth.
+    DrawnRange BirthOffsetX;            ///< Pixels added to the birth x.
+    DrawnRange BirthOffsetY;            ///< Pixels added to the birth y.
     /// Field by field.
     bool operator==(const EffectExtras&) const = default;
 };

@@ -47,6 +47,10 @@ struct ImportedText {
     bool Placed = false;
     float PlaceX = 0.0f;  ///< With Placed: pixels from the frame's left.
     float PlaceY = 0.0f;  ///< With Placed: pixels from the frame's top.
+    /// The further images of a libGDX emitter that takes several (spriteMode random or
+    /// animated), found as Sprite is, to be written as Name-2.png, Name-3.png ... beside it:
+    /// its SpriteFile lists them after Name.png. Empty otherwise.
+    std::vector<ImportedImage> MoreSprites;
 };
 
 /// What importing one file gives.

@@ -30,7 +30,8 @@ enum class KeyKind : int32_t {
     Amount,         ///< One number held to the key's range.
     Block,          ///< {Name = number, ...}: the named fields of KeyInfo::Fields.
     Rgba,           ///< {R, G, B, A}: four numbers by position, 0 to 255.
-    Lines,  ///< A block or a list of such blocks (Collide, Attractor, Vortex), kept as written.
+    Lines,  ///< A block or a list of such blocks (Collide, Attractor, Vortex), or Group's list of
+            ///< files, kept as written.
 };
 
 /// One named field inside a key's block (Block and Area keys).

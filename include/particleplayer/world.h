@@ -305,7 +305,9 @@ class World {
     /// Designer effect (.plist or .pex, told by its content) loads as the effect text
     /// `particleplayer import` writes for it, its embedded sprite (or the textureFileName it
     /// names, beside it) as its SpriteFile; the bundled renderers decode the embedded image
-    /// from the file itself.
+    /// from the file itself. A libGDX effect (.p) of one emitter loads as that emitter's text;
+    /// one of several emitters is several effects: the load fails with ErrorKind::Argument,
+    /// creating nothing, and LoadEffectGroup loads them all.
     Result<Effect> LoadEffectFile(std::string_view path, float x, float y,
                                   MissingFile missing = MissingFile::Fail);
     /// LoadEffectFile with the sprite, folder and missing-file rule of `options`.

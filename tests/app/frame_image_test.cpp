@@ -124,25 +124,18 @@ TEST(FrameImage, LitBoxMarginCutAndPaste) {
     std::mt19937 random(3);
     const RgbaFrame frame = RandomFrame(10, 8, random);
     const RgbaFrame cut = Cut(frame, {8, 6, 4, 3});  // two columns and two rows inside
-    for (int y = 0; y < 3; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            const uint8_t* got = &cut.Pixels[(size_t(y) * 4 + x) * 4];
-            const bool inside = x < 2 && y < 2;
-            for (int c = 0; c < 4; ++c) {
-                ASSERT_EQ(got[c], inside ? frame.Pixels[(size_t(6 + y) * 10 + 8 + x) * 4 + c] : 0);
-            }
-        }
+    ASSERT_EQ(cut.Pixels.size(), 4u * 3u * 4u);
+    for (size_t i = 0, x = 0, y = 0; i < cut.Pixels.size(); ++i, x = i / 4 % 4, y = i / 16) {
+        ASSERT_EQ(cut.Pixels[i],
+                  x < 2 && y < 2 ? frame.Pixels[((6 + y) * 10 + 8 + x) * 4 + i % 4] : 0)
+            << x << "," << y;
     }
     RgbaFrame atlas{5, 4, std::vector<uint8_t>(5 * 4 * 4)};
     Paste(cut, atlas, 3, 2);
-    for (int y = 0; y < 4; ++y) {
-        for (int x = 0; x < 5; ++x) {
-            for (int c = 0; c < 4; ++c) {
-                const uint8_t want =
-                    x >= 3 && y >= 2 ? frame.Pixels[(size_t(y + 4) * 10 + x + 5) * 4 + c] : 0;
-                ASSERT_EQ(atlas.Pixels[(size_t(y) * 5 + x) * 4 + c], want) << x << "," << y;
-            }
-        }
+    for (size_t i = 0, x = 0, y = 0; i < atlas.Pixels.size(); ++i, x = i / 4 % 5, y = i / 20) {
+        ASSERT_EQ(atlas.Pixels[i],
+                  x >= 3 && y >= 2 ? frame.Pixels[((y + 4) * 10 + x + 5) * 4 + i % 4] : 0)
+            << x << "," << y;
     }
 }
 

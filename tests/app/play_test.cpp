@@ -197,8 +197,6 @@ TEST_F(Play, EditsReachTheSameEmitterAndBadSavesKeepTheLastGoodOne) {
     }
 }
 
-// The including file wins; the watch follows the Extends chain and started effects' files (once
-// each, a missing one left out); a load reports check's findings.
 // An effect given no sprite draws with its own image, loaded under the world's number at the
 // first draw; saving the image loads it again, a broken save keeps it, and an edit naming
 // another image watches that one.
@@ -208,8 +206,7 @@ TEST_F(Play, AnEffectsOwnImageDrawsAndReloads) {
     Save("fx/own.txt", "SpriteFile = spark.png, Size = 4");
     PlaySession& session = Start({PlayEffect{"fx/own.txt", "", 400, 300, false, "fx"}});
     RunFrames(2);
-    EXPECT_EQ(SpriteSize(1000), 22);
-    EXPECT_EQ(SpriteSize(1), -1) << "no default sprite";
+    EXPECT_EQ(std::pair(SpriteSize(1000), SpriteSize(1)), std::pair(22, -1)) << "a default sprite";
     EXPECT_TRUE(Reload("fx/spark.png", WhitePng(5, 3)).Sprite);
     EXPECT_EQ(SpriteSize(1000), 53);
     EXPECT_NE(Reload("fx/spark.png", "no image").SpriteKept, "");
@@ -222,6 +219,8 @@ TEST_F(Play, AnEffectsOwnImageDrawsAndReloads) {
     EXPECT_EQ(SpriteSize(1001), 61);
 }
 
+// The including file wins; the watch follows the Extends chain and started effects' files (once
+// each, a missing one left out); a load reports check's findings.
 TEST_F(Play, AnEditedExtendedFileAppliesAndTheWatchFollowsTheChain) {
     fs::create_directory("Base");
     Save("Base/Glut.txt", "EmissionRate = 30, Size = 12");
@@ -271,9 +270,9 @@ TEST_F(Play, PauseFreezesEverythingAndRestartRecreatesEveryEmitter) {
     session.Pause();
     session.Restart();
     EXPECT_TRUE(!session.Paused() && session.GetWorld().ParticleCount() == 0);
-    EXPECT_EQ(session.GetWorld().Effects().size(), 2u);
-    EXPECT_EQ(EmitterOf(session, 1)->PositionX, 700.0f);
-    EXPECT_EQ(SpriteSize(2), 33);
+    EXPECT_EQ(std::tuple(session.GetWorld().Effects().size(), EmitterOf(session, 1)->PositionX,
+                         SpriteSize(2)),
+              std::tuple(2u, 700.0f, 33));
     EXPECT_EQ(Reload("b.txt", "EmissionRate = 21").Effect, 1u);
     EXPECT_EQ(EmitterOf(session, 1)->EmissionRate, (ValueSpec{21, 21, 1}));
 }

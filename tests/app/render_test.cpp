@@ -40,7 +40,6 @@ using Pixels = std::vector<uint8_t>;  // B, G, R rows
 struct Decoded {
     std::vector<Pixels> Frames;
     std::vector<double> Seconds;  // each frame's time stamp
-    double LastSeconds = -1.0;    // the last frame's
 };
 
 // Every frame of a video (or of a PNG series "frame_%05d.png") as B, G, R rows; empty on failure.
@@ -58,7 +57,6 @@ Decoded DecodeVideo(const std::string& path) {
         const int strides[1] = {frame.width * 3};
         sws_scale(scale, frame.data, frame.linesize, 0, frame.height, planes, strides);
         sws_freeContext(scale);
-        out.LastSeconds = seconds;
         out.Seconds.push_back(seconds);
     });
     return out;
@@ -160,7 +158,7 @@ TEST_F(Render, SameSeedGivesTheSameFramesInEveryFormatAnotherSeedAnotherPicture)
         EXPECT_EQ(r.Err, "particleplayer render: wrote 8 frames to " + Out(c.Out) + "\n");
         const Decoded video = DecodeVideo(Out(c.Out));
         ASSERT_EQ(video.Frames.size(), c.Frames.size());
-        EXPECT_NEAR(video.LastSeconds, c.LastSeconds, 0.006);
+        EXPECT_NEAR(video.Seconds.back(), c.LastSeconds, 0.006);
         for (size_t k = 0; k < c.Frames.size(); ++k) {
             const size_t png = c.Frames[k];
             const double own = MeanAbsoluteDifference(video.Frames[k], pngs[png]);
@@ -297,18 +295,15 @@ TEST_F(Render, EffectWithItsOwnSpriteOpensItsFolder) {
 // Rates as decimals: the limits 0.001 and 1000 with their neighbours, three digits after the
 // point at most, nothing but digits and one point.
 TEST(VideoWriter, FrameRatesAreDecimalsFromAThousandthToAThousand) {
-    const std::pair<const char*, std::pair<int32_t, int32_t>> rows[] = {
-        {"1000", {1000, 1}},  {"1000.000", {1000, 1}},
-        {"1000.001", {0, 0}}, {"999.999", {999999, 1000}},
-        {"0.001", {1, 1000}}, {"0.0005", {0, 0}},
-        {"0", {0, 0}},        {"23.976", {2997, 125}},
-        {"62.5", {125, 2}},   {".5", {1, 2}},
-        {"30.", {30, 1}},     {"", {0, 0}},
-        {"-1", {0, 0}},       {"1e3", {0, 0}},
-        {"1.2.3", {0, 0}},    {" 30", {0, 0}}};
-    for (const auto& [text, want] : rows) {
+    const std::tuple<const char*, int32_t, int32_t> rows[] = {
+        {"1000", 1000, 1},  {"1000.000", 1000, 1}, {"1000.001", 0, 0}, {"999.999", 999999, 1000},
+        {"0.001", 1, 1000}, {"0.0005", 0, 0},      {"0", 0, 0},        {"23.976", 2997, 125},
+        {"62.5", 125, 2},   {".5", 1, 2},          {"30.", 30, 1},     {"", 0, 0},
+        {"-1", 0, 0},       {"1e3", 0, 0},         {"1.2.3", 0, 0},    {" 30", 0, 0}};
+    for (const auto& [text, num, den] : rows) {
         const std::optional<FrameRate> rate = ParseFrameRate(text);
-        EXPECT_EQ(rate ? std::pair(rate->Num, rate->Den) : std::pair(0, 0), want) << text;
+        EXPECT_EQ(rate ? std::pair(rate->Num, rate->Den) : std::pair(0, 0), std::pair(num, den))
+            << text;
     }
 }
 
@@ -352,8 +347,8 @@ TEST(FramePalette, FewColoursStayExactAndManyBecomeTheirRoundedMean) {
     for (int i = 255; i >= 0; --i) exact.insert(exact.end(), {uint8_t(i), 7, uint8_t(255 - i)});
     exact.push_back(9);  // a partial triple is ignored
     const PalettedFrame few = PaletteFromBgr(exact);
-    ASSERT_EQ(few.Palette.size(), 256u);
-    ASSERT_EQ(few.Indices.size(), 256u);
+    ASSERT_EQ(std::pair(few.Palette.size(), few.Indices.size()),
+              std::pair(size_t{256}, size_t{256}));
     for (size_t p = 0; p < 256; ++p) {
         const uint32_t colour =
             0xFF000000u | uint32_t{exact[3 * p + 2]} << 16 | 7u << 8 | exact[3 * p];

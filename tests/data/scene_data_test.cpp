@@ -36,8 +36,8 @@ TEST(SceneData, ParticlesStayOnScreen) {
                 testing::InFolder in(PP_SOURCE_DIR);
                 for (const auto& row : rows) {
                     emitters.push_back(LoadEffect(engine, row.Path, row.X, row.Y));
-                    EXPECT_EQ(emitters.back()->PositionX, static_cast<float>(row.X));
-                    EXPECT_EQ(emitters.back()->PositionY, static_cast<float>(row.Y));
+                    EXPECT_EQ(std::pair(emitters.back()->PositionX, emitters.back()->PositionY),
+                              std::pair(float(row.X), float(row.Y)));
                 }
             }
             int outside = 0;

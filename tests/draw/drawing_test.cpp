@@ -297,19 +297,19 @@ TEST_F(Gl, WhatCannotShowDrawsNothing) {
     EXPECT_EQ(CreateQuadSprite(2, 40), nullptr) << "no sprite 40";
     ASSERT_NE(SpriteFromMemory(3, EncodePng(1, 1, {~0u}), 0), nullptr);
     EXPECT_EQ(CreateQuadSprite(3, 3), nullptr) << "sprite 3 cannot back a quad";
-    for (int32_t quad : {2, 3, 64}) DrawOne(quad, 10, 10);
-    EXPECT_EQ(Frame().CountNot(0), 0) << "outside the bracket, missing or unusable";
+    const auto nothing = [](int32_t quad, const char* what) {
+        DrawOne(quad, 10, 10);
+        EXPECT_EQ(Frame().CountNot(0), 0) << what;
+    };
+    for (int32_t quad : {2, 3, 64}) nothing(quad, "outside the bracket, missing or unusable");
     FreeSprite(1);
-    DrawOne(1, 10, 10);
-    EXPECT_EQ(Frame().CountNot(0), 0) << "a freed sprite";
+    nothing(1, "a freed sprite");
     ASSERT_TRUE(MakeQuad(1, 3, 2, Palette(6)));
     SpriteFromMemory(1, EncodePng(1, 1, {~0u}), 12);
-    DrawOne(1, 10, 10);
-    EXPECT_EQ(Frame().CountNot(0), 0) << "a replaced sprite";
+    nothing(1, "a replaced sprite");
     ASSERT_TRUE(MakeQuad(1, 3, 2, Palette(6)));
     FreeAllQuadSprites();
-    DrawOne(1, 10, 10);
-    EXPECT_EQ(Frame().CountNot(0), 0) << "a freed table";
+    nothing(1, "a freed table");
 }
 
 // Blend codes (12, 13 set both factors from either side) and the draw's alpha's low byte.
@@ -373,11 +373,8 @@ TEST_F(Gl, BatchedDrawingMatchesOneCallPerParticleExactly) {
             if (pick > 0.3f && pick < 0.33f) angle = 0.0f;
             if (pick > 0.4f && pick < 0.405f) angle = std::nanf("");
             if (pick > 0.5f && pick < 0.505f) angle = INFINITY;
-            AddParticle(e,
-                        i % 97 == 0         ? 5
-                        : (i / 80) % 2 == 0 ? 2
-                                            : 1,
-                        size, unit(rng) * 900.0f - 50.0f, unit(rng) * 700.0f - 50.0f,
+            const int32_t sprite = i % 97 == 0 ? 5 : 2 - (i / 80) % 2;
+            AddParticle(e, sprite, size, unit(rng) * 900.0f - 50.0f, unit(rng) * 700.0f - 50.0f,
                         unit(rng) * 400.0f - 50.0f, angle);
         }
     }

@@ -106,20 +106,11 @@ void ExpectSameVertices(const Quads& q, size_t first, size_t count) {
     }
 }
 
-void ManyQuadsOnePath();
-void AnglesOnePath();
-
 // The loops of the paths this machine has: AVX2's eight-wide ones and the others.
 std::vector<CpuPath> VertexPathsHere() {
     std::vector<CpuPath> paths = {CpuPath::Sse2};
     if (HasCpuPath(CpuPath::Avx2)) paths.push_back(CpuPath::Avx2);
     return paths;
-}
-
-// A million quads of every kind, runs of every length and start; single draws' corners too;
-// on every path.
-TEST(QuadVertices, ManyQuadsAndCornersMatchThePlainCornersBitForBit) {
-    OnEachCpuPath(VertexPathsHere(), ManyQuadsOnePath);
 }
 
 void ManyQuadsOnePath() {
@@ -158,10 +149,10 @@ void ManyQuadsOnePath() {
         for (size_t first = 0; first < 8; ++first) ExpectSameVertices(q, 1000 + first, count);
 }
 
-// Any float (outside the fast range the library decides) and count; a sum past range is
-// infinite; on every path.
-TEST(QuadAngles, AnyFloatAndAnyCountMatchThePlainComputation) {
-    OnEachCpuPath(VertexPathsHere(), AnglesOnePath);
+// A million quads of every kind, runs of every length and start; single draws' corners too;
+// on every path.
+TEST(QuadVertices, ManyQuadsAndCornersMatchThePlainCornersBitForBit) {
+    OnEachCpuPath(VertexPathsHere(), ManyQuadsOnePath);
 }
 
 void AnglesOnePath() {
@@ -179,6 +170,12 @@ void AnglesOnePath() {
     }
     EXPECT_EQ(QuadAngleRadians(FLT_MAX, FLT_MAX, 1), kInf);
     EXPECT_EQ(QuadAngleRadians(-FLT_MAX, -FLT_MAX, 1), -kInf);
+}
+
+// Any float (outside the fast range the library decides) and count; a sum past range is
+// infinite; on every path.
+TEST(QuadAngles, AnyFloatAndAnyCountMatchThePlainComputation) {
+    OnEachCpuPath(VertexPathsHere(), AnglesOnePath);
 }
 
 }  // namespace

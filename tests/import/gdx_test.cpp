@@ -8,6 +8,7 @@
 #include <numbers>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../effects/temp_dir.h"
@@ -56,11 +57,16 @@ double CurveAt(const std::vector<std::pair<double, double>>& keys, double t) {
 // One emitter whose draws are all fixed, so that each value of its one live particle follows
 // from its age alone.
 struct Rules {
-    double LifeMs = 1000, Speed = 90, Direction = 30;  // degrees counter-clockwise, y up
+    double LifeMs = 1000, Speed = 90;
+    std::vector<std::pair<double, double>> SpeedCurve{{0, 0.5}, {0.5, 1}, {1, 0.2}};
+    double DirectionLow = 30, DirectionHigh = 120;  // degrees counter-clockwise, y up
+    std::vector<std::pair<double, double>> DirectionCurve{{0, 0}, {0.6, 1}, {1, 0.5}};
+    double WindLow = 20, WindHigh = -40, GravityLow = 0, GravityHigh = -80;  // px/s, y up
+    std::vector<std::pair<double, double>> WindCurve{{0, 1}, {1, 0}}, GravityCurve{{0, 0}, {1, 1}};
     double SizeLow = 8, SizeHigh = 40;
     std::vector<std::pair<double, double>> SizeCurve{{0, 0.25}, {0.4, 1}, {1, 0.5}};
     double RotationLow = 10, RotationHigh = 100;  // the sprite, counter-clockwise
-    std::vector<std::pair<double, double>> RotationCurve{{0, 0}, {1, 1}};
+    std::vector<std::pair<double, double>> RotationCurve{{0, 0}, {0.3, 1}, {1, 0.4}};
     double AlphaLow = 0.2, AlphaHigh = 1;
     std::vector<std::pair<double, double>> AlphaCurve{{0, 1}, {0.7, 0.6}, {1, 0}};
     std::vector<std::array<double, 3>> Tint{{1, 0.5, 0}, {0.2, 0.4, 1}};
@@ -85,10 +91,11 @@ struct Rules {
                ScaledSection("Spawn Width", 0, 0, {{0, 1}}) +
                ScaledSection("Spawn Height", 0, 0, {{0, 1}}) +
                ScaledSection("X Scale", SizeLow, SizeHigh, SizeCurve) +
-               "- Y Scale - \nactive: false\n" + ScaledSection("Velocity", 0, Speed, {{0, 1}}) +
-               ScaledSection("Angle", 0, Direction, {{0, 1}}) +
+               "- Y Scale - \nactive: false\n" + ScaledSection("Velocity", 0, Speed, SpeedCurve) +
+               ScaledSection("Angle", DirectionLow, DirectionHigh, DirectionCurve) +
                ScaledSection("Rotation", RotationLow, RotationHigh, RotationCurve) +
-               "- Wind - \nactive: false\n- Gravity - \nactive: false\n" + tint.str() +
+               ScaledSection("Wind", WindLow, WindHigh, WindCurve) +
+               ScaledSection("Gravity", GravityLow, GravityHigh, GravityCurve) + tint.str() +
                ScaledSection("Transparency", AlphaLow, AlphaHigh, AlphaCurve) +
                "- Options - \nattached: false\ncontinuous: true\naligned: false\nadditive: "
                "false\nbehind: false\npremultipliedAlpha: false\nspriteMode: single\n"
@@ -115,7 +122,7 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
     const Rules rules;
     std::string error;
     const auto imported = ImportGdxEffect(
-        rules.File(), [](std::size_t, std::string_view) { return ""; }, &error);
+        rules.File(), [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
     ASSERT_TRUE(imported) << error;
     ASSERT_EQ(imported->Emitters.size(), 1u);
     const std::string& text = imported->Emitters[0].Text;
@@ -126,6 +133,9 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
     const auto loaded = world.LoadEffectText(text, 400, 300);
     ASSERT_TRUE(loaded.Ok()) << loaded.Error;
     int compared = 0;
+    // Where libGDX's step puts the particle, from where each new one was first seen.
+    double x = 0, y = 0;
+    int32_t death = 0;
     for (int frame = 0; frame < 300; ++frame) {
         world.AdvanceTime(10);
         world.Update();
@@ -152,18 +162,28 @@ TEST(GdxRules, ImportedParticlesFollowTheScaledAndGradientRules) {
             -rules.Value(rules.RotationLow, rules.RotationHigh, rules.RotationCurve, t);
         const double drawn = std::atan2(q.Sin, q.Cos) * 180 / std::numbers::pi;
         EXPECT_NEAR(std::remainder(drawn - turn, 360.0), 0.0, 0.5);
-        // Within one frame's travel: a particle born inside a frame is moved from that frame on.
-        const double rad = rules.Direction * std::numbers::pi / 180;
-        const double frame_travel = rules.Speed * 0.010 + 0.01;
-        EXPECT_NEAR(p.X, 400 + rules.Speed * std::cos(rad) * age / 1000, frame_travel);
-        EXPECT_NEAR(p.Y, 300 - rules.Speed * std::sin(rad) * age / 1000, frame_travel);
+        // libGDX's step: speed along the direction, plus wind and gravity, all at the life
+        // fraction after the step, for the step's seconds.
+        const double speed = rules.Speed * CurveAt(rules.SpeedCurve, t);
+        const double rad =
+            rules.Value(rules.DirectionLow, rules.DirectionHigh, rules.DirectionCurve, t) *
+            std::numbers::pi / 180;
+        x += (speed * std::cos(rad) +
+              rules.Value(rules.WindLow, rules.WindHigh, rules.WindCurve, t)) *
+             0.010;
+        y -= (speed * std::sin(rad) +
+              rules.Value(rules.GravityLow, rules.GravityHigh, rules.GravityCurve, t)) *
+             0.010;
+        if (std::exchange(death, p.DeathTime) != p.DeathTime) x = p.X, y = p.Y;
+        EXPECT_NEAR(p.X, x, 0.01);
+        EXPECT_NEAR(p.Y, y, 0.01);
         ++compared;
     }
     EXPECT_GT(compared, 200);
 }
 
 // Every sample imports, each emitter's text passes check without errors and emits, and the
-// file loads directly as its first emitter's text.
+// file loads directly as its one emitter's text, or, holding several, is refused as one effect.
 TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
     int samples = 0, emitters = 0;
     for (const auto& entry : fs::directory_iterator(fs::path(PP_IMPORT_SAMPLES) / "p")) {
@@ -174,7 +194,7 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
         std::string error;
         // The texts name no sprite here: check would look for it in the working folder.
         const auto imported = ImportGdxEffect(
-            bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+            bytes, [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
         ASSERT_TRUE(imported) << error;
         for (const ImportedEffect& effect : imported->Emitters) {
             ++emitters;
@@ -198,7 +218,14 @@ TEST(GdxSamples, EverySampleImportsChecksAndEmits) {
         const auto named = ImportGdxEffect(bytes, nullptr, &error);
         ASSERT_TRUE(named) << error;
         particleplayer::World direct;
-        test::ExpectLoadsAsText(direct, entry.path(), named->Emitters[0].Text);
+        if (named->Emitters.size() == 1) {
+            test::ExpectLoadsAsText(direct, entry.path(), named->Emitters[0].Text);
+        } else {
+            const auto several = direct.LoadEffectFile(entry.path().string(), 0, 0);
+            EXPECT_EQ(several.Kind, particleplayer::ErrorKind::Argument) << several.Error;
+            EXPECT_NE(several.Error.find("LoadEffectGroup"), std::string::npos);
+            EXPECT_TRUE(direct.Effects().empty());
+        }
     }
     EXPECT_EQ(samples, 9);
     EXPECT_EQ(emitters, 17);
@@ -288,6 +315,8 @@ TEST(GdxGroup, HostileGroupFilesLeaveMembersOutWithAFinding) {
         const auto loaded = world.LoadEffectGroup(path, 0, 0);
         EXPECT_EQ(loaded.Value.Members.size(), c.Members) << loaded.Error;
         EXPECT_EQ(loaded.Ok(), c.Members > 0);
+        // The text alone is a group's: its findings are all about the members.
+        EXPECT_TRUE(particleplayer::CheckText(c.Text, path).empty());
         const std::string paths[] = {path};
         const auto findings = particleplayer::CheckFiles(paths);
         if (c.Finding.empty()) {
@@ -327,6 +356,7 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
                 "colors4: 1\ncolors5: 1\ntimelineCount: 2\ntimeline0: 0.5\ntimeline1: 0.2\n",
          "4: 'Tint' has times outside 0 to 1 or out of order"},
         {head + "- Options -\nattached: maybe\n", "5: 'Options' attached: 'maybe' is neither"},
+        {head + "- Options -\nspriteMode: swirl\n", "5: 'Options' spriteMode: 'swirl' is no mode"},
         {head + "- Spawn Shape -\nshape: star\n", "5: 'Spawn Shape' shape: 'star'"},
         {head + "- Wobble -\nx: 1\n", "4: 'Wobble' is no section of this format we know"},
         {head + "- Image Paths -\nC:\\art\\x.png\nD:/y.png\n", ""},
@@ -337,7 +367,7 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
         SCOPED_TRACE(c.Bytes.substr(0, 200));
         std::string error;
         const auto imported = ImportGdxEffect(
-            c.Bytes, [](std::size_t, std::string_view) { return ""; }, &error);
+            c.Bytes, [](std::size_t, std::size_t, std::string_view) { return ""; }, &error);
         if (c.Finding == "refused") {
             EXPECT_FALSE(imported);
             EXPECT_FALSE(error.empty());
@@ -365,14 +395,21 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
 TEST(GdxReader, ImageNamesAndRecognition) {
     const auto imported = ImportGdxEffect(
         "e\n- Delay -\n- Image Path -\n\\Dev\\data/fire.png\n\nf\n- Delay -\n- Image Paths -\n"
+        "C:\\art\\a.png\nb.png\n\ng\n- Options -\nspriteMode: animated\n- Image Paths -\n"
         "C:\\art\\a.png\nb.png\n\n",
         nullptr, nullptr);
     ASSERT_TRUE(imported);
-    ASSERT_EQ(imported->Emitters.size(), 2u);
+    ASSERT_EQ(imported->Emitters.size(), 3u);
+    // Several images under random or animated: the list, with the mode.
+    const ImportedEffect& animated = imported->Emitters[2];
+    EXPECT_NE(animated.Text.find("SpriteMode = 2"), std::string::npos);
+    EXPECT_NE(animated.Text.find("SpriteFile = {a.png, b.png}"), std::string::npos);
+    EXPECT_TRUE(animated.MoreSprites.size() == 1 && animated.MoreSprites[0].Name == "b.png");
+    EXPECT_EQ(imported->Emitters[1].Text.find("SpriteMode"), std::string::npos) << "single";
     EXPECT_EQ(imported->Emitters[0].SpriteName, "fire.png");
     EXPECT_NE(imported->Emitters[0].Text.find("SpriteFile = fire.png"), std::string::npos);
     EXPECT_EQ(imported->Emitters[1].SpriteName, "a.png");
-    EXPECT_EQ(imported->Names, (std::vector<std::string>{"e", "f"}));
+    EXPECT_EQ(imported->Names, (std::vector<std::string>{"e", "f", "g"}));
     for (const char* text : {"Size = 20", "", "Name\nSize = 3", "<?xml?>\n- Delay -",
                              "Extends = a.p\n- Delay -", "a\nb\n- Delay -"}) {
         EXPECT_FALSE(LooksLikeGdxEffect(text)) << text;

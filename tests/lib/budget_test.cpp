@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "particleplayer.h"
 #include "particleplayer/world.h"
 #include "tests/effects/temp_dir.h"
 #include "tests/lib/loaded_effect.h"
@@ -128,28 +127,6 @@ TEST(Budget, StartedEffectsAndPrewarmKeepToItOnAnyThreadCount) {
             std::equal(counts.begin(), counts.begin() + frames, counts.begin() + k * frames))
             << k;
     }
-}
-
-// The C calls forward to the world and refuse what it refuses.
-TEST(Budget, TheCCallsSetAndReportIt) {
-    pp_world* world = nullptr;
-    ASSERT_EQ(pp_world_create(&world, 1000), PP_OK);
-    EXPECT_EQ(pp_world_set_max_particles(world, -1), PP_ERROR_ARGUMENT);
-    EXPECT_EQ(pp_world_set_max_particles(nullptr, 5), PP_ERROR_NULL);
-    ASSERT_EQ(pp_world_set_max_particles(world, 5), PP_OK);
-    uint32_t effect = 0;
-    ASSERT_EQ(pp_world_load_effect_text(world, kLongLived, std::strlen(kLongLived), 0, 0, &effect),
-              PP_OK);
-    pp_world_update(world, nullptr);
-    pp_world_advance_time(world, 100);
-    pp_world_update(world, nullptr);
-    int64_t live = 0, dropped = 0;
-    EXPECT_EQ(pp_world_dropped_births(world, nullptr), PP_ERROR_NULL);
-    ASSERT_EQ(pp_world_particle_count(world, &live), PP_OK);
-    ASSERT_EQ(pp_world_dropped_births(world, &dropped), PP_OK);
-    EXPECT_EQ(live, 5);
-    EXPECT_EQ(dropped, 45);
-    pp_world_destroy(world);
 }
 
 }  // namespace

@@ -49,6 +49,10 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     SDL_Renderer* soft = SDL_CreateSoftwareRenderer(surface);
     ASSERT_NE(soft, nullptr) << SDL_GetError();
     pp_sdl_renderer* sdl = nullptr;
+    pp::testing::TempDir dir;
+    dir.Write("a.txt", "Attractor = {X = 1}");
+    const std::string group = dir.Write("g.txt", "Group = {a.txt, a.txt}");
+    uint32_t members[2] = {};
 #define ROW(call, want) \
     { #call, call, want }
     const struct {
@@ -82,6 +86,9 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_set_threads(world, 257), PP_ERROR_ARGUMENT),
         ROW(pp_world_set_threads(world, 256), PP_OK),
         ROW(pp_world_set_threads(world, 2), PP_OK),
+        // Forcing the path that runs changes nothing; a code outside the enum is refused.
+        ROW(pp_force_cpu_path(pp_active_cpu_path()), PP_OK),
+        ROW(pp_force_cpu_path(static_cast<pp_cpu_path>(3)), PP_ERROR_ARGUMENT),
         ROW(pp_world_reapply_effect_file(nullptr, 1, "x", 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, nullptr, 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, "x", 0, 0), PP_ERROR_ARGUMENT),
@@ -106,7 +113,22 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_sprite_file(world, 0, &number, nullptr), PP_ERROR_NULL),
         ROW(pp_world_sprite_file(world, 0, &number, &path), PP_ERROR_ARGUMENT),
         ROW(pp_world_remove_effect(nullptr, 1), PP_ERROR_NULL),
+        ROW(pp_world_set_max_particles(nullptr, 5), PP_ERROR_NULL),
+        ROW(pp_world_set_max_particles(world, -1), PP_ERROR_ARGUMENT),
+        ROW(pp_world_dropped_births(world, nullptr), PP_ERROR_NULL),
         ROW(pp_world_remove_effect(world, 9), PP_ERROR_ARGUMENT),
+        ROW(pp_world_load_effect_group(world, nullptr, 0, 0, members, 2, &n), PP_ERROR_NULL),
+        ROW(pp_world_load_effect_group(world, "/no/such.txt", 0, 0, members, 2, &n), PP_ERROR_FILE),
+        ROW(pp_world_load_effect_group(world, group.c_str(), 0, 0, members, 1, &n),
+            PP_ERROR_ARGUMENT),  // too few places: none loaded
+        ROW(pp_world_effect_particle_count(world, 2, &count), PP_ERROR_ARGUMENT),
+        ROW(pp_world_load_effect_group(world, group.c_str(), 0, 0, members, 2, &n), PP_OK),
+        ROW(pp_world_set_force_point_at(world, members[1], 0, 8, 1, 1), PP_ERROR_ARGUMENT),
+        ROW(pp_world_set_force_point_at(world, members[1], 0, 1, 1, 1), PP_OK),
+        ROW(pp_world_set_group_position(world, members, 2, 5, 6), PP_OK),
+        ROW(pp_world_remove_group(world, members, 2), PP_OK),
+        ROW(pp_world_set_group_position(world, members, 2, 5, 6), PP_ERROR_ARGUMENT),
+        ROW(pp_world_remove_group(world, members, 2), PP_ERROR_ARGUMENT),
         ROW(pp_vertices_create(nullptr), PP_ERROR_NULL),
         ROW(pp_world_build_vertices(nullptr, 0, vertices), PP_ERROR_NULL),
         ROW(pp_vertices_data(nullptr, &data, &n), PP_ERROR_NULL),
@@ -189,27 +211,6 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
     for (pp_world* w : {static_cast<pp_world*>(nullptr), world, clocked}) pp_world_destroy(w);
 }
 
-// A world with a base folder opens relative effect paths there, takes float positions, and
-// lists the images its effects name under the numbers it gave them.
-TEST(CApi, BaseFolderAndSpriteFiles) {
-    pp_world* world = nullptr;
-    ASSERT_EQ(pp_world_create_in(&world, 1000, PP_SOURCE_DIR "/examples/effects", 7), PP_OK);
-    uint32_t rain = 0, own = 0;
-    EXPECT_EQ(pp_world_load_effect_file(world, "Rain.txt", 10.5f, 20.25f, &rain), PP_OK)
-        << pp_world_last_error(world);
-    const char text[] = "SpriteFile = Fire.png";
-    EXPECT_EQ(pp_world_load_effect_text(world, text, sizeof text - 1, 0.5f, 0, &own), PP_OK);
-    size_t files = 0;
-    int32_t number = -1;
-    const char* path = nullptr;
-    ASSERT_TRUE(pp_world_sprite_file_count(world, &files) == PP_OK && files == 1u);
-    ASSERT_EQ(pp_world_sprite_file(world, 0, &number, &path), PP_OK);
-    EXPECT_EQ(number, 7);
-    EXPECT_STREQ(path, PP_SOURCE_DIR "/examples/effects/Fire.png");
-    EXPECT_EQ(pp_world_sprite_file(world, 1, &number, &path), PP_ERROR_ARGUMENT);
-    pp_world_destroy(world);
-}
-
 // The bound read framebuffer as top-down R, G, B rows.
 std::vector<uint8_t> ReadTopDown() {
     std::vector<uint8_t> rgb(kWidth * kHeight * 3);
@@ -218,6 +219,18 @@ std::vector<uint8_t> ReadTopDown() {
         glReadPixels(0, kHeight - 1 - y, kWidth, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb[y * kWidth * 3]);
     }
     return rgb;
+}
+
+// Each query gives the values the host set (a texture binding: unit 0's, so it comes last),
+// and no GL call failed.
+void ExpectGlState(std::initializer_list<std::pair<GLenum, std::vector<GLint>>> rows) {
+    for (const auto& [query, want] : rows) {
+        if (query == GL_TEXTURE_BINDING_2D) glActiveTexture(GL_TEXTURE0);
+        std::vector<GLint> got(want.size(), -1);
+        glGetIntegerv(query, got.data());
+        EXPECT_EQ(got, want) << std::hex << query;
+    }
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
 // A fire and a tinted, turned effect whose blend reads the destination alpha, 400 ms in.
@@ -324,25 +337,16 @@ TEST(CApi, RendererDrawsTheLibraryScreensPixelsAndLeavesTheHostState) {
     glBlendFunc(GL_ZERO, GL_SRC_COLOR);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
     ASSERT_EQ(pp_renderer_draw(renderer, world, kWidth, kHeight, 0), PP_OK);
-    GLint viewport[4] = {};
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(std::vector<GLint>(viewport, viewport + 4), (std::vector<GLint>{1, 2, 30, 40}));
-    const std::pair<GLenum, GLint> rows[] = {{GL_VERTEX_ARRAY_BINDING, vertexArray},
-                                             {GL_ARRAY_BUFFER_BINDING, buffer},
-                                             {GL_DRAW_FRAMEBUFFER_BINDING, framebuffer},
-                                             {GL_READ_FRAMEBUFFER_BINDING, readFramebuffer},
-                                             {GL_ACTIVE_TEXTURE, GL_TEXTURE3},
-                                             {GL_BLEND, GL_TRUE},
-                                             {GL_BLEND_DST_ALPHA, GL_SRC_COLOR},
-                                             {GL_UNPACK_ALIGNMENT, 8},
-                                             {GL_TEXTURE_BINDING_2D, texture}};
-    for (const auto& [query, want] : rows) {
-        if (query == GL_TEXTURE_BINDING_2D) glActiveTexture(GL_TEXTURE0);  // unit 0's, checked last
-        GLint got = -1;
-        glGetIntegerv(query, &got);
-        EXPECT_EQ(got, want) << std::hex << query;
-    }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectGlState({{GL_VIEWPORT, {1, 2, 30, 40}},
+                   {GL_VERTEX_ARRAY_BINDING, {GLint(vertexArray)}},
+                   {GL_ARRAY_BUFFER_BINDING, {GLint(buffer)}},
+                   {GL_DRAW_FRAMEBUFFER_BINDING, {GLint(framebuffer)}},
+                   {GL_READ_FRAMEBUFFER_BINDING, {GLint(readFramebuffer)}},
+                   {GL_ACTIVE_TEXTURE, {GL_TEXTURE3}},
+                   {GL_BLEND, {GL_TRUE}},
+                   {GL_BLEND_DST_ALPHA, {GL_SRC_COLOR}},
+                   {GL_UNPACK_ALIGNMENT, {8}},
+                   {GL_TEXTURE_BINDING_2D, {GLint(texture)}}});
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     const std::vector<uint8_t> over = ReadTopDown();
     const size_t corner = ((kHeight - 1) * kWidth + kWidth - 1) * 3, fire = (45 * kWidth + 48) * 3;
@@ -402,38 +406,23 @@ TEST(CApi, RendererDrawsStraightWhatItComposedAndCopied) {
             glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, frames[copies].data());
         }
         pp::DrawHostFramesThroughCopies(false);
-        const auto differing = std::count_if(
-            frames[0].begin(), frames[0].end(),
-            [&, i = size_t{0}](uint8_t byte) mutable { return byte != frames[1][i++]; });
-        EXPECT_EQ(differing, 0) << width << " x " << height << " framebuffer " << framebuffer
-                                << ", area " << row.AreaWidth << " x " << row.AreaHeight
-                                << ", clear " << row.Clear;
+        EXPECT_TRUE(frames[0] == frames[1])
+            << width << " x " << height << " framebuffer " << framebuffer << ", area "
+            << row.AreaWidth << " x " << row.AreaHeight << ", clear " << row.Clear;
         if (row.AreaWidth == kWidth && row.Width == 0) window[row.Clear] = frames[0];
-        if (row.AreaWidth == kWidth && row.Width != 0) {
-            bool same = true;
-            for (int y = 0; y < kHeight; ++y) {
-                for (int x = 0; x < kWidth; ++x) {
-                    for (int c = 0; c < 3; ++c) {
-                        same = same && frames[0][(y * width + x) * 4 + c] ==
-                                           window[row.Clear][(y * kWidth + x) * 4 + c];
-                    }
-                }
-            }
-            EXPECT_TRUE(same) << "not the window's colours in framebuffer " << framebuffer;
-        }
+        int differ = 0;  // colour bytes of the frame's area unlike the window's frame
+        for (int i = 0; row.AreaWidth == kWidth && row.Width != 0 && i < kWidth * kHeight * 4; ++i)
+            differ +=
+                i % 4 != 3 && frames[0][(i / 4 / kWidth * width + i / 4 % kWidth) * 4 + i % 4] !=
+                                  window[row.Clear][i];
+        EXPECT_EQ(differ, 0) << "not the window's colours in framebuffer " << framebuffer;
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glDeleteFramebuffers(1, &framebuffer);
         glDeleteTextures(1, &texture);
     }
-    const std::pair<GLenum, std::vector<GLint>> state[] = {{GL_SCISSOR_BOX, {1, 2, 3, 4}},
-                                                           {GL_CLIP_ORIGIN, {GL_UPPER_LEFT}},
-                                                           {GL_CLIP_DEPTH_MODE, {GL_ZERO_TO_ONE}}};
-    for (const auto& [query, want] : state) {
-        std::vector<GLint> got(want.size(), -1);
-        glGetIntegerv(query, got.data());
-        EXPECT_EQ(got, want) << std::hex << query;
-    }
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    ExpectGlState({{GL_SCISSOR_BOX, {1, 2, 3, 4}},
+                   {GL_CLIP_ORIGIN, {GL_UPPER_LEFT}},
+                   {GL_CLIP_DEPTH_MODE, {GL_ZERO_TO_ONE}}});
     pp_renderer_destroy(renderer);
     pp_world_destroy(world);
 }

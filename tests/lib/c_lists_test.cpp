@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "particleplayer.h"
@@ -29,24 +30,32 @@ constexpr const char* kEveryKey =
     "1},\nTurbulence = {Strength = 30, Scale = 40, Seed = 9}, Collide = {{Floor = 5000}, {X1 = "
     "1000,\n"
     "Y1 = 2000, X2 = 3000, Y2 = 4000, Bounce = 0.5, Friction = 0.25, Die = 1, Screen = 1}},\n"
-    "Trail = {4, 0.5, 3, 2, 0.75, 0.25, 1}, Stretch = {0.5, 6}, EmitAlongPath = 1";
+    "Trail = {4, 0.5, 3, 2, 0.75, 0.25, 1}, Stretch = {0.5, 6}, EmitAlongPath = 1,\n"
+    "SpriteFile = examples/effects/Fire.png";
 
 bool SameBytes(const void* a, const void* b, size_t size) {
     return std::memcmp(a, b, size) == 0;
 }
 
+// A record of 32-bit fields (no padding) holds exactly the values given.
+template <class T>
+bool Is(const T& got, const std::type_identity_t<T>& want) {
+    return SameBytes(&got, &want, sizeof want);
+}
+
+// Both worlds open the effects' files from the source folder and number the sprite files from 7.
 TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
-    pp::testing::InFolder root(PP_SOURCE_DIR);
     particleplayer::WorldOptions options;
-    options.Seed = 21;
+    options.Seed = 21, options.BaseFolder = PP_SOURCE_DIR, options.FirstSpriteFileNumber = 7;
     particleplayer::World world(options);
     pp_world* c = nullptr;
-    ASSERT_EQ(pp_world_create(&c, 1000), PP_OK);
+    ASSERT_EQ(pp_world_create_in(&c, 1000, PP_SOURCE_DIR, 7), PP_OK);
     ASSERT_EQ(pp_world_seed(c, 21), PP_OK);
     uint32_t effect = 0;
-    ASSERT_EQ(pp_world_load_effect_text(c, kEveryKey, std::strlen(kEveryKey), 300, 200, &effect),
-              PP_OK);
-    const particleplayer::Effect own = world.LoadEffectText(kEveryKey, 300, 200).Value;
+    ASSERT_EQ(
+        pp_world_load_effect_text(c, kEveryKey, std::strlen(kEveryKey), 300.5f, 200.25f, &effect),
+        PP_OK);
+    const particleplayer::Effect own = world.LoadEffectText(kEveryKey, 300.5f, 200.25f).Value;
     for (int k = 0; k < 40; ++k) {
         pp_world_advance_time(c, 16);
         pp_world_update(c, nullptr);
@@ -108,10 +117,7 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_TRUE(x.sheet_columns == 2 && x.sheet_rows == 3 && x.sheet_frames == 5 &&
                 x.sheet_rate == 10.0f && x.sheet_random == 1);
     EXPECT_TRUE(x.burst_count == 0 && x.burst_interval == 0.0f && x.burst_repeat == 0);
-    EXPECT_TRUE(x.on_death.set == 1 && x.on_death.count == 7 && x.on_death.inherit == 1 &&
-                x.on_death.effect == 0);
-    EXPECT_TRUE(x.on_birth.set == 1 && x.on_birth.count == 1 && x.on_birth.inherit == 0 &&
-                x.on_birth.effect == 0);
+    EXPECT_TRUE(Is(x.on_death, {1, 7, 1, 0}) && Is(x.on_birth, {1, 1, 0, 0}));
     const auto same = [](const pp_motion_value& c, const particleplayer::MotionValue& v) {
         return c.set == int32_t{v.Set} && c.min == v.Min && c.max == v.Max && c.inc == v.Inc;
     };
@@ -131,23 +137,14 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     }
     EXPECT_TRUE(x.end_colour.set == 1 && x.end_colour.value[3] == 4.0f);
     EXPECT_TRUE(x.align_to_motion == 1 && x.max_alive == 90 && x.attached == 1 && x.aspect == 2.0f);
-    EXPECT_TRUE(x.attractor.x == 1.0f && x.attractor.y == 2.0f && x.attractor.strength == 3.0f &&
-                x.attractor.radius == 4.0f && x.attractor.falloff == 2 && x.attractor.screen == 0);
-    EXPECT_TRUE(x.vortex.x == 5.0f && x.vortex.y == 6.0f && x.vortex.strength == 7.0f &&
-                x.vortex.radius == 8.0f && x.vortex.falloff == 1 && x.vortex.screen == 1);
+    EXPECT_TRUE(Is(x.attractor, {1, 2, 3, 4, 2, 0}) && Is(x.vortex, {5, 6, 7, 8, 1, 1}));
     EXPECT_TRUE(e.Attractor == (particleplayer::ForcePoint{1, 2, 3, 4, 2, 0}));
-    EXPECT_TRUE(x.turbulence.strength == 30.0f && x.turbulence.scale == 40.0f &&
-                x.turbulence.speed == 1.0f && x.turbulence.seed == 9);
+    EXPECT_TRUE(Is(x.turbulence, {30, 40, 1, 9}));
     EXPECT_TRUE(x.delay == 0.25f && x.min_alive == 3);
     ASSERT_EQ(x.collide_count, 2);
     EXPECT_TRUE(x.collide[0].form == 0 && x.collide[0].a == 5000.0f && x.collide[0].bounce == 1.0f);
-    const pp_collide_line& l = x.collide[1];
-    EXPECT_TRUE(l.form == 4 && l.a == 1000.0f && l.b == 2000.0f && l.c == 3000.0f &&
-                l.d == 4000.0f && l.bounce == 0.5f && l.friction == 0.25f && l.die == 1 &&
-                l.screen == 1);
-    const pp_trail& t = x.trail;
-    EXPECT_TRUE(t.points == 4 && t.length == 0.5f && t.width == 3.0f && t.end_width == 2.0f &&
-                t.fade == 0.75f && t.darken == 0.25f && t.behind == 1);
+    EXPECT_TRUE(Is(x.collide[1], {4, 1000, 2000, 3000, 4000, 0.5f, 0.25f, 1, 1}));
+    EXPECT_TRUE(Is(x.trail, {4, 0.5f, 3, 2, 0.75f, 0.25f, 1}));
     EXPECT_TRUE(x.stretch_factor == 0.5f && x.stretch_max == 6.0f && x.emit_along_path == 1 &&
                 x.emit_by_distance == 0.0f);
     uint32_t moved = 0;
@@ -163,6 +160,27 @@ TEST(CLists, ParticlesParametersAndOptionalKeysAreTheWorlds) {
     EXPECT_EQ(std::string(file), started.File);
     EXPECT_EQ(x.on_death.set, 0);
     EXPECT_EQ(pp_world_started_effect(c, 0, nullptr, nullptr, nullptr), PP_OK);
+
+    // The images the effects name, under the numbers the world gave them.
+    size_t files = 0;
+    int32_t number = -1;
+    ASSERT_EQ(pp_world_sprite_file_count(c, &files), PP_OK);
+    const std::vector<particleplayer::SpriteFile> want = world.SpriteFiles();
+    ASSERT_TRUE(files == want.size() && want.at(0).Number == 7 &&
+                want[0].Path == PP_SOURCE_DIR "/examples/effects/Fire.png");
+    for (size_t i = 0; i < files; ++i) {
+        ASSERT_EQ(pp_world_sprite_file(c, i, &number, &file), PP_OK);
+        EXPECT_TRUE(number == want[i].Number && file == want[i].Path) << i;
+    }
+    EXPECT_EQ(pp_world_sprite_file(c, files, &number, &file), PP_ERROR_ARGUMENT);
+    // The budget set through C holds births back as the C++ world's does.
+    ASSERT_TRUE(pp_world_set_max_particles(c, 5) == PP_OK && world.SetMaxParticles(5).Ok());
+    pp_world_advance_time(c, 16), pp_world_update(c, nullptr), world.AdvanceTime(16);
+    world.Update();
+    int64_t live = 0, dropped = 0;
+    ASSERT_TRUE(pp_world_particle_count(c, &live) == PP_OK &&
+                pp_world_dropped_births(c, &dropped) == PP_OK);
+    EXPECT_TRUE(live == world.ParticleCount() && dropped == world.DroppedBirths() && dropped > 0);
 
     // Refusals.
     EXPECT_EQ(pp_world_particles(c, effect, nullptr, 1, &count), PP_ERROR_NULL);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/effects/temp_dir.h"
@@ -41,9 +42,8 @@ TEST(PublicCheck, FindingsCarrySeverityAndFormatLikeTheCommand) {
     const std::vector<std::string> missing = {"absent.txt"};
     const std::vector<CheckFinding> got = CheckFiles(missing);
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].Level, Severity::Error);
-    EXPECT_EQ(got[0].Line, 1);
-    EXPECT_EQ(got[0].Column, 1);
+    EXPECT_EQ(std::tuple(got[0].Level, got[0].Line, got[0].Column),
+              std::tuple(Severity::Error, 1, 1));
 }
 
 }  // namespace

@@ -53,15 +53,6 @@ std::string Appended(const std::string& entry) {
     return Replaced(kBase, kAppendAt, "  Raise = -3,\r\n  " + entry + "\r\n");
 }
 
-LifeCurve<1> Curve1(std::initializer_list<std::pair<float, float>> keys) {
-    LifeCurve<1> curve;
-    for (const auto& [t, v] : keys) {
-        curve.Time[curve.Count] = t;
-        curve.Value[curve.Count++] = {v};
-    }
-    return curve;
-}
-
 TEST(EditModel, EachKindRewritesOnlyItsValueAndLoadsAsSet) {
     const struct {
         std::string Key;
@@ -74,78 +65,55 @@ TEST(EditModel, EachKindRewritesOnlyItsValueAndLoadsAsSet) {
         {"Layer", int32_t{3}, Appended("Layer = 3"), [](Loaded& l) { l.Params.Layer = 3; }},
         {"EmitterPosition", std::vector<float>{0.1f, -7.5f},
          Replaced(kBase, "{10, 20}", "{0.1, -7.5}"),
-         [](Loaded& l) {
-             l.Params.PositionX = 0.1f;
-             l.Params.PositionY = -7.5f;
-         }},
+         [](Loaded& l) { l.Params.PositionX = 0.1f, l.Params.PositionY = -7.5f; }},
         {"EmitterArea", AreaValue{"Rectangle", 30.0f, 12.5f, 0.0f},
          Replaced(kBase, "{Type = Line,  Width = 40}",
                   "{Type = Rectangle, Width = 30, Height = 12.5, Angle = 0}"),
          [](Loaded& l) {
-             l.Params.AreaType = 3;
-             l.Params.AreaWidth = 30.0f;
-             l.Params.AreaHeight = 12.5f;
+             l.Params.AreaType = 3, l.Params.AreaWidth = 30, l.Params.AreaHeight = 12.5f;
          }},
         {"EmissionAngle", RandomValue{RandomForm::ValueBlur, 270, 20, 5},
          Appended("EmissionAngle = {Value = 270, Blur = 20, Inc = 5}"),
-         [](Loaded& l) {
-             l.Params.EmissionAngle = {250.0f, 290.0f, 5.0f};
-         }},
+         [](Loaded& l) { l.Params.EmissionAngle = ValueRange(250, 290, 5); }},
         {"Size", RandomValue{RandomForm::ValueRange, 10, 2.5, 0.5},
          Replaced(kBase, "{Min = 4, Max = 8}", "{Value = 10, Range = 2.5, Inc = 0.5}"),
-         [](Loaded& l) {
-             l.Params.Size = {10.0f, 12.5f, 0.5f};
-         }},
+         [](Loaded& l) { l.Params.Size = ValueRange(10, 12.5f, 0.5f); }},
         {"Sprite", RandomValue{RandomForm::MinMax, 1, 3, std::nullopt},
          Appended("Sprite = {Min = 1, Max = 3}"),
-         [](Loaded& l) {
-             l.Params.Sprite = {1, 3, 1};
-         }},
+         [](Loaded& l) { l.Params.Sprite = IntValueRange(1, 3, 1); }},
         {"LifeTime", RandomValue{RandomForm::Plain, double{0.1f}, 0, std::nullopt},
          Appended("LifeTime = 0.1"),
-         [](Loaded& l) {
-             l.Params.LifeTime = {0.1f, 0.1f, 1.0f};
-         }},
+         [](Loaded& l) { l.Params.LifeTime = ValueRange(0.1f, 0.1f, 1); }},
         {"Raise", 0.1f, Replaced(kBase, "-3\r\n", "0.1\r\n"),
          [](Loaded& l) { l.Params.Raise = 0.1f; }},
         {"BlendingMode", std::array<int32_t, 2>{5, 2}, Appended("BlendingMode = {5, 2}"),
          [](Loaded& l) { l.Params.BlendDestination = 2; }},
         {"Colour", std::vector<float>{255.0f, 128.0f, 0.5f}, Appended("Colour = {255, 128, 0.5}"),
          [](Loaded& l) {
-             l.Extras.Colour = {255.0f, 128.0f, 0.5f};
+             l.Extras.Colour = {255, 128, 0.5f};
          }},
         {"ColourOverLife", std::vector<CurvePoint>{{0.0f, {255, 230, 120}}, {0.5f, {60, 60, 60}}},
          Replaced(kBase, "{0 = {255, 0, 0},\r\n                    1 = {0, 0, 255}}",
                   "{0 = {255, 230, 120}, 0.5 = {60, 60, 60}}"),
          [](Loaded& l) {
-             LifeCurve<3>& c = l.Extras.ColourOverLife;
-             c = {};
-             c.Count = 2;
-             c.Time[1] = 0.5f;
-             c.Value[0] = {255, 230, 120};
-             c.Value[1] = {60, 60, 60};
+             l.Extras.ColourOverLife = {2, {0, 0.5f}, {{{255, 230, 120}, {60, 60, 60}}}};
          }},
         {"SizeOverLife", std::vector<CurvePoint>{{1.0f, {2}}, {0.0f, {0.5f}}},
          Appended("SizeOverLife = {1 = 2, 0 = 0.5}"),
          [](Loaded& l) {
-             l.Extras.SizeOverLife = Curve1({{0.0f, 0.5f}, {1.0f, 2.0f}});
+             l.Extras.SizeOverLife = {2, {0, 1}, {{{0.5f}, {2}}}};
          }},
         {"Drag", 0.5f, Appended("Drag = 0.5"), [](Loaded& l) { l.Extras.Drag = 0.5f; }},
         {"SpriteSheet", BlockValue{{4, 2, 6, 12.5, 1}, ""},
          Appended("SpriteSheet = {Columns = 4, Rows = 2, Frames = 6, Rate = 12.5, Random = 1}"),
          [](Loaded& l) {
-             l.Extras.SheetColumns = 4;
-             l.Extras.SheetRows = 2;
-             l.Extras.SheetFrames = 6;
-             l.Extras.SheetRate = 12.5f;
-             l.Extras.SheetRandom = 1;
+             l.Extras.SheetColumns = 4, l.Extras.SheetRows = 2, l.Extras.SheetFrames = 6;
+             l.Extras.SheetRate = 12.5f, l.Extras.SheetRandom = 1;
          }},
         {"Burst", BlockValue{{50, 0.25, 3}, ""},
          Replaced(kBase, "{Count = 5}", "{Count = 50, Interval = 0.25, Repeat = 3}"),
          [](Loaded& l) {
-             l.Extras.BurstCount = 50;
-             l.Extras.BurstInterval = 0.25f;
-             l.Extras.BurstRepeat = 3;
+             l.Extras.BurstCount = 50, l.Extras.BurstInterval = 0.25f, l.Extras.BurstRepeat = 3;
          }},
         // An empty value sets nothing, of any kind: the default stands.
         {"Size", std::monostate{}, Replaced(kBase, "{Min = 4, Max = 8}", "{}"),
@@ -153,8 +121,7 @@ TEST(EditModel, EachKindRewritesOnlyItsValueAndLoadsAsSet) {
         {"EmitterArea", std::monostate{}, Replaced(kBase, "{Type = Line,  Width = 40}", "{}"),
          [](Loaded& l) {
              const EffectParams none = Load("").Params;
-             l.Params.AreaType = none.AreaType;
-             l.Params.AreaWidth = none.AreaWidth;
+             l.Params.AreaType = none.AreaType, l.Params.AreaWidth = none.AreaWidth;
          }},
         {"OrbitRadius", std::monostate{}, Appended("OrbitRadius = {}"), [](Loaded&) {}},
         {"OnDeath", BlockValue{{0, 2, 1}, "spark.txt"},

@@ -15,14 +15,10 @@ namespace {
 
 // A range whose ends agree draws its Min whatever its step: the creation defaults' step 0
 // (Sprite, Rotation) is one no text writes, and draws as the step 1 a plain number gives.
-void DropStepOfOneValue(ValueRange& range) {
-    if (range.Min == range.Max) range.Inc = 0;
-}
-void DropStepOfOneValue(IntValueRange& range) {
-    if (range.Min == range.Max) range.Inc = 0;
-}
 template <typename T>
-void DropStepOfOneValue(T&) {}
+void DropStepOfOneValue(T& value) {
+    if constexpr (requires { value.Inc; }) value.Inc = value.Min == value.Max ? 0 : value.Inc;
+}
 
 EffectParams Drawn(EffectParams params) {
 #define DROP_STEP(kind, name, ...) DropStepOfOneValue(params.name);
@@ -70,22 +66,15 @@ TEST(KeyTable, BoundedKeysHoldTheirNumbersToTheStatedRange) {
         if (!key.Bounded) continue;
         SCOPED_TRACE(std::string(key.Name));
         ASSERT_LT(key.Min, key.Max);
-        auto text = [&](const std::string& n) {
-            switch (key.Kind) {
-                case KeyKind::Colour:
-                    return "{" + n + ", " + n + ", " + n + "}";
-                case KeyKind::Rgba:
-                    return "{" + n + ", " + n + ", " + n + ", " + n + "}";
-                case KeyKind::Curve:
-                    return "{0 = " + n + "}";
-                case KeyKind::ColourCurve:
-                    return "{0 = {" + n + ", " + n + ", " + n + "}}";
-                default:
-                    return n;
-            }
-        };
         auto load = [&](const std::string& n) {
-            return Load(std::string(key.Name) + " = " + text(n));
+            const std::string three = n + ", " + n + ", " + n;
+            const KeyKind k = key.Kind;
+            return Load(std::string(key.Name) + " = " +
+                        (k == KeyKind::Colour        ? "{" + three + "}"
+                         : k == KeyKind::Rgba        ? "{" + three + ", " + n + "}"
+                         : k == KeyKind::Curve       ? "{0 = " + n + "}"
+                         : k == KeyKind::ColourCurve ? "{0 = {" + three + "}}"
+                                                     : n));
         };
         // Past the float range too: the text reads as infinite, then held.
         EXPECT_TRUE(Same(load("1e99"), load(std::to_string(key.Max))));

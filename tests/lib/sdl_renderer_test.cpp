@@ -23,6 +23,7 @@ namespace particleplayer {
 namespace {
 
 constexpr int kSide = 16;
+constexpr uint8_t kBack[] = {60, 150, 220};  // the background the blends draw over
 
 // One factor of a blend code at a position, as the bundled renderer takes it (the destination
 // alpha read as 1): a multiplier of a channel given the source and destination colours.
@@ -45,9 +46,8 @@ double Blend(int source, int destination, double s, double sa, double d) {
 
 // An effect of one still particle of side kSide at (kSide, kSide), with the blend codes.
 std::string OneParticle(int source, int destination) {
-    return "Burst = {Count = 1, Interval = 100, Repeat = 1},\nLifeTime = 10,\nSize = " +
-           std::to_string(kSide) +
-           ",\nEmissionVelocity = 0,\nEmissionAngle = 0,\nBlendingMode = {" +
+    return "Burst = {Count = 1, Interval = 100, Repeat = 1}, LifeTime = 10, Size = " +
+           std::to_string(kSide) + ", EmissionVelocity = 0, EmissionAngle = 0, BlendingMode = {" +
            std::to_string(source) + ", " + std::to_string(destination) + "}";
 }
 
@@ -106,7 +106,7 @@ void DrawEveryPair(SDL_Renderer* renderer, int& warnings, Check&& check) {
             world.Update();
             ASSERT_EQ(world.ParticleCount(), 1);
             for (int twice = 0; twice < 2; ++twice) {  // the second draw warns no more
-                SDL_SetRenderDrawColor(renderer, 60, 150, 220, 255);
+                SDL_SetRenderDrawColor(renderer, kBack[0], kBack[1], kBack[2], 255);
                 SDL_RenderClear(renderer);
                 ASSERT_TRUE(particles.Value.Draw(world).Ok());
             }
@@ -116,11 +116,8 @@ void DrawEveryPair(SDL_Renderer* renderer, int& warnings, Check&& check) {
             // Each channel against a formula: near by SDL's rounding of its 8-bit arithmetic.
             const auto near = [&](auto&& formula) {
                 for (int c = 0; c < 3; ++c) {
-                    const double want = formula(texel[c] / 255.0, texel[3] / 255.0,
-                                                (c == 0   ? 60
-                                                 : c == 1 ? 150
-                                                          : 220) /
-                                                    255.0);
+                    const double want =
+                        formula(texel[c] / 255.0, texel[3] / 255.0, kBack[c] / 255.0);
                     if (std::abs(want * 255 - got[c]) > 1.5) return false;
                 }
                 return true;

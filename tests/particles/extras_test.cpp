@@ -388,6 +388,50 @@ TEST(Extras, DelayMinAliveAndMaxAliveFollowTheirSchedule) {
     }
 }
 
+// A continuous Duration of 100 ms with 50 ms of Delay before each cycle, the rate doubled over
+// each cycle's second half, the lifetime growing over it, and fixed offsets, against the
+// schedule written out: cycle c starts at 1050 + 150 c, a birth due at m of it comes after
+// 10 ms, or 5 ms from its half on, births due in the delays are not emitted, and each particle
+// is born 20 ms into its life of 10 (1 + 2 f) s, f its birth's fraction of the cycle, 3 px right
+// and 2 px up.
+TEST(Extras, ContinuousCyclesDurationCurvesAndOffsetsFollowTheirSchedule) {
+    TestEngine t(4, 1000);
+    Emitter* e = CreateEmitter(t.engine, 0, 0);
+    LoadEffectText(t.engine, e,
+                   "EmissionRate = 100, LifeTime = 10, EmissionVelocity = 0, Duration = 0.1, "
+                   "Continuous = 1, Delay = 0.05, EmissionOverDuration = {0 = 1, 0.5 = 1, 0.5 = "
+                   "2}, LifeOverDuration = {0 = 1, 1 = 3}, LifeOffset = {Min = 0.02, Max = "
+                   "0.02}, BirthOffsetX = {3, 3}, BirthOffsetY = {Min = -2, Max = -2}");
+    int32_t next = 1000, born = 0;
+    for (int32_t n = 0; n < 120; ++n) {
+        t.clock.Advance(std::array<uint32_t, 6>{10, 7, 30, 3, 160, 1}[n % 6]);
+        const int32_t now = t.Now();
+        const int32_t before = e->Particles.Count();
+        UpdateParticles(t.engine);
+        const int32_t el = now - 1050, k = el > 0 ? (el - 1) / 150 : 0, cycle = 1050 + 150 * k;
+        int32_t due = 0;
+        if (el < 0 || el - 150 * k > 100) {
+            next = now;
+        } else {
+            for (next = std::max({next, cycle, now - 1000}); now - next > 0; ++due) {
+                next += static_cast<float>(next - cycle) / 100.0f >= 0.5f ? 5 : 10;
+            }
+        }
+        ASSERT_EQ(e->Particles.Count() - before, due) << n;
+        for (int32_t i = before; i < e->Particles.Count(); ++i, ++born) {
+            const float f = std::min(static_cast<float>(now - cycle) / 100.0f, 1.0f);
+            const float life = 10.0f * (1.0f + (3.0f - 1.0f) * f);
+            const Particle& p = e->Particles.First()[i];
+            ASSERT_EQ(
+                p.DeathTime,
+                RoundToInt(static_cast<double>(life * 1000.0f) + static_cast<double>(now)) - 20);
+            ASSERT_EQ(e->Life.First()[i].BirthTime, now - 20);
+            ASSERT_TRUE(p.X == 3.0f && p.Y == -2.0f);
+        }
+    }
+    EXPECT_GT(born, 100);
+}
+
 // Births of an emitter that moves between its emissions, against the paths worked out plainly.
 // Along the path: the rate's birth due at m (every 10 ms from 1000) of the emission from a to
 // b stands at the fraction (m - a) / (b - a) of the move (m held to [a, b]; the first emission

@@ -130,6 +130,16 @@ TEST(Motion, ParticlesFollowThePlainRulesFrameByFrame) {
          "EmissionRate = 50, LifeTime = 1.5, EmissionVelocity = {Min = 0, Max = 300},\n"
          "EmissionAngle = {Min = 0, Max = 359}, Acceleration = {0, 200}, Aspect = 2,\n"
          "Stretch = {Factor = 0.02, Max = 4}"},
+        {"speed, direction and drift over the life, turned to the motion, the angle on a curve",
+         "EmissionRate = 60, LifeTime = {Min = 0.5, Max = 2, Inc = 0.1}, Drag = 0.2,\n"
+         "EmissionVelocity = {Min = 50, Max = 200}, EmissionAngle = {Min = 0, Max = 359},\n"
+         "Acceleration = {0, 50}, SpeedOverLife = {0 = 0.2, 0.5 = 1.5, 1 = -0.5},\n"
+         "TurnOverLife = {0 = 0, 1 = 270}, DriftXOverLife = {0 = -40, 1 = 60},\n"
+         "DriftYOverLife = {0.3 = 0, 1 = -120}, AlignToMotion = 1, Angle = 10,\n"
+         "EndAngle = {Min = 90, Max = 360}, AngleOverLife = {0 = 0, 0.5 = 1, 1 = 0.25}"},
+        {"drift alone, attached, the sprite's angle on a curve",
+         "EmissionRate = 50, LifeTime = 1.5, Attached = 1, DriftYOverLife = {0 = 0, 1 = 150},\n"
+         "Angle = {Min = 0, Max = 90}, EndAngle = 400, AngleOverLife = {0.2 = 0, 0.6 = 1}"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -101,7 +101,19 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
         vx = m.OrbitRadiusRate * std::cos(radians) - w * std::sin(radians);
         vy = m.OrbitRadiusRate * std::sin(radians) + w * std::cos(radians);
     } else {
-        p.X = x0 + dt * p.VelocityX, p.Y = y0 + dt * p.VelocityY;
+        // The curves over the life change the move alone: the velocity turned, times the speed's
+        // factor, plus the drift.
+        float mx = p.VelocityX, my = p.VelocityY;
+        if (x.TurnOverLife.Count > 0) {
+            const float a = EvaluateLifeCurve(x.TurnOverLife, t)[0] * kFloatPi / 180.0f;
+            const float turnedX = std::cos(a) * mx - std::sin(a) * my;
+            my = std::sin(a) * mx + std::cos(a) * my, mx = turnedX;
+        }
+        const float factor = EvaluateLifeCurve(x.SpeedOverLife, t)[0];
+        if (x.SpeedOverLife.Count > 0) mx = mx * factor, my = my * factor;
+        if (x.DriftXOverLife.Count > 0) mx = mx + EvaluateLifeCurve(x.DriftXOverLife, t)[0];
+        if (x.DriftYOverLife.Count > 0) my = my + EvaluateLifeCurve(x.DriftYOverLife, t)[0];
+        p.X = x0 + dt * mx, p.Y = y0 + dt * my;
         // The field as it stands after this frame's time, read before the move, moves on top.
         if (x.Turbulence.Strength != 0.0f) {
             const NoiseClock c = AdvanceNoise(e.Noise, dt, x.Turbulence.Speed);
@@ -151,10 +163,13 @@ inline bool PlainStep(Followed& f, const Emitter& e, float dt, int32_t now, uint
     p.Size = p.Size + dt * e.Raise;
     m.Turn = m.Turn + p.RotationStep;
     if (x.Spin != 0.0f) m.Turn = m.Turn + x.Spin * dt;
-    p.Angle = m.Turn + m.TurnChange * t;
+    const float share = x.AngleOverLife.Count > 0 ? EvaluateLifeCurve(x.AngleOverLife, t)[0] : t;
+    p.Angle = m.Turn + m.TurnChange * share;
     if (x.AlignToMotion != 0 || x.Stretch.Factor > 0.0f) {
-        p.Angle =
-            (vx == 0.0f && vy == 0.0f ? 0.0f : std::atan2(vy, vx) * 180.0f / kFloatPi) + p.Angle;
+        float direction = vx == 0.0f && vy == 0.0f ? 0.0f : std::atan2(vy, vx) * 180.0f / kFloatPi;
+        if (x.TurnOverLife.Count > 0)
+            direction = direction + EvaluateLifeCurve(x.TurnOverLife, t)[0];
+        p.Angle = direction + p.Angle;
     }
     p.Transparency = p.Transparency + dt * e.Fade;
     return now - p.DeathTime > 0 || p.Size < 1.0f || p.Transparency < 1.0f ||
