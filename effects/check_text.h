@@ -178,6 +178,11 @@ class TextCheck {
     void CheckNamedPlainSpec(const ListEntry& e, const EntryList& inner, const EffectKey& key,
                              NumberKind kind);
     void CheckFormless(const ListEntry& e, const BlockEntries& names, const EffectKey& key);
+    void CheckFormNumbers(const ListEntry* first, const ListEntry* second, const ListEntry* inc,
+                          NumberKind kind);
+    void CheckEmptyNamed(const BlockEntries& names, const EffectKey& key);
+    void CheckIgnoredForms(const BlockEntries& names, bool minMax, bool value, bool range,
+                           bool blur);
     void CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& form, const ListEntry* max,
                        const ListEntry* blur, const ListEntry* inc, bool minMax, bool valueBlur,
                        bool swappable);
