@@ -199,6 +199,13 @@ class TextCheck {
                      float absent = 255.0f);
     void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
     void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
+    std::vector<const ListEntry*> GivenByPosition(const EntryList& inner,
+                                                  std::span<const BlockField> fields,
+                                                  const std::string& what);
+    std::vector<const ListEntry*> GivenByName(const EntryList& inner, const EffectKey& key,
+                                              std::span<const BlockField> fields,
+                                              const std::string& what);
+    void CheckBlockField(const BlockField& field, TextRange r);
     void CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key);
     void CheckSpriteList(TextRange v);
 
