@@ -16,6 +16,7 @@
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
 #include "draw/quad_sprites.h"
+#include "draw/quad_tinted.h"
 #include "draw/sprites.h"
 #include "image/image_decoders.h"
 #include "platform/sdl_window.h"
@@ -439,6 +440,27 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
             const uint32_t rgb = 0xC80064 | 32 * frames[k] << 8;
             EXPECT_EQ(frame.CountNot(rgb, left, 95, left + 10, 105), 0) << k;
             EXPECT_EQ(frame.CountNot(0, left - 20, 75, left + 30, 125), 100) << k;
+        }
+    }
+    // A plain quad of the same sprite and blend right after a red tinted one: each as alone.
+    const float xy[8] = {100, 300, 120, 300, 100, 320, 120, 320}, uv[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    const uint8_t alpha[4] = {255, 255, 255, 255}, red[3] = {255, 0, 0};
+    auto drawn = [&](bool tinted, bool plain) {
+        FillScreen(0);
+        EXPECT_EQ(BeginQuads(), 1);
+        if (tinted) DrawTintedQuads(5, 6, 1, {1, xy, alpha, red, uv});
+        SetQuadBlending(5, 6), SetQuadSize(1, 20, 20), SetQuadAngle(1, 0.0f, 0);
+        if (plain) DrawQuadSprite(1, 600, 300, 255);
+        EndQuads();
+        return Frame();
+    };
+    const Frame both = drawn(true, true), tinted = drawn(true, false), plain = drawn(false, true);
+    EXPECT_EQ(tinted.CountNot(0), 400);
+    EXPECT_EQ(plain.CountNot(0), 400);
+    for (int32_t y = 0; y < 600; ++y) {
+        for (int32_t x = 0; x < 800; ++x) {
+            const bool quad = x >= 600 && x < 620 && y >= 300 && y < 320;
+            ASSERT_EQ(both.At(x, y), (quad ? plain : tinted).At(x, y)) << x << ',' << y;
         }
     }
 }
