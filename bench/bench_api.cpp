@@ -24,7 +24,7 @@
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 namespace particleplayer {
 namespace {

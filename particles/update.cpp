@@ -14,7 +14,7 @@
 #include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"

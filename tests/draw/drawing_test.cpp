@@ -21,7 +21,7 @@
 #include "image/image_decoders.h"
 #include "platform/sdl_window.h"
 #include "platform/window.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"
