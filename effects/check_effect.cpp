@@ -164,130 +164,188 @@ std::vector<EffectFinding> CheckFanOut(std::span<const LoadedFile> chain, const 
     return out;
 }
 
-std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
-    std::vector<EffectFinding> out;
-    if (chain.empty()) return out;
-    const EffectiveValues values(chain);
-    const auto report = [&out](const Setting& s, std::string message) {
-        out.push_back(
+namespace {
+
+// The warnings on the chain's effective values, one function per kind of trouble.
+class EffectiveChecks {
+  public:
+    explicit EffectiveChecks(std::span<const LoadedFile> chain) : values_(chain) {}
+
+    std::vector<EffectFinding> Run() {
+        Disabled();
+        RateAndLife();
+        // Size and transparency die below 1 in the update that bears a particle, unless Raise
+        // or Fade lifts them in that same update.
+        BelowOne("Size", kDefaults.Size, "Raise", kDefaults.Raise, "below one pixel");
+        BelowOne("Transparency", kDefaults.Transparency, "Fade", kDefaults.Fade,
+                 "never reaching 1");
+        Opacity();
+        Sizes();
+        Spin();
+        Position();
+        Durations();
+        return std::move(out_);
+    }
+
+  private:
+    void Report(const Setting& s, std::string message) {
+        out_.push_back(
             EffectFinding{s.File, Located{s.At, "warning: " + std::move(message)}, s.Until});
-    };
-
-    const Setting disable = values.Find("Disable");
-    if (!disable.Text.empty() && IntOr(disable.Text, 1) != 0) {
-        report(disable, "'Disable = " + Escape(disable.Text) +
-                            "' switches the emitter off: it never emits, so nothing shows");
     }
-
-    // The creation defaults are sane, so only a value some file gives can trip these.
-    const Setting rate = values.Find("EmissionRate");
-    const float mostRate = Largest(values.Spec(rate, kDefaults.EmissionRate));
-    if (!rate.Text.empty() && mostRate <= 0.0f) {
-        // The engine reads a rate that is not above 0 as its shortest gap, 1 ms.
-        report(rate, "EmissionRate is at most " + Show(mostRate) +
-                         " per second, which the player reads as its fastest rate: one "
-                         "particle per millisecond (1000 per second); write a rate above 0");
-    } else if (!rate.Text.empty() && mostRate > kMostParticlesPerSecond) {
-        report(rate, "EmissionRate up to " + Show(mostRate) +
-                         " per second is more than the player emits: at most one particle "
-                         "per millisecond (1000 per second)");
-    }
-
-    const Setting life = values.Find("LifeTime");
-    const float mostLife = Largest(values.Spec(life, kDefaults.LifeTime));
-    if (!life.Text.empty() && mostLife <= 0.0f) {
-        report(life, "LifeTime is at most " + Show(mostLife) +
-                         " seconds: a particle is gone by the frame after its birth, so at "
-                         "most a flicker shows");
-    }
-
-    // Size and transparency die below 1 in the update that bears a particle, unless Raise or
-    // Fade lifts them in that same update.
-    const auto belowOne = [&](std::string_view key, ValueSpec fallback, std::string_view change,
-                              float changeDefault, std::string_view why) {
-        const Setting setting = values.Find(key);
-        const float most = Largest(values.Spec(setting, fallback));
-        const float lift = EffectiveValues::Number(values.Find(change), changeDefault);
-        if (!setting.Text.empty() && most < 1.0f && !(lift > 0.0f)) {
-            report(setting, std::string(key) + " is at most " + Show(most) + ", " +
-                                std::string(why) +
-                                ": every particle is removed at its first update, so nothing "
-                                "shows");
-        }
-    };
-    belowOne("Size", kDefaults.Size, "Raise", kDefaults.Raise, "below one pixel");
-    belowOne("Transparency", kDefaults.Transparency, "Fade", kDefaults.Fade, "never reaching 1");
+    void Disabled();
+    void RateAndLife();
+    void BelowOne(std::string_view key, ValueSpec fallback, std::string_view change,
+                  float changeDefault, std::string_view why);
+    void Opacity();
+    void Sizes();
+    void Spin();
+    void Position();
+    void Durations();
 
     // What a particle reaches at the end of its longest life, growing by `change` a second.
     // Ranges with Min above Max have a finding of their own and say nothing here.
-    const ValueSpec lives = values.Spec(life, kDefaults.LifeTime);
-    const float longestLife = lives.Min <= lives.Max ? std::max(lives.Max, 0.0f) : 0.0f;
-    const auto grown = [&](float start, float change) {
-        return change > 0.0f ? start + change * longestLife : start;
-    };
-    const Setting transparency = values.Find("Transparency");
-    const ValueSpec opacity = values.Spec(transparency, kDefaults.Transparency);
-    const Setting fade = values.Find("Fade");
+    float Grown(float start, float change) const {
+        const ValueSpec lives = values_.Spec(values_.Find("LifeTime"), kDefaults.LifeTime);
+        const float longest = lives.Min <= lives.Max ? std::max(lives.Max, 0.0f) : 0.0f;
+        return change > 0.0f ? start + change * longest : start;
+    }
+    float LongestLife() const { return Grown(0.0f, 1.0f); }
+
+    const EffectiveValues values_;
+    std::vector<EffectFinding> out_;
+};
+
+void EffectiveChecks::Disabled() {
+    const Setting disable = values_.Find("Disable");
+    if (!disable.Text.empty() && IntOr(disable.Text, 1) != 0) {
+        Report(disable, "'Disable = " + Escape(disable.Text) +
+                            "' switches the emitter off: it never emits, so nothing shows");
+    }
+}
+
+// The creation defaults are sane, so only a value some file gives can trip these.
+void EffectiveChecks::RateAndLife() {
+    const Setting rate = values_.Find("EmissionRate");
+    const float mostRate = Largest(values_.Spec(rate, kDefaults.EmissionRate));
+    if (!rate.Text.empty() && mostRate <= 0.0f) {
+        // The engine reads a rate that is not above 0 as its shortest gap, 1 ms.
+        Report(rate, "EmissionRate is at most " + Show(mostRate) +
+                         " per second, which the player reads as its fastest rate: one "
+                         "particle per millisecond (1000 per second); write a rate above 0");
+    } else if (!rate.Text.empty() && mostRate > kMostParticlesPerSecond) {
+        Report(rate, "EmissionRate up to " + Show(mostRate) +
+                         " per second is more than the player emits: at most one particle "
+                         "per millisecond (1000 per second)");
+    }
+    const Setting life = values_.Find("LifeTime");
+    const float mostLife = Largest(values_.Spec(life, kDefaults.LifeTime));
+    if (!life.Text.empty() && mostLife <= 0.0f) {
+        Report(life, "LifeTime is at most " + Show(mostLife) +
+                         " seconds: a particle is gone by the frame after its birth, so at "
+                         "most a flicker shows");
+    }
+}
+
+void EffectiveChecks::BelowOne(std::string_view key, ValueSpec fallback, std::string_view change,
+                               float changeDefault, std::string_view why) {
+    const Setting setting = values_.Find(key);
+    const float most = Largest(values_.Spec(setting, fallback));
+    const float lift = EffectiveValues::Number(values_.Find(change), changeDefault);
+    if (!setting.Text.empty() && most < 1.0f && !(lift > 0.0f)) {
+        Report(setting, std::string(key) + " is at most " + Show(most) + ", " + std::string(why) +
+                            ": every particle is removed at its first update, so nothing "
+                            "shows");
+    }
+}
+
+void EffectiveChecks::Opacity() {
+    const Setting transparency = values_.Find("Transparency");
+    const ValueSpec opacity = values_.Spec(transparency, kDefaults.Transparency);
+    const Setting fade = values_.Find("Fade");
     const float fadeRate = EffectiveValues::Number(fade, kDefaults.Fade);
     const bool opacityOrdered = opacity.Min <= opacity.Max;
     if (opacityOrdered && !transparency.Text.empty() && opacity.Max >= kFirstWrappingOpacity) {
-        report(transparency, "Transparency up to " + Show(opacity.Max) +
+        Report(transparency, "Transparency up to " + Show(opacity.Max) +
                                  " is above 255: the drawn opacity wraps around every 256 "
                                  "units (256 looks like 0, 300 like 44)");
     } else if (opacityOrdered && !fade.Text.empty() &&
-               grown(opacity.Max, fadeRate) >= kFirstWrappingOpacity) {
-        report(fade, "Fade " + Show(fadeRate) + " takes the opacity from up to " +
+               Grown(opacity.Max, fadeRate) >= kFirstWrappingOpacity) {
+        Report(fade, "Fade " + Show(fadeRate) + " takes the opacity from up to " +
                          Show(opacity.Max) + " past 255 within a life of up to " +
-                         Show(longestLife) +
+                         Show(LongestLife()) +
                          " seconds: the drawn opacity wraps around every 256 units, so the "
                          "particle blinks out (256 looks like 0)");
     }
+}
 
-    const Setting size = values.Find("Size");
-    const ValueSpec sizes = values.Spec(size, kDefaults.Size);
-    const Setting raise = values.Find("Raise");
+void EffectiveChecks::Sizes() {
+    const Setting size = values_.Find("Size");
+    const ValueSpec sizes = values_.Spec(size, kDefaults.Size);
+    const Setting raise = values_.Find("Raise");
     const float raiseRate = EffectiveValues::Number(raise, kDefaults.Raise);
     const std::string beyond =
         " far beyond any screen: such a particle covers the whole picture with a sliver of its "
         "sprite, or is not drawn at all";
     const bool sizesOrdered = sizes.Min <= sizes.Max;
     if (sizesOrdered && !size.Text.empty() && sizes.Max > kWidestSensibleSize) {
-        report(size, "Size up to " + Show(sizes.Max) + " pixels is" + beyond);
+        Report(size, "Size up to " + Show(sizes.Max) + " pixels is" + beyond);
     } else if (sizesOrdered && !raise.Text.empty() &&
-               grown(sizes.Max, raiseRate) > kWidestSensibleSize) {
-        report(raise, "Raise " + Show(raiseRate) + " grows particles to " +
-                          Show(grown(sizes.Max, raiseRate)) + " pixels within a life," + beyond);
+               Grown(sizes.Max, raiseRate) > kWidestSensibleSize) {
+        Report(raise, "Raise " + Show(raiseRate) + " grows particles to " +
+                          Show(Grown(sizes.Max, raiseRate)) + " pixels within a life," + beyond);
     }
+}
 
-    const Setting rotation = values.Find("Rotation");
-    const ValueSpec spin = values.Spec(rotation, kDefaults.Rotation);
+void EffectiveChecks::Spin() {
+    const Setting rotation = values_.Find("Rotation");
+    const ValueSpec spin = values_.Spec(rotation, kDefaults.Rotation);
     const float mostSpin = std::max(std::fabs(spin.Min), std::fabs(spin.Max));
     if (!rotation.Text.empty() && mostSpin > kLoudestQuietSpin) {
-        report(rotation, "Rotation turns a particle up to " + Show(mostSpin) +
+        Report(rotation, "Rotation turns a particle up to " + Show(mostSpin) +
                              " degrees every frame, not every second, so how fast it spins "
                              "follows the frame rate (" +
                              Show(mostSpin * 60.0f) + " degrees per second at 60 frames)");
     }
+}
 
-    // The player places an emitter itself unless a file gives its position.
-    const Setting position = values.Find("EmitterPosition");
-    if (!position.Text.empty()) {
-        const float x = FloatOr(FindEntry(position.Text, "1"), 0.0f);
-        const float y = FloatOr(FindEntry(position.Text, "2"), 0.0f);
-        const Setting area = values.Find("EmitterArea");
-        float reach = 0.0f;
-        if (!area.Text.empty() && !FindEntry(area.Text, "1").empty()) {
-            reach = std::fabs(FloatOr(FindEntry(area.Text, "Width"), 0.0f)) +
-                    std::fabs(FloatOr(FindEntry(area.Text, "Height"), 0.0f));
-        }
-        if (x + reach < -kScreenWidth || x - reach > 2.0f * kScreenWidth ||
-            y + reach < -kScreenHeight || y - reach > 2.0f * kScreenHeight) {
-            report(position, "the emitter at (" + Show(x) + ", " + Show(y) +
-                                 ") is more than a screen away from the 800x600 screen, so "
-                                 "its particles are never seen");
-        }
+// The player places an emitter itself unless a file gives its position.
+void EffectiveChecks::Position() {
+    const Setting position = values_.Find("EmitterPosition");
+    if (position.Text.empty()) return;
+    const float x = FloatOr(FindEntry(position.Text, "1"), 0.0f);
+    const float y = FloatOr(FindEntry(position.Text, "2"), 0.0f);
+    const Setting area = values_.Find("EmitterArea");
+    float reach = 0.0f;
+    if (!area.Text.empty() && !FindEntry(area.Text, "1").empty()) {
+        reach = std::fabs(FloatOr(FindEntry(area.Text, "Width"), 0.0f)) +
+                std::fabs(FloatOr(FindEntry(area.Text, "Height"), 0.0f));
     }
-    return out;
+    if (x + reach < -kScreenWidth || x - reach > 2.0f * kScreenWidth ||
+        y + reach < -kScreenHeight || y - reach > 2.0f * kScreenHeight) {
+        Report(position, "the emitter at (" + Show(x) + ", " + Show(y) +
+                             ") is more than a screen away from the 800x600 screen, so "
+                             "its particles are never seen");
+    }
+}
+
+// The curves over the duration and its repetition have nothing to run over without one.
+void EffectiveChecks::Durations() {
+    if (EffectiveValues::Number(values_.Find("Duration"), 0.0f) > 0.0f) return;
+    for (const std::string_view key : {"EmissionOverDuration", "LifeOverDuration",
+                                       "WidthOverDuration", "HeightOverDuration", "Continuous"}) {
+        const Setting setting = values_.Find(key);
+        if (setting.Text.empty() || (key == "Continuous" && IntOr(setting.Text, 1) == 0)) continue;
+        Report(setting, "'" + std::string(key) +
+                            "' changes nothing without a Duration above 0: it runs over the "
+                            "emitter's Duration");
+    }
+}
+
+}  // namespace
+
+std::vector<EffectFinding> CheckEffective(std::span<const LoadedFile> chain) {
+    if (chain.empty()) return {};
+    return EffectiveChecks(chain).Run();
 }
 
 }  // namespace pp::effect_check

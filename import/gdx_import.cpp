@@ -4,8 +4,8 @@
 // A scaled value of the file is drawn per particle (or per cycle of the emitter's duration) as
 // low in [lowMin, lowMax] and high in [highMin, highMax], and at time t of its curve it is
 // low + (high - low) * curve(t), or low + high * curve(t) when relative. Ours is a draw at
-// birth times a curve over the life: the two agree exactly when low is 0 or both draws are
-// fixed, and otherwise the import says what differs.
+// birth times a curve over the life (or over the Duration): the two agree exactly when low is
+// 0 or both draws are fixed, and otherwise the import says what differs.
 #include "import/gdx_import.h"
 
 #include <algorithm>
@@ -32,7 +32,13 @@ class Composer : GdxEmitterValues {
         keys_.emplace_back(std::move(name), std::move(value));
     }
 
-    void Emission(const GdxScaled& duration, bool continuous);
+    void OverDuration(std::size_t row, const GdxScaled& v, double scale, const char* key,
+                      const char* curve_key);
+    void Emission();
+    void Lives(bool moving);
+    void Cycle(const GdxScaled& duration, bool continuous);
+    void Offsets();
+    double AreaSide(std::size_t row, const GdxScaled& v, std::string* curve);
     void Sizes();
     void Motion(bool aligned);
     void Turn(const GdxScaled& angle);
@@ -45,25 +51,57 @@ class Composer : GdxEmitterValues {
     double ms_;                // milliseconds in one of the file's time units
     bool disabled_ = false;    // the emitter emits nothing: one Disable key
     std::size_t sprites_ = 1;  // the images it takes: several under random or animated
+    bool cycles_ = false;      // a Duration is written: the curves over it can run
+    bool moving_ = false;      // an active Velocity: the file's particles move
 };
 
-void Composer::Emission(const GdxScaled& duration, bool continuous) {
-    const GdxScaled rate = Read(kGdxEmission);
-    const GdxScaled life = Read(kGdxLife);
-    // Both follow their curves over the emitter's duration; ours hold, at the curve's mean.
-    for (const auto& [row, value] : {std::pair{kGdxEmission, &rate}, std::pair{kGdxLife, &life}}) {
-        if (!value->Shape.Constant()) {
-            Find(row, "follows a curve over the emitter's duration there: here its mean");
+// A scaled value over the emitter's duration as a base key and its curve key over our
+// Duration; without a duration to run over, the curve's mean.
+void Composer::OverDuration(std::size_t row, const GdxScaled& v, double scale, const char* key,
+                            const char* curve_key) {
+    if (!cycles_) {
+        if (!v.Shape.Constant()) {
+            Find(row,
+                 "follows a curve over the emitter's duration there: here its mean, as "
+                 "it has no duration");
         }
+        Key(key, Drawn(row, v, v.Shape.Mean(), scale));
+        return;
     }
-    Key("LifeTime", Drawn(kGdxLife, life, life.Shape.Mean(), ms_ / 1000));
+    std::string curve;
+    Key(key, BaseAndCurve(row, v, scale, &curve));
+    if (!curve.empty()) Key(curve_key, curve);
+}
+
+void Composer::Emission() {
+    const GdxScaled rate = Read(kGdxEmission);
     const double mean_rate = rate.Mix(rate.Low.Mean(), rate.High.Mean(), rate.Shape.Mean());
     if (!(rate.Low.Fixed() && rate.High.Fixed())) {
         Find(kGdxEmission, "is drawn once per cycle of the duration there: here for each particle");
     }
-    // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
-    Key("EmissionRate",
-        mean_rate > 1000 ? std::string("1000") : Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
+    if (cycles_ && !rate.Shape.Constant()) {
+        OverDuration(kGdxEmission, rate, 1, "EmissionRate", "EmissionOverDuration");
+        double peak = 0;
+        for (double v : rate.Shape.Value)
+            peak = std::max(peak, rate.Mix(rate.Low.Mean(), rate.High.Mean(), v));
+        if (peak > 1000) {
+            Find(kGdxEmission, "reaches " + GdxNum(peak) + " a second there: here 1000 at most");
+        }
+        // The file reads its rate every frame; ours where each birth falls due, so that a
+        // birth timed at a slow rate waits out its gap though the rate rises meanwhile.
+        Find(kGdxEmission,
+             "is read every frame there: here at each birth, so a birth due at a slow rate "
+             "comes late when the rate rises before it");
+    } else {
+        if (!rate.Shape.Constant()) {
+            Find(kGdxEmission,
+                 "follows a curve over the emitter's duration there: here its mean, as it "
+                 "has no duration");
+        }
+        // Above 1000 a second our emitter emits 1000 all the same; the text says what plays.
+        Key("EmissionRate", mean_rate > 1000 ? std::string("1000")
+                                             : Drawn(kGdxEmission, rate, rate.Shape.Mean(), 1));
+    }
     if (mean_rate <= 0) {
         disabled_ = true;
         Find(kGdxEmission, "is 0: the emitter emits nothing (its minimum count aside)");
@@ -91,34 +129,77 @@ void Composer::Emission(const GdxScaled& duration, bool continuous) {
     } else {
         Key("MaxAlive", std::to_string(static_cast<int64_t>(max)));
     }
+}
+
+// The lifetime over the duration, and how far into it particles start: the file's offset is
+// a scaled value over the duration, drawn once per cycle and cut to whole milliseconds.
+void Composer::Lives(bool moving) {
+    OverDuration(kGdxLife, Read(kGdxLife), ms_ / 1000, "LifeTime", "LifeOverDuration");
+    const GdxScaled offset = Read(kGdxLifeOffset, false);
+    if (!offset.Active) return;
+    double s = offset.Shape.Value[0];
+    if (!offset.Shape.Constant()) {
+        s = offset.Shape.Mean();
+        Find(kGdxLifeOffset, "follows a curve over the emitter's duration there: here its mean");
+    }
+    const double wl = offset.Relative ? 1 : 1 - s;
+    const GdxRange a{offset.Low.Lo * wl, offset.Low.Hi * wl};
+    const GdxRange b{offset.High.Lo * s, offset.High.Hi * s};
+    if (!a.Fixed() || !b.Fixed()) {
+        Find(kGdxLifeOffset, "is drawn once per cycle there: here for each particle");
+    }
+    const auto ms = [&](double v) { return std::clamp(std::floor(v * ms_), 0.0, 1.0e9); };
+    const double lo = ms(std::min(a.Lo, a.Hi) + std::min(b.Lo, b.Hi));
+    const double hi = ms(std::max(a.Lo, a.Hi) + std::max(b.Lo, b.Hi));
+    if (hi <= 0) return;
+    Key("LifeOffset", "{Min = " + GdxNum(lo / 1000) + ", Max = " + GdxNum(hi / 1000) + "}");
+    if (moving) {
+        Find(kGdxLifeOffset,
+             "moves particles as far as that part of their life takes them there: here they "
+             "start where they are born");
+    }
+}
+
+// Duration and Delay; a continuous emitter repeats its duration, its delay before each cycle.
+void Composer::Cycle(const GdxScaled& duration, bool continuous) {
     const double ms = duration.Low.Mean() * ms_;
+    cycles_ = ms > 0;
     if (!duration.Low.Fixed()) {
         Find(kGdxDuration, "is drawn once per cycle there: here its mean");
     }
-    if (!continuous) {
-        if (ms <= 0) {
-            disabled_ = true;
-            Find(kGdxDuration, "is 0 for a one-shot emitter: it emits nothing");
-        } else {
-            Key("Duration", GdxNum(std::min(ms / 1000, kGdxBig)));
-        }
+    if (ms > 0) {
+        Key("Duration", GdxNum(std::min(ms / 1000, kGdxBig)));
+        if (continuous) Key("Continuous", "1");
+    } else if (!continuous) {
+        disabled_ = true;
+        Find(kGdxDuration, "is 0 for a one-shot emitter: it emits nothing");
     }
     const GdxScaled delay = Read(kGdxDelay);
     const double delay_ms = delay.Low.Mean() * ms_;
     if (delay.Active && delay_ms > 0) {
         Key("Delay", GdxNum(std::min(delay_ms / 1000, kGdxBig)));
         if (!delay.Low.Fixed()) Find(kGdxDelay, "is drawn once per cycle there: here its mean");
-        if (continuous) {
+        if (continuous && !cycles_) {
             Find(kGdxDelay,
                  "comes again before each cycle of the duration there: here once, at "
                  "the start");
         }
     }
-    const GdxScaled offset = Read(kGdxLifeOffset);
-    if (offset.Active)
-        Find(kGdxLifeOffset,
-             "starts particles part-way through their life there: "
-             "here at birth");
+}
+
+// X and Y Offset: pixels added to each particle's birth place, drawn per particle; y up.
+void Composer::Offsets() {
+    for (const auto& [row, key, sign] : {std::tuple{kGdxXOffset, "BirthOffsetX", 1.0},
+                                         std::tuple{kGdxYOffset, "BirthOffsetY", -1.0}}) {
+        const GdxScaled v = Read(row, false);
+        if (!v.Active || (v.Low.Lo == 0 && v.Low.Hi == 0)) continue;
+        const double lo = std::clamp(sign * v.Low.Lo, -kGdxBig, kGdxBig);
+        const double hi = std::clamp(sign * v.Low.Hi, -kGdxBig, kGdxBig);
+        std::string text =
+            "{Min = " + GdxNum(std::min(lo, hi)) + ", Max = " + GdxNum(std::max(lo, hi));
+        if (lo != hi) text += ", Step = " + GdxNum(std::max(GdxDrawStep(std::fabs(hi - lo)), 0.01));
+        Key(key, text + "}");
+    }
 }
 
 void Composer::Sizes() {
@@ -156,6 +237,7 @@ void Composer::Motion(bool aligned) {
     const GdxScaled speed = Read(kGdxVelocity);
     const GdxScaled angle = Read(kGdxAngle);
     const GdxScaled rotation = Read(kGdxRotation);
+    moving_ = speed.Active;
     std::string speed_curve;
     Key("EmissionVelocity",
         speed.Active ? BaseAndCurve(kGdxVelocity, speed, 1, &speed_curve) : std::string("0"));
@@ -247,27 +329,55 @@ void Composer::Drift(bool moving) {
     }
 }
 
+// One side of the area: its mean over the duration without one to run over, else its largest
+// value, with the factors over the duration in `curve`.
+double Composer::AreaSide(std::size_t row, const GdxScaled& v, std::string* curve) {
+    curve->clear();
+    if (!v.Low.Fixed() || !v.High.Fixed()) {
+        Find(row, "is drawn once per cycle of the duration there: here its mean");
+    }
+    if (!cycles_ || v.Shape.Constant()) {
+        if (!v.Shape.Constant()) {
+            Find(row,
+                 "changes over the emitter's duration there: here its mean, as it has no "
+                 "duration");
+        }
+        return std::fabs(v.Mix(v.Low.Mean(), v.High.Mean(), v.Shape.Mean()));
+    }
+    std::vector<double> values;
+    double side = 0;
+    for (double s : v.Shape.Value) {
+        values.push_back(std::fabs(v.Mix(v.Low.Mean(), v.High.Mean(), s)));
+        side = std::max(side, values.back());
+    }
+    if (side == 0) return 0;
+    std::vector<std::string> factors;
+    for (double value : values) factors.push_back(GdxNum(value / side));
+    *curve = CurveText(row, v.Shape.Time, factors);
+    return side;
+}
+
 void Composer::Area() {
     const GdxSection* shape = Section(kGdxSpawnShape, true);
     const GdxField* field = shape ? shape->Find("shape") : nullptr;
     const std::string kind = field ? field->Value : "point";
     const GdxScaled width = Read(kGdxSpawnWidth), height = Read(kGdxSpawnHeight);
-    for (const auto& [row, v] :
-         {std::pair{kGdxSpawnWidth, &width}, std::pair{kGdxSpawnHeight, &height}}) {
-        if (kind != "point" && (!v->Shape.Constant() || !v->Low.Fixed() || !v->High.Fixed())) {
-            Find(row, "changes or is drawn over the emitter's duration there: here its mean");
-        }
-    }
-    const double w = std::fabs(width.Mix(width.Low.Mean(), width.High.Mean(), width.Shape.Mean()));
-    const double h =
-        std::fabs(height.Mix(height.Low.Mean(), height.High.Mean(), height.Shape.Mean()));
     if (kind == "point") return;
+    std::string wc, hc;
+    const double w = AreaSide(kGdxSpawnWidth, width, &wc);
+    const double h = AreaSide(kGdxSpawnHeight, height, &hc);
+    const auto curves = [&] {
+        if (!wc.empty()) Key("WidthOverDuration", wc);
+        if (!hc.empty()) Key("HeightOverDuration", hc);
+    };
     if (kind == "square") {
         Key("EmitterArea",
             "{Type = Rectangle, Width = " + GdxNum(w) + ", Height = " + GdxNum(h) + "}");
+        curves();
     } else if (kind == "ellipse") {
         Key("EmitterArea",
             "{Type = Ellipse, Width = " + GdxNum(w) + ", Height = " + GdxNum(h) + "}");
+        curves();
         Find(kGdxSpawnShape,
              "ellipse: spread evenly over its area there, crowding towards its "
              "centre here");
@@ -275,11 +385,21 @@ void Composer::Area() {
             Find(kGdxSpawnShape, "edges: on the rim only there: here over the whole ellipse");
         }
     } else if (kind == "line") {
-        // The file's line runs from the emitter to (width, height), y up; ours is centred.
+        // The file's line runs from the emitter to (width, height), y up; ours is centred. Its
+        // length follows the sides' curves when they are one curve, which keeps its angle.
         const double length = std::hypot(w, h);
         const double turn = -std::atan2(h, w) * 180 / 3.14159265358979323846;
         Key("EmitterArea",
             "{Type = Line, Width = " + GdxNum(length) + ", Angle = " + GdxNum(turn) + "}");
+        if (wc == hc || (hc.empty() && h == 0)) {
+            if (!wc.empty()) Key("WidthOverDuration", wc);
+        } else if (wc.empty() && w == 0) {
+            Key("WidthOverDuration", hc);
+        } else {
+            Find(kGdxSpawnShape,
+                 "line: turns as its sides change apart over the duration there: here its "
+                 "largest sides");
+        }
         Find(kGdxSpawnShape, "line: starts at the emitter there, centred on it here");
     } else {
         FindAt(field->Line, "'Spawn Shape' shape: '" + kind + "' is no shape we know: a point");
@@ -354,16 +474,14 @@ ImportedEffect Composer::Run(const GdxSpriteNamer& sprite, std::size_t index) {
     std::vector<std::pair<std::string, std::string>> options;
     Options(&continuous, &aligned);
     options.swap(keys_);
-    Emission(duration, continuous);
+    Cycle(duration, continuous);
+    Emission();
     Motion(aligned);
+    Lives(moving_);
     Area();
+    Offsets();
     Sizes();
     Colours();
-    for (std::size_t row : {kGdxXOffset, kGdxYOffset}) {
-        const GdxScaled v = Read(row, false);
-        const bool zero = v.Low.Lo == 0 && v.Low.Hi == 0 && v.High.Lo == 0 && v.High.Hi == 0;
-        if (v.Active && !zero) Find(row, "moves where particles are born there: not here");
-    }
     keys_.insert(keys_.end(), options.begin(), options.end());
     if (disabled_) Key("Disable", "1");
     for (const GdxSection& s : e_.Sections) {

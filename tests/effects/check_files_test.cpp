@@ -155,6 +155,13 @@ TEST(Check, EachKindOfFindingOnce) {
         {"Size = 1e30", {"1:1 warning: Size up to 1e+30 pixels is far beyond any screen"}},
         {"Size = 100000", {}},
         {"Size = 100, Raise = 50000", {"1:13 Raise 50000 grows particles to 150100 pixels"}},
+        // Curves over the duration and Continuous run over a Duration, here from the base file.
+        {"Continuous = 1,\nLifeOverDuration = {0 = 1, 1 = 2}",
+         {"1:1 warning: 'Continuous' changes nothing without a Duration",
+          "2:1 'LifeOverDuration'"}},
+        {"Continuous = 0, WidthOverDuration = {0 = 1}",
+         {"1:17 'WidthOverDuration' changes nothing"}},
+        {"Extends = base.txt, HeightOverDuration = {0 = 1}", {}, "Duration = 2"},
         // What started effects keep alive: births a second times Count times lifetime, the
         // effect's own particles added, at most 4096 started effects of 1000 each.
         {"EmissionRate = 100,\nOnDeath = {Effect = base.txt, Count = 1000}",

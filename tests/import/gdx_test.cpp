@@ -329,13 +329,17 @@ TEST(GdxGroup, HostileGroupFilesLeaveMembersOutWithAFinding) {
     }
 }
 
-// Files out of shape: each imports (or is refused with a reason), says what it met at the line
-// it met it, and gives texts that check finds no error in.
+// Files out of shape and sections mapped: each imports (or is refused with a reason), says what
+// it met at the line it met it, writes the key text given, and gives texts that check finds no
+// error in.
 TEST(GdxHostile, EveryFileRefusedOrHeld) {
     const std::string head = "e\n- Delay -\nactive: false\n";
+    const std::string second = head + "- Duration -\nlowMin: 1000\nlowMax: 1000\n";
+    const std::string ramp = ScaledSection("Emission", 0, 50, {{0, 0}, {1, 1}});
     struct Case {
         std::string Bytes;
-        std::string Finding;  // a finding's start, "LINE: text", or "refused"
+        std::string Finding;   // a finding's start, "LINE: text", or "refused"
+        std::string Key = "";  // a line of the first emitter's text
     } cases[] = {
         {"", "refused"},
         {"\n\n\n", "refused"},
@@ -362,6 +366,25 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
         {head + "- Image Paths -\nC:\\art\\x.png\nD:/y.png\n", ""},
         {"e\r- Delay -\r\n- Count -\rmax: x\r", "4: 'Count' max: 'x' is no number"},
         {head + std::string(5000, 'x') + ": 1\n", ""},
+        // Over the duration: the curve is ours, its rate read at each birth here.
+        {second + ramp, "7: 'Emission' is read every frame there",
+         "EmissionOverDuration = {0 = 0, 1 = 1}"},
+        {head + "- Duration -\nlowMin: 0\nlowMax: 0\n" + ramp + "- Options -\ncontinuous: true\n",
+         "7: 'Emission' follows a curve over the emitter's duration there: here its mean, as"},
+        {second + ScaledSection("Life", 0, 2000, {{0, 1}, {1, 0.5}}), "",
+         "LifeOverDuration = {0 = 1, 1 = 0.5}"},
+        {second + "- Spawn Shape -\nshape: square\n" +
+             ScaledSection("Spawn Width", 0, 100, {{0, 0.5}, {1, 1}}),
+         "", "WidthOverDuration = {0 = 0.5, 1 = 1}"},
+        {"e\n- Delay -\nactive: true\nlowMin: 500\nlowMax: 500\n- Duration -\nlowMin: 1000\n"
+         "lowMax: 1000\n- Options -\ncontinuous: true\n",
+         "", "Continuous = 1"},
+        {second + ScaledSection("Life Offset", 0, 250, {{0, 1}}) + "- Velocity -\nactive: true\n",
+         "7: 'Life Offset' moves particles as far", "LifeOffset = {Min = 0.25, Max = 0.25}"},
+        {head + "- X Offset -\nactive: true\nlowMin: 10\nlowMax: 10\n", "",
+         "BirthOffsetX = {Min = 10, Max = 10}"},
+        {head + "- Y Offset -\nactive: true\nlowMin: 5\nlowMax: 20\n", "",
+         "BirthOffsetY = {Min = -20, Max = -5, Step = 0.01}"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Bytes.substr(0, 200));
@@ -379,6 +402,8 @@ TEST(GdxHostile, EveryFileRefusedOrHeld) {
             found = found || (std::to_string(f.Line) + ": " + f.Message).starts_with(c.Finding);
         }
         EXPECT_TRUE(found) << c.Finding;
+        EXPECT_NE(imported->Emitters[0].Text.find(c.Key), std::string::npos)
+            << imported->Emitters[0].Text;
         for (const ImportedEffect& effect : imported->Emitters)
             test::ExpectNoCheckErrors(effect.Text);
     }

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "import/gdx_import.h"
 #include "import/import_effect.h"
 #include "import/import_fields.h"
 #include "import/particle_dict.h"
@@ -343,7 +344,8 @@ TEST(ImportDirect, WorldLoadsTheFileAsItsImportedText) {
 }
 
 // The reference names every key of the table, so a row added is a row documented; the gallery
-// has a row for every shared sample, with its picture and the import's findings of today.
+// has a row for every shared sample (.p files included), with its picture and the import's
+// findings of today.
 TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
     const std::string doc =
         test::Slurp(std::filesystem::path(PP_SOURCE_DIR) / "docs" / "import.md");
@@ -361,7 +363,7 @@ TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
     const std::string gallery = test::Slurp(docs / "import-gallery.md");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(PP_IMPORT_SAMPLES)) {
         const std::string ext = entry.path().extension().string();
-        if (ext != ".plist" && ext != ".pex") continue;
+        if (ext != ".plist" && ext != ".pex" && ext != ".p") continue;
         const std::string name =
             entry.path().parent_path().filename().string() + "/" + entry.path().filename().string();
         const std::size_t at = gallery.find("\n| `" + name + "` at ");
@@ -370,7 +372,10 @@ TEST(ImportDocs, TheMappingNamesEveryKeyAndTheGalleryEverySample) {
         const std::string picture = "images/import/" + entry.path().stem().string() + ".png";
         EXPECT_NE(row.find("(" + picture + ")"), std::string::npos) << row;
         EXPECT_TRUE(std::filesystem::is_regular_file(docs / picture)) << picture;
-        for (const ImportFinding& finding : Import(test::Slurp(entry.path())).Findings) {
+        const std::string bytes = test::Slurp(entry.path());
+        const auto findings = ext == ".p" ? ImportGdxEffect(bytes, nullptr, nullptr)->Findings
+                                          : Import(bytes).Findings;
+        for (const ImportFinding& finding : findings) {
             EXPECT_NE(row.find("line " + std::to_string(finding.Line) + ": " + finding.Message),
                       std::string::npos)
                 << name << ": " << finding.Message;
