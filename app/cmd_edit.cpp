@@ -89,21 +89,90 @@ bool HandleKeys(const SDL_Event& event, Editor& editor, EditPreview& preview, bo
     return true;
 }
 
-int RunWindow(Editor& editor, EditPreview& preview) {
+// The editor's OpenGL 3.3 window with its context current; nullptr (the reason printed) when
+// either cannot be made.
+SDL_Window* OpenEditWindow(const std::string& path, SDL_GLContext& context) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_Window* window = SDL_CreateWindow(("particleplayer edit: " + editor.Doc().Path).c_str(),
-                                          SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                          kWindowWidth, kWindowHeight, SDL_WINDOW_OPENGL);
-    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+    SDL_Window* window =
+        SDL_CreateWindow(("particleplayer edit: " + path).c_str(), SDL_WINDOWPOS_CENTERED,
+                         SDL_WINDOWPOS_CENTERED, kWindowWidth, kWindowHeight, SDL_WINDOW_OPENGL);
+    context = window ? SDL_GL_CreateContext(window) : nullptr;
     if (context == nullptr) {
         std::fprintf(stderr, "particleplayer edit: no OpenGL 3.3 window: %s\n", SDL_GetError());
         if (window) SDL_DestroyWindow(window);
-        return 1;
+        return nullptr;
     }
     SDL_GL_SetSwapInterval(1);
+    return window;
+}
+
+// What the window's frames carry from one to the next.
+struct EditFrames {
+    PreviewLook Look;
+    // The first effect as given; a preset's document draws with the preset's sprite instead.
+    PlayEffect Given;
+    SpritePicture Sprite;
+    std::string Shown;  // the text the preview plays
+};
+
+// Gives the preview the document's sprite and text, then restarts or advances it.
+void StepPreview(Editor& editor, EditPreview& preview, EditFrames& f, bool restart) {
+    PlayEffect& first = preview.Effects[0];
+    const std::string& wanted = editor.Doc().Sprite.empty() ? f.Given.Sprite : editor.Doc().Sprite;
+    if (first.Sprite != wanted) {
+        first.Sprite = wanted;
+        first.SpriteGiven = editor.Doc().Sprite.empty() ? f.Given.SpriteGiven : true;
+        restart = true;
+    }
+    f.Sprite.Load(first.Sprite, editor.Panel);
+    if (editor.Edit().Bytes() != f.Shown) {
+        f.Shown = editor.Edit().Bytes();
+        editor.Recheck();
+        restart |= preview.RestartOnEdit;
+    }
+    if (restart) {
+        preview.Restart(f.Shown);
+    } else if (!preview.RestartIfEnded()) {
+        preview.Advance();
+    }
+}
+
+// One frame: the events, the bar, handles and panel, the preview's step and the picture.
+// Returns false once the window is to close.
+bool RunFrame(SDL_Window* window, Editor& editor, EditPreview& preview,
+              particleplayer::Renderer& renderer, EditFrames& f) {
+    bool running = true;
+    bool restart = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        ImGui_ImplSDL2_ProcessEvent(&event);
+        if (event.type == SDL_QUIT) running = false;
+        running = HandleKeys(event, editor, preview, restart) && running;
+    }
+    ImGui_ImplOpenGL3_NewFrame();
+    ImGui_ImplSDL2_NewFrame();
+    ImGui::NewFrame();
+    DrawBar(editor, preview, f.Look, restart);
+    DrawHandleLayer(editor, preview, f.Look.Handles);
+    DrawPanel(editor);
+    ImGui::Render();
+    StepPreview(editor, preview, f, restart);
+    glViewport(0, 0, kWindowWidth, kWindowHeight);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawPreview(preview, f.Look, renderer);
+    DrawImGuiLayer(ImGui::GetDrawData(), false);
+    SDL_GL_SwapWindow(window);
+    return running;
+}
+
+int RunWindow(Editor& editor, EditPreview& preview) {
+    SDL_GLContext context = nullptr;
+    SDL_Window* window = OpenEditWindow(editor.Doc().Path, context);
+    if (window == nullptr) return 1;
     particleplayer::Result<particleplayer::Renderer> renderer = particleplayer::Renderer::Create();
     if (!renderer.Ok()) {
         std::fprintf(stderr, "particleplayer edit: %s\n", renderer.Error.c_str());
@@ -119,60 +188,19 @@ int RunWindow(Editor& editor, EditPreview& preview) {
     ImGui_ImplSDL2_InitForOpenGL(window, context);
     ImGui_ImplOpenGL3_Init("#version 330 core");
 
-    PreviewLook look;
-    // The first effect as given; a preset's document draws with the preset's sprite instead.
-    const PlayEffect given = preview.Effects[0];
-    SpritePicture sprite;
+    EditFrames f;
+    f.Given = preview.Effects[0];
     preview.Restart(editor.Edit().Bytes());
-    std::string shown = editor.Edit().Bytes();
-    for (bool running = true; running;) {
-        bool restart = false;
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            ImGui_ImplSDL2_ProcessEvent(&event);
-            if (event.type == SDL_QUIT) running = false;
-            running = HandleKeys(event, editor, preview, restart) && running;
-        }
-        ImGui_ImplOpenGL3_NewFrame();
-        ImGui_ImplSDL2_NewFrame();
-        ImGui::NewFrame();
-        DrawBar(editor, preview, look, restart);
-        DrawHandleLayer(editor, preview, look.Handles);
-        DrawPanel(editor);
-        ImGui::Render();
-        PlayEffect& first = preview.Effects[0];
-        const std::string& wanted =
-            editor.Doc().Sprite.empty() ? given.Sprite : editor.Doc().Sprite;
-        if (first.Sprite != wanted) {
-            first.Sprite = wanted;
-            first.SpriteGiven = editor.Doc().Sprite.empty() ? given.SpriteGiven : true;
-            restart = true;
-        }
-        sprite.Load(first.Sprite, editor.Panel);
-        if (editor.Edit().Bytes() != shown) {
-            shown = editor.Edit().Bytes();
-            editor.Recheck();
-            restart |= preview.RestartOnEdit;
-        }
-        if (restart) {
-            preview.Restart(shown);
-        } else if (!preview.RestartIfEnded()) {
-            preview.Advance();
-        }
-        glViewport(0, 0, kWindowWidth, kWindowHeight);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        DrawPreview(preview, look, renderer.Value);
-        DrawImGuiLayer(ImGui::GetDrawData(), false);
-        SDL_GL_SwapWindow(window);
+    f.Shown = editor.Edit().Bytes();
+    while (RunFrame(window, editor, preview, renderer.Value, f)) {
     }
     for (const Document& doc : editor.Docs) {
         if (doc.Edit.Bytes() != doc.Saved) {
             std::fprintf(stderr, "particleplayer edit: %s was not saved\n", doc.Path.c_str());
         }
     }
-    if (look.Texture != 0) glDeleteTextures(1, &look.Texture);
-    if (sprite.Texture != 0) glDeleteTextures(1, &sprite.Texture);
+    if (f.Look.Texture != 0) glDeleteTextures(1, &f.Look.Texture);
+    if (f.Sprite.Texture != 0) glDeleteTextures(1, &f.Sprite.Texture);
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplSDL2_Shutdown();
     ImGui::DestroyContext();

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/cli_args.h"
 #include "app/commands.h"
@@ -24,20 +25,24 @@ constexpr const char* kUsage =
     "folder separator. What 'particleplayer check' finds in FILE and the files it reaches\n"
     "goes to stderr, in check's lines, unless --quiet is given.\n";
 
-}  // namespace
+// What the arguments ask for.
+struct InspectArgs {
+    std::optional<std::string_view> File;
+    int32_t X = 0;
+    int32_t Y = 0;
+    bool Quiet = false;
+};
 
-int RunInspect(CommandArgs args) {
-    std::optional<std::string_view> file;
-    int32_t x = 0;
-    int32_t y = 0;
-    bool quiet = false;
+// Reads the arguments into `to`; the exit status when the command ends here (help, a usage
+// error), nullopt when it goes on.
+std::optional<int> ParseInspectArgs(CommandArgs args, InspectArgs& to) {
     ArgWalker walk(args);
     while (walk.Next()) {
         const std::string_view name = walk.Name();
         if (!walk.IsOption()) {
-            if (file)
+            if (to.File)
                 return UsageError(kCommand, "unexpected argument '" + std::string(name) + "'");
-            file = name;
+            to.File = name;
         } else if (name == "--help" || name == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
@@ -49,21 +54,49 @@ int RunInspect(CommandArgs args) {
                 return UsageError(kCommand, "--at wants two whole numbers X,Y, not '" +
                                                 std::string(*value) + "'");
             }
-            x = point->first;
-            y = point->second;
+            to.X = point->first;
+            to.Y = point->second;
         } else if (name == "--quiet") {
             if (walk.HasInlineValue()) return UsageError(kCommand, "--quiet takes no value");
-            quiet = true;
+            to.Quiet = true;
         } else {
             return UsageError(kCommand, "unknown option '" + std::string(name) + "'");
         }
     }
-    if (!file) return UsageError(kCommand, "missing FILE (see particleplayer inspect --help)");
+    if (!to.File) return UsageError(kCommand, "missing FILE (see particleplayer inspect --help)");
+    return std::nullopt;
+}
 
-    const std::string path(*file);
+// Writes one JSON object a line for each member, in the group's order; false when a member's
+// record cannot be read or stdout fails.
+bool PrintMembers(particleplayer::World& world,
+                  const std::vector<particleplayer::Effect>& members) {
+    std::string out;
+    for (const particleplayer::Effect member : members) {
+        const auto params = world.Params(member);
+        const auto extras = world.Extras(member);
+        if (!params.Ok() || !extras.Ok()) {
+            std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
+            return false;
+        }
+        // The optional keys show too, and with them the effects the particles start.
+        AppendEffectJson(out, params.Value, extras.Value,
+                         [&world](int32_t number) { return world.StartedEffectOf(number); });
+        out += '\n';
+    }
+    return std::fwrite(out.data(), 1, out.size(), stdout) == out.size() && std::fflush(stdout) == 0;
+}
+
+}  // namespace
+
+int RunInspect(CommandArgs args) {
+    InspectArgs a;
+    if (const std::optional<int> done = ParseInspectArgs(args, a)) return *done;
+
+    const std::string path(*a.File);
     particleplayer::World world;
     const auto loaded =
-        LoadGroupArgument(world, path, static_cast<float>(x), static_cast<float>(y));
+        LoadGroupArgument(world, path, static_cast<float>(a.X), static_cast<float>(a.Y));
     const bool readable = loaded.Ok();
     if (!readable) {
         std::fprintf(stderr,
@@ -71,7 +104,7 @@ int RunInspect(CommandArgs args) {
                      "the loader makes without it\n",
                      path.c_str());
     }
-    if (!quiet) {
+    if (!a.Quiet) {
         const std::string paths[] = {path};
         PrintFindings(FindingsOf(paths, world.MaxParticles()));
     }
@@ -79,23 +112,7 @@ int RunInspect(CommandArgs args) {
         std::fprintf(stderr, "particleplayer inspect: %s\n", loaded.Error.c_str());
         return 1;
     }
-    std::string out;
-    // A group's effects come one object a line, in its order.
-    for (const particleplayer::Effect member : loaded.Value.Members) {
-        const auto params = world.Params(member);
-        const auto extras = world.Extras(member);
-        if (!params.Ok() || !extras.Ok()) {
-            std::fputs("particleplayer inspect: out of memory creating the emitter\n", stderr);
-            return 1;
-        }
-        // The optional keys show too, and with them the effects the particles start.
-        AppendEffectJson(out, params.Value, extras.Value,
-                         [&world](int32_t number) { return world.StartedEffectOf(number); });
-        out += '\n';
-    }
-    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0) {
-        return 1;
-    }
+    if (!PrintMembers(world, loaded.Value.Members)) return 1;
     return readable ? 0 : 1;
 }
 

@@ -170,10 +170,10 @@ void SpritePicture::Load(const std::string& path, EditPanelState& panel) {
     panel.SpriteSize = {static_cast<float>(sprite->Width), static_cast<float>(sprite->Height)};
 }
 
-void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& restart) {
-    ImGui::SetNextWindowPos({0, 0});
-    ImGui::SetNextWindowSize({kPreviewWidth, kBarHeight});
-    ImGui::Begin("preview", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove);
+namespace {
+
+// The bar's first row: play, step, restart, speed, seed and the scrubber, then the counts.
+void DrawPlaybackRow(EditPreview& preview, PreviewLook& look, bool& restart) {
     if (ImGui::Button(preview.Paused ? "Play" : "Pause")) preview.Paused = !preview.Paused;
     ImGui::SameLine();
     if (ImGui::Button("Step")) preview.StepFrame();
@@ -211,6 +211,10 @@ void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& rest
     ImGui::Text("frame %lld  %lld particles  update %.2f ms",
                 static_cast<long long>(preview.Frame()),
                 static_cast<long long>(preview.GetWorld().ParticleCount()), preview.UpdateMs());
+}
+
+// The background's colour or picture and the handles switch, with why a picture failed.
+void DrawLookRow(PreviewLook& look) {
     ImGui::ColorEdit3("background", look.Colour, ImGuiColorEditFlags_NoInputs);
     ImGui::SameLine();
     ImGui::SetNextItemWidth(220.0f);
@@ -224,6 +228,10 @@ void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& rest
         ImGui::SameLine();
         ImGui::TextColored({1, 0.45f, 0.35f, 1}, "%s", look.Problem.c_str());
     }
+}
+
+// Save, undo, redo, save as, a new file from a preset and the list of files.
+void DrawFileRow(Editor& editor) {
     Document& doc = editor.Doc();
     const bool dirty = doc.Edit.Bytes() != doc.Saved;
     if (ImGui::Button("Save")) editor.Save();
@@ -254,6 +262,17 @@ void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& rest
     DrawFiles(editor);
     ImGui::SameLine();
     ImGui::Text("%s  %s", dirty ? "(not saved)" : "", editor.Note.c_str());
+}
+
+}  // namespace
+
+void DrawBar(Editor& editor, EditPreview& preview, PreviewLook& look, bool& restart) {
+    ImGui::SetNextWindowPos({0, 0});
+    ImGui::SetNextWindowSize({kPreviewWidth, kBarHeight});
+    ImGui::Begin("preview", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoMove);
+    DrawPlaybackRow(preview, look, restart);
+    DrawLookRow(look);
+    DrawFileRow(editor);
     ImGui::BeginChild("findings");
     DrawFindings(editor.Edit(), editor.Panel);
     ImGui::EndChild();

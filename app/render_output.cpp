@@ -479,6 +479,55 @@ std::optional<std::string> FrameExporter::Emit(int64_t frame, const RgbaFrame& d
     return WriteFileAtomically(output_.PathOf(frame), *png);
 }
 
+std::optional<std::string> FrameExporter::EmitHeldFrames() {
+    const PixelBox box = CutBox();
+    const bool video = !output_.VideoPath.empty();
+    cellWidth_ = Scaled(box.Width, options_.Scale, video && options_.Scale != 1.0);
+    cellHeight_ = Scaled(box.Height, options_.Scale, video && options_.Scale != 1.0);
+    if (options_.Sheet) {
+        sheet_ = RgbaFrame{options_.Columns * cellWidth_, options_.Rows * cellHeight_, {}};
+        sheet_.Pixels.resize(static_cast<size_t>(sheet_.Width) *
+                             static_cast<size_t>(sheet_.Height) * 4);
+    }
+    if (video) {
+        if (auto error = OpenVideo(cellWidth_, cellHeight_)) return error;
+    }
+    // A single .png holds only the last frame; the folder and video every one.
+    const int64_t first = frames_ - static_cast<int64_t>(held_.size()) + 1;
+    for (size_t i = 0; i < held_.size(); ++i) {
+        if (auto error = Emit(first + static_cast<int64_t>(i), held_[i])) return error;
+        held_[i] = RgbaFrame{};
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> FrameExporter::FinishSheet(std::string& wrote,
+                                                      std::string& spriteSheet) {
+    const std::string cells = SizeText(cellWidth_, cellHeight_);
+    const char* plural = frames_ == 1 ? "" : "s";
+    const auto png = EncodePngFromRgba(sheet_.Width, sheet_.Height, StraightRgba(sheet_));
+    if (!png) return std::string("cannot encode the sheet as PNG");
+    if (auto error = WriteFileAtomically(output_.File.string(), *png)) return error;
+    std::filesystem::path json = output_.File;
+    json.replace_extension(".json");
+    const std::string text =
+        SheetJson(frames_, options_.Columns, cellWidth_, cellHeight_, frameMs_,
+                  output_.File.filename().string(), sheet_.Width, sheet_.Height);
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
+                                         text.size());
+    if (auto error = WriteFileAtomically(json.string(), bytes)) return error;
+    wrote = "wrote " + std::to_string(frames_) + " frame" + plural + " as a " +
+            std::to_string(options_.Columns) + " x " + std::to_string(options_.Rows) +
+            " sheet of " + cells + " cells to " + output_.File.string() + " and " + json.string();
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "SpriteSheet = {Columns = %d, Rows = %d, Frames = %lld, Rate = %.9g}",
+                  options_.Columns, options_.Rows, static_cast<long long>(frames_),
+                  frameMs_ > 0 ? 1000.0 / static_cast<double>(frameMs_) : 0.0);
+    spriteSheet = line;
+    return std::nullopt;
+}
+
 std::optional<std::string> FrameExporter::Finish(std::string& wrote, std::string& spriteSheet) {
     if (options_.LoopFrames > 0) {
         CrossFadeLoop();
@@ -488,51 +537,11 @@ std::optional<std::string> FrameExporter::Finish(std::string& wrote, std::string
         for (const RgbaFrame& frame : held_) GrowLitBox(frame, background_, lit_);
     }
     if (options_.HoldsClip()) {
-        const PixelBox box = CutBox();
-        const bool video = !output_.VideoPath.empty();
-        cellWidth_ = Scaled(box.Width, options_.Scale, video && options_.Scale != 1.0);
-        cellHeight_ = Scaled(box.Height, options_.Scale, video && options_.Scale != 1.0);
-        if (options_.Sheet) {
-            sheet_ = RgbaFrame{options_.Columns * cellWidth_, options_.Rows * cellHeight_, {}};
-            sheet_.Pixels.resize(static_cast<size_t>(sheet_.Width) *
-                                 static_cast<size_t>(sheet_.Height) * 4);
-        }
-        if (video) {
-            if (auto error = OpenVideo(cellWidth_, cellHeight_)) return error;
-        }
-        // A single .png holds only the last frame; the folder and video every one.
-        const int64_t first = frames_ - static_cast<int64_t>(held_.size()) + 1;
-        for (size_t i = 0; i < held_.size(); ++i) {
-            if (auto error = Emit(first + static_cast<int64_t>(i), held_[i])) return error;
-            held_[i] = RgbaFrame{};
-        }
+        if (auto error = EmitHeldFrames()) return error;
     }
+    if (options_.Sheet) return FinishSheet(wrote, spriteSheet);
     const std::string cells = SizeText(cellWidth_, cellHeight_);
     const char* plural = frames_ == 1 ? "" : "s";
-    if (options_.Sheet) {
-        const auto png = EncodePngFromRgba(sheet_.Width, sheet_.Height, StraightRgba(sheet_));
-        if (!png) return std::string("cannot encode the sheet as PNG");
-        if (auto error = WriteFileAtomically(output_.File.string(), *png)) return error;
-        std::filesystem::path json = output_.File;
-        json.replace_extension(".json");
-        const std::string text =
-            SheetJson(frames_, options_.Columns, cellWidth_, cellHeight_, frameMs_,
-                      output_.File.filename().string(), sheet_.Width, sheet_.Height);
-        const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(text.data()),
-                                             text.size());
-        if (auto error = WriteFileAtomically(json.string(), bytes)) return error;
-        wrote = "wrote " + std::to_string(frames_) + " frame" + plural + " as a " +
-                std::to_string(options_.Columns) + " x " + std::to_string(options_.Rows) +
-                " sheet of " + cells + " cells to " + output_.File.string() + " and " +
-                json.string();
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "SpriteSheet = {Columns = %d, Rows = %d, Frames = %lld, Rate = %.9g}",
-                      options_.Columns, options_.Rows, static_cast<long long>(frames_),
-                      frameMs_ > 0 ? 1000.0 / static_cast<double>(frameMs_) : 0.0);
-        spriteSheet = line;
-        return std::nullopt;
-    }
     if (output_.Video != nullptr) {
         if (auto error = video_.Finish()) return error;
         wrote = "wrote " + std::to_string(frames_) + " frame" + plural + " of " + cells + " to " +

@@ -93,6 +93,10 @@ class FrameExporter {
   private:
     std::optional<std::string> Emit(int64_t frame, const RgbaFrame& drawn);
     void CrossFadeLoop();
+    // Sizes the cells (and sheet) from the held frames' box and writes every held frame.
+    std::optional<std::string> EmitHeldFrames();
+    // Writes the sheet's PNG and JSON and says so in `wrote` and `spriteSheet`.
+    std::optional<std::string> FinishSheet(std::string& wrote, std::string& spriteSheet);
     std::optional<std::string> OpenVideo(int32_t width, int32_t height);
     PixelBox CutBox() const;
 

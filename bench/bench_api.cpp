@@ -2,7 +2,7 @@
 // and through the engine call it forwards to, alternating in one run; the counter "api/engine"
 // is their ratio (target: within 1.05). The world is made and filled through public calls
 // alone, the engine through the engine's own, in the same steps.
-// The renderer's draw of the player's scene into a host's window, straight beside the older
+// The renderer's draw of the player's scene into a host's window, straight beside
 // composing in the screen's back buffer with two full-frame copies, alternating in one run on
 // SDL's offscreen driver; the counter "straight/copies" is their ratio.
 // The public vertex array in its three forms beside the renderer's own submission of the same
@@ -24,7 +24,7 @@
 #include "particleplayer/vertices.h"
 #include "particleplayer/world.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 namespace particleplayer {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/random.h"
 
 namespace pp {

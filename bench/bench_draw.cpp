@@ -33,7 +33,7 @@
 #include "particleplayer/screen.h"
 #include "particles/particles.h"
 #include "platform/window.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"
 

@@ -18,7 +18,7 @@
 
 #include "bench/extras_features.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/cpu_path.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"

@@ -8,7 +8,7 @@
 
 #include "particleplayer/import.h"
 #include "particleplayer/world.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 namespace particleplayer {
 namespace {

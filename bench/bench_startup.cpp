@@ -3,7 +3,7 @@
 // initialisation to the end of frame 1's present) and as a whole process timed from outside
 // (start to exit, the PNG write and shut-down included). The first of these is split into the
 // scene's start (graphics, window, screen, sprites and effects) and frame 1's present, the
-// part that used to cost most. The baseline measured in the same run is the same binary
+// part that can cost most. The baseline measured in the same run is the same binary
 // started only to print its usage: loading the program and its libraries, nothing else.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

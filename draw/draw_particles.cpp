@@ -34,7 +34,7 @@ void SubmitRun(const Emitter& e, const ParticleRun& particles, QuadDrawRun& run,
 }
 
 // Whether an emitter is drawn with its optional keys: it has them and its Life records are
-// in step (an emitter given keys since the last update draws as before them until then).
+// in step (an emitter given keys since the last update draws without them until then).
 bool DrawsWithExtras(const Emitter& e) {
     return e.Life.Count() == e.Particles.Count() && e.Particles.Count() != 0 && HasExtras(e);
 }

@@ -5,7 +5,7 @@
 #include "draw/draw_particles.h"
 #include "draw/gl_screen.h"
 #include "draw/quad_sprites.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/worker_pool.h"
 
 namespace pp {

@@ -23,7 +23,7 @@ struct ScreenState {
     bool Direct = false;
     GLuint Target = 0;
     int32_t BufferWidth = 0, BufferHeight = 0;
-    SDL_Window* Parent = nullptr;
+    NativeWindow* Parent = nullptr;
     GlContext Context = nullptr;
     GLuint Framebuffer = 0;
     GLuint ColourBuffer = 0;  // a texture, so that presenting can read it with a draw
@@ -55,7 +55,7 @@ void DropQueuedDraws() {
 // What the screen does about its window's events: a repaint or resize of its
 // window shows the last frame again, and a window that goes takes the screen with it, since
 // the context cannot outlive the window it draws into.
-void OnWindowEvent(SDL_Window* window, int32_t code) {
+void OnWindowEvent(NativeWindow* window, int32_t code) {
     ScreenState& s = State();
     if (!s.ScreenOpen || window != s.Parent) return;
     if (code == kWindowDestroying) {
@@ -205,7 +205,7 @@ int32_t InitGraphics() {
     return 1;
 }
 
-int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width,
+int32_t OpenScreenInWindow(NativeWindow* window, int32_t x, int32_t y, int32_t width,
                            int32_t height) {
     ReleaseScreen();
     ScreenState& s = State();

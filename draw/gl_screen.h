@@ -9,9 +9,9 @@
 #include <span>
 #include <vector>
 
-struct SDL_Window;
-
 namespace pp {
+
+struct NativeWindow;  // platform/window.h
 
 // Starts SDL video and prepares the context settings. Returns 1 when they run (started now or
 // before), 0 when SDL video cannot start.
@@ -20,7 +20,8 @@ int32_t InitGraphics();
 // Opens a screen of width x height at (x, y) in the window's client area, closing the screen
 // that is open first; the back buffer is shown there pixel for pixel. Returns 1 or 0; every
 // failure frees all sprites.
-int32_t OpenScreenInWindow(SDL_Window* window, int32_t x, int32_t y, int32_t width, int32_t height);
+int32_t OpenScreenInWindow(NativeWindow* window, int32_t x, int32_t y, int32_t width,
+                           int32_t height);
 
 // Clears the whole back buffer; colour holds red in bits 0-7, green 8-15, blue 16-23.
 void FillScreen(int32_t colour);

@@ -29,7 +29,7 @@ std::string LoadHostSpritePixels(int32_t number, int32_t width, int32_t height,
 std::string DrawIntoHostFramebuffer(Engine& engine, int32_t width, int32_t height, bool clear);
 
 // With on, frames go through the screen's back buffer and two copies even where they could be
-// drawn straight: the older way, kept for contexts without clip control and for comparison.
+// drawn straight, for contexts without clip control and to compare the two ways.
 void DrawHostFramesThroughCopies(bool on);
 
 // Frees the sprites and every GL object of the screen, and closes it.

@@ -256,6 +256,23 @@ void PrepareTintedBatch(QuadBatch& b) {
     b.Uv = b.CopyUv.get();
 }
 
+void UseBatch(QuadBatch& b, GLuint texture, GlBlend blend, bool tinted) {
+    if (b.PendingQuads != 0 &&
+        (tinted != b.PendingTinted || texture != b.PendingTexture || !(blend == b.PendingBlend))) {
+        FlushQuadBatch();
+    }
+    if (b.PendingQuads == 0) {
+        if (tinted) {
+            PrepareTintedBatch(b);
+        } else {
+            PrepareBatch(b);
+        }
+    }
+    b.PendingTinted = tinted;
+    b.PendingTexture = texture;
+    b.PendingBlend = blend;
+}
+
 namespace {
 
 // Gives the looks buffer back when it is mapped; false when its contents were lost meanwhile.
@@ -264,6 +281,55 @@ bool UnmapLooks(QuadBatch& b) {
     b.LooksMapped = false;
     glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
     return UnmapStreamBuffer(GL_ARRAY_BUFFER);
+}
+
+// Gives back the buffers of a batch that holds no quad.
+void UnmapEmptyBatch(QuadBatch& b) {
+    UnmapLooks(b);
+    if (b.Mapped) {
+        glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
+        UnmapStreamBuffer(GL_ARRAY_BUFFER);
+        b.Mapped = false;
+    }
+}
+
+// Puts the pending quads' corners, alphas and (tinted) looks into their buffers, the vertex
+// buffer bound; false when a mapped buffer lost its contents, which must not be drawn from.
+bool UploadPendingQuads(QuadBatch& b, bool tinted) {
+    if (b.Mapped) {
+        b.Mapped = false;
+        if (!UnmapStreamBuffer(GL_ARRAY_BUFFER)) return false;
+    } else {
+        glBufferSubData(GL_ARRAY_BUFFER, 0,
+                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Xy);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
+                        static_cast<GLsizeiptr>(b.PendingQuads * 4), b.Alpha);
+    }
+    if (tinted && !b.LooksMapped) {
+        glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(b.PendingQuads * 16), b.Tint);
+        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kUvOffset),
+                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Uv);
+        return true;
+    }
+    return !tinted || UnmapLooks(b);
+}
+
+// Draws the uploaded quads with the batch's blend and texture.
+void DrawUploadedQuads(const QuadBatch& b) {
+    glEnable(GL_BLEND);
+    glBlendEquation(GL_FUNC_ADD);
+    glBlendFunc(OverOpaqueDestination(b.PendingBlend.Source),
+                OverOpaqueDestination(b.PendingBlend.Destination));
+    // Counter-clockwise on the screen (y down) is clockwise in GL's window space (y up), so
+    // GL's default front face keeps the triangles a screen-clockwise quad makes.
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, b.PendingTexture);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(b.PendingQuads * 6), GL_UNSIGNED_SHORT,
+                   nullptr);
 }
 
 }  // namespace
@@ -284,12 +350,7 @@ void FlushQuadBatch() {
         return;
     }
     if (b.PendingQuads == 0) {
-        UnmapLooks(b);
-        if (b.Mapped) {
-            glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
-            UnmapStreamBuffer(GL_ARRAY_BUFFER);
-            b.Mapped = false;
-        }
+        UnmapEmptyBatch(b);
         return;
     }
     // Timed only while batching: one draw per quad would spend more on the clock than on the
@@ -304,42 +365,12 @@ void FlushQuadBatch() {
     glBindVertexArray(tinted ? b.TintedVertexArray : b.VertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, b.VertexBuffer);
     const double uploadStart = timed ? ThreadSeconds() : 0.0;
-    if (b.Mapped) {
-        b.Mapped = false;
-        // A buffer whose contents were lost while mapped must not be drawn from.
-        if (!UnmapStreamBuffer(GL_ARRAY_BUFFER)) {
-            b.PendingQuads = 0;
-            return;
-        }
-    } else {
-        glBufferSubData(GL_ARRAY_BUFFER, 0,
-                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Xy);
-        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kAlphaOffset),
-                        static_cast<GLsizeiptr>(b.PendingQuads * 4), b.Alpha);
-    }
-    if (tinted && !b.LooksMapped) {
-        glBindBuffer(GL_ARRAY_BUFFER, b.LooksBuffer);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(b.PendingQuads * 16), b.Tint);
-        glBufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(kUvOffset),
-                        static_cast<GLsizeiptr>(b.PendingQuads * 8 * sizeof(float)), b.Uv);
-    } else if (tinted && !UnmapLooks(b)) {
+    if (!UploadPendingQuads(b, tinted)) {
         b.PendingQuads = 0;
         return;
     }
     const double uploadEnd = timed ? ThreadSeconds() : 0.0;
-    glEnable(GL_BLEND);
-    glBlendEquation(GL_FUNC_ADD);
-    glBlendFunc(OverOpaqueDestination(b.PendingBlend.Source),
-                OverOpaqueDestination(b.PendingBlend.Destination));
-    // Counter-clockwise on the screen (y down) is clockwise in GL's window space (y up), so
-    // GL's default front face keeps the triangles a screen-clockwise quad makes.
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, b.PendingTexture);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(b.PendingQuads * 6), GL_UNSIGNED_SHORT,
-                   nullptr);
+    DrawUploadedQuads(b);
     const double end = timed ? ThreadSeconds() : 0.0;
     b.Stats.UploadSeconds += uploadEnd - uploadStart;
     b.Stats.DrawSeconds += (uploadStart - start) + (end - uploadEnd);

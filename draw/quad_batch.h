@@ -87,4 +87,9 @@ void PrepareBatch(QuadBatch& batch);
 // batch is empty and the tinted pipeline is ready.
 void PrepareTintedBatch(QuadBatch& batch);
 
+// Makes the batch take plain or tinted quads of this texture and blend: what waits is drawn
+// first when it differs in any of the three, and an empty batch is prepared for writing (the
+// tinted pipeline must be ready for a tinted one).
+void UseBatch(QuadBatch& batch, GLuint texture, GlBlend blend, bool tinted);
+
 }  // namespace pp

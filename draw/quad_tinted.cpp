@@ -15,19 +15,6 @@
 namespace pp {
 namespace {
 
-// Starts a tinted batch for this texture and blend, drawing what waits first when it is plain
-// or holds another texture or blend.
-void UseTintedBatch(QuadBatch& b, GLuint texture, GlBlend blend) {
-    if (b.PendingQuads != 0 &&
-        (!b.PendingTinted || texture != b.PendingTexture || !(blend == b.PendingBlend))) {
-        FlushQuadBatch();
-    }
-    if (b.PendingQuads == 0) PrepareTintedBatch(b);
-    b.PendingTinted = true;
-    b.PendingTexture = texture;
-    b.PendingBlend = blend;
-}
-
 // Whether draw i shows something: sides that are not 0 and finite corners, which
 // WriteQuadVertices writes into xy (eight floats) as it writes them for a square.
 bool CornersOfDraw(const QuadDrawRun& run, const QuadLooksRun& looks, const RunAngles& angles,
@@ -71,7 +58,7 @@ void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& ru
     const GLuint texture = q.Texture->Texture;
     if (!b.Batching) {
         for (size_t i = begin; i < end; ++i) {
-            UseTintedBatch(b, texture, blend);
+            UseBatch(b, texture, blend, true);
             if (!CornersOfDraw(run, looks, angles, i, b.Xy)) continue;
             const uint32_t alpha = static_cast<uint32_t>(run.Alpha[i] & 0xFF) * 0x01010101u;
             std::memcpy(b.Alpha, &alpha, 4);
@@ -81,10 +68,10 @@ void DrawGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& ru
         }
         return;
     }
-    UseTintedBatch(b, texture, blend);
+    UseBatch(b, texture, blend, true);
     if (b.PendingQuads + (end - begin) > kMaxBatchQuads) {
         FlushQuadBatch();
-        UseTintedBatch(b, texture, blend);
+        UseBatch(b, texture, blend, true);
     }
     const size_t first = b.PendingQuads;
     if (!std::equal(run.Size + begin, run.Size + end, looks.Height + begin)) {
@@ -152,10 +139,10 @@ void DrawTintedQuads(int32_t source, int32_t destination, int32_t quad, const Ti
         float zero = 0.0f;
         for (size_t c = 0; c < 8; ++c) zero = zero + (xy[c] - xy[c]);
         if (!(zero == 0.0f)) continue;
-        UseTintedBatch(b, texture, blend);
+        UseBatch(b, texture, blend, true);
         if (b.PendingQuads == kMaxBatchQuads) {
             FlushQuadBatch();
-            UseTintedBatch(b, texture, blend);
+            UseBatch(b, texture, blend, true);
         }
         const size_t n = b.PendingQuads;
         std::memcpy(b.Xy + n * 8, xy, 8 * sizeof(float));

@@ -26,8 +26,8 @@ struct QuadLooksRun {
 };
 
 // As DrawQuadSprites(source, destination, run, count) (the same quad sprite state, the same
-// quads left out), each quad with its colour and cell. The quads wait in a batch of their own:
-// call EndTintedQuads before any other quad draw.
+// quads left out), each quad with its colour and cell. The quads wait in a batch of their own,
+// which a plain quad draw or EndTintedQuads draws first.
 void DrawTintedQuadSprites(int32_t source, int32_t destination, const QuadDrawRun& run,
                            const QuadLooksRun& looks, size_t count);
 

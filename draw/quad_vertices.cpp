@@ -56,31 +56,16 @@ void AppendQuad(QuadBatch& b, const QuadSprite& q, int32_t x, int32_t y, int32_t
                 GlBlend blend) {
     const Float4 cornerX = {q.Corners[0].X, q.Corners[1].X, q.Corners[2].X, q.Corners[3].X};
     const Float4 cornerY = {q.Corners[0].Y, q.Corners[1].Y, q.Corners[2].Y, q.Corners[3].Y};
+    float xy[8];
+    uint8_t bytes[4];
     // A NaN angle leaves no shape to draw; keep such vertices away from the rasterizer.
-    if (b.PendingQuads == 0) PrepareBatch(b);
-    float* const xy = b.Xy + b.PendingQuads * 8;
-    StoreQuad(xy, b.Alpha + b.PendingQuads * 4, cornerX, cornerY, x, y, alpha);
+    StoreQuad(xy, bytes, cornerX, cornerY, x, y, alpha);
     if (!AllFinite(xy)) return;
-    const GLuint texture = q.Texture->Texture;
-    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
-        FlushQuadBatch();
-        PrepareBatch(b);
-        StoreQuad(b.Xy, b.Alpha, cornerX, cornerY, x, y, alpha);
-    }
-    b.PendingTexture = texture;
-    b.PendingBlend = blend;
+    UseBatch(b, q.Texture->Texture, blend, false);
+    std::memcpy(b.Xy + b.PendingQuads * 8, xy, sizeof xy);
+    std::memcpy(b.Alpha + b.PendingQuads * 4, bytes, sizeof bytes);
     ++b.PendingQuads;
     if (!b.Batching || b.PendingQuads >= kMaxBatchQuads) FlushQuadBatch();
-}
-
-// Makes the batch draw with this texture and blend, drawing what waits first when it holds
-// another texture or blend.
-void UseTextureAndBlend(QuadBatch& b, GLuint texture, GlBlend blend) {
-    if (b.PendingQuads != 0 && (texture != b.PendingTexture || !(blend == b.PendingBlend))) {
-        FlushQuadBatch();
-    }
-    b.PendingTexture = texture;
-    b.PendingBlend = blend;
 }
 
 // Draws [begin, end) of a run, all of quad sprite q, as single draws would, straight into the
@@ -101,7 +86,7 @@ void DrawRun(QuadBatch& b, QuadSprite& q, GlBlend blend, const QuadDrawRun& run,
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
-    UseTextureAndBlend(b, q.Texture->Texture, blend);
+    UseBatch(b, q.Texture->Texture, blend, false);
     if (!b.Batching) {
         for (size_t i = begin; i < end; ++i) {
             DrawCorners(run, angles, i, run.Size[i], x, y);
@@ -142,7 +127,7 @@ void DrawStagedGroup(QuadBatch& b, QuadSprite& q, GlBlend blend, const StagedQua
     for (size_t k = 0; k < 4; ++k) q.Corners[k] = QuadCorner{x[k], y[k]};
     q.CornersValid = 1;
 
-    UseTextureAndBlend(b, q.Texture->Texture, blend);
+    UseBatch(b, q.Texture->Texture, blend, false);
     if (!b.Batching) {
         // The quads written are those a single draw sends to GL, one call each.
         for (size_t i = 0; i < g.Written; ++i) {

@@ -228,69 +228,89 @@ void TextCheck::CheckCurve(TextRange v, const std::string& name, bool colours, f
     }
 }
 
+// The entries of a block read by position, one for each field (nullptr where it is empty or
+// missing); what lies past the fields has its finding.
+std::vector<const ListEntry*> TextCheck::GivenByPosition(const EntryList& inner,
+                                                         std::span<const BlockField> fields,
+                                                         const std::string& what) {
+    const std::vector<std::string_view> names = NamesOf(fields);
+    std::vector<const ListEntry*> given(fields.size(), nullptr);
+    for (std::size_t i = 0; i < inner.Entries.size(); ++i) {
+        const ListEntry& part = inner.Entries[i];
+        if (i < fields.size()) {
+            if (!part.Value.Empty()) given[i] = &part;
+            continue;
+        }
+        if (TrimSpaces(text_, part.Whole).Empty()) continue;
+        Report(part.Value.Begin, "only the first " + Show(fields.size()) + " entries of " + what +
+                                     " are read (" + JoinNames(names) +
+                                     "): " + Quote(Slice(part.Value)) + " is ignored");
+        break;
+    }
+    return given;
+}
+
+// The entries of a block read by name, one for each field (nullptr where it is not written or
+// has no value); unnamed and empty entries have their findings.
+std::vector<const ListEntry*> TextCheck::GivenByName(const EntryList& inner, const EffectKey& key,
+                                                     std::span<const BlockField> fields,
+                                                     const std::string& what) {
+    const std::vector<std::string_view> names = NamesOf(fields);
+    std::vector<const ListEntry*> given(fields.size(), nullptr);
+    const BlockEntries named = CheckNames(inner, key.Name, names);
+    for (const ListEntry* u : named.Unnamed) {
+        Report(u->Value.Begin, Quote(Slice(u->Value)) + " has no name and is ignored: " + what +
+                                   " reads " + JoinNames(names) +
+                                   " by name once any entry has a name");
+    }
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const ListEntry* entry = named.Find(fields[i].Name);
+        if (entry == nullptr) continue;
+        if (entry->Value.Empty()) {
+            std::string message = "'";
+            message += fields[i].Name;
+            message += "' in " + what + " has no value, so it is ignored";
+            Report(entry->Name.Begin, message);
+            continue;
+        }
+        given[i] = entry;
+    }
+    return given;
+}
+
+// One field's value: a sub-effect's name to follow, or a number in the field's range.
+void TextCheck::CheckBlockField(const BlockField& field, TextRange r) {
+    if (field.Name == "Effect") {
+        subEffects_.push_back(ExtendsRef{std::string(Slice(r)), r.Begin});
+        return;
+    }
+    std::string what = "'";
+    what += field.Name;
+    what += '\'';
+    if (!field.Integer) {
+        CheckNumber(r, NumberKind::Float);
+        CheckHeld(r, what, TextToFloat(Slice(r)), field.Min, field.Max);
+        return;
+    }
+    CheckNumber(r, NumberKind::Int);
+    // Frames beyond the sheet's cells are said below, with the cells.
+    const auto max = field.Name == "Frames" ? INT32_MAX : static_cast<int32_t>(field.Max);
+    CheckHeld(r, what, TextToInt(Slice(r)), static_cast<int32_t>(field.Min), max);
+}
+
 // The named fields of SpriteSheet, Burst, OnBirth and OnDeath, or their entries by position
 // when none has a name.
 void TextCheck::CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key) {
     const std::span<const BlockField> fields = BlockFieldsOf(key);
-    const std::vector<std::string_view> names = NamesOf(fields);
     std::string what = "'";
     what += key.Name;
     what += '\'';
     const EntryList inner = ScanEntries(text_, v);
-    std::vector<const ListEntry*> given(fields.size(), nullptr);
-    if (BlockIsPositional(Slice(v))) {
-        for (std::size_t i = 0; i < inner.Entries.size(); ++i) {
-            const ListEntry& part = inner.Entries[i];
-            if (i < fields.size()) {
-                if (!part.Value.Empty()) given[i] = &part;
-                continue;
-            }
-            if (TrimSpaces(text_, part.Whole).Empty()) continue;
-            Report(part.Value.Begin, "only the first " + Show(fields.size()) + " entries of " +
-                                         what + " are read (" + JoinNames(names) +
-                                         "): " + Quote(Slice(part.Value)) + " is ignored");
-            break;
-        }
-    } else {
-        const BlockEntries named = CheckNames(inner, key.Name, names);
-        for (const ListEntry* u : named.Unnamed) {
-            Report(u->Value.Begin, Quote(Slice(u->Value)) + " has no name and is ignored: " + what +
-                                       " reads " + JoinNames(names) +
-                                       " by name once any entry has a name");
-        }
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            const ListEntry* entry = named.Find(fields[i].Name);
-            if (entry == nullptr) continue;
-            if (entry->Value.Empty()) {
-                std::string message = "'";
-                message += fields[i].Name;
-                message += "' in " + what + " has no value, so it is ignored";
-                Report(entry->Name.Begin, message);
-                continue;
-            }
-            given[i] = entry;
-        }
-    }
+    const std::vector<const ListEntry*> given = BlockIsPositional(Slice(v))
+                                                    ? GivenByPosition(inner, fields, what)
+                                                    : GivenByName(inner, key, fields, what);
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (given[i] == nullptr) continue;
-        const BlockField& field = fields[i];
-        const TextRange r = given[i]->Value;
-        if (field.Name == "Effect") {
-            subEffects_.push_back(ExtendsRef{std::string(Slice(r)), r.Begin});
-            continue;
-        }
-        std::string what = "'";
-        what += field.Name;
-        what += '\'';
-        if (!field.Integer) {
-            CheckNumber(r, NumberKind::Float);
-            CheckHeld(r, what, TextToFloat(Slice(r)), field.Min, field.Max);
-            continue;
-        }
-        CheckNumber(r, NumberKind::Int);
-        // Frames beyond the sheet's cells are said below, with the cells.
-        const auto max = field.Name == "Frames" ? INT32_MAX : static_cast<int32_t>(field.Max);
-        CheckHeld(r, what, TextToInt(Slice(r)), static_cast<int32_t>(field.Min), max);
+        if (given[i] != nullptr) CheckBlockField(fields[i], given[i]->Value);
     }
     if (fields.data() == kReadRulesOf<kSpriteSheetFields>.data() && given[2] != nullptr) {
         const SpriteSheetParams sheet = ReadRecord(Slice(v), kSpriteSheetFields);

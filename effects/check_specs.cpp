@@ -18,6 +18,53 @@ std::string SameAsMinMessage(const EffectKey& key) {
 
 }  // namespace
 
+// The numbers of the form in use (two entries, and Inc when given), in the text's order.
+void TextCheck::CheckFormNumbers(const ListEntry* first, const ListEntry* second,
+                                 const ListEntry* inc, NumberKind kind) {
+    std::vector<const ListEntry*> used = {first, second};
+    if (inc) used.push_back(inc);
+    std::sort(used.begin(), used.end(), [](const ListEntry* a, const ListEntry* b) {
+        return a->Value.Begin < b->Value.Begin;
+    });
+    for (const ListEntry* u : used) CheckNumber(u->Value, kind);
+}
+
+// A named entry without a value counts as not written.
+void TextCheck::CheckEmptyNamed(const BlockEntries& names, const EffectKey& key) {
+    for (const auto& [name, entry] : names.Named) {
+        if (entry->Value.Empty()) {
+            std::string message = "'";
+            message += name;
+            message += "' in '";
+            message += key.Name;
+            message += "' has no value, so it is ignored";
+            Report(entry->Name.Begin, message);
+        }
+    }
+}
+
+// The entries of a form that gives way to an earlier one: Min and Max come before Value, Range
+// and Blur; Range before Blur. Each flag says the entry is given and ignored.
+void TextCheck::CheckIgnoredForms(const BlockEntries& names, bool minMax, bool value, bool range,
+                                  bool blur) {
+    std::vector<std::string_view> ignored;
+    if (value) ignored.push_back("Value");
+    if (range) ignored.push_back("Range");
+    if (blur) ignored.push_back("Blur");
+    if (ignored.empty()) return;
+    const ListEntry* first = names.Find(ignored.front());
+    std::string list;
+    for (std::size_t i = 0; i < ignored.size(); ++i) {
+        if (i > 0) list += i + 1 == ignored.size() ? " and " : ", ";
+        list += '\'';
+        list += ignored[i];
+        list += '\'';
+    }
+    Report(first->Name.Begin,
+           "warning: " + list + (ignored.size() > 1 ? " are" : " is") +
+               " ignored: " + (minMax ? "'Min' and 'Max' come first" : "'Range' comes first"));
+}
+
 void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key) {
     const bool integer = key.Kind == EffectValueKind::IntSpec;
     const NumberKind kind = integer ? NumberKind::Int : NumberKind::Float;
@@ -39,16 +86,7 @@ void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key)
         const ListEntry* found = names.Find(name);
         return found != nullptr && !found->Value.Empty() ? found : nullptr;
     };
-    for (const auto& [name, entry] : names.Named) {
-        if (entry->Value.Empty()) {
-            std::string message = "'";
-            message += name;
-            message += "' in '";
-            message += key.Name;
-            message += "' has no value, so it is ignored";
-            Report(entry->Name.Begin, message);
-        }
-    }
+    CheckEmptyNamed(names, key);
     const ListEntry* min = given("Min");
     const ListEntry* max = given("Max");
     const ListEntry* value = given("Value");
@@ -65,37 +103,11 @@ void TextCheck::CheckSpec(const ListEntry& e, TextRange v, const EffectKey& key)
     for (const ListEntry* u : names.Unnamed) {
         Report(u->Value.Begin, Quote(Slice(u->Value)) + " has no name and is ignored");
     }
-    std::vector<const ListEntry*> used;
-    if (minMax) used = {min, max};
-    if (valueRange) used = {value, range};
-    if (valueBlur) used = {value, blur};
-    if (inc) used.push_back(inc);
-    std::sort(used.begin(), used.end(), [](const ListEntry* a, const ListEntry* b) {
-        return a->Value.Begin < b->Value.Begin;
-    });
-    for (const ListEntry* u : used) CheckNumber(u->Value, kind);
-
-    std::vector<std::string_view> ignored;
-    if (minMax) {
-        if (value) ignored.push_back("Value");
-        if (range) ignored.push_back("Range");
-        if (blur) ignored.push_back("Blur");
-    } else if (valueRange && blur) {
-        ignored.push_back("Blur");
-    }
-    if (!ignored.empty()) {
-        const ListEntry* first = names.Find(ignored.front());
-        std::string list;
-        for (std::size_t i = 0; i < ignored.size(); ++i) {
-            if (i > 0) list += i + 1 == ignored.size() ? " and " : ", ";
-            list += '\'';
-            list += ignored[i];
-            list += '\'';
-        }
-        Report(first->Name.Begin,
-               "warning: " + list + (ignored.size() > 1 ? " are" : " is") +
-                   " ignored: " + (minMax ? "'Min' and 'Max' come first" : "'Range' comes first"));
-    }
+    const ListEntry* first = minMax ? min : value;
+    const ListEntry* second = minMax ? max : valueRange ? range : blur;
+    CheckFormNumbers(first, second, inc, kind);
+    CheckIgnoredForms(names, minMax, minMax && value, minMax && range,
+                      blur && (minMax || valueRange));
     // Swapping cannot help when one of Min and Max is not a number: that has its finding.
     const bool swappable = minMax && ScanNumber(Slice(min->Value), kind).HasDigits &&
                            ScanNumber(Slice(max->Value), kind).HasDigits;

@@ -178,6 +178,11 @@ class TextCheck {
     void CheckNamedPlainSpec(const ListEntry& e, const EntryList& inner, const EffectKey& key,
                              NumberKind kind);
     void CheckFormless(const ListEntry& e, const BlockEntries& names, const EffectKey& key);
+    void CheckFormNumbers(const ListEntry* first, const ListEntry* second, const ListEntry* inc,
+                          NumberKind kind);
+    void CheckEmptyNamed(const BlockEntries& names, const EffectKey& key);
+    void CheckIgnoredForms(const BlockEntries& names, bool minMax, bool value, bool range,
+                           bool blur);
     void CheckIntOrder(const EffectKey& key, const ValueForm<int32_t>& form, const ListEntry* max,
                        const ListEntry* blur, const ListEntry* inc, bool minMax, bool valueBlur,
                        bool swappable);
@@ -194,6 +199,13 @@ class TextCheck {
                      float absent = 255.0f);
     void CheckCurve(TextRange v, const std::string& name, bool colours, float min, float max);
     void CheckBlock(const ListEntry& e, TextRange v, const EffectKey& key);
+    std::vector<const ListEntry*> GivenByPosition(const EntryList& inner,
+                                                  std::span<const BlockField> fields,
+                                                  const std::string& what);
+    std::vector<const ListEntry*> GivenByName(const EntryList& inner, const EffectKey& key,
+                                              std::span<const BlockField> fields,
+                                              const std::string& what);
+    void CheckBlockField(const BlockField& field, TextRange r);
     void CheckBlockList(const ListEntry& e, TextRange v, const EffectKey& key);
     void CheckSpriteList(TextRange v);
 

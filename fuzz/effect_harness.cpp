@@ -17,7 +17,7 @@
 #include "effects/value_forms.h"
 #include "fuzz/harness.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/random.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "effects/check.h"
+#include "effects/check_files.h"
 #include "fuzz/harness.h"
 #include "import/gdx_import.h"
 #include "import/import_effect.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "effects/check.h"
+#include "effects/check_files.h"
 #include "effects/check_text.h"
 #include "effects/effect_group.h"
 #include "effects/effect_text.h"

@@ -207,6 +207,46 @@ KeyValue ReadParts(const KeyInfo& key, std::string_view inside) {
     return std::string(inside);
 }
 
+// A Pair, Colour, Rgba or IntegerPair in braces; nullopt when the value has another form or
+// count.
+std::optional<std::string> NumbersText(KeyKind kind, const KeyValue& value) {
+    if (kind == KeyKind::IntegerPair) {
+        const auto* n = std::get_if<std::array<int32_t, 2>>(&value);
+        if (n == nullptr) return std::nullopt;
+        return Braced({std::to_string((*n)[0]), std::to_string((*n)[1])});
+    }
+    const auto* n = std::get_if<std::vector<float>>(&value);
+    const std::size_t size = kind == KeyKind::Pair ? 2 : kind == KeyKind::Colour ? 3 : 4;
+    if (n == nullptr || n->size() != size) return std::nullopt;
+    if (size == 2) return Braced({Num((*n)[0]), Num((*n)[1])});
+    if (size == 3) return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2])});
+    return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2]), Num((*n)[3])});
+}
+
+// An Area block by its fields' names.
+std::optional<std::string> AreaText(const KeyInfo& key, const AreaValue& a) {
+    const std::span<const KeyField> f = key.Fields;
+    return Braced({Named(f[0].Name, a.Type), Named(f[1].Name, Num(a.Width)),
+                   Named(f[2].Name, Num(a.Height)), Named(f[3].Name, Num(a.Angle))});
+}
+
+// A Block's fields in the table's order; nullopt when the count differs or a number has no
+// text of its field's kind.
+std::optional<std::string> BlockText(const KeyInfo& key, const BlockValue& b) {
+    if (b.Numbers.size() != key.Fields.size()) return std::nullopt;
+    std::string out = "{";
+    for (std::size_t i = 0; i < key.Fields.size(); ++i) {
+        const KeyField& field = key.Fields[i];
+        const std::optional<std::string> text = field.Text      ? b.Text
+                                                : field.Integer ? Whole(b.Numbers[i])
+                                                                : Num(b.Numbers[i]);
+        if (!text) return std::nullopt;
+        if (i > 0) out += ", ";
+        out += std::string(field.Name) + " = " + *text;
+    }
+    return out + "}";
+}
+
 }  // namespace
 
 // Both directions use the table's own row of the key, so a caller's copy of a KeyInfo, or
@@ -252,23 +292,10 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
             if (const auto* n = std::get_if<float>(&value)) return Num(*n);
             break;
         case KeyKind::Pair:
-        case KeyKind::Colour: {
-            const auto* n = std::get_if<std::vector<float>>(&value);
-            const std::size_t size = key.Kind == KeyKind::Pair ? 2 : 3;
-            if (n == nullptr || n->size() != size) break;
-            if (size == 2) return Braced({Num((*n)[0]), Num((*n)[1])});
-            return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2])});
-        }
-        case KeyKind::Rgba: {
-            const auto* n = std::get_if<std::vector<float>>(&value);
-            if (n == nullptr || n->size() != 4) break;
-            return Braced({Num((*n)[0]), Num((*n)[1]), Num((*n)[2]), Num((*n)[3])});
-        }
+        case KeyKind::Colour:
+        case KeyKind::Rgba:
         case KeyKind::IntegerPair:
-            if (const auto* n = std::get_if<std::array<int32_t, 2>>(&value)) {
-                return Braced({std::to_string((*n)[0]), std::to_string((*n)[1])});
-            }
-            break;
+            return NumbersText(key.Kind, value);
         case KeyKind::RandomNumber:
         case KeyKind::RandomInteger:
             if (const auto* r = std::get_if<RandomValue>(&value)) {
@@ -276,11 +303,7 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
             }
             break;
         case KeyKind::Area:
-            if (const auto* a = std::get_if<AreaValue>(&value)) {
-                const std::span<const KeyField> f = key.Fields;
-                return Braced({Named(f[0].Name, a->Type), Named(f[1].Name, Num(a->Width)),
-                               Named(f[2].Name, Num(a->Height)), Named(f[3].Name, Num(a->Angle))});
-            }
+            if (const auto* a = std::get_if<AreaValue>(&value)) return AreaText(key, *a);
             break;
         case KeyKind::Curve:
         case KeyKind::ColourCurve:
@@ -288,21 +311,9 @@ std::optional<std::string> KeyValueText(const KeyInfo& asked, const KeyValue& va
                 return CurveText(*c, key.Kind == KeyKind::ColourCurve);
             }
             break;
-        case KeyKind::Block: {
-            const auto* b = std::get_if<BlockValue>(&value);
-            if (b == nullptr || b->Numbers.size() != key.Fields.size()) break;
-            std::string out = "{";
-            for (std::size_t i = 0; i < key.Fields.size(); ++i) {
-                const KeyField& field = key.Fields[i];
-                const std::optional<std::string> text = field.Text      ? b->Text
-                                                        : field.Integer ? Whole(b->Numbers[i])
-                                                                        : Num(b->Numbers[i]);
-                if (!text) return std::nullopt;
-                if (i > 0) out += ", ";
-                out += std::string(field.Name) + " = " + *text;
-            }
-            return out + "}";
-        }
+        case KeyKind::Block:
+            if (const auto* b = std::get_if<BlockValue>(&value)) return BlockText(key, *b);
+            break;
     }
     return std::nullopt;
 }

@@ -10,7 +10,7 @@
 #include "lib/world_access.h"
 #include "particles/budget.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
 

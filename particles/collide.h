@@ -22,7 +22,7 @@
 //   - OnCollide starts at the first hit point of the update, with the velocity the particle
 //     leaves the update with.
 // Orbit mode ignores the lines. The bounce only shortens moves and speeds, so a particle's state
-// stays finite; one whose sums overflow dies as ever.
+// stays finite; one whose sums overflow dies, as everywhere.
 #pragma once
 
 #include <array>

@@ -9,7 +9,7 @@
 //     growing down); each Attractor point in the order written, then each Vortex point, all
 //     after the move, the acceleration and Drag.
 // The pull is bounded by Strength (never by 1 / d), so a particle crossing the point keeps a
-// finite velocity; a state that is not finite still ends the particle as ever.
+// finite velocity; a state that is not finite ends the particle, as everywhere.
 #pragma once
 
 #include <array>

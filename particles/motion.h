@@ -15,7 +15,7 @@
 //     with RadialAcceleration or TangentialAcceleration, u = (p - origin) / |p - origin| from the
 //     position before the move, vx = (vx + dt * ax) + (dt * radial * ux - dt * tangential * uy),
 //     vy = (vy + dt * ay) + (dt * radial * uy + dt * tangential * ux); nothing at the origin
-//     itself. Positive tangential turns clockwise on screen (y grows down). Drag then as ever;
+//     itself. Positive tangential turns clockwise on screen (y grows down). Drag then applies;
 //   - orbit mode (OrbitRadius, OrbitEndRadius or OrbitSpin set): at age a seconds and life
 //     fraction f, angle = OrbitAngle + OrbitSpin * a (degrees, starting at the emission angle),
 //     r = OrbitRadius + (OrbitEndRadius - OrbitRadius) * f, position = origin + r * (cos, sin)

@@ -13,7 +13,7 @@
 
 #include "particleplayer/effect_params.h"
 #include "particles/extra_params.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/name_map.h"
 #include "runtime/random.h"
 #include "runtime/record_array.h"

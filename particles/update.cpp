@@ -14,7 +14,7 @@
 #include "particles/looks.h"
 #include "particles/particles.h"
 #include "particles/sub_effects.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/cpu_path.h"
 #include "runtime/worker_pool.h"
@@ -270,7 +270,7 @@ bool UpdateList(Emitter& e, const Motion& m) {
         [compact, &m](Particle* begin, Particle* end) { return compact(begin, end, m); });
 }
 
-// An emitter's pass: today's for a plain emitter, the one that keeps Life (and records where
+// An emitter's pass: plain for a plain emitter, the one that keeps Life (and records where
 // particles die, for OnDeath) for an emitter with optional keys. Returns whether the list held
 // a particle.
 bool MoveEmitter(Engine& engine, Emitter& e, const Motion& m, float dt, int32_t now) {

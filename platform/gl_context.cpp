@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include "platform/sdl_window.h"
+
 namespace pp {
 namespace {
 
@@ -27,19 +29,19 @@ void EndContextVideo() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-GlContext CreateGlContext(SDL_Window* window) {
+GlContext CreateGlContext(NativeWindow* window) {
     SetContextAttributes();
-    SDL_GLContext context = SDL_GL_CreateContext(window);
+    SDL_GLContext context = SDL_GL_CreateContext(SdlWindowOf(window));
     if (context == nullptr) return nullptr;
-    if (SDL_GL_MakeCurrent(window, context) != 0 || epoxy_gl_version() < 33) {
+    if (SDL_GL_MakeCurrent(SdlWindowOf(window), context) != 0 || epoxy_gl_version() < 33) {
         SDL_GL_DeleteContext(context);
         return nullptr;
     }
     return context;
 }
 
-void MakeGlContextCurrent(SDL_Window* window, GlContext context) {
-    SDL_GL_MakeCurrent(window, context);
+void MakeGlContextCurrent(NativeWindow* window, GlContext context) {
+    SDL_GL_MakeCurrent(SdlWindowOf(window), context);
 }
 
 void DeleteGlContext(GlContext context) {
@@ -56,15 +58,15 @@ void SwapOnRetrace() {
     if (SDL_GL_SetSwapInterval(1) != 0) SDL_GL_SetSwapInterval(0);
 }
 
-WindowSizes SizesOf(SDL_Window* window) {
+WindowSizes SizesOf(NativeWindow* window) {
     WindowSizes sizes;
-    SDL_GetWindowSize(window, &sizes.Width, &sizes.Height);
-    SDL_GL_GetDrawableSize(window, &sizes.DrawableWidth, &sizes.DrawableHeight);
+    SDL_GetWindowSize(SdlWindowOf(window), &sizes.Width, &sizes.Height);
+    SDL_GL_GetDrawableSize(SdlWindowOf(window), &sizes.DrawableWidth, &sizes.DrawableHeight);
     return sizes;
 }
 
-void SwapWindowBuffers(SDL_Window* window) {
-    SDL_GL_SwapWindow(window);
+void SwapWindowBuffers(NativeWindow* window) {
+    SDL_GL_SwapWindow(SdlWindowOf(window));
 }
 
 }  // namespace pp

@@ -3,9 +3,9 @@
 // page's canvas in the browser (web/graphics.cpp). Not for use outside platform/.
 #pragma once
 
-struct SDL_Window;
-
 namespace pp {
+
+struct NativeWindow;  // platform/window.h
 
 using GlContext = void*;
 
@@ -19,10 +19,10 @@ void EndContextVideo();
 
 // Creates the window's context and makes it current; nullptr when that fails or it offers
 // less than OpenGL 3.3 (WebGL 2 in the browser).
-GlContext CreateGlContext(SDL_Window* window);
+GlContext CreateGlContext(NativeWindow* window);
 
 // Makes the context current again for the window.
-void MakeGlContextCurrent(SDL_Window* window, GlContext context);
+void MakeGlContextCurrent(NativeWindow* window, GlContext context);
 
 void DeleteGlContext(GlContext context);
 
@@ -38,9 +38,9 @@ void SwapOnRetrace();
 struct WindowSizes {
     int Width = 0, Height = 0, DrawableWidth = 0, DrawableHeight = 0;
 };
-WindowSizes SizesOf(SDL_Window* window);
+WindowSizes SizesOf(NativeWindow* window);
 
 // Shows what was drawn into the window's default framebuffer.
-void SwapWindowBuffers(SDL_Window* window);
+void SwapWindowBuffers(NativeWindow* window);
 
 }  // namespace pp

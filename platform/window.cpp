@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "particleplayer/world.h"
+#include "platform/sdl_window.h"
 #include "platform/window_events.h"
 #include "runtime/object_table.h"
 
@@ -80,7 +81,8 @@ void Raise(int32_t code, int32_t object, int32_t number) {
     RaiseWindowEvent(code, object, number, 0);
     const WindowEventHook hook = CurrentWindowEventHook();
     if (hook == nullptr) return;
-    if (WindowRecord* r = ObjectLookup(State().Windows, number)) hook(r->Native, code);
+    if (WindowRecord* r = ObjectLookup(State().Windows, number))
+        hook(NativeWindowOf(r->Native), code);
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& e) {
@@ -186,8 +188,8 @@ uint32_t SdlFlagsFor(uint32_t flags) {
 
 }  // namespace
 
-SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                       const char* title, uint32_t flags) {
+NativeWindow* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                         const char* title, uint32_t flags) {
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
@@ -209,12 +211,12 @@ SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int3
     record->SdlId = SDL_GetWindowID(native);
     record->MinimizedOrMaximized =
         (sdlFlags & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_MINIMIZED)) != 0 ? 1 : 0;
-    return native;
+    return NativeWindowOf(native);
 }
 
-SDL_Window* WindowHandle(int32_t number) {
+NativeWindow* WindowHandle(int32_t number) {
     WindowRecord* r = ObjectLookup(State().Windows, number);
-    return r != nullptr ? r->Native : nullptr;
+    return r != nullptr ? NativeWindowOf(r->Native) : nullptr;
 }
 
 void WindowClose(int32_t number) {
@@ -223,7 +225,8 @@ void WindowClose(int32_t number) {
     if (r == nullptr) return;
     SDL_Window* native = r->Native;
     // Whatever draws into the window lets go of it before it disappears.
-    if (const WindowEventHook hook = CurrentWindowEventHook()) hook(native, kWindowDestroying);
+    if (const WindowEventHook hook = CurrentWindowEventHook())
+        hook(NativeWindowOf(native), kWindowDestroying);
     ObjectRelease(s.Windows, number);
     SDL_DestroyWindow(native);
 }

@@ -4,9 +4,11 @@
 
 #include <cstdint>
 
-struct SDL_Window;
-
 namespace pp {
+
+// A window as the platform's interfaces pass it; only the backend that opened it knows what it
+// holds (an SDL window on the desktop, the page's canvas in the browser).
+struct NativeWindow;
 
 // Event codes raised by windows, queued until WaitEvent hands them out.
 inline constexpr int32_t kEventMoved = 3;
@@ -26,11 +28,11 @@ inline constexpr uint32_t kWindowHidden = 0x10000000;
 // Opens window `number` with a client area of width x height (closing a window already open
 // under that number first). x or y of -65535 lets the system place it. Returns the native
 // window, or nullptr on failure (also for sizes outside 1..particleplayer::kMaxPixelSide).
-SDL_Window* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
-                       const char* title, uint32_t flags);
+NativeWindow* WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                         const char* title, uint32_t flags);
 
 // Returns the native window open under number, or nullptr.
-SDL_Window* WindowHandle(int32_t number);
+NativeWindow* WindowHandle(int32_t number);
 
 // Closes window number; does nothing when it is not open.
 void WindowClose(int32_t number);
@@ -50,7 +52,7 @@ void RaiseWindowEvent(int32_t code, int32_t object, int32_t window, int32_t type
 // the last frame again when the window needs repainting and to let go of a closing window
 // (code 2). One hook; nullptr removes it.
 inline constexpr int32_t kWindowDestroying = 2;
-using WindowEventHook = void (*)(SDL_Window* window, int32_t code);
+using WindowEventHook = void (*)(NativeWindow* window, int32_t code);
 void SetWindowEventHook(WindowEventHook hook);
 
 // Keys as the key-press hook names them; every key without a name here comes as kKeyOther.

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 namespace pp {
 namespace {

@@ -22,7 +22,7 @@ namespace {
 constexpr int32_t kKeyEventType = 0x300;
 
 struct WindowRecord {
-    SDL_Window* Native = nullptr;
+    NativeWindow* Native = nullptr;
     bool Exists() const { return Native != nullptr; }
 };
 
@@ -63,8 +63,8 @@ void Listen() {
 
 }  // namespace
 
-SDL_Window* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t height,
-                       const char* title, uint32_t) {
+NativeWindow* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t height,
+                         const char* title, uint32_t) {
     WindowState& s = State();
     WindowRecord* record = ObjectAcquire(s.Windows, number);
     if (record == nullptr) return nullptr;
@@ -77,12 +77,12 @@ SDL_Window* WindowOpen(int32_t number, int32_t, int32_t, int32_t width, int32_t 
         return nullptr;
     }
     Listen();
-    record->Native = new SDL_Window{kCanvasSelector, width, height};
+    record->Native = new NativeWindow{kCanvasSelector, width, height};
     emscripten_set_window_title(title != nullptr ? title : "");
     return record->Native;
 }
 
-SDL_Window* WindowHandle(int32_t number) {
+NativeWindow* WindowHandle(int32_t number) {
     WindowRecord* r = ObjectLookup(State().Windows, number);
     return r != nullptr ? r->Native : nullptr;
 }
@@ -91,7 +91,7 @@ void WindowClose(int32_t number) {
     WindowState& s = State();
     WindowRecord* r = ObjectLookup(s.Windows, number);
     if (r == nullptr) return;
-    SDL_Window* native = r->Native;
+    NativeWindow* native = r->Native;
     // Whatever draws into the window lets go of it before it disappears.
     if (const WindowEventHook hook = CurrentWindowEventHook()) hook(native, kWindowDestroying);
     ObjectRelease(s.Windows, number);

@@ -1,14 +1,14 @@
-// What a window is in the browser: the page's canvas, sized to the window's client area. The
-// platform's interfaces name windows SDL_Window*, so the browser backend defines that type
-// as this record. Not for use outside platform/web/.
+// What a window is in the browser: the page's canvas, sized to the window's client area. Not
+// for use outside platform/web/.
 #pragma once
 
-struct SDL_Window {
+namespace pp {
+
+// The browser backend's NativeWindow (platform/window.h).
+struct NativeWindow {
     const char* Canvas;  // CSS selector of the canvas element
     int Width, Height;
 };
-
-namespace pp {
 
 // The canvas every window of the page draws into.
 inline constexpr char kCanvasSelector[] = "#canvas";

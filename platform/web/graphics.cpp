@@ -28,7 +28,7 @@ bool StartContextVideo() {
 
 void EndContextVideo() {}
 
-GlContext CreateGlContext(SDL_Window* window) {
+GlContext CreateGlContext(NativeWindow* window) {
     EmscriptenWebGLContextAttributes attributes;
     emscripten_webgl_init_context_attributes(&attributes);
     attributes.majorVersion = 2;
@@ -58,7 +58,7 @@ GlContext CreateGlContext(SDL_Window* window) {
     return reinterpret_cast<GlContext>(context);
 }
 
-void MakeGlContextCurrent(SDL_Window*, GlContext context) {
+void MakeGlContextCurrent(NativeWindow*, GlContext context) {
     emscripten_webgl_make_context_current(
         reinterpret_cast<EMSCRIPTEN_WEBGL_CONTEXT_HANDLE>(context));
 }
@@ -75,7 +75,7 @@ bool CurrentContextIsGl33() {
 // The browser shows frames at the display's rate by itself.
 void SwapOnRetrace() {}
 
-WindowSizes SizesOf(SDL_Window* window) {
+WindowSizes SizesOf(NativeWindow* window) {
     WindowSizes sizes;
     emscripten_get_canvas_element_size(window->Canvas, &sizes.DrawableWidth, &sizes.DrawableHeight);
     sizes.Width = window->Width;
@@ -84,7 +84,7 @@ WindowSizes SizesOf(SDL_Window* window) {
 }
 
 // The browser composites the canvas when the frame's task returns.
-void SwapWindowBuffers(SDL_Window*) {}
+void SwapWindowBuffers(NativeWindow*) {}
 
 DisplayDrivers ChooseDisplayDrivers() {
     return DisplayDrivers::Chosen;

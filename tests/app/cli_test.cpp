@@ -12,7 +12,7 @@
 #include "app/effect_json.h"
 #include "app/json_text.h"
 #include "effects/loader.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "tests/app/run_binary.h"
 #include "tests/effects/temp_dir.h"
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "effects/check.h"
+#include "effects/check_files.h"
 #include "effects/effect_text.h"
 #include "effects/loader.h"
 #include "particleplayer/key_table.h"

@@ -7,7 +7,7 @@
 
 #include "effects/loader.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/random.h"
 #include "tests/effects/temp_dir.h"
 

@@ -16,10 +16,12 @@
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
 #include "draw/quad_sprites.h"
+#include "draw/quad_tinted.h"
 #include "draw/sprites.h"
 #include "image/image_decoders.h"
+#include "platform/sdl_window.h"
 #include "platform/window.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"
@@ -39,7 +41,7 @@ class Gl : public ::testing::Test {
         ASSERT_TRUE(loaded) << SDL_GetError();
         if (ScreenWidth() != 800 || WindowHandle(0) == nullptr) {
             InitGraphics();
-            SDL_Window* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001);
+            NativeWindow* window = WindowOpen(0, 0, 0, 800, 600, "SCREEN", 0x00C80001);
             ASSERT_EQ(OpenScreenInWindow(window, 0, 0, 800, 600), 1) << SDL_GetError();
             EnablePngDecoder();
         }
@@ -132,7 +134,7 @@ void DrawOne(int32_t quad, int32_t x, int32_t y, int32_t alpha = 255) {
 void Push(uint32_t type, uint8_t windowEvent = 0, int32_t key = 0) {
     SDL_Event e{};
     e.type = type;
-    e.window.windowID = SDL_GetWindowID(WindowHandle(0));
+    e.window.windowID = SDL_GetWindowID(SdlWindowOf(WindowHandle(0)));
     e.window.event = windowEvent;
     if (type == SDL_KEYDOWN)
         e.key = {type, 0, e.window.windowID, 0, windowEvent, 0, 0, {{}, key, 0, 0}};
@@ -149,7 +151,8 @@ std::vector<int32_t> hooked;
 
 // Bad windows refused; the codes raised for each event, in order; key names; the queue; the wait.
 TEST_F(Gl, EventsRaiseTheirCodesInOrder) {
-    EXPECT_EQ(SDL_GetWindowFlags(WindowHandle(0)) & (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
+    EXPECT_EQ(SDL_GetWindowFlags(SdlWindowOf(WindowHandle(0))) &
+                  (SDL_WINDOW_RESIZABLE | SDL_WINDOW_OPENGL),
               SDL_WINDOW_OPENGL);
     for (const auto& [number, width, height] :
          {std::array{-2, 100, 100}, {1, 0, 100}, {1, 100, -5}, {1, 1 << 20, 100}})
@@ -437,6 +440,27 @@ TEST_F(Gl, TintedQuadsTakeTheirColourCurveSizeAndSheetCell) {
             const uint32_t rgb = 0xC80064 | 32 * frames[k] << 8;
             EXPECT_EQ(frame.CountNot(rgb, left, 95, left + 10, 105), 0) << k;
             EXPECT_EQ(frame.CountNot(0, left - 20, 75, left + 30, 125), 100) << k;
+        }
+    }
+    // A plain quad of the same sprite and blend right after a red tinted one: each as alone.
+    const float xy[8] = {100, 300, 120, 300, 100, 320, 120, 320}, uv[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+    const uint8_t alpha[4] = {255, 255, 255, 255}, red[3] = {255, 0, 0};
+    auto drawn = [&](bool tinted, bool plain) {
+        FillScreen(0);
+        EXPECT_EQ(BeginQuads(), 1);
+        if (tinted) DrawTintedQuads(5, 6, 1, {1, xy, alpha, red, uv});
+        SetQuadBlending(5, 6), SetQuadSize(1, 20, 20), SetQuadAngle(1, 0.0f, 0);
+        if (plain) DrawQuadSprite(1, 600, 300, 255);
+        EndQuads();
+        return Frame();
+    };
+    const Frame both = drawn(true, true), tinted = drawn(true, false), plain = drawn(false, true);
+    EXPECT_EQ(tinted.CountNot(0), 400);
+    EXPECT_EQ(plain.CountNot(0), 400);
+    for (int32_t y = 0; y < 600; ++y) {
+        for (int32_t x = 0; x < 800; ++x) {
+            const bool quad = x >= 600 && x < 620 && y >= 300 && y < 320;
+            ASSERT_EQ(both.At(x, y), (quad ? plain : tinted).At(x, y)) << x << ',' << y;
         }
     }
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/random.h"
 
 namespace pp {

@@ -17,7 +17,7 @@
 #include <tuple>
 #include <vector>
 
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 #include "runtime/convert.h"
 #include "runtime/name_map.h"
 #include "runtime/object_table.h"

@@ -1,4 +1,4 @@
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 #include <time.h>
 

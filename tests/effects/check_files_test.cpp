@@ -1,5 +1,5 @@
 // The effect checker: each kind of finding once, at its line and column; clean texts; chains.
-#include "effects/check.h"
+#include "effects/check_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

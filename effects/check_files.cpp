@@ -1,6 +1,6 @@
 // The checker's driver: the files named, the Extends chain each one starts, walked as the
 // loader walks it, and the findings grouped per file.
-#include "effects/check.h"
+#include "effects/check_files.h"
 
 #include <sys/stat.h>
 
@@ -17,7 +17,7 @@
 #include "effects/value_forms.h"
 #include "particleplayer/world.h"
 #include "particles/particles.h"
-#include "runtime/clock.h"
+#include "runtime/clock_readings.h"
 
 #if PP_IMPORT
 #include <fstream>
