@@ -148,19 +148,10 @@ pp_effect_extras CExtras(const particleplayer::EffectExtras& x) {
     curve(x.DriftYOverLife, out.drift_y_over_life);
     out.sprite_mode = x.SpriteMode;
     out.sprite_file_count = static_cast<int32_t>(x.SpriteFiles.size());
-    auto curve = [](const particleplayer::LifeCurve<1>& c) {
-        pp_curve o{};
-        o.count = c.Count;
-        for (size_t k = 0; k < 8; ++k) {
-            o.time[k] = c.Time[k];
-            o.value[k] = c.Value[k][0];
-        }
-        return o;
-    };
-    out.emission_over_duration = curve(x.EmissionOverDuration);
-    out.life_over_duration = curve(x.LifeOverDuration);
-    out.width_over_duration = curve(x.WidthOverDuration);
-    out.height_over_duration = curve(x.HeightOverDuration);
+    curve(x.EmissionOverDuration, out.emission_over_duration);
+    curve(x.LifeOverDuration, out.life_over_duration);
+    curve(x.WidthOverDuration, out.width_over_duration);
+    curve(x.HeightOverDuration, out.height_over_duration);
     out.continuous = x.Continuous;
     auto range = [](const particleplayer::DrawnRange& r) {
         return pp_drawn_range{r.Min, r.Max, r.Step};
