@@ -115,14 +115,15 @@ std::optional<std::string> ReadCpuOption(ArgWalker& walk,
         particleplayer::CpuPath Path;
     } kPaths[] = {{"scalar", particleplayer::CpuPath::Scalar},
                   {"sse2", particleplayer::CpuPath::Sse2},
-                  {"avx2", particleplayer::CpuPath::Avx2}};
+                  {"avx2", particleplayer::CpuPath::Avx2},
+                  {"avx512", particleplayer::CpuPath::Avx512}};
     for (const auto& path : kPaths) {
         if (value && *value == path.Name) {
             cpu = path.Path;
             return std::nullopt;
         }
     }
-    return "--cpu takes scalar, sse2 or avx2";
+    return "--cpu takes scalar, sse2, avx2 or avx512";
 }
 
 std::optional<std::string> ApplyCpuOption(const std::optional<particleplayer::CpuPath>& cpu) {

@@ -83,7 +83,7 @@ inline std::optional<std::string> ReadThreadsOption(ArgWalker& walk, int64_t& th
     return ReadIntOption(walk, 1, kMaxThreadsOption, threads);
 }
 
-// --cpu scalar|sse2|avx2: the instructions of the update and the vertex work (the widest the
+// --cpu scalar|sse2|avx2|avx512: the instructions of the update and the vertex work (the widest the
 // processor has when not given).
 std::optional<std::string> ReadCpuOption(ArgWalker& walk,
                                          std::optional<particleplayer::CpuPath>& cpu);

@@ -33,8 +33,8 @@ constexpr const char* kUsage =
     "--threads N (1 to 256) updates and draws large particle lists on N threads, the\ncalling one "
     "included (default: one per hardware thread); 1 does all on one thread. The\nparticles and "
     "pixels are the same for every N.\n"
-    "--cpu scalar|sse2|avx2 runs the update and the vertex work in plain code, SSE2 or AVX2 in\n"
-    "place of the widest this processor has; the pixels are the same on each.\n"
+    "--cpu scalar|sse2|avx2|avx512 runs the update and the vertex work in plain code, SSE2,\n"
+    "AVX2 or AVX-512 in place of the widest this processor has; the pixels are the same on each.\n"
     "--max-particles N (1 to 1000000000, default 1000000) is the particle budget: births\n"
     "beyond N live particles are dropped; one line on stderr says so, once per load.\n";
 

@@ -8,7 +8,8 @@
 //   - whole frames on llvmpipe (SDL's offscreen driver, no display) for the player's scene
 //     beside a 60 Hz frame (16.7 ms), and for 100 thousand and 1 million small particles on 1,
 //     2 and all threads, each beside the same frames on one thread;
-//   - draw submission of an emitter with each optional key beside a plain emitter's.
+//   - draw submission of an emitter with each optional key beside a plain emitter's;
+//   - the vertex work's loops and the turbulence field's on each vector path, beside AVX2's.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <epoxy/gl.h>
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/scene.h"
@@ -27,13 +29,16 @@
 #include "draw/draw_particles.h"
 #include "draw/frame.h"
 #include "draw/gl_screen.h"
+#include "draw/particle_runs.h"
 #include "draw/quad_sprites.h"
 #include "draw/quad_stats.h"
 #include "geometry/quad_geometry.h"
 #include "particleplayer/screen.h"
 #include "particles/particles.h"
+#include "particles/turbulence.h"
 #include "platform/window.h"
 #include "runtime/clock_readings.h"
+#include "runtime/cpu_path.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"
 
@@ -273,6 +278,77 @@ void BM_QuadCorners(benchmark::State& state) {
     state.counters["library_sincos_ns"] = libraryTrig * 1e9 / quads;
 }
 BENCHMARK(BM_QuadCorners)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+// The vertex work's loops over one run of particles, as the drawing calls them, on each vector
+// path the processor has, the paths taking turns within every iteration so that all see the
+// same load: nanoseconds per particle of each loop on each path, and AVX-512's over AVX2's.
+void BM_VertexLoopsOnPaths(benchmark::State& state) {
+    constexpr size_t kRun = QuadDrawRun::kCapacity;
+    constexpr int kRepeats = 64;
+    const CpuPath paths[] = {CpuPath::Sse2, CpuPath::Avx2, CpuPath::Avx512};
+    const char* const loops[] = {"radians", "cossin", "centre", "corners", "turbulence"};
+    auto particles = std::make_unique<ParticleRun>();
+    auto run = std::make_unique<QuadDrawRun>();
+    auto angles = std::make_unique<RunAngles>();
+    std::vector<float> xy(kRun * 8);
+    std::vector<uint8_t> alpha(kRun * 4);
+    const std::vector<float> turns = ParticleAngles(kRun);
+    for (size_t i = 0; i < kRun; ++i) {
+        particles->Size[i] = 2.0f + static_cast<float>(i % 29) * 0.37f;
+        particles->X[i] = static_cast<float>(i) * 1.37f;
+        particles->Y[i] = static_cast<float>(i) * 0.71f;
+        particles->Transparency[i] = static_cast<float>(i % 256);
+        run->Degrees[i] = turns[i] * 57.29578f;
+    }
+    std::vector<Particle> places(kRun);
+    for (size_t i = 0; i < kRun; ++i) {
+        places[i] = Particle{0, 1, particles->X[i], particles->Y[i], 0, 0, 0, 0, 0, 0};
+    }
+    const TurbulenceFrame field = TurbulenceOf({90.0f, 37.0f, 1.0f, 5}, {7, 0.6f}, 3, 0.016f);
+    std::vector<float> drift(2 * kRun);
+    const QuadVertexSource source = {run->Size,       run->X,          run->Y,       run->Alpha,
+                                     angles->Radians, angles->Cosines, angles->Sines};
+    auto loop = [&](int which) {
+        for (int r = 0; r < kRepeats; ++r) {
+            if (which == 0) QuadRadiansMany(run->Degrees, kRun, angles->Radians);
+            if (which == 1) QuadCosSinMany(angles->Radians, kRun, angles->Cosines, angles->Sines);
+            if (which == 2) CentreAndRound(*particles, *run, kRun, 0.5f, -0.5f);
+            if (which == 3) WriteQuadVertices(source, kRun, xy.data(), alpha.data());
+            if (which == 4) TurbulenceRun(field, places.data(), kRun, drift.data());
+            benchmark::ClobberMemory();
+        }
+    };
+    double seconds[3][5] = {};
+    bool reversed = false;
+    for (auto _ : state) {
+        double total = 0.0;
+        // The order turns round every iteration: no path always runs first or last.
+        reversed = !reversed;
+        for (size_t step = 0; step < std::size(paths); ++step) {
+            const size_t k = reversed ? std::size(paths) - 1 - step : step;
+            if (!ForceCpuPath(paths[k])) continue;
+            for (int which = 0; which < 5; ++which) {
+                const Clock::time_point t = Clock::now();
+                loop(which);
+                const double spent = Since(t);
+                seconds[k][which] += spent;
+                total += spent;
+            }
+        }
+        state.SetIterationTime(total);
+    }
+    ForceCpuPath(BestCpuPath());
+    const double n = static_cast<double>(kRun) * kRepeats * static_cast<double>(state.iterations());
+    for (size_t k = 0; k < std::size(paths); ++k) {
+        if (!HasCpuPath(paths[k])) continue;
+        for (int which = 0; which < 5; ++which) {
+            const std::string name = std::string(CpuPathName(paths[k])) + "_" + loops[which];
+            state.counters[name + "_ns"] = seconds[k][which] * 1e9 / n;
+            if (k == 2) state.counters[name + "_over_avx2"] = seconds[2][which] / seconds[1][which];
+        }
+    }
+}
+BENCHMARK(BM_VertexLoopsOnPaths)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // One whole frame as the player draws it, rasterisation included (glFinish waits for the
 // rasteriser threads): clear, update, quads, present. Also the frame without rasterisation:

@@ -142,8 +142,8 @@ void BM_UpdatePaths(benchmark::State& state) {
     VirtualClock clock(1000);
     Engine engine(clock);
     SteadyEmitter(engine, n);
-    const CpuPath paths[] = {CpuPath::Scalar, CpuPath::Sse2, CpuPath::Avx2};
-    double seconds[3] = {0.0, 0.0, 0.0};
+    const CpuPath paths[] = {CpuPath::Scalar, CpuPath::Sse2, CpuPath::Avx2, CpuPath::Avx512};
+    double seconds[4] = {0.0, 0.0, 0.0, 0.0};
     for (auto _ : state) {
         double total = 0.0;
         for (size_t k = 0; k < std::size(paths); ++k) {

@@ -14,7 +14,8 @@ namespace pp {
 constexpr size_t kParticleRun = QuadDrawRun::kCapacity;
 
 // The float fields of a run of particles as they are read; they are centred and rounded for
-// the whole run at once, eight particles per instruction where the processor has AVX2.
+// the whole run at once, eight or sixteen particles per instruction where the processor has
+// AVX2 or AVX-512.
 struct ParticleRun {
     alignas(64) float Size[kParticleRun];
     alignas(64) float X[kParticleRun];
@@ -35,7 +36,8 @@ struct ParticleRun {
 
 // Centres and rounds particles [0, n) of `particles` into run: Size, X and Y are the rounded
 // size and the rounded top-left corner ((offset + X) - Size * 0.5 in float, then rounded half
-// to even), Alpha the rounded transparency. Eight at a time where the processor has AVX2.
+// to even), Alpha the rounded transparency. Eight or sixteen at a time where the processor has
+// AVX2 or AVX-512.
 void CentreAndRound(const ParticleRun& particles, QuadDrawRun& run, size_t n, float dx, float dy);
 
 // The same for particles [first, n), one by one: the plain computation.

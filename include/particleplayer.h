@@ -341,7 +341,8 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads);
 typedef enum pp_cpu_path {
     PP_CPU_SCALAR = 0, /**< Plain code, one field at a time. */
     PP_CPU_SSE2 = 1,   /**< SSE2 (every x86-64 processor; WebAssembly SIMD in the browser). */
-    PP_CPU_AVX2 = 2    /**< AVX2, where the processor has it. */
+    PP_CPU_AVX2 = 2,   /**< AVX2, where the processor has it. */
+    PP_CPU_AVX512 = 3  /**< AVX-512 (F, BW, DQ, VL), where the processor and the system have it. */
 } pp_cpu_path;
 /** Makes the updates and draws of every world take path from the next call on (for tests and
  * benchmarks); PP_ERROR_ARGUMENT, and nothing changed, when this processor or build lacks it.

@@ -285,9 +285,9 @@ pp_status pp_world_set_threads(pp_world* world, int32_t threads) {
 }
 
 pp_status pp_force_cpu_path(pp_cpu_path path) {
-    static_assert(PP_CPU_AVX2 == static_cast<int>(particleplayer::CpuPath::Avx2));
+    static_assert(PP_CPU_AVX512 == static_cast<int>(particleplayer::CpuPath::Avx512));
     // Checked before the cast: an enum from C may hold any int.
-    if (path < PP_CPU_SCALAR || path > PP_CPU_AVX2) return PP_ERROR_ARGUMENT;
+    if (path < PP_CPU_SCALAR || path > PP_CPU_AVX512) return PP_ERROR_ARGUMENT;
     const particleplayer::Status forced =
         particleplayer::ForceCpuPath(static_cast<particleplayer::CpuPath>(path));
     return forced.Ok() ? PP_OK : PP_ERROR_ARGUMENT;

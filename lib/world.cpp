@@ -467,8 +467,8 @@ pp::Emitter* WorldAccess::EmitterOf(World& world, Effect effect) {
 }
 
 Status ForceCpuPath(CpuPath path) {
-    static_assert(static_cast<int>(CpuPath::Avx2) == static_cast<int>(pp::CpuPath::Avx2));
-    if (path > CpuPath::Avx2 || !pp::ForceCpuPath(static_cast<pp::CpuPath>(path))) {
+    static_assert(static_cast<int>(CpuPath::Avx512) == static_cast<int>(pp::CpuPath::Avx512));
+    if (path > CpuPath::Avx512 || !pp::ForceCpuPath(static_cast<pp::CpuPath>(path))) {
         return {"this processor has no such instructions", ErrorKind::Argument};
     }
     return {};

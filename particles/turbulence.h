@@ -57,7 +57,7 @@ void TurbulenceAt(const TurbulenceFrame& f, float x, float y, float& dx, float& 
 float TurbulencePotential(const TurbulenceFrame& f, float x, float y);
 
 // TurbulenceAt at each of the n particles' places into drift[2k], drift[2k + 1], eight at a time
-// on the AVX2 path (the same sums and products, lane by lane).
+// on the AVX2 path and sixteen on the AVX-512 one (the same sums and products, lane by lane).
 void TurbulenceRun(const TurbulenceFrame& f, const Particle* particles, size_t n, float* drift);
 
 // The engine's room for the moves of n particles, two floats each; nullptr when there is no

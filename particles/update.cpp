@@ -233,6 +233,7 @@ CompactFunction ActiveCompact() {
     switch (ActiveCpuPath()) {
 #if defined(__x86_64__)
         case CpuPath::Avx2:
+        case CpuPath::Avx512:  // a record is ten floats: no room for sixteen lanes
             return CompactAvx2;
 #endif
 #if defined(__SSE2__)

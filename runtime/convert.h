@@ -79,6 +79,29 @@ inline void RoundFloatsToInt(const float (&x)[4], int32_t (&out)[4]) {
         }
     }
 }
+
+// GCC 12 takes the wide intrinsics' deliberately undefined inputs for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+// RoundFloatToInt of sixteen floats into `to`, for code built for AVX-512: the conversion
+// rounds to nearest even by its own encoding (the processor's rounding mode does not matter),
+// and lanes of 2^31 and beyond in magnitude, and NaN, take RoundFloatToInt as above.
+[[gnu::target("avx512f"), gnu::always_inline]] inline void RoundSixteenFloatsToInt(__m512 v,
+                                                                                   int32_t* to) {
+    _mm512_storeu_si512(to,
+                        _mm512_cvt_roundps_epi32(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
+    const __mmask16 outside =
+        _mm512_cmp_ps_mask(_mm512_abs_ps(v), _mm512_set1_ps(2147483648.0f), _CMP_NLT_UQ);
+    if (outside != 0) {
+        float values[16];
+        _mm512_storeu_ps(values, v);
+        for (int lane = 0; lane < 16; ++lane) {
+            if ((outside >> lane & 1) != 0) to[lane] = RoundFloatToInt(values[lane]);
+        }
+    }
+}
+#pragma GCC diagnostic pop
 #endif
 
 // Signed 32-bit difference a - b of two clock readings, wrapping: stays meaningful across

@@ -198,7 +198,8 @@ struct Particle {
 enum class CpuPath : uint8_t {
     Scalar,  ///< Plain code, one field at a time.
     Sse2,    ///< SSE2 (every x86-64 processor; WebAssembly SIMD in the browser).
-    Avx2     ///< AVX2, where the processor has it.
+    Avx2,    ///< AVX2, where the processor has it.
+    Avx512   ///< AVX-512 (F, BW, DQ, VL), where the processor and the system have it.
 };
 
 /// Makes the updates and draws of every world take `path` from the next call on (for tests

@@ -23,8 +23,10 @@
 #include "platform/window.h"
 #include "runtime/clock_readings.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/random.h"
 #include "runtime/worker_pool.h"
+#include "tests/runtime/cpu_path_helpers.h"
 
 namespace pp {
 namespace {
@@ -379,22 +381,25 @@ TEST_F(Gl, BatchedDrawingMatchesOneCallPerParticleExactly) {
                         unit(rng) * 400.0f - 50.0f, angle);
         }
     }
+    // On every path: the batch centres and rounds its runs in the path's vector loops.
     auto compare = [&](int32_t dx, int32_t dy, bool batchRuns, int32_t layer) {
-        std::vector<uint8_t> pixels[2];
-        for (const bool oneByOne : {false, true}) {
-            SetQuadBatching(batchRuns != oneByOne);
-            FillScreen(0);
-            ASSERT_EQ(BeginQuads(), 1);
-            oneByOne ? DrawOneByOne(engine, dx, dy, layer)
-                     : void(DrawParticles(engine, dx, dy, layer));
-            DrawQuadSprite(1, 300, 300, 255);
-            DrawQuadSprite(2, 500, 300, 255);
-            EndQuads();
-            pixels[oneByOne] = Frame().Bytes;
-        }
-        SetQuadBatching(true);
-        EXPECT_GT(Frame().CountNot(0), 2000);
-        EXPECT_TRUE(pixels[0] == pixels[1]) << batchRuns << " layer " << layer;
+        OnEachCpuPath(AvailableCpuPaths(), [&] {
+            std::vector<uint8_t> pixels[2];
+            for (const bool oneByOne : {false, true}) {
+                SetQuadBatching(batchRuns != oneByOne);
+                FillScreen(0);
+                ASSERT_EQ(BeginQuads(), 1);
+                oneByOne ? DrawOneByOne(engine, dx, dy, layer)
+                         : void(DrawParticles(engine, dx, dy, layer));
+                DrawQuadSprite(1, 300, 300, 255);
+                DrawQuadSprite(2, 500, 300, 255);
+                EndQuads();
+                pixels[oneByOne] = Frame().Bytes;
+            }
+            SetQuadBatching(true);
+            EXPECT_GT(Frame().CountNot(0), 2000);
+            EXPECT_TRUE(pixels[0] == pixels[1]) << batchRuns << " layer " << layer;
+        });
     };
     compare(3, -2, true, 0);
     compare(3, -2, false, 0);

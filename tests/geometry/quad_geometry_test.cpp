@@ -106,10 +106,12 @@ void ExpectSameVertices(const Quads& q, size_t first, size_t count) {
     }
 }
 
-// The loops of the paths this machine has: AVX2's eight-wide ones and the others.
+// The loops of the paths this machine has: AVX2's eight-wide ones (the AVX-512 path runs them
+// too) and the others.
 std::vector<CpuPath> VertexPathsHere() {
     std::vector<CpuPath> paths = {CpuPath::Sse2};
     if (HasCpuPath(CpuPath::Avx2)) paths.push_back(CpuPath::Avx2);
+    if (HasCpuPath(CpuPath::Avx512)) paths.push_back(CpuPath::Avx512);
     return paths;
 }
 

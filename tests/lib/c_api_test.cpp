@@ -88,7 +88,7 @@ TEST(CApi, NullAndBadArgumentsGiveErrorCodes) {
         ROW(pp_world_set_threads(world, 2), PP_OK),
         // Forcing the path that runs changes nothing; a code outside the enum is refused.
         ROW(pp_force_cpu_path(pp_active_cpu_path()), PP_OK),
-        ROW(pp_force_cpu_path(static_cast<pp_cpu_path>(3)), PP_ERROR_ARGUMENT),
+        ROW(pp_force_cpu_path(static_cast<pp_cpu_path>(4)), PP_ERROR_ARGUMENT),
         ROW(pp_world_reapply_effect_file(nullptr, 1, "x", 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, nullptr, 0, 0), PP_ERROR_NULL),
         ROW(pp_world_reapply_effect_file(world, 1, "x", 0, 0), PP_ERROR_ARGUMENT),

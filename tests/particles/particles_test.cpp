@@ -135,12 +135,12 @@ TEST(Update, EdgeValuesGiveThePlainUpdateBitForBit) {
 TEST(Update, PathsAreOnlyForcedWhereTheProcessorHasThem) {
     EXPECT_EQ(ActiveCpuPath(), BestCpuPath());
     EXPECT_TRUE(HasCpuPath(CpuPath::Scalar));
-    EXPECT_EQ(HasCpuPath(CpuPath::Avx2), BestCpuPath() == CpuPath::Avx2);
-    if (!HasCpuPath(CpuPath::Avx2)) {
-        EXPECT_FALSE(ForceCpuPath(CpuPath::Avx2));
+    EXPECT_EQ(HasCpuPath(CpuPath::Avx512), BestCpuPath() == CpuPath::Avx512);
+    if (!HasCpuPath(CpuPath::Avx512)) {
+        EXPECT_FALSE(ForceCpuPath(CpuPath::Avx512));
         EXPECT_EQ(ActiveCpuPath(), BestCpuPath());
     }
-    for (const CpuPath path : {CpuPath::Scalar, CpuPath::Sse2, CpuPath::Avx2}) {
+    for (const CpuPath path : {CpuPath::Scalar, CpuPath::Sse2, CpuPath::Avx2, CpuPath::Avx512}) {
         EXPECT_EQ(CpuPathNamed(CpuPathName(path)), path);
     }
     EXPECT_EQ(CpuPathNamed("AVX2"), std::nullopt);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,7 @@
 
 #include "runtime/clock_readings.h"
 #include "runtime/convert.h"
+#include "runtime/cpu_path.h"
 #include "runtime/name_map.h"
 #include "runtime/object_table.h"
 #include "runtime/random.h"
@@ -44,27 +46,41 @@ TEST(Clock, RealClockNeverReadsZero) {
 [[gnu::target("avx2")]] void RoundEight(const float (&x)[2][4], int32_t (&out)[8]) {
     RoundEightFloatsToInt(_mm256_loadu_ps(&x[0][0]), out);
 }
+
+// The eight values in both halves of sixteen lanes.
+[[gnu::target("avx512f")]] void RoundSixteen(const float (&x)[2][4], int32_t (&out)[16]) {
+    float twice[16];
+    std::memcpy(twice, x, sizeof x);
+    std::memcpy(twice + 8, x, sizeof x);
+    RoundSixteenFloatsToInt(_mm512_loadu_ps(twice), out);
+}
 #endif
 
-// The inline float forms, one, four and eight at a time, against RoundToInt.
+// The inline float forms, one, four, eight and sixteen at a time, against RoundToInt.
 void ExpectInlineFormsAgree(const float (&x)[2][4], int64_t& mismatches) {
     int32_t four[2][4];
     RoundFloatsToInt(x[0], four[0]);
     RoundFloatsToInt(x[1], four[1]);
     int32_t eight[8] = {};
+    int32_t sixteen[16] = {};
     bool avx2 = false;
+    bool avx512 = false;
 #if defined(__x86_64__)
     avx2 = __builtin_cpu_supports("avx2");
     if (avx2) RoundEight(x, eight);
+    avx512 = HasCpuPath(CpuPath::Avx512);
+    if (avx512) RoundSixteen(x, sixteen);
 #endif
     for (int k = 0; k < 8; ++k) {
         const float v = x[k / 4][k % 4];
         const int32_t expected = RoundToInt(static_cast<double>(v));
         if ((RoundFloatToInt(v) != expected || four[k / 4][k % 4] != expected ||
-             (avx2 && eight[k] != expected)) &&
+             (avx2 && eight[k] != expected) ||
+             (avx512 && (sixteen[k] != expected || sixteen[k + 8] != expected))) &&
             ++mismatches <= 5) {
             ADD_FAILURE() << std::hexfloat << v << " gives " << RoundFloatToInt(v) << " / "
-                          << four[k / 4][k % 4] << " / " << eight[k] << ", not " << expected;
+                          << four[k / 4][k % 4] << " / " << eight[k] << " / " << sixteen[k]
+                          << ", not " << expected;
         }
     }
 }
