@@ -198,6 +198,19 @@ class EffectiveChecks {
                   float changeDefault, std::string_view why);
     void Opacity();
     void Sizes();
+    // A key whose value a particle starts with and a change that grows it every second, and the
+    // limit it must stay within: the key's own setting is reported when its largest start is
+    // past the limit, else the change's when the longest life grows it past.
+    struct Limit {
+        std::string_view Key;
+        ValueSpec KeyDefault;
+        std::string_view Change;
+        float ChangeDefault;
+        bool (*Past)(float value);
+        std::string (*StartText)(float most);
+        std::string (*GrowthText)(float rate, float most, float grown, float longestLife);
+    };
+    void PastLimit(const Limit& limit);
     void Spin();
     void Position();
     void Durations();
@@ -259,40 +272,44 @@ void EffectiveChecks::BelowOne(std::string_view key, ValueSpec fallback, std::st
 }
 
 void EffectiveChecks::Opacity() {
-    const Setting transparency = values_.Find("Transparency");
-    const ValueSpec opacity = values_.Spec(transparency, kDefaults.Transparency);
-    const Setting fade = values_.Find("Fade");
-    const float fadeRate = EffectiveValues::Number(fade, kDefaults.Fade);
-    const bool opacityOrdered = opacity.Min <= opacity.Max;
-    if (opacityOrdered && !transparency.Text.empty() && opacity.Max >= kFirstWrappingOpacity) {
-        Report(transparency, "Transparency up to " + Show(opacity.Max) +
-                                 " is above 255: the drawn opacity wraps around every 256 "
-                                 "units (256 looks like 0, 300 like 44)");
-    } else if (opacityOrdered && !fade.Text.empty() &&
-               Grown(opacity.Max, fadeRate) >= kFirstWrappingOpacity) {
-        Report(fade, "Fade " + Show(fadeRate) + " takes the opacity from up to " +
-                         Show(opacity.Max) + " past 255 within a life of up to " +
-                         Show(LongestLife()) +
-                         " seconds: the drawn opacity wraps around every 256 units, so the "
-                         "particle blinks out (256 looks like 0)");
-    }
+    PastLimit({"Transparency", kDefaults.Transparency, "Fade", kDefaults.Fade,
+               [](float v) { return v >= kFirstWrappingOpacity; },
+               [](float most) {
+                   return "Transparency up to " + Show(most) +
+                          " is above 255: the drawn opacity wraps around every 256 units (256 "
+                          "looks like 0, 300 like 44)";
+               },
+               [](float rate, float most, float, float life) {
+                   return "Fade " + Show(rate) + " takes the opacity from up to " + Show(most) +
+                          " past 255 within a life of up to " + Show(life) +
+                          " seconds: the drawn opacity wraps around every 256 units, so the "
+                          "particle blinks out (256 looks like 0)";
+               }});
 }
 
 void EffectiveChecks::Sizes() {
-    const Setting size = values_.Find("Size");
-    const ValueSpec sizes = values_.Spec(size, kDefaults.Size);
-    const Setting raise = values_.Find("Raise");
-    const float raiseRate = EffectiveValues::Number(raise, kDefaults.Raise);
-    const std::string beyond =
+    static constexpr char kBeyond[] =
         " far beyond any screen: such a particle covers the whole picture with a sliver of its "
         "sprite, or is not drawn at all";
-    const bool sizesOrdered = sizes.Min <= sizes.Max;
-    if (sizesOrdered && !size.Text.empty() && sizes.Max > kWidestSensibleSize) {
-        Report(size, "Size up to " + Show(sizes.Max) + " pixels is" + beyond);
-    } else if (sizesOrdered && !raise.Text.empty() &&
-               Grown(sizes.Max, raiseRate) > kWidestSensibleSize) {
-        Report(raise, "Raise " + Show(raiseRate) + " grows particles to " +
-                          Show(Grown(sizes.Max, raiseRate)) + " pixels within a life," + beyond);
+    PastLimit({"Size", kDefaults.Size, "Raise", kDefaults.Raise,
+               [](float v) { return v > kWidestSensibleSize; },
+               [](float most) { return "Size up to " + Show(most) + " pixels is" + kBeyond; },
+               [](float rate, float, float grown, float) {
+                   return "Raise " + Show(rate) + " grows particles to " + Show(grown) +
+                          " pixels within a life," + kBeyond;
+               }});
+}
+
+void EffectiveChecks::PastLimit(const Limit& limit) {
+    const Setting setting = values_.Find(limit.Key);
+    const ValueSpec starts = values_.Spec(setting, limit.KeyDefault);
+    const Setting change = values_.Find(limit.Change);
+    const float rate = EffectiveValues::Number(change, limit.ChangeDefault);
+    if (!(starts.Min <= starts.Max)) return;
+    if (!setting.Text.empty() && limit.Past(starts.Max)) {
+        Report(setting, limit.StartText(starts.Max));
+    } else if (!change.Text.empty() && limit.Past(Grown(starts.Max, rate))) {
+        Report(change, limit.GrowthText(rate, starts.Max, Grown(starts.Max, rate), LongestLife()));
     }
 }
 

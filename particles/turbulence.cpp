@@ -6,11 +6,8 @@
 #include <new>
 #include <utility>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 #include "runtime/cpu_path.h"
+#include "runtime/vector_lanes.h"
 #include "runtime/worker_pool.h"
 
 namespace pp {
@@ -93,178 +90,8 @@ inline Cell CellAt(const TurbulenceFrame& f, float x, float y) {
     return c;
 }
 
-#if defined(__x86_64__)
-
-// Split for eight values at once: the whole number through truncation where that is exact, as
-// Split does, and the cell of a value beyond it its truncation's low byte, which is Wrapped's:
-// a float of 2^31 or more is a multiple of 256, and one that is not finite or beyond int32
-// truncates to -2^31, a multiple of 256 too.
-[[gnu::target("avx2")]] inline void SplitAvx2(__m256 u, __m256i& cell, __m256& fraction) {
-    const __m256i whole = _mm256_cvttps_epi32(u);
-    const __m256 truncated = _mm256_cvtepi32_ps(whole);
-    const __m256 above = _mm256_cmp_ps(truncated, u, _CMP_GT_OQ);
-    const __m256i floorWhole = _mm256_add_epi32(whole, _mm256_castps_si256(above));
-    const __m256 floor = _mm256_sub_ps(truncated, _mm256_and_ps(above, _mm256_set1_ps(1.0f)));
-    const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), u);
-    const __m256 inside = _mm256_cmp_ps(magnitude, _mm256_set1_ps(kWholeFrom), _CMP_LT_OQ);
-    fraction = _mm256_blendv_ps(_mm256_sub_ps(u, u), _mm256_sub_ps(u, floor), inside);
-    const __m256i chosen = _mm256_blendv_epi8(whole, floorWhole, _mm256_castps_si256(inside));
-    cell = _mm256_and_si256(chosen, _mm256_set1_epi32(static_cast<int32_t>(kCellMask)));
-}
-
-[[gnu::target("avx2")]] inline __m256 FadeAvx2(__m256 t) {
-    const __m256 cube = _mm256_mul_ps(_mm256_mul_ps(t, t), t);
-    const __m256 inner =
-        _mm256_sub_ps(_mm256_mul_ps(t, _mm256_set1_ps(6.0f)), _mm256_set1_ps(15.0f));
-    return _mm256_mul_ps(cube, _mm256_add_ps(_mm256_mul_ps(t, inner), _mm256_set1_ps(10.0f)));
-}
-
-[[gnu::target("avx2")]] inline __m256 FadeSlopeAvx2(__m256 t) {
-    const __m256 square = _mm256_mul_ps(_mm256_mul_ps(_mm256_set1_ps(30.0f), t), t);
-    const __m256 inner = _mm256_mul_ps(t, _mm256_sub_ps(t, _mm256_set1_ps(2.0f)));
-    return _mm256_mul_ps(square, _mm256_add_ps(inner, _mm256_set1_ps(1.0f)));
-}
-
-// TurbulenceAt for particles from k on, eight at a time while eight are left; returns where it
-// stopped.
-[[gnu::target("avx2")]] size_t TurbulenceRunAvx2(const TurbulenceFrame& f, const Particle* p,
-                                                 size_t k, size_t n, float* drift) {
-    constexpr int kFloats = sizeof(Particle) / sizeof(float);
-    static_assert(sizeof(Particle) % sizeof(float) == 0, "particles read as floats");
-    const __m256i records =
-        _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(kFloats));
-    const __m256 invScale = _mm256_set1_ps(f.InvScale);
-    const __m256 step = _mm256_set1_ps(f.Step);
-    const int* const perm = f.Perm.data();
-    const float* const value = f.Value.data();
-    constexpr size_t kAhead = 128;
-    for (; k + 8 <= n; k += 8) {
-        // The places are read in a stride that the processor's own prefetching follows too
-        // late: the records kAhead further on are asked for now, each cache line once.
-        if (k + kAhead + 8 <= n) {
-            const char* const ahead = reinterpret_cast<const char*>(p + k + kAhead);
-            for (size_t b = 0; b < 8 * sizeof(Particle); b += 64) {
-                _mm_prefetch(ahead + b, _MM_HINT_T0);
-            }
-        }
-        const float* const x = &p[k].X;
-        const float* const y = &p[k].Y;
-        __m256i i;
-        __m256i j;
-        __m256 fu;
-        __m256 fv;
-        SplitAvx2(_mm256_mul_ps(_mm256_i32gather_ps(x, records, 4), invScale), i, fu);
-        SplitAvx2(_mm256_mul_ps(_mm256_i32gather_ps(y, records, 4), invScale), j, fv);
-        const __m256i pi = _mm256_add_epi32(_mm256_i32gather_epi32(perm, i, 4), j);
-        const __m256i pi1 = _mm256_add_epi32(_mm256_i32gather_epi32(perm + 1, i, 4), j);
-        const __m256 a = _mm256_i32gather_ps(value, pi, 4);
-        const __m256 b = _mm256_i32gather_ps(value, pi1, 4);
-        const __m256 c = _mm256_i32gather_ps(value + 1, pi, 4);
-        const __m256 d = _mm256_i32gather_ps(value + 1, pi1, 4);
-        const __m256 corners = _mm256_add_ps(_mm256_sub_ps(_mm256_sub_ps(a, b), c), d);
-        const __m256 du =
-            _mm256_mul_ps(FadeSlopeAvx2(fu),
-                          _mm256_add_ps(_mm256_sub_ps(b, a), _mm256_mul_ps(corners, FadeAvx2(fv))));
-        const __m256 dv =
-            _mm256_mul_ps(FadeSlopeAvx2(fv),
-                          _mm256_add_ps(_mm256_sub_ps(c, a), _mm256_mul_ps(corners, FadeAvx2(fu))));
-        const __m256 dx = _mm256_mul_ps(step, dv);
-        const __m256 dy = _mm256_xor_ps(_mm256_mul_ps(step, du), _mm256_set1_ps(-0.0f));
-        const __m256 low = _mm256_unpacklo_ps(dx, dy);
-        const __m256 high = _mm256_unpackhi_ps(dx, dy);
-        _mm256_storeu_ps(drift + 2 * k, _mm256_permute2f128_ps(low, high, 0x20));
-        _mm256_storeu_ps(drift + 2 * k + 8, _mm256_permute2f128_ps(low, high, 0x31));
-    }
-    return k;
-}
-
-// GCC 12 takes the wide intrinsics' deliberately undefined inputs for uninitialised values.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-
-// The same steps sixteen at a time, the AVX2 lanes' selections as masks.
-[[gnu::target("avx512f")]] inline void SplitAvx512(__m512 u, __m512i& cell, __m512& fraction) {
-    const __m512i whole = _mm512_cvttps_epi32(u);
-    const __m512 truncated = _mm512_cvtepi32_ps(whole);
-    const __mmask16 above = _mm512_cmp_ps_mask(truncated, u, _CMP_GT_OQ);
-    const __m512i floorWhole = _mm512_mask_sub_epi32(whole, above, whole, _mm512_set1_epi32(1));
-    const __m512 floor = _mm512_mask_sub_ps(truncated, above, truncated, _mm512_set1_ps(1.0f));
-    const __mmask16 inside =
-        _mm512_cmp_ps_mask(_mm512_abs_ps(u), _mm512_set1_ps(kWholeFrom), _CMP_LT_OQ);
-    fraction = _mm512_mask_blend_ps(inside, _mm512_sub_ps(u, u), _mm512_sub_ps(u, floor));
-    const __m512i chosen = _mm512_mask_blend_epi32(inside, whole, floorWhole);
-    cell = _mm512_and_si512(chosen, _mm512_set1_epi32(static_cast<int32_t>(kCellMask)));
-}
-
-[[gnu::target("avx512f")]] inline __m512 FadeAvx512(__m512 t) {
-    const __m512 cube = _mm512_mul_ps(_mm512_mul_ps(t, t), t);
-    const __m512 inner =
-        _mm512_sub_ps(_mm512_mul_ps(t, _mm512_set1_ps(6.0f)), _mm512_set1_ps(15.0f));
-    return _mm512_mul_ps(cube, _mm512_add_ps(_mm512_mul_ps(t, inner), _mm512_set1_ps(10.0f)));
-}
-
-[[gnu::target("avx512f")]] inline __m512 FadeSlopeAvx512(__m512 t) {
-    const __m512 square = _mm512_mul_ps(_mm512_mul_ps(_mm512_set1_ps(30.0f), t), t);
-    const __m512 inner = _mm512_mul_ps(t, _mm512_sub_ps(t, _mm512_set1_ps(2.0f)));
-    return _mm512_mul_ps(square, _mm512_add_ps(inner, _mm512_set1_ps(1.0f)));
-}
-
-// TurbulenceAt for particles from 0 on, sixteen at a time while sixteen are left; returns
-// where it stopped.
-[[gnu::target("avx512f")]] size_t TurbulenceRunAvx512(const TurbulenceFrame& f, const Particle* p,
-                                                      size_t n, float* drift) {
-    constexpr int kFloats = sizeof(Particle) / sizeof(float);
-    const __m512i records =
-        _mm512_mullo_epi32(_mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                           _mm512_set1_epi32(kFloats));
-    // (dx, dy) pairs of lanes 0-7, then of lanes 8-15.
-    const __m512i front = _mm512_setr_epi32(0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
-    const __m512i back =
-        _mm512_setr_epi32(8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31);
-    const __m512 invScale = _mm512_set1_ps(f.InvScale);
-    const __m512 step = _mm512_set1_ps(f.Step);
-    const int* const perm = f.Perm.data();
-    const float* const value = f.Value.data();
-    constexpr size_t kAhead = 128;
-    size_t k = 0;
-    for (; k + 16 <= n; k += 16) {
-        if (k + kAhead + 16 <= n) {
-            const char* const ahead = reinterpret_cast<const char*>(p + k + kAhead);
-            for (size_t b = 0; b < 16 * sizeof(Particle); b += 64) {
-                _mm_prefetch(ahead + b, _MM_HINT_T0);
-            }
-        }
-        __m512i i;
-        __m512i j;
-        __m512 fu;
-        __m512 fv;
-        SplitAvx512(_mm512_mul_ps(_mm512_i32gather_ps(records, &p[k].X, 4), invScale), i, fu);
-        SplitAvx512(_mm512_mul_ps(_mm512_i32gather_ps(records, &p[k].Y, 4), invScale), j, fv);
-        const __m512i pi = _mm512_add_epi32(_mm512_i32gather_epi32(i, perm, 4), j);
-        const __m512i pi1 = _mm512_add_epi32(_mm512_i32gather_epi32(i, perm + 1, 4), j);
-        const __m512 a = _mm512_i32gather_ps(pi, value, 4);
-        const __m512 b = _mm512_i32gather_ps(pi1, value, 4);
-        const __m512 c = _mm512_i32gather_ps(pi, value + 1, 4);
-        const __m512 d = _mm512_i32gather_ps(pi1, value + 1, 4);
-        const __m512 corners = _mm512_add_ps(_mm512_sub_ps(_mm512_sub_ps(a, b), c), d);
-        const __m512 du = _mm512_mul_ps(
-            FadeSlopeAvx512(fu),
-            _mm512_add_ps(_mm512_sub_ps(b, a), _mm512_mul_ps(corners, FadeAvx512(fv))));
-        const __m512 dv = _mm512_mul_ps(
-            FadeSlopeAvx512(fv),
-            _mm512_add_ps(_mm512_sub_ps(c, a), _mm512_mul_ps(corners, FadeAvx512(fu))));
-        const __m512 dx = _mm512_mul_ps(step, dv);
-        const __m512 dy = _mm512_castsi512_ps(_mm512_xor_si512(
-            _mm512_castps_si512(_mm512_mul_ps(step, du)), _mm512_set1_epi32(INT32_MIN)));
-        _mm512_storeu_ps(drift + 2 * k, _mm512_permutex2var_ps(dx, front, dy));
-        _mm512_storeu_ps(drift + 2 * k + 16, _mm512_permutex2var_ps(dx, back, dy));
-    }
-    return k;
-}
-#pragma GCC diagnostic pop
-
-#endif
+#define PP_LANES_LOOP "particles/turbulence_lanes.h"
+#include "runtime/each_vector_lanes.h"
 
 uint32_t SliceSeed(uint32_t seed, uint32_t slice) {
     return Mix(seed ^ (slice * 0xCB1AB31Fu));
@@ -326,8 +153,8 @@ float TurbulencePotential(const TurbulenceFrame& f, float x, float y) {
 void TurbulenceRun(const TurbulenceFrame& f, const Particle* particles, size_t n, float* drift) {
     size_t k = 0;
 #if defined(__x86_64__)
-    if (UseAvx512()) k = TurbulenceRunAvx512(f, particles, n, drift);
-    if (UseAvx2()) k = TurbulenceRunAvx2(f, particles, k, n, drift);
+    if (UseAvx512()) k = avx512::TurbulenceFrom(f, particles, k, n, drift);
+    if (UseAvx2()) k = avx2::TurbulenceFrom(f, particles, k, n, drift);
 #endif
     for (; k < n; ++k) {
         TurbulenceAt(f, particles[k].X, particles[k].Y, drift[2 * k], drift[2 * k + 1]);

@@ -76,8 +76,8 @@ static_assert(offsetof(Particle, Sprite) == 0 && offsetof(Particle, Size) == 4 &
               "the update reads a particle as three vectors");
 
 // The per-pass constants in the lanes where the vectors below need them.
-struct Sse2Lanes {
-    explicit Sse2Lanes(const Motion& m)
+struct Sse2Constants {
+    explicit Sse2Constants(const Motion& m)
         : Dt(_mm_set1_ps(m.Dt)),
           Raise(_mm_setr_ps(0.0f, m.Raise, 0.0f, 0.0f)),
           // dt * acceleration and dt * fade are the same for every particle: worked out once,
@@ -99,7 +99,7 @@ struct Sse2Lanes {
 // arithmetic is IEEE single precision, lane by lane. The new state is tested in registers, never
 // read back from the record being stored (that stalls the processor on every particle).
 [[gnu::always_inline]] inline bool AdvanceSse2(const Particle& in, Particle& out,
-                                               const Sse2Lanes& c) {
+                                               const Sse2Constants& c) {
     const auto* src = reinterpret_cast<const float*>(&in);
     const __m128 head = _mm_loadu_ps(src);        // Sprite, Size, X, Y
     const __m128 moving = _mm_loadu_ps(src + 4);  // VelocityX, VelocityY, Transparency, Death
@@ -144,8 +144,8 @@ struct Sse2Lanes {
 // VelocityY, Transparency, DeathTime) as one vector, (Angle, RotationStep) as a pair. The
 // same sums and products as the SSE2 path, lane by lane; Sprite and DeathTime are cleared
 // before the arithmetic and put back bit for bit after it.
-struct Avx2Lanes {
-    [[gnu::target("avx2")]] explicit Avx2Lanes(const Motion& m)
+struct Avx2Constants {
+    [[gnu::target("avx2")]] explicit Avx2Constants(const Motion& m)
         : Dt(_mm256_set1_ps(m.Dt)),
           Raise(_mm256_setr_ps(0.0f, m.Raise, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f)),
           VelocityStep(_mm256_setr_ps(0.0f, 0.0f, 0.0f, 0.0f, m.Dt * m.AccelerationX,
@@ -165,7 +165,7 @@ struct Avx2Lanes {
 
 [[gnu::target("avx2"), gnu::always_inline]] inline bool AdvanceAvx2(const Particle& in,
                                                                     Particle& out,
-                                                                    const Avx2Lanes& c) {
+                                                                    const Avx2Constants& c) {
     const auto* src = reinterpret_cast<const float*>(&in);
     const __m256 fields = _mm256_loadu_ps(src);
     const __m128 turn = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(src + 8)));
@@ -208,10 +208,10 @@ Particle* CompactPlain(Particle* begin, Particle* end, const Motion& m) {
 
 #if defined(__SSE2__)
 Particle* CompactSse2(Particle* begin, Particle* end, const Motion& m) {
-    const Sse2Lanes lanes(m);
+    const Sse2Constants constants(m);
     Particle* out = begin;
     for (const Particle* in = begin; in != end; ++in) {
-        out += AdvanceSse2(*in, *out, lanes) ? 0 : 1;
+        out += AdvanceSse2(*in, *out, constants) ? 0 : 1;
     }
     return out;
 }
@@ -219,10 +219,10 @@ Particle* CompactSse2(Particle* begin, Particle* end, const Motion& m) {
 
 #if defined(__x86_64__)
 [[gnu::target("avx2")]] Particle* CompactAvx2(Particle* begin, Particle* end, const Motion& m) {
-    const Avx2Lanes lanes(m);
+    const Avx2Constants constants(m);
     Particle* out = begin;
     for (const Particle* in = begin; in != end; ++in) {
-        out += AdvanceAvx2(*in, *out, lanes) ? 0 : 1;
+        out += AdvanceAvx2(*in, *out, constants) ? 0 : 1;
     }
     return out;
 }

@@ -5,10 +5,6 @@
 
 #include <cstdint>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
-
 namespace pp {
 
 // Truncates toward zero to a 64-bit integer and returns its low 32 bits (2^32 gives 0,
@@ -37,7 +33,8 @@ inline int32_t RoundFloatToInt(float x) {
 }
 
 // RoundFloatToInt of four floats at once, in vector instructions where all four are below
-// 2^23 in magnitude (the usual case), one by one otherwise.
+// 2^23 in magnitude (the usual case), one by one otherwise. The wider forms are the RoundToInt
+// of runtime/vector_lanes.h.
 inline void RoundFloatsToInt(const float (&x)[4], int32_t (&out)[4]) {
     using Float4 = float __attribute__((vector_size(16)));
     using Int4 = int32_t __attribute__((vector_size(16)));
@@ -58,51 +55,6 @@ inline void RoundFloatsToInt(const float (&x)[4], int32_t (&out)[4]) {
     const Int4 rounded = whole - up + down;
     for (int i = 0; i < 4; ++i) out[i] = rounded[i];
 }
-
-#if defined(__x86_64__)
-// RoundFloatToInt of eight floats into `to`, for code built for AVX2. The rounding is the
-// instruction's own to-nearest-even, named in the instruction so that the processor's rounding
-// mode does not matter; values of 2^31 and beyond in magnitude, and NaN, do not fit the
-// instruction's result and take RoundFloatToInt.
-[[gnu::target("avx2"), gnu::always_inline]] inline void RoundEightFloatsToInt(__m256 v,
-                                                                              int32_t* to) {
-    const __m256 whole = _mm256_round_ps(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_cvttps_epi32(whole));
-    const __m256 magnitude = _mm256_and_ps(v, _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF)));
-    const int outside =
-        _mm256_movemask_ps(_mm256_cmp_ps(magnitude, _mm256_set1_ps(2147483648.0f), _CMP_NLT_UQ));
-    if (outside != 0) {
-        float values[8];
-        _mm256_storeu_ps(values, v);
-        for (int lane = 0; lane < 8; ++lane) {
-            if ((outside >> lane & 1) != 0) to[lane] = RoundFloatToInt(values[lane]);
-        }
-    }
-}
-
-// GCC 12 takes the wide intrinsics' deliberately undefined inputs for uninitialised values.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#pragma GCC diagnostic ignored "-Wuninitialized"
-// RoundFloatToInt of sixteen floats into `to`, for code built for AVX-512: the conversion
-// rounds to nearest even by its own encoding (the processor's rounding mode does not matter),
-// and lanes of 2^31 and beyond in magnitude, and NaN, take RoundFloatToInt as above.
-[[gnu::target("avx512f"), gnu::always_inline]] inline void RoundSixteenFloatsToInt(__m512 v,
-                                                                                   int32_t* to) {
-    _mm512_storeu_si512(to,
-                        _mm512_cvt_roundps_epi32(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
-    const __mmask16 outside =
-        _mm512_cmp_ps_mask(_mm512_abs_ps(v), _mm512_set1_ps(2147483648.0f), _CMP_NLT_UQ);
-    if (outside != 0) {
-        float values[16];
-        _mm512_storeu_ps(values, v);
-        for (int lane = 0; lane < 16; ++lane) {
-            if ((outside >> lane & 1) != 0) to[lane] = RoundFloatToInt(values[lane]);
-        }
-    }
-}
-#pragma GCC diagnostic pop
-#endif
 
 // Signed 32-bit difference a - b of two clock readings, wrapping: stays meaningful across
 // the clock's wrap and never overflows signed arithmetic.

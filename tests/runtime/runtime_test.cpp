@@ -27,6 +27,7 @@
 #include "runtime/record_array.h"
 #include "runtime/record_list.h"
 #include "runtime/record_pool.h"
+#include "runtime/vector_lanes.h"
 #include "runtime/worker_pool.h"
 
 namespace pp {
@@ -43,16 +44,16 @@ TEST(Clock, RealClockNeverReadsZero) {
 }
 
 #if defined(__x86_64__)
-[[gnu::target("avx2")]] void RoundEight(const float (&x)[2][4], int32_t (&out)[8]) {
-    RoundEightFloatsToInt(_mm256_loadu_ps(&x[0][0]), out);
+[[gnu::target(PP_AVX2_TARGET)]] void RoundEight(const float (&x)[2][4], int32_t (&out)[8]) {
+    Avx2Lanes::RoundToInt(Avx2Lanes::Load(&x[0][0]), out);
 }
 
 // The eight values in both halves of sixteen lanes.
-[[gnu::target("avx512f")]] void RoundSixteen(const float (&x)[2][4], int32_t (&out)[16]) {
+[[gnu::target(PP_AVX512_TARGET)]] void RoundSixteen(const float (&x)[2][4], int32_t (&out)[16]) {
     float twice[16];
     std::memcpy(twice, x, sizeof x);
     std::memcpy(twice + 8, x, sizeof x);
-    RoundSixteenFloatsToInt(_mm512_loadu_ps(twice), out);
+    Avx512Lanes::RoundToInt(Avx512Lanes::Load(twice), out);
 }
 #endif
 
