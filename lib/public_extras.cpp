@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace particleplayer {
@@ -114,6 +115,43 @@ constexpr bool EveryFieldOnce() {
     return !overlap && sameNamed + elsewhere == rows;
 }
 static_assert(EveryFieldOnce<pp::ExtraParams>());
+
+// The list's default of each number and colour field is the engine's default of it, so that
+// an effect without the key shows what it runs with. Templates over the engine's records only
+// so that a field they keep otherwise makes a requirement false instead of an error.
+template <class Extras>
+constexpr bool SameDefaultsAsNamed() {
+    const Extras engine{};
+    EffectExtras listed{};
+    bool same = true;
+#define PP_SAME_DEFAULT(kind, name, ...)                            \
+    if constexpr (requires { bool{engine.name == listed.name}; }) { \
+        same = same && engine.name == listed.name;                  \
+    }
+    PARTICLEPLAYER_EFFECT_EXTRAS(PP_SAME_DEFAULT)
+#undef PP_SAME_DEFAULT
+    return same;
+}
+static_assert(SameDefaultsAsNamed<pp::ExtraParams>());
+
+// The same for the number fields the engine keeps elsewhere; `engine` only names what the
+// sprite-file rows read, which are strings and not compared.
+template <class Params, class Engine>
+constexpr bool SameDefaultsAsKeptElsewhere() {
+    const Params params{};
+    const Engine* engine = nullptr;
+    EffectExtras listed{};
+    bool same = true;
+#define PP_SAME_DEFAULT(name, from)                              \
+    if constexpr (std::is_arithmetic_v<decltype(listed.name)>) { \
+        same = same && (from) == listed.name;                    \
+    }
+    PP_KEPT_ELSEWHERE(PP_SAME_DEFAULT)
+#undef PP_SAME_DEFAULT
+    static_cast<void>(engine);
+    return same;
+}
+static_assert(SameDefaultsAsKeptElsewhere<pp::EmitterParams, pp::Engine>());
 
 // A template over the engine's record only so that a name it lacks makes a requirement false
 // instead of an error.
