@@ -1,7 +1,9 @@
 // The keys of an effect file, in the order the loader applies them: one table that the loader,
-// check, inspect and the fuzz targets all read, so that a key is named in one place only. Each
-// row also says which parameters its value is stored in, and the loader applies the rows as
-// they stand.
+// check, inspect and the fuzz targets all read. Each row also says which parameters its value
+// is stored in, and the loader applies the rows as they stand. An optional key whose value is
+// one public field takes its description and how its value is read from that field's KEY row
+// of particleplayer/effect_extras_list.h (Listed), so that its row here says only where the
+// value goes and the range it is held to.
 #pragma once
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "particleplayer/effect_extras_list.h"
 #include "particles/particles.h"
 
 namespace pp {
@@ -308,6 +311,50 @@ struct EffectKey {
     std::string_view Description{};
 };
 
+// The optional keys whose value is one public field of the same name (the KEY rows of
+// particleplayer/effect_extras_list.h): that row gives the key's description and, by its
+// field's kind, how the value is read.
+struct ListedKey {
+    std::string_view Name;
+    EffectValueKind Kind;
+    std::string_view Description;
+};
+
+// How a KEY row's value is read, by its field's kind; a kind that is no key's whole value stops
+// the build.
+consteval EffectValueKind ReadAs(std::string_view fieldKind) {
+    if (fieldKind == "FLOAT") return EffectValueKind::Amount;
+    if (fieldKind == "INT") return EffectValueKind::Whole;
+    if (fieldKind == "COLOUR") return EffectValueKind::Colour;
+    if (fieldKind == "CURVE1") return EffectValueKind::Curve;
+    if (fieldKind == "CURVE3") return EffectValueKind::ColourCurve;
+    if (fieldKind == "MOTION_VALUE") return EffectValueKind::Randomised;
+    if (fieldKind == "MOTION_COLOUR") return EffectValueKind::Rgba;
+    if (fieldKind == "COLLIDE_LIST") return EffectValueKind::Collide;
+    if (fieldKind == "SUB_EFFECT" || fieldKind == "TURBULENCE" || fieldKind == "TRAIL" ||
+        fieldKind == "DRAWN_RANGE") {
+        return EffectValueKind::Block;
+    }
+    throw "no key reads a field of this kind whole";
+}
+
+#define PP_LISTED_KEY(kind, name, description) ListedKey{#name, ReadAs(#kind), description},
+#define PP_LISTED_FIELD(kind, name, description)
+#define PP_LISTED_ROW(kind, name, cName, shown, key, description, ...) \
+    PP_LISTED_##key(kind, name, description)
+inline constexpr ListedKey kListedKeys[] = {PARTICLEPLAYER_EFFECT_EXTRAS(PP_LISTED_ROW)};
+#undef PP_LISTED_ROW
+#undef PP_LISTED_FIELD
+#undef PP_LISTED_KEY
+
+// The row of a listed key, stored into `target`; a name without a KEY row stops the build.
+consteval EffectKey Listed(std::string_view name, EffectKeyTarget target) {
+    for (const ListedKey& key : kListedKeys) {
+        if (key.Name == name) return {key.Name, key.Kind, target, key.Description};
+    }
+    throw "no KEY row of this name in effect_extras_list.h";
+}
+
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
 inline constexpr std::array<EffectKey, 73> kEffectKeys{{
@@ -350,82 +397,47 @@ inline constexpr std::array<EffectKey, 73> kEffectKeys{{
      "Source and destination blend factor codes, 1 to 13."},
     {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1},
      "Anything but 0 stops emission."},
-    {"Colour", EffectValueKind::Colour, &ExtraParams::Colour,
-     "Multiplies the sprite's red, green and blue, 0 to 255 each."},
-    {"ColourOverLife", EffectValueKind::ColourCurve, &ExtraParams::ColourOverLife,
-     "A colour over each particle's life, multiplying Colour."},
-    {"SizeOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor},
-     "A factor over each particle's life, multiplying its drawn size."},
-    {"TransparencyOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor},
-     "A factor over each particle's life, multiplying its drawn opacity."},
-    {"Drag", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f},
-     "Fraction of the speed lost per second."},
-    {"Spin", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f},
-     "Turn in degrees per second, beside Rotation's per-frame step."},
+    Listed("Colour", &ExtraParams::Colour),
+    Listed("ColourOverLife", &ExtraParams::ColourOverLife),
+    Listed("SizeOverLife", CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor}),
+    Listed("TransparencyOverLife",
+           CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor}),
+    Listed("Drag", AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f}),
+    Listed("Spin", AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}),
     {"SpriteSheet", EffectValueKind::Block, kBlockOf<&ExtraParams::SpriteSheet, kSpriteSheetFields>,
      "Animates the sprite through the cells of one texture."},
     {"Burst", EffectValueKind::Block, kBlockOf<&ExtraParams::Burst, kBurstFields>,
      "Emits Count particles at once, in place of the steady rate."},
     // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
-    {"Duration", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f},
-     "Seconds of emission after creation; 0 is no end."},
-    {"Prewarm", EffectValueKind::Amount,
-     AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds},
-     "Seconds run while loading, so that the effect starts full."},
-    {"OnBirth", EffectValueKind::Block, kBlockOf<&ExtraParams::OnBirth, kSubEffectFields>,
-     "An effect started where each particle is born."},
-    {"OnDeath", EffectValueKind::Block, kBlockOf<&ExtraParams::OnDeath, kSubEffectFields>,
-     "An effect started where each particle dies."},
+    Listed("Duration", AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f}),
+    Listed("Prewarm", AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}),
+    Listed("OnBirth", kBlockOf<&ExtraParams::OnBirth, kSubEffectFields>),
+    Listed("OnDeath", kBlockOf<&ExtraParams::OnDeath, kSubEffectFields>),
     {"SpriteFile",
      EffectValueKind::SpriteFile,
      {},
      "The PNG or BMP image the particles draw with, beside this file; {A.png, B.png, ...} "
      "lists up to 16 for SpriteMode."},
     // The motion keys (particles/motion.h), in the order a birth draws them.
-    {"RadialAcceleration", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
-     "Push away from the point a particle was born around, pixels per second squared (negative "
-     "pulls)."},
-    {"TangentialAcceleration", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::TangentialAcceleration, -kMaxMotionAmount, kMaxMotionAmount},
-     "Push at right angles to that point, pixels per second squared, clockwise on screen when "
-     "positive."},
-    {"OrbitRadius", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount},
-     "Orbit mode: the start radius of a particle's circle about the emitter, in pixels."},
-    {"OrbitEndRadius", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount},
-     "Orbit mode: the radius reached at death, in pixels."},
-    {"OrbitSpin", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount},
-     "Orbit mode: degrees a second a particle turns about the emitter."},
-    {"EndSize", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount},
-     "The size a particle reaches at death, linear from its birth size."},
-    {"Angle", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount},
-     "The sprite's angle at birth, degrees clockwise."},
-    {"EndAngle", EffectValueKind::Randomised,
-     RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount},
-     "The sprite's angle at death, degrees clockwise, reached linearly."},
-    {"StartColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::StartColour, 255.0f},
-     "Colour and opacity at birth, {R, G, B, A} 0 to 255."},
-    {"StartColourVariance", EffectValueKind::Rgba,
-     RgbaKeyField{&MotionParams::StartColourVariance, 0.0f},
-     "Plus or minus this much of each StartColour channel, drawn at birth."},
-    {"EndColour", EffectValueKind::Rgba, RgbaKeyField{&MotionParams::EndColour, 255.0f},
-     "Colour and opacity at death, {R, G, B, A} 0 to 255."},
-    {"EndColourVariance", EffectValueKind::Rgba,
-     RgbaKeyField{&MotionParams::EndColourVariance, 0.0f},
-     "Plus or minus this much of each EndColour channel, drawn at birth."},
-    {"AlignToMotion", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
-     "1: the sprite turns to its direction of travel."},
-    {"MaxAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap},
-     "At most this many live particles of this effect; 0 is no cap."},
-    {"Attached", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Attached, 0, 1},
-     "1: particles move with their emitter."},
+    Listed("RadialAcceleration",
+           RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("TangentialAcceleration", RandomKeyField{&MotionParams::TangentialAcceleration,
+                                                    -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("OrbitRadius", RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount}),
+    Listed("OrbitEndRadius", RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount}),
+    Listed("OrbitSpin",
+           RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("EndSize", RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount}),
+    Listed("Angle", RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("EndAngle",
+           RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("StartColour", RgbaKeyField{&MotionParams::StartColour, 255.0f}),
+    Listed("StartColourVariance", RgbaKeyField{&MotionParams::StartColourVariance, 0.0f}),
+    Listed("EndColour", RgbaKeyField{&MotionParams::EndColour, 255.0f}),
+    Listed("EndColourVariance", RgbaKeyField{&MotionParams::EndColourVariance, 0.0f}),
+    Listed("AlignToMotion", WholeKeyField{&ExtraParams::AlignToMotion, 0, 1}),
+    Listed("MaxAlive", WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap}),
+    Listed("Attached", WholeKeyField{&ExtraParams::Attached, 0, 1}),
     // The forces (particles/forces.h).
     {"Attractor", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Attractor>,
      "A point that pulls particles (or pushes, with a negative Strength), px/s²; a list of up to "
@@ -438,52 +450,35 @@ inline constexpr std::array<EffectKey, 73> kEffectKeys{{
     {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
      "1: the sprite turns to its direction of travel (the same as AlignToMotion)."},
     // The drawn shape (particles/looks.h).
-    {"Aspect", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect},
-     "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "
-     "draws squares."},
+    Listed("Aspect", AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect}),
     // The start of emission (particles/emission.cpp). Delay and Duration together stay below
     // 2^31 ms, so that both ends are clock differences read exactly.
-    {"Delay", EffectValueKind::Amount, AmountKeyField{&ExtraParams::Delay, 0.0f, 1.0e6f},
-     "Seconds after creation before emission starts; Duration and bursts count from then."},
-    {"MinAlive", EffectValueKind::Whole, WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount},
-     "Each emitting frame, particles are born until at least this many are alive."},
+    Listed("Delay", AmountKeyField{&ExtraParams::Delay, 0.0f, 1.0e6f}),
+    Listed("MinAlive", WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount}),
     // The noise field (particles/turbulence.h).
-    {"Turbulence", EffectValueKind::Block, kBlockOf<&ExtraParams::Turbulence, kTurbulenceFields>,
-     "A swirling noise field that carries particles along, px/s, swirls Scale px wide."},
+    Listed("Turbulence", kBlockOf<&ExtraParams::Turbulence, kTurbulenceFields>),
     // Collision (particles/collide.h).
-    {"Collide", EffectValueKind::Collide, BlockKeyTarget{kCollideFields, &StoreCollide},
-     "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment."},
-    {"OnCollide", EffectValueKind::Block, kBlockOf<&ExtraParams::OnCollide, kSubEffectFields>,
-     "An effect started where a particle hits a Collide line."},
+    Listed("Collide", BlockKeyTarget{kCollideFields, &StoreCollide}),
+    Listed("OnCollide", kBlockOf<&ExtraParams::OnCollide, kSubEffectFields>),
     // The ribbons behind particles (particles/trails.h).
-    {"Trail", EffectValueKind::Block, kBlockOf<&ExtraParams::Trail, kTrailFields>,
-     "A ribbon behind each particle through its last Points places, fading along it."},
+    Listed("Trail", kBlockOf<&ExtraParams::Trail, kTrailFields>),
     // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
     {"Stretch", EffectValueKind::Block, kBlockOf<&ExtraParams::Stretch, kStretchFields>,
      "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
     // Emission along the emitter's move (particles/emission.cpp).
-    {"EmitAlongPath", EffectValueKind::Whole, WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1},
-     "1: a moving emitter's births spread along its move and over the frame."},
-    {"EmitByDistance", EffectValueKind::Amount,
-     AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount},
-     "Particles per 100 pixels the emitter moves, in place of the steady rate."},
+    Listed("EmitAlongPath", WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1}),
+    Listed("EmitByDistance", AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount}),
     // Motion over each particle's life (particles/motion.h).
-    {"SpeedOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor},
-     "A factor over each particle's life, multiplying the velocity it moves with."},
-    {"TurnOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount},
-     "Degrees over each particle's life, turning its direction of travel clockwise."},
-    {"AngleOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor},
-     "The share of the way from Angle to EndAngle over each particle's life, in place of "
-     "straight."},
-    {"DriftXOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount},
-     "Pixels per second added to each particle's move in x, over its life."},
-    {"DriftYOverLife", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount},
-     "Pixels per second added to each particle's move in y (down), over its life."},
+    Listed("SpeedOverLife",
+           CurveKeyField{&ExtraParams::SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor}),
+    Listed("TurnOverLife",
+           CurveKeyField{&ExtraParams::TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("AngleOverLife",
+           CurveKeyField{&ExtraParams::AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor}),
+    Listed("DriftXOverLife",
+           CurveKeyField{&ExtraParams::DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
+    Listed("DriftYOverLife",
+           CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
     // A group file's one key (effects/effect_group.h): the members load as effects of their own,
     // so the loader of one effect passes over it.
     {"Group",
@@ -491,34 +486,36 @@ inline constexpr std::array<EffectKey, 73> kEffectKeys{{
      {},
      "Effect files played together at one place, in this order, each drawn over those before."},
     // How a particle picks among the images of a SpriteFile list (particles/looks.h).
-    {"SpriteMode", EffectValueKind::Whole, WholeKeyField{&ExtraParams::SpriteMode, 0, 2},
-     "With a SpriteFile list: 0 the first image, 1 a random one per particle, 2 each in turn "
-     "over the life."},
+    Listed("SpriteMode", WholeKeyField{&ExtraParams::SpriteMode, 0, 2}),
     // Curves over the emitter's Duration and its repetition (particles/emission.cpp): each
     // time is a fraction of the cycle.
-    {"EmissionOverDuration", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::EmissionOverDuration, 0.0f, kMaxLifeFactor},
-     "A factor over the emitter's Duration, multiplying the emission rate."},
-    {"LifeOverDuration", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::LifeOverDuration, 0.0f, kMaxLifeFactor},
-     "A factor over the emitter's Duration, multiplying the lifetime of particles born then."},
-    {"WidthOverDuration", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::WidthOverDuration, 0.0f, kMaxLifeFactor},
-     "A factor over the emitter's Duration, multiplying the emission area's width."},
-    {"HeightOverDuration", EffectValueKind::Curve,
-     CurveKeyField{&ExtraParams::HeightOverDuration, 0.0f, kMaxLifeFactor},
-     "A factor over the emitter's Duration, multiplying the emission area's height."},
-    {"Continuous", EffectValueKind::Whole, WholeKeyField{&ExtraParams::Continuous, 0, 1},
-     "1: the Duration repeats, with Delay before each cycle, instead of ending."},
-    {"LifeOffset", EffectValueKind::Block, kBlockOf<&ExtraParams::LifeOffset, kLifeOffsetFields>,
-     "Seconds of its life a particle has already lived at birth, drawn from Min to Max."},
-    {"BirthOffsetX", EffectValueKind::Block,
-     kBlockOf<&ExtraParams::BirthOffsetX, kBirthOffsetFields>,
-     "Pixels added to a particle's birth x, drawn from Min to Max."},
-    {"BirthOffsetY", EffectValueKind::Block,
-     kBlockOf<&ExtraParams::BirthOffsetY, kBirthOffsetFields>,
-     "Pixels added to a particle's birth y (down), drawn from Min to Max."},
+    Listed("EmissionOverDuration",
+           CurveKeyField{&ExtraParams::EmissionOverDuration, 0.0f, kMaxLifeFactor}),
+    Listed("LifeOverDuration", CurveKeyField{&ExtraParams::LifeOverDuration, 0.0f, kMaxLifeFactor}),
+    Listed("WidthOverDuration",
+           CurveKeyField{&ExtraParams::WidthOverDuration, 0.0f, kMaxLifeFactor}),
+    Listed("HeightOverDuration",
+           CurveKeyField{&ExtraParams::HeightOverDuration, 0.0f, kMaxLifeFactor}),
+    Listed("Continuous", WholeKeyField{&ExtraParams::Continuous, 0, 1}),
+    Listed("LifeOffset", kBlockOf<&ExtraParams::LifeOffset, kLifeOffsetFields>),
+    Listed("BirthOffsetX", kBlockOf<&ExtraParams::BirthOffsetX, kBirthOffsetFields>),
+    Listed("BirthOffsetY", kBlockOf<&ExtraParams::BirthOffsetY, kBirthOffsetFields>),
 }};
+
+// Every KEY row of the list is read by exactly one row here, its Listed one, so that no public
+// field waits for a key the loader lacks and no key is described twice.
+constexpr bool EveryListedKeyReadOnce() {
+    for (const ListedKey& listed : kListedKeys) {
+        const auto named = [&](const EffectKey& key) { return key.Name == listed.Name; };
+        const auto* row = std::find_if(std::begin(kEffectKeys), std::end(kEffectKeys), named);
+        if (std::count_if(std::begin(kEffectKeys), std::end(kEffectKeys), named) != 1 ||
+            row->Kind != listed.Kind || row->Description != listed.Description) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(EveryListedKeyReadOnce());
 
 // The named fields of a block row's value; empty for the other kinds.
 constexpr std::span<const BlockField> BlockFieldsOf(const EffectKey& key) {

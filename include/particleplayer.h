@@ -253,7 +253,7 @@ typedef struct pp_drawn_range {
 #define PARTICLEPLAYER_C_EXTRA_FORCE_LIST(c)
 #define PARTICLEPLAYER_C_EXTRA_STRING_LIST(c) int32_t c;
 #define PARTICLEPLAYER_C_EXTRA_DRAWN_RANGE(c) pp_drawn_range c;
-#define PARTICLEPLAYER_C_EXTRA(kind, name, cName, shown, doc, ...) \
+#define PARTICLEPLAYER_C_EXTRA(kind, name, cName, shown, key, doc, ...) \
     PARTICLEPLAYER_C_EXTRA_##kind(cName)
 /** \endcond */
 /** The optional keys of an effect (particleplayer/effect_extras.h's EffectExtras, field by

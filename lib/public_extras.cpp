@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace particleplayer {
@@ -114,6 +115,60 @@ constexpr bool EveryFieldOnce() {
     return !overlap && sameNamed + elsewhere == rows;
 }
 static_assert(EveryFieldOnce<pp::ExtraParams>());
+
+// A field's default as the list writes it, where its type can be a constant; a string's or a
+// list's is NotCompared. `make` builds it only then.
+struct NotCompared {};
+template <class T, class Make>
+constexpr auto ListedDefault(Make make) {
+    if constexpr (std::is_trivially_destructible_v<T>) {
+        return make();
+    } else {
+        return NotCompared{};
+    }
+}
+struct ListedDefaults {
+#define PP_LISTED_DEFAULT(kind, name, cName, shown, key, doc, ...)            \
+    static constexpr auto name = ListedDefault<decltype(EffectExtras::name)>( \
+        [] { return decltype(EffectExtras::name){__VA_ARGS__}; });
+    PARTICLEPLAYER_EFFECT_EXTRAS(PP_LISTED_DEFAULT)
+#undef PP_LISTED_DEFAULT
+};
+
+// The list's default of each number and colour field is the engine's default of it, so that
+// an effect without the key shows what it runs with. Templates over the engine's records only
+// so that a field they keep otherwise makes a requirement false instead of an error.
+template <class Extras>
+constexpr bool SameDefaultsAsNamed() {
+    const Extras engine{};
+    bool same = true;
+#define PP_SAME_DEFAULT(kind, name, ...)                                     \
+    if constexpr (requires { bool{engine.name == ListedDefaults::name}; }) { \
+        same = same && engine.name == ListedDefaults::name;                  \
+    }
+    PARTICLEPLAYER_EFFECT_EXTRAS(PP_SAME_DEFAULT)
+#undef PP_SAME_DEFAULT
+    return same;
+}
+static_assert(SameDefaultsAsNamed<pp::ExtraParams>());
+
+// The same for the number fields the engine keeps elsewhere; `engine` only names what the
+// sprite-file rows read, which are strings and not compared.
+template <class Params, class Engine>
+constexpr bool SameDefaultsAsKeptElsewhere() {
+    const Params params{};
+    const Engine* engine = nullptr;
+    bool same = true;
+#define PP_SAME_DEFAULT(name, from)                                     \
+    if constexpr (std::is_arithmetic_v<decltype(EffectExtras::name)>) { \
+        same = same && (from) == ListedDefaults::name;                  \
+    }
+    PP_KEPT_ELSEWHERE(PP_SAME_DEFAULT)
+#undef PP_SAME_DEFAULT
+    static_cast<void>(engine);
+    return same;
+}
+static_assert(SameDefaultsAsKeptElsewhere<pp::EmitterParams, pp::Engine>());
 
 // A template over the engine's record only so that a name it lacks makes a requirement false
 // instead of an error.

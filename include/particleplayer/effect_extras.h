@@ -150,7 +150,7 @@ struct EffectExtras {
 #define PARTICLEPLAYER_EXTRA_FORCE_LIST(name, ...) std::vector<ForcePoint> name;
 #define PARTICLEPLAYER_EXTRA_STRING_LIST(name, ...) std::vector<std::string> name;
 #define PARTICLEPLAYER_EXTRA_DRAWN_RANGE(name, ...) DrawnRange name;
-#define PARTICLEPLAYER_EXTRA(kind, name, cName, shown, doc, ...) \
+#define PARTICLEPLAYER_EXTRA(kind, name, cName, shown, key, doc, ...) \
     PARTICLEPLAYER_EXTRA_##kind(name, __VA_ARGS__)
     /// @endcond
     PARTICLEPLAYER_EFFECT_EXTRAS(PARTICLEPLAYER_EXTRA)

@@ -1,10 +1,10 @@
 /* The public fields of an effect's optional keys, one row each: the one list that the C++
  * record (particleplayer/effect_extras.h's EffectExtras), the C record (particleplayer.h's
- * pp_effect_extras), the library's conversions into them and inspect's JSON are written from,
- * so a new field is one row here. Usable from C and C++.
+ * pp_effect_extras), the library's conversions into them, inspect's JSON and the key table's
+ * descriptions of these keys are written from. Usable from C and C++.
  *
- * PARTICLEPLAYER_EFFECT_EXTRAS(X) calls X(KIND, Name, c_name, SHOWN, "description", default)
- * once per field in the C++ record's order, where KIND is one of
+ * PARTICLEPLAYER_EFFECT_EXTRAS(X) calls X(KIND, Name, c_name, SHOWN, KEY, "description",
+ * default) once per field in the C++ record's order, where KIND is one of
  *   FLOAT          a float
  *   INT            a 32-bit integer
  *   COLOUR         red, green, blue, 0 to 255 (C: float[3])
@@ -31,8 +31,23 @@
  *   WITH(Field)    when Field is given
  *   IN(Key)        always, inside the object Key with the other fields of that key, under
  *                  the names the key's own fields have
+ * KEY is one of
+ *   KEY            the field is the whole value of the effect key of the same Name, and the
+ *                  description is that key's, as particleplayer/key_table.h, `check` and
+ *                  `inspect` show it; the field's KIND says how the key's value is read
+ *   FIELD          the field is part of a key's value or more than it (a sprite sheet's
+ *                  columns, the first force point, the opened sprite file), and the
+ *                  description is the field's own; the keys that set it describe themselves
+ *                  in the key table
  * and the default is that of an effect that no optional key has set; a record's or a list's
  * is {}, its own type's.
+ *
+ * A new optional key is the engine's field of its Name (particles/extra_params.h), one KEY row
+ * at the end of PARTICLEPLAYER_EXTRAS_LAST (its name, kind, default and description) and the
+ * engine code that acts on the field. The loader's line for it (a Listed row at the end of
+ * effects/effect_keys.h's table) adds only which engine field the value is stored in and the
+ * range its numbers are held to; the build stops while either lacks the other, or while the
+ * default here and the engine field's differ.
  *
  * The C record holds Delay and MinAlive after OnCollide, so PARTICLEPLAYER_EFFECT_EXTRAS_C_ORDER(X)
  * gives the same rows in its order. Both records grow at their end only: a new row goes at the
@@ -42,122 +57,158 @@
 
 /* Colour to the sprite sheet and the sub-effects, the motion keys, the first force points. */
 #define PARTICLEPLAYER_EXTRAS_FIRST(X)                                                             \
-    X(COLOUR, Colour, colour, ALWAYS, "Multiplies the sprite's red, green, blue.", 255.0f, 255.0f, \
-      255.0f)                                                                                      \
-    X(CURVE3, ColourOverLife, colour_over_life, ALWAYS,                                            \
-      "Multiplies Colour over each particle's life.", {})                                          \
-    X(CURVE1, SizeOverLife, size_over_life, ALWAYS, "Multiplies the drawn size over the life.",    \
-      {})                                                                                          \
-    X(CURVE1, TransparencyOverLife, transparency_over_life, ALWAYS,                                \
-      "Multiplies the drawn transparency over the life.", {})                                      \
-    X(FLOAT, Drag, drag, ALWAYS, "Fraction of the speed lost per second.", 0.0f)                   \
-    X(FLOAT, Spin, spin, ALWAYS, "Degrees per second, beside Rotation's step.", 0.0f)              \
-    X(INT, SheetColumns, sheet_columns, IN(SpriteSheet),                                           \
+    X(COLOUR, Colour, colour, ALWAYS, KEY,                                                         \
+      "Multiplies the sprite's red, green and blue, 0 to 255 each.", 255.0f, 255.0f, 255.0f)       \
+    X(CURVE3, ColourOverLife, colour_over_life, ALWAYS, KEY,                                       \
+      "A colour over each particle's life, multiplying Colour.", {})                               \
+    X(CURVE1, SizeOverLife, size_over_life, ALWAYS, KEY,                                           \
+      "A factor over each particle's life, multiplying its drawn size.", {})                       \
+    X(CURVE1, TransparencyOverLife, transparency_over_life, ALWAYS, KEY,                           \
+      "A factor over each particle's life, multiplying its drawn opacity.", {})                    \
+    X(FLOAT, Drag, drag, ALWAYS, KEY, "Fraction of the speed lost per second.", 0.0f)              \
+    X(FLOAT, Spin, spin, ALWAYS, KEY,                                                              \
+      "Turn in degrees per second, beside Rotation's per-frame step.", 0.0f)                       \
+    X(INT, SheetColumns, sheet_columns, IN(SpriteSheet), FIELD,                                    \
       "Sprite sheet: cells across the texture.", 1)                                                \
-    X(INT, SheetRows, sheet_rows, IN(SpriteSheet), "Sprite sheet: cells down the texture.", 1)     \
-    X(INT, SheetFrames, sheet_frames, IN(SpriteSheet),                                             \
+    X(INT, SheetRows, sheet_rows, IN(SpriteSheet), FIELD, "Sprite sheet: cells down the texture.", \
+      1)                                                                                           \
+    X(INT, SheetFrames, sheet_frames, IN(SpriteSheet), FIELD,                                      \
       "Sprite sheet: frames shown; 0 is no sheet.", 0)                                             \
-    X(FLOAT, SheetRate, sheet_rate, IN(SpriteSheet),                                               \
+    X(FLOAT, SheetRate, sheet_rate, IN(SpriteSheet), FIELD,                                        \
       "Sprite sheet: frames per second; 0 spreads them over the life.", 0.0f)                      \
-    X(INT, SheetRandom, sheet_random, IN(SpriteSheet),                                             \
+    X(INT, SheetRandom, sheet_random, IN(SpriteSheet), FIELD,                                      \
       "Sprite sheet: 1 starts each particle on a random frame.", 0)                                \
-    X(INT, BurstCount, burst_count, IN(Burst),                                                     \
+    X(INT, BurstCount, burst_count, IN(Burst), FIELD,                                              \
       "Particles per burst, in place of the steady rate; 0 is none.", 0)                           \
-    X(FLOAT, BurstInterval, burst_interval, IN(Burst), "Seconds between bursts.", 0.0f)            \
-    X(INT, BurstRepeat, burst_repeat, IN(Burst), "Bursts in all; 0 is forever.", 0)                \
-    X(FLOAT, Duration, duration, ALWAYS, "Seconds of emission after creation; 0 is no end.", 0.0f) \
-    X(FLOAT, Prewarm, prewarm, ALWAYS, "Seconds run while loading.", 0.0f)                         \
-    X(SUB_EFFECT, OnBirth, on_birth, ALWAYS, "Started where each particle is born.", {})           \
-    X(SUB_EFFECT, OnDeath, on_death, ALWAYS, "Started where each particle dies.", {})              \
-    X(STRING, SpriteFile, sprite_file, GIVEN,                                                      \
+    X(FLOAT, BurstInterval, burst_interval, IN(Burst), FIELD, "Seconds between bursts.", 0.0f)     \
+    X(INT, BurstRepeat, burst_repeat, IN(Burst), FIELD, "Bursts in all; 0 is forever.", 0)         \
+    X(FLOAT, Duration, duration, ALWAYS, KEY, "Seconds of emission after creation; 0 is no end.",  \
+      0.0f)                                                                                        \
+    X(FLOAT, Prewarm, prewarm, ALWAYS, KEY,                                                        \
+      "Seconds run while loading, so that the effect starts full.", 0.0f)                          \
+    X(SUB_EFFECT, OnBirth, on_birth, ALWAYS, KEY,                                                  \
+      "An effect started where each particle is born.", {})                                        \
+    X(SUB_EFFECT, OnDeath, on_death, ALWAYS, KEY, "An effect started where each particle dies.",   \
+      {})                                                                                          \
+    X(STRING, SpriteFile, sprite_file, GIVEN, FIELD,                                               \
       "The image the SpriteFile key names, as opened (relative to the working directory, or "      \
       "absolute); empty for none. Its number is in the effect's Sprite parameters.",               \
       "")                                                                                          \
-    X(MOTION_VALUE, RadialAcceleration, radial_acceleration, GIVEN,                                \
-      "Pixels per second squared, away from the origin.", {})                                      \
-    X(MOTION_VALUE, TangentialAcceleration, tangential_acceleration, GIVEN,                        \
-      "Pixels per second squared, clockwise about the origin.", {})                                \
-    X(MOTION_VALUE, OrbitRadius, orbit_radius, GIVEN, "Orbit mode: pixels at birth.", {})          \
-    X(MOTION_VALUE, OrbitEndRadius, orbit_end_radius, GIVEN, "Orbit mode: pixels at death.", {})   \
-    X(MOTION_VALUE, OrbitSpin, orbit_spin, GIVEN, "Orbit mode: degrees per second, clockwise.",    \
+    X(MOTION_VALUE, RadialAcceleration, radial_acceleration, GIVEN, KEY,                           \
+      "Push away from the point a particle was born around, pixels per second squared (negative "  \
+      "pulls).",                                                                                   \
       {})                                                                                          \
-    X(MOTION_VALUE, EndSize, end_size, GIVEN, "Pixels drawn at death.", {})                        \
-    X(MOTION_VALUE, Angle, angle, GIVEN, "The sprite's angle at birth, degrees.", {})              \
-    X(MOTION_VALUE, EndAngle, end_angle, GIVEN, "The sprite's angle at death, degrees.", {})       \
-    X(MOTION_COLOUR, StartColour, start_colour, GIVEN, "Colour and opacity at birth.", {})         \
-    X(MOTION_COLOUR, StartColourVariance, start_colour_variance, GIVEN,                            \
-      "Plus or minus, per particle and channel.", {})                                              \
-    X(MOTION_COLOUR, EndColour, end_colour, GIVEN, "Colour and opacity at death.", {})             \
-    X(MOTION_COLOUR, EndColourVariance, end_colour_variance, GIVEN,                                \
-      "Plus or minus, per particle and channel.", {})                                              \
-    X(INT, AlignToMotion, align_to_motion, GIVEN,                                                  \
-      "1: sprites turned to their direction of travel.", 0)                                        \
-    X(INT, MaxAlive, max_alive, GIVEN, "At most this many live particles; 0 is no cap.", 0)        \
-    X(INT, Attached, attached, GIVEN, "1: particles move with their emitter.", 0)                  \
-    X(FLOAT, Aspect, aspect, GIVEN, "Width over height of the drawn quads; 0: squares.", 0.0f)     \
-    X(FORCE, Attractor, attractor, NEVER, "The first point pulling particles towards it.", {})     \
-    X(FORCE, Vortex, vortex, NEVER, "The first point turning particles about it.", {})
+    X(MOTION_VALUE, TangentialAcceleration, tangential_acceleration, GIVEN, KEY,                   \
+      "Push at right angles to that point, pixels per second squared, clockwise on screen when "   \
+      "positive.",                                                                                 \
+      {})                                                                                          \
+    X(MOTION_VALUE, OrbitRadius, orbit_radius, GIVEN, KEY,                                         \
+      "Orbit mode: the start radius of a particle's circle about the emitter, in pixels.", {})     \
+    X(MOTION_VALUE, OrbitEndRadius, orbit_end_radius, GIVEN, KEY,                                  \
+      "Orbit mode: the radius reached at death, in pixels.", {})                                   \
+    X(MOTION_VALUE, OrbitSpin, orbit_spin, GIVEN, KEY,                                             \
+      "Orbit mode: degrees a second a particle turns about the emitter.", {})                      \
+    X(MOTION_VALUE, EndSize, end_size, GIVEN, KEY,                                                 \
+      "The size a particle reaches at death, linear from its birth size.", {})                     \
+    X(MOTION_VALUE, Angle, angle, GIVEN, KEY, "The sprite's angle at birth, degrees clockwise.",   \
+      {})                                                                                          \
+    X(MOTION_VALUE, EndAngle, end_angle, GIVEN, KEY,                                               \
+      "The sprite's angle at death, degrees clockwise, reached linearly.", {})                     \
+    X(MOTION_COLOUR, StartColour, start_colour, GIVEN, KEY,                                        \
+      "Colour and opacity at birth, {R, G, B, A} 0 to 255.", {})                                   \
+    X(MOTION_COLOUR, StartColourVariance, start_colour_variance, GIVEN, KEY,                       \
+      "Plus or minus this much of each StartColour channel, drawn at birth.", {})                  \
+    X(MOTION_COLOUR, EndColour, end_colour, GIVEN, KEY,                                            \
+      "Colour and opacity at death, {R, G, B, A} 0 to 255.", {})                                   \
+    X(MOTION_COLOUR, EndColourVariance, end_colour_variance, GIVEN, KEY,                           \
+      "Plus or minus this much of each EndColour channel, drawn at birth.", {})                    \
+    X(INT, AlignToMotion, align_to_motion, GIVEN, KEY,                                             \
+      "1: the sprite turns to its direction of travel.", 0)                                        \
+    X(INT, MaxAlive, max_alive, GIVEN, KEY,                                                        \
+      "At most this many live particles of this effect; 0 is no cap.", 0)                          \
+    X(INT, Attached, attached, GIVEN, KEY, "1: particles move with their emitter.", 0)             \
+    X(FLOAT, Aspect, aspect, GIVEN, KEY,                                                           \
+      "Width over height of the drawn quad, to keep a sprite that is not square in its shape; 0 "  \
+      "draws squares.",                                                                            \
+      0.0f)                                                                                        \
+    X(FORCE, Attractor, attractor, NEVER, FIELD, "The first point pulling particles towards it.",  \
+      {})                                                                                          \
+    X(FORCE, Vortex, vortex, NEVER, FIELD, "The first point turning particles about it.", {})
 
 /* The start of emission. */
-#define PARTICLEPLAYER_EXTRAS_START(X)                                                    \
-    X(FLOAT, Delay, delay, GIVEN, "Seconds after creation before emission starts.", 0.0f) \
-    X(INT, MinAlive, min_alive, GIVEN, "Births each emitting frame up to this many alive.", 0)
+#define PARTICLEPLAYER_EXTRAS_START(X)                                                             \
+    X(FLOAT, Delay, delay, GIVEN, KEY,                                                             \
+      "Seconds after creation before emission starts; Duration and bursts count from then.", 0.0f) \
+    X(INT, MinAlive, min_alive, GIVEN, KEY,                                                        \
+      "Each emitting frame, particles are born until at least this many are alive.", 0)
 
 /* The noise field and the collision lines. */
-#define PARTICLEPLAYER_EXTRAS_MIDDLE(X)                                                         \
-    X(TURBULENCE, Turbulence, turbulence, GIVEN, "A noise field that carries particles along.", \
-      {})                                                                                       \
-    X(COLLIDE_LIST, Collide, collide, GIVEN, "The lines particles collide with, in order.", {}) \
-    X(SUB_EFFECT, OnCollide, on_collide, GIVEN, "Started where a particle hits a line.", {})
+#define PARTICLEPLAYER_EXTRAS_MIDDLE(X)                                                            \
+    X(TURBULENCE, Turbulence, turbulence, GIVEN, KEY,                                              \
+      "A swirling noise field that carries particles along, px/s, swirls Scale px wide.", {})      \
+    X(COLLIDE_LIST, Collide, collide, GIVEN, KEY,                                                  \
+      "Lines particles bounce off or die at: a Floor, Ceiling, Left or Right wall, or a segment.", \
+      {})                                                                                          \
+    X(SUB_EFFECT, OnCollide, on_collide, GIVEN, KEY,                                               \
+      "An effect started where a particle hits a Collide line.", {})
 
 /* Trails and stretching, emission along a move, every force point, motion over the life, the
  * sprite list, curves over the Duration and the offsets drawn at birth. */
 #define PARTICLEPLAYER_EXTRAS_LAST(X)                                                              \
-    X(TRAIL, Trail, trail, GIVEN, "The ribbon behind each particle.", {})                          \
-    X(FLOAT, StretchFactor, stretch_factor, GIVEN,                                                 \
+    X(TRAIL, Trail, trail, GIVEN, KEY,                                                             \
+      "A ribbon behind each particle through its last Points places, fading along it.", {})        \
+    X(FLOAT, StretchFactor, stretch_factor, GIVEN, FIELD,                                          \
       "Quads' width grows by this many sizes per px/s.", 0.0f)                                     \
-    X(FLOAT, StretchMax, stretch_max, WITH(StretchFactor),                                         \
+    X(FLOAT, StretchMax, stretch_max, WITH(StretchFactor), FIELD,                                  \
       "Quads stretched to at most this many sizes.", 1000.0f)                                      \
-    X(INT, EmitAlongPath, emit_along_path, GIVEN, "1: births spread along the emitter's move.", 0) \
-    X(FLOAT, EmitByDistance, emit_by_distance, GIVEN,                                              \
-      "Births per 100 px moved, in place of the rate.", 0.0f)                                      \
-    X(FORCE_LIST, Attractors, attractors, NEVER,                                                   \
+    X(INT, EmitAlongPath, emit_along_path, GIVEN, KEY,                                             \
+      "1: a moving emitter's births spread along its move and over the frame.", 0)                 \
+    X(FLOAT, EmitByDistance, emit_by_distance, GIVEN, KEY,                                         \
+      "Particles per 100 pixels the emitter moves, in place of the steady rate.", 0.0f)            \
+    X(FORCE_LIST, Attractors, attractors, NEVER, FIELD,                                            \
       "Every point of the Attractor key, in the order written (at most 8); Attractor is the "      \
       "first. They act in this order, before the Vortex points.",                                  \
       {})                                                                                          \
-    X(FORCE_LIST, Vortices, vortices, NEVER,                                                       \
+    X(FORCE_LIST, Vortices, vortices, NEVER, FIELD,                                                \
       "Every point of the Vortex key, in the order written (at most 8); Vortex is the first.", {}) \
-    X(CURVE1, SpeedOverLife, speed_over_life, GIVEN,                                               \
-      "Multiplies the velocity a particle moves with over its life.", {})                          \
-    X(CURVE1, TurnOverLife, turn_over_life, GIVEN,                                                 \
-      "Degrees its direction of travel turns over its life.", {})                                  \
-    X(CURVE1, AngleOverLife, angle_over_life, GIVEN,                                               \
-      "Share of the way from Angle to EndAngle over the life.", {})                                \
-    X(CURVE1, DriftXOverLife, drift_x_over_life, GIVEN,                                            \
-      "Pixels per second added to the move in x over the life.", {})                               \
-    X(CURVE1, DriftYOverLife, drift_y_over_life, GIVEN,                                            \
-      "Pixels per second added to the move in y over the life.", {})                               \
-    X(INT, SpriteMode, sprite_mode, GIVEN,                                                         \
-      "How a particle picks among SpriteFiles: 0 the first, 1 a random one at its birth, 2 each "  \
-      "in turn over its life.",                                                                    \
+    X(CURVE1, SpeedOverLife, speed_over_life, GIVEN, KEY,                                          \
+      "A factor over each particle's life, multiplying the velocity it moves with.", {})           \
+    X(CURVE1, TurnOverLife, turn_over_life, GIVEN, KEY,                                            \
+      "Degrees over each particle's life, turning its direction of travel clockwise.", {})         \
+    X(CURVE1, AngleOverLife, angle_over_life, GIVEN, KEY,                                          \
+      "The share of the way from Angle to EndAngle over each particle's life, in place of "        \
+      "straight.",                                                                                 \
+      {})                                                                                          \
+    X(CURVE1, DriftXOverLife, drift_x_over_life, GIVEN, KEY,                                       \
+      "Pixels per second added to each particle's move in x, over its life.", {})                  \
+    X(CURVE1, DriftYOverLife, drift_y_over_life, GIVEN, KEY,                                       \
+      "Pixels per second added to each particle's move in y (down), over its life.", {})           \
+    X(INT, SpriteMode, sprite_mode, GIVEN, KEY,                                                    \
+      "With a SpriteFile list: 0 the first image, 1 a random one per particle, 2 each in turn "    \
+      "over the life.",                                                                            \
       0)                                                                                           \
-    X(STRING_LIST, SpriteFiles, sprite_file_count, GIVEN,                                          \
+    X(STRING_LIST, SpriteFiles, sprite_file_count, GIVEN, FIELD,                                   \
       "Every image of a SpriteFile list of more than one, as opened, in the order written (at "    \
       "most 16); SpriteFile is the first. Empty for one image or none. Their numbers are in "      \
       "World::SpriteFiles (C: pp_world_sprite_file).",                                             \
       {})                                                                                          \
-    X(CURVE1, EmissionOverDuration, emission_over_duration, GIVEN,                                 \
-      "Multiplies the emission rate over the Duration.", {})                                       \
-    X(CURVE1, LifeOverDuration, life_over_duration, GIVEN,                                         \
-      "Multiplies the lifetime of particles born then.", {})                                       \
-    X(CURVE1, WidthOverDuration, width_over_duration, GIVEN,                                       \
-      "Multiplies the emission area's width then.", {})                                            \
-    X(CURVE1, HeightOverDuration, height_over_duration, GIVEN,                                     \
-      "Multiplies the emission area's height then.", {})                                           \
-    X(INT, Continuous, continuous, GIVEN, "1: the Duration repeats, Delay before each cycle.", 0)  \
-    X(DRAWN_RANGE, LifeOffset, life_offset, GIVEN, "Seconds of life already lived at birth.", {})  \
-    X(DRAWN_RANGE, BirthOffsetX, birth_offset_x, GIVEN, "Pixels added to the birth x.", {})        \
-    X(DRAWN_RANGE, BirthOffsetY, birth_offset_y, GIVEN, "Pixels added to the birth y.", {})
+    X(CURVE1, EmissionOverDuration, emission_over_duration, GIVEN, KEY,                            \
+      "A factor over the emitter's Duration, multiplying the emission rate.", {})                  \
+    X(CURVE1, LifeOverDuration, life_over_duration, GIVEN, KEY,                                    \
+      "A factor over the emitter's Duration, multiplying the lifetime of particles born then.",    \
+      {})                                                                                          \
+    X(CURVE1, WidthOverDuration, width_over_duration, GIVEN, KEY,                                  \
+      "A factor over the emitter's Duration, multiplying the emission area's width.", {})          \
+    X(CURVE1, HeightOverDuration, height_over_duration, GIVEN, KEY,                                \
+      "A factor over the emitter's Duration, multiplying the emission area's height.", {})         \
+    X(INT, Continuous, continuous, GIVEN, KEY,                                                     \
+      "1: the Duration repeats, with Delay before each cycle, instead of ending.", 0)              \
+    X(DRAWN_RANGE, LifeOffset, life_offset, GIVEN, KEY,                                            \
+      "Seconds of its life a particle has already lived at birth, drawn from Min to Max.", {})     \
+    X(DRAWN_RANGE, BirthOffsetX, birth_offset_x, GIVEN, KEY,                                       \
+      "Pixels added to a particle's birth x, drawn from Min to Max.", {})                          \
+    X(DRAWN_RANGE, BirthOffsetY, birth_offset_y, GIVEN, KEY,                                       \
+      "Pixels added to a particle's birth y (down), drawn from Min to Max.", {})
 
 /* Every row in the C++ record's order. */
 #define PARTICLEPLAYER_EFFECT_EXTRAS(X) \
