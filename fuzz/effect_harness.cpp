@@ -126,22 +126,6 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
         }
         return true;
     };
-    for (float c : x.Colour) {
-        if (!inRange(c, 0, 255)) return "a colour channel is outside 0..255";
-    }
-    if (!curveOk(x.ColourOverLife, 0, 255) || !curveOk(x.SizeOverLife, 0, kMaxLifeFactor) ||
-        !curveOk(x.TransparencyOverLife, 0, kMaxLifeFactor) ||
-        !curveOk(x.SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
-        !curveOk(x.TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
-        !curveOk(x.AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor) ||
-        !curveOk(x.DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount) ||
-        !curveOk(x.DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount)) {
-        return "a curve is out of order or out of range";
-    }
-    if (!inRange(x.Drag, 0, 1000) || !std::isfinite(x.Spin) || !inRange(x.Duration, 0, 1e9f) ||
-        !inRange(x.Prewarm, 0, kMaxPrewarmSeconds)) {
-        return "an amount is outside its range";
-    }
     const SpriteSheetParams& sheet = x.SpriteSheet;
     if (sheet != SpriteSheetParams{} &&
         (sheet.Columns < 1 || sheet.Columns > kMaxSheetSide || sheet.Rows < 1 ||
@@ -153,13 +137,26 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
         x.Burst.Repeat < 0) {
         return "a burst is outside its range";
     }
-    // The motion keys, through their rows.
+    // The keys of one field each, within the ranges their rows give.
     for (const EffectKey& key : kEffectKeys) {
         std::string problem;
         std::visit(
             [&](const auto& to) {
                 using Target = std::decay_t<decltype(to)>;
-                if constexpr (std::is_same_v<Target, RandomKeyField>) {
+                if constexpr (std::is_same_v<Target, std::array<float, 3> ExtraParams::*>) {
+                    for (float c : x.*to) {
+                        if (!inRange(c, 0, 255)) problem = "a colour channel is outside 0..255";
+                    }
+                } else if constexpr (std::is_same_v<Target, LifeCurve<3> ExtraParams::*>) {
+                    if (!curveOk(x.*to, 0, 255))
+                        problem = "a colour curve is out of order or range";
+                } else if constexpr (std::is_same_v<Target, CurveKeyField>) {
+                    if (!curveOk(x.*to.Field, to.Min, to.Max))
+                        problem = "a curve is out of order or out of range";
+                } else if constexpr (std::is_same_v<Target, AmountKeyField>) {
+                    if (!inRange(x.*to.Field, to.Min, to.Max))
+                        problem = "an amount is outside its range";
+                } else if constexpr (std::is_same_v<Target, RandomKeyField>) {
                     const RandomKey& k = x.Motion.*to.Field;
                     if (k.Set != 0 && (!inRange(k.Spec.Min, to.Min, to.Max) ||
                                        !inRange(k.Spec.Max, to.Min, to.Max) || !(k.Spec.Inc > 0))) {
@@ -176,7 +173,7 @@ std::string ExtrasProblem(const ExtraParams& x, const std::vector<EmitterParams>
                 }
             },
             key.Target);
-        if (!problem.empty()) return problem;
+        if (!problem.empty()) return std::string(key.Name) + ": " + problem;
     }
     for (const SubEffectParams* sub : {&x.OnBirth, &x.OnDeath, &x.OnCollide}) {
         if (sub->Count < 0 || sub->Count > kMaxBurstCount) return "a sub-effect count is too large";
