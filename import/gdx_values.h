@@ -47,17 +47,6 @@ struct GdxRange {
 struct GdxCurve {
     std::vector<double> Time{0.0}, Value{1.0};
 
-    // The file's rule: linear between the keys around t, the last value after them.
-    double At(double t) const {
-        for (std::size_t i = 1; i < Time.size(); ++i) {
-            if (Time[i] > t) {
-                const double span = Time[i] - Time[i - 1];
-                const double f = span > 0 ? (t - Time[i - 1]) / span : 0;
-                return Value[i - 1] + (Value[i] - Value[i - 1]) * f;
-            }
-        }
-        return Value.back();
-    }
     bool Constant() const {
         return std::all_of(Value.begin(), Value.end(), [&](double v) { return v == Value[0]; });
     }
