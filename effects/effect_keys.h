@@ -347,20 +347,38 @@ inline constexpr ListedKey kListedKeys[] = {PARTICLEPLAYER_EFFECT_EXTRAS(PP_LIST
 #undef PP_LISTED_FIELD
 #undef PP_LISTED_KEY
 
-// The row of a listed key, stored into `target`; a name without a KEY row stops the build.
+// The keys whose value is the engine's parameter of the same name (LifeTime, Size, ...): that
+// row of particleplayer/effect_params.h gives the description and, by its kind, the reading.
+consteval EffectValueKind ReadParamAs(std::string_view paramKind) {
+    if (paramKind == "INT") return EffectValueKind::Int;
+    if (paramKind == "FLOAT") return EffectValueKind::Float;
+    if (paramKind == "RANGE") return EffectValueKind::Spec;
+    if (paramKind == "INT_RANGE") return EffectValueKind::IntSpec;
+    throw "no key reads a parameter of this kind";
+}
+
+#define PP_PARAM_KEY(kind, name, cName, description, ...) \
+    ListedKey{#name, ReadParamAs(#kind), description},
+inline constexpr ListedKey kParamKeys[] = {PARTICLEPLAYER_EFFECT_PARAMS(PP_PARAM_KEY)};
+#undef PP_PARAM_KEY
+
+// The row of a listed key, stored into `target`: a KEY row of effect_extras_list.h or a row of
+// effect_params.h. A name with no such row stops the build.
 consteval EffectKey Listed(std::string_view name, EffectKeyTarget target) {
-    for (const ListedKey& key : kListedKeys) {
-        if (key.Name == name) return {key.Name, key.Kind, target, key.Description};
+    for (const auto& rows :
+         {std::span<const ListedKey>(kListedKeys), std::span<const ListedKey>(kParamKeys)}) {
+        for (const ListedKey& key : rows) {
+            if (key.Name == name) return {key.Name, key.Kind, target, key.Description};
+        }
     }
-    throw "no KEY row of this name in effect_extras_list.h";
+    throw "no KEY row or parameter of this name";
 }
 
 // The seventeen keys every effect has first, then the optional ones, each of which changes
 // nothing when left out, so that a file without them loads to the same parameters.
 inline constexpr std::array<EffectKey, 73> kEffectKeys{{
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
-    {"Layer", EffectValueKind::Int, IntKeyField{&EmitterParams::Layer, 0},
-     "Drawing layer; only layer 0 is drawn."},
+    Listed("Layer", IntKeyField{&EmitterParams::Layer, 0}),
     {"EmitterPosition", EffectValueKind::Pair,
      PairKeyFields{&EmitterParams::PositionX, &EmitterParams::PositionY},
      "Centre of the emission area, in pixels."},
@@ -368,35 +386,25 @@ inline constexpr std::array<EffectKey, 73> kEffectKeys{{
      EffectValueKind::Area,
      {},
      "Where particles are born: a point, line, square, rectangle, circle or ellipse."},
-    {"EmissionAngle", EffectValueKind::Spec, &EmitterParams::EmissionAngle,
-     "Direction of flight of a new particle, in degrees (90 points down)."},
-    {"EmissionVelocity", EffectValueKind::Spec, &EmitterParams::EmissionVelocity,
-     "Starting speed, in pixels per second."},
+    Listed("EmissionAngle", &EmitterParams::EmissionAngle),
+    Listed("EmissionVelocity", &EmitterParams::EmissionVelocity),
     {"Acceleration", EffectValueKind::Pair,
      PairKeyFields{&EmitterParams::AccelerationX, &EmitterParams::AccelerationY},
      "Constant pull on every particle, in pixels per second squared."},
-    {"LifeTime", EffectValueKind::Spec, &EmitterParams::LifeTime,
-     "Seconds a particle lives at most."},
-    {"EmissionRate", EffectValueKind::Spec, &EmitterParams::EmissionRate,
-     "Particles per second, at most 1000."},
-    {"Sprite", EffectValueKind::IntSpec, &EmitterParams::Sprite,
-     "Sprite number a new particle draws with."},
-    {"Size", EffectValueKind::Spec, &EmitterParams::Size,
-     "Starting edge of a particle's square, in pixels."},
-    {"Raise", EffectValueKind::Float, &EmitterParams::Raise,
-     "Growth of the size, in pixels per second."},
-    {"Rotation", EffectValueKind::Spec, &EmitterParams::Rotation,
-     "Spin of a new particle, in degrees added every frame."},
-    {"Transparency", EffectValueKind::Spec, &EmitterParams::Transparency,
-     "Starting opacity, 0 (invisible) to 255 (opaque)."},
-    {"Fade", EffectValueKind::Float, &EmitterParams::Fade, "Change of opacity per second."},
+    Listed("LifeTime", &EmitterParams::LifeTime),
+    Listed("EmissionRate", &EmitterParams::EmissionRate),
+    Listed("Sprite", &EmitterParams::Sprite),
+    Listed("Size", &EmitterParams::Size),
+    Listed("Raise", &EmitterParams::Raise),
+    Listed("Rotation", &EmitterParams::Rotation),
+    Listed("Transparency", &EmitterParams::Transparency),
+    Listed("Fade", &EmitterParams::Fade),
     {"BlendingMode", EffectValueKind::IntPair,
      // A missing part takes the creation default.
      IntPairKeyFields{&EmitterParams::BlendSource, EmitterParams{}.BlendSource,
                       &EmitterParams::BlendDestination, EmitterParams{}.BlendDestination},
      "Source and destination blend factor codes, 1 to 13."},
-    {"Disable", EffectValueKind::Int, IntKeyField{&EmitterParams::Disable, 1},
-     "Anything but 0 stops emission."},
+    Listed("Disable", IntKeyField{&EmitterParams::Disable, 1}),
     Listed("Colour", &ExtraParams::Colour),
     Listed("ColourOverLife", &ExtraParams::ColourOverLife),
     Listed("SizeOverLife", CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor}),

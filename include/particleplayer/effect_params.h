@@ -11,7 +11,8 @@
  *   INT_RANGE  the same over integers; default: Min, Max, Inc
  * and the defaults are those of an effect that no key has set, placed at (0, 0). AreaAngle is
  * in radians, every other angle in degrees; speeds and accelerations are per second, lifetimes
- * in seconds. */
+ * in seconds. A row whose Name is also an effect key's (LifeTime, Size, Disable, ...) describes
+ * that key too, as particleplayer/key_table.h, `check` and the editor show it. */
 #ifndef PARTICLEPLAYER_EFFECT_PARAMS_H
 #define PARTICLEPLAYER_EFFECT_PARAMS_H
 
@@ -19,29 +20,32 @@
  * same for the spin. The blend pair's default is source alpha and inverse source alpha:
  * ordinary alpha blending. */
 #define PARTICLEPLAYER_EFFECT_PARAMS(X)                                                            \
-    X(INT, Disable, disable, "Non-zero: emits nothing.", 0)                                        \
+    X(INT, Disable, disable, "Anything but 0 stops emission.", 0)                                  \
     X(INT, AutoRemove, auto_remove, "Non-zero: removed after an update that met no particle.", 0)  \
-    X(INT, Layer, layer, "Drawing layer; the bundled renderer draws layer 0.", 0)                  \
+    X(INT, Layer, layer, "Drawing layer; the bundled renderer draws layer 0 only.", 0)             \
     X(FLOAT, PositionX, position_x, "Emitter position, x in pixels.", 0.0f)                        \
     X(FLOAT, PositionY, position_y, "Emitter position, y in pixels (down the screen).", 0.0f)      \
     X(INT, AreaType, area_type, "0 point, 1 line, 2 square, 3 rectangle, 4 circle, 5 ellipse.", 0) \
     X(FLOAT, AreaWidth, area_width, "Emission area width in pixels.", 0.0f)                        \
     X(FLOAT, AreaHeight, area_height, "Emission area height in pixels.", 0.0f)                     \
     X(FLOAT, AreaAngle, area_angle, "Emission area rotation in radians.", 0.0f)                    \
-    X(RANGE, EmissionAngle, emission_angle, "Direction of new particles, degrees.", 0.0f, 359.0f,  \
-      1.0f)                                                                                        \
-    X(RANGE, EmissionVelocity, emission_velocity, "Speed of new particles, pixels per second.",    \
-      100.0f, 100.0f, 1.0f)                                                                        \
+    X(RANGE, EmissionAngle, emission_angle,                                                        \
+      "Direction of flight of a new particle, in degrees (90 points down).", 0.0f, 359.0f, 1.0f)   \
+    X(RANGE, EmissionVelocity, emission_velocity, "Starting speed, in pixels per second.", 100.0f, \
+      100.0f, 1.0f)                                                                                \
     X(FLOAT, AccelerationX, acceleration_x, "Pixels per second squared.", 0.0f)                    \
     X(FLOAT, AccelerationY, acceleration_y, "Pixels per second squared.", 0.0f)                    \
-    X(RANGE, LifeTime, lifetime, "Seconds a particle lives.", 3.0f, 3.0f, 1.0f)                    \
-    X(RANGE, EmissionRate, emission_rate, "Particles per second.", 100.0f, 100.0f, 1.0f)           \
-    X(INT_RANGE, Sprite, sprite, "Sprite number of new particles.", 0, 0, 0)                       \
-    X(RANGE, Size, size, "Side of a particle's square in pixels.", 32.0f, 32.0f, 1.0f)             \
-    X(FLOAT, Raise, raise, "Growth of the size per second.", 0.0f)                                 \
-    X(RANGE, Rotation, rotation, "Spin in degrees per update.", 0.0f, 0.0f, 0.0f)                  \
-    X(RANGE, Transparency, transparency, "Starting alpha, 0 to 255.", 255.0f, 255.0f, 1.0f)        \
-    X(FLOAT, Fade, fade, "Change of alpha per second.", 0.0f)                                      \
+    X(RANGE, LifeTime, lifetime, "Seconds a particle lives at most.", 3.0f, 3.0f, 1.0f)            \
+    X(RANGE, EmissionRate, emission_rate, "Particles per second, at most 1000.", 100.0f, 100.0f,   \
+      1.0f)                                                                                        \
+    X(INT_RANGE, Sprite, sprite, "Sprite number a new particle draws with.", 0, 0, 0)              \
+    X(RANGE, Size, size, "Starting edge of a particle's square, in pixels.", 32.0f, 32.0f, 1.0f)   \
+    X(FLOAT, Raise, raise, "Growth of the size, in pixels per second.", 0.0f)                      \
+    X(RANGE, Rotation, rotation, "Spin of a new particle, in degrees added every update.", 0.0f,   \
+      0.0f, 0.0f)                                                                                  \
+    X(RANGE, Transparency, transparency, "Starting opacity, 0 (invisible) to 255 (opaque).",       \
+      255.0f, 255.0f, 1.0f)                                                                        \
+    X(FLOAT, Fade, fade, "Change of opacity per second.", 0.0f)                                    \
     X(INT, BlendSource, blend_source, "Source blend factor code (1 to 13).", 5)                    \
     X(INT, BlendDestination, blend_destination, "Destination blend factor code (1 to 13).", 6)
 
