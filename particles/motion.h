@@ -64,8 +64,7 @@ inline bool MovesOverLife(const ExtraParams& x) {
 
 // Whether the emitter's particles keep Motion records.
 inline bool HasMotion(const ExtraParams& x) {
-    static const MotionParams kNone{};
-    return TurnsToMotion(x) || x.Attached != 0 || !(x.Motion == kNone) || MovesOverLife(x);
+    return TurnsToMotion(x) || x.Attached != 0 || !AllDefault(x.Motion) || MovesOverLife(x);
 }
 
 inline bool InOrbit(const MotionParams& m) {

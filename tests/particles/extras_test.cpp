@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
+#include <limits>
 #include <random>
 #include <sstream>
 #include <string>
@@ -482,6 +484,29 @@ TEST(Emission, BirthsSpreadAlongTheEmittersPath) {
             ax = bx, a = b;
         }
         EXPECT_NEAR(born, byDistance ? ax / 10.0f : 0.0f, 1.0f);
+    }
+}
+
+// The byte-wise shortcut of AllDefault against the field-by-field comparison it stands for: the
+// defaults, a -0 where 0 is (equal, though its bytes differ), a NaN, the first and last fields
+// changed, a curve's key past its count, and the motion record on its own.
+TEST(Extras, AllDefaultAgreesWithTheFieldComparison) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<std::function<void(ExtraParams&)>> changes = {
+        [](ExtraParams&) {},
+        [](ExtraParams& x) { x.Drag = -0.0f; },
+        [&](ExtraParams& x) { x.Drag = nan; },
+        [](ExtraParams& x) { x.Colour[0] = 254.0f; },
+        [](ExtraParams& x) { x.BirthOffsetY.Step = 1.0f; },
+        [](ExtraParams& x) { x.SizeOverLife.Time[kMaxLifeKeys - 1] = 0.5f; },
+        [](ExtraParams& x) { x.Motion.EndColour.Value[3] = -0.0f; },
+        [](ExtraParams& x) { x.Motion.OrbitSpin.Spec.Max = 2.0f; },
+    };
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        ExtraParams x;
+        changes[i](x);
+        EXPECT_EQ(AllDefault(x), x == ExtraParams{}) << "change " << i;
+        EXPECT_EQ(AllDefault(x.Motion), x.Motion == MotionParams{}) << "change " << i;
     }
 }
 
