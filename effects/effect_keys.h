@@ -1,9 +1,8 @@
 // The keys of an effect file, in the order the loader applies them: one table that the loader,
 // check, inspect and the fuzz targets all read. Each row also says which parameters its value
-// is stored in, and the loader applies the rows as they stand. An optional key whose value is
-// one public field takes its description and how its value is read from that field's KEY row
-// of particleplayer/effect_extras_list.h (Listed), so that its row here says only where the
-// value goes and the range it is held to.
+// is stored in, and the loader applies the rows as they stand. The optional keys whose value is
+// one public field are built from their KEY rows of particleplayer/effect_extras_list.h (name,
+// kind, limits, description), so that a new key is written nowhere here.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <type_traits>
 #include <variant>
 
+#include "effects/block_fields.h"
 #include "particleplayer/effect_extras_list.h"
 #include "particles/particles.h"
 
@@ -99,196 +99,6 @@ struct WholeKeyField {
     int32_t Max;
 };
 
-// The motion keys' ranges: far beyond any effect's use, small enough that no sum of them
-// overflows a float.
-inline constexpr float kMaxMotionAmount = 1.0e6f;
-// The widest quad over its height Aspect asks for (and its inverse the tallest).
-inline constexpr float kMaxAspect = 100.0f;
-// The most particles MaxAlive caps an effect at.
-inline constexpr int32_t kMaxAliveCap = 1000000000;
-
-// One number of a block key (SpriteSheet, Burst, OnBirth, OnDeath, Attractor, Vortex, Collide,
-// Trail, ...): its name, whether only whole numbers are read, the range it is held to and what a
-// missing entry gives. A block whose entries all lack names is read by position, in the order of
-// its fields. A Path field holds a file name instead, and its numbers mean nothing.
-struct BlockField {
-    std::string_view Name;
-    bool Integer;
-    float Min;
-    float Max;
-    float Default;
-    bool Path = false;
-};
-
-// A block field and the member of Record its number is stored in: a float, or a whole number
-// for an Integer field; none for a Path field, which the loader follows by itself.
-template <class Record>
-struct RecordField {
-    BlockField Read;
-    std::variant<std::monostate, float Record::*, int32_t Record::*> Member{};
-};
-
-// The most cells a sprite sheet has along either side.
-inline constexpr int32_t kMaxSheetSide = 256;
-// Size and transparency curves multiply by at most this much.
-inline constexpr float kMaxLifeFactor = 1000.0f;
-
-// Frames is held to 1..Columns * Rows (see FinishRecord); a sheet without Frames shows every
-// cell.
-inline constexpr std::array<RecordField<SpriteSheetParams>, 5> kSpriteSheetFields{{
-    {{"Columns", true, 1.0f, kMaxSheetSide, 1.0f}, &SpriteSheetParams::Columns},
-    {{"Rows", true, 1.0f, kMaxSheetSide, 1.0f}, &SpriteSheetParams::Rows},
-    {{"Frames", true, 1.0f, kMaxSheetSide* kMaxSheetSide, kMaxSheetSide* kMaxSheetSide},
-     &SpriteSheetParams::Frames},
-    {{"Rate", false, 0.0f, 1000.0f, 0.0f}, &SpriteSheetParams::Rate},
-    {{"Random", true, 0.0f, 1.0f, 0.0f}, &SpriteSheetParams::Random},
-}};
-inline constexpr std::array<RecordField<BurstParams>, 3> kBurstFields{{
-    {{"Count", true, 0.0f, kMaxBurstCount, 0.0f}, &BurstParams::Count},
-    {{"Interval", false, 0.0f, 1.0e6f, 1.0f}, &BurstParams::Interval},
-    // A million is as good as forever.
-    {{"Repeat", true, 0.0f, 1.0e6f, 0.0f}, &BurstParams::Repeat},
-}};
-// Effect is a path, not a number: the loader loads it once the whole chain is applied, and
-// SubEffectParams::Effect stays -1 until then.
-inline constexpr std::array<RecordField<SubEffectParams>, 3> kSubEffectFields{{
-    {{"Effect", false, 0.0f, 0.0f, 0.0f, true}},
-    {{"Count", true, 0.0f, kMaxBurstCount, 1.0f}, &SubEffectParams::Count},
-    {{"Inherit", true, 0.0f, 1.0f, 0.0f}, &SubEffectParams::Inherit},
-}};
-inline constexpr std::array<RecordField<ForcePoint>, 6> kForceFields{{
-    {{"X", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::X},
-    {{"Y", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::Y},
-    {{"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &ForcePoint::Strength},
-    {{"Radius", false, 0.0f, kMaxMotionAmount, 0.0f}, &ForcePoint::Radius},
-    {{"Falloff", true, 0.0f, 4.0f, 0.0f}, &ForcePoint::Falloff},
-    {{"Screen", true, 0.0f, 1.0f, 0.0f}, &ForcePoint::Screen},
-}};
-// The defaults are TurbulenceParams'; a Scale of at least a pixel keeps 1 / Scale finite.
-inline constexpr std::array<RecordField<TurbulenceParams>, 4> kTurbulenceFields{{
-    {{"Strength", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &TurbulenceParams::Strength},
-    {{"Scale", false, 1.0f, kMaxMotionAmount, 100.0f}, &TurbulenceParams::Scale},
-    {{"Speed", false, 0.0f, 1000.0f, 1.0f}, &TurbulenceParams::Speed},
-    {{"Seed", true, 0.0f, 1.0e6f, 0.0f}, &TurbulenceParams::Seed},
-}};
-// The fields of one Collide block: each of Floor, Ceiling, Left and Right it names gives a line,
-// and any of X1, Y1, X2, Y2 a segment (a missing end number 0), all sharing the rest; its own
-// reader (ParseCollide) turns them into lines.
-inline constexpr std::array<BlockField, 12> kCollideFields{{
-    {"Floor", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Ceiling", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Left", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Right", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"X1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Y1", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"X2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Y2", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f},
-    {"Bounce", false, 0.0f, 1.0f, 1.0f},
-    {"Friction", false, 0.0f, 1.0f, 0.0f},
-    {"Die", true, 0.0f, 1.0f, 0.0f},
-    {"Screen", true, 0.0f, 1.0f, 0.0f},
-}};
-inline constexpr std::array<RecordField<TrailParams>, 7> kTrailFields{{
-    {{"Points", true, 0.0f, kMaxTrailPoints, 8.0f}, &TrailParams::Points},
-    {{"Length", false, 0.0f, 1.0e6f, 0.0f}, &TrailParams::Length},
-    {{"Width", false, 0.0f, kMaxMotionAmount, 0.0f}, &TrailParams::Width},
-    {{"EndWidth", false, 0.0f, kMaxMotionAmount, 0.0f}, &TrailParams::EndWidth},
-    {{"Fade", false, 0.0f, 1.0f, 1.0f}, &TrailParams::Fade},
-    {{"Darken", false, 0.0f, 1.0f, 0.0f}, &TrailParams::Darken},
-    {{"Behind", true, 0.0f, 1.0f, 0.0f}, &TrailParams::Behind},
-}};
-// Max's default is its top, so that a Factor alone stretches up to a thousand sizes.
-inline constexpr float kMaxStretch = StretchParams{}.Max;
-inline constexpr std::array<RecordField<StretchParams>, 2> kStretchFields{{
-    {{"Factor", false, 0.0f, 1000.0f, 0.0f}, &StretchParams::Factor},
-    {{"Max", false, 1.0f, kMaxStretch, kMaxStretch}, &StretchParams::Max},
-}};
-
-// The offsets drawn per particle: seconds of life past at birth, and pixels along x or y. A Max
-// below Min is held at Min (see FinishRecord).
-inline constexpr std::array<RecordField<DrawnRange>, 3> kLifeOffsetFields{{
-    {{"Min", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Min},
-    {{"Max", false, 0.0f, 1.0e6f, 0.0f}, &DrawnRange::Max},
-    {{"Step", false, 0.001f, 1.0e6f, 0.001f}, &DrawnRange::Step},
-}};
-inline constexpr std::array<RecordField<DrawnRange>, 3> kBirthOffsetFields{{
-    {{"Min", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Min},
-    {{"Max", false, -kMaxMotionAmount, kMaxMotionAmount, 0.0f}, &DrawnRange::Max},
-    {{"Step", false, 0.01f, kMaxMotionAmount, 0.01f}, &DrawnRange::Step},
-}};
-
-// The reading rules of a record's fields alone, for the readers that fill no record (the
-// checker, the editor's table).
-template <const auto& Record>
-inline constexpr auto kReadRulesOf = [] {
-    std::array<BlockField, std::tuple_size_v<std::remove_cvref_t<decltype(Record)>>> rules{};
-    for (std::size_t i = 0; i < rules.size(); ++i) rules[i] = Record[i].Read;
-    return rules;
-}();
-
-// A block field's number as the loader stores it: the entry of that name, or the one at
-// position index + 1 when no entry of `text` has a name, held to the field's range; a missing
-// entry gives its Default, and an Integer field reads as Layer does (extra_values.cpp).
-float ReadBlockField(std::string_view text, const BlockField& field, std::size_t index);
-
-// What the fields of a record keep between them once read: a sheet shows no more frames than
-// it has cells.
-template <class Record>
-constexpr void FinishRecord(Record&) {}
-constexpr void FinishRecord(SpriteSheetParams& sheet) {
-    sheet.Frames = std::min(sheet.Frames, sheet.Columns * sheet.Rows);
-}
-// A drawn range runs upwards: the draws stay between its ends.
-constexpr void FinishRecord(DrawnRange& range) {
-    range.Max = std::max(range.Max, range.Min);
-}
-
-// A block's record: each field read by its rule into its member, from the record's defaults.
-template <class Record, std::size_t N>
-Record ReadRecord(std::string_view text, const std::array<RecordField<Record>, N>& fields) {
-    Record record;
-    for (std::size_t i = 0; i < N; ++i) {
-        const auto& member = fields[i].Member;
-        if (const auto* to = std::get_if<float Record::*>(&member)) {
-            record.** to = ReadBlockField(text, fields[i].Read, i);
-        } else if (const auto* to = std::get_if<int32_t Record::*>(&member)) {
-            // Held to a range within 32 bits, so the conversion is exact.
-            record.** to = static_cast<int32_t>(ReadBlockField(text, fields[i].Read, i));
-        }
-    }
-    FinishRecord(record);
-    return record;
-}
-
-// Block and Collide rows: the fields of the value, and the reader that stores the whole of it
-// into its record of Extras, replacing what an earlier file set.
-struct BlockKeyTarget {
-    std::span<const BlockField> Fields;
-    void (*Store)(ExtraParams&, std::string_view);
-};
-
-template <auto Member, const auto& Fields>
-void StoreRecord(ExtraParams& extras, std::string_view text) {
-    extras.*Member = ReadRecord(text, Fields);
-}
-
-// The row target of a block read by the table `Fields` into the record `Member` of Extras.
-template <auto Member, const auto& Fields>
-inline constexpr BlockKeyTarget kBlockOf{kReadRulesOf<Fields>, &StoreRecord<Member, Fields>};
-
-// Collide's reader (extra_values.cpp): one block of lines or a list of them.
-void StoreCollide(ExtraParams& extras, std::string_view text);
-
-// The points of an Attractor or a Vortex: one block of kForceFields, or a list of up to
-// kMaxForcePoints of them in the order written (extra_values.cpp).
-ForceList ReadForceList(std::string_view text);
-template <auto Member>
-void StoreForces(ExtraParams& extras, std::string_view text) {
-    extras.*Member = ReadForceList(text);
-}
-template <auto Member>
-inline constexpr BlockKeyTarget kForcesOf{kReadRulesOf<kForceFields>, &StoreForces<Member>};
-
 // Where a row's value goes; the alternative follows the row's Kind:
 //   Path, Area, SpriteFile, Paths: none here (the loader's chain walk, SetArea with its own rule,
 //   the group reader);
@@ -311,15 +121,6 @@ struct EffectKey {
     std::string_view Description{};
 };
 
-// The optional keys whose value is one public field of the same name (the KEY rows of
-// particleplayer/effect_extras_list.h): that row gives the key's description and, by its
-// field's kind, how the value is read.
-struct ListedKey {
-    std::string_view Name;
-    EffectValueKind Kind;
-    std::string_view Description;
-};
-
 // How a KEY row's value is read, by its field's kind; a kind that is no key's whole value stops
 // the build.
 consteval EffectValueKind ReadAs(std::string_view fieldKind) {
@@ -338,14 +139,122 @@ consteval EffectValueKind ReadAs(std::string_view fieldKind) {
     throw "no key reads a field of this kind whole";
 }
 
-#define PP_LISTED_KEY(kind, name, description) ListedKey{#name, ReadAs(#kind), description},
-#define PP_LISTED_FIELD(kind, name, description)
-#define PP_LISTED_ROW(kind, name, cName, shown, key, description, ...) \
-    PP_LISTED_##key(kind, name, description)
-inline constexpr ListedKey kListedKeys[] = {PARTICLEPLAYER_EFFECT_EXTRAS(PP_LISTED_ROW)};
+// The kinds of the public list's rows, as template arguments.
+enum class ListedKind {
+    FLOAT,
+    INT,
+    COLOUR,
+    CURVE1,
+    CURVE3,
+    SUB_EFFECT,
+    STRING,
+    MOTION_VALUE,
+    MOTION_COLOUR,
+    FORCE,
+    TURBULENCE,
+    COLLIDE_LIST,
+    TRAIL,
+    FORCE_LIST,
+    STRING_LIST,
+    DRAWN_RANGE,
+};
+
+// A KEY row's limits (see effect_extras_list.h), in the order the row gives them.
+struct KeyLimits {
+    double First = 0.0, Second = 0.0, Third = 0.0;
+};
+
+// Each row of the public list as a type: its kind, whether it is a KEY row and with what
+// limits, and the engine's field of its Name, which only a KEY row's key looks up (a FIELD row
+// names no engine field).
+#define PP_IS_KEY_KEY(...) true
+#define PP_IS_KEY_FIELD false
+#define PP_LIMITS_KEY(...) \
+    KeyLimits {            \
+        __VA_ARGS__        \
+    }
+#define PP_LIMITS_FIELD \
+    KeyLimits {}
+namespace listed_rows {
+#define PP_ROW_TYPE(kind, name, cName, shown, key, ...)      \
+    struct name {                                            \
+        static constexpr ListedKind Kind = ListedKind::kind; \
+        static constexpr bool Key = PP_IS_KEY_##key;         \
+        static constexpr KeyLimits Limits = PP_LIMITS_##key; \
+        template <class Record>                              \
+        static consteval auto In() {                         \
+            return &Record::name;                            \
+        }                                                    \
+    };
+PARTICLEPLAYER_EFFECT_EXTRAS(PP_ROW_TYPE)
+#undef PP_ROW_TYPE
+}  // namespace listed_rows
+#undef PP_LIMITS_FIELD
+#undef PP_LIMITS_KEY
+#undef PP_IS_KEY_FIELD
+#undef PP_IS_KEY_KEY
+
+// A drawn range's fields under the limits of Row.
+template <class Row>
+inline constexpr auto kDrawnRangeOf = DrawnRangeFields(static_cast<float>(Row::Limits.First),
+                                                       static_cast<float>(Row::Limits.Second),
+                                                       static_cast<float>(Row::Limits.Third));
+
+// Where a KEY row's value goes: the engine field of its Name, read as its kind says and held to
+// its limits; nothing for a FIELD row.
+template <class Row>
+consteval EffectKeyTarget ListedTarget() {
+    constexpr auto lo = static_cast<float>(Row::Limits.First);
+    constexpr auto hi = static_cast<float>(Row::Limits.Second);
+    constexpr ListedKind kind = Row::Kind;
+    if constexpr (!Row::Key) {
+        return {};
+    } else if constexpr (kind == ListedKind::FLOAT) {
+        return AmountKeyField{Row::template In<ExtraParams>(), lo, hi};
+    } else if constexpr (kind == ListedKind::INT) {
+        return WholeKeyField{Row::template In<ExtraParams>(),
+                             static_cast<int32_t>(Row::Limits.First),
+                             static_cast<int32_t>(Row::Limits.Second)};
+    } else if constexpr (kind == ListedKind::CURVE1) {
+        return CurveKeyField{Row::template In<ExtraParams>(), lo, hi};
+    } else if constexpr (kind == ListedKind::COLOUR || kind == ListedKind::CURVE3) {
+        return Row::template In<ExtraParams>();
+    } else if constexpr (kind == ListedKind::MOTION_VALUE) {
+        return RandomKeyField{Row::template In<MotionParams>(), lo, hi};
+    } else if constexpr (kind == ListedKind::MOTION_COLOUR) {
+        return RgbaKeyField{Row::template In<MotionParams>(), lo};
+    } else if constexpr (kind == ListedKind::SUB_EFFECT) {
+        return kBlockOf<Row::template In<ExtraParams>(), kSubEffectFields>;
+    } else if constexpr (kind == ListedKind::TURBULENCE) {
+        return kBlockOf<Row::template In<ExtraParams>(), kTurbulenceFields>;
+    } else if constexpr (kind == ListedKind::TRAIL) {
+        return kBlockOf<Row::template In<ExtraParams>(), kTrailFields>;
+    } else if constexpr (kind == ListedKind::COLLIDE_LIST) {
+        return BlockKeyTarget{kCollideFields, &StoreCollide};
+    } else {
+        static_assert(kind == ListedKind::DRAWN_RANGE, "no key reads a field of this kind whole");
+        return kBlockOf<Row::template In<ExtraParams>(), kDrawnRangeOf<Row>>;
+    }
+}
+
+// A FIELD row's kind is no key's whole value, so only a KEY row's is read.
+consteval EffectValueKind ReadAsIf(bool key, std::string_view fieldKind) {
+    return key ? ReadAs(fieldKind) : EffectValueKind{};
+}
+
+// A row of the public list as the key table reads it: a KEY row's key, or a FIELD row (Key
+// false), which reads no value of its own.
+struct ListedKey {
+    bool Key;
+    EffectKey Row;
+};
+
+#define PP_LISTED_ROW(kind, name, cName, shown, key, description, ...)                            \
+    ListedKey{listed_rows::name::Key,                                                             \
+              {#name, ReadAsIf(listed_rows::name::Key, #kind), ListedTarget<listed_rows::name>(), \
+               description}},
+inline constexpr ListedKey kListedRows[] = {PARTICLEPLAYER_EFFECT_EXTRAS(PP_LISTED_ROW)};
 #undef PP_LISTED_ROW
-#undef PP_LISTED_FIELD
-#undef PP_LISTED_KEY
 
 // The keys whose value is the engine's parameter of the same name (LifeTime, Size, ...): that
 // row of particleplayer/effect_params.h gives the description and, by its kind, the reading.
@@ -357,28 +266,29 @@ consteval EffectValueKind ReadParamAs(std::string_view paramKind) {
     throw "no key reads a parameter of this kind";
 }
 
+struct ParamKey {
+    std::string_view Name;
+    EffectValueKind Kind;
+    std::string_view Description;
+};
 #define PP_PARAM_KEY(kind, name, cName, description, ...) \
-    ListedKey{#name, ReadParamAs(#kind), description},
-inline constexpr ListedKey kParamKeys[] = {PARTICLEPLAYER_EFFECT_PARAMS(PP_PARAM_KEY)};
+    ParamKey{#name, ReadParamAs(#kind), description},
+inline constexpr ParamKey kParamKeys[] = {PARTICLEPLAYER_EFFECT_PARAMS(PP_PARAM_KEY)};
 #undef PP_PARAM_KEY
 
-// The row of a listed key, stored into `target`: a KEY row of effect_extras_list.h or a row of
-// effect_params.h. A name with no such row stops the build.
-consteval EffectKey Listed(std::string_view name, EffectKeyTarget target) {
-    for (const auto& rows :
-         {std::span<const ListedKey>(kListedKeys), std::span<const ListedKey>(kParamKeys)}) {
-        for (const ListedKey& key : rows) {
-            if (key.Name == name) return {key.Name, key.Kind, target, key.Description};
-        }
+// The key of the engine parameter `name`, stored into `target`. A name with no row of
+// effect_params.h stops the build.
+consteval EffectKey Param(std::string_view name, EffectKeyTarget target) {
+    for (const ParamKey& key : kParamKeys) {
+        if (key.Name == name) return {key.Name, key.Kind, target, key.Description};
     }
-    throw "no KEY row or parameter of this name";
+    throw "no parameter of this name";
 }
 
-// The seventeen keys every effect has first, then the optional ones, each of which changes
-// nothing when left out, so that a file without them loads to the same parameters.
-inline constexpr std::array<EffectKey, 73> kEffectKeys{{
+// The seventeen keys every effect has, in the order the loader applies them.
+inline constexpr EffectKey kFixedKeys[] = {
     {"Extends", EffectValueKind::Path, {}, "A file applied first; this file's own keys then win."},
-    Listed("Layer", IntKeyField{&EmitterParams::Layer, 0}),
+    Param("Layer", IntKeyField{&EmitterParams::Layer, 0}),
     {"EmitterPosition", EffectValueKind::Pair,
      PairKeyFields{&EmitterParams::PositionX, &EmitterParams::PositionY},
      "Centre of the emission area, in pixels."},
@@ -386,144 +296,111 @@ inline constexpr std::array<EffectKey, 73> kEffectKeys{{
      EffectValueKind::Area,
      {},
      "Where particles are born: a point, line, square, rectangle, circle or ellipse."},
-    Listed("EmissionAngle", &EmitterParams::EmissionAngle),
-    Listed("EmissionVelocity", &EmitterParams::EmissionVelocity),
+    Param("EmissionAngle", &EmitterParams::EmissionAngle),
+    Param("EmissionVelocity", &EmitterParams::EmissionVelocity),
     {"Acceleration", EffectValueKind::Pair,
      PairKeyFields{&EmitterParams::AccelerationX, &EmitterParams::AccelerationY},
      "Constant pull on every particle, in pixels per second squared."},
-    Listed("LifeTime", &EmitterParams::LifeTime),
-    Listed("EmissionRate", &EmitterParams::EmissionRate),
-    Listed("Sprite", &EmitterParams::Sprite),
-    Listed("Size", &EmitterParams::Size),
-    Listed("Raise", &EmitterParams::Raise),
-    Listed("Rotation", &EmitterParams::Rotation),
-    Listed("Transparency", &EmitterParams::Transparency),
-    Listed("Fade", &EmitterParams::Fade),
+    Param("LifeTime", &EmitterParams::LifeTime),
+    Param("EmissionRate", &EmitterParams::EmissionRate),
+    Param("Sprite", &EmitterParams::Sprite),
+    Param("Size", &EmitterParams::Size),
+    Param("Raise", &EmitterParams::Raise),
+    Param("Rotation", &EmitterParams::Rotation),
+    Param("Transparency", &EmitterParams::Transparency),
+    Param("Fade", &EmitterParams::Fade),
     {"BlendingMode", EffectValueKind::IntPair,
      // A missing part takes the creation default.
      IntPairKeyFields{&EmitterParams::BlendSource, EmitterParams{}.BlendSource,
                       &EmitterParams::BlendDestination, EmitterParams{}.BlendDestination},
      "Source and destination blend factor codes, 1 to 13."},
-    Listed("Disable", IntKeyField{&EmitterParams::Disable, 1}),
-    Listed("Colour", &ExtraParams::Colour),
-    Listed("ColourOverLife", &ExtraParams::ColourOverLife),
-    Listed("SizeOverLife", CurveKeyField{&ExtraParams::SizeOverLife, 0.0f, kMaxLifeFactor}),
-    Listed("TransparencyOverLife",
-           CurveKeyField{&ExtraParams::TransparencyOverLife, 0.0f, kMaxLifeFactor}),
-    Listed("Drag", AmountKeyField{&ExtraParams::Drag, 0.0f, 1000.0f}),
-    Listed("Spin", AmountKeyField{&ExtraParams::Spin, -1.0e6f, 1.0e6f}),
-    {"SpriteSheet", EffectValueKind::Block, kBlockOf<&ExtraParams::SpriteSheet, kSpriteSheetFields>,
-     "Animates the sprite through the cells of one texture."},
-    {"Burst", EffectValueKind::Block, kBlockOf<&ExtraParams::Burst, kBurstFields>,
-     "Emits Count particles at once, in place of the steady rate."},
-    // Below 2^31 ms, so that the end of the emission is a clock difference read exactly.
-    Listed("Duration", AmountKeyField{&ExtraParams::Duration, 0.0f, 1.0e6f}),
-    Listed("Prewarm", AmountKeyField{&ExtraParams::Prewarm, 0.0f, kMaxPrewarmSeconds}),
-    Listed("OnBirth", kBlockOf<&ExtraParams::OnBirth, kSubEffectFields>),
-    Listed("OnDeath", kBlockOf<&ExtraParams::OnDeath, kSubEffectFields>),
-    {"SpriteFile",
-     EffectValueKind::SpriteFile,
-     {},
-     "The PNG or BMP image the particles draw with, beside this file; {A.png, B.png, ...} "
-     "lists up to 16 for SpriteMode."},
-    // The motion keys (particles/motion.h), in the order a birth draws them.
-    Listed("RadialAcceleration",
-           RandomKeyField{&MotionParams::RadialAcceleration, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("TangentialAcceleration", RandomKeyField{&MotionParams::TangentialAcceleration,
-                                                    -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("OrbitRadius", RandomKeyField{&MotionParams::OrbitRadius, 0.0f, kMaxMotionAmount}),
-    Listed("OrbitEndRadius", RandomKeyField{&MotionParams::OrbitEndRadius, 0.0f, kMaxMotionAmount}),
-    Listed("OrbitSpin",
-           RandomKeyField{&MotionParams::OrbitSpin, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("EndSize", RandomKeyField{&MotionParams::EndSize, 0.0f, kMaxMotionAmount}),
-    Listed("Angle", RandomKeyField{&MotionParams::Angle, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("EndAngle",
-           RandomKeyField{&MotionParams::EndAngle, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("StartColour", RgbaKeyField{&MotionParams::StartColour, 255.0f}),
-    Listed("StartColourVariance", RgbaKeyField{&MotionParams::StartColourVariance, 0.0f}),
-    Listed("EndColour", RgbaKeyField{&MotionParams::EndColour, 255.0f}),
-    Listed("EndColourVariance", RgbaKeyField{&MotionParams::EndColourVariance, 0.0f}),
-    Listed("AlignToMotion", WholeKeyField{&ExtraParams::AlignToMotion, 0, 1}),
-    Listed("MaxAlive", WholeKeyField{&ExtraParams::MaxAlive, 0, kMaxAliveCap}),
-    Listed("Attached", WholeKeyField{&ExtraParams::Attached, 0, 1}),
+    Param("Disable", IntKeyField{&EmitterParams::Disable, 1}),
+};
+
+// The optional keys that are no one public field, so describe themselves: each comes right
+// after the key named in After (after those placed there before it).
+struct PlacedKey {
+    std::string_view After;
+    EffectKey Key;
+};
+inline constexpr PlacedKey kPlacedKeys[] = {
+    {"Spin",
+     {"SpriteSheet", EffectValueKind::Block,
+      kBlockOf<&ExtraParams::SpriteSheet, kSpriteSheetFields>,
+      "Animates the sprite through the cells of one texture."}},
+    {"SpriteSheet",
+     {"Burst", EffectValueKind::Block, kBlockOf<&ExtraParams::Burst, kBurstFields>,
+      "Emits Count particles at once, in place of the steady rate."}},
+    {"OnDeath",
+     {"SpriteFile",
+      EffectValueKind::SpriteFile,
+      {},
+      "The PNG or BMP image the particles draw with, beside this file; {A.png, B.png, ...} "
+      "lists up to 16 for SpriteMode."}},
     // The forces (particles/forces.h).
-    {"Attractor", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Attractor>,
-     "A point that pulls particles (or pushes, with a negative Strength), px/s²; a list of up to "
-     "8 blocks gives several."},
-    {"Vortex", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Vortex>,
-     "A point that particles swirl about, px/s², clockwise on screen when positive; a list of up "
-     "to 8 blocks gives several."},
+    {"Attached",
+     {"Attractor", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Attractor>,
+      "A point that pulls particles (or pushes, with a negative Strength), px/s²; a list of up "
+      "to 8 blocks gives several."}},
+    {"Attractor",
+     {"Vortex", EffectValueKind::BlockList, kForcesOf<&ExtraParams::Vortex>,
+      "A point that particles swirl about, px/s², clockwise on screen when positive; a list of "
+      "up to 8 blocks gives several."}},
     // The same switch as AlignToMotion under the name other tools give it; the later of the two
     // in a file wins, as the rows apply in order.
-    {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
-     "1: the sprite turns to its direction of travel (the same as AlignToMotion)."},
-    // The drawn shape (particles/looks.h).
-    Listed("Aspect", AmountKeyField{&ExtraParams::Aspect, 0.0f, kMaxAspect}),
-    // The start of emission (particles/emission.cpp). Delay and Duration together stay below
-    // 2^31 ms, so that both ends are clock differences read exactly.
-    Listed("Delay", AmountKeyField{&ExtraParams::Delay, 0.0f, 1.0e6f}),
-    Listed("MinAlive", WholeKeyField{&ExtraParams::MinAlive, 0, kMaxBurstCount}),
-    // The noise field (particles/turbulence.h).
-    Listed("Turbulence", kBlockOf<&ExtraParams::Turbulence, kTurbulenceFields>),
-    // Collision (particles/collide.h).
-    Listed("Collide", BlockKeyTarget{kCollideFields, &StoreCollide}),
-    Listed("OnCollide", kBlockOf<&ExtraParams::OnCollide, kSubEffectFields>),
-    // The ribbons behind particles (particles/trails.h).
-    Listed("Trail", kBlockOf<&ExtraParams::Trail, kTrailFields>),
-    // The drawn shape again (particles/looks.h): it turns the sprites as AlignToMotion does.
-    {"Stretch", EffectValueKind::Block, kBlockOf<&ExtraParams::Stretch, kStretchFields>,
-     "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."},
-    // Emission along the emitter's move (particles/emission.cpp).
-    Listed("EmitAlongPath", WholeKeyField{&ExtraParams::EmitAlongPath, 0, 1}),
-    Listed("EmitByDistance", AmountKeyField{&ExtraParams::EmitByDistance, 0.0f, kMaxBurstCount}),
-    // Motion over each particle's life (particles/motion.h).
-    Listed("SpeedOverLife",
-           CurveKeyField{&ExtraParams::SpeedOverLife, -kMaxLifeFactor, kMaxLifeFactor}),
-    Listed("TurnOverLife",
-           CurveKeyField{&ExtraParams::TurnOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("AngleOverLife",
-           CurveKeyField{&ExtraParams::AngleOverLife, -kMaxLifeFactor, kMaxLifeFactor}),
-    Listed("DriftXOverLife",
-           CurveKeyField{&ExtraParams::DriftXOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
-    Listed("DriftYOverLife",
-           CurveKeyField{&ExtraParams::DriftYOverLife, -kMaxMotionAmount, kMaxMotionAmount}),
+    {"Vortex",
+     {"AlignToVelocity", EffectValueKind::Whole, WholeKeyField{&ExtraParams::AlignToMotion, 0, 1},
+      "1: the sprite turns to its direction of travel (the same as AlignToMotion)."}},
+    // The drawn shape (particles/looks.h): it turns the sprites as AlignToMotion does.
+    {"Trail",
+     {"Stretch", EffectValueKind::Block, kBlockOf<&ExtraParams::Stretch, kStretchFields>,
+      "Lengthens each quad along its velocity: width times 1 + Factor x speed, at most Max."}},
     // A group file's one key (effects/effect_group.h): the members load as effects of their own,
     // so the loader of one effect passes over it.
-    {"Group",
-     EffectValueKind::Paths,
-     {},
-     "Effect files played together at one place, in this order, each drawn over those before."},
-    // How a particle picks among the images of a SpriteFile list (particles/looks.h).
-    Listed("SpriteMode", WholeKeyField{&ExtraParams::SpriteMode, 0, 2}),
-    // Curves over the emitter's Duration and its repetition (particles/emission.cpp): each
-    // time is a fraction of the cycle.
-    Listed("EmissionOverDuration",
-           CurveKeyField{&ExtraParams::EmissionOverDuration, 0.0f, kMaxLifeFactor}),
-    Listed("LifeOverDuration", CurveKeyField{&ExtraParams::LifeOverDuration, 0.0f, kMaxLifeFactor}),
-    Listed("WidthOverDuration",
-           CurveKeyField{&ExtraParams::WidthOverDuration, 0.0f, kMaxLifeFactor}),
-    Listed("HeightOverDuration",
-           CurveKeyField{&ExtraParams::HeightOverDuration, 0.0f, kMaxLifeFactor}),
-    Listed("Continuous", WholeKeyField{&ExtraParams::Continuous, 0, 1}),
-    Listed("LifeOffset", kBlockOf<&ExtraParams::LifeOffset, kLifeOffsetFields>),
-    Listed("BirthOffsetX", kBlockOf<&ExtraParams::BirthOffsetX, kBirthOffsetFields>),
-    Listed("BirthOffsetY", kBlockOf<&ExtraParams::BirthOffsetY, kBirthOffsetFields>),
-}};
+    {"DriftYOverLife",
+     {"Group",
+      EffectValueKind::Paths,
+      {},
+      "Effect files played together at one place, in this order, each drawn over those "
+      "before."}},
+};
 
-// Every KEY row of the list is read by exactly one row here, its Listed one, so that no public
-// field waits for a key the loader lacks and no key is described twice.
-constexpr bool EveryListedKeyReadOnce() {
-    for (const ListedKey& listed : kListedKeys) {
-        const auto named = [&](const EffectKey& key) { return key.Name == listed.Name; };
-        const auto* row = std::find_if(std::begin(kEffectKeys), std::end(kEffectKeys), named);
-        if (std::count_if(std::begin(kEffectKeys), std::end(kEffectKeys), named) != 1 ||
-            row->Kind != listed.Kind || row->Description != listed.Description) {
-            return false;
+// The fixed keys, then the optional ones in the public list's order with the placed keys
+// among them; each optional key changes nothing when left out, so that a file without them
+// loads to the same parameters. A placed key whose After is no key stops the build.
+template <std::size_t Count>
+consteval std::array<EffectKey, Count> AllKeys() {
+    std::array<EffectKey, Count> keys{};
+    std::size_t n = 0;
+    const auto add = [&](const EffectKey& key, const auto& self) -> void {
+        if (n == Count) throw "more keys than counted";
+        keys[n++] = key;
+        for (const PlacedKey& placed : kPlacedKeys) {
+            if (placed.After == key.Name) self(placed.Key, self);
         }
+    };
+    for (const EffectKey& key : kFixedKeys) add(key, add);
+    for (const ListedKey& row : kListedRows) {
+        if (row.Key) add(row.Row, add);
+    }
+    if (n != Count) throw "a placed key follows no key";
+    return keys;
+}
+inline constexpr std::size_t kEffectKeyCount =
+    std::size(kFixedKeys) + std::size(kPlacedKeys) +
+    static_cast<std::size_t>(std::count_if(std::begin(kListedRows), std::end(kListedRows),
+                                           [](const ListedKey& row) { return row.Key; }));
+inline constexpr std::array<EffectKey, kEffectKeyCount> kEffectKeys = AllKeys<kEffectKeyCount>();
+
+// Every key is named once, so that a file's key has one meaning.
+constexpr bool EveryKeyNamedOnce() {
+    for (const EffectKey& key : kEffectKeys) {
+        const auto named = [&](const EffectKey& other) { return other.Name == key.Name; };
+        if (std::count_if(std::begin(kEffectKeys), std::end(kEffectKeys), named) != 1) return false;
     }
     return true;
 }
-static_assert(EveryListedKeyReadOnce());
+static_assert(EveryKeyNamedOnce());
 
 // The named fields of a block row's value; empty for the other kinds.
 constexpr std::span<const BlockField> BlockFieldsOf(const EffectKey& key) {

@@ -9,13 +9,14 @@
 #include <cstring>
 #include <type_traits>
 
+#include "particleplayer/effect_extras_list.h"
+
 namespace pp {
 
-// The limits of the optional keys, which the loader holds values to and the engine obeys.
-// The most particles one burst or one started sub-effect gives.
-inline constexpr int32_t kMaxBurstCount = 1000;
-// The longest Prewarm: the load runs the emitter this many seconds at most.
-inline constexpr float kMaxPrewarmSeconds = 10.0f;
+// The limits of the optional keys (named in the public list of their rows), which the loader
+// holds values to and the engine obeys.
+inline constexpr int32_t kMaxBurstCount = PP_MAX_BURST_COUNT;
+inline constexpr float kMaxPrewarmSeconds = PP_MAX_PREWARM_SECONDS;
 // Sub-effects nest at most this deep (a sub-effect's own sub-effect is depth 2).
 inline constexpr int32_t kMaxSubEffectDepth = 4;
 
