@@ -224,6 +224,165 @@ void RewriteReadingAhead(Emitter& e, size_t from, Prepare&& prepare, Rewriter&& 
     });
 }
 
+// One update's pass over an emitter with optional keys: the frame's steps, the records that
+// move with the particles, and which of the features act.
+struct ExtrasPass {
+    Engine& engine;
+    Emitter& e;
+    const ExtraParams& extras;
+    ExtraMotion m;
+    MotionFrame f;
+    const CollideFrame& lines;
+    Companions with;
+    const Particle* first;
+    int32_t points, head, now;
+    bool turbulent, sheet, animated, recordDeaths, collide, recordHits, chunked;
+};
+
+// The motion rules' frame of this update: the plain steps, then the emitter's place, the modes,
+// the forces, the field and the lines.
+MotionFrame MotionFrameOf(Engine& engine, Emitter& e, const ExtraMotion& m, bool turbulent,
+                          const CollideFrame* lines) {
+    const ExtraParams& extras = e.Extras;
+    return {
+        m.Dt,
+        m.StepX,
+        m.StepY,
+        m.Growth,
+        m.Fading,
+        m.Drag,
+        m.Spin,
+        m.DragFactor,
+        m.SpinStep,
+        m.Now,
+        e.PositionX,
+        e.PositionY,
+        InOrbit(extras.Motion),
+        extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
+        TurnsToMotion(extras),
+        extras.Attached != 0,
+        HasForces(extras),
+        ForcesOf(e, m.Dt),
+        turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, m.Dt)
+                  : TurbulenceFrame{},
+        lines,
+        &extras,
+        MovesOverLife(extras) && !InOrbit(extras.Motion)};
+}
+
+// One particle's step without motion records: the plain step, then (with Any) the forces, the
+// field's move `drift` read ahead or here, the lines, the trail and the animated sprite; its
+// Life record ages. `out` may be `in` itself: where it stood is read before the step writes it.
+template <bool Any>
+inline bool PlainStep(const ExtrasPass& p, const float* drift, const Particle& in, Particle& out) {
+    const float x0 = in.X;
+    const float y0 = in.Y;
+    const ptrdiff_t at = &in - p.first;
+    bool dead = AdvanceWithExtras(in, out, p.m);
+    if (Any && p.f.Pulled) {
+        ApplyForces(p.f.Pulls, x0, y0, out.VelocityX, out.VelocityY);
+        dead = dead || !ParticleStateIsFinite(out);
+    }
+    if (Any && p.turbulent) {
+        float dx;
+        float dy;
+        if (drift != nullptr) {
+            dx = drift[2 * at];
+            dy = drift[2 * at + 1];
+        } else {
+            TurbulenceAt(p.f.Turbulence, x0, y0, dx, dy);
+        }
+        const float x = out.X + dx;
+        const float y = out.Y + dy;
+        out.X = x;
+        out.Y = y;
+        // The rest of the state was finite unless dead says so: only the place moved.
+        dead = dead || !((x - x) + (y - y) == 0.0f);
+    }
+    if (Any && p.collide) {
+        const CollideHit hit = Collide(p.lines, x0, y0, out.X, out.Y, out.VelocityX, out.VelocityY);
+        dead = dead || hit.Dies || !ParticleStateIsFinite(out);
+        if (hit.Hit && p.recordHits) RecordHit(p.engine, p.e, out, hit);
+    }
+    // Where the particle died, for the effect it starts: where its last move left it.
+    if (dead && p.recordDeaths) RecordSubEffect(p.engine, p.e, p.extras.OnDeath, out);
+    if (Any && p.with.Rings != nullptr) {
+        KeepTrailPlace(p.with.Rings, p.points, p.head, &in - p.first, &out - p.first, out, p.now);
+    }
+    if (p.with.Lives != nullptr) {
+        // AgedLife's steps written out: through the helper this pass measured 2 to 6 % slower.
+        ParticleLife life = p.with.Lives[at];
+        life.Fraction = LifeFractionAt(life, p.now);
+        if (p.sheet) {
+            life.Frame = SheetFrame(p.extras.SpriteSheet, life.StartFrame,
+                                    ClockDiff(p.now, life.BirthTime), life.Fraction);
+        }
+        if (Any && p.animated) out.Sprite = AnimatedSprite(p.engine, p.e, life.Fraction);
+        p.with.Lives[&out - p.first] = life;
+    }
+    return dead;
+}
+
+// The pass over particles without motion records. The field's moves where the particles
+// stand are read many at a time before the pass reaches them: for each chunk before its pass,
+// or, on this thread, block by block; a long list's pass that records sub-effects has them read
+// on the threads first.
+void PlainPass(const ExtrasPass& p) {
+    const auto n = static_cast<size_t>(p.e.Particles.Count());
+    float* drift = nullptr;
+    const bool spread =
+        p.turbulent && !p.chunked && FillTurbulence(p.engine, p.f.Turbulence, p.first, n, drift);
+    if (p.turbulent && !spread) drift = DriftRoom(p.engine, n);
+    const auto prepare = [&](size_t begin, size_t end) {
+        if (drift != nullptr) {
+            TurbulenceRun(p.f.Turbulence, p.first + begin, end - begin, drift + 2 * begin);
+        }
+    };
+    const auto pass = [&](const auto& rewrite) {
+        if (p.chunked) {
+            RewriteInChunks(p.engine, p.e, p.with, prepare, rewrite);
+        } else {
+            RewriteReadingAhead(p.e, spread ? n : 0, prepare, rewrite);
+        }
+    };
+    // Built twice: with every feature's test, and for the emitters that have none of the
+    // forces, the field, lines, trails or animated sprites, without those tests, whose cost a
+    // particle pays at every step otherwise.
+    if (p.f.Pulled || p.turbulent || p.collide || p.with.Rings != nullptr || p.animated) {
+        pass([&](const Particle& in, Particle& out) { return PlainStep<true>(p, drift, in, out); });
+    } else {
+        pass(
+            [&](const Particle& in, Particle& out) { return PlainStep<false>(p, drift, in, out); });
+    }
+}
+
+// The pass over particles with motion records; the motion step reads the life fraction at now,
+// so the life is aged first.
+void MotionPass(const ExtrasPass& p) {
+    const auto rewrite = [&](const Particle& in, Particle& out) {
+        const ParticleLife life = AgedLife(p.with.Lives[&in - p.first], p.extras, p.sheet, p.now);
+        ParticleMotion motion = p.with.Motions[&in - p.first];
+        CollideHit hit;
+        const bool dead = AdvanceWithMotion(in, out, motion, life, p.f, hit);
+        if (p.animated) out.Sprite = AnimatedSprite(p.engine, p.e, life.Fraction);
+        if (hit.Hit && p.recordHits) RecordHit(p.engine, p.e, out, hit);
+        if (dead && p.recordDeaths) RecordSubEffect(p.engine, p.e, p.extras.OnDeath, out);
+        if (p.with.Rings != nullptr) {
+            KeepTrailPlace(p.with.Rings, p.points, p.head, &in - p.first, &out - p.first, out,
+                           p.now);
+        }
+        p.with.Lives[&out - p.first] = life;
+        p.with.Motions[&out - p.first] = motion;
+        return dead;
+    };
+    if (p.chunked) {
+        RewriteInChunks(
+            p.engine, p.e, p.with, [](size_t, size_t) {}, rewrite);
+    } else {
+        ListRewriteRemoving(p.e.Particles, rewrite);
+    }
+}
+
 }  // namespace
 
 bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now) {
@@ -248,152 +407,40 @@ bool UpdateParticlesWithExtras(Engine& engine, Emitter& e, float dt, int32_t now
                         now};
     // A list that could not be rebuilt (no memory) moves without its records.
     ParticleLife* const lives = e.Life.Count() == e.Particles.Count() ? e.Life.First() : nullptr;
-    const Particle* const first = e.Particles.First();
-    const bool sheet = SheetFrames(extras.SpriteSheet) > 0;
-    const bool animated = extras.SpriteMode == 2 && e.SpriteList.Count > 0;
-    const bool recordDeaths = extras.OnDeath.Effect >= 0;
     const bool collide = HasCollide(extras);
     // Filled only for an emitter with lines: the frame is a few hundred bytes.
     CollideFrame lines;
     lines.Count = 0;
     if (collide) lines = CollideOf(e);
+    const bool recordDeaths = extras.OnDeath.Effect >= 0;
     const bool recordHits = collide && extras.OnCollide.Effect >= 0;
     // Motion records move only with their Life records.
     ParticleMotion* const motions =
         lives != nullptr && e.Motion.Count() == e.Particles.Count() ? e.Motion.First() : nullptr;
-    const MotionFrame f{
-        m.Dt,
-        m.StepX,
-        m.StepY,
-        m.Growth,
-        m.Fading,
-        m.Drag,
-        m.Spin,
-        m.DragFactor,
-        m.SpinStep,
-        now,
-        e.PositionX,
-        e.PositionY,
-        InOrbit(extras.Motion),
-        extras.Motion.RadialAcceleration.Set != 0 || extras.Motion.TangentialAcceleration.Set != 0,
-        TurnsToMotion(extras),
-        extras.Attached != 0,
-        HasForces(extras),
-        ForcesOf(e, dt),
-        turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, dt)
-                  : TurbulenceFrame{},
-        collide ? &lines : nullptr,
-        &extras,
-        MovesOverLife(extras) && !InOrbit(extras.Motion)};
     TrailPoint* const rings = BeginTrailPass(e, now);
-    const int32_t points = extras.Trail.Points;
-    const int32_t head = e.TrailHead;
-    const Companions with{lives, motions, rings, static_cast<size_t>(points)};
-    const bool chunked = ChunkedPass(engine, e, recordDeaths || recordHits);
+    const ExtrasPass pass{engine,
+                          e,
+                          extras,
+                          m,
+                          MotionFrameOf(engine, e, m, turbulent, collide ? &lines : nullptr),
+                          lines,
+                          {lives, motions, rings, static_cast<size_t>(extras.Trail.Points)},
+                          e.Particles.First(),
+                          extras.Trail.Points,
+                          e.TrailHead,
+                          now,
+                          turbulent,
+                          SheetFrames(extras.SpriteSheet) > 0,
+                          extras.SpriteMode == 2 && e.SpriteList.Count > 0,
+                          recordDeaths,
+                          collide,
+                          recordHits,
+                          ChunkedPass(engine, e, recordDeaths || recordHits)};
     const bool met = e.Particles.Count() != 0;
     if (motions == nullptr) {
-        // The field's moves where the particles stand, read many at a time before the pass
-        // reaches them: for each chunk before its pass, or, on this thread, block by block; a
-        // long list's pass that records sub-effects has them read on the threads first.
-        const auto n = static_cast<size_t>(e.Particles.Count());
-        float* drift = nullptr;
-        const bool spread =
-            turbulent && !chunked && FillTurbulence(engine, f.Turbulence, first, n, drift);
-        if (turbulent && !spread) drift = DriftRoom(engine, n);
-        const auto prepare = [&](size_t begin, size_t end) {
-            if (drift != nullptr) {
-                TurbulenceRun(f.Turbulence, first + begin, end - begin, drift + 2 * begin);
-            }
-        };
-        // Built twice: with every feature's test, and for the emitters that have none of the
-        // forces, the field, lines, trails or animated sprites, without those tests, whose cost
-        // a particle pays at every step otherwise.
-        const auto rewriteWith = [&]<bool Any>(std::bool_constant<Any>) {
-            return [&](const Particle& in, Particle& out) {
-                // `out` may be `in` itself: where it stood is read before the step writes it.
-                const float x0 = in.X;
-                const float y0 = in.Y;
-                const ptrdiff_t at = &in - first;
-                bool dead = AdvanceWithExtras(in, out, m);
-                if (Any && f.Pulled) {
-                    ApplyForces(f.Pulls, x0, y0, out.VelocityX, out.VelocityY);
-                    dead = dead || !ParticleStateIsFinite(out);
-                }
-                if (Any && turbulent) {
-                    float dx;
-                    float dy;
-                    if (drift != nullptr) {
-                        dx = drift[2 * at];
-                        dy = drift[2 * at + 1];
-                    } else {
-                        TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
-                    }
-                    const float x = out.X + dx;
-                    const float y = out.Y + dy;
-                    out.X = x;
-                    out.Y = y;
-                    // The rest of the state was finite unless dead says so: only the place moved.
-                    dead = dead || !((x - x) + (y - y) == 0.0f);
-                }
-                if (Any && collide) {
-                    const CollideHit hit =
-                        Collide(lines, x0, y0, out.X, out.Y, out.VelocityX, out.VelocityY);
-                    dead = dead || hit.Dies || !ParticleStateIsFinite(out);
-                    if (hit.Hit && recordHits) RecordHit(engine, e, out, hit);
-                }
-                // Where the particle died, for the effect it starts: where its last move left it.
-                if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
-                if (Any && rings != nullptr)
-                    KeepTrailPlace(rings, points, head, &in - first, &out - first, out, now);
-                if (lives != nullptr) {
-                    // AgedLife's steps written out: through the helper this pass measured 2 to 6 %
-                    // slower.
-                    ParticleLife life = lives[at];
-                    life.Fraction = LifeFractionAt(life, now);
-                    if (sheet) {
-                        life.Frame = SheetFrame(extras.SpriteSheet, life.StartFrame,
-                                                ClockDiff(now, life.BirthTime), life.Fraction);
-                    }
-                    if (Any && animated) out.Sprite = AnimatedSprite(engine, e, life.Fraction);
-                    lives[&out - first] = life;
-                }
-                return dead;
-            };
-        };
-        const auto pass = [&](const auto& rewrite) {
-            if (chunked) {
-                RewriteInChunks(engine, e, with, prepare, rewrite);
-            } else {
-                RewriteReadingAhead(e, spread ? n : 0, prepare, rewrite);
-            }
-        };
-        if (f.Pulled || turbulent || collide || rings != nullptr || animated) {
-            pass(rewriteWith(std::true_type{}));
-        } else {
-            pass(rewriteWith(std::false_type{}));
-        }
+        PlainPass(pass);
     } else {
-        // The motion step reads the life fraction at now, so the life is aged first.
-        const auto rewrite = [&](const Particle& in, Particle& out) {
-            const ParticleLife life = AgedLife(lives[&in - first], extras, sheet, now);
-            ParticleMotion motion = motions[&in - first];
-            CollideHit hit;
-            const bool dead = AdvanceWithMotion(in, out, motion, life, f, hit);
-            if (animated) out.Sprite = AnimatedSprite(engine, e, life.Fraction);
-            if (hit.Hit && recordHits) RecordHit(engine, e, out, hit);
-            if (dead && recordDeaths) RecordSubEffect(engine, e, extras.OnDeath, out);
-            if (rings != nullptr)
-                KeepTrailPlace(rings, points, head, &in - first, &out - first, out, now);
-            lives[&out - first] = life;
-            motions[&out - first] = motion;
-            return dead;
-        };
-        if (chunked) {
-            RewriteInChunks(
-                engine, e, with, [](size_t, size_t) {}, rewrite);
-        } else {
-            ListRewriteRemoving(e.Particles, rewrite);
-        }
+        MotionPass(pass);
     }
     e.Life.Truncate(e.Particles.Count());
     if (motions != nullptr) e.Motion.Truncate(e.Particles.Count());
