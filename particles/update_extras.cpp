@@ -244,6 +244,9 @@ struct ExtrasPass {
 MotionFrame MotionFrameOf(Engine& engine, Emitter& e, const ExtraMotion& m, bool turbulent,
                           const CollideFrame* lines) {
     const ExtraParams& extras = e.Extras;
+    // The field's frame costs more than a few particles' steps, and effects started by
+    // particles can make thousands of emitters, many with none alive yet or left.
+    const bool field = turbulent && e.Particles.Count() != 0;
     return {
         m.Dt,
         m.StepX,
@@ -263,8 +266,8 @@ MotionFrame MotionFrameOf(Engine& engine, Emitter& e, const ExtraMotion& m, bool
         extras.Attached != 0,
         HasForces(extras),
         ForcesOf(e, m.Dt),
-        turbulent ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, m.Dt)
-                  : TurbulenceFrame{},
+        field ? TurbulenceOf(extras.Turbulence, e.Noise, engine.Random.seed, m.Dt)
+              : TurbulenceFrame{},
         lines,
         &extras,
         MovesOverLife(extras) && !InOrbit(extras.Motion)};
