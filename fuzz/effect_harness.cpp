@@ -250,7 +250,7 @@ std::string ValueSpecInput(std::span<const uint8_t> data) {
 }
 
 // The particles (and trail places) the loader target keeps alive at once at most.
-constexpr int64_t kLoaderParticleBudget = 2000;
+constexpr int64_t kLoaderParticleBudget = 500;
 
 std::string LoaderInput(std::span<const uint8_t> data) {
     const std::string_view all = AsText(data);

@@ -22,7 +22,7 @@ std::string ValueSpecInput(std::span<const uint8_t> data);
 // into the working directory (which must be a scratch folder), so that "Extends\" can name
 // them. a.txt is loaded (its stored parameters must keep the setters' rules), then the emitter
 // runs 200 updates (one a stall of 1.2 s) on a virtual clock that starts at 1000 or, for
-// inputs of odd length, shortly before 2^31 ms, with a particle budget of 2,000.
+// inputs of odd length, shortly before 2^31 ms, with a particle budget of 500.
 std::string LoaderInput(std::span<const uint8_t> data);
 
 // The bytes as base64 text, `lineBreak` after every `lineLength` characters (0: one line); the
