@@ -121,24 +121,6 @@ struct EffectKey {
     std::string_view Description{};
 };
 
-// How a KEY row's value is read, by its field's kind; a kind that is no key's whole value stops
-// the build.
-consteval EffectValueKind ReadAs(std::string_view fieldKind) {
-    if (fieldKind == "FLOAT") return EffectValueKind::Amount;
-    if (fieldKind == "INT") return EffectValueKind::Whole;
-    if (fieldKind == "COLOUR") return EffectValueKind::Colour;
-    if (fieldKind == "CURVE1") return EffectValueKind::Curve;
-    if (fieldKind == "CURVE3") return EffectValueKind::ColourCurve;
-    if (fieldKind == "MOTION_VALUE") return EffectValueKind::Randomised;
-    if (fieldKind == "MOTION_COLOUR") return EffectValueKind::Rgba;
-    if (fieldKind == "COLLIDE_LIST") return EffectValueKind::Collide;
-    if (fieldKind == "SUB_EFFECT" || fieldKind == "TURBULENCE" || fieldKind == "TRAIL" ||
-        fieldKind == "DRAWN_RANGE") {
-        return EffectValueKind::Block;
-    }
-    throw "no key reads a field of this kind whole";
-}
-
 // The kinds of the public list's rows, as template arguments.
 enum class ListedKind {
     FLOAT,
@@ -158,6 +140,36 @@ enum class ListedKind {
     STRING_LIST,
     DRAWN_RANGE,
 };
+
+// How a KEY row's value is read, by its field's kind; a kind that is no key's whole value stops
+// the build.
+consteval EffectValueKind ReadAs(ListedKind kind) {
+    switch (kind) {
+        case ListedKind::FLOAT:
+            return EffectValueKind::Amount;
+        case ListedKind::INT:
+            return EffectValueKind::Whole;
+        case ListedKind::COLOUR:
+            return EffectValueKind::Colour;
+        case ListedKind::CURVE1:
+            return EffectValueKind::Curve;
+        case ListedKind::CURVE3:
+            return EffectValueKind::ColourCurve;
+        case ListedKind::MOTION_VALUE:
+            return EffectValueKind::Randomised;
+        case ListedKind::MOTION_COLOUR:
+            return EffectValueKind::Rgba;
+        case ListedKind::COLLIDE_LIST:
+            return EffectValueKind::Collide;
+        case ListedKind::SUB_EFFECT:
+        case ListedKind::TURBULENCE:
+        case ListedKind::TRAIL:
+        case ListedKind::DRAWN_RANGE:
+            return EffectValueKind::Block;
+        default:
+            throw "no key reads a field of this kind whole";
+    }
+}
 
 // A KEY row's limits (see effect_extras_list.h), in the order the row gives them.
 struct KeyLimits {
@@ -238,8 +250,8 @@ consteval EffectKeyTarget ListedTarget() {
 }
 
 // A FIELD row's kind is no key's whole value, so only a KEY row's is read.
-consteval EffectValueKind ReadAsIf(bool key, std::string_view fieldKind) {
-    return key ? ReadAs(fieldKind) : EffectValueKind{};
+consteval EffectValueKind ReadAsIf(bool key, ListedKind kind) {
+    return key ? ReadAs(kind) : EffectValueKind{};
 }
 
 // A row of the public list as the key table reads it: a KEY row's key, or a FIELD row (Key
@@ -249,10 +261,10 @@ struct ListedKey {
     EffectKey Row;
 };
 
-#define PP_LISTED_ROW(kind, name, cName, shown, key, description, ...)                            \
-    ListedKey{listed_rows::name::Key,                                                             \
-              {#name, ReadAsIf(listed_rows::name::Key, #kind), ListedTarget<listed_rows::name>(), \
-               description}},
+#define PP_LISTED_ROW(kind, name, cName, shown, key, description, ...)           \
+    ListedKey{listed_rows::name::Key,                                            \
+              {#name, ReadAsIf(listed_rows::name::Key, listed_rows::name::Kind), \
+               ListedTarget<listed_rows::name>(), description}},
 inline constexpr ListedKey kListedRows[] = {PARTICLEPLAYER_EFFECT_EXTRAS(PP_LISTED_ROW)};
 #undef PP_LISTED_ROW
 
