@@ -277,8 +277,8 @@ std::string LoaderInput(std::span<const uint8_t> data) {
     FillAreaTypes(engine);
     // A few short lines can ask for a thousand births a millisecond that live for minutes, so
     // the run holds the particles (and trail places) alive at once to the budget a game sets,
-    // small enough that one input stays well under a second even with the sanitizers on: the
-    // budget bounds the prewarm and every update alike, and its own path is fuzzed with them.
+    // small enough that the slowest inputs found take under two seconds with the sanitizers on:
+    // the budget bounds the prewarm and every update alike, and its own path is fuzzed too.
     engine.MaxParticles = kLoaderParticleBudget;
     Emitter* e = LoadEffect(engine, "a.txt", 400, 300);
     if (e == nullptr) return "LoadEffect gave no emitter";
