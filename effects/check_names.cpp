@@ -242,6 +242,49 @@ std::string TextCheck::UnknownName(std::string_view shown, std::string_view clea
     return name + in + " (it reads " + JoinNames(allowed) + ")";
 }
 
+namespace {
+
+// A name without the spaces and the other white space at its ends: the kept part is
+// name[Begin, End), and Odd is where white space the reader keeps (not a space) stands, if any.
+struct TrimmedName {
+    std::size_t Begin = 0;
+    std::size_t End = 0;
+    std::optional<std::size_t> Odd;
+};
+
+TrimmedName TrimAnySpace(std::string_view name) {
+    TrimmedName t{0, name.size(), std::nullopt};
+    while (t.Begin < t.End) {
+        const std::size_t odd_length = OddSpaceLength(name, t.Begin);
+        if (name[t.Begin] == ' ') {
+            ++t.Begin;
+        } else if (odd_length > 0) {
+            if (!t.Odd) t.Odd = t.Begin;
+            t.Begin += odd_length;
+        } else {
+            break;
+        }
+    }
+    for (;;) {
+        const std::size_t b = t.Begin;
+        std::size_t& n = t.End;
+        if (n > b && name[n - 1] == ' ') {
+            --n;
+        } else if (n > b && OddSpaceLength(name, n - 1) == 1) {
+            if (!t.Odd || *t.Odd < b) t.Odd = n - 1;
+            --n;
+        } else if (n >= b + 2 && OddSpaceLength(name, n - 2) == 2) {
+            if (!t.Odd || *t.Odd < b) t.Odd = n - 2;
+            n -= 2;
+        } else {
+            break;
+        }
+    }
+    return t;
+}
+
+}  // namespace
+
 // Checks the names of a list's entries against `allowed`: missing commas, names without
 // '=', white space the reader keeps, unknown names and repeated ones. Entries without '='
 // are handed back; the top level reports them itself.
@@ -262,71 +305,50 @@ BlockEntries TextCheck::CheckNames(const EntryList& scan, std::string_view block
             Report(e.Value.Begin, Quote(Slice(e.Value)) + " has no name before '=' and is ignored");
             continue;
         }
-        std::string_view name = Slice(e.Name);
-        if (Contains(allowed, name)) {
-            if (const ListEntry* first = out.Find(name)) {
-                Report(e.Name.Begin, Quote(name) +
-                                         " is given again and ignored: the first, "
-                                         "on line " +
-                                         LineOf(first->Name.Begin) + ", wins");
-                continue;
-            }
+        const std::string_view name = Slice(e.Name);
+        if (!Contains(allowed, name)) {
+            CheckStrayName(e, block, allowed, out);
+        } else if (const ListEntry* first = out.Find(name)) {
+            Report(e.Name.Begin, Quote(name) +
+                                     " is given again and ignored: the first, "
+                                     "on line " +
+                                     LineOf(first->Name.Begin) + ", wins");
+        } else {
             out.Named.emplace_back(name, &e);
             out.Meant.push_back(name);
-            continue;
         }
-        std::size_t begin = e.Name.Begin;
-        if (bom_ && begin == 0 && block.empty()) {
-            name.remove_prefix(3);
-            begin += 3;
-            // The byte-order mark finding says what became of this name.
-            if (Contains(allowed, name)) {
-                out.Meant.push_back(name);
-                continue;
-            }
-        }
-        // Strip spaces and the white space the reader keeps from both ends.
-        std::size_t b = 0;
-        std::size_t n = name.size();
-        std::optional<std::size_t> odd;
-        while (b < n) {
-            const std::size_t odd_length = OddSpaceLength(name, b);
-            if (name[b] == ' ') {
-                ++b;
-            } else if (odd_length > 0) {
-                if (!odd) odd = b;
-                b += odd_length;
-            } else {
-                break;
-            }
-        }
-        for (;;) {
-            if (n > b && name[n - 1] == ' ') {
-                --n;
-            } else if (n > b && OddSpaceLength(name, n - 1) == 1) {
-                if (!odd || *odd < b) odd = n - 1;
-                --n;
-            } else if (n >= b + 2 && OddSpaceLength(name, n - 2) == 2) {
-                if (!odd || *odd < b) odd = n - 2;
-                n -= 2;
-            } else {
-                break;
-            }
-        }
-        const std::string_view cleaned = name.substr(b, n - b);
-        if (odd && Contains(allowed, cleaned)) {
-            Report(begin + *odd, std::string(OddSpaceName(name, *odd)) +
-                                     (*odd < b ? " before " : " after ") + Quote(cleaned) +
-                                     ": only spaces are trimmed, so the name is " + Quote(name) +
-                                     " and " + Quote(cleaned) + " is not found; use spaces");
-            out.Meant.push_back(cleaned);
-            continue;
-        }
-        std::optional<Suggestion> suggestion;
-        Report(begin, UnknownName(name, cleaned, block, allowed, suggestion));
-        if (suggestion) out.Meant.push_back(suggestion->Name);
     }
     return out;
+}
+
+// An entry whose name is not one of `allowed`: a byte-order mark, white space the reader
+// keeps, or an unknown name. `out.Meant` gains the name the author most likely meant.
+void TextCheck::CheckStrayName(const ListEntry& e, std::string_view block,
+                               std::span<const std::string_view> allowed, BlockEntries& out) {
+    std::string_view name = Slice(e.Name);
+    std::size_t begin = e.Name.Begin;
+    if (bom_ && begin == 0 && block.empty()) {
+        name.remove_prefix(3);
+        begin += 3;
+        // The byte-order mark finding says what became of this name.
+        if (Contains(allowed, name)) {
+            out.Meant.push_back(name);
+            return;
+        }
+    }
+    const TrimmedName trimmed = TrimAnySpace(name);
+    const std::string_view cleaned = name.substr(trimmed.Begin, trimmed.End - trimmed.Begin);
+    if (const std::optional<std::size_t> odd = trimmed.Odd; odd && Contains(allowed, cleaned)) {
+        Report(begin + *odd, std::string(OddSpaceName(name, *odd)) +
+                                 (*odd < trimmed.Begin ? " before " : " after ") + Quote(cleaned) +
+                                 ": only spaces are trimmed, so the name is " + Quote(name) +
+                                 " and " + Quote(cleaned) + " is not found; use spaces");
+        out.Meant.push_back(cleaned);
+        return;
+    }
+    std::optional<Suggestion> suggestion;
+    Report(begin, UnknownName(name, cleaned, block, allowed, suggestion));
+    if (suggestion) out.Meant.push_back(suggestion->Name);
 }
 
 }  // namespace pp::effect_check

@@ -164,6 +164,8 @@ class TextCheck {
                             std::optional<Suggestion>& suggestion) const;
     BlockEntries CheckNames(const EntryList& scan, std::string_view block,
                             std::span<const std::string_view> allowed);
+    void CheckStrayName(const ListEntry& e, std::string_view block,
+                        std::span<const std::string_view> allowed, BlockEntries& out);
 
     // Keys and numbers (check_values.cpp).
     void CheckNumber(TextRange r, NumberKind kind, std::string_view key = {});
