@@ -145,25 +145,27 @@ bool IsTiffSignature(std::span<const uint8_t> bytes) {
     return little || big;
 }
 
-bool CheckTiff(DecodeContext& context) {
-    if (!IsTiffSignature(context.Bytes)) return false;
-    auto data = std::make_unique<TiffData>();
-    data->Bytes = context.Bytes.data();
-    data->Size = context.Bytes.size();
+// Opens the bytes through libtiff with our handlers and its allocation bound; false with the
+// reason in context.Error when it cannot.
+bool OpenTiff(DecodeContext& context, TiffData& data) {
+    data.Bytes = context.Bytes.data();
+    data.Size = context.Bytes.size();
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    if (options == nullptr) return Fail(context, *data, "out of memory");
-    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, data.get());
-    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, data.get());
+    if (options == nullptr) return Fail(context, data, "out of memory");
+    TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &data);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &data);
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, MaxDecodeBytes);
     // "m": never map the file, so every read goes through ReadProc.
-    data->Tiff = TIFFClientOpenExt("tiff", "rm", data.get(), ReadProc, WriteProc, SeekProc,
-                                   CloseProc, SizeProc, nullptr, nullptr, options);
+    data.Tiff = TIFFClientOpenExt("tiff", "rm", &data, ReadProc, WriteProc, SeekProc, CloseProc,
+                                  SizeProc, nullptr, nullptr, options);
     TIFFOpenOptionsFree(options);
-    TiffData& state = *data;
-    if (state.Tiff == nullptr) return Fail(context, state, "cannot read the header");
+    if (data.Tiff == nullptr) return Fail(context, data, "cannot read the header");
+    return true;
+}
 
-    uint32_t width = 0, height = 0;
-    uint16_t compression = COMPRESSION_NONE;
+// The size, compression and strip or tile layout, refused before any pixel is decoded when
+// they cannot be read or when the file is too short to hold what they declare.
+bool CheckLayout(DecodeContext& context, TiffData& state, uint32_t& width, uint32_t& height) {
     if (TIFFGetField(state.Tiff, TIFFTAG_IMAGEWIDTH, &width) != 1 ||
         TIFFGetField(state.Tiff, TIFFTAG_IMAGELENGTH, &height) != 1) {
         return Fail(context, state, "image size missing");
@@ -175,6 +177,7 @@ bool CheckTiff(DecodeContext& context) {
                         std::to_string(particleplayer::kMaxPixelSide) + " pixels on a side";
         return false;
     }
+    uint16_t compression = COMPRESSION_NONE;
     TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_COMPRESSION, &compression);
     const uint64_t ratio = BestRatio(compression);
     if (ratio == 0) {
@@ -194,6 +197,31 @@ bool CheckTiff(DecodeContext& context) {
         context.Error = "tiff: file is too short to hold the image it declares";
         return false;
     }
+    return true;
+}
+
+// The RGBA reader premultiplies unassociated alpha; declaring it associated hands the stored
+// colours through unchanged. Associated alpha is divided out after reading.
+void TakeStoredAlpha(TiffData& state) {
+    uint16_t extraCount = 0;
+    uint16_t* extraKinds = nullptr;
+    if (TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) != 1 ||
+        extraCount < 1 || extraKinds == nullptr) {
+        return;
+    }
+    if (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA) state.AssociatedAlpha = true;
+    if (extraKinds[0] == EXTRASAMPLE_UNASSALPHA) {
+        const uint16_t associated = EXTRASAMPLE_ASSOCALPHA;
+        TIFFSetField(state.Tiff, TIFFTAG_EXTRASAMPLES, 1, &associated);
+    }
+}
+
+bool CheckTiff(DecodeContext& context) {
+    if (!IsTiffSignature(context.Bytes)) return false;
+    auto data = std::make_unique<TiffData>();
+    TiffData& state = *data;
+    uint32_t width = 0, height = 0;
+    if (!OpenTiff(context, state) || !CheckLayout(context, state, width, height)) return false;
     char reason[1024] = {};
     if (TIFFRGBAImageOK(state.Tiff, reason) != 1) {
         reason[sizeof reason - 1] = '\0';
@@ -204,18 +232,7 @@ bool CheckTiff(DecodeContext& context) {
         int64_t{width} * height * 4 <= MaxDecodeBytes && !EveryPieceDecodes(state.Tiff)) {
         return Fail(context, state, "image data ends before the last row");
     }
-    // The RGBA reader premultiplies unassociated alpha; declaring it associated hands the
-    // stored colours through unchanged. Associated alpha is divided out after reading.
-    uint16_t extraCount = 0;
-    uint16_t* extraKinds = nullptr;
-    if (TIFFGetFieldDefaulted(state.Tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraKinds) == 1 &&
-        extraCount >= 1 && extraKinds != nullptr) {
-        if (extraKinds[0] == EXTRASAMPLE_ASSOCALPHA) state.AssociatedAlpha = true;
-        if (extraKinds[0] == EXTRASAMPLE_UNASSALPHA) {
-            const uint16_t associated = EXTRASAMPLE_ASSOCALPHA;
-            TIFFSetField(state.Tiff, TIFFTAG_EXTRASAMPLES, 1, &associated);
-        }
-    }
+    TakeStoredAlpha(state);
     context.Width = static_cast<int32_t>(width);
     context.Height = static_cast<int32_t>(height);
     context.Depth = 32;
