@@ -75,6 +75,10 @@ class Composer {
     std::string AtLeast(std::size_t row, double value, double variance, double low);
     std::string Within(std::size_t row, double value, double variance);
     int32_t BlendCode(std::size_t row, int32_t fallback);
+    void Blending();
+    void Placement();
+    void Sprite(std::string_view sprite_file);
+    ImportedEffect Finish();
 
     const ParticleDict& dict_;
     std::array<double, kImportFieldCount> values_{};
@@ -346,6 +350,13 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
     Colours();
     // Relative and grouped particles move with their emitter.
     if (V(kPositionType) != 0) Key("Attached", "1");
+    Blending();
+    Placement();
+    Sprite(sprite_file);
+    return Finish();
+}
+
+void Composer::Blending() {
     // The public loaders draw with textures whose colours are multiplied by their alpha, where
     // a source factor of ONE is what SRC_ALPHA is to our sprites, whose alpha is separate.
     int32_t source = BlendCode(kBlendSource, 5);
@@ -358,7 +369,10 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
                                 .append(std::to_string(destination))
                                 .append("}"));
     }
+}
 
+// The source position is measured up from the canvas's bottom; ours runs down from the top.
+void Composer::Placement() {
     const double x = V(kSourceX), y = kImportCanvasHeight - V(kSourceY);
     if (x >= 0 && x <= kImportCanvasWidth && y >= 0 && y <= kImportCanvasHeight) {
         out_.PlaceX = static_cast<float>(x);
@@ -367,7 +381,10 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         Find(kSourceX, "places the emitter at (" + Num(V(kSourceX)) + ", " + Num(V(kSourceY)) +
                            "), off an 800 x 600 frame: placed at its centre");
     }
+}
 
+// The sprite's name and its embedded image, if any; the embedded one wins the line shown.
+void Composer::Sprite(std::string_view sprite_file) {
     if (const ParticleDictField* name = dict_.Find("textureFileName")) {
         out_.SpriteName = name->Text;
         out_.SpriteLine = name->Line;
@@ -378,7 +395,11 @@ ImportedEffect Composer::Run(std::string_view sprite_file) {
         out_.SpriteLine = data->Line;
     }
     if (!sprite_file.empty()) Key("SpriteFile", std::string(sprite_file));
+}
 
+// The keys become the effect text in the order they were composed; the findings go in the
+// order of the source file's lines.
+ImportedEffect Composer::Finish() {
     for (std::size_t i = 0; i < keys_.size(); ++i) {
         out_.Text +=
             keys_[i].first + " = " + keys_[i].second + (i + 1 < keys_.size() ? ",\n" : "\n");
