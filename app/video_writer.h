@@ -2,6 +2,9 @@
 // GIF with a palette made from each frame in .gif. Encoders run on one thread with fixed
 // settings and the files carry no dates or library versions, so the same frames give the same
 // bytes. The file is written under a temporary name beside it and renamed when finished.
+// The encoders live in a module of their own (particleplayer-video.so), loaded with FFmpeg's
+// libraries on the first video only: linked into the program, those libraries and their own
+// (some 130 shared objects) would load at every start and take a quarter of its time.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +42,12 @@ struct VideoError {
 // file; nullopt when the encoder is there.
 std::optional<VideoError> CheckVideoEncoder(const std::string& path);
 
+// Where the video module is loaded from, for a program that keeps it elsewhere than beside
+// itself or in the installed library folder (tests in the build tree). Before the first video.
+void SetVideoModulePath(std::string path);
+
+class VideoEncoder;
+
 class VideoWriter {
   public:
     VideoWriter();
@@ -72,8 +81,8 @@ class VideoWriter {
   private:
     std::optional<std::string> AddFrame(std::span<const uint8_t> pixels, size_t channels);
 
-    struct State;
-    std::unique_ptr<State> state_;
+    std::unique_ptr<VideoEncoder> encoder_;
+    bool alpha_ = false;
 };
 
 }  // namespace pp

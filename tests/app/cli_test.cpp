@@ -189,6 +189,31 @@ TEST(Cli, EveryCommandExitsWithItsStatusAndSaysWhatItShould) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 5);
 }
 
+// A player copied without its video module, and one beside a file of the module's name that is
+// none: each says so in one line and exits 1, and writes nothing.
+TEST(Cli, AVideoWithoutItsModuleFailsWithTheReason) {
+    testing::TempDir dir;
+    const std::filesystem::path program = dir.Path() / "particleplayer";
+    std::filesystem::copy_file(PP_BINARY_DIR "/app/particleplayer", program);
+    const std::pair<const char*, const char*> rows[] = {
+        {nullptr, "the video module is missing (looked for "},
+        {"not a module", "cannot load the video module "},
+    };
+    for (const auto& [module, message] : rows) {
+        SCOPED_TRACE(message);
+        if (module != nullptr) dir.Write("particleplayer-video.so", module);
+        const std::string out = (dir.Path() / "c.gif").string();
+        const RunResult r =
+            RunBinary({"render", "--frames", "1", "--fps", "30", "--out", out},
+                      {PP_SOURCE_DIR, {"SDL_VIDEODRIVER=offscreen"}, {}, {}, program.string()});
+        EXPECT_EQ(r.Status, 1) << r.Err;
+        EXPECT_TRUE(r.Err.starts_with("particleplayer render: ") &&
+                    r.Err.find(message) != std::string::npos && r.ErrLines() == 1)
+            << r.Err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
 // simulate's line for each frame, as the engine replayed in-process gives it: seeded, the area
 // shapes named, loaded at the clock's start, updated every 16 ms. With `started`, the last
 // frame only, each particle marked with the number of the effect it was started as.

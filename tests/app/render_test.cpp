@@ -32,6 +32,9 @@ extern "C" {
 namespace pp {
 namespace {
 
+// Videos come from the module built beside the player, not from one beside this test.
+[[maybe_unused]] const bool kVideoModuleChosen = (SetVideoModulePath(PP_VIDEO_MODULE), true);
+
 using test::RunResult;
 using test::Slurp;
 

@@ -21,6 +21,7 @@ struct RunOptions {
     std::string WorkingDir = ".";
     std::vector<std::string> Env{}, UnsetEnv{};  // NAME=VALUE, NAME
     std::string Prefix{};                        // a command the binary runs under, e.g. timeout
+    std::string Program{};                       // another copy of the player; empty: the built one
 };
 
 struct RunResult {
@@ -48,7 +49,9 @@ inline RunResult RunBinary(const std::vector<std::string>& args, const RunOption
     command += " LSAN_OPTIONS=suppressions=" PP_SOURCE_DIR
                "/tests/app/third_party_leaks.supp:print_suppressions=0";
     for (const std::string& entry : options.Env) command += " " + quoted(entry);
-    command += " " + options.Prefix + " " PP_BINARY_DIR "/app/particleplayer";
+    command +=
+        " " + options.Prefix + " " +
+        (options.Program.empty() ? PP_BINARY_DIR "/app/particleplayer" : quoted(options.Program));
     for (const std::string& arg : args) command += " " + quoted(arg);
     const int status =
         std::system((command + " </dev/null >" + capture + ".out 2>" + capture + ".err").c_str());
