@@ -163,6 +163,33 @@ std::optional<std::string> AddEffect(PlayEffect effect, bool hasPosition,
     return std::nullopt;
 }
 
+// Unplaced effects stand in a row across the middle: one in the centre, two at a third and two
+// thirds of the width, and so on; a group's later members share their first's place.
+void PlaceInARow(std::vector<PlayEffect>& effects, const std::vector<bool>& positioned,
+                 const std::vector<bool>& joined) {
+    int64_t unplaced = 0;
+    for (std::size_t i = 0; i < effects.size(); ++i) unplaced += !positioned[i] && !joined[i];
+    int64_t slot = 0;
+    for (std::size_t i = 0; i < effects.size(); ++i) {
+        if (positioned[i]) continue;
+        slot += !joined[i];
+        effects[i].X = static_cast<int32_t>(kSceneWidth * slot / (unplaced + 1));
+        effects[i].Y = kSceneHeight / 2;
+    }
+}
+
+void NoteMissingSprites(const std::vector<PlayEffect>& effects, std::vector<std::string>& notes) {
+    for (const PlayEffect& effect : effects) {
+        if (effect.Sprite.empty() ||
+            FileProblem(particleplayer::EffectOpenPath(effect.Sprite)).empty()) {
+            continue;
+        }
+        notes.push_back("no sprite " + effect.Sprite + " beside " + effect.Effect +
+                        ": its particles draw nothing while that file is missing (or name one as " +
+                        effect.Effect + ":SPRITE.png)");
+    }
+}
+
 }  // namespace
 
 std::string FileProblem(const std::string& path) {
@@ -227,26 +254,8 @@ std::optional<std::string> ParsePlayArgs(CommandArgs args, std::vector<PlayEffec
         return std::nullopt;
     }
 
-    // Unplaced effects stand in a row across the middle: one in the centre, two at a third
-    // and two thirds of the width, and so on.
-    int64_t unplaced = 0;
-    for (std::size_t i = 0; i < effects.size(); ++i) unplaced += !positioned[i] && !joined[i];
-    int64_t slot = 0;
-    for (std::size_t i = 0; i < effects.size(); ++i) {
-        if (positioned[i]) continue;
-        slot += !joined[i];
-        effects[i].X = static_cast<int32_t>(kSceneWidth * slot / (unplaced + 1));
-        effects[i].Y = kSceneHeight / 2;
-    }
-    for (std::size_t i = 0; i < effects.size(); ++i) {
-        if (effects[i].Sprite.empty() ||
-            FileProblem(particleplayer::EffectOpenPath(effects[i].Sprite)).empty()) {
-            continue;
-        }
-        notes.push_back("no sprite " + effects[i].Sprite + " beside " + effects[i].Effect +
-                        ": its particles draw nothing while that file is missing (or name one as " +
-                        effects[i].Effect + ":SPRITE.png)");
-    }
+    PlaceInARow(effects, positioned, joined);
+    NoteMissingSprites(effects, notes);
     return std::nullopt;
 }
 

@@ -170,6 +170,8 @@ class TextCheck {
     // Keys and numbers (check_values.cpp).
     void CheckNumber(TextRange r, NumberKind kind, std::string_view key = {});
     void CheckTopLevel(const EntryList& top);
+    void CheckUnnamed(const ListEntry& e);
+    void CheckKeyValue(const ListEntry& e, const EffectKey& key);
     bool CheckBlockEnd(const ListEntry& e, std::string_view key);
     void CheckPair(const ListEntry& e, TextRange v, const EffectKey& key);
     void CheckArea(const ListEntry& e, TextRange v);

@@ -54,67 +54,74 @@ void TextCheck::CheckNumber(TextRange r, NumberKind kind, std::string_view key) 
 
 void TextCheck::CheckTopLevel(const EntryList& top) {
     const BlockEntries keys = CheckNames(top, {}, kKeyNames);
-    for (const ListEntry* e : keys.Unnamed) {
-        const std::string_view value = Slice(e->Value);
-        // A file holding nothing but its byte-order mark has that finding already.
-        if (bom_ && e->Value.Begin == 0 && value.size() == 3) continue;
-        std::string message = Quote(value) + " has no '=' and is ignored";
-        const std::size_t space = value.find(' ');
-        if (space != std::string_view::npos && value.size() <= kQuoteLimit &&
-            Contains(kKeyNames, value.substr(0, space))) {
-            message += ": write '" + Escape(value.substr(0, space)) + " =" +
-                       Escape(value.substr(space)) + "'?";
-        }
-        Report(e->Value.Begin, message);
-    }
+    for (const ListEntry* e : keys.Unnamed) CheckUnnamed(*e);
     for (const EffectKey& key : kEffectKeys) {
-        const ListEntry* e = keys.Find(key.Name);
-        if (e == nullptr) continue;
-        const TextRange v = BlockInside(text_, e->Value);
-        if (v.Empty()) {
-            // Appended rather than "'" + name + ...: gcc 12 at -O3 warns (-Wrestrict)
-            // about the copy a leading literal makes, though nothing overlaps.
-            Report(e->Name.Begin,
-                   std::string("'").append(key.Name).append("' has no value and is skipped"));
-            continue;
-        }
-        if (!CheckBlockEnd(*e, key.Name)) continue;
-        switch (key.Kind) {
-            case EffectValueKind::Path:
-                extends_ = ExtendsRef{std::string(Slice(v)), v.Begin};
-                break;
-            case EffectValueKind::SpriteFile:
-                CheckSpriteList(v);
-                break;
-            case EffectValueKind::Paths:
-                // The members are files of their own: CheckFiles follows them through the group
-                // reader, which names the ones left out.
-                break;
-            case EffectValueKind::Int:
-                CheckNumber(v, NumberKind::Int, key.Name);
-                if (key.Name == "Layer" && TextToInt(Slice(v)) != 0) {
-                    Report(v.Begin, "warning: Layer " + Show(TextToInt(Slice(v))) +
-                                        " is never drawn: the player draws layer 0 only");
-                }
-                break;
-            case EffectValueKind::Float:
-                CheckNumber(v, NumberKind::Float);
-                break;
-            case EffectValueKind::Pair:
-            case EffectValueKind::IntPair:
-                CheckPair(*e, v, key);
-                break;
-            case EffectValueKind::Area:
-                CheckArea(*e, v);
-                break;
-            case EffectValueKind::Spec:
-            case EffectValueKind::IntSpec:
-                CheckSpec(*e, v, key);
-                break;
-            default:
-                CheckExtra(*e, v, key);
-                break;
-        }
+        if (const ListEntry* e = keys.Find(key.Name)) CheckKeyValue(*e, key);
+    }
+}
+
+// A top-level entry without '=': ignored by the reader; a key name and a space before the
+// value is most likely a missing '='.
+void TextCheck::CheckUnnamed(const ListEntry& e) {
+    const std::string_view value = Slice(e.Value);
+    // A file holding nothing but its byte-order mark has that finding already.
+    if (bom_ && e.Value.Begin == 0 && value.size() == 3) return;
+    std::string message = Quote(value) + " has no '=' and is ignored";
+    const std::size_t space = value.find(' ');
+    if (space != std::string_view::npos && value.size() <= kQuoteLimit &&
+        Contains(kKeyNames, value.substr(0, space))) {
+        message += ": write '" + Escape(value.substr(0, space)) + " =" +
+                   Escape(value.substr(space)) + "'?";
+    }
+    Report(e.Value.Begin, message);
+}
+
+// A key's value by the kind the key reads.
+void TextCheck::CheckKeyValue(const ListEntry& e, const EffectKey& key) {
+    const TextRange v = BlockInside(text_, e.Value);
+    if (v.Empty()) {
+        // Appended rather than "'" + name + ...: gcc 12 at -O3 warns (-Wrestrict)
+        // about the copy a leading literal makes, though nothing overlaps.
+        Report(e.Name.Begin,
+               std::string("'").append(key.Name).append("' has no value and is skipped"));
+        return;
+    }
+    if (!CheckBlockEnd(e, key.Name)) return;
+    switch (key.Kind) {
+        case EffectValueKind::Path:
+            extends_ = ExtendsRef{std::string(Slice(v)), v.Begin};
+            break;
+        case EffectValueKind::SpriteFile:
+            CheckSpriteList(v);
+            break;
+        case EffectValueKind::Paths:
+            // The members are files of their own: CheckFiles follows them through the group
+            // reader, which names the ones left out.
+            break;
+        case EffectValueKind::Int:
+            CheckNumber(v, NumberKind::Int, key.Name);
+            if (key.Name == "Layer" && TextToInt(Slice(v)) != 0) {
+                Report(v.Begin, "warning: Layer " + Show(TextToInt(Slice(v))) +
+                                    " is never drawn: the player draws layer 0 only");
+            }
+            break;
+        case EffectValueKind::Float:
+            CheckNumber(v, NumberKind::Float);
+            break;
+        case EffectValueKind::Pair:
+        case EffectValueKind::IntPair:
+            CheckPair(e, v, key);
+            break;
+        case EffectValueKind::Area:
+            CheckArea(e, v);
+            break;
+        case EffectValueKind::Spec:
+        case EffectValueKind::IntSpec:
+            CheckSpec(e, v, key);
+            break;
+        default:
+            CheckExtra(e, v, key);
+            break;
     }
 }
 
