@@ -89,12 +89,17 @@ ParticleMotion StartMotion(Engine& engine, const Emitter& e, Particle& p, float 
 // of its own distance and no spin), its origin the emitter's position.
 ParticleMotion RestingMotion(const Emitter& e, const Particle& p);
 
-// The per-pass constants of the motion step.
-struct MotionFrame {
+// The per-pass constants of the plain step with the optional keys: the frame's time, the
+// velocity, size and opacity steps, drag and spin.
+struct ExtraMotion {
     float Dt, StepX, StepY, Growth, Fading;
     bool Drag, Spin;
     float DragFactor, SpinStep;
     int32_t Now;
+};
+
+// The per-pass constants of the motion step: the plain step's and the motion rules' own.
+struct MotionFrame : ExtraMotion {
     float EmitterX, EmitterY;
     bool Orbit, Forces, Align, Attached;
     bool Pulled;  // Attractor or Vortex, in gravity mode (see forces.h)

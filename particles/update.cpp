@@ -297,13 +297,16 @@ void RemoveEmitter(Engine& engine, const Emitter& e) {
     ListRemove(engine.Emitters);
 }
 
-// The update with the particle passes on the pool's threads. The emissions run first, on
-// this thread in list order as the random sequence requires; no particle pass reads the
-// generator or another emitter, so moving the passes behind all emissions changes nothing.
-// Whether a pass meets a particle is known once its emission is done. All lists' tasks go to
-// the threads in one go; the chunks of cut lists are then joined in order.
-void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
-    std::vector<PendingUpdate> pending;
+// A task is a run [Begin, End) of pending lists moved whole, or chunk Chunk of the cut list
+// Begin. The threads claim them in this order.
+struct UpdateTask {
+    size_t Begin, End, Chunk;
+};
+constexpr size_t kWholeLists = ~size_t{0};
+
+// The emissions, on this thread in list order as the random sequence requires; the lists with
+// particles to move are left in `pending`, and their particles counted.
+size_t EmitAll(Engine& engine, float dt, int32_t now, std::vector<PendingUpdate>& pending) {
     size_t total = 0;
     RecordList<Emitter>& emitters = engine.Emitters;
     ListRewind(emitters);
@@ -327,19 +330,16 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         // An emitter that goes has no particles, so nothing pending refers to it.
         if (AutoRemoved(*e, count != 0)) RemoveEmitter(engine, *e);
     }
-    if (total < kParallelUpdateMin) {
-        for (const PendingUpdate& p : pending) UpdateList(*p.E, p.M);
-        return;
-    }
-    // A task is a run [Begin, End) of pending lists moved whole, or chunk Chunk of the cut list
-    // Begin. The threads claim them in this order.
-    struct Task {
-        size_t Begin, End, Chunk;
-    };
-    constexpr size_t kWhole = ~size_t{0};
-    std::vector<Task> tasks;
+    return total;
+}
+
+// Small lists go together into runs of about kTaskParticles; a large list is cut into chunks,
+// each a task, whose survivors' ends go to `kept`.
+std::vector<UpdateTask> PlanTasks(std::vector<PendingUpdate>& pending, size_t total,
+                                  std::vector<Particle*>& kept) {
+    std::vector<UpdateTask> tasks;
     tasks.reserve(total / kTaskParticles + pending.size() + 1);
-    std::vector<Particle*> kept(total / kTaskParticles + 1);
+    kept.assign(total / kTaskParticles + 1, nullptr);
     size_t used = 0;
     size_t open = 0;
     size_t openParticles = 0;
@@ -356,15 +356,32 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         if (openParticles == 0) open = i;
         openParticles += count;
         if (openParticles >= kTaskParticles) {
-            tasks.push_back({open, i + 1, kWhole});
+            tasks.push_back({open, i + 1, kWholeLists});
             openParticles = 0;
         }
     }
-    if (openParticles != 0) tasks.push_back({open, pending.size(), kWhole});
+    if (openParticles != 0) tasks.push_back({open, pending.size(), kWholeLists});
+    return tasks;
+}
+
+// The update with the particle passes on the pool's threads. The emissions run first; no
+// particle pass reads the generator or another emitter, so moving the passes behind all
+// emissions changes nothing. Whether a pass meets a particle is known once its emission is
+// done. All lists' tasks go to the threads in one go; the chunks of cut lists are then joined
+// in order.
+void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
+    std::vector<PendingUpdate> pending;
+    const size_t total = EmitAll(engine, dt, now, pending);
+    if (total < kParallelUpdateMin) {
+        for (const PendingUpdate& p : pending) UpdateList(*p.E, p.M);
+        return;
+    }
+    std::vector<Particle*> kept;
+    const std::vector<UpdateTask> tasks = PlanTasks(pending, total, kept);
     const CompactFunction compact = ActiveCompact();
     pool.Run(tasks.size(), [&](size_t t) {
-        const Task& task = tasks[t];
-        if (task.Chunk != kWhole) {
+        const UpdateTask& task = tasks[t];
+        if (task.Chunk != kWholeLists) {
             const PendingUpdate& p = pending[task.Begin];
             p.Kept[task.Chunk] = p.E->Particles.CompactChunk(
                 task.Chunk, p.Chunks, [compact, &m = p.M](Particle* begin, Particle* end) {
