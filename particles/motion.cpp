@@ -130,6 +130,73 @@ ParticleMotion RestingMotion(const Emitter& e, const Particle& p) {
     return m;
 }
 
+namespace {
+
+// The step of a particle that is not on an orbit, from its place (x0, y0) after the emitter's
+// move: its velocity (or the path over its life) moves it, then the steps, the emitter's
+// pushes, drag, the forces, the field and the lines.
+inline void MoveFree(const Particle& in, const ParticleMotion& m, const MotionFrame& f,
+                     float fraction, float x0, float y0, float& x, float& y, float& vx, float& vy,
+                     CollideHit& hit) {
+    const float oldVx = in.VelocityX;
+    const float oldVy = in.VelocityY;
+    float moveX = oldVx;
+    float moveY = oldVy;
+    if (f.LifeMoves) MoveOverLife(*f.Curves, fraction, moveX, moveY);
+    x = x0 + f.Dt * moveX;
+    y = y0 + f.Dt * moveY;
+    vx = oldVx + f.StepX;
+    vy = oldVy + f.StepY;
+    if (f.Forces) {
+        const float dx = x0 - m.OriginX;
+        const float dy = y0 - m.OriginY;
+        const float d = std::sqrt(dx * dx + dy * dy);
+        if (d > 0.0f) {
+            const float ux = dx / d;
+            const float uy = dy / d;
+            const float radial = f.Dt * m.Radial;
+            const float tangential = f.Dt * m.Tangential;
+            vx = vx + (radial * ux - tangential * uy);
+            vy = vy + (radial * uy + tangential * ux);
+        }
+    }
+    if (f.Drag) {
+        vx = vx * f.DragFactor;
+        vy = vy * f.DragFactor;
+    }
+    if (f.Pulled) ApplyForces(f.Pulls, x0, y0, vx, vy);
+    if (f.Turbulence.On) {
+        float dx;
+        float dy;
+        TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
+        x = x + dx;
+        y = y + dy;
+    }
+    // Before the angle, which may follow the velocity the bounce gave.
+    if (f.Lines != nullptr) hit = Collide(*f.Lines, x0, y0, x, y, vx, vy);
+}
+
+// The drawn angle after this step's turn: the turn, its share of the change over the life,
+// and with Align the direction of travel.
+inline float AngleAfter(ParticleMotion& m, const MotionFrame& f, float step, float fraction,
+                        float vx, float vy) {
+    float turn = m.Turn + step;
+    if (f.Spin) turn = turn + f.SpinStep;
+    m.Turn = turn;
+    const LifeCurve<1>& share = f.Curves->AngleOverLife;
+    const float along = share.Count > 0 ? EvaluateLifeCurve(share, fraction)[0] : fraction;
+    float angle = turn + m.TurnChange * along;
+    if (f.Align) {
+        float direction = DirectionOf(vx, vy);
+        const LifeCurve<1>& turning = f.Curves->TurnOverLife;
+        if (turning.Count > 0) direction = direction + EvaluateLifeCurve(turning, fraction)[0];
+        angle = direction + angle;
+    }
+    return angle;
+}
+
+}  // namespace
+
 bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
                        const ParticleLife& life, const MotionFrame& f, CollideHit& hit) {
     float x0 = in.X;
@@ -149,57 +216,11 @@ bool AdvanceWithMotion(const Particle& in, Particle& out, ParticleMotion& m,
         const float age = static_cast<float>(ClockDiff(f.Now, life.BirthTime)) * 0.001f;
         OrbitAt(m, age, fraction, x, y, vx, vy);
     } else {
-        const float oldVx = in.VelocityX;
-        const float oldVy = in.VelocityY;
-        float moveX = oldVx;
-        float moveY = oldVy;
-        if (f.LifeMoves) MoveOverLife(*f.Curves, fraction, moveX, moveY);
-        x = x0 + f.Dt * moveX;
-        y = y0 + f.Dt * moveY;
-        vx = oldVx + f.StepX;
-        vy = oldVy + f.StepY;
-        if (f.Forces) {
-            const float dx = x0 - m.OriginX;
-            const float dy = y0 - m.OriginY;
-            const float d = std::sqrt(dx * dx + dy * dy);
-            if (d > 0.0f) {
-                const float ux = dx / d;
-                const float uy = dy / d;
-                const float radial = f.Dt * m.Radial;
-                const float tangential = f.Dt * m.Tangential;
-                vx = vx + (radial * ux - tangential * uy);
-                vy = vy + (radial * uy + tangential * ux);
-            }
-        }
-        if (f.Drag) {
-            vx = vx * f.DragFactor;
-            vy = vy * f.DragFactor;
-        }
-        if (f.Pulled) ApplyForces(f.Pulls, x0, y0, vx, vy);
-        if (f.Turbulence.On) {
-            float dx;
-            float dy;
-            TurbulenceAt(f.Turbulence, x0, y0, dx, dy);
-            x = x + dx;
-            y = y + dy;
-        }
-        // Before the angle, which may follow the velocity the bounce gave.
-        if (f.Lines != nullptr) hit = Collide(*f.Lines, x0, y0, x, y, vx, vy);
+        MoveFree(in, m, f, fraction, x0, y0, x, y, vx, vy, hit);
     }
     const float size = in.Size + f.Growth;
     const float step = in.RotationStep;
-    float turn = m.Turn + step;
-    if (f.Spin) turn = turn + f.SpinStep;
-    m.Turn = turn;
-    const LifeCurve<1>& share = f.Curves->AngleOverLife;
-    const float along = share.Count > 0 ? EvaluateLifeCurve(share, fraction)[0] : fraction;
-    float angle = turn + m.TurnChange * along;
-    if (f.Align) {
-        float direction = DirectionOf(vx, vy);
-        const LifeCurve<1>& turning = f.Curves->TurnOverLife;
-        if (turning.Count > 0) direction = direction + EvaluateLifeCurve(turning, fraction)[0];
-        angle = direction + angle;
-    }
+    const float angle = AngleAfter(m, f, step, fraction, vx, vy);
     const float transparency = in.Transparency + f.Fading;
     const int32_t deathTime = in.DeathTime;
     out = Particle{in.Sprite, size, x, y, vx, vy, transparency, deathTime, angle, step};
