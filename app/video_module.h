@@ -1,4 +1,4 @@
-// What the video module (particleplayer-video.so) hands the program that loads it: one
+// What the video module hands the program that loads it: one
 // function table, found by its C name, and encoders behind an interface. Both sides are built
 // from the same tree with the same compiler, so C++ types cross; the version refuses a module
 // left from another build.
@@ -42,7 +42,6 @@ struct VideoModule {
     std::unique_ptr<VideoEncoder> (*Open)(const VideoRequest& request, VideoError& error) = nullptr;
 };
 
-inline constexpr const char* kVideoModuleFile = "particleplayer-video.so";
 inline constexpr const char* kVideoModuleEntry = "pp_video_module";
 
 }  // namespace pp

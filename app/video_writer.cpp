@@ -26,8 +26,8 @@ std::vector<std::string> ModuleCandidates() {
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) return {};
     const std::filesystem::path folder = program.parent_path();
-    return {(folder / kVideoModuleFile).string(),
-            (folder / PP_VIDEO_MODULE_FROM_BIN).lexically_normal().string()};
+    return {(folder / PP_VIDEO_MODULE_FILE).string(),
+            (folder / PP_VIDEO_MODULE_FROM_BIN / PP_VIDEO_MODULE_FILE).lexically_normal().string()};
 }
 
 struct LoadedModule {
@@ -58,7 +58,7 @@ LoadedModule LoadModule() {
     std::string tried;
     for (const std::string& path : candidates) tried += (tried.empty() ? "" : " or ") + path;
     return {nullptr, "the video module is missing (looked for " +
-                         (tried.empty() ? std::string(kVideoModuleFile) : tried) + ")"};
+                         (tried.empty() ? std::string(PP_VIDEO_MODULE_FILE) : tried) + ")"};
 }
 
 const LoadedModule& Module() {
@@ -73,9 +73,6 @@ void SetVideoModulePath(std::string path) {
 }
 
 std::optional<VideoError> CheckVideoEncoder(const std::string& path) {
-    if (!VideoFormatOf(path)) {
-        return VideoError{VideoError::Failed, path + " is not a video file name"};
-    }
     const LoadedModule& loaded = Module();
     if (loaded.Module == nullptr) return VideoError{VideoError::Failed, loaded.Error};
     return loaded.Module->CheckEncoder(path);
