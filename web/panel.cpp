@@ -25,12 +25,15 @@ namespace {
 
 // What the browser told the canvas, in order. A frame takes them up to and including the first
 // press or release, so that a press and its release in one frame are two frames to ImGui.
+// Ctrl and Shift travel in the same queue: a quick Ctrl+Z whose four events all arrive before
+// the next frame still reaches ImGui as Z pressed while Ctrl is held.
 struct InputEvent {
-    enum Kind { Move, Button, Wheel, Key, Text } What = Move;
+    enum Kind { Move, Button, Wheel, Key, Text, Modifiers } What = Move;
     float X = 0, Y = 0;  // Move: canvas pixels; Wheel: Y in lines
     int Index = 0;       // Button: 0 left, 1 right, 2 middle; Key: our key number
     bool Down = false;
-    std::string Chars;  // Text
+    bool Ctrl = false, Shift = false;  // Modifiers
+    std::string Chars;                 // Text
 };
 
 // The keys ImGui's text fields and the undo keys need, by the browser's names; a key's place
@@ -71,7 +74,7 @@ struct PanelState {
     EditPanelState Panel;
     bool Open = false;
     std::deque<InputEvent> Events;
-    bool Ctrl = false, Shift = false;
+    bool Ctrl = false, Shift = false;  // as the queue's last Modifiers event has them
     double LastMs = 0;
     int Frames = 0;
     std::vector<WidgetBox> Seen;  // the widgets of the frame drawn last
@@ -130,8 +133,16 @@ EM_BOOL OnWheel(int, const EmscriptenWheelEvent* e, void*) {
 
 EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
     PanelState& s = State();
-    s.Ctrl = e->ctrlKey || e->metaKey;
-    s.Shift = e->shiftKey;
+    const bool ctrl = e->ctrlKey || e->metaKey;
+    if (ctrl != s.Ctrl || e->shiftKey != s.Shift) {
+        s.Ctrl = ctrl;
+        s.Shift = e->shiftKey;
+        InputEvent modifiers;
+        modifiers.What = InputEvent::Modifiers;
+        modifiers.Ctrl = ctrl;
+        modifiers.Shift = e->shiftKey;
+        Queue(modifiers);
+    }
     bool known = false;
     for (std::size_t i = 0; i < std::size(kKeys); ++i) {
         if (std::strcmp(e->key, kKeys[i].Name) != 0 &&
@@ -144,14 +155,14 @@ EM_BOOL OnKey(int type, const EmscriptenKeyboardEvent* e, void*) {
         key.Index = static_cast<int>(i);
         key.Down = type == EMSCRIPTEN_EVENT_KEYDOWN;
         Queue(key);
-        known = std::strlen(kKeys[i].Name) > 1 || s.Ctrl;
+        known = std::strlen(kKeys[i].Name) > 1 || ctrl;
     }
     // A printable key (one character, as the browser names it) types that character.
     const std::size_t length = std::strlen(e->key);
     const bool printable = length > 0 && length <= 4 &&
                            static_cast<unsigned char>(e->key[0]) >= 32 &&
                            (length == 1 || static_cast<unsigned char>(e->key[0]) >= 0xC0);
-    if (type == EMSCRIPTEN_EVENT_KEYDOWN && printable && !s.Ctrl) {
+    if (type == EMSCRIPTEN_EVENT_KEYDOWN && printable && !ctrl) {
         InputEvent text;
         text.What = InputEvent::Text;
         text.Chars = e->key;
@@ -215,10 +226,12 @@ void TakeEvents(ImGuiIO& io) {
         if (e.What == InputEvent::Text) io.AddInputCharactersUTF8(e.Chars.c_str());
         if (e.What == InputEvent::Button) io.MouseDown[e.Index] = e.Down;
         if (e.What == InputEvent::Key) io.KeysDown[e.Index] = e.Down;
+        if (e.What == InputEvent::Modifiers) {
+            io.KeyCtrl = e.Ctrl;
+            io.KeyShift = e.Shift;
+        }
         if (e.What == InputEvent::Button || e.What == InputEvent::Key) break;
     }
-    io.KeyCtrl = s.Ctrl;
-    io.KeyShift = s.Shift;
 }
 
 // Ctrl+Z undoes, Ctrl+Y or Ctrl+Shift+Z redoes, outside text fields, as on the desktop.
