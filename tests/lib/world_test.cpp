@@ -20,6 +20,7 @@
 #include "runtime/convert.h"
 #include "tests/effects/temp_dir.h"
 #include "tests/lib/loaded_effect.h"
+#include "tests/runtime/cpu_path_helpers.h"
 
 namespace particleplayer {
 namespace {
@@ -170,7 +171,8 @@ TEST(World, VertexArrayMatchesThePlainComputation) {
     for (const auto& [layer, ox, oy] : {std::tuple{0, 0, 0}, {1, 0, 0}, {0, 3, -7}}) {
         VertexArray plain;
         ReferenceVertices(world, layer, ox, oy, plain);
-        ExpectEveryFormIs(world, plain, layer, ox, oy);
+        pp::OnEachCpuPath(pp::AvailableCpuPaths(),
+                          [&] { ExpectEveryFormIs(world, plain, layer, ox, oy); });
         EXPECT_TRUE(layer != 0 || plain.Runs.size() == 7u * 4u - 3u) << "the last four join";
     }
 }
@@ -224,8 +226,8 @@ void ExpectEveryFormIs(World& world, const VertexArray& plain, int32_t layer, in
 }
 
 // A crowd large enough for the threads to share the building, beside an emitter with optional
-// keys between plain ones: the same arrays on one, two and three threads, and those of the plain
-// computation.
+// keys between plain ones: the same arrays on one, two and three threads and every vector path,
+// and those of the plain computation.
 TEST(World, VertexFormsAreThePlainComputationsOnAnyThreadCount) {
     pp::testing::InFolder root(PP_SOURCE_DIR);
     WorldOptions options;
@@ -246,7 +248,8 @@ TEST(World, VertexFormsAreThePlainComputationsOnAnyThreadCount) {
     ReferenceVertices(world, 0, 2, 5, plain);
     for (const int32_t threads : {1, 2, 3}) {
         ASSERT_TRUE(world.SetThreads(threads).Ok());
-        ExpectEveryFormIs(world, plain, 0, 2, 5);
+        pp::OnEachCpuPath(pp::AvailableCpuPaths(),
+                          [&] { ExpectEveryFormIs(world, plain, 0, 2, 5); });
     }
 }
 
