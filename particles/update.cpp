@@ -143,7 +143,9 @@ struct Sse2Constants {
 // AdvancePlain in AVX2: the record's first eight fields (Sprite, Size, X, Y, VelocityX,
 // VelocityY, Transparency, DeathTime) as one vector, (Angle, RotationStep) as a pair. The
 // same sums and products as the SSE2 path, lane by lane; Sprite and DeathTime are cleared
-// before the arithmetic and put back bit for bit after it.
+// before the arithmetic and put back bit for bit after it. The vector units bound this loop:
+// the turn's two floats are tested by the same compare as the others, in the integers' lanes,
+// and the age stays a scalar test, which the integer units run beside them.
 struct Avx2Constants {
     [[gnu::target("avx2")]] explicit Avx2Constants(const Motion& m)
         : Dt(_mm256_set1_ps(m.Dt)),
@@ -153,13 +155,14 @@ struct Avx2Constants {
           NoIntegers(_mm256_castsi256_ps(_mm256_setr_epi32(0, -1, -1, -1, -1, -1, -1, 0))),
           // VelocityX and VelocityY into the lanes of X and Y.
           Velocities(_mm256_setr_epi32(0, 0, 4, 5, 0, 0, 0, 0)),
-          One(_mm256_set1_ps(1.0f)),
+          // Angle into Sprite's lane, RotationStep into DeathTime's.
+          TurnLanes(_mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)),
           Floor(_mm256_setr_ps(-__builtin_inff(), 1.0f, -__builtin_inff(), -__builtin_inff(),
                                -__builtin_inff(), -__builtin_inff(), 1.0f, -__builtin_inff())),
           Now(m.Now) {}
     __m256 Dt, Raise, VelocityStep, NoIntegers;
-    __m256i Velocities;
-    __m256 One, Floor;
+    __m256i Velocities, TurnLanes;
+    __m256 Floor;
     int32_t Now;
 };
 
@@ -182,15 +185,14 @@ struct Avx2Constants {
     _mm256_storeu_ps(dst, _mm256_blend_ps(sums, fields, 0x81));
     _mm_store_sd(reinterpret_cast<double*>(dst + 8), _mm_castps_pd(newTurn));
 
-    // Each float of the new state is itself while finite and NaN otherwise (v + (v - v)); not
-    // at or above the floor is below it, or NaN. The integer lanes are tested as 1.
-    const __m256 floats = _mm256_blend_ps(sums, c.One, 0x81);
+    // Each float of the new state, the turn's two in the integers' lanes, is itself while
+    // finite and NaN otherwise (v + (v - v)); not at or above the floor is below it, or NaN.
+    const __m256 turnLanes = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(newTurn), c.TurnLanes);
+    const __m256 floats = _mm256_blend_ps(sums, turnLanes, 0x81);
     const __m256 checked = _mm256_add_ps(floats, _mm256_sub_ps(floats, floats));
-    const int faded = _mm256_movemask_ps(_mm256_cmp_ps(checked, c.Floor, _CMP_NGE_UQ));
-    const __m128 turnChecked = _mm_sub_ps(newTurn, newTurn);
-    const int turned = _mm_movemask_ps(_mm_cmpunord_ps(turnChecked, turnChecked)) & 3;
+    const __m256 low = _mm256_cmp_ps(checked, c.Floor, _CMP_NGE_UQ);
     const int expired = static_cast<int>(ClockDiff(c.Now, deathTime) > 0);
-    return (faded | turned | expired) != 0;
+    return (_mm256_movemask_ps(low) | expired) != 0;
 }
 
 #endif
