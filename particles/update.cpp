@@ -144,24 +144,24 @@ struct Sse2Constants {
 // VelocityY, Transparency, DeathTime) as one vector, (Angle, RotationStep) as a pair. The
 // same sums and products as the SSE2 path, lane by lane; Sprite and DeathTime are cleared
 // before the arithmetic and put back bit for bit after it. The vector units bound this loop:
-// the turn's two floats are tested by the same compare as the others, in the integers' lanes,
-// and the age stays a scalar test, which the integer units run beside them.
+// the turn is tested by the same compare as the other floats, in an integer's lane, and the
+// age stays a scalar test, which the integer units run beside them.
 struct Avx2Constants {
     [[gnu::target("avx2")]] explicit Avx2Constants(const Motion& m)
         : Dt(_mm256_set1_ps(m.Dt)),
-          Raise(_mm256_setr_ps(0.0f, m.Raise, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f)),
-          VelocityStep(_mm256_setr_ps(0.0f, 0.0f, 0.0f, 0.0f, m.Dt * m.AccelerationX,
-                                      m.Dt * m.AccelerationY, m.Dt * m.Fade, 0.0f)),
+          // The steps that are the same for every particle, in their fields' lanes.
+          Steps(_mm256_setr_ps(0.0f, m.Dt * m.Raise, 0.0f, 0.0f, m.Dt * m.AccelerationX,
+                               m.Dt * m.AccelerationY, m.Dt * m.Fade, 0.0f)),
           NoIntegers(_mm256_castsi256_ps(_mm256_setr_epi32(0, -1, -1, -1, -1, -1, -1, 0))),
-          // VelocityX and VelocityY into the lanes of X and Y.
-          Velocities(_mm256_setr_epi32(0, 0, 4, 5, 0, 0, 0, 0)),
-          // Angle into Sprite's lane, RotationStep into DeathTime's.
-          TurnLanes(_mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)),
+          // VelocityX and VelocityY into the lanes of X and Y; the others, whose products are
+          // not used, take velocities too, never an integer's bits (which as a float can be
+          // denormal, and slow).
+          Velocities(_mm256_setr_epi32(4, 4, 4, 5, 4, 4, 4, 4)),
           Floor(_mm256_setr_ps(-__builtin_inff(), 1.0f, -__builtin_inff(), -__builtin_inff(),
                                -__builtin_inff(), -__builtin_inff(), 1.0f, -__builtin_inff())),
           Now(m.Now) {}
-    __m256 Dt, Raise, VelocityStep, NoIntegers;
-    __m256i Velocities, TurnLanes;
+    __m256 Dt, Steps, NoIntegers;
+    __m256i Velocities;
     __m256 Floor;
     int32_t Now;
 };
@@ -174,21 +174,23 @@ struct Avx2Constants {
     const __m128 turn = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(src + 8)));
     const int32_t deathTime = in.DeathTime;
 
-    // dt * (0, Raise, VelocityX, VelocityY), then (dt * ax, dt * ay, dt * fade, 0) beside it.
-    const __m256 factors =
-        _mm256_blend_ps(c.Raise, _mm256_permutevar8x32_ps(fields, c.Velocities), 0x0C);
-    const __m256 steps = _mm256_blend_ps(_mm256_mul_ps(c.Dt, factors), c.VelocityStep, 0xF0);
+    // (0, dt * Raise, dt * VelocityX, dt * VelocityY, dt * ax, dt * ay, dt * fade, 0).
+    const __m256 moved = _mm256_mul_ps(c.Dt, _mm256_permutevar8x32_ps(fields, c.Velocities));
+    const __m256 steps = _mm256_blend_ps(c.Steps, moved, 0x0C);
     const __m256 sums = _mm256_add_ps(_mm256_and_ps(fields, c.NoIntegers), steps);
-    const __m128 newTurn = _mm_add_ss(turn, _mm_shuffle_ps(turn, turn, _MM_SHUFFLE(1, 1, 1, 1)));
+    // Angle + RotationStep; the step is loaded again on its own, which costs a load rather
+    // than a shuffle on the vector units.
+    const __m128 newTurn = _mm_add_ss(turn, _mm_load_ss(src + 9));
 
     auto* dst = reinterpret_cast<float*>(&out);
     _mm256_storeu_ps(dst, _mm256_blend_ps(sums, fields, 0x81));
     _mm_store_sd(reinterpret_cast<double*>(dst + 8), _mm_castps_pd(newTurn));
 
-    // Each float of the new state, the turn's two in the integers' lanes, is itself while
-    // finite and NaN otherwise (v + (v - v)); not at or above the floor is below it, or NaN.
-    const __m256 turnLanes = _mm256_permutevar8x32_ps(_mm256_castps128_ps256(newTurn), c.TurnLanes);
-    const __m256 floats = _mm256_blend_ps(sums, turnLanes, 0x81);
+    // Each float of the new state is itself while finite and NaN otherwise (v + (v - v)); not
+    // at or above the floor is below it, or NaN. The new angle goes into Sprite's lane: it is
+    // finite exactly when the angle and the step both are (a step that is not finite makes
+    // the sum an infinity or NaN), so it stands for the turn. DeathTime's lane holds 0.
+    const __m256 floats = _mm256_blend_ps(sums, _mm256_castps128_ps256(newTurn), 0x01);
     const __m256 checked = _mm256_add_ps(floats, _mm256_sub_ps(floats, floats));
     const __m256 low = _mm256_cmp_ps(checked, c.Floor, _CMP_NGE_UQ);
     const int expired = static_cast<int>(ClockDiff(c.Now, deathTime) > 0);
