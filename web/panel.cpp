@@ -74,6 +74,9 @@ struct PanelState {
     EditPanelState Panel;
     bool Open = false;
     std::deque<InputEvent> Events;
+    // The last press or release of each key and button, and the last Modifiers event, among
+    // the events the full queue let go: what they leave held, for the next frame.
+    std::vector<InputEvent> Settled;
     bool Ctrl = false, Shift = false;  // as the queue's last Modifiers event has them
     double LastMs = 0;
     int Frames = 0;
@@ -88,9 +91,25 @@ PanelState& State() {
 }
 
 void Queue(InputEvent e) {
-    std::deque<InputEvent>& events = State().Events;
-    // A page that stops drawing (a background tab) does not gather events without end.
-    if (events.size() >= 512) events.pop_front();
+    PanelState& s = State();
+    std::deque<InputEvent>& events = s.Events;
+    // A page that stops drawing (a background tab) does not gather events without end. The
+    // oldest goes, but not what it leaves held: a key whose release was let go would stay down.
+    if (events.size() >= 512) {
+        InputEvent& old = events.front();
+        if (old.What == InputEvent::Key || old.What == InputEvent::Button ||
+            old.What == InputEvent::Modifiers) {
+            const auto same = std::find_if(s.Settled.begin(), s.Settled.end(), [&](const auto& k) {
+                return k.What == old.What && k.Index == old.Index;
+            });
+            if (same != s.Settled.end()) {
+                *same = std::move(old);
+            } else {
+                s.Settled.push_back(std::move(old));
+            }
+        }
+        events.pop_front();
+    }
     events.push_back(std::move(e));
 }
 
@@ -215,21 +234,28 @@ bool Start(const char* selector) {
     return true;
 }
 
-// Hands ImGui the events up to the first press or release of a button or key.
+void Apply(ImGuiIO& io, const InputEvent& e) {
+    if (e.What == InputEvent::Move) io.MousePos = {e.X, e.Y};
+    if (e.What == InputEvent::Wheel) io.MouseWheel += e.Y;
+    if (e.What == InputEvent::Text) io.AddInputCharactersUTF8(e.Chars.c_str());
+    if (e.What == InputEvent::Button) io.MouseDown[e.Index] = e.Down;
+    if (e.What == InputEvent::Key) io.KeysDown[e.Index] = e.Down;
+    if (e.What == InputEvent::Modifiers) {
+        io.KeyCtrl = e.Ctrl;
+        io.KeyShift = e.Shift;
+    }
+}
+
+// Hands ImGui what the events the full queue let go leave held, then the events up to the
+// first press or release of a button or key.
 void TakeEvents(ImGuiIO& io) {
     PanelState& s = State();
+    for (const InputEvent& e : s.Settled) Apply(io, e);
+    s.Settled.clear();
     while (!s.Events.empty()) {
         const InputEvent e = std::move(s.Events.front());
         s.Events.pop_front();
-        if (e.What == InputEvent::Move) io.MousePos = {e.X, e.Y};
-        if (e.What == InputEvent::Wheel) io.MouseWheel += e.Y;
-        if (e.What == InputEvent::Text) io.AddInputCharactersUTF8(e.Chars.c_str());
-        if (e.What == InputEvent::Button) io.MouseDown[e.Index] = e.Down;
-        if (e.What == InputEvent::Key) io.KeysDown[e.Index] = e.Down;
-        if (e.What == InputEvent::Modifiers) {
-            io.KeyCtrl = e.Ctrl;
-            io.KeyShift = e.Shift;
-        }
+        Apply(io, e);
         if (e.What == InputEvent::Button || e.What == InputEvent::Key) break;
     }
 }

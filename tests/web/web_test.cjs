@@ -318,16 +318,21 @@ async function panelDrag(browser) {
   console.log(`web-test: the panel's drag of a SizeOverLife point to 0 puts the fire out ` +
               `(${burning} -> ${out} lit pixels)`);
   // Ctrl+Z's four key events in one task, all before the panel's next frame, as a quick hand
-  // on a slow machine gives them: the undo still sees Z pressed with Ctrl held.
-  await page.evaluate(() => {
+  // on a slow machine gives them, with more mouse moves between Ctrl and Z than the panel
+  // queues (a page that draws no frames for a while): the undo still sees Z pressed with Ctrl
+  // held.
+  await page.evaluate(([x, y]) => {
     const panel = document.querySelector('#edit-panel');
     const key = (type, key, ctrlKey) =>
       panel.dispatchEvent(new KeyboardEvent(type, {key, ctrlKey, bubbles: true}));
     key('keydown', 'Control', true);
+    for (let i = 0; i < 600; ++i) {
+      document.dispatchEvent(new MouseEvent('mousemove', {clientX: x, clientY: y, ctrlKey: true}));
+    }
     key('keydown', 'z', true);
     key('keyup', 'z', true);
     key('keyup', 'Control', false);
-  });
+  }, [at.x - 400, at.y]);
   await panelFrames(page, 4);
   assert.equal(await page.inputValue('#text'), pointed, 'the drag is one undo step');
   await page.keyboard.press('Control+y');
