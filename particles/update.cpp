@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #if defined(__x86_64__)
@@ -38,10 +39,20 @@ bool AllFinite(float a0, float a1, float a2, float a3, float b0, float b1, float
     return zero == 0.0f;
 }
 
+// Whether a particle dies in its new state: by age, size or opacity, or a state that is no
+// longer finite.
+[[gnu::always_inline]] inline bool StateDies(const Particle& p, int32_t now) {
+    const int old = static_cast<int>(ClockDiff(now, p.DeathTime) > 0);
+    const int faded = static_cast<int>(p.Size < 1.0f) | static_cast<int>(p.Transparency < 1.0f);
+    const int broken = static_cast<int>(!AllFinite(p.X, p.Y, p.VelocityX, p.VelocityY, p.Size,
+                                                   p.Transparency, p.Angle, p.RotationStep));
+    return (old | faded | broken) != 0;
+}
+
 // Explicit Euler: the position moves with the old velocity, then the velocity takes up the
 // acceleration. Writes the new state to `out` (the particle's own place or an earlier one) and
-// returns true when the particle has died by age, size or opacity, or its state is no longer
-// finite. The vector paths below compute exactly these sums and products, lane by lane.
+// returns whether the particle has died in it. The vector paths below compute exactly these
+// sums and products, lane by lane.
 [[gnu::always_inline]] inline bool AdvancePlain(const Particle& in, Particle& out,
                                                 const Motion& m) {
     const float vx = in.VelocityX;
@@ -54,14 +65,10 @@ bool AllFinite(float a0, float a1, float a2, float a3, float b0, float b1, float
     const float step = in.RotationStep;
     const float angle = in.Angle + step;
     const float transparency = in.Transparency + m.Dt * m.Fade;
-    const int32_t sprite = in.Sprite;
-    const int32_t deathTime = in.DeathTime;
-    out = Particle{sprite, size, x, y, newVx, newVy, transparency, deathTime, angle, step};
-    const int old = static_cast<int>(ClockDiff(m.Now, deathTime) > 0);
-    const int faded = static_cast<int>(size < 1.0f) | static_cast<int>(transparency < 1.0f);
-    const int broken =
-        static_cast<int>(!AllFinite(x, y, newVx, newVy, size, transparency, angle, step));
-    return (old | faded | broken) != 0;
+    const Particle next = {in.Sprite,    size,         x,     y,   newVx, newVy,
+                           transparency, in.DeathTime, angle, step};
+    out = next;
+    return StateDies(next, m.Now);
 }
 
 #if defined(__SSE2__)
@@ -197,6 +204,141 @@ struct Avx2Constants {
     return (_mm256_movemask_ps(low) | expired) != 0;
 }
 
+// AdvancePlain for eight records at once in AVX-512: their eighty floats are five vectors of
+// sixteen, whose lanes hold the fields in a pattern that repeats every ten. Each lane takes its
+// own field's sum in masked arithmetic, so Sprite, DeathTime and RotationStep are never
+// computed with. A step that is not a constant comes from the lane two on (X and Y, dt times
+// their velocities) or one on (Angle, its RotationStep times 1, which is exact), picked by one
+// permutation; it never lies beyond the eight records. Every sum and product is the one
+// AdvanceAvx2 takes, so the bits are the same.
+constexpr int kGroupRecords = 8;
+constexpr int kGroupVectors = kGroupRecords * 10 / 16;
+static_assert(sizeof(Particle) == 40 && kGroupRecords * 10 == kGroupVectors * 16,
+              "eight records are five vectors of sixteen floats");
+
+// The lanes of vector j that hold one of `fields` (bit k for the record's k-th float).
+constexpr __mmask16 LanesOf(int j, uint32_t fields) {
+    uint32_t lanes = 0;
+    for (int l = 0; l < 16; ++l) lanes |= ((fields >> ((16 * j + l) % 10)) & 1u) << l;
+    return static_cast<__mmask16>(lanes);
+}
+
+constexpr uint32_t FieldBit(size_t offset) {
+    return 1u << (offset / sizeof(float));
+}
+
+struct GroupLanes {
+    __mmask16 Sums, Taken, Dated;  // a new float; its step from another lane; DeathTime
+};
+
+constexpr GroupLanes GroupLanesOf(int j) {
+    const uint32_t taken = FieldBit(offsetof(Particle, X)) | FieldBit(offsetof(Particle, Y)) |
+                           FieldBit(offsetof(Particle, Angle));
+    const uint32_t constant =
+        FieldBit(offsetof(Particle, Size)) | FieldBit(offsetof(Particle, Transparency)) |
+        FieldBit(offsetof(Particle, VelocityX)) | FieldBit(offsetof(Particle, VelocityY));
+    return {LanesOf(j, taken | constant), LanesOf(j, taken),
+            LanesOf(j, FieldBit(offsetof(Particle, DeathTime)))};
+}
+
+// The group pass uses AVX-512 F and DQ, which the AVX-512 path requires.
+#define PP_UPDATE_AVX512 "avx512f,avx512dq"
+
+struct Avx512Constants {
+    [[gnu::target(PP_UPDATE_AVX512)]] explicit Avx512Constants(const Motion& m)
+        : Now(_mm512_set1_epi32(m.Now)) {
+        constexpr size_t kSize = offsetof(Particle, Size) / sizeof(float);
+        constexpr size_t kTransparency = offsetof(Particle, Transparency) / sizeof(float);
+        // Per field: the step that is the same for every particle; the factor of the step taken
+        // from another lane (X and Y: dt times their velocities, two lanes on; Angle: its
+        // RotationStep, one lane on, times 1, which is exact); the floor (Size and Transparency
+        // die below 1), and whether the sign counts (theirs alone).
+        float step[10] = {};
+        float factor[10] = {};
+        int32_t from[10] = {};
+        float floor[10] = {};
+        uint32_t sign[10];
+        std::fill(std::begin(sign), std::end(sign), 0x7FFFFFFFu);
+        step[kSize] = m.Dt * m.Raise;
+        step[offsetof(Particle, VelocityX) / sizeof(float)] = m.Dt * m.AccelerationX;
+        step[offsetof(Particle, VelocityY) / sizeof(float)] = m.Dt * m.AccelerationY;
+        step[kTransparency] = m.Dt * m.Fade;
+        for (const size_t offset : {offsetof(Particle, X), offsetof(Particle, Y)}) {
+            factor[offset / sizeof(float)] = m.Dt;
+            from[offset / sizeof(float)] = 2;
+        }
+        factor[offsetof(Particle, Angle) / sizeof(float)] = 1.0f;
+        from[offsetof(Particle, Angle) / sizeof(float)] = 1;
+        floor[kSize] = floor[kTransparency] = 1.0f;
+        sign[kSize] = sign[kTransparency] = 0xFFFFFFFFu;
+        for (int j = 0; j < kGroupVectors; ++j) {
+            float steps[16], factors[16], floors[16];
+            int32_t froms[16];
+            uint32_t signs[16];
+            for (int l = 0; l < 16; ++l) {
+                const int k = (16 * j + l) % 10;
+                steps[l] = step[k];
+                factors[l] = factor[k];
+                froms[l] = l + from[k];  // beyond 15: the next vector's lanes
+                floors[l] = floor[k];
+                signs[l] = sign[k];
+            }
+            Steps[j] = _mm512_loadu_ps(steps);
+            Factors[j] = _mm512_loadu_ps(factors);
+            From[j] = _mm512_loadu_si512(froms);
+            Floors[j] = _mm512_loadu_ps(floors);
+            Signs[j] = _mm512_loadu_si512(signs);
+        }
+    }
+    __m512i Now;
+    __m512 Steps[kGroupVectors], Factors[kGroupVectors];
+    __m512i From[kGroupVectors];
+    __m512 Floors[kGroupVectors];
+    __m512i Signs[kGroupVectors];
+};
+
+// Vector j of a group: its new floats stored at `to`, its tests folded into `found`, the
+// largest lane so far as an unsigned integer. A lane is at least +infinity's bits where a
+// particle may have died: a new float less its floor (1 for Size and Transparency, 0 for the
+// others), its sign kept for those two alone, is so exactly when the float is not finite or
+// is below its floor; DeathTime less the time is so once DeathTime has passed. (The new angle
+// is finite exactly when the angle and the step both are.)
+template <int J>
+[[gnu::target(PP_UPDATE_AVX512), gnu::always_inline]] inline void AdvanceVectorAvx512(
+    __m512 fields, __m512 next, float* to, const Avx512Constants& c, __m512i& found) {
+    constexpr GroupLanes kLanes = GroupLanesOf(J);
+    const __m512 taken = _mm512_permutex2var_ps(fields, c.From[J], next);
+    const __m512 steps = _mm512_mask_mul_ps(c.Steps[J], kLanes.Taken, c.Factors[J], taken);
+    const __m512 sums = _mm512_mask_add_ps(fields, kLanes.Sums, fields, steps);
+    _mm512_storeu_ps(to, sums);
+    const __m512 above = _mm512_maskz_sub_ps(kLanes.Sums, sums, c.Floors[J]);
+    const __m512i tests = _mm512_mask_sub_epi32(_mm512_castps_si512(above) & c.Signs[J],
+                                                kLanes.Dated, _mm512_castps_si512(fields), c.Now);
+    found = _mm512_maskz_max_epu32(0xFFFF, found, tests);
+}
+
+// Moves the eight records at `in` to `out` (the same place, or an earlier one); returns
+// whether any of them may have died. It says so for every group with a death, and for a
+// group with a DeathTime between 2^31 - 2^23 and 2^31 milliseconds ahead (24 days) though
+// none died: the group's records are then tested one by one.
+[[gnu::target(PP_UPDATE_AVX512), gnu::always_inline]] inline bool AdvanceGroupAvx512(
+    const Particle* in, Particle* out, const Avx512Constants& c) {
+    const auto* src = reinterpret_cast<const float*>(in);
+    auto* dst = reinterpret_cast<float*>(out);
+    const __m512 v0 = _mm512_loadu_ps(src);
+    const __m512 v1 = _mm512_loadu_ps(src + 16);
+    const __m512 v2 = _mm512_loadu_ps(src + 32);
+    const __m512 v3 = _mm512_loadu_ps(src + 48);
+    const __m512 v4 = _mm512_loadu_ps(src + 64);
+    __m512i found = _mm512_setzero_si512();
+    AdvanceVectorAvx512<0>(v0, v1, dst, c, found);
+    AdvanceVectorAvx512<1>(v1, v2, dst + 16, c, found);
+    AdvanceVectorAvx512<2>(v2, v3, dst + 32, c, found);
+    AdvanceVectorAvx512<3>(v3, v4, dst + 48, c, found);
+    AdvanceVectorAvx512<4>(v4, _mm512_setzero_ps(), dst + 64, c, found);
+    return _mm512_cmpge_epu32_mask(found, _mm512_set1_epi32(0x7F800000)) != 0;
+}
+
 #endif
 
 // Each path's pass over records [begin, end): every particle moved, the dead left out, the
@@ -230,6 +372,36 @@ Particle* CompactSse2(Particle* begin, Particle* end, const Motion& m) {
     }
     return out;
 }
+
+// One by one up to the first record on a cache line's start, so that each of the group's
+// vector loads is one line, then eight at a time; the last few one by one again.
+[[gnu::target(PP_UPDATE_AVX512)]] Particle* CompactAvx512(Particle* begin, Particle* end,
+                                                          const Motion& m) {
+    const Avx2Constants narrow(m);
+    Particle* out = begin;
+    const Particle* in = begin;
+    for (int k = 0; k < kGroupRecords - 1 && in != end && reinterpret_cast<uintptr_t>(in) % 64;
+         ++k, ++in) {
+        out += AdvanceAvx2(*in, *out, narrow) ? 0 : 1;
+    }
+    const Avx512Constants wide(m);
+    for (; end - in >= kGroupRecords; in += kGroupRecords) {
+        if (!AdvanceGroupAvx512(in, out, wide)) {
+            out += kGroupRecords;
+            continue;
+        }
+        // The eight new states are at out: the survivors close up in order.
+        Particle* kept = out;
+        for (int r = 0; r < kGroupRecords; ++r) {
+            if (StateDies(out[r], m.Now)) continue;
+            if (kept != out + r) std::memcpy(kept, out + r, sizeof(Particle));
+            ++kept;
+        }
+        out = kept;
+    }
+    for (; in != end; ++in) out += AdvanceAvx2(*in, *out, narrow) ? 0 : 1;
+    return out;
+}
 #endif
 
 // The pass of the path that runs (ActiveCpuPath).
@@ -237,8 +409,9 @@ CompactFunction ActiveCompact() {
     switch (ActiveCpuPath()) {
 #if defined(__x86_64__)
         case CpuPath::Avx2:
-        case CpuPath::Avx512:  // a record is ten floats: no room for sixteen lanes
             return CompactAvx2;
+        case CpuPath::Avx512:
+            return CompactAvx512;
 #endif
 #if defined(__SSE2__)
         case CpuPath::Sse2:
