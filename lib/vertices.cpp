@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "draw/particle_runs.h"
 #include "draw/quad_draws.h"
 #include "geometry/quad_geometry.h"
@@ -238,10 +242,72 @@ template <int kCorners>
 }
 #endif
 
+#if defined(__x86_64__)
+// Where each float of two quads' vertices comes from, in the two tables of one permutation:
+// the pair's sixteen corner floats (lanes 0-15), then the two colours, 0 and 1 (16-19).
+template <int kCorners>
+struct PairLanes {
+    static constexpr int kFloats = 2 * kCorners * 5;  // five floats a vertex
+    static constexpr int kVectors = (kFloats + 15) / 16;
+    alignas(64) int32_t From[kVectors][16] = {};
+    constexpr PairLanes() {
+        constexpr int kOrder[6] = {0, 1, 2, 2, 1, 3};  // six corners: two triangles
+        for (int f = 0; f < kFloats; ++f) {
+            const int quad = f / (kCorners * 5);
+            const int vertex = f % (kCorners * 5) / 5;
+            const int corner = kCorners == 6 ? kOrder[vertex] : vertex;
+            const int at[5] = {quad * 8 + corner * 2, quad * 8 + corner * 2 + 1,
+                               (corner & 1) != 0 ? 19 : 18, (corner & 2) != 0 ? 19 : 18, 16 + quad};
+            From[f / 16][f % 16] = at[f % 5];
+        }
+    }
+};
+
+template <int kCorners>
+constexpr PairLanes<kCorners> kPairLanes{};
+
+// Two quads at a time in AVX-512: each vector of their vertices is one permutation of their
+// corners and their colours, so six vertices take under two stores a quad, where the vectors
+// of four take seven and a half. The floats are moved, never computed with. The last vector
+// of the call is stored in its own lanes alone, since what lies behind is another stretch's.
+template <int kCorners>
+[[gnu::target("avx512f")]] void ExpandPlainAvx512(const float* xy, const uint8_t* alpha, size_t n,
+                                                  Vertex* out) {
+    using Lanes = PairLanes<kCorners>;
+    constexpr int kLast = Lanes::kFloats - 16 * (Lanes::kVectors - 1);
+    const __m128i zeroOne = _mm_setr_epi32(0, 0x3F800000, 0, 0);  // 0.0f, 1.0f
+    size_t q = 0;
+    for (; q + 2 <= n; q += 2) {
+        const __m512 corners = _mm512_loadu_ps(xy + q * 8);
+        uint64_t alphas;  // the low byte of each four is the quad's alpha
+        std::memcpy(&alphas, alpha + q * 4, sizeof alphas);
+        const __m128i colours =
+            _mm_or_si128(_mm_slli_epi32(_mm_cvtsi64_si128(static_cast<int64_t>(alphas)), 24),
+                         _mm_set1_epi32(0x00FFFFFF));
+        const __m512 rest =
+            _mm512_castps128_ps512(_mm_castsi128_ps(_mm_unpacklo_epi64(colours, zeroOne)));
+        auto* to = reinterpret_cast<float*>(out + q * kCorners);
+        for (int k = 0; k < Lanes::kVectors; ++k) {
+            const __m512 v = _mm512_permutex2var_ps(
+                corners, _mm512_load_si512(kPairLanes<kCorners>.From[k]), rest);
+            if (k + 1 < Lanes::kVectors || q + 2 < n) {
+                _mm512_storeu_ps(to + 16 * k, v);  // what passes the pair is its next one's
+            } else {
+                _mm512_mask_storeu_ps(to + 16 * k, static_cast<__mmask16>((1u << kLast) - 1u), v);
+            }
+        }
+    }
+    for (; q < n; ++q) {
+        VertexForm<kCorners>::Put(xy + q * 8, alpha[q * 4], kPlainLooks, out + q * kCorners);
+    }
+}
+#endif
+
 // The path that runs (ActiveCpuPath) picks the encoding.
 template <int kCorners>
 ExpandFunction<kCorners> VertexForm<kCorners>::Expand() {
 #if defined(__x86_64__)
+    if (pp::UseAvx512()) return ExpandPlainAvx512<kCorners>;
     if (pp::UseAvx2()) return ExpandPlainAvx2<kCorners>;
 #endif
     return ExpandPlain<kCorners>;
