@@ -204,56 +204,38 @@ constexpr int kGroupVectors = kGroupRecords * 10 / 16;
 static_assert(sizeof(Particle) == 40 && kGroupRecords * 10 == kGroupVectors * 16,
               "eight records are five vectors of sixteen floats");
 
-// The lanes of vector j that hold one of `fields` (bit k for the record's k-th float).
-constexpr __mmask16 LanesOf(int j, uint32_t fields) {
-    uint32_t lanes = 0;
-    for (int l = 0; l < 16; ++l) lanes |= ((fields >> ((16 * j + l) % 10)) & 1u) << l;
-    return static_cast<__mmask16>(lanes);
-}
-
-constexpr uint32_t FieldBit(size_t offset) {
-    return 1u << (offset / sizeof(float));
-}
-
-struct GroupLanes {
-    __mmask16 Sums, Taken, Dated;  // a new float; its step from another lane; DeathTime
-};
-
-constexpr GroupLanes GroupLanesOf(int j) {
-    const uint32_t taken = FieldBit(offsetof(Particle, X)) | FieldBit(offsetof(Particle, Y)) |
-                           FieldBit(offsetof(Particle, Angle));
-    const uint32_t constant =
-        FieldBit(offsetof(Particle, Size)) | FieldBit(offsetof(Particle, Transparency)) |
-        FieldBit(offsetof(Particle, VelocityX)) | FieldBit(offsetof(Particle, VelocityY));
-    return {LanesOf(j, taken | constant), LanesOf(j, taken),
-            LanesOf(j, FieldBit(offsetof(Particle, DeathTime)))};
-}
-
 // Per vector j of a group and lane l: the field (16 j + l) % 10 that the lane holds, the lane
 // its step is taken from (16 and beyond: the next vector's), its floor (Size and Transparency
-// die below 1, the others only when not finite) and whether its sign counts (theirs alone).
+// die below 1, the others only when not finite) and whether its sign counts (theirs alone);
+// per vector, the lanes of a new float, of a step taken from another lane, and of DeathTime.
 struct GroupTables {
     alignas(64) int32_t Field[kGroupVectors][16];
     alignas(64) int32_t From[kGroupVectors][16];
     alignas(64) float Floors[kGroupVectors][16];
     alignas(64) uint32_t Signs[kGroupVectors][16];
+    __mmask16 Sums[kGroupVectors], Taken[kGroupVectors], Dated[kGroupVectors];
 };
 
 constexpr GroupTables MakeGroupTables() {
-    constexpr size_t kSize = offsetof(Particle, Size) / sizeof(float);
-    constexpr size_t kTransparency = offsetof(Particle, Transparency) / sizeof(float);
+    constexpr auto of = [](size_t offset) { return offset / sizeof(float); };
     GroupTables t{};
     for (int j = 0; j < kGroupVectors; ++j) {
         for (int l = 0; l < 16; ++l) {
             const auto k = static_cast<size_t>((16 * j + l) % 10);
-            const bool moved = k == offsetof(Particle, X) / sizeof(float) ||
-                               k == offsetof(Particle, Y) / sizeof(float);
-            const bool turned = k == offsetof(Particle, Angle) / sizeof(float);
-            const bool floored = k == kSize || k == kTransparency;
+            const bool moved = k == of(offsetof(Particle, X)) || k == of(offsetof(Particle, Y));
+            const bool turned = k == of(offsetof(Particle, Angle));
+            const bool floored =
+                k == of(offsetof(Particle, Size)) || k == of(offsetof(Particle, Transparency));
+            const bool constant = floored || k == of(offsetof(Particle, VelocityX)) ||
+                                  k == of(offsetof(Particle, VelocityY));
             t.Field[j][l] = static_cast<int32_t>(k);
             t.From[j][l] = l + (moved ? 2 : turned ? 1 : 0);
             t.Floors[j][l] = floored ? 1.0f : 0.0f;
             t.Signs[j][l] = floored ? 0xFFFFFFFFu : 0x7FFFFFFFu;
+            const auto lane = static_cast<__mmask16>(1u << l);
+            if (moved || turned || constant) t.Sums[j] |= lane;
+            if (moved || turned) t.Taken[j] |= lane;
+            if (k == of(offsetof(Particle, DeathTime))) t.Dated[j] |= lane;
         }
     }
     return t;
@@ -299,17 +281,17 @@ struct Avx512Constants {
 template <int J>
 [[gnu::target(PP_UPDATE_AVX512), gnu::always_inline]] inline void AdvanceVectorAvx512(
     __m512 fields, __m512 next, float* to, const Avx512Constants& c, __m512i& found) {
-    constexpr GroupLanes kLanes = GroupLanesOf(J);
+    constexpr __mmask16 kSums = kGroupTables.Sums[J];
     const __m512 taken =
         _mm512_permutex2var_ps(fields, _mm512_load_si512(kGroupTables.From[J]), next);
-    const __m512 steps = _mm512_mask_mul_ps(c.Steps[J], kLanes.Taken, c.Factors[J], taken);
-    const __m512 sums = _mm512_mask_add_ps(fields, kLanes.Sums, fields, steps);
+    const __m512 steps = _mm512_mask_mul_ps(c.Steps[J], kGroupTables.Taken[J], c.Factors[J], taken);
+    const __m512 sums = _mm512_mask_add_ps(fields, kSums, fields, steps);
     _mm512_storeu_ps(to, sums);
-    const __m512 above =
-        _mm512_maskz_sub_ps(kLanes.Sums, sums, _mm512_load_ps(kGroupTables.Floors[J]));
+    const __m512 above = _mm512_maskz_sub_ps(kSums, sums, _mm512_load_ps(kGroupTables.Floors[J]));
     const __m512i signs = _mm512_load_si512(kGroupTables.Signs[J]);
-    const __m512i tests = _mm512_mask_sub_epi32(_mm512_castps_si512(above) & signs, kLanes.Dated,
-                                                _mm512_castps_si512(fields), c.Now);
+    const __m512i tests =
+        _mm512_mask_sub_epi32(_mm512_castps_si512(above) & signs, kGroupTables.Dated[J],
+                              _mm512_castps_si512(fields), c.Now);
     found = _mm512_maskz_max_epu32(kAllLanes, found, tests);
 }
 
