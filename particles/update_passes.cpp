@@ -216,8 +216,13 @@ struct GroupTables {
     __mmask16 Sums[kGroupVectors], Taken[kGroupVectors], Dated[kGroupVectors];
 };
 
+// The place of a record's field among its ten floats.
+constexpr size_t FieldLane(size_t offset) {
+    return offset / sizeof(float);
+}
+
 constexpr GroupTables MakeGroupTables() {
-    constexpr auto of = [](size_t offset) { return offset / sizeof(float); };
+    constexpr auto of = FieldLane;
     GroupTables t{};
     for (int j = 0; j < kGroupVectors; ++j) {
         for (int l = 0; l < 16; ++l) {
@@ -256,12 +261,18 @@ constexpr __mmask16 kAllLanes = 0xFFFF;
 struct Avx512Constants {
     [[gnu::target(PP_UPDATE_AVX512)]] explicit Avx512Constants(const Motion& m)
         : Now(_mm512_set1_epi32(m.Now)) {
-        const float dt = m.Dt;
-        const __m512 steps = _mm512_setr_ps(0.0f, dt * m.Raise, 0.0f, 0.0f, dt * m.AccelerationX,
-                                            dt * m.AccelerationY, dt * m.Fade, 0.0f, 0.0f, 0.0f,
-                                            0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
-        const __m512 factors = _mm512_setr_ps(0.0f, 0.0f, dt, dt, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f,
-                                              0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f);
+        // By field: lane k holds the record's k-th float's.
+        alignas(64) float step[16] = {};
+        alignas(64) float factor[16] = {};
+        step[FieldLane(offsetof(Particle, Size))] = m.Dt * m.Raise;
+        step[FieldLane(offsetof(Particle, VelocityX))] = m.Dt * m.AccelerationX;
+        step[FieldLane(offsetof(Particle, VelocityY))] = m.Dt * m.AccelerationY;
+        step[FieldLane(offsetof(Particle, Transparency))] = m.Dt * m.Fade;
+        factor[FieldLane(offsetof(Particle, X))] = m.Dt;
+        factor[FieldLane(offsetof(Particle, Y))] = m.Dt;
+        factor[FieldLane(offsetof(Particle, Angle))] = 1.0f;
+        const __m512 steps = _mm512_load_ps(step);
+        const __m512 factors = _mm512_load_ps(factor);
         for (int j = 0; j < kGroupVectors; ++j) {
             const __m512i field = _mm512_load_si512(kGroupTables.Field[j]);
             Steps[j] = _mm512_maskz_permutexvar_ps(kAllLanes, field, steps);
@@ -320,7 +331,6 @@ template <int J>
 #endif
 
 // Each path's pass (CompactFunction) over records [begin, end).
-
 Particle* CompactPlain(Particle* begin, Particle* end, const Motion& m) {
     Particle* out = begin;
     for (const Particle* in = begin; in != end; ++in) out += AdvancePlain(*in, *out, m) ? 0 : 1;
