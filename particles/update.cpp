@@ -143,28 +143,42 @@ std::vector<UpdateTask> PlanTasks(std::vector<PendingUpdate>& pending, size_t to
 void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     std::vector<PendingUpdate> pending;
     const size_t total = EmitAll(engine, dt, now, pending);
-    if (total < kParallelUpdateMin) {
+    // One pass a list, on this thread.
+    const auto moveAll = [&pending] {
         for (const PendingUpdate& p : pending) UpdateList(*p.E, p.M);
+    };
+    if (total < kParallelUpdateMin) {
+        moveAll();
         return;
     }
     std::vector<Particle*> kept;
     const std::vector<UpdateTask> tasks = PlanTasks(pending, total, kept);
     const CompactFunction compact = ActiveCompact();
-    pool.Run(tasks.size(), [&](size_t t) {
-        const UpdateTask& task = tasks[t];
-        if (task.Chunk != kWholeLists) {
-            const PendingUpdate& p = pending[task.Begin];
-            p.Kept[task.Chunk] = p.E->Particles.CompactChunk(
-                task.Chunk, p.Chunks, [compact, &m = p.M](Particle* begin, Particle* end) {
-                    return compact(begin, end, m);
-                });
-            return;
-        }
-        for (size_t i = task.Begin; i < task.End; ++i) {
-            // A cut list inside the run has tasks of its own.
-            if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].M);
-        }
-    });
+    bool cut = true;
+    pool.RunOrWhole(
+        tasks.size(),
+        [&](size_t t) {
+            const UpdateTask& task = tasks[t];
+            if (task.Chunk != kWholeLists) {
+                const PendingUpdate& p = pending[task.Begin];
+                p.Kept[task.Chunk] = p.E->Particles.CompactChunk(
+                    task.Chunk, p.Chunks, [compact, &m = p.M](Particle* begin, Particle* end) {
+                        return compact(begin, end, m);
+                    });
+                return;
+            }
+            for (size_t i = task.Begin; i < task.End; ++i) {
+                // A cut list inside the run has tasks of its own.
+                if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].M);
+            }
+        },
+        [&] {
+            // On this thread alone, one pass a list leaves the same records without moving the
+            // survivors of every chunk a second time to join them.
+            cut = false;
+            moveAll();
+        });
+    if (!cut) return;
     // The chunks of each cut list joined in order, as one pass would have left them.
     for (const PendingUpdate& p : pending) {
         if (p.Chunks != 0) p.E->Particles.JoinChunks(p.Chunks, p.Kept);

@@ -172,10 +172,11 @@ bool ChunkedPass(const Engine& engine, const Emitter& e, bool ordered) {
 // the world's threads, each preceded by prepare(begin, end) over its particles' places: each
 // chunk compacts its own particles and companions, and the chunks are joined in order after.
 // Each particle's step reads nothing but the particle and the pass's constants, so the records
-// come out the same on every thread count.
-template <class Prepare, class Rewriter>
+// come out the same on every thread count. When the pool runs the job on this thread alone
+// (the machine busy), whole() makes the one-thread pass instead, which joins nothing.
+template <class Prepare, class Rewriter, class Whole>
 void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare&& prepare,
-                     Rewriter&& rewrite) {
+                     Rewriter&& rewrite, Whole&& whole) {
     const auto n = static_cast<size_t>(e.Particles.Count());
     const size_t chunks = std::min(n / kChunkParticles, RecordArray<Particle>::kMaxChunks);
     std::vector<size_t> begin(chunks + 1);
@@ -183,10 +184,18 @@ void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare
         begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
     }
     std::vector<Particle*> kept(chunks);
-    engine.Workers->Run(chunks, [&](size_t k) {
-        prepare(begin[k], begin[k + 1]);
-        kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite);
-    });
+    bool cut = true;
+    engine.Workers->RunOrWhole(
+        chunks,
+        [&](size_t k) {
+            prepare(begin[k], begin[k + 1]);
+            kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite);
+        },
+        [&] {
+            cut = false;
+            whole();
+        });
+    if (!cut) return;
     std::vector<size_t> end(chunks);
     const Particle* const first = e.Particles.First();
     for (size_t k = 0; k < chunks; ++k) end[k] = static_cast<size_t>(kept[k] - first);
@@ -327,10 +336,11 @@ void PlainPass(const ExtrasPass& p) {
         }
     };
     const auto pass = [&](const auto& rewrite) {
+        const auto alone = [&] { RewriteReadingAhead(p.e, spread ? n : 0, prepare, rewrite); };
         if (p.chunked) {
-            RewriteInChunks(p.engine, p.e, p.with, prepare, rewrite);
+            RewriteInChunks(p.engine, p.e, p.with, prepare, rewrite, alone);
         } else {
-            RewriteReadingAhead(p.e, spread ? n : 0, prepare, rewrite);
+            alone();
         }
     };
     // Built twice: with every feature's test, and for the emitters that have none of the
@@ -363,11 +373,12 @@ void MotionPass(const ExtrasPass& p) {
         p.with.Motions[&out - p.first] = motion;
         return dead;
     };
+    const auto alone = [&] { ListRewriteRemoving(p.e.Particles, rewrite); };
     if (p.chunked) {
         RewriteInChunks(
-            p.engine, p.e, p.with, [](size_t, size_t) {}, rewrite);
+            p.engine, p.e, p.with, [](size_t, size_t) {}, rewrite, alone);
     } else {
-        ListRewriteRemoving(p.e.Particles, rewrite);
+        alone();
     }
 }
 

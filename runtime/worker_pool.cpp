@@ -84,11 +84,20 @@ void WorkerPool::WorkerLoop() {
 
 void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
     if (tasks == 0) return;
-    if (workers_.empty() || tasks == 1 || alone_ > 0) {
-        if (alone_ > 0) --alone_;
+    if (RunsAlone(tasks)) {
         for (size_t k = 0; k < tasks; ++k) call(task, k);
         return;
     }
+    Share(tasks, task, call);
+}
+
+bool WorkerPool::RunsAlone(size_t tasks) {
+    if (!workers_.empty() && tasks > 1 && alone_ == 0) return false;
+    if (alone_ > 0) --alone_;
+    return true;
+}
+
+void WorkerPool::Share(size_t tasks, void* task, Call call) {
     // More tasks than the claim's index holds run on this thread after the others.
     const size_t shared = std::min<size_t>(tasks, kIndexMask);
     const double wallStart = WallSeconds();
@@ -104,15 +113,17 @@ void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
     // it gains: the system takes this thread off its core to run the woken workers, and a
     // worker taken off while it holds a task keeps this thread waiting. Either way the job
     // took much longer than this thread worked on it. The next jobs then run on this thread
-    // alone: 1, 2, 4 ... up to kMostAlone jobs after each such job in a row, the first job with
-    // the workers again telling whether the machine is still busy.
+    // alone: 1, 2, 4 ... up to kMostAlone jobs after each such job, the first job with the
+    // workers again telling whether the machine is still busy. A quick shared job halves the
+    // next stretch rather than forgetting it: on a busy machine about every other shared job
+    // is slow, and starting each stretch again from one job shared a third of all jobs.
     const double wall = WallSeconds() - wallStart;
     const double worked = ThreadCpuSeconds() - cpuStart;
     if (wall > kLongJobSeconds && wall > 1.5 * worked) {
         lonely_ = std::min(kMostAlone, lonely_ == 0 ? 1 : lonely_ * 2);
         alone_ = lonely_;
     } else {
-        lonely_ = 0;
+        lonely_ /= 2;
     }
     for (size_t rest = shared; rest < tasks; ++rest) call(task, rest);
 }

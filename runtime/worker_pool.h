@@ -40,6 +40,22 @@ class WorkerPool {
                   [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
     }
 
+    // As Run, but a job that would run on the calling thread alone (no workers, one task, or
+    // the machine busy as above) calls whole() instead of the tasks: for a job that one thread
+    // does faster in one piece than task by task, such as a pass whose chunks are joined after.
+    // whole() must leave what the tasks would leave.
+    template <class Task, class Whole>
+    void RunOrWhole(size_t tasks, Task&& task, Whole&& whole) {
+        if (tasks == 0) return;
+        if (RunsAlone(tasks)) {
+            whole();
+            return;
+        }
+        using Callable = std::remove_reference_t<Task>;
+        Share(tasks, const_cast<void*>(static_cast<const void*>(&task)),
+              [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
+    }
+
     // Runs worker() once on each worker thread that wakes in time while the calling thread
     // runs caller(); returns when caller() has returned and every worker() that started has
     // returned. A worker that the system has not woken by then does not run it at all, so
@@ -60,6 +76,9 @@ class WorkerPool {
   private:
     using Call = void (*)(void*, size_t);
     void RunErased(size_t tasks, void* task, Call call);
+    // Whether a job of `tasks` (at least 1) runs on the calling thread alone; counts it if so.
+    bool RunsAlone(size_t tasks);
+    void Share(size_t tasks, void* task, Call call);
     void BeginBeside(void* task, Call call);
     void EndBeside();
     void WorkerLoop();
@@ -90,9 +109,9 @@ class WorkerPool {
     std::atomic<size_t> finished_{0};   // tasks that have returned
     size_t claimed_ = 0;                // tasks to wait for, once no more can be claimed
     std::atomic<bool> waiting_{false};  // the calling thread sleeps on done_
-    // Jobs of Run still to run on the calling thread alone, and how many the last slow shared
-    // job gave (see RunErased); only the calling thread reads or writes them.
-    static constexpr int32_t kMostAlone = 64;
+    // Jobs of Run still to run on the calling thread alone, and how many the next slow shared
+    // job gives (see Share); only the calling thread reads or writes them.
+    static constexpr int32_t kMostAlone = 256;
     static constexpr double kLongJobSeconds = 50e-6;
     int32_t alone_ = 0;
     int32_t lonely_ = 0;

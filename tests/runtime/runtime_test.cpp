@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
@@ -406,6 +407,35 @@ TEST(WorkerPool, TasksAreClaimedInIncreasingOrderAndRunOnce) {
             ASSERT_FALSE(stuck) << threads << " threads, pass " << pass;
         }
         EXPECT_EQ(runs, std::vector<int32_t>(kTasks, 3)) << threads;
+    }
+}
+
+// A job of sleeping tasks takes long for the little time its thread worked, as a job on a busy
+// machine does: the next job runs on the calling thread alone, in one piece where it has one,
+// and the one after it is shared again. Without workers, or with one task, every job is whole.
+TEST(WorkerPool, AJobRunsWholeOnTheCallingThreadAfterASlowOne) {
+    const auto sleepy = [](size_t) { std::this_thread::sleep_for(std::chrono::milliseconds(1)); };
+    struct Row {
+        int32_t threads;
+        size_t tasks;
+        bool slowFirst;
+        bool whole;
+    };
+    const Row rows[] = {
+        {1, 8, false, true}, {2, 1, false, true}, {2, 8, false, false}, {2, 8, true, true}};
+    for (const Row& row : rows) {
+        WorkerPool pool(row.threads);
+        if (row.slowFirst) pool.Run(2, sleepy);
+        std::vector<int32_t> runs(row.tasks);
+        int32_t wholes = 0;
+        pool.RunOrWhole(
+            row.tasks, [&](size_t k) { ++runs[k]; }, [&] { ++wholes; });
+        EXPECT_EQ(wholes, row.whole ? 1 : 0) << row.threads << " threads, " << row.tasks;
+        EXPECT_EQ(runs, std::vector<int32_t>(row.tasks, row.whole ? 0 : 1));
+        if (!row.slowFirst) continue;
+        pool.RunOrWhole(
+            row.tasks, [&](size_t k) { ++runs[k]; }, [&] { ++wholes; });
+        EXPECT_EQ(runs, std::vector<int32_t>(row.tasks, 1)) << "shared again";
     }
 }
 
