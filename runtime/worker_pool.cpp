@@ -82,15 +82,6 @@ void WorkerPool::WorkerLoop() {
     }
 }
 
-void WorkerPool::RunErased(size_t tasks, void* task, Call call) {
-    if (tasks == 0) return;
-    if (RunsAlone(tasks)) {
-        for (size_t k = 0; k < tasks; ++k) call(task, k);
-        return;
-    }
-    Share(tasks, task, call);
-}
-
 bool WorkerPool::RunsAlone(size_t tasks) {
     if (!workers_.empty() && tasks > 1 && alone_ == 0) return false;
     if (alone_ > 0) --alone_;

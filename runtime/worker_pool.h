@@ -35,9 +35,9 @@ class WorkerPool {
 
     template <class Task>
     void Run(size_t tasks, Task&& task) {
-        using Callable = std::remove_reference_t<Task>;
-        RunErased(tasks, const_cast<void*>(static_cast<const void*>(&task)),
-                  [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
+        RunOrWhole(tasks, task, [&task, tasks] {
+            for (size_t k = 0; k < tasks; ++k) task(k);
+        });
     }
 
     // As Run, but a job that would run on the calling thread alone (no workers, one task, or
@@ -75,7 +75,6 @@ class WorkerPool {
 
   private:
     using Call = void (*)(void*, size_t);
-    void RunErased(size_t tasks, void* task, Call call);
     // Whether a job of `tasks` (at least 1) runs on the calling thread alone; counts it if so.
     bool RunsAlone(size_t tasks);
     void Share(size_t tasks, void* task, Call call);
