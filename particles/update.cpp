@@ -154,8 +154,7 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     std::vector<Particle*> kept;
     const std::vector<UpdateTask> tasks = PlanTasks(pending, total, kept);
     const CompactFunction compact = ActiveCompact();
-    bool cut = true;
-    pool.RunOrWhole(
+    const bool cut = pool.RunOrWhole(
         tasks.size(),
         [&](size_t t) {
             const UpdateTask& task = tasks[t];
@@ -175,7 +174,6 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
         [&] {
             // On this thread alone, one pass a list leaves the same records without moving the
             // survivors of every chunk a second time to join them.
-            cut = false;
             moveAll();
         });
     if (!cut) return;

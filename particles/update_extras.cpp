@@ -184,17 +184,13 @@ void RewriteInChunks(Engine& engine, Emitter& e, const Companions& with, Prepare
         begin[k] = static_cast<size_t>(static_cast<uint64_t>(n) * k / chunks);
     }
     std::vector<Particle*> kept(chunks);
-    bool cut = true;
-    engine.Workers->RunOrWhole(
+    const bool cut = engine.Workers->RunOrWhole(
         chunks,
         [&](size_t k) {
             prepare(begin[k], begin[k + 1]);
             kept[k] = e.Particles.RewriteChunk(k, chunks, rewrite);
         },
-        [&] {
-            cut = false;
-            whole();
-        });
+        whole);
     if (!cut) return;
     std::vector<size_t> end(chunks);
     const Particle* const first = e.Particles.First();

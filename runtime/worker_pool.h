@@ -43,17 +43,19 @@ class WorkerPool {
     // As Run, but a job that would run on the calling thread alone (no workers, one task, or
     // the machine busy as above) calls whole() instead of the tasks: for a job that one thread
     // does faster in one piece than task by task, such as a pass whose chunks are joined after.
-    // whole() must leave what the tasks would leave.
+    // whole() must leave what the tasks would leave. Returns whether the tasks ran (what
+    // they leave to be joined); when not, whole() ran, or nothing did for a job of no tasks.
     template <class Task, class Whole>
-    void RunOrWhole(size_t tasks, Task&& task, Whole&& whole) {
-        if (tasks == 0) return;
+    bool RunOrWhole(size_t tasks, Task&& task, Whole&& whole) {
+        if (tasks == 0) return false;
         if (RunsAlone(tasks)) {
             whole();
-            return;
+            return false;
         }
         using Callable = std::remove_reference_t<Task>;
         Share(tasks, const_cast<void*>(static_cast<const void*>(&task)),
               [](void* t, size_t k) { (*static_cast<Callable*>(t))(k); });
+        return true;
     }
 
     // Runs worker() once on each worker thread that wakes in time while the calling thread

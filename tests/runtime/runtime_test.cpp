@@ -428,8 +428,9 @@ TEST(WorkerPool, AJobRunsWholeOnTheCallingThreadAfterASlowOne) {
         if (row.slowFirst) pool.Run(2, sleepy);
         std::vector<int32_t> runs(row.tasks);
         int32_t wholes = 0;
-        pool.RunOrWhole(
+        const bool ran = pool.RunOrWhole(
             row.tasks, [&](size_t k) { ++runs[k]; }, [&] { ++wholes; });
+        EXPECT_EQ(ran, !row.whole);
         EXPECT_EQ(wholes, row.whole ? 1 : 0) << row.threads << " threads, " << row.tasks;
         EXPECT_EQ(runs, std::vector<int32_t>(row.tasks, row.whole ? 0 : 1));
         if (!row.slowFirst) continue;
