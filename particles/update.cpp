@@ -143,7 +143,9 @@ std::vector<UpdateTask> PlanTasks(std::vector<PendingUpdate>& pending, size_t to
 void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
     std::vector<PendingUpdate> pending;
     const size_t total = EmitAll(engine, dt, now, pending);
-    // One pass a list, on this thread.
+    // One pass a list, on this thread: below the threads' threshold, and as the whole job when
+    // the pool runs it alone, where it leaves the same records without moving the survivors of
+    // every chunk a second time to join them.
     const auto moveAll = [&pending] {
         for (const PendingUpdate& p : pending) UpdateList(*p.E, p.M);
     };
@@ -171,11 +173,7 @@ void UpdateOnPool(Engine& engine, WorkerPool& pool, float dt, int32_t now) {
                 if (pending[i].Chunks == 0) UpdateList(*pending[i].E, pending[i].M);
             }
         },
-        [&] {
-            // On this thread alone, one pass a list leaves the same records without moving the
-            // survivors of every chunk a second time to join them.
-            moveAll();
-        });
+        moveAll);
     if (!cut) return;
     // The chunks of each cut list joined in order, as one pass would have left them.
     for (const PendingUpdate& p : pending) {
