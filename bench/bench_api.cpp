@@ -173,9 +173,9 @@ constexpr const char* kSmallEffect =
 // The renderer's submission of the world (this thread's CPU time in its draw, less the driver's
 // GL calls, which llvmpipe runs here) beside one vertex form of the same quads (0 the six
 // vertices, 1 the indexed four, 2 the instances; 3 to 5 the same forms' bytes alone, their
-// stores' floor), thread CPU time per particle. A host builds
-// the one form it draws with, so a row builds only that form: the others' arrays would push
-// this one's out of the caches, which no host's frame does. With threads the calling thread's
+// stores' floor), thread CPU time per particle. A host builds the one form it draws with, so a
+// row builds only that form: the others' arrays would push this one's out of the caches, which
+// no host's frame does. With threads the calling thread's
 // CPU time leaves out what the workers do (the renderer hands them all its staging), so the
 // "_wall" counters give both in wall time, the GL calls' time taken from the renderer's.
 void BM_VertexArrayBesideRenderer(benchmark::State& state) {
